@@ -1,0 +1,164 @@
+#include "discretisation/assembly.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tidal {
+
+namespace {
+
+// Writes the full-matrix element (row, col) into band storage.
+struct BandWriter {
+    Mat1View<double> a;
+    void operator()(int row, int col, double value) const { a(row, col - row + 8) = value; }
+};
+
+// Incompressibility row 6l-3 and constitutive rows 6l-2, 6l-1, 6l of layer l.
+void write_layer_rows(const BandWriter& put, Rheology rheology, const AssemblyInputs& in, int l,
+                      Vec1View<const double> eta, double dt) {
+    const auto K = in.K;
+    const auto rhat = vec1(in.grid->rhat);
+    const auto rtilde = vec1(in.grid->rtilde);
+    const auto mu = vec1(in.grid->mu);
+    const double H = rhat(l);
+    const double T = rtilde(l);
+
+    // Rigidity of the displacement terms and coefficient of the stress unknown.
+    double M = mu(l);
+    double stress = 1.0;
+    if (rheology == Rheology::Maxwell) {
+        const double c = (M / eta(l)) * dt;
+        stress = (H * T * (c / 2.0 + 1.0)) / (H * T);
+    } else if (rheology == Rheology::KelvinVoigt) {
+        M = M + eta(l) / dt;
+    }
+
+    const int row = 6 * l - 3;
+    put(row, 6 * l - 5, K(2) * T - K(1) * H);
+    put(row, 6 * l - 4, K(4) * T - K(3) * H);
+    put(row, 6 * l + 1, H * K(1) + T * K(2));
+    put(row, 6 * l + 2, H * K(3) + T * K(4));
+
+    const int rjm2 = 6 * l - 2;
+    put(rjm2, 6 * l - 5, (T * M * K(6) - H * M * K(5)) / (H * T));
+    put(rjm2, 6 * l + 1, (H * M * K(5) + T * M * K(6)) / (H * T));
+    put(rjm2, 6 * l - 3, stress);
+
+    const int rjj = 6 * l - 1;
+    put(rjj, 6 * l - 5, (T * M * K(10) - H * M * K(9)) / (H * T));
+    put(rjj, 6 * l - 4, (T * M * K(12) - H * M * K(11)) / (H * T));
+    put(rjj, 6 * l + 1, (H * M * K(9) + T * M * K(10)) / (H * T));
+    put(rjj, 6 * l + 2, (H * M * K(11) + T * M * K(12)) / (H * T));
+    put(rjj, 6 * l - 2, stress);
+
+    const int rjp2 = 6 * l;
+    put(rjp2, 6 * l - 4, (T * M * K(16) - H * M * K(15)) / (H * T));
+    put(rjp2, 6 * l + 2, (H * M * K(15) + T * M * K(16)) / (H * T));
+    put(rjp2, 6 * l, stress);
+}
+
+// Momentum balance rows 6l+1, 6l+2 of interior node l+1. The time-stepping matrices divide
+// every entry by Hd*Td so that the body forces enter at the scale of a stress gradient.
+void write_equilibrium_rows(const BandWriter& put, Rheology rheology, const AssemblyInputs& in,
+                            int l) {
+    const auto K = in.K;
+    const double Hd = vec1(in.grid->rhatd)(l);
+    const double Td = vec1(in.grid->rtilded)(l);
+    const bool scaled = rheology != Rheology::Elastic;
+    const auto put_eq = [&](int row, int col, double value) {
+        put(row, col, scaled ? value / (Hd * Td) : value);
+    };
+
+    const int r1 = 6 * l + 1;
+    put_eq(r1, 6 * l - 3, K(20) * Td - K(19) * Hd);
+    put_eq(r1, 6 * l - 2, K(22) * Td - K(21) * Hd);
+    put_eq(r1, 6 * l - 1, K(18) * Td - K(17) * Hd);
+    put_eq(r1, 6 * l + 3, Hd * K(19) + Td * K(20));
+    put_eq(r1, 6 * l + 4, Hd * K(21) + Td * K(22));
+    put_eq(r1, 6 * l + 5, Hd * K(17) + Td * K(18));
+
+    const int r2 = 6 * l + 2;
+    put_eq(r2, 6 * l - 2, K(30) * Td - K(29) * Hd);
+    put_eq(r2, 6 * l - 1, K(28) * Td - K(27) * Hd);
+    put_eq(r2, 6 * l, K(32) * Td - K(31) * Hd);
+    put_eq(r2, 6 * l + 4, Hd * K(29) + Td * K(30));
+    put_eq(r2, 6 * l + 5, Hd * K(27) + Td * K(28));
+    put_eq(r2, 6 * l + 6, Hd * K(31) + Td * K(32));
+}
+
+// Traction conditions at the outer surface (rows 1, 2) and the inner boundary (rows 6N+1,
+// 6N+2), with the gravitational restoring term of the boundary's radial displacement, taken
+// as the mean of the two nodes around it.
+void write_boundary_rows(const BandWriter& put, const AssemblyInputs& in) {
+    const auto K = in.K;
+    const int N = in.grid->N;
+    const double j = in.j;
+    const double w = (j + j) + 1.0;
+    const double q = w + w;
+    const double s = std::sqrt((j + 1.0) * j);
+    const double Go = in.Go;
+    const double Gi = in.Gi;
+
+    put(1, 1, Go * j / q);
+    put(1, 2, -(s / q) * Go);
+    put(1, 3, K(34));
+    put(1, 4, K(35));
+    put(1, 5, K(33));
+    put(1, 7, Go * j / q);
+    put(1, 8, -(s / q) * Go);
+
+    put(2, 1, -(s / q) * Go);
+    put(2, 2, Go * (j + 1.0) / q);
+    put(2, 4, K(37));
+    put(2, 5, K(36));
+    put(2, 6, K(38));
+    put(2, 7, -(s / q) * Go);
+    put(2, 8, Go * (j + 1.0) / q);
+
+    const int n = 6 * N;
+    put(n + 1, n - 5, -(Gi * j / q));
+    put(n + 1, n - 4, (s / q) * Gi);
+    put(n + 1, n - 3, K(34));
+    put(n + 1, n - 2, K(35));
+    put(n + 1, n - 1, K(33));
+    put(n + 1, n + 1, -(Gi * j / q));
+    put(n + 1, n + 2, (s / q) * Gi);
+
+    put(n + 2, n - 5, (s / q) * Gi);
+    put(n + 2, n - 4, -(Gi * (j + 1.0) / q));
+    put(n + 2, n - 2, K(37));
+    put(n + 2, n - 1, K(36));
+    put(n + 2, n, K(38));
+    put(n + 2, n + 1, (s / q) * Gi);
+    put(n + 2, n + 2, -(Gi * (j + 1.0) / q));
+}
+
+} // namespace
+
+void assemble_system(Mat1View<double> a, Rheology rheology, const AssemblyInputs& in,
+                     Vec1View<const double> eta, double dt) {
+    const int N = in.grid->N;
+    std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), 0.0);
+    const BandWriter put{a};
+    for (int l = 1; l <= N; ++l) {
+        write_layer_rows(put, rheology, in, l, eta, dt);
+        if (l < N) write_equilibrium_rows(put, rheology, in, l);
+    }
+    write_boundary_rows(put, in);
+}
+
+void assemble_a(Mat1View<double> a, const AssemblyInputs& in) {
+    assemble_system(a, Rheology::Elastic, in, Vec1View<const double>(nullptr, 0), 0.0);
+}
+
+void assemble_a2(Mat1View<double> a2, const AssemblyInputs& in, Vec1View<const double> eta,
+                 double dt) {
+    assemble_system(a2, Rheology::Maxwell, in, eta, dt);
+}
+
+void assemble_a3(Mat1View<double> a3, const AssemblyInputs& in, Vec1View<const double> eta,
+                 double dt) {
+    assemble_system(a3, Rheology::KelvinVoigt, in, eta, dt);
+}
+
+} // namespace tidal

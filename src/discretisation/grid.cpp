@@ -1,0 +1,36 @@
+#include "discretisation/grid.hpp"
+
+#include "linalg/views.hpp"
+
+namespace tidal {
+
+RadialGrid make_radial_grid(int N, double rout, double rin, double mu0) {
+    RadialGrid g;
+    g.N = N;
+    g.r.assign(static_cast<std::size_t>(N + 1), 0.0);
+    g.rhat.assign(static_cast<std::size_t>(N), 0.0);
+    g.rtilde.assign(static_cast<std::size_t>(N), 0.0);
+    g.rhatd.assign(static_cast<std::size_t>(N - 1), 0.0);
+    g.rtilded.assign(static_cast<std::size_t>(N - 1), 0.0);
+    g.mu.assign(static_cast<std::size_t>(N), mu0);
+
+    auto r = vec1(g.r);
+    auto rhat = vec1(g.rhat);
+    auto rtilde = vec1(g.rtilde);
+    auto rhatd = vec1(g.rhatd);
+    auto rtilded = vec1(g.rtilded);
+
+    const double q = (rout - rin) / static_cast<double>(2 * N - 2); // half the spacing
+    for (int i = 1; i <= N + 1; ++i) r(i) = rout - q * static_cast<double>(2 * i - 3);
+    for (int i = 1; i <= N; ++i) {
+        rhat(i) = r(i + 1) + r(i);
+        rtilde(i) = r(i + 1) - r(i);
+    }
+    for (int i = 1; i <= N - 1; ++i) {
+        rhatd(i) = r(i + 2) + r(i);
+        rtilded(i) = (r(i + 2) - r(i)) / 2.0;
+    }
+    return g;
+}
+
+} // namespace tidal

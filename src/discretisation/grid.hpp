@@ -1,0 +1,22 @@
+#pragma once
+// Staggered radial grid of the shell: N layers between N+1 nodes, node 1 outermost.
+// The layer mid-radii run from rout (layer 1) to rin (layer N) in equal steps; the nodes lie
+// halfway between them, with one node half a spacing outside each end.
+#include <vector>
+
+namespace tidal {
+
+struct RadialGrid {
+    int N = 0;
+    std::vector<double> r;       // N+1 node radii, m, decreasing with the index
+    std::vector<double> rhat;    // N: r(i) + r(i+1), twice the layer mid-radius, m
+    std::vector<double> rtilde;  // N: r(i+1) - r(i), minus the spacing, m
+    std::vector<double> rhatd;   // N-1: r(i) + r(i+2), twice the radius of interior node i+1, m
+    std::vector<double> rtilded; // N-1: (r(i+2) - r(i)) / 2, minus the spacing, m
+    std::vector<double> mu;      // N: shear modulus per layer, Pa
+};
+
+// Builds the grid and the uniform rigidity profile (needs N >= 2).
+RadialGrid make_radial_grid(int N, double rout, double rin, double mu0);
+
+} // namespace tidal

@@ -1,0 +1,41 @@
+#include "loads/diagnostics.hpp"
+
+#include "loads/boundary_loads.hpp"
+
+namespace tidal {
+
+double radial_displacement(double j, Vec1View<const double> x, int node) {
+    const DegreeFactors f = degree_factors(j);
+    return f.s1 * x(6 * node - 5) - f.s2 * x(6 * node - 4);
+}
+
+void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur) {
+    for (int i = 1; i <= N + 1; ++i) ur(i) = radial_displacement(j, x, i);
+}
+
+double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,
+                      Vec1View<const double> eta, Vec1View<const double> r,
+                      Vec1View<double> layer_power) {
+    const int m = nperiod;
+    for (int i = 1; i <= N; ++i) {
+        double sum = 0.0;
+        for (int c = 1; c <= m + 1; ++c) sum += window(i, c);
+        const double T = dt * sum - dt * window(i, 1) / 2.0 - dt * window(i, m + 1) / 2.0;
+        layer_power(i) = T / 2.0 / eta(i);
+    }
+
+    const auto term = [&](int i) {
+        const double mid = (r(i) + r(i + 1)) / 2.0;
+        const double thickness = r(i) - r(i + 1);
+        return layer_power(i) * (mid * mid) * thickness;
+    };
+    double S = 0.0;
+    for (int i = 1; i <= N; ++i) S += term(i);
+    S = S - term(1) / 2.0 - term(N) / 2.0;
+
+    // Mean over the last forcing period: the averaging time is the window length.
+    const double tau = static_cast<double>(m) * dt;
+    return S / tau;
+}
+
+} // namespace tidal

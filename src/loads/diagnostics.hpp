@@ -1,0 +1,24 @@
+#pragma once
+// Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
+#include "linalg/views.hpp"
+
+namespace tidal {
+
+// Radial displacement (m) of node i of the solution x: s1*x(6i-5) - s2*x(6i-4).
+double radial_displacement(double j, Vec1View<const double> x, int node);
+
+// Fills ur(1..N+1) with the radial displacement of every node of x.
+void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur);
+
+// Mean dissipated power (W) over the last forcing period of a run.
+//
+// `window` (N x (nperiod+1)) holds the dissipation samples of the steps nsteps-nperiod ..
+// nsteps, oldest first. Each layer's samples are integrated in time by the trapezoidal rule
+// and divided by 2*eta(i), written to layer_power(i); those values times rho^2 (rho the layer
+// mid-radius) are integrated over radius by the trapezoidal rule on the layer mid-points
+// (node radii r), and the result is divided by the window length nperiod*dt.
+double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,
+                      Vec1View<const double> eta, Vec1View<const double> r,
+                      Vec1View<double> layer_power);
+
+} // namespace tidal

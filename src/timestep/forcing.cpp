@@ -1,0 +1,80 @@
+#include "timestep/forcing.hpp"
+
+#include <cmath>
+
+#include "loads/boundary_loads.hpp"
+
+namespace tidal {
+
+namespace {
+const double kSqrt9Pi5 = std::sqrt(9.0 * kPi / 5.0);
+const double kSqrt27Pi10 = std::sqrt(27.0 * kPi / 10.0);
+const double kSqrt24Pi5 = std::sqrt(24.0 * kPi / 5.0);
+const double kSqrt3Pi10 = std::sqrt(3.0 * kPi / 10.0);
+const double kSqrt18Pi = std::sqrt(18.0 * kPi);
+const double kSqrt27Pi = std::sqrt(27.0 * kPi);
+const double kSqrt48Pi = std::sqrt(48.0 * kPi);
+const double kSqrt3Pi = std::sqrt(3.0 * kPi);
+} // namespace
+
+TidalForcing::TidalForcing(const ShellModel& model, double dt)
+    : N_(model.body.N), j_(model.run.j), omega_(model.body.omega), dt_(dt), ecc_(model.body.ecc),
+      eccentric_(model.body.eccentric_forcing) {
+    const auto r = vec1(model.grid.r);
+    const Body& b = model.body;
+    const double R = (r(N_) + r(N_ + 1)) / 2.0;
+    Ae_ = b.rhobelow * (R * R) * (omega_ * omega_) * ecc_;
+    A_ = b.rhobelow * (R * R) * (omega_ * omega_);
+    for (int i = 2; i <= N_; ++i) {
+        Ye_.push_back(r(i) * b.rho * (omega_ * omega_) * ecc_);
+        Y_.push_back(r(i) * b.rho * (omega_ * omega_));
+    }
+}
+
+StepForcing TidalForcing::at(int step) const {
+    const double wt = (step * omega_) * dt_;
+    const double c1 = std::cos(wt);
+    const double s1 = std::sin(wt);
+    StepForcing f{};
+    if (!eccentric_) {
+        f.amp0 = -c1 * kSqrt9Pi5 * Ae_;
+        f.ampnc = c1 * kSqrt27Pi10 * Ae_;
+        f.ampc = -s1 * kSqrt24Pi5 * Ae_;
+        f.body0 = c1 * kSqrt18Pi;
+        f.bodync = -c1 * kSqrt27Pi;
+        f.bodyc = s1 * kSqrt48Pi;
+    } else {
+        const double w2t = ((2.0 * omega_) * step) * dt_;
+        const double c2 = std::cos(w2t);
+        const double s2 = std::sin(w2t);
+        const double e2 = ecc_ * ecc_;
+        const double order0 = c1 + 1.5 * ecc_ * c2;
+        const double cosine = (1.0 + 6.0 * e2) * c1 - 0.5 * ecc_ * c2;
+        const double sine = (1.0 - 11.0 * e2) * s1 - 0.5 * ecc_ * s2;
+        f.amp0 = -order0 * kSqrt9Pi5 * Ae_;
+        f.ampnc = cosine * kSqrt3Pi10 * A_;
+        f.ampc = sine * kSqrt3Pi10 * A_;
+        f.body0 = order0 * kSqrt18Pi;
+        f.bodync = -cosine * kSqrt3Pi;
+        f.bodyc = -sine * kSqrt3Pi;
+    }
+    return f;
+}
+
+void TidalForcing::load(int step, Vec1View<double> b0, Vec1View<double> bnc,
+                        Vec1View<double> bc) const {
+    const StepForcing f = at(step);
+    zadanislapovehopotencialu(N_, j_, b0, f.amp0);
+    zadanislapovehopotencialu(N_, j_, bnc, f.ampnc);
+    zadanislapovehopotencialu(N_, j_, bc, f.ampc);
+    // With the second-order expansion only the order-0 component keeps ecc outside.
+    const std::vector<double>& w_order2 = eccentric_ ? Y_ : Ye_;
+    for (int i = 2; i <= N_; ++i) {
+        const std::size_t w = static_cast<std::size_t>(i - 2);
+        b0(6 * i - 5) = f.body0 * Ye_[w];
+        bnc(6 * i - 5) = f.bodync * w_order2[w];
+        bc(6 * i - 5) = f.bodyc * w_order2[w];
+    }
+}
+
+} // namespace tidal

@@ -1,0 +1,40 @@
+#pragma once
+// The degree-2 tidal forcing of one time step, split into three load components: the
+// order-0 component, and the order-2 components driven by the cosine ("nc") and the sine ("c")
+// terms of the eccentricity tide.
+#include <vector>
+
+#include "timestep/shell_model.hpp"
+
+namespace tidal {
+
+// Amplitudes of one step: the inner-boundary potential amplitudes (Pa) and the factors that,
+// multiplied by a node's radial weight, give its interior body load.
+struct StepForcing {
+    double amp0, ampnc, ampc;          // inner-boundary amplitudes of the three components
+    double body0, bodync, bodyc;       // interior load factors of the three components
+};
+
+class TidalForcing {
+  public:
+    TidalForcing(const ShellModel& model, double dt);
+
+    // Forcing at time step*dt.
+    StepForcing at(int step) const;
+
+    // Writes the three boundary load vectors and their interior body loads (rows 6i-5 of the
+    // interior nodes i = 2..N); every other row is cleared.
+    void load(int step, Vec1View<double> b0, Vec1View<double> bnc, Vec1View<double> bc) const;
+
+  private:
+    int N_;
+    double j_;
+    double omega_, dt_, ecc_;
+    bool eccentric_;
+    double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R the inner radius)
+    // Radial weights of the interior nodes i = 2..N (index i-2): r*rho*omega^2*ecc and
+    // r*rho*omega^2.
+    std::vector<double> Ye_, Y_;
+};
+
+} // namespace tidal

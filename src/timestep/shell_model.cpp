@@ -1,0 +1,55 @@
+#include "timestep/shell_model.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include "discretisation/coefficients.hpp"
+#include "linalg/band_lu.hpp"
+#include "loads/boundary_loads.hpp"
+
+namespace tidal {
+
+AssemblyInputs ShellModel::assembly_inputs() const {
+    AssemblyInputs in;
+    in.grid = &grid;
+    in.K = vec1(K);
+    in.j = run.j;
+    in.Go = body.rho * body.gsurf;
+    in.Gi = body.drho * body.gbot;
+    return in;
+}
+
+std::vector<double> elastic_reference_solution(const ShellModel& model) {
+    const int N = model.body.N;
+    const int n = model.order();
+    std::vector<int> indx(static_cast<std::size_t>(n));
+    std::vector<double> a(static_cast<std::size_t>(n) * kBandColumns);
+    std::vector<double> al(static_cast<std::size_t>(n) * 7);
+    std::vector<double> b(static_cast<std::size_t>(n));
+
+    zadanisily(N, model.run.j, vec1(b), 0.0);
+    assemble_a(mat1(a, n, kBandColumns), model.assembly_inputs());
+    double d = 0.0;
+    bandecdp(mat1(a, n, kBandColumns), n, 7, 7, mat1(al, n, 7), vec1(indx), d);
+    banbksdp(mat1(std::as_const(a), n, kBandColumns), n, 7, 7, mat1(std::as_const(al), n, 7),
+             vec1(std::as_const(indx)), vec1(b));
+    return b;
+}
+
+ShellModel make_shell_model(const Body& body, RunConstants run) {
+    ShellModel m;
+    m.body = body;
+    m.run = run;
+    m.K = coupling_coefficients(run.j);
+    m.grid = make_radial_grid(body.N, body.rout, body.rin, body.mu0);
+    m.elastic = elastic_reference_solution(m);
+    return m;
+}
+
+double sweep_viscosity(int k) { return std::pow(10.0, k / 20.0); }
+
+double time_step(const ShellModel& model) {
+    return (2.0 * kPi / model.body.omega) / model.run.nperiod;
+}
+
+} // namespace tidal

@@ -1,0 +1,43 @@
+#pragma once
+// Everything about one body that does not depend on the viscosity: run constants, coupling
+// coefficients, grid and the elastic reference solution. Built once, then only read, so that
+// any number of runs may share it.
+#include <vector>
+
+#include "discretisation/assembly.hpp"
+#include "discretisation/body.hpp"
+#include "discretisation/grid.hpp"
+
+namespace tidal {
+
+struct RunConstants {
+    double j = 2.0;      // spherical-harmonic degree
+    int nperiod = 2000;  // time steps per orbital period
+    int nsteps = 20000;  // time steps per run (ten periods)
+};
+
+struct ShellModel {
+    Body body;
+    RunConstants run;
+    std::vector<double> K; // coupling coefficients K1..K40
+    RadialGrid grid;
+    std::vector<double> elastic; // elastic reference solution, 6N+2 entries
+
+    int order() const { return system_order(body.N); }
+    AssemblyInputs assembly_inputs() const;
+};
+
+// Builds the model of `body`: coefficients, grid and the elastic reference solution.
+ShellModel make_shell_model(const Body& body, RunConstants run = {});
+
+// Solves the static elastic problem with a zero surface load: assembles and factorises the
+// elastic matrix and returns the solution (6N+2 entries).
+std::vector<double> elastic_reference_solution(const ShellModel& model);
+
+// Viscosity of sweep index k, Pa s: 10^(k/20).
+double sweep_viscosity(int k);
+
+// Time step of the body's forcing, s: the orbital period divided by nperiod.
+double time_step(const ShellModel& model);
+
+} // namespace tidal

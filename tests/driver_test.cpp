@@ -1,0 +1,124 @@
+// Menu choice, the refusal of bad input, and the sweep's independence of the thread count.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <variant>
+#include <vector>
+
+#include "driver/bodies.hpp"
+#include "driver/menu.hpp"
+#include "driver/program.hpp"
+#include "driver/sweep.hpp"
+
+namespace tidal {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::variant<int, ChoiceError> choice_from(const std::string& text) {
+    std::istringstream in(text);
+    return read_choice(in);
+}
+
+TEST(Menu, ThreeLinesEachWithOneLeadingBlank) {
+    std::ostringstream out;
+    write_menu(out);
+    EXPECT_EQ(out.str(),
+              " Choose from examined planetary bodies\n"
+              " Enceladus 26km(1), Enceladus 52km(2), Europa(3), Exoplanet 1day(4)\n"
+              " Exoplaneta 5days(5), Exoplaneta 20days(6), Exoplaneta 50days(7), Merkur(8)\n");
+}
+
+TEST(Menu, AcceptsAnIntegerFromOneToEightInFreeForm) {
+    EXPECT_EQ(std::get<int>(choice_from("1\n")), 1);
+    EXPECT_EQ(std::get<int>(choice_from("  \n\t 8")), 8);
+    EXPECT_EQ(std::get<int>(choice_from("+3\n")), 3);
+    EXPECT_EQ(std::get<int>(choice_from("5 and more")), 5);
+}
+
+TEST(Menu, RefusesEverythingElseWithWhatWasRead) {
+    for (const char* bad : {"0", "9", "-1", "abc", "3x", "2.5", "99999999999999999999", "+", "1e0"}) {
+        const auto r = choice_from(bad);
+        ASSERT_TRUE(std::holds_alternative<ChoiceError>(r)) << bad;
+        const std::string& msg = std::get<ChoiceError>(r).message;
+        EXPECT_NE(msg.find("integer from 1 to 8"), std::string::npos) << msg;
+        EXPECT_NE(msg.find(std::string("'") + bad + "'"), std::string::npos) << msg;
+    }
+    for (const char* empty : {"", "   \n\n"}) {
+        const auto r = choice_from(empty);
+        ASSERT_TRUE(std::holds_alternative<ChoiceError>(r));
+        EXPECT_NE(std::get<ChoiceError>(r).message.find("input ended"), std::string::npos);
+    }
+    // Control bytes are not echoed to the terminal.
+    const auto r = choice_from("\x1b[2J");
+    ASSERT_TRUE(std::holds_alternative<ChoiceError>(r));
+    EXPECT_EQ(std::get<ChoiceError>(r).message.find('\x1b'), std::string::npos);
+}
+
+TEST(Program, BadChoiceCreatesNoResultFile) {
+    const fs::path dir = fs::temp_directory_path() / "tidal_bad_choice";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path old = fs::current_path();
+    fs::current_path(dir);
+    std::istringstream in("12\n");
+    std::ostringstream out, err;
+    const int status = run_program(in, out, err, 1);
+    fs::current_path(old);
+    EXPECT_EQ(status, kExitBadChoice);
+    EXPECT_EQ(err.str(), "error: expected an integer from 1 to 8, but read '12'\n");
+    EXPECT_TRUE(fs::is_empty(dir));
+    fs::remove_all(dir);
+}
+
+std::vector<ViscosityResults> sweep(const ShellModel& model, int threads) {
+    std::vector<ViscosityResults> all;
+    run_sweep(model, threads, [&](ViscosityResults&& r) { all.push_back(std::move(r)); });
+    return all;
+}
+
+TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
+    Body body = *preset_body(8);
+    body.logetamin = 15;
+    body.logetamax = 16; // 21 viscosities
+    const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 200});
+    const auto one = sweep(model, 1);
+    const auto two = sweep(model, 2);
+    const auto three = sweep(model, 3);
+    ASSERT_EQ(one.size(), 21u);
+    ASSERT_EQ(two.size(), 21u);
+    ASSERT_EQ(three.size(), 21u);
+    EXPECT_EQ(one.front().maxwell.eta, 1e15);
+    EXPECT_EQ(one.back().kelvin.eta, 1e16);
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        EXPECT_EQ(one[i].k, 300 + static_cast<int>(i));
+        if (i > 0) {
+            EXPECT_GT(one[i].maxwell.eta, one[i - 1].maxwell.eta);
+        }
+        for (const auto* other : {&two[i], &three[i]}) {
+            EXPECT_EQ(other->k, one[i].k);
+            EXPECT_EQ(other->maxwell.pcelk, one[i].maxwell.pcelk);
+            EXPECT_EQ(other->kelvin.pcelk, one[i].kelvin.pcelk);
+            EXPECT_EQ(other->kelvin.ursurf, one[i].kelvin.ursurf);
+            EXPECT_EQ(other->maxwell.tn, one[i].maxwell.tn);
+        }
+    }
+}
+
+TEST(Sweep, AFailureWhileWritingStopsTheSweep) {
+    Body body = *preset_body(1);
+    body.logetamin = 10;
+    body.logetamax = 12;
+    const ShellModel model = make_shell_model(body, RunConstants{2.0, 10, 100});
+    int seen = 0;
+    EXPECT_THROW(run_sweep(model, 2,
+                           [&](ViscosityResults&&) {
+                               if (++seen == 3) throw std::runtime_error("disk full");
+                           }),
+                 std::runtime_error);
+    EXPECT_EQ(seen, 3);
+}
+
+} // namespace
+} // namespace tidal

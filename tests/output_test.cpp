@@ -1,0 +1,131 @@
+// Record form and result files, including the failures a user can run into.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "output/record.hpp"
+#include "output/result_file.hpp"
+#include "output/result_set.hpp"
+
+namespace tidal {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> split(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> items;
+    for (std::string s; in >> s;) items.push_back(s);
+    return items;
+}
+
+TEST(Record, OneLeadingBlankAndShortestRoundTripDoubles) {
+    const double values[] = {1e10, 11220184543.019653, -16.924849751068784, 0.0015, 5e-324,
+                             -0.0, 1.7976931348623157e308, 2854483189.588189};
+    for (double v : values) {
+        Record rec;
+        const std::string line = rec.real(1e10).real(v).line();
+        ASSERT_EQ(line.front(), ' ');
+        ASSERT_EQ(line.back(), '\n');
+        const auto items = split(line);
+        ASSERT_EQ(items.size(), 2u);
+        double back = 0;
+        std::from_chars(items[1].data(), items[1].data() + items[1].size(), back);
+        EXPECT_EQ(std::signbit(back), std::signbit(v));
+        EXPECT_EQ(back, v) << items[1];
+    }
+    Record rec;
+    EXPECT_EQ(rec.text("viscosity ").real(1e10).line(), " viscosity  1e+10\n");
+    std::string series;
+    append_step_record(series, 20000, -0.5);
+    EXPECT_EQ(series, " 20000 -0.5\n");
+}
+
+class InScratchDir : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("tidal_output_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        old = fs::current_path();
+        fs::current_path(dir);
+    }
+    void TearDown() override {
+        fs::current_path(old);
+        fs::remove_all(dir);
+    }
+    static std::string slurp(const char* name) {
+        std::ifstream in(name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    fs::path dir, old;
+};
+
+TEST_F(InScratchDir, SeriesRewritesALongerFileFromItsStart) {
+    {
+        std::ofstream f("time");
+        for (int i = 0; i < 50; ++i) f << " old line " << i << '\n';
+    }
+    ResultSet files;
+    files.series(kSeriesMaxwell, {0.25, -1.5, 3.0});
+    EXPECT_EQ(slurp("time"), " 1 0.25\n 2 -1.5\n 3 3\n");
+    files.close();
+}
+
+TEST_F(InScratchDir, SummaryFilesAreCreatedInOrderAndHoldTheirRecords) {
+    {
+        std::ofstream f("ureta");
+        f << "stale\n";
+    }
+    ResultSet files;
+    for (auto name : summary_file_names()) EXPECT_TRUE(fs::exists(std::string(name))) << name;
+    EXPECT_EQ(slurp("ureta"), ""); // truncated on opening
+    files.summary(Summary::MinSurfaceMaxwell, 1e10, -16.5);
+    // Flushed at once: a crash later keeps the record.
+    EXPECT_EQ(slurp("ureta"), " 1e+10 -16.5\n");
+    files.summary(Summary::PowerKelvin, 2e10, 3.0);
+    files.close();
+    EXPECT_EQ(slurp("pcelketakelvin"), " 2e+10 3\n");
+}
+
+TEST_F(InScratchDir, UncreatableFileNamesTheFileAndTheReason) {
+    fs::create_directory("pcelketa"); // a directory where the first file should go
+    try {
+        ResultSet files;
+        FAIL() << "expected an OutputError";
+    } catch (const OutputError& e) {
+        const std::string msg = e.what();
+        EXPECT_NE(msg.find("'pcelketa'"), std::string::npos) << msg;
+        EXPECT_NE(msg.find("Is a directory"), std::string::npos) << msg;
+    }
+}
+
+TEST(ResultFile, FullDiskIsReportedNotSwallowed) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    ResultFile f("/dev/full");
+    bool reported = false;
+    try {
+        f.write(" 1 2\n");
+        f.flush();
+    } catch (const OutputError& e) {
+        reported = std::string(e.what()).find("No space left on device") != std::string::npos;
+    }
+    EXPECT_TRUE(reported);
+}
+
+TEST(ResultFile, CloseReportsADelayedWriteFailure) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    ResultFile f("/dev/full");
+    f.write(" 1 2\n"); // buffered, fails only when handed to the system
+    EXPECT_THROW(f.close(), OutputError);
+}
+
+} // namespace
+} // namespace tidal

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The failures a user can cause end with one line on standard error, a non-zero status and no
+# result file created or damaged. Usage: program_failures.sh TIDAL
+set -uo pipefail
+tidal=$1
+scratch=$(mktemp -d)
+trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
+failed=0
+check() { # description, condition
+    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
+}
+
+cd "$scratch"
+mkdir bad && cd bad
+echo "some earlier result" > pcelketa
+for input in "9" "abc" "" "-3"; do
+    printf '%s' "$input" | "$tidal" > out.txt 2> err.txt
+    status=$?
+    check "input '$input' exits with status 2" "[ $status -eq 2 ]"
+    check "input '$input' gives one error line" "[ \$(wc -l < err.txt) -eq 1 ] && grep -q 'integer from 1 to 8' err.txt"
+    check "input '$input' leaves the result files alone" "[ \"\$(cat pcelketa)\" = 'some earlier result' ] && [ ! -e ureta ]"
+    rm -f out.txt err.txt
+done
+cd ..
+
+mkdir readonly && chmod a-w readonly && cd readonly
+if touch probe 2>/dev/null; then
+    echo "skipped: running with permission to write anywhere"
+    rm -f probe
+else
+    echo 1 | "$tidal" > /dev/null 2> err.txt.tmp; status=$?
+    check "unwritable directory exits with status 1" "[ $status -eq 1 ]"
+fi
+cd ..
+
+# Unwritable result file: a directory stands where "tneta" should be created.
+mkdir blocked && cd blocked && mkdir tneta
+echo 1 | "$tidal" > /dev/null 2> ../err.txt; status=$?
+check "blocked result file exits with status 1" "[ $status -eq 1 ]"
+check "blocked result file is named with the reason" "[ \$(wc -l < ../err.txt) -eq 1 ] && grep -q \"'tneta'.*Is a directory\" ../err.txt"
+cd ..
+
+exit $failed

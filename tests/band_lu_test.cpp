@@ -180,24 +180,30 @@ TEST(BandLu, Random122WithSeveralRightHandSides) {
     }
 }
 
-TEST(BandLu, ThreeVectorSubstitutionIsBitIdentical) {
+TEST(BandLu, LaneSubstitutionIsBitIdenticalToThePlainOne) {
+    // Every lane has its own matrix (and so its own interchanges) and three right-hand sides.
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
-    const Dense A = random_band(122, 7, 7, rng, false);
-    const Factorised f(A, 7, 7);
-    PackedBandFactors packed;
-    pack_band_factors(mat1(f.a, 122, 15), mat1(f.al, 122, 7), vec1(f.indx), 122, packed);
-    std::vector<double> b[3];
-    for (auto& v : b) {
-        v.resize(122);
-        for (double& x : v) x = u(rng);
-    }
-    std::vector<double> x[3] = {b[0], b[1], b[2]};
-    solve_packed3(packed, x[0].data(), x[1].data(), x[2].data());
-    for (int r = 0; r < 3; ++r) {
-        const auto expected = f.solve(b[r]);
-        for (int i = 0; i < 122; ++i) EXPECT_EQ(x[r][i], expected[i]) << r << ":" << i;
-    }
+    std::vector<Factorised> lanes;
+    for (int lane = 0; lane < kLanes; ++lane) lanes.emplace_back(random_band(122, 7, 7, rng, lane == 1), 7, 7);
+    LaneBandFactors<kLanes> packed(122);
+    for (int lane = 0; lane < kLanes; ++lane)
+        pack_band_factors(mat1(lanes[lane].a, 122, 15), mat1(lanes[lane].al, 122, 7),
+                          vec1(lanes[lane].indx), lane, packed);
+    std::vector<double> storage(LaneVectors<kLanes>::storage(122));
+    const LaneVectors<kLanes> x(storage.data(), 122);
+    std::vector<double> b[kLanes][3];
+    for (int lane = 0; lane < kLanes; ++lane)
+        for (int r = 0; r < 3; ++r) {
+            b[lane][r].resize(122);
+            for (int i = 1; i <= 122; ++i) x(i, r, lane) = b[lane][r][i - 1] = u(rng);
+        }
+    solve_lanes(packed, x);
+    for (int lane = 0; lane < kLanes; ++lane)
+        for (int r = 0; r < 3; ++r) {
+            const auto expected = lanes[lane].solve(b[lane][r]);
+            for (int i = 1; i <= 122; ++i) ASSERT_EQ(x(i, r, lane), expected[i - 1]) << lane << ":" << r << ":" << i;
+        }
 }
 
 } // namespace

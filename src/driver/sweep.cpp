@@ -1,5 +1,6 @@
 #include "driver/sweep.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -18,16 +19,25 @@ int default_thread_count() {
 
 namespace {
 
-ViscosityResults compute(const ShellModel& model, int k, RunWorkspace& ws) {
-    ViscosityResults r;
-    r.k = k;
-    const double eta = sweep_viscosity(k);
-    r.maxwell = run_maxwell(model, eta, ws);
-    r.kelvin = run_kelvin_voigt(model, eta, ws);
-    return r;
+// Both rheologies for the viscosities of sweep indices k = first .. first+count-1.
+std::vector<ViscosityResults> compute(const ShellModel& model, int first, int count,
+                                      RunWorkspace& ws) {
+    std::vector<double> etas;
+    for (int i = 0; i < count; ++i) etas.push_back(sweep_viscosity(first + i));
+    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws);
+    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws);
+    std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i].k = first + static_cast<int>(i);
+        out[i].maxwell = std::move(maxwell[i]);
+        out[i].kelvin = std::move(kelvin[i]);
+    }
+    return out;
 }
 
-// Results handed from the workers to the consuming thread, in sweep order.
+using Batch = std::vector<ViscosityResults>;
+
+// Batches of results handed from the workers to the consuming thread, in sweep order.
 class OrderedResults {
   public:
     OrderedResults(int count, int ahead) : slots_(static_cast<std::size_t>(count)), ahead_(ahead) {}
@@ -41,7 +51,7 @@ class OrderedResults {
         return next_++;
     }
 
-    void deliver(int index, ViscosityResults&& r) {
+    void deliver(int index, Batch&& r) {
         std::lock_guard lock(mutex_);
         slots_[static_cast<std::size_t>(index)] = std::move(r);
         changed_.notify_all();
@@ -61,12 +71,12 @@ class OrderedResults {
     }
 
     // Waits for result `index`; rethrows a worker's failure.
-    ViscosityResults take(int index) {
+    Batch take(int index) {
         std::unique_lock lock(mutex_);
         auto& slot = slots_[static_cast<std::size_t>(index)];
         changed_.wait(lock, [&] { return error_ || slot.has_value(); });
         if (error_) std::rethrow_exception(error_);
-        ViscosityResults r = std::move(*slot);
+        Batch r = std::move(*slot);
         slot.reset();
         consumed_ = index + 1;
         changed_.notify_all();
@@ -76,7 +86,7 @@ class OrderedResults {
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<std::optional<ViscosityResults>> slots_;
+    std::vector<std::optional<Batch>> slots_;
     int ahead_;
     int next_ = 0;
     int consumed_ = 0;
@@ -90,27 +100,33 @@ void run_sweep(const ShellModel& model, int threads,
                const std::function<void(ViscosityResults&&)>& consume) {
     const int first = 20 * model.body.logetamin;
     const int count = sweep_length(model.body);
+    const int batches = (count + kLanes - 1) / kLanes;
+    const auto batch = [&](int b, RunWorkspace& ws) {
+        return compute(model, first + b * kLanes, std::min(kLanes, count - b * kLanes), ws);
+    };
 
     if (threads <= 1) {
         RunWorkspace ws(model);
-        for (int i = 0; i < count; ++i) consume(compute(model, first + i, ws));
+        for (int b = 0; b < batches; ++b)
+            for (ViscosityResults& r : batch(b, ws)) consume(std::move(r));
         return;
     }
 
-    OrderedResults results(count, 2 * threads);
+    OrderedResults results(batches, 2 * threads);
     std::vector<std::jthread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
             try {
                 RunWorkspace ws(model);
-                while (const auto i = results.claim()) results.deliver(*i, compute(model, first + *i, ws));
+                while (const auto b = results.claim()) results.deliver(*b, batch(*b, ws));
             } catch (...) {
                 results.fail(std::current_exception());
             }
         });
     }
     try {
-        for (int i = 0; i < count; ++i) consume(results.take(i));
+        for (int b = 0; b < batches; ++b)
+            for (ViscosityResults& r : results.take(b)) consume(std::move(r));
     } catch (...) {
         results.stop();
         workers.clear(); // joins

@@ -1,70 +1,111 @@
 #include "linalg/band_solve_fast.hpp"
+#include "linalg/lane_vec.hpp"
 
 #include <algorithm>
 #include <utility>
 
 namespace tidal {
 
+template <int L>
 void pack_band_factors(Mat1View<const double> a, Mat1View<const double> al,
-                       Vec1View<const int> indx, int n, PackedBandFactors& out) {
-    out.n = n;
-    out.upper.assign(static_cast<std::size_t>(n) * kBandWidth, 0.0);
-    out.lower.assign(static_cast<std::size_t>(n) * kBandLower, 0.0);
-    out.pivot_row.assign(static_cast<std::size_t>(n), 0);
+                       Vec1View<const int> indx, int lane, LaneBandFactors<L>& out) {
+    const int n = out.n;
     for (int i = 1; i <= n; ++i) {
         const std::size_t row = static_cast<std::size_t>(i - 1);
-        for (int c = 1; c <= kBandWidth; ++c) out.upper[row * kBandWidth + (c - 1)] = a(i, c);
-        for (int t = 1; t <= kBandLower; ++t) out.lower[row * kBandLower + (t - 1)] = al(i, t);
-        out.pivot_row[row] = indx(i) - 1;
+        for (int c = 1; c <= kBandWidth; ++c)
+            out.upper[(row * kBandWidth + (c - 1)) * L + lane] = a(i, c);
+        for (int t = 1; t <= kBandLower; ++t)
+            out.lower[(row * kBandLower + (t - 1)) * L + lane] = al(i, t);
+        out.pivot_row[static_cast<std::size_t>(lane) * n + row] = indx(i) - 1;
+    }
+    for (int k = 0; k < n; ++k) {
+        const int p = out.pivot_row[static_cast<std::size_t>(k)];
+        bool common = true;
+        for (int other = 1; other < L; ++other)
+            common = common && out.pivot_row[static_cast<std::size_t>(other) * n + k] == p;
+        out.common_pivot[static_cast<std::size_t>(k)] = common ? p : -1;
     }
 }
 
-void solve_packed3(const PackedBandFactors& f, double* b0, double* b1, double* b2) {
+namespace {
+
+constexpr int kRow = kRightHandSides; // values per row and lane
+
+using lanes::kWidth;
+using lanes::load;
+using lanes::store;
+using lanes::Vec;
+static_assert(kLanes % kWidth == 0);
+// Vectors per row: the three right-hand sides of every group of four lanes. They are
+// independent, which keeps several dependency chains in flight in the back pass.
+constexpr int kVecs = kRow * kLanes / kWidth;
+
+// Both passes for all lanes; every value is combined exactly as in banbksdp.
+[[gnu::always_inline]] inline void solve_kernel(const LaneBandFactors<kLanes>& f, double* b) {
+    constexpr int L = kLanes;
     const int n = f.n;
     const double* lo = f.lower.data();
     const double* up = f.upper.data();
+    const auto row = [b](int i) { return b + static_cast<std::size_t>(i) * kRow * L; };
 
-    // Forward pass: interchanges and multipliers, rows k+1 .. min(k+7, n).
+    // Forward pass: interchanges (per lane) and multipliers.
     for (int k = 0; k < n; ++k) {
-        const int p = f.pivot_row[static_cast<std::size_t>(k)];
-        if (p != k) {
-            std::swap(b0[k], b0[p]);
-            std::swap(b1[k], b1[p]);
-            std::swap(b2[k], b2[p]);
+        const int common = f.common_pivot[static_cast<std::size_t>(k)];
+        if (common >= 0) {
+            // The usual case: every lane interchanges the same rows, whole vectors at a time.
+            if (common != k)
+                for (int v = 0; v < kVecs; ++v) {
+                    const Vec a = load(row(k) + v * kWidth), c = load(row(common) + v * kWidth);
+                    store(row(k) + v * kWidth, c);
+                    store(row(common) + v * kWidth, a);
+                }
+        } else {
+            for (int lane = 0; lane < L; ++lane) {
+                const int p = f.pivot_row[static_cast<std::size_t>(lane) * n + k];
+                if (p != k)
+                    for (int r = 0; r < kRow; ++r) std::swap(row(k)[r * L + lane], row(p)[r * L + lane]);
+            }
         }
-        const double x0 = b0[k], x1 = b1[k], x2 = b2[k];
-        const double* m = lo + static_cast<std::size_t>(k) * kBandLower;
+        const double* xk = row(k);
+        Vec xv[kVecs];
+        for (int v = 0; v < kVecs; ++v) xv[v] = load(xk + v * kWidth);
+        const double* m = lo + static_cast<std::size_t>(k) * kBandLower * L;
         const int count = std::min(kBandLower, n - 1 - k);
         for (int t = 0; t < count; ++t) {
-            const int r = k + 1 + t;
-            b0[r] = b0[r] - m[t] * x0;
-            b1[r] = b1[r] - m[t] * x1;
-            b2[r] = b2[r] - m[t] * x2;
+            double* xr = row(k + 1 + t);
+            for (int v = 0; v < kVecs; ++v) {
+                const Vec mt = load(m + t * L + (v * kWidth) % L);
+                store(xr + v * kWidth, load(xr + v * kWidth) - mt * xv[v]);
+            }
         }
     }
 
     // Back pass: each row subtracts its super-diagonal terms left to right, then divides.
     for (int i = n - 1; i >= 0; --i) {
-        const double* u = up + static_cast<std::size_t>(i) * kBandWidth;
-        double s0 = b0[i], s1 = b1[i], s2 = b2[i];
+        const double* u = up + static_cast<std::size_t>(i) * kBandWidth * L;
+        double* xi = row(i);
+        Vec s[kVecs];
+        for (int v = 0; v < kVecs; ++v) s[v] = load(xi + v * kWidth);
         const int terms = std::min(kBandWidth, n - i) - 1;
-        if (terms == kBandWidth - 1) {
-            for (int t = 1; t < kBandWidth; ++t) {
-                s0 = s0 - u[t] * b0[i + t];
-                s1 = s1 - u[t] * b1[i + t];
-                s2 = s2 - u[t] * b2[i + t];
-            }
-        } else {
-            for (int t = 1; t <= terms; ++t) {
-                s0 = s0 - u[t] * b0[i + t];
-                s1 = s1 - u[t] * b1[i + t];
-                s2 = s2 - u[t] * b2[i + t];
-            }
+        for (int t = 1; t <= terms; ++t) {
+            const double* xt = row(i + t);
+            for (int v = 0; v < kVecs; ++v)
+                s[v] = s[v] - load(u + t * L + (v * kWidth) % L) * load(xt + v * kWidth);
         }
-        b0[i] = s0 / u[0];
-        b1[i] = s1 / u[0];
-        b2[i] = s2 / u[0];
+        for (int v = 0; v < kVecs; ++v) store(xi + v * kWidth, s[v] / load(u + (v * kWidth) % L));
     }
 }
+
+} // namespace
+
+// Wider vectors where the processor has them; the results are the same either way.
+template <>
+TIDAL_LANE_CLONES void
+solve_lanes<kLanes>(const LaneBandFactors<kLanes>& f, LaneVectors<kLanes> b) {
+    solve_kernel(f, b.data());
+}
+
+template void pack_band_factors<kLanes>(Mat1View<const double>, Mat1View<const double>,
+                                        Vec1View<const int>, int, LaneBandFactors<kLanes>&);
 
 } // namespace tidal

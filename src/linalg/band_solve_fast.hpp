@@ -1,8 +1,10 @@
 #pragma once
-// Substitution with a factorised band matrix of 7 sub- and 7 super-diagonals, repacked row by
-// row so that one time step can solve its three right-hand sides in one sweep over the factors.
-// Every right-hand side sees exactly the operations of banbksdp in the same order, so the
-// solutions are bit-identical to three separate banbksdp calls.
+// Substitution with factorised band matrices of 7 sub- and 7 super-diagonals, for several
+// independent systems at once ("lanes", e.g. one per viscosity), each with three right-hand
+// sides. The factors are repacked row by row with the lanes innermost, so that the same
+// operation on every lane is one vector instruction. Every right-hand side sees exactly the
+// operations of banbksdp in the same order: the solutions are bit-identical to separate
+// banbksdp calls.
 #include <vector>
 
 #include "linalg/views.hpp"
@@ -12,20 +14,50 @@ namespace tidal {
 inline constexpr int kBandLower = 7;
 inline constexpr int kBandUpper = 7;
 inline constexpr int kBandWidth = kBandLower + kBandUpper + 1;
+inline constexpr int kRightHandSides = 3;
 
-struct PackedBandFactors {
+// Lanes of the batched substitution.
+inline constexpr int kLanes = 8;
+
+template <int L> struct LaneBandFactors {
     int n = 0;
-    std::vector<double> upper;  // n x kBandWidth, row by row; upper[i*15] is the pivot of row i
-    std::vector<double> lower;  // n x kBandLower, row by row: the multipliers of step i
-    std::vector<int> pivot_row; // 0-based row interchanged with row i at step i
+    std::vector<double> upper;  // [row][band column][lane]; column 0 holds the pivot
+    std::vector<double> lower;  // [row][multiplier][lane]
+    std::vector<int> pivot_row; // [lane][row], 0-based row interchanged with row at that step
+    // [row]: the row every lane interchanges with at that step, or -1 when the lanes differ.
+    std::vector<int> common_pivot;
+
+    explicit LaneBandFactors(int order = 0)
+        : n(order), upper(static_cast<std::size_t>(order) * kBandWidth * L),
+          lower(static_cast<std::size_t>(order) * kBandLower * L),
+          pivot_row(static_cast<std::size_t>(order) * L),
+          common_pivot(static_cast<std::size_t>(order), -1) {}
 };
 
-// Copies the factors left by bandecdp (called with m1 = m2 = 7) into row-major storage.
-void pack_band_factors(Mat1View<const double> a, Mat1View<const double> al,
-                       Vec1View<const int> indx, int n, PackedBandFactors& out);
+// Right-hand sides of all lanes: [row][rhs][lane], rows 1-based through the accessor.
+template <int L> class LaneVectors {
+  public:
+    LaneVectors(double* data, int n) : data_(data), n_(n) {}
+    double& operator()(int row, int rhs, int lane) const {
+        return data_[(static_cast<std::size_t>(row - 1) * kRightHandSides + rhs) * L + lane];
+    }
+    double* data() const { return data_; }
+    int size() const { return n_; }
+    static constexpr std::size_t storage(int n) {
+        return static_cast<std::size_t>(n) * kRightHandSides * L;
+    }
 
-// Solves the factorised system for three right-hand sides at once, each overwritten in place
-// by its solution (length n, 0-based storage).
-void solve_packed3(const PackedBandFactors& f, double* b0, double* b1, double* b2);
+  private:
+    double* data_;
+    int n_;
+};
+
+// Copies the factors left by bandecdp (m1 = m2 = 7) into lane `lane`.
+template <int L>
+void pack_band_factors(Mat1View<const double> a, Mat1View<const double> al,
+                       Vec1View<const int> indx, int lane, LaneBandFactors<L>& out);
+
+// Solves every lane's system for its three right-hand sides, in place.
+template <int L> void solve_lanes(const LaneBandFactors<L>& f, LaneVectors<L> b);
 
 } // namespace tidal

@@ -1,16 +1,11 @@
 #include "loads/diagnostics.hpp"
 
-#include "loads/boundary_loads.hpp"
 
 namespace tidal {
 
-double radial_displacement(double j, Vec1View<const double> x, int node) {
-    const DegreeFactors f = degree_factors(j);
-    return f.s1 * x(6 * node - 5) - f.s2 * x(6 * node - 4);
-}
-
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur) {
-    for (int i = 1; i <= N + 1; ++i) ur(i) = radial_displacement(j, x, i);
+    const DegreeFactors f = degree_factors(j);
+    for (int i = 1; i <= N + 1; ++i) ur(i) = radial_displacement(f, x(6 * i - 5), x(6 * i - 4));
 }
 
 double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,

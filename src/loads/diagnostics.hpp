@@ -1,11 +1,14 @@
 #pragma once
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
 #include "linalg/views.hpp"
+#include "loads/boundary_loads.hpp"
 
 namespace tidal {
 
-// Radial displacement (m) of node i of the solution x: s1*x(6i-5) - s2*x(6i-4).
-double radial_displacement(double j, Vec1View<const double> x, int node);
+// Radial displacement (m) of a node from its two displacement unknowns: s1*u_jm1 - s2*u_jp1.
+inline double radial_displacement(const DegreeFactors& f, double u_jm1, double u_jp1) {
+    return f.s1 * u_jm1 - f.s2 * u_jp1;
+}
 
 // Fills ur(1..N+1) with the radial displacement of every node of x.
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur);

@@ -10,71 +10,96 @@
 
 namespace tidal {
 
-RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws) {
+std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
+                                    RunWorkspace& ws) {
     const int N = model.body.N;
     const int n = model.order();
     const int nsteps = model.run.nsteps;
     const int nperiod = model.run.nperiod;
     const double dt = time_step(model);
+    const std::array<double, kLanes> eta = lane_viscosities(etas);
 
-    prepare_system(model, Rheology::Maxwell, eta, dt, ws);
+    prepare_systems(model, Rheology::Maxwell, eta, dt, ws);
     const TidalForcing forcing(model, dt);
 
-    RunRecords out;
-    out.eta = eta;
-    SurfaceTracker surface(model, out);
+    std::vector<RunRecords> out(kLanes);
+    std::vector<SurfaceTracker> surface;
+    for (int lane = 0; lane < kLanes; ++lane) {
+        out[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];
+        surface.emplace_back(model, out[static_cast<std::size_t>(lane)]);
+    }
 
+    const Lanes x(ws.rhs.data(), n);
+    const Lanes memory(ws.history.data(), n);
+    std::fill(ws.history.begin(), ws.history.end(), 0.0);
     std::fill(ws.window.begin(), ws.window.end(), 0.0);
-    Vec1View<double> x[3] = {vec1(ws.b0), vec1(ws.bnc), vec1(ws.bc)};
-    Vec1View<double> memory[3] = {Vec1View<double>(ws.hist0.data(), n),
-                                  Vec1View<double>(ws.histnc.data(), n),
-                                  Vec1View<double>(ws.histc.data(), n)};
-    for (auto& m : memory) std::fill(m.data(), m.data() + n, 0.0);
+    const std::size_t window_size = static_cast<std::size_t>(N) * (nperiod + 1);
+    const auto window = [&](int lane) {
+        return Mat1View<double>(ws.window.data() + lane * window_size, N, nperiod + 1);
+    };
+    const int window_start = nsteps - nperiod; // step of the window's first column
 
     const auto b = vec1(model.elastic);
     const auto mu = vec1(model.grid.mu);
-    const auto eta_l = vec1(std::as_const(ws.eta));
-    auto window = mat1(ws.window, N, nperiod + 1);
-    const int window_start = nsteps - nperiod; // step of the window's first column
+    // c = (mu/eta) dt per layer and lane: the relaxation over one step.
+    std::vector<double> relax(static_cast<std::size_t>(N) * kLanes);
+    for (int l = 1; l <= N; ++l)
+        for (int lane = 0; lane < kLanes; ++lane)
+            relax[static_cast<std::size_t>(l - 1) * kLanes + lane] =
+                (mu(l) / eta[static_cast<std::size_t>(lane)]) * dt;
 
     for (int step = 1; step <= nsteps; ++step) {
-        forcing.load(step, x[0], x[1], x[2]);
+        forcing.load(step, vec1(ws.load[kOrder0]), vec1(ws.load[kCosine]), vec1(ws.load[kSine]));
+        broadcast_loads(ws, x);
 
         // Memory loads: minus c times the trapezoidal sum of the stress history, started
         // from the elastic state.
         for (int l = 1; l <= N; ++l) {
-            const double c = (mu(l) / eta_l(l)) * dt;
-            for (int comp = 0; comp < 3; ++comp) {
-                x[comp](6 * l - 2) = -c * (b(6 * l - 3) / 2.0 + memory[comp](6 * l - 3));
-                x[comp](6 * l - 1) = -c * (b(6 * l - 2) / 2.0 + memory[comp](6 * l - 2));
-                x[comp](6 * l) = -c * (b(6 * l) / 2.0 + memory[comp](6 * l));
-            }
+            const double* c = &relax[static_cast<std::size_t>(l - 1) * kLanes];
+            for (int comp = 0; comp < kRightHandSides; ++comp)
+                for (int lane = 0; lane < kLanes; ++lane) {
+                    x(6 * l - 2, comp, lane) = -c[lane] * (b(6 * l - 3) / 2.0 + memory(6 * l - 3, comp, lane));
+                    x(6 * l - 1, comp, lane) = -c[lane] * (b(6 * l - 2) / 2.0 + memory(6 * l - 2, comp, lane));
+                    x(6 * l, comp, lane) = -c[lane] * (b(6 * l) / 2.0 + memory(6 * l, comp, lane));
+                }
         }
 
-        solve_packed3(ws.factors, ws.b0.data(), ws.bnc.data(), ws.bc.data());
+        solve_lanes(ws.factors, x);
 
         const bool in_window = step >= window_start;
         for (int l = 1; l <= N; ++l) {
-            double S[3];
-            for (int comp = 0; comp < 3; ++comp) {
-                const double s1 = x[comp](6 * l - 3);
-                const double s2 = x[comp](6 * l - 2);
-                const double s3 = x[comp](6 * l);
-                memory[comp](6 * l - 3) += s1;
-                memory[comp](6 * l - 2) += s2;
-                memory[comp](6 * l) += s3;
-                S[comp] = s1 * s1 + s2 * s2 + s3 * s3;
-            }
+            double S[kRightHandSides][kLanes] = {};
+            for (int comp = 0; comp < kRightHandSides; ++comp)
+                for (int m : {6 * l - 3, 6 * l - 2, 6 * l})
+                    for (int lane = 0; lane < kLanes; ++lane) {
+                        const double s = x(m, comp, lane);
+                        memory(m, comp, lane) += s;
+                        S[comp][lane] += s * s;
+                    }
             // Squared stresses; the two order-2 components count twice.
-            if (in_window) window(l, step - window_start + 1) = S[0] + 2.0 * S[1] + 2.0 * S[2];
+            if (in_window)
+                for (int lane = 0; lane < kLanes; ++lane)
+                    window(lane)(l, step - window_start + 1) =
+                        S[kOrder0][lane] + 2.0 * S[kCosine][lane] + 2.0 * S[kSine][lane];
         }
 
-        surface.record(step, x[0], x[1]);
+        for (int lane = 0; lane < kLanes; ++lane)
+            surface[static_cast<std::size_t>(lane)].record(step, x, lane);
     }
 
-    out.pcelk = vypocitejpcelk(N, nperiod, mat1(std::as_const(ws.window), N, nperiod + 1), dt,
-                               eta_l, vec1(model.grid.r), vec1(ws.layer_power));
+    std::vector<double> layer_eta(static_cast<std::size_t>(N));
+    for (int lane = 0; lane < kLanes; ++lane) {
+        std::fill(layer_eta.begin(), layer_eta.end(), eta[static_cast<std::size_t>(lane)]);
+        out[static_cast<std::size_t>(lane)].pcelk =
+            vypocitejpcelk(N, nperiod, window(lane), dt, vec1(std::as_const(layer_eta)),
+                           vec1(model.grid.r), vec1(ws.layer_power));
+    }
+    out.resize(etas.size());
     return out;
+}
+
+RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws) {
+    return std::move(run_maxwell(model, std::span<const double>(&eta, 1), ws).front());
 }
 
 } // namespace tidal

@@ -1,7 +1,10 @@
 #pragma once
-// One time integration of the tidally forced shell for one viscosity and one rheology.
-// A run owns nothing but its workspace and returns its records; it writes no file.
+// Time integrations of the tidally forced shell, one rheology at a time, for up to kLanes
+// viscosities at once (each viscosity is independent; batching them lets one time step of all
+// of them share the forcing and use vector instructions). A run owns nothing but its workspace
+// and returns its records; it writes no file.
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "linalg/band_solve_fast.hpp"
@@ -20,25 +23,33 @@ struct RunRecords {
     std::vector<double> ursurf; // outer-surface radial displacement of every step, m
 };
 
-// Scratch arrays of a run, reused from run to run (one per thread).
+// Scratch arrays of a batch of runs, reused from batch to batch (one per thread).
 struct RunWorkspace {
     explicit RunWorkspace(const ShellModel& model);
 
-    std::vector<double> band;  // (6N+2) x 15 system matrix, then its upper factor
-    std::vector<double> al;    // (6N+2) x 7 lower factor
-    std::vector<int> indx;     // row interchanges
-    PackedBandFactors factors; // the factors repacked for the three-vector substitution
-    std::vector<double> b0, bnc, bc;     // right-hand sides / solutions of the three components
-    std::vector<double> hist0, histnc, histc; // Maxwell memories or Kelvin-Voigt strains, 3 x (6N+2)
-    std::vector<double> window;          // N x (nperiod+1) dissipation samples of the last period
-    std::vector<double> layer_power;     // N
-    std::vector<double> eta;             // N, the layer viscosities of the run
+    std::vector<double> band;  // (6N+2) x 15 system matrix of one lane, then its upper factor
+    std::vector<double> al;    // (6N+2) x 7 lower factor of one lane
+    std::vector<int> indx;     // row interchanges of one lane
+    std::vector<double> eta;   // N layer viscosities of one lane, Pa s
+    LaneBandFactors<kLanes> factors;     // every lane's factors, repacked
+    std::vector<double> load[kRightHandSides]; // the step's tidal loads, common to all lanes
+    std::vector<double> rhs;     // right-hand sides / solutions of all lanes
+    std::vector<double> history; // Maxwell memories (1 column) or Kelvin-Voigt strains (3)
+    std::vector<double> window;  // per lane, N x (nperiod+1) dissipation samples of the last period
+    std::vector<double> layer_power; // N
 };
 
-// Maxwell body (trapezoidal rule), viscosity `eta` in every layer.
-RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws);
+// Maxwell body (trapezoidal rule): one record per viscosity of `etas` (at most kLanes), with
+// that viscosity in every layer.
+std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
+                                    RunWorkspace& ws);
 
-// Kelvin-Voigt body (backward Euler), viscosity `eta` in every layer.
+// Kelvin-Voigt body (backward Euler): one record per viscosity of `etas` (at most kLanes).
+std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<const double> etas,
+                                         RunWorkspace& ws);
+
+// Single-viscosity forms.
+RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws);
 RunRecords run_kelvin_voigt(const ShellModel& model, double eta, RunWorkspace& ws);
 
 } // namespace tidal

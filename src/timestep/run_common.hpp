@@ -1,26 +1,44 @@
 #pragma once
 // Pieces shared by the Maxwell and Kelvin-Voigt time integrations.
+#include <array>
+
 #include "discretisation/assembly.hpp"
+#include "loads/boundary_loads.hpp"
 #include "timestep/run.hpp"
 
 namespace tidal {
 
-// Sets every layer's viscosity to `eta`, assembles the rheology's matrix for time step `dt`,
-// factorises it and repacks the factors for the per-step substitutions.
-void prepare_system(const ShellModel& model, Rheology rheology, double eta, double dt,
-                    RunWorkspace& ws);
+using Lanes = LaneVectors<kLanes>;
 
-// Outer-surface diagnostics of every step: the step's record and, in the last forcing
-// period, the minimum surface displacement, its phase and the largest equatorial displacement.
+// Right-hand-side numbers of the three load components.
+inline constexpr int kOrder0 = 0; // order-0 component
+inline constexpr int kCosine = 1; // order-2 component of the cosine terms
+inline constexpr int kSine = 2;   // order-2 component of the sine terms
+
+// The viscosities of a batch, padded to kLanes with the last one (padding lanes are computed
+// and dropped).
+std::array<double, kLanes> lane_viscosities(std::span<const double> etas);
+
+// For every lane: assembles the rheology's matrix with that lane's viscosity in every layer and
+// time step `dt`, factorises it and packs the factors into the lane.
+void prepare_systems(const ShellModel& model, Rheology rheology,
+                     const std::array<double, kLanes>& eta, double dt, RunWorkspace& ws);
+
+// Writes the step's tidal loads (boundary and interior rows, all other rows zero) into every
+// lane's three right-hand sides.
+void broadcast_loads(const RunWorkspace& ws, Lanes x);
+
+// Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
+// the minimum surface displacement, its phase and the largest equatorial displacement.
 class SurfaceTracker {
   public:
     SurfaceTracker(const ShellModel& model, RunRecords& out);
 
-    // x0 and xnc are the solutions of the order-0 and the order-2 cosine components.
-    void record(int step, Vec1View<const double> x0, Vec1View<const double> xnc);
+    // Reads the lane's order-0 and order-2 cosine solutions at the two outermost nodes.
+    void record(int step, Lanes x, int lane);
 
   private:
-    double j_;
+    DegreeFactors f_;
     int nperiod_, nsteps_;
     double p20_, p22_; // surface harmonics of order 0 and 2 at colatitude pi/2, longitude 0
     RunRecords& out_;

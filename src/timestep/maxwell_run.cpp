@@ -4,11 +4,55 @@
 #include <algorithm>
 #include <utility>
 
+#include "linalg/lane_vec.hpp"
 #include "loads/diagnostics.hpp"
 #include "timestep/forcing.hpp"
 #include "timestep/run_common.hpp"
 
 namespace tidal {
+
+namespace {
+
+// The stress unknowns of layer l and the constitutive rows they load.
+struct StressRow {
+    int unknown, row;
+};
+inline std::array<StressRow, 3> stress_rows(int l) {
+    return {{{6 * l - 3, 6 * l - 2}, {6 * l - 2, 6 * l - 1}, {6 * l, 6 * l}}};
+}
+
+// Memory loads of every layer and lane: the constitutive row of each stress unknown gets
+// minus c times (half its elastic reference value plus its memory), the trapezoidal sum of
+// its history started from the elastic state; `relax` holds c = (mu/eta) dt per layer and lane.
+TIDAL_LANE_CLONES void memory_loads(Lanes x, Lanes memory, Vec1View<const double> b,
+                                    const double* relax, int N) {
+    using lanes::load;
+    for (int l = 1; l <= N; ++l) {
+        const double* c = relax + static_cast<std::size_t>(l - 1) * kLanes;
+        for (int comp = 0; comp < kRightHandSides; ++comp)
+            for (const StressRow s : stress_rows(l)) {
+                const double half = b(s.unknown) / 2.0;
+                for (int g = 0; g < kLanes; g += lanes::kWidth)
+                    lanes::store(&x(s.row, comp, g),
+                                 -load(c + g) * (half + load(&memory(s.unknown, comp, g))));
+            }
+    }
+}
+
+// Adds the new stresses of layer l to the memories and their squares to S, per lane.
+TIDAL_LANE_CLONES void absorb_stresses(Lanes x, Lanes memory, int l,
+                                       double (&S)[kRightHandSides][kLanes]) {
+    using lanes::load;
+    for (int comp = 0; comp < kRightHandSides; ++comp)
+        for (const StressRow s : stress_rows(l))
+            for (int g = 0; g < kLanes; g += lanes::kWidth) {
+                const lanes::Vec v = load(&x(s.unknown, comp, g));
+                lanes::store(&memory(s.unknown, comp, g), load(&memory(s.unknown, comp, g)) + v);
+                lanes::store(S[comp] + g, load(S[comp] + g) + v * v);
+            }
+}
+
+} // namespace
 
 std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
                                     RunWorkspace& ws) {
@@ -52,30 +96,14 @@ std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const dou
         forcing.load(step, vec1(ws.load[kOrder0]), vec1(ws.load[kCosine]), vec1(ws.load[kSine]));
         broadcast_loads(ws, x);
 
-        // Memory loads: minus c times the trapezoidal sum of the stress history, started
-        // from the elastic state.
-        for (int l = 1; l <= N; ++l) {
-            const double* c = &relax[static_cast<std::size_t>(l - 1) * kLanes];
-            for (int comp = 0; comp < kRightHandSides; ++comp)
-                for (int lane = 0; lane < kLanes; ++lane) {
-                    x(6 * l - 2, comp, lane) = -c[lane] * (b(6 * l - 3) / 2.0 + memory(6 * l - 3, comp, lane));
-                    x(6 * l - 1, comp, lane) = -c[lane] * (b(6 * l - 2) / 2.0 + memory(6 * l - 2, comp, lane));
-                    x(6 * l, comp, lane) = -c[lane] * (b(6 * l) / 2.0 + memory(6 * l, comp, lane));
-                }
-        }
+        memory_loads(x, memory, b, relax.data(), N);
 
         solve_lanes(ws.factors, x);
 
         const bool in_window = step >= window_start;
         for (int l = 1; l <= N; ++l) {
             double S[kRightHandSides][kLanes] = {};
-            for (int comp = 0; comp < kRightHandSides; ++comp)
-                for (int m : {6 * l - 3, 6 * l - 2, 6 * l})
-                    for (int lane = 0; lane < kLanes; ++lane) {
-                        const double s = x(m, comp, lane);
-                        memory(m, comp, lane) += s;
-                        S[comp][lane] += s * s;
-                    }
+            absorb_stresses(x, memory, l, S);
             // Squared stresses; the two order-2 components count twice.
             if (in_window)
                 for (int lane = 0; lane < kLanes; ++lane)

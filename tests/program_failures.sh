@@ -2,7 +2,7 @@
 # The failures a user can cause end with one line on standard error, a non-zero status and no
 # result file created or damaged. Usage: program_failures.sh TIDAL
 set -uo pipefail
-tidal=$1
+tidal=$(realpath "$1")
 scratch=$(mktemp -d)
 trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
 failed=0
@@ -38,6 +38,20 @@ mkdir blocked && cd blocked && mkdir tneta
 echo 1 | "$tidal" > /dev/null 2> ../err.txt; status=$?
 check "blocked result file exits with status 1" "[ $status -eq 1 ]"
 check "blocked result file is named with the reason" "[ \$(wc -l < ../err.txt) -eq 1 ] && grep -q \"'tneta'.*Is a directory\" ../err.txt"
+cd ..
+
+# Too little memory: a clear message, never an abort. Where the limit is so low that the
+# loader itself fails (status 127) the program never ran; at least one limit must reach it.
+mkdir memory && cd memory
+reached=0
+for limit in 5000 6000 7000 8000 9000; do
+    (ulimit -v $limit; echo 1 | "$tidal" > /dev/null 2> err.txt); status=$?
+    [ $status -eq 127 ] && continue
+    reached=1
+    check "memory limit ${limit} KiB ends with the allocation message" \
+        "[ $status -eq 1 ] && [ \"\$(cat err.txt)\" = 'Allocation would exceed memory limit' ]"
+done
+check "some memory limit let the program start" "[ $reached -eq 1 ]"
 cd ..
 
 exit $failed

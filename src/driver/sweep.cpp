@@ -5,6 +5,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -114,15 +115,25 @@ void run_sweep(const ShellModel& model, int threads,
 
     OrderedResults results(batches, 2 * threads);
     std::vector<std::jthread> workers;
+    const auto work = [&] {
+        try {
+            RunWorkspace ws(model);
+            while (const auto b = results.claim()) results.deliver(*b, batch(*b, ws));
+        } catch (...) {
+            results.fail(std::current_exception());
+        }
+    };
     for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&] {
-            try {
-                RunWorkspace ws(model);
-                while (const auto b = results.claim()) results.deliver(*b, batch(*b, ws));
-            } catch (...) {
-                results.fail(std::current_exception());
-            }
-        });
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the system grants no more threads: go on with those that run
+        }
+    }
+    if (workers.empty()) {
+        results.stop();
+        run_sweep(model, 1, consume);
+        return;
     }
     try {
         for (int b = 0; b < batches; ++b)

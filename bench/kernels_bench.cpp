@@ -48,7 +48,8 @@ void BM_SolveLanes(benchmark::State& state) {
     std::mt19937_64 rng(1);
     std::uniform_real_distribution<double> u(-1, 1);
     std::vector<double> b(LaneVectors<kLanes>::storage(122));
-    for (double& x : b) x = u(rng);
+    for (double& x : b)
+        x = u(rng);
     for (auto _ : state) {
         solve_lanes(f, LaneVectors<kLanes>(b.data(), 122));
         benchmark::DoNotOptimize(b.data());
@@ -62,7 +63,8 @@ void BM_MaxwellRun(benchmark::State& state) {
     const ShellModel m = make_shell_model(*preset_body(1));
     RunWorkspace ws(m);
     const std::vector<double> etas = {1e15, 2e15, 3e15, 4e15};
-    for (auto _ : state) benchmark::DoNotOptimize(run_maxwell(m, etas, ws).front().pcelk);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(run_maxwell(m, etas, ws).front().pcelk);
 }
 BENCHMARK(BM_MaxwellRun)->Unit(benchmark::kMillisecond);
 
@@ -70,7 +72,8 @@ void BM_KelvinVoigtRun(benchmark::State& state) {
     const ShellModel m = make_shell_model(*preset_body(1));
     RunWorkspace ws(m);
     const std::vector<double> etas = {1e15, 2e15, 3e15, 4e15};
-    for (auto _ : state) benchmark::DoNotOptimize(run_kelvin_voigt(m, etas, ws).front().pcelk);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(run_kelvin_voigt(m, etas, ws).front().pcelk);
 }
 BENCHMARK(BM_KelvinVoigtRun)->Unit(benchmark::kMillisecond);
 

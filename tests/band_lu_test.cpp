@@ -37,13 +37,15 @@ std::vector<double> dense_solve(Dense A, std::vector<double> b) {
         std::swap(b[k], b[p]);
         for (int r = k + 1; r < n; ++r) {
             const double q = A[r][k] / A[k][k];
-            for (int c = k; c < n; ++c) A[r][c] -= q * A[k][c];
+            for (int c = k; c < n; ++c)
+                A[r][c] -= q * A[k][c];
             b[r] -= q * b[k];
         }
     }
     for (int i = n - 1; i >= 0; --i) {
         double s = b[i];
-        for (int c = i + 1; c < n; ++c) s -= A[i][c] * b[c];
+        for (int c = i + 1; c < n; ++c)
+            s -= A[i][c] * b[c];
         b[i] = s / A[i][i];
     }
     return b;
@@ -57,7 +59,8 @@ struct Factorised {
 
     Factorised(const Dense& A, int m1_, int m2_)
         : n(static_cast<int>(A.size())), m1(m1_), m2(m2_), a(to_band(A, m1_, m2_)),
-          al(static_cast<std::size_t>(n) * std::max(m1_, 1), 0.0), indx(static_cast<std::size_t>(n)) {
+          al(static_cast<std::size_t>(n) * std::max(m1_, 1), 0.0),
+          indx(static_cast<std::size_t>(n)) {
         bandecdp(mat1(a, n, m1 + m2 + 1), n, m1, m2, mat1(al, n, std::max(m1, 1)), vec1(indx), d);
     }
     std::vector<double> solve(std::vector<double> b) const {
@@ -71,22 +74,26 @@ Dense random_band(int n, int m1, int m2, std::mt19937_64& rng, bool dominant) {
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     Dense A(n, std::vector<double>(n, 0.0));
     for (int i = 0; i < n; ++i)
-        for (int c = std::max(0, i - m1); c <= std::min(n - 1, i + m2); ++c) A[i][c] = u(rng);
+        for (int c = std::max(0, i - m1); c <= std::min(n - 1, i + m2); ++c)
+            A[i][c] = u(rng);
     if (dominant)
-        for (int i = 0; i < n; ++i) A[i][i] = 20.0 + u(rng);
+        for (int i = 0; i < n; ++i)
+            A[i][i] = 20.0 + u(rng);
     return A;
 }
 
 void expect_close(const std::vector<double>& x, const std::vector<double>& y, double tol) {
     ASSERT_EQ(x.size(), y.size());
-    for (std::size_t i = 0; i < x.size(); ++i) EXPECT_NEAR(x[i], y[i], tol) << "entry " << i;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        EXPECT_NEAR(x[i], y[i], tol) << "entry " << i;
 }
 
 TEST(BandLu, DiagonallyDominantNeedsNoInterchange) {
     std::mt19937_64 rng(1);
     const Dense A = random_band(12, 2, 3, rng, true);
     const Factorised f(A, 2, 3);
-    for (int k = 1; k <= 12; ++k) EXPECT_EQ(f.indx[k - 1], k);
+    for (int k = 1; k <= 12; ++k)
+        EXPECT_EQ(f.indx[k - 1], k);
     EXPECT_EQ(f.d, 1.0);
     const std::vector<double> b(12, 1.0);
     expect_close(f.solve(b), dense_solve(A, b), 1e-14);
@@ -94,11 +101,8 @@ TEST(BandLu, DiagonallyDominantNeedsNoInterchange) {
 
 TEST(BandLu, LargestFirstColumnEntryInRowThreeIsChosen) {
     // Only the first step interchanges (rows 1 and 3); the later pivots dominate.
-    const Dense A = {{1, 0, 0, 0, 0},
-                     {0.5, 10, 1, 0, 0},
-                     {5, 1, 10, 1, 0},
-                     {0, 1, 1, 10, 1},
-                     {0, 0, 1, 1, 10}};
+    const Dense A = {
+        {1, 0, 0, 0, 0}, {0.5, 10, 1, 0, 0}, {5, 1, 10, 1, 0}, {0, 1, 1, 10, 1}, {0, 0, 1, 1, 10}};
     const Factorised f(A, 2, 2);
     EXPECT_EQ(f.indx, (std::vector<int>{3, 2, 3, 4, 5}));
     EXPECT_EQ(f.d, -1.0);
@@ -124,7 +128,8 @@ TEST(BandLu, ZeroColumnGetsTinyPivot) {
     std::vector<double> b = {1e-20, 0, 0}; // only the singular column is excited
     const auto x = f.solve(b);
     EXPECT_DOUBLE_EQ(x[0], 1.0);
-    for (double v : x) EXPECT_TRUE(std::isfinite(v));
+    for (double v : x)
+        EXPECT_TRUE(std::isfinite(v));
 }
 
 TEST(BandLu, OrderEqualToLowerBandwidth) {
@@ -142,10 +147,12 @@ Dense rebuild(const Factorised& f) {
     const auto al = mat1(f.al, n, std::max(m1, 1));
     Dense M(n, std::vector<double>(n, 0.0));
     for (int k = 1; k <= n; ++k)
-        for (int t = 1; t <= mm && k + t - 1 <= n; ++t) M[k - 1][k + t - 2] = a(k, t);
+        for (int t = 1; t <= mm && k + t - 1 <= n; ++t)
+            M[k - 1][k + t - 2] = a(k, t);
     for (int k = n; k >= 1; --k) {
         for (int r = k + 1; r <= std::min(n, k + m1); ++r)
-            for (int c = 0; c < n; ++c) M[r - 1][c] += al(k, r - k) * M[k - 1][c];
+            for (int c = 0; c < n; ++c)
+                M[r - 1][c] += al(k, r - k) * M[k - 1][c];
         const int p = f.indx[k - 1];
         if (p != k) std::swap(M[k - 1], M[p - 1]);
     }
@@ -158,7 +165,8 @@ TEST(BandLu, FactorsRebuildTheMatrix) {
     const Factorised f(A, 7, 7);
     const Dense M = rebuild(f);
     for (int i = 0; i < 30; ++i)
-        for (int c = 0; c < 30; ++c) EXPECT_NEAR(M[i][c], A[i][c], 1e-12) << i << "," << c;
+        for (int c = 0; c < 30; ++c)
+            EXPECT_NEAR(M[i][c], A[i][c], 1e-12) << i << "," << c;
 }
 
 TEST(BandLu, Random122WithSeveralRightHandSides) {
@@ -168,13 +176,15 @@ TEST(BandLu, Random122WithSeveralRightHandSides) {
         const Dense A = random_band(122, 7, 7, rng, trial % 2 == 0);
         const Factorised f(A, 7, 7);
         bool interchanged = false;
-        for (int k = 1; k <= 122; ++k) interchanged |= f.indx[k - 1] != k;
+        for (int k = 1; k <= 122; ++k)
+            interchanged |= f.indx[k - 1] != k;
         if (trial % 2 == 1) {
             EXPECT_TRUE(interchanged);
         }
         for (int rhs = 0; rhs < 3; ++rhs) {
             std::vector<double> b(122);
-            for (double& v : b) v = u(rng);
+            for (double& v : b)
+                v = u(rng);
             expect_close(f.solve(b), dense_solve(A, b), 1e-9);
         }
     }
@@ -185,7 +195,8 @@ TEST(BandLu, LaneSubstitutionIsBitIdenticalToThePlainOne) {
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     std::vector<Factorised> lanes;
-    for (int lane = 0; lane < kLanes; ++lane) lanes.emplace_back(random_band(122, 7, 7, rng, lane == 1), 7, 7);
+    for (int lane = 0; lane < kLanes; ++lane)
+        lanes.emplace_back(random_band(122, 7, 7, rng, lane == 1), 7, 7);
     LaneBandFactors<kLanes> packed(122);
     for (int lane = 0; lane < kLanes; ++lane)
         pack_band_factors(mat1(lanes[lane].a, 122, 15), mat1(lanes[lane].al, 122, 7),
@@ -196,13 +207,15 @@ TEST(BandLu, LaneSubstitutionIsBitIdenticalToThePlainOne) {
     for (int lane = 0; lane < kLanes; ++lane)
         for (int r = 0; r < 3; ++r) {
             b[lane][r].resize(122);
-            for (int i = 1; i <= 122; ++i) x(i, r, lane) = b[lane][r][i - 1] = u(rng);
+            for (int i = 1; i <= 122; ++i)
+                x(i, r, lane) = b[lane][r][i - 1] = u(rng);
         }
     solve_lanes(packed, x);
     for (int lane = 0; lane < kLanes; ++lane)
         for (int r = 0; r < 3; ++r) {
             const auto expected = lanes[lane].solve(b[lane][r]);
-            for (int i = 1; i <= 122; ++i) ASSERT_EQ(x(i, r, lane), expected[i - 1]) << lane << ":" << r << ":" << i;
+            for (int i = 1; i <= 122; ++i)
+                ASSERT_EQ(x(i, r, lane), expected[i - 1]) << lane << ":" << r << ":" << i;
         }
 }
 

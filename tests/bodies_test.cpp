@@ -9,11 +9,15 @@
 namespace tidal {
 namespace {
 
-double period(const Body& b) { return (kPi + kPi) / b.omega; }
+double period(const Body& b) {
+    return (kPi + kPi) / b.omega;
+}
 
 TEST(Bodies, OnlyChoicesOneToEightExist) {
-    for (int c : {0, 9, -1, 100, -2147483647 - 1}) EXPECT_FALSE(preset_body(c).has_value()) << c;
-    for (int c = 1; c <= 8; ++c) ASSERT_TRUE(preset_body(c).has_value()) << c;
+    for (int c : {0, 9, -1, 100, -2147483647 - 1})
+        EXPECT_FALSE(preset_body(c).has_value()) << c;
+    for (int c = 1; c <= 8; ++c)
+        ASSERT_TRUE(preset_body(c).has_value()) << c;
 }
 
 TEST(Bodies, EnceladusShells) {

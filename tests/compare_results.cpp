@@ -21,7 +21,8 @@ bool read_table(const std::string& path, Table& t) {
         std::replace(line.begin(), line.end(), 'D', 'E'); // exponent letter of some writers
         std::istringstream items(line);
         std::vector<double> row;
-        for (std::string s; items >> s;) row.push_back(std::stod(s));
+        for (std::string s; items >> s;)
+            row.push_back(std::stod(s));
         if (!row.empty()) t.push_back(row);
     }
     return true;
@@ -43,11 +44,11 @@ int main(int argc, char** argv) {
     }
     const std::string ours = argv[1], ref = argv[2];
     const Rule rules[] = {
-        {"pcelketa", 0, 1e-9, false},      {"pcelketakelvin", 1e-12, 1e-9, false},
-        {"ureta", 0, 1e-9, false},         {"uretakelvin", 0, 1e-9, false},
-        {"tneta", 0, 0, false},            {"tnetakelvin", 0, 0, false},
-        {"urtheta", 0, 1e-9, false},       {"urthetakelvin", 0, 1e-9, false},
-        {"time", 0, 1e-6, true},           {"timekelvin", 0, 1e-6, true},
+        {"pcelketa", 0, 1e-9, false}, {"pcelketakelvin", 1e-12, 1e-9, false},
+        {"ureta", 0, 1e-9, false},    {"uretakelvin", 0, 1e-9, false},
+        {"tneta", 0, 0, false},       {"tnetakelvin", 0, 0, false},
+        {"urtheta", 0, 1e-9, false},  {"urthetakelvin", 0, 1e-9, false},
+        {"time", 0, 1e-6, true},      {"timekelvin", 0, 1e-6, true},
     };
     int failures = 0;
     Table first_file;
@@ -64,7 +65,8 @@ int main(int argc, char** argv) {
             continue;
         }
         double largest = 0;
-        for (const auto& row : b) largest = std::max(largest, std::fabs(row.at(1)));
+        for (const auto& row : b)
+            largest = std::max(largest, std::fabs(row.at(1)));
         double worst[2] = {0, 0};
         bool ok = true;
         for (std::size_t i = 0; i < a.size(); ++i) {

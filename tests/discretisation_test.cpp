@@ -55,7 +55,8 @@ TEST(CouplingCoefficients, DegreeTwoValues) {
     ASSERT_EQ(K.size(), 40u);
     for (int i = 0; i < 40; ++i) {
         // Within one unit in the last place of the exact value.
-        const double ulp = std::nextafter(std::fabs(expected[i]), INFINITY) - std::fabs(expected[i]);
+        const double ulp =
+            std::nextafter(std::fabs(expected[i]), INFINITY) - std::fabs(expected[i]);
         EXPECT_NEAR(K[i], expected[i], ulp) << "K" << i + 1;
     }
     EXPECT_EQ(K[19], 0.0);
@@ -74,7 +75,8 @@ TEST(CouplingCoefficients, DegreeTwoValues) {
 
 TEST(CouplingCoefficients, DegreeOneZeroesTheFactorsJMinusOne) {
     const std::vector<double> K = coupling_coefficients(1.0);
-    for (int i : {2, 5, 6, 7, 8, 10, 19, 20, 23, 24, 34, 39}) EXPECT_EQ(K[i - 1], 0.0) << "K" << i;
+    for (int i : {2, 5, 6, 7, 8, 10, 19, 20, 23, 24, 34, 39})
+        EXPECT_EQ(K[i - 1], 0.0) << "K" << i;
     for (int i : {1, 3, 4, 9, 11, 13, 15, 17, 21, 25, 27, 29, 31, 33, 35, 36, 37, 38, 40})
         EXPECT_NE(K[i - 1], 0.0) << "K" << i;
 }
@@ -133,7 +135,8 @@ class Assembly : public ::testing::Test {
             if (rh == Rheology::KelvinVoigt) M += eta / dt;
             const auto D = [&](auto f) { return f(l + 1) - f(l); };
             const auto S = [&](auto f) { return f(l) + f(l + 1); };
-            row(6 * l - 3) = H * (K(1) * D(ujm1) + K(3) * D(ujp1)) + T * (K(2) * S(ujm1) + K(4) * S(ujp1));
+            row(6 * l - 3) =
+                H * (K(1) * D(ujm1) + K(3) * D(ujp1)) + T * (K(2) * S(ujm1) + K(4) * S(ujp1));
             row(6 * l - 2) = stress * tjm2(l) + M * (K(5) * D(ujm1) / T + K(6) * S(ujm1) / H);
             row(6 * l - 1) = stress * tjj(l) + M * (K(9) * D(ujm1) / T + K(10) * S(ujm1) / H +
                                                     K(11) * D(ujp1) / T + K(12) * S(ujp1) / H);
@@ -144,9 +147,11 @@ class Assembly : public ::testing::Test {
             const auto Dn = [&](auto f) { return f(l + 1) - f(l); };
             const auto Sn = [&](auto f) { return f(l) + f(l + 1); };
             row(6 * l + 1) = (Hd * (K(19) * Dn(tjm2) + K(21) * Dn(tjj) + K(17) * Dn(pres)) +
-                              Td * (K(20) * Sn(tjm2) + K(22) * Sn(tjj) + K(18) * Sn(pres))) / scale;
+                              Td * (K(20) * Sn(tjm2) + K(22) * Sn(tjj) + K(18) * Sn(pres))) /
+                             scale;
             row(6 * l + 2) = (Hd * (K(29) * Dn(tjj) + K(27) * Dn(pres) + K(31) * Dn(tjp2)) +
-                              Td * (K(30) * Sn(tjj) + K(28) * Sn(pres) + K(32) * Sn(tjp2))) / scale;
+                              Td * (K(30) * Sn(tjj) + K(28) * Sn(pres) + K(32) * Sn(tjp2))) /
+                             scale;
         }
         const auto ur = [&](int k) { return s1 * ujm1(k) - s2 * ujp1(k); };
         const double Go = 925.0 * 0.11, Gi = 82.0 * 0.13;
@@ -172,13 +177,15 @@ TEST_F(Assembly, EveryRowMatchesItsDifferenceForm) {
             // Probe each unknown kind separately so that small terms are not swamped.
             for (int kind = 0; kind < 6; ++kind) {
                 std::vector<double> x(122, 0.0);
-                for (int i = kind; i < 122; i += 6) x[i] = u(rng);
+                for (int i = kind; i < 122; i += 6)
+                    x[i] = u(rng);
                 std::vector<double> scale;
                 const auto got = apply(band, x, scale);
                 const auto want = forms(rh, eta, x);
                 for (int i = 0; i < 122; ++i)
                     EXPECT_NEAR(got[i], want[i], 1e-13 * scale[i] + 1e-300)
-                        << "rheology " << static_cast<int>(rh) << " row " << i + 1 << " kind " << kind;
+                        << "rheology " << static_cast<int>(rh) << " row " << i + 1 << " kind "
+                        << kind;
             }
         }
     }
@@ -200,10 +207,14 @@ TEST_F(Assembly, BoundaryRowsOfChoiceOne) {
     EXPECT_NEAR(a(122, 2), -3.198, 1e-12);
     EXPECT_NEAR(a(122, 8), -3.198, 1e-12);
     // Positions that stay empty.
-    for (int c : {1, 2, 3, 4, 5, 6, 7, 13}) EXPECT_EQ(a(1, c), 0.0) << c;
-    for (int c : {1, 2, 3, 4, 5, 6, 9, 15}) EXPECT_EQ(a(2, c), 0.0) << c;
-    for (int c : {1, 7, 10, 11, 12, 13, 14, 15}) EXPECT_EQ(a(121, c), 0.0) << c;
-    for (int c : {3, 9, 10, 11, 12, 13, 14, 15}) EXPECT_EQ(a(122, c), 0.0) << c;
+    for (int c : {1, 2, 3, 4, 5, 6, 7, 13})
+        EXPECT_EQ(a(1, c), 0.0) << c;
+    for (int c : {1, 2, 3, 4, 5, 6, 9, 15})
+        EXPECT_EQ(a(2, c), 0.0) << c;
+    for (int c : {1, 7, 10, 11, 12, 13, 14, 15})
+        EXPECT_EQ(a(121, c), 0.0) << c;
+    for (int c : {3, 9, 10, 11, 12, 13, 14, 15})
+        EXPECT_EQ(a(122, c), 0.0) << c;
     // K20 = 0: the first equilibrium row holds -K19*Hd and K19*Hd.
     const auto K = vec1(model.K);
     EXPECT_EQ(a(7, 4), -K(19) * model.grid.rhatd[0]);

@@ -38,7 +38,8 @@ TEST(Menu, AcceptsAnIntegerFromOneToEightInFreeForm) {
 }
 
 TEST(Menu, RefusesEverythingElseWithWhatWasRead) {
-    for (const char* bad : {"0", "9", "-1", "abc", "3x", "2.5", "99999999999999999999", "+", "1e0"}) {
+    for (const char* bad :
+         {"0", "9", "-1", "abc", "3x", "2.5", "99999999999999999999", "+", "1e0"}) {
         const auto r = choice_from(bad);
         ASSERT_TRUE(std::holds_alternative<ChoiceError>(r)) << bad;
         const std::string& msg = std::get<ChoiceError>(r).message;

@@ -21,12 +21,13 @@ namespace fs = std::filesystem;
 std::vector<std::string> split(const std::string& line) {
     std::istringstream in(line);
     std::vector<std::string> items;
-    for (std::string s; in >> s;) items.push_back(s);
+    for (std::string s; in >> s;)
+        items.push_back(s);
     return items;
 }
 
 TEST(Record, OneLeadingBlankAndShortestRoundTripDoubles) {
-    const double values[] = {1e10, 11220184543.019653, -16.924849751068784, 0.0015, 5e-324,
+    const double values[] = {1e10, 11220184543.019653,     -16.924849751068784, 0.0015, 5e-324,
                              -0.0, 1.7976931348623157e308, 2854483189.588189};
     for (double v : values) {
         Record rec;
@@ -51,7 +52,8 @@ class InScratchDir : public ::testing::Test {
   protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("tidal_output_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("tidal_output_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         old = fs::current_path();
@@ -71,7 +73,8 @@ class InScratchDir : public ::testing::Test {
 TEST_F(InScratchDir, SeriesRewritesALongerFileFromItsStart) {
     {
         std::ofstream f("time");
-        for (int i = 0; i < 50; ++i) f << " old line " << i << '\n';
+        for (int i = 0; i < 50; ++i)
+            f << " old line " << i << '\n';
     }
     ResultSet files;
     files.series(kSeriesMaxwell, {0.25, -1.5, 3.0});
@@ -85,7 +88,8 @@ TEST_F(InScratchDir, SummaryFilesAreCreatedInOrderAndHoldTheirRecords) {
         f << "stale\n";
     }
     ResultSet files;
-    for (auto name : summary_file_names()) EXPECT_TRUE(fs::exists(std::string(name))) << name;
+    for (auto name : summary_file_names())
+        EXPECT_TRUE(fs::exists(std::string(name))) << name;
     EXPECT_EQ(slurp("ureta"), ""); // truncated on opening
     files.summary(Summary::MinSurfaceMaxwell, 1e10, -16.5);
     // Flushed at once: a crash later keeps the record.

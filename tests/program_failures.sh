@@ -40,6 +40,13 @@ check "blocked result file exits with status 1" "[ $status -eq 1 ]"
 check "blocked result file is named with the reason" "[ \$(wc -l < ../err.txt) -eq 1 ] && grep -q \"'tneta'.*Is a directory\" ../err.txt"
 cd ..
 
+# Standard output on a full disk: the result files are written, the failure is reported.
+mkdir console && cd console
+echo 1 | "$tidal" > /dev/full 2> ../err.txt; status=$?
+check "full standard output exits with status 1" "[ $status -eq 1 ] && grep -q 'standard output' ../err.txt"
+check "full standard output still leaves complete result files" "[ \$(wc -l < pcelketa) -eq 241 ]"
+cd ..
+
 # Too little memory: a clear message, never an abort. Where the limit is so low that the
 # loader itself fails (status 127) the program never ran; at least one limit must reach it.
 mkdir memory && cd memory

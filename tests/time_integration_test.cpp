@@ -34,8 +34,10 @@ Literal literal_run(const ShellModel& m, double eta_value, bool kelvin, double t
     std::vector<double> a(n * 15), al(n * 7);
     std::vector<int> indx(n);
     double d = 0;
-    if (kelvin) assemble_a3(mat1(a, n, 15), m.assembly_inputs(), vec1(std::as_const(eta)), dt);
-    else assemble_a2(mat1(a, n, 15), m.assembly_inputs(), vec1(std::as_const(eta)), dt);
+    if (kelvin)
+        assemble_a3(mat1(a, n, 15), m.assembly_inputs(), vec1(std::as_const(eta)), dt);
+    else
+        assemble_a2(mat1(a, n, 15), m.assembly_inputs(), vec1(std::as_const(eta)), dt);
     bandecdp(mat1(a, n, 15), n, 7, 7, mat1(al, n, 7), vec1(indx), d);
 
     std::vector<double> p(N * nsteps, 0.0), ur(N + 1), ur22(N + 1);
@@ -79,11 +81,14 @@ Literal literal_run(const ShellModel& m, double eta_value, bool kelvin, double t
                 Xnc(6 * i - 5) = -std::cos(wt) * std::sqrt(27 * kPi) * Ye;
                 Xc(6 * i - 5) = std::sin(wt) * std::sqrt(48 * kPi) * Ye;
             } else {
-                X0(6 * i - 5) = (std::cos(wt) + 1.5 * ecc * std::cos(w2t)) * std::sqrt(18 * kPi) * Ye;
-                Xnc(6 * i - 5) = -((1 + 6 * (ecc * ecc)) * std::cos(wt) - 0.5 * ecc * std::cos(w2t)) *
-                                 std::sqrt(3 * kPi) * Y;
-                Xc(6 * i - 5) = -((1 - 11 * (ecc * ecc)) * std::sin(wt) - 0.5 * ecc * std::sin(w2t)) *
-                                std::sqrt(3 * kPi) * Y;
+                X0(6 * i - 5) =
+                    (std::cos(wt) + 1.5 * ecc * std::cos(w2t)) * std::sqrt(18 * kPi) * Ye;
+                Xnc(6 * i - 5) =
+                    -((1 + 6 * (ecc * ecc)) * std::cos(wt) - 0.5 * ecc * std::cos(w2t)) *
+                    std::sqrt(3 * kPi) * Y;
+                Xc(6 * i - 5) =
+                    -((1 - 11 * (ecc * ecc)) * std::sin(wt) - 0.5 * ecc * std::sin(w2t)) *
+                    std::sqrt(3 * kPi) * Y;
             }
         }
         for (int c = 0; c < 3; ++c) {
@@ -92,9 +97,12 @@ Literal literal_run(const ShellModel& m, double eta_value, bool kelvin, double t
             auto E = mat1(epsv[c], n, nsteps + 1);
             for (int l = 1; l <= N; ++l) {
                 // (stress unknown, its constitutive row)
-                for (auto [k, row] : {std::pair{6 * l - 3, 6 * l - 2}, {6 * l - 2, 6 * l - 1}, {6 * l, 6 * l}}) {
-                    if (kelvin) X(row) = -(2 * eta[l - 1] / dt) * E(k, step);
-                    else X(row) = -((mu(l) / eta[l - 1]) * dt) * (b(k) / 2 + M(k));
+                for (auto [k, row] :
+                     {std::pair{6 * l - 3, 6 * l - 2}, {6 * l - 2, 6 * l - 1}, {6 * l, 6 * l}}) {
+                    if (kelvin)
+                        X(row) = -(2 * eta[l - 1] / dt) * E(k, step);
+                    else
+                        X(row) = -((mu(l) / eta[l - 1]) * dt) * (b(k) / 2 + M(k));
                 }
             }
             banbksdp(mat1(std::as_const(a), n, 15), n, 7, 7, mat1(std::as_const(al), n, 7),
@@ -111,7 +119,9 @@ Literal literal_run(const ShellModel& m, double eta_value, bool kelvin, double t
                     if (kelvin) {
                         E(k, step + 1) = (X(k) + 2 * E(k, step) * eta[l - 1] / dt) /
                                          (2 * (mu(l) + eta[l - 1] / dt));
-                        if (step > 1) s += (E(k, step + 1) - E(k, step - 1)) * (E(k, step + 1) - E(k, step - 1));
+                        if (step > 1)
+                            s += (E(k, step + 1) - E(k, step - 1)) *
+                                 (E(k, step + 1) - E(k, step - 1));
                     } else {
                         M(k) += X(k);
                         s += X(k) * X(k);
@@ -119,15 +129,17 @@ Literal literal_run(const ShellModel& m, double eta_value, bool kelvin, double t
                 }
                 sums[c] = s;
             }
-            if (!kelvin) P(l, step) += sums[0] + 2 * sums[1] + 2 * sums[2];
+            if (!kelvin)
+                P(l, step) += sums[0] + 2 * sums[1] + 2 * sums[2];
             else if (step > 1 && step < nsteps)
                 P(l, step) += (sums[0] + 2 * sums[1] + 2 * sums[2]) / (dt * dt) / 4;
         }
         vypocitejur(N, j, vec1(std::as_const(xs[0])), vec1(ur));
         vypocitejur(N, j, vec1(std::as_const(xs[1])), vec1(ur22));
         const double ursurf = (ur[0] + ur[1]) / 2, theta = kPi / 2;
-        const double urth = (3 * std::cos(theta) * std::cos(theta) - 1) * std::sqrt(5 / kPi) * (ursurf / 4) +
-                            std::sin(theta) * std::sin(theta) * std::sqrt(7.5 / kPi) * ((ur22[0] + ur22[1]) / 4);
+        const double urth =
+            (3 * std::cos(theta) * std::cos(theta) - 1) * std::sqrt(5 / kPi) * (ursurf / 4) +
+            std::sin(theta) * std::sin(theta) * std::sqrt(7.5 / kPi) * ((ur22[0] + ur22[1]) / 4);
         if (step > nsteps - nperiod) {
             if (std::fabs(urth) > out.urthmax) out.urthmax = std::fabs(urth);
             if (ursurf < out.urmin) {
@@ -140,11 +152,13 @@ Literal literal_run(const ShellModel& m, double eta_value, bool kelvin, double t
     }
 
     if (kelvin)
-        for (double& e : eta) e = (1 / e) / 4;
+        for (double& e : eta)
+            e = (1 / e) / 4;
     double S = 0;
     for (int i = 1; i <= N; ++i) {
         double sum = 0;
-        for (int k = nsteps - nperiod; k <= nsteps; ++k) sum += P(i, k);
+        for (int k = nsteps - nperiod; k <= nsteps; ++k)
+            sum += P(i, k);
         const double T = dt * sum - dt * P(i, nsteps - nperiod) / 2 - dt * P(i, nsteps) / 2;
         P(i, 1) = T / 2 / eta[i - 1];
     }
@@ -152,7 +166,8 @@ Literal literal_run(const ShellModel& m, double eta_value, bool kelvin, double t
         const double rho = (r(i) + r(i + 1)) / 2;
         return P(i, 1) * (rho * rho) * (r(i) - r(i + 1));
     };
-    for (int i = 1; i <= N; ++i) S += term(i);
+    for (int i = 1; i <= N; ++i)
+        S += term(i);
     S = S - term(1) / 2 - term(N) / 2;
     out.pcelk = S / (nperiod * dt);
     return out;
@@ -164,7 +179,8 @@ void expect_same(const RunRecords& got, const Literal& want, double tn_in) {
     EXPECT_EQ(got.pcelk, want.pcelk);
     EXPECT_EQ(got.tn.value_or(tn_in), want.tn);
     ASSERT_EQ(got.ursurf.size(), want.ursurf.size());
-    for (std::size_t s = 0; s < got.ursurf.size(); ++s) ASSERT_EQ(got.ursurf[s], want.ursurf[s]) << "step " << s + 1;
+    for (std::size_t s = 0; s < got.ursurf.size(); ++s)
+        ASSERT_EQ(got.ursurf[s], want.ursurf[s]) << "step " << s + 1;
 }
 
 class ShortRuns : public ::testing::TestWithParam<int> {};
@@ -174,7 +190,8 @@ TEST_P(ShortRuns, MatchTheFullHistoryVersionBitForBit) {
     const ShellModel model = make_shell_model(*preset_body(choice), RunConstants{2.0, 40, 400});
     RunWorkspace ws(model);
     const double tn_in = 0.123; // a phase that no run can produce
-    for (double eta : {sweep_viscosity(20 * model.body.logetamin), sweep_viscosity(20 * model.body.logetamin + 71), 1e20}) {
+    for (double eta : {sweep_viscosity(20 * model.body.logetamin),
+                       sweep_viscosity(20 * model.body.logetamin + 71), 1e20}) {
         expect_same(run_maxwell(model, eta, ws), literal_run(model, eta, false, tn_in), tn_in);
         expect_same(run_kelvin_voigt(model, eta, ws), literal_run(model, eta, true, tn_in), tn_in);
     }
@@ -200,7 +217,8 @@ TEST(ElasticReference, ZeroLoadGivesZeroSolution) {
     for (int choice : {1, 8}) {
         const ShellModel model = make_shell_model(*preset_body(choice));
         ASSERT_EQ(model.elastic.size(), 122u);
-        for (double v : model.elastic) EXPECT_EQ(v, 0.0);
+        for (double v : model.elastic)
+            EXPECT_EQ(v, 0.0);
     }
 }
 
@@ -227,7 +245,8 @@ TEST(Forcing, InteriorLoadIsMinusRootTenTimesTheScaledAmplitude) {
         const auto r = vec1(model.grid.r);
         const double R = (r(20) + r(21)) / 2;
         std::vector<double> x[3];
-        for (auto& v : x) v.assign(122, 5.0);
+        for (auto& v : x)
+            v.assign(122, 5.0);
         for (int step : {1, 777, 1999}) {
             const StepForcing f = forcing.at(step);
             forcing.load(step, vec1(x[0]), vec1(x[1]), vec1(x[2]));

@@ -29,7 +29,9 @@ struct AssemblyInputs {
 };
 
 // Order of the system for N layers.
-inline int system_order(int N) { return 6 * N + 2; }
+inline int system_order(int N) {
+    return 6 * N + 2;
+}
 
 // Clears the (6N+2) x 15 band array `a` and writes every entry of the chosen rheology's matrix.
 // `eta` (Pa s, per layer) and `dt` (s) are read only for the Maxwell and Kelvin-Voigt matrices.

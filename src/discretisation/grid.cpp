@@ -21,7 +21,8 @@ RadialGrid make_radial_grid(int N, double rout, double rin, double mu0) {
     auto rtilded = vec1(g.rtilded);
 
     const double q = (rout - rin) / static_cast<double>(2 * N - 2); // half the spacing
-    for (int i = 1; i <= N + 1; ++i) r(i) = rout - q * static_cast<double>(2 * i - 3);
+    for (int i = 1; i <= N + 1; ++i)
+        r(i) = rout - q * static_cast<double>(2 * i - 3);
     for (int i = 1; i <= N; ++i) {
         rhat(i) = r(i + 1) + r(i);
         rtilde(i) = r(i + 1) - r(i);

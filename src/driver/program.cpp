@@ -6,6 +6,7 @@
 #include "driver/menu.hpp"
 #include "driver/sweep.hpp"
 #include "output/record.hpp"
+#include "output/result_file.hpp"
 #include "output/result_set.hpp"
 
 namespace tidal {
@@ -52,9 +53,12 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err, int thre
     const ShellModel model = make_shell_model(body);
     ResultSet files;
     double tn = 0.0;
-    run_sweep(model, threads,
-              [&](ViscosityResults&& r) { write_viscosity(files, out, r, tn); });
+    run_sweep(model, threads, [&](ViscosityResults&& r) { write_viscosity(files, out, r, tn); });
     files.close();
+    // The result files are complete; a console that could not take the per-viscosity lines
+    // (a full disk behind a redirection, say) is still a failure to report.
+    out.flush();
+    if (!out) throw OutputError("cannot write the console output to standard output");
     return kExitSuccess;
 }
 

@@ -11,7 +11,9 @@
 
 namespace tidal {
 
-int sweep_length(const Body& body) { return 20 * body.logetamax - 20 * body.logetamin + 1; }
+int sweep_length(const Body& body) {
+    return 20 * body.logetamax - 20 * body.logetamin + 1;
+}
 
 int default_thread_count() {
     const unsigned hw = std::thread::hardware_concurrency();
@@ -24,7 +26,8 @@ namespace {
 std::vector<ViscosityResults> compute(const ShellModel& model, int first, int count,
                                       RunWorkspace& ws) {
     std::vector<double> etas;
-    for (int i = 0; i < count; ++i) etas.push_back(sweep_viscosity(first + i));
+    for (int i = 0; i < count; ++i)
+        etas.push_back(sweep_viscosity(first + i));
     std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws);
     std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
@@ -109,7 +112,8 @@ void run_sweep(const ShellModel& model, int threads,
     if (threads <= 1) {
         RunWorkspace ws(model);
         for (int b = 0; b < batches; ++b)
-            for (ViscosityResults& r : batch(b, ws)) consume(std::move(r));
+            for (ViscosityResults& r : batch(b, ws))
+                consume(std::move(r));
         return;
     }
 
@@ -118,7 +122,8 @@ void run_sweep(const ShellModel& model, int threads,
     const auto work = [&] {
         try {
             RunWorkspace ws(model);
-            while (const auto b = results.claim()) results.deliver(*b, batch(*b, ws));
+            while (const auto b = results.claim())
+                results.deliver(*b, batch(*b, ws));
         } catch (...) {
             results.fail(std::current_exception());
         }
@@ -137,7 +142,8 @@ void run_sweep(const ShellModel& model, int threads,
     }
     try {
         for (int b = 0; b < batches; ++b)
-            for (ViscosityResults& r : results.take(b)) consume(std::move(r));
+            for (ViscosityResults& r : results.take(b))
+                consume(std::move(r));
     } catch (...) {
         results.stop();
         workers.clear(); // joins

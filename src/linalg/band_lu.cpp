@@ -12,9 +12,11 @@ void bandecdp(Mat1View<double> a, int n, int m1, int m2, Mat1View<double> al, Ve
     // Shift the first m1 rows left so that every row starts with its first in-band element.
     int l = m1;
     for (int i = 1; i <= m1; ++i) {
-        for (int c = m1 + 2 - i; c <= mm; ++c) a(i, c - l) = a(i, c);
+        for (int c = m1 + 2 - i; c <= mm; ++c)
+            a(i, c - l) = a(i, c);
         --l;
-        for (int c = mm - l; c <= mm; ++c) a(i, c) = 0.0;
+        for (int c = mm - l; c <= mm; ++c)
+            a(i, c) = 0.0;
     }
 
     d = 1.0;
@@ -33,12 +35,14 @@ void bandecdp(Mat1View<double> a, int n, int m1, int m2, Mat1View<double> al, Ve
         if (pivot == 0.0) a(k, 1) = kTinyPivot;
         if (chosen != k) {
             d = -d;
-            for (int c = 1; c <= mm; ++c) std::swap(a(k, c), a(chosen, c));
+            for (int c = 1; c <= mm; ++c)
+                std::swap(a(k, c), a(chosen, c));
         }
         for (int r = k + 1; r <= l; ++r) {
             const double q = a(r, 1) / a(k, 1);
             al(k, r - k) = q;
-            for (int c = 2; c <= mm; ++c) a(r, c - 1) = a(r, c) - q * a(k, c);
+            for (int c = 2; c <= mm; ++c)
+                a(r, c - 1) = a(r, c) - q * a(k, c);
             a(r, mm) = 0.0;
         }
     }
@@ -54,14 +58,16 @@ void banbksdp(Mat1View<const double> a, int n, int m1, int m2, Mat1View<const do
         const int i = indx(k);
         if (i != k) std::swap(b(k), b(i));
         if (l < n) ++l;
-        for (int r = k + 1; r <= l; ++r) b(r) = b(r) - al(k, r - k) * b(k);
+        for (int r = k + 1; r <= l; ++r)
+            b(r) = b(r) - al(k, r - k) * b(k);
     }
 
     // Back pass with the left-aligned upper factor.
     l = 1;
     for (int i = n; i >= 1; --i) {
         double s = b(i);
-        for (int t = 2; t <= l; ++t) s = s - a(i, t) * b(i + t - 1);
+        for (int t = 2; t <= l; ++t)
+            s = s - a(i, t) * b(i + t - 1);
         b(i) = s / a(i, 1);
         if (l < mm) ++l;
     }

@@ -63,12 +63,14 @@ constexpr int kVecs = kRow * kLanes / kWidth;
             for (int lane = 0; lane < L; ++lane) {
                 const int p = f.pivot_row[static_cast<std::size_t>(lane) * n + k];
                 if (p != k)
-                    for (int r = 0; r < kRow; ++r) std::swap(row(k)[r * L + lane], row(p)[r * L + lane]);
+                    for (int r = 0; r < kRow; ++r)
+                        std::swap(row(k)[r * L + lane], row(p)[r * L + lane]);
             }
         }
         const double* xk = row(k);
         Vec xv[kVecs];
-        for (int v = 0; v < kVecs; ++v) xv[v] = load(xk + v * kWidth);
+        for (int v = 0; v < kVecs; ++v)
+            xv[v] = load(xk + v * kWidth);
         const double* m = lo + static_cast<std::size_t>(k) * kBandLower * L;
         const int count = std::min(kBandLower, n - 1 - k);
         for (int t = 0; t < count; ++t) {
@@ -85,14 +87,16 @@ constexpr int kVecs = kRow * kLanes / kWidth;
         const double* u = up + static_cast<std::size_t>(i) * kBandWidth * L;
         double* xi = row(i);
         Vec s[kVecs];
-        for (int v = 0; v < kVecs; ++v) s[v] = load(xi + v * kWidth);
+        for (int v = 0; v < kVecs; ++v)
+            s[v] = load(xi + v * kWidth);
         const int terms = std::min(kBandWidth, n - i) - 1;
         for (int t = 1; t <= terms; ++t) {
             const double* xt = row(i + t);
             for (int v = 0; v < kVecs; ++v)
                 s[v] = s[v] - load(u + t * L + (v * kWidth) % L) * load(xt + v * kWidth);
         }
-        for (int v = 0; v < kVecs; ++v) store(xi + v * kWidth, s[v] / load(u + (v * kWidth) % L));
+        for (int v = 0; v < kVecs; ++v)
+            store(xi + v * kWidth, s[v] / load(u + (v * kWidth) % L));
     }
 }
 
@@ -100,8 +104,8 @@ constexpr int kVecs = kRow * kLanes / kWidth;
 
 // Wider vectors where the processor has them; the results are the same either way.
 template <>
-TIDAL_LANE_CLONES void
-solve_lanes<kLanes>(const LaneBandFactors<kLanes>& f, LaneVectors<kLanes> b) {
+TIDAL_LANE_CLONES void solve_lanes<kLanes>(const LaneBandFactors<kLanes>& f,
+                                           LaneVectors<kLanes> b) {
     solve_kernel(f, b.data());
 }
 

@@ -30,6 +30,8 @@ using Vec = double __attribute__((vector_size(sizeof(double) * kWidth)));
     return v;
 }
 
-[[gnu::always_inline]] inline void store(double* p, Vec v) { __builtin_memcpy(p, &v, sizeof v); }
+[[gnu::always_inline]] inline void store(double* p, Vec v) {
+    __builtin_memcpy(p, &v, sizeof v);
+}
 
 } // namespace tidal::lanes

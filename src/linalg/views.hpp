@@ -13,8 +13,8 @@ template <class T> class Vec1View {
     Vec1View(T* data, int n) : data_(data), n_(n) {}
     // A writable view converts to a read-only one.
     template <class U>
-        requires std::is_same_v<const U, T>
-    Vec1View(const Vec1View<U>& other) : data_(other.data()), n_(other.size()) {}
+    requires std::is_same_v<const U, T> Vec1View(const Vec1View<U>& other)
+        : data_(other.data()), n_(other.size()) {}
     T& operator()(int i) const { return data_[i - 1]; }
     int size() const { return n_; }
     T* data() const { return data_; }
@@ -28,8 +28,7 @@ template <class T> class Mat1View {
   public:
     Mat1View(T* data, int rows, int cols) : data_(data), rows_(rows), cols_(cols) {}
     template <class U>
-        requires std::is_same_v<const U, T>
-    Mat1View(const Mat1View<U>& other)
+    requires std::is_same_v<const U, T> Mat1View(const Mat1View<U>& other)
         : data_(other.data()), rows_(other.rows()), cols_(other.cols()) {}
     T& operator()(int i, int j) const {
         return data_[static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(rows_) + (i - 1)];

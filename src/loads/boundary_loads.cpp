@@ -18,7 +18,9 @@ void load_node(int N, double j, Vec1View<double> b, double amp, int first_row) {
 }
 } // namespace
 
-void zadanisily(int N, double j, Vec1View<double> b, double amp) { load_node(N, j, b, amp, 1); }
+void zadanisily(int N, double j, Vec1View<double> b, double amp) {
+    load_node(N, j, b, amp, 1);
+}
 
 void zadanislapovehopotencialu(int N, double j, Vec1View<double> b, double amp) {
     load_node(N, j, b, amp, 6 * N + 1);

@@ -1,11 +1,11 @@
 #include "loads/diagnostics.hpp"
 
-
 namespace tidal {
 
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur) {
     const DegreeFactors f = degree_factors(j);
-    for (int i = 1; i <= N + 1; ++i) ur(i) = radial_displacement(f, x(6 * i - 5), x(6 * i - 4));
+    for (int i = 1; i <= N + 1; ++i)
+        ur(i) = radial_displacement(f, x(6 * i - 5), x(6 * i - 4));
 }
 
 double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,
@@ -14,7 +14,8 @@ double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double 
     const int m = nperiod;
     for (int i = 1; i <= N; ++i) {
         double sum = 0.0;
-        for (int c = 1; c <= m + 1; ++c) sum += window(i, c);
+        for (int c = 1; c <= m + 1; ++c)
+            sum += window(i, c);
         const double T = dt * sum - dt * window(i, 1) / 2.0 - dt * window(i, m + 1) / 2.0;
         layer_power(i) = T / 2.0 / eta(i);
     }
@@ -25,7 +26,8 @@ double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double 
         return layer_power(i) * (mid * mid) * thickness;
     };
     double S = 0.0;
-    for (int i = 1; i <= N; ++i) S += term(i);
+    for (int i = 1; i <= N; ++i)
+        S += term(i);
     S = S - term(1) / 2.0 - term(N) / 2.0;
 
     // Mean over the last forcing period: the averaging time is the window length.

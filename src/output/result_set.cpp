@@ -36,7 +36,8 @@ void ResultSet::series(std::string_view name, const std::vector<double>& values)
 }
 
 void ResultSet::close() {
-    for (auto& f : files_) f->close();
+    for (auto& f : files_)
+        f->close();
 }
 
 } // namespace tidal

@@ -12,14 +12,14 @@
 namespace tidal {
 
 enum class Summary {
-    PowerMaxwell,        // "pcelketa": viscosity, mean dissipated power
-    PowerKelvin,         // "pcelketakelvin"
-    MinSurfaceMaxwell,   // "ureta": viscosity, minimum surface displacement
-    MinSurfaceKelvin,    // "uretakelvin"
-    PhaseMaxwell,        // "tneta": viscosity, phase of the minimum
-    PhaseKelvin,         // "tnetakelvin"
-    EquatorMaxwell,      // "urtheta": viscosity, largest equatorial displacement
-    EquatorKelvin,       // "urthetakelvin"
+    PowerMaxwell,      // "pcelketa": viscosity, mean dissipated power
+    PowerKelvin,       // "pcelketakelvin"
+    MinSurfaceMaxwell, // "ureta": viscosity, minimum surface displacement
+    MinSurfaceKelvin,  // "uretakelvin"
+    PhaseMaxwell,      // "tneta": viscosity, phase of the minimum
+    PhaseKelvin,       // "tnetakelvin"
+    EquatorMaxwell,    // "urtheta": viscosity, largest equatorial displacement
+    EquatorKelvin,     // "urthetakelvin"
 };
 inline constexpr std::size_t kSummaryCount = 8;
 

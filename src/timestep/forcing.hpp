@@ -11,8 +11,8 @@ namespace tidal {
 // Amplitudes of one step: the inner-boundary potential amplitudes (Pa) and the factors that,
 // multiplied by a node's radial weight, give its interior body load.
 struct StepForcing {
-    double amp0, ampnc, ampc;          // inner-boundary amplitudes of the three components
-    double body0, bodync, bodyc;       // interior load factors of the three components
+    double amp0, ampnc, ampc;    // inner-boundary amplitudes of the three components
+    double body0, bodync, bodyc; // interior load factors of the three components
 };
 
 class TidalForcing {

@@ -16,9 +16,9 @@ namespace {
 // Backward-Euler step of the three stress components of layer l in every lane:
 // strain' = (stress + 2 strain eta/dt) / (2 (mu + eta/dt)), with `stiff` the denominators.
 // Adds the squared change over two steps (strain' - strain before the previous step) to E.
-TIDAL_LANE_CLONES void
-advance_strains(Lanes x, Lanes prev, Lanes cur, Lanes next, int l, const double* eta,
-                const double* stiff, double dt, double (&E)[kRightHandSides][kLanes]) {
+TIDAL_LANE_CLONES void advance_strains(Lanes x, Lanes prev, Lanes cur, Lanes next, int l,
+                                       const double* eta, const double* stiff, double dt,
+                                       double (&E)[kRightHandSides][kLanes]) {
     for (int comp = 0; comp < kRightHandSides; ++comp)
         for (int m : {6 * l - 3, 6 * l - 2, 6 * l}) {
             const double* stress = &x(m, comp, 0);
@@ -108,7 +108,8 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
             if (dissipates)
                 for (int lane = 0; lane < kLanes; ++lane)
                     window(lane)(l, step - window_start + 1) =
-                        (E[kOrder0][lane] + 2.0 * E[kCosine][lane] + 2.0 * E[kSine][lane]) / (dt * dt) / 4.0;
+                        (E[kOrder0][lane] + 2.0 * E[kCosine][lane] + 2.0 * E[kSine][lane]) /
+                        (dt * dt) / 4.0;
         }
 
         for (int lane = 0; lane < kLanes; ++lane)
@@ -121,7 +122,8 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
     // makes it multiply by 2 eta, the Kelvin-Voigt dissipation 2 eta (strain rate)^2.
     std::vector<double> inverse(static_cast<std::size_t>(N));
     for (int lane = 0; lane < kLanes; ++lane) {
-        std::fill(inverse.begin(), inverse.end(), (1.0 / eta[static_cast<std::size_t>(lane)]) / 4.0);
+        std::fill(inverse.begin(), inverse.end(),
+                  (1.0 / eta[static_cast<std::size_t>(lane)]) / 4.0);
         out[static_cast<std::size_t>(lane)].pcelk =
             vypocitejpcelk(N, nperiod, window(lane), dt, vec1(std::as_const(inverse)),
                            vec1(model.grid.r), vec1(ws.layer_power));

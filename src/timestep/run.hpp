@@ -13,13 +13,13 @@
 namespace tidal {
 
 struct RunRecords {
-    double eta = 0.0;      // the viscosity of the run, Pa s
-    double urmin = 0.0;    // smallest outer-surface radial displacement of the last period, m
+    double eta = 0.0;   // the viscosity of the run, Pa s
+    double urmin = 0.0; // smallest outer-surface radial displacement of the last period, m
     // Fraction of the period at which urmin was reached, if the last period set a new minimum
     // below 0 (otherwise the previous run's value stands).
     std::optional<double> tn;
-    double urthmax = 0.0;  // largest |radial displacement| at the equator, longitude 0, m
-    double pcelk = 0.0;    // mean dissipated power over the last period, W
+    double urthmax = 0.0;       // largest |radial displacement| at the equator, longitude 0, m
+    double pcelk = 0.0;         // mean dissipated power over the last period, W
     std::vector<double> ursurf; // outer-surface radial displacement of every step, m
 };
 
@@ -27,13 +27,13 @@ struct RunRecords {
 struct RunWorkspace {
     explicit RunWorkspace(const ShellModel& model);
 
-    std::vector<double> band;  // (6N+2) x 15 system matrix of one lane, then its upper factor
-    std::vector<double> al;    // (6N+2) x 7 lower factor of one lane
-    std::vector<int> indx;     // row interchanges of one lane
-    std::vector<double> eta;   // N layer viscosities of one lane, Pa s
-    LaneBandFactors<kLanes> factors;     // every lane's factors, repacked
+    std::vector<double> band;        // (6N+2) x 15 system matrix of one lane, then its upper factor
+    std::vector<double> al;          // (6N+2) x 7 lower factor of one lane
+    std::vector<int> indx;           // row interchanges of one lane
+    std::vector<double> eta;         // N layer viscosities of one lane, Pa s
+    LaneBandFactors<kLanes> factors; // every lane's factors, repacked
     std::vector<double> load[kRightHandSides]; // the step's tidal loads, common to all lanes
-    std::vector<double> rhs;     // right-hand sides / solutions of all lanes
+    std::vector<double> rhs;                   // right-hand sides / solutions of all lanes
     std::vector<double> history; // Maxwell memories (1 column) or Kelvin-Voigt strains (3)
     std::vector<double> window;  // per lane, N x (nperiod+1) dissipation samples of the last period
     std::vector<double> layer_power; // N

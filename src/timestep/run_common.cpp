@@ -16,7 +16,8 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
     al.assign(static_cast<std::size_t>(n) * kBandLower, 0.0);
     indx.assign(static_cast<std::size_t>(n), 0);
     eta.assign(N, 0.0);
-    for (auto& v : load) v.assign(static_cast<std::size_t>(n), 0.0);
+    for (auto& v : load)
+        v.assign(static_cast<std::size_t>(n), 0.0);
     rhs.assign(Lanes::storage(n), 0.0);
     history.assign(3 * Lanes::storage(n), 0.0);
     window.assign(kLanes * N * static_cast<std::size_t>(model.run.nperiod + 1), 0.0);
@@ -52,7 +53,8 @@ void broadcast_loads(const RunWorkspace& ws, Lanes x) {
         for (int comp = 0; comp < kRightHandSides; ++comp) {
             const double v = ws.load[comp][static_cast<std::size_t>(i - 1)];
             double* lanes = &x(i, comp, 0);
-            for (int lane = 0; lane < kLanes; ++lane) lanes[lane] = v;
+            for (int lane = 0; lane < kLanes; ++lane)
+                lanes[lane] = v;
         }
 }
 
@@ -84,7 +86,8 @@ void SurfaceTracker::record(int step, Lanes x, int lane) {
         if (std::fabs(urth) > out_.urthmax) out_.urthmax = std::fabs(urth);
         if (ursurf < out_.urmin) {
             out_.urmin = ursurf;
-            out_.tn = static_cast<double>(step + nperiod_ - nsteps_) / static_cast<double>(nperiod_);
+            out_.tn =
+                static_cast<double>(step + nperiod_ - nsteps_) / static_cast<double>(nperiod_);
         }
     }
     // A minimum at the very end of the period is the same phase as one at its start.

@@ -46,7 +46,9 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     return m;
 }
 
-double sweep_viscosity(int k) { return std::pow(10.0, k / 20.0); }
+double sweep_viscosity(int k) {
+    return std::pow(10.0, k / 20.0);
+}
 
 double time_step(const ShellModel& model) {
     return (2.0 * kPi / model.body.omega) / model.run.nperiod;

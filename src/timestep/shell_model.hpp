@@ -11,9 +11,9 @@
 namespace tidal {
 
 struct RunConstants {
-    double j = 2.0;      // spherical-harmonic degree
-    int nperiod = 2000;  // time steps per orbital period
-    int nsteps = 20000;  // time steps per run (ten periods)
+    double j = 2.0;     // spherical-harmonic degree
+    int nperiod = 2000; // time steps per orbital period
+    int nsteps = 20000; // time steps per run (ten periods)
 };
 
 struct ShellModel {

@@ -6,7 +6,6 @@
 
 #include "linalg/lane_vec.hpp"
 #include "loads/diagnostics.hpp"
-#include "timestep/forcing.hpp"
 #include "timestep/run_common.hpp"
 
 namespace tidal {
@@ -40,37 +39,16 @@ TIDAL_LANE_CLONES void advance_strains(Lanes x, Lanes prev, Lanes cur, Lanes nex
 
 std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<const double> etas,
                                          RunWorkspace& ws) {
-    const int N = model.body.N;
-    const int n = model.order();
-    const int nsteps = model.run.nsteps;
-    const int nperiod = model.run.nperiod;
-    const double dt = time_step(model);
-    const std::array<double, kLanes> eta = lane_viscosities(etas);
+    RunBatch run(model, Rheology::KelvinVoigt, etas, ws);
+    const int N = run.N;
+    const double dt = run.dt;
 
-    prepare_systems(model, Rheology::KelvinVoigt, eta, dt, ws);
-    const TidalForcing forcing(model, dt);
-
-    std::vector<RunRecords> out(kLanes);
-    std::vector<SurfaceTracker> surface;
-    for (int lane = 0; lane < kLanes; ++lane) {
-        out[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];
-        surface.emplace_back(model, out[static_cast<std::size_t>(lane)]);
-    }
-
-    const Lanes x(ws.rhs.data(), n);
     // Three strain columns: before the previous step, before this step, after this step.
     // Only the dissipation reads the oldest, so no longer history is kept.
     std::fill(ws.history.begin(), ws.history.end(), 0.0);
-    const std::size_t column = Lanes::storage(n);
-    Lanes prev(ws.history.data(), n), cur(ws.history.data() + column, n),
-        next(ws.history.data() + 2 * column, n);
-
-    std::fill(ws.window.begin(), ws.window.end(), 0.0);
-    const std::size_t window_size = static_cast<std::size_t>(N) * (nperiod + 1);
-    const auto window = [&](int lane) {
-        return Mat1View<double>(ws.window.data() + lane * window_size, N, nperiod + 1);
-    };
-    const int window_start = nsteps - nperiod;
+    const std::size_t column = Lanes::storage(run.n);
+    Lanes prev(ws.history.data(), run.n), cur(ws.history.data() + column, run.n),
+        next(ws.history.data() + 2 * column, run.n);
 
     const auto mu = vec1(model.grid.mu);
     // Per layer and lane: g = 2 eta/dt, the strain load factor, and 2 (mu + eta/dt), the
@@ -78,58 +56,50 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
     std::vector<double> g(static_cast<std::size_t>(N) * kLanes), stiff(g.size());
     for (int l = 1; l <= N; ++l)
         for (int lane = 0; lane < kLanes; ++lane) {
-            const double e = eta[static_cast<std::size_t>(lane)];
+            const double e = run.eta[static_cast<std::size_t>(lane)];
             g[static_cast<std::size_t>(l - 1) * kLanes + lane] = 2.0 * e / dt;
             stiff[static_cast<std::size_t>(l - 1) * kLanes + lane] = 2.0 * (mu(l) + e / dt);
         }
 
-    for (int step = 1; step <= nsteps; ++step) {
-        forcing.load(step, vec1(ws.load[kOrder0]), vec1(ws.load[kCosine]), vec1(ws.load[kSine]));
-        broadcast_loads(ws, x);
-
+    for (int step = 1; step <= run.nsteps; ++step) {
+        run.load(step);
         for (int l = 1; l <= N; ++l) {
             const double* gl = &g[static_cast<std::size_t>(l - 1) * kLanes];
             for (int comp = 0; comp < kRightHandSides; ++comp)
                 for (int lane = 0; lane < kLanes; ++lane) {
-                    x(6 * l - 2, comp, lane) = -gl[lane] * cur(6 * l - 3, comp, lane);
-                    x(6 * l - 1, comp, lane) = -gl[lane] * cur(6 * l - 2, comp, lane);
-                    x(6 * l, comp, lane) = -gl[lane] * cur(6 * l, comp, lane);
+                    run.x(6 * l - 2, comp, lane) = -gl[lane] * cur(6 * l - 3, comp, lane);
+                    run.x(6 * l - 1, comp, lane) = -gl[lane] * cur(6 * l - 2, comp, lane);
+                    run.x(6 * l, comp, lane) = -gl[lane] * cur(6 * l, comp, lane);
                 }
         }
+        run.solve();
 
-        solve_lanes(ws.factors, x);
-
-        const bool dissipates = step > 1 && step < nsteps && step >= window_start;
+        // No strain rate at the first and the last step: nothing is dissipated there.
+        const bool dissipates = step > 1 && step < run.nsteps;
         for (int l = 1; l <= N; ++l) {
             double E[kRightHandSides][kLanes] = {};
-            advance_strains(x, prev, cur, next, l, eta.data(),
+            advance_strains(run.x, prev, cur, next, l, run.eta.data(),
                             &stiff[static_cast<std::size_t>(l - 1) * kLanes], dt, E);
             // Squared central-difference strain rates; the order-2 components count twice.
             if (dissipates)
                 for (int lane = 0; lane < kLanes; ++lane)
-                    window(lane)(l, step - window_start + 1) =
-                        (E[kOrder0][lane] + 2.0 * E[kCosine][lane] + 2.0 * E[kSine][lane]) /
-                        (dt * dt) / 4.0;
+                    run.sample(lane, l, step,
+                               (E[kOrder0][lane] + 2.0 * E[kCosine][lane] + 2.0 * E[kSine][lane]) /
+                                   (dt * dt) / 4.0);
         }
 
-        for (int lane = 0; lane < kLanes; ++lane)
-            surface[static_cast<std::size_t>(lane)].record(step, x, lane);
+        run.record(step);
         std::swap(prev, cur);
         std::swap(cur, next);
     }
 
     // The power routine divides by twice the viscosity it is given; handing it 1/(4 eta)
     // makes it multiply by 2 eta, the Kelvin-Voigt dissipation 2 eta (strain rate)^2.
-    std::vector<double> inverse(static_cast<std::size_t>(N));
-    for (int lane = 0; lane < kLanes; ++lane) {
-        std::fill(inverse.begin(), inverse.end(),
-                  (1.0 / eta[static_cast<std::size_t>(lane)]) / 4.0);
-        out[static_cast<std::size_t>(lane)].pcelk =
-            vypocitejpcelk(N, nperiod, window(lane), dt, vec1(std::as_const(inverse)),
-                           vec1(model.grid.r), vec1(ws.layer_power));
-    }
-    out.resize(etas.size());
-    return out;
+    std::array<double, kLanes> inverse{};
+    for (int lane = 0; lane < kLanes; ++lane)
+        inverse[static_cast<std::size_t>(lane)] =
+            (1.0 / run.eta[static_cast<std::size_t>(lane)]) / 4.0;
+    return run.finish(inverse);
 }
 
 RunRecords run_kelvin_voigt(const ShellModel& model, double eta, RunWorkspace& ws) {

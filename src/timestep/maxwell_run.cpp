@@ -6,7 +6,6 @@
 
 #include "linalg/lane_vec.hpp"
 #include "loads/diagnostics.hpp"
-#include "timestep/forcing.hpp"
 #include "timestep/run_common.hpp"
 
 namespace tidal {
@@ -56,74 +55,34 @@ TIDAL_LANE_CLONES void absorb_stresses(Lanes x, Lanes memory, int l,
 
 std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
                                     RunWorkspace& ws) {
-    const int N = model.body.N;
-    const int n = model.order();
-    const int nsteps = model.run.nsteps;
-    const int nperiod = model.run.nperiod;
-    const double dt = time_step(model);
-    const std::array<double, kLanes> eta = lane_viscosities(etas);
-
-    prepare_systems(model, Rheology::Maxwell, eta, dt, ws);
-    const TidalForcing forcing(model, dt);
-
-    std::vector<RunRecords> out(kLanes);
-    std::vector<SurfaceTracker> surface;
-    for (int lane = 0; lane < kLanes; ++lane) {
-        out[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];
-        surface.emplace_back(model, out[static_cast<std::size_t>(lane)]);
-    }
-
-    const Lanes x(ws.rhs.data(), n);
-    const Lanes memory(ws.history.data(), n);
+    RunBatch run(model, Rheology::Maxwell, etas, ws);
+    const int N = run.N;
+    const Lanes memory(ws.history.data(), run.n);
     std::fill(ws.history.begin(), ws.history.end(), 0.0);
-    std::fill(ws.window.begin(), ws.window.end(), 0.0);
-    const std::size_t window_size = static_cast<std::size_t>(N) * (nperiod + 1);
-    const auto window = [&](int lane) {
-        return Mat1View<double>(ws.window.data() + lane * window_size, N, nperiod + 1);
-    };
-    const int window_start = nsteps - nperiod; // step of the window's first column
 
-    const auto b = vec1(model.elastic);
     const auto mu = vec1(model.grid.mu);
     // c = (mu/eta) dt per layer and lane: the relaxation over one step.
     std::vector<double> relax(static_cast<std::size_t>(N) * kLanes);
     for (int l = 1; l <= N; ++l)
         for (int lane = 0; lane < kLanes; ++lane)
             relax[static_cast<std::size_t>(l - 1) * kLanes + lane] =
-                (mu(l) / eta[static_cast<std::size_t>(lane)]) * dt;
+                (mu(l) / run.eta[static_cast<std::size_t>(lane)]) * run.dt;
 
-    for (int step = 1; step <= nsteps; ++step) {
-        forcing.load(step, vec1(ws.load[kOrder0]), vec1(ws.load[kCosine]), vec1(ws.load[kSine]));
-        broadcast_loads(ws, x);
-
-        memory_loads(x, memory, b, relax.data(), N);
-
-        solve_lanes(ws.factors, x);
-
-        const bool in_window = step >= window_start;
+    for (int step = 1; step <= run.nsteps; ++step) {
+        run.load(step);
+        memory_loads(run.x, memory, vec1(model.elastic), relax.data(), N);
+        run.solve();
         for (int l = 1; l <= N; ++l) {
             double S[kRightHandSides][kLanes] = {};
-            absorb_stresses(x, memory, l, S);
+            absorb_stresses(run.x, memory, l, S);
             // Squared stresses; the two order-2 components count twice.
-            if (in_window)
-                for (int lane = 0; lane < kLanes; ++lane)
-                    window(lane)(l, step - window_start + 1) =
-                        S[kOrder0][lane] + 2.0 * S[kCosine][lane] + 2.0 * S[kSine][lane];
+            for (int lane = 0; lane < kLanes; ++lane)
+                run.sample(lane, l, step,
+                           S[kOrder0][lane] + 2.0 * S[kCosine][lane] + 2.0 * S[kSine][lane]);
         }
-
-        for (int lane = 0; lane < kLanes; ++lane)
-            surface[static_cast<std::size_t>(lane)].record(step, x, lane);
+        run.record(step);
     }
-
-    std::vector<double> layer_eta(static_cast<std::size_t>(N));
-    for (int lane = 0; lane < kLanes; ++lane) {
-        std::fill(layer_eta.begin(), layer_eta.end(), eta[static_cast<std::size_t>(lane)]);
-        out[static_cast<std::size_t>(lane)].pcelk =
-            vypocitejpcelk(N, nperiod, window(lane), dt, vec1(std::as_const(layer_eta)),
-                           vec1(model.grid.r), vec1(ws.layer_power));
-    }
-    out.resize(etas.size());
-    return out;
+    return run.finish(run.eta);
 }
 
 RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws) {

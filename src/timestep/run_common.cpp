@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "linalg/band_lu.hpp"
@@ -24,6 +25,9 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
     layer_power.assign(N, 0.0);
 }
 
+namespace {
+
+// The viscosities of a batch, padded to kLanes with the last one.
 std::array<double, kLanes> lane_viscosities(std::span<const double> etas) {
     std::array<double, kLanes> eta{};
     for (int lane = 0; lane < kLanes; ++lane)
@@ -32,6 +36,8 @@ std::array<double, kLanes> lane_viscosities(std::span<const double> etas) {
     return eta;
 }
 
+// For every lane: assembles the rheology's matrix with that lane's viscosity in every layer and
+// time step `dt`, factorises it and packs the factors into the lane.
 void prepare_systems(const ShellModel& model, Rheology rheology,
                      const std::array<double, kLanes>& eta, double dt, RunWorkspace& ws) {
     const int n = model.order();
@@ -48,14 +54,66 @@ void prepare_systems(const ShellModel& model, Rheology rheology,
     }
 }
 
-void broadcast_loads(const RunWorkspace& ws, Lanes x) {
-    for (int i = 1; i <= x.size(); ++i)
+} // namespace
+
+RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const double> etas,
+                   RunWorkspace& ws)
+    : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
+      dt(time_step(m)), eta(lane_viscosities(etas)), window_start(nsteps - nperiod),
+      x(ws.rhs.data(), n), ws_(ws),
+      window_size_(static_cast<std::size_t>(N) * static_cast<std::size_t>(nperiod + 1)),
+      forcing_(m, dt), out_(kLanes), count_(etas.size()) {
+    prepare_systems(model, rheology, eta, dt, ws_);
+    std::fill(ws_.window.begin(), ws_.window.end(), 0.0);
+    surface_.reserve(kLanes);
+    for (int lane = 0; lane < kLanes; ++lane) {
+        out_[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];
+        surface_.emplace_back(model, out_[static_cast<std::size_t>(lane)]);
+    }
+}
+
+void RunBatch::load(int step) {
+    auto& l = ws_.load;
+    forcing_.load(step, vec1(l[kOrder0]), vec1(l[kCosine]), vec1(l[kSine]));
+    for (int i = 1; i <= n; ++i)
         for (int comp = 0; comp < kRightHandSides; ++comp) {
-            const double v = ws.load[comp][static_cast<std::size_t>(i - 1)];
+            const double v = l[comp][static_cast<std::size_t>(i - 1)];
             double* lanes = &x(i, comp, 0);
             for (int lane = 0; lane < kLanes; ++lane)
                 lanes[lane] = v;
         }
+}
+
+void RunBatch::solve() {
+    solve_lanes(ws_.factors, x);
+}
+
+void RunBatch::sample(int lane, int l, int step, double value) {
+    if (step < window_start) return;
+    Mat1View<double> w(ws_.window.data() + static_cast<std::size_t>(lane) * window_size_, N,
+                       nperiod + 1);
+    w(l, step - window_start + 1) = value;
+}
+
+void RunBatch::record(int step) {
+    for (int lane = 0; lane < kLanes; ++lane)
+        surface_[static_cast<std::size_t>(lane)].record(step, x, lane);
+}
+
+std::vector<RunRecords> RunBatch::finish(const std::array<double, kLanes>& power_eta) {
+    std::vector<double> layer_eta(static_cast<std::size_t>(N));
+    for (int lane = 0; lane < kLanes; ++lane) {
+        std::fill(layer_eta.begin(), layer_eta.end(), power_eta[static_cast<std::size_t>(lane)]);
+        Mat1View<const double> w(ws_.window.data() + static_cast<std::size_t>(lane) * window_size_,
+                                 N, nperiod + 1);
+        out_[static_cast<std::size_t>(lane)].pcelk =
+            vypocitejpcelk(N, nperiod, w, dt, vec1(std::as_const(layer_eta)), vec1(model.grid.r),
+                           vec1(ws_.layer_power));
+    }
+    std::vector<RunRecords> done(
+        std::make_move_iterator(out_.begin()),
+        std::make_move_iterator(out_.begin() + static_cast<std::ptrdiff_t>(count_)));
+    return done;
 }
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out)

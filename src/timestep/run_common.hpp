@@ -4,6 +4,7 @@
 
 #include "discretisation/assembly.hpp"
 #include "loads/boundary_loads.hpp"
+#include "timestep/forcing.hpp"
 #include "timestep/run.hpp"
 
 namespace tidal {
@@ -14,19 +15,6 @@ using Lanes = LaneVectors<kLanes>;
 inline constexpr int kOrder0 = 0; // order-0 component
 inline constexpr int kCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kSine = 2;   // order-2 component of the sine terms
-
-// The viscosities of a batch, padded to kLanes with the last one (padding lanes are computed
-// and dropped).
-std::array<double, kLanes> lane_viscosities(std::span<const double> etas);
-
-// For every lane: assembles the rheology's matrix with that lane's viscosity in every layer and
-// time step `dt`, factorises it and packs the factors into the lane.
-void prepare_systems(const ShellModel& model, Rheology rheology,
-                     const std::array<double, kLanes>& eta, double dt, RunWorkspace& ws);
-
-// Writes the step's tidal loads (boundary and interior rows, all other rows zero) into every
-// lane's three right-hand sides.
-void broadcast_loads(const RunWorkspace& ws, Lanes x);
 
 // Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
 // the minimum surface displacement, its phase and the largest equatorial displacement.
@@ -42,6 +30,48 @@ class SurfaceTracker {
     int nperiod_, nsteps_;
     double p20_, p22_; // surface harmonics of order 0 and 2 at colatitude pi/2, longitude 0
     RunRecords& out_;
+};
+
+// What the two rheologies' runs share: the constants, every lane's factorised system, the
+// forcing, the right-hand sides, the dissipation windows and the surface records. The
+// rheology supplies the constitutive loads and what happens to the solutions.
+class RunBatch {
+  public:
+    // Sets up the runs of the viscosities `etas` (at most kLanes; the remaining lanes repeat
+    // the last one and are dropped at the end): assembles and factorises every lane's matrix
+    // and clears the windows.
+    RunBatch(const ShellModel& model, Rheology rheology, std::span<const double> etas,
+             RunWorkspace& ws);
+    RunBatch(const RunBatch&) = delete;
+    RunBatch& operator=(const RunBatch&) = delete;
+
+    const ShellModel& model;
+    const int N, n, nsteps, nperiod;
+    const double dt;
+    const std::array<double, kLanes> eta; // viscosity of every lane, Pa s
+    const int window_start;               // step of the windows' first column
+    const Lanes x;                        // right-hand sides / solutions
+
+    // Writes the step's tidal loads (boundary and interior rows; every other row zero) into
+    // every lane's three right-hand sides.
+    void load(int step);
+    // Solves every lane's system in place.
+    void solve();
+    // Dissipation sample of layer l at `step` in a lane's window, if the step is in it.
+    void sample(int lane, int l, int step, double value);
+    // Surface records of the step, from the solutions.
+    void record(int step);
+    // The records, with the power of every lane from its window; the power routine divides by
+    // twice the value of `power_eta` that it is given for the lane.
+    std::vector<RunRecords> finish(const std::array<double, kLanes>& power_eta);
+
+  private:
+    RunWorkspace& ws_;
+    std::size_t window_size_;
+    TidalForcing forcing_;
+    std::vector<RunRecords> out_;
+    std::vector<SurfaceTracker> surface_;
+    std::size_t count_;
 };
 
 } // namespace tidal

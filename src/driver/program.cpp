@@ -13,29 +13,38 @@ namespace tidal {
 
 namespace {
 
-// Writes the records of one viscosity, Maxwell run first. `tn` is the phase of the last
-// recorded minimum, carried from run to run: a run whose last period brings no new minimum
-// repeats it.
+// Where the records of one rheology's run go.
+struct RunFiles {
+    std::string_view series;
+    Summary min_surface, phase, equator, power;
+    bool viscosity_line; // the console shows the viscosity before this run's power
+};
+constexpr RunFiles kMaxwellFiles{kSeriesMaxwell,        Summary::MinSurfaceMaxwell,
+                                 Summary::PhaseMaxwell, Summary::EquatorMaxwell,
+                                 Summary::PowerMaxwell, true};
+constexpr RunFiles kKelvinFiles{kSeriesKelvin,        Summary::MinSurfaceKelvin,
+                                Summary::PhaseKelvin, Summary::EquatorKelvin,
+                                Summary::PowerKelvin, false};
+
+// Writes the records of one run. `tn` is the phase of the last recorded minimum, carried
+// from run to run: a run whose last period brings no new minimum repeats it.
+void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, const RunFiles& to,
+               double& tn) {
+    files.series(to.series, r.ursurf);
+    if (r.tn) tn = *r.tn;
+    files.summary(to.min_surface, r.eta, r.urmin);
+    files.summary(to.phase, r.eta, tn);
+    files.summary(to.equator, r.eta, r.urthmax);
+    if (to.viscosity_line) console << Record().text("viscosity ").real(r.eta).line();
+    console << Record().real(r.pcelk).line();
+    files.summary(to.power, r.eta, r.pcelk);
+}
+
+// Writes the records of one viscosity, Maxwell run first.
 void write_viscosity(ResultSet& files, std::ostream& console, const ViscosityResults& r,
                      double& tn) {
-    const RunRecords& m = r.maxwell;
-    files.series(kSeriesMaxwell, m.ursurf);
-    if (m.tn) tn = *m.tn;
-    files.summary(Summary::MinSurfaceMaxwell, m.eta, m.urmin);
-    files.summary(Summary::PhaseMaxwell, m.eta, tn);
-    files.summary(Summary::EquatorMaxwell, m.eta, m.urthmax);
-    console << Record().text("viscosity ").real(m.eta).line();
-    console << Record().real(m.pcelk).line();
-    files.summary(Summary::PowerMaxwell, m.eta, m.pcelk);
-
-    const RunRecords& kv = r.kelvin;
-    files.series(kSeriesKelvin, kv.ursurf);
-    if (kv.tn) tn = *kv.tn;
-    files.summary(Summary::MinSurfaceKelvin, kv.eta, kv.urmin);
-    files.summary(Summary::PhaseKelvin, kv.eta, tn);
-    files.summary(Summary::EquatorKelvin, kv.eta, kv.urthmax);
-    console << Record().real(kv.pcelk).line();
-    files.summary(Summary::PowerKelvin, kv.eta, kv.pcelk);
+    write_run(files, console, r.maxwell, kMaxwellFiles, tn);
+    write_run(files, console, r.kelvin, kKelvinFiles, tn);
     console.flush();
 }
 

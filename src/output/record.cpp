@@ -23,12 +23,6 @@ Record& Record::text(std::string_view s) {
     return *this;
 }
 
-Record& Record::integer(long long v) {
-    buf_ += ' ';
-    append_integer(buf_, v);
-    return *this;
-}
-
 Record& Record::real(double v) {
     buf_ += ' ';
     append_double(buf_, v);

@@ -9,7 +9,6 @@ namespace tidal {
 class Record {
   public:
     Record& text(std::string_view s);
-    Record& integer(long long v);
     Record& real(double v);
     // The finished line, with its newline.
     const std::string& line();

@@ -26,7 +26,6 @@ class ResultFile {
     void flush();
     // Closes the file, reporting any error that a delayed write or the close brings.
     void close();
-    const std::string& path() const { return path_; }
 
   private:
     [[noreturn]] void fail(const char* action, int err) const;

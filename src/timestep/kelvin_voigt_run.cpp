@@ -1,7 +1,6 @@
 // Time integration of a Kelvin-Voigt shell (spring and dashpot in parallel). Each stress
 // component of a layer carries a strain, advanced by backward Euler; the previous strain loads
 // the constitutive row, and the strain rate gives the dissipation.
-#include <algorithm>
 #include <utility>
 
 #include "linalg/lane_vec.hpp"
@@ -19,11 +18,11 @@ TIDAL_LANE_CLONES void advance_strains(Lanes x, Lanes prev, Lanes cur, Lanes nex
                                        const double* eta, const double* stiff, double dt,
                                        double (&E)[kRightHandSides][kLanes]) {
     for (int comp = 0; comp < kRightHandSides; ++comp)
-        for (int m : {6 * l - 3, 6 * l - 2, 6 * l}) {
-            const double* stress = &x(m, comp, 0);
-            const double* before = &prev(m, comp, 0);
-            const double* now = &cur(m, comp, 0);
-            double* after = &next(m, comp, 0);
+        for (const StressRow s : stress_rows(l)) {
+            const double* stress = &x(s.unknown, comp, 0);
+            const double* before = &prev(s.unknown, comp, 0);
+            const double* now = &cur(s.unknown, comp, 0);
+            double* after = &next(s.unknown, comp, 0);
             for (int g = 0; g < kLanes; g += lanes::kWidth) {
                 using lanes::load;
                 const lanes::Vec a =
@@ -45,7 +44,6 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
 
     // Three strain columns: before the previous step, before this step, after this step.
     // Only the dissipation reads the oldest, so no longer history is kept.
-    std::fill(ws.history.begin(), ws.history.end(), 0.0);
     const std::size_t column = Lanes::storage(run.n);
     Lanes prev(ws.history.data(), run.n), cur(ws.history.data() + column, run.n),
         next(ws.history.data() + 2 * column, run.n);
@@ -65,12 +63,11 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
         run.load(step);
         for (int l = 1; l <= N; ++l) {
             const double* gl = &g[static_cast<std::size_t>(l - 1) * kLanes];
+            // Strain loads: minus g times the strain before this step.
             for (int comp = 0; comp < kRightHandSides; ++comp)
-                for (int lane = 0; lane < kLanes; ++lane) {
-                    run.x(6 * l - 2, comp, lane) = -gl[lane] * cur(6 * l - 3, comp, lane);
-                    run.x(6 * l - 1, comp, lane) = -gl[lane] * cur(6 * l - 2, comp, lane);
-                    run.x(6 * l, comp, lane) = -gl[lane] * cur(6 * l, comp, lane);
-                }
+                for (const StressRow s : stress_rows(l))
+                    for (int lane = 0; lane < kLanes; ++lane)
+                        run.x(s.row, comp, lane) = -gl[lane] * cur(s.unknown, comp, lane);
         }
         run.solve();
 

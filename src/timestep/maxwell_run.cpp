@@ -1,7 +1,6 @@
 // Time integration of a Maxwell shell (spring and dashpot in series). Each stress unknown
 // keeps a running sum of its past values (its memory); the trapezoidal rule for the viscous
 // relaxation turns that sum into a load on the layer's constitutive row.
-#include <algorithm>
 #include <utility>
 
 #include "linalg/lane_vec.hpp"
@@ -11,14 +10,6 @@
 namespace tidal {
 
 namespace {
-
-// The stress unknowns of layer l and the constitutive rows they load.
-struct StressRow {
-    int unknown, row;
-};
-inline std::array<StressRow, 3> stress_rows(int l) {
-    return {{{6 * l - 3, 6 * l - 2}, {6 * l - 2, 6 * l - 1}, {6 * l, 6 * l}}};
-}
 
 // Memory loads of every layer and lane: the constitutive row of each stress unknown gets
 // minus c times (half its elastic reference value plus its memory), the trapezoidal sum of
@@ -58,7 +49,6 @@ std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const dou
     RunBatch run(model, Rheology::Maxwell, etas, ws);
     const int N = run.N;
     const Lanes memory(ws.history.data(), run.n);
-    std::fill(ws.history.begin(), ws.history.end(), 0.0);
 
     const auto mu = vec1(model.grid.mu);
     // c = (mu/eta) dt per layer and lane: the relaxation over one step.

@@ -65,6 +65,7 @@ RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const doubl
       forcing_(m, dt), out_(kLanes), count_(etas.size()) {
     prepare_systems(model, rheology, eta, dt, ws_);
     std::fill(ws_.window.begin(), ws_.window.end(), 0.0);
+    std::fill(ws_.history.begin(), ws_.history.end(), 0.0);
     surface_.reserve(kLanes);
     for (int lane = 0; lane < kLanes; ++lane) {
         out_[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];

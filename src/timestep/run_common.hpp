@@ -16,6 +16,15 @@ inline constexpr int kOrder0 = 0; // order-0 component
 inline constexpr int kCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kSine = 2;   // order-2 component of the sine terms
 
+// The three stress unknowns of layer l (tau(j,j-2), tau(j,j), tau(j,j+2)) and the
+// constitutive rows in which their history loads the system.
+struct StressRow {
+    int unknown, row;
+};
+inline std::array<StressRow, 3> stress_rows(int l) {
+    return {{{6 * l - 3, 6 * l - 2}, {6 * l - 2, 6 * l - 1}, {6 * l, 6 * l}}};
+}
+
 // Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
 // the minimum surface displacement, its phase and the largest equatorial displacement.
 class SurfaceTracker {
@@ -39,7 +48,7 @@ class RunBatch {
   public:
     // Sets up the runs of the viscosities `etas` (at most kLanes; the remaining lanes repeat
     // the last one and are dropped at the end): assembles and factorises every lane's matrix
-    // and clears the windows.
+    // and clears the windows and the histories (memories or strains).
     RunBatch(const ShellModel& model, Rheology rheology, std::span<const double> etas,
              RunWorkspace& ws);
     RunBatch(const RunBatch&) = delete;

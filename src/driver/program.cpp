@@ -30,7 +30,9 @@ constexpr RunFiles kKelvinFiles{kSeriesKelvin,        Summary::MinSurfaceKelvin,
 // from run to run: a run whose last period brings no new minimum repeats it.
 void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, const RunFiles& to,
                double& tn) {
-    files.series(to.series, r.ursurf);
+    // Each run replaces the series file; runs that kept no series (all but the last of a
+    // batch) would be replaced at once by a later one.
+    if (!r.ursurf.empty()) files.series(to.series, r.ursurf);
     if (r.tn) tn = *r.tn;
     files.summary(to.min_surface, r.eta, r.urmin);
     files.summary(to.phase, r.eta, tn);

@@ -28,8 +28,9 @@ std::vector<ViscosityResults> compute(const ShellModel& model, int first, int co
     std::vector<double> etas;
     for (int i = 0; i < count; ++i)
         etas.push_back(sweep_viscosity(first + i));
-    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws);
-    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws);
+    // The series files keep only the latest run's series: a batch keeps only its last one.
+    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, Series::LastOnly);
+    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, Series::LastOnly);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].k = first + static_cast<int>(i);

@@ -16,10 +16,13 @@ double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double 
         double sum = 0.0;
         for (int c = 1; c <= m + 1; ++c)
             sum += window(i, c);
-        const double T = dt * sum - dt * window(i, 1) / 2.0 - dt * window(i, m + 1) / 2.0;
-        layer_power(i) = T / 2.0 / eta(i);
+        layer_power(i) = layer_dissipation(sum, window(i, 1), window(i, m + 1), dt, eta(i));
     }
+    return shell_power(N, nperiod, dt, layer_power, r);
+}
 
+double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_power,
+                   Vec1View<const double> r) {
     const auto term = [&](int i) {
         const double mid = (r(i) + r(i + 1)) / 2.0;
         const double thickness = r(i) - r(i + 1);
@@ -31,7 +34,7 @@ double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double 
     S = S - term(1) / 2.0 - term(N) / 2.0;
 
     // Mean over the last forcing period: the averaging time is the window length.
-    const double tau = static_cast<double>(m) * dt;
+    const double tau = static_cast<double>(nperiod) * dt;
     return S / tau;
 }
 

@@ -13,6 +13,19 @@ inline double radial_displacement(const DegreeFactors& f, double u_jm1, double u
 // Fills ur(1..N+1) with the radial displacement of every node of x.
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur);
 
+// Time integral of one layer's dissipation samples over the window by the trapezoidal rule,
+// from their plain sum (oldest first) and the two end samples, divided by 2*eta.
+inline double layer_dissipation(double sum, double first, double last, double dt, double eta) {
+    const double T = dt * sum - dt * first / 2.0 - dt * last / 2.0;
+    return T / 2.0 / eta;
+}
+
+// Mean dissipated power (W) of the shell from the layers' dissipation integrals: those times
+// rho^2 (rho the layer mid-radius) integrated over radius by the trapezoidal rule on the layer
+// mid-points (node radii r), divided by the window length nperiod*dt.
+double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_power,
+                   Vec1View<const double> r);
+
 // Mean dissipated power (W) over the last forcing period of a run.
 //
 // `window` (N x (nperiod+1)) holds the dissipation samples of the steps nsteps-nperiod ..

@@ -11,6 +11,19 @@ namespace tidal {
 
 namespace {
 
+// Strain loads of every layer and lane: the constitutive row of each stress unknown gets minus
+// g times its strain before this step; `g` holds 2 eta/dt per layer and lane.
+TIDAL_LANE_CLONES void strain_loads(Lanes x, Lanes strain, const double* g, int N) {
+    using lanes::load;
+    for (int l = 1; l <= N; ++l) {
+        const double* gl = g + static_cast<std::size_t>(l - 1) * kLanes;
+        for (int comp = 0; comp < kRightHandSides; ++comp)
+            for (const StressRow s : stress_rows(l))
+                for (int k = 0; k < kLanes; k += lanes::kWidth)
+                    lanes::store(&x(s.row, comp, k), -load(gl + k) * load(&strain(s.unknown, comp, k)));
+    }
+}
+
 // Backward-Euler step of the three stress components of layer l in every lane:
 // strain' = (stress + 2 strain eta/dt) / (2 (mu + eta/dt)), with `stiff` the denominators.
 // Adds the squared change over two steps (strain' - strain before the previous step) to E.
@@ -37,8 +50,8 @@ TIDAL_LANE_CLONES void advance_strains(Lanes x, Lanes prev, Lanes cur, Lanes nex
 } // namespace
 
 std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<const double> etas,
-                                         RunWorkspace& ws) {
-    RunBatch run(model, Rheology::KelvinVoigt, etas, ws);
+                                         RunWorkspace& ws, Series series) {
+    RunBatch run(model, Rheology::KelvinVoigt, etas, ws, series);
     const int N = run.N;
     const double dt = run.dt;
 
@@ -61,14 +74,7 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
 
     for (int step = 1; step <= run.nsteps; ++step) {
         run.load(step);
-        for (int l = 1; l <= N; ++l) {
-            const double* gl = &g[static_cast<std::size_t>(l - 1) * kLanes];
-            // Strain loads: minus g times the strain before this step.
-            for (int comp = 0; comp < kRightHandSides; ++comp)
-                for (const StressRow s : stress_rows(l))
-                    for (int lane = 0; lane < kLanes; ++lane)
-                        run.x(s.row, comp, lane) = -gl[lane] * cur(s.unknown, comp, lane);
-        }
+        strain_loads(run.x, cur, g.data(), N);
         run.solve();
 
         // No strain rate at the first and the last step: nothing is dissipated there.
@@ -78,11 +84,13 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
             advance_strains(run.x, prev, cur, next, l, run.eta.data(),
                             &stiff[static_cast<std::size_t>(l - 1) * kLanes], dt, E);
             // Squared central-difference strain rates; the order-2 components count twice.
-            if (dissipates)
+            if (dissipates) {
+                double p[kLanes];
                 for (int lane = 0; lane < kLanes; ++lane)
-                    run.sample(lane, l, step,
-                               (E[kOrder0][lane] + 2.0 * E[kCosine][lane] + 2.0 * E[kSine][lane]) /
-                                   (dt * dt) / 4.0);
+                    p[lane] = (E[kOrder0][lane] + 2.0 * E[kCosine][lane] + 2.0 * E[kSine][lane]) /
+                              (dt * dt) / 4.0;
+                run.sample(l, step, p);
+            }
         }
 
         run.record(step);

@@ -45,8 +45,8 @@ TIDAL_LANE_CLONES void absorb_stresses(Lanes x, Lanes memory, int l,
 } // namespace
 
 std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
-                                    RunWorkspace& ws) {
-    RunBatch run(model, Rheology::Maxwell, etas, ws);
+                                    RunWorkspace& ws, Series series) {
+    RunBatch run(model, Rheology::Maxwell, etas, ws, series);
     const int N = run.N;
     const Lanes memory(ws.history.data(), run.n);
 
@@ -66,9 +66,10 @@ std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const dou
             double S[kRightHandSides][kLanes] = {};
             absorb_stresses(run.x, memory, l, S);
             // Squared stresses; the two order-2 components count twice.
+            double p[kLanes];
             for (int lane = 0; lane < kLanes; ++lane)
-                run.sample(lane, l, step,
-                           S[kOrder0][lane] + 2.0 * S[kCosine][lane] + 2.0 * S[kSine][lane]);
+                p[lane] = S[kOrder0][lane] + 2.0 * S[kCosine][lane] + 2.0 * S[kSine][lane];
+            run.sample(l, step, p);
         }
         run.record(step);
     }

@@ -35,18 +35,26 @@ struct RunWorkspace {
     std::vector<double> load[kRightHandSides]; // the step's tidal loads, common to all lanes
     std::vector<double> rhs;                   // right-hand sides / solutions of all lanes
     std::vector<double> history; // Maxwell memories (1 column) or Kelvin-Voigt strains (3)
-    std::vector<double> window;  // per lane, N x (nperiod+1) dissipation samples of the last period
+    // Dissipation samples of the last period, per layer and lane: their running sum (oldest
+    // first) and the first and the last sample, all the power needs of them.
+    std::vector<double> window_sum, window_first, window_last;
     std::vector<double> layer_power; // N
+};
+
+// Which runs of a batch keep their surface displacement of every step (20000 values a run).
+enum class Series {
+    All,
+    LastOnly, // only the last viscosity's (a sweep's series file keeps only the latest run)
 };
 
 // Maxwell body (trapezoidal rule): one record per viscosity of `etas` (at most kLanes), with
 // that viscosity in every layer.
 std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
-                                    RunWorkspace& ws);
+                                    RunWorkspace& ws, Series series = Series::All);
 
 // Kelvin-Voigt body (backward Euler): one record per viscosity of `etas` (at most kLanes).
 std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<const double> etas,
-                                         RunWorkspace& ws);
+                                         RunWorkspace& ws, Series series = Series::All);
 
 // Single-viscosity forms.
 RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "linalg/band_lu.hpp"
+#include "linalg/lane_vec.hpp"
 #include "loads/diagnostics.hpp"
 
 namespace tidal {
@@ -21,11 +22,31 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
         v.assign(static_cast<std::size_t>(n), 0.0);
     rhs.assign(Lanes::storage(n), 0.0);
     history.assign(3 * Lanes::storage(n), 0.0);
-    window.assign(kLanes * N * static_cast<std::size_t>(model.run.nperiod + 1), 0.0);
+    window_sum.assign(N * kLanes, 0.0);
+    window_first.assign(N * kLanes, 0.0);
+    window_last.assign(N * kLanes, 0.0);
     layer_power.assign(N, 0.0);
 }
 
 namespace {
+
+// Every lane of every row of x gets the row's load of its right-hand side.
+TIDAL_LANE_CLONES void broadcast_loads(Lanes x, const double* order0, const double* cosine,
+                                       const double* sine) {
+    const double* loads[kRightHandSides] = {order0, cosine, sine};
+    for (int i = 1; i <= x.size(); ++i)
+        for (int comp = 0; comp < kRightHandSides; ++comp) {
+            const lanes::Vec v = lanes::Vec{} + loads[comp][i - 1];
+            for (int g = 0; g < kLanes; g += lanes::kWidth)
+                lanes::store(&x(i, comp, g), v);
+        }
+}
+
+// sum += values, lane by lane.
+TIDAL_LANE_CLONES void add_lanes(double* sum, const double* values) {
+    for (int g = 0; g < kLanes; g += lanes::kWidth)
+        lanes::store(sum + g, lanes::load(sum + g) + lanes::load(values + g));
+}
 
 // The viscosities of a batch, padded to kLanes with the last one.
 std::array<double, kLanes> lane_viscosities(std::span<const double> etas) {
@@ -57,43 +78,38 @@ void prepare_systems(const ShellModel& model, Rheology rheology,
 } // namespace
 
 RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const double> etas,
-                   RunWorkspace& ws)
+                   RunWorkspace& ws, Series series)
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), window_start(nsteps - nperiod),
-      x(ws.rhs.data(), n), ws_(ws),
-      window_size_(static_cast<std::size_t>(N) * static_cast<std::size_t>(nperiod + 1)),
-      forcing_(m, dt), out_(kLanes), count_(etas.size()) {
+      x(ws.rhs.data(), n), ws_(ws), forcing_(m, dt), out_(kLanes), count_(etas.size()) {
     prepare_systems(model, rheology, eta, dt, ws_);
-    std::fill(ws_.window.begin(), ws_.window.end(), 0.0);
+    for (auto* w : {&ws_.window_sum, &ws_.window_first, &ws_.window_last})
+        std::fill(w->begin(), w->end(), 0.0);
     std::fill(ws_.history.begin(), ws_.history.end(), 0.0);
     surface_.reserve(kLanes);
     for (int lane = 0; lane < kLanes; ++lane) {
         out_[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];
-        surface_.emplace_back(model, out_[static_cast<std::size_t>(lane)]);
+        const bool keep = series == Series::All || lane == static_cast<int>(etas.size()) - 1;
+        surface_.emplace_back(model, out_[static_cast<std::size_t>(lane)], keep);
     }
 }
 
 void RunBatch::load(int step) {
     auto& l = ws_.load;
     forcing_.load(step, vec1(l[kOrder0]), vec1(l[kCosine]), vec1(l[kSine]));
-    for (int i = 1; i <= n; ++i)
-        for (int comp = 0; comp < kRightHandSides; ++comp) {
-            const double v = l[comp][static_cast<std::size_t>(i - 1)];
-            double* lanes = &x(i, comp, 0);
-            for (int lane = 0; lane < kLanes; ++lane)
-                lanes[lane] = v;
-        }
+    broadcast_loads(x, l[kOrder0].data(), l[kCosine].data(), l[kSine].data());
 }
 
 void RunBatch::solve() {
     solve_lanes(ws_.factors, x);
 }
 
-void RunBatch::sample(int lane, int l, int step, double value) {
+void RunBatch::sample(int l, int step, const double* values) {
     if (step < window_start) return;
-    Mat1View<double> w(ws_.window.data() + static_cast<std::size_t>(lane) * window_size_, N,
-                       nperiod + 1);
-    w(l, step - window_start + 1) = value;
+    const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes;
+    if (step == window_start) std::copy_n(values, kLanes, &ws_.window_first[at]);
+    if (step == nsteps) std::copy_n(values, kLanes, &ws_.window_last[at]);
+    add_lanes(&ws_.window_sum[at], values);
 }
 
 void RunBatch::record(int step) {
@@ -102,14 +118,15 @@ void RunBatch::record(int step) {
 }
 
 std::vector<RunRecords> RunBatch::finish(const std::array<double, kLanes>& power_eta) {
-    std::vector<double> layer_eta(static_cast<std::size_t>(N));
     for (int lane = 0; lane < kLanes; ++lane) {
-        std::fill(layer_eta.begin(), layer_eta.end(), power_eta[static_cast<std::size_t>(lane)]);
-        Mat1View<const double> w(ws_.window.data() + static_cast<std::size_t>(lane) * window_size_,
-                                 N, nperiod + 1);
+        for (int l = 1; l <= N; ++l) {
+            const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes + lane;
+            ws_.layer_power[static_cast<std::size_t>(l - 1)] =
+                layer_dissipation(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at],
+                                  dt, power_eta[static_cast<std::size_t>(lane)]);
+        }
         out_[static_cast<std::size_t>(lane)].pcelk =
-            vypocitejpcelk(N, nperiod, w, dt, vec1(std::as_const(layer_eta)), vec1(model.grid.r),
-                           vec1(ws_.layer_power));
+            shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));
     }
     std::vector<RunRecords> done(
         std::make_move_iterator(out_.begin()),
@@ -117,9 +134,9 @@ std::vector<RunRecords> RunBatch::finish(const std::array<double, kLanes>& power
     return done;
 }
 
-SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out)
+SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
     : f_(degree_factors(model.run.j)), nperiod_(model.run.nperiod), nsteps_(model.run.nsteps),
-      out_(out) {
+      keep_series_(keep_series), out_(out) {
     const double theta = kPi / 2.0;
     p20_ = (3.0 * std::cos(theta) * std::cos(theta) - 1.0) * std::sqrt(5.0 / kPi);
     p22_ = std::sin(theta) * std::sin(theta) * std::sqrt(7.5 / kPi);
@@ -127,7 +144,7 @@ SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out)
     out_.urthmax = 0.0;
     out_.tn.reset();
     out_.ursurf.clear();
-    out_.ursurf.reserve(static_cast<std::size_t>(nsteps_));
+    if (keep_series_) out_.ursurf.reserve(static_cast<std::size_t>(nsteps_));
 }
 
 void SurfaceTracker::record(int step, Lanes x, int lane) {
@@ -151,7 +168,7 @@ void SurfaceTracker::record(int step, Lanes x, int lane) {
     }
     // A minimum at the very end of the period is the same phase as one at its start.
     if (out_.tn && *out_.tn == 1.0) out_.tn = 0.0;
-    out_.ursurf.push_back(ursurf);
+    if (keep_series_) out_.ursurf.push_back(ursurf);
 }
 
 } // namespace tidal

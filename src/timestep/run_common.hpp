@@ -29,7 +29,7 @@ inline std::array<StressRow, 3> stress_rows(int l) {
 // the minimum surface displacement, its phase and the largest equatorial displacement.
 class SurfaceTracker {
   public:
-    SurfaceTracker(const ShellModel& model, RunRecords& out);
+    SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series);
 
     // Reads the lane's order-0 and order-2 cosine solutions at the two outermost nodes.
     void record(int step, Lanes x, int lane);
@@ -37,6 +37,7 @@ class SurfaceTracker {
   private:
     DegreeFactors f_;
     int nperiod_, nsteps_;
+    bool keep_series_;
     double p20_, p22_; // surface harmonics of order 0 and 2 at colatitude pi/2, longitude 0
     RunRecords& out_;
 };
@@ -50,7 +51,7 @@ class RunBatch {
     // the last one and are dropped at the end): assembles and factorises every lane's matrix
     // and clears the windows and the histories (memories or strains).
     RunBatch(const ShellModel& model, Rheology rheology, std::span<const double> etas,
-             RunWorkspace& ws);
+             RunWorkspace& ws, Series series);
     RunBatch(const RunBatch&) = delete;
     RunBatch& operator=(const RunBatch&) = delete;
 
@@ -66,8 +67,9 @@ class RunBatch {
     void load(int step);
     // Solves every lane's system in place.
     void solve();
-    // Dissipation sample of layer l at `step` in a lane's window, if the step is in it.
-    void sample(int lane, int l, int step, double value);
+    // Dissipation samples of layer l at `step` (one per lane) into the windows, if the step
+    // is in them.
+    void sample(int l, int step, const double* values);
     // Surface records of the step, from the solutions.
     void record(int step);
     // The records, with the power of every lane from its window; the power routine divides by
@@ -76,7 +78,6 @@ class RunBatch {
 
   private:
     RunWorkspace& ws_;
-    std::size_t window_size_;
     TidalForcing forcing_;
     std::vector<RunRecords> out_;
     std::vector<SurfaceTracker> surface_;

@@ -61,21 +61,24 @@ TEST(Program, BadChoiceCreatesNoResultFile) {
     const fs::path dir = fs::temp_directory_path() / "tidal_bad_choice";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    const fs::path old = fs::current_path();
-    fs::current_path(dir);
     std::istringstream in("12\n");
     std::ostringstream out, err;
-    const int status = run_program(in, out, err, 1);
-    fs::current_path(old);
+    ProgramSettings settings;
+    settings.output = (dir / "out").string();
+    const int status = run_program(in, out, err, settings);
     EXPECT_EQ(status, kExitBadChoice);
     EXPECT_EQ(err.str(), "error: expected an integer from 1 to 8, but read '12'\n");
     EXPECT_TRUE(fs::is_empty(dir));
     fs::remove_all(dir);
 }
 
-std::vector<ViscosityResults> sweep(const ShellModel& model, int threads) {
+std::vector<ViscosityResults> sweep(const ShellModel& model, int threads, bool plain = false) {
     std::vector<ViscosityResults> all;
-    run_sweep(model, threads, [&](ViscosityResults&& r) { all.push_back(std::move(r)); });
+    SweepSettings settings;
+    settings.threads = threads;
+    settings.plain = plain;
+    EXPECT_TRUE(
+        run_sweep(model, settings, [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
     return all;
 }
 
@@ -87,7 +90,9 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
     const auto one = sweep(model, 1);
     const auto two = sweep(model, 2);
     const auto three = sweep(model, 3);
+    const auto plain = sweep(model, 2, true);
     ASSERT_EQ(one.size(), 21u);
+    ASSERT_EQ(plain.size(), 21u);
     ASSERT_EQ(two.size(), 21u);
     ASSERT_EQ(three.size(), 21u);
     EXPECT_EQ(one.front().maxwell.eta, 1e15);
@@ -97,13 +102,36 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
         if (i > 0) {
             EXPECT_GT(one[i].maxwell.eta, one[i - 1].maxwell.eta);
         }
-        for (const auto* other : {&two[i], &three[i]}) {
+        for (const auto* other : {&two[i], &three[i], &plain[i]}) {
             EXPECT_EQ(other->k, one[i].k);
             EXPECT_EQ(other->maxwell.pcelk, one[i].maxwell.pcelk);
             EXPECT_EQ(other->kelvin.pcelk, one[i].kelvin.pcelk);
-            EXPECT_EQ(other->kelvin.ursurf, one[i].kelvin.ursurf);
+            EXPECT_EQ(other->maxwell.urmin, one[i].maxwell.urmin);
+            EXPECT_EQ(other->kelvin.urthmax, one[i].kelvin.urthmax);
             EXPECT_EQ(other->maxwell.tn, one[i].maxwell.tn);
+            if (!one[i].kelvin.ursurf.empty()) {
+                EXPECT_EQ(other->kelvin.ursurf, one[i].kelvin.ursurf);
+            }
         }
+        // The plain path keeps every series; the batched one the last of each batch.
+        EXPECT_EQ(plain[i].maxwell.ursurf.size(), 200u);
+        EXPECT_EQ(one[i].maxwell.ursurf.empty(), i % kLanes != kLanes - 1 && i != 20);
+    }
+}
+
+TEST(Sweep, StopsBetweenBatchesWhenAsked) {
+    Body body = *preset_body(1);
+    body.logetamin = 10;
+    body.logetamax = 12; // 41 viscosities
+    const ShellModel model = make_shell_model(body, RunConstants{2.0, 10, 100});
+    for (int threads : {1, 2}) {
+        int asked = 0, seen = 0;
+        SweepSettings settings;
+        settings.threads = threads;
+        settings.stop = [&] { return ++asked > 2; };
+        EXPECT_FALSE(run_sweep(model, settings, [&](ViscosityResults&&) { ++seen; }));
+        EXPECT_LT(seen, 41);
+        EXPECT_EQ(seen % kLanes, 0) << "only whole batches are delivered";
     }
 }
 
@@ -113,7 +141,9 @@ TEST(Sweep, AFailureWhileWritingStopsTheSweep) {
     body.logetamax = 12;
     const ShellModel model = make_shell_model(body, RunConstants{2.0, 10, 100});
     int seen = 0;
-    EXPECT_THROW(run_sweep(model, 2,
+    SweepSettings two;
+    two.threads = 2;
+    EXPECT_THROW(run_sweep(model, two,
                            [&](ViscosityResults&&) {
                                if (++seen == 3) throw std::runtime_error("disk full");
                            }),

@@ -51,7 +51,7 @@ cd ..
 # loader itself fails (status 127) the program never ran; at least one limit must reach it.
 mkdir memory && cd memory
 reached=0
-for limit in 5000 6000 7000 8000 9000; do
+for limit in 5000 6000 7000 8000; do
     (ulimit -v $limit; echo 1 | "$tidal" > /dev/null 2> err.txt); status=$?
     [ $status -eq 127 ] && continue
     reached=1

@@ -4,6 +4,7 @@
 
 #include "driver/bodies.hpp"
 #include "driver/menu.hpp"
+#include "driver/progress.hpp"
 #include "driver/sweep.hpp"
 #include "output/record.hpp"
 #include "output/result_file.hpp"
@@ -52,20 +53,50 @@ void write_viscosity(ResultSet& files, std::ostream& console, const ViscosityRes
 
 } // namespace
 
-int run_program(std::istream& in, std::ostream& out, std::ostream& err, int threads) {
-    write_menu(out);
-    const auto choice = read_choice(in);
-    if (const auto* e = std::get_if<ChoiceError>(&choice)) {
-        err << "error: " << e->message << '\n';
-        return kExitBadChoice;
+int run_program(std::istream& in, std::ostream& out, std::ostream& err,
+                const ProgramSettings& settings) {
+    int choice = 0;
+    if (settings.body) {
+        choice = *settings.body;
+    } else {
+        write_menu(out);
+        const auto read = read_choice(in);
+        if (const auto* e = std::get_if<ChoiceError>(&read)) {
+            err << "error: " << e->message << '\n';
+            return kExitBadChoice;
+        }
+        choice = std::get<int>(read);
     }
-    const Body body = *preset_body(std::get<int>(choice));
+    const Body body = *preset_body(choice);
 
     const ShellModel model = make_shell_model(body);
-    ResultSet files;
+    ResultSet files(settings.output);
     double tn = 0.0;
-    run_sweep(model, threads, [&](ViscosityResults&& r) { write_viscosity(files, out, r, tn); });
+    ProgressLine progress(err, sweep_length(body), settings.progress);
+    int done = 0;
+    progress.update(done);
+    SweepSettings sweep;
+    sweep.threads = settings.threads;
+    sweep.plain = settings.plain;
+    sweep.stop = [&] { return settings.interrupted() != 0; };
+    bool complete = false;
+    try {
+        complete = run_sweep(model, sweep, [&](ViscosityResults&& r) {
+            write_viscosity(files, out, r, tn);
+            progress.update(++done);
+        });
+    } catch (...) {
+        progress.clear();
+        throw;
+    }
+    progress.clear();
     files.close();
+    if (!complete) {
+        const int sig = settings.interrupted();
+        err << "interrupted by signal " << sig << " after " << done << " of "
+            << sweep_length(body) << " viscosities; the result files hold the completed ones\n";
+        return kExitSignalBase + sig;
+    }
     // The result files are complete; a console that could not take the per-viscosity lines
     // (a full disk behind a redirection, say) is still a failure to report.
     out.flush();

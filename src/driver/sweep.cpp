@@ -1,6 +1,9 @@
 #include "driver/sweep.hpp"
 
+#include "timestep/reference_run.hpp"
+
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -21,6 +24,19 @@ int default_thread_count() {
 }
 
 namespace {
+
+// Both rheologies for the viscosities of sweep indices k = first .. first+count-1, the plain
+// way: one run at a time, every run keeping its series. Stops early (short result) if asked.
+std::vector<ViscosityResults> compute_plain(const ShellModel& model, int first, int count,
+                                            const std::function<bool()>& stop) {
+    std::vector<ViscosityResults> out;
+    for (int i = 0; i < count && !stop(); ++i) {
+        const double eta = sweep_viscosity(first + i);
+        out.push_back({first + i, run_reference(model, eta, Rheology::Maxwell),
+                       run_reference(model, eta, Rheology::KelvinVoigt)});
+    }
+    return out;
+}
 
 // Both rheologies for the viscosities of sweep indices k = first .. first+count-1.
 std::vector<ViscosityResults> compute(const ShellModel& model, int first, int count,
@@ -75,11 +91,14 @@ class OrderedResults {
         changed_.notify_all();
     }
 
-    // Waits for result `index`; rethrows a worker's failure.
-    Batch take(int index) {
+    // Waits for result `index`, or nothing if `stop` says so first (asked every 50 ms);
+    // rethrows a worker's failure.
+    std::optional<Batch> take(int index, const std::function<bool()>& stop) {
         std::unique_lock lock(mutex_);
         auto& slot = slots_[static_cast<std::size_t>(index)];
-        changed_.wait(lock, [&] { return error_ || slot.has_value(); });
+        while (!changed_.wait_for(lock, std::chrono::milliseconds(50),
+                                  [&] { return error_ || slot.has_value(); }))
+            if (stop()) return std::nullopt;
         if (error_) std::rethrow_exception(error_);
         Batch r = std::move(*slot);
         slot.reset();
@@ -101,35 +120,47 @@ class OrderedResults {
 
 } // namespace
 
-void run_sweep(const ShellModel& model, int threads,
+bool run_sweep(const ShellModel& model, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume) {
     const int first = 20 * model.body.logetamin;
     const int count = sweep_length(model.body);
     const int batches = (count + kLanes - 1) / kLanes;
     const auto batch = [&](int b, RunWorkspace& ws) {
-        return compute(model, first + b * kLanes, std::min(kLanes, count - b * kLanes), ws);
+        const int size = std::min(kLanes, count - b * kLanes);
+        if (settings.plain) return compute_plain(model, first + b * kLanes, size, settings.stop);
+        return compute(model, first + b * kLanes, size, ws);
+    };
+    // A batch is complete only if it has all its viscosities (the plain path may stop inside).
+    const auto complete = [&](int b, const Batch& r) {
+        return static_cast<int>(r.size()) == std::min(kLanes, count - b * kLanes);
     };
 
-    if (threads <= 1) {
+    if (settings.threads <= 1) {
         RunWorkspace ws(model);
-        for (int b = 0; b < batches; ++b)
-            for (ViscosityResults& r : batch(b, ws))
-                consume(std::move(r));
-        return;
+        for (int b = 0; b < batches; ++b) {
+            if (settings.stop()) return false;
+            Batch r = batch(b, ws);
+            if (!complete(b, r)) return false;
+            for (ViscosityResults& v : r)
+                consume(std::move(v));
+        }
+        return true;
     }
 
-    OrderedResults results(batches, 2 * threads);
+    OrderedResults results(batches, 2 * settings.threads);
     std::vector<std::jthread> workers;
     const auto work = [&] {
         try {
             RunWorkspace ws(model);
-            while (const auto b = results.claim())
+            while (const auto b = results.claim()) {
+                if (settings.stop()) break;
                 results.deliver(*b, batch(*b, ws));
+            }
         } catch (...) {
             results.fail(std::current_exception());
         }
     };
-    for (int t = 0; t < threads; ++t) {
+    for (int t = 0; t < settings.threads; ++t) {
         try {
             workers.emplace_back(work);
         } catch (const std::system_error&) {
@@ -138,18 +169,29 @@ void run_sweep(const ShellModel& model, int threads,
     }
     if (workers.empty()) {
         results.stop();
-        run_sweep(model, 1, consume);
-        return;
+        SweepSettings alone = settings;
+        alone.threads = 1;
+        return run_sweep(model, alone, consume);
     }
-    try {
-        for (int b = 0; b < batches; ++b)
-            for (ViscosityResults& r : results.take(b))
-                consume(std::move(r));
-    } catch (...) {
+    const auto halt = [&] {
         results.stop();
         workers.clear(); // joins
+    };
+    try {
+        for (int b = 0; b < batches; ++b) {
+            std::optional<Batch> r = results.take(b, settings.stop);
+            if (!r || !complete(b, *r)) {
+                halt();
+                return false;
+            }
+            for (ViscosityResults& v : *r)
+                consume(std::move(v));
+        }
+    } catch (...) {
+        halt();
         throw;
     }
+    return true;
 }
 
 } // namespace tidal

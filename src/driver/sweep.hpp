@@ -16,11 +16,18 @@ struct ViscosityResults {
 // Number of viscosities of the body's sweep.
 int sweep_length(const Body& body);
 
-// Runs the sweep on `threads` threads (1: in the calling thread) and calls `consume` for
-// every viscosity in ascending order, in the calling thread. Results are the same for any
-// number of threads. An exception from a run or from `consume` stops the sweep and is
-// rethrown.
-void run_sweep(const ShellModel& model, int threads,
+struct SweepSettings {
+    int threads = 1;    // 1: everything in the calling thread
+    bool plain = false; // one viscosity at a time without lanes (slow; the same numbers)
+    // Asked between batches of viscosities; true stops the sweep.
+    std::function<bool()> stop = [] { return false; };
+};
+
+// Runs the sweep and calls `consume` for every viscosity in ascending order, in the calling
+// thread. Results are the same for any number of threads and either path. Returns false if
+// `stop` ended the sweep early (every viscosity consumed until then is complete). An
+// exception from a run or from `consume` stops the sweep and is rethrown.
+bool run_sweep(const ShellModel& model, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume);
 
 // Threads to use on this machine.

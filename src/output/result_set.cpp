@@ -1,6 +1,9 @@
 #include "output/result_set.hpp"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "output/record.hpp"
 
@@ -13,9 +16,20 @@ const std::array<std::string_view, kSummaryCount>& summary_file_names() {
     return names;
 }
 
-ResultSet::ResultSet() {
+ResultSet::ResultSet(std::string dir) : dir_(std::move(dir)) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir_, ec);
+    if (ec)
+        throw OutputError("cannot create output directory '" + dir_ + "': " + ec.message());
     for (std::size_t i = 0; i < kSummaryCount; ++i)
-        files_[i] = std::make_unique<ResultFile>(std::string(summary_file_names()[i]));
+        files_[i] = std::make_unique<ResultFile>(path(summary_file_names()[i]));
+}
+
+// The working directory's files keep their bare names (as in messages before directories
+// could be chosen).
+std::string ResultSet::path(std::string_view name) const {
+    if (dir_ == ".") return std::string(name);
+    return (std::filesystem::path(dir_) / name).string();
 }
 
 void ResultSet::summary(Summary which, double viscosity, double value) {
@@ -30,7 +44,7 @@ void ResultSet::series(std::string_view name, const std::vector<double>& values)
     text.reserve(values.size() * 28);
     for (std::size_t i = 0; i < values.size(); ++i)
         append_step_record(text, static_cast<int>(i + 1), values[i]);
-    ResultFile f{std::string(name)};
+    ResultFile f{path(name)};
     f.write(text);
     f.close();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The program's result files in the working directory: eight summary files, open for the
+// The program's result files in one directory: eight summary files, open for the
 // whole sweep with one record per viscosity, and the per-step series "time" and "timekelvin",
 // rewritten for every run.
 #include <array>
@@ -31,8 +31,9 @@ inline constexpr std::string_view kSeriesKelvin = "timekelvin";
 
 class ResultSet {
   public:
-    // Creates (or truncates) the eight summary files, in order.
-    ResultSet();
+    // Creates the directory `dir` if missing, then creates (or truncates) the eight summary
+    // files in it, in order. Throws OutputError if either fails.
+    explicit ResultSet(std::string dir = ".");
 
     // Appends the record " viscosity value" to a summary file and flushes it.
     void summary(Summary which, double viscosity, double value);
@@ -44,6 +45,9 @@ class ResultSet {
     void close();
 
   private:
+    std::string path(std::string_view name) const;
+
+    std::string dir_;
     std::array<std::unique_ptr<ResultFile>, kSummaryCount> files_;
 };
 

@@ -1,0 +1,42 @@
+#include "driver/interrupt.hpp"
+
+#include <atomic>
+#include <csignal>
+
+namespace tidal {
+
+namespace {
+
+// Written by the handler, read by the sweep; a lock-free atomic is safe in a handler.
+std::atomic<int> g_caught{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void note_signal(int sig) {
+    int expected = 0;
+    g_caught.compare_exchange_strong(expected, sig);
+}
+
+struct sigaction g_previous[2];
+constexpr int kSignals[2] = {SIGINT, SIGTERM};
+
+} // namespace
+
+InterruptCatcher::InterruptCatcher() {
+    g_caught = 0;
+    struct sigaction sa {};
+    sa.sa_handler = note_signal;
+    sigemptyset(&sa.sa_mask);
+    for (int i = 0; i < 2; ++i)
+        sigaction(kSignals[i], &sa, &g_previous[i]);
+}
+
+InterruptCatcher::~InterruptCatcher() {
+    for (int i = 0; i < 2; ++i)
+        sigaction(kSignals[i], &g_previous[i], nullptr);
+}
+
+int InterruptCatcher::caught() {
+    return g_caught.load();
+}
+
+} // namespace tidal

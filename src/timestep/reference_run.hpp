@@ -1,0 +1,14 @@
+#pragma once
+// The time integrations written the plain way: one viscosity at a time, every strain column
+// and every dissipation sample of the run kept, each load component solved on its own with
+// the general band substitution. Slow, but the operations are those of the method as stated;
+// the batched runs must reproduce it bit for bit.
+#include "discretisation/assembly.hpp"
+#include "timestep/run.hpp"
+
+namespace tidal {
+
+// One run of `rheology` with viscosity `eta` (Pa s) in every layer; keeps the series.
+RunRecords run_reference(const ShellModel& model, double eta, Rheology rheology);
+
+} // namespace tidal

@@ -1,0 +1,99 @@
+// Command-line options: what is accepted, and that every bad form is refused with one line.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+#include "driver/options.hpp"
+
+namespace tidal {
+namespace {
+
+std::variant<Options, OptionError> parse(std::initializer_list<const char*> args) {
+    const std::vector<const char*> v(args);
+    return parse_options(v);
+}
+
+Options accepted(std::initializer_list<const char*> args) {
+    const auto r = parse(args);
+    if (const auto* e = std::get_if<OptionError>(&r)) ADD_FAILURE() << e->message;
+    return std::holds_alternative<Options>(r) ? std::get<Options>(r) : Options{};
+}
+
+TEST(Options, NoneMeansTheMenuInTheWorkingDirectory) {
+    const Options o = accepted({});
+    EXPECT_FALSE(o.body);
+    EXPECT_FALSE(o.jobs);
+    EXPECT_EQ(o.output, ".");
+    EXPECT_FALSE(o.plain || o.help || o.version);
+}
+
+TEST(Options, ValuesAsNextArgumentOrAfterEquals) {
+    const Options a = accepted({"--body", "3", "--output", "europa/", "--jobs", "2"});
+    EXPECT_EQ(a.body, 3);
+    EXPECT_EQ(a.output, "europa/");
+    EXPECT_EQ(a.jobs, 2);
+    const Options b = accepted({"--body=8", "--output=a b", "--jobs=1", "--plain"});
+    EXPECT_EQ(b.body, 8);
+    EXPECT_EQ(b.output, "a b");
+    EXPECT_EQ(b.jobs, 1);
+    EXPECT_TRUE(b.plain);
+    EXPECT_TRUE(accepted({"--help"}).help);
+    EXPECT_TRUE(accepted({"-h"}).help);
+    EXPECT_TRUE(accepted({"--version"}).version);
+    EXPECT_EQ(accepted({"--body", "1", "--body", "2"}).body, 2); // the last one counts
+}
+
+TEST(Options, BadFormsAreRefusedWithOneLine) {
+    for (const auto& args : std::vector<std::vector<const char*>>{
+             {"--body"},
+             {"--body", "0"},
+             {"--body", "9"},
+             {"--body", "1.5"},
+             {"--body", "x"},
+             {"--body", " 3"},
+             {"--body="},
+             {"--body", "99999999999"},
+             {"--jobs", "0"},
+             {"--jobs", "-2"},
+             {"--jobs", "100000"},
+             {"--output"},
+             {"--output="},
+             {"--help=yes"},
+             {"--plain=1"},
+             {"--frobnicate"},
+             {"-b", "3"},
+             {"3"},
+         }) {
+        const auto r = parse_options(args);
+        ASSERT_TRUE(std::holds_alternative<OptionError>(r)) << args[0];
+        const std::string& m = std::get<OptionError>(r).message;
+        EXPECT_FALSE(m.empty());
+        EXPECT_EQ(m.find('\n'), std::string::npos);
+    }
+    const auto unknown = parse({"--frobnicate"});
+    EXPECT_NE(std::get<OptionError>(unknown).message.find("--frobnicate"), std::string::npos);
+    const auto bad = parse({"--body", "12"});
+    EXPECT_NE(std::get<OptionError>(bad).message.find("'12'"), std::string::npos);
+}
+
+TEST(Options, ThreadCountFromJobsThenEnvironmentThenCores) {
+    Options o;
+    EXPECT_GE(thread_count(o, nullptr), 1);
+    EXPECT_EQ(thread_count(o, "3"), 3);
+    EXPECT_EQ(thread_count(o, "zero"), thread_count(o, nullptr)); // ignored, as OpenMP does
+    EXPECT_EQ(thread_count(o, "0"), thread_count(o, nullptr));
+    o.jobs = 5;
+    EXPECT_EQ(thread_count(o, "3"), 5);
+}
+
+TEST(Options, HelpNamesEveryOptionAndBody) {
+    const std::string help = usage_text();
+    for (const char* word : {"--body", "--output", "--jobs", "--plain", "--help", "--version",
+                             "Enceladus", "Europa", "Mercury", "Exoplanet", "130"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    EXPECT_EQ(version_text().rfind("tidal ", 0), 0u);
+}
+
+} // namespace
+} // namespace tidal

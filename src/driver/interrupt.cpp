@@ -26,8 +26,12 @@ InterruptCatcher::InterruptCatcher() {
     struct sigaction sa {};
     sa.sa_handler = note_signal;
     sigemptyset(&sa.sa_mask);
-    for (int i = 0; i < 2; ++i)
-        sigaction(kSignals[i], &sa, &g_previous[i]);
+    for (int i = 0; i < 2; ++i) {
+        sigaction(kSignals[i], nullptr, &g_previous[i]);
+        // A shell starts background jobs with SIGINT ignored, so that Ctrl-C spares them.
+        if (kSignals[i] == SIGINT && g_previous[i].sa_handler == SIG_IGN) continue;
+        sigaction(kSignals[i], &sa, nullptr);
+    }
 }
 
 InterruptCatcher::~InterruptCatcher() {

@@ -61,6 +61,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     } else {
         write_menu(out);
         const auto read = read_choice(in);
+        // A signal while waiting for the choice ends the read; it is not a bad choice.
+        if (const int sig = settings.interrupted()) return kExitSignalBase + sig;
         if (const auto* e = std::get_if<ChoiceError>(&read)) {
             err << "error: " << e->message << '\n';
             return kExitBadChoice;

@@ -1,0 +1,53 @@
+// The time integrations of every preset body with invalid operations and division by zero
+// trapped: a NaN or an infinity cannot arise anywhere and be hidden by a later operation.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <vector>
+
+#include "driver/bodies.hpp"
+#include "timestep/reference_run.hpp"
+#include "timestep/run.hpp"
+
+namespace tidal {
+namespace {
+
+// Traps the two exceptions in this thread while alive.
+class TrappedFloatingPoint {
+  public:
+    TrappedFloatingPoint() {
+        std::feclearexcept(FE_ALL_EXCEPT);
+        feenableexcept(FE_INVALID | FE_DIVBYZERO);
+    }
+    ~TrappedFloatingPoint() { fedisableexcept(FE_INVALID | FE_DIVBYZERO); }
+};
+
+void expect_finite(const RunRecords& r) {
+    EXPECT_TRUE(std::isfinite(r.pcelk) && std::isfinite(r.urmin) && std::isfinite(r.urthmax));
+    EXPECT_GT(r.pcelk, 0.0);
+    for (double v : r.ursurf)
+        ASSERT_TRUE(std::isfinite(v));
+}
+
+class TrappedRuns : public ::testing::TestWithParam<int> {};
+
+TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
+    const Body body = *preset_body(GetParam());
+    const TrappedFloatingPoint trap;
+    const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 200});
+    RunWorkspace ws(model);
+    const int k0 = 20 * body.logetamin, k1 = 20 * body.logetamax;
+    const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),
+                                      sweep_viscosity(k1)};
+    for (const RunRecords& r : run_maxwell(model, etas, ws))
+        expect_finite(r);
+    for (const RunRecords& r : run_kelvin_voigt(model, etas, ws))
+        expect_finite(r);
+    expect_finite(run_reference(model, etas[1], Rheology::Maxwell));
+    expect_finite(run_reference(model, etas[1], Rheology::KelvinVoigt));
+}
+INSTANTIATE_TEST_SUITE_P(AllBodies, TrappedRuns, ::testing::Range(kFirstChoice, kLastChoice + 1));
+
+} // namespace
+} // namespace tidal

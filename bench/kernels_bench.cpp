@@ -1,5 +1,6 @@
 // Speed of the kernels that dominate a sweep: the three-vector band substitution of every time
-// step, the factorisation of every run, and one batch of runs of each rheology.
+// step, the factorisation of every run, whole runs of a batch of viscosities, and a whole run
+// of one viscosity the plain way.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -9,6 +10,7 @@
 #include "driver/bodies.hpp"
 #include "linalg/band_lu.hpp"
 #include "linalg/band_solve_fast.hpp"
+#include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 
 namespace {
@@ -59,23 +61,32 @@ void BM_SolveLanes(benchmark::State& state) {
 }
 BENCHMARK(BM_SolveLanes);
 
-void BM_MaxwellRun(benchmark::State& state) {
+// One whole run (20000 steps) of a batch of kLanes viscosities, per rheology.
+void BM_BatchRun(benchmark::State& state) {
     const ShellModel m = make_shell_model(*preset_body(1));
     RunWorkspace ws(m);
-    const std::vector<double> etas = {1e15, 2e15, 3e15, 4e15};
+    std::vector<double> etas;
+    for (int i = 0; i < kLanes; ++i)
+        etas.push_back(sweep_viscosity(300 + i));
+    const bool kelvin = state.range(0) == 1;
     for (auto _ : state)
-        benchmark::DoNotOptimize(run_maxwell(m, etas, ws).front().pcelk);
+        benchmark::DoNotOptimize(kelvin ? run_kelvin_voigt(m, etas, ws).front().pcelk
+                                        : run_maxwell(m, etas, ws).front().pcelk);
+    state.SetLabel(kelvin ? "Kelvin-Voigt" : "Maxwell");
+    state.counters["runs/s"] =
+        benchmark::Counter(double(kLanes) * state.iterations(), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_MaxwellRun)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BatchRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-void BM_KelvinVoigtRun(benchmark::State& state) {
+// One whole run of one viscosity the plain way, per rheology.
+void BM_PlainRun(benchmark::State& state) {
     const ShellModel m = make_shell_model(*preset_body(1));
-    RunWorkspace ws(m);
-    const std::vector<double> etas = {1e15, 2e15, 3e15, 4e15};
+    const Rheology rheology = state.range(0) == 1 ? Rheology::KelvinVoigt : Rheology::Maxwell;
     for (auto _ : state)
-        benchmark::DoNotOptimize(run_kelvin_voigt(m, etas, ws).front().pcelk);
+        benchmark::DoNotOptimize(run_reference(m, 1e15, rheology).pcelk);
+    state.SetLabel(state.range(0) == 1 ? "Kelvin-Voigt" : "Maxwell");
 }
-BENCHMARK(BM_KelvinVoigtRun)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "driver/bodies.hpp"
 #include "driver/menu.hpp"
 #include "driver/program.hpp"
+#include "driver/progress.hpp"
 #include "driver/sweep.hpp"
 
 namespace tidal {
@@ -55,6 +56,23 @@ TEST(Menu, RefusesEverythingElseWithWhatWasRead) {
     const auto r = choice_from("\x1b[2J");
     ASSERT_TRUE(std::holds_alternative<ChoiceError>(r));
     EXPECT_EQ(std::get<ChoiceError>(r).message.find('\x1b'), std::string::npos);
+}
+
+TEST(Progress, RedrawsOneLineAndClearsItOnlyWhenEnabled) {
+    std::ostringstream quiet, shown;
+    ProgressLine off(quiet, 10, false), on(shown, 10, true);
+    for (int done = 0; done <= 10; ++done) {
+        off.update(done);
+        on.update(done);
+    }
+    off.clear();
+    on.clear();
+    EXPECT_EQ(quiet.str(), "");
+    const std::string s = shown.str();
+    EXPECT_EQ(s.find('\n'), std::string::npos); // never a new line: the line is redrawn
+    EXPECT_NE(s.find("viscosity 0/10"), std::string::npos);
+    EXPECT_NE(s.find("viscosity 10/10"), std::string::npos); // the last state is always drawn
+    EXPECT_EQ(s.substr(s.size() - 4), "\r\x1b[K");         // and removed at the end
 }
 
 TEST(Program, BadChoiceCreatesNoResultFile) {

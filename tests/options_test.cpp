@@ -75,6 +75,12 @@ TEST(Options, BadFormsAreRefusedWithOneLine) {
     EXPECT_NE(std::get<OptionError>(unknown).message.find("--frobnicate"), std::string::npos);
     const auto bad = parse({"--body", "12"});
     EXPECT_NE(std::get<OptionError>(bad).message.find("'12'"), std::string::npos);
+    // Control bytes are not echoed to the terminal.
+    for (const char* hostile : {"--\x1b[2J", "--body=\x1b[2J"}) {
+        const auto r = parse({hostile});
+        ASSERT_TRUE(std::holds_alternative<OptionError>(r));
+        EXPECT_EQ(std::get<OptionError>(r).message.find('\x1b'), std::string::npos) << hostile;
+    }
 }
 
 TEST(Options, ThreadCountFromJobsThenEnvironmentThenCores) {

@@ -21,10 +21,7 @@ void write_menu(std::ostream& out) {
     out.flush();
 }
 
-namespace {
-
-// The token as it may be shown on a terminal: control bytes replaced, length bounded.
-std::string printable(const std::string& token) {
+std::string printable(std::string_view token) {
     constexpr std::size_t kMaxShown = 40;
     std::string shown;
     for (std::size_t i = 0; i < token.size() && i < kMaxShown; ++i) {
@@ -34,8 +31,6 @@ std::string printable(const std::string& token) {
     if (token.size() > kMaxShown) shown += "...";
     return shown;
 }
-
-} // namespace
 
 std::variant<int, ChoiceError> read_choice(std::istream& in) {
     const std::string expected = "expected an integer from " + std::to_string(kFirstChoice) +

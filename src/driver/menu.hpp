@@ -2,6 +2,7 @@
 // The console menu of preset bodies and the reading of the user's choice.
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace tidal {
@@ -15,5 +16,9 @@ struct ChoiceError {
     std::string message;
 };
 std::variant<int, ChoiceError> read_choice(std::istream& in);
+
+// User input as it may be shown in a one-line message: control bytes replaced by '?', length
+// bounded.
+std::string printable(std::string_view token);
 
 } // namespace tidal

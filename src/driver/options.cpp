@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "driver/bodies.hpp"
+#include "driver/menu.hpp"
 #include "driver/sweep.hpp"
 
 namespace tidal {
@@ -63,17 +64,15 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
                 o.body = bounded_integer(*v, kFirstChoice, kLastChoice);
                 if (!o.body)
                     return OptionError{"option --body expects an integer from 1 to 8, but got '" +
-                                       std::string(*v) + "'"};
+                                       printable(*v) + "'"};
             } else {
                 o.jobs = bounded_integer(*v, 1, kMaxJobs);
                 if (!o.jobs)
                     return OptionError{"option --jobs expects an integer from 1 to " +
-                                       std::to_string(kMaxJobs) + ", but got '" + std::string(*v) +
-                                       "'"};
+                                       std::to_string(kMaxJobs) + ", but got '" + printable(*v) + "'"};
             }
         } else {
-            return OptionError{"unknown option '" + std::string(args[i]) +
-                               "' (try --help)"};
+            return OptionError{"unknown option '" + printable(args[i]) + "' (try --help)"};
         }
     }
     return o;

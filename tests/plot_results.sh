@@ -5,12 +5,7 @@ set -uo pipefail
 tidal=$(realpath "$1")
 plot=$(realpath "$2")
 command -v gnuplot > /dev/null || { echo "gnuplot not installed: skipped"; exit 77; }
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failed=0
-check() { # description, condition
-    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
-}
+source "$(dirname "$0")/checks.sh"
 # A PNG starts with its 8-byte signature followed by the IHDR chunk; width and height > 0.
 valid_png() {
     [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] &&

@@ -4,13 +4,7 @@
 # Usage: program_cli.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failed=0
-check() { # description, condition
-    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
-}
-files="pcelketa pcelketakelvin ureta uretakelvin tneta tnetakelvin urtheta urthetakelvin time timekelvin"
+source "$(dirname "$0")/checks.sh"
 cd "$scratch"
 
 "$tidal" --help > help.txt 2> err.txt; status=$?

@@ -1,0 +1,19 @@
+# Shared by the whole-program test scripts (sourced): a scratch directory removed at exit, the
+# check helper that counts failures, and tests on result files.
+scratch=$(mktemp -d)
+trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
+failed=0
+check() { # description, condition (evaluated)
+    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
+}
+one_line() { [ "$(wc -l < "$1")" -eq 1 ]; }
+# Every file given ends with a line end (or is empty): no half-written record.
+whole_lines() {
+    local f
+    for f in "$@"; do
+        [ -s "$f" ] && [ "$(tail -c1 "$f" | od -An -c | tr -d ' ')" != '\n' ] && return 1
+    done
+    return 0
+}
+summaries="pcelketa pcelketakelvin ureta uretakelvin tneta tnetakelvin urtheta urthetakelvin"
+files="$summaries time timekelvin"

@@ -5,6 +5,7 @@
 // operation on every lane is one vector instruction. Every right-hand side sees exactly the
 // operations of banbksdp in the same order: the solutions are bit-identical to separate
 // banbksdp calls.
+#include <cstdint>
 #include <vector>
 
 #include "linalg/views.hpp"
@@ -17,7 +18,7 @@ inline constexpr int kBandWidth = kBandLower + kBandUpper + 1;
 inline constexpr int kRightHandSides = 3;
 
 // Lanes of the batched substitution.
-inline constexpr int kLanes = 8;
+inline constexpr int kLanes = 16;
 
 template <int L> struct LaneBandFactors {
     int n = 0;
@@ -26,12 +27,20 @@ template <int L> struct LaneBandFactors {
     std::vector<int> pivot_row; // [lane][row], 0-based row interchanged with row at that step
     // [row]: the row every lane interchanges with at that step, or -1 when the lanes differ.
     std::vector<int> common_pivot;
+    // Most band entries of these matrices are exactly zero, in every lane. Per row, ascending:
+    // the super-diagonal columns (1..14) and the multipliers (0..6) that are nonzero in some
+    // lane; a zero factor's product subtracts nothing, so only these terms are computed.
+    std::vector<std::uint8_t> upper_terms, lower_terms; // [row][at most 14 / 7]
+    std::vector<std::uint8_t> upper_count, lower_count; // [row]
 
     explicit LaneBandFactors(int order = 0)
         : n(order), upper(static_cast<std::size_t>(order) * kBandWidth * L),
           lower(static_cast<std::size_t>(order) * kBandLower * L),
           pivot_row(static_cast<std::size_t>(order) * L),
-          common_pivot(static_cast<std::size_t>(order), -1) {}
+          common_pivot(static_cast<std::size_t>(order), -1),
+          upper_terms(static_cast<std::size_t>(order) * (kBandWidth - 1)),
+          lower_terms(static_cast<std::size_t>(order) * kBandLower),
+          upper_count(static_cast<std::size_t>(order)), lower_count(static_cast<std::size_t>(order)) {}
 };
 
 // Right-hand sides of all lanes: [row][rhs][lane], rows 1-based through the accessor.
@@ -52,7 +61,8 @@ template <int L> class LaneVectors {
     int n_;
 };
 
-// Copies the factors left by bandecdp (m1 = m2 = 7) into lane `lane`.
+// Copies the factors left by bandecdp (m1 = m2 = 7) into lane `lane`, and updates the pivots
+// and the nonzero terms common to the lanes.
 template <int L>
 void pack_band_factors(Mat1View<const double> a, Mat1View<const double> al,
                        Vec1View<const int> indx, int lane, LaneBandFactors<L>& out);

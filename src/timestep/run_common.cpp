@@ -30,16 +30,29 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
 
 namespace {
 
-// Every lane of every row of x gets the row's load of its right-hand side.
-TIDAL_LANE_CLONES void broadcast_loads(Lanes x, const double* order0, const double* cosine,
+// Every lane of the given rows of x gets the row's load of its right-hand side.
+TIDAL_LANE_CLONES void broadcast_loads(Lanes x, const std::vector<int>& rows,
+                                       const double* order0, const double* cosine,
                                        const double* sine) {
     const double* loads[kRightHandSides] = {order0, cosine, sine};
-    for (int i = 1; i <= x.size(); ++i)
+    for (const int i : rows)
         for (int comp = 0; comp < kRightHandSides; ++comp) {
             const lanes::Vec v = lanes::Vec{} + loads[comp][i - 1];
             for (int g = 0; g < kLanes; g += lanes::kWidth)
                 lanes::store(&x(i, comp, g), v);
         }
+}
+
+// The rows that are not constitutive rows of a stress unknown: the rheology writes those.
+std::vector<int> load_rows(int N, int n) {
+    std::vector<bool> constitutive(static_cast<std::size_t>(n) + 1, false);
+    for (int l = 1; l <= N; ++l)
+        for (const StressRow s : stress_rows(l))
+            constitutive[static_cast<std::size_t>(s.row)] = true;
+    std::vector<int> rows;
+    for (int i = 1; i <= n; ++i)
+        if (!constitutive[static_cast<std::size_t>(i)]) rows.push_back(i);
+    return rows;
 }
 
 // sum += values, lane by lane.
@@ -81,7 +94,7 @@ RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const doubl
                    RunWorkspace& ws, Series series)
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), window_start(nsteps - nperiod),
-      x(ws.rhs.data(), n), ws_(ws), forcing_(m, dt), out_(kLanes), count_(etas.size()) {
+      x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)), forcing_(m, dt), out_(kLanes), count_(etas.size()) {
     prepare_systems(model, rheology, eta, dt, ws_);
     for (auto* w : {&ws_.window_sum, &ws_.window_first, &ws_.window_last})
         std::fill(w->begin(), w->end(), 0.0);
@@ -97,7 +110,7 @@ RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const doubl
 void RunBatch::load(int step) {
     auto& l = ws_.load;
     forcing_.load(step, vec1(l[kOrder0]), vec1(l[kCosine]), vec1(l[kSine]));
-    broadcast_loads(x, l[kOrder0].data(), l[kCosine].data(), l[kSine].data());
+    broadcast_loads(x, load_rows_, l[kOrder0].data(), l[kCosine].data(), l[kSine].data());
 }
 
 void RunBatch::solve() {

@@ -63,7 +63,8 @@ class RunBatch {
     const Lanes x;                        // right-hand sides / solutions
 
     // Writes the step's tidal loads (boundary and interior rows; every other row zero) into
-    // every lane's three right-hand sides.
+    // every lane's three right-hand sides, except in the constitutive rows of the stresses,
+    // which the rheology fills before every solve.
     void load(int step);
     // Solves every lane's system in place.
     void solve();
@@ -78,6 +79,7 @@ class RunBatch {
 
   private:
     RunWorkspace& ws_;
+    std::vector<int> load_rows_; // the rows `load` writes
     TidalForcing forcing_;
     std::vector<RunRecords> out_;
     std::vector<SurfaceTracker> surface_;

@@ -49,11 +49,12 @@ void BM_SolveLanes(benchmark::State& state) {
                           vec1(std::as_const(indx)), lane, f);
     std::mt19937_64 rng(1);
     std::uniform_real_distribution<double> u(-1, 1);
-    std::vector<double> b(LaneVectors<kLanes>::storage(122));
+    std::vector<double> b(LaneVectors<kLanes>::storage(122)), scratch(b.size());
     for (double& x : b)
         x = u(rng);
     for (auto _ : state) {
-        solve_lanes(f, LaneVectors<kLanes>(b.data(), 122));
+        solve_lanes(f, LaneVectors<kLanes>(b.data(), 122),
+                    LaneVectors<kLanes>(scratch.data(), 122));
         benchmark::DoNotOptimize(b.data());
     }
     state.counters["solves/s"] =

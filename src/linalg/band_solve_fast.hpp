@@ -18,7 +18,7 @@ inline constexpr int kBandWidth = kBandLower + kBandUpper + 1;
 inline constexpr int kRightHandSides = 3;
 
 // Lanes of the batched substitution.
-inline constexpr int kLanes = 16;
+inline constexpr int kLanes = 8;
 
 template <int L> struct LaneBandFactors {
     int n = 0;
@@ -32,6 +32,13 @@ template <int L> struct LaneBandFactors {
     // lane; a zero factor's product subtracts nothing, so only these terms are computed.
     std::vector<std::uint8_t> upper_terms, lower_terms; // [row][at most 14 / 7]
     std::vector<std::uint8_t> upper_count, lower_count; // [row]
+    // When every lane interchanges the same rows, the forward pass is done row by row: row k
+    // of its result is the right-hand side's row source[k] minus its updates, in the order in
+    // which the usual column-by-column elimination applies them (the same operations, but
+    // each result row is stored once). update_begin[k] .. update_begin[k+1]-1 index the
+    // updates of row k: the earlier result row and the multiplier (row*7 + term) to use.
+    bool by_rows = false;
+    std::vector<int> source, update_begin, update_row, update_multiplier;
 
     explicit LaneBandFactors(int order = 0)
         : n(order), upper(static_cast<std::size_t>(order) * kBandWidth * L),
@@ -67,7 +74,9 @@ template <int L>
 void pack_band_factors(Mat1View<const double> a, Mat1View<const double> al,
                        Vec1View<const int> indx, int lane, LaneBandFactors<L>& out);
 
-// Solves every lane's system for its three right-hand sides, in place.
-template <int L> void solve_lanes(const LaneBandFactors<L>& f, LaneVectors<L> b);
+// Solves every lane's system for its three right-hand sides, in place; `scratch` (as large as
+// b) holds the forward pass's result.
+template <int L>
+void solve_lanes(const LaneBandFactors<L>& f, LaneVectors<L> b, LaneVectors<L> scratch);
 
 } // namespace tidal

@@ -34,6 +34,7 @@ struct RunWorkspace {
     LaneBandFactors<kLanes> factors; // every lane's factors, repacked
     std::vector<double> load[kRightHandSides]; // the step's tidal loads, common to all lanes
     std::vector<double> rhs;                   // right-hand sides / solutions of all lanes
+    std::vector<double> forward;               // the substitution's intermediate result
     std::vector<double> history; // Maxwell memories (1 column) or Kelvin-Voigt strains (3)
     // Dissipation samples of the last period, per layer and lane: their running sum (oldest
     // first) and the first and the last sample, all the power needs of them.

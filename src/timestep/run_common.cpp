@@ -21,6 +21,7 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
     for (auto& v : load)
         v.assign(static_cast<std::size_t>(n), 0.0);
     rhs.assign(Lanes::storage(n), 0.0);
+    forward.assign(Lanes::storage(n), 0.0);
     history.assign(3 * Lanes::storage(n), 0.0);
     window_sum.assign(N * kLanes, 0.0);
     window_first.assign(N * kLanes, 0.0);
@@ -114,7 +115,7 @@ void RunBatch::load(int step) {
 }
 
 void RunBatch::solve() {
-    solve_lanes(ws_.factors, x);
+    solve_lanes(ws_.factors, x, Lanes(ws_.forward.data(), n));
 }
 
 void RunBatch::sample(int l, int step, const double* values) {

@@ -84,6 +84,9 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     bool complete = false;
     try {
         complete = run_sweep(model, sweep, [&](ViscosityResults&& r) {
+            // The console lines may go to the same terminal: they replace the progress line,
+            // which is drawn again below them.
+            progress.clear();
             write_viscosity(files, out, r, tn);
             progress.update(++done);
         });

@@ -194,7 +194,7 @@ TEST(BandLu, Random122WithSeveralRightHandSides) {
 // lane substitution and compares every value with the plain substitution's. Returns the number
 // of band terms the lane substitution computes per right-hand side.
 int expect_lanes_match_plain(const std::vector<Factorised>& lanes, std::mt19937_64& rng,
-                              bool by_rows) {
+                             bool by_rows) {
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     LaneBandFactors<kLanes> packed(122);
     for (int lane = 0; lane < kLanes; ++lane)

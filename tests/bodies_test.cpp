@@ -24,7 +24,8 @@ void expect_same_shell(const Body& a, const Body& b) {
 }
 
 TEST(Bodies, OnlyChoicesOneToEightExist) {
-    for (int c : {0, 9, -1, 100, -2147483647 - 1}) EXPECT_FALSE(preset_body(c).has_value()) << c;
+    for (int c : {0, 9, -1, 100, -2147483647 - 1})
+        EXPECT_FALSE(preset_body(c).has_value()) << c;
     for (int c = 1; c <= 8; ++c) {
         const Body b = preset_body(c).value();
         EXPECT_EQ(b.rhobelow, b.rho + b.drho) << c;
@@ -55,8 +56,10 @@ TEST(Bodies, ExoplanetsDifferOnlyInPeriod) {
 }
 
 TEST(Bodies, EuropaAndMercuryHaveOneGravity) {
-    for (int c : {3, 8}) EXPECT_EQ(preset_body(c)->gsurf, preset_body(c)->gbot);
-    for (int c : {1, 2, 4, 5, 6, 7}) EXPECT_NE(preset_body(c)->gsurf, preset_body(c)->gbot);
+    for (int c : {3, 8})
+        EXPECT_EQ(preset_body(c)->gsurf, preset_body(c)->gbot);
+    for (int c : {1, 2, 4, 5, 6, 7})
+        EXPECT_NE(preset_body(c)->gsurf, preset_body(c)->gbot);
     EXPECT_EQ(preset_body(8)->omega, (kPi + kPi) / 7600521.6);
 }
 

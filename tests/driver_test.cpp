@@ -72,7 +72,7 @@ TEST(Progress, RedrawsOneLineAndClearsItOnlyWhenEnabled) {
     EXPECT_EQ(s.find('\n'), std::string::npos); // never a new line: the line is redrawn
     EXPECT_NE(s.find("viscosity 0/10"), std::string::npos);
     EXPECT_NE(s.find("viscosity 10/10"), std::string::npos); // the last state is always drawn
-    EXPECT_EQ(s.substr(s.size() - 4), "\r\x1b[K");         // and removed at the end
+    EXPECT_EQ(s.substr(s.size() - 4), "\r\x1b[K");           // and removed at the end
 }
 
 TEST(Program, BadChoiceCreatesNoResultFile) {

@@ -16,8 +16,8 @@
 
 int main(int argc, char** argv) {
     try {
-        const auto parsed = tidal::parse_options(
-            std::span<const char* const>(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0)));
+        const auto parsed = tidal::parse_options(std::span<const char* const>(
+            argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0)));
         if (const auto* e = std::get_if<tidal::OptionError>(&parsed)) {
             std::cerr << "error: " << e->message << '\n';
             return tidal::kExitBadChoice;

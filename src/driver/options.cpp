@@ -69,7 +69,8 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
                 o.jobs = bounded_integer(*v, 1, kMaxJobs);
                 if (!o.jobs)
                     return OptionError{"option --jobs expects an integer from 1 to " +
-                                       std::to_string(kMaxJobs) + ", but got '" + printable(*v) + "'"};
+                                       std::to_string(kMaxJobs) + ", but got '" + printable(*v) +
+                                       "'"};
             }
         } else {
             return OptionError{"unknown option '" + printable(args[i]) + "' (try --help)"};

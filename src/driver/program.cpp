@@ -98,8 +98,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     files.close();
     if (!complete) {
         const int sig = settings.interrupted();
-        err << "interrupted by signal " << sig << " after " << done << " of "
-            << sweep_length(body) << " viscosities; the result files hold the completed ones\n";
+        err << "interrupted by signal " << sig << " after " << done << " of " << sweep_length(body)
+            << " viscosities; the result files hold the completed ones\n";
         return kExitSignalBase + sig;
     }
     // The result files are complete; a console that could not take the per-viscosity lines

@@ -7,8 +7,8 @@
 namespace tidal {
 
 inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;   // a result file could not be written, or worse
-inline constexpr int kExitBadChoice = 2; // the menu choice (or an option) was not valid
+inline constexpr int kExitFailure = 1;      // a result file could not be written, or worse
+inline constexpr int kExitBadChoice = 2;    // the menu choice (or an option) was not valid
 inline constexpr int kExitSignalBase = 128; // plus the number of the signal that stopped it
 
 struct ProgramSettings {

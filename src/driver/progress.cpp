@@ -17,8 +17,9 @@ void ProgressLine::update(int done) {
     char line[128];
     if (done > 0) {
         const double left = elapsed / done * (total_ - done);
-        std::snprintf(line, sizeof line, "\rviscosity %d/%d, %.1f s elapsed, about %.1f s left\033[K",
-                      done, total_, elapsed, left);
+        std::snprintf(line, sizeof line,
+                      "\rviscosity %d/%d, %.1f s elapsed, about %.1f s left\033[K", done, total_,
+                      elapsed, left);
     } else {
         std::snprintf(line, sizeof line, "\rviscosity 0/%d, %.1f s elapsed\033[K", total_, elapsed);
     }

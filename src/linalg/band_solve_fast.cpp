@@ -12,8 +12,8 @@ namespace {
 // receives at which step) to find, for every result row, its source row and its updates.
 template <int L> void schedule_by_rows(LaneBandFactors<L>& f) {
     const int n = f.n;
-    f.by_rows = std::all_of(f.common_pivot.begin(), f.common_pivot.end(),
-                            [](int p) { return p >= 0; });
+    f.by_rows =
+        std::all_of(f.common_pivot.begin(), f.common_pivot.end(), [](int p) { return p >= 0; });
     if (!f.by_rows) return;
     std::vector<int> content(static_cast<std::size_t>(n)); // content[row]: original row there
     for (int i = 0; i < n; ++i)
@@ -33,7 +33,8 @@ template <int L> void schedule_by_rows(LaneBandFactors<L>& f) {
     f.update_row.clear();
     f.update_multiplier.clear();
     for (int k = 0; k < n; ++k) {
-        for (const auto& [row, multiplier] : updates[static_cast<std::size_t>(content[static_cast<std::size_t>(k)])]) {
+        for (const auto& [row, multiplier] :
+             updates[static_cast<std::size_t>(content[static_cast<std::size_t>(k)])]) {
             f.update_row.push_back(row);
             f.update_multiplier.push_back(multiplier);
         }
@@ -107,7 +108,9 @@ constexpr int kVecs = kRow * kLanes / kWidth;
     const int n = f.n;
     const double* lo = f.lower.data();
     const double* up = f.upper.data();
-    const auto at = [](double* base, int i) { return base + static_cast<std::size_t>(i) * kRow * L; };
+    const auto at = [](double* base, int i) {
+        return base + static_cast<std::size_t>(i) * kRow * L;
+    };
     const auto row = [&](int i) { return at(b, i); };
 
     // Forward pass. y: its result.
@@ -122,7 +125,9 @@ constexpr int kVecs = kRow * kLanes / kWidth;
             const int end = f.update_begin[static_cast<std::size_t>(k) + 1];
             for (int q = f.update_begin[static_cast<std::size_t>(k)]; q < end; ++q) {
                 const double* yj = at(scratch, f.update_row[static_cast<std::size_t>(q)]);
-                const double* m = lo + static_cast<std::size_t>(f.update_multiplier[static_cast<std::size_t>(q)]) * L;
+                const double* m =
+                    lo +
+                    static_cast<std::size_t>(f.update_multiplier[static_cast<std::size_t>(q)]) * L;
                 for (int v = 0; v < kVecs; ++v)
                     acc[v] = acc[v] - load(m + (v * kWidth) % L) * load(yj + v * kWidth);
             }
@@ -193,8 +198,8 @@ constexpr int kVecs = kRow * kLanes / kWidth;
 
 // Wider vectors where the processor has them; the results are the same either way.
 template <>
-TIDAL_LANE_CLONES void solve_lanes<kLanes>(const LaneBandFactors<kLanes>& f,
-                                           LaneVectors<kLanes> b, LaneVectors<kLanes> scratch) {
+TIDAL_LANE_CLONES void solve_lanes<kLanes>(const LaneBandFactors<kLanes>& f, LaneVectors<kLanes> b,
+                                           LaneVectors<kLanes> scratch) {
     solve_kernel(f, b.data(), scratch.data());
 }
 

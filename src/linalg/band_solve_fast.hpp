@@ -47,7 +47,8 @@ template <int L> struct LaneBandFactors {
           common_pivot(static_cast<std::size_t>(order), -1),
           upper_terms(static_cast<std::size_t>(order) * (kBandWidth - 1)),
           lower_terms(static_cast<std::size_t>(order) * kBandLower),
-          upper_count(static_cast<std::size_t>(order)), lower_count(static_cast<std::size_t>(order)) {}
+          upper_count(static_cast<std::size_t>(order)),
+          lower_count(static_cast<std::size_t>(order)) {}
 };
 
 // Right-hand sides of all lanes: [row][rhs][lane], rows 1-based through the accessor.

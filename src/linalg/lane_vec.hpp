@@ -6,9 +6,8 @@
 // AVX instructions.
 //
 // The helpers are always inlined, so no vector crosses a call boundary, where its passing
-// convention would depend on the instruction set; the compiler's note about that is silenced
-// for the files that use them.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// convention would depend on the instruction set; the build silences the compiler's note about
+// that convention (-Wno-psabi).
 
 // Functions whose loops run over lanes are compiled twice, for the baseline and for AVX2, and
 // the processor picks one at load time. TIDAL_BASELINE_ONLY builds the baseline alone (to

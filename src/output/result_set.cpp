@@ -19,8 +19,7 @@ const std::array<std::string_view, kSummaryCount>& summary_file_names() {
 ResultSet::ResultSet(std::string dir) : dir_(std::move(dir)) {
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
-    if (ec)
-        throw OutputError("cannot create output directory '" + dir_ + "': " + ec.message());
+    if (ec) throw OutputError("cannot create output directory '" + dir_ + "': " + ec.message());
     for (std::size_t i = 0; i < kSummaryCount; ++i)
         files_[i] = std::make_unique<ResultFile>(path(summary_file_names()[i]));
 }

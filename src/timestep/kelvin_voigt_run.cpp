@@ -20,7 +20,8 @@ TIDAL_LANE_CLONES void strain_loads(Lanes x, Lanes strain, const double* g, int 
         for (int comp = 0; comp < kRightHandSides; ++comp)
             for (const StressRow s : stress_rows(l))
                 for (int k = 0; k < kLanes; k += lanes::kWidth)
-                    lanes::store(&x(s.row, comp, k), -load(gl + k) * load(&strain(s.unknown, comp, k)));
+                    lanes::store(&x(s.row, comp, k),
+                                 -load(gl + k) * load(&strain(s.unknown, comp, k)));
     }
 }
 

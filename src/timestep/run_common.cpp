@@ -32,9 +32,8 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
 namespace {
 
 // Every lane of the given rows of x gets the row's load of its right-hand side.
-TIDAL_LANE_CLONES void broadcast_loads(Lanes x, const std::vector<int>& rows,
-                                       const double* order0, const double* cosine,
-                                       const double* sine) {
+TIDAL_LANE_CLONES void broadcast_loads(Lanes x, const std::vector<int>& rows, const double* order0,
+                                       const double* cosine, const double* sine) {
     const double* loads[kRightHandSides] = {order0, cosine, sine};
     for (const int i : rows)
         for (int comp = 0; comp < kRightHandSides; ++comp) {
@@ -95,7 +94,8 @@ RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const doubl
                    RunWorkspace& ws, Series series)
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), window_start(nsteps - nperiod),
-      x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)), forcing_(m, dt), out_(kLanes), count_(etas.size()) {
+      x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)), forcing_(m, dt), out_(kLanes),
+      count_(etas.size()) {
     prepare_systems(model, rheology, eta, dt, ws_);
     for (auto* w : {&ws_.window_sum, &ws_.window_first, &ws_.window_last})
         std::fill(w->begin(), w->end(), 0.0);
@@ -136,8 +136,8 @@ std::vector<RunRecords> RunBatch::finish(const std::array<double, kLanes>& power
         for (int l = 1; l <= N; ++l) {
             const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes + lane;
             ws_.layer_power[static_cast<std::size_t>(l - 1)] =
-                layer_dissipation(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at],
-                                  dt, power_eta[static_cast<std::size_t>(lane)]);
+                layer_dissipation(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt,
+                                  power_eta[static_cast<std::size_t>(lane)]);
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
             shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));

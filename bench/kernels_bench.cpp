@@ -47,6 +47,7 @@ void BM_SolveLanes(benchmark::State& state) {
     for (int lane = 0; lane < kLanes; ++lane)
         pack_band_factors(mat1(std::as_const(a), 122, 15), mat1(std::as_const(al), 122, 7),
                           vec1(std::as_const(indx)), lane, f);
+    finish_lane_factors(f);
     std::mt19937_64 rng(1);
     std::uniform_real_distribution<double> u(-1, 1);
     std::vector<double> b(LaneVectors<kLanes>::storage(122)), scratch(b.size());

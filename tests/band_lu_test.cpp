@@ -200,6 +200,7 @@ int expect_lanes_match_plain(const std::vector<Factorised>& lanes, std::mt19937_
     for (int lane = 0; lane < kLanes; ++lane)
         pack_band_factors(mat1(lanes[lane].a, 122, 15), mat1(lanes[lane].al, 122, 7),
                           vec1(lanes[lane].indx), lane, packed);
+    finish_lane_factors(packed);
     EXPECT_EQ(packed.by_rows, by_rows);
     int terms = 0;
     for (int k = 0; k < 122; ++k)

@@ -56,6 +56,10 @@ void pack_band_factors(Mat1View<const double> a, Mat1View<const double> al,
             out.lower[(row * kBandLower + (t - 1)) * L + lane] = al(i, t);
         out.pivot_row[static_cast<std::size_t>(lane) * n + row] = indx(i) - 1;
     }
+}
+
+template <int L> void finish_lane_factors(LaneBandFactors<L>& out) {
+    const int n = out.n;
     for (int k = 0; k < n; ++k) {
         const int p = out.pivot_row[static_cast<std::size_t>(k)];
         bool common = true;
@@ -205,5 +209,6 @@ TIDAL_LANE_CLONES void solve_lanes<kLanes>(const LaneBandFactors<kLanes>& f, Lan
 
 template void pack_band_factors<kLanes>(Mat1View<const double>, Mat1View<const double>,
                                         Vec1View<const int>, int, LaneBandFactors<kLanes>&);
+template void finish_lane_factors<kLanes>(LaneBandFactors<kLanes>&);
 
 } // namespace tidal

@@ -69,11 +69,14 @@ template <int L> class LaneVectors {
     int n_;
 };
 
-// Copies the factors left by bandecdp (m1 = m2 = 7) into lane `lane`, and updates the pivots
-// and the nonzero terms common to the lanes.
+// Copies the factors left by bandecdp (m1 = m2 = 7) into lane `lane`.
 template <int L>
 void pack_band_factors(Mat1View<const double> a, Mat1View<const double> al,
                        Vec1View<const int> indx, int lane, LaneBandFactors<L>& out);
+
+// Once every lane is packed: the interchanges common to the lanes, the terms that are nonzero
+// in some lane and the row-by-row schedule of the forward pass.
+template <int L> void finish_lane_factors(LaneBandFactors<L>& out);
 
 // Solves every lane's system for its three right-hand sides, in place; `scratch` (as large as
 // b) holds the forward pass's result.

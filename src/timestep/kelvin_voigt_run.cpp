@@ -79,7 +79,7 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
         run.solve();
 
         // No strain rate at the first and the last step: nothing is dissipated there.
-        const bool dissipates = step > 1 && step < run.nsteps;
+        const bool dissipates = step > 1 && step < run.nsteps && run.in_window(step);
         for (int l = 1; l <= N; ++l) {
             double E[kRightHandSides][kLanes] = {};
             advance_strains(run.x, prev, cur, next, l, run.eta.data(),

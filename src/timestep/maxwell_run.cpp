@@ -65,6 +65,7 @@ std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const dou
         for (int l = 1; l <= N; ++l) {
             double S[kRightHandSides][kLanes] = {};
             absorb_stresses(run.x, memory, l, S);
+            if (!run.in_window(step)) continue;
             // Squared stresses; the two order-2 components count twice.
             double p[kLanes];
             for (int lane = 0; lane < kLanes; ++lane)

@@ -86,6 +86,7 @@ void prepare_systems(const ShellModel& model, Rheology rheology,
                           mat1(std::as_const(ws.al), n, kBandLower), vec1(std::as_const(ws.indx)),
                           lane, ws.factors);
     }
+    finish_lane_factors(ws.factors);
 }
 
 } // namespace
@@ -119,7 +120,6 @@ void RunBatch::solve() {
 }
 
 void RunBatch::sample(int l, int step, const double* values) {
-    if (step < window_start) return;
     const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes;
     if (step == window_start) std::copy_n(values, kLanes, &ws_.window_first[at]);
     if (step == nsteps) std::copy_n(values, kLanes, &ws_.window_last[at]);

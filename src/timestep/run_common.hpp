@@ -68,8 +68,9 @@ class RunBatch {
     void load(int step);
     // Solves every lane's system in place.
     void solve();
-    // Dissipation samples of layer l at `step` (one per lane) into the windows, if the step
-    // is in them.
+    // Whether the dissipation of `step` is sampled (the last period, both ends included).
+    bool in_window(int step) const { return step >= window_start; }
+    // Dissipation samples of layer l at a step in the window (one per lane).
     void sample(int l, int step, const double* values);
     // Surface records of the step, from the solutions.
     void record(int step);

@@ -142,22 +142,11 @@ RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheolog
     if (kelvin)
         for (double& e : eta)
             e = (1 / e) / 4;
-    double S = 0;
-    for (int i = 1; i <= N; ++i) {
-        double sum = 0;
-        for (int k = nsteps - nperiod; k <= nsteps; ++k)
-            sum += P(i, k);
-        const double T = dt * sum - dt * P(i, nsteps - nperiod) / 2 - dt * P(i, nsteps) / 2;
-        P(i, 1) = T / 2 / eta[i - 1];
-    }
-    const auto term = [&](int i) {
-        const double rho = (r(i) + r(i + 1)) / 2;
-        return P(i, 1) * (rho * rho) * (r(i) - r(i + 1));
-    };
-    for (int i = 1; i <= N; ++i)
-        S += term(i);
-    S = S - term(1) / 2 - term(N) / 2;
-    out.pcelk = S / (nperiod * dt);
+    // The last period's samples: columns nsteps-nperiod .. nsteps of the full history.
+    const Mat1View<const double> window(&P(1, nsteps - nperiod), N, nperiod + 1);
+    std::vector<double> layer_power(N);
+    out.pcelk =
+        vypocitejpcelk(N, nperiod, window, dt, vec1(std::as_const(eta)), r, vec1(layer_power));
     return out;
 }
 

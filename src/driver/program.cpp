@@ -81,19 +81,13 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.stop = [&] { return settings.interrupted() != 0; };
-    bool complete = false;
-    try {
-        complete = run_sweep(model, sweep, [&](ViscosityResults&& r) {
-            // The console lines may go to the same terminal: they replace the progress line,
-            // which is drawn again below them.
-            progress.clear();
-            write_viscosity(files, out, r, tn);
-            progress.update(++done);
-        });
-    } catch (...) {
+    const bool complete = run_sweep(model, sweep, [&](ViscosityResults&& r) {
+        // The console lines may go to the same terminal: they replace the progress line,
+        // which is drawn again below them.
         progress.clear();
-        throw;
-    }
+        write_viscosity(files, out, r, tn);
+        progress.update(++done);
+    });
     progress.clear();
     files.close();
     if (!complete) {

@@ -9,6 +9,10 @@ namespace tidal {
 class ProgressLine {
   public:
     ProgressLine(std::ostream& terminal, int total, bool enabled);
+    // Removes the line, also when a failure ends the sweep.
+    ~ProgressLine() { clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
 
     // `done` viscosities are complete; redraws the line at most ten times a second.
     void update(int done);

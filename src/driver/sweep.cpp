@@ -125,14 +125,14 @@ bool run_sweep(const ShellModel& model, const SweepSettings& settings,
     const int first = 20 * model.body.logetamin;
     const int count = sweep_length(model.body);
     const int batches = (count + kLanes - 1) / kLanes;
+    const auto size = [&](int b) { return std::min(kLanes, count - b * kLanes); };
     const auto batch = [&](int b, RunWorkspace& ws) {
-        const int size = std::min(kLanes, count - b * kLanes);
-        if (settings.plain) return compute_plain(model, first + b * kLanes, size, settings.stop);
-        return compute(model, first + b * kLanes, size, ws);
+        if (settings.plain) return compute_plain(model, first + b * kLanes, size(b), settings.stop);
+        return compute(model, first + b * kLanes, size(b), ws);
     };
     // A batch is complete only if it has all its viscosities (the plain path may stop inside).
     const auto complete = [&](int b, const Batch& r) {
-        return static_cast<int>(r.size()) == std::min(kLanes, count - b * kLanes);
+        return static_cast<int>(r.size()) == size(b);
     };
 
     if (settings.threads <= 1) {

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "discretisation/assembly.hpp"
-#include "driver/bodies.hpp"
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "linalg/band_lu.hpp"
 #include "linalg/band_solve_fast.hpp"
 #include "timestep/reference_run.hpp"

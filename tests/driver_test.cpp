@@ -6,7 +6,8 @@
 #include <variant>
 #include <vector>
 
-#include "driver/bodies.hpp"
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "driver/menu.hpp"
 #include "driver/program.hpp"
 #include "driver/progress.hpp"
@@ -90,25 +91,24 @@ TEST(Program, BadChoiceCreatesNoResultFile) {
     fs::remove_all(dir);
 }
 
-std::vector<ViscosityResults> sweep(const ShellModel& model, int threads, bool plain = false) {
+std::vector<ViscosityResults> sweep(const ShellModel& model, const ViscositySweep& viscosities,
+                                     int threads, bool plain = false) {
     std::vector<ViscosityResults> all;
     SweepSettings settings;
     settings.threads = threads;
     settings.plain = plain;
     EXPECT_TRUE(
-        run_sweep(model, settings, [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
+        run_sweep(model, viscosities, settings, [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
     return all;
 }
 
 TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
-    Body body = *preset_body(8);
-    body.logetamin = 15;
-    body.logetamax = 16; // 21 viscosities
-    const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 200});
-    const auto one = sweep(model, 1);
-    const auto two = sweep(model, 2);
-    const auto three = sweep(model, 3);
-    const auto plain = sweep(model, 2, true);
+    const ViscositySweep v{300, 21, 20}; // 1e15 .. 1e16 Pa s
+    const ShellModel model = make_shell_model(*preset_body(8), RunConstants{2.0, 20, 200});
+    const auto one = sweep(model, v, 1);
+    const auto two = sweep(model, v, 2);
+    const auto three = sweep(model, v, 3);
+    const auto plain = sweep(model, v, 2, true);
     ASSERT_EQ(one.size(), 21u);
     ASSERT_EQ(plain.size(), 21u);
     ASSERT_EQ(two.size(), 21u);
@@ -138,30 +138,26 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
 }
 
 TEST(Sweep, StopsBetweenBatchesWhenAsked) {
-    Body body = *preset_body(1);
-    body.logetamin = 10;
-    body.logetamax = 12; // 41 viscosities
-    const ShellModel model = make_shell_model(body, RunConstants{2.0, 10, 100});
+    const ViscositySweep v{200, 41, 20}; // 1e10 .. 1e12 Pa s
+    const ShellModel model = make_shell_model(*preset_body(1), RunConstants{2.0, 10, 100});
     for (int threads : {1, 2}) {
         int asked = 0, seen = 0;
         SweepSettings settings;
         settings.threads = threads;
         settings.stop = [&] { return ++asked > 2; };
-        EXPECT_FALSE(run_sweep(model, settings, [&](ViscosityResults&&) { ++seen; }));
+        EXPECT_FALSE(run_sweep(model, v, settings, [&](ViscosityResults&&) { ++seen; }));
         EXPECT_LT(seen, 41);
         EXPECT_EQ(seen % kLanes, 0) << "only whole batches are delivered";
     }
 }
 
 TEST(Sweep, AFailureWhileWritingStopsTheSweep) {
-    Body body = *preset_body(1);
-    body.logetamin = 10;
-    body.logetamax = 12;
-    const ShellModel model = make_shell_model(body, RunConstants{2.0, 10, 100});
+    const ViscositySweep v{200, 41, 20};
+    const ShellModel model = make_shell_model(*preset_body(1), RunConstants{2.0, 10, 100});
     int seen = 0;
     SweepSettings two;
     two.threads = 2;
-    EXPECT_THROW(run_sweep(model, two,
+    EXPECT_THROW(run_sweep(model, v, two,
                            [&](ViscosityResults&&) {
                                if (++seen == 3) throw std::runtime_error("disk full");
                            }),

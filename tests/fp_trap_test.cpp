@@ -6,7 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "driver/bodies.hpp"
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 
@@ -37,7 +38,9 @@ TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
     const TrappedFloatingPoint trap;
     const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 200});
     RunWorkspace ws(model);
-    const int k0 = 20 * body.logetamin, k1 = 20 * body.logetamax;
+    const BodySpec& spec = preset(GetParam()).spec;
+    const int k0 = static_cast<int>(20 * spec.log10_viscosity_min);
+    const int k1 = static_cast<int>(20 * spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),
                                       sweep_viscosity(k1)};
     for (const RunRecords& r : run_maxwell(model, etas, ws))

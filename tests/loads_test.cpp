@@ -62,7 +62,7 @@ TEST(Diagnostics, RadialDisplacementCombinesTheNodePair) {
 class Power : public ::testing::Test {
   protected:
     static constexpr int N = 20, m = 2000;
-    Power() : grid(make_radial_grid(N, 252100.0, 226100.0, 3.3e9)) {}
+    Power() : grid(make_radial_grid(N, 252100.0, 226100.0, std::vector<double>(N, 3.3e9))) {}
     double power(const std::vector<double>& window, double eta) {
         std::vector<double> etas(N, eta), layer(N);
         return vypocitejpcelk(N, m, mat1(window, N, m + 1), dt, vec1(std::as_const(etas)),

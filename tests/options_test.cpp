@@ -42,6 +42,11 @@ TEST(Options, ValuesAsNextArgumentOrAfterEquals) {
     EXPECT_TRUE(accepted({"-h"}).help);
     EXPECT_TRUE(accepted({"--version"}).version);
     EXPECT_EQ(accepted({"--body", "1", "--body", "2"}).body, 2); // the last one counts
+    const Options f = accepted({"--body-file", "europa.toml", "--set", "shell.thickness=2e4",
+                                "--set=numerics.layers=40", "--print-body", "3"});
+    EXPECT_EQ(f.body_file, "europa.toml");
+    EXPECT_EQ(f.overrides, (std::vector<std::string>{"shell.thickness=2e4", "numerics.layers=40"}));
+    EXPECT_EQ(f.print_body, 3);
 }
 
 TEST(Options, BadFormsAreRefusedWithOneLine) {
@@ -59,8 +64,11 @@ TEST(Options, BadFormsAreRefusedWithOneLine) {
              {"--jobs", "100000"},
              {"--output"},
              {"--output="},
-             {"--help=yes"},
-             {"--plain=1"},
+             {"--print-body", "0"},
+             {"--body-file="},
+             {"--body", "1", "--body-file", "b.toml"},
+             {"--set"},
+             {"--plain=maybe"},
              {"--frobnicate"},
              {"-b", "3"},
              {"3"},
@@ -95,7 +103,8 @@ TEST(Options, ThreadCountFromJobsThenEnvironmentThenCores) {
 
 TEST(Options, HelpNamesEveryOptionAndBody) {
     const std::string help = usage_text();
-    for (const char* word : {"--body", "--output", "--jobs", "--plain", "--help", "--version",
+    for (const char* word : {"--body", "--body-file", "--set", "--print-body", "--output", "--jobs",
+                             "--plain", "--help", "--version", "body.toml",
                              "Enceladus", "Europa", "Mercury", "Exoplanet", "130"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(version_text().rfind("tidal ", 0), 0u);

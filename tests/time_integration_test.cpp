@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "discretisation/assembly.hpp"
-#include "driver/bodies.hpp"
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "linalg/band_lu.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
@@ -39,8 +40,8 @@ TEST_P(ShortRuns, MatchTheFullHistoryVersionBitForBit) {
     const int choice = GetParam();
     const ShellModel model = make_shell_model(*preset_body(choice), RunConstants{2.0, 40, 400});
     RunWorkspace ws(model);
-    for (double eta : {sweep_viscosity(20 * model.body.logetamin),
-                       sweep_viscosity(20 * model.body.logetamin + 71), 1e20}) {
+    const int k0 = static_cast<int>(20 * preset(choice).spec.log10_viscosity_min);
+    for (double eta : {sweep_viscosity(k0), sweep_viscosity(k0 + 71), 1e20}) {
         expect_same(run_maxwell(model, eta, ws), run_reference(model, eta, Rheology::Maxwell));
         expect_same(run_kelvin_voigt(model, eta, ws),
                     run_reference(model, eta, Rheology::KelvinVoigt));
@@ -55,7 +56,9 @@ class FullRuns : public ::testing::TestWithParam<int> {};
 TEST_P(FullRuns, BatchMatchesThePlainVersionBitForBit) {
     const ShellModel model = make_shell_model(*preset_body(GetParam()));
     RunWorkspace ws(model);
-    const int k0 = 20 * model.body.logetamin, k1 = 20 * model.body.logetamax;
+    const BodySpec& spec = preset(GetParam()).spec;
+    const int k0 = static_cast<int>(20 * spec.log10_viscosity_min);
+    const int k1 = static_cast<int>(20 * spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),
                                       sweep_viscosity(k1)};
     for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {

@@ -4,7 +4,7 @@
 
 namespace tidal {
 
-RadialGrid make_radial_grid(int N, double rout, double rin, double mu0) {
+RadialGrid make_radial_grid(int N, double rout, double rin, const std::vector<double>& mu) {
     RadialGrid g;
     g.N = N;
     g.r.assign(static_cast<std::size_t>(N + 1), 0.0);
@@ -12,7 +12,7 @@ RadialGrid make_radial_grid(int N, double rout, double rin, double mu0) {
     g.rtilde.assign(static_cast<std::size_t>(N), 0.0);
     g.rhatd.assign(static_cast<std::size_t>(N - 1), 0.0);
     g.rtilded.assign(static_cast<std::size_t>(N - 1), 0.0);
-    g.mu.assign(static_cast<std::size_t>(N), mu0);
+    g.mu = mu;
 
     auto r = vec1(g.r);
     auto rhat = vec1(g.rhat);

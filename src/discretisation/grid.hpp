@@ -16,7 +16,7 @@ struct RadialGrid {
     std::vector<double> mu;      // N: shear modulus per layer, Pa
 };
 
-// Builds the grid and the uniform rigidity profile (needs N >= 2).
-RadialGrid make_radial_grid(int N, double rout, double rin, double mu0);
+// Builds the grid and the rigidity profile `mu` (N values, outermost layer first; N >= 2).
+RadialGrid make_radial_grid(int N, double rout, double rin, const std::vector<double>& mu);
 
 } // namespace tidal

@@ -1,6 +1,6 @@
-// Tidal deformation and heating of a viscoelastic shell: reads a preset body (from the menu or
-// --body), sweeps the viscosity for a Maxwell and a Kelvin-Voigt rheology and writes the result
-// files.
+// Tidal deformation and heating of a viscoelastic shell: takes a body (a preset from the menu or
+// --body, or a body file), sweeps the viscosity for a Maxwell and a Kelvin-Voigt rheology and
+// writes the result files.
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -9,6 +9,9 @@
 
 #include <unistd.h>
 
+#include "body/body_file.hpp"
+#include "body/presets.hpp"
+#include "driver/body_source.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/options.hpp"
 #include "driver/program.hpp"
@@ -28,8 +31,33 @@ int main(int argc, char** argv) {
             return std::cout ? tidal::kExitSuccess : tidal::kExitFailure;
         }
 
+        if (options.print_body) {
+            const auto body = tidal::override_body(tidal::preset(*options.print_body).spec,
+                                                   "body " + std::to_string(*options.print_body),
+                                                   options.overrides);
+            if (const auto* e = std::get_if<tidal::BodyError>(&body)) {
+                std::cerr << "error: " << e->message << '\n';
+                return tidal::kExitBadChoice;
+            }
+            std::cout << tidal::write_body(std::get<tidal::BodySpec>(body),
+                                           "Preset body " + std::to_string(*options.print_body) +
+                                               ", written by " + tidal::kVersion +
+                                               "; SI units throughout")
+                      << std::flush;
+            return std::cout ? tidal::kExitSuccess : tidal::kExitFailure;
+        }
+
         tidal::ProgramSettings settings;
+        if (options.body_file) {
+            auto body = tidal::read_body_file(*options.body_file, options.overrides);
+            if (const auto* e = std::get_if<tidal::BodyError>(&body)) {
+                std::cerr << "error: " << e->message << '\n';
+                return tidal::kExitBadChoice;
+            }
+            settings.body_spec = std::get<tidal::BodySpec>(std::move(body));
+        }
         settings.body = options.body;
+        settings.overrides = options.overrides;
         settings.output = options.output;
         settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
         settings.plain = options.plain;

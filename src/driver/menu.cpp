@@ -4,17 +4,26 @@
 #include <charconv>
 #include <istream>
 #include <ostream>
+#include <vector>
 
-#include "driver/bodies.hpp"
+#include "body/presets.hpp"
 #include "output/record.hpp"
 
 namespace tidal {
 
 void write_menu(std::ostream& out) {
-    for (const char* line : {"Choose from examined planetary bodies",
-                             "Enceladus 26km(1), Enceladus 52km(2), Europa(3), Exoplanet 1day(4)",
-                             "Exoplaneta 5days(5), Exoplaneta 20days(6), Exoplaneta 50days(7), "
-                             "Merkur(8)"}) {
+    // The presets' labels, four to a line.
+    constexpr std::size_t kPerLine = 4;
+    std::vector<std::string> lines = {"Choose from examined planetary bodies"};
+    const auto table = presets();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (i % kPerLine == 0)
+            lines.emplace_back();
+        else
+            lines.back() += ", ";
+        lines.back() += table[i].menu_label;
+    }
+    for (const std::string& line : lines) {
         Record rec;
         out << rec.text(line).line();
     }

@@ -1,10 +1,15 @@
 #include "driver/options.hpp"
 
+#include <algorithm>
 #include <charconv>
+#include <memory>
 #include <string_view>
 
-#include "driver/bodies.hpp"
+#include <CLI/CLI.hpp>
+
+#include "body/presets.hpp"
 #include "driver/menu.hpp"
+#include "driver/program.hpp"
 #include "driver/sweep.hpp"
 
 namespace tidal {
@@ -23,96 +28,137 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
     return value;
 }
 
+// The options' texts as given, before their values are checked.
+struct Given {
+    std::string body, body_file, print_body, output, jobs;
+    std::vector<std::string> overrides;
+    bool plain = false, version = false;
+};
+
+std::string presets_text() {
+    std::string s = "Preset bodies (N):\n";
+    for (std::size_t i = 0; i < presets().size(); ++i) {
+        const Preset& p = presets()[i];
+        std::string line = "  " + std::to_string(i + 1) + "  " + std::string(p.summary);
+        line.resize(std::max<std::size_t>(line.size() + 1, 38), ' ');
+        char range[64];
+        std::snprintf(range, sizeof range, "viscosity 1e%g .. 1e%g Pa s",
+                      p.spec.log10_viscosity_min, p.spec.log10_viscosity_max);
+        s += line + range + "\n";
+    }
+    return s;
+}
+
+// The command line's description; the parsed texts go to `g`.
+std::unique_ptr<CLI::App> command_line(Given& g) {
+    auto app = std::make_unique<CLI::App>(
+        "Tidal deformation and heating of a viscoelastic shell, for a sweep of viscosities\n"
+        "and two rheologies (Maxwell and Kelvin-Voigt). Without --body or --body-file the\n"
+        "program shows a menu and reads the number of a preset body from standard input.",
+        "tidal");
+    app->set_help_flag("-h,--help", "show this help");
+    app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app->add_option("--body", g.body, "compute preset body N (1-8) without the menu")
+        ->type_name("N");
+    app->add_option("--body-file", g.body_file,
+                                 "compute the body described in the TOML file FILE")
+        ->type_name("FILE");
+    app->add_option("--set", g.overrides,
+                    "replace one key of the body, e.g. --set shell.thickness=20000\n"
+                    "(repeatable; the keys are those of a body file)")
+        ->type_name("KEY=VALUE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app->add_option("--print-body", g.print_body,
+                    "write preset N as a body file on standard output and stop")
+        ->type_name("N");
+    app->add_option("--output", g.output,
+                    "write the result files into DIR (created if missing;\n"
+                    "default: the current directory)")
+        ->type_name("DIR");
+    app->add_option("--jobs", g.jobs,
+                    "threads for the sweep (default: OMP_NUM_THREADS if set,\n"
+                    "else every core)")
+        ->type_name("N");
+    app->add_flag("--plain", g.plain,
+                  "one viscosity at a time without vector lanes: slow, the same\n"
+                  "numbers; for checking the fast path");
+    app->add_flag("--version", g.version, "show the version");
+    app->footer(presets_text() +
+                "\nEach run also writes body.toml, the body it ran, into the output directory.\n"
+                "\nExit status: 0 done, 1 a result file could not be written (or another failure),\n"
+                "2 bad option, body file or menu choice (nothing is created), 128+N stopped by\n"
+                "signal N (130 for Ctrl-C).");
+    return app;
+}
+
+// A parser's message as one line, control bytes replaced, with a hint to the help.
+std::string one_line(const std::string& s) {
+    std::string out;
+    for (const char c : s.substr(0, 300)) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        out += c == '\n' ? ' ' : (u < 0x20 || u == 0x7f) ? '?' : c;
+    }
+    return out + " (try --help)";
+}
+
 } // namespace
 
 std::variant<Options, OptionError> parse_options(std::span<const char* const> args) {
+    Given g;
+    const auto app = command_line(g);
+    // CLI11 reads the arguments from the back.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
     Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        std::optional<std::string_view> inline_value;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-            inline_value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-        }
-        const auto flag = [&]() -> std::optional<OptionError> {
-            if (inline_value) return OptionError{"option " + std::string(arg) + " takes no value"};
-            return std::nullopt;
-        };
-        // The option's value: after '=' or the next argument.
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (inline_value) return inline_value;
-            if (i + 1 < args.size()) return std::string_view(args[++i]);
-            return std::nullopt;
-        };
-
-        if (arg == "--help" || arg == "-h") {
-            if (auto e = flag()) return *e;
-            o.help = true;
-        } else if (arg == "--version") {
-            if (auto e = flag()) return *e;
-            o.version = true;
-        } else if (arg == "--plain") {
-            if (auto e = flag()) return *e;
-            o.plain = true;
-        } else if (arg == "--body" || arg == "--jobs" || arg == "--output") {
-            const auto v = value();
-            if (!v) return OptionError{"option " + std::string(arg) + " needs a value"};
-            if (arg == "--output") {
-                if (v->empty()) return OptionError{"option --output needs a directory name"};
-                o.output = std::string(*v);
-            } else if (arg == "--body") {
-                o.body = bounded_integer(*v, kFirstChoice, kLastChoice);
-                if (!o.body)
-                    return OptionError{"option --body expects an integer from 1 to 8, but got '" +
-                                       printable(*v) + "'"};
-            } else {
-                o.jobs = bounded_integer(*v, 1, kMaxJobs);
-                if (!o.jobs)
-                    return OptionError{"option --jobs expects an integer from 1 to " +
-                                       std::to_string(kMaxJobs) + ", but got '" + printable(*v) +
-                                       "'"};
-            }
-        } else {
-            return OptionError{"unknown option '" + printable(args[i]) + "' (try --help)"};
-        }
+    try {
+        app->parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        o.help = true;
+        return o;
+    } catch (const CLI::ParseError& e) {
+        return OptionError{one_line(e.what())};
+    }
+    const auto given = [&](const char* name) { return app->count(name) > 0; };
+    o.plain = g.plain;
+    o.version = g.version;
+    o.overrides = g.overrides;
+    if (given("--body")) {
+        o.body = bounded_integer(g.body, kFirstChoice, kLastChoice);
+        if (!o.body)
+            return OptionError{"option --body expects an integer from 1 to 8, but got '" +
+                               printable(g.body) + "'"};
+    }
+    if (given("--print-body")) {
+        o.print_body = bounded_integer(g.print_body, kFirstChoice, kLastChoice);
+        if (!o.print_body)
+            return OptionError{"option --print-body expects an integer from 1 to 8, but got '" +
+                               printable(g.print_body) + "'"};
+    }
+    if (given("--body") && given("--body-file"))
+        return OptionError{"options --body and --body-file name two bodies; give one"};
+    if (given("--body-file")) {
+        if (g.body_file.empty()) return OptionError{"option --body-file needs a file name"};
+        o.body_file = g.body_file;
+    }
+    if (given("--output")) {
+        if (g.output.empty()) return OptionError{"option --output needs a directory name"};
+        o.output = g.output;
+    }
+    if (given("--jobs")) {
+        o.jobs = bounded_integer(g.jobs, 1, kMaxJobs);
+        if (!o.jobs)
+            return OptionError{"option --jobs expects an integer from 1 to " +
+                               std::to_string(kMaxJobs) + ", but got '" + printable(g.jobs) + "'"};
     }
     return o;
 }
 
 std::string usage_text() {
-    return "Usage: tidal [--body N] [--output DIR] [--jobs N] [--plain] [--help] [--version]\n"
-           "\n"
-           "Tidal deformation and heating of a viscoelastic shell, for a sweep of viscosities\n"
-           "and two rheologies (Maxwell and Kelvin-Voigt). Without --body the program shows\n"
-           "a menu and reads the number of the body from standard input.\n"
-           "\n"
-           "Options:\n"
-           "  --body N      compute preset body N (1-8) without the menu\n"
-           "  --output DIR  write the result files into DIR (created if missing;\n"
-           "                default: the current directory)\n"
-           "  --jobs N      threads for the sweep (default: OMP_NUM_THREADS if set,\n"
-           "                else every core)\n"
-           "  --plain       one viscosity at a time without vector lanes: slow, the same\n"
-           "                numbers; for checking the fast path\n"
-           "  --help        show this help\n"
-           "  --version     show the version\n"
-           "\n"
-           "Preset bodies (N):\n"
-           "  1  Enceladus, 26 km ice shell       viscosity 1e10 .. 1e22 Pa s\n"
-           "  2  Enceladus, 52 km ice shell       viscosity 1e10 .. 1e22 Pa s\n"
-           "  3  Europa, 30 km ice shell          viscosity 1e10 .. 1e22 Pa s\n"
-           "  4  Exoplanet, 1 day orbit           viscosity 1e14 .. 1e24 Pa s\n"
-           "  5  Exoplanet, 5 day orbit           viscosity 1e14 .. 1e24 Pa s\n"
-           "  6  Exoplanet, 20 day orbit          viscosity 1e14 .. 1e24 Pa s\n"
-           "  7  Exoplanet, 50 day orbit          viscosity 1e14 .. 1e24 Pa s\n"
-           "  8  Mercury, 400 km mantle           viscosity 1e14 .. 1e24 Pa s\n"
-           "\n"
-           "Exit status: 0 done, 1 a result file could not be written (or another failure),\n"
-           "2 bad option or menu choice, 128+N stopped by signal N (130 for Ctrl-C).\n";
+    Given g;
+    return command_line(g)->help();
 }
 
 std::string version_text() {
-    return "tidal 1.1.0\n";
+    return std::string(kVersion) + "\n";
 }
 
 int thread_count(const Options& options, const char* omp_num_threads) {

@@ -1,20 +1,24 @@
 #pragma once
-// Command-line options. Without any, the program shows the menu and reads the body from
-// standard input.
+// Command-line options. Without a body the program shows the menu and reads one from standard
+// input.
 #include <optional>
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace tidal {
 
 struct Options {
-    std::optional<int> body;  // --body N: preset body, no menu and no read from standard input
-    std::string output = "."; // --output DIR: directory of the result files (created if missing)
-    std::optional<int> jobs;  // --jobs N: threads of the sweep
-    bool plain = false;       // --plain: the slow one-viscosity-at-a-time path (for checking)
-    bool help = false;        // --help
-    bool version = false;     // --version
+    std::optional<int> body;               // --body N: preset body, no menu
+    std::optional<std::string> body_file;  // --body-file FILE: a body file, no menu
+    std::vector<std::string> overrides;    // --set KEY=VALUE, in the order given
+    std::optional<int> print_body;         // --print-body N: write preset N as a body file
+    std::string output = ".";              // --output DIR: directory of the result files
+    std::optional<int> jobs;               // --jobs N: threads of the sweep
+    bool plain = false;                    // --plain: the slow one-viscosity-at-a-time path
+    bool help = false;                     // --help
+    bool version = false;                  // --version
 };
 
 struct OptionError {

@@ -2,7 +2,10 @@
 
 #include <ostream>
 
-#include "driver/bodies.hpp"
+#include "body/body_check.hpp"
+#include "body/body_file.hpp"
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
 #include "driver/sweep.hpp"
@@ -51,12 +54,29 @@ void write_viscosity(ResultSet& files, std::ostream& console, const ViscosityRes
     console.flush();
 }
 
+// The sweep of a checked body.
+ViscositySweep viscosity_sweep(const BodySpec& spec) {
+    const SweepIndices k =
+        sweep_indices(spec.log10_viscosity_min, spec.log10_viscosity_max, spec.steps_per_decade);
+    return ViscositySweep{static_cast<int>(k.first_k), static_cast<int>(k.count()),
+                          spec.steps_per_decade};
+}
+
+RunConstants run_constants(const BodySpec& spec) {
+    RunConstants run;
+    run.nperiod = spec.steps_per_period;
+    run.nsteps = spec.periods * spec.steps_per_period;
+    return run;
+}
+
 } // namespace
 
 int run_program(std::istream& in, std::ostream& out, std::ostream& err,
                 const ProgramSettings& settings) {
     int choice = 0;
-    if (settings.body) {
+    if (settings.body_spec) {
+        // A body file, already read.
+    } else if (settings.body) {
         choice = *settings.body;
     } else {
         write_menu(out);
@@ -69,19 +89,36 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         }
         choice = std::get<int>(read);
     }
-    const Body body = *preset_body(choice);
+    BodySpec spec;
+    if (settings.body_spec) {
+        spec = *settings.body_spec;
+    } else if (settings.overrides.empty()) {
+        spec = preset(choice).spec;
+    } else {
+        auto changed = override_body(preset(choice).spec, "body " + std::to_string(choice),
+                                     settings.overrides);
+        if (const auto* e = std::get_if<BodyError>(&changed)) {
+            err << "error: " << e->message << '\n';
+            return kExitBadChoice;
+        }
+        spec = std::get<BodySpec>(std::move(changed));
+    }
+    const ViscositySweep viscosities = viscosity_sweep(spec);
 
-    const ShellModel model = make_shell_model(body);
+    const ShellModel model = make_shell_model(make_body(spec), run_constants(spec));
     ResultSet files(settings.output);
+    files.text_file("body.toml",
+                    write_body(spec, std::string("Body of this run, written by ") + kVersion +
+                                         "; tidal --body-file body.toml repeats it"));
     double tn = 0.0;
-    ProgressLine progress(err, sweep_length(body), settings.progress);
+    ProgressLine progress(err, viscosities.count, settings.progress);
     int done = 0;
     progress.update(done);
     SweepSettings sweep;
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.stop = [&] { return settings.interrupted() != 0; };
-    const bool complete = run_sweep(model, sweep, [&](ViscosityResults&& r) {
+    const bool complete = run_sweep(model, viscosities, sweep, [&](ViscosityResults&& r) {
         // The console lines may go to the same terminal: they replace the progress line,
         // which is drawn again below them.
         progress.clear();
@@ -92,7 +129,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     files.close();
     if (!complete) {
         const int sig = settings.interrupted();
-        err << "interrupted by signal " << sig << " after " << done << " of " << sweep_length(body)
+        err << "interrupted by signal " << sig << " after " << done << " of " << viscosities.count
             << " viscosities; the result files hold the completed ones\n";
         return kExitSignalBase + sig;
     }

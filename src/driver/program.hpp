@@ -3,6 +3,9 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "body/body_spec.hpp"
 
 namespace tidal {
 
@@ -11,8 +14,13 @@ inline constexpr int kExitFailure = 1;      // a result file could not be writte
 inline constexpr int kExitBadChoice = 2;    // the menu choice (or an option) was not valid
 inline constexpr int kExitSignalBase = 128; // plus the number of the signal that stopped it
 
+// Name and version, as --version shows them.
+inline constexpr const char* kVersion = "tidal 1.2.0";
+
 struct ProgramSettings {
-    std::optional<int> body;  // preset body; without it the menu is shown and one is read
+    std::optional<BodySpec> body_spec; // a body from a file, checked, overrides applied
+    std::optional<int> body;  // preset body; without either the menu is shown and one is read
+    std::vector<std::string> overrides; // KEY=VALUE replacing keys of the preset
     std::string output = "."; // directory of the result files, created if missing
     int threads = 1;
     bool plain = false;    // the slow one-viscosity-at-a-time path
@@ -23,6 +31,9 @@ struct ProgramSettings {
 
 // Runs the program with the given console streams; returns the exit status. Throws
 // OutputError when a result file cannot be created, written or closed.
+//
+// Besides the result files the output directory gets `body.toml`, the body that was run,
+// from which `--body-file` repeats the run.
 int run_program(std::istream& in, std::ostream& out, std::ostream& err,
                 const ProgramSettings& settings);
 

@@ -14,10 +14,6 @@
 
 namespace tidal {
 
-int sweep_length(const Body& body) {
-    return 20 * body.logetamax - 20 * body.logetamin + 1;
-}
-
 int default_thread_count() {
     const unsigned hw = std::thread::hardware_concurrency();
     return hw == 0 ? 1 : static_cast<int>(hw);
@@ -27,11 +23,12 @@ namespace {
 
 // Both rheologies for the viscosities of sweep indices k = first .. first+count-1, the plain
 // way: one run at a time, every run keeping its series. Stops early (short result) if asked.
-std::vector<ViscosityResults> compute_plain(const ShellModel& model, int first, int count,
+std::vector<ViscosityResults> compute_plain(const ShellModel& model, const ViscositySweep& sweep,
+                                            int first, int count,
                                             const std::function<bool()>& stop) {
     std::vector<ViscosityResults> out;
     for (int i = 0; i < count && !stop(); ++i) {
-        const double eta = sweep_viscosity(first + i);
+        const double eta = sweep.viscosity(first + i);
         out.push_back({first + i, run_reference(model, eta, Rheology::Maxwell),
                        run_reference(model, eta, Rheology::KelvinVoigt)});
     }
@@ -39,11 +36,11 @@ std::vector<ViscosityResults> compute_plain(const ShellModel& model, int first, 
 }
 
 // Both rheologies for the viscosities of sweep indices k = first .. first+count-1.
-std::vector<ViscosityResults> compute(const ShellModel& model, int first, int count,
-                                      RunWorkspace& ws) {
+std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySweep& sweep,
+                                      int first, int count, RunWorkspace& ws) {
     std::vector<double> etas;
     for (int i = 0; i < count; ++i)
-        etas.push_back(sweep_viscosity(first + i));
+        etas.push_back(sweep.viscosity(first + i));
     // The series files keep only the latest run's series: a batch keeps only its last one.
     std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, Series::LastOnly);
     std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, Series::LastOnly);
@@ -120,15 +117,16 @@ class OrderedResults {
 
 } // namespace
 
-bool run_sweep(const ShellModel& model, const SweepSettings& settings,
+bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume) {
-    const int first = 20 * model.body.logetamin;
-    const int count = sweep_length(model.body);
+    const int first = sweep.first_k;
+    const int count = sweep.count;
     const int batches = (count + kLanes - 1) / kLanes;
     const auto size = [&](int b) { return std::min(kLanes, count - b * kLanes); };
     const auto batch = [&](int b, RunWorkspace& ws) {
-        if (settings.plain) return compute_plain(model, first + b * kLanes, size(b), settings.stop);
-        return compute(model, first + b * kLanes, size(b), ws);
+        if (settings.plain)
+            return compute_plain(model, sweep, first + b * kLanes, size(b), settings.stop);
+        return compute(model, sweep, first + b * kLanes, size(b), ws);
     };
     // A batch is complete only if it has all its viscosities (the plain path may stop inside).
     const auto complete = [&](int b, const Batch& r) {
@@ -171,7 +169,7 @@ bool run_sweep(const ShellModel& model, const SweepSettings& settings,
         results.stop();
         SweepSettings alone = settings;
         alone.threads = 1;
-        return run_sweep(model, alone, consume);
+        return run_sweep(model, sweep, alone, consume);
     }
     const auto halt = [&] {
         results.stop();

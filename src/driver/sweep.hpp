@@ -1,20 +1,25 @@
 #pragma once
-// The viscosity sweep: both rheologies for every viscosity 10^(k/20), k = 20*logetamin ..
-// 20*logetamax, computed on several threads and delivered in ascending order.
+// The viscosity sweep: both rheologies for every viscosity 10^(k/s) of the body's range (s
+// steps per decade), computed on several threads and delivered in ascending order.
 #include <functional>
 
 #include "timestep/run.hpp"
 
 namespace tidal {
 
+// The swept viscosities 10^(k/steps_per_decade) Pa s, k = first_k .. first_k + count - 1.
+struct ViscositySweep {
+    int first_k = 0;
+    int count = 0;
+    int steps_per_decade = 20;
+    double viscosity(int k) const { return sweep_viscosity(k, steps_per_decade); }
+};
+
 struct ViscosityResults {
-    int k = 0; // sweep index: the viscosity is 10^(k/20)
+    int k = 0; // sweep index: the viscosity is 10^(k/steps_per_decade)
     RunRecords maxwell;
     RunRecords kelvin;
 };
-
-// Number of viscosities of the body's sweep.
-int sweep_length(const Body& body);
 
 struct SweepSettings {
     int threads = 1;    // 1: everything in the calling thread
@@ -27,7 +32,7 @@ struct SweepSettings {
 // thread. Results are the same for any number of threads and either path. Returns false if
 // `stop` ended the sweep early (every viscosity consumed until then is complete). An
 // exception from a run or from `consume` stops the sweep and is rethrown.
-bool run_sweep(const ShellModel& model, const SweepSettings& settings,
+bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume);
 
 // Threads to use on this machine.

@@ -48,6 +48,12 @@ void ResultSet::series(std::string_view name, const std::vector<double>& values)
     f.close();
 }
 
+void ResultSet::text_file(std::string_view name, std::string_view text) {
+    ResultFile f{path(name)};
+    f.write(text);
+    f.close();
+}
+
 void ResultSet::close() {
     for (auto& f : files_)
         f->close();

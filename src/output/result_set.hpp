@@ -41,6 +41,9 @@ class ResultSet {
     // Rewrites a series file with the records " step value", step = 1, 2, ...
     void series(std::string_view name, const std::vector<double>& values);
 
+    // Writes a whole text file (created or rewritten) into the directory.
+    void text_file(std::string_view name, std::string_view text);
+
     // Closes the summary files in order, reporting the first failure.
     void close();
 

@@ -68,7 +68,7 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
     std::vector<double> g(static_cast<std::size_t>(N) * kLanes), stiff(g.size());
     for (int l = 1; l <= N; ++l)
         for (int lane = 0; lane < kLanes; ++lane) {
-            const double e = run.eta[static_cast<std::size_t>(lane)];
+            const double e = run.layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane];
             g[static_cast<std::size_t>(l - 1) * kLanes + lane] = 2.0 * e / dt;
             stiff[static_cast<std::size_t>(l - 1) * kLanes + lane] = 2.0 * (mu(l) + e / dt);
         }
@@ -82,7 +82,8 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
         const bool dissipates = step > 1 && step < run.nsteps && run.in_window(step);
         for (int l = 1; l <= N; ++l) {
             double E[kRightHandSides][kLanes] = {};
-            advance_strains(run.x, prev, cur, next, l, run.eta.data(),
+            advance_strains(run.x, prev, cur, next, l,
+                            &run.layer_eta[static_cast<std::size_t>(l - 1) * kLanes],
                             &stiff[static_cast<std::size_t>(l - 1) * kLanes], dt, E);
             // Squared central-difference strain rates; the order-2 components count twice.
             if (dissipates) {
@@ -101,10 +102,9 @@ std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<cons
 
     // The power routine divides by twice the viscosity it is given; handing it 1/(4 eta)
     // makes it multiply by 2 eta, the Kelvin-Voigt dissipation 2 eta (strain rate)^2.
-    std::array<double, kLanes> inverse{};
-    for (int lane = 0; lane < kLanes; ++lane)
-        inverse[static_cast<std::size_t>(lane)] =
-            (1.0 / run.eta[static_cast<std::size_t>(lane)]) / 4.0;
+    std::vector<double> inverse(run.layer_eta.size());
+    for (std::size_t i = 0; i < inverse.size(); ++i)
+        inverse[i] = (1.0 / run.layer_eta[i]) / 4.0;
     return run.finish(inverse);
 }
 

@@ -56,7 +56,7 @@ std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const dou
     for (int l = 1; l <= N; ++l)
         for (int lane = 0; lane < kLanes; ++lane)
             relax[static_cast<std::size_t>(l - 1) * kLanes + lane] =
-                (mu(l) / run.eta[static_cast<std::size_t>(lane)]) * run.dt;
+                (mu(l) / run.layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane]) * run.dt;
 
     for (int step = 1; step <= run.nsteps; ++step) {
         run.load(step);
@@ -74,7 +74,7 @@ std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const dou
         }
         run.record(step);
     }
-    return run.finish(run.eta);
+    return run.finish(run.layer_eta);
 }
 
 RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws) {

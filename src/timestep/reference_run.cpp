@@ -16,7 +16,9 @@ RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheolog
     const int N = B.N, n = 6 * N + 2, nsteps = m.run.nsteps, nperiod = m.run.nperiod;
     const double j = m.run.j, om = B.omega, ecc = B.ecc;
     const double dt = (2 * kPi / om) / nperiod;
-    std::vector<double> eta(N, eta_value);
+    std::vector<double> eta(N);
+    for (int l = 0; l < N; ++l)
+        eta[l] = eta_value * B.viscosity_factor[l];
     std::vector<double> a(n * 15), al(n * 7);
     std::vector<int> indx(n);
     double d = 0;

@@ -70,14 +70,27 @@ std::array<double, kLanes> lane_viscosities(std::span<const double> etas) {
     return eta;
 }
 
-// For every lane: assembles the rheology's matrix with that lane's viscosity in every layer and
-// time step `dt`, factorises it and packs the factors into the lane.
+// Viscosity of every layer and lane, [(l-1)*kLanes + lane]: the lane's swept viscosity times
+// the layer's factor.
+std::vector<double> layer_viscosities(const Body& body, const std::array<double, kLanes>& eta) {
+    std::vector<double> out(static_cast<std::size_t>(body.N) * kLanes);
+    for (int l = 1; l <= body.N; ++l)
+        for (int lane = 0; lane < kLanes; ++lane)
+            out[static_cast<std::size_t>(l - 1) * kLanes + lane] =
+                eta[static_cast<std::size_t>(lane)] *
+                body.viscosity_factor[static_cast<std::size_t>(l - 1)];
+    return out;
+}
+
+// For every lane: assembles the rheology's matrix with that lane's layer viscosities and time
+// step `dt`, factorises it and packs the factors into the lane.
 void prepare_systems(const ShellModel& model, Rheology rheology,
-                     const std::array<double, kLanes>& eta, double dt, RunWorkspace& ws) {
+                     const std::vector<double>& layer_eta, double dt, RunWorkspace& ws) {
     const int n = model.order();
     const AssemblyInputs in = model.assembly_inputs();
     for (int lane = 0; lane < kLanes; ++lane) {
-        std::fill(ws.eta.begin(), ws.eta.end(), eta[static_cast<std::size_t>(lane)]);
+        for (std::size_t l = 0; l < ws.eta.size(); ++l)
+            ws.eta[l] = layer_eta[l * kLanes + static_cast<std::size_t>(lane)];
         auto a = mat1(ws.band, n, kBandColumns);
         assemble_system(a, rheology, in, vec1(std::as_const(ws.eta)), dt);
         double d = 0.0;
@@ -94,10 +107,11 @@ void prepare_systems(const ShellModel& model, Rheology rheology,
 RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const double> etas,
                    RunWorkspace& ws, Series series)
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
-      dt(time_step(m)), eta(lane_viscosities(etas)), window_start(nsteps - nperiod),
+      dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
+      window_start(nsteps - nperiod),
       x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)), forcing_(m, dt), out_(kLanes),
       count_(etas.size()) {
-    prepare_systems(model, rheology, eta, dt, ws_);
+    prepare_systems(model, rheology, layer_eta, dt, ws_);
     for (auto* w : {&ws_.window_sum, &ws_.window_first, &ws_.window_last})
         std::fill(w->begin(), w->end(), 0.0);
     std::fill(ws_.history.begin(), ws_.history.end(), 0.0);
@@ -131,13 +145,13 @@ void RunBatch::record(int step) {
         surface_[static_cast<std::size_t>(lane)].record(step, x, lane);
 }
 
-std::vector<RunRecords> RunBatch::finish(const std::array<double, kLanes>& power_eta) {
+std::vector<RunRecords> RunBatch::finish(const std::vector<double>& power_eta) {
     for (int lane = 0; lane < kLanes; ++lane) {
         for (int l = 1; l <= N; ++l) {
             const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes + lane;
             ws_.layer_power[static_cast<std::size_t>(l - 1)] =
                 layer_dissipation(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt,
-                                  power_eta[static_cast<std::size_t>(lane)]);
+                                  power_eta[at]);
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
             shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));

@@ -58,7 +58,10 @@ class RunBatch {
     const ShellModel& model;
     const int N, n, nsteps, nperiod;
     const double dt;
-    const std::array<double, kLanes> eta; // viscosity of every lane, Pa s
+    const std::array<double, kLanes> eta; // swept viscosity of every lane, Pa s
+    // Viscosity of layer l in lane `lane` at [(l-1)*kLanes + lane], Pa s: the lane's viscosity
+    // times the layer's factor.
+    const std::vector<double> layer_eta;
     const int window_start;               // step of the windows' first column
     const Lanes x;                        // right-hand sides / solutions
 
@@ -74,9 +77,9 @@ class RunBatch {
     void sample(int l, int step, const double* values);
     // Surface records of the step, from the solutions.
     void record(int step);
-    // The records, with the power of every lane from its window; the power routine divides by
-    // twice the value of `power_eta` that it is given for the lane.
-    std::vector<RunRecords> finish(const std::array<double, kLanes>& power_eta);
+    // The records, with the power of every lane from its window; the power routine divides
+    // layer l's time integral by twice `power_eta`[(l-1)*kLanes + lane].
+    std::vector<RunRecords> finish(const std::vector<double>& power_eta);
 
   private:
     RunWorkspace& ws_;

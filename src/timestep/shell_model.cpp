@@ -41,13 +41,13 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     m.body = body;
     m.run = run;
     m.K = coupling_coefficients(run.j);
-    m.grid = make_radial_grid(body.N, body.rout, body.rin, body.mu0);
+    m.grid = make_radial_grid(body.N, body.rout, body.rin, body.mu);
     m.elastic = elastic_reference_solution(m);
     return m;
 }
 
-double sweep_viscosity(int k) {
-    return std::pow(10.0, k / 20.0);
+double sweep_viscosity(int k, int steps_per_decade) {
+    return std::pow(10.0, k / static_cast<double>(steps_per_decade));
 }
 
 double time_step(const ShellModel& model) {

@@ -13,7 +13,7 @@ namespace tidal {
 struct RunConstants {
     double j = 2.0;     // spherical-harmonic degree
     int nperiod = 2000; // time steps per orbital period
-    int nsteps = 20000; // time steps per run (ten periods)
+    int nsteps = 20000; // time steps per run (a whole number of periods; ten by default)
 };
 
 struct ShellModel {
@@ -34,8 +34,8 @@ ShellModel make_shell_model(const Body& body, RunConstants run = {});
 // elastic matrix and returns the solution (6N+2 entries).
 std::vector<double> elastic_reference_solution(const ShellModel& model);
 
-// Viscosity of sweep index k, Pa s: 10^(k/20).
-double sweep_viscosity(int k);
+// Viscosity of sweep index k, Pa s: 10^(k/s), s the steps per decade.
+double sweep_viscosity(int k, int steps_per_decade = 20);
 
 // Time step of the body's forcing, s: the orbital period divided by nperiod.
 double time_step(const ShellModel& model);

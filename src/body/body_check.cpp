@@ -1,0 +1,119 @@
+#include "body/body_check.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace tidal {
+
+namespace {
+
+std::string shortest(double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::optional<BodyProblem> positive(const char* key, double v) {
+    if (!std::isfinite(v)) return BodyProblem{key, "must be a finite number"};
+    if (!(v > 0.0)) return BodyProblem{key, "must be positive (got " + shortest(v) + ")"};
+    return std::nullopt;
+}
+
+// Every entry positive, and one per layer where more than one is given.
+std::optional<BodyProblem> layer_values(const char* key, const std::vector<double>& v, int layers,
+                                        bool scalar_allowed) {
+    if (!(scalar_allowed && v.size() == 1) && v.size() != static_cast<std::size_t>(layers))
+        return BodyProblem{key, "has " + std::to_string(v.size()) + " values but numerics.layers is " +
+                                    std::to_string(layers) + " (give one value per layer" +
+                                    (scalar_allowed ? ", or a single number)" : ")")};
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (auto p = positive(key, v[i])) {
+            if (v.size() > 1) p->what += " in layer " + std::to_string(i + 1);
+            return p;
+        }
+    return std::nullopt;
+}
+
+} // namespace
+
+SweepIndices sweep_indices(double log10_min, double log10_max, int steps_per_decade) {
+    const double s = static_cast<double>(steps_per_decade);
+    SweepIndices out;
+    // Start below the bound and step up, so that rounding in min*s cannot skip an end point.
+    long long k = static_cast<long long>(std::floor(log10_min * s)) - 1;
+    while (static_cast<double>(k) / s < log10_min)
+        ++k;
+    out.first_k = k;
+    k = static_cast<long long>(std::floor(log10_max * s)) + 1;
+    while (static_cast<double>(k) / s > log10_max)
+        --k;
+    out.last_k = k;
+    return out;
+}
+
+std::optional<BodyProblem> check_body(const BodySpec& b) {
+    // The layer count first: the arrays are checked against it.
+    if (b.layers < 2 || b.layers > kMaxLayers)
+        return BodyProblem{"numerics.layers",
+                           "must be from 2 to " + std::to_string(kMaxLayers) + " (got " +
+                               std::to_string(b.layers) + ")"};
+    if (auto p = positive("shell.outer_radius", b.outer_radius)) return p;
+    if (auto p = positive("shell.thickness", b.thickness)) return p;
+    if (!(b.thickness < b.outer_radius))
+        return BodyProblem{"shell.thickness", "must be less than shell.outer_radius (" +
+                                                  shortest(b.outer_radius) + " m), got " +
+                                                  shortest(b.thickness)};
+    if (auto p = layer_values("shell.rigidity", b.rigidity, b.layers, true)) return p;
+    if (auto p = positive("shell.density", b.density)) return p;
+    if (auto p = positive("shell.density_contrast", b.density_contrast)) return p;
+    if (auto p = positive("shell.surface_gravity", b.surface_gravity)) return p;
+    if (auto p = positive("shell.bottom_gravity", b.bottom_gravity)) return p;
+    if (!b.viscosity_factors.empty())
+        if (auto p = layer_values("shell.viscosity_factors", b.viscosity_factors, b.layers, false))
+            return p;
+    if (auto p = positive("orbit.period", b.period)) return p;
+    if (!(b.eccentricity >= 0.0 && b.eccentricity < 1.0))
+        return BodyProblem{"orbit.eccentricity",
+                           "must be at least 0 and less than 1 (got " + shortest(b.eccentricity) + ")"};
+
+    for (const auto& [key, v] : {std::pair{"sweep.log10_viscosity_min", b.log10_viscosity_min},
+                                 std::pair{"sweep.log10_viscosity_max", b.log10_viscosity_max}})
+        if (!(std::fabs(v) <= 300.0))
+            return BodyProblem{key, "must be from -300 to 300 (got " + shortest(v) + ")"};
+    if (b.steps_per_decade < 1)
+        return BodyProblem{"sweep.steps_per_decade",
+                           "must be at least 1 (got " + std::to_string(b.steps_per_decade) + ")"};
+    if (b.log10_viscosity_min > b.log10_viscosity_max)
+        return BodyProblem{"sweep.log10_viscosity_min",
+                           "must not exceed sweep.log10_viscosity_max (" +
+                               shortest(b.log10_viscosity_min) + " > " +
+                               shortest(b.log10_viscosity_max) + ")"};
+    const SweepIndices k =
+        sweep_indices(b.log10_viscosity_min, b.log10_viscosity_max, b.steps_per_decade);
+    if (k.count() < 1)
+        return BodyProblem{"sweep.steps_per_decade",
+                           "leaves no viscosity 10^(k/" + std::to_string(b.steps_per_decade) +
+                               ") between the sweep's bounds"};
+    if (k.count() > kMaxViscosities)
+        return BodyProblem{"sweep.steps_per_decade",
+                           "gives " + std::to_string(k.count()) + " viscosities; at most " +
+                               std::to_string(kMaxViscosities) + " fit in one sweep"};
+
+    if (b.periods < 1)
+        return BodyProblem{"numerics.periods",
+                           "must be at least 1 (got " + std::to_string(b.periods) + ")"};
+    if (b.steps_per_period < kMinStepsPerPeriod)
+        return BodyProblem{"numerics.steps_per_period",
+                           "must be at least " + std::to_string(kMinStepsPerPeriod) +
+                               " to sample a period (got " + std::to_string(b.steps_per_period) +
+                               ")"};
+    const long long steps = static_cast<long long>(b.periods) * b.steps_per_period;
+    if (steps > kMaxStepsPerRun)
+        return BodyProblem{"numerics.steps_per_period",
+                           "gives " + std::to_string(steps) + " steps per run (numerics.periods x "
+                               "numerics.steps_per_period); at most " +
+                               std::to_string(kMaxStepsPerRun) + " fit in memory"};
+    return std::nullopt;
+}
+
+} // namespace tidal

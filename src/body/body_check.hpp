@@ -1,0 +1,35 @@
+#pragma once
+// The checks that make a body meaningful: positive sizes and material constants, a shell
+// thinner than the body, a bound orbit, enough layers and time steps, a sweep and a run that
+// fit in memory.
+#include <optional>
+#include <string>
+
+#include "body/body_spec.hpp"
+
+namespace tidal {
+
+// Largest run the program accepts: layers, time steps of one run (its series are kept in
+// memory, 8 bytes a step for each rheology) and viscosities of one sweep.
+inline constexpr int kMaxLayers = 10000;
+inline constexpr long long kMaxStepsPerRun = 50'000'000;
+inline constexpr long long kMaxViscosities = 100'000;
+inline constexpr int kMinStepsPerPeriod = 4; // the second harmonic of the tide needs > 2 a period
+
+struct BodyProblem {
+    std::string key;  // dotted key, e.g. "shell.thickness"
+    std::string what; // what is wrong, e.g. "must be less than shell.outer_radius (252100)"
+};
+
+// The first problem of the body, in the order of the file's keys, or nothing.
+std::optional<BodyProblem> check_body(const BodySpec& body);
+
+// The integers k of the sweep: first_k/s >= log10_viscosity_min, last_k/s <= ..._max, formed
+// with the same division by which the viscosity 10^(k/s) is computed.
+struct SweepIndices {
+    long long first_k = 0, last_k = -1;
+    long long count() const { return last_k - first_k + 1; }
+};
+SweepIndices sweep_indices(double log10_min, double log10_max, int steps_per_decade);
+
+} // namespace tidal

@@ -1,0 +1,409 @@
+#include "body/body_file.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include <toml++/toml.h>
+
+#include "body/body_check.hpp"
+#include "body/key_suggestion.hpp"
+
+namespace tidal {
+
+namespace {
+
+enum class Kind { Text, Real, RealOrLayers, Layers, Integer, Boolean };
+
+// One key of the file: where it lives, what it holds and which field it fills.
+struct Key {
+    std::string_view section; // "" for the top level
+    std::string_view name;
+    Kind kind;
+    bool required;
+    std::string_view unit_comment; // written after the value
+    std::function<void(BodySpec&, const toml::node&)> read;
+    std::function<std::string(const BodySpec&)> write; // empty: the key is left out
+};
+
+std::string dotted(const Key& k) {
+    return k.section.empty() ? std::string(k.name)
+                             : std::string(k.section) + "." + std::string(k.name);
+}
+
+// Shortest decimal form that reads back to the same double, always a TOML float.
+std::string real_text(double v) {
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    std::string s(buf, r.ptr);
+    if (s.find_first_of(".eEin") == std::string::npos) s += ".0";
+    return s;
+}
+
+std::string layers_text(const std::vector<double>& v) {
+    if (v.size() == 1) return real_text(v[0]);
+    std::string s = "[";
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (i > 0) s += (i % 6 == 0) ? ",\n    " : ", ";
+        s += real_text(v[i]);
+    }
+    return s + "]";
+}
+
+std::string string_text(std::string_view v) {
+    std::string s = "\"";
+    for (const char c : v) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            s += '\\';
+            s += c;
+        } else if (u < 0x20 || u == 0x7f) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", u);
+            s += esc;
+        } else {
+            s += c;
+        }
+    }
+    return s + "\"";
+}
+
+double as_real(const toml::node& n) {
+    if (const auto* f = n.as_floating_point()) return f->get();
+    return static_cast<double>(n.as_integer()->get());
+}
+
+const std::vector<Key>& keys() {
+    static const std::vector<Key> k = {
+        {"", "name", Kind::Text, false, "",
+         [](BodySpec& b, const toml::node& n) { b.name = n.as_string()->get(); },
+         [](const BodySpec& b) { return string_text(b.name); }},
+        {"shell", "outer_radius", Kind::Real, true, "m",
+         [](BodySpec& b, const toml::node& n) { b.outer_radius = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.outer_radius); }},
+        {"shell", "thickness", Kind::Real, true, "m",
+         [](BodySpec& b, const toml::node& n) { b.thickness = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.thickness); }},
+        {"shell", "rigidity", Kind::RealOrLayers, true,
+         "Pa; or an array of `layers` values, outermost layer first",
+         [](BodySpec& b, const toml::node& n) {
+             b.rigidity.clear();
+             if (const auto* a = n.as_array())
+                 for (const auto& e : *a)
+                     b.rigidity.push_back(as_real(e));
+             else
+                 b.rigidity.push_back(as_real(n));
+         },
+         [](const BodySpec& b) { return layers_text(b.rigidity); }},
+        {"shell", "density", Kind::Real, true, "kg/m^3",
+         [](BodySpec& b, const toml::node& n) { b.density = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.density); }},
+        {"shell", "density_contrast", Kind::Real, true,
+         "kg/m^3: density below the shell minus `density`",
+         [](BodySpec& b, const toml::node& n) { b.density_contrast = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.density_contrast); }},
+        {"shell", "surface_gravity", Kind::Real, true, "m/s^2",
+         [](BodySpec& b, const toml::node& n) { b.surface_gravity = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.surface_gravity); }},
+        {"shell", "bottom_gravity", Kind::Real, true, "m/s^2",
+         [](BodySpec& b, const toml::node& n) { b.bottom_gravity = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.bottom_gravity); }},
+        {"shell", "viscosity_factors", Kind::Layers, false,
+         "per layer, outermost first: multiplies the swept viscosity",
+         [](BodySpec& b, const toml::node& n) {
+             b.viscosity_factors.clear();
+             for (const auto& e : *n.as_array())
+                 b.viscosity_factors.push_back(as_real(e));
+         },
+         [](const BodySpec& b) {
+             return b.viscosity_factors.empty() ? std::string() : layers_text(b.viscosity_factors);
+         }},
+        {"orbit", "period", Kind::Real, true, "s",
+         [](BodySpec& b, const toml::node& n) { b.period = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.period); }},
+        {"orbit", "eccentricity", Kind::Real, true, "",
+         [](BodySpec& b, const toml::node& n) { b.eccentricity = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.eccentricity); }},
+        {"orbit", "second_order", Kind::Boolean, false,
+         "tide expanded to second order in the eccentricity",
+         [](BodySpec& b, const toml::node& n) { b.second_order = n.as_boolean()->get(); },
+         [](const BodySpec& b) { return std::string(b.second_order ? "true" : "false"); }},
+        {"sweep", "log10_viscosity_min", Kind::Real, true, "log10 of the viscosity in Pa s",
+         [](BodySpec& b, const toml::node& n) { b.log10_viscosity_min = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.log10_viscosity_min); }},
+        {"sweep", "log10_viscosity_max", Kind::Real, true, "",
+         [](BodySpec& b, const toml::node& n) { b.log10_viscosity_max = as_real(n); },
+         [](const BodySpec& b) { return real_text(b.log10_viscosity_max); }},
+        {"sweep", "steps_per_decade", Kind::Integer, false, "viscosities 10^(k/steps_per_decade)",
+         [](BodySpec& b, const toml::node& n) {
+             b.steps_per_decade = static_cast<int>(n.as_integer()->get());
+         },
+         [](const BodySpec& b) { return std::to_string(b.steps_per_decade); }},
+        {"numerics", "layers", Kind::Integer, false, "radial layers of the shell",
+         [](BodySpec& b, const toml::node& n) {
+             b.layers = static_cast<int>(n.as_integer()->get());
+         },
+         [](const BodySpec& b) { return std::to_string(b.layers); }},
+        {"numerics", "periods", Kind::Integer, false, "orbital periods of each run",
+         [](BodySpec& b, const toml::node& n) {
+             b.periods = static_cast<int>(n.as_integer()->get());
+         },
+         [](const BodySpec& b) { return std::to_string(b.periods); }},
+        {"numerics", "steps_per_period", Kind::Integer, false, "time steps per orbital period",
+         [](BodySpec& b, const toml::node& n) {
+             b.steps_per_period = static_cast<int>(n.as_integer()->get());
+         },
+         [](const BodySpec& b) { return std::to_string(b.steps_per_period); }},
+    };
+    return k;
+}
+
+const char* kSections[] = {"shell", "orbit", "sweep", "numerics"};
+
+std::vector<std::string> known_keys() {
+    std::vector<std::string> out;
+    for (const Key& k : keys())
+        out.push_back(dotted(k));
+    return out;
+}
+
+const Key* find_key(std::string_view dotted_key) {
+    for (const Key& k : keys())
+        if (dotted(k) == dotted_key) return &k;
+    return nullptr;
+}
+
+struct Failure {
+    std::string message;
+};
+
+// Where a key's value came from, for messages: "file:line" or the --set option.
+class Locator {
+  public:
+    explicit Locator(std::string_view source) : source_(source) {}
+    void overridden(const std::string& key, std::string option) { set_[key] = std::move(option); }
+    std::string at(const std::string& key, const toml::node* n) const {
+        if (const auto it = set_.find(key); it != set_.end()) return it->second;
+        return at(n);
+    }
+    std::string at(const toml::node* n) const {
+        std::string s(source_);
+        if (n != nullptr && n->source().begin.line > 0) {
+            s += ':';
+            s += std::to_string(n->source().begin.line);
+        }
+        return s;
+    }
+    std::string source() const { return std::string(source_); }
+
+  private:
+    std::string_view source_;
+    std::map<std::string, std::string> set_;
+};
+
+[[noreturn]] void fail(const std::string& where, const std::string& key, const std::string& what) {
+    throw Failure{where + ": " + key + ": " + what};
+}
+
+std::string suggestion(std::string_view given) {
+    const std::string best = nearest_key(given, known_keys());
+    return best.empty() ? "" : " (did you mean " + best + "?)";
+}
+
+const char* type_name(const toml::node& n) {
+    switch (n.type()) {
+    case toml::node_type::string: return "a string";
+    case toml::node_type::integer: return "an integer";
+    case toml::node_type::floating_point: return "a number";
+    case toml::node_type::boolean: return "a boolean";
+    case toml::node_type::array: return "an array";
+    case toml::node_type::table: return "a table";
+    default: return "a date or time";
+    }
+}
+
+// Checks the node's type against the key's kind; throws a Failure naming what was expected.
+void check_type(const Key& k, const toml::node& n, const std::string& where) {
+    const auto is_number = [](const toml::node& v) { return v.is_integer() || v.is_floating_point(); };
+    bool ok = false;
+    const char* expected = "";
+    switch (k.kind) {
+    case Kind::Text: ok = n.is_string(); expected = "a string"; break;
+    case Kind::Real: ok = is_number(n); expected = "a number"; break;
+    case Kind::Boolean: ok = n.is_boolean(); expected = "true or false"; break;
+    case Kind::Integer: {
+        expected = "an integer";
+        if (const auto* i = n.as_integer()) {
+            const auto v = i->get();
+            if (v < -2147483647 || v > 2147483647) fail(where, dotted(k), "integer out of range");
+            ok = true;
+        }
+        break;
+    }
+    case Kind::RealOrLayers:
+    case Kind::Layers: {
+        expected = k.kind == Kind::Layers ? "an array of numbers" : "a number or an array of numbers";
+        if (const auto* a = n.as_array()) {
+            ok = true;
+            for (std::size_t i = 0; i < a->size(); ++i)
+                if (!is_number(*a->get(i)))
+                    fail(where, dotted(k),
+                         "entry " + std::to_string(i + 1) + " is " + type_name(*a->get(i)) +
+                             ", expected a number");
+        } else {
+            ok = k.kind == Kind::RealOrLayers && is_number(n);
+        }
+        break;
+    }
+    }
+    if (!ok) fail(where, dotted(k), std::string("expected ") + expected + ", got " + type_name(n));
+}
+
+// Replaces the key of one "KEY=VALUE" override in the document.
+void apply_override(toml::table& doc, const std::string& text, Locator& where) {
+    const std::string option = "--set " + text;
+    const auto eq = text.find('=');
+    if (eq == std::string::npos)
+        throw Failure{option + ": expected KEY=VALUE, such as shell.thickness=20000"};
+    std::string key = text.substr(0, eq);
+    const std::string value = text.substr(eq + 1);
+    key.erase(0, key.find_first_not_of(" \t"));
+    key.erase(key.find_last_not_of(" \t") + 1);
+    const Key* k = find_key(key);
+    if (k == nullptr) throw Failure{option + ": " + key + ": unknown key" + suggestion(key)};
+
+    toml::table parsed;
+    try {
+        parsed = toml::parse("v = " + value);
+    } catch (const toml::parse_error&) {
+        if (k->kind != Kind::Text)
+            throw Failure{option + ": " + key + ": '" + value + "' is not a value"};
+        parsed.insert_or_assign("v", value); // a bare text for the name
+    }
+    const toml::node* v = parsed.get("v");
+    if (v == nullptr || parsed.size() != 1)
+        throw Failure{option + ": " + key + ": '" + value + "' is not a single value"};
+    toml::table* section = &doc;
+    if (!k->section.empty()) {
+        toml::node* s = doc.get(k->section);
+        if (s == nullptr) {
+            doc.insert_or_assign(k->section, toml::table{});
+            s = doc.get(k->section);
+        }
+        section = s->as_table();
+        if (section == nullptr)
+            throw Failure{option + ": " + std::string(k->section) + " is not a section in the body"};
+    }
+    v->visit([&](const auto& node) { section->insert_or_assign(k->name, node); });
+    where.overridden(key, option);
+}
+
+// Reads every key of the document into a body, checking names and types.
+BodySpec read_document(const toml::table& doc, const Locator& where) {
+    // Unknown sections and keys first: a typo must not leave a default in place silently.
+    for (const auto& [name, node] : doc) {
+        const std::string top(name.str());
+        if (node.is_table()) {
+            if (std::find(std::begin(kSections), std::end(kSections), top) == std::end(kSections)) {
+                std::string hint;
+                std::vector<std::string> sections(std::begin(kSections), std::end(kSections));
+                const std::string best = nearest_key(top, sections);
+                if (!best.empty()) hint = " (did you mean [" + best + "]?)";
+                fail(where.at(&node), "[" + top + "]", "unknown section" + hint);
+            }
+            for (const auto& [leaf, value] : *node.as_table()) {
+                const std::string key = top + "." + std::string(leaf.str());
+                if (find_key(key) == nullptr)
+                    fail(where.at(key, &value), key, "unknown key" + suggestion(key));
+            }
+        } else if (find_key(top) == nullptr || !find_key(top)->section.empty()) {
+            fail(where.at(top, &node), top, "unknown key" + suggestion(top));
+        }
+    }
+
+    BodySpec b;
+    b.name = where.source();
+    for (const Key& k : keys()) {
+        const std::string key = dotted(k);
+        const toml::node* section = k.section.empty() ? &doc : doc.get(k.section);
+        const toml::node* n =
+            section != nullptr && section->is_table() ? section->as_table()->get(k.name) : nullptr;
+        if (n == nullptr) {
+            if (k.required)
+                fail(where.at(section), key,
+                     k.unit_comment.empty() ? std::string("missing")
+                                            : "missing (" + std::string(k.unit_comment) + ")");
+            continue;
+        }
+        check_type(k, *n, where.at(key, n));
+        k.read(b, *n);
+    }
+    if (const auto problem = check_body(b)) {
+        // Name the line of the key at fault where the document has it.
+        const auto dot = problem->key.find('.');
+        const toml::node* n = nullptr;
+        if (const toml::node* s = doc.get(problem->key.substr(0, dot)); s && s->is_table())
+            n = s->as_table()->get(problem->key.substr(dot + 1));
+        fail(where.at(problem->key, n), problem->key, problem->what);
+    }
+    return b;
+}
+
+} // namespace
+
+std::variant<BodySpec, BodyError> read_body(std::string_view text, std::string_view source,
+                                            std::span<const std::string> overrides) {
+    Locator where(source);
+    try {
+        toml::table doc;
+        try {
+            doc = toml::parse(text, source);
+        } catch (const toml::parse_error& e) {
+            std::string what(e.description());
+            std::replace(what.begin(), what.end(), '\n', ' ');
+            return BodyError{where.source() + ":" + std::to_string(e.source().begin.line) +
+                             ": not a valid TOML file: " + what};
+        }
+        for (const std::string& o : overrides)
+            apply_override(doc, o, where);
+        return read_document(doc, where);
+    } catch (const Failure& f) {
+        return BodyError{f.message};
+    }
+}
+
+std::variant<BodySpec, BodyError> override_body(const BodySpec& body, std::string_view source,
+                                                std::span<const std::string> overrides) {
+    return read_body(write_body(body, ""), source, overrides);
+}
+
+std::string write_body(const BodySpec& body, std::string_view header) {
+    std::ostringstream out;
+    if (!header.empty()) out << "# " << header << "\n";
+    std::string_view section = "";
+    for (const Key& k : keys()) {
+        if (k.section != section) {
+            out << "\n[" << k.section << "]\n";
+            section = k.section;
+        }
+        const std::string value = k.write(body);
+        std::string line = std::string(k.name) + " = " + value;
+        if (value.empty()) {
+            // An optional array left out: show the key commented, so the user finds it.
+            line = "# " + std::string(k.name) + " = [...]";
+        }
+        if (!k.unit_comment.empty()) {
+            const std::size_t last_line = line.rfind('\n');
+            const std::size_t width = line.size() - (last_line == std::string::npos ? 0 : last_line + 1);
+            line += std::string(width < 31 ? 31 - width : 1, ' ') + "# " + std::string(k.unit_comment);
+        }
+        out << line << "\n";
+    }
+    return out.str();
+}
+
+} // namespace tidal

@@ -1,0 +1,25 @@
+#pragma once
+// The preset bodies of the menu: one table feeds the menu, --help, --body and --print-body.
+#include <span>
+#include <string_view>
+
+#include "body/body_spec.hpp"
+
+namespace tidal {
+
+struct Preset {
+    std::string_view menu_label; // as the menu shows it, e.g. "Europa(3)"
+    std::string_view summary;    // one line for --help
+    BodySpec spec;
+};
+
+inline constexpr int kFirstChoice = 1;
+inline constexpr int kLastChoice = 8;
+
+// The presets, choice 1 first.
+std::span<const Preset> presets();
+
+// Preset `choice` (kFirstChoice..kLastChoice).
+const Preset& preset(int choice);
+
+} // namespace tidal

@@ -1,0 +1,33 @@
+#include "driver/body_source.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "driver/menu.hpp"
+
+namespace tidal {
+
+std::variant<BodySpec, BodyError> read_body_file(const std::string& path,
+                                                 std::span<const std::string> overrides) {
+    const auto cannot = [&](int err) {
+        return BodyError{"cannot read body file '" + printable(path) + "': " + std::strerror(err)};
+    };
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"),
+                                                            &std::fclose);
+    if (!f) return cannot(errno);
+    std::string text;
+    char buf[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
+        text.append(buf, got);
+        if (text.size() > kMaxBodyFileBytes)
+            return BodyError{printable(path) + ": not a body file (larger than " +
+                             std::to_string(kMaxBodyFileBytes >> 20) + " MiB)"};
+    }
+    if (std::ferror(f.get())) return cannot(errno != 0 ? errno : EIO);
+    return read_body(text, printable(path), overrides);
+}
+
+} // namespace tidal

@@ -1,0 +1,20 @@
+#pragma once
+// Reading a body file from disk.
+#include <span>
+#include <string>
+#include <variant>
+
+#include "body/body_file.hpp"
+
+namespace tidal {
+
+// Largest body file read, bytes: far above any real one (a 10000-layer rigidity array is about
+// 250 kB), low enough that a wrong path to a huge file fails at once.
+inline constexpr std::size_t kMaxBodyFileBytes = 16u << 20;
+
+// Reads and checks the body file at `path`, with the overrides applied. A file that cannot be
+// read is a BodyError naming it and the system's reason.
+std::variant<BodySpec, BodyError> read_body_file(const std::string& path,
+                                                 std::span<const std::string> overrides);
+
+} // namespace tidal

@@ -1,0 +1,197 @@
+// Body files: presets restated through TOML read back to the same bits, overrides, every class
+// of bad input refused with one line naming source, line and key, and a fuzzed reader that
+// never crashes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "body/body_check.hpp"
+#include "body/body_file.hpp"
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
+
+namespace tidal {
+namespace {
+
+// The same bits in every field (a plain == would let 0.0 and -0.0 pass).
+void expect_identical(const BodySpec& a, const BodySpec& b) {
+    const auto same = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+    EXPECT_EQ(a.name, b.name);
+    for (const auto& [x, y] : {std::pair{a.outer_radius, b.outer_radius}, {a.thickness, b.thickness},
+                               {a.density, b.density}, {a.density_contrast, b.density_contrast},
+                               {a.surface_gravity, b.surface_gravity},
+                               {a.bottom_gravity, b.bottom_gravity}, {a.period, b.period},
+                               {a.eccentricity, b.eccentricity},
+                               {a.log10_viscosity_min, b.log10_viscosity_min},
+                               {a.log10_viscosity_max, b.log10_viscosity_max}})
+        EXPECT_TRUE(same(x, y)) << x << " " << y;
+    EXPECT_EQ(a.rigidity, b.rigidity);
+    EXPECT_EQ(a.viscosity_factors, b.viscosity_factors);
+    EXPECT_EQ(a.second_order, b.second_order);
+    EXPECT_EQ(a.steps_per_decade, b.steps_per_decade);
+    EXPECT_EQ(a.layers, b.layers);
+    EXPECT_EQ(a.periods, b.periods);
+    EXPECT_EQ(a.steps_per_period, b.steps_per_period);
+}
+
+BodySpec read_ok(const std::string& text, std::vector<std::string> overrides = {}) {
+    auto r = read_body(text, "test.toml", overrides);
+    if (const auto* e = std::get_if<BodyError>(&r)) ADD_FAILURE() << e->message;
+    return std::holds_alternative<BodySpec>(r) ? std::get<BodySpec>(r) : BodySpec{};
+}
+
+std::string read_error(const std::string& text, std::vector<std::string> overrides = {}) {
+    auto r = read_body(text, "test.toml", overrides);
+    if (std::holds_alternative<BodySpec>(r)) return "(accepted)";
+    return std::get<BodyError>(r).message;
+}
+
+std::string preset_text(int choice) {
+    return write_body(preset(choice).spec, "preset");
+}
+
+// Replaces the first line that starts with `key` by `line` (or removes it when empty).
+std::string with_line(std::string text, const std::string& key, const std::string& line) {
+    const auto at = text.find("\n" + key + " ");
+    EXPECT_NE(at, std::string::npos) << key;
+    const auto end = text.find('\n', at + 1);
+    text.replace(at + 1, end - at - 1 + (line.empty() ? 1 : 0), line);
+    return text;
+}
+
+TEST(BodyFile, EveryPresetReadsBackToTheSameBitsAndTheSameText) {
+    for (int c = kFirstChoice; c <= kLastChoice; ++c) {
+        SCOPED_TRACE(c);
+        const std::string text = preset_text(c);
+        const BodySpec back = read_ok(text);
+        expect_identical(back, preset(c).spec);
+        EXPECT_EQ(write_body(back, "preset"), text);
+    }
+}
+
+TEST(BodyFile, OverridesReplaceOneKeyEach) {
+    const BodySpec base = preset(3).spec;
+    auto r = override_body(base, "body 3",
+                           std::vector<std::string>{"shell.thickness=20000", "numerics.layers = 40",
+                                                    "name=Europa, thin shell",
+                                                    "shell.viscosity_factors=" +
+                                                        std::string("[") + "1.0," + "2.0" + "]",
+                                                    "numerics.layers=2"});
+    ASSERT_TRUE(std::holds_alternative<BodySpec>(r)) << std::get<BodyError>(r).message;
+    BodySpec want = base;
+    want.thickness = 20000.0;
+    want.layers = 2; // the last one given counts
+    want.name = "Europa, thin shell";
+    want.viscosity_factors = {1.0, 2.0};
+    expect_identical(std::get<BodySpec>(r), want);
+    // A rigidity profile and its layer count, given together.
+    const BodySpec layered =
+        read_ok(preset_text(1), {"shell.rigidity=[1e9, 2e9, 3e9]", "numerics.layers=3"});
+    EXPECT_EQ(layered.rigidity, (std::vector<double>{1e9, 2e9, 3e9}));
+    EXPECT_EQ(make_body(layered).mu, layered.rigidity);
+    EXPECT_EQ(make_body(preset(1).spec).mu, std::vector<double>(20, 3.3e9));
+}
+
+TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
+    const std::string good = preset_text(1);
+    struct Case {
+        std::string text;
+        std::vector<std::string> overrides;
+        std::string expected; // a part of the message
+    };
+    const std::vector<Case> cases = {
+        {"[shell\nouter_radius = 1.0\n", {}, "test.toml:1: not a valid TOML file"},
+        {good + "\n[shel]\nx = 1\n", {}, "[shel]: unknown section (did you mean [shell]?)"},
+        {with_line(good, "thickness", "thicknes = 26000.0"), {}, "test.toml:6: shell.thicknes: unknown key (did you mean shell.thickness?)"},
+        {with_line(good, "density", "period = 925.0"), {}, "shell.period: unknown key (did you mean orbit.period?)"},
+        {good + "colour = 1\n", {}, "numerics.colour: unknown key"},
+        {with_line(good, "density", ""), {}, "shell.density: missing"},
+        {with_line(good, "thickness", "thickness = \"26 km\""), {}, "test.toml:6: shell.thickness: expected a number, got a string"},
+        {with_line(good, "layers", "layers = 20.5"), {}, "numerics.layers: expected an integer, got a number"},
+        {with_line(good, "second_order", "second_order = 1"), {}, "orbit.second_order: expected true or false"},
+        {with_line(good, "rigidity", "rigidity = [1e9, 2e9]"), {}, "shell.rigidity: has 2 values but numerics.layers is 20"},
+        {with_line(good, "rigidity", "rigidity = [1e9, \"x\"]"), {}, "shell.rigidity: entry 2 is a string"},
+        {with_line(good, "thickness", "thickness = -1.0"), {}, "test.toml:6: shell.thickness: must be positive"},
+        {with_line(good, "thickness", "thickness = 252100.0"), {}, "shell.thickness: must be less than shell.outer_radius"},
+        {with_line(good, "rigidity", "rigidity = nan"), {}, "shell.rigidity: must be a finite number"},
+        {with_line(good, "period", "period = inf"), {}, "orbit.period: must be a finite number"},
+        {with_line(good, "density_contrast", "density_contrast = 0.0"), {}, "shell.density_contrast: must be positive"},
+        {with_line(good, "eccentricity", "eccentricity = 1.0"), {}, "orbit.eccentricity: must be at least 0 and less than 1"},
+        {with_line(good, "layers", "layers = 1"), {}, "numerics.layers: must be from 2"},
+        {with_line(good, "periods", "periods = 0"), {}, "numerics.periods: must be at least 1"},
+        {with_line(good, "steps_per_period", "steps_per_period = 3"), {}, "to sample a period"},
+        {with_line(good, "log10_viscosity_min", "log10_viscosity_min = 23.0"), {}, "must not exceed sweep.log10_viscosity_max"},
+        {with_line(good, "steps_per_period", "steps_per_period = 99999999"), {}, "fit in memory"},
+        {with_line(good, "steps_per_decade", "steps_per_decade = 100000"), {}, "at most 100000 fit in one sweep"},
+        {with_line(good, "layers", "layers = 99999999999"), {}, "numerics.layers: integer out of range"},
+        {good, {"shell.thicknes=1"}, "--set shell.thicknes=1: shell.thicknes: unknown key (did you mean shell.thickness?)"},
+        {good, {"shell.thickness"}, "--set shell.thickness: expected KEY=VALUE"},
+        {good, {"shell.thickness=abc"}, "--set shell.thickness=abc: shell.thickness: 'abc' is not a value"},
+        {good, {"shell.thickness=300000"}, "--set shell.thickness=300000: shell.thickness: must be less than"},
+        {good, {"orbit.eccentricity=\"high\""}, "--set orbit.eccentricity=\"high\": orbit.eccentricity: expected a number"},
+    };
+    for (const Case& c : cases) {
+        const std::string m = read_error(c.text, c.overrides);
+        EXPECT_NE(m.find(c.expected), std::string::npos) << "got: " << m << "\nwanted: " << c.expected;
+        EXPECT_EQ(m.find('\n'), std::string::npos) << m;
+        if (c.overrides.empty()) {
+            EXPECT_EQ(m.rfind("test.toml", 0), 0u) << m;
+        }
+    }
+}
+
+TEST(BodyFile, MutatedPresetsNeverCrashAndWhatIsAcceptedIsSound) {
+    std::mt19937 rng(20261206);
+    const std::vector<std::string> junk = {"nan", "inf", "-inf", "1e308", "1e999", "-0.0",
+                                           "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[",
+                                           "{a={b={c={d={e={f={}}}}}}}", "\"\\u0000\"", "0x7f",
+                                           "\xff\xfe", "=", "[", "]", "\n[shell]\n", "9223372036854775808"};
+    int accepted = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text = preset_text(1 + i % 8);
+        std::uniform_int_distribution<std::size_t> at(0, text.size() - 1);
+        switch (i % 4) {
+        case 0: text.resize(at(rng)); break;                                   // truncated
+        case 1: text[at(rng)] ^= static_cast<char>(1 << (rng() % 8)); break;  // a flipped bit
+        case 2: text.insert(at(rng), junk[rng() % junk.size()]); break;       // junk inserted
+        default: {                                                             // a value replaced
+            const auto eq = text.find(" = ", at(rng));
+            if (eq == std::string::npos) break;
+            const auto end = text.find_first_of("#\n", eq + 3);
+            text.replace(eq + 3, end - eq - 3, junk[rng() % junk.size()] + " ");
+        }
+        }
+        const auto r = read_body(text, "fuzz.toml");
+        if (const auto* b = std::get_if<BodySpec>(&r)) {
+            ++accepted;
+            EXPECT_FALSE(check_body(*b).has_value()) << text;
+        } else {
+            const std::string& m = std::get<BodyError>(r).message;
+            EXPECT_EQ(m.find('\n'), std::string::npos) << m;
+            EXPECT_EQ(m.rfind("fuzz.toml", 0), 0u) << m;
+        }
+    }
+    EXPECT_GT(accepted, 0); // some mutations (in comments, say) leave a valid body
+}
+
+TEST(Sweep, EveryRepresentableBoundIsIncludedExactlyOnce) {
+    // A sweep from k/s to k/s is the one viscosity 10^(k/s), however k/s rounds.
+    for (int s : {1, 3, 7, 20, 33, 100})
+        for (int k = -3000; k <= 3000; k += 7) {
+            const double bound = k / static_cast<double>(s);
+            const SweepIndices one = sweep_indices(bound, bound, s);
+            ASSERT_EQ(one.first_k, k) << k << "/" << s;
+            ASSERT_EQ(one.last_k, k) << k << "/" << s;
+        }
+    EXPECT_EQ(sweep_indices(10, 22, 20).count(), 241);
+    EXPECT_EQ(sweep_indices(10.01, 10.04, 20).count(), 0);
+    EXPECT_EQ(sweep_indices(-1.5, 1.5, 2).count(), 7);
+}
+
+} // namespace
+} // namespace tidal

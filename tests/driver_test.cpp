@@ -137,6 +137,20 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
     }
 }
 
+TEST(Sweep, APhaseIsCarriedOverRunsWithoutANewMinimum) {
+    // Runs in sweep order, Maxwell and Kelvin-Voigt alternating as they are written.
+    const std::vector<std::optional<double>> own = {std::nullopt, 0.25, std::nullopt,
+                                                    std::nullopt, 0.0, std::nullopt};
+    const std::vector<double> written = {0.0, 0.25, 0.25, 0.25, 0.0, 0.0};
+    double tn = 0.0;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        RunRecords r;
+        r.tn = own[i];
+        tn = carried_phase(tn, r);
+        EXPECT_EQ(tn, written[i]) << i;
+    }
+}
+
 TEST(Sweep, StopsBetweenBatchesWhenAsked) {
     const ViscositySweep v{200, 41, 20}; // 1e10 .. 1e12 Pa s
     const ShellModel model = make_shell_model(*preset_body(1), RunConstants{2.0, 10, 100});

@@ -37,7 +37,7 @@ void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, con
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
     if (!r.ursurf.empty()) files.series(to.series, r.ursurf);
-    if (r.tn) tn = *r.tn;
+    tn = carried_phase(tn, r);
     files.summary(to.min_surface, r.eta, r.urmin);
     files.summary(to.phase, r.eta, tn);
     files.summary(to.equator, r.eta, r.urthmax);

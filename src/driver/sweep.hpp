@@ -35,6 +35,12 @@ struct SweepSettings {
 bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume);
 
+// The phase of the minimum written for a run: its own if its last period set a new minimum
+// below zero, else the phase written for the run before it (`previous`; 0 before the first).
+inline double carried_phase(double previous, const RunRecords& run) {
+    return run.tn ? *run.tn : previous;
+}
+
 // Threads to use on this machine.
 int default_thread_count();
 

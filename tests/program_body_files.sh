@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Body files on the built program: every preset restated as a body file gives the preset's
+# files byte for byte; a run's own body.toml repeats it; a custom body with --set runs; bad
+# body files and overrides are refused with one line, status 2, nothing created.
+# Usage: program_body_files.sh TIDAL
+set -uo pipefail
+tidal=$(realpath "$1")
+source "$(dirname "$0")/checks.sh"
+cd "$scratch"
+
+same_files() { # dir dir: the ten result files, body.toml and the console lines agree
+    local f
+    for f in $files body.toml; do cmp -s "$1/$f" "$2/$f" || { echo "differs: $1/$f $2/$f"; return 1; }; done
+    cmp -s "$1.txt" "$2.txt"
+}
+
+for n in 1 2 3 4 5 6 7 8; do
+    "$tidal" --print-body $n > body$n.toml
+    "$tidal" --body $n --output preset$n --jobs 2 > preset$n.txt
+    "$tidal" --body-file body$n.toml --output file$n --jobs 2 > file$n.txt 2> err.txt; status=$?
+    check "body $n restated as a body file runs" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+    check "body $n restated as a body file gives the same bytes" "same_files preset$n file$n"
+done
+
+# A body unlike the presets, from overrides; its own body.toml repeats the run.
+"$tidal" --body-file body3.toml --set shell.thickness=20000 --set numerics.layers=7 \
+    --set numerics.periods=3 --set numerics.steps_per_period=300 --set sweep.steps_per_decade=4 \
+    --set 'shell.viscosity_factors=[1, 1, 1, 0.5, 0.1, 0.05, 0.01]' --set 'name=Europa, 20 km' \
+    --output custom --jobs 2 > custom.txt 2> err.txt; status=$?
+check "a custom body runs" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "... over its own sweep and step counts" "[ \$(wc -l < custom/pcelketa) -eq 49 ] && [ \$(wc -l < custom/time) -eq 900 ]"
+check "... and records what it ran" "grep -q '^thickness = 20000.0' custom/body.toml && grep -q '^name = \"Europa, 20 km\"' custom/body.toml"
+"$tidal" --body-file custom/body.toml --output again --jobs 1 > again.txt
+check "its body.toml repeats the run byte for byte" "same_files custom again"
+
+# Bad bodies: one line naming file, line and key; status 2; no directory created.
+sed 's/^thickness = .*/thickness = 2.0e6/' body1.toml > thick.toml
+printf 'name = "x"\n[shel]\n' > section.toml
+for args in "--body-file thick.toml" "--body-file section.toml" "--body-file missing.toml" \
+            "--body 1 --set orbit.eccentricity=1.5" "--body 2 --set numerics.layer=3" \
+            "--body-file body1.toml --set numerics.steps_per_period=2"; do
+    "$tidal" $args --output refused > out.txt 2> err.txt; status=$?
+    check "'$args' is refused with status 2 and one line" "[ $status -eq 2 ] && one_line err.txt && [ ! -s out.txt ]"
+    check "'$args' creates nothing" "[ ! -e refused ]"
+done
+"$tidal" --body-file thick.toml 2> err.txt
+check "the message names file, line and key" "grep -q '^error: thick.toml:6: shell.thickness: must be less than shell.outer_radius' err.txt"
+"$tidal" --body 2 --set numerics.layer=3 2> err.txt
+check "a mistyped key gets a suggestion" "grep -q 'did you mean numerics.layers?' err.txt"
+exit $failed

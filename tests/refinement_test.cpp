@@ -1,0 +1,125 @@
+// Physics of the general body: the power converges under grid and time-step refinement at the
+// orders of the discretisation, and the per-layer inputs reduce to the uniform ones.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
+#include "timestep/reference_run.hpp"
+#include "timestep/run.hpp"
+
+namespace tidal {
+namespace {
+
+struct Powers {
+    double maxwell, kelvin;
+};
+
+// Mean power of both rheologies at viscosity eta for `spec` with its own numerics.
+Powers powers(const BodySpec& spec, double eta) {
+    RunConstants run;
+    run.nperiod = spec.steps_per_period;
+    run.nsteps = spec.periods * spec.steps_per_period;
+    const ShellModel model = make_shell_model(make_body(spec), run);
+    RunWorkspace ws(model);
+    return {run_maxwell(model, eta, ws).pcelk, run_kelvin_voigt(model, eta, ws).pcelk};
+}
+
+// Observed order of convergence from three results at refinement ratio 2.
+double observed_order(double coarse, double medium, double fine) {
+    return std::log2(std::fabs((coarse - medium) / (medium - fine)));
+}
+
+// At a fixed time step the difference between grids cancels the time error: the power of both
+// rheologies converges at second order in the layer spacing.
+TEST(Refinement, GridConvergesAtSecondOrder) {
+    BodySpec s = preset(1).spec;
+    s.steps_per_period = 200;
+    std::vector<Powers> p;
+    for (int layers : {20, 40, 80}) {
+        s.layers = layers;
+        p.push_back(powers(s, 1e14));
+    }
+    EXPECT_NEAR(observed_order(p[0].maxwell, p[1].maxwell, p[2].maxwell), 2.0, 0.2);
+    EXPECT_NEAR(observed_order(p[0].kelvin, p[1].kelvin, p[2].kelvin), 2.0, 0.2);
+}
+
+// Halving the step: second order for the trapezoidal Maxwell memory, first order for the
+// backward-Euler Kelvin-Voigt strain (at a viscosity whose transients have died).
+TEST(Refinement, TimeStepConvergesAtTheSchemesOrder) {
+    BodySpec s = preset(1).spec;
+    std::vector<Powers> p;
+    for (int steps : {1000, 2000, 4000}) {
+        s.steps_per_period = steps;
+        p.push_back(powers(s, 1e13));
+    }
+    EXPECT_NEAR(observed_order(p[0].maxwell, p[1].maxwell, p[2].maxwell), 2.0, 0.15);
+    EXPECT_NEAR(observed_order(p[0].kelvin, p[1].kelvin, p[2].kelvin), 1.0, 0.15);
+}
+
+void expect_same_runs(const ShellModel& a, double eta_a, const ShellModel& b, double eta_b) {
+    RunWorkspace wa(a), wb(b);
+    using Run = std::vector<RunRecords> (*)(const ShellModel&, std::span<const double>,
+                                            RunWorkspace&, Series);
+    for (const Run run : {Run{&run_maxwell}, Run{&run_kelvin_voigt}}) {
+        const RunRecords x = run(a, std::span<const double>(&eta_a, 1), wa, Series::All)[0];
+        const RunRecords y = run(b, std::span<const double>(&eta_b, 1), wb, Series::All)[0];
+        EXPECT_EQ(x.pcelk, y.pcelk);
+        EXPECT_EQ(x.urmin, y.urmin);
+        EXPECT_EQ(x.urthmax, y.urthmax);
+        EXPECT_EQ(x.tn, y.tn);
+        EXPECT_EQ(x.ursurf, y.ursurf);
+    }
+}
+
+ShellModel short_model(const BodySpec& s) {
+    return make_shell_model(make_body(s), RunConstants{2.0, 100, 300});
+}
+
+// Layer viscosities of c times eta everywhere are the sweep's viscosity c*eta; a profile of
+// equal rigidities is the single rigidity.
+TEST(Refinement, UniformLayerInputsEqualTheScalarOnes) {
+    BodySpec uniform = preset(1).spec;
+    BodySpec scaled = uniform;
+    scaled.viscosity_factors.assign(20, 10.0);
+    expect_same_runs(short_model(scaled), 1e13, short_model(uniform), 1e14);
+    BodySpec profile = uniform;
+    profile.rigidity.assign(20, 3.3e9);
+    expect_same_runs(short_model(profile), 1e15, short_model(uniform), 1e15);
+}
+
+// The fast lane path against the plain one for bodies unlike any preset: two and seven layers,
+// layered rigidity and viscosity, the second-order tide on an ice shell, odd step counts.
+TEST(Refinement, FastPathMatchesThePlainOneForAnyBody) {
+    BodySpec s = preset(1).spec;
+    s.second_order = true;
+    for (int layers : {2, 7}) {
+        s.layers = layers;
+        s.rigidity.clear();
+        s.viscosity_factors.clear();
+        for (int l = 0; l < layers; ++l) {
+            s.rigidity.push_back(3.3e9 * (1.0 + 0.3 * l));
+            s.viscosity_factors.push_back(std::pow(10.0, -l));
+        }
+        const ShellModel model = make_shell_model(make_body(s), RunConstants{2.0, 37, 111});
+        RunWorkspace ws(model);
+        const std::vector<double> etas = {1e12, 1e14, 1e16};
+        const auto maxwell = run_maxwell(model, etas, ws, Series::All);
+        const auto kelvin = run_kelvin_voigt(model, etas, ws, Series::All);
+        for (std::size_t i = 0; i < etas.size(); ++i)
+            for (const auto& [fast, rheology] :
+                 {std::pair{&maxwell[i], Rheology::Maxwell}, {&kelvin[i], Rheology::KelvinVoigt}}) {
+                const RunRecords plain = run_reference(model, etas[i], rheology);
+                EXPECT_EQ(fast->pcelk, plain.pcelk) << layers << " layers, eta " << etas[i];
+                EXPECT_EQ(fast->urmin, plain.urmin);
+                EXPECT_EQ(fast->urthmax, plain.urthmax);
+                EXPECT_EQ(fast->tn, plain.tn);
+                EXPECT_EQ(fast->ursurf, plain.ursurf);
+            }
+    }
+}
+
+} // namespace
+} // namespace tidal

@@ -92,13 +92,13 @@ TEST(Program, BadChoiceCreatesNoResultFile) {
 }
 
 std::vector<ViscosityResults> sweep(const ShellModel& model, const ViscositySweep& viscosities,
-                                     int threads, bool plain = false) {
+                                    int threads, bool plain = false) {
     std::vector<ViscosityResults> all;
     SweepSettings settings;
     settings.threads = threads;
     settings.plain = plain;
-    EXPECT_TRUE(
-        run_sweep(model, viscosities, settings, [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
+    EXPECT_TRUE(run_sweep(model, viscosities, settings,
+                          [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
     return all;
 }
 
@@ -140,7 +140,7 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
 TEST(Sweep, APhaseIsCarriedOverRunsWithoutANewMinimum) {
     // Runs in sweep order, Maxwell and Kelvin-Voigt alternating as they are written.
     const std::vector<std::optional<double>> own = {std::nullopt, 0.25, std::nullopt,
-                                                    std::nullopt, 0.0, std::nullopt};
+                                                    std::nullopt, 0.0,  std::nullopt};
     const std::vector<double> written = {0.0, 0.25, 0.25, 0.25, 0.0, 0.0};
     double tn = 0.0;
     for (std::size_t i = 0; i < own.size(); ++i) {

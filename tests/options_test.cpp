@@ -103,9 +103,9 @@ TEST(Options, ThreadCountFromJobsThenEnvironmentThenCores) {
 
 TEST(Options, HelpNamesEveryOptionAndBody) {
     const std::string help = usage_text();
-    for (const char* word : {"--body", "--body-file", "--set", "--print-body", "--output", "--jobs",
-                             "--plain", "--help", "--version", "body.toml",
-                             "Enceladus", "Europa", "Mercury", "Exoplanet", "130"})
+    for (const char* word :
+         {"--body", "--body-file", "--set", "--print-body", "--output", "--jobs", "--plain",
+          "--help", "--version", "body.toml", "Enceladus", "Europa", "Mercury", "Exoplanet", "130"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(version_text().rfind("tidal ", 0), 0u);
 }

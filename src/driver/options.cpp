@@ -60,8 +60,7 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app->add_option("--body", g.body, "compute preset body N (1-8) without the menu")
         ->type_name("N");
-    app->add_option("--body-file", g.body_file,
-                                 "compute the body described in the TOML file FILE")
+    app->add_option("--body-file", g.body_file, "compute the body described in the TOML file FILE")
         ->type_name("FILE");
     app->add_option("--set", g.overrides,
                     "replace one key of the body, e.g. --set shell.thickness=20000\n"
@@ -83,11 +82,12 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
                   "one viscosity at a time without vector lanes: slow, the same\n"
                   "numbers; for checking the fast path");
     app->add_flag("--version", g.version, "show the version");
-    app->footer(presets_text() +
-                "\nEach run also writes body.toml, the body it ran, into the output directory.\n"
-                "\nExit status: 0 done, 1 a result file could not be written (or another failure),\n"
-                "2 bad option, body file or menu choice (nothing is created), 128+N stopped by\n"
-                "signal N (130 for Ctrl-C).");
+    app->footer(
+        presets_text() +
+        "\nEach run also writes body.toml, the body it ran, into the output directory.\n"
+        "\nExit status: 0 done, 1 a result file could not be written (or another failure),\n"
+        "2 bad option, body file or menu choice (nothing is created), 128+N stopped by\n"
+        "signal N (130 for Ctrl-C).");
     return app;
 }
 

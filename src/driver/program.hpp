@@ -19,9 +19,9 @@ inline constexpr const char* kVersion = "tidal 1.2.0";
 
 struct ProgramSettings {
     std::optional<BodySpec> body_spec; // a body from a file, checked, overrides applied
-    std::optional<int> body;  // preset body; without either the menu is shown and one is read
+    std::optional<int> body; // preset body; without either the menu is shown and one is read
     std::vector<std::string> overrides; // KEY=VALUE replacing keys of the preset
-    std::string output = "."; // directory of the result files, created if missing
+    std::string output = ".";           // directory of the result files, created if missing
     int threads = 1;
     bool plain = false;    // the slow one-viscosity-at-a-time path
     bool progress = false; // a progress line on `err` (for a terminal)

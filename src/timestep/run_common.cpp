@@ -108,9 +108,8 @@ RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const doubl
                    RunWorkspace& ws, Series series)
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
-      window_start(nsteps - nperiod),
-      x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)), forcing_(m, dt), out_(kLanes),
-      count_(etas.size()) {
+      window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
+      forcing_(m, dt), out_(kLanes), count_(etas.size()) {
     prepare_systems(model, rheology, layer_eta, dt, ws_);
     for (auto* w : {&ws_.window_sum, &ws_.window_first, &ws_.window_last})
         std::fill(w->begin(), w->end(), 0.0);
@@ -149,9 +148,8 @@ std::vector<RunRecords> RunBatch::finish(const std::vector<double>& power_eta) {
     for (int lane = 0; lane < kLanes; ++lane) {
         for (int l = 1; l <= N; ++l) {
             const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes + lane;
-            ws_.layer_power[static_cast<std::size_t>(l - 1)] =
-                layer_dissipation(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt,
-                                  power_eta[at]);
+            ws_.layer_power[static_cast<std::size_t>(l - 1)] = layer_dissipation(
+                ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt, power_eta[at]);
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
             shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));

@@ -62,8 +62,8 @@ class RunBatch {
     // Viscosity of layer l in lane `lane` at [(l-1)*kLanes + lane], Pa s: the lane's viscosity
     // times the layer's factor.
     const std::vector<double> layer_eta;
-    const int window_start;               // step of the windows' first column
-    const Lanes x;                        // right-hand sides / solutions
+    const int window_start; // step of the windows' first column
+    const Lanes x;          // right-hand sides / solutions
 
     // Writes the step's tidal loads (boundary and interior rows; every other row zero) into
     // every lane's three right-hand sides, except in the constitutive rows of the stresses,

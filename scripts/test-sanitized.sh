@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDAL_SANITIZE=ON \
-      -DTIDAL_WERROR=ON -DBUILD_TESTING=ON
+      -DTIDAL_WERROR=ON -DBUILD_TESTING=ON \
+      -DTIDAL_REQUIRE_GTEST=ON
 cmake --build build-sanitize -j "$(nproc)" --target unit_tests tidal
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

@@ -107,8 +107,14 @@ std::string usage_text() {
            "  7  Exoplanet, 50 day orbit          viscosity 1e14 .. 1e24 Pa s\n"
            "  8  Mercury, 400 km mantle           viscosity 1e14 .. 1e24 Pa s\n"
            "\n"
-           "Exit status: 0 done, 1 a result file could not be written (or another failure),\n"
-           "2 bad option or menu choice, 128+N stopped by signal N (130 for Ctrl-C).\n";
+           "The result files are written as NAME.partial and renamed to NAME when the sweep\n"
+           "is complete. A run that fails or is stopped leaves its completed viscosities in\n"
+           "the .partial files and earlier results untouched; a run into a directory that\n"
+           "another run is writing is refused and changes nothing.\n"
+           "\n"
+           "Exit status: 0 done, 1 a result file could not be written, the directory is in\n"
+           "use (or another failure), 2 bad option or menu choice, 128+N stopped by signal N\n"
+           "(130 for Ctrl-C).\n";
 }
 
 std::string version_text() {

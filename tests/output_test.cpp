@@ -148,7 +148,8 @@ TEST_F(InScratchDir, AWriteCutShortLeavesNoTornRecord) {
     ResultFile f("limited");
     f.write(std::string(99, 'a') + "\n");
     f.flush();
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &previous);
     rlimit old{};

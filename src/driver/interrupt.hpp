@@ -4,7 +4,8 @@
 // ignored meanwhile: a reader that closes the console must not end the sweep.
 namespace tidal {
 
-// Catches the two signals (and ignores SIGPIPE) while alive; restores the previous handlers when destroyed.
+// Catches the two signals (and ignores SIGPIPE) while alive; restores the previous handlers when
+// destroyed.
 class InterruptCatcher {
   public:
     InterruptCatcher();

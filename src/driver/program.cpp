@@ -46,8 +46,7 @@ void write_run(ResultSet& files, Console& console, const RunRecords& r, const Ru
 }
 
 // Writes the records of one viscosity, Maxwell run first.
-void write_viscosity(ResultSet& files, Console& console, const ViscosityResults& r,
-                     double& tn) {
+void write_viscosity(ResultSet& files, Console& console, const ViscosityResults& r, double& tn) {
     write_run(files, console, r.maxwell, kMaxwellFiles, tn);
     write_run(files, console, r.kelvin, kKelvinFiles, tn);
     console.flush();
@@ -103,8 +102,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     } catch (const OutputError& e) {
         progress.clear();
         throw OutputError(std::string(e.what()) + " (after " + std::to_string(done) + " of " +
-                          std::to_string(sweep_length(body)) + " viscosities; " + partials +
-                          ")");
+                          std::to_string(sweep_length(body)) + " viscosities; " + partials + ")");
     }
     if (!complete) {
         const int sig = settings.interrupted();

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -47,20 +48,37 @@ std::vector<std::string> names_after_first_line(const std::string& text) {
     return names;
 }
 
-// The process id that the lock's holder wrote, once it is there and names a live process.
-// The holder writes it just after taking the lock, so it may be a moment late.
-std::string holder_pid(int fd) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string text = read_all(fd);
-        const std::string first = text.substr(0, text.find('\n'));
-        char* end = nullptr;
-        const long pid = std::strtol(first.c_str(), &end, 10);
-        if (pid > 0 && end != first.c_str() && *end == '\0' &&
-            (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
-            return first;
+// The process id that the lock's holder wrote, if it is there and names a live process.
+std::optional<std::string> holder_pid(int fd) {
+    const std::string text = read_all(fd);
+    const std::string first = text.substr(0, text.find('\n'));
+    char* end = nullptr;
+    const long pid = std::strtol(first.c_str(), &end, 10);
+    if (pid > 0 && end != first.c_str() && *end == '\0' &&
+        (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
+        return first;
+    return std::nullopt;
+}
+
+// Takes the lock, or names the process that holds it. The holder writes its id just after
+// taking the lock and clears it just before letting go, so a refusal that finds no id asks
+// again for a moment: the lock may be free by then, or the id written.
+void take_lock(int fd, const std::string& dir) {
+    for (int attempt = 0;; ++attempt) {
+        int rc = 0;
+        while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+        if (rc == 0) return;
+        if (errno != EWOULDBLOCK)
+            throw OutputError("cannot lock output directory " + in_quotes(dir) + ": " +
+                              std::strerror(errno));
+        const auto pid = holder_pid(fd);
+        if (pid || attempt == 100)
+            throw DirectoryInUse("output directory " + in_quotes(dir) +
+                                 " is in use by another run (process " + pid.value_or("unknown") +
+                                 ")");
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return "unknown";
 }
 
 bool plain_name(std::string_view name) {
@@ -72,35 +90,31 @@ bool plain_name(std::string_view name) {
 ResultDirectory::ResultDirectory(std::string dir) : dir_(std::move(dir)) {
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
-    if (ec) throw OutputError("cannot create output directory " + in_quotes(dir_) + ": " + ec.message());
+    if (ec)
+        throw OutputError("cannot create output directory " + in_quotes(dir_) + ": " +
+                          ec.message());
 
     const std::string lock_path = path(kLockFileName);
     lock_fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (lock_fd_ < 0)
         throw OutputError("cannot create lock file " + in_quotes(lock_path) + ": " +
                           std::strerror(errno));
-    int rc = 0;
-    while ((rc = ::flock(lock_fd_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    if (rc != 0) {
-        const int err = errno;
-        if (err == EWOULDBLOCK) {
-            const std::string pid = holder_pid(lock_fd_);
-            ::close(lock_fd_);
-            throw DirectoryInUse("output directory " + in_quotes(dir_) +
-                                 " is in use by another run (process " + pid + ")");
-        }
+    try {
+        take_lock(lock_fd_, dir_);
+    } catch (...) {
         ::close(lock_fd_);
-        throw OutputError("cannot lock output directory " + in_quotes(dir_) + ": " +
-                          std::strerror(err));
+        throw;
     }
     // Ours now: the ".partial" files of the run before are stale, whatever they hold.
     for (const std::string& name : names_after_first_line(read_all(lock_fd_)))
         if (plain_name(name)) ::unlink((path(name) + std::string(kPartialSuffix)).c_str());
     const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(lock_fd_, 0) != 0 || ::pwrite(lock_fd_, pid.data(), pid.size(), 0) < 0)
+    if (::ftruncate(lock_fd_, 0) != 0 || ::pwrite(lock_fd_, pid.data(), pid.size(), 0) < 0) {
+        const int err = errno;
+        ::close(lock_fd_);
         throw OutputError("cannot write lock file " + in_quotes(lock_path) + ": " +
-                          std::strerror(errno));
+                          std::strerror(err));
+    }
 }
 
 ResultDirectory::~ResultDirectory() {
@@ -119,8 +133,8 @@ std::string ResultDirectory::path(std::string_view name) const {
 void ResultDirectory::record_partial(std::string_view name) {
     const std::string line = std::string(name) + "\n";
     const off_t end = ::lseek(lock_fd_, 0, SEEK_END);
-    if (end < 0 || ::pwrite(lock_fd_, line.data(), line.size(), end) !=
-                       static_cast<ssize_t>(line.size()))
+    if (end < 0 ||
+        ::pwrite(lock_fd_, line.data(), line.size(), end) != static_cast<ssize_t>(line.size()))
         throw OutputError("cannot write lock file " + in_quotes(path(kLockFileName)) + ": " +
                           std::strerror(errno));
 }

@@ -41,8 +41,10 @@ for sig in INT TERM; do
     kill -s $sig $pid
     wait $pid; status=$?
     took=$(( ($(date +%s%N) - start) / 1000000 ))
-    check "SIG$sig stops a re-run with status $((128 + num)) within a second (took ${took} ms)" \
-        "[ $status -eq $((128 + num)) ] && [ $took -lt 1000 ]"
+    # Within a second on an idle machine (the batches in hand are finished); slack for a
+    # loaded one, far below a whole sweep.
+    check "SIG$sig stops a re-run with status $((128 + num)) promptly (took ${took} ms)" \
+        "[ $status -eq $((128 + num)) ] && [ $took -lt 3000 ]"
     check "... with one line saying where the completed viscosities are" \
         "one_line err.txt && grep -q 'interrupted.*same/\*\.partial' err.txt"
     check "... leaving the earlier complete files byte-identical" "[ \"\$(cd same && md5sum $files)\" = \"\$before\" ]"

@@ -78,8 +78,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
     ResultSet files(dir);
-    const std::string partials =
-        "the completed ones are in " + dir.path("*") + std::string(kPartialSuffix);
+    const std::string partials = "kept in " + dir.path("*") + std::string(kPartialSuffix);
     double tn = 0.0;
     ProgressLine progress(err, sweep_length(body), settings.progress);
     int done = 0;
@@ -102,12 +101,12 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     } catch (const OutputError& e) {
         progress.clear();
         throw OutputError(std::string(e.what()) + " (after " + std::to_string(done) + " of " +
-                          std::to_string(sweep_length(body)) + " viscosities; " + partials + ")");
+                          std::to_string(sweep_length(body)) + " viscosities, " + partials + ")");
     }
     if (!complete) {
         const int sig = settings.interrupted();
         err << "interrupted by signal " << sig << " after " << done << " of " << sweep_length(body)
-            << " viscosities; " << partials << ", earlier complete results are untouched\n";
+            << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
     // The result files are complete. A reader that closed the console chose to stop reading;

@@ -3,7 +3,7 @@
 # directory (one refused, the other's files correct), re-runs stopped by a signal (the earlier
 # complete files untouched, whole records in the .partial files), the next run with a console
 # reader that goes away (the stale .partial files replaced, complete files identical to the
-# first run's, status 0) and a full disk (no torn line, earlier results untouched).
+# first run's, status 0). A full disk: program_full_disk.sh.
 # Usage: program_publication.sh TIDAL
 set -uo pipefail
 set -m # background jobs get their own process group and keep SIGINT
@@ -65,18 +65,4 @@ check "... replaces the .partial files and publishes complete files" "no_partial
 check "... identical to those of the run beside which another was refused" \
     "[ \"\$(cd same && md5sum $files)\" = \"\$before\" ]"
 
-# --- A full disk: a 48 KiB file system for the output directory -------------------------------
-mkdir small
-if mount -t tmpfs -o size=48k tmpfs small 2> /dev/null; then
-    for f in $files; do echo " earlier result $f" > small/$f; done
-    earlier=$(cd small && md5sum $files)
-    "$tidal" --body 1 --output small > /dev/null 2> err.txt; status=$?
-    check "a full disk ends the run with status 1 and one line naming the file and reason" \
-        "[ $status -eq 1 ] && one_line err.txt && grep -q \"\.partial'.*No space left on device\" err.txt"
-    check "... leaves no torn line in any file" "whole_lines small/* && [ -n \"\$(ls small/*.partial)\" ]"
-    check "... and the earlier results untouched" "[ \"\$(cd small && md5sum $files)\" = \"\$earlier\" ]"
-    umount small
-else
-    echo "SKIPPED: full disk (mounting a tmpfs needs root)"
-fi
 exit $failed

@@ -6,10 +6,12 @@
 #include "body/body_file.hpp"
 #include "body/make_body.hpp"
 #include "body/presets.hpp"
+#include "driver/console.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
 #include "driver/sweep.hpp"
 #include "output/record.hpp"
+#include "output/result_directory.hpp"
 #include "output/result_file.hpp"
 #include "output/result_set.hpp"
 
@@ -32,7 +34,7 @@ constexpr RunFiles kKelvinFiles{kSeriesKelvin,        Summary::MinSurfaceKelvin,
 
 // Writes the records of one run. `tn` is the phase of the last recorded minimum, carried
 // from run to run: a run whose last period brings no new minimum repeats it.
-void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, const RunFiles& to,
+void write_run(ResultSet& files, Console& console, const RunRecords& r, const RunFiles& to,
                double& tn) {
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
@@ -41,14 +43,13 @@ void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, con
     files.summary(to.min_surface, r.eta, r.urmin);
     files.summary(to.phase, r.eta, tn);
     files.summary(to.equator, r.eta, r.urthmax);
-    if (to.viscosity_line) console << Record().text("viscosity ").real(r.eta).line();
-    console << Record().real(r.pcelk).line();
+    if (to.viscosity_line) console.write(Record().text("viscosity ").real(r.eta).line());
+    console.write(Record().real(r.pcelk).line());
     files.summary(to.power, r.eta, r.pcelk);
 }
 
 // Writes the records of one viscosity, Maxwell run first.
-void write_viscosity(ResultSet& files, std::ostream& console, const ViscosityResults& r,
-                     double& tn) {
+void write_viscosity(ResultSet& files, Console& console, const ViscosityResults& r, double& tn) {
     write_run(files, console, r.maxwell, kMaxwellFiles, tn);
     write_run(files, console, r.kelvin, kKelvinFiles, tn);
     console.flush();
@@ -73,6 +74,7 @@ RunConstants run_constants(const BodySpec& spec) {
 
 int run_program(std::istream& in, std::ostream& out, std::ostream& err,
                 const ProgramSettings& settings) {
+    Console console(out);
     int choice = 0;
     if (settings.body_spec) {
         // A body file, already read.
@@ -80,6 +82,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         choice = *settings.body;
     } else {
         write_menu(out);
+        console.flush();
         const auto read = read_choice(in);
         // A signal while waiting for the choice ends the read; it is not a bad choice.
         if (const int sig = settings.interrupted()) return kExitSignalBase + sig;
@@ -106,10 +109,13 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     const ViscositySweep viscosities = viscosity_sweep(spec);
 
     const ShellModel model = make_shell_model(make_body(spec), run_constants(spec));
-    ResultSet files(settings.output);
-    files.text_file("body.toml",
-                    write_body(spec, std::string("Body of this run, written by ") + kVersion +
-                                         "; tidal --body-file body.toml repeats it"));
+    // Taken before anything is written: a second run into the same directory stops here.
+    ResultDirectory dir(settings.output);
+    ResultSet files(dir);
+    dir.open("body.toml")
+        .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
+                                      "; tidal --body-file body.toml repeats it"));
+    const std::string partials = "kept in " + dir.path("*") + std::string(kPartialSuffix);
     double tn = 0.0;
     ProgressLine progress(err, viscosities.count, settings.progress);
     int done = 0;
@@ -118,25 +124,32 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.stop = [&] { return settings.interrupted() != 0; };
-    const bool complete = run_sweep(model, viscosities, sweep, [&](ViscosityResults&& r) {
-        // The console lines may go to the same terminal: they replace the progress line,
-        // which is drawn again below them.
+    bool complete = false;
+    try {
+        complete = run_sweep(model, viscosities, sweep, [&](ViscosityResults&& r) {
+            // The console lines may go to the same terminal: they replace the progress line,
+            // which is drawn again below them.
+            progress.clear();
+            write_viscosity(files, console, r, tn);
+            progress.update(++done);
+        });
         progress.clear();
-        write_viscosity(files, out, r, tn);
-        progress.update(++done);
-    });
-    progress.clear();
-    files.close();
+        if (complete) dir.publish();
+    } catch (const OutputError& e) {
+        progress.clear();
+        throw OutputError(std::string(e.what()) + " (after " + std::to_string(done) + " of " +
+                          std::to_string(viscosities.count) + " viscosities, " + partials + ")");
+    }
     if (!complete) {
         const int sig = settings.interrupted();
         err << "interrupted by signal " << sig << " after " << done << " of " << viscosities.count
-            << " viscosities; the result files hold the completed ones\n";
+            << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
-    // The result files are complete; a console that could not take the per-viscosity lines
-    // (a full disk behind a redirection, say) is still a failure to report.
-    out.flush();
-    if (!out) throw OutputError("cannot write the console output to standard output");
+    // The result files are complete. A reader that closed the console chose to stop reading;
+    // a console that could not take the lines (a full disk behind a redirection) is a failure.
+    console.flush();
+    if (console.failed()) throw OutputError("cannot write the console output to standard output");
     return kExitSuccess;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The whole program: menu, choice, sweep and result files in the working directory.
+// The whole program: menu, choice, sweep and the result files of the output directory.
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -29,8 +29,10 @@ struct ProgramSettings {
     int (*interrupted)() = [] { return 0; };
 };
 
-// Runs the program with the given console streams; returns the exit status. Throws
-// OutputError when a result file cannot be created, written or closed.
+// Runs the program with the given console streams; returns the exit status. The result files
+// are published only when the sweep is complete. Throws DirectoryInUse when another run holds
+// the output directory, and OutputError when a result file cannot be created, written or
+// published (the message says where the completed viscosities are).
 //
 // Besides the result files the output directory gets `body.toml`, the body that was run,
 // from which `--body-file` repeats the run.

@@ -14,8 +14,6 @@ inline constexpr int kComponents = 3;
 inline constexpr int kComponentOrder0 = 0; // order-0 component
 inline constexpr int kComponentCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kComponentSine = 2;   // order-2 component of the sine terms
-// Weight of each component in the dissipation and equator sums (the order-2 ones count twice).
-inline constexpr std::array<double, kComponents> kComponentWeight = {1.0, 2.0, 2.0};
 
 inline constexpr int kMaxHarmonics = 2;
 

@@ -112,6 +112,25 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
     std::vector<double> layer_power(static_cast<std::size_t>(N));
     for (int l = 1; l <= N; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
+        // What is squared and summed, per harmonic, as a multiple of the stress: the stress
+        // itself (Maxwell), or the strain rate of the Kelvin-Voigt law tau = 2 mu e + 2 eta de/dt.
+        // The run's Kelvin-Voigt sample at step n is the strain after step n minus the strain
+        // after step n-2: twice dt times the central-difference rate at step n-1.
+        std::array<Complex, kMaxHarmonics> gain{};
+        for (int h = 1; h <= state.harmonics; ++h) {
+            const std::size_t hi = static_cast<std::size_t>(h - 1);
+            if (rheology == Rheology::Maxwell) {
+                gain[hi] = 1.0;
+                continue;
+            }
+            const Complex strain = 1.0 / (2.0 * (mu(l) + eta * state.s[hi]));
+            if (flavour == Flavour::Continuous) {
+                gain[hi] = state.s[hi] * strain;
+            } else {
+                const Complex z = step_factor(h, model_.run.nperiod);
+                gain[hi] = 2.0 * dt * central_difference_symbol(z, dt) / z * strain;
+            }
+        }
         // Per component: the period's mean square (continuous), or the plain sum of the
         // samples and the two end samples (discrete), over the layer's three stresses.
         double sum[kComponents] = {}, first[kComponents] = {}, last[kComponents] = {};
@@ -120,22 +139,8 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
                 double v[kBasis] = {};
                 for (int h = 1; h <= state.harmonics; ++h) {
                     const std::size_t hi = static_cast<std::size_t>(h - 1);
-                    const Complex tau = state.x[hi][static_cast<std::size_t>(c)]
-                                                   [static_cast<std::size_t>(k - 1)];
-                    Complex a = tau; // Maxwell: the stress itself
-                    if (rheology == Rheology::KelvinVoigt) {
-                        // The strain of the Kelvin-Voigt law tau = 2 mu e + 2 eta de/dt.
-                        const Complex e = tau / (2.0 * (mu(l) + eta * state.s[hi]));
-                        if (flavour == Flavour::Continuous) {
-                            a = state.s[hi] * e; // the strain rate
-                        } else {
-                            // The run's sample at step n is the strain after step n minus the
-                            // strain after step n-2: twice dt times the central-difference
-                            // rate at step n-1.
-                            const Complex z = step_factor(h, model_.run.nperiod);
-                            a = 2.0 * dt * central_difference_symbol(z, dt) * e / z;
-                        }
-                    }
+                    const Complex a = gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                                                           [static_cast<std::size_t>(k - 1)];
                     v[2 * h - 2] = a.real();
                     v[2 * h - 1] = a.imag();
                 }

@@ -29,7 +29,8 @@ void BM_SteadySweepBody1(benchmark::State& state) {
         state.range(0) == 1 ? SteadyFlavours::Both : SteadyFlavours::Continuous;
     for (auto _ : state) {
         const ShellModel model = make_shell_model(body);
-        benchmark::DoNotOptimize(steady_sweep(model, etas, flavours).back().maxwell.continuous.power);
+        benchmark::DoNotOptimize(
+            steady_sweep(model, etas, flavours).back().maxwell.continuous.power);
     }
     state.SetLabel(state.range(0) == 1 ? "241 viscosities, continuous + discrete"
                                        : "241 viscosities, continuous");
@@ -45,7 +46,8 @@ void BM_SteadyPerViscosity(benchmark::State& state) {
     const SteadyFlavours flavours =
         state.range(0) == 1 ? SteadyFlavours::Both : SteadyFlavours::Continuous;
     for (auto _ : state)
-        benchmark::DoNotOptimize(steady_sweep(model, etas, flavours).front().maxwell.continuous.power);
+        benchmark::DoNotOptimize(
+            steady_sweep(model, etas, flavours).front().maxwell.continuous.power);
     state.SetLabel(state.range(0) == 1 ? "continuous + discrete" : "continuous");
     state.counters["viscosities/s"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);

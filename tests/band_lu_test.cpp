@@ -98,8 +98,7 @@ DenseOf<T> random_band(int n, int m1, int m2, std::mt19937_64& rng, bool dominan
     return A;
 }
 
-template <class T>
-void expect_close(const std::vector<T>& x, const std::vector<T>& y, double tol) {
+template <class T> void expect_close(const std::vector<T>& x, const std::vector<T>& y, double tol) {
     ASSERT_EQ(x.size(), y.size());
     for (std::size_t i = 0; i < x.size(); ++i)
         EXPECT_LT(std::abs(x[i] - y[i]), tol) << "entry " << i;

@@ -93,8 +93,7 @@ void write_equilibrium_rows(const BandWriter<V>& put, Rheology rheology, const A
 // Traction conditions at the outer surface (rows 1, 2) and the inner boundary (rows 6N+1,
 // 6N+2), with the gravitational restoring term of the boundary's radial displacement, taken
 // as the mean of the two nodes around it.
-template <class V>
-void write_boundary_rows(const BandWriter<V>& put, const AssemblyInputs& in) {
+template <class V> void write_boundary_rows(const BandWriter<V>& put, const AssemblyInputs& in) {
     const auto K = in.K;
     const int N = in.grid->N;
     const double j = in.j;

@@ -68,8 +68,7 @@ void bandecdp(Mat1View<T> a, int n, int m1, int m2, std::type_identity_t<Mat1Vie
 
 template <class T>
 void banbksdp(std::type_identity_t<Mat1View<const T>> a, int n, int m1, int m2,
-              std::type_identity_t<Mat1View<const T>> al, Vec1View<const int> indx,
-              Vec1View<T> b) {
+              std::type_identity_t<Mat1View<const T>> al, Vec1View<const int> indx, Vec1View<T> b) {
     const int mm = m1 + m2 + 1;
 
     // Forward pass: apply the interchanges and the stored multipliers.
@@ -102,7 +101,6 @@ template void banbksdp<double>(Mat1View<const double>, int, int, int, Mat1View<c
                                Vec1View<const int>, Vec1View<double>);
 template void banbksdp<std::complex<double>>(Mat1View<const std::complex<double>>, int, int, int,
                                              Mat1View<const std::complex<double>>,
-                                             Vec1View<const int>,
-                                             Vec1View<std::complex<double>>);
+                                             Vec1View<const int>, Vec1View<std::complex<double>>);
 
 } // namespace tidal

@@ -29,7 +29,6 @@ void bandecdp(Mat1View<T> a, int n, int m1, int m2, std::type_identity_t<Mat1Vie
 // the solution on return.
 template <class T>
 void banbksdp(std::type_identity_t<Mat1View<const T>> a, int n, int m1, int m2,
-              std::type_identity_t<Mat1View<const T>> al, Vec1View<const int> indx,
-              Vec1View<T> b);
+              std::type_identity_t<Mat1View<const T>> al, Vec1View<const int> indx, Vec1View<T> b);
 
 } // namespace tidal

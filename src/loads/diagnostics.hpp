@@ -21,8 +21,7 @@ EquatorHarmonics equator_harmonics();
 // (the mean of the two outermost nodes) and the sum of the two outermost nodes' order-2
 // displacements of the cosine component: the sum, not the mean, gives the order-2 part twice
 // the weight, as in the dissipation sums.
-template <class V>
-V equator_displacement(const EquatorHarmonics& h, V ursurf, V ur22_sum) {
+template <class V> V equator_displacement(const EquatorHarmonics& h, V ursurf, V ur22_sum) {
     return h.p20 * (ursurf / 4.0) + h.p22 * (ur22_sum / 4.0);
 }
 

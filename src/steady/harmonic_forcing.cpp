@@ -23,9 +23,8 @@ HarmonicForcing harmonic_forcing(const ShellModel& model) {
         const double amp0 = forcing.at(k).amp0;
         for (int h = 1; h <= out.harmonics; ++h) {
             // F_h = (2/K) sum_k f_k e^{-i h 2 pi k / K}
-            const Complex w =
-                std::polar(2.0 / kSamples, -2.0 * kPi * static_cast<double>((h * k) % kSamples) /
-                                               kSamples);
+            const Complex w = std::polar(
+                2.0 / kSamples, -2.0 * kPi * static_cast<double>((h * k) % kSamples) / kSamples);
             const std::size_t hi = static_cast<std::size_t>(h - 1);
             for (int c = 0; c < kComponents; ++c)
                 for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)

@@ -139,8 +139,9 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
                 double v[kBasis] = {};
                 for (int h = 1; h <= state.harmonics; ++h) {
                     const std::size_t hi = static_cast<std::size_t>(h - 1);
-                    const Complex a = gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
-                                                           [static_cast<std::size_t>(k - 1)];
+                    const Complex a =
+                        gain[hi] *
+                        state.x[hi][static_cast<std::size_t>(c)][static_cast<std::size_t>(k - 1)];
                     v[2 * h - 2] = a.real();
                     v[2 * h - 1] = a.imag();
                 }
@@ -206,13 +207,15 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
     const int start = nsteps - nperiod;
     if (flavour == Flavour::Continuous) {
-        const std::span<const Complex> su(surface.data(), static_cast<std::size_t>(state.harmonics));
+        const std::span<const Complex> su(surface.data(),
+                                          static_cast<std::size_t>(state.harmonics));
         const TrigMinimum lowest = trig_minimum(su);
         if (lowest.value < 0.0) {
             out.urmin = lowest.value;
             // As a fraction of the period after the start of the run's last period.
-            double tn = lowest.phase - static_cast<double>(((start % nperiod) + nperiod) % nperiod) /
-                                           static_cast<double>(nperiod);
+            double tn =
+                lowest.phase - static_cast<double>(((start % nperiod) + nperiod) % nperiod) /
+                                   static_cast<double>(nperiod);
             tn -= std::floor(tn);
             out.tn = tn >= 1.0 ? 0.0 : tn;
         }

@@ -41,8 +41,7 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
             auto& x = state.x[hi][static_cast<std::size_t>(c)];
             x = forcing_.loads[hi][static_cast<std::size_t>(c)];
             banbksdp<Complex>(mat1(std::as_const(band_), n, kBandColumns), n, 7, 7,
-                              mat1(std::as_const(al_), n, 7), vec1(std::as_const(indx_)),
-                              vec1(x));
+                              mat1(std::as_const(al_), n, 7), vec1(std::as_const(indx_)), vec1(x));
         }
     }
 }

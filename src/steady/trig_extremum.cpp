@@ -33,7 +33,8 @@ Value3 evaluate(std::span<const Complex> a, double p) {
 
 TrigMinimum trig_minimum(std::span<const Complex> a) {
     std::size_t H = a.size();
-    while (H > 0 && a[H - 1] == Complex(0.0)) --H;
+    while (H > 0 && a[H - 1] == Complex(0.0))
+        --H;
     a = a.first(H);
     if (H == 0) return {0.0, 0.0};
     if (H == 1) {

@@ -150,8 +150,7 @@ std::vector<RunRecords> RunBatch::finish(const std::array<double, kLanes>& power
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
     : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), nperiod_(model.run.nperiod),
-      nsteps_(model.run.nsteps),
-      keep_series_(keep_series), out_(out) {
+      nsteps_(model.run.nsteps), keep_series_(keep_series), out_(out) {
     out_.urmin = 0.0;
     out_.urthmax = 0.0;
     out_.tn.reset();

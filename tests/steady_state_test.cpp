@@ -11,6 +11,7 @@
 #include "driver/bodies.hpp"
 #include "steady/steady_sweep.hpp"
 #include "timestep/forcing.hpp"
+#include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 
 namespace tidal {
@@ -66,6 +67,29 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
         EXPECT_NEAR(amplitude / d.amplitude, 1.0, 1e-12);
         // The time step matters, the transient does not.
         EXPECT_GT(std::fabs(step_error(s)), 1e-5);
+    }
+}
+
+TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
+    // Viscosities from 1e13 Pa s at the surface to 1e15 Pa s at the bottom of Mercury's mantle.
+    const ShellModel model = model_of(8, 200, 10);
+    const int N = model.body.N;
+    std::vector<double> layer_eta;
+    for (int l = 1; l <= N; ++l)
+        layer_eta.push_back(std::pow(10.0, 13.0 + 2.0 * (l - 1) / (N - 1)));
+    SteadyEngine engine(model);
+    for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
+        SCOPED_TRACE(static_cast<int>(rheology));
+        const RunRecords t = run_reference(model, layer_eta, rheology);
+        const SteadyRecords d = engine.solve(rheology, Flavour::Discrete, layer_eta);
+        EXPECT_NEAR(t.pcelk / d.power, 1.0, 1e-12);
+        EXPECT_NEAR(t.urmin / d.urmin, 1.0, 1e-12);
+        EXPECT_NEAR(t.urthmax / d.urthmax, 1.0, 1e-12);
+        // Not the same as any one of the viscosities everywhere.
+        const std::vector<double> uniform(static_cast<std::size_t>(N), layer_eta[0]);
+        EXPECT_GT(
+            std::fabs(engine.solve(rheology, Flavour::Discrete, uniform).power / d.power - 1.0),
+            1e-3);
     }
 }
 

@@ -22,6 +22,10 @@ class TidalForcing {
     // Forcing at time step*dt.
     StepForcing at(int step) const;
 
+    // Highest multiple of the orbital frequency in the forcing: 2 when the tide is expanded to
+    // second order in the eccentricity, else 1.
+    int harmonics() const { return eccentric_ ? 2 : 1; }
+
     // Writes the three boundary load vectors and their interior body loads (rows 6i-5 of the
     // interior nodes i = 2..N); every other row is cleared.
     void load(int step, Vec1View<double> b0, Vec1View<double> bnc, Vec1View<double> bc) const;

@@ -11,14 +11,23 @@
 namespace tidal {
 
 RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheology) {
+    std::vector<double> eta(static_cast<std::size_t>(m.body.N));
+    for (std::size_t l = 0; l < eta.size(); ++l)
+        eta[l] = eta_value * m.body.viscosity_factor[l];
+    RunRecords out = run_reference(m, std::span<const double>(eta), rheology);
+    out.eta = eta_value; // the swept viscosity, as the batched runs record it
+    return out;
+}
+
+RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
+                         Rheology rheology) {
     const bool kelvin = rheology == Rheology::KelvinVoigt;
     const Body& B = m.body;
     const int N = B.N, n = 6 * N + 2, nsteps = m.run.nsteps, nperiod = m.run.nperiod;
     const double j = m.run.j, om = B.omega, ecc = B.ecc;
     const double dt = (2 * kPi / om) / nperiod;
-    std::vector<double> eta(N);
-    for (int l = 0; l < N; ++l)
-        eta[l] = eta_value * B.viscosity_factor[l];
+    std::vector<double> eta(layer_eta.begin(), layer_eta.end());
+    const double eta_value = eta.front();
     std::vector<double> a(n * 15), al(n * 7);
     std::vector<int> indx(n);
     double d = 0;

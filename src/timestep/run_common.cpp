@@ -161,11 +161,8 @@ std::vector<RunRecords> RunBatch::finish(const std::vector<double>& power_eta) {
 }
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
-    : f_(degree_factors(model.run.j)), nperiod_(model.run.nperiod), nsteps_(model.run.nsteps),
-      keep_series_(keep_series), out_(out) {
-    const double theta = kPi / 2.0;
-    p20_ = (3.0 * std::cos(theta) * std::cos(theta) - 1.0) * std::sqrt(5.0 / kPi);
-    p22_ = std::sin(theta) * std::sin(theta) * std::sqrt(7.5 / kPi);
+    : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), nperiod_(model.run.nperiod),
+      nsteps_(model.run.nsteps), keep_series_(keep_series), out_(out) {
     out_.urmin = 0.0;
     out_.urthmax = 0.0;
     out_.tn.reset();
@@ -182,7 +179,7 @@ void SurfaceTracker::record(int step, Lanes x, int lane) {
     // The order-2 part enters with the sum of the two outer nodes: twice the weight of the
     // order-0 part, as in the dissipation sums.
     const double ur22_sum = ur(1, kCosine) + ur(2, kCosine);
-    const double urth = p20_ * (ursurf / 4.0) + p22_ * (ur22_sum / 4.0);
+    const double urth = equator_displacement(equator_, ursurf, ur22_sum);
 
     if (step > nsteps_ - nperiod_) {
         if (std::fabs(urth) > out_.urthmax) out_.urthmax = std::fabs(urth);

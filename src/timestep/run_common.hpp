@@ -4,6 +4,7 @@
 
 #include "discretisation/assembly.hpp"
 #include "loads/boundary_loads.hpp"
+#include "loads/diagnostics.hpp"
 #include "timestep/forcing.hpp"
 #include "timestep/run.hpp"
 
@@ -36,9 +37,9 @@ class SurfaceTracker {
 
   private:
     DegreeFactors f_;
+    EquatorHarmonics equator_;
     int nperiod_, nsteps_;
     bool keep_series_;
-    double p20_, p22_; // surface harmonics of order 0 and 2 at colatitude pi/2, longitude 0
     RunRecords& out_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -16,6 +17,24 @@ namespace tidal {
 
 int sweep_length(const Body& body) {
     return 20 * body.logetamax - 20 * body.logetamin + 1;
+}
+
+std::optional<double> nearest_swept_viscosity(const Body& body, double eta) {
+    const int first = 20 * body.logetamin;
+    const int count = sweep_length(body);
+    const double at = std::log10(eta);
+    std::optional<double> best;
+    double distance = 0.0;
+    for (int i = 0; i < count; ++i) {
+        const double d = std::fabs(std::log10(sweep_viscosity(first + i)) - at);
+        if (!best || d < distance) {
+            best = sweep_viscosity(first + i);
+            distance = d;
+        }
+    }
+    // Half a step of 0.05 in log10, with room for the rounding of the logarithms.
+    if (!(distance <= 0.025 * (1.0 + 1e-9))) return std::nullopt;
+    return best;
 }
 
 int default_thread_count() {
@@ -40,13 +59,19 @@ std::vector<ViscosityResults> compute_plain(const ShellModel& model, int first, 
 
 // Both rheologies for the viscosities of sweep indices k = first .. first+count-1.
 std::vector<ViscosityResults> compute(const ShellModel& model, int first, int count,
-                                      RunWorkspace& ws) {
+                                      const std::vector<double>& series, RunWorkspace& ws) {
     std::vector<double> etas;
     for (int i = 0; i < count; ++i)
         etas.push_back(sweep_viscosity(first + i));
-    // The series files keep only the latest run's series: a batch keeps only its last one.
-    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, Series::LastOnly);
-    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, Series::LastOnly);
+    // The legacy series files keep only the latest run's series: a batch keeps its last one,
+    // and those asked for.
+    SeriesMask keep = 1u << (count - 1);
+    for (int i = 0; i < count; ++i)
+        if (std::find(series.begin(), series.end(), etas[static_cast<std::size_t>(i)]) !=
+            series.end())
+            keep |= 1u << i;
+    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, keep);
+    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, keep);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].k = first + static_cast<int>(i);
@@ -128,7 +153,7 @@ bool run_sweep(const ShellModel& model, const SweepSettings& settings,
     const auto size = [&](int b) { return std::min(kLanes, count - b * kLanes); };
     const auto batch = [&](int b, RunWorkspace& ws) {
         if (settings.plain) return compute_plain(model, first + b * kLanes, size(b), settings.stop);
-        return compute(model, first + b * kLanes, size(b), ws);
+        return compute(model, first + b * kLanes, size(b), settings.series, ws);
     };
     // A batch is complete only if it has all its viscosities (the plain path may stop inside).
     const auto complete = [&](int b, const Batch& r) {

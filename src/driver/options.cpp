@@ -1,6 +1,7 @@
 #include "driver/options.hpp"
 
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "driver/bodies.hpp"
@@ -19,6 +20,16 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || ptr != text.data() + text.size() || text.empty() || value < low ||
         value > high)
+        return std::nullopt;
+    return value;
+}
+
+// A positive finite viscosity in Pa s (decimal or exponent form, 1e15), or nothing.
+std::optional<double> viscosity(std::string_view text) {
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || text.empty() ||
+        !std::isfinite(value) || !(value > 0.0))
         return std::nullopt;
     return value;
 }
@@ -54,6 +65,15 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
         } else if (arg == "--plain") {
             if (auto e = flag()) return *e;
             o.plain = true;
+        } else if (arg == "--series") {
+            const auto v = value();
+            if (!v) return OptionError{"option --series needs a viscosity in Pa s, such as 1e15"};
+            const auto eta = viscosity(*v);
+            if (!eta)
+                return OptionError{"option --series expects a positive viscosity in Pa s, such "
+                                   "as 1e15, but got '" +
+                                   printable(*v) + "'"};
+            o.series.push_back(*eta);
         } else if (arg == "--body" || arg == "--jobs" || arg == "--output") {
             const auto v = value();
             if (!v) return OptionError{"option " + std::string(arg) + " needs a value"};
@@ -80,7 +100,8 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
 }
 
 std::string usage_text() {
-    return "Usage: tidal [--body N] [--output DIR] [--jobs N] [--plain] [--help] [--version]\n"
+    return "Usage: tidal [--body N] [--output DIR] [--jobs N] [--series ETA]... [--plain]\n"
+           "             [--help] [--version]\n"
            "\n"
            "Tidal deformation and heating of a viscoelastic shell, for a sweep of viscosities\n"
            "and two rheologies (Maxwell and Kelvin-Voigt). Without --body the program shows\n"
@@ -92,6 +113,9 @@ std::string usage_text() {
            "                default: the current directory)\n"
            "  --jobs N      threads for the sweep (default: OMP_NUM_THREADS if set,\n"
            "                else every core)\n"
+           "  --series ETA  also write series-<viscosity>.csv: the surface displacement of\n"
+           "                every step for the swept viscosity nearest to ETA (Pa s);\n"
+           "                may be given several times\n"
            "  --plain       one viscosity at a time without vector lanes: slow, the same\n"
            "                numbers; for checking the fast path\n"
            "  --help        show this help\n"

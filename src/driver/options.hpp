@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace tidal {
 
@@ -13,6 +14,7 @@ struct Options {
     std::string output = "."; // --output DIR: directory of the result files (created if missing)
     std::optional<int> jobs;  // --jobs N: threads of the sweep
     bool plain = false;       // --plain: the slow one-viscosity-at-a-time path (for checking)
+    std::vector<double> series; // --series ETA (repeatable): viscosities (Pa s) to keep series of
     bool help = false;        // --help
     bool version = false;     // --version
 };

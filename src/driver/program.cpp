@@ -1,10 +1,12 @@
 #include "driver/program.hpp"
 
+#include <array>
 #include <ostream>
 
 #include "driver/bodies.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
+#include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"
 #include "output/record.hpp"
 #include "output/result_file.hpp"
@@ -43,12 +45,16 @@ void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, con
     files.summary(to.power, r.eta, r.pcelk);
 }
 
-// Writes the records of one viscosity, Maxwell run first.
-void write_viscosity(ResultSet& files, std::ostream& console, const ViscosityResults& r,
-                     double& tn) {
+// Writes the records of one viscosity, Maxwell run first; returns the `tn` of both runs.
+std::array<double, 2> write_viscosity(ResultSet& files, std::ostream& console,
+                                      const ViscosityResults& r, double& tn) {
+    std::array<double, 2> written{};
     write_run(files, console, r.maxwell, kMaxwellFiles, tn);
+    written[0] = tn;
     write_run(files, console, r.kelvin, kKelvinFiles, tn);
+    written[1] = tn;
     console.flush();
+    return written;
 }
 
 } // namespace
@@ -70,9 +76,15 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         choice = std::get<int>(read);
     }
     const Body body = *preset_body(choice);
+    const auto series = series_viscosities(body, settings.series);
+    if (const auto* e = std::get_if<std::string>(&series)) {
+        err << "error: " << *e << '\n';
+        return kExitBadChoice;
+    }
 
     const ShellModel model = make_shell_model(body);
     ResultSet files(settings.output);
+    ResultTables tables(settings.output, model, std::get<std::vector<double>>(series));
     double tn = 0.0;
     ProgressLine progress(err, sweep_length(body), settings.progress);
     int done = 0;
@@ -80,16 +92,18 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     SweepSettings sweep;
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
+    sweep.series = std::get<std::vector<double>>(series);
     sweep.stop = [&] { return settings.interrupted() != 0; };
     const bool complete = run_sweep(model, sweep, [&](ViscosityResults&& r) {
         // The console lines may go to the same terminal: they replace the progress line,
         // which is drawn again below them.
         progress.clear();
-        write_viscosity(files, out, r, tn);
+        tables.add(r, write_viscosity(files, out, r, tn));
         progress.update(++done);
     });
     progress.clear();
     files.close();
+    tables.finish(complete);
     if (!complete) {
         const int sig = settings.interrupted();
         err << "interrupted by signal " << sig << " after " << done << " of " << sweep_length(body)

@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tidal {
 
@@ -16,6 +17,7 @@ struct ProgramSettings {
     std::string output = "."; // directory of the result files, created if missing
     int threads = 1;
     bool plain = false;    // the slow one-viscosity-at-a-time path
+    std::vector<double> series; // viscosities (Pa s) whose series tables are written
     bool progress = false; // a progress line on `err` (for a terminal)
     // Asked between viscosities: a nonzero signal number stops the sweep.
     int (*interrupted)() = [] { return 0; };

@@ -1,5 +1,6 @@
 #pragma once
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
+#include "discretisation/body.hpp"
 #include "linalg/views.hpp"
 #include "loads/boundary_loads.hpp"
 
@@ -8,6 +9,12 @@ namespace tidal {
 // Radial displacement (m) of a node from its two displacement unknowns: s1*u_jm1 - s2*u_jp1.
 inline double radial_displacement(const DegreeFactors& f, double u_jm1, double u_jp1) {
     return f.s1 * u_jm1 - f.s2 * u_jp1;
+}
+
+// Heat flux (W/m^2) of a power (W) leaving through the outer surface of radius rout (m),
+// 4 pi rout^2.
+inline double surface_heat_flux(double power, double rout) {
+    return power / (4.0 * kPi * (rout * rout));
 }
 
 // Fills ur(1..N+1) with the radial displacement of every node of x.

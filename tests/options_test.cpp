@@ -42,6 +42,9 @@ TEST(Options, ValuesAsNextArgumentOrAfterEquals) {
     EXPECT_TRUE(accepted({"-h"}).help);
     EXPECT_TRUE(accepted({"--version"}).version);
     EXPECT_EQ(accepted({"--body", "1", "--body", "2"}).body, 2); // the last one counts
+    // --series adds up, in any decimal form.
+    EXPECT_EQ(accepted({"--series", "1e15", "--series=3.5E20", "--series", "120000000000"}).series,
+              (std::vector<double>{1e15, 3.5e20, 1.2e11}));
 }
 
 TEST(Options, BadFormsAreRefusedWithOneLine) {
@@ -59,6 +62,13 @@ TEST(Options, BadFormsAreRefusedWithOneLine) {
              {"--jobs", "100000"},
              {"--output"},
              {"--output="},
+             {"--series"},
+             {"--series", "0"},
+             {"--series", "-1e15"},
+             {"--series", "inf"},
+             {"--series", "nan"},
+             {"--series", "1e15x"},
+             {"--series", "1e999"},
              {"--help=yes"},
              {"--plain=1"},
              {"--frobnicate"},

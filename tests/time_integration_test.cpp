@@ -62,8 +62,9 @@ TEST_P(FullRuns, BatchMatchesThePlainVersionBitForBit) {
                                       sweep_viscosity(k1)};
     for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
         const std::vector<RunRecords> got =
-            rheology == Rheology::Maxwell ? run_maxwell(model, etas, ws, 1u << (etas.size() - 1))
-                                          : run_kelvin_voigt(model, etas, ws, 1u << (etas.size() - 1));
+            rheology == Rheology::Maxwell
+                ? run_maxwell(model, etas, ws, 1u << (etas.size() - 1))
+                : run_kelvin_voigt(model, etas, ws, 1u << (etas.size() - 1));
         ASSERT_EQ(got.size(), etas.size());
         for (std::size_t i = 0; i < etas.size(); ++i) {
             SCOPED_TRACE(etas[i]);

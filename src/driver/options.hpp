@@ -10,13 +10,13 @@
 namespace tidal {
 
 struct Options {
-    std::optional<int> body;  // --body N: preset body, no menu and no read from standard input
-    std::string output = "."; // --output DIR: directory of the result files (created if missing)
-    std::optional<int> jobs;  // --jobs N: threads of the sweep
-    bool plain = false;       // --plain: the slow one-viscosity-at-a-time path (for checking)
+    std::optional<int> body;    // --body N: preset body, no menu and no read from standard input
+    std::string output = ".";   // --output DIR: directory of the result files (created if missing)
+    std::optional<int> jobs;    // --jobs N: threads of the sweep
+    bool plain = false;         // --plain: the slow one-viscosity-at-a-time path (for checking)
     std::vector<double> series; // --series ETA (repeatable): viscosities (Pa s) to keep series of
-    bool help = false;        // --help
-    bool version = false;     // --version
+    bool help = false;          // --help
+    bool version = false;       // --version
 };
 
 struct OptionError {

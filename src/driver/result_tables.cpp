@@ -32,8 +32,8 @@ std::array<std::string_view, kRheologies.size()> rheology_names() {
 
 } // namespace
 
-std::variant<std::vector<double>, std::string> series_viscosities(const Body& body,
-                                                                  const std::vector<double>& asked) {
+std::variant<std::vector<double>, std::string>
+series_viscosities(const Body& body, const std::vector<double>& asked) {
     std::vector<double> out;
     for (const double eta : asked) {
         const auto swept = nearest_swept_viscosity(body, eta);
@@ -64,9 +64,9 @@ void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& t
     std::array<RheologySummary, kRheologies.size()> row{};
     for (std::size_t i = 0; i < kRheologies.size(); ++i) {
         const RunRecords& run = r.*kRheologies[i].run;
-        row[i] = {run.pcelk,   surface_heat_flux(run.pcelk, model_.body.rout),
-                  run.urmin,   tn[i],
-                  run.urthmax, run.phase_lag_deg,
+        row[i] = {run.pcelk,    surface_heat_flux(run.pcelk, model_.body.rout),
+                  run.urmin,    tn[i],
+                  run.urthmax,  run.phase_lag_deg,
                   run.amplitude};
         power_[i].push_back(run.pcelk);
     }

@@ -37,8 +37,8 @@ class ResultTables {
     const ShellModel& model_;
     std::vector<double> series_;
     SummaryTable summary_;
-    std::vector<double> eta_;                  // viscosities so far
-    std::vector<std::vector<double>> power_;   // per rheology, per viscosity, W
+    std::vector<double> eta_;                // viscosities so far
+    std::vector<std::vector<double>> power_; // per rheology, per viscosity, W
 };
 
 } // namespace tidal

@@ -15,13 +15,13 @@ namespace tidal {
 
 // One rheology's results at one viscosity, as the summary table shows them.
 struct RheologySummary {
-    double power = 0.0;                // mean dissipated power over the last period, W
-    double heat_flux = 0.0;            // that power through the outer surface, W/m^2
-    double min_surface = 0.0;          // minimum order-0 surface radial displacement, m
-    double min_phase = 0.0;            // when it occurs, fraction of the period
-    double max_equator = 0.0;          // largest |radial displacement| at the equator, m
-    double phase_lag_deg = 0.0;        // lag of the displacement's fundamental, degrees
-    double amplitude = 0.0;            // amplitude of that fundamental, m
+    double power = 0.0;         // mean dissipated power over the last period, W
+    double heat_flux = 0.0;     // that power through the outer surface, W/m^2
+    double min_surface = 0.0;   // minimum order-0 surface radial displacement, m
+    double min_phase = 0.0;     // when it occurs, fraction of the period
+    double max_equator = 0.0;   // largest |radial displacement| at the equator, m
+    double phase_lag_deg = 0.0; // lag of the displacement's fundamental, degrees
+    double amplitude = 0.0;     // amplitude of that fundamental, m
 };
 
 // A column of every rheology's block: its name (with unit) and its value.

@@ -18,8 +18,8 @@ struct RunRecords {
     // Fraction of the period at which urmin was reached, if the last period set a new minimum
     // below 0 (otherwise the previous run's value stands).
     std::optional<double> tn;
-    double urthmax = 0.0;       // largest |radial displacement| at the equator, longitude 0, m
-    double pcelk = 0.0;         // mean dissipated power over the last period, W
+    double urthmax = 0.0; // largest |radial displacement| at the equator, longitude 0, m
+    double pcelk = 0.0;   // mean dissipated power over the last period, W
     // Fundamental harmonic (orbital frequency) of the outer-surface order-0 radial
     // displacement over the last period: its amplitude (m) and how far it lags behind the
     // order-0 tide (degrees; 0 for an elastic shell, positive when the surface moves later).

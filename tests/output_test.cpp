@@ -13,6 +13,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "output/csv.hpp"
+#include "output/peak.hpp"
 #include "output/record.hpp"
 #include "output/result_directory.hpp"
 #include "output/result_file.hpp"
@@ -51,6 +53,63 @@ TEST(Record, OneLeadingBlankAndShortestRoundTripDoubles) {
     std::string series;
     append_step_record(series, 20000, -0.5);
     EXPECT_EQ(series, " 20000 -0.5\n");
+}
+
+TEST(Csv, QuotedTextRoundTripNumbersAndCrlf) {
+    CsvRow row;
+    const std::string line = row.text("plain")
+                                 .text("a,b")
+                                 .text("say \"x\"")
+                                 .number(-16.924849751068784)
+                                 .number(0.0005)
+                                 .empty()
+                                 .integer(20000)
+                                 .line();
+    EXPECT_EQ(line, "plain,\"a,b\",\"say \"\"x\"\"\",-16.924849751068784,5e-04,,20000\r\n");
+    // A large whole number is written with an exponent, not as 22 digits that a reader may
+    // take for an integer it cannot hold; it still reads back exactly.
+    for (const double v : {1.6631486199180844e21, -1e21, 3.1622776601683794e20, 1e15}) {
+        std::string s;
+        append_number(s, v);
+        EXPECT_LE(s.size(), 24u) << s;
+        EXPECT_NE(s.find_first_of(".e"), std::string::npos) << s;
+        double back = 0;
+        std::from_chars(s.data(), s.data() + s.size(), back);
+        EXPECT_EQ(back, v) << s;
+    }
+}
+
+// Synthetic sweeps of 0.05 in log10 with a known peak.
+TEST(Peak, RefinedInLogLogByAParabolaThroughTheThreeLargest) {
+    std::vector<double> eta, parabola, debye;
+    for (int k = 200; k <= 260; ++k)
+        eta.push_back(std::pow(10.0, k / 20.0));
+    const double top = 12.3456; // log10 of the peak viscosity, between two samples
+    for (const double e : eta) {
+        const double u = std::log10(e) - top;
+        parabola.push_back(std::pow(10.0, 21.0 - 0.8 * u * u));
+        // Dissipation of a Maxwell element: largest where eta/mu = 1/omega.
+        const double wt = std::pow(10.0, u);
+        debye.push_back(5e9 * wt / (1.0 + wt * wt));
+    }
+    const Peak p = find_peak(eta, parabola);
+    EXPECT_EQ(p.x, eta[static_cast<std::size_t>(std::lround(20 * top)) - 200]);
+    EXPECT_EQ(p.y, parabola[p.index]);
+    ASSERT_TRUE(p.refined_x && p.refined_y);
+    EXPECT_NEAR(std::log10(*p.refined_x), top, 1e-12);
+    EXPECT_NEAR(*p.refined_y, 1e21, 1e21 * 1e-12);
+
+    const Peak d = find_peak(eta, debye);
+    ASSERT_TRUE(d.refined_x);
+    EXPECT_NEAR(std::log10(*d.refined_x), top, 2e-3);
+    EXPECT_NEAR(*d.refined_y, 2.5e9, 2.5e9 * 1e-4);
+    EXPECT_GE(*d.refined_y, d.y);
+
+    // A curve still rising at the end of the sweep has no interior peak to refine.
+    const std::vector<double> rising(parabola.begin(), parabola.begin() + 40);
+    const Peak edge = find_peak(std::span(eta).first(40), rising);
+    EXPECT_EQ(edge.index, 39u);
+    EXPECT_FALSE(edge.refined_x);
 }
 
 class InScratchDir : public ::testing::Test {

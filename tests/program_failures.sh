@@ -21,7 +21,8 @@ for input in "" "\n\n" "abc" "1.5" "0" "9" "-3" "99999999999" "4x" "+"; do
     check "menu input '$input' gives one line naming the range" "one_line err.txt && grep -q 'integer from 1 to 8' err.txt"
     check "menu input '$input' leaves the result files alone" "[ \"\$(md5sum $summaries time timekelvin)\" = \"\$sums\" ]"
 done
-for args in "--body 9" "--body" "--jobs 0" "--frobnicate" "--output" "--body=1.5 --output fresh"; do
+for args in "--body 9" "--body" "--jobs 0" "--frobnicate" "--output" "--body=1.5 --output fresh" \
+            "--series 0 --output fresh" "--body 1 --series 1e30 --output fresh"; do
     "$tidal" $args < /dev/null > out.txt 2> err.txt
     status=$?
     check "options '$args' exit with status 2" "[ $status -eq 2 ]"

@@ -17,6 +17,7 @@ struct Options {
     std::string output = ".";             // --output DIR: directory of the result files
     std::optional<int> jobs;              // --jobs N: threads of the sweep
     bool plain = false;                   // --plain: the slow one-viscosity-at-a-time path
+    std::vector<double> series;           // --series ETA: viscosities (Pa s) to keep series of
     bool help = false;                    // --help
     bool version = false;                 // --version
 };

@@ -1,5 +1,6 @@
 #include "driver/program.hpp"
 
+#include <array>
 #include <ostream>
 
 #include "body/body_check.hpp"
@@ -9,6 +10,7 @@
 #include "driver/console.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
+#include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"
 #include "output/record.hpp"
 #include "output/result_directory.hpp"
@@ -48,11 +50,16 @@ void write_run(ResultSet& files, Console& console, const RunRecords& r, const Ru
     files.summary(to.power, r.eta, r.pcelk);
 }
 
-// Writes the records of one viscosity, Maxwell run first.
-void write_viscosity(ResultSet& files, Console& console, const ViscosityResults& r, double& tn) {
+// Writes the records of one viscosity, Maxwell run first; returns the `tn` of both runs.
+std::array<double, 2> write_viscosity(ResultSet& files, Console& console,
+                                      const ViscosityResults& r, double& tn) {
+    std::array<double, 2> written{};
     write_run(files, console, r.maxwell, kMaxwellFiles, tn);
+    written[0] = tn;
     write_run(files, console, r.kelvin, kKelvinFiles, tn);
+    written[1] = tn;
     console.flush();
+    return written;
 }
 
 // The sweep of a checked body.
@@ -107,6 +114,11 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         spec = std::get<BodySpec>(std::move(changed));
     }
     const ViscositySweep viscosities = viscosity_sweep(spec);
+    const auto series = series_viscosities(viscosities, settings.series);
+    if (const auto* e = std::get_if<std::string>(&series)) {
+        err << "error: " << *e << '\n';
+        return kExitBadChoice;
+    }
 
     const ShellModel model = make_shell_model(make_body(spec), run_constants(spec));
     // Taken before anything is written: a second run into the same directory stops here.
@@ -115,6 +127,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     dir.open("body.toml")
         .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
                                       "; tidal --body-file body.toml repeats it"));
+    ResultTables tables(dir, model, std::get<std::vector<double>>(series));
     const std::string partials = "kept in " + dir.path("*") + std::string(kPartialSuffix);
     double tn = 0.0;
     ProgressLine progress(err, viscosities.count, settings.progress);
@@ -123,6 +136,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     SweepSettings sweep;
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
+    sweep.series = std::get<std::vector<double>>(series);
     sweep.stop = [&] { return settings.interrupted() != 0; };
     bool complete = false;
     try {
@@ -130,11 +144,14 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             // The console lines may go to the same terminal: they replace the progress line,
             // which is drawn again below them.
             progress.clear();
-            write_viscosity(files, console, r, tn);
+            tables.add(r, write_viscosity(files, console, r, tn));
             progress.update(++done);
         });
         progress.clear();
-        if (complete) dir.publish();
+        if (complete) {
+            tables.finish();
+            dir.publish();
+        }
     } catch (const OutputError& e) {
         progress.clear();
         throw OutputError(std::string(e.what()) + " (after " + std::to_string(done) + " of " +

@@ -23,8 +23,9 @@ struct ProgramSettings {
     std::vector<std::string> overrides; // KEY=VALUE replacing keys of the preset
     std::string output = ".";           // directory of the result files, created if missing
     int threads = 1;
-    bool plain = false;    // the slow one-viscosity-at-a-time path
-    bool progress = false; // a progress line on `err` (for a terminal)
+    bool plain = false;         // the slow one-viscosity-at-a-time path
+    std::vector<double> series; // viscosities (Pa s) whose series tables are written
+    bool progress = false;      // a progress line on `err` (for a terminal)
     // Asked between viscosities: a nonzero signal number stops the sweep.
     int (*interrupted)() = [] { return 0; };
 };

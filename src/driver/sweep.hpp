@@ -2,6 +2,8 @@
 // The viscosity sweep: both rheologies for every viscosity 10^(k/s) of the body's range (s
 // steps per decade), computed on several threads and delivered in ascending order.
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "timestep/run.hpp"
 
@@ -21,9 +23,16 @@ struct ViscosityResults {
     RunRecords kelvin;
 };
 
+// The swept viscosity nearest to `eta` (Pa s) in log10, or nothing when `eta` lies more than
+// half a sweep step outside the sweep.
+std::optional<double> nearest_swept_viscosity(const ViscositySweep& sweep, double eta);
+
 struct SweepSettings {
     int threads = 1;    // 1: everything in the calling thread
     bool plain = false; // one viscosity at a time without lanes (slow; the same numbers)
+    // Swept viscosities whose runs keep their surface displacement of every step, besides the
+    // last run of every batch (the plain path keeps every run's).
+    std::vector<double> series;
     // Asked between batches of viscosities; true stops the sweep.
     std::function<bool()> stop = [] { return false; };
 };

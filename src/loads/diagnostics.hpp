@@ -1,5 +1,6 @@
 #pragma once
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
+#include "discretisation/body.hpp"
 #include "linalg/views.hpp"
 #include "loads/boundary_loads.hpp"
 
@@ -23,6 +24,12 @@ EquatorHarmonics equator_harmonics();
 // the weight, as in the dissipation sums.
 template <class V> V equator_displacement(const EquatorHarmonics& h, V ursurf, V ur22_sum) {
     return h.p20 * (ursurf / 4.0) + h.p22 * (ur22_sum / 4.0);
+}
+
+// Heat flux (W/m^2) of a power (W) leaving through the outer surface of radius rout (m),
+// 4 pi rout^2.
+inline double surface_heat_flux(double power, double rout) {
+    return power / (4.0 * kPi * (rout * rout));
 }
 
 // Fills ur(1..N+1) with the radial displacement of every node of x.

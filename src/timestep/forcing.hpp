@@ -4,6 +4,7 @@
 // terms of the eccentricity tide.
 #include <vector>
 
+#include "loads/fundamental.hpp"
 #include "timestep/shell_model.hpp"
 
 namespace tidal {
@@ -40,5 +41,12 @@ class TidalForcing {
     // r*rho*omega^2.
     std::vector<double> Ye_, Y_;
 };
+
+// Fundamental harmonic of the order-0 tide over the last period of a run (the steps after
+// nsteps - nperiod): the reference for the phase lag of the surface displacement. The tide is
+// the order-0 potential amplitude at the inner boundary (amp0), which the surface of an
+// elastic shell, and of a fluid one, follows in phase: its order-0 body load has the opposite
+// sign.
+Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing);
 
 } // namespace tidal

@@ -7,6 +7,8 @@
 #include "linalg/band_lu.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
+#include "loads/fundamental.hpp"
+#include "timestep/forcing.hpp"
 
 namespace tidal {
 
@@ -53,6 +55,7 @@ RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
 
     RunRecords out;
     out.eta = eta_value;
+    FundamentalSums surface;
     for (int step = 1; step <= nsteps; ++step) {
         const double wt = (step * om) * dt, w2t = ((2 * om) * step) * dt;
         double amp0, ampnc, ampc;
@@ -143,10 +146,15 @@ RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
                 out.urmin = ursurf;
                 out.tn = static_cast<double>(step + nperiod - nsteps) / nperiod;
             }
+            surface.add(ursurf, fundamental_weight(step, nperiod));
         }
         if (out.tn && *out.tn == 1.0) out.tn = 0.0;
         out.ursurf.push_back(ursurf);
     }
+
+    const Harmonic u = fundamental(surface, nperiod);
+    out.amplitude = u.amplitude;
+    out.phase_lag_deg = phase_lag_deg(u, tide_fundamental(m, TidalForcing(m, dt)));
 
     // The power divides by 2 eta; for the Kelvin-Voigt body it is handed 1/(4 eta), which
     // makes it multiply by 2 eta.

@@ -5,6 +5,7 @@
 #include "discretisation/assembly.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
+#include "loads/fundamental.hpp"
 #include "timestep/forcing.hpp"
 #include "timestep/run.hpp"
 
@@ -27,19 +28,25 @@ inline std::array<StressRow, 3> stress_rows(int l) {
 }
 
 // Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
-// the minimum surface displacement, its phase and the largest equatorial displacement.
+// the minimum surface displacement, its phase, the largest equatorial displacement and the
+// fundamental harmonic of the surface displacement.
 class SurfaceTracker {
   public:
     SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series);
 
-    // Reads the lane's order-0 and order-2 cosine solutions at the two outermost nodes.
-    void record(int step, Lanes x, int lane);
+    // Reads the lane's order-0 and order-2 cosine solutions at the two outermost nodes; `w` is
+    // the step's weight in the last period's Fourier projection (read only in that period).
+    void record(int step, Lanes x, int lane, FundamentalWeight w);
+
+    // Amplitude and phase lag of the surface displacement's fundamental behind `tide`'s.
+    void finish(const Harmonic& tide);
 
   private:
     DegreeFactors f_;
     EquatorHarmonics equator_;
     int nperiod_, nsteps_;
     bool keep_series_;
+    FundamentalSums fundamental_;
     RunRecords& out_;
 };
 
@@ -52,7 +59,7 @@ class RunBatch {
     // the last one and are dropped at the end): assembles and factorises every lane's matrix
     // and clears the windows and the histories (memories or strains).
     RunBatch(const ShellModel& model, Rheology rheology, std::span<const double> etas,
-             RunWorkspace& ws, Series series);
+             RunWorkspace& ws, SeriesMask series);
     RunBatch(const RunBatch&) = delete;
     RunBatch& operator=(const RunBatch&) = delete;
 
@@ -78,8 +85,9 @@ class RunBatch {
     void sample(int l, int step, const double* values);
     // Surface records of the step, from the solutions.
     void record(int step);
-    // The records, with the power of every lane from its window; the power routine divides
-    // layer l's time integral by twice `power_eta`[(l-1)*kLanes + lane].
+    // The records, with the power of every lane from its window and the phase lag of its
+    // surface displacement; the power routine divides layer l's time integral by twice
+    // `power_eta`[(l-1)*kLanes + lane].
     std::vector<RunRecords> finish(const std::vector<double>& power_eta);
 
   private:
@@ -89,6 +97,7 @@ class RunBatch {
     std::vector<RunRecords> out_;
     std::vector<SurfaceTracker> surface_;
     std::size_t count_;
+    Harmonic tide_; // the order-0 tide's fundamental over the last period
 };
 
 } // namespace tidal

@@ -41,7 +41,7 @@ void write_run(ResultSet& files, Console& console, const RunRecords& r, const Ru
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
     if (!r.ursurf.empty()) files.series(to.series, r.ursurf);
-    tn = carried_phase(tn, r);
+    tn = carried_phase(tn, r.tn);
     files.summary(to.min_surface, r.eta, r.urmin);
     files.summary(to.phase, r.eta, tn);
     files.summary(to.equator, r.eta, r.urthmax);
@@ -75,6 +75,29 @@ RunConstants run_constants(const BodySpec& spec) {
     run.nperiod = spec.steps_per_period;
     run.nsteps = spec.periods * spec.steps_per_period;
     return run;
+}
+
+// The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
+// body.toml, no legacy files (they describe a time integration). The console shows the lines
+// of a time sweep, with the periodic state's powers.
+void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscosities,
+                        ResultDirectory& dir, Console& console) {
+    std::vector<double> etas;
+    for (int i = 0; i < viscosities.count; ++i)
+        etas.push_back(viscosities.viscosity(viscosities.first_k + i));
+    ResultTables tables(dir, model, {});
+    double tn = 0.0;
+    for (const SteadySweepRow& row : steady_sweep(model, etas, SteadyFlavours::Continuous)) {
+        std::array<double, 2> written{};
+        written[0] = tn = carried_phase(tn, row.maxwell.continuous.tn);
+        written[1] = tn = carried_phase(tn, row.kelvin_voigt.continuous.tn);
+        console.write(Record().text("viscosity ").real(row.eta).line());
+        console.write(Record().real(row.maxwell.continuous.power).line());
+        console.write(Record().real(row.kelvin_voigt.continuous.power).line());
+        tables.add_steady(row, written);
+    }
+    tables.finish();
+    dir.publish();
 }
 
 } // namespace
@@ -119,14 +142,25 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << *e << '\n';
         return kExitBadChoice;
     }
+    if (settings.method == Method::Steady && !settings.series.empty()) {
+        err << "error: option --series needs the time method: the steady state has no series\n";
+        return kExitBadChoice;
+    }
 
     const ShellModel model = make_shell_model(make_body(spec), run_constants(spec));
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
-    ResultSet files(dir);
     dir.open("body.toml")
         .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
                                       "; tidal --body-file body.toml repeats it"));
+    if (settings.method == Method::Steady) {
+        write_steady_sweep(model, viscosities, dir, console);
+        console.flush();
+        if (console.failed())
+            throw OutputError("cannot write the console output to standard output");
+        return kExitSuccess;
+    }
+    ResultSet files(dir);
     ResultTables tables(dir, model, std::get<std::vector<double>>(series));
     const std::string partials = "kept in " + dir.path("*") + std::string(kPartialSuffix);
     double tn = 0.0;
@@ -137,6 +171,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.series = std::get<std::vector<double>>(series);
+    sweep.steady = true;
     sweep.stop = [&] { return settings.interrupted() != 0; };
     bool complete = false;
     try {
@@ -163,6 +198,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
+    if (const auto warning = tables.transient_warning()) err << *warning << '\n';
     // The result files are complete. A reader that closed the console chose to stop reading;
     // a console that could not take the lines (a full disk behind a redirection) is a failure.
     console.flush();

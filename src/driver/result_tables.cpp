@@ -128,11 +128,12 @@ std::string two_digits(double v) {
 
 std::optional<std::string> ResultTables::transient_warning() const {
     if (transient_count_ == 0) return std::nullopt;
+    const int periods = model_.run.nsteps / model_.run.nperiod;
     std::ostringstream msg;
     msg << "warning: " << transient_count_ << " of " << eta_.size()
         << " viscosities are more than " << two_digits(kTransientLimit)
-        << " from their periodic state after " << model_.run.nsteps / model_.run.nperiod
-        << " periods (worst: " << worst_rheology_ << " at " << two_digits(worst_eta_) << " Pa s, "
+        << " from their periodic state after " << periods << (periods == 1 ? " period" : " periods")
+        << " (worst: " << worst_rheology_ << " at " << two_digits(worst_eta_) << " Pa s, "
         << two_digits(worst_transient_) << "); raise numerics.periods";
     return msg.str();
 }

@@ -17,14 +17,15 @@ build_both() {
     baseline=$scratch/build/tidal
 }
 
-# measure LABEL PROGRAM OPTIONS...: the median wall time of $runs runs and the peak memory.
+# measure LABEL PROGRAM OPTIONS...: the median wall time of $runs runs and the peak memory. The
+# last run's files stay in "$scratch/LABEL", its console lines in "$scratch/LABEL.console".
 measure() {
     local label=$1 program=$2; shift 2
     local times=() peak=0 t m
     for _ in $(seq 1 "$runs"); do
-        rm -rf "$scratch/out"
-        /usr/bin/time -f "%e %M" -o "$scratch/time.txt" "$program" --output "$scratch/out" "$@" \
-            > /dev/null
+        rm -rf "${scratch:?}/$label"
+        /usr/bin/time -f "%e %M" -o "$scratch/time.txt" "$program" --output "$scratch/$label" "$@" \
+            > "$scratch/$label.console"
         read -r t m < "$scratch/time.txt"
         times+=("$t")
         [ "$m" -gt "$peak" ] && peak=$m

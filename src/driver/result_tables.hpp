@@ -18,6 +18,23 @@ namespace tidal {
 std::variant<std::vector<double>, std::string> series_viscosities(const ViscositySweep& sweep,
                                                                   const std::vector<double>& asked);
 
+// The rheologies of the tables, in column order.
+inline constexpr std::size_t kTableRheologies = 2;
+std::array<std::string_view, kTableRheologies> table_rheologies();
+
+// The summary row of one viscosity, every rheology in column order; `tn` are the phases
+// written for its runs (Maxwell first), `rout` the outer radius (m) through which the heat flows.
+std::array<RheologySummary, kTableRheologies>
+summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn, double rout);
+
+// The surface displacement series (m) of every rheology's run of one viscosity, column order.
+std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r);
+
+// Every rheology's heating peak along the sweep: `eta` the swept viscosities (Pa s), `power`
+// per rheology the power (W) at each of them, `rout` the outer radius (m).
+std::vector<PeakRecord> sweep_peaks(const std::vector<double>& eta,
+                                    const std::vector<std::vector<double>>& power, double rout);
+
 class ResultTables {
   public:
     // Opens "summary.csv" (with its header) in the run's directory. `series`: the swept

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -120,13 +121,18 @@ struct Columns {
     std::vector<std::vector<double>> values;
 
     Columns() : names(header_names(summary_header(table_rheologies()))), values(names.size()) {}
-    void add(double eta, const std::array<RheologySummary, kTableRheologies>& row) {
+    // Appends a row in the order summary_record() writes it; an empty value is a NaN.
+    void add(const SummaryRow& row) {
         std::size_t c = 0;
-        values[c++].push_back(eta);
-        for (const RheologySummary& v : row)
+        values[c++].push_back(row.eta);
+        for (const RheologySummary& v : row.values)
             for (const SummaryQuantity& q : summary_quantities())
                 values[c++].push_back(v.*q.value);
+        for (const SteadySummary& v : row.steady)
+            for (const SteadyQuantity& q : steady_quantities())
+                values[c++].push_back((v.*q.value).value_or(kEmpty));
     }
+    static constexpr double kEmpty = std::numeric_limits<double>::quiet_NaN();
     py::dict to_dict() const {
         py::dict d;
         for (std::size_t c = 0; c < names.size(); ++c)
@@ -175,6 +181,7 @@ class TimeSweep {
         SweepSettings settings;
         settings.threads = threads;
         settings.series = series_;
+        settings.steady = true; // the steady columns of summary.csv
         bool complete = false;
         run_interruptibly([&](std::atomic<bool>& stop) {
             settings.stop = [&stop] { return stop.load(); };
@@ -185,7 +192,7 @@ class TimeSweep {
         if (!complete) throw py::error_already_set(); // not reached: a stop raises above
         double tn = 0.0;
         for (const ViscosityResults& r : results_)
-            columns_.add(r.maxwell.eta, summary_row(r, written_phases(tn, r), model_.body.rout));
+            columns_.add(summary_row(r, written_phases(tn, r), model_.body.rout));
     }
 
     py::dict columns() const { return columns_.to_dict(); }
@@ -230,7 +237,8 @@ class TimeSweep {
         std::ostringstream discarded;
         Console console(discarded);
         ResultDirectory out(dir);
-        RunOutput output(out, console, body_.spec, model_, series_);
+        write_body_toml(out, body_.spec);
+        RunOutput output(out, console, model_, series_);
         for (const ViscosityResults& r : results_)
             output.add(r);
         output.finish();
@@ -249,38 +257,34 @@ class TimeSweep {
 // sweep, each rheology's values those of its steady state.
 class SteadySweep {
   public:
-    explicit SteadySweep(const PyBody& body) : model_(shell_model(body.spec)) {
-        const ViscositySweep viscosities = viscosity_sweep(body.spec);
+    explicit SteadySweep(PyBody body) : body_(std::move(body)), model_(shell_model(body_.spec)) {
+        const ViscositySweep viscosities = viscosity_sweep(body_.spec);
         std::vector<double> etas;
         for (int k = viscosities.first_k; k < viscosities.first_k + viscosities.count; ++k)
             etas.push_back(viscosities.viscosity(k));
-        std::vector<SteadySweepRow> rows;
         run_interruptibly([&](std::atomic<bool>& stop) {
             // A few viscosities at a time, so that a stop is seen soon.
             constexpr std::size_t kChunk = 4;
             for (std::size_t i = 0; i < etas.size() && !stop; i += kChunk) {
-                const std::span<const double> chunk(
-                    etas.data() + i, std::min(kChunk, etas.size() - i));
+                const std::span<const double> chunk(etas.data() + i,
+                                                    std::min(kChunk, etas.size() - i));
                 for (SteadySweepRow& row : steady_sweep(model_, chunk, SteadyFlavours::Continuous))
-                    rows.push_back(std::move(row));
+                    rows_.push_back(std::move(row));
             }
         });
         double tn = 0.0;
-        const double rout = model_.body.rout;
-        for (const SteadySweepRow& row : rows) {
-            std::array<RheologySummary, kTableRheologies> summary{};
-            const SteadyRecords* records[] = {&row.maxwell.continuous,
-                                              &row.kelvin_voigt.continuous};
-            for (std::size_t i = 0; i < kTableRheologies; ++i) {
-                const SteadyRecords& s = *records[i];
-                tn = s.tn ? *s.tn : tn;
-                summary[i] = {s.power,   surface_heat_flux(s.power, rout),
-                              s.urmin,   tn,
-                              s.urthmax, s.phase_lag_deg,
-                              s.amplitude};
-            }
-            columns_.add(row.eta, summary);
-        }
+        for (const SteadySweepRow& row : rows_)
+            columns_.add(steady_summary_row(row, written_phases(tn, row), model_.body.rout));
+    }
+
+    // Writes the command line's files of this sweep (`--method steady`) into `dir`.
+    void write(const std::string& dir) const {
+        std::ostringstream discarded;
+        Console console(discarded);
+        ResultDirectory out(dir);
+        write_body_toml(out, body_.spec);
+        write_steady_tables(out, console, model_, rows_);
+        out.publish();
     }
 
     py::dict columns() const { return columns_.to_dict(); }
@@ -290,7 +294,9 @@ class SteadySweep {
     }
 
   private:
+    PyBody body_;
     ShellModel model_;
+    std::vector<SteadySweepRow> rows_;
     Columns columns_;
 };
 
@@ -343,7 +349,8 @@ PYBIND11_MODULE(_core, m) {
     py::class_<SteadySweep>(m, "SteadySweep")
         .def(py::init([](const PyBody& body) { return std::make_unique<SteadySweep>(body); }))
         .def("columns", &SteadySweep::columns)
-        .def("peaks", &SteadySweep::peaks);
+        .def("peaks", &SteadySweep::peaks)
+        .def("write", &SteadySweep::write, py::call_guard<py::gil_scoped_release>());
 
     // The command line's failures, raised as Python exceptions.
     // (the most recently registered translator is tried first: the derived class last).

@@ -20,6 +20,11 @@ def bits(values):
     return np.asarray(values, dtype=np.float64).view(np.int64)
 
 
+def column(rows, i):
+    """Column i of CSV rows as doubles; an empty field is the module's NaN."""
+    return [float(r[i]) if r[i] else float("nan") for r in rows]
+
+
 @pytest.fixture(scope="module")
 def body1(program, tmp_path_factory):
     """Body 1 swept by the program (its default threads) and by the module (one thread),
@@ -36,8 +41,7 @@ def test_time_columns_peaks_and_series_equal_the_programs_tables(body1):
     assert result.names == header and len(result) == len(rows) == 241
     for i, name in enumerate(header):
         assert result[name].dtype == np.float64
-        np.testing.assert_array_equal(bits(result[name]), bits([float(r[i]) for r in rows]),
-                                      err_msg=name)
+        np.testing.assert_array_equal(bits(result[name]), bits(column(rows, i)), err_msg=name)
 
     header, rows = read_csv(cli / "peaks.csv")
     assert set(result.peaks) == {r[0] for r in rows} == set(tidal.RHEOLOGIES)
@@ -51,8 +55,7 @@ def test_time_columns_peaks_and_series_equal_the_programs_tables(body1):
     table = result.series[1e14]
     assert list(table) == header
     for i, name in enumerate(header):
-        np.testing.assert_array_equal(bits(table[name]), bits([float(r[i]) for r in rows]),
-                                      err_msg=name)
+        np.testing.assert_array_equal(bits(table[name]), bits(column(rows, i)), err_msg=name)
 
 
 def test_write_reproduces_the_programs_files_byte_for_byte(body1, tmp_path):
@@ -74,6 +77,23 @@ def test_write_reproduces_the_programs_files_byte_for_byte(body1, tmp_path):
             result.write(out)
 
 
+def test_steady_sweep_of_body8_equals_the_programs(program, tmp_path):
+    cli = tmp_path / "cli"
+    run = program("--body", 8, "--method", "steady", "--output", cli)
+    assert run.returncode == 0, run.stderr
+    result = tidal.sweep(tidal.preset(8), method="steady")
+    header, rows = read_csv(cli / "summary.csv")
+    assert result.names == header and len(result) == len(rows) == 201
+    for i, name in enumerate(header):
+        np.testing.assert_array_equal(bits(result[name]), bits(column(rows, i)), err_msg=name)
+    assert np.isnan(result["maxwell_transient"]).all()
+    result.write(tmp_path / "py")
+    files = sorted(os.listdir(cli))
+    assert files == sorted(os.listdir(tmp_path / "py"))
+    assert filecmp.cmpfiles(cli, tmp_path / "py", [f for f in files if f[0] != "."],
+                            shallow=False)[1:] == ([], [])
+
+
 def test_rheologies_select_columns_and_pandas_gets_every_column(body1):
     _, result = body1
     df = result.to_pandas() if _has_pandas() else None
@@ -84,7 +104,7 @@ def test_rheologies_select_columns_and_pandas_gets_every_column(body1):
                                              "numerics.periods": 2}),
                      method="steady", rheologies=["kelvin_voigt"])
     assert kv.names[0] == "viscosity_Pa_s"
-    assert all(n.startswith("kelvin_voigt_") for n in kv.names[1:]) and len(kv.names) == 8
+    assert all(n.startswith("kelvin_voigt_") for n in kv.names[1:]) and len(kv.names) == 12
     assert list(kv.peaks) == ["kelvin_voigt"]
     with pytest.raises(ValueError, match="unknown rheology 'elastic'"):
         tidal.sweep(tidal.preset(1), rheologies=["elastic"])

@@ -244,12 +244,10 @@ class Result:
         summary.csv, peaks.csv, series-<viscosity>.csv of the asked-for series and
         body.toml, byte for byte those `tidal` writes for the same body and series (all
         rheologies, whatever the sweep's `rheologies`). They appear together when all are
-        written. Raises DirectoryInUse if another run holds the directory, OutputError if a
+        written. A steady sweep writes what `tidal --method steady` writes: summary.csv,
+        peaks.csv and body.toml. Raises DirectoryInUse if another run holds the directory, OutputError if a
         file cannot be written. Returns the directory.
         """
-        if self.method != "time":
-            raise NotImplementedError("write() of a steady sweep comes with the command line's "
-                                      "--method steady")
         self._engine.write(os.fspath(directory))
         return directory
 
@@ -295,6 +293,6 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
         engine = _core.TimeSweep(body._core, series, jobs)
     else:
         if series:
-            raise ValueError("series are kept by the time method only")
+            raise ValueError("series needs the time method: the steady state has no series")
         engine = _core.SteadySweep(body._core)
     return Result(body, method, [r for r in RHEOLOGIES if r in chosen], engine)

@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
         settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
         settings.plain = options.plain;
         settings.series = options.series;
+        settings.method = options.steady ? tidal::Method::Steady : tidal::Method::Time;
         settings.progress = isatty(STDERR_FILENO) == 1;
         settings.interrupted = &tidal::InterruptCatcher::caught;
         const tidal::InterruptCatcher catcher;

@@ -16,6 +16,23 @@
 
 namespace tidal {
 
+namespace {
+
+// The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
+// body.toml, no legacy files (they describe a time integration). The console shows the lines
+// of a time sweep, with the periodic state's powers.
+void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscosities,
+                        ResultDirectory& dir, Console& console) {
+    std::vector<double> etas;
+    for (int i = 0; i < viscosities.count; ++i)
+        etas.push_back(viscosities.viscosity(viscosities.first_k + i));
+    write_steady_tables(dir, console, model,
+                        steady_sweep(model, etas, SteadyFlavours::Continuous));
+    dir.publish();
+}
+
+} // namespace
+
 int run_program(std::istream& in, std::ostream& out, std::ostream& err,
                 const ProgramSettings& settings) {
     Console console(out);
@@ -56,11 +73,23 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << *e << '\n';
         return kExitBadChoice;
     }
+    if (settings.method == Method::Steady && !settings.series.empty()) {
+        err << "error: option --series needs the time method: the steady state has no series\n";
+        return kExitBadChoice;
+    }
 
     const ShellModel model = shell_model(spec);
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
-    RunOutput output(dir, console, spec, model, std::get<std::vector<double>>(series));
+    write_body_toml(dir, spec);
+    if (settings.method == Method::Steady) {
+        write_steady_sweep(model, viscosities, dir, console);
+        console.flush();
+        if (console.failed())
+            throw OutputError("cannot write the console output to standard output");
+        return kExitSuccess;
+    }
+    RunOutput output(dir, console, model, std::get<std::vector<double>>(series));
     const std::string partials = "kept in " + dir.path("*") + std::string(kPartialSuffix);
     ProgressLine progress(err, viscosities.count, settings.progress);
     int done = 0;
@@ -69,6 +98,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.series = std::get<std::vector<double>>(series);
+    sweep.steady = true;
     sweep.stop = [&] { return settings.interrupted() != 0; };
     bool complete = false;
     try {
@@ -95,6 +125,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
+    if (const auto warning = output.transient_warning()) err << *warning << '\n';
     // The result files are complete. A reader that closed the console chose to stop reading;
     // a console that could not take the lines (a full disk behind a redirection) is a failure.
     console.flush();

@@ -22,10 +22,24 @@ std::variant<std::vector<double>, std::string> series_viscosities(const Viscosit
 inline constexpr std::size_t kTableRheologies = 2;
 std::array<std::string_view, kTableRheologies> table_rheologies();
 
-// The summary row of one viscosity, every rheology in column order; `tn` are the phases
-// written for its runs (Maxwell first), `rout` the outer radius (m) through which the heat flows.
-std::array<RheologySummary, kTableRheologies>
-summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn, double rout);
+// The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
+// steady-state columns, every rheology in column order.
+struct SummaryRow {
+    double eta = 0.0; // Pa s
+    std::array<RheologySummary, kTableRheologies> values{};
+    std::array<SteadySummary, kTableRheologies> steady{};
+};
+
+// The row of one viscosity of a time sweep; `tn` are the phases written for its runs (Maxwell
+// first), `rout` the outer radius (m) through which the heat flows. The steady columns are
+// filled when `r` has the steady state.
+SummaryRow summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn,
+                       double rout);
+
+// The row of one viscosity of a sweep without time integration, from the exact-in-time
+// periodic state; `tn` and `rout` as for summary_row(). The transient and step error stay empty.
+SummaryRow steady_summary_row(const SteadySweepRow& r,
+                              const std::array<double, kTableRheologies>& tn, double rout);
 
 // The surface displacement series (m) of every rheology's run of one viscosity, column order.
 std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r);
@@ -42,19 +56,37 @@ class ResultTables {
     ResultTables(ResultDirectory& dir, const ShellModel& model, std::vector<double> series);
 
     // The row of one viscosity, with the `tn` values written for its runs (Maxwell first), and
-    // its series table if it was asked for.
+    // its series table if it was asked for. With the steady state in `r`, the steady columns
+    // are filled and the transient noted.
     void add(const ViscosityResults& r, const std::array<double, 2>& tn);
+
+    // The row of one viscosity of a sweep without time integration, from the exact-in-time
+    // periodic state; `tn` as for add(). The transient and step error stay empty.
+    void add_steady(const SteadySweepRow& row, const std::array<double, 2>& tn);
 
     // Writes "peaks.csv"; only a complete sweep has peaks.
     void finish();
+
+    // When some viscosity's time-domain power is more than `kTransientLimit` from its periodic
+    // state, one line saying how many and the worst (for standard error); else nothing.
+    std::optional<std::string> transient_warning() const;
 
   private:
     ResultDirectory& dir_;
     const ShellModel& model_;
     std::vector<double> series_;
     ResultFile& summary_;
+    void add_row(const SummaryRow& row);
+
     std::vector<double> eta_;                // viscosities so far
     std::vector<std::vector<double>> power_; // per rheology, per viscosity, W
+    // Viscosities whose transient exceeds the limit, and the largest transient in magnitude.
+    int transient_count_ = 0;
+    double worst_transient_ = 0.0, worst_eta_ = 0.0;
+    std::string_view worst_rheology_;
 };
+
+// How far from its periodic state a run's last period may be before the user is told.
+inline constexpr double kTransientLimit = 1e-3;
 
 } // namespace tidal

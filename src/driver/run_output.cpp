@@ -38,30 +38,46 @@ void write_run(ResultSet& files, Console& console, const RunRecords& r, const Ru
     files.summary(to.power, r.eta, r.pcelk);
 }
 
-// "body.toml" of the run; returns `dir` for the tables opened after it.
-ResultDirectory& write_body_toml(ResultDirectory& dir, const BodySpec& spec) {
-    dir.open("body.toml")
-        .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
-                                      "; tidal --body-file body.toml repeats it"));
-    return dir;
-}
-
 } // namespace
 
 std::array<double, 2> written_phases(double& tn, const ViscosityResults& r) {
     // A run whose last period brings no new minimum repeats the phase written before it.
     std::array<double, 2> written{};
-    tn = carried_phase(tn, r.maxwell);
-    written[0] = tn;
-    tn = carried_phase(tn, r.kelvin);
-    written[1] = tn;
+    written[0] = tn = carried_phase(tn, r.maxwell.tn);
+    written[1] = tn = carried_phase(tn, r.kelvin.tn);
     return written;
 }
 
-RunOutput::RunOutput(ResultDirectory& dir, Console& console, const BodySpec& spec,
-                     const ShellModel& model, std::vector<double> series)
-    : console_(console), files_(dir), tables_(write_body_toml(dir, spec), model, std::move(series)) {
+std::array<double, 2> written_phases(double& tn, const SteadySweepRow& r) {
+    std::array<double, 2> written{};
+    written[0] = tn = carried_phase(tn, r.maxwell.continuous.tn);
+    written[1] = tn = carried_phase(tn, r.kelvin_voigt.continuous.tn);
+    return written;
 }
+
+void write_body_toml(ResultDirectory& dir, const BodySpec& spec) {
+    dir.open("body.toml")
+        .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
+                                      "; tidal --body-file body.toml repeats it"));
+}
+
+void write_steady_tables(ResultDirectory& dir, Console& console, const ShellModel& model,
+                         std::span<const SteadySweepRow> rows) {
+    ResultTables tables(dir, model, {});
+    double tn = 0.0;
+    for (const SteadySweepRow& row : rows) {
+        const std::array<double, 2> written = written_phases(tn, row);
+        console.write(Record().text("viscosity ").real(row.eta).line());
+        console.write(Record().real(row.maxwell.continuous.power).line());
+        console.write(Record().real(row.kelvin_voigt.continuous.power).line());
+        tables.add_steady(row, written);
+    }
+    tables.finish();
+}
+
+RunOutput::RunOutput(ResultDirectory& dir, Console& console, const ShellModel& model,
+                     std::vector<double> series)
+    : console_(console), files_(dir), tables_(dir, model, std::move(series)) {}
 
 void RunOutput::add(const ViscosityResults& r) {
     const std::array<double, 2> tn = written_phases(tn_, r);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "steady/steady_sweep.hpp"
 #include "timestep/run.hpp"
 
 namespace tidal {
@@ -21,6 +22,9 @@ struct ViscosityResults {
     int k = 0; // sweep index: the viscosity is 10^(k/steps_per_decade)
     RunRecords maxwell;
     RunRecords kelvin;
+    // The periodic steady state of both rheologies at this viscosity, both flavours, when the
+    // sweep was asked for it.
+    std::optional<SteadySweepRow> steady;
 };
 
 // The swept viscosity nearest to `eta` (Pa s) in log10, or nothing when `eta` lies more than
@@ -33,6 +37,9 @@ struct SweepSettings {
     // Swept viscosities whose runs keep their surface displacement of every step, besides the
     // last run of every batch (the plain path keeps every run's).
     std::vector<double> series;
+    // Also the periodic steady state of every viscosity (continuous and discrete), to say how
+    // far each run's last period is from it.
+    bool steady = false;
     // Asked between batches of viscosities; true stops the sweep.
     std::function<bool()> stop = [] { return false; };
 };
@@ -44,10 +51,11 @@ struct SweepSettings {
 bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume);
 
-// The phase of the minimum written for a run: its own if its last period set a new minimum
-// below zero, else the phase written for the run before it (`previous`; 0 before the first).
-inline double carried_phase(double previous, const RunRecords& run) {
-    return run.tn ? *run.tn : previous;
+// The phase of the minimum written for a run: its own (`own`) if its last period set a new
+// minimum below zero, else the phase written for the run before it (`previous`; 0 before the
+// first).
+inline double carried_phase(double previous, const std::optional<double>& own) {
+    return own ? *own : previous;
 }
 
 // Threads to use on this machine.

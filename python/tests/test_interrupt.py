@@ -6,7 +6,10 @@ import sys
 import time
 
 CHILD = r"""
-import sys, time, tidal
+import signal, sys, time, tidal
+# Python leaves SIGINT ignored when it starts so (a background job of a shell): handle it as
+# an interactive Python does.
+signal.signal(signal.SIGINT, signal.default_int_handler)
 print("sweeping", flush=True)
 try:
     result = tidal.sweep(tidal.preset(1), jobs=1)

@@ -187,7 +187,14 @@ class Result:
         <rheology>_max_equator_displacement_m largest |radial displacement| at the equator, m
         <rheology>_phase_lag_deg              lag of the surface displacement behind the tide, deg
         <rheology>_amplitude_m                amplitude of that displacement's fundamental, m
-    for each <rheology> of the sweep ("maxwell", "kelvin_voigt").
+    for each <rheology> of the sweep ("maxwell", "kelvin_voigt"), then for each
+        <rheology>_steady_power_W             power of the exact-in-time periodic state, W
+        <rheology>_steady_phase_lag_deg       its phase lag, deg
+        <rheology>_transient                  time-domain power / the time scheme's own
+                                              periodic power - 1 (NaN for method="steady")
+        <rheology>_step_error                 that periodic power / the exact one - 1 (NaN
+                                              for method="steady")
+    With method="steady" the first block holds the periodic state's values.
 
     Attributes:
         body     the Body that was swept
@@ -271,6 +278,10 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
     series      viscosities (Pa s) whose surface displacement at every time step is kept
                 (time method); each picks the nearest swept viscosity, and result.series is
                 keyed by the swept one.
+
+    Returns a Result: result[name] is a column of summary.csv, e.g. "maxwell_power_W" (W);
+    help(tidal.Result) lists the columns with their units. The time method also solves the
+    periodic steady state beside each run, for the steady_* columns and the transient.
 
     The computation runs with the GIL released. Ctrl-C (SIGINT) stops it within a second
     and raises KeyboardInterrupt; nothing is returned. Raises ValueError for a bad

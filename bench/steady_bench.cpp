@@ -69,8 +69,8 @@ void BM_TimeDomainPerViscosity(benchmark::State& state) {
     for (int i = 0; i < kLanes; ++i)
         etas.push_back(sweep_viscosity(280 + i));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(run_maxwell(model, etas, ws, Series::LastOnly).front().pcelk);
-        benchmark::DoNotOptimize(run_kelvin_voigt(model, etas, ws, Series::LastOnly).front().pcelk);
+        benchmark::DoNotOptimize(run_batch<Maxwell>(model, etas, ws, Series::LastOnly).front().pcelk);
+        benchmark::DoNotOptimize(run_batch<KelvinVoigt>(model, etas, ws, Series::LastOnly).front().pcelk);
     }
     state.SetLabel("batch of 8, both rheologies");
     state.counters["viscosities/s"] =

@@ -30,8 +30,7 @@ SteadyPair steady(const ShellModel& model, Rheology rheology, double eta) {
 
 RunRecords run(const ShellModel& model, Rheology rheology, double eta) {
     RunWorkspace ws(model);
-    return rheology == Rheology::Maxwell ? run_maxwell(model, eta, ws)
-                                         : run_kelvin_voigt(model, eta, ws);
+    return run_one(rheology, model, eta, ws);
 }
 
 // Lag (degrees) and amplitude (m) of the fundamental of the last period's surface displacement

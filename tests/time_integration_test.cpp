@@ -44,8 +44,8 @@ TEST_P(ShortRuns, MatchTheFullHistoryVersionBitForBit) {
     RunWorkspace ws(model);
     const int k0 = static_cast<int>(20 * preset(choice).spec.log10_viscosity_min);
     for (double eta : {sweep_viscosity(k0), sweep_viscosity(k0 + 71), 1e20}) {
-        expect_same(run_maxwell(model, eta, ws), run_reference(model, eta, Rheology::Maxwell));
-        expect_same(run_kelvin_voigt(model, eta, ws),
+        expect_same(run_one(Rheology::Maxwell, model, eta, ws), run_reference(model, eta, Rheology::Maxwell));
+        expect_same(run_one(Rheology::KelvinVoigt, model, eta, ws),
                     run_reference(model, eta, Rheology::KelvinVoigt));
     }
 }
@@ -65,9 +65,7 @@ TEST_P(FullRuns, BatchMatchesThePlainVersionBitForBit) {
                                       sweep_viscosity(k1)};
     for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
         const std::vector<RunRecords> got =
-            rheology == Rheology::Maxwell
-                ? run_maxwell(model, etas, ws, 1u << (etas.size() - 1))
-                : run_kelvin_voigt(model, etas, ws, 1u << (etas.size() - 1));
+            run_batch(rheology, model, etas, ws, 1u << (etas.size() - 1));
         ASSERT_EQ(got.size(), etas.size());
         for (std::size_t i = 0; i < etas.size(); ++i) {
             SCOPED_TRACE(etas[i]);
@@ -84,7 +82,7 @@ TEST(ShortRuns, PhaseOfTheMinimumIsAFractionOfThePeriod) {
     // compare the carried phase.
     const ShellModel model = make_shell_model(*preset_body(1), RunConstants{2.0, 40, 400});
     RunWorkspace ws(model);
-    for (const RunRecords& r : {run_maxwell(model, 1e10, ws), run_kelvin_voigt(model, 1e10, ws)}) {
+    for (const RunRecords& r : {run_one(Rheology::Maxwell, model, 1e10, ws), run_one(Rheology::KelvinVoigt, model, 1e10, ws)}) {
         ASSERT_TRUE(r.tn.has_value());
         EXPECT_GE(*r.tn, 0.0);
         EXPECT_LT(*r.tn, 1.0);

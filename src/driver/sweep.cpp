@@ -71,8 +71,8 @@ std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySw
         if (std::find(series.begin(), series.end(), etas[static_cast<std::size_t>(i)]) !=
             series.end())
             keep |= 1u << i;
-    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, keep);
-    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, keep);
+    std::vector<RunRecords> maxwell = run_batch<Maxwell>(model, etas, ws, keep);
+    std::vector<RunRecords> kelvin = run_batch<KelvinVoigt>(model, etas, ws, keep);
     std::vector<SteadySweepRow> steady;
     if (settings.steady) steady = steady_sweep(model, etas, SteadyFlavours::Both);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));

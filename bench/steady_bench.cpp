@@ -31,7 +31,7 @@ void BM_SteadySweepBody1(benchmark::State& state) {
     for (auto _ : state) {
         const ShellModel model = make_shell_model(body);
         benchmark::DoNotOptimize(
-            steady_sweep(model, etas, flavours).back().maxwell.continuous.power);
+            steady_sweep(model, etas, flavours).back()[Rheology::Maxwell].continuous.power);
     }
     state.SetLabel(state.range(0) == 1 ? "241 viscosities, continuous + discrete"
                                        : "241 viscosities, continuous");

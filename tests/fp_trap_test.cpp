@@ -52,7 +52,7 @@ TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
     expect_finite(run_reference(model, etas[1], Rheology::Maxwell));
     expect_finite(run_reference(model, etas[1], Rheology::KelvinVoigt));
     for (const SteadySweepRow& row : steady_sweep(model, etas, SteadyFlavours::Both))
-        for (const SteadyPair* p : {&row.maxwell, &row.kelvin_voigt})
+        for (const SteadyPair* p : {&row[Rheology::Maxwell], &row[Rheology::KelvinVoigt]})
             for (const SteadyRecords* r : {&p->continuous, &*p->discrete}) {
                 EXPECT_TRUE(std::isfinite(r->power) && std::isfinite(r->urmin) &&
                             std::isfinite(r->urthmax) && std::isfinite(r->phase_lag_deg));

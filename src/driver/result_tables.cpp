@@ -11,40 +11,25 @@
 
 namespace tidal {
 
-namespace {
-
-// The rheologies of the tables, in column order: a name and where its run's records are.
-struct TableRheology {
-    std::string_view name, title;
-    RunRecords ViscosityResults::*run;
-    SteadyPair SteadySweepRow::*steady;
-};
-constexpr std::array<TableRheology, kTableRheologies> kTableList = {{
-    {"maxwell", "Maxwell", &ViscosityResults::maxwell, &SteadySweepRow::maxwell},
-    {"kelvin_voigt", "Kelvin-Voigt", &ViscosityResults::kelvin, &SteadySweepRow::kelvin_voigt},
-}};
-
-} // namespace
-
 std::array<std::string_view, kTableRheologies> table_rheologies() {
     std::array<std::string_view, kTableRheologies> names{};
-    for (std::size_t i = 0; i < kTableList.size(); ++i)
-        names[i] = kTableList[i].name;
+    for (std::size_t i = 0; i < kRheologies.size(); ++i)
+        names[i] = kRheologies[i].name;
     return names;
 }
 
 SummaryRow summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn,
                        double rout) {
     SummaryRow row;
-    row.eta = r.maxwell.eta;
-    for (std::size_t i = 0; i < kTableList.size(); ++i) {
-        const RunRecords& run = r.*kTableList[i].run;
+    row.eta = r.runs[0].eta;
+    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
+        const RunRecords& run = r.runs[i];
         row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
                          run.urmin,   tn[i],
                          run.urthmax, run.phase_lag_deg,
                          run.amplitude};
         if (!r.steady) continue;
-        const SteadyPair& pair = (*r.steady).*kTableList[i].steady;
+        const SteadyPair& pair = r.steady->pairs[i];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
                          transient(run.pcelk, pair), step_error(pair)};
     }
@@ -55,8 +40,8 @@ SummaryRow steady_summary_row(const SteadySweepRow& r,
                               const std::array<double, kTableRheologies>& tn, double rout) {
     SummaryRow row;
     row.eta = r.eta;
-    for (std::size_t i = 0; i < kTableList.size(); ++i) {
-        const SteadyRecords& s = (r.*kTableList[i].steady).continuous;
+    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
+        const SteadyRecords& s = r.pairs[i].continuous;
         row.values[i] = {s.power,   surface_heat_flux(s.power, rout),
                          s.urmin,   tn[i],
                          s.urthmax, s.phase_lag_deg,
@@ -68,17 +53,17 @@ SummaryRow steady_summary_row(const SteadySweepRow& r,
 
 std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r) {
     std::array<const std::vector<double>*, kTableRheologies> series{};
-    for (std::size_t i = 0; i < kTableList.size(); ++i)
-        series[i] = &(r.*kTableList[i].run).ursurf;
+    for (std::size_t i = 0; i < kRheologies.size(); ++i)
+        series[i] = &r.runs[i].ursurf;
     return series;
 }
 
 std::vector<PeakRecord> sweep_peaks(const std::vector<double>& eta,
                                     const std::vector<std::vector<double>>& power, double rout) {
     std::vector<PeakRecord> peaks;
-    for (std::size_t i = 0; i < kTableList.size(); ++i) {
+    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
         const Peak p = find_peak(eta, power[i]);
-        PeakRecord rec{kTableList[i].name, p.x, p.y, surface_heat_flux(p.y, rout), {}, {}, {}};
+        PeakRecord rec{kRheologies[i].name, p.x, p.y, surface_heat_flux(p.y, rout), {}, {}, {}};
         if (p.refined_x) {
             rec.refined_viscosity = p.refined_x;
             rec.refined_power = p.refined_y;
@@ -109,30 +94,31 @@ series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked
 ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
     : dir_(dir), model_(model), series_(std::move(series)), summary_(dir.open("summary.csv")),
-      power_(kTableList.size()) {
+      power_(kRheologies.size()) {
     summary_.write(summary_header(table_rheologies()));
     summary_.flush();
 }
 
 void ResultTables::add_row(const SummaryRow& row) {
-    for (std::size_t i = 0; i < kTableList.size(); ++i)
+    for (std::size_t i = 0; i < kRheologies.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
     summary_.write(summary_record(row.eta, row.values, row.steady));
     summary_.flush();
 }
 
-void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& tn) {
+void ResultTables::add(const ViscosityResults& r,
+                       const std::array<double, kTableRheologies>& tn) {
     const SummaryRow row = summary_row(r, tn, model_.body.rout);
     const double eta = row.eta;
     bool over = false;
-    for (std::size_t i = 0; i < kTableList.size() && r.steady; ++i) {
+    for (std::size_t i = 0; i < kRheologies.size() && r.steady; ++i) {
         const double off = *row.steady[i].transient;
         if (std::fabs(off) > kTransientLimit) over = true;
         if (std::fabs(off) > std::fabs(worst_transient_)) {
             worst_transient_ = off;
             worst_eta_ = eta;
-            worst_rheology_ = kTableList[i].title;
+            worst_rheology_ = kRheologies[i].title;
         }
     }
     if (over) ++transient_count_;
@@ -144,7 +130,8 @@ void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& t
                               series_of(r)));
 }
 
-void ResultTables::add_steady(const SteadySweepRow& r, const std::array<double, 2>& tn) {
+void ResultTables::add_steady(const SteadySweepRow& r,
+                              const std::array<double, kTableRheologies>& tn) {
     add_row(steady_summary_row(r, tn, model_.body.rout));
 }
 

@@ -2,6 +2,7 @@
 // The viscosity sweep: both rheologies for every viscosity 10^(k/s) of the body's range (s
 // steps per decade), computed on several threads and delivered in ascending order.
 #include <functional>
+#include <vector>
 
 #include "timestep/run.hpp"
 
@@ -27,6 +28,18 @@ struct SweepSettings {
     // Asked between batches of viscosities; true stops the sweep.
     std::function<bool()> stop = [] { return false; };
 };
+
+using Batch = std::vector<ViscosityResults>;
+
+// The sweep's viscosities in batches of kLanes (the last may be shorter), the unit of work
+// of the threads.
+int batch_count(const ViscositySweep& sweep);
+int batch_size(const ViscositySweep& sweep, int b);
+
+// Both rheologies for the viscosities of batch `b`, in ascending order. The plain path asks
+// `stop` between viscosities and may return a short batch.
+Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b, bool plain,
+                    RunWorkspace& ws, const std::function<bool()>& stop);
 
 // Runs the sweep and calls `consume` for every viscosity in ascending order, in the calling
 // thread. Results are the same for any number of threads and either path. Returns false if

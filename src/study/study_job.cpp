@@ -1,0 +1,35 @@
+#include "study/study_job.hpp"
+
+#include <algorithm>
+
+#include "driver/body_run.hpp"
+
+namespace tidal {
+
+StudyJob::StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers)
+    : bodies_(std::move(bodies)), numbers_(std::move(numbers)) {
+    first_unit_.push_back(0);
+    for (const BodySpec& b : bodies_) {
+        sweeps_.push_back(viscosity_sweep(b));
+        first_unit_.push_back(first_unit_.back() + batch_count(sweeps_.back()));
+    }
+}
+
+std::pair<int, int> StudyJob::locate(int unit) const {
+    const auto after = std::upper_bound(first_unit_.begin(), first_unit_.end(), unit);
+    const int point = static_cast<int>(after - first_unit_.begin()) - 1;
+    return {point, unit - first_unit(point)};
+}
+
+Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
+    const auto [point, batch] = job_.locate(unit);
+    if (point != point_) {
+        ws_.reset();
+        model_.emplace(body_model(job_.body(point)));
+        ws_.emplace(*model_);
+        point_ = point;
+    }
+    return compute_batch(*model_, job_.sweep(point), batch, plain_, *ws_, stop);
+}
+
+} // namespace tidal

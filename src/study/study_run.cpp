@@ -1,0 +1,150 @@
+#include "study/study_run.hpp"
+
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "body/body_file.hpp"
+#include "driver/body_run.hpp"
+#include "driver/program.hpp"
+#include "driver/progress.hpp"
+#include "study/study_table.hpp"
+
+namespace tidal {
+
+namespace {
+
+// The text of a file, or nothing if it cannot be read.
+std::optional<std::string> file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+std::variant<PreparedStudy, StudyError> prepare_study(const Study& study,
+                                                      const std::string& output) {
+    PreparedStudy out;
+    out.dir = std::make_unique<StudyDirectory>(output);
+    std::vector<BodySpec> bodies;
+    std::vector<int> numbers;
+    for (std::size_t p = 0; p < study.points.size(); ++p) {
+        const int n = static_cast<int>(p);
+        const BodySpec& body = study.points[p].body;
+        if (!out.dir->published(n)) {
+            bodies.push_back(body);
+            numbers.push_back(n);
+            continue;
+        }
+        // Resuming: the point must be this study's, body.toml says which body it ran.
+        const auto text = file_text(out.dir->point_path(n) + "/body.toml");
+        const auto read = text ? read_body(*text, "body.toml") : std::variant<BodySpec, BodyError>(BodyError{});
+        const auto* had = std::get_if<BodySpec>(&read);
+        if (had == nullptr || write_body(*had, "") != write_body(body, ""))
+            return StudyError{out.dir->point_path(n) + " holds another body than point " +
+                              std::to_string(n + 1) +
+                              " of this study; give the study a new output directory"};
+        ++out.published;
+    }
+    out.job = StudyJob(std::move(bodies), std::move(numbers));
+    return out;
+}
+
+int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
+              const StudySettings& settings, RemoteWorkers* remote) {
+    const StudyJob& job = prepared.job;
+    const StudyDirectory& dir = *prepared.dir;
+    const int total = static_cast<int>(study.points.size());
+    const auto stop = [&] { return settings.interrupted() != 0; };
+    const int threads = std::max(1, settings.threads);
+    const int slots = threads + (remote ? remote->slots() : 0);
+
+    OrderedResults<Batch> results(job.units(), 2 * slots);
+    std::vector<std::jthread> workers;
+    const auto work = [&] {
+        try {
+            UnitComputer computer(job, settings.plain);
+            while (const auto u = results.claim()) {
+                if (stop()) break;
+                results.deliver(*u, computer.compute(*u, stop));
+            }
+        } catch (...) {
+            results.fail(std::current_exception());
+        }
+    };
+    for (int t = 0; t < threads; ++t) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            if (t == 0) throw;
+            break; // the system grants no more threads: go on with those that run
+        }
+    }
+    const auto halt = [&] {
+        results.stop();
+        workers.clear(); // joins
+        if (remote) remote->finish();
+    };
+
+    // Waiting for a unit, remote workers are served every millisecond.
+    const auto idle = [&] {
+        if (remote) remote->poll(results);
+        return stop();
+    };
+    const auto interval = std::chrono::milliseconds(remote ? 1 : 50);
+
+    // The per-viscosity console lines of a single run are not shown for study points.
+    std::ostream discard(nullptr);
+    int computed = 0;
+    std::optional<BodyResults> writing;
+    {
+        ProgressLine progress(err, total, settings.progress, "point");
+        progress.update(prepared.published);
+        try {
+            for (int u = 0; u < job.units(); ++u) {
+                std::optional<Batch> r = results.take(u, idle, interval);
+                const auto [point, batch] = job.locate(u);
+                if (!r || static_cast<int>(r->size()) != batch_size(job.sweep(point), batch)) {
+                    halt();
+                    progress.clear();
+                    const int sig = settings.interrupted();
+                    err << "interrupted by signal " << sig << ": " << prepared.published + computed
+                        << " of " << total << " points published, " << computed
+                        << " of them now; the same command resumes the study\n";
+                    return kExitSignalBase + sig;
+                }
+                const int number = job.number(point);
+                if (batch == 0) writing.emplace(job.body(point), dir.begin_point(number), discard);
+                for (const ViscosityResults& v : *r)
+                    writing->add(v);
+                if (batch + 1 == job.batches(point)) {
+                    writing->close();
+                    writing.reset();
+                    dir.publish_point(number);
+                    ++computed;
+                    progress.update(prepared.published + computed);
+                }
+            }
+        } catch (...) {
+            halt();
+            throw;
+        }
+        halt();
+    }
+
+    std::vector<PointPeaks> peaks;
+    for (int p = 0; p < total; ++p)
+        peaks.push_back(
+            read_point_peaks(dir.point_path(p), study.points[static_cast<std::size_t>(p)].body));
+    dir.publish_file("study.csv", study_table(study, peaks));
+    err << "study of " << total << " points complete in " << dir.path() << "/study.csv: "
+        << computed << " computed now, " << prepared.published << " published before\n";
+    return kExitSuccess;
+}
+
+} // namespace tidal

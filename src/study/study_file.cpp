@@ -113,11 +113,8 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
             for (const auto& [leaf, value] : *section)
                 overrides.push_back(top + "." + std::string(leaf.str()) + "=" +
                                     value_text(value, located(path, value)));
-        } else if (top == "name") {
-            overrides.push_back(top + "=" + value_text(node, located(path, node)));
         } else {
-            throw Failure{located(path, node) + ": " + top + ": unknown key (a study has " +
-                          kStudyKeys + ", and the sections of a body file)"};
+            overrides.push_back(top + "=" + value_text(node, located(path, node)));
         }
     }
     if (overrides.empty()) return spec;
@@ -197,6 +194,13 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
             return StudyError{path + ":" + std::to_string(e.source().begin.line) +
                               ": not a valid TOML file: " + what};
         }
+        // A misspelt study key must not read as a missing one.
+        for (const auto& [name, node] : doc)
+            if (!node.is_table() && name != "base" && name != "base_file" && name != "points" &&
+                name != "name")
+                throw Failure{located(path, node) + ": " + std::string(name.str()) +
+                              ": unknown key (a study has " + kStudyKeys +
+                              ", and the keys of a body file)"};
         const BodySpec base = base_body(doc, path);
 
         Study study;

@@ -107,6 +107,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         progress.update(prepared.published);
         try {
             for (int u = 0; u < job.units(); ++u) {
+                if (remote) remote->poll(results); // also when no unit keeps us waiting
                 std::optional<Batch> r = results.take(u, idle, interval);
                 const auto [point, batch] = job.locate(u);
                 if (!r || static_cast<int>(r->size()) != batch_size(job.sweep(point), batch)) {
@@ -143,7 +144,18 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
             read_point_peaks(dir.point_path(p), study.points[static_cast<std::size_t>(p)].body));
     dir.publish_file("study.csv", study_table(study, peaks));
     err << "study of " << total << " points complete in " << dir.path() << "/study.csv: "
-        << computed << " computed now, " << prepared.published << " published before\n";
+        << computed << " computed now, " << prepared.published << " published before";
+    if (remote) {
+        // How the work divided: this process's units, then each other's.
+        const std::vector<int> handed = remote->units_handed();
+        int local = job.units();
+        for (const int n : handed)
+            local -= n;
+        err << "; work units per process: " << local;
+        for (const int n : handed)
+            err << ' ' << n;
+    }
+    err << '\n';
     return kExitSuccess;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "driver/ordered_results.hpp"
 #include "study/study_directory.hpp"
@@ -33,6 +34,8 @@ class RemoteWorkers {
     virtual void poll(OrderedResults<Batch>& results) = 0;
     // Tells every worker that no more units come and waits for the results they still owe.
     virtual void finish() = 0;
+    // Units handed to each of them so far.
+    virtual std::vector<int> units_handed() const = 0;
 };
 
 // A study with its output directory taken and the points still to compute.

@@ -34,7 +34,8 @@ HeatingPeak file_peak(const std::string& path, double outer_radius) {
     };
     double eta = 0.0, power = 0.0;
     while (next(eta) && next(power)) {
-        if (!any || power > peak.power) {
+        // A power that is not a number (a broken run) never hides a real peak.
+        if (!any || power > peak.power || std::isnan(peak.power)) {
             peak.viscosity = eta;
             peak.power = power;
         }

@@ -37,6 +37,8 @@ void sync_path(const std::string& path, bool directory) {
 } // namespace
 
 StudyDirectory::StudyDirectory(std::string dir) : dir_(std::move(dir)) {
+    while (dir_.size() > 1 && dir_.back() == '/')
+        dir_.pop_back();
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
     if (ec) throw OutputError("cannot create output directory " + in_quotes(dir_) + ": " + ec.message());

@@ -83,9 +83,11 @@ TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
     EXPECT_EQ(p.rows[0][1], "[1, 2]");
     EXPECT_EQ(p.rows[1][0], " x\"y");
     EXPECT_EQ(p.lines, (std::vector<int>{3, 4}));
-    for (const auto& [text, expected] :
-         {std::pair{"a,b\n1\n", "p.csv:2: 1 values for 2 keys"}, {"a,a\n1,2\n", "named twice"},
-          {"a\n\"1\n", "not closed"}, {"a,b\n1,\n", "p.csv:2: b: no value"}, {"a\n", "no points"}}) {
+    for (const auto& [text, expected] : {std::pair{"a,b\n1\n", "p.csv:2: 1 values for 2 keys"},
+                                         {"a,a\n1,2\n", "named twice"},
+                                         {"a\n\"1\n", "not closed"},
+                                         {"a,b\n1,\n", "p.csv:2: b: no value"},
+                                         {"a\n", "no points"}}) {
         auto bad = read_points_csv(text, "p.csv");
         ASSERT_TRUE(std::holds_alternative<PointTableError>(bad)) << text;
         EXPECT_NE(std::get<PointTableError>(bad).message.find(expected), std::string::npos)

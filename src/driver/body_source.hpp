@@ -15,8 +15,7 @@ inline constexpr std::size_t kMaxBodyFileBytes = 16u << 20;
 
 // The whole text of the file at `path` (at most kMaxBodyFileBytes); a failure is a BodyError
 // naming the file as a `kind` ("body file") and the system's reason.
-std::variant<std::string, BodyError> read_text_file(const std::string& path,
-                                                    std::string_view kind);
+std::variant<std::string, BodyError> read_text_file(const std::string& path, std::string_view kind);
 
 // Reads and checks the body file at `path`, with the overrides applied. A file that cannot be
 // read is a BodyError naming it and the system's reason.

@@ -12,8 +12,7 @@
 
 namespace tidal {
 
-template <class Result>
-class OrderedResults {
+template <class Result> class OrderedResults {
   public:
     OrderedResults(int count, int ahead) : slots_(static_cast<std::size_t>(count)), ahead_(ahead) {}
 

@@ -1,6 +1,6 @@
 #pragma once
-// A self-updating progress line on a terminal: viscosities (or points) done of the total, the time spent
-// and an estimate of the time left. Writes nothing when disabled.
+// A self-updating progress line on a terminal: viscosities (or points) done of the total, the time
+// spent and an estimate of the time left. Writes nothing when disabled.
 #include <chrono>
 #include <iosfwd>
 

@@ -25,7 +25,8 @@ std::string in_quotes(const std::string& s) {
 
 // Hands a file's or a directory's data to the disk.
 void sync_path(const std::string& path, bool directory) {
-    const int fd = ::open(path.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    const int fd =
+        ::open(path.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
     if (fd < 0) fail("open", path, errno);
     const int rc = ::fsync(fd);
     const int err = errno;
@@ -41,7 +42,9 @@ StudyDirectory::StudyDirectory(std::string dir) : dir_(std::move(dir)) {
         dir_.pop_back();
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
-    if (ec) throw OutputError("cannot create output directory " + in_quotes(dir_) + ": " + ec.message());
+    if (ec)
+        throw OutputError("cannot create output directory " + in_quotes(dir_) + ": " +
+                          ec.message());
     const std::string lock = dir_ + "/.tidal.lock";
     lock_fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (lock_fd_ < 0) fail("create lock file", lock, errno);

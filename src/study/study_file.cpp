@@ -87,7 +87,8 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
     if (base != nullptr && file != nullptr)
         throw Failure{located(path, *file) + ": base and base_file name two bodies; give one"};
     if (base == nullptr && file == nullptr)
-        throw Failure{path + ": no base body: give base = N (a preset, 1-8) or base_file = \"FILE\""};
+        throw Failure{path +
+                      ": no base body: give base = N (a preset, 1-8) or base_file = \"FILE\""};
     BodySpec spec;
     std::string source;
     if (base != nullptr) {

@@ -28,7 +28,9 @@ class StudyJob {
     int batches(int point) const { return first_unit(point + 1) - first_unit(point); }
 
     const BodySpec& body(int point) const { return bodies_[static_cast<std::size_t>(point)]; }
-    const ViscositySweep& sweep(int point) const { return sweeps_[static_cast<std::size_t>(point)]; }
+    const ViscositySweep& sweep(int point) const {
+        return sweeps_[static_cast<std::size_t>(point)];
+    }
     int number(int point) const { return numbers_[static_cast<std::size_t>(point)]; }
 
   private:

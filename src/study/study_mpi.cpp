@@ -32,8 +32,8 @@ enum Tag : int {
 };
 
 void append(std::vector<double>& out, const RunRecords& r, bool series) {
-    out.insert(out.end(), {r.eta, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax,
-                           r.pcelk});
+    out.insert(out.end(),
+               {r.eta, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax, r.pcelk});
     const std::size_t n = series ? r.ursurf.size() : 0;
     out.push_back(static_cast<double>(n));
     out.insert(out.end(), r.ursurf.begin(), r.ursurf.begin() + static_cast<std::ptrdiff_t>(n));
@@ -126,9 +126,8 @@ class MpiWorkers final : public RemoteWorkers {
         }
         while (!waiting_.empty()) {
             int unit = -1;
-            const auto claim = finishing_ || results == nullptr
-                                   ? OrderedResults<Batch>::Claim::None
-                                   : results->try_claim(unit);
+            const auto claim = finishing_ || results == nullptr ? OrderedResults<Batch>::Claim::None
+                                                                : results->try_claim(unit);
             if (claim == OrderedResults<Batch>::Claim::NotYet) break;
             const int to = waiting_.front();
             waiting_.pop_front();
@@ -150,8 +149,8 @@ class MpiWorkers final : public RemoteWorkers {
     }
 
     int slots_;
-    std::vector<int> owed_;  // units handed to each process and not yet returned
-    std::vector<bool> told_; // each process knows that no more units come
+    std::vector<int> owed_;   // units handed to each process and not yet returned
+    std::vector<bool> told_;  // each process knows that no more units come
     std::vector<int> handed_; // units handed to each process
     std::deque<int> waiting_;
     bool finishing_ = false;

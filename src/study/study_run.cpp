@@ -43,7 +43,8 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study,
         }
         // Resuming: the point must be this study's, body.toml says which body it ran.
         const auto text = file_text(out.dir->point_path(n) + "/body.toml");
-        const auto read = text ? read_body(*text, "body.toml") : std::variant<BodySpec, BodyError>(BodyError{});
+        const auto read =
+            text ? read_body(*text, "body.toml") : std::variant<BodySpec, BodyError>(BodyError{});
         const auto* had = std::get_if<BodySpec>(&read);
         if (had == nullptr || write_body(*had, "") != write_body(body, ""))
             return StudyError{out.dir->point_path(n) + " holds another body than point " +
@@ -143,8 +144,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         peaks.push_back(
             read_point_peaks(dir.point_path(p), study.points[static_cast<std::size_t>(p)].body));
     dir.publish_file("study.csv", study_table(study, peaks));
-    err << "study of " << total << " points complete in " << dir.path() << "/study.csv: "
-        << computed << " computed now, " << prepared.published << " published before";
+    err << "study of " << total << " points complete in " << dir.path()
+        << "/study.csv: " << computed << " computed now, " << prepared.published
+        << " published before";
     if (remote) {
         // How the work divided: this process's units, then each other's.
         const std::vector<int> handed = remote->units_handed();

@@ -78,8 +78,7 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
         text(out, key);
     }
     for (const char* rheology : {"maxwell", "kelvin_voigt"})
-        for (const char* column :
-             {"_peak_viscosity_Pa_s", "_peak_power_W", "_peak_heat_flux_W_m2"})
+        for (const char* column : {"_peak_viscosity_Pa_s", "_peak_power_W", "_peak_heat_flux_W_m2"})
             out += std::string(",") + rheology + column;
     out += "\r\n";
     for (std::size_t p = 0; p < study.points.size(); ++p) {

@@ -10,8 +10,8 @@ namespace tidal {
 
 int mpi_study_command(const std::string&, const std::string&, const StudySettings&,
                       std::ostream& err) {
-    const Launch launch = launch_from_environment(
-        [](const char* name) -> const char* { return std::getenv(name); });
+    const Launch launch =
+        launch_from_environment([](const char* name) -> const char* { return std::getenv(name); });
     if (launch.rank == 0)
         err << "error: this tidal was built without MPI, so each of the " << launch.size
             << " processes of mpirun would run the whole study; run it without mpirun (it uses "

@@ -60,7 +60,8 @@ SH
 measure loop bash loop.sh
 measure threads "$tidal" --study study.toml --output threads --jobs "$cores"
 if [ -n "$mpi" ]; then
-    run=(mpirun --oversubscribe)
+    # Open MPI binds each process to one core unless told otherwise: its threads would share it.
+    run=(mpirun --oversubscribe --bind-to none)
     [ "$(id -u)" -eq 0 ] && run+=(--allow-run-as-root)
     measure ranks "${run[@]}" -np "$cores" "$mpi" --study study.toml --output ranks --jobs 1
     measure rank1 "${run[@]}" -np 1 "$mpi" --study study.toml --output rank1 --jobs "$cores"

@@ -156,8 +156,8 @@ class MpiWorkers final : public RemoteWorkers {
     bool finishing_ = false;
 };
 
-// A worker process: its threads compute the units rank 0 hands out, one request per free
-// thread; its main thread talks to rank 0.
+// A worker process: its threads compute the units rank 0 hands out, one unit ahead; its main
+// thread talks to rank 0.
 void serve_units(const StudyJob& job, int threads, bool plain) {
     std::mutex mutex;
     std::condition_variable changed;
@@ -204,7 +204,9 @@ void serve_units(const StudyJob& job, int threads, bool plain) {
     MPI_Request request = MPI_REQUEST_NULL;
     while (!(finished && inflight == 0)) {
         bool busy = false;
-        if (!finished && !asking && inflight < threads) {
+        // One unit more than threads, so that a thread finds the next one waiting instead
+        // of asking across the network and idling until the answer comes.
+        if (!finished && !asking && inflight < threads + 1) {
             int none = 0;
             MPI_Send(&none, 1, MPI_INT, 0, kRequest, MPI_COMM_WORLD);
             MPI_Irecv(&reply, 1, MPI_INT, 0, MPI_ANY_TAG, MPI_COMM_WORLD, &request);
@@ -333,7 +335,7 @@ int mpi_study_command(const std::string& study_file, const std::string& output,
         broadcast(text);
         const int threads = std::max(1, settings.threads);
         int remote_threads = 0;
-        const int mine = rank == 0 ? 0 : threads;
+        const int mine = rank == 0 ? 0 : threads + 1; // units a worker holds at once
         MPI_Reduce(&mine, &remote_threads, 1, MPI_INT, MPI_SUM, 0, MPI_COMM_WORLD);
 
         if (rank != 0) {

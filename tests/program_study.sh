@@ -39,6 +39,9 @@ sed 's/0.009, 0.02\]/0.009, 1.5]/' study.toml > bad.toml
 check "a bad point is refused in one line naming point and key" "[ $status -eq 2 ] && one_line err.txt && grep -q 'point 3: orbit.eccentricity=1.5' err.txt"
 check "... before anything is created" "[ ! -e bad ]"
 
+"$tidal" --study study.toml --body 3 --output both 2> err.txt; status=$?
+check "a study and a body on one command line are refused" "[ $status -eq 2 ] && one_line err.txt && [ ! -e both ]"
+
 # Another study into a directory of this one.
 sed 's/10e3, 20e3/15e3, 20e3/' study.toml > other.toml
 "$tidal" --study other.toml --output one 2> err.txt; status=$?

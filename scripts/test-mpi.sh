@@ -21,12 +21,12 @@ mpirun=(mpirun --allow-run-as-root --oversubscribe)
 failed=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi; }
 
-"$plain" --study "$study" --output threads1 --jobs 1 2> /dev/null
-"$plain" --study "$study" --output threads2 --jobs 2 2> /dev/null
+"$plain" --study "$study" --output threads1 --jobs 1 --series 1e14 2> /dev/null
+"$plain" --study "$study" --output threads2 --jobs 2 --series 1e14 2> /dev/null
 check "one and two threads agree" "diff -r threads1 threads2 > /dev/null"
 for np in 1 2 3; do
     status=0
-    "${mpirun[@]}" -np $np "$mpi" --study "$study" --output ranks$np --jobs 1 2> err$np.txt || status=$?
+    "${mpirun[@]}" -np $np "$mpi" --study "$study" --output ranks$np --jobs 1 --series 1e14 2> err$np.txt || status=$?
     echo "  -np $np: $(tail -n 1 err$np.txt)"
     check "mpirun -np $np gives the bytes of one process" "[ $status -eq 0 ] && diff -r threads1 ranks$np > /dev/null"
 done

@@ -22,10 +22,13 @@ namespace {
 void expect_identical(const BodySpec& a, const BodySpec& b) {
     const auto same = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
     EXPECT_EQ(a.name, b.name);
-    for (const auto& [x, y] : {std::pair{a.outer_radius, b.outer_radius}, {a.thickness, b.thickness},
-                               {a.density, b.density}, {a.density_contrast, b.density_contrast},
+    for (const auto& [x, y] : {std::pair{a.outer_radius, b.outer_radius},
+                               {a.thickness, b.thickness},
+                               {a.density, b.density},
+                               {a.density_contrast, b.density_contrast},
                                {a.surface_gravity, b.surface_gravity},
-                               {a.bottom_gravity, b.bottom_gravity}, {a.period, b.period},
+                               {a.bottom_gravity, b.bottom_gravity},
+                               {a.period, b.period},
                                {a.eccentricity, b.eccentricity},
                                {a.log10_viscosity_min, b.log10_viscosity_min},
                                {a.log10_viscosity_max, b.log10_viscosity_max}})
@@ -79,8 +82,8 @@ TEST(BodyFile, OverridesReplaceOneKeyEach) {
     auto r = override_body(base, "body 3",
                            std::vector<std::string>{"shell.thickness=20000", "numerics.layers = 40",
                                                     "name=Europa, thin shell",
-                                                    "shell.viscosity_factors=" +
-                                                        std::string("[") + "1.0," + "2.0" + "]",
+                                                    "shell.viscosity_factors=" + std::string("[") +
+                                                        "1.0," + "2.0" + "]",
                                                     "numerics.layers=2"});
     ASSERT_TRUE(std::holds_alternative<BodySpec>(r)) << std::get<BodyError>(r).message;
     BodySpec want = base;
@@ -107,37 +110,76 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
     const std::vector<Case> cases = {
         {"[shell\nouter_radius = 1.0\n", {}, "test.toml:1: not a valid TOML file"},
         {good + "\n[shel]\nx = 1\n", {}, "[shel]: unknown section (did you mean [shell]?)"},
-        {with_line(good, "thickness", "thicknes = 26000.0"), {}, "test.toml:6: shell.thicknes: unknown key (did you mean shell.thickness?)"},
-        {with_line(good, "density", "period = 925.0"), {}, "shell.period: unknown key (did you mean orbit.period?)"},
+        {with_line(good, "thickness", "thicknes = 26000.0"),
+         {},
+         "test.toml:6: shell.thicknes: unknown key (did you mean shell.thickness?)"},
+        {with_line(good, "density", "period = 925.0"),
+         {},
+         "shell.period: unknown key (did you mean orbit.period?)"},
         {good + "colour = 1\n", {}, "numerics.colour: unknown key"},
         {with_line(good, "density", ""), {}, "shell.density: missing"},
-        {with_line(good, "thickness", "thickness = \"26 km\""), {}, "test.toml:6: shell.thickness: expected a number, got a string"},
-        {with_line(good, "layers", "layers = 20.5"), {}, "numerics.layers: expected an integer, got a number"},
-        {with_line(good, "second_order", "second_order = 1"), {}, "orbit.second_order: expected true or false"},
-        {with_line(good, "rigidity", "rigidity = [1e9, 2e9]"), {}, "shell.rigidity: has 2 values but numerics.layers is 20"},
-        {with_line(good, "rigidity", "rigidity = [1e9, \"x\"]"), {}, "shell.rigidity: entry 2 is a string"},
-        {with_line(good, "thickness", "thickness = -1.0"), {}, "test.toml:6: shell.thickness: must be positive"},
-        {with_line(good, "thickness", "thickness = 252100.0"), {}, "shell.thickness: must be less than shell.outer_radius"},
-        {with_line(good, "rigidity", "rigidity = nan"), {}, "shell.rigidity: must be a finite number"},
+        {with_line(good, "thickness", "thickness = \"26 km\""),
+         {},
+         "test.toml:6: shell.thickness: expected a number, got a string"},
+        {with_line(good, "layers", "layers = 20.5"),
+         {},
+         "numerics.layers: expected an integer, got a number"},
+        {with_line(good, "second_order", "second_order = 1"),
+         {},
+         "orbit.second_order: expected true or false"},
+        {with_line(good, "rigidity", "rigidity = [1e9, 2e9]"),
+         {},
+         "shell.rigidity: has 2 values but numerics.layers is 20"},
+        {with_line(good, "rigidity", "rigidity = [1e9, \"x\"]"),
+         {},
+         "shell.rigidity: entry 2 is a string"},
+        {with_line(good, "thickness", "thickness = -1.0"),
+         {},
+         "test.toml:6: shell.thickness: must be positive"},
+        {with_line(good, "thickness", "thickness = 252100.0"),
+         {},
+         "shell.thickness: must be less than shell.outer_radius"},
+        {with_line(good, "rigidity", "rigidity = nan"),
+         {},
+         "shell.rigidity: must be a finite number"},
         {with_line(good, "period", "period = inf"), {}, "orbit.period: must be a finite number"},
-        {with_line(good, "density_contrast", "density_contrast = 0.0"), {}, "shell.density_contrast: must be positive"},
-        {with_line(good, "eccentricity", "eccentricity = 1.0"), {}, "orbit.eccentricity: must be at least 0 and less than 1"},
+        {with_line(good, "density_contrast", "density_contrast = 0.0"),
+         {},
+         "shell.density_contrast: must be positive"},
+        {with_line(good, "eccentricity", "eccentricity = 1.0"),
+         {},
+         "orbit.eccentricity: must be at least 0 and less than 1"},
         {with_line(good, "layers", "layers = 1"), {}, "numerics.layers: must be from 2"},
         {with_line(good, "periods", "periods = 0"), {}, "numerics.periods: must be at least 1"},
         {with_line(good, "steps_per_period", "steps_per_period = 3"), {}, "to sample a period"},
-        {with_line(good, "log10_viscosity_min", "log10_viscosity_min = 23.0"), {}, "must not exceed sweep.log10_viscosity_max"},
+        {with_line(good, "log10_viscosity_min", "log10_viscosity_min = 23.0"),
+         {},
+         "must not exceed sweep.log10_viscosity_max"},
         {with_line(good, "steps_per_period", "steps_per_period = 99999999"), {}, "fit in memory"},
-        {with_line(good, "steps_per_decade", "steps_per_decade = 100000"), {}, "at most 100000 fit in one sweep"},
-        {with_line(good, "layers", "layers = 99999999999"), {}, "numerics.layers: integer out of range"},
-        {good, {"shell.thicknes=1"}, "--set shell.thicknes=1: shell.thicknes: unknown key (did you mean shell.thickness?)"},
+        {with_line(good, "steps_per_decade", "steps_per_decade = 100000"),
+         {},
+         "at most 100000 fit in one sweep"},
+        {with_line(good, "layers", "layers = 99999999999"),
+         {},
+         "numerics.layers: integer out of range"},
+        {good,
+         {"shell.thicknes=1"},
+         "--set shell.thicknes=1: shell.thicknes: unknown key (did you mean shell.thickness?)"},
         {good, {"shell.thickness"}, "--set shell.thickness: expected KEY=VALUE"},
-        {good, {"shell.thickness=abc"}, "--set shell.thickness=abc: shell.thickness: 'abc' is not a value"},
-        {good, {"shell.thickness=300000"}, "--set shell.thickness=300000: shell.thickness: must be less than"},
-        {good, {"orbit.eccentricity=\"high\""}, "--set orbit.eccentricity=\"high\": orbit.eccentricity: expected a number"},
+        {good,
+         {"shell.thickness=abc"},
+         "--set shell.thickness=abc: shell.thickness: 'abc' is not a value"},
+        {good,
+         {"shell.thickness=300000"},
+         "--set shell.thickness=300000: shell.thickness: must be less than"},
+        {good,
+         {"orbit.eccentricity=\"high\""},
+         "--set orbit.eccentricity=\"high\": orbit.eccentricity: expected a number"},
     };
     for (const Case& c : cases) {
         const std::string m = read_error(c.text, c.overrides);
-        EXPECT_NE(m.find(c.expected), std::string::npos) << "got: " << m << "\nwanted: " << c.expected;
+        EXPECT_NE(m.find(c.expected), std::string::npos)
+            << "got: " << m << "\nwanted: " << c.expected;
         EXPECT_EQ(m.find('\n'), std::string::npos) << m;
         if (c.overrides.empty()) {
             EXPECT_EQ(m.rfind("test.toml", 0), 0u) << m;
@@ -147,19 +189,37 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
 
 TEST(BodyFile, MutatedPresetsNeverCrashAndWhatIsAcceptedIsSound) {
     std::mt19937 rng(20261206);
-    const std::vector<std::string> junk = {"nan", "inf", "-inf", "1e308", "1e999", "-0.0",
+    const std::vector<std::string> junk = {"nan",
+                                           "inf",
+                                           "-inf",
+                                           "1e308",
+                                           "1e999",
+                                           "-0.0",
                                            "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[",
-                                           "{a={b={c={d={e={f={}}}}}}}", "\"\\u0000\"", "0x7f",
-                                           "\xff\xfe", "=", "[", "]", "\n[shell]\n", "9223372036854775808"};
+                                           "{a={b={c={d={e={f={}}}}}}}",
+                                           "\"\\u0000\"",
+                                           "0x7f",
+                                           "\xff\xfe",
+                                           "=",
+                                           "[",
+                                           "]",
+                                           "\n[shell]\n",
+                                           "9223372036854775808"};
     int accepted = 0;
     for (int i = 0; i < 3000; ++i) {
         std::string text = preset_text(1 + i % 8);
         std::uniform_int_distribution<std::size_t> at(0, text.size() - 1);
         switch (i % 4) {
-        case 0: text.resize(at(rng)); break;                                   // truncated
-        case 1: text[at(rng)] ^= static_cast<char>(1 << (rng() % 8)); break;  // a flipped bit
-        case 2: text.insert(at(rng), junk[rng() % junk.size()]); break;       // junk inserted
-        default: {                                                             // a value replaced
+        case 0:
+            text.resize(at(rng));
+            break; // truncated
+        case 1:
+            text[at(rng)] ^= static_cast<char>(1 << (rng() % 8));
+            break; // a flipped bit
+        case 2:
+            text.insert(at(rng), junk[rng() % junk.size()]);
+            break; // junk inserted
+        default: { // a value replaced
             const auto eq = text.find(" = ", at(rng));
             if (eq == std::string::npos) break;
             const auto end = text.find_first_of("#\n", eq + 3);

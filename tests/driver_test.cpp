@@ -92,13 +92,15 @@ TEST(Program, BadChoiceCreatesNoResultFile) {
 }
 
 std::vector<ViscosityResults> sweep(const ShellModel& model, const ViscositySweep& viscosities,
-                                     int threads, bool plain = false) {
+                                    int threads, bool plain = false,
+                                    std::vector<double> series = {}) {
     std::vector<ViscosityResults> all;
     SweepSettings settings;
     settings.threads = threads;
     settings.plain = plain;
-    EXPECT_TRUE(
-        run_sweep(model, viscosities, settings, [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
+    settings.series = std::move(series);
+    EXPECT_TRUE(run_sweep(model, viscosities, settings,
+                          [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
     return all;
 }
 
@@ -107,7 +109,11 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
     const ShellModel model = make_shell_model(*preset_body(8), RunConstants{2.0, 20, 200});
     const auto one = sweep(model, v, 1);
     const auto two = sweep(model, v, 2);
-    const auto three = sweep(model, v, 3);
+    // Asked-for series are kept besides the last run of each batch: 10^15.15 is the fourth.
+    const double asked = *nearest_swept_viscosity(v, 1.4e15);
+    EXPECT_EQ(asked, sweep_viscosity(303));
+    EXPECT_FALSE(nearest_swept_viscosity(v, 1.2e16)); // more than half a step beyond
+    const auto three = sweep(model, v, 3, false, {asked});
     const auto plain = sweep(model, v, 2, true);
     ASSERT_EQ(one.size(), 21u);
     ASSERT_EQ(plain.size(), 21u);
@@ -127,20 +133,27 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
             EXPECT_EQ(other->maxwell.urmin, one[i].maxwell.urmin);
             EXPECT_EQ(other->kelvin.urthmax, one[i].kelvin.urthmax);
             EXPECT_EQ(other->maxwell.tn, one[i].maxwell.tn);
+            EXPECT_EQ(other->kelvin.phase_lag_deg, one[i].kelvin.phase_lag_deg);
             if (!one[i].kelvin.ursurf.empty()) {
                 EXPECT_EQ(other->kelvin.ursurf, one[i].kelvin.ursurf);
             }
         }
-        // The plain path keeps every series; the batched one the last of each batch.
+        // The plain path keeps every series; the batched one the last of each batch and those
+        // asked for.
         EXPECT_EQ(plain[i].maxwell.ursurf.size(), 200u);
         EXPECT_EQ(one[i].maxwell.ursurf.empty(), i % kLanes != kLanes - 1 && i != 20);
+        EXPECT_EQ(three[i].kelvin.ursurf.empty(), i % kLanes != kLanes - 1 && i != 20 && i != 3);
+        if (i == 3) {
+            EXPECT_EQ(three[i].maxwell.ursurf, plain[i].maxwell.ursurf);
+            EXPECT_EQ(three[i].kelvin.ursurf, plain[i].kelvin.ursurf);
+        }
     }
 }
 
 TEST(Sweep, APhaseIsCarriedOverRunsWithoutANewMinimum) {
     // Runs in sweep order, Maxwell and Kelvin-Voigt alternating as they are written.
     const std::vector<std::optional<double>> own = {std::nullopt, 0.25, std::nullopt,
-                                                    std::nullopt, 0.0, std::nullopt};
+                                                    std::nullopt, 0.0,  std::nullopt};
     const std::vector<double> written = {0.0, 0.25, 0.25, 0.25, 0.0, 0.0};
     double tn = 0.0;
     for (std::size_t i = 0; i < own.size(); ++i) {

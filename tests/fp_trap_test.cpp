@@ -1,5 +1,6 @@
-// The time integrations of every preset body with invalid operations and division by zero
-// trapped: a NaN or an infinity cannot arise anywhere and be hidden by a later operation.
+// The time integrations and the periodic steady states of every preset body with invalid
+// operations and division by zero trapped: a NaN or an infinity cannot arise anywhere and be
+// hidden by a later operation.
 #include <gtest/gtest.h>
 
 #include <cfenv>
@@ -8,6 +9,7 @@
 
 #include "body/make_body.hpp"
 #include "body/presets.hpp"
+#include "steady/steady_sweep.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 
@@ -49,6 +51,14 @@ TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
         expect_finite(r);
     expect_finite(run_reference(model, etas[1], Rheology::Maxwell));
     expect_finite(run_reference(model, etas[1], Rheology::KelvinVoigt));
+    for (const SteadySweepRow& row : steady_sweep(model, etas, SteadyFlavours::Both))
+        for (const SteadyPair* p : {&row.maxwell, &row.kelvin_voigt})
+            for (const SteadyRecords* r : {&p->continuous, &*p->discrete}) {
+                EXPECT_TRUE(std::isfinite(r->power) && std::isfinite(r->urmin) &&
+                            std::isfinite(r->urthmax) && std::isfinite(r->phase_lag_deg));
+                EXPECT_GT(r->power, 0.0);
+                EXPECT_GT(r->amplitude, 0.0);
+            }
 }
 INSTANTIATE_TEST_SUITE_P(AllBodies, TrappedRuns, ::testing::Range(kFirstChoice, kLastChoice + 1));
 

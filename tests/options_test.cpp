@@ -47,6 +47,9 @@ TEST(Options, ValuesAsNextArgumentOrAfterEquals) {
     EXPECT_EQ(f.body_file, "europa.toml");
     EXPECT_EQ(f.overrides, (std::vector<std::string>{"shell.thickness=2e4", "numerics.layers=40"}));
     EXPECT_EQ(f.print_body, 3);
+    // --series adds up, in any decimal form.
+    EXPECT_EQ(accepted({"--series", "1e15", "--series=3.5E20", "--series", "120000000000"}).series,
+              (std::vector<double>{1e15, 3.5e20, 1.2e11}));
 }
 
 TEST(Options, BadFormsAreRefusedWithOneLine) {
@@ -69,6 +72,13 @@ TEST(Options, BadFormsAreRefusedWithOneLine) {
              {"--body", "1", "--body-file", "b.toml"},
              {"--set"},
              {"--plain=maybe"},
+             {"--series"},
+             {"--series", "0"},
+             {"--series", "-1e15"},
+             {"--series", "inf"},
+             {"--series", "nan"},
+             {"--series", "1e15x"},
+             {"--series", "1e999"},
              {"--frobnicate"},
              {"-b", "3"},
              {"3"},
@@ -103,9 +113,9 @@ TEST(Options, ThreadCountFromJobsThenEnvironmentThenCores) {
 
 TEST(Options, HelpNamesEveryOptionAndBody) {
     const std::string help = usage_text();
-    for (const char* word : {"--body", "--body-file", "--set", "--print-body", "--output", "--jobs",
-                             "--plain", "--help", "--version", "body.toml",
-                             "Enceladus", "Europa", "Mercury", "Exoplanet", "130"})
+    for (const char* word :
+         {"--body", "--body-file", "--set", "--print-body", "--output", "--jobs", "--plain",
+          "--help", "--version", "body.toml", "Enceladus", "Europa", "Mercury", "Exoplanet", "130"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(version_text().rfind("tidal ", 0), 0u);
 }

@@ -9,7 +9,14 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "output/csv.hpp"
+#include "output/peak.hpp"
 #include "output/record.hpp"
+#include "output/result_directory.hpp"
 #include "output/result_file.hpp"
 #include "output/result_set.hpp"
 
@@ -48,6 +55,63 @@ TEST(Record, OneLeadingBlankAndShortestRoundTripDoubles) {
     EXPECT_EQ(series, " 20000 -0.5\n");
 }
 
+TEST(Csv, QuotedTextRoundTripNumbersAndCrlf) {
+    CsvRow row;
+    const std::string line = row.text("plain")
+                                 .text("a,b")
+                                 .text("say \"x\"")
+                                 .number(-16.924849751068784)
+                                 .number(0.0005)
+                                 .empty()
+                                 .integer(20000)
+                                 .line();
+    EXPECT_EQ(line, "plain,\"a,b\",\"say \"\"x\"\"\",-16.924849751068784,5e-04,,20000\r\n");
+    // A large whole number is written with an exponent, not as 22 digits that a reader may
+    // take for an integer it cannot hold; it still reads back exactly.
+    for (const double v : {1.6631486199180844e21, -1e21, 3.1622776601683794e20, 1e15}) {
+        std::string s;
+        append_number(s, v);
+        EXPECT_LE(s.size(), 24u) << s;
+        EXPECT_NE(s.find_first_of(".e"), std::string::npos) << s;
+        double back = 0;
+        std::from_chars(s.data(), s.data() + s.size(), back);
+        EXPECT_EQ(back, v) << s;
+    }
+}
+
+// Synthetic sweeps of 0.05 in log10 with a known peak.
+TEST(Peak, RefinedInLogLogByAParabolaThroughTheThreeLargest) {
+    std::vector<double> eta, parabola, debye;
+    for (int k = 200; k <= 260; ++k)
+        eta.push_back(std::pow(10.0, k / 20.0));
+    const double top = 12.3456; // log10 of the peak viscosity, between two samples
+    for (const double e : eta) {
+        const double u = std::log10(e) - top;
+        parabola.push_back(std::pow(10.0, 21.0 - 0.8 * u * u));
+        // Dissipation of a Maxwell element: largest where eta/mu = 1/omega.
+        const double wt = std::pow(10.0, u);
+        debye.push_back(5e9 * wt / (1.0 + wt * wt));
+    }
+    const Peak p = find_peak(eta, parabola);
+    EXPECT_EQ(p.x, eta[static_cast<std::size_t>(std::lround(20 * top)) - 200]);
+    EXPECT_EQ(p.y, parabola[p.index]);
+    ASSERT_TRUE(p.refined_x && p.refined_y);
+    EXPECT_NEAR(std::log10(*p.refined_x), top, 1e-12);
+    EXPECT_NEAR(*p.refined_y, 1e21, 1e21 * 1e-12);
+
+    const Peak d = find_peak(eta, debye);
+    ASSERT_TRUE(d.refined_x);
+    EXPECT_NEAR(std::log10(*d.refined_x), top, 2e-3);
+    EXPECT_NEAR(*d.refined_y, 2.5e9, 2.5e9 * 1e-4);
+    EXPECT_GE(*d.refined_y, d.y);
+
+    // A curve still rising at the end of the sweep has no interior peak to refine.
+    const std::vector<double> rising(parabola.begin(), parabola.begin() + 40);
+    const Peak edge = find_peak(std::span(eta).first(40), rising);
+    EXPECT_EQ(edge.index, 39u);
+    EXPECT_FALSE(edge.refined_x);
+}
+
 class InScratchDir : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -70,45 +134,99 @@ class InScratchDir : public ::testing::Test {
     fs::path dir, old;
 };
 
-TEST_F(InScratchDir, SeriesRewritesALongerFileFromItsStart) {
-    {
-        std::ofstream f("time");
-        for (int i = 0; i < 50; ++i)
-            f << " old line " << i << '\n';
-    }
-    ResultSet files;
-    files.series(kSeriesMaxwell, {0.25, -1.5, 3.0});
-    EXPECT_EQ(slurp("time"), " 1 0.25\n 2 -1.5\n 3 3\n");
-    files.close();
-}
-
-TEST_F(InScratchDir, SummaryFilesAreCreatedInOrderAndHoldTheirRecords) {
+TEST_F(InScratchDir, FilesArePublishedOnlyWhenTheRunIsComplete) {
     {
         std::ofstream f("ureta");
-        f << "stale\n";
+        f << " earlier complete result\n";
     }
-    ResultSet files;
+    ResultDirectory dir(".");
+    ResultSet files(dir);
+    files.summary(Summary::MinSurfaceMaxwell, 1e10, -16.5);
+    // Flushed at once into the temporary file; the earlier result is not touched yet.
+    EXPECT_EQ(slurp("ureta.partial"), " 1e+10 -16.5\n");
+    EXPECT_EQ(slurp("ureta"), " earlier complete result\n");
+    files.series(kSeriesMaxwell, {0.25, -1.5, 3.0, 4.0});
+    files.series(kSeriesMaxwell, {0.25, -1.5, 3.0}); // a later run replaces a longer series
+    EXPECT_FALSE(fs::exists("time"));
+    dir.publish();
+    EXPECT_EQ(slurp("ureta"), " 1e+10 -16.5\n");
+    EXPECT_EQ(slurp("time"), " 1 0.25\n 2 -1.5\n 3 3\n");
     for (auto name : summary_file_names())
         EXPECT_TRUE(fs::exists(std::string(name))) << name;
-    EXPECT_EQ(slurp("ureta"), ""); // truncated on opening
-    files.summary(Summary::MinSurfaceMaxwell, 1e10, -16.5);
-    // Flushed at once: a crash later keeps the record.
-    EXPECT_EQ(slurp("ureta"), " 1e+10 -16.5\n");
-    files.summary(Summary::PowerKelvin, 2e10, 3.0);
-    files.close();
-    EXPECT_EQ(slurp("pcelketakelvin"), " 2e+10 3\n");
+    for (const auto& entry : fs::directory_iterator("."))
+        EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+}
+
+TEST_F(InScratchDir, AStoppedRunLeavesPartialFilesThatTheNextRunReplaces) {
+    {
+        ResultDirectory dir("out");
+        dir.open("pcelketa").rewrite(" 1 2\n");
+        dir.open("series-1.csv").rewrite("1,2\n");
+    } // stopped: never published
+    EXPECT_EQ(slurp("out/pcelketa.partial"), " 1 2\n");
+    EXPECT_FALSE(fs::exists("out/pcelketa"));
+    ResultDirectory again("out");
+    // Every stale temporary file is gone before the new run writes, even those it will not
+    // write again.
+    EXPECT_FALSE(fs::exists("out/pcelketa.partial"));
+    EXPECT_FALSE(fs::exists("out/series-1.csv.partial"));
+    again.open("pcelketa").rewrite(" 3 4\n");
+    again.publish();
+    EXPECT_EQ(slurp("out/pcelketa"), " 3 4\n");
+}
+
+TEST_F(InScratchDir, ASecondRunIntoTheSameDirectoryIsRefused) {
+    ResultDirectory first("shared");
+    try {
+        ResultDirectory second("shared");
+        FAIL() << "expected DirectoryInUse";
+    } catch (const DirectoryInUse& e) {
+        const std::string msg = e.what();
+        EXPECT_NE(msg.find("'shared'"), std::string::npos) << msg;
+        EXPECT_NE(msg.find("process " + std::to_string(getpid())), std::string::npos) << msg;
+    }
+    ResultDirectory elsewhere("other"); // another directory is free
 }
 
 TEST_F(InScratchDir, UncreatableFileNamesTheFileAndTheReason) {
-    fs::create_directory("pcelketa"); // a directory where the first file should go
+    fs::create_directory("tneta"); // a directory where a result must be published
+    ResultDirectory dir(".");
     try {
-        ResultSet files;
+        ResultSet files(dir);
         FAIL() << "expected an OutputError";
     } catch (const OutputError& e) {
         const std::string msg = e.what();
-        EXPECT_NE(msg.find("'pcelketa'"), std::string::npos) << msg;
+        EXPECT_NE(msg.find("'tneta'"), std::string::npos) << msg;
         EXPECT_NE(msg.find("Is a directory"), std::string::npos) << msg;
     }
+}
+
+// A write that the system takes only in part (here a file size limit, as a full disk would)
+// leaves the file at its last whole record.
+TEST_F(InScratchDir, AWriteCutShortLeavesNoTornRecord) {
+    ResultFile f("limited");
+    f.write(std::string(99, 'a') + "\n");
+    f.flush();
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 150;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool reported = false;
+    try {
+        f.write(std::string(99, 'b') + "\n");
+        f.flush();
+    } catch (const OutputError& e) {
+        reported = std::string(e.what()).find("'limited'") != std::string::npos;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_TRUE(reported);
+    EXPECT_EQ(slurp("limited"), std::string(99, 'a') + "\n");
 }
 
 TEST(ResultFile, FullDiskIsReportedNotSwallowed) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The plot command on a result directory: three PNG figures, each a valid image.
+# The plot command on result directories: valid PNG figures from summary.csv and from the
+# legacy files alone, and every failure one line with a non-zero status and nothing created.
 # Usage: plot_results.sh TIDAL PLOT_RESULTS   (exits 77, skipped, without gnuplot)
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -14,18 +15,47 @@ valid_png() {
     [ "$(stat -c %s "$1")" -gt 5000 ]
 }
 cd "$scratch"
-"$tidal" --body 5 --output results > /dev/null
+"$tidal" --body 5 --output results --series 1e20 > /dev/null
+printf 'name = "Exoplanet, 5-day orbit"\n[shell]\nouter_radius = 6400000.0\nthickness = 3200000.0\n' > results/body.toml
 "$plot" results figures > listed.txt 2> err.txt; status=$?
 check "plot-results succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
-for f in power displacement series; do
+for f in power heat_flux displacement series-1e+20; do
     check "$f.png is a valid PNG image" "valid_png figures/$f.png"
 done
-check "it lists the figures it wrote" "[ \$(wc -l < listed.txt) -eq 3 ]"
+check "it lists the four figures it wrote" "[ \$(wc -l < listed.txt) -eq 4 ] && grep -qx figures/series-1e+20.png listed.txt"
 "$plot" results > /dev/null 2>&1
 check "without OUTDIR the figures go into the result directory" "valid_png results/power.png"
+
+# A directory of the legacy files only: the same figures from them, the series of the last run.
+mkdir legacy && (cd results && cp $files body.toml ../legacy/)
+"$plot" legacy > listed.txt 2> err.txt; status=$?
+check "the legacy files alone give power, heat flux, displacement and series figures" \
+    "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 4 ] && valid_png legacy/series.png && valid_png legacy/heat_flux.png"
+
+# Failures: one line, a non-zero status, and no figure directory created.
+fails_cleanly() { # description, expected status ("any" for non-zero), arguments...
+    local what=$1 want=$2
+    shift 2
+    "$plot" "$@" > out.txt 2> err.txt
+    local status=$?
+    if [ "$want" = any ]; then want_ok="[ $status -ne 0 ]"; else want_ok="[ $status -eq $want ]"; fi
+    check "$what: status ${want/any/non-zero}, one line, nothing created" \
+        "$want_ok && one_line err.txt && [ ! -s out.txt ] && [ ! -e made ]"
+}
+fails_cleanly "no argument" 2
+fails_cleanly "three arguments" 2 results made extra
+fails_cleanly "a missing result directory" 2 missing made
+check "... and the line names it" "grep -q \"'missing'\" err.txt"
 mkdir empty
-"$plot" empty > /dev/null 2> err.txt; status=$?
-check "a directory without results is refused with one line" "[ $status -ne 0 ] && [ \$(wc -l < err.txt) -eq 1 ]"
-"$plot" > /dev/null 2>&1; status=$?
-check "no argument is a usage error (status 2)" "[ $status -eq 2 ]"
+fails_cleanly "a directory without results" 1 empty made
+check "... and the line names the missing file" "grep -q pcelketa err.txt"
+mkdir broken && sed '1s/maxwell_power_W/maxwell_power_kW/' results/summary.csv > broken/summary.csv
+fails_cleanly "a summary without a needed column" 1 broken made
+check "... and the line names the column" "grep -q \"no column 'maxwell_power_W'\" err.txt"
+mkdir header && head -1 results/summary.csv > header/summary.csv
+fails_cleanly "a summary without rows" 1 header made
+mkdir garbled && (head -1 results/summary.csv; echo 'a,b,c,d,e,f,g,h,i,j,k,l,m,n,o') > garbled/summary.csv
+fails_cleanly "a summary whose rows hold no numbers" 1 garbled made
+touch plainfile
+fails_cleanly "a figure directory that is a file" 2 results plainfile
 exit $failed

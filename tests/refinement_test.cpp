@@ -62,10 +62,10 @@ TEST(Refinement, TimeStepConvergesAtTheSchemesOrder) {
 void expect_same_runs(const ShellModel& a, double eta_a, const ShellModel& b, double eta_b) {
     RunWorkspace wa(a), wb(b);
     using Run = std::vector<RunRecords> (*)(const ShellModel&, std::span<const double>,
-                                            RunWorkspace&, Series);
+                                            RunWorkspace&, SeriesMask);
     for (const Run run : {Run{&run_maxwell}, Run{&run_kelvin_voigt}}) {
-        const RunRecords x = run(a, std::span<const double>(&eta_a, 1), wa, Series::All)[0];
-        const RunRecords y = run(b, std::span<const double>(&eta_b, 1), wb, Series::All)[0];
+        const RunRecords x = run(a, std::span<const double>(&eta_a, 1), wa, kAllSeries)[0];
+        const RunRecords y = run(b, std::span<const double>(&eta_b, 1), wb, kAllSeries)[0];
         EXPECT_EQ(x.pcelk, y.pcelk);
         EXPECT_EQ(x.urmin, y.urmin);
         EXPECT_EQ(x.urthmax, y.urthmax);
@@ -106,8 +106,8 @@ TEST(Refinement, FastPathMatchesThePlainOneForAnyBody) {
         const ShellModel model = make_shell_model(make_body(s), RunConstants{2.0, 37, 111});
         RunWorkspace ws(model);
         const std::vector<double> etas = {1e12, 1e14, 1e16};
-        const auto maxwell = run_maxwell(model, etas, ws, Series::All);
-        const auto kelvin = run_kelvin_voigt(model, etas, ws, Series::All);
+        const auto maxwell = run_maxwell(model, etas, ws, kAllSeries);
+        const auto kelvin = run_kelvin_voigt(model, etas, ws, kAllSeries);
         for (std::size_t i = 0; i < etas.size(); ++i)
             for (const auto& [fast, rheology] :
                  {std::pair{&maxwell[i], Rheology::Maxwell}, {&kelvin[i], Rheology::KelvinVoigt}}) {

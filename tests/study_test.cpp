@@ -1,6 +1,6 @@
 // Study files and tables: the points of axes in the file's order with their values to the bit,
-// CSV tables with quoted fields, type and range errors naming the point, the heating peak of a
-// point's power records, and the unit numbering that orders a study's writes.
+// CSV tables with quoted fields, type and range errors naming the point, the study table from
+// the points' peaks, and the unit numbering that orders a study's writes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -95,23 +95,25 @@ TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
     }
 }
 
-TEST(StudyTable, PeakIsTheFirstLargestPowerAndTornFilesAreRefused) {
+TEST(StudyTable, PeaksOfEveryRheologyAsThePointWroteThem) {
     const auto dir = std::filesystem::temp_directory_path() / "tidal_study_test";
     std::filesystem::create_directories(dir);
-    const auto write = [&](const char* name, const char* text) {
-        std::ofstream(dir / name) << text;
-    };
-    write("pcelketa", " 1e+10 2\n 1e+11 5\n 1e+12 5\n 1e+13 -1\n");
-    write("pcelketakelvin", " 1e+10 nan\n 1e+11 3\n");
-    BodySpec body;
-    body.outer_radius = 1.0;
-    const PointPeaks p = read_point_peaks(dir.string(), body);
-    EXPECT_EQ(p.maxwell.viscosity, 1e11);
-    EXPECT_EQ(p.maxwell.power, 5.0);
-    EXPECT_EQ(p.kelvin_voigt.power, 3.0);
-    write("pcelketakelvin", " 1e+10 2\n 1e+11 x\n");
-    EXPECT_THROW(read_point_peaks(dir.string(), body), OutputError);
+    std::ofstream(dir / "peaks.csv", std::ios::binary)
+        << "rheology,viscosity_Pa_s,power_W,refined_power_W\r\n"
+           "maxwell,1e+14,2.5,\r\nkelvin_voigt,3e+15,4.0000000000000001e+21,7\r\n";
+    const PointPeaks p = read_point_peaks(dir.string());
     std::filesystem::remove_all(dir);
+    EXPECT_EQ(p.columns, (std::vector<std::string>{
+                             "maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W",
+                             "maxwell_peak_refined_power_W", "kelvin_voigt_peak_viscosity_Pa_s",
+                             "kelvin_voigt_peak_power_W", "kelvin_voigt_peak_refined_power_W"}));
+    Study s;
+    s.keys = {"name"};
+    s.points.push_back({{"\"a, b\""}, {}});
+    // The texts are copied, not read and written again; a field with a comma is quoted.
+    EXPECT_EQ(study_table(s, {p}).substr(study_table(s, {p}).find("\r\n") + 2),
+              "point-00001,\"\"\"a, b\"\"\",1e+14,2.5,,3e+15,4.0000000000000001e+21,7\r\n");
+    EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
 }
 
 TEST(StudyJob, UnitsRunPointByPointInSweepOrder) {

@@ -23,8 +23,9 @@ std::optional<BodyProblem> positive(const char* key, double v) {
 std::optional<BodyProblem> layer_values(const char* key, const std::vector<double>& v, int layers,
                                         bool scalar_allowed) {
     if (!(scalar_allowed && v.size() == 1) && v.size() != static_cast<std::size_t>(layers))
-        return BodyProblem{key, "has " + std::to_string(v.size()) + " values but numerics.layers is " +
-                                    std::to_string(layers) + " (give one value per layer" +
+        return BodyProblem{key, "has " + std::to_string(v.size()) +
+                                    " values but numerics.layers is " + std::to_string(layers) +
+                                    " (give one value per layer" +
                                     (scalar_allowed ? ", or a single number)" : ")")};
     for (std::size_t i = 0; i < v.size(); ++i)
         if (auto p = positive(key, v[i])) {
@@ -54,9 +55,8 @@ SweepIndices sweep_indices(double log10_min, double log10_max, int steps_per_dec
 std::optional<BodyProblem> check_body(const BodySpec& b) {
     // The layer count first: the arrays are checked against it.
     if (b.layers < 2 || b.layers > kMaxLayers)
-        return BodyProblem{"numerics.layers",
-                           "must be from 2 to " + std::to_string(kMaxLayers) + " (got " +
-                               std::to_string(b.layers) + ")"};
+        return BodyProblem{"numerics.layers", "must be from 2 to " + std::to_string(kMaxLayers) +
+                                                  " (got " + std::to_string(b.layers) + ")"};
     if (auto p = positive("shell.outer_radius", b.outer_radius)) return p;
     if (auto p = positive("shell.thickness", b.thickness)) return p;
     if (!(b.thickness < b.outer_radius))
@@ -73,8 +73,8 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
             return p;
     if (auto p = positive("orbit.period", b.period)) return p;
     if (!(b.eccentricity >= 0.0 && b.eccentricity < 1.0))
-        return BodyProblem{"orbit.eccentricity",
-                           "must be at least 0 and less than 1 (got " + shortest(b.eccentricity) + ")"};
+        return BodyProblem{"orbit.eccentricity", "must be at least 0 and less than 1 (got " +
+                                                     shortest(b.eccentricity) + ")"};
 
     for (const auto& [key, v] : {std::pair{"sweep.log10_viscosity_min", b.log10_viscosity_min},
                                  std::pair{"sweep.log10_viscosity_max", b.log10_viscosity_max}})
@@ -91,9 +91,9 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
     const SweepIndices k =
         sweep_indices(b.log10_viscosity_min, b.log10_viscosity_max, b.steps_per_decade);
     if (k.count() < 1)
-        return BodyProblem{"sweep.steps_per_decade",
-                           "leaves no viscosity 10^(k/" + std::to_string(b.steps_per_decade) +
-                               ") between the sweep's bounds"};
+        return BodyProblem{"sweep.steps_per_decade", "leaves no viscosity 10^(k/" +
+                                                         std::to_string(b.steps_per_decade) +
+                                                         ") between the sweep's bounds"};
     if (k.count() > kMaxViscosities)
         return BodyProblem{"sweep.steps_per_decade",
                            "gives " + std::to_string(k.count()) + " viscosities; at most " +
@@ -109,10 +109,11 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
                                ")"};
     const long long steps = static_cast<long long>(b.periods) * b.steps_per_period;
     if (steps > kMaxStepsPerRun)
-        return BodyProblem{"numerics.steps_per_period",
-                           "gives " + std::to_string(steps) + " steps per run (numerics.periods x "
-                               "numerics.steps_per_period); at most " +
-                               std::to_string(kMaxStepsPerRun) + " fit in memory"};
+        return BodyProblem{"numerics.steps_per_period", "gives " + std::to_string(steps) +
+                                                            " steps per run (numerics.periods x "
+                                                            "numerics.steps_per_period); at most " +
+                                                            std::to_string(kMaxStepsPerRun) +
+                                                            " fit in memory"};
     return std::nullopt;
 }
 

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
+#include <type_traits>
+#include <variant>
 
 #include <toml++/toml.h>
 
@@ -19,6 +20,10 @@ namespace {
 
 enum class Kind { Text, Real, RealOrLayers, Layers, Integer, Boolean };
 
+// The field of the body a key fills.
+using Field = std::variant<std::string BodySpec::*, double BodySpec::*,
+                           std::vector<double> BodySpec::*, int BodySpec::*, bool BodySpec::*>;
+
 // One key of the file: where it lives, what it holds and which field it fills.
 struct Key {
     std::string_view section; // "" for the top level
@@ -26,8 +31,7 @@ struct Key {
     Kind kind;
     bool required;
     std::string_view unit_comment; // written after the value
-    std::function<void(BodySpec&, const toml::node&)> read;
-    std::function<std::string(const BodySpec&)> write; // empty: the key is left out
+    Field field;
 };
 
 std::string dotted(const Key& k) {
@@ -77,89 +81,83 @@ double as_real(const toml::node& n) {
     return static_cast<double>(n.as_integer()->get());
 }
 
+// Every key, in the order in which a body file is written.
 const std::vector<Key>& keys() {
+    using B = BodySpec;
     static const std::vector<Key> k = {
-        {"", "name", Kind::Text, false, "",
-         [](BodySpec& b, const toml::node& n) { b.name = n.as_string()->get(); },
-         [](const BodySpec& b) { return string_text(b.name); }},
-        {"shell", "outer_radius", Kind::Real, true, "m",
-         [](BodySpec& b, const toml::node& n) { b.outer_radius = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.outer_radius); }},
-        {"shell", "thickness", Kind::Real, true, "m",
-         [](BodySpec& b, const toml::node& n) { b.thickness = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.thickness); }},
+        {"", "name", Kind::Text, false, "", &B::name},
+        {"shell", "outer_radius", Kind::Real, true, "m", &B::outer_radius},
+        {"shell", "thickness", Kind::Real, true, "m", &B::thickness},
         {"shell", "rigidity", Kind::RealOrLayers, true,
-         "Pa; or an array of `layers` values, outermost layer first",
-         [](BodySpec& b, const toml::node& n) {
-             b.rigidity.clear();
-             if (const auto* a = n.as_array())
-                 for (const auto& e : *a)
-                     b.rigidity.push_back(as_real(e));
-             else
-                 b.rigidity.push_back(as_real(n));
-         },
-         [](const BodySpec& b) { return layers_text(b.rigidity); }},
-        {"shell", "density", Kind::Real, true, "kg/m^3",
-         [](BodySpec& b, const toml::node& n) { b.density = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.density); }},
+         "Pa; or an array of `layers` values, outermost layer first", &B::rigidity},
+        {"shell", "density", Kind::Real, true, "kg/m^3", &B::density},
         {"shell", "density_contrast", Kind::Real, true,
-         "kg/m^3: density below the shell minus `density`",
-         [](BodySpec& b, const toml::node& n) { b.density_contrast = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.density_contrast); }},
-        {"shell", "surface_gravity", Kind::Real, true, "m/s^2",
-         [](BodySpec& b, const toml::node& n) { b.surface_gravity = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.surface_gravity); }},
-        {"shell", "bottom_gravity", Kind::Real, true, "m/s^2",
-         [](BodySpec& b, const toml::node& n) { b.bottom_gravity = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.bottom_gravity); }},
+         "kg/m^3: density below the shell minus `density`", &B::density_contrast},
+        {"shell", "surface_gravity", Kind::Real, true, "m/s^2", &B::surface_gravity},
+        {"shell", "bottom_gravity", Kind::Real, true, "m/s^2", &B::bottom_gravity},
         {"shell", "viscosity_factors", Kind::Layers, false,
-         "per layer, outermost first: multiplies the swept viscosity",
-         [](BodySpec& b, const toml::node& n) {
-             b.viscosity_factors.clear();
-             for (const auto& e : *n.as_array())
-                 b.viscosity_factors.push_back(as_real(e));
-         },
-         [](const BodySpec& b) {
-             return b.viscosity_factors.empty() ? std::string() : layers_text(b.viscosity_factors);
-         }},
-        {"orbit", "period", Kind::Real, true, "s",
-         [](BodySpec& b, const toml::node& n) { b.period = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.period); }},
-        {"orbit", "eccentricity", Kind::Real, true, "",
-         [](BodySpec& b, const toml::node& n) { b.eccentricity = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.eccentricity); }},
+         "per layer, outermost first: multiplies the swept viscosity", &B::viscosity_factors},
+        {"orbit", "period", Kind::Real, true, "s", &B::period},
+        {"orbit", "eccentricity", Kind::Real, true, "", &B::eccentricity},
         {"orbit", "second_order", Kind::Boolean, false,
-         "tide expanded to second order in the eccentricity",
-         [](BodySpec& b, const toml::node& n) { b.second_order = n.as_boolean()->get(); },
-         [](const BodySpec& b) { return std::string(b.second_order ? "true" : "false"); }},
+         "tide expanded to second order in the eccentricity", &B::second_order},
         {"sweep", "log10_viscosity_min", Kind::Real, true, "log10 of the viscosity in Pa s",
-         [](BodySpec& b, const toml::node& n) { b.log10_viscosity_min = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.log10_viscosity_min); }},
-        {"sweep", "log10_viscosity_max", Kind::Real, true, "",
-         [](BodySpec& b, const toml::node& n) { b.log10_viscosity_max = as_real(n); },
-         [](const BodySpec& b) { return real_text(b.log10_viscosity_max); }},
+         &B::log10_viscosity_min},
+        {"sweep", "log10_viscosity_max", Kind::Real, true, "", &B::log10_viscosity_max},
         {"sweep", "steps_per_decade", Kind::Integer, false, "viscosities 10^(k/steps_per_decade)",
-         [](BodySpec& b, const toml::node& n) {
-             b.steps_per_decade = static_cast<int>(n.as_integer()->get());
-         },
-         [](const BodySpec& b) { return std::to_string(b.steps_per_decade); }},
-        {"numerics", "layers", Kind::Integer, false, "radial layers of the shell",
-         [](BodySpec& b, const toml::node& n) {
-             b.layers = static_cast<int>(n.as_integer()->get());
-         },
-         [](const BodySpec& b) { return std::to_string(b.layers); }},
-        {"numerics", "periods", Kind::Integer, false, "orbital periods of each run",
-         [](BodySpec& b, const toml::node& n) {
-             b.periods = static_cast<int>(n.as_integer()->get());
-         },
-         [](const BodySpec& b) { return std::to_string(b.periods); }},
+         &B::steps_per_decade},
+        {"numerics", "layers", Kind::Integer, false, "radial layers of the shell", &B::layers},
+        {"numerics", "periods", Kind::Integer, false, "orbital periods of each run", &B::periods},
         {"numerics", "steps_per_period", Kind::Integer, false, "time steps per orbital period",
-         [](BodySpec& b, const toml::node& n) {
-             b.steps_per_period = static_cast<int>(n.as_integer()->get());
-         },
-         [](const BodySpec& b) { return std::to_string(b.steps_per_period); }},
+         &B::steps_per_period},
     };
     return k;
+}
+
+// Stores a node of the checked type into the key's field.
+void read_value(const Key& k, BodySpec& b, const toml::node& n) {
+    std::visit(
+        [&](auto member) {
+            auto& field = b.*member;
+            using T = std::remove_reference_t<decltype(field)>;
+            if constexpr (std::is_same_v<T, std::string>) {
+                field = n.as_string()->get();
+            } else if constexpr (std::is_same_v<T, double>) {
+                field = as_real(n);
+            } else if constexpr (std::is_same_v<T, std::vector<double>>) {
+                field.clear();
+                if (const auto* a = n.as_array())
+                    for (const auto& e : *a)
+                        field.push_back(as_real(e));
+                else
+                    field.push_back(as_real(n));
+            } else if constexpr (std::is_same_v<T, int>) {
+                field = static_cast<int>(n.as_integer()->get());
+            } else {
+                field = n.as_boolean()->get();
+            }
+        },
+        k.field);
+}
+
+// The key's value as TOML text; "" for an empty optional array.
+std::string value_text(const Key& k, const BodySpec& b) {
+    return std::visit(
+        [&](auto member) -> std::string {
+            const auto& field = b.*member;
+            using T = std::remove_cvref_t<decltype(field)>;
+            if constexpr (std::is_same_v<T, std::string>)
+                return string_text(field);
+            else if constexpr (std::is_same_v<T, double>)
+                return real_text(field);
+            else if constexpr (std::is_same_v<T, std::vector<double>>)
+                return field.empty() ? std::string() : layers_text(field);
+            else if constexpr (std::is_same_v<T, int>)
+                return std::to_string(field);
+            else
+                return field ? "true" : "false";
+        },
+        k.field);
 }
 
 const char* kSections[] = {"shell", "orbit", "sweep", "numerics"};
@@ -216,25 +214,43 @@ std::string suggestion(std::string_view given) {
 
 const char* type_name(const toml::node& n) {
     switch (n.type()) {
-    case toml::node_type::string: return "a string";
-    case toml::node_type::integer: return "an integer";
-    case toml::node_type::floating_point: return "a number";
-    case toml::node_type::boolean: return "a boolean";
-    case toml::node_type::array: return "an array";
-    case toml::node_type::table: return "a table";
-    default: return "a date or time";
+    case toml::node_type::string:
+        return "a string";
+    case toml::node_type::integer:
+        return "an integer";
+    case toml::node_type::floating_point:
+        return "a number";
+    case toml::node_type::boolean:
+        return "a boolean";
+    case toml::node_type::array:
+        return "an array";
+    case toml::node_type::table:
+        return "a table";
+    default:
+        return "a date or time";
     }
 }
 
 // Checks the node's type against the key's kind; throws a Failure naming what was expected.
 void check_type(const Key& k, const toml::node& n, const std::string& where) {
-    const auto is_number = [](const toml::node& v) { return v.is_integer() || v.is_floating_point(); };
+    const auto is_number = [](const toml::node& v) {
+        return v.is_integer() || v.is_floating_point();
+    };
     bool ok = false;
     const char* expected = "";
     switch (k.kind) {
-    case Kind::Text: ok = n.is_string(); expected = "a string"; break;
-    case Kind::Real: ok = is_number(n); expected = "a number"; break;
-    case Kind::Boolean: ok = n.is_boolean(); expected = "true or false"; break;
+    case Kind::Text:
+        ok = n.is_string();
+        expected = "a string";
+        break;
+    case Kind::Real:
+        ok = is_number(n);
+        expected = "a number";
+        break;
+    case Kind::Boolean:
+        ok = n.is_boolean();
+        expected = "true or false";
+        break;
     case Kind::Integer: {
         expected = "an integer";
         if (const auto* i = n.as_integer()) {
@@ -246,7 +262,8 @@ void check_type(const Key& k, const toml::node& n, const std::string& where) {
     }
     case Kind::RealOrLayers:
     case Kind::Layers: {
-        expected = k.kind == Kind::Layers ? "an array of numbers" : "a number or an array of numbers";
+        expected =
+            k.kind == Kind::Layers ? "an array of numbers" : "a number or an array of numbers";
         if (const auto* a = n.as_array()) {
             ok = true;
             for (std::size_t i = 0; i < a->size(); ++i)
@@ -296,7 +313,8 @@ void apply_override(toml::table& doc, const std::string& text, Locator& where) {
         }
         section = s->as_table();
         if (section == nullptr)
-            throw Failure{option + ": " + std::string(k->section) + " is not a section in the body"};
+            throw Failure{option + ": " + std::string(k->section) +
+                          " is not a section in the body"};
     }
     v->visit([&](const auto& node) { section->insert_or_assign(k->name, node); });
     where.overridden(key, option);
@@ -340,7 +358,7 @@ BodySpec read_document(const toml::table& doc, const Locator& where) {
             continue;
         }
         check_type(k, *n, where.at(key, n));
-        k.read(b, *n);
+        read_value(k, b, *n);
     }
     if (const auto problem = check_body(b)) {
         // Name the line of the key at fault where the document has it.
@@ -390,7 +408,7 @@ std::string write_body(const BodySpec& body, std::string_view header) {
             out << "\n[" << k.section << "]\n";
             section = k.section;
         }
-        const std::string value = k.write(body);
+        const std::string value = value_text(k, body);
         std::string line = std::string(k.name) + " = " + value;
         if (value.empty()) {
             // An optional array left out: show the key commented, so the user finds it.
@@ -398,8 +416,10 @@ std::string write_body(const BodySpec& body, std::string_view header) {
         }
         if (!k.unit_comment.empty()) {
             const std::size_t last_line = line.rfind('\n');
-            const std::size_t width = line.size() - (last_line == std::string::npos ? 0 : last_line + 1);
-            line += std::string(width < 31 ? 31 - width : 1, ' ') + "# " + std::string(k.unit_comment);
+            const std::size_t width =
+                line.size() - (last_line == std::string::npos ? 0 : last_line + 1);
+            line +=
+                std::string(width < 31 ? 31 - width : 1, ' ') + "# " + std::string(k.unit_comment);
         }
         out << line << "\n";
     }

@@ -10,10 +10,11 @@ struct BodySpec {
     std::string name; // free text, shown in titles
 
     // [shell]
-    double outer_radius = 0.0;     // m
-    double thickness = 0.0;        // m
-    std::vector<double> rigidity;  // Pa: one value for every layer, or one per layer (outermost first)
-    double density = 0.0;          // kg/m^3
+    double outer_radius = 0.0; // m
+    double thickness = 0.0;    // m
+    std::vector<double>
+        rigidity;         // Pa: one value for every layer, or one per layer (outermost first)
+    double density = 0.0; // kg/m^3
     double density_contrast = 0.0; // kg/m^3: density below the shell minus `density`
     double surface_gravity = 0.0;  // m/s^2
     double bottom_gravity = 0.0;   // m/s^2

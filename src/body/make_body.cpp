@@ -18,8 +18,8 @@ Body make_body(const BodySpec& s) {
     b.gbot = s.bottom_gravity;
     b.ecc = s.eccentricity;
     b.omega = (kPi + kPi) / s.period;
-    b.viscosity_factor = s.viscosity_factors.empty() ? std::vector<double>(N, 1.0)
-                                                     : s.viscosity_factors;
+    b.viscosity_factor =
+        s.viscosity_factors.empty() ? std::vector<double>(N, 1.0) : s.viscosity_factors;
     b.eccentric_forcing = s.second_order;
     return b;
 }

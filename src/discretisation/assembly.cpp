@@ -2,20 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 namespace tidal {
 
 namespace {
 
 // Writes the full-matrix element (row, col) into band storage.
-struct BandWriter {
-    Mat1View<double> a;
-    void operator()(int row, int col, double value) const { a(row, col - row + 8) = value; }
+template <class V> struct BandWriter {
+    Mat1View<V> a;
+    void operator()(int row, int col, V value) const { a(row, col - row + 8) = value; }
 };
 
-// Incompressibility row 6l-3 and constitutive rows 6l-2, 6l-1, 6l of layer l.
-void write_layer_rows(const BandWriter& put, Rheology rheology, const AssemblyInputs& in, int l,
-                      Vec1View<const double> eta, double dt) {
+// Incompressibility row 6l-3 and constitutive rows 6l-2, 6l-1, 6l of layer l. `dt` is the
+// time step, or, for a periodic state, the inverse of the scheme's symbol (see the header).
+template <class V>
+void write_layer_rows(const BandWriter<V>& put, Rheology rheology, const AssemblyInputs& in, int l,
+                      Vec1View<const double> eta, V dt) {
     const auto K = in.K;
     const auto rhat = vec1(in.grid->rhat);
     const auto rtilde = vec1(in.grid->rtilde);
@@ -24,10 +27,10 @@ void write_layer_rows(const BandWriter& put, Rheology rheology, const AssemblyIn
     const double T = rtilde(l);
 
     // Rigidity of the displacement terms and coefficient of the stress unknown.
-    double M = mu(l);
-    double stress = 1.0;
+    V M = mu(l);
+    V stress = 1.0;
     if (rheology == Rheology::Maxwell) {
-        const double c = (M / eta(l)) * dt;
+        const V c = (mu(l) / eta(l)) * dt;
         stress = (H * T * (c / 2.0 + 1.0)) / (H * T);
     } else if (rheology == Rheology::KelvinVoigt) {
         M = M + eta(l) / dt;
@@ -59,7 +62,8 @@ void write_layer_rows(const BandWriter& put, Rheology rheology, const AssemblyIn
 
 // Momentum balance rows 6l+1, 6l+2 of interior node l+1. The time-stepping matrices divide
 // every entry by Hd*Td so that the body forces enter at the scale of a stress gradient.
-void write_equilibrium_rows(const BandWriter& put, Rheology rheology, const AssemblyInputs& in,
+template <class V>
+void write_equilibrium_rows(const BandWriter<V>& put, Rheology rheology, const AssemblyInputs& in,
                             int l) {
     const auto K = in.K;
     const double Hd = vec1(in.grid->rhatd)(l);
@@ -89,7 +93,7 @@ void write_equilibrium_rows(const BandWriter& put, Rheology rheology, const Asse
 // Traction conditions at the outer surface (rows 1, 2) and the inner boundary (rows 6N+1,
 // 6N+2), with the gravitational restoring term of the boundary's radial displacement, taken
 // as the mean of the two nodes around it.
-void write_boundary_rows(const BandWriter& put, const AssemblyInputs& in) {
+template <class V> void write_boundary_rows(const BandWriter<V>& put, const AssemblyInputs& in) {
     const auto K = in.K;
     const int N = in.grid->N;
     const double j = in.j;
@@ -135,17 +139,24 @@ void write_boundary_rows(const BandWriter& put, const AssemblyInputs& in) {
 
 } // namespace
 
-void assemble_system(Mat1View<double> a, Rheology rheology, const AssemblyInputs& in,
-                     Vec1View<const double> eta, double dt) {
+template <class V>
+void assemble_system(Mat1View<V> a, Rheology rheology, const AssemblyInputs& in,
+                     Vec1View<const double> eta, std::type_identity_t<V> dt) {
     const int N = in.grid->N;
-    std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), 0.0);
-    const BandWriter put{a};
+    std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), V(0.0));
+    const BandWriter<V> put{a};
     for (int l = 1; l <= N; ++l) {
         write_layer_rows(put, rheology, in, l, eta, dt);
         if (l < N) write_equilibrium_rows(put, rheology, in, l);
     }
     write_boundary_rows(put, in);
 }
+
+template void assemble_system<double>(Mat1View<double>, Rheology, const AssemblyInputs&,
+                                      Vec1View<const double>, double);
+template void assemble_system<std::complex<double>>(Mat1View<std::complex<double>>, Rheology,
+                                                    const AssemblyInputs&, Vec1View<const double>,
+                                                    std::complex<double>);
 
 void assemble_a(Mat1View<double> a, const AssemblyInputs& in) {
     assemble_system(a, Rheology::Elastic, in, Vec1View<const double>(nullptr, 0), 0.0);

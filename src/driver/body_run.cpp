@@ -1,7 +1,5 @@
 #include "driver/body_run.hpp"
 
-#include <ostream>
-
 #include "body/body_check.hpp"
 #include "body/body_file.hpp"
 #include "body/make_body.hpp"
@@ -27,7 +25,7 @@ constexpr RunFiles kKelvinFiles{kSeriesKelvin,        Summary::MinSurfaceKelvin,
 
 // Writes the records of one run. `tn` is the phase of the last recorded minimum, carried
 // from run to run: a run whose last period brings no new minimum repeats it.
-void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, const RunFiles& to,
+void write_run(ResultSet& files, Console& console, const RunRecords& r, const RunFiles& to,
                double& tn) {
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
@@ -36,8 +34,8 @@ void write_run(ResultSet& files, std::ostream& console, const RunRecords& r, con
     files.summary(to.min_surface, r.eta, r.urmin);
     files.summary(to.phase, r.eta, tn);
     files.summary(to.equator, r.eta, r.urthmax);
-    if (to.viscosity_line) console << Record().text("viscosity ").real(r.eta).line();
-    console << Record().real(r.pcelk).line();
+    if (to.viscosity_line) console.write(Record().text("viscosity ").real(r.eta).line());
+    console.write(Record().real(r.pcelk).line());
     files.summary(to.power, r.eta, r.pcelk);
 }
 
@@ -61,17 +59,42 @@ ShellModel body_model(const BodySpec& spec) {
     return make_shell_model(make_body(spec), run_constants(spec));
 }
 
-BodyResults::BodyResults(const BodySpec& spec, std::string dir, std::ostream& console)
-    : files_(std::move(dir)), console_(console) {
-    files_.text_file("body.toml",
-                     write_body(spec, std::string("Body of this run, written by ") + kVersion +
-                                          "; tidal --body-file body.toml repeats it"));
+namespace {
+
+// Writes body.toml, the body that was run, into the run's directory.
+bool write_body_toml(ResultDirectory& dir, const BodySpec& spec) {
+    dir.open("body.toml")
+        .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
+                                      "; tidal --body-file body.toml repeats it"));
+    return true;
 }
 
+} // namespace
+
+BodyResults::BodyResults(const BodySpec& spec, const ShellModel& model, const std::string& dir,
+                         std::vector<double> series, Console& console)
+    // The directory is taken before anything is written: a second run into it stops here.
+    // The files are opened (and published) in the order of the members.
+    : dir_(dir), files_(dir_), body_toml_(write_body_toml(dir_, spec)),
+      tables_(dir_, model, std::move(series)), console_(console) {}
+
 void BodyResults::add(const ViscosityResults& r) {
+    std::array<double, 2> written{};
     write_run(files_, console_, r.maxwell, kMaxwellFiles, tn_);
+    written[0] = tn_;
     write_run(files_, console_, r.kelvin, kKelvinFiles, tn_);
+    written[1] = tn_;
     console_.flush();
+    tables_.add(r, written);
+}
+
+void BodyResults::finish() {
+    tables_.finish();
+    dir_.publish();
+}
+
+std::string BodyResults::partials() const {
+    return "kept in " + dir_.path("*") + std::string(kPartialSuffix);
 }
 
 } // namespace tidal

@@ -2,11 +2,15 @@
 // One body's run into one directory: the model and sweep of a checked body, and the writer of
 // its result files from the sweep's records. A single run and every point of a study go
 // through these, so a study point's files are those of a single run of its body.
-#include <iosfwd>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "body/body_spec.hpp"
+#include "driver/console.hpp"
+#include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"
+#include "output/result_directory.hpp"
 #include "output/result_set.hpp"
 
 namespace tidal {
@@ -17,22 +21,30 @@ ViscositySweep viscosity_sweep(const BodySpec& spec);
 // Coefficients, grid and elastic solution of a checked body, with its step counts.
 ShellModel body_model(const BodySpec& spec);
 
-// The result files of one body in `dir`: body.toml when constructed, then one record per
-// viscosity in each summary file and the series of the latest run, in ascending viscosity.
-// The per-viscosity console lines go to `console`.
+// The result files of one body in `dir`: the directory is taken (its lock) and body.toml
+// written when constructed, then one record per viscosity in each file, in ascending
+// viscosity; finish() publishes them. `series`: the swept viscosities whose series tables are
+// written. The per-viscosity console lines go to `console`. `model` must outlive this.
 class BodyResults {
   public:
-    BodyResults(const BodySpec& spec, std::string dir, std::ostream& console);
+    BodyResults(const BodySpec& spec, const ShellModel& model, const std::string& dir,
+                std::vector<double> series, Console& console);
 
     // Writes the records of the next viscosity of the sweep, Maxwell run first.
     void add(const ViscosityResults& r);
 
-    // Closes the files, reporting the first failure (OutputError).
-    void close() { files_.close(); }
+    // Completes the tables and publishes every file (OutputError on failure).
+    void finish();
+
+    // Where an unfinished run's files stay, for messages.
+    std::string partials() const;
 
   private:
+    ResultDirectory dir_;
     ResultSet files_;
-    std::ostream& console_;
+    bool body_toml_; // body.toml written
+    ResultTables tables_;
+    Console& console_;
     double tn_ = 0.0; // phase of the last recorded minimum, carried from run to run
 };
 

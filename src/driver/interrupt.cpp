@@ -17,6 +17,7 @@ extern "C" void note_signal(int sig) {
 }
 
 struct sigaction g_previous[2];
+struct sigaction g_previous_pipe;
 constexpr int kSignals[2] = {SIGINT, SIGTERM};
 
 } // namespace
@@ -32,11 +33,17 @@ InterruptCatcher::InterruptCatcher() {
         if (kSignals[i] == SIGINT && g_previous[i].sa_handler == SIG_IGN) continue;
         sigaction(kSignals[i], &sa, nullptr);
     }
+    // A closed console shows as a failed write (EPIPE) instead of ending the process.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &g_previous_pipe);
 }
 
 InterruptCatcher::~InterruptCatcher() {
     for (int i = 0; i < 2; ++i)
         sigaction(kSignals[i], &g_previous[i], nullptr);
+    sigaction(SIGPIPE, &g_previous_pipe, nullptr);
 }
 
 int InterruptCatcher::caught() {

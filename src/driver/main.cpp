@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
             tidal::StudySettings settings;
             settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
             settings.plain = options.plain;
+            settings.series = options.series;
             settings.progress = isatty(STDERR_FILENO) == 1;
             settings.interrupted = &tidal::InterruptCatcher::caught;
             const tidal::InterruptCatcher catcher;
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
         settings.output = options.output;
         settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
         settings.plain = options.plain;
+        settings.series = options.series;
         settings.progress = isatty(STDERR_FILENO) == 1;
         settings.interrupted = &tidal::InterruptCatcher::caught;
         const tidal::InterruptCatcher catcher;

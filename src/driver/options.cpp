@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <cmath>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
@@ -31,7 +32,7 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
 // The options' texts as given, before their values are checked.
 struct Given {
     std::string body, body_file, study, print_body, output, jobs;
-    std::vector<std::string> overrides;
+    std::vector<std::string> overrides, series;
     bool plain = false, version = false;
 };
 
@@ -60,8 +61,7 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app->add_option("--body", g.body, "compute preset body N (1-8) without the menu")
         ->type_name("N");
-    app->add_option("--body-file", g.body_file,
-                                 "compute the body described in the TOML file FILE")
+    app->add_option("--body-file", g.body_file, "compute the body described in the TOML file FILE")
         ->type_name("FILE");
     app->add_option("--study", g.study,
                     "compute every point of the study file FILE, one directory\n"
@@ -84,15 +84,27 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
                     "threads for the sweep (default: OMP_NUM_THREADS if set,\n"
                     "else every core)")
         ->type_name("N");
+    app->add_option("--series", g.series,
+                    "also write series-<viscosity>.csv: the surface displacement of\n"
+                    "every step for the swept viscosity nearest to ETA (Pa s); repeatable")
+        ->type_name("ETA")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app->add_flag("--plain", g.plain,
                   "one viscosity at a time without vector lanes: slow, the same\n"
                   "numbers; for checking the fast path");
     app->add_flag("--version", g.version, "show the version");
-    app->footer(presets_text() +
-                "\nEach run also writes body.toml, the body it ran, into the output directory.\n"
-                "\nExit status: 0 done, 1 a result file could not be written (or another failure),\n"
-                "2 bad option, body file or menu choice (nothing is created), 128+N stopped by\n"
-                "signal N (130 for Ctrl-C).");
+    app->footer(
+        presets_text() +
+        "\nBesides the ten result files of earlier versions each run writes summary.csv\n"
+        "(every result, columns named with their units), peaks.csv and body.toml (the\n"
+        "body it ran, for --body-file).\n"
+        "\nThe result files are written as NAME.partial and renamed to NAME when the sweep\n"
+        "is complete. A run that fails or is stopped leaves its completed viscosities in\n"
+        "the .partial files and earlier results untouched; a run into a directory that\n"
+        "another run is writing is refused and changes nothing.\n"
+        "\nExit status: 0 done, 1 a result file could not be written, the directory is in\n"
+        "use (or another failure), 2 bad option, body file or menu choice (nothing is\n"
+        "created), 128+N stopped by signal N (130 for Ctrl-C).");
     return app;
 }
 
@@ -104,6 +116,16 @@ std::string one_line(const std::string& s) {
         out += c == '\n' ? ' ' : (u < 0x20 || u == 0x7f) ? '?' : c;
     }
     return out + " (try --help)";
+}
+
+// A positive finite viscosity in Pa s (decimal or exponent form, 1e15), or nothing.
+std::optional<double> viscosity(std::string_view text) {
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || text.empty() ||
+        !std::isfinite(value) || !(value > 0.0))
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -155,6 +177,14 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
     if (given("--output")) {
         if (g.output.empty()) return OptionError{"option --output needs a directory name"};
         o.output = g.output;
+    }
+    for (const std::string& text : g.series) {
+        const auto eta = viscosity(text);
+        if (!eta)
+            return OptionError{"option --series expects a positive viscosity in Pa s, such as "
+                               "1e15, but got '" +
+                               printable(text) + "'"};
+        o.series.push_back(*eta);
     }
     if (given("--jobs")) {
         o.jobs = bounded_integer(g.jobs, 1, kMaxJobs);

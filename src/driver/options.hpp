@@ -10,16 +10,17 @@
 namespace tidal {
 
 struct Options {
-    std::optional<int> body;               // --body N: preset body, no menu
-    std::optional<std::string> body_file;  // --body-file FILE: a body file, no menu
-    std::vector<std::string> overrides;    // --set KEY=VALUE, in the order given
-    std::optional<std::string> study;      // --study FILE: many bodies, one directory each
-    std::optional<int> print_body;         // --print-body N: write preset N as a body file
-    std::string output = ".";              // --output DIR: directory of the result files
-    std::optional<int> jobs;               // --jobs N: threads of the sweep
-    bool plain = false;                    // --plain: the slow one-viscosity-at-a-time path
-    bool help = false;                     // --help
-    bool version = false;                  // --version
+    std::optional<int> body;              // --body N: preset body, no menu
+    std::optional<std::string> body_file; // --body-file FILE: a body file, no menu
+    std::vector<std::string> overrides;   // --set KEY=VALUE, in the order given
+    std::optional<std::string> study;     // --study FILE: many bodies, one directory each
+    std::optional<int> print_body;        // --print-body N: write preset N as a body file
+    std::string output = ".";             // --output DIR: directory of the result files
+    std::optional<int> jobs;              // --jobs N: threads of the sweep
+    bool plain = false;                   // --plain: the slow one-viscosity-at-a-time path
+    std::vector<double> series;           // --series ETA: viscosities (Pa s) to keep series of
+    bool help = false;                    // --help
+    bool version = false;                 // --version
 };
 
 struct OptionError {

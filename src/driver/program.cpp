@@ -1,18 +1,22 @@
 #include "driver/program.hpp"
 
+#include <array>
 #include <ostream>
 
 #include "body/body_file.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
+#include "driver/console.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
+#include "driver/result_tables.hpp"
 #include "output/result_file.hpp"
 
 namespace tidal {
 
 int run_program(std::istream& in, std::ostream& out, std::ostream& err,
                 const ProgramSettings& settings) {
+    Console console(out);
     int choice = 0;
     if (settings.body_spec) {
         // A body file, already read.
@@ -20,6 +24,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         choice = *settings.body;
     } else {
         write_menu(out);
+        console.flush();
         const auto read = read_choice(in);
         // A signal while waiting for the choice ends the read; it is not a bad choice.
         if (const int sig = settings.interrupted()) return kExitSignalBase + sig;
@@ -44,35 +49,49 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         spec = std::get<BodySpec>(std::move(changed));
     }
     const ViscositySweep viscosities = viscosity_sweep(spec);
+    const auto series = series_viscosities(viscosities, settings.series);
+    if (const auto* e = std::get_if<std::string>(&series)) {
+        err << "error: " << *e << '\n';
+        return kExitBadChoice;
+    }
 
     const ShellModel model = body_model(spec);
-    BodyResults files(spec, settings.output, out);
+    BodyResults files(spec, model, settings.output, std::get<std::vector<double>>(series), console);
+    const std::string partials = files.partials();
     ProgressLine progress(err, viscosities.count, settings.progress);
     int done = 0;
     progress.update(done);
     SweepSettings sweep;
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
+    sweep.series = std::get<std::vector<double>>(series);
     sweep.stop = [&] { return settings.interrupted() != 0; };
-    const bool complete = run_sweep(model, viscosities, sweep, [&](ViscosityResults&& r) {
-        // The console lines may go to the same terminal: they replace the progress line,
-        // which is drawn again below them.
+    bool complete = false;
+    try {
+        complete = run_sweep(model, viscosities, sweep, [&](ViscosityResults&& r) {
+            // The console lines may go to the same terminal: they replace the progress line,
+            // which is drawn again below them.
+            progress.clear();
+            files.add(r);
+            progress.update(++done);
+        });
         progress.clear();
-        files.add(r);
-        progress.update(++done);
-    });
-    progress.clear();
-    files.close();
+        if (complete) files.finish();
+    } catch (const OutputError& e) {
+        progress.clear();
+        throw OutputError(std::string(e.what()) + " (after " + std::to_string(done) + " of " +
+                          std::to_string(viscosities.count) + " viscosities, " + partials + ")");
+    }
     if (!complete) {
         const int sig = settings.interrupted();
         err << "interrupted by signal " << sig << " after " << done << " of " << viscosities.count
-            << " viscosities; the result files hold the completed ones\n";
+            << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
-    // The result files are complete; a console that could not take the per-viscosity lines
-    // (a full disk behind a redirection, say) is still a failure to report.
-    out.flush();
-    if (!out) throw OutputError("cannot write the console output to standard output");
+    // The result files are complete. A reader that closed the console chose to stop reading;
+    // a console that could not take the lines (a full disk behind a redirection) is a failure.
+    console.flush();
+    if (console.failed()) throw OutputError("cannot write the console output to standard output");
     return kExitSuccess;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The whole program: menu, choice, sweep and result files in the working directory.
+// The whole program: menu, choice, sweep and the result files of the output directory.
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -19,18 +19,21 @@ inline constexpr const char* kVersion = "tidal 1.2.0";
 
 struct ProgramSettings {
     std::optional<BodySpec> body_spec; // a body from a file, checked, overrides applied
-    std::optional<int> body;  // preset body; without either the menu is shown and one is read
+    std::optional<int> body; // preset body; without either the menu is shown and one is read
     std::vector<std::string> overrides; // KEY=VALUE replacing keys of the preset
-    std::string output = "."; // directory of the result files, created if missing
+    std::string output = ".";           // directory of the result files, created if missing
     int threads = 1;
-    bool plain = false;    // the slow one-viscosity-at-a-time path
-    bool progress = false; // a progress line on `err` (for a terminal)
+    bool plain = false;         // the slow one-viscosity-at-a-time path
+    std::vector<double> series; // viscosities (Pa s) whose series tables are written
+    bool progress = false;      // a progress line on `err` (for a terminal)
     // Asked between viscosities: a nonzero signal number stops the sweep.
     int (*interrupted)() = [] { return 0; };
 };
 
-// Runs the program with the given console streams; returns the exit status. Throws
-// OutputError when a result file cannot be created, written or closed.
+// Runs the program with the given console streams; returns the exit status. The result files
+// are published only when the sweep is complete. Throws DirectoryInUse when another run holds
+// the output directory, and OutputError when a result file cannot be created, written or
+// published (the message says where the completed viscosities are).
 //
 // Besides the result files the output directory gets `body.toml`, the body that was run,
 // from which `--body-file` repeats the run.

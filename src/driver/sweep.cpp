@@ -3,6 +3,7 @@
 #include "timestep/reference_run.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -11,6 +12,24 @@
 #include "driver/ordered_results.hpp"
 
 namespace tidal {
+
+std::optional<double> nearest_swept_viscosity(const ViscositySweep& sweep, double eta) {
+    const double at = std::log10(eta);
+    std::optional<double> best;
+    double distance = 0.0;
+    for (int i = 0; i < sweep.count; ++i) {
+        const double v = sweep.viscosity(sweep.first_k + i);
+        const double d = std::fabs(std::log10(v) - at);
+        if (!best || d < distance) {
+            best = v;
+            distance = d;
+        }
+    }
+    // Half a step in log10, with room for the rounding of the logarithms.
+    const double half_step = 0.5 / sweep.steps_per_decade;
+    if (!(distance <= half_step * (1.0 + 1e-9))) return std::nullopt;
+    return best;
+}
 
 int default_thread_count() {
     const unsigned hw = std::thread::hardware_concurrency();
@@ -35,13 +54,20 @@ std::vector<ViscosityResults> compute_plain(const ShellModel& model, const Visco
 
 // Both rheologies for the viscosities of sweep indices k = first .. first+count-1.
 std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySweep& sweep,
-                                      int first, int count, RunWorkspace& ws) {
+                                      int first, int count, const std::vector<double>& series,
+                                      RunWorkspace& ws) {
     std::vector<double> etas;
     for (int i = 0; i < count; ++i)
         etas.push_back(sweep.viscosity(first + i));
-    // The series files keep only the latest run's series: a batch keeps only its last one.
-    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, Series::LastOnly);
-    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, Series::LastOnly);
+    // The legacy series files keep only the latest run's series: a batch keeps its last one,
+    // and those asked for.
+    SeriesMask keep = 1u << (count - 1);
+    for (int i = 0; i < count; ++i)
+        if (std::find(series.begin(), series.end(), etas[static_cast<std::size_t>(i)]) !=
+            series.end())
+            keep |= 1u << i;
+    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, keep);
+    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, keep);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].k = first + static_cast<int>(i);
@@ -62,17 +88,18 @@ int batch_size(const ViscositySweep& sweep, int b) {
 }
 
 Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b, bool plain,
-                    RunWorkspace& ws, const std::function<bool()>& stop) {
+                    const std::vector<double>& series, RunWorkspace& ws,
+                    const std::function<bool()>& stop) {
     const int first = sweep.first_k + b * kLanes;
     if (plain) return compute_plain(model, sweep, first, batch_size(sweep, b), stop);
-    return compute(model, sweep, first, batch_size(sweep, b), ws);
+    return compute(model, sweep, first, batch_size(sweep, b), series, ws);
 }
 
 bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume) {
     const int batches = batch_count(sweep);
     const auto batch = [&](int b, RunWorkspace& ws) {
-        return compute_batch(model, sweep, b, settings.plain, ws, settings.stop);
+        return compute_batch(model, sweep, b, settings.plain, settings.series, ws, settings.stop);
     };
     // A batch is complete only if it has all its viscosities (the plain path may stop inside).
     const auto complete = [&](int b, const Batch& r) {

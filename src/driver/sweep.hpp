@@ -2,6 +2,7 @@
 // The viscosity sweep: both rheologies for every viscosity 10^(k/s) of the body's range (s
 // steps per decade), computed on several threads and delivered in ascending order.
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "timestep/run.hpp"
@@ -22,9 +23,16 @@ struct ViscosityResults {
     RunRecords kelvin;
 };
 
+// The swept viscosity nearest to `eta` (Pa s) in log10, or nothing when `eta` lies more than
+// half a sweep step outside the sweep.
+std::optional<double> nearest_swept_viscosity(const ViscositySweep& sweep, double eta);
+
 struct SweepSettings {
     int threads = 1;    // 1: everything in the calling thread
     bool plain = false; // one viscosity at a time without lanes (slow; the same numbers)
+    // Swept viscosities whose runs keep their surface displacement of every step, besides the
+    // last run of every batch (the plain path keeps every run's).
+    std::vector<double> series;
     // Asked between batches of viscosities; true stops the sweep.
     std::function<bool()> stop = [] { return false; };
 };
@@ -36,10 +44,12 @@ using Batch = std::vector<ViscosityResults>;
 int batch_count(const ViscositySweep& sweep);
 int batch_size(const ViscositySweep& sweep, int b);
 
-// Both rheologies for the viscosities of batch `b`, in ascending order. The plain path asks
-// `stop` between viscosities and may return a short batch.
+// Both rheologies for the viscosities of batch `b`, in ascending order; the runs of the
+// viscosities in `series` and the batch's last keep their series. The plain path asks `stop`
+// between viscosities and may return a short batch.
 Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b, bool plain,
-                    RunWorkspace& ws, const std::function<bool()>& stop);
+                    const std::vector<double>& series, RunWorkspace& ws,
+                    const std::function<bool()>& stop);
 
 // Runs the sweep and calls `consume` for every viscosity in ascending order, in the calling
 // thread. Results are the same for any number of threads and either path. Returns false if

@@ -1,6 +1,16 @@
 #include "loads/diagnostics.hpp"
 
+#include <cmath>
+
+#include "discretisation/body.hpp"
+
 namespace tidal {
+
+EquatorHarmonics equator_harmonics() {
+    const double theta = kPi / 2.0;
+    return {(3.0 * std::cos(theta) * std::cos(theta) - 1.0) * std::sqrt(5.0 / kPi),
+            std::sin(theta) * std::sin(theta) * std::sqrt(7.5 / kPi)};
+}
 
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur) {
     const DegreeFactors f = degree_factors(j);

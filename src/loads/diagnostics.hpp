@@ -1,13 +1,35 @@
 #pragma once
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
+#include "discretisation/body.hpp"
 #include "linalg/views.hpp"
 #include "loads/boundary_loads.hpp"
 
 namespace tidal {
 
-// Radial displacement (m) of a node from its two displacement unknowns: s1*u_jm1 - s2*u_jp1.
-inline double radial_displacement(const DegreeFactors& f, double u_jm1, double u_jp1) {
+// Radial displacement (m) of a node from its two displacement unknowns: s1*u_jm1 - s2*u_jp1
+// (real values, or the complex amplitudes of a periodic state).
+template <class V> V radial_displacement(const DegreeFactors& f, V u_jm1, V u_jp1) {
     return f.s1 * u_jm1 - f.s2 * u_jp1;
+}
+
+// The degree-2 surface harmonics of order 0 and 2 at colatitude pi/2, longitude 0.
+struct EquatorHarmonics {
+    double p20, p22;
+};
+EquatorHarmonics equator_harmonics();
+
+// Radial displacement (m) at the equator, longitude 0, from the order-0 surface displacement
+// (the mean of the two outermost nodes) and the sum of the two outermost nodes' order-2
+// displacements of the cosine component: the sum, not the mean, gives the order-2 part twice
+// the weight, as in the dissipation sums.
+template <class V> V equator_displacement(const EquatorHarmonics& h, V ursurf, V ur22_sum) {
+    return h.p20 * (ursurf / 4.0) + h.p22 * (ur22_sum / 4.0);
+}
+
+// Heat flux (W/m^2) of a power (W) leaving through the outer surface of radius rout (m),
+// 4 pi rout^2.
+inline double surface_heat_flux(double power, double rout) {
+    return power / (4.0 * kPi * (rout * rout));
 }
 
 // Fills ur(1..N+1) with the radial displacement of every node of x.

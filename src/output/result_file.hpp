@@ -1,10 +1,13 @@
 #pragma once
-// A result file written sequentially from its beginning. Every failure to create, write,
-// flush or close it throws OutputError naming the file and the system's reason.
-#include <cstdio>
+// A result file written sequentially from its beginning, in whole records. What is written
+// between two flushes reaches the file whole or not at all: when the system refuses part of it
+// (a full disk), the file is cut back to the end of the last whole flush before the failure is
+// reported, so it never holds a torn line. Every failure to create, write, flush or close it
+// throws OutputError naming the file and the system's reason.
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace tidal {
 
@@ -21,16 +24,24 @@ class ResultFile {
     ResultFile(const ResultFile&) = delete;
     ResultFile& operator=(const ResultFile&) = delete;
 
+    // Adds text to the pending records; nothing reaches the file before flush().
     void write(std::string_view text);
-    // Hands what was written so far to the system, so that it survives a later failure.
+    // Hands the pending records to the system as one unit.
     void flush();
-    // Closes the file, reporting any error that a delayed write or the close brings.
+    // Replaces the file's whole content by `text` (flushed): the file then holds either all
+    // of it or, after a failure, nothing.
+    void rewrite(std::string_view text);
+    // Flushes, makes the content durable (fsync) and closes the file, reporting any failure.
     void close();
+
+    const std::string& path() const { return path_; }
 
   private:
     [[noreturn]] void fail(const char* action, int err) const;
     std::string path_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    std::string pending_;
+    off_t whole_ = 0; // end of the last whole flush
 };
 
 } // namespace tidal

@@ -1,9 +1,6 @@
 #include "output/result_set.hpp"
 
-#include <filesystem>
 #include <string>
-#include <system_error>
-#include <utility>
 
 #include "output/record.hpp"
 
@@ -16,23 +13,15 @@ const std::array<std::string_view, kSummaryCount>& summary_file_names() {
     return names;
 }
 
-ResultSet::ResultSet(std::string dir) : dir_(std::move(dir)) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir_, ec);
-    if (ec) throw OutputError("cannot create output directory '" + dir_ + "': " + ec.message());
+ResultSet::ResultSet(ResultDirectory& dir) {
     for (std::size_t i = 0; i < kSummaryCount; ++i)
-        files_[i] = std::make_unique<ResultFile>(path(summary_file_names()[i]));
-}
-
-// The working directory's files keep their bare names (as in messages before directories
-// could be chosen).
-std::string ResultSet::path(std::string_view name) const {
-    if (dir_ == ".") return std::string(name);
-    return (std::filesystem::path(dir_) / name).string();
+        summaries_[i] = &dir.open(summary_file_names()[i]);
+    series_maxwell_ = &dir.open(kSeriesMaxwell);
+    series_kelvin_ = &dir.open(kSeriesKelvin);
 }
 
 void ResultSet::summary(Summary which, double viscosity, double value) {
-    ResultFile& f = *files_[static_cast<std::size_t>(which)];
+    ResultFile& f = *summaries_[static_cast<std::size_t>(which)];
     Record rec;
     f.write(rec.real(viscosity).real(value).line());
     f.flush();
@@ -43,20 +32,7 @@ void ResultSet::series(std::string_view name, const std::vector<double>& values)
     text.reserve(values.size() * 28);
     for (std::size_t i = 0; i < values.size(); ++i)
         append_step_record(text, static_cast<int>(i + 1), values[i]);
-    ResultFile f{path(name)};
-    f.write(text);
-    f.close();
-}
-
-void ResultSet::text_file(std::string_view name, std::string_view text) {
-    ResultFile f{path(name)};
-    f.write(text);
-    f.close();
-}
-
-void ResultSet::close() {
-    for (auto& f : files_)
-        f->close();
+    (name == kSeriesKelvin ? *series_kelvin_ : *series_maxwell_).rewrite(text);
 }
 
 } // namespace tidal

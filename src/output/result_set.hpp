@@ -1,13 +1,12 @@
 #pragma once
-// The program's result files in one directory: eight summary files, open for the
-// whole sweep with one record per viscosity, and the per-step series "time" and "timekelvin",
-// rewritten for every run.
+// The program's ten legacy result files in a result directory: eight summary files with one
+// record per viscosity, and the per-step series "time" and "timekelvin", rewritten for every
+// run that keeps its series (so they end with the last run of the sweep).
 #include <array>
-#include <memory>
 #include <string_view>
 #include <vector>
 
-#include "output/result_file.hpp"
+#include "output/result_directory.hpp"
 
 namespace tidal {
 
@@ -23,7 +22,7 @@ enum class Summary {
 };
 inline constexpr std::size_t kSummaryCount = 8;
 
-// File names in the order in which the summary files are opened and closed.
+// File names in the order in which the summary files are opened.
 const std::array<std::string_view, kSummaryCount>& summary_file_names();
 
 inline constexpr std::string_view kSeriesMaxwell = "time";
@@ -31,9 +30,9 @@ inline constexpr std::string_view kSeriesKelvin = "timekelvin";
 
 class ResultSet {
   public:
-    // Creates the directory `dir` if missing, then creates (or truncates) the eight summary
-    // files in it, in order. Throws OutputError if either fails.
-    explicit ResultSet(std::string dir = ".");
+    // Opens the eight summary files, in order, then the two series files, in `dir` (which
+    // publishes them). Throws OutputError if one cannot be created.
+    explicit ResultSet(ResultDirectory& dir);
 
     // Appends the record " viscosity value" to a summary file and flushes it.
     void summary(Summary which, double viscosity, double value);
@@ -41,17 +40,10 @@ class ResultSet {
     // Rewrites a series file with the records " step value", step = 1, 2, ...
     void series(std::string_view name, const std::vector<double>& values);
 
-    // Writes a whole text file (created or rewritten) into the directory.
-    void text_file(std::string_view name, std::string_view text);
-
-    // Closes the summary files in order, reporting the first failure.
-    void close();
-
   private:
-    std::string path(std::string_view name) const;
-
-    std::string dir_;
-    std::array<std::unique_ptr<ResultFile>, kSummaryCount> files_;
+    std::array<ResultFile*, kSummaryCount> summaries_{};
+    ResultFile* series_maxwell_ = nullptr;
+    ResultFile* series_kelvin_ = nullptr;
 };
 
 } // namespace tidal

@@ -56,12 +56,11 @@ std::vector<std::string> fields(std::string_view line, const std::string& where)
 
 } // namespace
 
-std::variant<PointTable, PointTableError> read_points_csv(std::string_view text,
-                                                          std::string_view source) {
-    PointTable t;
+std::variant<std::vector<std::vector<std::string>>, PointTableError>
+read_csv_rows(std::string_view text, std::string_view source, std::vector<int>* lines) {
+    std::vector<std::vector<std::string>> rows;
     try {
         int number = 0;
-        bool header = true;
         std::size_t at = 0;
         while (at < text.size()) {
             std::size_t end = text.find('\n', at);
@@ -71,27 +70,41 @@ std::variant<PointTable, PointTableError> read_points_csv(std::string_view text,
             ++number;
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
             if (trimmed(line).empty()) continue;
-            const std::string where = std::string(source) + ":" + std::to_string(number);
-            std::vector<std::string> f = fields(line, where);
-            if (header) {
-                for (const std::string& key : f) {
-                    if (key.empty()) throw Failure{where + ": a column without a key name"};
-                    if (std::count(f.begin(), f.end(), key) > 1)
-                        throw Failure{where + ": " + key + ": named twice"};
-                }
-                t.keys = std::move(f);
-                header = false;
-                continue;
-            }
-            if (f.size() != t.keys.size())
-                throw Failure{where + ": " + std::to_string(f.size()) + " values for " +
-                              std::to_string(t.keys.size()) + " keys"};
-            for (std::size_t c = 0; c < f.size(); ++c)
-                if (f[c].empty()) throw Failure{where + ": " + t.keys[c] + ": no value"};
-            t.rows.push_back(std::move(f));
-            t.lines.push_back(number);
+            rows.push_back(fields(line, std::string(source) + ":" + std::to_string(number)));
+            if (lines != nullptr) lines->push_back(number);
         }
-        if (header) throw Failure{std::string(source) + ": no header line naming the keys"};
+    } catch (const Failure& f) {
+        return PointTableError{f.message};
+    }
+    return rows;
+}
+
+std::variant<PointTable, PointTableError> read_points_csv(std::string_view text,
+                                                          std::string_view source) {
+    std::vector<int> lines;
+    auto parsed = read_csv_rows(text, source, &lines);
+    if (auto* e = std::get_if<PointTableError>(&parsed)) return std::move(*e);
+    auto& rows = std::get<std::vector<std::vector<std::string>>>(parsed);
+    PointTable t;
+    try {
+        if (rows.empty()) throw Failure{std::string(source) + ": no header line naming the keys"};
+        const std::string head = std::string(source) + ":" + std::to_string(lines[0]);
+        for (const std::string& key : rows[0]) {
+            if (key.empty()) throw Failure{head + ": a column without a key name"};
+            if (std::count(rows[0].begin(), rows[0].end(), key) > 1)
+                throw Failure{head + ": " + key + ": named twice"};
+        }
+        t.keys = rows[0];
+        for (std::size_t r = 1; r < rows.size(); ++r) {
+            const std::string where = std::string(source) + ":" + std::to_string(lines[r]);
+            if (rows[r].size() != t.keys.size())
+                throw Failure{where + ": " + std::to_string(rows[r].size()) + " values for " +
+                              std::to_string(t.keys.size()) + " keys"};
+            for (std::size_t c = 0; c < rows[r].size(); ++c)
+                if (rows[r][c].empty()) throw Failure{where + ": " + t.keys[c] + ": no value"};
+            t.rows.push_back(std::move(rows[r]));
+            t.lines.push_back(lines[r]);
+        }
         if (t.rows.empty()) throw Failure{std::string(source) + ": no points below the header"};
     } catch (const Failure& f) {
         return PointTableError{f.message};

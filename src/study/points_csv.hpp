@@ -20,6 +20,11 @@ struct PointTableError {
     std::string message; // one line: "source:line: what"
 };
 
+// Any CSV text as rows of fields, blank lines skipped; `lines` gets each row's line number.
+std::variant<std::vector<std::vector<std::string>>, PointTableError>
+read_csv_rows(std::string_view text, std::string_view source, std::vector<int>* lines = nullptr);
+
+// The points: a header naming distinct keys, then rows of one non-empty value per key.
 std::variant<PointTable, PointTableError> read_points_csv(std::string_view text,
                                                           std::string_view source);
 

@@ -14,7 +14,7 @@ int study_command(const std::string& study_file, const std::string& output,
         return kExitBadChoice;
     }
     const Study& s = std::get<Study>(study);
-    auto prepared = prepare_study(s, output);
+    auto prepared = prepare_study(s, output, settings.series);
     if (const auto* e = std::get_if<StudyError>(&prepared)) {
         err << "error: " << e->message << '\n';
         return kExitBadChoice;

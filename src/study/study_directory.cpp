@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include "output/result_file.hpp"
@@ -37,32 +36,18 @@ void sync_path(const std::string& path, bool directory) {
 
 } // namespace
 
-StudyDirectory::StudyDirectory(std::string dir) : dir_(std::move(dir)) {
-    while (dir_.size() > 1 && dir_.back() == '/')
-        dir_.pop_back();
-    std::error_code ec;
-    std::filesystem::create_directories(dir_, ec);
-    if (ec)
-        throw OutputError("cannot create output directory " + in_quotes(dir_) + ": " +
-                          ec.message());
-    const std::string lock = dir_ + "/.tidal.lock";
-    lock_fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (lock_fd_ < 0) fail("create lock file", lock, errno);
-    int rc = 0;
-    while ((rc = ::flock(lock_fd_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    if (rc != 0) {
-        const int err = errno;
-        ::close(lock_fd_);
-        if (err == EWOULDBLOCK)
-            throw OutputError("output directory " + in_quotes(dir_) + " is in use by another run");
-        fail("lock output directory", dir_, err);
-    }
+namespace {
+
+std::string without_trailing_slashes(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
 }
 
-StudyDirectory::~StudyDirectory() {
-    ::close(lock_fd_);
-}
+} // namespace
+
+StudyDirectory::StudyDirectory(const std::string& dir)
+    : dir_(without_trailing_slashes(dir)), path_(without_trailing_slashes(dir)) {}
 
 std::string StudyDirectory::point_name(int point) {
     char name[32];
@@ -71,11 +56,11 @@ std::string StudyDirectory::point_name(int point) {
 }
 
 std::string StudyDirectory::point_path(int point) const {
-    return dir_ + "/" + point_name(point);
+    return path_ + "/" + point_name(point);
 }
 
 std::string StudyDirectory::partial_path(int point) const {
-    return dir_ + "/." + point_name(point) + ".partial";
+    return path_ + "/." + point_name(point) + ".partial";
 }
 
 bool StudyDirectory::published(int point) const {
@@ -100,20 +85,12 @@ void StudyDirectory::publish_point(int point) const {
     sync_path(partial, true);
     const std::string target = point_path(point);
     if (std::rename(partial.c_str(), target.c_str()) != 0) fail("publish", target, errno);
-    sync_path(dir_, true);
+    sync_path(path_, true);
 }
 
-void StudyDirectory::publish_file(const std::string& name, const std::string& text) const {
-    const std::string target = dir_ + "/" + name;
-    const std::string partial = target + ".partial";
-    {
-        ResultFile file(partial);
-        file.write(text);
-        file.close();
-    }
-    sync_path(partial, false);
-    if (std::rename(partial.c_str(), target.c_str()) != 0) fail("publish", target, errno);
-    sync_path(dir_, true);
+void StudyDirectory::publish_file(const std::string& name, const std::string& text) {
+    dir_.open(name).rewrite(text);
+    dir_.publish();
 }
 
 } // namespace tidal

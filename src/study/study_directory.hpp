@@ -2,20 +2,19 @@
 // The output directory of a study: one directory per point, published whole. A point is
 // written into ".point-NNNNN.partial" and renamed to "point-NNNNN" only when all its files are
 // complete and on disk, so a point directory that exists is a whole result and a stopped
-// study leaves nothing that could be taken for one. The study holds a lock on the directory
-// (flock on ".tidal.lock", released by the kernel however the process ends) so that two runs
-// never write into it at once.
+// study leaves nothing that could be taken for one. The study holds the directory's lock, as
+// any run does, so that two runs never write into it at once.
 #include <string>
+
+#include "output/result_directory.hpp"
 
 namespace tidal {
 
 class StudyDirectory {
   public:
-    // Creates `dir` (with its parents) if missing and takes its lock. Throws OutputError.
-    explicit StudyDirectory(std::string dir);
-    ~StudyDirectory();
-    StudyDirectory(const StudyDirectory&) = delete;
-    StudyDirectory& operator=(const StudyDirectory&) = delete;
+    // Creates `dir` (with its parents) if missing and takes its lock. Throws OutputError
+    // (DirectoryInUse when another run holds it).
+    explicit StudyDirectory(const std::string& dir);
 
     // "point-00001" for point 0; more digits past 99999 points.
     static std::string point_name(int point);
@@ -32,14 +31,14 @@ class StudyDirectory {
     void publish_point(int point) const;
 
     // Writes a whole file into the directory: as NAME.partial, renamed when complete.
-    void publish_file(const std::string& name, const std::string& text) const;
+    void publish_file(const std::string& name, const std::string& text);
 
-    const std::string& path() const { return dir_; }
+    const std::string& path() const { return path_; }
 
   private:
     std::string partial_path(int point) const;
-    std::string dir_;
-    int lock_fd_ = -1;
+    ResultDirectory dir_;
+    std::string path_;
 };
 
 } // namespace tidal

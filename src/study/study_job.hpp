@@ -16,8 +16,11 @@ namespace tidal {
 class StudyJob {
   public:
     StudyJob() = default;
-    // `points[i]` is point `numbers[i]` of the study (counted from 0).
-    StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers);
+    // `bodies[i]` is point `numbers[i]` of the study (counted from 0). `series`: the
+    // viscosities (Pa s) whose series tables every point writes, each taken as the point's
+    // nearest swept one (study_series_error has checked that there is one).
+    StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers,
+             const std::vector<double>& series = {});
 
     int units() const { return first_unit_.empty() ? 0 : first_unit_.back(); }
     int points() const { return static_cast<int>(bodies_.size()); }
@@ -32,11 +35,15 @@ class StudyJob {
         return sweeps_[static_cast<std::size_t>(point)];
     }
     int number(int point) const { return numbers_[static_cast<std::size_t>(point)]; }
+    const std::vector<double>& series(int point) const {
+        return series_[static_cast<std::size_t>(point)];
+    }
 
   private:
     std::vector<BodySpec> bodies_;
     std::vector<int> numbers_;
     std::vector<ViscositySweep> sweeps_;
+    std::vector<std::vector<double>> series_;
     std::vector<int> first_unit_; // points + 1 entries
 };
 
@@ -56,5 +63,10 @@ class UnitComputer {
     std::optional<ShellModel> model_;
     std::optional<RunWorkspace> ws_;
 };
+
+// A one-line message naming the first point whose sweep lies too far from a viscosity of
+// `series`, or nothing.
+std::optional<std::string> study_series_error(const std::vector<BodySpec>& bodies,
+                                              const std::vector<double>& series);
 
 } // namespace tidal

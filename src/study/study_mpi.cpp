@@ -7,6 +7,7 @@
 // needs to see the output directory and the study's files.
 #include <mpi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -31,9 +32,10 @@ enum Tag : int {
     kResult = 4,  // worker to rank 0: the records of a unit
 };
 
+// One run's records as doubles; the fields in the order of RunRecords.
 void append(std::vector<double>& out, const RunRecords& r, bool series) {
-    out.insert(out.end(),
-               {r.eta, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax, r.pcelk});
+    out.insert(out.end(), {r.eta, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax, r.pcelk,
+                           r.amplitude, r.phase_lag_deg});
     const std::size_t n = series ? r.ursurf.size() : 0;
     out.push_back(static_cast<double>(n));
     out.insert(out.end(), r.ursurf.begin(), r.ursurf.begin() + static_cast<std::ptrdiff_t>(n));
@@ -45,16 +47,26 @@ const double* extract(const double* in, RunRecords& r) {
     if (in[2] != 0.0) r.tn = in[3];
     r.urthmax = in[4];
     r.pcelk = in[5];
-    const auto n = static_cast<std::size_t>(in[6]);
-    r.ursurf.assign(in + 7, in + 7 + n);
-    return in + 7 + n;
+    r.amplitude = in[6];
+    r.phase_lag_deg = in[7];
+    const auto n = static_cast<std::size_t>(in[8]);
+    r.ursurf.assign(in + 9, in + 9 + n);
+    return in + 9 + n;
 }
 
-// A unit's records as doubles (indices are exact in a double). A point's files keep only the
-// series of its last run, so only its last batch carries one.
-std::vector<double> pack(int unit, const Batch& batch, bool series) {
+// A unit's records as doubles (indices are exact in a double). Only the series the point's
+// files keep travel: the last run's of its sweep (the legacy series files) and those of the
+// viscosities asked for with --series; the other batches' last series would only be
+// overwritten.
+std::vector<double> pack(const StudyJob& job, int unit, const Batch& batch) {
+    const auto [point, b] = job.locate(unit);
+    const std::vector<double>& asked = job.series(point);
     std::vector<double> out{static_cast<double>(unit), static_cast<double>(batch.size())};
-    for (const ViscosityResults& v : batch) {
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const ViscosityResults& v = batch[i];
+        const bool last = b + 1 == job.batches(point) && i + 1 == batch.size();
+        const bool series = last || std::find(asked.begin(), asked.end(),
+                                              job.sweep(point).viscosity(v.k)) != asked.end();
         out.push_back(v.k);
         append(out, v.maxwell, series);
         append(out, v.kelvin, series);
@@ -241,9 +253,7 @@ void serve_units(const StudyJob& job, int threads, bool plain) {
             }
         }
         for (auto& [unit, batch] : ready) {
-            const int point = job.locate(unit).first;
-            const bool last = job.locate(unit).second + 1 == job.batches(point);
-            const std::vector<double> data = pack(unit, batch, last);
+            const std::vector<double> data = pack(job, unit, batch);
             MPI_Send(data.data(), static_cast<int>(data.size()), MPI_DOUBLE, 0, kResult,
                      MPI_COMM_WORLD);
             --inflight;
@@ -270,7 +280,7 @@ std::string job_text(const StudyJob& job) {
     return s;
 }
 
-StudyJob job_from_text(const std::string& s) {
+StudyJob job_from_text(const std::string& s, const std::vector<double>& series) {
     std::vector<BodySpec> bodies;
     std::vector<int> numbers;
     for (std::size_t at = 0; at < s.size();) {
@@ -281,7 +291,7 @@ StudyJob job_from_text(const std::string& s) {
         numbers.push_back(static_cast<int>(numbers.size()));
         at = end + 1;
     }
-    return StudyJob(std::move(bodies), std::move(numbers));
+    return StudyJob(std::move(bodies), std::move(numbers), series);
 }
 
 } // namespace
@@ -312,7 +322,7 @@ int mpi_study_command(const std::string& study_file, const std::string& output,
             } else {
                 study = std::get<Study>(std::move(read));
                 try {
-                    auto p = prepare_study(*study, output);
+                    auto p = prepare_study(*study, output, settings.series);
                     if (auto* e = std::get_if<StudyError>(&p)) {
                         err << "error: " << e->message << '\n';
                         status = kExitBadChoice;
@@ -339,7 +349,7 @@ int mpi_study_command(const std::string& study_file, const std::string& output,
         MPI_Reduce(&mine, &remote_threads, 1, MPI_INT, MPI_SUM, 0, MPI_COMM_WORLD);
 
         if (rank != 0) {
-            serve_units(job_from_text(text), threads, settings.plain);
+            serve_units(job_from_text(text, settings.series), threads, settings.plain);
             status = kExitSuccess;
         } else {
             MpiWorkers workers(size, remote_threads);

@@ -27,8 +27,14 @@ std::optional<std::string> file_text(const std::string& path) {
 
 } // namespace
 
-std::variant<PreparedStudy, StudyError> prepare_study(const Study& study,
-                                                      const std::string& output) {
+std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const std::string& output,
+                                                      const std::vector<double>& series) {
+    {
+        std::vector<BodySpec> all;
+        for (const StudyPoint& p : study.points)
+            all.push_back(p.body);
+        if (const auto e = study_series_error(all, series)) return StudyError{*e};
+    }
     PreparedStudy out;
     out.dir = std::make_unique<StudyDirectory>(output);
     std::vector<BodySpec> bodies;
@@ -52,14 +58,14 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study,
                               " of this study; give the study a new output directory"};
         ++out.published;
     }
-    out.job = StudyJob(std::move(bodies), std::move(numbers));
+    out.job = StudyJob(std::move(bodies), std::move(numbers), series);
     return out;
 }
 
 int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
               const StudySettings& settings, RemoteWorkers* remote) {
     const StudyJob& job = prepared.job;
-    const StudyDirectory& dir = *prepared.dir;
+    StudyDirectory& dir = *prepared.dir;
     const int total = static_cast<int>(study.points.size());
     const auto stop = [&] { return settings.interrupted() != 0; };
     const int threads = std::max(1, settings.threads);
@@ -101,7 +107,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
 
     // The per-viscosity console lines of a single run are not shown for study points.
     std::ostream discard(nullptr);
+    Console console(discard);
     int computed = 0;
+    std::optional<ShellModel> model; // of the point being written
     std::optional<BodyResults> writing;
     {
         ProgressLine progress(err, total, settings.progress, "point");
@@ -121,11 +129,16 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     return kExitSignalBase + sig;
                 }
                 const int number = job.number(point);
-                if (batch == 0) writing.emplace(job.body(point), dir.begin_point(number), discard);
+                if (batch == 0) {
+                    writing.reset();
+                    model.emplace(body_model(job.body(point)));
+                    writing.emplace(job.body(point), *model, dir.begin_point(number),
+                                    job.series(point), console);
+                }
                 for (const ViscosityResults& v : *r)
                     writing->add(v);
                 if (batch + 1 == job.batches(point)) {
-                    writing->close();
+                    writing->finish();
                     writing.reset();
                     dir.publish_point(number);
                     ++computed;
@@ -141,8 +154,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
 
     std::vector<PointPeaks> peaks;
     for (int p = 0; p < total; ++p)
-        peaks.push_back(
-            read_point_peaks(dir.point_path(p), study.points[static_cast<std::size_t>(p)].body));
+        peaks.push_back(read_point_peaks(dir.point_path(p)));
     dir.publish_file("study.csv", study_table(study, peaks));
     err << "study of " << total << " points complete in " << dir.path()
         << "/study.csv: " << computed << " computed now, " << prepared.published

@@ -16,9 +16,10 @@
 namespace tidal {
 
 struct StudySettings {
-    int threads = 1;       // threads of this process computing units
-    bool plain = false;    // the slow one-viscosity-at-a-time path
-    bool progress = false; // a progress line on `err` (for a terminal)
+    int threads = 1;            // threads of this process computing units
+    bool plain = false;         // the slow one-viscosity-at-a-time path
+    bool progress = false;      // a progress line on `err` (for a terminal)
+    std::vector<double> series; // viscosities (Pa s) whose series tables every point writes
     // Asked between units: a nonzero signal number stops the study.
     int (*interrupted)() = [] { return 0; };
 };
@@ -45,11 +46,12 @@ struct PreparedStudy {
     int published = 0; // points published by an earlier run
 };
 
-// Takes the output directory (throws OutputError if it cannot be created or another run holds
-// it) and finds the points already published there. A published point whose body is not that
-// point's body of this study is an error for the user (another study's directory).
-std::variant<PreparedStudy, StudyError> prepare_study(const Study& study,
-                                                      const std::string& output);
+// Checks the study's --series viscosities against every point's sweep, then takes the output
+// directory (throws OutputError if it cannot be created or another run holds it) and finds the
+// points already published there. A published point whose body is not that point's body of
+// this study is an error for the user (another study's directory).
+std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const std::string& output,
+                                                      const std::vector<double>& series);
 
 // Computes the job's points and writes them, then study.csv; returns the exit status. Progress
 // and the closing line go to `err`. Throws OutputError when a file cannot be written.

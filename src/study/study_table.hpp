@@ -1,31 +1,26 @@
 #pragma once
-// "study.csv": one row per point, its values of the varied keys, then per rheology the peak
-// of the heating over the swept viscosities. CSV records end in CRLF; numbers are in the
-// shortest form that reads back to the same double.
+// "study.csv": one row per point, its values of the varied keys, then every rheology's heating
+// peak as the point's peaks.csv gives it (the same text, so the same numbers). CSV records end
+// in CRLF.
 #include <string>
 #include <vector>
 
-#include "body/body_spec.hpp"
 #include "study/study_file.hpp"
 
 namespace tidal {
 
-// The largest mean dissipated power of one rheology's sweep and where it is.
-struct HeatingPeak {
-    double viscosity = 0.0; // the swept viscosity of the largest power, Pa s
-    double power = 0.0;     // that power, W
-    double heat_flux = 0.0; // that power through the outer surface, W/m^2
-};
-
+// The fields of a point's peaks.csv, one column per rheology and field:
+// "<rheology>_peak_<field>", e.g. maxwell_peak_power_W.
 struct PointPeaks {
-    HeatingPeak maxwell, kelvin_voigt;
+    std::vector<std::string> columns;
+    std::vector<std::string> values;
 };
 
-// The peaks of a published point, from the power records of its directory; the first of equal
-// largest powers counts. Throws OutputError if a power file cannot be read or holds no record.
-PointPeaks read_point_peaks(const std::string& point_dir, const BodySpec& body);
+// Reads the peaks.csv of a published point. Throws OutputError if it cannot be read or is not
+// a table of peaks.
+PointPeaks read_point_peaks(const std::string& point_dir);
 
-// The whole study.csv.
+// The whole study.csv. Throws OutputError if the points' peaks have different columns.
 std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks);
 
 } // namespace tidal

@@ -77,4 +77,12 @@ void TidalForcing::load(int step, Vec1View<double> b0, Vec1View<double> bnc,
     }
 }
 
+Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing) {
+    const int nsteps = model.run.nsteps, nperiod = model.run.nperiod;
+    FundamentalSums sums;
+    for (int step = nsteps - nperiod + 1; step <= nsteps; ++step)
+        sums.add(forcing.at(step).amp0, fundamental_weight(step, nperiod));
+    return fundamental(sums, nperiod);
+}
+
 } // namespace tidal

@@ -4,6 +4,7 @@
 // terms of the eccentricity tide.
 #include <vector>
 
+#include "loads/fundamental.hpp"
 #include "timestep/shell_model.hpp"
 
 namespace tidal {
@@ -22,6 +23,10 @@ class TidalForcing {
     // Forcing at time step*dt.
     StepForcing at(int step) const;
 
+    // Highest multiple of the orbital frequency in the forcing: 2 when the tide is expanded to
+    // second order in the eccentricity, else 1.
+    int harmonics() const { return eccentric_ ? 2 : 1; }
+
     // Writes the three boundary load vectors and their interior body loads (rows 6i-5 of the
     // interior nodes i = 2..N); every other row is cleared.
     void load(int step, Vec1View<double> b0, Vec1View<double> bnc, Vec1View<double> bc) const;
@@ -36,5 +41,12 @@ class TidalForcing {
     // r*rho*omega^2.
     std::vector<double> Ye_, Y_;
 };
+
+// Fundamental harmonic of the order-0 tide over the last period of a run (the steps after
+// nsteps - nperiod): the reference for the phase lag of the surface displacement. The tide is
+// the order-0 potential amplitude at the inner boundary (amp0), which the surface of an
+// elastic shell, and of a fluid one, follows in phase: its order-0 body load has the opposite
+// sign.
+Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing);
 
 } // namespace tidal

@@ -51,7 +51,7 @@ TIDAL_LANE_CLONES void advance_strains(Lanes x, Lanes prev, Lanes cur, Lanes nex
 } // namespace
 
 std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<const double> etas,
-                                         RunWorkspace& ws, Series series) {
+                                         RunWorkspace& ws, SeriesMask series) {
     RunBatch run(model, Rheology::KelvinVoigt, etas, ws, series);
     const int N = run.N;
     const double dt = run.dt;

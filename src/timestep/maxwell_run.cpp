@@ -45,7 +45,7 @@ TIDAL_LANE_CLONES void absorb_stresses(Lanes x, Lanes memory, int l,
 } // namespace
 
 std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
-                                    RunWorkspace& ws, Series series) {
+                                    RunWorkspace& ws, SeriesMask series) {
     RunBatch run(model, Rheology::Maxwell, etas, ws, series);
     const int N = run.N;
     const Lanes memory(ws.history.data(), run.n);

@@ -7,18 +7,29 @@
 #include "linalg/band_lu.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
+#include "loads/fundamental.hpp"
+#include "timestep/forcing.hpp"
 
 namespace tidal {
 
 RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheology) {
+    std::vector<double> eta(static_cast<std::size_t>(m.body.N));
+    for (std::size_t l = 0; l < eta.size(); ++l)
+        eta[l] = eta_value * m.body.viscosity_factor[l];
+    RunRecords out = run_reference(m, std::span<const double>(eta), rheology);
+    out.eta = eta_value; // the swept viscosity, as the batched runs record it
+    return out;
+}
+
+RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
+                         Rheology rheology) {
     const bool kelvin = rheology == Rheology::KelvinVoigt;
     const Body& B = m.body;
     const int N = B.N, n = 6 * N + 2, nsteps = m.run.nsteps, nperiod = m.run.nperiod;
     const double j = m.run.j, om = B.omega, ecc = B.ecc;
     const double dt = (2 * kPi / om) / nperiod;
-    std::vector<double> eta(N);
-    for (int l = 0; l < N; ++l)
-        eta[l] = eta_value * B.viscosity_factor[l];
+    std::vector<double> eta(layer_eta.begin(), layer_eta.end());
+    const double eta_value = eta.front();
     std::vector<double> a(n * 15), al(n * 7);
     std::vector<int> indx(n);
     double d = 0;
@@ -44,6 +55,7 @@ RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheolog
 
     RunRecords out;
     out.eta = eta_value;
+    FundamentalSums surface;
     for (int step = 1; step <= nsteps; ++step) {
         const double wt = (step * om) * dt, w2t = ((2 * om) * step) * dt;
         double amp0, ampnc, ampc;
@@ -134,10 +146,15 @@ RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheolog
                 out.urmin = ursurf;
                 out.tn = static_cast<double>(step + nperiod - nsteps) / nperiod;
             }
+            surface.add(ursurf, fundamental_weight(step, nperiod));
         }
         if (out.tn && *out.tn == 1.0) out.tn = 0.0;
         out.ursurf.push_back(ursurf);
     }
+
+    const Harmonic u = fundamental(surface, nperiod);
+    out.amplitude = u.amplitude;
+    out.phase_lag_deg = phase_lag_deg(u, tide_fundamental(m, TidalForcing(m, dt)));
 
     // The power divides by 2 eta; for the Kelvin-Voigt body it is handed 1/(4 eta), which
     // makes it multiply by 2 eta.

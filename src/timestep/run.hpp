@@ -18,8 +18,13 @@ struct RunRecords {
     // Fraction of the period at which urmin was reached, if the last period set a new minimum
     // below 0 (otherwise the previous run's value stands).
     std::optional<double> tn;
-    double urthmax = 0.0;       // largest |radial displacement| at the equator, longitude 0, m
-    double pcelk = 0.0;         // mean dissipated power over the last period, W
+    double urthmax = 0.0; // largest |radial displacement| at the equator, longitude 0, m
+    double pcelk = 0.0;   // mean dissipated power over the last period, W
+    // Fundamental harmonic (orbital frequency) of the outer-surface order-0 radial
+    // displacement over the last period: its amplitude (m) and how far it lags behind the
+    // order-0 tide (degrees; 0 for an elastic shell, positive when the surface moves later).
+    double amplitude = 0.0;
+    double phase_lag_deg = 0.0;
     std::vector<double> ursurf; // outer-surface radial displacement of every step, m
 };
 
@@ -42,20 +47,21 @@ struct RunWorkspace {
     std::vector<double> layer_power; // N
 };
 
-// Which runs of a batch keep their surface displacement of every step (20000 values a run).
-enum class Series {
-    All,
-    LastOnly, // only the last viscosity's (a sweep's series file keeps only the latest run)
-};
+// Which runs of a batch keep their surface displacement of every step (nsteps values a run):
+// bit i for the viscosity etas[i]. A sweep keeps the last run of every batch (the series file
+// of the sweep ends with the last run) and the runs whose series were asked for.
+using SeriesMask = unsigned;
+inline constexpr SeriesMask kAllSeries = ~0u;
+static_assert(kLanes <= 32, "a series mask holds one bit per lane");
 
 // Maxwell body (trapezoidal rule): one record per viscosity of `etas` (at most kLanes), with
 // that viscosity in every layer.
 std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
-                                    RunWorkspace& ws, Series series = Series::All);
+                                    RunWorkspace& ws, SeriesMask series = kAllSeries);
 
 // Kelvin-Voigt body (backward Euler): one record per viscosity of `etas` (at most kLanes).
 std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<const double> etas,
-                                         RunWorkspace& ws, Series series = Series::All);
+                                         RunWorkspace& ws, SeriesMask series = kAllSeries);
 
 // Single-viscosity forms.
 RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws);

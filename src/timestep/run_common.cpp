@@ -105,12 +105,12 @@ void prepare_systems(const ShellModel& model, Rheology rheology,
 } // namespace
 
 RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const double> etas,
-                   RunWorkspace& ws, Series series)
+                   RunWorkspace& ws, SeriesMask series)
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
-      window_start(nsteps - nperiod),
-      x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)), forcing_(m, dt), out_(kLanes),
-      count_(etas.size()) {
+      window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
+      forcing_(m, dt), out_(kLanes), count_(etas.size()),
+      tide_(tide_fundamental(m, forcing_)) {
     prepare_systems(model, rheology, layer_eta, dt, ws_);
     for (auto* w : {&ws_.window_sum, &ws_.window_first, &ws_.window_last})
         std::fill(w->begin(), w->end(), 0.0);
@@ -118,7 +118,7 @@ RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const doubl
     surface_.reserve(kLanes);
     for (int lane = 0; lane < kLanes; ++lane) {
         out_[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];
-        const bool keep = series == Series::All || lane == static_cast<int>(etas.size()) - 1;
+        const bool keep = lane < static_cast<int>(etas.size()) && ((series >> lane) & 1u) != 0;
         surface_.emplace_back(model, out_[static_cast<std::size_t>(lane)], keep);
     }
 }
@@ -141,20 +141,22 @@ void RunBatch::sample(int l, int step, const double* values) {
 }
 
 void RunBatch::record(int step) {
+    const FundamentalWeight w =
+        step > nsteps - nperiod ? fundamental_weight(step, nperiod) : FundamentalWeight{};
     for (int lane = 0; lane < kLanes; ++lane)
-        surface_[static_cast<std::size_t>(lane)].record(step, x, lane);
+        surface_[static_cast<std::size_t>(lane)].record(step, x, lane, w);
 }
 
 std::vector<RunRecords> RunBatch::finish(const std::vector<double>& power_eta) {
     for (int lane = 0; lane < kLanes; ++lane) {
         for (int l = 1; l <= N; ++l) {
             const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes + lane;
-            ws_.layer_power[static_cast<std::size_t>(l - 1)] =
-                layer_dissipation(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt,
-                                  power_eta[at]);
+            ws_.layer_power[static_cast<std::size_t>(l - 1)] = layer_dissipation(
+                ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt, power_eta[at]);
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
             shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));
+        surface_[static_cast<std::size_t>(lane)].finish(tide_);
     }
     std::vector<RunRecords> done(
         std::make_move_iterator(out_.begin()),
@@ -163,11 +165,8 @@ std::vector<RunRecords> RunBatch::finish(const std::vector<double>& power_eta) {
 }
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
-    : f_(degree_factors(model.run.j)), nperiod_(model.run.nperiod), nsteps_(model.run.nsteps),
-      keep_series_(keep_series), out_(out) {
-    const double theta = kPi / 2.0;
-    p20_ = (3.0 * std::cos(theta) * std::cos(theta) - 1.0) * std::sqrt(5.0 / kPi);
-    p22_ = std::sin(theta) * std::sin(theta) * std::sqrt(7.5 / kPi);
+    : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), nperiod_(model.run.nperiod),
+      nsteps_(model.run.nsteps), keep_series_(keep_series), out_(out) {
     out_.urmin = 0.0;
     out_.urthmax = 0.0;
     out_.tn.reset();
@@ -175,7 +174,7 @@ SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool ke
     if (keep_series_) out_.ursurf.reserve(static_cast<std::size_t>(nsteps_));
 }
 
-void SurfaceTracker::record(int step, Lanes x, int lane) {
+void SurfaceTracker::record(int step, Lanes x, int lane, FundamentalWeight w) {
     const auto ur = [&](int node, int comp) {
         return radial_displacement(f_, x(6 * node - 5, comp, lane), x(6 * node - 4, comp, lane));
     };
@@ -184,7 +183,7 @@ void SurfaceTracker::record(int step, Lanes x, int lane) {
     // The order-2 part enters with the sum of the two outer nodes: twice the weight of the
     // order-0 part, as in the dissipation sums.
     const double ur22_sum = ur(1, kCosine) + ur(2, kCosine);
-    const double urth = p20_ * (ursurf / 4.0) + p22_ * (ur22_sum / 4.0);
+    const double urth = equator_displacement(equator_, ursurf, ur22_sum);
 
     if (step > nsteps_ - nperiod_) {
         if (std::fabs(urth) > out_.urthmax) out_.urthmax = std::fabs(urth);
@@ -193,10 +192,17 @@ void SurfaceTracker::record(int step, Lanes x, int lane) {
             out_.tn =
                 static_cast<double>(step + nperiod_ - nsteps_) / static_cast<double>(nperiod_);
         }
+        fundamental_.add(ursurf, w);
     }
     // A minimum at the very end of the period is the same phase as one at its start.
     if (out_.tn && *out_.tn == 1.0) out_.tn = 0.0;
     if (keep_series_) out_.ursurf.push_back(ursurf);
+}
+
+void SurfaceTracker::finish(const Harmonic& tide) {
+    const Harmonic u = fundamental(fundamental_, nperiod_);
+    out_.amplitude = u.amplitude;
+    out_.phase_lag_deg = phase_lag_deg(u, tide);
 }
 
 } // namespace tidal

@@ -4,6 +4,8 @@
 
 #include "discretisation/assembly.hpp"
 #include "loads/boundary_loads.hpp"
+#include "loads/diagnostics.hpp"
+#include "loads/fundamental.hpp"
 #include "timestep/forcing.hpp"
 #include "timestep/run.hpp"
 
@@ -26,19 +28,25 @@ inline std::array<StressRow, 3> stress_rows(int l) {
 }
 
 // Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
-// the minimum surface displacement, its phase and the largest equatorial displacement.
+// the minimum surface displacement, its phase, the largest equatorial displacement and the
+// fundamental harmonic of the surface displacement.
 class SurfaceTracker {
   public:
     SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series);
 
-    // Reads the lane's order-0 and order-2 cosine solutions at the two outermost nodes.
-    void record(int step, Lanes x, int lane);
+    // Reads the lane's order-0 and order-2 cosine solutions at the two outermost nodes; `w` is
+    // the step's weight in the last period's Fourier projection (read only in that period).
+    void record(int step, Lanes x, int lane, FundamentalWeight w);
+
+    // Amplitude and phase lag of the surface displacement's fundamental behind `tide`'s.
+    void finish(const Harmonic& tide);
 
   private:
     DegreeFactors f_;
+    EquatorHarmonics equator_;
     int nperiod_, nsteps_;
     bool keep_series_;
-    double p20_, p22_; // surface harmonics of order 0 and 2 at colatitude pi/2, longitude 0
+    FundamentalSums fundamental_;
     RunRecords& out_;
 };
 
@@ -51,7 +59,7 @@ class RunBatch {
     // the last one and are dropped at the end): assembles and factorises every lane's matrix
     // and clears the windows and the histories (memories or strains).
     RunBatch(const ShellModel& model, Rheology rheology, std::span<const double> etas,
-             RunWorkspace& ws, Series series);
+             RunWorkspace& ws, SeriesMask series);
     RunBatch(const RunBatch&) = delete;
     RunBatch& operator=(const RunBatch&) = delete;
 
@@ -62,8 +70,8 @@ class RunBatch {
     // Viscosity of layer l in lane `lane` at [(l-1)*kLanes + lane], Pa s: the lane's viscosity
     // times the layer's factor.
     const std::vector<double> layer_eta;
-    const int window_start;               // step of the windows' first column
-    const Lanes x;                        // right-hand sides / solutions
+    const int window_start; // step of the windows' first column
+    const Lanes x;          // right-hand sides / solutions
 
     // Writes the step's tidal loads (boundary and interior rows; every other row zero) into
     // every lane's three right-hand sides, except in the constitutive rows of the stresses,
@@ -77,8 +85,9 @@ class RunBatch {
     void sample(int l, int step, const double* values);
     // Surface records of the step, from the solutions.
     void record(int step);
-    // The records, with the power of every lane from its window; the power routine divides
-    // layer l's time integral by twice `power_eta`[(l-1)*kLanes + lane].
+    // The records, with the power of every lane from its window and the phase lag of its
+    // surface displacement; the power routine divides layer l's time integral by twice
+    // `power_eta`[(l-1)*kLanes + lane].
     std::vector<RunRecords> finish(const std::vector<double>& power_eta);
 
   private:
@@ -88,6 +97,7 @@ class RunBatch {
     std::vector<RunRecords> out_;
     std::vector<SurfaceTracker> surface_;
     std::size_t count_;
+    Harmonic tide_; // the order-0 tide's fundamental over the last period
 };
 
 } // namespace tidal

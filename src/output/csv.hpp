@@ -1,0 +1,32 @@
+#pragma once
+// Rows of RFC 4180 CSV tables: fields separated by commas, every record ended by CRLF. Numbers
+// are written in the shortest decimal form that reads back to the same double, so that every
+// common reader (spreadsheets, pandas, numpy, gnuplot) takes them as numbers; text fields are
+// quoted only when they hold a comma, a quote or a line break.
+#include <string>
+#include <string_view>
+
+namespace tidal {
+
+// Appends a number as a CSV field holds it: the shortest decimal form that reads back to the
+// same double, in exponent form where the plain one would be more than 15 digits of a whole
+// number.
+void append_number(std::string& out, double v);
+
+class CsvRow {
+  public:
+    CsvRow& text(std::string_view s);
+    CsvRow& number(double v);
+    CsvRow& integer(long long v);
+    // An empty field (a value that does not exist; read as missing).
+    CsvRow& empty();
+    // The finished record, with its CRLF.
+    const std::string& line();
+
+  private:
+    void separate();
+    std::string buf_;
+    bool first_ = true;
+};
+
+} // namespace tidal

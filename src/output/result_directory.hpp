@@ -1,0 +1,61 @@
+#pragma once
+// One run's result files in one output directory, published together.
+//
+// The run holds an exclusive lock on the directory (flock on ".tidal.lock" there, dropped by
+// the kernel when the process ends however it ends) from before its first write to its end, so
+// two runs never mix their records. Every file is written as "NAME.partial" and renamed to
+// "NAME" only by publish(), when the whole run is complete; a run that fails or is stopped
+// leaves its whole records in the ".partial" files and every earlier complete "NAME" untouched.
+// The lock file lists the ".partial" files of its last run, so that the next run removes stale
+// ones it does not write again.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "output/result_file.hpp"
+
+namespace tidal {
+
+// Another run holds the directory.
+class DirectoryInUse : public OutputError {
+  public:
+    using OutputError::OutputError;
+};
+
+inline constexpr std::string_view kLockFileName = ".tidal.lock";
+inline constexpr std::string_view kPartialSuffix = ".partial";
+
+class ResultDirectory {
+  public:
+    // Creates `dir` (with its parents) if missing and takes its lock; removes the ".partial"
+    // files an earlier stopped run left. Throws DirectoryInUse naming the directory and the
+    // other run's process id, or OutputError.
+    explicit ResultDirectory(std::string dir);
+    // Without publish(): closes the files, leaving them as ".partial"; releases the lock.
+    ~ResultDirectory();
+    ResultDirectory(const ResultDirectory&) = delete;
+    ResultDirectory& operator=(const ResultDirectory&) = delete;
+
+    // Creates "NAME.partial" anew; the file stays valid as long as this object. Refuses a
+    // NAME where a directory stands (it could never be published).
+    ResultFile& open(std::string_view name);
+
+    // Closes every file and renames each "NAME.partial" to "NAME", in the order opened.
+    void publish();
+
+    // Where the published file NAME goes; files in the working directory keep bare names.
+    std::string path(std::string_view name) const;
+    const std::string& dir() const { return dir_; }
+
+  private:
+    void record_partial(std::string_view name);
+
+    std::string dir_;
+    int lock_fd_ = -1;
+    bool published_ = false;
+    std::vector<std::pair<std::string, std::unique_ptr<ResultFile>>> files_;
+};
+
+} // namespace tidal

@@ -1,0 +1,60 @@
+#pragma once
+// The self-describing CSV tables of a run, beside the legacy files: "summary.csv" (one row per
+// viscosity, one block of columns per rheology), "peaks.csv" (one row per rheology) and
+// "series-<viscosity>.csv" (one row per time step). Every header name carries its unit.
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tidal {
+
+// One rheology's results at one viscosity, as the summary table shows them.
+struct RheologySummary {
+    double power = 0.0;         // mean dissipated power over the last period, W
+    double heat_flux = 0.0;     // that power through the outer surface, W/m^2
+    double min_surface = 0.0;   // minimum order-0 surface radial displacement, m
+    double min_phase = 0.0;     // when it occurs, fraction of the period
+    double max_equator = 0.0;   // largest |radial displacement| at the equator, m
+    double phase_lag_deg = 0.0; // lag of the displacement's fundamental, degrees
+    double amplitude = 0.0;     // amplitude of that fundamental, m
+};
+
+// A column of every rheology's block: its name (with unit) and its value.
+struct SummaryQuantity {
+    std::string_view name;
+    double RheologySummary::*value;
+};
+
+// The columns of a rheology's block, in order; a new quantity is a new entry here.
+std::span<const SummaryQuantity> summary_quantities();
+
+// The header record: "viscosity_Pa_s", then "<rheology>_<quantity>" for every rheology (in the
+// given order) and every quantity.
+std::string summary_header(std::span<const std::string_view> rheologies);
+
+// The record of one viscosity (Pa s), one RheologySummary per rheology in header order.
+std::string summary_record(double viscosity, std::span<const RheologySummary> values);
+
+// A rheology's heating peak, as "peaks.csv" shows it.
+struct PeakRecord {
+    std::string_view rheology;
+    double viscosity = 0.0, power = 0.0, heat_flux = 0.0; // the swept sample: Pa s, W, W/m^2
+    std::optional<double> refined_viscosity, refined_power, refined_heat_flux;
+};
+
+// The whole "peaks.csv": header and one record per rheology.
+std::string peaks_table(std::span<const PeakRecord> peaks);
+
+// The whole "series-<viscosity>.csv" of one viscosity: step, time (s), time (orbital periods)
+// and every rheology's outer-surface radial displacement (m) at every step. The series are of
+// equal length; `dt` is the time step (s) and `nperiod` the steps per period.
+std::string series_table(double dt, int nperiod, std::span<const std::string_view> rheologies,
+                         std::span<const std::vector<double>* const> series);
+
+// File name of the series table of a viscosity (Pa s): "series-" + the viscosity in shortest
+// round-trip form + ".csv", e.g. "series-1e+15.csv".
+std::string series_file_name(double viscosity);
+
+} // namespace tidal

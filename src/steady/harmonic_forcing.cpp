@@ -1,0 +1,38 @@
+#include "steady/harmonic_forcing.hpp"
+
+#include "timestep/forcing.hpp"
+
+namespace tidal {
+
+HarmonicForcing harmonic_forcing(const ShellModel& model) {
+    constexpr int kSamples = 8;
+    const int n = model.order();
+    const TidalForcing forcing(model, (2.0 * kPi / model.body.omega) / kSamples);
+
+    HarmonicForcing out;
+    out.harmonics = forcing.harmonics();
+    for (int h = 1; h <= out.harmonics; ++h)
+        for (auto& v : out.loads[static_cast<std::size_t>(h - 1)])
+            v.assign(static_cast<std::size_t>(n), Complex(0.0));
+
+    std::vector<double> b[kComponents];
+    for (auto& v : b)
+        v.assign(static_cast<std::size_t>(n), 0.0);
+    for (int k = 0; k < kSamples; ++k) {
+        forcing.load(k, vec1(b[0]), vec1(b[1]), vec1(b[2]));
+        const double amp0 = forcing.at(k).amp0;
+        for (int h = 1; h <= out.harmonics; ++h) {
+            // F_h = (2/K) sum_k f_k e^{-i h 2 pi k / K}
+            const Complex w = std::polar(
+                2.0 / kSamples, -2.0 * kPi * static_cast<double>((h * k) % kSamples) / kSamples);
+            const std::size_t hi = static_cast<std::size_t>(h - 1);
+            for (int c = 0; c < kComponents; ++c)
+                for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+                    out.loads[hi][static_cast<std::size_t>(c)][i] += w * b[c][i];
+            out.order0[hi] += w * amp0;
+        }
+    }
+    return out;
+}
+
+} // namespace tidal

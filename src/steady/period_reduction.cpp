@@ -1,0 +1,257 @@
+#include "steady/period_reduction.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "loads/boundary_loads.hpp"
+#include "loads/diagnostics.hpp"
+#include "steady/trig_extremum.hpp"
+
+namespace tidal {
+
+namespace {
+
+constexpr int kBasis = 2 * kMaxHarmonics;
+
+// The three stress unknowns of layer l: tau(j,j-2), tau(j,j), tau(j,j+2).
+std::array<int, 3> stress_unknowns(int l) {
+    return {6 * l - 3, 6 * l - 2, 6 * l};
+}
+
+// The viscosity the power routine divides by twice: eta for the Maxwell stress^2/(2 eta), and
+// 1/(4 eta) for the Kelvin-Voigt 2 eta (strain rate)^2, as in the time integrations.
+double power_viscosity(Rheology rheology, double eta) {
+    return rheology == Rheology::Maxwell ? eta : (1.0 / eta) / 4.0;
+}
+
+double quadratic_form(const std::vector<double>& g, const double* v) {
+    double q = 0.0;
+    for (int i = 0; i < kBasis; ++i)
+        for (int k = 0; k < kBasis; ++k)
+            q += g[static_cast<std::size_t>(i * kBasis + k)] * v[i] * v[k];
+    return q;
+}
+
+double dot(const double* b, const double* v) {
+    double s = 0.0;
+    for (int i = 0; i < kBasis; ++i)
+        s += b[i] * v[i];
+    return s;
+}
+
+// Phase (degrees, in (-180, 180]) by which the displacement's fundamental `u` lags the
+// forcing's fundamental `f`: arg f - arg u. The order-0 surface displacement of an elastic
+// shell is in phase with the order-0 inner-boundary amplitude, so the lag is 0 for an elastic
+// response and positive when the displacement peaks later.
+double phase_lag_degrees(Complex f, Complex u) {
+    if (u == Complex(0.0) || f == Complex(0.0)) return 0.0;
+    const double lag = std::arg(f * std::conj(u)) * (180.0 / kPi);
+    return lag == -180.0 ? 180.0 : lag;
+}
+
+} // namespace
+
+PeriodReduction::PeriodReduction(const ShellModel& model) : model_(model) {
+    const int m = model.run.nperiod;
+    cos_.resize(static_cast<std::size_t>(m));
+    sin_.resize(static_cast<std::size_t>(m));
+    for (int k = 0; k < m; ++k) {
+        const Complex z = step_factor(k, m);
+        cos_[static_cast<std::size_t>(k)] = z.real();
+        sin_[static_cast<std::size_t>(k)] = z.imag();
+    }
+    maxwell_ = make_window(false);
+    kelvin_voigt_ = make_window(true);
+}
+
+void PeriodReduction::basis(int n, double* b) const {
+    const long m = model_.run.nperiod;
+    for (int h = 1; h <= kMaxHarmonics; ++h) {
+        const std::size_t k = static_cast<std::size_t>((h * (static_cast<long>(n) % m)) % m);
+        b[2 * h - 2] = cos_[k];
+        b[2 * h - 1] = -sin_[k];
+    }
+}
+
+PeriodReduction::Window PeriodReduction::make_window(bool interior_only) const {
+    // The time integration samples the steps nsteps - nperiod .. nsteps; the Kelvin-Voigt one
+    // forms no strain rate at the first and the last step of the run.
+    const int nsteps = model_.run.nsteps;
+    const int start = nsteps - model_.run.nperiod;
+    const auto sampled = [&](int n) {
+        return n >= 1 && n <= nsteps && (!interior_only || (n > 1 && n < nsteps));
+    };
+    Window w;
+    w.gram.assign(kBasis * kBasis, 0.0);
+    double b[kBasis];
+    for (int n = std::max(start, 1); n <= nsteps; ++n) {
+        if (!sampled(n)) continue;
+        basis(n, b);
+        for (int i = 0; i < kBasis; ++i)
+            for (int k = 0; k < kBasis; ++k)
+                w.gram[static_cast<std::size_t>(i * kBasis + k)] += b[i] * b[k];
+    }
+    w.first = start;
+    w.last = nsteps;
+    w.has_first = sampled(start);
+    w.has_last = sampled(nsteps);
+    return w;
+}
+
+double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Flavour flavour,
+                              std::span<const double> layer_eta) const {
+    const int N = model_.body.N;
+    const auto mu = vec1(model_.grid.mu);
+    const double dt = time_step(model_);
+    const Window& w = rheology == Rheology::Maxwell ? maxwell_ : kelvin_voigt_;
+    double bfirst[kBasis] = {}, blast[kBasis] = {};
+    if (w.has_first) basis(w.first, bfirst);
+    if (w.has_last) basis(w.last, blast);
+
+    std::vector<double> layer_power(static_cast<std::size_t>(N));
+    for (int l = 1; l <= N; ++l) {
+        const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
+        // What is squared and summed, per harmonic, as a multiple of the stress: the stress
+        // itself (Maxwell), or the strain rate of the Kelvin-Voigt law tau = 2 mu e + 2 eta de/dt.
+        // The run's Kelvin-Voigt sample at step n is the strain after step n minus the strain
+        // after step n-2: twice dt times the central-difference rate at step n-1.
+        std::array<Complex, kMaxHarmonics> gain{};
+        for (int h = 1; h <= state.harmonics; ++h) {
+            const std::size_t hi = static_cast<std::size_t>(h - 1);
+            if (rheology == Rheology::Maxwell) {
+                gain[hi] = 1.0;
+                continue;
+            }
+            const Complex strain = 1.0 / (2.0 * (mu(l) + eta * state.s[hi]));
+            if (flavour == Flavour::Continuous) {
+                gain[hi] = state.s[hi] * strain;
+            } else {
+                const Complex z = step_factor(h, model_.run.nperiod);
+                gain[hi] = 2.0 * dt * central_difference_symbol(z, dt) / z * strain;
+            }
+        }
+        // Per component: the period's mean square (continuous), or the plain sum of the
+        // samples and the two end samples (discrete), over the layer's three stresses.
+        double sum[kComponents] = {}, first[kComponents] = {}, last[kComponents] = {};
+        for (int c = 0; c < kComponents; ++c)
+            for (const int k : stress_unknowns(l)) {
+                double v[kBasis] = {};
+                for (int h = 1; h <= state.harmonics; ++h) {
+                    const std::size_t hi = static_cast<std::size_t>(h - 1);
+                    const Complex a =
+                        gain[hi] *
+                        state.x[hi][static_cast<std::size_t>(c)][static_cast<std::size_t>(k - 1)];
+                    v[2 * h - 2] = a.real();
+                    v[2 * h - 1] = a.imag();
+                }
+                if (flavour == Flavour::Continuous) {
+                    // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2.
+                    double m = 0.0;
+                    for (int i = 0; i < kBasis; ++i)
+                        m += v[i] * v[i];
+                    sum[c] += m / 2.0;
+                } else {
+                    sum[c] += quadratic_form(w.gram, v);
+                    const double f = dot(bfirst, v), g = dot(blast, v);
+                    first[c] += f * f;
+                    last[c] += g * g;
+                }
+            }
+        // Combine the components as the run's samples do: the order-2 ones count twice; the
+        // Kelvin-Voigt differences over two steps become rates.
+        const auto combine = [&](const double* s) {
+            double p = s[kComponentOrder0] + 2.0 * s[kComponentCosine] + 2.0 * s[kComponentSine];
+            if (rheology == Rheology::KelvinVoigt && flavour == Flavour::Discrete)
+                p = p / (dt * dt) / 4.0;
+            return p;
+        };
+        const double pe = power_viscosity(rheology, eta);
+        layer_power[static_cast<std::size_t>(l - 1)] =
+            flavour == Flavour::Continuous
+                ? combine(sum) / 2.0 / pe
+                : layer_dissipation(combine(sum), combine(first), combine(last), dt, pe);
+    }
+    // The continuous values are already means over the period: a window of unit length.
+    if (flavour == Flavour::Continuous)
+        return shell_power(N, 1, 1.0, vec1(std::as_const(layer_power)), vec1(model_.grid.r));
+    return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
+                       vec1(model_.grid.r));
+}
+
+SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,
+                                      Flavour flavour, std::span<const double> layer_eta,
+                                      const HarmonicForcing& forcing) const {
+    SteadyRecords out;
+    out.power = power(state, rheology, flavour, layer_eta);
+
+    // Surface amplitudes per harmonic: the order-0 surface displacement (mean of the two
+    // outermost nodes) and the equatorial displacement.
+    const DegreeFactors f = degree_factors(model_.run.j);
+    const EquatorHarmonics eq = equator_harmonics();
+    std::array<Complex, kMaxHarmonics> surface{}, equator{};
+    for (int h = 1; h <= state.harmonics; ++h) {
+        const std::size_t hi = static_cast<std::size_t>(h - 1);
+        const auto ur = [&](int node, int c) {
+            const auto& x = state.x[hi][static_cast<std::size_t>(c)];
+            return radial_displacement(f, x[static_cast<std::size_t>(6 * node - 6)],
+                                       x[static_cast<std::size_t>(6 * node - 5)]);
+        };
+        surface[hi] = (ur(1, kComponentOrder0) + ur(2, kComponentOrder0)) / 2.0;
+        equator[hi] = equator_displacement(eq, surface[hi],
+                                           ur(1, kComponentCosine) + ur(2, kComponentCosine));
+    }
+    out.amplitude = std::abs(surface[0]);
+    out.phase_lag_deg = phase_lag_degrees(forcing.order0[0], surface[0]);
+
+    const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
+    const int start = nsteps - nperiod;
+    if (flavour == Flavour::Continuous) {
+        const std::span<const Complex> su(surface.data(),
+                                          static_cast<std::size_t>(state.harmonics));
+        const TrigMinimum lowest = trig_minimum(su);
+        if (lowest.value < 0.0) {
+            out.urmin = lowest.value;
+            // As a fraction of the period after the start of the run's last period.
+            double tn =
+                lowest.phase - static_cast<double>(((start % nperiod) + nperiod) % nperiod) /
+                                   static_cast<double>(nperiod);
+            tn -= std::floor(tn);
+            out.tn = tn >= 1.0 ? 0.0 : tn;
+        }
+        std::array<Complex, kMaxHarmonics> negated{};
+        for (std::size_t h = 0; h < kMaxHarmonics; ++h)
+            negated[h] = -equator[h];
+        const std::size_t H = static_cast<std::size_t>(state.harmonics);
+        const double low = trig_minimum(std::span<const Complex>(equator.data(), H)).value;
+        const double high = -trig_minimum(std::span<const Complex>(negated.data(), H)).value;
+        out.urthmax = std::max({0.0, -low, high});
+        return out;
+    }
+
+    // The run's last period: steps after the window start, strict comparisons, so the
+    // earliest step of a tie wins; a minimum at the very end of the period is phase 0.
+    double vs[kBasis] = {}, ve[kBasis] = {};
+    for (int h = 1; h <= state.harmonics; ++h) {
+        const std::size_t hi = static_cast<std::size_t>(h - 1);
+        vs[2 * h - 2] = surface[hi].real();
+        vs[2 * h - 1] = surface[hi].imag();
+        ve[2 * h - 2] = equator[hi].real();
+        ve[2 * h - 1] = equator[hi].imag();
+    }
+    double b[kBasis];
+    for (int n = std::max(start + 1, 1); n <= nsteps; ++n) {
+        basis(n, b);
+        const double ursurf = dot(b, vs);
+        const double urth = dot(b, ve);
+        if (std::fabs(urth) > out.urthmax) out.urthmax = std::fabs(urth);
+        if (ursurf < out.urmin) {
+            out.urmin = ursurf;
+            out.tn = static_cast<double>(n + nperiod - nsteps) / static_cast<double>(nperiod);
+        }
+    }
+    if (out.tn && *out.tn == 1.0) out.tn = 0.0;
+    return out;
+}
+
+} // namespace tidal

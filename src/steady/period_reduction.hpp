@@ -1,0 +1,57 @@
+#pragma once
+// Reduction of a periodic state to the quantities a time integration reports for its last
+// period: mean dissipated power, the minimum order-0 surface displacement and when it occurs,
+// the largest equatorial displacement, and the phase lag and amplitude of the fundamental
+// harmonic of the order-0 surface displacement.
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "steady/periodic_state.hpp"
+
+namespace tidal {
+
+struct SteadyRecords {
+    double power = 0.0; // mean dissipated power over a period, W
+    // Smallest order-0 outer-surface radial displacement over a period, m (0 if it never goes
+    // below 0), and when, as a fraction of the period after the start of the time
+    // integration's last period (0 <= tn < 1; none if it never goes below 0).
+    double urmin = 0.0;
+    std::optional<double> tn;
+    double urthmax = 0.0;       // largest |radial displacement| at the equator, longitude 0, m
+    double phase_lag_deg = 0.0; // lag of the displacement's fundamental behind the tide's, deg
+    double amplitude = 0.0;     // amplitude of that fundamental, m
+};
+
+// Reduces periodic states of one body. The continuous flavour is reduced exactly in time: the
+// mean of a product of harmonics over a period, extremes of the reconstructed signal. The
+// discrete flavour is reduced as the time integration reduces its last period: the state
+// sampled at the period's steps, with the same window, end weights, strain differences,
+// comparisons and rounding of the phase.
+class PeriodReduction {
+  public:
+    explicit PeriodReduction(const ShellModel& model);
+
+    SteadyRecords reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
+                         std::span<const double> layer_eta, const HarmonicForcing& forcing) const;
+
+  private:
+    // The samples of one window rule: which steps are summed, which are its end samples.
+    struct Window {
+        std::vector<double> gram; // sum over the summed steps of b b^T (b: see basis())
+        bool has_first = false, has_last = false;
+        int first = 0, last = 0; // the end steps
+    };
+    Window make_window(bool interior_only) const;
+    // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2), where
+    // x_n = sum over h of Re(X_h z^{h n}).
+    void basis(int n, double* b) const;
+    double power(const PeriodicState& state, Rheology rheology, Flavour flavour,
+                 std::span<const double> layer_eta) const;
+
+    const ShellModel& model_;
+    std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1
+    Window maxwell_, kelvin_voigt_;
+};
+
+} // namespace tidal

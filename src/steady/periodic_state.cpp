@@ -1,0 +1,49 @@
+#include "steady/periodic_state.hpp"
+
+#include <utility>
+
+#include "linalg/band_lu.hpp"
+
+namespace tidal {
+
+Complex rheology_symbol(Rheology rheology, Flavour flavour, int h, const ShellModel& model) {
+    if (flavour == Flavour::Continuous) return {0.0, static_cast<double>(h) * model.body.omega};
+    const Complex z = step_factor(h, model.run.nperiod);
+    const double dt = time_step(model);
+    // Maxwell's stress memory is the trapezoidal rule; Kelvin-Voigt's strain is advanced by
+    // backward Euler.
+    return rheology == Rheology::Maxwell ? trapezoid_symbol(z, dt) : backward_euler_symbol(z, dt);
+}
+
+PeriodicSolver::PeriodicSolver(const ShellModel& model)
+    : model_(model), forcing_(harmonic_forcing(model)),
+      band_(static_cast<std::size_t>(model.order()) * kBandColumns),
+      al_(static_cast<std::size_t>(model.order()) * 7),
+      indx_(static_cast<std::size_t>(model.order())) {}
+
+void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
+                           PeriodicState& state) {
+    const int n = model_.order();
+    const Vec1View<const double> eta(layer_eta.data(), static_cast<int>(layer_eta.size()));
+    state.harmonics = forcing_.harmonics;
+    for (int h = 1; h <= forcing_.harmonics; ++h) {
+        const std::size_t hi = static_cast<std::size_t>(h - 1);
+        const Complex s = rheology_symbol(rheology, flavour, h, model_);
+        state.s[hi] = s;
+        // The time-stepping matrix with its implicit rate (2/dt for the trapezoidal rule, 1/dt
+        // for backward Euler) replaced by s: the step handed to the assembly is 2/s or 1/s.
+        const Complex step = rheology == Rheology::Maxwell ? 2.0 / s : 1.0 / s;
+        auto a = mat1(band_, n, kBandColumns);
+        assemble_system<Complex>(a, rheology, model_.assembly_inputs(), eta, step);
+        double d = 0.0;
+        bandecdp(a, n, 7, 7, mat1(al_, n, 7), vec1(indx_), d);
+        for (int c = 0; c < kComponents; ++c) {
+            auto& x = state.x[hi][static_cast<std::size_t>(c)];
+            x = forcing_.loads[hi][static_cast<std::size_t>(c)];
+            banbksdp<Complex>(mat1(std::as_const(band_), n, kBandColumns), n, 7, 7,
+                              mat1(std::as_const(al_), n, 7), vec1(std::as_const(indx_)), vec1(x));
+        }
+    }
+}
+
+} // namespace tidal

@@ -1,0 +1,48 @@
+#pragma once
+// The periodic state of a tidally forced shell: for every harmonic h of the forcing, the
+// complex amplitudes X of the unknowns (x(t) = sum over h of Re(X_h e^{i h omega t})) solve the
+// time integration's banded system with every time derivative replaced by a factor s.
+#include <array>
+#include <span>
+#include <vector>
+
+#include "discretisation/assembly.hpp"
+#include "steady/harmonic_forcing.hpp"
+#include "steady/symbols.hpp"
+
+namespace tidal {
+
+struct PeriodicState {
+    int harmonics = 1;
+    // Factor s of every time derivative of the rheology's law, per harmonic: i h omega, or the
+    // scheme's symbol (trapezoid for Maxwell, backward Euler for Kelvin-Voigt).
+    std::array<Complex, kMaxHarmonics> s{};
+    // x[h-1][component]: amplitudes of the 6N+2 unknowns, in the time integration's numbering.
+    std::array<std::array<std::vector<Complex>, kComponents>, kMaxHarmonics> x;
+};
+
+// Solves periodic states of one body; keeps the forcing's harmonics and a complex band
+// workspace, so that one solver serves a whole sweep (one per thread).
+class PeriodicSolver {
+  public:
+    explicit PeriodicSolver(const ShellModel& model);
+
+    const ShellModel& model() const { return model_; }
+    const HarmonicForcing& forcing() const { return forcing_; }
+
+    // The periodic state of `rheology` (Maxwell or Kelvin-Voigt) with the per-layer viscosities
+    // `layer_eta` (N values, Pa s), in the given flavour, written into `state`.
+    void solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
+               PeriodicState& state);
+
+  private:
+    const ShellModel& model_;
+    HarmonicForcing forcing_;
+    std::vector<Complex> band_, al_;
+    std::vector<int> indx_;
+};
+
+// The factor s of harmonic h (1 or 2) for the rheology's time stepping, in the given flavour.
+Complex rheology_symbol(Rheology rheology, Flavour flavour, int h, const ShellModel& model);
+
+} // namespace tidal

@@ -1,0 +1,55 @@
+#pragma once
+// The periodic steady state of a body for a sweep of viscosities, both rheologies: the fast
+// alternative to the time integration (continuous flavour), and the yardstick of how far a
+// time integration's last period is from its periodic state (discrete flavour).
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "steady/period_reduction.hpp"
+#include "steady/periodic_state.hpp"
+
+namespace tidal {
+
+// One body's solver and reduction, reused from viscosity to viscosity (one per thread).
+class SteadyEngine {
+  public:
+    explicit SteadyEngine(const ShellModel& model);
+
+    // The steady state of `rheology` with per-layer viscosities `layer_eta` (N values, Pa s).
+    SteadyRecords solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta);
+
+  private:
+    PeriodicSolver solver_;
+    PeriodReduction reduction_;
+    PeriodicState state_;
+};
+
+struct SteadyPair {
+    SteadyRecords continuous;
+    std::optional<SteadyRecords> discrete; // when asked for
+};
+
+struct SteadySweepRow {
+    double eta = 0.0; // the swept viscosity, Pa s
+    SteadyPair maxwell, kelvin_voigt;
+};
+
+enum class SteadyFlavours {
+    Continuous, // enough for the steady method
+    Both,       // beside a time integration: also the scheme's own periodic state
+};
+
+// Steady states for every swept viscosity of `etas` (Pa s), in order; layer l's viscosity is
+// eta times the body's factor for it, as in the time integration.
+std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
+                                         SteadyFlavours flavours);
+
+// How far a time integration's last-period power is from the scheme's periodic state:
+// time-domain power / discrete steady power - 1 (0 once the transient has died).
+double transient(double time_domain_power, const SteadyPair& steady);
+
+// Time-step error of the periodic state: discrete / continuous steady power - 1.
+double step_error(const SteadyPair& steady);
+
+} // namespace tidal

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# How a run's results reach its directory, tried on the built program: two runs into one
+# directory (one refused, the other's files correct), re-runs stopped by a signal (the earlier
+# complete files untouched, whole records in the .partial files), the next run with a console
+# reader that goes away (the stale .partial files replaced, complete files identical to the
+# first run's, status 0). A full disk: program_full_disk.sh.
+# Usage: program_publication.sh TIDAL
+set -uo pipefail
+set -m # background jobs get their own process group and keep SIGINT
+tidal=$(realpath "$1")
+source "$(dirname "$0")/checks.sh"
+cd "$scratch"
+no_partials() { [ -z "$(find "$1" -name '*.partial')" ]; }
+
+# --- Two runs into one directory ------------------------------------------------------------
+"$tidal" --body 5 --output same > /dev/null 2> first.err &
+first=$!
+for _ in $(seq 1 400); do grep -qx "$first" same/.tidal.lock 2> /dev/null && break; sleep 0.02; done
+"$tidal" --body 4 --output same > /dev/null 2> second.err; status=$?
+check "a second run into a busy directory exits with status 1" "[ $status -eq 1 ]"
+check "... with one line naming the directory and the other run's process" \
+    "one_line second.err && grep -q \"'same'.*process $first\" second.err"
+wait $first; status=$?
+check "the first run completes" "[ $status -eq 0 ] && [ ! -s first.err ] && no_partials same"
+check "... with whole files of its own body (compared below with a run of its own)" \
+    "[ \$(wc -l < same/pcelketa) -eq 201 ] && [ \$(wc -l < same/time) -eq 20000 ]"
+
+# --- A re-run stopped by a signal ------------------------------------------------------------
+before=$(cd same && md5sum $files)
+for sig in INT TERM; do
+    num=$(kill -l $sig)
+    "$tidal" --body 5 --output same > /dev/null 2> err.txt &
+    pid=$!
+    # Until this run holds the directory (it has removed the stale .partial files then) and
+    # has completed some viscosities.
+    for _ in $(seq 1 400); do
+        grep -qx "$pid" same/.tidal.lock 2> /dev/null && [ -s same/pcelketakelvin.partial ] && break
+        sleep 0.02
+    done
+    start=$(date +%s%N)
+    kill -s $sig $pid
+    wait $pid; status=$?
+    took=$(( ($(date +%s%N) - start) / 1000000 ))
+    # Within a second on an idle machine (the batches in hand are finished); slack for a
+    # loaded one, far below a whole sweep.
+    check "SIG$sig stops a re-run with status $((128 + num)) promptly (took ${took} ms)" \
+        "[ $status -eq $((128 + num)) ] && [ $took -lt 3000 ]"
+    check "... with one line saying where the completed viscosities are" \
+        "one_line err.txt && grep -q 'interrupted.*same/\*\.partial' err.txt"
+    check "... leaving the earlier complete files byte-identical" "[ \"\$(cd same && md5sum $files)\" = \"\$before\" ]"
+    cd same
+    lines=$(wc -l < pcelketa.partial)
+    equal=1
+    for f in $summaries; do [ "$(wc -l < $f.partial)" -eq "$lines" ] || equal=0; done
+    check "... and the same whole records (${lines}) in every summary .partial file" \
+        "whole_lines *.partial && [ $equal -eq 1 ] && [ $lines -gt 0 ] && [ $lines -lt 201 ]"
+    check "... and a whole run in the series .partial files" "[ \$(wc -l < time.partial) -eq 20000 ] && [ \$(wc -l < timekelvin.partial) -eq 20000 ]"
+    cd ..
+done
+# The next run, alone, with a console reader that goes away at once.
+"$tidal" --body 5 --output same 2> err.txt | head -1 > head.txt
+status=${PIPESTATUS[0]}
+check "a run piped into 'head -1' exits with status 0 and no message" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "... replaces the .partial files and publishes complete files" "no_partials same"
+check "... identical to those of the run beside which another was refused" \
+    "[ \"\$(cd same && md5sum $files)\" = \"\$before\" ]"
+
+exit $failed

@@ -157,9 +157,7 @@ TEST(Sweep, APhaseIsCarriedOverRunsWithoutANewMinimum) {
     const std::vector<double> written = {0.0, 0.25, 0.25, 0.25, 0.0, 0.0};
     double tn = 0.0;
     for (std::size_t i = 0; i < own.size(); ++i) {
-        RunRecords r;
-        r.tn = own[i];
-        tn = carried_phase(tn, r);
+        tn = carried_phase(tn, own[i]);
         EXPECT_EQ(tn, written[i]) << i;
     }
 }

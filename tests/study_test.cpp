@@ -95,24 +95,30 @@ TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
     }
 }
 
-TEST(StudyTable, PeaksOfEveryRheologyAsThePointWroteThem) {
+TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     const auto dir = std::filesystem::temp_directory_path() / "tidal_study_test";
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "peaks.csv", std::ios::binary)
         << "rheology,viscosity_Pa_s,power_W,refined_power_W\r\n"
            "maxwell,1e+14,2.5,\r\nkelvin_voigt,3e+15,4.0000000000000001e+21,7\r\n";
+    std::ofstream(dir / "summary.csv", std::ios::binary)
+        << "viscosity_Pa_s,maxwell_transient,kelvin_voigt_transient\r\n"
+           "1e+14,0.5,-1e-9\r\n1e+15,-0.75,2e-9\r\n1e+16,0.25,-3e-09\r\n";
     const PointPeaks p = read_point_peaks(dir.string());
     std::filesystem::remove_all(dir);
     EXPECT_EQ(p.columns, (std::vector<std::string>{
                              "maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W",
                              "maxwell_peak_refined_power_W", "kelvin_voigt_peak_viscosity_Pa_s",
-                             "kelvin_voigt_peak_power_W", "kelvin_voigt_peak_refined_power_W"}));
+                             "kelvin_voigt_peak_power_W", "kelvin_voigt_peak_refined_power_W",
+                             "maxwell_worst_transient", "kelvin_voigt_worst_transient"}));
+    EXPECT_EQ(p.worst_transient, 0.75); // the largest in magnitude, of either sign
     Study s;
     s.keys = {"name"};
     s.points.push_back({{"\"a, b\""}, {}});
     // The texts are copied, not read and written again; a field with a comma is quoted.
     EXPECT_EQ(study_table(s, {p}).substr(study_table(s, {p}).find("\r\n") + 2),
-              "point-00001,\"\"\"a, b\"\"\",1e+14,2.5,,3e+15,4.0000000000000001e+21,7\r\n");
+              "point-00001,\"\"\"a, b\"\"\",1e+14,2.5,,3e+15,4.0000000000000001e+21,7,-0.75,"
+              "-3e-09\r\n");
     EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
 }
 

@@ -5,6 +5,8 @@
 #   c_eta, c_pm, c_pk, c_hm, c_hk, c_um, c_uk, c_em, c_ek
 #                     summary.csv columns: viscosity; power, heat flux, minimum surface and
 #                     maximum equatorial displacement of Maxwell (m) and Kelvin-Voigt (k)
+#   c_sm, c_sk        summary.csv columns of the periodic steady state's power, 0 if absent
+#   time_domain       1 when the powers come from a time integration (legacy files present)
 #   radius            outer radius (m) for the heat flux of legacy files, 0 if unknown
 #   peak_m_eta, peak_m_power, peak_k_eta, peak_k_power    each rheology's largest power
 #   peak_m_flux, peak_k_flux                               and its heat flux (summary only)
@@ -51,15 +53,26 @@ set format y "10^{%L}"
 set ylabel "dissipated power (W)"
 set arrow 1 from peak_m_eta, graph 0 to peak_m_eta, peak_m_power nohead dt 2 lc rgb maxwell
 set arrow 2 from peak_k_eta, graph 0 to peak_k_eta, peak_k_power nohead dt 2 lc rgb kelvin
+# Beside a time sweep the periodic steady state is the curve and the time integration the
+# points on it; a steady-state sweep alone is drawn as a curve.
+steady_beside = is_summary && time_domain && c_sm > 0 && c_sk > 0
+time_style = steady_beside ? "points pt 7 ps 0.55" : (time_domain ? "linespoints pt 7 ps 0.45" : "lines lw 1.5")
+steady_curves = !steady_beside ? "" : \
+    sprintf("summary using %d:(positive(column(%d))) with lines lw 1.2 lc rgb maxwell title 'Maxwell, periodic state', ", c_eta, c_sm) . \
+    sprintf("summary using %d:(positive(column(%d))) with lines lw 1.2 lc rgb kelvin title 'Kelvin-Voigt, periodic state', ", c_eta, c_sk)
+time_name(r) = steady_beside ? r . ", time-stepped" : (time_domain ? r : r . ", periodic state")
+if (steady_beside) { set bmargin 10 }
 plot sweep_file("pcelketa") using sweep_x:(positive(column(is_summary ? c_pm : 2))) \
-         with linespoints pt 7 ps 0.45 lc rgb maxwell title "Maxwell", \
+         with @time_style lc rgb maxwell title time_name("Maxwell"), \
      sweep_file("pcelketakelvin") using sweep_x:(positive(column(is_summary ? c_pk : 2))) \
-         with linespoints pt 7 ps 0.45 lc rgb kelvin title "Kelvin-Voigt", \
+         with @time_style lc rgb kelvin title time_name("Kelvin-Voigt"), \
+     @steady_curves \
      "+" using (peak_m_eta):(peak_m_power) every ::0::0 with points pt 6 ps 2.6 lw 2 \
          lc rgb maxwell title sprintf("Maxwell peak: %s W at %s Pa s", sci(peak_m_power), sci(peak_m_eta)), \
      "+" using (peak_k_eta):(peak_k_power) every ::0::0 with points pt 6 ps 2.6 lw 2 \
          lc rgb kelvin title sprintf("Kelvin-Voigt peak: %s W at %s Pa s", sci(peak_k_power), sci(peak_k_eta))
 unset output
+set bmargin 9
 print done("power")
 
 # --- Heat flux through the outer surface --------------------------------------------------

@@ -30,7 +30,7 @@ void write_run(ResultSet& files, Console& console, const RunRecords& r, const Ru
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
     if (!r.ursurf.empty()) files.series(to.series, r.ursurf);
-    tn = carried_phase(tn, r);
+    tn = carried_phase(tn, r.tn);
     files.summary(to.min_surface, r.eta, r.urmin);
     files.summary(to.phase, r.eta, tn);
     files.summary(to.equator, r.eta, r.urthmax);
@@ -59,17 +59,12 @@ ShellModel body_model(const BodySpec& spec) {
     return make_shell_model(make_body(spec), run_constants(spec));
 }
 
-namespace {
-
-// Writes body.toml, the body that was run, into the run's directory.
 bool write_body_toml(ResultDirectory& dir, const BodySpec& spec) {
     dir.open("body.toml")
         .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
                                       "; tidal --body-file body.toml repeats it"));
     return true;
 }
-
-} // namespace
 
 BodyResults::BodyResults(const BodySpec& spec, const ShellModel& model, const std::string& dir,
                          std::vector<double> series, Console& console)

@@ -3,6 +3,7 @@
 // its result files from the sweep's records. A single run and every point of a study go
 // through these, so a study point's files are those of a single run of its body.
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ ViscositySweep viscosity_sweep(const BodySpec& spec);
 // Coefficients, grid and elastic solution of a checked body, with its step counts.
 ShellModel body_model(const BodySpec& spec);
 
+// Writes body.toml, the body that was run, into the run's directory; returns true.
+bool write_body_toml(ResultDirectory& dir, const BodySpec& spec);
+
 // The result files of one body in `dir`: the directory is taken (its lock) and body.toml
 // written when constructed, then one record per viscosity in each file, in ascending
 // viscosity; finish() publishes them. `series`: the swept viscosities whose series tables are
@@ -38,6 +42,9 @@ class BodyResults {
 
     // Where an unfinished run's files stay, for messages.
     std::string partials() const;
+
+    // A line saying which runs had not settled, if any (after finish()).
+    std::optional<std::string> transient_warning() const { return tables_.transient_warning(); }
 
   private:
     ResultDirectory dir_;

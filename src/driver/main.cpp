@@ -51,6 +51,11 @@ int main(int argc, char** argv) {
 
         const tidal::Launch launch = tidal::launch_from_environment(
             [](const char* name) -> const char* { return std::getenv(name); });
+        if (options.study && options.steady) {
+            std::cerr << "error: option --method steady is not available for studies; "
+                         "a study runs the time method (with the periodic state beside it)\n";
+            return tidal::kExitBadChoice;
+        }
         if (options.study) {
             tidal::StudySettings settings;
             settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
@@ -88,6 +93,7 @@ int main(int argc, char** argv) {
         settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
         settings.plain = options.plain;
         settings.series = options.series;
+        settings.method = options.steady ? tidal::Method::Steady : tidal::Method::Time;
         settings.progress = isatty(STDERR_FILENO) == 1;
         settings.interrupted = &tidal::InterruptCatcher::caught;
         const tidal::InterruptCatcher catcher;

@@ -31,7 +31,7 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
 
 // The options' texts as given, before their values are checked.
 struct Given {
-    std::string body, body_file, study, print_body, output, jobs;
+    std::string body, body_file, study, print_body, output, jobs, method;
     std::vector<std::string> overrides, series;
     bool plain = false, version = false;
 };
@@ -84,6 +84,12 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
                     "threads for the sweep (default: OMP_NUM_THREADS if set,\n"
                     "else every core)")
         ->type_name("N");
+    app->add_option("--method", g.method,
+                    "time (default): step each viscosity from rest through the\n"
+                    "periods, and give the periodic steady state beside it;\n"
+                    "steady: the periodic steady state alone, in milliseconds\n"
+                    "(summary.csv, peaks.csv, body.toml; no legacy files)")
+        ->type_name("METHOD");
     app->add_option("--series", g.series,
                     "also write series-<viscosity>.csv: the surface displacement of\n"
                     "every step for the swept viscosity nearest to ETA (Pa s); repeatable")
@@ -177,6 +183,12 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
     if (given("--output")) {
         if (g.output.empty()) return OptionError{"option --output needs a directory name"};
         o.output = g.output;
+    }
+    if (given("--method")) {
+        if (g.method != "time" && g.method != "steady")
+            return OptionError{"option --method expects time or steady, but got '" +
+                               printable(g.method) + "'"};
+        o.steady = g.method == "steady";
     }
     for (const std::string& text : g.series) {
         const auto eta = viscosity(text);

@@ -19,6 +19,7 @@ struct Options {
     std::optional<int> jobs;              // --jobs N: threads of the sweep
     bool plain = false;                   // --plain: the slow one-viscosity-at-a-time path
     std::vector<double> series;           // --series ETA: viscosities (Pa s) to keep series of
+    bool steady = false;                  // --method steady: the periodic steady state alone
     bool help = false;                    // --help
     bool version = false;                 // --version
 };

@@ -10,9 +10,40 @@
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
 #include "driver/result_tables.hpp"
+#include "driver/sweep.hpp"
+#include "output/record.hpp"
+#include "output/result_directory.hpp"
 #include "output/result_file.hpp"
+#include "output/result_set.hpp"
 
 namespace tidal {
+
+namespace {
+
+// The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
+// body.toml, no legacy files (they describe a time integration). The console shows the lines
+// of a time sweep, with the periodic state's powers.
+void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscosities,
+                        ResultDirectory& dir, Console& console) {
+    std::vector<double> etas;
+    for (int i = 0; i < viscosities.count; ++i)
+        etas.push_back(viscosities.viscosity(viscosities.first_k + i));
+    ResultTables tables(dir, model, {});
+    double tn = 0.0;
+    for (const SteadySweepRow& row : steady_sweep(model, etas, SteadyFlavours::Continuous)) {
+        std::array<double, 2> written{};
+        written[0] = tn = carried_phase(tn, row.maxwell.continuous.tn);
+        written[1] = tn = carried_phase(tn, row.kelvin_voigt.continuous.tn);
+        console.write(Record().text("viscosity ").real(row.eta).line());
+        console.write(Record().real(row.maxwell.continuous.power).line());
+        console.write(Record().real(row.kelvin_voigt.continuous.power).line());
+        tables.add_steady(row, written);
+    }
+    tables.finish();
+    dir.publish();
+}
+
+} // namespace
 
 int run_program(std::istream& in, std::ostream& out, std::ostream& err,
                 const ProgramSettings& settings) {
@@ -54,8 +85,22 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << *e << '\n';
         return kExitBadChoice;
     }
+    if (settings.method == Method::Steady && !settings.series.empty()) {
+        err << "error: option --series needs the time method: the steady state has no series\n";
+        return kExitBadChoice;
+    }
 
     const ShellModel model = body_model(spec);
+    if (settings.method == Method::Steady) {
+        // Taken before anything is written: a second run into the same directory stops here.
+        ResultDirectory dir(settings.output);
+        write_body_toml(dir, spec);
+        write_steady_sweep(model, viscosities, dir, console);
+        console.flush();
+        if (console.failed())
+            throw OutputError("cannot write the console output to standard output");
+        return kExitSuccess;
+    }
     BodyResults files(spec, model, settings.output, std::get<std::vector<double>>(series), console);
     const std::string partials = files.partials();
     ProgressLine progress(err, viscosities.count, settings.progress);
@@ -65,6 +110,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.series = std::get<std::vector<double>>(series);
+    sweep.steady = true;
     sweep.stop = [&] { return settings.interrupted() != 0; };
     bool complete = false;
     try {
@@ -88,6 +134,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
+    if (const auto warning = files.transient_warning()) err << *warning << '\n';
     // The result files are complete. A reader that closed the console chose to stop reading;
     // a console that could not take the lines (a full disk behind a redirection) is a failure.
     console.flush();

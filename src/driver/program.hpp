@@ -17,6 +17,10 @@ inline constexpr int kExitSignalBase = 128; // plus the number of the signal tha
 // Name and version, as --version shows them.
 inline constexpr const char* kVersion = "tidal 1.2.0";
 
+// How the periodic response is found: stepped in time from rest (the result files of earlier
+// versions and the steady state beside them), or as the periodic steady state alone.
+enum class Method { Time, Steady };
+
 struct ProgramSettings {
     std::optional<BodySpec> body_spec; // a body from a file, checked, overrides applied
     std::optional<int> body; // preset body; without either the menu is shown and one is read
@@ -25,6 +29,7 @@ struct ProgramSettings {
     int threads = 1;
     bool plain = false;         // the slow one-viscosity-at-a-time path
     std::vector<double> series; // viscosities (Pa s) whose series tables are written
+    Method method = Method::Time;
     bool progress = false;      // a progress line on `err` (for a terminal)
     // Asked between viscosities: a nonzero signal number stops the sweep.
     int (*interrupted)() = [] { return 0; };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 
 #include "loads/diagnostics.hpp"
@@ -14,13 +15,16 @@ namespace {
 
 // The rheologies of the tables, in column order: a name and where its run's records are.
 struct TableRheology {
-    std::string_view name;
+    std::string_view name, title;
     RunRecords ViscosityResults::*run;
+    SteadyPair SteadySweepRow::*steady;
 };
 constexpr std::array<TableRheology, 2> kRheologies = {{
-    {"maxwell", &ViscosityResults::maxwell},
-    {"kelvin_voigt", &ViscosityResults::kelvin},
+    {"maxwell", "Maxwell", &ViscosityResults::maxwell, &SteadySweepRow::maxwell},
+    {"kelvin_voigt", "Kelvin-Voigt", &ViscosityResults::kelvin, &SteadySweepRow::kelvin_voigt},
 }};
+using PerRheology = std::array<RheologySummary, kRheologies.size()>;
+using SteadyPerRheology = std::array<SteadySummary, kRheologies.size()>;
 
 std::array<std::string_view, kRheologies.size()> rheology_names() {
     std::array<std::string_view, kRheologies.size()> names{};
@@ -56,20 +60,39 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
     summary_.flush();
 }
 
+void ResultTables::add_row(double eta, std::span<const RheologySummary> row,
+                           std::span<const SteadySummary> steady) {
+    for (std::size_t i = 0; i < kRheologies.size(); ++i)
+        power_[i].push_back(row[i].power);
+    eta_.push_back(eta);
+    summary_.write(summary_record(eta, row, steady));
+    summary_.flush();
+}
+
 void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& tn) {
     const double eta = r.maxwell.eta;
-    std::array<RheologySummary, kRheologies.size()> row{};
+    PerRheology row{};
+    SteadyPerRheology steady{};
+    bool over = false;
     for (std::size_t i = 0; i < kRheologies.size(); ++i) {
         const RunRecords& run = r.*kRheologies[i].run;
         row[i] = {run.pcelk,    surface_heat_flux(run.pcelk, model_.body.rout),
                   run.urmin,    tn[i],
                   run.urthmax,  run.phase_lag_deg,
                   run.amplitude};
-        power_[i].push_back(run.pcelk);
+        if (!r.steady) continue;
+        const SteadyPair& pair = (*r.steady).*kRheologies[i].steady;
+        const double off = transient(run.pcelk, pair);
+        steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg, off, step_error(pair)};
+        if (std::fabs(off) > kTransientLimit) over = true;
+        if (std::fabs(off) > std::fabs(worst_transient_)) {
+            worst_transient_ = off;
+            worst_eta_ = eta;
+            worst_rheology_ = kRheologies[i].title;
+        }
     }
-    eta_.push_back(eta);
-    summary_.write(summary_record(eta, row));
-    summary_.flush();
+    if (over) ++transient_count_;
+    add_row(eta, row, steady);
 
     if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
     std::array<const std::vector<double>*, kRheologies.size()> series{};
@@ -77,6 +100,41 @@ void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& t
         series[i] = &(r.*kRheologies[i].run).ursurf;
     dir_.open(series_file_name(eta))
         .rewrite(series_table(time_step(model_), model_.run.nperiod, rheology_names(), series));
+}
+
+void ResultTables::add_steady(const SteadySweepRow& r, const std::array<double, 2>& tn) {
+    PerRheology row{};
+    SteadyPerRheology steady{};
+    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
+        const SteadyRecords& s = (r.*kRheologies[i].steady).continuous;
+        row[i] = {s.power, surface_heat_flux(s.power, model_.body.rout), s.urmin, tn[i],
+                  s.urthmax, s.phase_lag_deg, s.amplitude};
+        steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
+    }
+    add_row(r.eta, row, steady);
+}
+
+// Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
+std::string two_digits(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1e", v);
+    std::string s(buf);
+    const auto e = s.find('e');
+    std::string exponent = s.substr(e + 1);
+    const bool negative = exponent[0] == '-';
+    exponent.erase(0, exponent.find_first_not_of("+-0"));
+    return s.substr(0, e) + "e" + (negative ? "-" : "") + (exponent.empty() ? "0" : exponent);
+}
+
+std::optional<std::string> ResultTables::transient_warning() const {
+    if (transient_count_ == 0) return std::nullopt;
+    std::ostringstream msg;
+    msg << "warning: " << transient_count_ << " of " << eta_.size()
+        << " viscosities are more than " << two_digits(kTransientLimit)
+        << " from their periodic state after " << model_.run.nsteps / model_.run.nperiod
+        << " periods (worst: " << worst_rheology_ << " at " << two_digits(worst_eta_) << " Pa s, "
+        << two_digits(worst_transient_) << "); raise numerics.periods";
+    return msg.str();
 }
 
 void ResultTables::finish() {

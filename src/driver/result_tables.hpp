@@ -25,19 +25,38 @@ class ResultTables {
     ResultTables(ResultDirectory& dir, const ShellModel& model, std::vector<double> series);
 
     // The row of one viscosity, with the `tn` values written for its runs (Maxwell first), and
-    // its series table if it was asked for.
+    // its series table if it was asked for. With the steady state in `r`, the steady columns
+    // are filled and the transient noted.
     void add(const ViscosityResults& r, const std::array<double, 2>& tn);
+
+    // The row of one viscosity of a sweep without time integration, from the exact-in-time
+    // periodic state; `tn` as for add(). The transient and step error stay empty.
+    void add_steady(const SteadySweepRow& row, const std::array<double, 2>& tn);
 
     // Writes "peaks.csv"; only a complete sweep has peaks.
     void finish();
+
+    // When some viscosity's time-domain power is more than `kTransientLimit` from its periodic
+    // state, one line saying how many and the worst (for standard error); else nothing.
+    std::optional<std::string> transient_warning() const;
 
   private:
     ResultDirectory& dir_;
     const ShellModel& model_;
     std::vector<double> series_;
     ResultFile& summary_;
+    void add_row(double eta, std::span<const RheologySummary> row,
+                 std::span<const SteadySummary> steady);
+
     std::vector<double> eta_;                // viscosities so far
     std::vector<std::vector<double>> power_; // per rheology, per viscosity, W
+    // Viscosities whose transient exceeds the limit, and the largest transient in magnitude.
+    int transient_count_ = 0;
+    double worst_transient_ = 0.0, worst_eta_ = 0.0;
+    std::string_view worst_rheology_;
 };
+
+// How far from its periodic state a run's last period may be before the user is told.
+inline constexpr double kTransientLimit = 1e-3;
 
 } // namespace tidal

@@ -41,21 +41,24 @@ namespace {
 // Both rheologies for the viscosities of sweep indices k = first .. first+count-1, the plain
 // way: one run at a time, every run keeping its series. Stops early (short result) if asked.
 std::vector<ViscosityResults> compute_plain(const ShellModel& model, const ViscositySweep& sweep,
-                                            int first, int count,
-                                            const std::function<bool()>& stop) {
+                                            int first, int count, const SweepSettings& settings) {
     std::vector<ViscosityResults> out;
-    for (int i = 0; i < count && !stop(); ++i) {
+    for (int i = 0; i < count && !settings.stop(); ++i) {
         const double eta = sweep.viscosity(first + i);
         out.push_back({first + i, run_reference(model, eta, Rheology::Maxwell),
-                       run_reference(model, eta, Rheology::KelvinVoigt)});
+                       run_reference(model, eta, Rheology::KelvinVoigt), std::nullopt});
+        if (settings.steady)
+            out.back().steady =
+                steady_sweep(model, std::span<const double>(&eta, 1), SteadyFlavours::Both)[0];
     }
     return out;
 }
 
 // Both rheologies for the viscosities of sweep indices k = first .. first+count-1.
 std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySweep& sweep,
-                                      int first, int count, const std::vector<double>& series,
+                                      int first, int count, const SweepSettings& settings,
                                       RunWorkspace& ws) {
+    const std::vector<double>& series = settings.series;
     std::vector<double> etas;
     for (int i = 0; i < count; ++i)
         etas.push_back(sweep.viscosity(first + i));
@@ -68,11 +71,14 @@ std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySw
             keep |= 1u << i;
     std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, keep);
     std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, keep);
+    std::vector<SteadySweepRow> steady;
+    if (settings.steady) steady = steady_sweep(model, etas, SteadyFlavours::Both);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].k = first + static_cast<int>(i);
         out[i].maxwell = std::move(maxwell[i]);
         out[i].kelvin = std::move(kelvin[i]);
+        if (settings.steady) out[i].steady = std::move(steady[i]);
     }
     return out;
 }
@@ -87,19 +93,18 @@ int batch_size(const ViscositySweep& sweep, int b) {
     return std::min(kLanes, sweep.count - b * kLanes);
 }
 
-Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b, bool plain,
-                    const std::vector<double>& series, RunWorkspace& ws,
-                    const std::function<bool()>& stop) {
+Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
+                    const SweepSettings& settings, RunWorkspace& ws) {
     const int first = sweep.first_k + b * kLanes;
-    if (plain) return compute_plain(model, sweep, first, batch_size(sweep, b), stop);
-    return compute(model, sweep, first, batch_size(sweep, b), series, ws);
+    if (settings.plain) return compute_plain(model, sweep, first, batch_size(sweep, b), settings);
+    return compute(model, sweep, first, batch_size(sweep, b), settings, ws);
 }
 
 bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume) {
     const int batches = batch_count(sweep);
     const auto batch = [&](int b, RunWorkspace& ws) {
-        return compute_batch(model, sweep, b, settings.plain, settings.series, ws, settings.stop);
+        return compute_batch(model, sweep, b, settings, ws);
     };
     // A batch is complete only if it has all its viscosities (the plain path may stop inside).
     const auto complete = [&](int b, const Batch& r) {

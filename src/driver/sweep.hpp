@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "steady/steady_sweep.hpp"
 #include "timestep/run.hpp"
 
 namespace tidal {
@@ -21,6 +22,9 @@ struct ViscosityResults {
     int k = 0; // sweep index: the viscosity is 10^(k/steps_per_decade)
     RunRecords maxwell;
     RunRecords kelvin;
+    // The periodic steady state of both rheologies at this viscosity, both flavours, when the
+    // sweep was asked for it.
+    std::optional<SteadySweepRow> steady;
 };
 
 // The swept viscosity nearest to `eta` (Pa s) in log10, or nothing when `eta` lies more than
@@ -33,6 +37,9 @@ struct SweepSettings {
     // Swept viscosities whose runs keep their surface displacement of every step, besides the
     // last run of every batch (the plain path keeps every run's).
     std::vector<double> series;
+    // Also the periodic steady state of every viscosity (continuous and discrete), to say how
+    // far each run's last period is from it.
+    bool steady = false;
     // Asked between batches of viscosities; true stops the sweep.
     std::function<bool()> stop = [] { return false; };
 };
@@ -44,12 +51,11 @@ using Batch = std::vector<ViscosityResults>;
 int batch_count(const ViscositySweep& sweep);
 int batch_size(const ViscositySweep& sweep, int b);
 
-// Both rheologies for the viscosities of batch `b`, in ascending order; the runs of the
-// viscosities in `series` and the batch's last keep their series. The plain path asks `stop`
-// between viscosities and may return a short batch.
-Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b, bool plain,
-                    const std::vector<double>& series, RunWorkspace& ws,
-                    const std::function<bool()>& stop);
+// Both rheologies for the viscosities of batch `b`, in ascending order, with the series and
+// steady states `settings` asks for. The plain path asks `settings.stop` between viscosities
+// and may return a short batch.
+Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
+                    const SweepSettings& settings, RunWorkspace& ws);
 
 // Runs the sweep and calls `consume` for every viscosity in ascending order, in the calling
 // thread. Results are the same for any number of threads and either path. Returns false if
@@ -58,10 +64,11 @@ Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
 bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume);
 
-// The phase of the minimum written for a run: its own if its last period set a new minimum
-// below zero, else the phase written for the run before it (`previous`; 0 before the first).
-inline double carried_phase(double previous, const RunRecords& run) {
-    return run.tn ? *run.tn : previous;
+// The phase of the minimum written for a run: its own (`own`) if its last period set a new
+// minimum below zero, else the phase written for the run before it (`previous`; 0 before the
+// first).
+inline double carried_phase(double previous, const std::optional<double>& own) {
+    return own ? *own : previous;
 }
 
 // Threads to use on this machine.

@@ -19,21 +19,40 @@ std::span<const SummaryQuantity> summary_quantities() {
     return quantities;
 }
 
+std::span<const SteadyQuantity> steady_quantities() {
+    static constexpr std::array<SteadyQuantity, 4> quantities = {{
+        {"steady_power_W", &SteadySummary::power},
+        {"steady_phase_lag_deg", &SteadySummary::phase_lag_deg},
+        {"transient", &SteadySummary::transient},
+        {"step_error", &SteadySummary::step_error},
+    }};
+    return quantities;
+}
+
 std::string summary_header(std::span<const std::string_view> rheologies) {
     CsvRow row;
     row.text("viscosity_Pa_s");
     for (const std::string_view rheology : rheologies)
         for (const SummaryQuantity& q : summary_quantities())
             row.text(std::string(rheology) + "_" + std::string(q.name));
+    for (const std::string_view rheology : rheologies)
+        for (const SteadyQuantity& q : steady_quantities())
+            row.text(std::string(rheology) + "_" + std::string(q.name));
     return row.line();
 }
 
-std::string summary_record(double viscosity, std::span<const RheologySummary> values) {
+std::string summary_record(double viscosity, std::span<const RheologySummary> values,
+                           std::span<const SteadySummary> steady) {
     CsvRow row;
     row.number(viscosity);
     for (const RheologySummary& v : values)
         for (const SummaryQuantity& q : summary_quantities())
             row.number(v.*q.value);
+    for (const SteadySummary& v : steady)
+        for (const SteadyQuantity& q : steady_quantities()) {
+            const std::optional<double>& value = v.*q.value;
+            value ? row.number(*value) : row.empty();
+        }
     return row.line();
 }
 

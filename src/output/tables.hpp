@@ -30,12 +30,32 @@ struct SummaryQuantity {
 // The columns of a rheology's block, in order; a new quantity is a new entry here.
 std::span<const SummaryQuantity> summary_quantities();
 
+// What the periodic steady state adds to one rheology's results at one viscosity. A value that
+// does not exist (the transient of a sweep done without time integration) stays empty.
+struct SteadySummary {
+    std::optional<double> power;         // mean power of the exact-in-time periodic state, W
+    std::optional<double> phase_lag_deg; // its phase lag, degrees
+    std::optional<double> transient;     // time-domain power / the scheme's periodic power - 1
+    std::optional<double> step_error;    // the scheme's periodic power / the exact one - 1
+};
+
+struct SteadyQuantity {
+    std::string_view name;
+    std::optional<double> SteadySummary::*value;
+};
+
+// The steady-state columns of a rheology, in order; they follow every rheology's block of
+// time-domain columns.
+std::span<const SteadyQuantity> steady_quantities();
+
 // The header record: "viscosity_Pa_s", then "<rheology>_<quantity>" for every rheology (in the
-// given order) and every quantity.
+// given order) and every quantity, then "<rheology>_<steady quantity>" likewise.
 std::string summary_header(std::span<const std::string_view> rheologies);
 
-// The record of one viscosity (Pa s), one RheologySummary per rheology in header order.
-std::string summary_record(double viscosity, std::span<const RheologySummary> values);
+// The record of one viscosity (Pa s): one RheologySummary and one SteadySummary per rheology,
+// in header order.
+std::string summary_record(double viscosity, std::span<const RheologySummary> values,
+                           std::span<const SteadySummary> steady);
 
 // A rheology's heating peak, as "peaks.csv" shows it.
 struct PeakRecord {

@@ -35,7 +35,12 @@ Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
         ws_.emplace(*model_);
         point_ = point;
     }
-    return compute_batch(*model_, job_.sweep(point), batch, plain_, job_.series(point), *ws_, stop);
+    SweepSettings settings;
+    settings.plain = plain_;
+    settings.series = job_.series(point);
+    settings.steady = true; // as in a single run: the transient of every run is reported
+    settings.stop = stop;
+    return compute_batch(*model_, job_.sweep(point), batch, settings, *ws_);
 }
 
 std::optional<std::string> study_series_error(const std::vector<BodySpec>& bodies,

@@ -54,6 +54,33 @@ const double* extract(const double* in, RunRecords& r) {
     return in + 9 + n;
 }
 
+void append(std::vector<double>& out, const SteadyRecords& r) {
+    out.insert(out.end(), {r.power, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax,
+                           r.phase_lag_deg, r.amplitude});
+}
+
+const double* extract(const double* in, SteadyRecords& r) {
+    r.power = in[0];
+    r.urmin = in[1];
+    if (in[2] != 0.0) r.tn = in[3];
+    r.urthmax = in[4];
+    r.phase_lag_deg = in[5];
+    r.amplitude = in[6];
+    return in + 7;
+}
+
+void append(std::vector<double>& out, const SteadyPair& p) {
+    append(out, p.continuous);
+    out.push_back(p.discrete ? 1.0 : 0.0);
+    if (p.discrete) append(out, *p.discrete);
+}
+
+const double* extract(const double* in, SteadyPair& p) {
+    in = extract(in, p.continuous);
+    if (*in++ != 0.0) in = extract(in, p.discrete.emplace());
+    return in;
+}
+
 // A unit's records as doubles (indices are exact in a double). Only the series the point's
 // files keep travel: the last run's of its sweep (the legacy series files) and those of the
 // viscosities asked for with --series; the other batches' last series would only be
@@ -70,6 +97,12 @@ std::vector<double> pack(const StudyJob& job, int unit, const Batch& batch) {
         out.push_back(v.k);
         append(out, v.maxwell, series);
         append(out, v.kelvin, series);
+        out.push_back(v.steady ? 1.0 : 0.0);
+        if (v.steady) {
+            out.push_back(v.steady->eta);
+            append(out, v.steady->maxwell);
+            append(out, v.steady->kelvin_voigt);
+        }
     }
     return out;
 }
@@ -82,6 +115,12 @@ Batch unpack(const std::vector<double>& in, int& unit) {
         v.k = static_cast<int>(*at++);
         at = extract(at, v.maxwell);
         at = extract(at, v.kelvin);
+        if (*at++ != 0.0) {
+            SteadySweepRow& row = v.steady.emplace();
+            row.eta = *at++;
+            at = extract(at, row.maxwell);
+            at = extract(at, row.kelvin_voigt);
+        }
     }
     return batch;
 }

@@ -10,6 +10,7 @@
 #include "driver/body_run.hpp"
 #include "driver/program.hpp"
 #include "driver/progress.hpp"
+#include "driver/result_tables.hpp"
 #include "study/study_table.hpp"
 
 namespace tidal {
@@ -156,6 +157,13 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     for (int p = 0; p < total; ++p)
         peaks.push_back(read_point_peaks(dir.point_path(p)));
     dir.publish_file("study.csv", study_table(study, peaks));
+    int unsettled = 0;
+    for (const PointPeaks& p : peaks)
+        unsettled += p.worst_transient > kTransientLimit ? 1 : 0;
+    if (unsettled > 0)
+        err << "warning: " << unsettled << " of " << total << " points have runs more than "
+            << kTransientLimit << " from their periodic state (the worst_transient columns of "
+            << "study.csv); raise numerics.periods\n";
     err << "study of " << total << " points complete in " << dir.path()
         << "/study.csv: " << computed << " computed now, " << prepared.published
         << " published before";

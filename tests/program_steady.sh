@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The periodic steady state on the built program: --method steady writes the tables and the
+# body but no legacy files, its columns equal the steady columns of a time sweep, the time
+# sweep's transient is small where the runs have settled, and a run too short to settle says
+# so on standard error.
+# Usage: program_steady.sh TIDAL
+set -uo pipefail
+tidal=$(realpath "$1")
+source "$(dirname "$0")/checks.sh"
+cd "$scratch"
+col() { # file, column name: the column's values, one a line
+    tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
+}
+
+short="--set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=16 --set sweep.steps_per_decade=4"
+"$tidal" --body 8 $short --method steady --output steady > steady.txt 2> err.txt; status=$?
+check "--method steady succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "... writing the tables and the body, no legacy files" \
+    "[ \"\$(ls steady | tr '\n' ' ')\" = 'body.toml peaks.csv summary.csv ' ]"
+check "... with the console lines of a sweep" "[ \$(wc -l < steady.txt) -eq 27 ] && grep -q '^ viscosity ' steady.txt"
+"$tidal" --body 8 $short --output time --jobs 2 > time.txt 2> err.txt; status=$?
+check "the time sweep of the same body succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "both methods write the same header" "[ \"\$(head -1 steady/summary.csv)\" = \"\$(head -1 time/summary.csv)\" ]"
+for r in maxwell kelvin_voigt; do
+    check "$r: the steady method's power is the time sweep's steady column, bit for bit" \
+        "[ \"\$(col steady/summary.csv ${r}_power_W)\" = \"\$(col time/summary.csv ${r}_steady_power_W)\" ]"
+    check "$r: the steady method leaves transient and step error empty" \
+        "[ -z \"\$(col steady/summary.csv ${r}_transient | tr -d '\n')\" ]"
+    check "$r: Mercury's runs have settled: |transient| < 1e-4 at every viscosity" \
+        "col time/summary.csv ${r}_transient | awk '{ if (\$1 * \$1 > 1e-8 || \$1 == \"\") b = 1 } END { exit b }'"
+    check "$r: the time-domain power agrees with the steady one to the step error" \
+        "paste <(col time/summary.csv ${r}_power_W) <(col time/summary.csv ${r}_steady_power_W) | awk '{ d = \$1 / \$2 - 1; if (d * d > 4e-6) b = 1 } END { exit b }'"
+done
+
+# Two periods are too few for Enceladus: one line says how many runs are off, and which.
+"$tidal" --body 1 --set numerics.periods=2 --set sweep.log10_viscosity_min=12 \
+    --set sweep.log10_viscosity_max=14 --set sweep.steps_per_decade=4 --output short > /dev/null 2> err.txt
+status=$?
+check "a run too short to settle still succeeds" "[ $status -eq 0 ]"
+check "... and warns in one line, naming the worst run and the key to raise" \
+    "one_line err.txt && grep -q '^warning: [0-9]* of 9 viscosities are more than 1.0e-3 from their periodic state after 2 periods (worst: .* Pa s, .*); raise numerics.periods$' err.txt"
+
+for args in "--method fast" "--method steady --series 1e15"; do
+    "$tidal" --body 8 $args --output refused > out.txt 2> err.txt; status=$?
+    check "'$args' is refused with status 2 and one line, nothing created" \
+        "[ $status -eq 2 ] && one_line err.txt && [ ! -e refused ]"
+done
+exit $failed

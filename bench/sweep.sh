@@ -9,51 +9,22 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 choice=${1:-1}
-runs=${RUNS:-3}
 plain=${PLAIN:-1}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j "$(nproc)" --target tidal > /dev/null
 tidal=$PWD/build/tidal
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+source bench/lib.sh
 cores=$(nproc)
 echo "machine: $cores cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | xargs)," \
      "$(grep -ow 'avx2\|avx512f' /proc/cpuinfo | sort -u | xargs || true)"
 echo "body $choice, median of $runs runs"
 
-declare -A median
-# One way of running: label, then options for the program.
-measure() {
-    local label=$1; shift
-    local times=() peak=0 t m
-    for r in $(seq 1 "$runs"); do
-        rm -rf "$scratch/$label"
-        if [ -x /usr/bin/time ]; then
-            /usr/bin/time -f "%e %M" -o "$scratch/time.txt" "$tidal" --body "$choice" \
-                --output "$scratch/$label" "$@" > "$scratch/$label.console"
-            read -r t m < "$scratch/time.txt"
-        else
-            local start end
-            start=$(date +%s.%N)
-            "$tidal" --body "$choice" --output "$scratch/$label" "$@" > "$scratch/$label.console"
-            end=$(date +%s.%N)
-            t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')
-            m=0
-        fi
-        times+=("$t")
-        [ "$m" -gt "$peak" ] && peak=$m
-    done
-    median[$label]=$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-    printf '%-22s %8.2f s   peak %6.1f MB   (runs: %s)\n' "$label" "${median[$label]}" \
-        "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "${times[*]}"
-}
-
-measure "fast, 1 thread" --jobs 1
-measure "fast, $cores threads" --jobs "$cores"
+measure "fast, 1 thread" "$tidal" --body "$choice" --jobs 1
+measure "fast, $cores threads" "$tidal" --body "$choice" --jobs "$cores"
 ways=("fast, 1 thread" "fast, $cores threads")
 if [ "$plain" = 1 ]; then
-    measure "plain, 1 thread" --jobs 1 --plain
-    measure "plain, $cores threads" --jobs "$cores" --plain
+    measure "plain, 1 thread" "$tidal" --body "$choice" --jobs 1 --plain
+    measure "plain, $cores threads" "$tidal" --body "$choice" --jobs "$cores" --plain
     ways+=("plain, 1 thread" "plain, $cores threads")
     awk -v a="${median[plain, 1 thread]}" -v b="${median[fast, 1 thread]}" \
         'BEGIN { printf "speed-up of the fast path, 1 thread: %.1fx\n", a / b }'

@@ -9,12 +9,10 @@
 #include "driver/console.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
-#include "driver/result_tables.hpp"
+#include "driver/run_output.hpp"
 #include "driver/sweep.hpp"
-#include "output/record.hpp"
 #include "output/result_directory.hpp"
 #include "output/result_file.hpp"
-#include "output/result_set.hpp"
 
 namespace tidal {
 
@@ -28,18 +26,8 @@ void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscositi
     std::vector<double> etas;
     for (int i = 0; i < viscosities.count; ++i)
         etas.push_back(viscosities.viscosity(viscosities.first_k + i));
-    ResultTables tables(dir, model, {});
-    double tn = 0.0;
-    for (const SteadySweepRow& row : steady_sweep(model, etas, SteadyFlavours::Continuous)) {
-        std::array<double, 2> written{};
-        written[0] = tn = carried_phase(tn, row.maxwell.continuous.tn);
-        written[1] = tn = carried_phase(tn, row.kelvin_voigt.continuous.tn);
-        console.write(Record().text("viscosity ").real(row.eta).line());
-        console.write(Record().real(row.maxwell.continuous.power).line());
-        console.write(Record().real(row.kelvin_voigt.continuous.power).line());
-        tables.add_steady(row, written);
-    }
-    tables.finish();
+    write_steady_tables(dir, console, model,
+                        steady_sweep(model, etas, SteadyFlavours::Continuous));
     dir.publish();
 }
 
@@ -90,19 +78,19 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadChoice;
     }
 
-    const ShellModel model = body_model(spec);
+    const ShellModel model = shell_model(spec);
+    // Taken before anything is written: a second run into the same directory stops here.
+    ResultDirectory dir(settings.output);
+    write_body_toml(dir, spec);
     if (settings.method == Method::Steady) {
-        // Taken before anything is written: a second run into the same directory stops here.
-        ResultDirectory dir(settings.output);
-        write_body_toml(dir, spec);
         write_steady_sweep(model, viscosities, dir, console);
         console.flush();
         if (console.failed())
             throw OutputError("cannot write the console output to standard output");
         return kExitSuccess;
     }
-    BodyResults files(spec, model, settings.output, std::get<std::vector<double>>(series), console);
-    const std::string partials = files.partials();
+    RunOutput output(dir, console, model, std::get<std::vector<double>>(series));
+    const std::string partials = "kept in " + dir.path("*") + std::string(kPartialSuffix);
     ProgressLine progress(err, viscosities.count, settings.progress);
     int done = 0;
     progress.update(done);
@@ -118,11 +106,14 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             // The console lines may go to the same terminal: they replace the progress line,
             // which is drawn again below them.
             progress.clear();
-            files.add(r);
+            output.add(r);
             progress.update(++done);
         });
         progress.clear();
-        if (complete) files.finish();
+        if (complete) {
+            output.finish();
+            dir.publish();
+        }
     } catch (const OutputError& e) {
         progress.clear();
         throw OutputError(std::string(e.what()) + " (after " + std::to_string(done) + " of " +
@@ -134,7 +125,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
-    if (const auto warning = files.transient_warning()) err << *warning << '\n';
+    if (const auto warning = output.transient_warning()) err << *warning << '\n';
     // The result files are complete. A reader that closed the console chose to stop reading;
     // a console that could not take the lines (a full disk behind a redirection) is a failure.
     console.flush();

@@ -19,21 +19,75 @@ struct TableRheology {
     RunRecords ViscosityResults::*run;
     SteadyPair SteadySweepRow::*steady;
 };
-constexpr std::array<TableRheology, 2> kRheologies = {{
+constexpr std::array<TableRheology, kTableRheologies> kRheologies = {{
     {"maxwell", "Maxwell", &ViscosityResults::maxwell, &SteadySweepRow::maxwell},
     {"kelvin_voigt", "Kelvin-Voigt", &ViscosityResults::kelvin, &SteadySweepRow::kelvin_voigt},
 }};
-using PerRheology = std::array<RheologySummary, kRheologies.size()>;
-using SteadyPerRheology = std::array<SteadySummary, kRheologies.size()>;
 
-std::array<std::string_view, kRheologies.size()> rheology_names() {
-    std::array<std::string_view, kRheologies.size()> names{};
+} // namespace
+
+std::array<std::string_view, kTableRheologies> table_rheologies() {
+    std::array<std::string_view, kTableRheologies> names{};
     for (std::size_t i = 0; i < kRheologies.size(); ++i)
         names[i] = kRheologies[i].name;
     return names;
 }
 
-} // namespace
+SummaryRow summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn,
+                       double rout) {
+    SummaryRow row;
+    row.eta = r.maxwell.eta;
+    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
+        const RunRecords& run = r.*kRheologies[i].run;
+        row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
+                         run.urmin,   tn[i],
+                         run.urthmax, run.phase_lag_deg,
+                         run.amplitude};
+        if (!r.steady) continue;
+        const SteadyPair& pair = (*r.steady).*kRheologies[i].steady;
+        row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
+                         transient(run.pcelk, pair), step_error(pair)};
+    }
+    return row;
+}
+
+SummaryRow steady_summary_row(const SteadySweepRow& r,
+                              const std::array<double, kTableRheologies>& tn, double rout) {
+    SummaryRow row;
+    row.eta = r.eta;
+    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
+        const SteadyRecords& s = (r.*kRheologies[i].steady).continuous;
+        row.values[i] = {s.power,   surface_heat_flux(s.power, rout),
+                         s.urmin,   tn[i],
+                         s.urthmax, s.phase_lag_deg,
+                         s.amplitude};
+        row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
+    }
+    return row;
+}
+
+std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r) {
+    std::array<const std::vector<double>*, kTableRheologies> series{};
+    for (std::size_t i = 0; i < kRheologies.size(); ++i)
+        series[i] = &(r.*kRheologies[i].run).ursurf;
+    return series;
+}
+
+std::vector<PeakRecord> sweep_peaks(const std::vector<double>& eta,
+                                    const std::vector<std::vector<double>>& power, double rout) {
+    std::vector<PeakRecord> peaks;
+    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
+        const Peak p = find_peak(eta, power[i]);
+        PeakRecord rec{kRheologies[i].name, p.x, p.y, surface_heat_flux(p.y, rout), {}, {}, {}};
+        if (p.refined_x) {
+            rec.refined_viscosity = p.refined_x;
+            rec.refined_power = p.refined_y;
+            rec.refined_heat_flux = surface_heat_flux(*p.refined_y, rout);
+        }
+        peaks.push_back(rec);
+    }
+    return peaks;
+}
 
 std::variant<std::vector<double>, std::string>
 series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked) {
@@ -56,34 +110,24 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
     : dir_(dir), model_(model), series_(std::move(series)), summary_(dir.open("summary.csv")),
       power_(kRheologies.size()) {
-    summary_.write(summary_header(rheology_names()));
+    summary_.write(summary_header(table_rheologies()));
     summary_.flush();
 }
 
-void ResultTables::add_row(double eta, std::span<const RheologySummary> row,
-                           std::span<const SteadySummary> steady) {
+void ResultTables::add_row(const SummaryRow& row) {
     for (std::size_t i = 0; i < kRheologies.size(); ++i)
-        power_[i].push_back(row[i].power);
-    eta_.push_back(eta);
-    summary_.write(summary_record(eta, row, steady));
+        power_[i].push_back(row.values[i].power);
+    eta_.push_back(row.eta);
+    summary_.write(summary_record(row.eta, row.values, row.steady));
     summary_.flush();
 }
 
 void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& tn) {
-    const double eta = r.maxwell.eta;
-    PerRheology row{};
-    SteadyPerRheology steady{};
+    const SummaryRow row = summary_row(r, tn, model_.body.rout);
+    const double eta = row.eta;
     bool over = false;
-    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
-        const RunRecords& run = r.*kRheologies[i].run;
-        row[i] = {run.pcelk,    surface_heat_flux(run.pcelk, model_.body.rout),
-                  run.urmin,    tn[i],
-                  run.urthmax,  run.phase_lag_deg,
-                  run.amplitude};
-        if (!r.steady) continue;
-        const SteadyPair& pair = (*r.steady).*kRheologies[i].steady;
-        const double off = transient(run.pcelk, pair);
-        steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg, off, step_error(pair)};
+    for (std::size_t i = 0; i < kRheologies.size() && r.steady; ++i) {
+        const double off = *row.steady[i].transient;
         if (std::fabs(off) > kTransientLimit) over = true;
         if (std::fabs(off) > std::fabs(worst_transient_)) {
             worst_transient_ = off;
@@ -92,26 +136,16 @@ void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& t
         }
     }
     if (over) ++transient_count_;
-    add_row(eta, row, steady);
+    add_row(row);
 
     if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
-    std::array<const std::vector<double>*, kRheologies.size()> series{};
-    for (std::size_t i = 0; i < kRheologies.size(); ++i)
-        series[i] = &(r.*kRheologies[i].run).ursurf;
     dir_.open(series_file_name(eta))
-        .rewrite(series_table(time_step(model_), model_.run.nperiod, rheology_names(), series));
+        .rewrite(series_table(time_step(model_), model_.run.nperiod, table_rheologies(),
+                              series_of(r)));
 }
 
 void ResultTables::add_steady(const SteadySweepRow& r, const std::array<double, 2>& tn) {
-    PerRheology row{};
-    SteadyPerRheology steady{};
-    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
-        const SteadyRecords& s = (r.*kRheologies[i].steady).continuous;
-        row[i] = {s.power, surface_heat_flux(s.power, model_.body.rout), s.urmin, tn[i],
-                  s.urthmax, s.phase_lag_deg, s.amplitude};
-        steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
-    }
-    add_row(r.eta, row, steady);
+    add_row(steady_summary_row(r, tn, model_.body.rout));
 }
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
@@ -128,31 +162,18 @@ std::string two_digits(double v) {
 
 std::optional<std::string> ResultTables::transient_warning() const {
     if (transient_count_ == 0) return std::nullopt;
+    const int periods = model_.run.nsteps / model_.run.nperiod;
     std::ostringstream msg;
     msg << "warning: " << transient_count_ << " of " << eta_.size()
         << " viscosities are more than " << two_digits(kTransientLimit)
-        << " from their periodic state after " << model_.run.nsteps / model_.run.nperiod
-        << " periods (worst: " << worst_rheology_ << " at " << two_digits(worst_eta_) << " Pa s, "
+        << " from their periodic state after " << periods << (periods == 1 ? " period" : " periods")
+        << " (worst: " << worst_rheology_ << " at " << two_digits(worst_eta_) << " Pa s, "
         << two_digits(worst_transient_) << "); raise numerics.periods";
     return msg.str();
 }
 
 void ResultTables::finish() {
-    {
-        const double rout = model_.body.rout;
-        std::vector<PeakRecord> peaks;
-        for (std::size_t i = 0; i < kRheologies.size(); ++i) {
-            const Peak p = find_peak(eta_, power_[i]);
-            PeakRecord rec{kRheologies[i].name, p.x, p.y, surface_heat_flux(p.y, rout), {}, {}, {}};
-            if (p.refined_x) {
-                rec.refined_viscosity = p.refined_x;
-                rec.refined_power = p.refined_y;
-                rec.refined_heat_flux = surface_heat_flux(*p.refined_y, rout);
-            }
-            peaks.push_back(rec);
-        }
-        dir_.open("peaks.csv").rewrite(peaks_table(peaks));
-    }
+    dir_.open("peaks.csv").rewrite(peaks_table(sweep_peaks(eta_, power_, model_.body.rout)));
 }
 
 } // namespace tidal

@@ -18,6 +18,37 @@ namespace tidal {
 std::variant<std::vector<double>, std::string> series_viscosities(const ViscositySweep& sweep,
                                                                   const std::vector<double>& asked);
 
+// The rheologies of the tables, in column order.
+inline constexpr std::size_t kTableRheologies = 2;
+std::array<std::string_view, kTableRheologies> table_rheologies();
+
+// The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
+// steady-state columns, every rheology in column order.
+struct SummaryRow {
+    double eta = 0.0; // Pa s
+    std::array<RheologySummary, kTableRheologies> values{};
+    std::array<SteadySummary, kTableRheologies> steady{};
+};
+
+// The row of one viscosity of a time sweep; `tn` are the phases written for its runs (Maxwell
+// first), `rout` the outer radius (m) through which the heat flows. The steady columns are
+// filled when `r` has the steady state.
+SummaryRow summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn,
+                       double rout);
+
+// The row of one viscosity of a sweep without time integration, from the exact-in-time
+// periodic state; `tn` and `rout` as for summary_row(). The transient and step error stay empty.
+SummaryRow steady_summary_row(const SteadySweepRow& r,
+                              const std::array<double, kTableRheologies>& tn, double rout);
+
+// The surface displacement series (m) of every rheology's run of one viscosity, column order.
+std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r);
+
+// Every rheology's heating peak along the sweep: `eta` the swept viscosities (Pa s), `power`
+// per rheology the power (W) at each of them, `rout` the outer radius (m).
+std::vector<PeakRecord> sweep_peaks(const std::vector<double>& eta,
+                                    const std::vector<std::vector<double>>& power, double rout);
+
 class ResultTables {
   public:
     // Opens "summary.csv" (with its header) in the run's directory. `series`: the swept
@@ -45,8 +76,7 @@ class ResultTables {
     const ShellModel& model_;
     std::vector<double> series_;
     ResultFile& summary_;
-    void add_row(double eta, std::span<const RheologySummary> row,
-                 std::span<const SteadySummary> steady);
+    void add_row(const SummaryRow& row);
 
     std::vector<double> eta_;                // viscosities so far
     std::vector<std::vector<double>> power_; // per rheology, per viscosity, W

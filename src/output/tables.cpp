@@ -88,7 +88,7 @@ std::string series_table(double dt, int nperiod, std::span<const std::string_vie
     for (std::size_t i = 0; i < steps; ++i) {
         const int step = static_cast<int>(i) + 1;
         CsvRow row;
-        row.integer(step).number(step * dt).number(static_cast<double>(step) / nperiod);
+        row.integer(step).number(series_time_s(step, dt)).number(series_time_periods(step, nperiod));
         for (const std::vector<double>* s : series)
             row.number((*s)[i]);
         text += row.line();

@@ -67,6 +67,13 @@ struct PeakRecord {
 // The whole "peaks.csv": header and one record per rheology.
 std::string peaks_table(std::span<const PeakRecord> peaks);
 
+// The time columns of a series table at step 1, 2, ...: seconds (`dt` the time step, s) and
+// orbital periods (`nperiod` steps per period).
+inline double series_time_s(int step, double dt) { return step * dt; }
+inline double series_time_periods(int step, int nperiod) {
+    return static_cast<double>(step) / nperiod;
+}
+
 // The whole "series-<viscosity>.csv" of one viscosity: step, time (s), time (orbital periods)
 // and every rheology's outer-surface radial displacement (m) at every step. The series are of
 // equal length; `dt` is the time step (s) and `nperiod` the steps per period.

@@ -31,7 +31,7 @@ Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
     const auto [point, batch] = job_.locate(unit);
     if (point != point_) {
         ws_.reset();
-        model_.emplace(body_model(job_.body(point)));
+        model_.emplace(shell_model(job_.body(point)));
         ws_.emplace(*model_);
         point_ = point;
     }

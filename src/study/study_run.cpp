@@ -11,6 +11,7 @@
 #include "driver/program.hpp"
 #include "driver/progress.hpp"
 #include "driver/result_tables.hpp"
+#include "driver/run_output.hpp"
 #include "study/study_table.hpp"
 
 namespace tidal {
@@ -25,6 +26,28 @@ std::optional<std::string> file_text(const std::string& path) {
     s << in.rdbuf();
     return s.str();
 }
+
+// Writes body.toml first, as a single run does; returns true.
+bool body_toml_written(ResultDirectory& dir, const BodySpec& spec) {
+    write_body_toml(dir, spec);
+    return true;
+}
+
+// One point's directory, written by the code and in the order of a single run's: taken,
+// body.toml, then the records of every viscosity; publish() when complete.
+struct PointFiles {
+    PointFiles(const std::string& path, const BodySpec& spec, const ShellModel& model,
+               std::vector<double> series, Console& console)
+        : dir(path), body(body_toml_written(dir, spec)),
+          output(dir, console, model, std::move(series)) {}
+    void publish() {
+        output.finish();
+        dir.publish();
+    }
+    ResultDirectory dir;
+    bool body;
+    RunOutput output;
+};
 
 } // namespace
 
@@ -111,7 +134,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     Console console(discard);
     int computed = 0;
     std::optional<ShellModel> model; // of the point being written
-    std::optional<BodyResults> writing;
+    std::optional<PointFiles> writing;
     {
         ProgressLine progress(err, total, settings.progress, "point");
         progress.update(prepared.published);
@@ -132,14 +155,14 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 const int number = job.number(point);
                 if (batch == 0) {
                     writing.reset();
-                    model.emplace(body_model(job.body(point)));
-                    writing.emplace(job.body(point), *model, dir.begin_point(number),
+                    model.emplace(shell_model(job.body(point)));
+                    writing.emplace(dir.begin_point(number), job.body(point), *model,
                                     job.series(point), console);
                 }
                 for (const ViscosityResults& v : *r)
-                    writing->add(v);
+                    writing->output.add(v);
                 if (batch + 1 == job.batches(point)) {
-                    writing->finish();
+                    writing->publish();
                     writing.reset();
                     dir.publish_point(number);
                     ++computed;

@@ -1,0 +1,42 @@
+# Shared by the whole-program benchmarks (sourced): a scratch directory, a baseline build from
+# a git revision, timing of repeated runs and ratios against a limit.
+scratch=$(mktemp -d)
+trap 'git worktree remove --force "$scratch/src" > /dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
+runs=${RUNS:-3}
+declare -A median
+
+# Builds this tree's program into build/ and the program of revision $1 into $scratch/build;
+# sets `now` and `baseline` to the two programs.
+build_both() {
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+    cmake --build build -j "$(nproc)" --target tidal > /dev/null
+    git worktree add --detach "$scratch/src" "$1" > /dev/null 2>&1
+    cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF > /dev/null
+    cmake --build "$scratch/build" -j "$(nproc)" --target tidal > /dev/null
+    now=$PWD/build/tidal
+    baseline=$scratch/build/tidal
+}
+
+# measure LABEL PROGRAM OPTIONS...: the median wall time of $runs runs and the peak memory. The
+# last run's files stay in "$scratch/LABEL", its console lines in "$scratch/LABEL.console".
+measure() {
+    local label=$1 program=$2; shift 2
+    local times=() peak=0 t m
+    for _ in $(seq 1 "$runs"); do
+        rm -rf "${scratch:?}/$label"
+        /usr/bin/time -f "%e %M" -o "$scratch/time.txt" "$program" --output "$scratch/$label" "$@" \
+            > "$scratch/$label.console"
+        read -r t m < "$scratch/time.txt"
+        times+=("$t")
+        [ "$m" -gt "$peak" ] && peak=$m
+    done
+    median[$label]=$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+    printf '%-40s %7.3f s   peak %6.1f MB   (runs: %s)\n' "$label" "${median[$label]}" \
+        "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "${times[*]}"
+}
+
+# ratio A B TEXT LIMIT: prints median[A] / median[B] against the limit.
+ratio() {
+    awk -v a="${median[$1]}" -v b="${median[$2]}" -v l="$3" -v lim="$4" \
+        'BEGIN { r = a / b; printf "%-44s %.3f (limit %s) %s\n", l, r, lim, (r <= lim ? "ok" : "OVER") }'
+}

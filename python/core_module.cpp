@@ -1,0 +1,359 @@
+// tidal._core: the sweep engine and the body files of the program, for the Python package
+// `tidal` (python/tidal/__init__.py wraps it and documents it for the user). Every number
+// comes from the same library functions the command line uses.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "body/body_file.hpp"
+#include "body/presets.hpp"
+#include "driver/body_run.hpp"
+#include "driver/body_source.hpp"
+#include "driver/console.hpp"
+#include "driver/options.hpp"
+#include "driver/program.hpp"
+#include "driver/result_tables.hpp"
+#include "driver/run_output.hpp"
+#include "driver/sweep.hpp"
+#include "loads/diagnostics.hpp"
+#include "output/result_directory.hpp"
+#include "output/tables.hpp"
+#include "steady/steady_sweep.hpp"
+
+namespace py = pybind11;
+
+namespace tidal {
+namespace {
+
+// A checked body and the name its messages use ("body 3", or the file it came from).
+struct PyBody {
+    BodySpec spec;
+    std::string source;
+};
+
+BodySpec checked(std::variant<BodySpec, BodyError>&& read) {
+    if (const auto* e = std::get_if<BodyError>(&read)) throw py::value_error(e->message);
+    return std::get<BodySpec>(std::move(read));
+}
+
+PyBody preset_body(int n) {
+    if (n < kFirstChoice || n > kLastChoice)
+        throw py::value_error("preset expects an integer from 1 to 8, but got " +
+                              std::to_string(n));
+    return {preset(n).spec, "body " + std::to_string(n)};
+}
+
+// The names of a CSV header line, in order.
+std::vector<std::string> header_names(const std::string& line) {
+    std::vector<std::string> names;
+    std::string name;
+    std::istringstream in(line.substr(0, line.find('\n')));
+    while (std::getline(in, name, ','))
+        names.push_back(name.substr(0, name.find('\r')));
+    return names;
+}
+
+py::array_t<double> array_of(const std::vector<double>& v) {
+    py::array_t<double> a(static_cast<py::ssize_t>(v.size()));
+    std::copy(v.begin(), v.end(), a.mutable_data());
+    return a;
+}
+
+// Runs `work(stop)` on a thread of its own with the GIL released. Every 50 ms the calling
+// thread takes the GIL back to let Python run its signal handlers: a KeyboardInterrupt (or any
+// exception a handler raises) sets `stop`, waits for the work to end, and is raised; the work's
+// result is then dropped. An exception from the work is rethrown.
+template <class Work>
+void run_interruptibly(Work&& work) {
+    std::atomic<bool> stop{false};
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false, raised = false;
+    std::exception_ptr failure;
+    {
+        py::gil_scoped_release release;
+        std::thread worker([&] {
+            try {
+                work(stop);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            const std::lock_guard<std::mutex> lock(m);
+            done = true;
+            cv.notify_all();
+        });
+        std::unique_lock<std::mutex> lock(m);
+        while (!done) {
+            if (cv.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; })) break;
+            lock.unlock();
+            {
+                py::gil_scoped_acquire acquire;
+                raised = PyErr_CheckSignals() != 0;
+            }
+            lock.lock();
+            if (raised) {
+                stop = true;
+                cv.wait(lock, [&] { return done; });
+            }
+        }
+        lock.unlock();
+        worker.join();
+    }
+    if (raised) throw py::error_already_set();
+    if (failure) std::rethrow_exception(failure);
+}
+
+// The summary columns of a sweep: their names (the header of "summary.csv") and values.
+struct Columns {
+    std::vector<std::string> names;
+    std::vector<std::vector<double>> values;
+
+    Columns() : names(header_names(summary_header(table_rheologies()))), values(names.size()) {}
+    // Appends a row in the order summary_record() writes it; an empty value is a NaN.
+    void add(const SummaryRow& row) {
+        std::size_t c = 0;
+        values[c++].push_back(row.eta);
+        for (const RheologySummary& v : row.values)
+            for (const SummaryQuantity& q : summary_quantities())
+                values[c++].push_back(v.*q.value);
+        for (const SteadySummary& v : row.steady)
+            for (const SteadyQuantity& q : steady_quantities())
+                values[c++].push_back((v.*q.value).value_or(kEmpty));
+    }
+    static constexpr double kEmpty = std::numeric_limits<double>::quiet_NaN();
+    py::dict to_dict() const {
+        py::dict d;
+        for (std::size_t c = 0; c < names.size(); ++c)
+            d[py::str(names[c])] = array_of(values[c]);
+        return d;
+    }
+    // The power column (W) of each rheology, for the peaks.
+    std::vector<std::vector<double>> powers() const {
+        std::vector<std::vector<double>> p;
+        for (const std::string_view r : table_rheologies())
+            for (std::size_t c = 0; c < names.size(); ++c)
+                if (names[c] == std::string(r) + "_power_W") p.push_back(values[c]);
+        return p;
+    }
+};
+
+py::dict peaks_dict(const std::vector<PeakRecord>& peaks) {
+    const std::vector<std::string> names = header_names(peaks_table({}));
+    py::dict out;
+    for (const PeakRecord& p : peaks) {
+        const auto value = [](const std::optional<double>& v) -> py::object {
+            return v ? py::object(py::float_(*v)) : py::object(py::none());
+        };
+        // In the order of the columns of "peaks.csv" after the rheology.
+        const py::object values[] = {py::float_(p.viscosity),  py::float_(p.power),
+                                     py::float_(p.heat_flux),  value(p.refined_viscosity),
+                                     value(p.refined_power),   value(p.refined_heat_flux)};
+        py::dict row;
+        for (std::size_t i = 0; i < 6; ++i)
+            row[py::str(names[i + 1])] = values[i];
+        out[py::str(std::string(p.rheology))] = row;
+    }
+    return out;
+}
+
+// A time-domain sweep, run to the end: every viscosity's records, as the program wrote them.
+class TimeSweep {
+  public:
+    TimeSweep(PyBody body, std::vector<double> series, int threads)
+        : body_(std::move(body)), model_(shell_model(body_.spec)) {
+        const ViscositySweep viscosities = viscosity_sweep(body_.spec);
+        auto swept = series_viscosities(viscosities, series);
+        if (const auto* e = std::get_if<std::string>(&swept))
+            throw py::value_error(e->substr(e->find("--series ") + 2)); // "series ETA lies ..."
+        series_ = std::get<std::vector<double>>(std::move(swept));
+        SweepSettings settings;
+        settings.threads = threads;
+        settings.series = series_;
+        settings.steady = true; // the steady columns of summary.csv
+        bool complete = false;
+        run_interruptibly([&](std::atomic<bool>& stop) {
+            settings.stop = [&stop] { return stop.load(); };
+            complete = run_sweep(model_, viscosities, settings, [&](ViscosityResults&& r) {
+                results_.push_back(std::move(r));
+            });
+        });
+        if (!complete) throw py::error_already_set(); // not reached: a stop raises above
+        double tn = 0.0;
+        for (const ViscosityResults& r : results_)
+            columns_.add(summary_row(r, written_phases(tn, r), model_.body.rout));
+    }
+
+    py::dict columns() const { return columns_.to_dict(); }
+    py::dict peaks() const {
+        return peaks_dict(
+            sweep_peaks(columns_.values[0], columns_.powers(), model_.body.rout));
+    }
+
+    // The series of the asked-for viscosities: viscosity -> the columns of its series table.
+    py::dict series() const {
+        const std::vector<std::string> names = header_names(
+            series_table(0.0, 1, table_rheologies(),
+                         std::span<const std::vector<double>* const>{}));
+        const double dt = time_step(model_);
+        const int nperiod = model_.run.nperiod;
+        py::dict out;
+        for (const ViscosityResults& r : results_) {
+            if (std::find(series_.begin(), series_.end(), r.maxwell.eta) == series_.end()) continue;
+            const auto runs = series_of(r);
+            const std::size_t steps = runs[0]->size();
+            py::array_t<long> step(static_cast<py::ssize_t>(steps));
+            std::vector<double> seconds(steps), periods(steps);
+            for (std::size_t i = 0; i < steps; ++i) {
+                const int s = static_cast<int>(i) + 1;
+                step.mutable_data()[i] = s;
+                seconds[i] = series_time_s(s, dt);
+                periods[i] = series_time_periods(s, nperiod);
+            }
+            py::dict table;
+            table[py::str(names[0])] = step;
+            table[py::str(names[1])] = array_of(seconds);
+            table[py::str(names[2])] = array_of(periods);
+            for (std::size_t k = 0; k < runs.size(); ++k)
+                table[py::str(names[3 + k])] = array_of(*runs[k]);
+            out[py::float_(r.maxwell.eta)] = table;
+        }
+        return out;
+    }
+
+    // Writes the command line's files of this sweep into `dir`, published together.
+    void write(const std::string& dir) const {
+        std::ostringstream discarded;
+        Console console(discarded);
+        ResultDirectory out(dir);
+        write_body_toml(out, body_.spec);
+        RunOutput output(out, console, model_, series_);
+        for (const ViscosityResults& r : results_)
+            output.add(r);
+        output.finish();
+        out.publish();
+    }
+
+  private:
+    PyBody body_;
+    ShellModel model_;
+    std::vector<double> series_;
+    std::vector<ViscosityResults> results_;
+    Columns columns_;
+};
+
+// A sweep of periodic steady states (the continuous flavour): the same columns as a time
+// sweep, each rheology's values those of its steady state.
+class SteadySweep {
+  public:
+    explicit SteadySweep(PyBody body) : body_(std::move(body)), model_(shell_model(body_.spec)) {
+        const ViscositySweep viscosities = viscosity_sweep(body_.spec);
+        std::vector<double> etas;
+        for (int k = viscosities.first_k; k < viscosities.first_k + viscosities.count; ++k)
+            etas.push_back(viscosities.viscosity(k));
+        run_interruptibly([&](std::atomic<bool>& stop) {
+            // A few viscosities at a time, so that a stop is seen soon.
+            constexpr std::size_t kChunk = 4;
+            for (std::size_t i = 0; i < etas.size() && !stop; i += kChunk) {
+                const std::span<const double> chunk(etas.data() + i,
+                                                    std::min(kChunk, etas.size() - i));
+                for (SteadySweepRow& row : steady_sweep(model_, chunk, SteadyFlavours::Continuous))
+                    rows_.push_back(std::move(row));
+            }
+        });
+        double tn = 0.0;
+        for (const SteadySweepRow& row : rows_)
+            columns_.add(steady_summary_row(row, written_phases(tn, row), model_.body.rout));
+    }
+
+    // Writes the command line's files of this sweep (`--method steady`) into `dir`.
+    void write(const std::string& dir) const {
+        std::ostringstream discarded;
+        Console console(discarded);
+        ResultDirectory out(dir);
+        write_body_toml(out, body_.spec);
+        write_steady_tables(out, console, model_, rows_);
+        out.publish();
+    }
+
+    py::dict columns() const { return columns_.to_dict(); }
+    py::dict peaks() const {
+        return peaks_dict(
+            sweep_peaks(columns_.values[0], columns_.powers(), model_.body.rout));
+    }
+
+  private:
+    PyBody body_;
+    ShellModel model_;
+    std::vector<SteadySweepRow> rows_;
+    Columns columns_;
+};
+
+int threads_for(std::optional<int> jobs) {
+    if (jobs && *jobs < 1)
+        throw py::value_error("jobs expects a positive integer, but got " + std::to_string(*jobs));
+    Options options;
+    options.jobs = jobs;
+    return thread_count(options, std::getenv("OMP_NUM_THREADS"));
+}
+
+} // namespace
+} // namespace tidal
+
+PYBIND11_MODULE(_core, m) {
+    using namespace tidal;
+    m.doc() = "The compiled engine of the tidal package; use the package `tidal` itself.";
+    m.attr("version") = kVersion;
+    m.attr("first_preset") = kFirstChoice;
+    m.attr("last_preset") = kLastChoice;
+
+    py::class_<PyBody>(m, "Body")
+        .def_static("preset", &preset_body)
+        .def_static("from_text",
+                    [](const std::string& text, const std::string& source) {
+                        return PyBody{checked(read_body(text, source)), source};
+                    })
+        .def_static("from_file",
+                    [](const std::string& path) {
+                        return PyBody{checked(read_body_file(path, {})), path};
+                    })
+        .def("with_overrides",
+             [](const PyBody& b, const std::vector<std::string>& overrides) {
+                 return PyBody{checked(override_body(b.spec, b.source, overrides)), b.source};
+             })
+        .def("to_toml", [](const PyBody& b,
+                           const std::string& header) { return write_body(b.spec, header); })
+        .def_property_readonly("source", [](const PyBody& b) { return b.source; })
+        .def_property_readonly("name", [](const PyBody& b) { return b.spec.name; });
+
+    py::class_<TimeSweep>(m, "TimeSweep")
+        .def(py::init([](const PyBody& body, std::vector<double> series, std::optional<int> jobs) {
+            return std::make_unique<TimeSweep>(body, std::move(series), threads_for(jobs));
+        }))
+        .def("columns", &TimeSweep::columns)
+        .def("peaks", &TimeSweep::peaks)
+        .def("series", &TimeSweep::series)
+        .def("write", &TimeSweep::write, py::call_guard<py::gil_scoped_release>());
+
+    py::class_<SteadySweep>(m, "SteadySweep")
+        .def(py::init([](const PyBody& body) { return std::make_unique<SteadySweep>(body); }))
+        .def("columns", &SteadySweep::columns)
+        .def("peaks", &SteadySweep::peaks)
+        .def("write", &SteadySweep::write, py::call_guard<py::gil_scoped_release>());
+
+    // The command line's failures, raised as Python exceptions.
+    // (the most recently registered translator is tried first: the derived class last).
+    const auto output_error = py::register_exception<OutputError>(m, "OutputError", PyExc_OSError);
+    py::register_exception<DirectoryInUse>(m, "DirectoryInUse", output_error.ptr());
+}

@@ -1,0 +1,118 @@
+"""The module and the program give the same numbers and the same files."""
+import csv
+import filecmp
+import os
+
+import numpy as np
+import pytest
+
+import tidal
+
+
+def read_csv(path):
+    with open(path, newline="") as f:
+        rows = list(csv.reader(f))
+    return rows[0], rows[1:]
+
+
+def bits(values):
+    """The doubles as their bit patterns, so that NaNs and signed zeros compare too."""
+    return np.asarray(values, dtype=np.float64).view(np.int64)
+
+
+def column(rows, i):
+    """Column i of CSV rows as doubles; an empty field is the module's NaN."""
+    return [float(r[i]) if r[i] else float("nan") for r in rows]
+
+
+@pytest.fixture(scope="module")
+def body1(program, tmp_path_factory):
+    """Body 1 swept by the program (its default threads) and by the module (one thread),
+    with the series of one viscosity."""
+    cli = tmp_path_factory.mktemp("cli")
+    run = program("--body", 1, "--series", "1e14", "--output", cli)
+    assert run.returncode == 0, run.stderr
+    return cli, tidal.sweep(tidal.preset(1), jobs=1, series=[1.01e14])
+
+
+def test_time_columns_peaks_and_series_equal_the_programs_tables(body1):
+    cli, result = body1
+    header, rows = read_csv(cli / "summary.csv")
+    assert result.names == header and len(result) == len(rows) == 241
+    for i, name in enumerate(header):
+        assert result[name].dtype == np.float64
+        np.testing.assert_array_equal(bits(result[name]), bits(column(rows, i)), err_msg=name)
+
+    header, rows = read_csv(cli / "peaks.csv")
+    assert set(result.peaks) == {r[0] for r in rows} == set(tidal.RHEOLOGIES)
+    for r in rows:
+        expect = {n: (float(v) if v else None) for n, v in zip(header[1:], r[1:])}
+        assert result.peaks[r[0]] == expect
+
+    # The asked-for 1.01e14 is taken at the swept 1e14, the file the program wrote.
+    assert list(result.series) == [1e14]
+    header, rows = read_csv(cli / "series-1e+14.csv")
+    table = result.series[1e14]
+    assert list(table) == header
+    for i, name in enumerate(header):
+        np.testing.assert_array_equal(bits(table[name]), bits(column(rows, i)), err_msg=name)
+
+
+def test_write_reproduces_the_programs_files_byte_for_byte(body1, tmp_path):
+    cli, result = body1
+    out = tmp_path / "nested" / "py"
+    result.write(out)
+    names = sorted(os.listdir(cli))
+    assert names == sorted(os.listdir(out))
+    files = [n for n in names if not n.startswith(".")]
+    assert len(files) == 14  # ten legacy files, summary, peaks, one series, body.toml
+    match, mismatch, errors = filecmp.cmpfiles(cli, out, files, shallow=False)
+    assert mismatch == [] and errors == []
+
+    # A directory another run holds is refused, as the program refuses it.
+    with open(out / ".tidal.lock", "r+") as held:
+        import fcntl
+        fcntl.flock(held, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        with pytest.raises(tidal.DirectoryInUse):
+            result.write(out)
+
+
+def test_steady_sweep_of_body8_equals_the_programs(program, tmp_path):
+    cli = tmp_path / "cli"
+    run = program("--body", 8, "--method", "steady", "--output", cli)
+    assert run.returncode == 0, run.stderr
+    result = tidal.sweep(tidal.preset(8), method="steady")
+    header, rows = read_csv(cli / "summary.csv")
+    assert result.names == header and len(result) == len(rows) == 201
+    for i, name in enumerate(header):
+        np.testing.assert_array_equal(bits(result[name]), bits(column(rows, i)), err_msg=name)
+    assert np.isnan(result["maxwell_transient"]).all()
+    result.write(tmp_path / "py")
+    files = sorted(os.listdir(cli))
+    assert files == sorted(os.listdir(tmp_path / "py"))
+    assert filecmp.cmpfiles(cli, tmp_path / "py", [f for f in files if f[0] != "."],
+                            shallow=False)[1:] == ([], [])
+
+
+def test_rheologies_select_columns_and_pandas_gets_every_column(body1):
+    _, result = body1
+    df = result.to_pandas() if _has_pandas() else None
+    if df is not None:
+        assert list(df.columns) == result.names
+        np.testing.assert_array_equal(df["maxwell_power_W"].to_numpy(), result["maxwell_power_W"])
+    kv = tidal.sweep(tidal.preset(1).with_(**{"sweep.steps_per_decade": 1,
+                                             "numerics.periods": 2}),
+                     method="steady", rheologies=["kelvin_voigt"])
+    assert kv.names[0] == "viscosity_Pa_s"
+    assert all(n.startswith("kelvin_voigt_") for n in kv.names[1:]) and len(kv.names) == 12
+    assert list(kv.peaks) == ["kelvin_voigt"]
+    with pytest.raises(ValueError, match="unknown rheology 'elastic'"):
+        tidal.sweep(tidal.preset(1), rheologies=["elastic"])
+
+
+def _has_pandas():
+    try:
+        import pandas  # noqa: F401
+    except ImportError:
+        return False
+    return True

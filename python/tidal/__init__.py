@@ -1,0 +1,309 @@
+"""Tidal deformation and heating of a planetary body's viscoelastic shell, in Python.
+
+The same engine as the command-line program ``tidal``, run in-process: the same body files,
+the same numbers to the last bit, the same result files.
+
+    >>> import tidal
+    >>> result = tidal.sweep(tidal.preset(1))          # both rheologies, every viscosity
+    >>> df = result.to_pandas()                          # the columns of summary.csv
+
+Units are SI throughout: viscosity Pa s, power W, heat flux W/m^2, displacement m, time s,
+phase lag degrees.
+
+Functions and classes:
+    preset(n)            -- preset body n (1-8) of the program's menu
+    Body                 -- a checked body: Body.from_toml(), body.with_(), body.to_toml()
+    sweep(body, ...)     -- run a viscosity sweep, returns a Result
+    Result               -- columns of summary.csv as numpy arrays, .peaks, .series, .write()
+    OutputError          -- a result file could not be written (an OSError)
+    DirectoryInUse       -- another run holds the output directory (an OutputError)
+"""
+
+import json
+import math
+import os
+
+from . import _core
+
+__all__ = ["Body", "DirectoryInUse", "OutputError", "Result", "preset", "sweep", "RHEOLOGIES"]
+__version__ = _core.version.split()[-1]
+
+OutputError = _core.OutputError
+DirectoryInUse = _core.DirectoryInUse
+
+#: The rheologies of a sweep, in the order of the columns of summary.csv.
+RHEOLOGIES = ("maxwell", "kelvin_voigt")
+
+
+def _toml_value(key, value):
+    """One Python value as the TOML text of a body-file value."""
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    if isinstance(value, int):
+        return str(value)
+    if isinstance(value, float):
+        # repr() is the shortest text that reads back to the same double.
+        if math.isinf(value):
+            return "inf" if value > 0 else "-inf"
+        return "nan" if math.isnan(value) else repr(value)
+    if isinstance(value, str):
+        return json.dumps(value, ensure_ascii=False)
+    if hasattr(value, "tolist"):  # a numpy array or scalar
+        return _toml_value(key, value.tolist())
+    if isinstance(value, (list, tuple)):
+        return "[" + ", ".join(_toml_value(key, v) for v in value) + "]"
+    raise TypeError(f"{key}: cannot write a {type(value).__name__} as a body-file value")
+
+
+class Body:
+    """A checked body: shell, orbit, viscosity sweep and numerics, as a body file holds them.
+
+    Make one with tidal.preset(n) or Body.from_toml(...); change keys with body.with_(...).
+    A Body never holds an unchecked value: every constructor raises ValueError with the
+    command line's one-line message for a bad key or value.
+
+    The keys (dotted, as `--set` takes them) and their units:
+        name                       text
+        shell.outer_radius         m
+        shell.thickness            m
+        shell.rigidity             Pa, or an array of numerics.layers values (outermost first)
+        shell.density              kg/m^3
+        shell.density_contrast     kg/m^3, density below the shell minus shell.density
+        shell.surface_gravity      m/s^2
+        shell.bottom_gravity       m/s^2
+        shell.viscosity_factors    per layer, outermost first: multiplies the swept viscosity
+        orbit.period               s
+        orbit.eccentricity         dimensionless
+        orbit.second_order         bool: tide expanded to second order in the eccentricity
+        sweep.log10_viscosity_min  log10 of the viscosity in Pa s
+        sweep.log10_viscosity_max  log10 of the viscosity in Pa s
+        sweep.steps_per_decade     integer: viscosities 10^(k/steps_per_decade) Pa s
+        numerics.layers            integer: radial layers of the shell
+        numerics.periods           integer: orbital periods of each run
+        numerics.steps_per_period  integer: time steps per orbital period
+    body["shell.thickness"] reads one; print(body.to_toml()) shows them all with units.
+    """
+
+    __slots__ = ("_core",)
+
+    def __init__(self, core_body):
+        """Internal: use tidal.preset() or Body.from_toml()."""
+        if not isinstance(core_body, _core.Body):
+            raise TypeError("make a Body with tidal.preset(n) or tidal.Body.from_toml(...)")
+        self._core = core_body
+
+    @classmethod
+    def from_toml(cls, path_or_text):
+        """The body of a body file, given as a path (str or os.PathLike) or as its TOML text.
+
+        A str holding a newline or '=' is read as TOML text (messages name it "<text>");
+        otherwise it is the path of a body file (messages name the file, as the command
+        line's --body-file does). Raises ValueError with the one-line message of the command
+        line for a file that cannot be read, a bad key or a bad value.
+        """
+        if isinstance(path_or_text, os.PathLike):
+            return cls(_core.Body.from_file(os.fspath(path_or_text)))
+        if not isinstance(path_or_text, str):
+            raise TypeError("Body.from_toml expects a path or the TOML text of a body file")
+        if "\n" in path_or_text or "=" in path_or_text:
+            return cls(_core.Body.from_text(path_or_text, "<text>"))
+        return cls(_core.Body.from_file(path_or_text))
+
+    def with_(self, changes=None, /, **keys):
+        """A copy of this body with keys replaced, checked like a body file.
+
+        Keys are the dotted keys of a body file; pass them as a dict or as keyword
+        arguments, e.g. body.with_({"shell.thickness": 2e4}) or
+        body.with_(**{"shell.thickness": 2e4, "numerics.periods": 4}). Values are Python
+        numbers, bools, strings or sequences (numpy arrays too), in the key's unit (see
+        help(tidal.Body)). Raises ValueError with the message the command line gives for
+        the same `--set KEY=VALUE` (an unknown key, a value of the wrong type or range).
+        """
+        merged = dict(changes or {})
+        merged.update(keys)
+        if not merged:
+            return self
+        overrides = [f"{k}={_toml_value(k, v)}" for k, v in merged.items()]
+        return Body(self._core.with_overrides(overrides))
+
+    def to_toml(self):
+        """This body as the text of a commented body file (str); Body.from_toml() reads it
+        back to the same bits, and `tidal --body-file` runs it."""
+        return self._core.to_toml(f"Body written by the tidal Python module {__version__}; "
+                                  "SI units throughout")
+
+    def __getitem__(self, key):
+        """The value of a dotted key, e.g. body["shell.thickness"] (m): float, int, bool, str
+        or list of floats; an optional array that is not set reads as None."""
+        import tomllib
+        if key not in _KEYS_IN_DOC:
+            raise KeyError(f"{key!r}: the keys are {', '.join(_KEYS_IN_DOC)}")
+        node = tomllib.loads(self.to_toml())
+        for part in key.split("."):
+            if part not in node:
+                return None
+            node = node[part]
+        return node
+
+    @property
+    def name(self):
+        """The body's name (str)."""
+        return self._core.name
+
+    def __repr__(self):
+        return f"<tidal.Body {self.name!r} from {self._core.source}>"
+
+    def __eq__(self, other):
+        return isinstance(other, Body) and self.to_toml() == other.to_toml()
+
+    __hash__ = None
+
+
+_KEYS_IN_DOC = tuple(line.split()[0] for line in Body.__doc__.splitlines()
+                     if line.startswith("        ") and line.split()[0].replace(".", "").replace("_", "").isalnum())
+
+
+def preset(n):
+    """Preset body n of the program's menu (int, 1-8), as a Body.
+
+    1-8 are the bodies of `tidal --help`; tidal.preset(1).to_toml() shows one with every
+    key and unit. Raises ValueError for another n.
+    """
+    if isinstance(n, bool) or not isinstance(n, int):
+        raise TypeError(f"preset expects an integer from 1 to 8, but got {n!r}")
+    return Body(_core.Body.preset(n))
+
+
+class Result:
+    """The results of a sweep, one row per swept viscosity.
+
+    result[name] or result.columns[name]: a column of summary.csv as a float64 numpy array,
+    with the same doubles the command line writes there. The names carry their units:
+        viscosity_Pa_s                        the swept viscosity, Pa s
+        <rheology>_power_W                    mean dissipated power over a period, W
+        <rheology>_heat_flux_W_m2             that power through the outer surface, W/m^2
+        <rheology>_min_surface_displacement_m minimum order-0 surface radial displacement, m
+        <rheology>_min_phase                  when it occurs, fraction of the period
+        <rheology>_max_equator_displacement_m largest |radial displacement| at the equator, m
+        <rheology>_phase_lag_deg              lag of the surface displacement behind the tide, deg
+        <rheology>_amplitude_m                amplitude of that displacement's fundamental, m
+    for each <rheology> of the sweep ("maxwell", "kelvin_voigt"), then for each
+        <rheology>_steady_power_W             power of the exact-in-time periodic state, W
+        <rheology>_steady_phase_lag_deg       its phase lag, deg
+        <rheology>_transient                  time-domain power / the time scheme's own
+                                              periodic power - 1 (NaN for method="steady")
+        <rheology>_step_error                 that periodic power / the exact one - 1 (NaN
+                                              for method="steady")
+    With method="steady" the first block holds the periodic state's values.
+
+    Attributes:
+        body     the Body that was swept
+        method   "time" (time integration) or "steady" (periodic steady state)
+        columns  dict: name -> numpy array, in the order of summary.csv
+        peaks    dict: rheology -> the row of peaks.csv (viscosity_Pa_s, power_W,
+                 heat_flux_W_m2 of the largest swept power, and the refined_* values of the
+                 parabola through the samples around it, None at the ends of the sweep)
+        series   dict: viscosity (Pa s, a swept one) -> the columns of its series table
+                 (step, time_s, time_periods, <rheology>_surface_displacement_m in m)
+    """
+
+    def __init__(self, body, method, rheologies, engine):
+        """Internal: made by tidal.sweep()."""
+        self.body = body
+        self.method = method
+        self._engine = engine
+        chosen = tuple(rheologies)
+        self.columns = {name: column for name, column in engine.columns().items()
+                        if name == "viscosity_Pa_s" or name.startswith(tuple(r + "_" for r in chosen))}
+        self.peaks = {r: row for r, row in engine.peaks().items() if r in chosen}
+        series = engine.series() if method == "time" else {}
+        self.series = {eta: {name: column for name, column in table.items()
+                             if not name.endswith("_surface_displacement_m")
+                             or name.startswith(tuple(r + "_" for r in chosen))}
+                       for eta, table in series.items()}
+        for column in self.columns.values():
+            column.flags.writeable = False
+
+    def __getitem__(self, name):
+        """The column `name` (a numpy array); KeyError names the columns there are."""
+        try:
+            return self.columns[name]
+        except KeyError:
+            raise KeyError(f"{name!r}: the columns are {', '.join(self.columns)}") from None
+
+    def __len__(self):
+        """The number of swept viscosities."""
+        return len(self.columns["viscosity_Pa_s"])
+
+    @property
+    def names(self):
+        """The column names, in the order of summary.csv (list of str)."""
+        return list(self.columns)
+
+    def to_pandas(self):
+        """The columns as a pandas DataFrame, one row per viscosity (needs pandas)."""
+        import pandas
+        return pandas.DataFrame(self.columns)
+
+    def write(self, directory):
+        """Writes the command line's result files of this sweep into `directory` (str or
+        os.PathLike; created with its parents if missing): the ten legacy files,
+        summary.csv, peaks.csv, series-<viscosity>.csv of the asked-for series and
+        body.toml, byte for byte those `tidal` writes for the same body and series (all
+        rheologies, whatever the sweep's `rheologies`). They appear together when all are
+        written. A steady sweep writes what `tidal --method steady` writes: summary.csv,
+        peaks.csv and body.toml. Raises DirectoryInUse if another run holds the directory, OutputError if a
+        file cannot be written. Returns the directory.
+        """
+        self._engine.write(os.fspath(directory))
+        return directory
+
+    def __repr__(self):
+        return (f"<tidal.Result {self.method} sweep of {self.body.name!r}: {len(self)} viscosities"
+                f", {len(self.columns)} columns>")
+
+
+def sweep(body, method="time", rheologies=None, jobs=None, series=()):
+    """Sweeps the viscosity of `body` and returns a Result.
+
+    body        a Body (tidal.preset(n), Body.from_toml(...), or .with_(...) of one)
+    method      "time": integrate in time over numerics.periods orbital periods and reduce
+                the last one, as the command line does; "steady": the periodic steady state
+                of the same shell, solved directly in the frequency domain (much faster,
+                no transient)
+    rheologies  which rheologies' columns the result shows: a sequence of "maxwell",
+                "kelvin_voigt" (None: both). Both are computed in one pass either way.
+    jobs        threads of the time sweep (int >= 1); None: as the command line,
+                OMP_NUM_THREADS if set, else every core. The numbers do not depend on it.
+    series      viscosities (Pa s) whose surface displacement at every time step is kept
+                (time method); each picks the nearest swept viscosity, and result.series is
+                keyed by the swept one.
+
+    Returns a Result: result[name] is a column of summary.csv, e.g. "maxwell_power_W" (W);
+    help(tidal.Result) lists the columns with their units. The time method also solves the
+    periodic steady state beside each run, for the steady_* columns and the transient.
+
+    The computation runs with the GIL released. Ctrl-C (SIGINT) stops it within a second
+    and raises KeyboardInterrupt; nothing is returned. Raises ValueError for a bad
+    argument (an unknown method or rheology, a series viscosity outside the sweep).
+    """
+    if not isinstance(body, Body):
+        raise TypeError("sweep expects a tidal.Body (tidal.preset(n) or tidal.Body.from_toml)")
+    if method not in ("time", "steady"):
+        raise ValueError(f"method must be 'time' or 'steady', not {method!r}")
+    if isinstance(rheologies, str):
+        rheologies = (rheologies,)
+    chosen = RHEOLOGIES if rheologies is None else tuple(rheologies)
+    for r in chosen:
+        if r not in RHEOLOGIES:
+            raise ValueError(f"unknown rheology {r!r}: the rheologies are {', '.join(RHEOLOGIES)}")
+    if jobs is not None and (isinstance(jobs, bool) or not isinstance(jobs, int)):
+        raise TypeError(f"jobs expects a positive integer or None, not {jobs!r}")
+    series = [float(eta) for eta in series]
+    if method == "time":
+        engine = _core.TimeSweep(body._core, series, jobs)
+    else:
+        if series:
+            raise ValueError("series needs the time method: the steady state has no series")
+        engine = _core.SteadySweep(body._core)
+    return Result(body, method, [r for r in RHEOLOGIES if r in chosen], engine)

@@ -1,0 +1,59 @@
+#pragma once
+// Everything a sweep writes into its result directory, viscosity by viscosity: the ten legacy
+// files with their console lines, "body.toml", and the CSV tables (or the tables alone, for a
+// sweep of periodic steady states). The command line writes
+// while the sweep runs; the Python module replays a finished sweep through the same code.
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "body/body_spec.hpp"
+#include "driver/console.hpp"
+#include "driver/result_tables.hpp"
+#include "driver/sweep.hpp"
+#include "output/result_directory.hpp"
+#include "output/result_set.hpp"
+
+namespace tidal {
+
+// The phases of the minimum written for the runs of one viscosity, Maxwell first. `tn` is the
+// phase written last, carried from run to run across the sweep (0 before the first), and is
+// updated.
+std::array<double, 2> written_phases(double& tn, const ViscosityResults& r);
+std::array<double, 2> written_phases(double& tn, const SteadySweepRow& r);
+
+// Writes "body.toml": the body of the run, from which `--body-file` repeats it.
+void write_body_toml(ResultDirectory& dir, const BodySpec& spec);
+
+// The files of a sweep from the exact-in-time periodic state alone: "summary.csv" and
+// "peaks.csv", no legacy files (they describe a time integration). The console shows the
+// lines of a time sweep, with the periodic state's powers. Publishing is the caller's.
+void write_steady_tables(ResultDirectory& dir, Console& console, const ShellModel& model,
+                         std::span<const SteadySweepRow> rows);
+
+class RunOutput {
+  public:
+    // Opens the legacy files and "summary.csv". `series`: the swept viscosities whose series
+    // tables are written. Throws OutputError.
+    RunOutput(ResultDirectory& dir, Console& console, const ShellModel& model,
+              std::vector<double> series);
+
+    // Writes the records and console lines of one viscosity, in sweep order.
+    void add(const ViscosityResults& r);
+
+    // Writes what only a complete sweep has ("peaks.csv"); publishing is the caller's.
+    void finish() { tables_.finish(); }
+
+    // The warning line of runs far from their periodic state, if any.
+    std::optional<std::string> transient_warning() const { return tables_.transient_warning(); }
+
+  private:
+    Console& console_;
+    ResultSet files_;
+    ResultTables tables_;
+    double tn_ = 0.0;
+};
+
+} // namespace tidal

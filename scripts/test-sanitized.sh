@@ -23,3 +23,6 @@ status=0; wait $pid || status=$?
 [ "$status" -eq 143 ] || { echo "sanitized sweep ended with status $status, expected 143" >&2; exit 1; }
 [ ! -e "$out/pcelketa" ] || { echo "sanitized sweep: a stopped run published its files" >&2; exit 1; }
 echo "sanitized sweep: $(wc -l < "$out/pcelketa.partial") viscosities, stopped cleanly"
+# A short study: points and batches on two threads, points published whole.
+build-sanitize/tidal --study tests/data/study_small.toml --output "$out/study" --jobs 2
+[ "$(wc -l < "$out/study/study.csv")" -eq 7 ] || { echo "sanitized study incomplete" >&2; exit 1; }

@@ -9,10 +9,11 @@
 
 namespace tidal {
 
-std::variant<BodySpec, BodyError> read_body_file(const std::string& path,
-                                                 std::span<const std::string> overrides) {
+std::variant<std::string, BodyError> read_text_file(const std::string& path,
+                                                    std::string_view kind) {
     const auto cannot = [&](int err) {
-        return BodyError{"cannot read body file '" + printable(path) + "': " + std::strerror(err)};
+        return BodyError{"cannot read " + std::string(kind) + " '" + printable(path) +
+                         "': " + std::strerror(err)};
     };
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"),
                                                             &std::fclose);
@@ -23,11 +24,18 @@ std::variant<BodySpec, BodyError> read_body_file(const std::string& path,
     while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
         text.append(buf, got);
         if (text.size() > kMaxBodyFileBytes)
-            return BodyError{printable(path) + ": not a body file (larger than " +
+            return BodyError{printable(path) + ": not a " + std::string(kind) + " (larger than " +
                              std::to_string(kMaxBodyFileBytes >> 20) + " MiB)"};
     }
     if (std::ferror(f.get())) return cannot(errno != 0 ? errno : EIO);
-    return read_body(text, printable(path), overrides);
+    return text;
+}
+
+std::variant<BodySpec, BodyError> read_body_file(const std::string& path,
+                                                 std::span<const std::string> overrides) {
+    auto text = read_text_file(path, "body file");
+    if (auto* e = std::get_if<BodyError>(&text)) return std::move(*e);
+    return read_body(std::get<std::string>(text), printable(path), overrides);
 }
 
 } // namespace tidal

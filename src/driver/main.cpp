@@ -13,9 +13,11 @@
 #include "body/presets.hpp"
 #include "driver/body_source.hpp"
 #include "driver/interrupt.hpp"
+#include "driver/launch.hpp"
 #include "driver/options.hpp"
 #include "driver/program.hpp"
 #include "output/result_file.hpp"
+#include "study/study_command.hpp"
 
 int main(int argc, char** argv) {
     try {
@@ -45,6 +47,35 @@ int main(int argc, char** argv) {
                                                "; SI units throughout")
                       << std::flush;
             return std::cout ? tidal::kExitSuccess : tidal::kExitFailure;
+        }
+
+        const tidal::Launch launch = tidal::launch_from_environment(
+            [](const char* name) -> const char* { return std::getenv(name); });
+        if (options.study && options.steady) {
+            std::cerr << "error: option --method steady is not available for studies; "
+                         "a study runs the time method (with the periodic state beside it)\n";
+            return tidal::kExitBadChoice;
+        }
+        if (options.study) {
+            tidal::StudySettings settings;
+            settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
+            settings.plain = options.plain;
+            settings.series = options.series;
+            settings.progress = isatty(STDERR_FILENO) == 1;
+            settings.interrupted = &tidal::InterruptCatcher::caught;
+            const tidal::InterruptCatcher catcher;
+            if (launch.size > 1)
+                return tidal::mpi_study_command(*options.study, options.output, settings,
+                                                std::cerr);
+            return tidal::study_command(*options.study, options.output, settings, std::cerr);
+        }
+        if (launch.size > 1) {
+            // Each of the processes would compute the same body into the same files.
+            if (launch.rank == 0)
+                std::cerr << "error: a single body is not run under mpirun (" << launch.size
+                          << " processes would each compute it); run it without mpirun, or "
+                             "spread a study over the processes with --study\n";
+            return tidal::kExitBadChoice;
         }
 
         tidal::ProgramSettings settings;

@@ -31,7 +31,7 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
 
 // The options' texts as given, before their values are checked.
 struct Given {
-    std::string body, body_file, print_body, output, jobs, method;
+    std::string body, body_file, study, print_body, output, jobs, method;
     std::vector<std::string> overrides, series;
     bool plain = false, version = false;
 };
@@ -62,6 +62,11 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
     app->add_option("--body", g.body, "compute preset body N (1-8) without the menu")
         ->type_name("N");
     app->add_option("--body-file", g.body_file, "compute the body described in the TOML file FILE")
+        ->type_name("FILE");
+    app->add_option("--study", g.study,
+                    "compute every point of the study file FILE, one directory\n"
+                    "each, and study.csv (run again, it resumes; under mpirun\n"
+                    "with an MPI build the points spread over the processes)")
         ->type_name("FILE");
     app->add_option("--set", g.overrides,
                     "replace one key of the body, e.g. --set shell.thickness=20000\n"
@@ -163,6 +168,14 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
     }
     if (given("--body") && given("--body-file"))
         return OptionError{"options --body and --body-file name two bodies; give one"};
+    if (given("--study")) {
+        for (const char* other : {"--body", "--body-file", "--set", "--print-body"})
+            if (given(other))
+                return OptionError{std::string("options --study and ") + other +
+                                   " do not go together: a study names its bodies in its file"};
+        if (g.study.empty()) return OptionError{"option --study needs a file name"};
+        o.study = g.study;
+    }
     if (given("--body-file")) {
         if (g.body_file.empty()) return OptionError{"option --body-file needs a file name"};
         o.body_file = g.body_file;

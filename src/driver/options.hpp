@@ -13,6 +13,7 @@ struct Options {
     std::optional<int> body;              // --body N: preset body, no menu
     std::optional<std::string> body_file; // --body-file FILE: a body file, no menu
     std::vector<std::string> overrides;   // --set KEY=VALUE, in the order given
+    std::optional<std::string> study;     // --study FILE: many bodies, one directory each
     std::optional<int> print_body;        // --print-body N: write preset N as a body file
     std::string output = ".";             // --output DIR: directory of the result files
     std::optional<int> jobs;              // --jobs N: threads of the sweep

@@ -5,8 +5,9 @@
 
 namespace tidal {
 
-ProgressLine::ProgressLine(std::ostream& terminal, int total, bool enabled)
-    : out_(terminal), total_(total), enabled_(enabled), start_(Clock::now()), last_draw_(start_) {}
+ProgressLine::ProgressLine(std::ostream& terminal, int total, bool enabled, const char* unit)
+    : out_(terminal), total_(total), enabled_(enabled), unit_(unit), start_(Clock::now()),
+      last_draw_(start_) {}
 
 void ProgressLine::update(int done) {
     if (!enabled_) return;
@@ -17,11 +18,10 @@ void ProgressLine::update(int done) {
     char line[128];
     if (done > 0) {
         const double left = elapsed / done * (total_ - done);
-        std::snprintf(line, sizeof line,
-                      "\rviscosity %d/%d, %.1f s elapsed, about %.1f s left\033[K", done, total_,
-                      elapsed, left);
+        std::snprintf(line, sizeof line, "\r%s %d/%d, %.1f s elapsed, about %.1f s left\033[K",
+                      unit_, done, total_, elapsed, left);
     } else {
-        std::snprintf(line, sizeof line, "\rviscosity 0/%d, %.1f s elapsed\033[K", total_, elapsed);
+        std::snprintf(line, sizeof line, "\r%s 0/%d, %.1f s elapsed\033[K", unit_, total_, elapsed);
     }
     out_ << line << std::flush;
     shown_ = true;

@@ -1,6 +1,6 @@
 #pragma once
-// A self-updating progress line on a terminal: viscosities done of the total, the time spent
-// and an estimate of the time left. Writes nothing when disabled.
+// A self-updating progress line on a terminal: viscosities (or points) done of the total, the time
+// spent and an estimate of the time left. Writes nothing when disabled.
 #include <chrono>
 #include <iosfwd>
 
@@ -8,7 +8,8 @@ namespace tidal {
 
 class ProgressLine {
   public:
-    ProgressLine(std::ostream& terminal, int total, bool enabled);
+    // `unit` names what is counted ("viscosity", "point").
+    ProgressLine(std::ostream& terminal, int total, bool enabled, const char* unit = "viscosity");
     // Removes the line, also when a failure ends the sweep.
     ~ProgressLine() { clear(); }
     ProgressLine(const ProgressLine&) = delete;
@@ -24,6 +25,7 @@ class ProgressLine {
     std::ostream& out_;
     int total_;
     bool enabled_;
+    const char* unit_;
     bool shown_ = false;
     Clock::time_point start_, last_draw_;
 };

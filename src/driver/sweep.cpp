@@ -3,15 +3,13 @@
 #include "timestep/reference_run.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "driver/ordered_results.hpp"
 
 namespace tidal {
 
@@ -89,84 +87,32 @@ std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySw
     return out;
 }
 
-using Batch = std::vector<ViscosityResults>;
-
-// Batches of results handed from the workers to the consuming thread, in sweep order.
-class OrderedResults {
-  public:
-    OrderedResults(int count, int ahead) : slots_(static_cast<std::size_t>(count)), ahead_(ahead) {}
-
-    // Next index for a worker, or nothing when the sweep is done or stopped. Waits while the
-    // worker would run too far ahead of the consumer.
-    std::optional<int> claim() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stop_ || next_ < consumed_ + ahead_; });
-        if (stop_ || next_ >= static_cast<int>(slots_.size())) return std::nullopt;
-        return next_++;
-    }
-
-    void deliver(int index, Batch&& r) {
-        std::lock_guard lock(mutex_);
-        slots_[static_cast<std::size_t>(index)] = std::move(r);
-        changed_.notify_all();
-    }
-
-    void fail(std::exception_ptr e) {
-        std::lock_guard lock(mutex_);
-        if (!error_) error_ = e;
-        stop_ = true;
-        changed_.notify_all();
-    }
-
-    void stop() {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-        changed_.notify_all();
-    }
-
-    // Waits for result `index`, or nothing if `stop` says so first (asked every 50 ms);
-    // rethrows a worker's failure.
-    std::optional<Batch> take(int index, const std::function<bool()>& stop) {
-        std::unique_lock lock(mutex_);
-        auto& slot = slots_[static_cast<std::size_t>(index)];
-        while (!changed_.wait_for(lock, std::chrono::milliseconds(50),
-                                  [&] { return error_ || slot.has_value(); }))
-            if (stop()) return std::nullopt;
-        if (error_) std::rethrow_exception(error_);
-        Batch r = std::move(*slot);
-        slot.reset();
-        consumed_ = index + 1;
-        changed_.notify_all();
-        return r;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::optional<Batch>> slots_;
-    int ahead_;
-    int next_ = 0;
-    int consumed_ = 0;
-    bool stop_ = false;
-    std::exception_ptr error_;
-};
-
 } // namespace
+
+int batch_count(const ViscositySweep& sweep) {
+    return (sweep.count + kLanes - 1) / kLanes;
+}
+
+int batch_size(const ViscositySweep& sweep, int b) {
+    return std::min(kLanes, sweep.count - b * kLanes);
+}
+
+Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
+                    const SweepSettings& settings, RunWorkspace& ws) {
+    const int first = sweep.first_k + b * kLanes;
+    if (settings.plain) return compute_plain(model, sweep, first, batch_size(sweep, b), settings);
+    return compute(model, sweep, first, batch_size(sweep, b), settings, ws);
+}
 
 bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,
                const std::function<void(ViscosityResults&&)>& consume) {
-    const int first = sweep.first_k;
-    const int count = sweep.count;
-    const int batches = (count + kLanes - 1) / kLanes;
-    const auto size = [&](int b) { return std::min(kLanes, count - b * kLanes); };
+    const int batches = batch_count(sweep);
     const auto batch = [&](int b, RunWorkspace& ws) {
-        if (settings.plain)
-            return compute_plain(model, sweep, first + b * kLanes, size(b), settings);
-        return compute(model, sweep, first + b * kLanes, size(b), settings, ws);
+        return compute_batch(model, sweep, b, settings, ws);
     };
     // A batch is complete only if it has all its viscosities (the plain path may stop inside).
     const auto complete = [&](int b, const Batch& r) {
-        return static_cast<int>(r.size()) == size(b);
+        return static_cast<int>(r.size()) == batch_size(sweep, b);
     };
 
     if (settings.threads <= 1) {
@@ -181,7 +127,7 @@ bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const Sweep
         return true;
     }
 
-    OrderedResults results(batches, 2 * settings.threads);
+    OrderedResults<Batch> results(batches, 2 * settings.threads);
     std::vector<std::jthread> workers;
     const auto work = [&] {
         try {

@@ -46,6 +46,19 @@ struct SweepSettings {
     std::function<bool()> stop = [] { return false; };
 };
 
+using Batch = std::vector<ViscosityResults>;
+
+// The sweep's viscosities in batches of kLanes (the last may be shorter), the unit of work
+// of the threads.
+int batch_count(const ViscositySweep& sweep);
+int batch_size(const ViscositySweep& sweep, int b);
+
+// Both rheologies for the viscosities of batch `b`, in ascending order, with the series and
+// steady states `settings` asks for. The plain path asks `settings.stop` between viscosities
+// and may return a short batch.
+Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
+                    const SweepSettings& settings, RunWorkspace& ws);
+
 // Runs the sweep and calls `consume` for every viscosity in ascending order, in the calling
 // thread. Results are the same for any number of threads and either path. Returns false if
 // `stop` ended the sweep early (every viscosity consumed until then is complete). An

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Study timing on this machine: a 24-point study (4 shell thicknesses x 6 eccentricities,
+# 11 viscosities each: two batches of lanes per point) run four ways, side by side:
+#   loop      the hand-written baseline: one --body-file run per point, each on every core
+#   threads   tidal --study on one process with every core (--jobs N)
+#   ranks     mpirun -np N tidal --study with one thread each (needs build-mpi, see README)
+#   rank1     mpirun -np 1 with every core (the MPI build on one process)
+# Prints the fastest wall time of RUNS rounds (default 3), its CPU time (user + system of every
+# process) and their ratio (the cores kept busy), and checks that the three study runs write
+# identical directories.
+# Usage: bench/study.sh            (builds build/ and, if MPI is installed, build-mpi/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build -j "$(nproc)" --target tidal > /dev/null
+tidal=$PWD/build/tidal
+mpi=""
+if command -v mpirun > /dev/null && command -v mpicxx > /dev/null; then
+    cmake -S . -B build-mpi -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTIDAL_MPI=ON > /dev/null
+    cmake --build build-mpi -j "$(nproc)" --target tidal > /dev/null
+    mpi=$PWD/build-mpi/tidal
+fi
+cores=$(nproc)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+cat > study.toml <<'TOML'
+base = 3
+[sweep]
+log10_viscosity_min = 13.0
+log10_viscosity_max = 15.0
+steps_per_decade = 5
+[numerics]
+layers = 20
+periods = 4
+steps_per_period = 2000
+[axes]
+"shell.thickness" = [10e3, 20e3, 30e3, 40e3]
+"orbit.eccentricity" = [0.002, 0.005, 0.009, 0.012, 0.015, 0.02]
+TOML
+echo "machine: $cores cores, load average $(cut -d' ' -f1-3 /proc/loadavg) before the runs"
+# label, then the command; /usr/bin/time counts the CPU time of every process it waits for.
+# Each way keeps its fastest of the rounds (the machine may be shared).
+declare -A best
+measure() {
+    local label=$1; shift
+    rm -rf "$label"
+    /usr/bin/time -f "%e %U %S" -o time.txt "$@" > /dev/null 2> "$label.err" || {
+        echo "$label failed:"; cat "$label.err"; exit 1; }
+    read -r wall user sys < time.txt
+    local line
+    line=$(awk -v l="$label" -v w="$wall" -v u="$user" -v s="$sys" \
+        'BEGIN { printf "%-8s %8.2f %8.2f %10.2f\n", l, w, u + s, (u + s) / w }')
+    if [ -z "${best[$label]:-}" ] || awk -v a="$wall" -v b="$(echo "${best[$label]}" | awk '{print $2}')" 'BEGIN { exit !(a < b) }'; then
+        best[$label]=$line
+    fi
+}
+
+# The baseline: each point's body written out, then one run per point.
+"$tidal" --study study.toml --output bodies --jobs "$cores" 2> /dev/null
+cat > loop.sh <<SH
+for b in bodies/point-*/body.toml; do
+    "$tidal" --body-file "\$b" --output "loop/\$(basename "\$(dirname "\$b")")" --jobs $cores > /dev/null
+done
+SH
+runs=${RUNS:-3}
+ways=(loop threads)
+for round in $(seq 1 "$runs"); do
+    measure loop bash loop.sh
+    measure threads "$tidal" --study study.toml --output threads --jobs "$cores"
+    if [ -n "$mpi" ]; then
+        # Open MPI binds each process to one core unless told otherwise: its threads would share it.
+        run=(mpirun --oversubscribe --bind-to none)
+        [ "$(id -u)" -eq 0 ] && run+=(--allow-run-as-root)
+        measure ranks "${run[@]}" -np "$cores" "$mpi" --study study.toml --output ranks --jobs 1
+        measure rank1 "${run[@]}" -np 1 "$mpi" --study study.toml --output rank1 --jobs "$cores"
+        ways=(loop threads ranks rank1)
+    fi
+done
+echo "fastest of $runs rounds:"
+printf '%-8s %8s %8s %10s\n' way wall_s cpu_s cpu/wall
+for w in "${ways[@]}"; do echo "${best[$w]}"; done
+if [ -n "$mpi" ]; then
+    tail -n 1 ranks.err
+    diff -r threads ranks > /dev/null && diff -r threads rank1 > /dev/null &&
+        echo "identical: threads, ranks and rank1 wrote the same bytes"
+fi
+diff -r loop/point-00001 threads/point-00001 > /dev/null && echo "identical: a point and its single run"

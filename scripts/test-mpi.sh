@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the program with MPI (a separate build directory, the program only) and checks that a
+# short study under mpirun with 1, 2 and 3 processes writes the bytes of the study run by the
+# program without MPI (build/tidal, from scripts/test.sh) on one thread and on two; a single
+# body under mpirun is refused in one line. Runs as root in CI, hence --allow-run-as-root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build-mpi -DCMAKE_BUILD_TYPE=Release -DTIDAL_WERROR=ON -DBUILD_TESTING=OFF \
+      -DTIDAL_MPI=ON > /dev/null
+cmake --build build-mpi -j "$(nproc)" --target tidal
+plain=$(realpath build/tidal)
+mpi=$(realpath build-mpi/tidal)
+study=$(realpath tests/data/study_small.toml)
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cd "$out"
+# Units long enough that every process gets some.
+sed 's/^periods = 2/periods = 4/; s/^steps_per_period = 100/steps_per_period = 2000/' "$study" > study.toml
+study=$out/study.toml
+mpirun=(mpirun --allow-run-as-root --oversubscribe)
+failed=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi; }
+
+"$plain" --study "$study" --output threads1 --jobs 1 --series 1e14 2> /dev/null
+"$plain" --study "$study" --output threads2 --jobs 2 --series 1e14 2> /dev/null
+check "one and two threads agree" "diff -r threads1 threads2 > /dev/null"
+for np in 1 2 3; do
+    status=0
+    "${mpirun[@]}" -np $np "$mpi" --study "$study" --output ranks$np --jobs 1 --series 1e14 2> err$np.txt || status=$?
+    echo "  -np $np: $(tail -n 1 err$np.txt)"
+    check "mpirun -np $np gives the bytes of one process" "[ $status -eq 0 ] && diff -r threads1 ranks$np > /dev/null"
+done
+check "... with work units on every process" "grep -Eq 'per process: [1-9][0-9]* [1-9][0-9]* [1-9][0-9]*$' err3.txt"
+
+status=0
+"${mpirun[@]}" -np 2 "$mpi" --body 3 --output single > /dev/null 2> err.txt || status=$?
+check "a single body under mpirun is refused in one line" "[ $status -ne 0 ] && grep -c '^error: a single body is not run under mpirun' err.txt | grep -qx 1 && [ ! -e single ]"
+exit $failed

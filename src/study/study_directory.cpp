@@ -1,0 +1,96 @@
+#include "study/study_directory.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "output/result_file.hpp"
+
+namespace tidal {
+
+namespace {
+
+std::string in_quotes(const std::string& s) {
+    return "'" + s + "'";
+}
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
+    throw OutputError("cannot " + what + " " + in_quotes(path) + ": " + std::strerror(err));
+}
+
+// Hands a file's or a directory's data to the disk.
+void sync_path(const std::string& path, bool directory) {
+    const int fd =
+        ::open(path.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0) fail("open", path, errno);
+    const int rc = ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    // A file system that cannot sync a directory says so with EINVAL: nothing to do there.
+    if (rc != 0 && !(directory && err == EINVAL)) fail("sync", path, err);
+}
+
+} // namespace
+
+namespace {
+
+std::string without_trailing_slashes(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
+}
+
+} // namespace
+
+StudyDirectory::StudyDirectory(const std::string& dir)
+    : dir_(without_trailing_slashes(dir)), path_(without_trailing_slashes(dir)) {}
+
+std::string StudyDirectory::point_name(int point) {
+    char name[32];
+    std::snprintf(name, sizeof name, "point-%05d", point + 1);
+    return name;
+}
+
+std::string StudyDirectory::point_path(int point) const {
+    return path_ + "/" + point_name(point);
+}
+
+std::string StudyDirectory::partial_path(int point) const {
+    return path_ + "/." + point_name(point) + ".partial";
+}
+
+bool StudyDirectory::published(int point) const {
+    std::error_code ec;
+    return std::filesystem::is_directory(point_path(point), ec);
+}
+
+std::string StudyDirectory::begin_point(int point) const {
+    const std::string partial = partial_path(point);
+    std::error_code ec;
+    std::filesystem::remove_all(partial, ec);
+    if (ec) throw OutputError("cannot remove " + in_quotes(partial) + ": " + ec.message());
+    return partial;
+}
+
+void StudyDirectory::publish_point(int point) const {
+    const std::string partial = partial_path(point);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(partial, ec))
+        if (entry.is_regular_file()) sync_path(entry.path().string(), false);
+    if (ec) throw OutputError("cannot list " + in_quotes(partial) + ": " + ec.message());
+    sync_path(partial, true);
+    const std::string target = point_path(point);
+    if (std::rename(partial.c_str(), target.c_str()) != 0) fail("publish", target, errno);
+    sync_path(path_, true);
+}
+
+void StudyDirectory::publish_file(const std::string& name, const std::string& text) {
+    dir_.open(name).rewrite(text);
+    dir_.publish();
+}
+
+} // namespace tidal

@@ -1,0 +1,44 @@
+#pragma once
+// The output directory of a study: one directory per point, published whole. A point is
+// written into ".point-NNNNN.partial" and renamed to "point-NNNNN" only when all its files are
+// complete and on disk, so a point directory that exists is a whole result and a stopped
+// study leaves nothing that could be taken for one. The study holds the directory's lock, as
+// any run does, so that two runs never write into it at once.
+#include <string>
+
+#include "output/result_directory.hpp"
+
+namespace tidal {
+
+class StudyDirectory {
+  public:
+    // Creates `dir` (with its parents) if missing and takes its lock. Throws OutputError
+    // (DirectoryInUse when another run holds it).
+    explicit StudyDirectory(const std::string& dir);
+
+    // "point-00001" for point 0; more digits past 99999 points.
+    static std::string point_name(int point);
+
+    // The published directory of a point, and whether it exists.
+    std::string point_path(int point) const;
+    bool published(int point) const;
+
+    // An empty directory to write a point into: what a stopped run left there is removed.
+    std::string begin_point(int point) const;
+
+    // Publishes the point written into begin_point's directory: its files are flushed to the
+    // disk, then it is renamed into place.
+    void publish_point(int point) const;
+
+    // Writes a whole file into the directory: as NAME.partial, renamed when complete.
+    void publish_file(const std::string& name, const std::string& text);
+
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string partial_path(int point) const;
+    ResultDirectory dir_;
+    std::string path_;
+};
+
+} // namespace tidal

@@ -1,0 +1,43 @@
+#pragma once
+// Study files: many bodies in one TOML file. A base body (`base = N` for preset N, or
+// `base_file = "body.toml"`), any sections of a body file replacing keys of the base for every
+// point, and the points: either `[axes]`, body keys each with an array of values whose
+// Cartesian product is taken (the first axis varies slowest), or `points = "points.csv"`, a
+// table whose header names body keys and whose rows are points. Relative file names are taken
+// from the study file's directory.
+//
+// Every point's body is built by replacing its keys in the base exactly as --set does, so a
+// point is checked like a body file; a bad point is one line naming the point and the key.
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "body/body_spec.hpp"
+
+namespace tidal {
+
+// More points than any study should have: ten days of a 2-core machine at a second a point.
+inline constexpr std::size_t kMaxStudyPoints = 1'000'000;
+
+struct StudyPoint {
+    std::vector<std::string> values; // the value of each varied key, as TOML text
+    BodySpec body;                   // the base with these values, checked
+};
+
+struct Study {
+    std::vector<std::string> keys; // the varied body keys (axes or CSV columns), in order
+    std::vector<StudyPoint> points;
+};
+
+struct StudyError {
+    std::string message; // one line for the user
+};
+
+// Reads a study file's text; `path` names it in messages and locates the files it names.
+std::variant<Study, StudyError> read_study(std::string_view text, const std::string& path);
+
+// Reads the study file at `path`.
+std::variant<Study, StudyError> read_study_file(const std::string& path);
+
+} // namespace tidal

@@ -1,0 +1,72 @@
+#pragma once
+// The work of a study: the points still to compute, each a sweep cut into batches of
+// viscosities. A work unit is one batch of one point; units are numbered point by point, in
+// sweep order, which is the order in which their records are written.
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "body/body_spec.hpp"
+#include "driver/sweep.hpp"
+
+namespace tidal {
+
+class StudyJob {
+  public:
+    StudyJob() = default;
+    // `bodies[i]` is point `numbers[i]` of the study (counted from 0). `series`: the
+    // viscosities (Pa s) whose series tables every point writes, each taken as the point's
+    // nearest swept one (study_series_error has checked that there is one).
+    StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers,
+             const std::vector<double>& series = {});
+
+    int units() const { return first_unit_.empty() ? 0 : first_unit_.back(); }
+    int points() const { return static_cast<int>(bodies_.size()); }
+
+    // The job's point (index into the job) and the batch of a unit.
+    std::pair<int, int> locate(int unit) const;
+    int first_unit(int point) const { return first_unit_[static_cast<std::size_t>(point)]; }
+    int batches(int point) const { return first_unit(point + 1) - first_unit(point); }
+
+    const BodySpec& body(int point) const { return bodies_[static_cast<std::size_t>(point)]; }
+    const ViscositySweep& sweep(int point) const {
+        return sweeps_[static_cast<std::size_t>(point)];
+    }
+    int number(int point) const { return numbers_[static_cast<std::size_t>(point)]; }
+    const std::vector<double>& series(int point) const {
+        return series_[static_cast<std::size_t>(point)];
+    }
+
+  private:
+    std::vector<BodySpec> bodies_;
+    std::vector<int> numbers_;
+    std::vector<ViscositySweep> sweeps_;
+    std::vector<std::vector<double>> series_;
+    std::vector<int> first_unit_; // points + 1 entries
+};
+
+// Computes units of a job in one thread, keeping the model of the latest point (the units a
+// thread takes are mostly of one point).
+class UnitComputer {
+  public:
+    UnitComputer(const StudyJob& job, bool plain) : job_(job), plain_(plain) {}
+    // Both rheologies for the viscosities of `unit`; the plain path may stop inside (a short
+    // batch) when `stop` says so.
+    Batch compute(int unit, const std::function<bool()>& stop);
+
+  private:
+    const StudyJob& job_;
+    bool plain_;
+    int point_ = -1;
+    std::optional<ShellModel> model_;
+    std::optional<RunWorkspace> ws_;
+};
+
+// A one-line message naming the first point whose sweep lies too far from a viscosity of
+// `series`, or nothing.
+std::optional<std::string> study_series_error(const std::vector<BodySpec>& bodies,
+                                              const std::vector<double>& series);
+
+} // namespace tidal

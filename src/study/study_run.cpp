@@ -1,0 +1,207 @@
+#include "study/study_run.hpp"
+
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "body/body_file.hpp"
+#include "driver/body_run.hpp"
+#include "driver/program.hpp"
+#include "driver/progress.hpp"
+#include "driver/result_tables.hpp"
+#include "driver/run_output.hpp"
+#include "study/study_table.hpp"
+
+namespace tidal {
+
+namespace {
+
+// The text of a file, or nothing if it cannot be read.
+std::optional<std::string> file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Writes body.toml first, as a single run does; returns true.
+bool body_toml_written(ResultDirectory& dir, const BodySpec& spec) {
+    write_body_toml(dir, spec);
+    return true;
+}
+
+// One point's directory, written by the code and in the order of a single run's: taken,
+// body.toml, then the records of every viscosity; publish() when complete.
+struct PointFiles {
+    PointFiles(const std::string& path, const BodySpec& spec, const ShellModel& model,
+               std::vector<double> series, Console& console)
+        : dir(path), body(body_toml_written(dir, spec)),
+          output(dir, console, model, std::move(series)) {}
+    void publish() {
+        output.finish();
+        dir.publish();
+    }
+    ResultDirectory dir;
+    bool body;
+    RunOutput output;
+};
+
+} // namespace
+
+std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const std::string& output,
+                                                      const std::vector<double>& series) {
+    {
+        std::vector<BodySpec> all;
+        for (const StudyPoint& p : study.points)
+            all.push_back(p.body);
+        if (const auto e = study_series_error(all, series)) return StudyError{*e};
+    }
+    PreparedStudy out;
+    out.dir = std::make_unique<StudyDirectory>(output);
+    std::vector<BodySpec> bodies;
+    std::vector<int> numbers;
+    for (std::size_t p = 0; p < study.points.size(); ++p) {
+        const int n = static_cast<int>(p);
+        const BodySpec& body = study.points[p].body;
+        if (!out.dir->published(n)) {
+            bodies.push_back(body);
+            numbers.push_back(n);
+            continue;
+        }
+        // Resuming: the point must be this study's, body.toml says which body it ran.
+        const auto text = file_text(out.dir->point_path(n) + "/body.toml");
+        const auto read =
+            text ? read_body(*text, "body.toml") : std::variant<BodySpec, BodyError>(BodyError{});
+        const auto* had = std::get_if<BodySpec>(&read);
+        if (had == nullptr || write_body(*had, "") != write_body(body, ""))
+            return StudyError{out.dir->point_path(n) + " holds another body than point " +
+                              std::to_string(n + 1) +
+                              " of this study; give the study a new output directory"};
+        ++out.published;
+    }
+    out.job = StudyJob(std::move(bodies), std::move(numbers), series);
+    return out;
+}
+
+int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
+              const StudySettings& settings, RemoteWorkers* remote) {
+    const StudyJob& job = prepared.job;
+    StudyDirectory& dir = *prepared.dir;
+    const int total = static_cast<int>(study.points.size());
+    const auto stop = [&] { return settings.interrupted() != 0; };
+    const int threads = std::max(1, settings.threads);
+    const int slots = threads + (remote ? remote->slots() : 0);
+
+    OrderedResults<Batch> results(job.units(), 2 * slots);
+    std::vector<std::jthread> workers;
+    const auto work = [&] {
+        try {
+            UnitComputer computer(job, settings.plain);
+            while (const auto u = results.claim()) {
+                if (stop()) break;
+                results.deliver(*u, computer.compute(*u, stop));
+            }
+        } catch (...) {
+            results.fail(std::current_exception());
+        }
+    };
+    for (int t = 0; t < threads; ++t) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            if (t == 0) throw;
+            break; // the system grants no more threads: go on with those that run
+        }
+    }
+    const auto halt = [&] {
+        results.stop();
+        workers.clear(); // joins
+        if (remote) remote->finish();
+    };
+
+    // Waiting for a unit, remote workers are served every millisecond.
+    const auto idle = [&] {
+        if (remote) remote->poll(results);
+        return stop();
+    };
+    const auto interval = std::chrono::milliseconds(remote ? 1 : 50);
+
+    // The per-viscosity console lines of a single run are not shown for study points.
+    std::ostream discard(nullptr);
+    Console console(discard);
+    int computed = 0;
+    std::optional<ShellModel> model; // of the point being written
+    std::optional<PointFiles> writing;
+    {
+        ProgressLine progress(err, total, settings.progress, "point");
+        progress.update(prepared.published);
+        try {
+            for (int u = 0; u < job.units(); ++u) {
+                if (remote) remote->poll(results); // also when no unit keeps us waiting
+                std::optional<Batch> r = results.take(u, idle, interval);
+                const auto [point, batch] = job.locate(u);
+                if (!r || static_cast<int>(r->size()) != batch_size(job.sweep(point), batch)) {
+                    halt();
+                    progress.clear();
+                    const int sig = settings.interrupted();
+                    err << "interrupted by signal " << sig << ": " << prepared.published + computed
+                        << " of " << total << " points published, " << computed
+                        << " of them now; the same command resumes the study\n";
+                    return kExitSignalBase + sig;
+                }
+                const int number = job.number(point);
+                if (batch == 0) {
+                    writing.reset();
+                    model.emplace(shell_model(job.body(point)));
+                    writing.emplace(dir.begin_point(number), job.body(point), *model,
+                                    job.series(point), console);
+                }
+                for (const ViscosityResults& v : *r)
+                    writing->output.add(v);
+                if (batch + 1 == job.batches(point)) {
+                    writing->publish();
+                    writing.reset();
+                    dir.publish_point(number);
+                    ++computed;
+                    progress.update(prepared.published + computed);
+                }
+            }
+        } catch (...) {
+            halt();
+            throw;
+        }
+        halt();
+    }
+
+    std::vector<PointPeaks> peaks;
+    for (int p = 0; p < total; ++p)
+        peaks.push_back(read_point_peaks(dir.point_path(p)));
+    dir.publish_file("study.csv", study_table(study, peaks));
+    int unsettled = 0;
+    for (const PointPeaks& p : peaks)
+        unsettled += p.worst_transient > kTransientLimit ? 1 : 0;
+    if (unsettled > 0)
+        err << "warning: " << unsettled << " of " << total << " points have runs more than "
+            << kTransientLimit << " from their periodic state (the worst_transient columns of "
+            << "study.csv); raise numerics.periods\n";
+    err << "study of " << total << " points complete in " << dir.path()
+        << "/study.csv: " << computed << " computed now, " << prepared.published
+        << " published before";
+    if (remote) {
+        // How the work divided: this process's units, then each other's.
+        const std::vector<int> handed = remote->units_handed();
+        int local = job.units();
+        for (const int n : handed)
+            local -= n;
+        err << "; work units per process: " << local;
+        for (const int n : handed)
+            err << ' ' << n;
+    }
+    err << '\n';
+    return kExitSuccess;
+}
+
+} // namespace tidal

@@ -1,0 +1,111 @@
+#include "study/study_table.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "output/result_file.hpp"
+#include "study/points_csv.hpp"
+#include "study/study_directory.hpp"
+
+namespace tidal {
+
+namespace {
+
+void field(std::string& out, const std::string& s) {
+    out += ',';
+    if (s.find_first_of(",\"\r\n") == std::string::npos) {
+        out += s;
+        return;
+    }
+    out += '"';
+    for (const char c : s)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    out += '"';
+}
+
+std::vector<std::vector<std::string>> read_table(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw OutputError("cannot read '" + path + "'");
+    auto parsed = read_csv_rows(text.str(), path);
+    if (const auto* e = std::get_if<PointTableError>(&parsed)) throw OutputError(e->message);
+    return std::get<std::vector<std::vector<std::string>>>(std::move(parsed));
+}
+
+double number(const std::string& s) {
+    double v = 0.0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : 0.0;
+}
+
+// Adds each "<rheology>_transient" column's value largest in magnitude.
+void add_worst_transients(const std::string& path, PointPeaks& p) {
+    const auto rows = read_table(path);
+    if (rows.empty()) throw OutputError("'" + path + "' is not a summary table");
+    const std::string suffix = "_transient";
+    for (std::size_t c = 0; c < rows[0].size(); ++c) {
+        const std::string& name = rows[0][c];
+        if (name.size() <= suffix.size() || !name.ends_with(suffix)) continue;
+        std::string worst;
+        double magnitude = -1.0;
+        for (std::size_t r = 1; r < rows.size(); ++r) {
+            if (c >= rows[r].size() || rows[r][c].empty()) continue;
+            const double m = std::fabs(number(rows[r][c]));
+            if (m > magnitude) {
+                magnitude = m;
+                worst = rows[r][c];
+            }
+        }
+        p.columns.push_back(name.substr(0, name.size() - suffix.size()) + "_worst" + suffix);
+        p.values.push_back(worst);
+        p.worst_transient = std::max(p.worst_transient, magnitude);
+    }
+}
+
+} // namespace
+
+PointPeaks read_point_peaks(const std::string& point_dir) {
+    const std::string path = point_dir + "/peaks.csv";
+    const auto rows = read_table(path);
+    if (rows.size() < 2 || rows[0].empty() || rows[0][0] != "rheology")
+        throw OutputError("'" + path + "' is not a table of peaks");
+    PointPeaks p;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        if (rows[r].size() != rows[0].size())
+            throw OutputError("'" + path + "' is not a table of peaks");
+        for (std::size_t c = 1; c < rows[r].size(); ++c) {
+            p.columns.push_back(rows[r][0] + "_peak_" + rows[0][c]);
+            p.values.push_back(rows[r][c]);
+        }
+    }
+    add_worst_transients(point_dir + "/summary.csv", p);
+    return p;
+}
+
+std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks) {
+    std::string out = "point";
+    for (const std::string& key : study.keys)
+        field(out, key);
+    if (!peaks.empty())
+        for (const std::string& column : peaks[0].columns)
+            field(out, column);
+    out += "\r\n";
+    for (std::size_t p = 0; p < study.points.size(); ++p) {
+        if (peaks[p].columns != peaks[0].columns)
+            throw OutputError("the peaks of " + StudyDirectory::point_name(static_cast<int>(p)) +
+                              " have other columns than those of the first point");
+        out += StudyDirectory::point_name(static_cast<int>(p));
+        for (const std::string& v : study.points[p].values)
+            field(out, v);
+        for (const std::string& v : peaks[p].values)
+            field(out, v);
+        out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace tidal

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Studies on the built program: the same bytes on one and two threads; every point's files
+# those of a single --body-file run of its body.toml; CSV points and axes give the same point;
+# a bad point refused before anything is created; a study stopped by SIGTERM and run again
+# gives the bytes of an uninterrupted one and computes no point twice; a directory of another
+# study refused; a single body under mpirun refused.
+# Usage: program_study.sh TIDAL
+set -uo pipefail
+tidal=$(realpath "$1")
+data=$(realpath "$(dirname "$0")/data")
+source "$(dirname "$0")/checks.sh"
+cd "$scratch"
+cp "$data/study_small.toml" study.toml
+
+"$tidal" --study study.toml --output one --jobs 1 2> err1.txt; status1=$?
+"$tidal" --study study.toml --output two --jobs 2 2> err2.txt; status2=$?
+check "a 2 x 3 study runs" "[ $status1 -eq 0 ] && [ $status2 -eq 0 ] && tail -n 1 err1.txt | grep -q '^study of 6 points complete'"
+check "... on one and two threads to the same bytes" "diff -r one two > /dev/null"
+check "... with a row per point in study.csv" "[ \$(wc -l < one/study.csv) -eq 7 ] && grep -q '^point-00006,20000.0,0.02,' one/study.csv"
+check "... and nothing half-written left" "[ -z \"\$(find one -name '*.partial')\" ]"
+
+every_point_single=0
+for p in one/point-0000?; do
+    "$tidal" --body-file "$p/body.toml" --output "single-${p##*/}" --jobs 2 > /dev/null || every_point_single=1
+    diff -r "$p" "single-${p##*/}" > /dev/null || { echo "differs: $p"; every_point_single=1; }
+done
+check "each point's files are those of a single run of its body.toml" "[ $every_point_single -eq 0 ]"
+
+# The same bodies as rows of a CSV table.
+{ echo 'points = "points.csv"'; sed '/^\[axes\]/,$d; /^base/d' study.toml; } > csv.toml
+sed -i '1i base = 3' csv.toml
+printf 'orbit.eccentricity, shell.thickness\n0.009,10e3\n"0.02",20000.0\n' > points.csv
+"$tidal" --study csv.toml --output csv --jobs 2 2> /dev/null; status=$?
+check "CSV points give the points of the axes" "[ $status -eq 0 ] && diff -r csv/point-00001 one/point-00002 > /dev/null && diff -r csv/point-00002 one/point-00006 > /dev/null"
+
+# A bad point: one line naming it and its key, status 2, nothing created.
+sed 's/0.009, 0.02\]/0.009, 1.5]/' study.toml > bad.toml
+"$tidal" --study bad.toml --output bad 2> err.txt; status=$?
+check "a bad point is refused in one line naming point and key" "[ $status -eq 2 ] && one_line err.txt && grep -q 'point 3: orbit.eccentricity=1.5' err.txt"
+check "... before anything is created" "[ ! -e bad ]"
+
+"$tidal" --study study.toml --body 3 --output both 2> err.txt; status=$?
+check "a study and a body on one command line are refused" "[ $status -eq 2 ] && one_line err.txt && [ ! -e both ]"
+
+# Another study into a directory of this one.
+sed 's/10e3, 20e3/15e3, 20e3/' study.toml > other.toml
+"$tidal" --study other.toml --output one 2> err.txt; status=$?
+check "a directory of another study is refused" "[ $status -eq 2 ] && one_line err.txt && grep -q 'point-00001 holds another body' err.txt"
+
+# Stopped half-way and run again: the bytes of the uninterrupted study, no point twice.
+sed 's/^periods = 2/periods = 4/; s/^steps_per_period = 100/steps_per_period = 3000/' study.toml > slow.toml
+"$tidal" --study slow.toml --output whole --jobs 2 2> /dev/null
+"$tidal" --study slow.toml --output resumed --jobs 2 2> stopped.txt &
+pid=$!
+for _ in $(seq 1 600); do [ -d resumed/point-00003 ] && break; sleep 0.05; done
+kill -TERM $pid
+status=0; wait $pid || status=$?
+"$tidal" --study slow.toml --output resumed --jobs 2 2> resumed.txt; status2=$?
+before=$(sed -n 's/.* \([0-9]*\) of them now.*/\1/p' stopped.txt)
+after=$(sed -n 's/.*: \([0-9]*\) computed now, \([0-9]*\) published before/\1 \2/p' resumed.txt)
+echo "stopped: $(cat stopped.txt); rerun: $(cat resumed.txt)"
+check "SIGTERM stops the study half-way" "[ $status -eq 143 ] && [ -n \"$before\" ] && [ $before -ge 3 ] && [ $before -lt 6 ]"
+check "the rerun computes only the points left" "[ $status2 -eq 0 ] && [ \"$after\" = \"\$((6 - before)) $before\" ]"
+check "... and gives the bytes of the uninterrupted study" "diff -r whole resumed > /dev/null"
+check "... with nothing half-written left" "[ -z \"\$(find resumed -name '*.partial')\" ]"
+
+# Started by mpirun without MPI in the program, or for a single body: refused in one line,
+# by the first process only.
+OMPI_COMM_WORLD_SIZE=3 OMPI_COMM_WORLD_RANK=0 "$tidal" --body 3 --output mpi 2> err.txt; status=$?
+OMPI_COMM_WORLD_SIZE=3 OMPI_COMM_WORLD_RANK=1 "$tidal" --body 3 --output mpi 2> err2.txt; status2=$?
+check "a single body under mpirun is refused in one line" "[ $status -eq 2 ] && [ $status2 -eq 2 ] && one_line err.txt && [ ! -s err2.txt ] && [ ! -e mpi ]"
+# (This script tests the build without MPI; scripts/test-mpi.sh tests the MPI build.)
+OMPI_COMM_WORLD_SIZE=2 OMPI_COMM_WORLD_RANK=0 "$tidal" --study study.toml --output mpi 2> err.txt; status=$?
+check "a study under mpirun without MPI in the program is refused" "[ $status -eq 2 ] && one_line err.txt && [ ! -e mpi ]"
+
+exit $failed

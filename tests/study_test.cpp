@@ -1,0 +1,140 @@
+// Study files and tables: the points of axes in the file's order with their values to the bit,
+// CSV tables with quoted fields, type and range errors naming the point, the study table from
+// the points' peaks, and the unit numbering that orders a study's writes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <variant>
+
+#include "output/result_file.hpp"
+#include "study/points_csv.hpp"
+#include "study/study_file.hpp"
+#include "study/study_job.hpp"
+#include "study/study_table.hpp"
+
+namespace tidal {
+namespace {
+
+Study read_ok(const std::string& text) {
+    auto s = read_study(text, "s.toml");
+    if (const auto* e = std::get_if<StudyError>(&s)) ADD_FAILURE() << e->message;
+    return std::holds_alternative<Study>(s) ? std::get<Study>(s) : Study{};
+}
+
+std::string error_of(const std::string& text) {
+    auto s = read_study(text, "s.toml");
+    return std::holds_alternative<StudyError>(s) ? std::get<StudyError>(s).message : "no error";
+}
+
+TEST(StudyFile, AxesInFileOrderFirstSlowestWithExactValues) {
+    // The keys are not in alphabetical order: the file's order decides.
+    const Study s = read_ok("base = 3\n[axes]\n"
+                            "\"shell.thickness\" = [1.0000000000000002e4, 2e4]\n"
+                            "\"orbit.eccentricity\" = [0.1, 0.2, 0.30000000000000004]\n"
+                            "\"numerics.layers\" = [7]\n");
+    ASSERT_EQ(s.points.size(), 6u);
+    EXPECT_EQ(s.keys, (std::vector<std::string>{"shell.thickness", "orbit.eccentricity",
+                                                "numerics.layers"}));
+    EXPECT_EQ(s.points[0].body.thickness, 1.0000000000000002e4);
+    EXPECT_EQ(s.points[2].body.eccentricity, 0.30000000000000004);
+    EXPECT_EQ(s.points[3].body.thickness, 2e4);
+    EXPECT_EQ(s.points[3].body.eccentricity, 0.1);
+    EXPECT_EQ(s.points[5].body.layers, 7);
+    EXPECT_EQ(s.points[4].values, (std::vector<std::string>{"20000.0", "0.2", "7"}));
+}
+
+TEST(StudyFile, BodySectionsApplyToEveryPoint) {
+    const Study s = read_ok("base = 1\n[sweep]\nsteps_per_decade = 4\n[axes]\n"
+                            "\"orbit.eccentricity\" = [0.01, 0.02]\n");
+    for (const StudyPoint& p : s.points)
+        EXPECT_EQ(p.body.steps_per_decade, 4);
+}
+
+TEST(StudyFile, BadInputIsOneLineNamingWhereAndWhat) {
+    const std::pair<const char*, const char*> cases[] = {
+        // A float where an integer belongs stays a float, and is refused.
+        {"base = 3\n[axes]\n\"numerics.layers\" = [8, 9.0]\n", "point 2: numerics.layers=9.0"},
+        {"base = 3\n[axes]\n\"orbit.eccentricity\" = [0.1, 1.5]\n", "point 2: orbit.eccentricity"},
+        {"base = 3\n[axes]\n\"shell.thicknes\" = [1e4]\n", "did you mean shell.thickness?"},
+        {"base = 9\n[axes]\n\"orbit.eccentricity\" = [0.1]\n", "base: expected a preset"},
+        {"base = 3\n[axes]\n\"orbit.eccentricity\" = []\n", "one or more values"},
+        {"base = 3\npoints = \"p.csv\"\n[axes]\n\"orbit.eccentricity\" = [0.1]\n", "give one"},
+        {"base = 3\n", "no points"},
+        {"bsae = 3\n[axes]\n\"orbit.eccentricity\" = [0.1]\n", "s.toml:1: bsae: unknown key"},
+        {"base = 3\n[numerics]\nlayers = 0\n[axes]\n\"orbit.eccentricity\" = [0.1]\n",
+         "numerics.layers"},
+    };
+    for (const auto& [text, expected] : cases) {
+        const std::string m = error_of(text);
+        EXPECT_NE(m.find(expected), std::string::npos) << m;
+        EXPECT_EQ(m.find('\n'), std::string::npos) << m;
+    }
+}
+
+TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
+    auto t = read_points_csv("a, b\r\n\n1,\"[1, 2]\"\n\" x\"\"y\" ,3\n", "p.csv");
+    ASSERT_TRUE(std::holds_alternative<PointTable>(t));
+    const PointTable& p = std::get<PointTable>(t);
+    EXPECT_EQ(p.keys, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(p.rows.size(), 2u);
+    EXPECT_EQ(p.rows[0][1], "[1, 2]");
+    EXPECT_EQ(p.rows[1][0], " x\"y");
+    EXPECT_EQ(p.lines, (std::vector<int>{3, 4}));
+    for (const auto& [text, expected] : {std::pair{"a,b\n1\n", "p.csv:2: 1 values for 2 keys"},
+                                         {"a,a\n1,2\n", "named twice"},
+                                         {"a\n\"1\n", "not closed"},
+                                         {"a,b\n1,\n", "p.csv:2: b: no value"},
+                                         {"a\n", "no points"}}) {
+        auto bad = read_points_csv(text, "p.csv");
+        ASSERT_TRUE(std::holds_alternative<PointTableError>(bad)) << text;
+        EXPECT_NE(std::get<PointTableError>(bad).message.find(expected), std::string::npos)
+            << std::get<PointTableError>(bad).message;
+    }
+}
+
+TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
+    const auto dir = std::filesystem::temp_directory_path() / "tidal_study_test";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "peaks.csv", std::ios::binary)
+        << "rheology,viscosity_Pa_s,power_W,refined_power_W\r\n"
+           "maxwell,1e+14,2.5,\r\nkelvin_voigt,3e+15,4.0000000000000001e+21,7\r\n";
+    std::ofstream(dir / "summary.csv", std::ios::binary)
+        << "viscosity_Pa_s,maxwell_transient,kelvin_voigt_transient\r\n"
+           "1e+14,0.5,-1e-9\r\n1e+15,-0.75,2e-9\r\n1e+16,0.25,-3e-09\r\n";
+    const PointPeaks p = read_point_peaks(dir.string());
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(p.columns, (std::vector<std::string>{
+                             "maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W",
+                             "maxwell_peak_refined_power_W", "kelvin_voigt_peak_viscosity_Pa_s",
+                             "kelvin_voigt_peak_power_W", "kelvin_voigt_peak_refined_power_W",
+                             "maxwell_worst_transient", "kelvin_voigt_worst_transient"}));
+    EXPECT_EQ(p.worst_transient, 0.75); // the largest in magnitude, of either sign
+    Study s;
+    s.keys = {"name"};
+    s.points.push_back({{"\"a, b\""}, {}});
+    // The texts are copied, not read and written again; a field with a comma is quoted.
+    EXPECT_EQ(study_table(s, {p}).substr(study_table(s, {p}).find("\r\n") + 2),
+              "point-00001,\"\"\"a, b\"\"\",1e+14,2.5,,3e+15,4.0000000000000001e+21,7,-0.75,"
+              "-3e-09\r\n");
+    EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
+}
+
+TEST(StudyJob, UnitsRunPointByPointInSweepOrder) {
+    BodySpec a, b;
+    a.log10_viscosity_min = b.log10_viscosity_min = 10.0;
+    a.log10_viscosity_max = 12.0; // 41 viscosities: 6 batches of 8 lanes
+    b.log10_viscosity_max = 10.0; // 1 viscosity: 1 batch
+    a.steps_per_decade = b.steps_per_decade = 20;
+    const StudyJob job({a, b, a}, {0, 4, 5});
+    ASSERT_EQ(job.units(), 13);
+    EXPECT_EQ(job.locate(5), (std::pair{0, 5}));
+    EXPECT_EQ(job.locate(6), (std::pair{1, 0}));
+    EXPECT_EQ(job.locate(12), (std::pair{2, 5}));
+    EXPECT_EQ(job.number(1), 4);
+}
+
+} // namespace
+} // namespace tidal

@@ -43,7 +43,7 @@ std::pair<double, double> projected_lag(const ShellModel& model, const RunRecord
     for (int n = nsteps - nperiod + 1; n <= nsteps; ++n) {
         const auto e = std::polar(2.0 / nperiod, -2.0 * kPi * n / nperiod);
         u += r.ursurf[static_cast<std::size_t>(n - 1)] * e;
-        f += forcing.at(n).amp0 * e;
+        f += forcing.at(n).amp_order0 * e;
     }
     return {std::arg(f * std::conj(u)) * 180.0 / kPi, std::abs(u)};
 }

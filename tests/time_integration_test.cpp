@@ -107,9 +107,9 @@ TEST(Forcing, FirstStepOfChoiceOne) {
     EXPECT_NEAR(dt, 59.1934176, 1e-7);
     const TidalForcing forcing(model, dt);
     const StepForcing f = forcing.at(1);
-    EXPECT_NEAR(f.amp0, -1551.690, 5e-4);
-    EXPECT_NEAR(f.ampnc, 1900.425, 5e-4);
-    EXPECT_NEAR(f.ampc, -7.960507, 5e-7);
+    EXPECT_NEAR(f.amp_order0, -1551.690, 5e-4);
+    EXPECT_NEAR(f.amp_cosine, 1900.425, 5e-4);
+    EXPECT_NEAR(f.amp_sine, -7.960507, 5e-7);
     std::vector<double> b0(122), bnc(122), bc(122);
     forcing.load(1, vec1(b0), vec1(bnc), vec1(bc));
     EXPECT_NEAR(b0[6], 0.02216709, 5e-9);
@@ -129,7 +129,7 @@ TEST(Forcing, InteriorLoadIsMinusRootTenTimesTheScaledAmplitude) {
         for (int step : {1, 777, 1999}) {
             const StepForcing f = forcing.at(step);
             forcing.load(step, vec1(x[0]), vec1(x[1]), vec1(x[2]));
-            const double amps[3] = {f.amp0, f.ampnc, f.ampc};
+            const double amps[3] = {f.amp_order0, f.amp_cosine, f.amp_sine};
             for (int c = 0; c < 3; ++c) {
                 const auto X = vec1(x[c]);
                 for (int i = 2; i <= 20; ++i) {

@@ -9,12 +9,30 @@
 
 namespace tidal::unknowns {
 
-constexpr int u_minus(int k) { return 6 * k - 5; } // u(j,j-1) of node k
-constexpr int u_plus(int k) { return 6 * k - 4; }  // u(j,j+1) of node k
-constexpr int tau_minus(int l) { return 6 * l - 3; } // tau(j,j-2) of layer l
-constexpr int tau_zero(int l) { return 6 * l - 2; }  // tau(j,j) of layer l
-constexpr int pressure(int l) { return 6 * l - 1; }  // pressure of layer l
-constexpr int tau_plus(int l) { return 6 * l; }      // tau(j,j+2) of layer l
+// u(j,j-1) of node k
+constexpr int u_minus(int k) {
+    return 6 * k - 5;
+}
+// u(j,j+1) of node k
+constexpr int u_plus(int k) {
+    return 6 * k - 4;
+}
+// tau(j,j-2) of layer l
+constexpr int tau_minus(int l) {
+    return 6 * l - 3;
+}
+// tau(j,j) of layer l
+constexpr int tau_zero(int l) {
+    return 6 * l - 2;
+}
+// pressure of layer l
+constexpr int pressure(int l) {
+    return 6 * l - 1;
+}
+// tau(j,j+2) of layer l
+constexpr int tau_plus(int l) {
+    return 6 * l;
+}
 
 // A stress unknown of a layer and the constitutive row in which its history loads the system.
 struct StressRow {

@@ -30,7 +30,8 @@ template <class F> decltype(auto) with_rheology(Rheology r, F&& f) {
              ...);
         } else {
             Result out{};
-            ((index_of(r) == I ? (out = f(std::tuple_element_t<I, RheologyList>{}), true) : false) ||
+            ((index_of(r) == I ? (out = f(std::tuple_element_t<I, RheologyList>{}), true)
+                               : false) ||
              ...);
             return out;
         }

@@ -19,7 +19,8 @@ namespace {
 template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double> eta) {
     const int N = m.body.N, n = m.order(), nsteps = m.run.nsteps, nperiod = m.run.nperiod;
     const double dt = time_step(m);
-    std::vector<double> a(static_cast<std::size_t>(n) * kBandColumns), al(static_cast<std::size_t>(n) * 7);
+    std::vector<double> a(static_cast<std::size_t>(n) * kBandColumns),
+        al(static_cast<std::size_t>(n) * 7);
     std::vector<int> indx(static_cast<std::size_t>(n));
     double d = 0;
     assemble_rheology<R, double>(mat1(a, n, kBandColumns), m.assembly_inputs(),

@@ -69,8 +69,7 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, const Lanes* h, const double* k, i
 // The batched runs of rheology R: the shared mechanics plus R's history columns.
 template <class R> class RunBatch : public LaneBatch {
   public:
-    RunBatch(const ShellModel& m, std::span<const double> etas, RunWorkspace& ws,
-             SeriesMask series)
+    RunBatch(const ShellModel& m, std::span<const double> etas, RunWorkspace& ws, SeriesMask series)
         : LaneBatch(
               m,
               [&m](Mat1View<double> a, Vec1View<const double> eta) {
@@ -113,7 +112,7 @@ template <class R> class RunBatch : public LaneBatch {
 
   private:
     std::vector<Lanes> columns_; // R::kColumns history columns
-    std::vector<double> k_; // R's time-step constants per layer, field and lane
+    std::vector<double> k_;      // R's time-step constants per layer, field and lane
 };
 
 template <class R>

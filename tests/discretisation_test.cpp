@@ -8,11 +8,11 @@
 #include <random>
 #include <vector>
 
+#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "discretisation/assembly.hpp"
 #include "discretisation/coefficients.hpp"
 #include "discretisation/grid.hpp"
-#include "body/make_body.hpp"
-#include "body/presets.hpp"
 #include "timestep/shell_model.hpp"
 
 namespace tidal {
@@ -88,7 +88,8 @@ class Assembly : public ::testing::Test {
     }
 
     // The rows written as difference forms of the unknowns (1-based row numbers).
-    std::vector<double> forms(std::optional<Rheology> rh, double eta, const std::vector<double>& xv) const {
+    std::vector<double> forms(std::optional<Rheology> rh, double eta,
+                              const std::vector<double>& xv) const {
         const auto x = vec1(xv);
         const auto K = vec1(model.K);
         const auto& g = model.grid;
@@ -159,8 +160,8 @@ TEST_F(Assembly, EveryRowMatchesItsDifferenceForm) {
                 const auto want = forms(rh, eta, x);
                 for (int i = 0; i < 122; ++i)
                     EXPECT_NEAR(got[i], want[i], 1e-13 * scale[i] + 1e-300)
-                        << "rheology " << (rh ? static_cast<int>(*rh) : -1) << " row " << i + 1 << " kind "
-                        << kind;
+                        << "rheology " << (rh ? static_cast<int>(*rh) : -1) << " row " << i + 1
+                        << " kind " << kind;
             }
         }
     }

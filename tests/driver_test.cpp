@@ -131,21 +131,26 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
             EXPECT_EQ((*other)[Rheology::Maxwell].pcelk, one[i][Rheology::Maxwell].pcelk);
             EXPECT_EQ((*other)[Rheology::KelvinVoigt].pcelk, one[i][Rheology::KelvinVoigt].pcelk);
             EXPECT_EQ((*other)[Rheology::Maxwell].urmin, one[i][Rheology::Maxwell].urmin);
-            EXPECT_EQ((*other)[Rheology::KelvinVoigt].urthmax, one[i][Rheology::KelvinVoigt].urthmax);
+            EXPECT_EQ((*other)[Rheology::KelvinVoigt].urthmax,
+                      one[i][Rheology::KelvinVoigt].urthmax);
             EXPECT_EQ((*other)[Rheology::Maxwell].tn, one[i][Rheology::Maxwell].tn);
-            EXPECT_EQ((*other)[Rheology::KelvinVoigt].phase_lag_deg, one[i][Rheology::KelvinVoigt].phase_lag_deg);
+            EXPECT_EQ((*other)[Rheology::KelvinVoigt].phase_lag_deg,
+                      one[i][Rheology::KelvinVoigt].phase_lag_deg);
             if (!one[i][Rheology::KelvinVoigt].ursurf.empty()) {
-                EXPECT_EQ((*other)[Rheology::KelvinVoigt].ursurf, one[i][Rheology::KelvinVoigt].ursurf);
+                EXPECT_EQ((*other)[Rheology::KelvinVoigt].ursurf,
+                          one[i][Rheology::KelvinVoigt].ursurf);
             }
         }
         // The plain path keeps every series; the batched one the last of each batch and those
         // asked for.
         EXPECT_EQ(plain[i][Rheology::Maxwell].ursurf.size(), 200u);
         EXPECT_EQ(one[i][Rheology::Maxwell].ursurf.empty(), i % kLanes != kLanes - 1 && i != 20);
-        EXPECT_EQ(three[i][Rheology::KelvinVoigt].ursurf.empty(), i % kLanes != kLanes - 1 && i != 20 && i != 3);
+        EXPECT_EQ(three[i][Rheology::KelvinVoigt].ursurf.empty(),
+                  i % kLanes != kLanes - 1 && i != 20 && i != 3);
         if (i == 3) {
             EXPECT_EQ(three[i][Rheology::Maxwell].ursurf, plain[i][Rheology::Maxwell].ursurf);
-            EXPECT_EQ(three[i][Rheology::KelvinVoigt].ursurf, plain[i][Rheology::KelvinVoigt].ursurf);
+            EXPECT_EQ(three[i][Rheology::KelvinVoigt].ursurf,
+                      plain[i][Rheology::KelvinVoigt].ursurf);
         }
     }
 }

@@ -71,7 +71,8 @@ TEST(PhaseLag, ElasticAndViscousLimitsAndTheMaxwellPeak) {
                sweep.begin();
     };
     const auto power = peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].pcelk; });
-    const auto lag = peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
+    const auto lag =
+        peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
     EXPECT_GT(power, 10);
     EXPECT_LT(power, static_cast<long>(sweep.size()) - 10);
     EXPECT_LE(std::abs(lag - power), 3) << "power peak at " << sweep[power][Rheology::Maxwell].eta
@@ -88,11 +89,16 @@ TEST(PhaseLag, MaxwellLagPeaksAboveThePowerBySqrtOfTheFluidToElasticRatio) {
     const auto at_peak = [&](auto key) {
         return std::max_element(sweep.begin(), sweep.end(),
                                 [&](const auto& a, const auto& b) { return key(a) < key(b); })
-            ->operator[](Rheology::Maxwell).eta;
+            ->
+            operator[](Rheology::Maxwell)
+            .eta;
     };
-    const double power = at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].pcelk; });
-    const double lag = at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
-    const double ratio = sweep.front()[Rheology::Maxwell].amplitude / sweep.back()[Rheology::Maxwell].amplitude;
+    const double power =
+        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].pcelk; });
+    const double lag =
+        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
+    const double ratio =
+        sweep.front()[Rheology::Maxwell].amplitude / sweep.back()[Rheology::Maxwell].amplitude;
     EXPECT_GT(ratio, 20.0);
     EXPECT_NEAR(std::log10(lag / power), std::log10(std::sqrt(ratio)), 0.1);
 }

@@ -52,8 +52,9 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
     // Mercury's transients die within a few periods: the last period of the run is the
     // scheme's periodic state to rounding, with both forcing harmonics.
     const ShellModel model = model_of(8, 200, 10);
-    for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
-        SCOPED_TRACE(static_cast<int>(rheology));
+    for (const RheologyNames& r : kRheologies) {
+        SCOPED_TRACE(r.name);
+        const Rheology rheology = r.id;
         const RunRecords t = run(model, rheology, 1e14);
         const SteadyPair s = steady(model, rheology, 1e14);
         const SteadyRecords& d = *s.discrete;
@@ -77,8 +78,9 @@ TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
     for (int l = 1; l <= N; ++l)
         layer_eta.push_back(std::pow(10.0, 13.0 + 2.0 * (l - 1) / (N - 1)));
     SteadyEngine engine(model);
-    for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
-        SCOPED_TRACE(static_cast<int>(rheology));
+    for (const RheologyNames& r : kRheologies) {
+        SCOPED_TRACE(r.name);
+        const Rheology rheology = r.id;
         const RunRecords t = run_reference(model, layer_eta, rheology);
         const SteadyRecords d = engine.solve(rheology, Flavour::Discrete, layer_eta);
         EXPECT_NEAR(t.pcelk / d.power, 1.0, 1e-12);
@@ -140,7 +142,8 @@ TEST(ContinuousSteadyState, MaxwellPowerLawAndElasticLimits) {
     const std::vector<double> etas = {1e6, std::sqrt(10.0) * 1e6, 1e22, std::sqrt(10.0) * 1e22};
     const std::vector<SteadySweepRow> rows = steady_sweep(model, etas, SteadyFlavours::Continuous);
     const auto slope = [&](std::size_t i) {
-        return std::log10(rows[i + 1][Rheology::Maxwell].continuous.power / rows[i][Rheology::Maxwell].continuous.power) /
+        return std::log10(rows[i + 1][Rheology::Maxwell].continuous.power /
+                          rows[i][Rheology::Maxwell].continuous.power) /
                0.5;
     };
     EXPECT_NEAR(slope(0), 1.0, 1e-3);

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "discretisation/assembly.hpp"
 #include "body/make_body.hpp"
 #include "body/presets.hpp"
+#include "discretisation/assembly.hpp"
 #include "linalg/band_lu.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
@@ -38,15 +38,16 @@ void expect_same(const RunRecords& got, const RunRecords& want, bool with_series
 
 class ShortRuns : public ::testing::TestWithParam<int> {};
 
-TEST_P(ShortRuns, MatchTheFullHistoryVersionBitForBit) {
+TEST_P(ShortRuns, MatchThePlainPathBitForBit) {
     const int choice = GetParam();
     const ShellModel model = make_shell_model(*preset_body(choice), RunConstants{2.0, 40, 400});
     RunWorkspace ws(model);
     const int k0 = static_cast<int>(20 * preset(choice).spec.log10_viscosity_min);
     for (double eta : {sweep_viscosity(k0), sweep_viscosity(k0 + 71), 1e20}) {
-        expect_same(run_one(Rheology::Maxwell, model, eta, ws), run_reference(model, eta, Rheology::Maxwell));
-        expect_same(run_one(Rheology::KelvinVoigt, model, eta, ws),
-                    run_reference(model, eta, Rheology::KelvinVoigt));
+        for (const RheologyNames& r : kRheologies) {
+            SCOPED_TRACE(r.name);
+            expect_same(run_one(r.id, model, eta, ws), run_reference(model, eta, r.id));
+        }
     }
 }
 INSTANTIATE_TEST_SUITE_P(Bodies, ShortRuns, ::testing::Values(1, 3, 5, 8));
@@ -63,15 +64,16 @@ TEST_P(FullRuns, BatchMatchesThePlainVersionBitForBit) {
     const int k1 = static_cast<int>(20 * spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),
                                       sweep_viscosity(k1)};
-    for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
+    for (const RheologyNames& r : kRheologies) {
+        SCOPED_TRACE(r.name);
         const std::vector<RunRecords> got =
-            run_batch(rheology, model, etas, ws, 1u << (etas.size() - 1));
+            run_batch(r.id, model, etas, ws, 1u << (etas.size() - 1));
         ASSERT_EQ(got.size(), etas.size());
         for (std::size_t i = 0; i < etas.size(); ++i) {
             SCOPED_TRACE(etas[i]);
             const bool last = i + 1 == etas.size();
             EXPECT_EQ(got[i].ursurf.empty(), !last);
-            expect_same(got[i], run_reference(model, etas[i], rheology), last);
+            expect_same(got[i], run_reference(model, etas[i], r.id), last);
         }
     }
 }
@@ -82,7 +84,8 @@ TEST(ShortRuns, PhaseOfTheMinimumIsAFractionOfThePeriod) {
     // compare the carried phase.
     const ShellModel model = make_shell_model(*preset_body(1), RunConstants{2.0, 40, 400});
     RunWorkspace ws(model);
-    for (const RunRecords& r : {run_one(Rheology::Maxwell, model, 1e10, ws), run_one(Rheology::KelvinVoigt, model, 1e10, ws)}) {
+    for (const RheologyNames& rheology : kRheologies) {
+        const RunRecords r = run_one(rheology.id, model, 1e10, ws);
         ASSERT_TRUE(r.tn.has_value());
         EXPECT_GE(*r.tn, 0.0);
         EXPECT_LT(*r.tn, 1.0);

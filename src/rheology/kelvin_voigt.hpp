@@ -36,7 +36,8 @@ struct KelvinVoigt {
 
     // strain' = (stress + 2 strain eta/dt) / (2 (mu + eta/dt)); the dissipation term is the
     // squared change over two steps, strain' minus the strain before the previous step.
-    // `dt` enters through the coefficients only; the division by it is kept as written.
+    // The update multiplies by eta and divides by dt itself (rather than using g = 2 eta/dt),
+    // the order in which the published results were computed.
     template <class V>
     static V advance(const std::array<V, kCoefficients>& k, V stress, std::array<V, kColumns>& h,
                      double dt) {

@@ -20,7 +20,8 @@ using namespace tidal;
 
 std::vector<double> maxwell_matrix(const ShellModel& m) {
     std::vector<double> eta(20, 1e15), a(122 * 15);
-    assemble_a2(mat1(a, 122, 15), m.assembly_inputs(), vec1(std::as_const(eta)), time_step(m));
+    assemble_rheology<Maxwell, double>(mat1(a, 122, 15), m.assembly_inputs(),
+                                       vec1(std::as_const(eta)), time_step(m));
     return a;
 }
 
@@ -73,8 +74,10 @@ void BM_BatchRun(benchmark::State& state) {
         etas.push_back(sweep_viscosity(300 + i));
     const bool kelvin = state.range(0) == 1;
     for (auto _ : state)
-        benchmark::DoNotOptimize(kelvin ? run_kelvin_voigt(m, etas, ws).front().pcelk
-                                        : run_maxwell(m, etas, ws).front().pcelk);
+        benchmark::DoNotOptimize(run_batch(kelvin ? Rheology::KelvinVoigt : Rheology::Maxwell, m,
+                                                   etas, ws)
+                                             .front()
+                                             .pcelk);
     state.SetLabel(kelvin ? "Kelvin-Voigt" : "Maxwell");
     state.counters["runs/s"] =
         benchmark::Counter(double(kLanes) * state.iterations(), benchmark::Counter::kIsRate);

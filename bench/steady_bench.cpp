@@ -31,7 +31,7 @@ void BM_SteadySweepBody1(benchmark::State& state) {
     for (auto _ : state) {
         const ShellModel model = make_shell_model(body);
         benchmark::DoNotOptimize(
-            steady_sweep(model, etas, flavours).back().maxwell.continuous.power);
+            steady_sweep(model, etas, flavours).back()[Rheology::Maxwell].continuous.power);
     }
     state.SetLabel(state.range(0) == 1 ? "241 viscosities, continuous + discrete"
                                        : "241 viscosities, continuous");
@@ -60,7 +60,7 @@ void BM_SteadyPerViscosity(benchmark::State& state) {
 }
 BENCHMARK(BM_SteadyPerViscosity)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-// ... and the time integration of one batch of kLanes viscosities, both rheologies (20000
+// ... and the time integration of one batch of kLanes viscosities, every rheology (20000
 // steps each), reported per viscosity.
 void BM_TimeDomainPerViscosity(benchmark::State& state) {
     const ShellModel model = make_shell_model(*preset_body(1));
@@ -68,11 +68,12 @@ void BM_TimeDomainPerViscosity(benchmark::State& state) {
     std::vector<double> etas;
     for (int i = 0; i < kLanes; ++i)
         etas.push_back(sweep_viscosity(280 + i));
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(run_maxwell(model, etas, ws, Series::LastOnly).front().pcelk);
-        benchmark::DoNotOptimize(run_kelvin_voigt(model, etas, ws, Series::LastOnly).front().pcelk);
-    }
-    state.SetLabel("batch of 8, both rheologies");
+    // The last run keeps its series, as in a sweep.
+    const SeriesMask last = 1u << (kLanes - 1);
+    for (auto _ : state)
+        for (const RheologyNames& r : kRheologies)
+            benchmark::DoNotOptimize(run_batch(r.id, model, etas, ws, last).front().pcelk);
+    state.SetLabel("batch of kLanes, every rheology");
     state.counters["viscosities/s"] =
         benchmark::Counter(double(kLanes) * state.iterations(), benchmark::Counter::kIsRate);
 }

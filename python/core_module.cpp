@@ -210,7 +210,7 @@ class TimeSweep {
         const int nperiod = model_.run.nperiod;
         py::dict out;
         for (const ViscosityResults& r : results_) {
-            if (std::find(series_.begin(), series_.end(), r.maxwell.eta) == series_.end()) continue;
+            if (std::find(series_.begin(), series_.end(), r.runs[0].eta) == series_.end()) continue;
             const auto runs = series_of(r);
             const std::size_t steps = runs[0]->size();
             py::array_t<long> step(static_cast<py::ssize_t>(steps));
@@ -227,7 +227,7 @@ class TimeSweep {
             table[py::str(names[2])] = array_of(periods);
             for (std::size_t k = 0; k < runs.size(); ++k)
                 table[py::str(names[3 + k])] = array_of(*runs[k]);
-            out[py::float_(r.maxwell.eta)] = table;
+            out[py::float_(r.runs[0].eta)] = table;
         }
         return out;
     }

@@ -119,33 +119,38 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
     ASSERT_EQ(plain.size(), 21u);
     ASSERT_EQ(two.size(), 21u);
     ASSERT_EQ(three.size(), 21u);
-    EXPECT_EQ(one.front().maxwell.eta, 1e15);
-    EXPECT_EQ(one.back().kelvin.eta, 1e16);
+    EXPECT_EQ(one.front()[Rheology::Maxwell].eta, 1e15);
+    EXPECT_EQ(one.back()[Rheology::KelvinVoigt].eta, 1e16);
     for (std::size_t i = 0; i < one.size(); ++i) {
         EXPECT_EQ(one[i].k, 300 + static_cast<int>(i));
         if (i > 0) {
-            EXPECT_GT(one[i].maxwell.eta, one[i - 1].maxwell.eta);
+            EXPECT_GT(one[i][Rheology::Maxwell].eta, one[i - 1][Rheology::Maxwell].eta);
         }
         for (const auto* other : {&two[i], &three[i], &plain[i]}) {
             EXPECT_EQ(other->k, one[i].k);
-            EXPECT_EQ(other->maxwell.pcelk, one[i].maxwell.pcelk);
-            EXPECT_EQ(other->kelvin.pcelk, one[i].kelvin.pcelk);
-            EXPECT_EQ(other->maxwell.urmin, one[i].maxwell.urmin);
-            EXPECT_EQ(other->kelvin.urthmax, one[i].kelvin.urthmax);
-            EXPECT_EQ(other->maxwell.tn, one[i].maxwell.tn);
-            EXPECT_EQ(other->kelvin.phase_lag_deg, one[i].kelvin.phase_lag_deg);
-            if (!one[i].kelvin.ursurf.empty()) {
-                EXPECT_EQ(other->kelvin.ursurf, one[i].kelvin.ursurf);
+            EXPECT_EQ((*other)[Rheology::Maxwell].pcelk, one[i][Rheology::Maxwell].pcelk);
+            EXPECT_EQ((*other)[Rheology::KelvinVoigt].pcelk, one[i][Rheology::KelvinVoigt].pcelk);
+            EXPECT_EQ((*other)[Rheology::Maxwell].urmin, one[i][Rheology::Maxwell].urmin);
+            EXPECT_EQ((*other)[Rheology::KelvinVoigt].urthmax,
+                      one[i][Rheology::KelvinVoigt].urthmax);
+            EXPECT_EQ((*other)[Rheology::Maxwell].tn, one[i][Rheology::Maxwell].tn);
+            EXPECT_EQ((*other)[Rheology::KelvinVoigt].phase_lag_deg,
+                      one[i][Rheology::KelvinVoigt].phase_lag_deg);
+            if (!one[i][Rheology::KelvinVoigt].ursurf.empty()) {
+                EXPECT_EQ((*other)[Rheology::KelvinVoigt].ursurf,
+                          one[i][Rheology::KelvinVoigt].ursurf);
             }
         }
         // The plain path keeps every series; the batched one the last of each batch and those
         // asked for.
-        EXPECT_EQ(plain[i].maxwell.ursurf.size(), 200u);
-        EXPECT_EQ(one[i].maxwell.ursurf.empty(), i % kLanes != kLanes - 1 && i != 20);
-        EXPECT_EQ(three[i].kelvin.ursurf.empty(), i % kLanes != kLanes - 1 && i != 20 && i != 3);
+        EXPECT_EQ(plain[i][Rheology::Maxwell].ursurf.size(), 200u);
+        EXPECT_EQ(one[i][Rheology::Maxwell].ursurf.empty(), i % kLanes != kLanes - 1 && i != 20);
+        EXPECT_EQ(three[i][Rheology::KelvinVoigt].ursurf.empty(),
+                  i % kLanes != kLanes - 1 && i != 20 && i != 3);
         if (i == 3) {
-            EXPECT_EQ(three[i].maxwell.ursurf, plain[i].maxwell.ursurf);
-            EXPECT_EQ(three[i].kelvin.ursurf, plain[i].kelvin.ursurf);
+            EXPECT_EQ(three[i][Rheology::Maxwell].ursurf, plain[i][Rheology::Maxwell].ursurf);
+            EXPECT_EQ(three[i][Rheology::KelvinVoigt].ursurf,
+                      plain[i][Rheology::KelvinVoigt].ursurf);
         }
     }
 }

@@ -45,14 +45,14 @@ TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
     const int k1 = static_cast<int>(20 * spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),
                                       sweep_viscosity(k1)};
-    for (const RunRecords& r : run_maxwell(model, etas, ws))
+    for (const RunRecords& r : run_batch<Maxwell>(model, etas, ws))
         expect_finite(r);
-    for (const RunRecords& r : run_kelvin_voigt(model, etas, ws))
+    for (const RunRecords& r : run_batch<KelvinVoigt>(model, etas, ws))
         expect_finite(r);
     expect_finite(run_reference(model, etas[1], Rheology::Maxwell));
     expect_finite(run_reference(model, etas[1], Rheology::KelvinVoigt));
     for (const SteadySweepRow& row : steady_sweep(model, etas, SteadyFlavours::Both))
-        for (const SteadyPair* p : {&row.maxwell, &row.kelvin_voigt})
+        for (const SteadyPair* p : {&row[Rheology::Maxwell], &row[Rheology::KelvinVoigt]})
             for (const SteadyRecords* r : {&p->continuous, &*p->discrete}) {
                 EXPECT_TRUE(std::isfinite(r->power) && std::isfinite(r->urmin) &&
                             std::isfinite(r->urthmax) && std::isfinite(r->phase_lag_deg));

@@ -64,9 +64,11 @@ class Power : public ::testing::Test {
     static constexpr int N = 20, m = 2000;
     Power() : grid(make_radial_grid(N, 252100.0, 226100.0, std::vector<double>(N, 3.3e9))) {}
     double power(const std::vector<double>& window, double eta) {
-        std::vector<double> etas(N, eta), layer(N);
-        return vypocitejpcelk(N, m, mat1(window, N, m + 1), dt, vec1(std::as_const(etas)),
-                              vec1(std::as_const(grid.r)), vec1(layer));
+        std::vector<double> layer(N);
+        return vypocitejpcelk(
+            N, m, mat1(window, N, m + 1), dt,
+            [&](int, double integral) { return integral / 2.0 / eta; },
+            vec1(std::as_const(grid.r)), vec1(layer));
     }
     RadialGrid grid;
     double dt = 59.19341759999999;

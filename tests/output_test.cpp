@@ -140,19 +140,19 @@ TEST_F(InScratchDir, FilesArePublishedOnlyWhenTheRunIsComplete) {
         f << " earlier complete result\n";
     }
     ResultDirectory dir(".");
-    ResultSet files(dir);
-    files.summary(Summary::MinSurfaceMaxwell, 1e10, -16.5);
+    ResultSet files(dir, {"", "kelvin"});
+    files.summary(LegacyQuantity::MinSurface, 0, 1e10, -16.5);
     // Flushed at once into the temporary file; the earlier result is not touched yet.
     EXPECT_EQ(slurp("ureta.partial"), " 1e+10 -16.5\n");
     EXPECT_EQ(slurp("ureta"), " earlier complete result\n");
-    files.series(kSeriesMaxwell, {0.25, -1.5, 3.0, 4.0});
-    files.series(kSeriesMaxwell, {0.25, -1.5, 3.0}); // a later run replaces a longer series
+    files.series(0, {0.25, -1.5, 3.0, 4.0});
+    files.series(0, {0.25, -1.5, 3.0}); // a later run replaces a longer series
     EXPECT_FALSE(fs::exists("time"));
     dir.publish();
     EXPECT_EQ(slurp("ureta"), " 1e+10 -16.5\n");
     EXPECT_EQ(slurp("time"), " 1 0.25\n 2 -1.5\n 3 3\n");
-    for (auto name : summary_file_names())
-        EXPECT_TRUE(fs::exists(std::string(name))) << name;
+    for (const std::string& name : ResultSet::file_names({"", "kelvin"}))
+        EXPECT_TRUE(fs::exists(name)) << name;
     for (const auto& entry : fs::directory_iterator("."))
         EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
 }
@@ -192,7 +192,7 @@ TEST_F(InScratchDir, UncreatableFileNamesTheFileAndTheReason) {
     fs::create_directory("tneta"); // a directory where a result must be published
     ResultDirectory dir(".");
     try {
-        ResultSet files(dir);
+        ResultSet files(dir, {"", "kelvin"});
         FAIL() << "expected an OutputError";
     } catch (const OutputError& e) {
         const std::string msg = e.what();

@@ -53,15 +53,15 @@ TEST(PhaseLag, ElasticAndViscousLimitsAndTheMaxwellPeak) {
     // lowest: the surface follows the tide in phase. A stiff Kelvin-Voigt dashpot makes the
     // displacement the time integral of the forcing: a quarter period late, less the half step
     // by which backward Euler leads (100 steps a period: 1.8 degrees).
-    EXPECT_NEAR(sweep.back().maxwell.phase_lag_deg, 0.0, 1e-3);
-    EXPECT_NEAR(sweep.front().kelvin.phase_lag_deg, 0.0, 0.5);
-    EXPECT_NEAR(sweep.back().kelvin.phase_lag_deg, 90.0 - 1.8, 0.05);
+    EXPECT_NEAR(sweep.back()[Rheology::Maxwell].phase_lag_deg, 0.0, 1e-3);
+    EXPECT_NEAR(sweep.front()[Rheology::KelvinVoigt].phase_lag_deg, 0.0, 0.5);
+    EXPECT_NEAR(sweep.back()[Rheology::KelvinVoigt].phase_lag_deg, 90.0 - 1.8, 0.05);
     for (const ViscosityResults& r : sweep) {
         // A dissipating shell lags: never ahead of the tide, never more than a quarter period.
-        EXPECT_GT(r.maxwell.phase_lag_deg, -1e-6) << r.maxwell.eta;
-        EXPECT_LT(r.maxwell.phase_lag_deg, 90.0) << r.maxwell.eta;
-        EXPECT_GT(r.kelvin.phase_lag_deg, -1e-6) << r.kelvin.eta;
-        EXPECT_GT(r.maxwell.amplitude, 0.0);
+        EXPECT_GT(r[Rheology::Maxwell].phase_lag_deg, -1e-6) << r[Rheology::Maxwell].eta;
+        EXPECT_LT(r[Rheology::Maxwell].phase_lag_deg, 90.0) << r[Rheology::Maxwell].eta;
+        EXPECT_GT(r[Rheology::KelvinVoigt].phase_lag_deg, -1e-6) << r[Rheology::KelvinVoigt].eta;
+        EXPECT_GT(r[Rheology::Maxwell].amplitude, 0.0);
     }
     // The power follows the imaginary part of the response, the lag its argument: for a stiff
     // mantle, whose response changes little in magnitude across the peak, they peak together.
@@ -70,12 +70,13 @@ TEST(PhaseLag, ElasticAndViscousLimitsAndTheMaxwellPeak) {
                                 [&](const auto& a, const auto& b) { return key(a) < key(b); }) -
                sweep.begin();
     };
-    const auto power = peak([](const ViscosityResults& r) { return r.maxwell.pcelk; });
-    const auto lag = peak([](const ViscosityResults& r) { return r.maxwell.phase_lag_deg; });
+    const auto power = peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].pcelk; });
+    const auto lag =
+        peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
     EXPECT_GT(power, 10);
     EXPECT_LT(power, static_cast<long>(sweep.size()) - 10);
-    EXPECT_LE(std::abs(lag - power), 3) << "power peak at " << sweep[power].maxwell.eta
-                                        << ", lag peak at " << sweep[lag].maxwell.eta;
+    EXPECT_LE(std::abs(lag - power), 3) << "power peak at " << sweep[power][Rheology::Maxwell].eta
+                                        << ", lag peak at " << sweep[lag][Rheology::Maxwell].eta;
 }
 
 TEST(PhaseLag, MaxwellLagPeaksAboveThePowerBySqrtOfTheFluidToElasticRatio) {
@@ -88,11 +89,16 @@ TEST(PhaseLag, MaxwellLagPeaksAboveThePowerBySqrtOfTheFluidToElasticRatio) {
     const auto at_peak = [&](auto key) {
         return std::max_element(sweep.begin(), sweep.end(),
                                 [&](const auto& a, const auto& b) { return key(a) < key(b); })
-            ->maxwell.eta;
+            ->
+            operator[](Rheology::Maxwell)
+            .eta;
     };
-    const double power = at_peak([](const ViscosityResults& r) { return r.maxwell.pcelk; });
-    const double lag = at_peak([](const ViscosityResults& r) { return r.maxwell.phase_lag_deg; });
-    const double ratio = sweep.front().maxwell.amplitude / sweep.back().maxwell.amplitude;
+    const double power =
+        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].pcelk; });
+    const double lag =
+        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
+    const double ratio =
+        sweep.front()[Rheology::Maxwell].amplitude / sweep.back()[Rheology::Maxwell].amplitude;
     EXPECT_GT(ratio, 20.0);
     EXPECT_NEAR(std::log10(lag / power), std::log10(std::sqrt(ratio)), 0.1);
 }

@@ -24,7 +24,8 @@ Powers powers(const BodySpec& spec, double eta) {
     run.nsteps = spec.periods * spec.steps_per_period;
     const ShellModel model = make_shell_model(make_body(spec), run);
     RunWorkspace ws(model);
-    return {run_maxwell(model, eta, ws).pcelk, run_kelvin_voigt(model, eta, ws).pcelk};
+    return {run_one(Rheology::Maxwell, model, eta, ws).pcelk,
+            run_one(Rheology::KelvinVoigt, model, eta, ws).pcelk};
 }
 
 // Observed order of convergence from three results at refinement ratio 2.
@@ -61,11 +62,9 @@ TEST(Refinement, TimeStepConvergesAtTheSchemesOrder) {
 
 void expect_same_runs(const ShellModel& a, double eta_a, const ShellModel& b, double eta_b) {
     RunWorkspace wa(a), wb(b);
-    using Run = std::vector<RunRecords> (*)(const ShellModel&, std::span<const double>,
-                                            RunWorkspace&, SeriesMask);
-    for (const Run run : {Run{&run_maxwell}, Run{&run_kelvin_voigt}}) {
-        const RunRecords x = run(a, std::span<const double>(&eta_a, 1), wa, kAllSeries)[0];
-        const RunRecords y = run(b, std::span<const double>(&eta_b, 1), wb, kAllSeries)[0];
+    for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
+        const RunRecords x = run_one(rheology, a, eta_a, wa);
+        const RunRecords y = run_one(rheology, b, eta_b, wb);
         EXPECT_EQ(x.pcelk, y.pcelk);
         EXPECT_EQ(x.urmin, y.urmin);
         EXPECT_EQ(x.urthmax, y.urthmax);
@@ -106,8 +105,8 @@ TEST(Refinement, FastPathMatchesThePlainOneForAnyBody) {
         const ShellModel model = make_shell_model(make_body(s), RunConstants{2.0, 37, 111});
         RunWorkspace ws(model);
         const std::vector<double> etas = {1e12, 1e14, 1e16};
-        const auto maxwell = run_maxwell(model, etas, ws, kAllSeries);
-        const auto kelvin = run_kelvin_voigt(model, etas, ws, kAllSeries);
+        const auto maxwell = run_batch<Maxwell>(model, etas, ws, kAllSeries);
+        const auto kelvin = run_batch<KelvinVoigt>(model, etas, ws, kAllSeries);
         for (std::size_t i = 0; i < etas.size(); ++i)
             for (const auto& [fast, rheology] :
                  {std::pair{&maxwell[i], Rheology::Maxwell}, {&kelvin[i], Rheology::KelvinVoigt}}) {

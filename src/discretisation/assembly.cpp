@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <vector>
 
 namespace tidal {
 
@@ -14,27 +15,20 @@ template <class V> struct BandWriter {
     void operator()(int row, int col, V value) const { a(row, col - row + 8) = value; }
 };
 
-// Incompressibility row 6l-3 and constitutive rows 6l-2, 6l-1, 6l of layer l. `dt` is the
-// time step, or, for a periodic state, the inverse of the scheme's symbol (see the header).
+// Incompressibility row 6l-3 and constitutive rows 6l-2, 6l-1, 6l of layer l, with the
+// rheology's coefficients `law` for the layer.
 template <class V>
-void write_layer_rows(const BandWriter<V>& put, Rheology rheology, const AssemblyInputs& in, int l,
-                      Vec1View<const double> eta, V dt) {
+void write_layer_rows(const BandWriter<V>& put, const AssemblyInputs& in, int l,
+                      const Constitutive<V>& law) {
     const auto K = in.K;
     const auto rhat = vec1(in.grid->rhat);
     const auto rtilde = vec1(in.grid->rtilde);
-    const auto mu = vec1(in.grid->mu);
     const double H = rhat(l);
     const double T = rtilde(l);
 
     // Rigidity of the displacement terms and coefficient of the stress unknown.
-    V M = mu(l);
-    V stress = 1.0;
-    if (rheology == Rheology::Maxwell) {
-        const V c = (mu(l) / eta(l)) * dt;
-        stress = (H * T * (c / 2.0 + 1.0)) / (H * T);
-    } else if (rheology == Rheology::KelvinVoigt) {
-        M = M + eta(l) / dt;
-    }
+    const V M = law.rigidity;
+    const V stress = (H * T * law.stress) / (H * T);
 
     const int row = 6 * l - 3;
     put(row, 6 * l - 5, K(2) * T - K(1) * H);
@@ -63,12 +57,11 @@ void write_layer_rows(const BandWriter<V>& put, Rheology rheology, const Assembl
 // Momentum balance rows 6l+1, 6l+2 of interior node l+1. The time-stepping matrices divide
 // every entry by Hd*Td so that the body forces enter at the scale of a stress gradient.
 template <class V>
-void write_equilibrium_rows(const BandWriter<V>& put, Rheology rheology, const AssemblyInputs& in,
+void write_equilibrium_rows(const BandWriter<V>& put, bool scaled, const AssemblyInputs& in,
                             int l) {
     const auto K = in.K;
     const double Hd = vec1(in.grid->rhatd)(l);
     const double Td = vec1(in.grid->rtilded)(l);
-    const bool scaled = rheology != Rheology::Elastic;
     const auto put_eq = [&](int row, int col, double value) {
         put(row, col, scaled ? value / (Hd * Td) : value);
     };
@@ -140,36 +133,30 @@ template <class V> void write_boundary_rows(const BandWriter<V>& put, const Asse
 } // namespace
 
 template <class V>
-void assemble_system(Mat1View<V> a, Rheology rheology, const AssemblyInputs& in,
-                     Vec1View<const double> eta, std::type_identity_t<V> dt) {
+void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Constitutive<V>> laws,
+                     bool time_stepping) {
     const int N = in.grid->N;
     std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), V(0.0));
     const BandWriter<V> put{a};
     for (int l = 1; l <= N; ++l) {
-        write_layer_rows(put, rheology, in, l, eta, dt);
-        if (l < N) write_equilibrium_rows(put, rheology, in, l);
+        write_layer_rows(put, in, l, laws[static_cast<std::size_t>(l - 1)]);
+        if (l < N) write_equilibrium_rows(put, time_stepping, in, l);
     }
     write_boundary_rows(put, in);
 }
 
-template void assemble_system<double>(Mat1View<double>, Rheology, const AssemblyInputs&,
-                                      Vec1View<const double>, double);
-template void assemble_system<std::complex<double>>(Mat1View<std::complex<double>>, Rheology,
-                                                    const AssemblyInputs&, Vec1View<const double>,
-                                                    std::complex<double>);
+template void assemble_system<double>(Mat1View<double>, const AssemblyInputs&,
+                                      std::span<const Constitutive<double>>, bool);
+template void assemble_system<std::complex<double>>(
+    Mat1View<std::complex<double>>, const AssemblyInputs&,
+    std::span<const Constitutive<std::complex<double>>>, bool);
 
 void assemble_a(Mat1View<double> a, const AssemblyInputs& in) {
-    assemble_system(a, Rheology::Elastic, in, Vec1View<const double>(nullptr, 0), 0.0);
-}
-
-void assemble_a2(Mat1View<double> a2, const AssemblyInputs& in, Vec1View<const double> eta,
-                 double dt) {
-    assemble_system(a2, Rheology::Maxwell, in, eta, dt);
-}
-
-void assemble_a3(Mat1View<double> a3, const AssemblyInputs& in, Vec1View<const double> eta,
-                 double dt) {
-    assemble_system(a3, Rheology::KelvinVoigt, in, eta, dt);
+    const auto mu = vec1(in.grid->mu);
+    std::vector<Constitutive<double>> laws(static_cast<std::size_t>(in.grid->N));
+    for (int l = 1; l <= in.grid->N; ++l)
+        laws[static_cast<std::size_t>(l - 1)] = {mu(l), 1.0};
+    assemble_system<double>(a, in, laws, false);
 }
 
 } // namespace tidal

@@ -11,21 +11,6 @@
 
 namespace tidal {
 
-namespace {
-
-// The rheologies of the tables, in column order: a name and where its run's records are.
-struct TableRheology {
-    std::string_view name, title;
-    RunRecords ViscosityResults::*run;
-    SteadyPair SteadySweepRow::*steady;
-};
-constexpr std::array<TableRheology, kTableRheologies> kRheologies = {{
-    {"maxwell", "Maxwell", &ViscosityResults::maxwell, &SteadySweepRow::maxwell},
-    {"kelvin_voigt", "Kelvin-Voigt", &ViscosityResults::kelvin, &SteadySweepRow::kelvin_voigt},
-}};
-
-} // namespace
-
 std::array<std::string_view, kTableRheologies> table_rheologies() {
     std::array<std::string_view, kTableRheologies> names{};
     for (std::size_t i = 0; i < kRheologies.size(); ++i)
@@ -36,15 +21,15 @@ std::array<std::string_view, kTableRheologies> table_rheologies() {
 SummaryRow summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn,
                        double rout) {
     SummaryRow row;
-    row.eta = r.maxwell.eta;
+    row.eta = r.runs[0].eta;
     for (std::size_t i = 0; i < kRheologies.size(); ++i) {
-        const RunRecords& run = r.*kRheologies[i].run;
+        const RunRecords& run = r.runs[i];
         row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
                          run.urmin,   tn[i],
                          run.urthmax, run.phase_lag_deg,
                          run.amplitude};
         if (!r.steady) continue;
-        const SteadyPair& pair = (*r.steady).*kRheologies[i].steady;
+        const SteadyPair& pair = r.steady->pairs[i];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
                          transient(run.pcelk, pair), step_error(pair)};
     }
@@ -56,7 +41,7 @@ SummaryRow steady_summary_row(const SteadySweepRow& r,
     SummaryRow row;
     row.eta = r.eta;
     for (std::size_t i = 0; i < kRheologies.size(); ++i) {
-        const SteadyRecords& s = (r.*kRheologies[i].steady).continuous;
+        const SteadyRecords& s = r.pairs[i].continuous;
         row.values[i] = {s.power,   surface_heat_flux(s.power, rout),
                          s.urmin,   tn[i],
                          s.urthmax, s.phase_lag_deg,
@@ -69,7 +54,7 @@ SummaryRow steady_summary_row(const SteadySweepRow& r,
 std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r) {
     std::array<const std::vector<double>*, kTableRheologies> series{};
     for (std::size_t i = 0; i < kRheologies.size(); ++i)
-        series[i] = &(r.*kRheologies[i].run).ursurf;
+        series[i] = &r.runs[i].ursurf;
     return series;
 }
 
@@ -122,7 +107,8 @@ void ResultTables::add_row(const SummaryRow& row) {
     summary_.flush();
 }
 
-void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& tn) {
+void ResultTables::add(const ViscosityResults& r,
+                       const std::array<double, kTableRheologies>& tn) {
     const SummaryRow row = summary_row(r, tn, model_.body.rout);
     const double eta = row.eta;
     bool over = false;
@@ -144,7 +130,8 @@ void ResultTables::add(const ViscosityResults& r, const std::array<double, 2>& t
                               series_of(r)));
 }
 
-void ResultTables::add_steady(const SteadySweepRow& r, const std::array<double, 2>& tn) {
+void ResultTables::add_steady(const SteadySweepRow& r,
+                              const std::array<double, kTableRheologies>& tn) {
     add_row(steady_summary_row(r, tn, model_.body.rout));
 }
 

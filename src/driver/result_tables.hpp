@@ -18,8 +18,8 @@ namespace tidal {
 std::variant<std::vector<double>, std::string> series_viscosities(const ViscositySweep& sweep,
                                                                   const std::vector<double>& asked);
 
-// The rheologies of the tables, in column order.
-inline constexpr std::size_t kTableRheologies = 2;
+// The rheologies of the tables, in column order: the list's.
+inline constexpr std::size_t kTableRheologies = kRheologyCount;
 std::array<std::string_view, kTableRheologies> table_rheologies();
 
 // The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
@@ -58,11 +58,11 @@ class ResultTables {
     // The row of one viscosity, with the `tn` values written for its runs (Maxwell first), and
     // its series table if it was asked for. With the steady state in `r`, the steady columns
     // are filled and the transient noted.
-    void add(const ViscosityResults& r, const std::array<double, 2>& tn);
+    void add(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn);
 
     // The row of one viscosity of a sweep without time integration, from the exact-in-time
     // periodic state; `tn` as for add(). The transient and step error stay empty.
-    void add_steady(const SteadySweepRow& row, const std::array<double, 2>& tn);
+    void add_steady(const SteadySweepRow& row, const std::array<double, kTableRheologies>& tn);
 
     // Writes "peaks.csv"; only a complete sweep has peaks.
     void finish();

@@ -11,47 +11,43 @@ namespace tidal {
 
 namespace {
 
-// Where the records of one rheology's run go.
-struct RunFiles {
-    std::string_view series;
-    Summary min_surface, phase, equator, power;
-    bool viscosity_line; // the console shows the viscosity before this run's power
-};
-constexpr RunFiles kMaxwellFiles{kSeriesMaxwell,        Summary::MinSurfaceMaxwell,
-                                 Summary::PhaseMaxwell, Summary::EquatorMaxwell,
-                                 Summary::PowerMaxwell, true};
-constexpr RunFiles kKelvinFiles{kSeriesKelvin,        Summary::MinSurfaceKelvin,
-                                Summary::PhaseKelvin, Summary::EquatorKelvin,
-                                Summary::PowerKelvin, false};
+// The legacy file suffix of every rheology, in list order.
+std::vector<std::string_view> legacy_suffixes() {
+    std::vector<std::string_view> out;
+    for (const RheologyNames& r : kRheologies)
+        out.push_back(r.legacy_suffix);
+    return out;
+}
 
-// Writes the records of one run; `tn` is the phase written for it.
-void write_run(ResultSet& files, Console& console, const RunRecords& r, const RunFiles& to,
+// Writes the records of the run of rheology `i` (list order); `tn` is the phase written for it.
+// The console shows the viscosity before the first rheology's power.
+void write_run(ResultSet& files, Console& console, const RunRecords& r, std::size_t i,
                double tn) {
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
-    if (!r.ursurf.empty()) files.series(to.series, r.ursurf);
-    files.summary(to.min_surface, r.eta, r.urmin);
-    files.summary(to.phase, r.eta, tn);
-    files.summary(to.equator, r.eta, r.urthmax);
-    if (to.viscosity_line) console.write(Record().text("viscosity ").real(r.eta).line());
+    if (!r.ursurf.empty()) files.series(i, r.ursurf);
+    files.summary(LegacyQuantity::MinSurface, i, r.eta, r.urmin);
+    files.summary(LegacyQuantity::Phase, i, r.eta, tn);
+    files.summary(LegacyQuantity::Equator, i, r.eta, r.urthmax);
+    if (i == 0) console.write(Record().text("viscosity ").real(r.eta).line());
     console.write(Record().real(r.pcelk).line());
-    files.summary(to.power, r.eta, r.pcelk);
+    files.summary(LegacyQuantity::Power, i, r.eta, r.pcelk);
 }
 
 } // namespace
 
-std::array<double, 2> written_phases(double& tn, const ViscosityResults& r) {
+std::array<double, kTableRheologies> written_phases(double& tn, const ViscosityResults& r) {
     // A run whose last period brings no new minimum repeats the phase written before it.
-    std::array<double, 2> written{};
-    written[0] = tn = carried_phase(tn, r.maxwell.tn);
-    written[1] = tn = carried_phase(tn, r.kelvin.tn);
+    std::array<double, kTableRheologies> written{};
+    for (std::size_t i = 0; i < written.size(); ++i)
+        written[i] = tn = carried_phase(tn, r.runs[i].tn);
     return written;
 }
 
-std::array<double, 2> written_phases(double& tn, const SteadySweepRow& r) {
-    std::array<double, 2> written{};
-    written[0] = tn = carried_phase(tn, r.maxwell.continuous.tn);
-    written[1] = tn = carried_phase(tn, r.kelvin_voigt.continuous.tn);
+std::array<double, kTableRheologies> written_phases(double& tn, const SteadySweepRow& r) {
+    std::array<double, kTableRheologies> written{};
+    for (std::size_t i = 0; i < written.size(); ++i)
+        written[i] = tn = carried_phase(tn, r.pairs[i].continuous.tn);
     return written;
 }
 
@@ -66,10 +62,10 @@ void write_steady_tables(ResultDirectory& dir, Console& console, const ShellMode
     ResultTables tables(dir, model, {});
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {
-        const std::array<double, 2> written = written_phases(tn, row);
+        const std::array<double, kTableRheologies> written = written_phases(tn, row);
         console.write(Record().text("viscosity ").real(row.eta).line());
-        console.write(Record().real(row.maxwell.continuous.power).line());
-        console.write(Record().real(row.kelvin_voigt.continuous.power).line());
+        for (const SteadyPair& pair : row.pairs)
+            console.write(Record().real(pair.continuous.power).line());
         tables.add_steady(row, written);
     }
     tables.finish();
@@ -77,12 +73,12 @@ void write_steady_tables(ResultDirectory& dir, Console& console, const ShellMode
 
 RunOutput::RunOutput(ResultDirectory& dir, Console& console, const ShellModel& model,
                      std::vector<double> series)
-    : console_(console), files_(dir), tables_(dir, model, std::move(series)) {}
+    : console_(console), files_(dir, legacy_suffixes()), tables_(dir, model, std::move(series)) {}
 
 void RunOutput::add(const ViscosityResults& r) {
-    const std::array<double, 2> tn = written_phases(tn_, r);
-    write_run(files_, console_, r.maxwell, kMaxwellFiles, tn[0]);
-    write_run(files_, console_, r.kelvin, kKelvinFiles, tn[1]);
+    const std::array<double, kTableRheologies> tn = written_phases(tn_, r);
+    for (std::size_t i = 0; i < kRheologyCount; ++i)
+        write_run(files_, console_, r.runs[i], i, tn[i]);
     console_.flush();
     tables_.add(r, tn);
 }

@@ -18,11 +18,11 @@
 
 namespace tidal {
 
-// The phases of the minimum written for the runs of one viscosity, Maxwell first. `tn` is the
+// The phases of the minimum written for the runs of one viscosity, in list order. `tn` is the
 // phase written last, carried from run to run across the sweep (0 before the first), and is
 // updated.
-std::array<double, 2> written_phases(double& tn, const ViscosityResults& r);
-std::array<double, 2> written_phases(double& tn, const SteadySweepRow& r);
+std::array<double, kTableRheologies> written_phases(double& tn, const ViscosityResults& r);
+std::array<double, kTableRheologies> written_phases(double& tn, const SteadySweepRow& r);
 
 // Writes "body.toml": the body of the run, from which `--body-file` repeats it.
 void write_body_toml(ResultDirectory& dir, const BodySpec& spec);

@@ -38,15 +38,18 @@ int default_thread_count() {
 
 namespace {
 
-// Both rheologies for the viscosities of sweep indices k = first .. first+count-1, the plain
+// Every rheology for the viscosities of sweep indices k = first .. first+count-1, the plain
 // way: one run at a time, every run keeping its series. Stops early (short result) if asked.
 std::vector<ViscosityResults> compute_plain(const ShellModel& model, const ViscositySweep& sweep,
                                             int first, int count, const SweepSettings& settings) {
     std::vector<ViscosityResults> out;
     for (int i = 0; i < count && !settings.stop(); ++i) {
         const double eta = sweep.viscosity(first + i);
-        out.push_back({first + i, run_reference(model, eta, Rheology::Maxwell),
-                       run_reference(model, eta, Rheology::KelvinVoigt), std::nullopt});
+        ViscosityResults r;
+        r.k = first + i;
+        for (const RheologyNames& rh : kRheologies)
+            r[rh.id] = run_reference(model, eta, rh.id);
+        out.push_back(std::move(r));
         if (settings.steady)
             out.back().steady =
                 steady_sweep(model, std::span<const double>(&eta, 1), SteadyFlavours::Both)[0];
@@ -54,7 +57,7 @@ std::vector<ViscosityResults> compute_plain(const ShellModel& model, const Visco
     return out;
 }
 
-// Both rheologies for the viscosities of sweep indices k = first .. first+count-1.
+// Every rheology for the viscosities of sweep indices k = first .. first+count-1.
 std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySweep& sweep,
                                       int first, int count, const SweepSettings& settings,
                                       RunWorkspace& ws) {
@@ -69,15 +72,16 @@ std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySw
         if (std::find(series.begin(), series.end(), etas[static_cast<std::size_t>(i)]) !=
             series.end())
             keep |= 1u << i;
-    std::vector<RunRecords> maxwell = run_maxwell(model, etas, ws, keep);
-    std::vector<RunRecords> kelvin = run_kelvin_voigt(model, etas, ws, keep);
+    std::array<std::vector<RunRecords>, kRheologyCount> runs;
+    for (const RheologyNames& r : kRheologies)
+        runs[index_of(r.id)] = run_batch(r.id, model, etas, ws, keep);
     std::vector<SteadySweepRow> steady;
     if (settings.steady) steady = steady_sweep(model, etas, SteadyFlavours::Both);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].k = first + static_cast<int>(i);
-        out[i].maxwell = std::move(maxwell[i]);
-        out[i].kelvin = std::move(kelvin[i]);
+        for (std::size_t r = 0; r < kRheologyCount; ++r)
+            out[i].runs[r] = std::move(runs[r][i]);
         if (settings.steady) out[i].steady = std::move(steady[i]);
     }
     return out;

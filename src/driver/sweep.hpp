@@ -1,6 +1,7 @@
 #pragma once
-// The viscosity sweep: both rheologies for every viscosity 10^(k/s) of the body's range (s
+// The viscosity sweep: every rheology for every viscosity 10^(k/s) of the body's range (s
 // steps per decade), computed on several threads and delivered in ascending order.
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -20,8 +21,9 @@ struct ViscositySweep {
 
 struct ViscosityResults {
     int k = 0; // sweep index: the viscosity is 10^(k/steps_per_decade)
-    RunRecords maxwell;
-    RunRecords kelvin;
+    std::array<RunRecords, kRheologyCount> runs; // per rheology, in list order
+    const RunRecords& operator[](Rheology r) const { return runs[index_of(r)]; }
+    RunRecords& operator[](Rheology r) { return runs[index_of(r)]; }
     // The periodic steady state of both rheologies at this viscosity, both flavours, when the
     // sweep was asked for it.
     std::optional<SteadySweepRow> steady;

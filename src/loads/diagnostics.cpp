@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "discretisation/body.hpp"
+#include "discretisation/unknowns.hpp"
 
 namespace tidal {
 
@@ -15,18 +16,18 @@ EquatorHarmonics equator_harmonics() {
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur) {
     const DegreeFactors f = degree_factors(j);
     for (int i = 1; i <= N + 1; ++i)
-        ur(i) = radial_displacement(f, x(6 * i - 5), x(6 * i - 4));
+        ur(i) = radial_displacement(f, x(unknowns::u_minus(i)), x(unknowns::u_plus(i)));
 }
 
 double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,
-                      Vec1View<const double> eta, Vec1View<const double> r,
-                      Vec1View<double> layer_power) {
+                      const std::function<double(int, double)>& dissipation,
+                      Vec1View<const double> r, Vec1View<double> layer_power) {
     const int m = nperiod;
     for (int i = 1; i <= N; ++i) {
         double sum = 0.0;
         for (int c = 1; c <= m + 1; ++c)
             sum += window(i, c);
-        layer_power(i) = layer_dissipation(sum, window(i, 1), window(i, m + 1), dt, eta(i));
+        layer_power(i) = dissipation(i, window_integral(sum, window(i, 1), window(i, m + 1), dt));
     }
     return shell_power(N, nperiod, dt, layer_power, r);
 }

@@ -1,5 +1,7 @@
 #pragma once
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
+#include <functional>
+
 #include "discretisation/body.hpp"
 #include "linalg/views.hpp"
 #include "loads/boundary_loads.hpp"
@@ -36,10 +38,9 @@ inline double surface_heat_flux(double power, double rout) {
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur);
 
 // Time integral of one layer's dissipation samples over the window by the trapezoidal rule,
-// from their plain sum (oldest first) and the two end samples, divided by 2*eta.
-inline double layer_dissipation(double sum, double first, double last, double dt, double eta) {
-    const double T = dt * sum - dt * first / 2.0 - dt * last / 2.0;
-    return T / 2.0 / eta;
+// from their plain sum (oldest first) and the two end samples.
+inline double window_integral(double sum, double first, double last, double dt) {
+    return dt * sum - dt * first / 2.0 - dt * last / 2.0;
 }
 
 // Mean dissipated power (W) of the shell from the layers' dissipation integrals: those times
@@ -52,11 +53,12 @@ double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_p
 //
 // `window` (N x (nperiod+1)) holds the dissipation samples of the steps nsteps-nperiod ..
 // nsteps, oldest first. Each layer's samples are integrated in time by the trapezoidal rule
-// and divided by 2*eta(i), written to layer_power(i); those values times rho^2 (rho the layer
-// mid-radius) are integrated over radius by the trapezoidal rule on the layer mid-points
-// (node radii r), and the result is divided by the window length nperiod*dt.
+// and turned into its dissipation by `dissipation`(i, integral) (the rheology's power
+// factor), written to layer_power(i); those values times rho^2 (rho the layer mid-radius) are
+// integrated over radius by the trapezoidal rule on the layer mid-points (node radii r), and
+// the result is divided by the window length nperiod*dt.
 double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,
-                      Vec1View<const double> eta, Vec1View<const double> r,
-                      Vec1View<double> layer_power);
+                      const std::function<double(int, double)>& dissipation,
+                      Vec1View<const double> r, Vec1View<double> layer_power);
 
 } // namespace tidal

@@ -1,38 +1,41 @@
 #include "output/result_set.hpp"
 
-#include <string>
-
 #include "output/record.hpp"
 
 namespace tidal {
 
-const std::array<std::string_view, kSummaryCount>& summary_file_names() {
-    static const std::array<std::string_view, kSummaryCount> names = {
-        "pcelketa", "pcelketakelvin", "ureta",   "uretakelvin",
-        "tneta",    "tnetakelvin",    "urtheta", "urthetakelvin"};
+std::vector<std::string> ResultSet::file_names(const std::vector<std::string_view>& suffixes) {
+    std::vector<std::string> names;
+    for (const std::string_view stem : kLegacyStems)
+        for (const std::string_view suffix : suffixes)
+            names.push_back(std::string(stem).append(suffix));
+    for (const std::string_view suffix : suffixes)
+        names.push_back(std::string(kSeriesStem).append(suffix));
     return names;
 }
 
-ResultSet::ResultSet(ResultDirectory& dir) {
-    for (std::size_t i = 0; i < kSummaryCount; ++i)
-        summaries_[i] = &dir.open(summary_file_names()[i]);
-    series_maxwell_ = &dir.open(kSeriesMaxwell);
-    series_kelvin_ = &dir.open(kSeriesKelvin);
+ResultSet::ResultSet(ResultDirectory& dir, std::vector<std::string_view> suffixes)
+    : count_(suffixes.size()) {
+    const std::vector<std::string> names = file_names(suffixes);
+    const std::size_t summaries = kLegacyStems.size() * count_;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        (i < summaries ? summaries_ : series_).push_back(&dir.open(names[i]));
 }
 
-void ResultSet::summary(Summary which, double viscosity, double value) {
-    ResultFile& f = *summaries_[static_cast<std::size_t>(which)];
+void ResultSet::summary(LegacyQuantity which, std::size_t rheology, double viscosity,
+                        double value) {
+    ResultFile& f = *summaries_[static_cast<std::size_t>(which) * count_ + rheology];
     Record rec;
     f.write(rec.real(viscosity).real(value).line());
     f.flush();
 }
 
-void ResultSet::series(std::string_view name, const std::vector<double>& values) {
+void ResultSet::series(std::size_t rheology, const std::vector<double>& values) {
     std::string text;
     text.reserve(values.size() * 28);
     for (std::size_t i = 0; i < values.size(); ++i)
         append_step_record(text, static_cast<int>(i + 1), values[i]);
-    (name == kSeriesKelvin ? *series_kelvin_ : *series_maxwell_).rewrite(text);
+    series_[rheology]->rewrite(text);
 }
 
 } // namespace tidal

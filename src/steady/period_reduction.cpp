@@ -14,17 +14,6 @@ namespace {
 
 constexpr int kBasis = 2 * kMaxHarmonics;
 
-// The three stress unknowns of layer l: tau(j,j-2), tau(j,j), tau(j,j+2).
-std::array<int, 3> stress_unknowns(int l) {
-    return {6 * l - 3, 6 * l - 2, 6 * l};
-}
-
-// The viscosity the power routine divides by twice: eta for the Maxwell stress^2/(2 eta), and
-// 1/(4 eta) for the Kelvin-Voigt 2 eta (strain rate)^2, as in the time integrations.
-double power_viscosity(Rheology rheology, double eta) {
-    return rheology == Rheology::Maxwell ? eta : (1.0 / eta) / 4.0;
-}
-
 double quadratic_form(const std::vector<double>& g, const double* v) {
     double q = 0.0;
     for (int i = 0; i < kBasis; ++i)
@@ -61,8 +50,11 @@ PeriodReduction::PeriodReduction(const ShellModel& model) : model_(model) {
         cos_[static_cast<std::size_t>(k)] = z.real();
         sin_[static_cast<std::size_t>(k)] = z.imag();
     }
-    maxwell_ = make_window(false);
-    kelvin_voigt_ = make_window(true);
+    for (const RheologyNames& r : kRheologies)
+        windows_[index_of(r.id)] = with_rheology(r.id, [&]<class R>(R) {
+            // The steps the time integration samples (and which of them it forms no sample at).
+            return make_window([](int step, int nsteps) { return R::dissipates(step, nsteps); });
+        });
 }
 
 void PeriodReduction::basis(int n, double* b) const {
@@ -74,14 +66,12 @@ void PeriodReduction::basis(int n, double* b) const {
     }
 }
 
-PeriodReduction::Window PeriodReduction::make_window(bool interior_only) const {
-    // The time integration samples the steps nsteps - nperiod .. nsteps; the Kelvin-Voigt one
-    // forms no strain rate at the first and the last step of the run.
+PeriodReduction::Window
+PeriodReduction::make_window(const std::function<bool(int, int)>& dissipates) const {
+    // The time integration samples the steps nsteps - nperiod .. nsteps that dissipate.
     const int nsteps = model_.run.nsteps;
     const int start = nsteps - model_.run.nperiod;
-    const auto sampled = [&](int n) {
-        return n >= 1 && n <= nsteps && (!interior_only || (n > 1 && n < nsteps));
-    };
+    const auto sampled = [&](int n) { return n >= 1 && n <= nsteps && dissipates(n, nsteps); };
     Window w;
     w.gram.assign(kBasis * kBasis, 0.0);
     double b[kBasis];
@@ -101,10 +91,17 @@ PeriodReduction::Window PeriodReduction::make_window(bool interior_only) const {
 
 double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Flavour flavour,
                               std::span<const double> layer_eta) const {
+    return with_rheology(rheology,
+                         [&]<class R>(R) { return power_of<R>(state, flavour, layer_eta); });
+}
+
+template <class R>
+double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
+                                 std::span<const double> layer_eta) const {
     const int N = model_.body.N;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
-    const Window& w = rheology == Rheology::Maxwell ? maxwell_ : kelvin_voigt_;
+    const Window& w = windows_[index_of(R::id)];
     double bfirst[kBasis] = {}, blast[kBasis] = {};
     if (w.has_first) basis(w.first, bfirst);
     if (w.has_last) basis(w.last, blast);
@@ -112,36 +109,23 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
     std::vector<double> layer_power(static_cast<std::size_t>(N));
     for (int l = 1; l <= N; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
-        // What is squared and summed, per harmonic, as a multiple of the stress: the stress
-        // itself (Maxwell), or the strain rate of the Kelvin-Voigt law tau = 2 mu e + 2 eta de/dt.
-        // The run's Kelvin-Voigt sample at step n is the strain after step n minus the strain
-        // after step n-2: twice dt times the central-difference rate at step n-1.
+        // What is squared and summed, per harmonic, as a multiple of the stress.
         std::array<Complex, kMaxHarmonics> gain{};
         for (int h = 1; h <= state.harmonics; ++h) {
             const std::size_t hi = static_cast<std::size_t>(h - 1);
-            if (rheology == Rheology::Maxwell) {
-                gain[hi] = 1.0;
-                continue;
-            }
-            const Complex strain = 1.0 / (2.0 * (mu(l) + eta * state.s[hi]));
-            if (flavour == Flavour::Continuous) {
-                gain[hi] = state.s[hi] * strain;
-            } else {
-                const Complex z = step_factor(h, model_.run.nperiod);
-                gain[hi] = 2.0 * dt * central_difference_symbol(z, dt) / z * strain;
-            }
+            gain[hi] = R::steady_gain(mu(l), eta, state.s[hi], flavour,
+                                      step_factor(h, model_.run.nperiod), dt);
         }
         // Per component: the period's mean square (continuous), or the plain sum of the
         // samples and the two end samples (discrete), over the layer's three stresses.
         double sum[kComponents] = {}, first[kComponents] = {}, last[kComponents] = {};
         for (int c = 0; c < kComponents; ++c)
-            for (const int k : stress_unknowns(l)) {
+            for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
                 double v[kBasis] = {};
                 for (int h = 1; h <= state.harmonics; ++h) {
                     const std::size_t hi = static_cast<std::size_t>(h - 1);
-                    const Complex a =
-                        gain[hi] *
-                        state.x[hi][static_cast<std::size_t>(c)][static_cast<std::size_t>(k - 1)];
+                    const Complex a = gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                                                        [static_cast<std::size_t>(k.unknown - 1)];
                     v[2 * h - 2] = a.real();
                     v[2 * h - 1] = a.imag();
                 }
@@ -158,19 +142,19 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
                     last[c] += g * g;
                 }
             }
-        // Combine the components as the run's samples do: the order-2 ones count twice; the
-        // Kelvin-Voigt differences over two steps become rates.
+        // Combine the components as the run's samples do (the continuous values are already
+        // rates: only the order-2 components' double weight applies to them).
         const auto combine = [&](const double* s) {
-            double p = s[kComponentOrder0] + 2.0 * s[kComponentCosine] + 2.0 * s[kComponentSine];
-            if (rheology == Rheology::KelvinVoigt && flavour == Flavour::Discrete)
-                p = p / (dt * dt) / 4.0;
-            return p;
+            if (flavour == Flavour::Continuous)
+                return Maxwell::sample(s[kComponentOrder0], s[kComponentCosine],
+                                       s[kComponentSine], dt);
+            return R::sample(s[kComponentOrder0], s[kComponentCosine], s[kComponentSine], dt);
         };
-        const double pe = power_viscosity(rheology, eta);
         layer_power[static_cast<std::size_t>(l - 1)] =
             flavour == Flavour::Continuous
-                ? combine(sum) / 2.0 / pe
-                : layer_dissipation(combine(sum), combine(first), combine(last), dt, pe);
+                ? R::layer_power(combine(sum), eta)
+                : R::layer_power(window_integral(combine(sum), combine(first), combine(last), dt),
+                                 eta);
     }
     // The continuous values are already means over the period: a window of unit length.
     if (flavour == Flavour::Continuous)
@@ -194,8 +178,8 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         const auto ur = [&](int node, int c) {
             const auto& x = state.x[hi][static_cast<std::size_t>(c)];
-            return radial_displacement(f, x[static_cast<std::size_t>(6 * node - 6)],
-                                       x[static_cast<std::size_t>(6 * node - 5)]);
+            return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
+                                       x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
         };
         surface[hi] = (ur(1, kComponentOrder0) + ur(2, kComponentOrder0)) / 2.0;
         equator[hi] = equator_displacement(eq, surface[hi],

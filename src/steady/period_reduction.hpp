@@ -3,6 +3,8 @@
 // period: mean dissipated power, the minimum order-0 surface displacement and when it occurs,
 // the largest equatorial displacement, and the phase lag and amplitude of the fundamental
 // harmonic of the order-0 surface displacement.
+#include <array>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -42,16 +44,19 @@ class PeriodReduction {
         bool has_first = false, has_last = false;
         int first = 0, last = 0; // the end steps
     };
-    Window make_window(bool interior_only) const;
+    Window make_window(const std::function<bool(int, int)>& dissipates) const;
     // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2), where
     // x_n = sum over h of Re(X_h z^{h n}).
     void basis(int n, double* b) const;
     double power(const PeriodicState& state, Rheology rheology, Flavour flavour,
                  std::span<const double> layer_eta) const;
+    template <class R>
+    double power_of(const PeriodicState& state, Flavour flavour,
+                    std::span<const double> layer_eta) const;
 
     const ShellModel& model_;
     std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1
-    Window maxwell_, kelvin_voigt_;
+    std::array<Window, kRheologyCount> windows_; // per rheology, in list order
 };
 
 } // namespace tidal

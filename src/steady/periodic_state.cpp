@@ -10,9 +10,7 @@ Complex rheology_symbol(Rheology rheology, Flavour flavour, int h, const ShellMo
     if (flavour == Flavour::Continuous) return {0.0, static_cast<double>(h) * model.body.omega};
     const Complex z = step_factor(h, model.run.nperiod);
     const double dt = time_step(model);
-    // Maxwell's stress memory is the trapezoidal rule; Kelvin-Voigt's strain is advanced by
-    // backward Euler.
-    return rheology == Rheology::Maxwell ? trapezoid_symbol(z, dt) : backward_euler_symbol(z, dt);
+    return with_rheology(rheology, [&]<class R>(R) { return R::discrete_symbol(z, dt); });
 }
 
 PeriodicSolver::PeriodicSolver(const ShellModel& model)
@@ -31,8 +29,9 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
         const Complex s = rheology_symbol(rheology, flavour, h, model_);
         state.s[hi] = s;
         // The time-stepping matrix with its implicit rate (2/dt for the trapezoidal rule, 1/dt
-        // for backward Euler) replaced by s: the step handed to the assembly is 2/s or 1/s.
-        const Complex step = rheology == Rheology::Maxwell ? 2.0 / s : 1.0 / s;
+        // for backward Euler) replaced by s.
+        const Complex step =
+            with_rheology(rheology, [&]<class R>(R) { return R::step_for_symbol(s); });
         auto a = mat1(band_, n, kBandColumns);
         assemble_system<Complex>(a, rheology, model_.assembly_inputs(), eta, step);
         double d = 0.0;

@@ -24,11 +24,11 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
             layer_eta[l] = eta * model.body.viscosity_factor[l];
         SteadySweepRow row;
         row.eta = eta;
-        for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
-            SteadyPair& pair = rheology == Rheology::Maxwell ? row.maxwell : row.kelvin_voigt;
-            pair.continuous = engine.solve(rheology, Flavour::Continuous, layer_eta);
+        for (const RheologyNames& r : kRheologies) {
+            SteadyPair& pair = row[r.id];
+            pair.continuous = engine.solve(r.id, Flavour::Continuous, layer_eta);
             if (flavours == SteadyFlavours::Both)
-                pair.discrete = engine.solve(rheology, Flavour::Discrete, layer_eta);
+                pair.discrete = engine.solve(r.id, Flavour::Discrete, layer_eta);
         }
         rows.push_back(std::move(row));
     }

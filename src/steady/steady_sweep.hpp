@@ -2,6 +2,7 @@
 // The periodic steady state of a body for a sweep of viscosities, both rheologies: the fast
 // alternative to the time integration (continuous flavour), and the yardstick of how far a
 // time integration's last period is from its periodic state (discrete flavour).
+#include <array>
 #include <optional>
 #include <span>
 #include <vector>
@@ -32,7 +33,9 @@ struct SteadyPair {
 
 struct SteadySweepRow {
     double eta = 0.0; // the swept viscosity, Pa s
-    SteadyPair maxwell, kelvin_voigt;
+    std::array<SteadyPair, kRheologyCount> pairs; // per rheology, in list order
+    const SteadyPair& operator[](Rheology r) const { return pairs[index_of(r)]; }
+    SteadyPair& operator[](Rheology r) { return pairs[index_of(r)]; }
 };
 
 enum class SteadyFlavours {

@@ -10,16 +10,4 @@ Complex step_factor(int h, int nperiod) {
     return std::polar(1.0, 2.0 * kPi * static_cast<double>(m) / static_cast<double>(nperiod));
 }
 
-Complex trapezoid_symbol(Complex z, double dt) {
-    return 2.0 * (z - 1.0) / ((z + 1.0) * dt);
-}
-
-Complex backward_euler_symbol(Complex z, double dt) {
-    return (1.0 - 1.0 / z) / dt;
-}
-
-Complex central_difference_symbol(Complex z, double dt) {
-    return (z - 1.0 / z) / (2.0 * dt);
-}
-
 } // namespace tidal

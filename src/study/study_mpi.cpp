@@ -95,13 +95,13 @@ std::vector<double> pack(const StudyJob& job, int unit, const Batch& batch) {
         const bool series = last || std::find(asked.begin(), asked.end(),
                                               job.sweep(point).viscosity(v.k)) != asked.end();
         out.push_back(v.k);
-        append(out, v.maxwell, series);
-        append(out, v.kelvin, series);
+        for (const RunRecords& run : v.runs)
+            append(out, run, series);
         out.push_back(v.steady ? 1.0 : 0.0);
         if (v.steady) {
             out.push_back(v.steady->eta);
-            append(out, v.steady->maxwell);
-            append(out, v.steady->kelvin_voigt);
+            for (const SteadyPair& pair : v.steady->pairs)
+                append(out, pair);
         }
     }
     return out;
@@ -113,13 +113,13 @@ Batch unpack(const std::vector<double>& in, int& unit) {
     const double* at = in.data() + 2;
     for (ViscosityResults& v : batch) {
         v.k = static_cast<int>(*at++);
-        at = extract(at, v.maxwell);
-        at = extract(at, v.kelvin);
+        for (RunRecords& run : v.runs)
+            at = extract(at, run);
         if (*at++ != 0.0) {
             SteadySweepRow& row = v.steady.emplace();
             row.eta = *at++;
-            at = extract(at, row.maxwell);
-            at = extract(at, row.kelvin_voigt);
+            for (SteadyPair& pair : row.pairs)
+                at = extract(at, pair);
         }
     }
     return batch;

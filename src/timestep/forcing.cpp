@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "discretisation/unknowns.hpp"
 #include "loads/boundary_loads.hpp"
 
 namespace tidal {
@@ -37,12 +38,12 @@ StepForcing TidalForcing::at(int step) const {
     const double s1 = std::sin(wt);
     StepForcing f{};
     if (!eccentric_) {
-        f.amp0 = -c1 * kSqrt9Pi5 * Ae_;
-        f.ampnc = c1 * kSqrt27Pi10 * Ae_;
-        f.ampc = -s1 * kSqrt24Pi5 * Ae_;
-        f.body0 = c1 * kSqrt18Pi;
-        f.bodync = -c1 * kSqrt27Pi;
-        f.bodyc = s1 * kSqrt48Pi;
+        f.amp_order0 = -c1 * kSqrt9Pi5 * Ae_;
+        f.amp_cosine = c1 * kSqrt27Pi10 * Ae_;
+        f.amp_sine = -s1 * kSqrt24Pi5 * Ae_;
+        f.body_order0 = c1 * kSqrt18Pi;
+        f.body_cosine = -c1 * kSqrt27Pi;
+        f.body_sine = s1 * kSqrt48Pi;
     } else {
         const double w2t = ((2.0 * omega_) * step) * dt_;
         const double c2 = std::cos(w2t);
@@ -51,29 +52,29 @@ StepForcing TidalForcing::at(int step) const {
         const double order0 = c1 + 1.5 * ecc_ * c2;
         const double cosine = (1.0 + 6.0 * e2) * c1 - 0.5 * ecc_ * c2;
         const double sine = (1.0 - 11.0 * e2) * s1 - 0.5 * ecc_ * s2;
-        f.amp0 = -order0 * kSqrt9Pi5 * Ae_;
-        f.ampnc = cosine * kSqrt3Pi10 * A_;
-        f.ampc = sine * kSqrt3Pi10 * A_;
-        f.body0 = order0 * kSqrt18Pi;
-        f.bodync = -cosine * kSqrt3Pi;
-        f.bodyc = -sine * kSqrt3Pi;
+        f.amp_order0 = -order0 * kSqrt9Pi5 * Ae_;
+        f.amp_cosine = cosine * kSqrt3Pi10 * A_;
+        f.amp_sine = sine * kSqrt3Pi10 * A_;
+        f.body_order0 = order0 * kSqrt18Pi;
+        f.body_cosine = -cosine * kSqrt3Pi;
+        f.body_sine = -sine * kSqrt3Pi;
     }
     return f;
 }
 
-void TidalForcing::load(int step, Vec1View<double> b0, Vec1View<double> bnc,
-                        Vec1View<double> bc) const {
+void TidalForcing::load(int step, Vec1View<double> b_order0, Vec1View<double> b_cosine,
+                        Vec1View<double> b_sine) const {
     const StepForcing f = at(step);
-    zadanislapovehopotencialu(N_, j_, b0, f.amp0);
-    zadanislapovehopotencialu(N_, j_, bnc, f.ampnc);
-    zadanislapovehopotencialu(N_, j_, bc, f.ampc);
+    zadanislapovehopotencialu(N_, j_, b_order0, f.amp_order0);
+    zadanislapovehopotencialu(N_, j_, b_cosine, f.amp_cosine);
+    zadanislapovehopotencialu(N_, j_, b_sine, f.amp_sine);
     // With the second-order expansion only the order-0 component keeps ecc outside.
     const std::vector<double>& w_order2 = eccentric_ ? Y_ : Ye_;
     for (int i = 2; i <= N_; ++i) {
         const std::size_t w = static_cast<std::size_t>(i - 2);
-        b0(6 * i - 5) = f.body0 * Ye_[w];
-        bnc(6 * i - 5) = f.bodync * w_order2[w];
-        bc(6 * i - 5) = f.bodyc * w_order2[w];
+        b_order0(unknowns::u_minus(i)) = f.body_order0 * Ye_[w];
+        b_cosine(unknowns::u_minus(i)) = f.body_cosine * w_order2[w];
+        b_sine(unknowns::u_minus(i)) = f.body_sine * w_order2[w];
     }
 }
 
@@ -81,7 +82,7 @@ Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing) 
     const int nsteps = model.run.nsteps, nperiod = model.run.nperiod;
     FundamentalSums sums;
     for (int step = nsteps - nperiod + 1; step <= nsteps; ++step)
-        sums.add(forcing.at(step).amp0, fundamental_weight(step, nperiod));
+        sums.add(forcing.at(step).amp_order0, fundamental_weight(step, nperiod));
     return fundamental(sums, nperiod);
 }
 

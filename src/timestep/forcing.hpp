@@ -1,7 +1,7 @@
 #pragma once
 // The degree-2 tidal forcing of one time step, split into three load components: the
-// order-0 component, and the order-2 components driven by the cosine ("nc") and the sine ("c")
-// terms of the eccentricity tide.
+// order-0 component, and the order-2 components driven by the cosine and the sine terms of the
+// eccentricity tide.
 #include <vector>
 
 #include "loads/fundamental.hpp"
@@ -12,8 +12,8 @@ namespace tidal {
 // Amplitudes of one step: the inner-boundary potential amplitudes (Pa) and the factors that,
 // multiplied by a node's radial weight, give its interior body load.
 struct StepForcing {
-    double amp0, ampnc, ampc;    // inner-boundary amplitudes of the three components
-    double body0, bodync, bodyc; // interior load factors of the three components
+    double amp_order0, amp_cosine, amp_sine;    // inner-boundary amplitudes of the components
+    double body_order0, body_cosine, body_sine; // interior load factors of the components
 };
 
 class TidalForcing {
@@ -27,9 +27,10 @@ class TidalForcing {
     // second order in the eccentricity, else 1.
     int harmonics() const { return eccentric_ ? 2 : 1; }
 
-    // Writes the three boundary load vectors and their interior body loads (rows 6i-5 of the
-    // interior nodes i = 2..N); every other row is cleared.
-    void load(int step, Vec1View<double> b0, Vec1View<double> bnc, Vec1View<double> bc) const;
+    // Writes the three boundary load vectors and their interior body loads (rows u_minus(i) of
+    // the interior nodes i = 2..N); every other row is cleared.
+    void load(int step, Vec1View<double> b_order0, Vec1View<double> b_cosine,
+              Vec1View<double> b_sine) const;
 
   private:
     int N_;
@@ -44,7 +45,7 @@ class TidalForcing {
 
 // Fundamental harmonic of the order-0 tide over the last period of a run (the steps after
 // nsteps - nperiod): the reference for the phase lag of the surface displacement. The tide is
-// the order-0 potential amplitude at the inner boundary (amp0), which the surface of an
+// the order-0 potential amplitude at the inner boundary (amp_order0), which the surface of an
 // elastic shell, and of a fluid one, follows in phase: its order-0 body load has the opposite
 // sign.
 Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing);

@@ -1,16 +1,99 @@
 #include "timestep/reference_run.hpp"
 
-#include <cmath>
 #include <utility>
 #include <vector>
 
 #include "linalg/band_lu.hpp"
-#include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
 #include "loads/fundamental.hpp"
 #include "timestep/forcing.hpp"
+#include "timestep/run_common.hpp"
 
 namespace tidal {
+
+namespace {
+
+// One run of rheology R, the plain way: one system, each load component solved on its own
+// with the general band substitution, every dissipation sample of the run kept. The forcing,
+// the rheology's loads and updates and the surface records are those of the batched runs.
+template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double> eta) {
+    const int N = m.body.N, n = m.order(), nsteps = m.run.nsteps, nperiod = m.run.nperiod;
+    const double dt = time_step(m);
+    std::vector<double> a(static_cast<std::size_t>(n) * kBandColumns),
+        al(static_cast<std::size_t>(n) * 7);
+    std::vector<int> indx(static_cast<std::size_t>(n));
+    double d = 0;
+    assemble_rheology<R, double>(mat1(a, n, kBandColumns), m.assembly_inputs(),
+                                 vec1(std::as_const(eta)), dt);
+    bandecdp(mat1(a, n, kBandColumns), n, 7, 7, mat1(al, n, 7), vec1(indx), d);
+
+    // Per layer: the rheology's time-step constants.
+    const auto mu = vec1(m.grid.mu);
+    std::vector<std::array<double, R::kCoefficients>> k(static_cast<std::size_t>(N));
+    for (int l = 1; l <= N; ++l)
+        k[static_cast<std::size_t>(l - 1)] =
+            R::step_coefficients(mu(l), eta[static_cast<std::size_t>(l - 1)], dt);
+
+    // Solutions and history columns of the three load components; the history of unknown i
+    // in component c at hist[c][i-1].
+    std::vector<double> xs[kRightHandSides];
+    std::vector<std::array<double, R::kColumns>> hist[kRightHandSides];
+    for (int c = 0; c < kRightHandSides; ++c) {
+        xs[c].assign(static_cast<std::size_t>(n), 0.0);
+        hist[c].assign(static_cast<std::size_t>(n), {});
+    }
+    std::vector<double> p(static_cast<std::size_t>(N) * nsteps, 0.0);
+    auto P = mat1(p, N, nsteps);
+    const auto b = vec1(m.elastic);
+
+    const TidalForcing forcing(m, dt);
+    RunRecords out;
+    out.eta = eta.front();
+    SurfaceTracker surface(m, out, true);
+    for (int step = 1; step <= nsteps; ++step) {
+        forcing.load(step, vec1(xs[kOrder0]), vec1(xs[kCosine]), vec1(xs[kSine]));
+        for (int c = 0; c < kRightHandSides; ++c) {
+            auto X = vec1(xs[c]);
+            for (int l = 1; l <= N; ++l)
+                for (const unknowns::StressRow s : unknowns::stress_rows(l))
+                    X(s.row) = R::load(k[static_cast<std::size_t>(l - 1)], b(s.unknown),
+                                       hist[c][static_cast<std::size_t>(s.unknown - 1)]);
+            banbksdp(mat1(std::as_const(a), n, kBandColumns), n, 7, 7,
+                     mat1(std::as_const(al), n, 7), vec1(std::as_const(indx)), X);
+        }
+        for (int l = 1; l <= N; ++l) {
+            double sums[kRightHandSides];
+            for (int c = 0; c < kRightHandSides; ++c) {
+                double sum = 0;
+                for (const unknowns::StressRow s : unknowns::stress_rows(l))
+                    sum += R::advance(k[static_cast<std::size_t>(l - 1)],
+                                      xs[c][static_cast<std::size_t>(s.unknown - 1)],
+                                      hist[c][static_cast<std::size_t>(s.unknown - 1)], dt);
+                sums[c] = sum;
+            }
+            if (R::dissipates(step, nsteps))
+                P(l, step) = R::sample(sums[kOrder0], sums[kCosine], sums[kSine], dt);
+        }
+        const FundamentalWeight w =
+            step > nsteps - nperiod ? fundamental_weight(step, nperiod) : FundamentalWeight{};
+        surface.record(
+            step, [&](int i, int c) { return xs[c][static_cast<std::size_t>(i - 1)]; }, w);
+    }
+    surface.finish(tide_fundamental(m, forcing));
+
+    // The last period's samples: columns nsteps-nperiod .. nsteps of the full history.
+    const Mat1View<const double> window(&P(1, nsteps - nperiod), N, nperiod + 1);
+    std::vector<double> layer_power(static_cast<std::size_t>(N));
+    out.pcelk = vypocitejpcelk(
+        N, nperiod, window, dt,
+        [&](int l, double integral) {
+            return R::layer_power(integral, eta[static_cast<std::size_t>(l - 1)]);
+        },
+        vec1(m.grid.r), vec1(layer_power));
+    return out;
+}
+
+} // namespace
 
 RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheology) {
     std::vector<double> eta(static_cast<std::size_t>(m.body.N));
@@ -23,150 +106,8 @@ RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheolog
 
 RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
                          Rheology rheology) {
-    const bool kelvin = rheology == Rheology::KelvinVoigt;
-    const Body& B = m.body;
-    const int N = B.N, n = 6 * N + 2, nsteps = m.run.nsteps, nperiod = m.run.nperiod;
-    const double j = m.run.j, om = B.omega, ecc = B.ecc;
-    const double dt = (2 * kPi / om) / nperiod;
     std::vector<double> eta(layer_eta.begin(), layer_eta.end());
-    const double eta_value = eta.front();
-    std::vector<double> a(n * 15), al(n * 7);
-    std::vector<int> indx(n);
-    double d = 0;
-    if (kelvin)
-        assemble_a3(mat1(a, n, 15), m.assembly_inputs(), vec1(std::as_const(eta)), dt);
-    else
-        assemble_a2(mat1(a, n, 15), m.assembly_inputs(), vec1(std::as_const(eta)), dt);
-    bandecdp(mat1(a, n, 15), n, 7, 7, mat1(al, n, 7), vec1(indx), d);
-
-    std::vector<double> p(N * nsteps, 0.0), ur(N + 1), ur22(N + 1);
-    auto P = mat1(p, N, nsteps);
-    std::vector<double> xs[3], mem[3], epsv[3];
-    for (int c = 0; c < 3; ++c) {
-        xs[c].assign(n, 0.0);
-        mem[c].assign(n, 0.0);
-        if (kelvin) epsv[c].assign(static_cast<std::size_t>(n) * (nsteps + 1), 0.0);
-    }
-    const auto r = vec1(m.grid.r);
-    const auto mu = vec1(m.grid.mu);
-    const auto b = vec1(m.elastic);
-    const double R = (r(N) + r(N + 1)) / 2;
-    const double Ae = B.rhobelow * (R * R) * (om * om) * ecc, A = B.rhobelow * (R * R) * (om * om);
-
-    RunRecords out;
-    out.eta = eta_value;
-    FundamentalSums surface;
-    for (int step = 1; step <= nsteps; ++step) {
-        const double wt = (step * om) * dt, w2t = ((2 * om) * step) * dt;
-        double amp0, ampnc, ampc;
-        if (!B.eccentric_forcing) {
-            amp0 = -std::cos(wt) * std::sqrt(9 * kPi / 5) * Ae;
-            ampnc = std::cos(wt) * std::sqrt(27 * kPi / 10) * Ae;
-            ampc = -std::sin(wt) * std::sqrt(24 * kPi / 5) * Ae;
-        } else {
-            amp0 = -(std::cos(wt) + 1.5 * ecc * std::cos(w2t)) * std::sqrt(9 * kPi / 5) * Ae;
-            ampnc = ((1 + 6 * (ecc * ecc)) * std::cos(wt) - 0.5 * ecc * std::cos(w2t)) *
-                    std::sqrt(3 * kPi / 10) * A;
-            ampc = ((1 - 11 * (ecc * ecc)) * std::sin(wt) - 0.5 * ecc * std::sin(w2t)) *
-                   std::sqrt(3 * kPi / 10) * A;
-        }
-        auto X0 = vec1(xs[0]), Xnc = vec1(xs[1]), Xc = vec1(xs[2]);
-        zadanislapovehopotencialu(N, j, X0, amp0);
-        zadanislapovehopotencialu(N, j, Xnc, ampnc);
-        zadanislapovehopotencialu(N, j, Xc, ampc);
-        for (int i = 2; i <= N; ++i) {
-            const double Ye = r(i) * B.rho * (om * om) * ecc, Y = r(i) * B.rho * (om * om);
-            if (!B.eccentric_forcing) {
-                X0(6 * i - 5) = std::cos(wt) * std::sqrt(18 * kPi) * Ye;
-                Xnc(6 * i - 5) = -std::cos(wt) * std::sqrt(27 * kPi) * Ye;
-                Xc(6 * i - 5) = std::sin(wt) * std::sqrt(48 * kPi) * Ye;
-            } else {
-                X0(6 * i - 5) =
-                    (std::cos(wt) + 1.5 * ecc * std::cos(w2t)) * std::sqrt(18 * kPi) * Ye;
-                Xnc(6 * i - 5) =
-                    -((1 + 6 * (ecc * ecc)) * std::cos(wt) - 0.5 * ecc * std::cos(w2t)) *
-                    std::sqrt(3 * kPi) * Y;
-                Xc(6 * i - 5) =
-                    -((1 - 11 * (ecc * ecc)) * std::sin(wt) - 0.5 * ecc * std::sin(w2t)) *
-                    std::sqrt(3 * kPi) * Y;
-            }
-        }
-        for (int c = 0; c < 3; ++c) {
-            auto X = vec1(xs[c]);
-            auto M = vec1(mem[c]);
-            auto E = mat1(epsv[c], n, nsteps + 1);
-            for (int l = 1; l <= N; ++l) {
-                // (stress unknown, its constitutive row)
-                for (auto [k, row] :
-                     {std::pair{6 * l - 3, 6 * l - 2}, {6 * l - 2, 6 * l - 1}, {6 * l, 6 * l}}) {
-                    if (kelvin)
-                        X(row) = -(2 * eta[l - 1] / dt) * E(k, step);
-                    else
-                        X(row) = -((mu(l) / eta[l - 1]) * dt) * (b(k) / 2 + M(k));
-                }
-            }
-            banbksdp(mat1(std::as_const(a), n, 15), n, 7, 7, mat1(std::as_const(al), n, 7),
-                     vec1(std::as_const(indx)), X);
-        }
-        for (int l = 1; l <= N; ++l) {
-            double sums[3];
-            for (int c = 0; c < 3; ++c) {
-                auto X = vec1(xs[c]);
-                auto M = vec1(mem[c]);
-                auto E = mat1(epsv[c], n, nsteps + 1);
-                double s = 0;
-                for (int k : {6 * l - 3, 6 * l - 2, 6 * l}) {
-                    if (kelvin) {
-                        E(k, step + 1) = (X(k) + 2 * E(k, step) * eta[l - 1] / dt) /
-                                         (2 * (mu(l) + eta[l - 1] / dt));
-                        if (step > 1)
-                            s += (E(k, step + 1) - E(k, step - 1)) *
-                                 (E(k, step + 1) - E(k, step - 1));
-                    } else {
-                        M(k) += X(k);
-                        s += X(k) * X(k);
-                    }
-                }
-                sums[c] = s;
-            }
-            if (!kelvin)
-                P(l, step) += sums[0] + 2 * sums[1] + 2 * sums[2];
-            else if (step > 1 && step < nsteps)
-                P(l, step) += (sums[0] + 2 * sums[1] + 2 * sums[2]) / (dt * dt) / 4;
-        }
-        vypocitejur(N, j, vec1(std::as_const(xs[0])), vec1(ur));
-        vypocitejur(N, j, vec1(std::as_const(xs[1])), vec1(ur22));
-        const double ursurf = (ur[0] + ur[1]) / 2, theta = kPi / 2;
-        const double urth =
-            (3 * std::cos(theta) * std::cos(theta) - 1) * std::sqrt(5 / kPi) * (ursurf / 4) +
-            std::sin(theta) * std::sin(theta) * std::sqrt(7.5 / kPi) * ((ur22[0] + ur22[1]) / 4);
-        if (step > nsteps - nperiod) {
-            if (std::fabs(urth) > out.urthmax) out.urthmax = std::fabs(urth);
-            if (ursurf < out.urmin) {
-                out.urmin = ursurf;
-                out.tn = static_cast<double>(step + nperiod - nsteps) / nperiod;
-            }
-            surface.add(ursurf, fundamental_weight(step, nperiod));
-        }
-        if (out.tn && *out.tn == 1.0) out.tn = 0.0;
-        out.ursurf.push_back(ursurf);
-    }
-
-    const Harmonic u = fundamental(surface, nperiod);
-    out.amplitude = u.amplitude;
-    out.phase_lag_deg = phase_lag_deg(u, tide_fundamental(m, TidalForcing(m, dt)));
-
-    // The power divides by 2 eta; for the Kelvin-Voigt body it is handed 1/(4 eta), which
-    // makes it multiply by 2 eta.
-    if (kelvin)
-        for (double& e : eta)
-            e = (1 / e) / 4;
-    // The last period's samples: columns nsteps-nperiod .. nsteps of the full history.
-    const Mat1View<const double> window(&P(1, nsteps - nperiod), N, nperiod + 1);
-    std::vector<double> layer_power(N);
-    out.pcelk =
-        vypocitejpcelk(N, nperiod, window, dt, vec1(std::as_const(eta)), r, vec1(layer_power));
-    return out;
+    return with_rheology(rheology, [&]<class R>(R) { return run_plain<R>(m, eta); });
 }
 
 } // namespace tidal

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "linalg/band_solve_fast.hpp"
+#include "rheology/rheologies.hpp"
 #include "timestep/shell_model.hpp"
 
 namespace tidal {
@@ -40,7 +41,7 @@ struct RunWorkspace {
     std::vector<double> load[kRightHandSides]; // the step's tidal loads, common to all lanes
     std::vector<double> rhs;                   // right-hand sides / solutions of all lanes
     std::vector<double> forward;               // the substitution's intermediate result
-    std::vector<double> history; // Maxwell memories (1 column) or Kelvin-Voigt strains (3)
+    std::vector<double> history; // the rheology's history columns (memories, strains, ...)
     // Dissipation samples of the last period, per layer and lane: their running sum (oldest
     // first) and the first and the last sample, all the power needs of them.
     std::vector<double> window_sum, window_first, window_last;
@@ -54,17 +55,19 @@ using SeriesMask = unsigned;
 inline constexpr SeriesMask kAllSeries = ~0u;
 static_assert(kLanes <= 32, "a series mask holds one bit per lane");
 
-// Maxwell body (trapezoidal rule): one record per viscosity of `etas` (at most kLanes), with
-// that viscosity in every layer.
-std::vector<RunRecords> run_maxwell(const ShellModel& model, std::span<const double> etas,
-                                    RunWorkspace& ws, SeriesMask series = kAllSeries);
+// The runs of rheology R (a type of rheology/rheologies.hpp): one record per viscosity of
+// `etas` (at most kLanes), with that viscosity times the layer's factor in every layer.
+// Instantiated for every rheology of the list.
+template <class R>
+std::vector<RunRecords> run_batch(const ShellModel& model, std::span<const double> etas,
+                                  RunWorkspace& ws, SeriesMask series = kAllSeries);
 
-// Kelvin-Voigt body (backward Euler): one record per viscosity of `etas` (at most kLanes).
-std::vector<RunRecords> run_kelvin_voigt(const ShellModel& model, std::span<const double> etas,
-                                         RunWorkspace& ws, SeriesMask series = kAllSeries);
+// The same for a rheology chosen at run time.
+std::vector<RunRecords> run_batch(Rheology rheology, const ShellModel& model,
+                                  std::span<const double> etas, RunWorkspace& ws,
+                                  SeriesMask series = kAllSeries);
 
-// Single-viscosity forms.
-RunRecords run_maxwell(const ShellModel& model, double eta, RunWorkspace& ws);
-RunRecords run_kelvin_voigt(const ShellModel& model, double eta, RunWorkspace& ws);
+// Single-viscosity form.
+RunRecords run_one(Rheology rheology, const ShellModel& model, double eta, RunWorkspace& ws);
 
 } // namespace tidal

@@ -22,7 +22,6 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
         v.assign(static_cast<std::size_t>(n), 0.0);
     rhs.assign(Lanes::storage(n), 0.0);
     forward.assign(Lanes::storage(n), 0.0);
-    history.assign(3 * Lanes::storage(n), 0.0);
     window_sum.assign(N * kLanes, 0.0);
     window_first.assign(N * kLanes, 0.0);
     window_last.assign(N * kLanes, 0.0);
@@ -47,7 +46,7 @@ TIDAL_LANE_CLONES void broadcast_loads(Lanes x, const std::vector<int>& rows, co
 std::vector<int> load_rows(int N, int n) {
     std::vector<bool> constitutive(static_cast<std::size_t>(n) + 1, false);
     for (int l = 1; l <= N; ++l)
-        for (const StressRow s : stress_rows(l))
+        for (const unknowns::StressRow s : unknowns::stress_rows(l))
             constitutive[static_cast<std::size_t>(s.row)] = true;
     std::vector<int> rows;
     for (int i = 1; i <= n; ++i)
@@ -82,17 +81,16 @@ std::vector<double> layer_viscosities(const Body& body, const std::array<double,
     return out;
 }
 
-// For every lane: assembles the rheology's matrix with that lane's layer viscosities and time
-// step `dt`, factorises it and packs the factors into the lane.
-void prepare_systems(const ShellModel& model, Rheology rheology,
-                     const std::vector<double>& layer_eta, double dt, RunWorkspace& ws) {
+// For every lane: assembles the rheology's matrix with that lane's layer viscosities,
+// factorises it and packs the factors into the lane.
+void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assemble,
+                     const std::vector<double>& layer_eta, RunWorkspace& ws) {
     const int n = model.order();
-    const AssemblyInputs in = model.assembly_inputs();
     for (int lane = 0; lane < kLanes; ++lane) {
         for (std::size_t l = 0; l < ws.eta.size(); ++l)
             ws.eta[l] = layer_eta[l * kLanes + static_cast<std::size_t>(lane)];
         auto a = mat1(ws.band, n, kBandColumns);
-        assemble_system(a, rheology, in, vec1(std::as_const(ws.eta)), dt);
+        assemble(a, vec1(std::as_const(ws.eta)));
         double d = 0.0;
         bandecdp(a, n, kBandLower, kBandUpper, mat1(ws.al, n, kBandLower), vec1(ws.indx), d);
         pack_band_factors(mat1(std::as_const(ws.band), n, kBandColumns),
@@ -104,17 +102,17 @@ void prepare_systems(const ShellModel& model, Rheology rheology,
 
 } // namespace
 
-RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const double> etas,
-                   RunWorkspace& ws, SeriesMask series)
+LaneBatch::LaneBatch(const ShellModel& m, const Assemble& assemble, int columns,
+                     std::span<const double> etas, RunWorkspace& ws, SeriesMask series)
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
       window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
       forcing_(m, dt), out_(kLanes), count_(etas.size()),
       tide_(tide_fundamental(m, forcing_)) {
-    prepare_systems(model, rheology, layer_eta, dt, ws_);
+    prepare_systems(model, assemble, layer_eta, ws_);
     for (auto* w : {&ws_.window_sum, &ws_.window_first, &ws_.window_last})
         std::fill(w->begin(), w->end(), 0.0);
-    std::fill(ws_.history.begin(), ws_.history.end(), 0.0);
+    ws_.history.assign(static_cast<std::size_t>(columns) * Lanes::storage(n), 0.0);
     surface_.reserve(kLanes);
     for (int lane = 0; lane < kLanes; ++lane) {
         out_[static_cast<std::size_t>(lane)].eta = eta[static_cast<std::size_t>(lane)];
@@ -123,36 +121,43 @@ RunBatch::RunBatch(const ShellModel& m, Rheology rheology, std::span<const doubl
     }
 }
 
-void RunBatch::load(int step) {
+Lanes LaneBatch::history(int c) const {
+    return Lanes(ws_.history.data() + static_cast<std::size_t>(c) * Lanes::storage(n), n);
+}
+
+void LaneBatch::load(int step) {
     auto& l = ws_.load;
     forcing_.load(step, vec1(l[kOrder0]), vec1(l[kCosine]), vec1(l[kSine]));
     broadcast_loads(x, load_rows_, l[kOrder0].data(), l[kCosine].data(), l[kSine].data());
 }
 
-void RunBatch::solve() {
+void LaneBatch::solve() {
     solve_lanes(ws_.factors, x, Lanes(ws_.forward.data(), n));
 }
 
-void RunBatch::sample(int l, int step, const double* values) {
+void LaneBatch::sample(int l, int step, const double* values) {
     const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes;
     if (step == window_start) std::copy_n(values, kLanes, &ws_.window_first[at]);
     if (step == nsteps) std::copy_n(values, kLanes, &ws_.window_last[at]);
     add_lanes(&ws_.window_sum[at], values);
 }
 
-void RunBatch::record(int step) {
+void LaneBatch::record(int step) {
     const FundamentalWeight w =
         step > nsteps - nperiod ? fundamental_weight(step, nperiod) : FundamentalWeight{};
     for (int lane = 0; lane < kLanes; ++lane)
-        surface_[static_cast<std::size_t>(lane)].record(step, x, lane, w);
+        surface_[static_cast<std::size_t>(lane)].record(
+            step, [&](int i, int comp) { return x(i, comp, lane); }, w);
 }
 
-std::vector<RunRecords> RunBatch::finish(const std::vector<double>& power_eta) {
+std::vector<RunRecords>
+LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
     for (int lane = 0; lane < kLanes; ++lane) {
         for (int l = 1; l <= N; ++l) {
             const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes + lane;
-            ws_.layer_power[static_cast<std::size_t>(l - 1)] = layer_dissipation(
-                ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt, power_eta[at]);
+            ws_.layer_power[static_cast<std::size_t>(l - 1)] = layer_power(
+                window_integral(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt),
+                layer_eta[at]);
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
             shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));
@@ -174,15 +179,13 @@ SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool ke
     if (keep_series_) out_.ursurf.reserve(static_cast<std::size_t>(nsteps_));
 }
 
-void SurfaceTracker::record(int step, Lanes x, int lane, FundamentalWeight w) {
-    const auto ur = [&](int node, int comp) {
-        return radial_displacement(f_, x(6 * node - 5, comp, lane), x(6 * node - 4, comp, lane));
-    };
+void SurfaceTracker::record_surface(int step, double ur0_1, double ur0_2, double ur22_1,
+                                    double ur22_2, FundamentalWeight w) {
     // The surface lies midway between the two outermost nodes.
-    const double ursurf = (ur(1, kOrder0) + ur(2, kOrder0)) / 2.0;
+    const double ursurf = (ur0_1 + ur0_2) / 2.0;
     // The order-2 part enters with the sum of the two outer nodes: twice the weight of the
     // order-0 part, as in the dissipation sums.
-    const double ur22_sum = ur(1, kCosine) + ur(2, kCosine);
+    const double ur22_sum = ur22_1 + ur22_2;
     const double urth = equator_displacement(equator_, ursurf, ur22_sum);
 
     if (step > nsteps_ - nperiod_) {

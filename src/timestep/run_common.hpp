@@ -1,8 +1,12 @@
 #pragma once
-// Pieces shared by the Maxwell and Kelvin-Voigt time integrations.
+// The mechanics every rheology's batched time integration shares: the constants, every lane's
+// factorised system, the forcing, the right-hand sides, the dissipation windows and the
+// surface records. RunBatch<R> (run_batch.cpp) adds the rheology's loads and history.
 #include <array>
+#include <functional>
 
 #include "discretisation/assembly.hpp"
+#include "discretisation/unknowns.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
 #include "loads/fundamental.hpp"
@@ -18,15 +22,6 @@ inline constexpr int kOrder0 = 0; // order-0 component
 inline constexpr int kCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kSine = 2;   // order-2 component of the sine terms
 
-// The three stress unknowns of layer l (tau(j,j-2), tau(j,j), tau(j,j+2)) and the
-// constitutive rows in which their history loads the system.
-struct StressRow {
-    int unknown, row;
-};
-inline std::array<StressRow, 3> stress_rows(int l) {
-    return {{{6 * l - 3, 6 * l - 2}, {6 * l - 2, 6 * l - 1}, {6 * l, 6 * l}}};
-}
-
 // Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
 // the minimum surface displacement, its phase, the largest equatorial displacement and the
 // fundamental harmonic of the surface displacement.
@@ -34,14 +29,26 @@ class SurfaceTracker {
   public:
     SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series);
 
-    // Reads the lane's order-0 and order-2 cosine solutions at the two outermost nodes; `w` is
-    // the step's weight in the last period's Fourier projection (read only in that period).
-    void record(int step, Lanes x, int lane, FundamentalWeight w);
+    // Reads the order-0 and order-2 cosine solutions at the two outermost nodes, x(unknown,
+    // component) for component kOrder0 or kCosine; `w` is the step's weight in the last
+    // period's Fourier projection (read only in that period).
+    template <class X> void record(int step, const X& x, FundamentalWeight w) {
+        const auto ur = [&](int node, int comp) {
+            return radial_displacement(f_, x(unknowns::u_minus(node), comp),
+                                       x(unknowns::u_plus(node), comp));
+        };
+        record_surface(step, ur(1, kOrder0), ur(2, kOrder0), ur(1, kCosine), ur(2, kCosine), w);
+    }
 
     // Amplitude and phase lag of the surface displacement's fundamental behind `tide`'s.
     void finish(const Harmonic& tide);
 
   private:
+    // The step's record from the radial displacements of the two outermost nodes, order 0
+    // and order 2 (cosine).
+    void record_surface(int step, double ur0_1, double ur0_2, double ur22_1, double ur22_2,
+                        FundamentalWeight w);
+
     DegreeFactors f_;
     EquatorHarmonics equator_;
     int nperiod_, nsteps_;
@@ -50,18 +57,20 @@ class SurfaceTracker {
     RunRecords& out_;
 };
 
-// What the two rheologies' runs share: the constants, every lane's factorised system, the
-// forcing, the right-hand sides, the dissipation windows and the surface records. The
-// rheology supplies the constitutive loads and what happens to the solutions.
-class RunBatch {
+// What every rheology's runs share. The rheology supplies the matrix, the constitutive loads
+// and what happens to the solutions.
+class LaneBatch {
   public:
+    // Assembles one lane's matrix into `a` from the layer viscosities `eta` (N values, Pa s).
+    using Assemble = std::function<void(Mat1View<double> a, Vec1View<const double> eta)>;
+
     // Sets up the runs of the viscosities `etas` (at most kLanes; the remaining lanes repeat
     // the last one and are dropped at the end): assembles and factorises every lane's matrix
-    // and clears the windows and the histories (memories or strains).
-    RunBatch(const ShellModel& model, Rheology rheology, std::span<const double> etas,
-             RunWorkspace& ws, SeriesMask series);
-    RunBatch(const RunBatch&) = delete;
-    RunBatch& operator=(const RunBatch&) = delete;
+    // and clears the windows and the `columns` history columns.
+    LaneBatch(const ShellModel& model, const Assemble& assemble, int columns,
+              std::span<const double> etas, RunWorkspace& ws, SeriesMask series);
+    LaneBatch(const LaneBatch&) = delete;
+    LaneBatch& operator=(const LaneBatch&) = delete;
 
     const ShellModel& model;
     const int N, n, nsteps, nperiod;
@@ -72,6 +81,9 @@ class RunBatch {
     const std::vector<double> layer_eta;
     const int window_start; // step of the windows' first column
     const Lanes x;          // right-hand sides / solutions
+
+    // History column c (of those asked for) of every unknown, component and lane.
+    Lanes history(int c) const;
 
     // Writes the step's tidal loads (boundary and interior rows; every other row zero) into
     // every lane's three right-hand sides, except in the constitutive rows of the stresses,
@@ -86,9 +98,9 @@ class RunBatch {
     // Surface records of the step, from the solutions.
     void record(int step);
     // The records, with the power of every lane from its window and the phase lag of its
-    // surface displacement; the power routine divides layer l's time integral by twice
-    // `power_eta`[(l-1)*kLanes + lane].
-    std::vector<RunRecords> finish(const std::vector<double>& power_eta);
+    // surface displacement; `layer_power`(integral, eta) turns the time integral of a layer's
+    // samples into its dissipation, eta the layer's viscosity in the lane.
+    std::vector<RunRecords> finish(const std::function<double(double, double)>& layer_power);
 
   private:
     RunWorkspace& ws_;

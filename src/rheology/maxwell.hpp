@@ -1,0 +1,70 @@
+#pragma once
+// Maxwell body: a spring (rigidity mu) and a dashpot (viscosity eta) in series,
+// de/dt = (dtau/dt) / (2 mu) + tau / (2 eta). The viscous relaxation is integrated by the
+// trapezoidal rule: each stress unknown keeps a running sum of its past values (its memory,
+// started from the elastic state), and the memory loads the constitutive row.
+#include "rheology/constitutive.hpp"
+#include "rheology/rheology_id.hpp"
+
+namespace tidal {
+
+struct Maxwell {
+    static constexpr Rheology id = Rheology::Maxwell;
+    static constexpr std::string_view name = "maxwell";   // column prefix of the tables
+    static constexpr std::string_view title = "Maxwell";  // in messages
+    static constexpr std::string_view legacy_suffix = ""; // "pcelketa", "time", ...
+
+    // Row: mu-terms of the displacements + (1 + c/2) tau = -c (tau_elastic/2 + memory), with
+    // c = (mu/eta) dt the relaxation over one step.
+    template <class V> static Constitutive<V> constitutive(double mu, double eta, V dt) {
+        const V c = (mu / eta) * dt;
+        return {V(mu), c / 2.0 + 1.0};
+    }
+
+    static constexpr int kColumns = 1;      // the memory
+    static constexpr int kCoefficients = 1; // c
+    static std::array<double, kCoefficients> step_coefficients(double mu, double eta, double dt) {
+        return {(mu / eta) * dt};
+    }
+
+    // Load on the constitutive row of a stress unknown whose elastic reference value is
+    // `elastic`: minus c times (half the elastic value plus the memory).
+    template <class V>
+    static V load(const std::array<V, kCoefficients>& k, double elastic,
+                  const std::array<V, kColumns>& h) {
+        const double half = elastic / 2.0;
+        return -k[0] * (half + h[0]);
+    }
+
+    // Adds the new stress to the memory; the dissipation term is the squared stress.
+    template <class V>
+    static V advance(const std::array<V, kCoefficients>&, V stress, std::array<V, kColumns>& h,
+                     double) {
+        h[0] = h[0] + stress;
+        return stress * stress;
+    }
+
+    static bool dissipates(int, int) { return true; }
+
+    // Sum of squared stresses of the three load components; the order-2 ones count twice.
+    template <class V> static V sample(V s0, V s1, V s2, double) {
+        return s0 + 2.0 * s1 + 2.0 * s2;
+    }
+
+    // tau^2 / (2 eta) integrated over the window (the integral is of the squared stresses).
+    static double layer_power(double integral, double eta) { return integral / 2.0 / eta; }
+
+    // Periodic state: the trapezoidal rule's symbol, (x_n - x_{n-1}) = dt (x'_n + x'_{n-1}) / 2,
+    // s = 2 (z - 1) / ((z + 1) dt); the row's rate 2/dt becomes s for the step 2/s.
+    static std::complex<double> discrete_symbol(std::complex<double> z, double dt) {
+        return 2.0 * (z - 1.0) / ((z + 1.0) * dt);
+    }
+    static std::complex<double> step_for_symbol(std::complex<double> s) { return 2.0 / s; }
+    // What is squared in the dissipation, as a multiple of the stress amplitude: the stress.
+    static std::complex<double> steady_gain(double, double, std::complex<double>, Flavour,
+                                            std::complex<double>, double) {
+        return 1.0;
+    }
+};
+
+} // namespace tidal

@@ -39,7 +39,7 @@ namespace {
 
 // A checked body and the name its messages use ("body 3", or the file it came from).
 struct PyBody {
-    BodySpec spec;
+    BodySpec body_spec;
     std::string source;
 };
 
@@ -52,7 +52,7 @@ PyBody preset_body(int n) {
     if (n < kFirstChoice || n > kLastChoice)
         throw py::value_error("preset expects an integer from 1 to 8, but got " +
                               std::to_string(n));
-    return {preset(n).spec, "body " + std::to_string(n)};
+    return {preset(n).body_spec, "body " + std::to_string(n)};
 }
 
 // The names of a CSV header line, in order.
@@ -172,8 +172,8 @@ py::dict peaks_dict(const std::vector<PeakRecord>& peaks) {
 class TimeSweep {
   public:
     TimeSweep(PyBody body, std::vector<double> series, int threads)
-        : body_(std::move(body)), model_(shell_model(body_.spec)) {
-        const ViscositySweep viscosities = viscosity_sweep(body_.spec);
+        : body_(std::move(body)), model_(shell_model(body_.body_spec)) {
+        const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
         auto swept = series_viscosities(viscosities, series);
         if (const auto* e = std::get_if<std::string>(&swept))
             throw py::value_error(e->substr(e->find("--series ") + 2)); // "series ETA lies ..."
@@ -237,7 +237,7 @@ class TimeSweep {
         std::ostringstream discarded;
         Console console(discarded);
         ResultDirectory out(dir);
-        write_body_toml(out, body_.spec);
+        write_body_toml(out, body_.body_spec);
         RunOutput output(out, console, model_, series_);
         for (const ViscosityResults& r : results_)
             output.add(r);
@@ -257,8 +257,9 @@ class TimeSweep {
 // sweep, each rheology's values those of its steady state.
 class SteadySweep {
   public:
-    explicit SteadySweep(PyBody body) : body_(std::move(body)), model_(shell_model(body_.spec)) {
-        const ViscositySweep viscosities = viscosity_sweep(body_.spec);
+    explicit SteadySweep(PyBody body)
+        : body_(std::move(body)), model_(shell_model(body_.body_spec)) {
+        const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
         std::vector<double> etas;
         for (int k = viscosities.first_k; k < viscosities.first_k + viscosities.count; ++k)
             etas.push_back(viscosities.viscosity(k));
@@ -282,7 +283,7 @@ class SteadySweep {
         std::ostringstream discarded;
         Console console(discarded);
         ResultDirectory out(dir);
-        write_body_toml(out, body_.spec);
+        write_body_toml(out, body_.body_spec);
         write_steady_tables(out, console, model_, rows_);
         out.publish();
     }
@@ -330,12 +331,12 @@ PYBIND11_MODULE(_core, m) {
                     })
         .def("with_overrides",
              [](const PyBody& b, const std::vector<std::string>& overrides) {
-                 return PyBody{checked(override_body(b.spec, b.source, overrides)), b.source};
+                 return PyBody{checked(override_body(b.body_spec, b.source, overrides)), b.source};
              })
         .def("to_toml", [](const PyBody& b,
-                           const std::string& header) { return write_body(b.spec, header); })
+                           const std::string& header) { return write_body(b.body_spec, header); })
         .def_property_readonly("source", [](const PyBody& b) { return b.source; })
-        .def_property_readonly("name", [](const PyBody& b) { return b.spec.name; });
+        .def_property_readonly("name", [](const PyBody& b) { return b.body_spec.name; });
 
     py::class_<TimeSweep>(m, "TimeSweep")
         .def(py::init([](const PyBody& body, std::vector<double> series, std::optional<int> jobs) {

@@ -55,7 +55,7 @@ std::string read_error(const std::string& text, std::vector<std::string> overrid
 }
 
 std::string preset_text(int choice) {
-    return write_body(preset(choice).spec, "preset");
+    return write_body(preset(choice).body_spec, "preset");
 }
 
 // Replaces the first line that starts with `key` by `line` (or removes it when empty).
@@ -72,13 +72,13 @@ TEST(BodyFile, EveryPresetReadsBackToTheSameBitsAndTheSameText) {
         SCOPED_TRACE(c);
         const std::string text = preset_text(c);
         const BodySpec back = read_ok(text);
-        expect_identical(back, preset(c).spec);
+        expect_identical(back, preset(c).body_spec);
         EXPECT_EQ(write_body(back, "preset"), text);
     }
 }
 
 TEST(BodyFile, OverridesReplaceOneKeyEach) {
-    const BodySpec base = preset(3).spec;
+    const BodySpec base = preset(3).body_spec;
     auto r = override_body(base, "body 3",
                            std::vector<std::string>{"shell.thickness=20000", "numerics.layers = 40",
                                                     "name=Europa, thin shell",
@@ -97,7 +97,7 @@ TEST(BodyFile, OverridesReplaceOneKeyEach) {
         read_ok(preset_text(1), {"shell.rigidity=[1e9, 2e9, 3e9]", "numerics.layers=3"});
     EXPECT_EQ(layered.rigidity, (std::vector<double>{1e9, 2e9, 3e9}));
     EXPECT_EQ(make_body(layered).mu, layered.rigidity);
-    EXPECT_EQ(make_body(preset(1).spec).mu, std::vector<double>(20, 3.3e9));
+    EXPECT_EQ(make_body(preset(1).body_spec).mu, std::vector<double>(20, 3.3e9));
 }
 
 TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {

@@ -40,9 +40,9 @@ TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
     const TrappedFloatingPoint trap;
     const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 200});
     RunWorkspace ws(model);
-    const BodySpec& spec = preset(GetParam()).spec;
-    const int k0 = static_cast<int>(20 * spec.log10_viscosity_min);
-    const int k1 = static_cast<int>(20 * spec.log10_viscosity_max);
+    const BodySpec& body_spec = preset(GetParam()).body_spec;
+    const int k0 = static_cast<int>(20 * body_spec.log10_viscosity_min);
+    const int k1 = static_cast<int>(20 * body_spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),
                                       sweep_viscosity(k1)};
     for (const RunRecords& r : run_batch<Maxwell>(model, etas, ws))

@@ -17,12 +17,12 @@ struct Powers {
     double maxwell, kelvin;
 };
 
-// Mean power of both rheologies at viscosity eta for `spec` with its own numerics.
-Powers powers(const BodySpec& spec, double eta) {
+// Mean power of both rheologies at viscosity eta for `body_spec` with its own numerics.
+Powers powers(const BodySpec& body_spec, double eta) {
     RunConstants run;
-    run.nperiod = spec.steps_per_period;
-    run.nsteps = spec.periods * spec.steps_per_period;
-    const ShellModel model = make_shell_model(make_body(spec), run);
+    run.nperiod = body_spec.steps_per_period;
+    run.nsteps = body_spec.periods * body_spec.steps_per_period;
+    const ShellModel model = make_shell_model(make_body(body_spec), run);
     RunWorkspace ws(model);
     return {run_one(Rheology::Maxwell, model, eta, ws).pcelk,
             run_one(Rheology::KelvinVoigt, model, eta, ws).pcelk};
@@ -36,7 +36,7 @@ double observed_order(double coarse, double medium, double fine) {
 // At a fixed time step the difference between grids cancels the time error: the power of both
 // rheologies converges at second order in the layer spacing.
 TEST(Refinement, GridConvergesAtSecondOrder) {
-    BodySpec s = preset(1).spec;
+    BodySpec s = preset(1).body_spec;
     s.steps_per_period = 200;
     std::vector<Powers> p;
     for (int layers : {20, 40, 80}) {
@@ -50,7 +50,7 @@ TEST(Refinement, GridConvergesAtSecondOrder) {
 // Halving the step: second order for the trapezoidal Maxwell memory, first order for the
 // backward-Euler Kelvin-Voigt strain (at a viscosity whose transients have died).
 TEST(Refinement, TimeStepConvergesAtTheSchemesOrder) {
-    BodySpec s = preset(1).spec;
+    BodySpec s = preset(1).body_spec;
     std::vector<Powers> p;
     for (int steps : {1000, 2000, 4000}) {
         s.steps_per_period = steps;
@@ -80,7 +80,7 @@ ShellModel short_model(const BodySpec& s) {
 // Layer viscosities of c times eta everywhere are the sweep's viscosity c*eta; a profile of
 // equal rigidities is the single rigidity.
 TEST(Refinement, UniformLayerInputsEqualTheScalarOnes) {
-    BodySpec uniform = preset(1).spec;
+    BodySpec uniform = preset(1).body_spec;
     BodySpec scaled = uniform;
     scaled.viscosity_factors.assign(20, 10.0);
     expect_same_runs(short_model(scaled), 1e13, short_model(uniform), 1e14);
@@ -92,7 +92,7 @@ TEST(Refinement, UniformLayerInputsEqualTheScalarOnes) {
 // The fast lane path against the plain one for bodies unlike any preset: two and seven layers,
 // layered rigidity and viscosity, the second-order tide on an ice shell, odd step counts.
 TEST(Refinement, FastPathMatchesThePlainOneForAnyBody) {
-    BodySpec s = preset(1).spec;
+    BodySpec s = preset(1).body_spec;
     s.second_order = true;
     for (int layers : {2, 7}) {
         s.layers = layers;

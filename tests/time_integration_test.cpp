@@ -42,7 +42,7 @@ TEST_P(ShortRuns, MatchThePlainPathBitForBit) {
     const int choice = GetParam();
     const ShellModel model = make_shell_model(*preset_body(choice), RunConstants{2.0, 40, 400});
     RunWorkspace ws(model);
-    const int k0 = static_cast<int>(20 * preset(choice).spec.log10_viscosity_min);
+    const int k0 = static_cast<int>(20 * preset(choice).body_spec.log10_viscosity_min);
     for (double eta : {sweep_viscosity(k0), sweep_viscosity(k0 + 71), 1e20}) {
         for (const RheologyNames& r : kRheologies) {
             SCOPED_TRACE(r.name);
@@ -59,9 +59,9 @@ class FullRuns : public ::testing::TestWithParam<int> {};
 TEST_P(FullRuns, BatchMatchesThePlainVersionBitForBit) {
     const ShellModel model = make_shell_model(*preset_body(GetParam()));
     RunWorkspace ws(model);
-    const BodySpec& spec = preset(GetParam()).spec;
-    const int k0 = static_cast<int>(20 * spec.log10_viscosity_min);
-    const int k1 = static_cast<int>(20 * spec.log10_viscosity_max);
+    const BodySpec& body_spec = preset(GetParam()).body_spec;
+    const int k0 = static_cast<int>(20 * body_spec.log10_viscosity_min);
+    const int k1 = static_cast<int>(20 * body_spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),
                                       sweep_viscosity(k1)};
     for (const RheologyNames& r : kRheologies) {

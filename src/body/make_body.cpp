@@ -26,7 +26,7 @@ Body make_body(const BodySpec& s) {
 
 std::optional<Body> preset_body(int choice) {
     if (choice < kFirstChoice || choice > kLastChoice) return std::nullopt;
-    return make_body(preset(choice).spec);
+    return make_body(preset(choice).body_spec);
 }
 
 } // namespace tidal

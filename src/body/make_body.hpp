@@ -10,7 +10,7 @@
 namespace tidal {
 
 // The physical body of a checked BodySpec.
-Body make_body(const BodySpec& spec);
+Body make_body(const BodySpec& body_spec);
 
 // The physical body of preset `choice`, or nothing for a choice without a preset.
 std::optional<Body> preset_body(int choice);

@@ -10,7 +10,7 @@ namespace tidal {
 struct Preset {
     std::string_view menu_label; // as the menu shows it, e.g. "Europa(3)"
     std::string_view summary;    // one line for --help
-    BodySpec spec;
+    BodySpec body_spec;
 };
 
 inline constexpr int kFirstChoice = 1;

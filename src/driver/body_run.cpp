@@ -5,18 +5,18 @@
 
 namespace tidal {
 
-ViscositySweep viscosity_sweep(const BodySpec& spec) {
-    const SweepIndices k =
-        sweep_indices(spec.log10_viscosity_min, spec.log10_viscosity_max, spec.steps_per_decade);
+ViscositySweep viscosity_sweep(const BodySpec& body_spec) {
+    const SweepIndices k = sweep_indices(body_spec.log10_viscosity_min,
+                                         body_spec.log10_viscosity_max, body_spec.steps_per_decade);
     return ViscositySweep{static_cast<int>(k.first_k), static_cast<int>(k.count()),
-                          spec.steps_per_decade};
+                          body_spec.steps_per_decade};
 }
 
-ShellModel shell_model(const BodySpec& spec) {
+ShellModel shell_model(const BodySpec& body_spec) {
     RunConstants run;
-    run.nperiod = spec.steps_per_period;
-    run.nsteps = spec.periods * spec.steps_per_period;
-    return make_shell_model(make_body(spec), run);
+    run.nperiod = body_spec.steps_per_period;
+    run.nsteps = body_spec.periods * body_spec.steps_per_period;
+    return make_shell_model(make_body(body_spec), run);
 }
 
 } // namespace tidal

@@ -7,9 +7,9 @@
 namespace tidal {
 
 // The swept viscosities of a checked body: 10^(k/steps_per_decade) Pa s over its range.
-ViscositySweep viscosity_sweep(const BodySpec& spec);
+ViscositySweep viscosity_sweep(const BodySpec& body_spec);
 
 // The grid, coefficients and time stepping of a checked body, shared read-only by every run.
-ShellModel shell_model(const BodySpec& spec);
+ShellModel shell_model(const BodySpec& body_spec);
 
 } // namespace tidal

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         }
 
         if (options.print_body) {
-            const auto body = tidal::override_body(tidal::preset(*options.print_body).spec,
+            const auto body = tidal::override_body(tidal::preset(*options.print_body).body_spec,
                                                    "body " + std::to_string(*options.print_body),
                                                    options.overrides);
             if (const auto* e = std::get_if<tidal::BodyError>(&body)) {

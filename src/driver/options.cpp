@@ -44,7 +44,7 @@ std::string presets_text() {
         line.resize(std::max<std::size_t>(line.size() + 1, 38), ' ');
         char range[64];
         std::snprintf(range, sizeof range, "viscosity 1e%g .. 1e%g Pa s",
-                      p.spec.log10_viscosity_min, p.spec.log10_viscosity_max);
+                      p.body_spec.log10_viscosity_min, p.body_spec.log10_viscosity_max);
         s += line + range + "\n";
     }
     return s;

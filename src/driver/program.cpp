@@ -53,21 +53,21 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         }
         choice = std::get<int>(read);
     }
-    BodySpec spec;
+    BodySpec body_spec;
     if (settings.body_spec) {
-        spec = *settings.body_spec;
+        body_spec = *settings.body_spec;
     } else if (settings.overrides.empty()) {
-        spec = preset(choice).spec;
+        body_spec = preset(choice).body_spec;
     } else {
-        auto changed = override_body(preset(choice).spec, "body " + std::to_string(choice),
+        auto changed = override_body(preset(choice).body_spec, "body " + std::to_string(choice),
                                      settings.overrides);
         if (const auto* e = std::get_if<BodyError>(&changed)) {
             err << "error: " << e->message << '\n';
             return kExitBadChoice;
         }
-        spec = std::get<BodySpec>(std::move(changed));
+        body_spec = std::get<BodySpec>(std::move(changed));
     }
-    const ViscositySweep viscosities = viscosity_sweep(spec);
+    const ViscositySweep viscosities = viscosity_sweep(body_spec);
     const auto series = series_viscosities(viscosities, settings.series);
     if (const auto* e = std::get_if<std::string>(&series)) {
         err << "error: " << *e << '\n';
@@ -78,10 +78,10 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadChoice;
     }
 
-    const ShellModel model = shell_model(spec);
+    const ShellModel model = shell_model(body_spec);
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
-    write_body_toml(dir, spec);
+    write_body_toml(dir, body_spec);
     if (settings.method == Method::Steady) {
         write_steady_sweep(model, viscosities, dir, console);
         console.flush();

@@ -51,9 +51,9 @@ std::array<double, kTableRheologies> written_phases(double& tn, const SteadySwee
     return written;
 }
 
-void write_body_toml(ResultDirectory& dir, const BodySpec& spec) {
+void write_body_toml(ResultDirectory& dir, const BodySpec& body_spec) {
     dir.open("body.toml")
-        .rewrite(write_body(spec, std::string("Body of this run, written by ") + kVersion +
+        .rewrite(write_body(body_spec, std::string("Body of this run, written by ") + kVersion +
                                       "; tidal --body-file body.toml repeats it"));
 }
 

@@ -25,7 +25,7 @@ std::array<double, kTableRheologies> written_phases(double& tn, const ViscosityR
 std::array<double, kTableRheologies> written_phases(double& tn, const SteadySweepRow& r);
 
 // Writes "body.toml": the body of the run, from which `--body-file` repeats it.
-void write_body_toml(ResultDirectory& dir, const BodySpec& spec);
+void write_body_toml(ResultDirectory& dir, const BodySpec& body_spec);
 
 // The files of a sweep from the exact-in-time periodic state alone: "summary.csv" and
 // "peaks.csv", no legacy files (they describe a time integration). The console shows the

@@ -89,20 +89,20 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
     if (base == nullptr && file == nullptr)
         throw Failure{path +
                       ": no base body: give base = N (a preset, 1-8) or base_file = \"FILE\""};
-    BodySpec spec;
+    BodySpec body_spec;
     std::string source;
     if (base != nullptr) {
         const auto* n = base->as_integer();
         if (n == nullptr || n->get() < kFirstChoice || n->get() > kLastChoice)
             throw Failure{located(path, *base) + ": base: expected a preset number from 1 to 8"};
-        spec = preset(static_cast<int>(n->get())).spec;
+        body_spec = preset(static_cast<int>(n->get())).body_spec;
     } else {
         const auto* name = file->as_string();
         if (name == nullptr || name->get().empty())
             throw Failure{located(path, *file) + ": base_file: expected a file name"};
         auto read = read_body_file(beside(path, name->get()), {});
         if (auto* e = std::get_if<BodyError>(&read)) throw Failure{e->message};
-        spec = std::get<BodySpec>(std::move(read));
+        body_spec = std::get<BodySpec>(std::move(read));
     }
 
     // Every other key is a key of the body, replaced for all points.
@@ -118,8 +118,8 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
             overrides.push_back(top + "=" + value_text(node, located(path, node)));
         }
     }
-    if (overrides.empty()) return spec;
-    auto changed = override_body(spec, path, overrides);
+    if (overrides.empty()) return body_spec;
+    auto changed = override_body(body_spec, path, overrides);
     if (auto* e = std::get_if<BodyError>(&changed))
         throw Failure{path + ": " + body_message(e->message)};
     return std::get<BodySpec>(std::move(changed));

@@ -28,17 +28,17 @@ std::optional<std::string> file_text(const std::string& path) {
 }
 
 // Writes body.toml first, as a single run does; returns true.
-bool body_toml_written(ResultDirectory& dir, const BodySpec& spec) {
-    write_body_toml(dir, spec);
+bool body_toml_written(ResultDirectory& dir, const BodySpec& body_spec) {
+    write_body_toml(dir, body_spec);
     return true;
 }
 
 // One point's directory, written by the code and in the order of a single run's: taken,
 // body.toml, then the records of every viscosity; publish() when complete.
 struct PointFiles {
-    PointFiles(const std::string& path, const BodySpec& spec, const ShellModel& model,
+    PointFiles(const std::string& path, const BodySpec& body_spec, const ShellModel& model,
                std::vector<double> series, Console& console)
-        : dir(path), body(body_toml_written(dir, spec)),
+        : dir(path), body(body_toml_written(dir, body_spec)),
           output(dir, console, model, std::move(series)) {}
     void publish() {
         output.finish();

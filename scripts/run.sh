@@ -63,7 +63,7 @@ fi
 mv "$console" "$out.console.txt"
 echo "Result files are in $out/ (console lines in $out.console.txt)"
 if command -v gnuplot > /dev/null; then
-    tools/plot-results "$out" > /dev/null && echo "Figures: $out/power.png, $out/displacement.png, $out/series.png"
+    figures=$(tools/plot-results "$out") && echo "Figures: $(echo $figures | sed 's/ /, /g')"
 else
     echo "For figures install gnuplot (apt-get install gnuplot-nox) and run: tools/plot-results $out"
 fi

@@ -39,42 +39,16 @@ std::string dotted(const Key& k) {
                              : std::string(k.section) + "." + std::string(k.name);
 }
 
-// Shortest decimal form that reads back to the same double, always a TOML float.
-std::string real_text(double v) {
-    char buf[40];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    std::string s(buf, r.ptr);
-    if (s.find_first_of(".eEin") == std::string::npos) s += ".0";
-    return s;
-}
-
 std::string layers_text(const std::vector<double>& v) {
-    if (v.size() == 1) return real_text(v[0]);
+    if (v.size() == 1) return toml_real(v[0]);
     std::string s = "[";
     for (std::size_t i = 0; i < v.size(); ++i) {
         if (i > 0) s += (i % 6 == 0) ? ",\n    " : ", ";
-        s += real_text(v[i]);
+        s += toml_real(v[i]);
     }
     return s + "]";
 }
 
-std::string string_text(std::string_view v) {
-    std::string s = "\"";
-    for (const char c : v) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            s += '\\';
-            s += c;
-        } else if (u < 0x20 || u == 0x7f) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", u);
-            s += esc;
-        } else {
-            s += c;
-        }
-    }
-    return s + "\"";
-}
 
 double as_real(const toml::node& n) {
     if (const auto* f = n.as_floating_point()) return f->get();
@@ -147,9 +121,9 @@ std::string value_text(const Key& k, const BodySpec& b) {
             const auto& field = b.*member;
             using T = std::remove_cvref_t<decltype(field)>;
             if constexpr (std::is_same_v<T, std::string>)
-                return string_text(field);
+                return toml_string(field);
             else if constexpr (std::is_same_v<T, double>)
-                return real_text(field);
+                return toml_real(field);
             else if constexpr (std::is_same_v<T, std::vector<double>>)
                 return field.empty() ? std::string() : layers_text(field);
             else if constexpr (std::is_same_v<T, int>)
@@ -397,6 +371,32 @@ std::variant<BodySpec, BodyError> read_body(std::string_view text, std::string_v
 std::variant<BodySpec, BodyError> override_body(const BodySpec& body, std::string_view source,
                                                 std::span<const std::string> overrides) {
     return read_body(write_body(body, ""), source, overrides);
+}
+
+std::string toml_real(double v) {
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    std::string s(buf, r.ptr);
+    if (s.find_first_of(".eEin") == std::string::npos) s += ".0";
+    return s;
+}
+
+std::string toml_string(std::string_view v) {
+    std::string s = "\"";
+    for (const char c : v) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            s += '\\';
+            s += c;
+        } else if (u < 0x20 || u == 0x7f) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", u);
+            s += esc;
+        } else {
+            s += c;
+        }
+    }
+    return s + "\"";
 }
 
 std::string write_body(const BodySpec& body, std::string_view header) {

@@ -26,6 +26,13 @@ std::variant<BodySpec, BodyError> read_body(std::string_view text, std::string_v
 // The body as a commented TOML file; `header` (without '#') becomes its first comment line.
 std::string write_body(const BodySpec& body, std::string_view header);
 
+// A double as TOML text: the shortest decimal form that reads back to the same bits, always a
+// float (3.3e+09, 925.0).
+std::string toml_real(double v);
+
+// A text as a TOML basic string: quoted, with quotes, backslashes and control bytes escaped.
+std::string toml_string(std::string_view v);
+
 // Applies overrides to a body given in code (a preset): the body is written, the overrides
 // applied and the result read and checked like any file. `source` names the body in messages.
 std::variant<BodySpec, BodyError> override_body(const BodySpec& body, std::string_view source,

@@ -31,32 +31,10 @@ std::string located(const std::string& path, const toml::node& n) {
 // A TOML value written back as TOML text, doubles in their shortest exact form.
 std::string value_text(const toml::node& n, const std::string& where) {
     if (const auto* i = n.as_integer()) return std::to_string(i->get());
-    if (const auto* f = n.as_floating_point()) {
-        char buf[32];
-        const auto r = std::to_chars(buf, buf + sizeof buf, f->get());
-        std::string s(buf, r.ptr);
-        // Keep the value a float, so a key wanting an integer still refuses it.
-        if (s.find_first_of(".eni") == std::string::npos) s += ".0";
-        return s;
-    }
+    // Kept a float, so that a key wanting an integer still refuses it.
+    if (const auto* f = n.as_floating_point()) return toml_real(f->get());
     if (const auto* b = n.as_boolean()) return b->get() ? "true" : "false";
-    if (const auto* s = n.as_string()) {
-        std::string out = "\"";
-        for (const char c : s->get()) {
-            const unsigned char u = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                out += '\\';
-                out += c;
-            } else if (u < 0x20 || u == 0x7f) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", u);
-                out += esc;
-            } else {
-                out += c;
-            }
-        }
-        return out + "\"";
-    }
+    if (const auto* s = n.as_string()) return toml_string(s->get());
     if (const auto* a = n.as_array()) {
         std::string out = "[";
         for (std::size_t i = 0; i < a->size(); ++i)

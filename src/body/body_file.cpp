@@ -11,6 +11,8 @@
 
 #include <toml++/toml.h>
 
+#include "body/toml_document.hpp"
+
 #include "body/body_check.hpp"
 #include "body/key_suggestion.hpp"
 
@@ -352,14 +354,7 @@ std::variant<BodySpec, BodyError> read_body(std::string_view text, std::string_v
     Locator where(source);
     try {
         toml::table doc;
-        try {
-            doc = toml::parse(text, source);
-        } catch (const toml::parse_error& e) {
-            std::string what(e.description());
-            std::replace(what.begin(), what.end(), '\n', ' ');
-            return BodyError{where.source() + ":" + std::to_string(e.source().begin.line) +
-                             ": not a valid TOML file: " + what};
-        }
+        if (auto error = parse_toml_document(text, where.source(), doc)) return BodyError{*error};
         for (const std::string& o : overrides)
             apply_override(doc, o, where);
         return read_document(doc, where);

@@ -7,6 +7,7 @@
 #include <toml++/toml.h>
 
 #include "body/body_file.hpp"
+#include "body/toml_document.hpp"
 #include "body/presets.hpp"
 #include "driver/body_source.hpp"
 #include "driver/menu.hpp"
@@ -165,14 +166,7 @@ void table_points(const std::string& csv_path, Study& study, std::vector<std::st
 std::variant<Study, StudyError> read_study(std::string_view text, const std::string& path) {
     try {
         toml::table doc;
-        try {
-            doc = toml::parse(text, path);
-        } catch (const toml::parse_error& e) {
-            std::string what(e.description());
-            std::replace(what.begin(), what.end(), '\n', ' ');
-            return StudyError{path + ":" + std::to_string(e.source().begin.line) +
-                              ": not a valid TOML file: " + what};
-        }
+        if (auto error = parse_toml_document(text, path, doc)) return StudyError{*error};
         // A misspelt study key must not read as a missing one.
         for (const auto& [name, node] : doc)
             if (!node.is_table() && name != "base" && name != "base_file" && name != "points" &&

@@ -48,6 +48,13 @@ std::pair<double, double> projected_lag(const ShellModel& model, const RunRecord
     return {std::arg(f * std::conj(u)) * 180.0 / kPi, std::abs(u)};
 }
 
+// How close a run ends to its periodic state once its transients have died: rounding, except
+// for Andrade, whose Prony series has elements with retardation times beyond the run's length
+// (their start still shows at the 1e-10 level).
+double settled(Rheology r) {
+    return r == Rheology::Andrade ? 1e-9 : 1e-12;
+}
+
 TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
     // Mercury's transients die within a few periods: the last period of the run is the
     // scheme's periodic state to rounding, with both forcing harmonics.
@@ -58,13 +65,13 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
         const RunRecords t = run(model, rheology, 1e14);
         const SteadyPair s = steady(model, rheology, 1e14);
         const SteadyRecords& d = *s.discrete;
-        EXPECT_NEAR(transient(t.pcelk, s), 0.0, 1e-12);
-        EXPECT_NEAR(t.urmin / d.urmin, 1.0, 1e-12);
-        EXPECT_NEAR(t.urthmax / d.urthmax, 1.0, 1e-12);
+        EXPECT_NEAR(transient(t.pcelk, s), 0.0, settled(rheology));
+        EXPECT_NEAR(t.urmin / d.urmin, 1.0, settled(rheology));
+        EXPECT_NEAR(t.urthmax / d.urthmax, 1.0, settled(rheology));
         EXPECT_EQ(t.tn, d.tn);
         const auto [lag, amplitude] = projected_lag(model, t);
         EXPECT_NEAR(lag, d.phase_lag_deg, 1e-9);
-        EXPECT_NEAR(amplitude / d.amplitude, 1.0, 1e-12);
+        EXPECT_NEAR(amplitude / d.amplitude, 1.0, settled(rheology));
         // The time step matters, the transient does not.
         EXPECT_GT(std::fabs(step_error(s)), 1e-5);
     }
@@ -83,9 +90,9 @@ TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
         const Rheology rheology = r.id;
         const RunRecords t = run_reference(model, layer_eta, rheology);
         const SteadyRecords d = engine.solve(rheology, Flavour::Discrete, layer_eta);
-        EXPECT_NEAR(t.pcelk / d.power, 1.0, 1e-12);
-        EXPECT_NEAR(t.urmin / d.urmin, 1.0, 1e-12);
-        EXPECT_NEAR(t.urthmax / d.urthmax, 1.0, 1e-12);
+        EXPECT_NEAR(t.pcelk / d.power, 1.0, settled(rheology));
+        EXPECT_NEAR(t.urmin / d.urmin, 1.0, settled(rheology));
+        EXPECT_NEAR(t.urthmax / d.urthmax, 1.0, settled(rheology));
         // Not the same as any one of the viscosities everywhere.
         const std::vector<double> uniform(static_cast<std::size_t>(N), layer_eta[0]);
         EXPECT_GT(

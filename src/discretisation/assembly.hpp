@@ -22,6 +22,7 @@ struct AssemblyInputs {
     double j = 2.0;                       // harmonic degree
     double Go = 0.0; // rho * gsurf: shell density times surface gravity, kg/(m^2 s^2)
     double Gi = 0.0; // drho * gbot: density jump times gravity at the inner boundary
+    const RheologyParameters* rheology = nullptr; // beyond rigidity and viscosity
 };
 
 // Order of the system for N layers.
@@ -50,7 +51,7 @@ void assemble_rheology(Mat1View<V> a, const AssemblyInputs& in, Vec1View<const d
     const auto mu = vec1(in.grid->mu);
     std::vector<Constitutive<V>> laws(static_cast<std::size_t>(in.grid->N));
     for (int l = 1; l <= in.grid->N; ++l)
-        laws[static_cast<std::size_t>(l - 1)] = R::template constitutive<V>(mu(l), eta(l), dt);
+        laws[static_cast<std::size_t>(l - 1)] = R::template constitutive<V>(*in.rheology, mu(l), eta(l), dt);
     assemble_system<V>(a, in, laws);
 }
 

@@ -2,6 +2,9 @@
 // Physical description of one planetary body's shell and orbit, in SI units.
 #include <vector>
 
+#include "rheology/parameters.hpp"
+#include "rheology/rheology_id.hpp"
+
 namespace tidal {
 
 inline constexpr double kPi = 3.141592653589793;
@@ -21,6 +24,10 @@ struct Body {
     // Per layer (N, outermost first): the layer's viscosity is the swept viscosity times this.
     std::vector<double> viscosity_factor;
     bool eccentric_forcing = false; // forcing expanded to second order in eccentricity
+    // The rheologies swept, in the order of the list (Maxwell and Kelvin-Voigt alone write
+    // the legacy files), and the parameters of those that have any.
+    std::vector<Rheology> models = {Rheology::Maxwell, Rheology::KelvinVoigt};
+    RheologyParameters rheology;
 };
 
 } // namespace tidal

@@ -1,28 +1,36 @@
 #pragma once
 // What every rheology supplies, and the shape in which it supplies it.
 //
-// A rheology is a type with static members only (see maxwell.hpp for the documented model):
+// A rheology is a type with static members only (see maxwell.hpp for the simplest, documented
+// model, kelvin_chain.hpp for the general one):
 //   id, name, title, legacy_suffix     which it is and how its results are named;
-//   constitutive<V>(mu, eta, dt)       the coefficients of its constitutive rows (V = double
+//   constitutive<V>(p, mu, eta, dt)    the coefficients of its constitutive rows (V = double
 //                                      for the time step, std::complex<double> for a periodic
 //                                      state, where dt is the step that makes the implicit
 //                                      rate equal to the factor s: see step_for_symbol);
-//   kColumns, kCoefficients            history columns per stress unknown, per-layer constants;
-//   step_coefficients(mu, eta, dt)     those constants for one layer;
-//   load<V>(k, elastic, h)             the history load on a constitutive row;
-//   advance<V>(k, stress, h)           the history update after a solve, returning the
+//   columns(p), coefficients(p)        history columns per stress unknown, per-layer constants;
+//   step_coefficients(p, mu, eta, dt, k)  those constants for one layer, written to k;
+//   load(k, elastic, h)                the history load on a constitutive row;
+//   advance(k, elastic, stress, h, dt) the history update after a solve, returning the
 //                                      unknown's dissipation term;
 //   dissipates(step, nsteps)           whether a step has a dissipation sample;
-//   sample<V>(s0, s1, s2, dt)          the sample from the three load components' sums;
+//   sample(s0, s1, s2, dt)             the sample from the three load components' sums;
 //   layer_power(integral, eta)         a layer's dissipation from the time integral of samples;
 //   discrete_symbol, step_for_symbol,
-//   steady_gain                        its periodic state (see steady/).
-// The formulas are templates on the value type: double for the plain path, the lane vector
-// for the batched path, complex where a periodic state needs them. With contraction to fused
-// multiply-add off, every path performs the same operations and gets the same bits.
+//   dissipation_terms                  its periodic state (see steady/).
+// `p` holds the parameters of the rheologies beyond rigidity and viscosity (parameters.hpp).
+// In load and advance, k[f] reads constant f of the layer and h[c] history column c of the
+// stress unknown, h.set(c, v) writes it: the batched path passes lane vectors, the plain
+// path doubles. The formulas are templates on the value type: double for the plain path, the
+// lane vector for the batched path, complex where a periodic state needs them. With
+// contraction to fused multiply-add off, every path performs the same operations and gets the
+// same bits.
 #include <array>
 #include <complex>
 #include <string_view>
+#include <vector>
+
+#include "rheology/parameters.hpp"
 
 namespace tidal {
 
@@ -37,6 +45,25 @@ template <class V> struct Constitutive {
 enum class Flavour {
     Continuous, // s = i h omega
     Discrete,   // s = the scheme's symbol at z = e^{i h omega dt}
+};
+
+// Harmonics of the orbital frequency a periodic state carries at most (the eccentricity tide
+// to second order has the second).
+inline constexpr int kMaxHarmonics = 2;
+
+// One part of a periodic state's dissipation: what is squared, per harmonic, as a multiple of
+// the stress amplitude (`gain`), and the factor of its mean square (`weight`, 1/(Pa s) for a
+// dashpot's fluidity; 1 where the gain already carries it).
+struct DissipationTerm {
+    std::array<std::complex<double>, kMaxHarmonics> gain{};
+    double weight = 1.0;
+};
+
+// The factors s (per harmonic) and step factors z = e^{i h omega dt} of a periodic state.
+struct HarmonicSymbols {
+    int harmonics = 1;
+    std::array<std::complex<double>, kMaxHarmonics> s{}, z{};
+    double dt = 0.0; // the time integration's step, s
 };
 
 } // namespace tidal

@@ -15,22 +15,25 @@ struct KelvinVoigt {
     static constexpr std::string_view legacy_suffix = "kelvin"; // "pcelketakelvin", ...
 
     // Row: (mu + eta/dt)-terms of the displacements + tau = -(2 eta/dt) e_{n-1}.
-    template <class V> static Constitutive<V> constitutive(double mu, double eta, V dt) {
+    template <class V>
+    static Constitutive<V> constitutive(const RheologyParameters&, double mu, double eta, V dt) {
         const V M = mu;
         return {M + eta / dt, V(1.0)};
     }
 
     // The strain before the previous step and before this step (the dissipation's central
     // difference reaches two steps back).
-    static constexpr int kColumns = 2;
+    static int columns(const RheologyParameters&) { return 2; }
     // g = 2 eta/dt, the strain load factor; 2 (mu + eta/dt), the backward-Euler stiffness; eta.
-    static constexpr int kCoefficients = 3;
-    static std::array<double, kCoefficients> step_coefficients(double mu, double eta, double dt) {
-        return {2.0 * eta / dt, 2.0 * (mu + eta / dt), eta};
+    static int coefficients(const RheologyParameters&) { return 3; }
+    static void step_coefficients(const RheologyParameters&, double mu, double eta, double dt,
+                                  double* k) {
+        k[0] = 2.0 * eta / dt;
+        k[1] = 2.0 * (mu + eta / dt);
+        k[2] = eta;
     }
 
-    template <class V>
-    static V load(const std::array<V, kCoefficients>& k, double, const std::array<V, kColumns>& h) {
+    template <class K, class H> static auto load(const K& k, double, const H& h) {
         return -k[0] * h[1];
     }
 
@@ -38,13 +41,12 @@ struct KelvinVoigt {
     // squared change over two steps, strain' minus the strain before the previous step.
     // The update multiplies by eta and divides by dt itself (rather than using g = 2 eta/dt),
     // the order in which the published results were computed.
-    template <class V>
-    static V advance(const std::array<V, kCoefficients>& k, V stress, std::array<V, kColumns>& h,
-                     double dt) {
+    template <class K, class V, class H>
+    static V advance(const K& k, double, V stress, const H& h, double dt) {
         const V a = (stress + 2.0 * h[1] * k[2] / dt) / k[1];
         const V change = a - h[0];
-        h[0] = h[1];
-        h[1] = a;
+        h.set(0, h[1]);
+        h.set(1, a);
         return change * change;
     }
 
@@ -72,11 +74,20 @@ struct KelvinVoigt {
     // rate s e with e = tau / (2 (mu + eta s)), or (discrete flavour) the run's sample at step
     // n, the strain after step n minus that after step n-2: 2 dt times the central-difference
     // rate (z - 1/z)/(2 dt) at step n-1.
-    static std::complex<double> steady_gain(double mu, double eta, std::complex<double> s,
-                                            Flavour flavour, std::complex<double> z, double dt) {
-        const std::complex<double> strain = 1.0 / (2.0 * (mu + eta * s));
-        if (flavour == Flavour::Continuous) return s * strain;
-        return 2.0 * dt * ((z - 1.0 / z) / (2.0 * dt)) / z * strain;
+    static void dissipation_terms(const RheologyParameters&, double mu, double eta,
+                                 Flavour flavour, const HarmonicSymbols& hs,
+                                 std::vector<DissipationTerm>& out) {
+        out.assign(1, {});
+        for (int h = 0; h < hs.harmonics; ++h) {
+            const std::complex<double> s = hs.s[static_cast<std::size_t>(h)];
+            const std::complex<double> z = hs.z[static_cast<std::size_t>(h)];
+            const double dt = hs.dt;
+            const std::complex<double> strain = 1.0 / (2.0 * (mu + eta * s));
+            out[0].gain[static_cast<std::size_t>(h)] =
+                flavour == Flavour::Continuous
+                    ? s * strain
+                    : 2.0 * dt * ((z - 1.0 / z) / (2.0 * dt)) / z * strain;
+        }
     }
 };
 

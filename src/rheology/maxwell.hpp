@@ -16,31 +16,30 @@ struct Maxwell {
 
     // Row: mu-terms of the displacements + (1 + c/2) tau = -c (tau_elastic/2 + memory), with
     // c = (mu/eta) dt the relaxation over one step.
-    template <class V> static Constitutive<V> constitutive(double mu, double eta, V dt) {
+    template <class V>
+    static Constitutive<V> constitutive(const RheologyParameters&, double mu, double eta, V dt) {
         const V c = (mu / eta) * dt;
         return {V(mu), c / 2.0 + 1.0};
     }
 
-    static constexpr int kColumns = 1;      // the memory
-    static constexpr int kCoefficients = 1; // c
-    static std::array<double, kCoefficients> step_coefficients(double mu, double eta, double dt) {
-        return {(mu / eta) * dt};
+    static int columns(const RheologyParameters&) { return 1; }      // the memory
+    static int coefficients(const RheologyParameters&) { return 1; } // c
+    static void step_coefficients(const RheologyParameters&, double mu, double eta, double dt,
+                                  double* k) {
+        k[0] = (mu / eta) * dt;
     }
 
     // Load on the constitutive row of a stress unknown whose elastic reference value is
     // `elastic`: minus c times (half the elastic value plus the memory).
-    template <class V>
-    static V load(const std::array<V, kCoefficients>& k, double elastic,
-                  const std::array<V, kColumns>& h) {
+    template <class K, class H> static auto load(const K& k, double elastic, const H& h) {
         const double half = elastic / 2.0;
         return -k[0] * (half + h[0]);
     }
 
     // Adds the new stress to the memory; the dissipation term is the squared stress.
-    template <class V>
-    static V advance(const std::array<V, kCoefficients>&, V stress, std::array<V, kColumns>& h,
-                     double) {
-        h[0] = h[0] + stress;
+    template <class K, class V, class H>
+    static V advance(const K&, double, V stress, const H& h, double) {
+        h.set(0, h[0] + stress);
         return stress * stress;
     }
 
@@ -60,10 +59,10 @@ struct Maxwell {
         return 2.0 * (z - 1.0) / ((z + 1.0) * dt);
     }
     static std::complex<double> step_for_symbol(std::complex<double> s) { return 2.0 / s; }
-    // What is squared in the dissipation, as a multiple of the stress amplitude: the stress.
-    static std::complex<double> steady_gain(double, double, std::complex<double>, Flavour,
-                                            std::complex<double>, double) {
-        return 1.0;
+    // What is squared in the dissipation: the stress itself.
+    static void dissipation_terms(const RheologyParameters&, double, double, Flavour,
+                                 const HarmonicSymbols&, std::vector<DissipationTerm>& out) {
+        out.assign(1, {{1.0, 1.0}, 1.0});
     }
 };
 

@@ -5,15 +5,18 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <optional>
 #include <tuple>
 #include <utility>
 
+#include "rheology/andrade.hpp"
+#include "rheology/burgers.hpp"
 #include "rheology/kelvin_voigt.hpp"
 #include "rheology/maxwell.hpp"
 
 namespace tidal {
 
-using RheologyList = std::tuple<Maxwell, KelvinVoigt>;
+using RheologyList = std::tuple<Maxwell, KelvinVoigt, Burgers, Andrade>;
 inline constexpr std::size_t kRheologyCount = std::tuple_size_v<RheologyList>;
 
 // Index of a rheology in the list (and in every per-rheology array).
@@ -54,6 +57,13 @@ inline constexpr std::array<RheologyNames, kRheologyCount> kRheologies = [] {
     }(std::make_index_sequence<kRheologyCount>{});
     return out;
 }();
+
+// The rheology named `name` (as in the tables and body files), if any.
+constexpr std::optional<Rheology> rheology_named(std::string_view name) {
+    for (const RheologyNames& r : kRheologies)
+        if (r.name == name) return r.id;
+    return std::nullopt;
+}
 
 // The list order and the ids agree.
 static_assert([] {

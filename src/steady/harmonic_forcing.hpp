@@ -15,8 +15,6 @@ inline constexpr int kComponentOrder0 = 0; // order-0 component
 inline constexpr int kComponentCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kComponentSine = 2;   // order-2 component of the sine terms
 
-inline constexpr int kMaxHarmonics = 2;
-
 struct HarmonicForcing {
     int harmonics = 1; // 1, or 2 for the tide expanded to second order in the eccentricity
     // loads[h-1][component]: complex load vector (6N+2 entries) of harmonic h; zero in the

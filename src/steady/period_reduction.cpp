@@ -106,41 +106,53 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     if (w.has_first) basis(w.first, bfirst);
     if (w.has_last) basis(w.last, blast);
 
+    HarmonicSymbols symbols;
+    symbols.harmonics = state.harmonics;
+    symbols.dt = dt;
+    for (int h = 1; h <= state.harmonics; ++h) {
+        const std::size_t hi = static_cast<std::size_t>(h - 1);
+        symbols.s[hi] = state.s[hi];
+        symbols.z[hi] = step_factor(h, model_.run.nperiod);
+    }
+    std::vector<DissipationTerm> terms;
     std::vector<double> layer_power(static_cast<std::size_t>(N));
     for (int l = 1; l <= N; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
-        // What is squared and summed, per harmonic, as a multiple of the stress.
-        std::array<Complex, kMaxHarmonics> gain{};
-        for (int h = 1; h <= state.harmonics; ++h) {
-            const std::size_t hi = static_cast<std::size_t>(h - 1);
-            gain[hi] = R::steady_gain(mu(l), eta, state.s[hi], flavour,
-                                      step_factor(h, model_.run.nperiod), dt);
-        }
+        // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
+        R::dissipation_terms(model_.body.rheology, mu(l), eta, flavour, symbols, terms);
         // Per component: the period's mean square (continuous), or the plain sum of the
-        // samples and the two end samples (discrete), over the layer's three stresses.
+        // samples and the two end samples (discrete), over the layer's three stresses and the
+        // rheology's terms.
         double sum[kComponents] = {}, first[kComponents] = {}, last[kComponents] = {};
-        for (int c = 0; c < kComponents; ++c)
-            for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
-                double v[kBasis] = {};
-                for (int h = 1; h <= state.harmonics; ++h) {
-                    const std::size_t hi = static_cast<std::size_t>(h - 1);
-                    const Complex a = gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
-                                                        [static_cast<std::size_t>(k.unknown - 1)];
-                    v[2 * h - 2] = a.real();
-                    v[2 * h - 1] = a.imag();
+        for (const DissipationTerm& term : terms)
+            for (int c = 0; c < kComponents; ++c) {
+                double tsum = 0.0, tfirst = 0.0, tlast = 0.0;
+                for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
+                    double v[kBasis] = {};
+                    for (int h = 1; h <= state.harmonics; ++h) {
+                        const std::size_t hi = static_cast<std::size_t>(h - 1);
+                        const Complex a =
+                            term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                                                   [static_cast<std::size_t>(k.unknown - 1)];
+                        v[2 * h - 2] = a.real();
+                        v[2 * h - 1] = a.imag();
+                    }
+                    if (flavour == Flavour::Continuous) {
+                        // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2.
+                        double m = 0.0;
+                        for (int i = 0; i < kBasis; ++i)
+                            m += v[i] * v[i];
+                        tsum += m / 2.0;
+                    } else {
+                        tsum += quadratic_form(w.gram, v);
+                        const double f = dot(bfirst, v), g = dot(blast, v);
+                        tfirst += f * f;
+                        tlast += g * g;
+                    }
                 }
-                if (flavour == Flavour::Continuous) {
-                    // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2.
-                    double m = 0.0;
-                    for (int i = 0; i < kBasis; ++i)
-                        m += v[i] * v[i];
-                    sum[c] += m / 2.0;
-                } else {
-                    sum[c] += quadratic_form(w.gram, v);
-                    const double f = dot(bfirst, v), g = dot(blast, v);
-                    first[c] += f * f;
-                    last[c] += g * g;
-                }
+                sum[c] += term.weight * tsum;
+                first[c] += term.weight * tfirst;
+                last[c] += term.weight * tlast;
             }
         // Combine the components as the run's samples do (the continuous values are already
         // rates: only the order-2 components' double weight applies to them).

@@ -29,11 +29,27 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
         const Complex s = rheology_symbol(rheology, flavour, h, model_);
         state.s[hi] = s;
         // The time-stepping matrix with its implicit rate (2/dt for the trapezoidal rule, 1/dt
-        // for backward Euler) replaced by s.
-        const Complex step =
-            with_rheology(rheology, [&]<class R>(R) { return R::step_for_symbol(s); });
+        // for backward Euler) replaced by s, or the rheology's own periodic rows where its
+        // steps are not a rate (the chains' elements) or approximate its law (Andrade).
         auto a = mat1(band_, n, kBandColumns);
-        assemble_system<Complex>(a, rheology, model_.assembly_inputs(), eta, step);
+        with_rheology(rheology, [&]<class R>(R) {
+            const RheologyParameters& p = model_.body.rheology;
+            const auto mu = vec1(model_.grid.mu);
+            const Complex step = R::step_for_symbol(s);
+            const Complex z = step_factor(h, model_.run.nperiod);
+            const double dt = time_step(model_);
+            laws_.resize(static_cast<std::size_t>(model_.body.N));
+            for (int l = 1; l <= model_.body.N; ++l) {
+                Constitutive<Complex>& law = laws_[static_cast<std::size_t>(l - 1)];
+                if constexpr (requires { R::periodic_constitutive(p, mu(l), eta(l), flavour, s,
+                                                                  z, dt); })
+                    law = R::periodic_constitutive(p, mu(l), eta(l), flavour, s, z, dt);
+                else
+                    law = R::template constitutive<Complex>(p, mu(l), eta(l), step);
+            }
+        });
+        assemble_system<Complex>(a, model_.assembly_inputs(),
+                                 std::span<const Constitutive<Complex>>(laws_));
         double d = 0.0;
         bandecdp(a, n, 7, 7, mat1(al_, n, 7), vec1(indx_), d);
         for (int c = 0; c < kComponents; ++c) {

@@ -30,7 +30,7 @@ class PeriodicSolver {
     const ShellModel& model() const { return model_; }
     const HarmonicForcing& forcing() const { return forcing_; }
 
-    // The periodic state of `rheology` (Maxwell or Kelvin-Voigt) with the per-layer viscosities
+    // The periodic state of `rheology` with the per-layer viscosities
     // `layer_eta` (N values, Pa s), in the given flavour, written into `state`.
     void solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
                PeriodicState& state);
@@ -39,6 +39,7 @@ class PeriodicSolver {
     const ShellModel& model_;
     HarmonicForcing forcing_;
     std::vector<Complex> band_, al_;
+    std::vector<Constitutive<Complex>> laws_;
     std::vector<int> indx_;
 };
 

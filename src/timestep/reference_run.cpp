@@ -13,6 +13,21 @@ namespace tidal {
 
 namespace {
 
+// The constants of one layer.
+struct PlainConstants {
+    const double* k;
+    double operator[](int f) const { return k[f]; }
+};
+
+// The history columns of one unknown and component, contiguous.
+struct PlainHistory {
+    double* h;
+    int count;
+    int columns() const { return count; }
+    double operator[](int c) const { return h[c]; }
+    void set(int c, double v) const { h[c] = v; }
+};
+
 // One run of rheology R, the plain way: one system, each load component solved on its own
 // with the general band substitution, every dissipation sample of the run kept. The forcing,
 // the rheology's loads and updates and the surface records are those of the batched runs.
@@ -27,21 +42,28 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
                                  vec1(std::as_const(eta)), dt);
     bandecdp(mat1(a, n, kBandColumns), n, 7, 7, mat1(al, n, 7), vec1(indx), d);
 
-    // Per layer: the rheology's time-step constants.
+    // Per layer: the rheology's time-step constants, kc of them.
+    const RheologyParameters& params = m.body.rheology;
     const auto mu = vec1(m.grid.mu);
-    std::vector<std::array<double, R::kCoefficients>> k(static_cast<std::size_t>(N));
+    const std::size_t kc = static_cast<std::size_t>(R::coefficients(params));
+    std::vector<double> k(static_cast<std::size_t>(N) * kc);
     for (int l = 1; l <= N; ++l)
-        k[static_cast<std::size_t>(l - 1)] =
-            R::step_coefficients(mu(l), eta[static_cast<std::size_t>(l - 1)], dt);
+        R::step_coefficients(params, mu(l), eta[static_cast<std::size_t>(l - 1)], dt,
+                             &k[static_cast<std::size_t>(l - 1) * kc]);
+    const auto layer = [&](int l) { return PlainConstants{&k[static_cast<std::size_t>(l - 1) * kc]}; };
 
-    // Solutions and history columns of the three load components; the history of unknown i
-    // in component c at hist[c][i-1].
+    // Solutions and history columns of the three load components; the columns of unknown i
+    // in component c from hist[c][(i-1)*columns].
+    const int columns = R::columns(params);
     std::vector<double> xs[kRightHandSides];
-    std::vector<std::array<double, R::kColumns>> hist[kRightHandSides];
+    std::vector<double> hist[kRightHandSides];
     for (int c = 0; c < kRightHandSides; ++c) {
         xs[c].assign(static_cast<std::size_t>(n), 0.0);
-        hist[c].assign(static_cast<std::size_t>(n), {});
+        hist[c].assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(columns), 0.0);
     }
+    const auto history = [&](int c, int i) {
+        return PlainHistory{&hist[c][static_cast<std::size_t>(i - 1) * columns], columns};
+    };
     std::vector<double> p(static_cast<std::size_t>(N) * nsteps, 0.0);
     auto P = mat1(p, N, nsteps);
     const auto b = vec1(m.elastic);
@@ -56,8 +78,7 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
             auto X = vec1(xs[c]);
             for (int l = 1; l <= N; ++l)
                 for (const unknowns::StressRow s : unknowns::stress_rows(l))
-                    X(s.row) = R::load(k[static_cast<std::size_t>(l - 1)], b(s.unknown),
-                                       hist[c][static_cast<std::size_t>(s.unknown - 1)]);
+                    X(s.row) = R::load(layer(l), b(s.unknown), history(c, s.unknown));
             banbksdp(mat1(std::as_const(a), n, kBandColumns), n, 7, 7,
                      mat1(std::as_const(al), n, 7), vec1(std::as_const(indx)), X);
         }
@@ -66,9 +87,9 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
             for (int c = 0; c < kRightHandSides; ++c) {
                 double sum = 0;
                 for (const unknowns::StressRow s : unknowns::stress_rows(l))
-                    sum += R::advance(k[static_cast<std::size_t>(l - 1)],
+                    sum += R::advance(layer(l), b(s.unknown),
                                       xs[c][static_cast<std::size_t>(s.unknown - 1)],
-                                      hist[c][static_cast<std::size_t>(s.unknown - 1)], dt);
+                                      history(c, s.unknown), dt);
                 sums[c] = sum;
             }
             if (R::dissipates(step, nsteps))

@@ -11,55 +11,59 @@ namespace tidal {
 
 namespace {
 
-template <class R> using Coefficients = std::array<lanes::Vec, R::kCoefficients>;
-template <class R> using History = std::array<lanes::Vec, R::kColumns>;
+// The time-step constants of layer l at lanes g..g+kWidth-1: k holds them per layer, field
+// and lane, [((l-1)*count + f)*kLanes + lane].
+struct LaneConstants {
+    const double* kl; // the layer's first constant, lane 0
+    int g;
+    [[gnu::always_inline]] lanes::Vec operator[](int f) const {
+        return lanes::load(kl + f * kLanes + g);
+    }
+};
 
-// The time-step constants of layer l at lanes g..g+kWidth-1; `k` holds them per layer, field
-// and lane, [((l-1)*kCoefficients + f)*kLanes + lane].
-template <class R>
-[[gnu::always_inline]] inline Coefficients<R> coefficients(const double* k, int l, int g) {
-    Coefficients<R> out;
-    const double* kl = k + static_cast<std::size_t>(l - 1) * R::kCoefficients * kLanes;
-    for (int f = 0; f < R::kCoefficients; ++f)
-        out[static_cast<std::size_t>(f)] = lanes::load(kl + f * kLanes + g);
-    return out;
-}
-
-template <class R>
-[[gnu::always_inline]] inline History<R> read_history(const Lanes* h, int i, int comp, int g) {
-    History<R> out;
-    for (int c = 0; c < R::kColumns; ++c)
-        out[static_cast<std::size_t>(c)] = lanes::load(&h[c](i, comp, g));
-    return out;
-}
+// The history columns of one unknown and component at lanes g..g+kWidth-1.
+struct LaneHistory {
+    const Lanes* h;
+    int count, i, comp, g;
+    int columns() const { return count; }
+    [[gnu::always_inline]] lanes::Vec operator[](int c) const {
+        return lanes::load(&h[c](i, comp, g));
+    }
+    [[gnu::always_inline]] void set(int c, lanes::Vec v) const {
+        lanes::store(&h[c](i, comp, g), v);
+    }
+};
 
 // History loads of every layer and lane on the constitutive rows of the stress unknowns; `b`
-// is the elastic reference solution.
+// is the elastic reference solution, `kc` the constants per layer.
 template <class R>
-TIDAL_LANE_CLONES void history_loads(Lanes x, const Lanes* h, Vec1View<const double> b,
-                                     const double* k, int N) {
-    for (int l = 1; l <= N; ++l)
+TIDAL_LANE_CLONES void history_loads(Lanes x, const Lanes* h, int columns,
+                                     Vec1View<const double> b, const double* k, int kc, int N) {
+    for (int l = 1; l <= N; ++l) {
+        const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
         for (int comp = 0; comp < kRightHandSides; ++comp)
             for (const unknowns::StressRow s : unknowns::stress_rows(l))
                 for (int g = 0; g < kLanes; g += lanes::kWidth)
                     lanes::store(&x(s.row, comp, g),
-                                 R::load(coefficients<R>(k, l, g), b(s.unknown),
-                                         read_history<R>(h, s.unknown, comp, g)));
+                                 R::load(LaneConstants{kl, g}, b(s.unknown),
+                                         LaneHistory{h, columns, s.unknown, comp, g}));
+    }
 }
 
 // Advances the history of the three stress unknowns of layer l in every lane with the new
 // stresses, adding their dissipation terms to S per component.
 template <class R>
-TIDAL_LANE_CLONES void advance_layer(Lanes x, const Lanes* h, const double* k, int l, double dt,
-                                     double (&S)[kRightHandSides][kLanes]) {
+TIDAL_LANE_CLONES void advance_layer(Lanes x, const Lanes* h, int columns,
+                                     Vec1View<const double> b, const double* k, int kc, int l,
+                                     double dt, double (&S)[kRightHandSides][kLanes]) {
+    const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
     for (int comp = 0; comp < kRightHandSides; ++comp)
         for (const unknowns::StressRow s : unknowns::stress_rows(l))
             for (int g = 0; g < kLanes; g += lanes::kWidth) {
-                History<R> hist = read_history<R>(h, s.unknown, comp, g);
-                const lanes::Vec d = R::advance(coefficients<R>(k, l, g),
-                                                lanes::load(&x(s.unknown, comp, g)), hist, dt);
-                for (int c = 0; c < R::kColumns; ++c)
-                    lanes::store(&h[c](s.unknown, comp, g), hist[static_cast<std::size_t>(c)]);
+                const lanes::Vec d =
+                    R::advance(LaneConstants{kl, g}, b(s.unknown),
+                               lanes::load(&x(s.unknown, comp, g)),
+                               LaneHistory{h, columns, s.unknown, comp, g}, dt);
                 lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d);
             }
 }
@@ -75,30 +79,37 @@ template <class R> class RunBatch : public LaneBatch {
               [&m](Mat1View<double> a, Vec1View<const double> eta) {
                   assemble_rheology<R, double>(a, m.assembly_inputs(), eta, time_step(m));
               },
-              R::kColumns, etas, ws, series) {
-        for (int c = 0; c < R::kColumns; ++c)
+              R::columns(m.body.rheology), etas, ws, series),
+          columns_count_(R::columns(m.body.rheology)),
+          kc_(R::coefficients(m.body.rheology)) {
+        for (int c = 0; c < columns_count_; ++c)
             columns_.push_back(history(c));
         const auto mu = vec1(model.grid.mu);
-        k_.resize(static_cast<std::size_t>(N) * R::kCoefficients * kLanes);
+        const std::size_t kc = static_cast<std::size_t>(kc_);
+        k_.resize(static_cast<std::size_t>(N) * kc * kLanes);
+        std::vector<double> k(kc);
         for (int l = 1; l <= N; ++l)
             for (int lane = 0; lane < kLanes; ++lane) {
-                const auto k = R::step_coefficients(
-                    mu(l), layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane], dt);
-                for (int f = 0; f < R::kCoefficients; ++f)
-                    k_[(static_cast<std::size_t>(l - 1) * R::kCoefficients + f) * kLanes + lane] =
-                        k[static_cast<std::size_t>(f)];
+                R::step_coefficients(model.body.rheology, mu(l),
+                                     layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane],
+                                     dt, k.data());
+                for (std::size_t f = 0; f < kc; ++f)
+                    k_[(static_cast<std::size_t>(l - 1) * kc + f) * kLanes +
+                       static_cast<std::size_t>(lane)] = k[f];
             }
     }
 
     std::vector<RunRecords> run() {
         for (int step = 1; step <= nsteps; ++step) {
             load(step);
-            history_loads<R>(x, columns_.data(), vec1(model.elastic), k_.data(), N);
+            history_loads<R>(x, columns_.data(), columns_count_, vec1(model.elastic), k_.data(),
+                             kc_, N);
             solve();
             const bool sampled = in_window(step) && R::dissipates(step, nsteps);
             for (int l = 1; l <= N; ++l) {
                 double S[kRightHandSides][kLanes] = {};
-                advance_layer<R>(x, columns_.data(), k_.data(), l, dt, S);
+                advance_layer<R>(x, columns_.data(), columns_count_, vec1(model.elastic),
+                                 k_.data(), kc_, l, dt, S);
                 if (!sampled) continue;
                 double p[kLanes];
                 for (int lane = 0; lane < kLanes; ++lane)
@@ -111,7 +122,8 @@ template <class R> class RunBatch : public LaneBatch {
     }
 
   private:
-    std::vector<Lanes> columns_; // R::kColumns history columns
+    int columns_count_, kc_;     // history columns and constants per layer
+    std::vector<Lanes> columns_; // the history columns
     std::vector<double> k_;      // R's time-step constants per layer, field and lane
 };
 

@@ -1,0 +1,197 @@
+#pragma once
+// A Maxwell body in series with Kelvin-Voigt elements: the compliance
+//   J(s) = 1/mu + spring + fluidity/s + sum_i J_i / (1 + s t_i)
+// (mu the rigidity, Pa; spring an extra instantaneous compliance, 1/Pa; fluidity 1/(Pa s), the
+// inverse of the series dashpots' viscosity; element i of compliance J_i, 1/Pa, and
+// retardation time t_i, s). Burgers is one element; Andrade's power-law creep is carried by a
+// Prony series of them.
+//
+// Time stepping, second order: with 2e the strain measure of the rows (tau = 2 mu e
+// elastically),
+//   2 e_n = tau_n (1/mu + spring) + fluidity dt (tau_0/2 + tau_1 + ... + tau_{n-1} + tau_n/2)
+//           + sum_i w_i,n,
+// the dashpots by the trapezoidal rule, as the Maxwell memory, and each element's law
+// w' = (J_i tau - w)/t_i integrated exactly for a stress linear over the step:
+//   w_i,n = E_i w_i,n-1 + A_i tau_{n-1} + B_i tau_n,   E = e^{-h}, h = dt/t_i,
+//   A = J ((1 - E)/h - E),   B = J (1 - (1 - E)/h).
+// (The trapezoid would do for the elements too, but an element much shorter than the step
+// then keeps a mode that flips sign every step and hardly decays: e^{-h} damps it.) The row is
+//   mu-terms of the displacements + (1 + mu spring + c/2 + mu sum_i B_i) tau_n
+//     = -c (tau_0/2 + memory) - mu sum_i (E_i w_i,n-1 + A_i tau_{n-1}),   c = mu fluidity dt,
+// tau_0 being the elastic state the run starts from. In a periodic state x_n = X z^n the
+// element's strain is W = (A + B z)/(z - E) tau, which periodic_constitutive uses.
+//
+// Dissipation per unit volume: tau^2 fluidity / 2 in the dashpots, (tau - w_i/J_i)^2 J_i/(2 t_i)
+// in element i (its dashpot's stress squared over twice its viscosity t_i/J_i).
+//
+// A chain type derives from KelvinChain<Self> and gives
+//   elements(p)                          its number of elements;
+//   parts(p, mu, eta) -> ChainParts       spring and fluidity;
+//   element(p, mu, eta, i) -> ChainElement  J_i and t_i;
+// and may replace continuous_compliance (the exact J(i omega) where the chain approximates it).
+#include <cmath>
+#include <cstddef>
+
+#include "rheology/constitutive.hpp"
+
+namespace tidal {
+
+struct ChainParts {
+    double spring = 0.0;   // 1/Pa
+    double fluidity = 0.0; // 1/(Pa s)
+};
+struct ChainElement {
+    double compliance = 0.0; // J_i, 1/Pa
+    double time = 0.0;       // t_i, s
+};
+
+template <class Self> struct KelvinChain {
+    // One step of element e over dt: w_n = E w_{n-1} + A tau_{n-1} + B tau_n.
+    struct ElementStep {
+        double E, A, B;
+    };
+    static ElementStep element_step(const ChainElement& e, double dt) {
+        const double h = dt / e.time;
+        const double E = std::exp(-h);
+        const double g = -std::expm1(-h) / h; // (1 - E)/h
+        return {E, e.compliance * (g - E), e.compliance * ((h + std::expm1(-h)) / h)};
+    }
+
+    template <class V>
+    static Constitutive<V> constitutive(const RheologyParameters& p, double mu, double eta, V dt) {
+        const ChainParts parts = Self::parts(p, mu, eta);
+        double sum = 0.0;
+        for (int i = 0; i < Self::elements(p); ++i)
+            sum += element_step(Self::element(p, mu, eta, i), dt).B;
+        const V c = (mu * parts.fluidity) * dt;
+        return {V(mu), 1.0 + mu * parts.spring + c / 2.0 + mu * sum};
+    }
+
+    // J(s) of the chain.
+    static std::complex<double> continuous_compliance(const RheologyParameters& p, double mu,
+                                                      double eta, std::complex<double> s) {
+        const ChainParts parts = Self::parts(p, mu, eta);
+        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
+        for (int i = 0; i < Self::elements(p); ++i) {
+            const ChainElement e = Self::element(p, mu, eta, i);
+            J += e.compliance / (1.0 + s * e.time);
+        }
+        return J;
+    }
+
+    // The element's strain per unit stress in a periodic state: exactly J/(1 + s t)
+    // (continuous), or that of the step, (A + B z)/(z - E) (discrete).
+    static std::complex<double> element_strain(const ChainElement& e, Flavour flavour,
+                                               std::complex<double> s, std::complex<double> z,
+                                               double dt) {
+        if (flavour == Flavour::Continuous) return e.compliance / (1.0 + s * e.time);
+        const ElementStep st = element_step(e, dt);
+        return (st.A + st.B * z) / (z - st.E);
+    }
+
+    // The rows of a periodic state: the compliance times mu. The discrete flavour has the
+    // trapezoid's symbol s for the dashpots and the elements' own step.
+    static Constitutive<std::complex<double>>
+    periodic_constitutive(const RheologyParameters& p, double mu, double eta, Flavour flavour,
+                          std::complex<double> s, std::complex<double> z, double dt) {
+        if (flavour == Flavour::Continuous)
+            return {mu, mu * Self::continuous_compliance(p, mu, eta, s)};
+        const ChainParts parts = Self::parts(p, mu, eta);
+        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
+        for (int i = 0; i < Self::elements(p); ++i)
+            J += element_strain(Self::element(p, mu, eta, i), flavour, s, z, dt);
+        return {mu, mu * J};
+    }
+
+    // Columns: the dashpots' memory, the previous stress (less the elastic state, so that the
+    // columns start at zero), the elements' strains w_i.
+    static int columns(const RheologyParameters& p) { return 2 + Self::elements(p); }
+    // c, mu, fluidity, then E_i, A_i, B_i, 1/J_i, J_i/t_i for every element.
+    static constexpr int kElementCoefficients = 5;
+    static int coefficients(const RheologyParameters& p) {
+        return 3 + kElementCoefficients * Self::elements(p);
+    }
+    static void step_coefficients(const RheologyParameters& p, double mu, double eta, double dt,
+                                  double* k) {
+        const ChainParts parts = Self::parts(p, mu, eta);
+        k[0] = (mu * parts.fluidity) * dt;
+        k[1] = mu;
+        k[2] = parts.fluidity;
+        for (int i = 0; i < Self::elements(p); ++i) {
+            const ChainElement e = Self::element(p, mu, eta, i);
+            const ElementStep st = element_step(e, dt);
+            double* ki = k + 3 + kElementCoefficients * i;
+            ki[0] = st.E;
+            ki[1] = st.A;
+            ki[2] = st.B;
+            ki[3] = 1.0 / e.compliance;
+            ki[4] = e.compliance / e.time;
+        }
+    }
+
+    template <class K, class H> static auto load(const K& k, double elastic, const H& h) {
+        const double half = elastic / 2.0;
+        const auto previous = h[1] + elastic;
+        auto out = -k[0] * (half + h[0]);
+        for (int i = 0; i < elements_in(h); ++i) {
+            const int f = 3 + kElementCoefficients * i;
+            out = out - k[1] * (k[f] * h[2 + i] + k[f + 1] * previous);
+        }
+        return out;
+    }
+
+    template <class K, class V, class H>
+    static V advance(const K& k, double elastic, V stress, const H& h, double) {
+        const V previous = h[1] + elastic;
+        V d = stress * stress * k[2];
+        for (int i = 0; i < elements_in(h); ++i) {
+            const int f = 3 + kElementCoefficients * i;
+            const V w = k[f] * h[2 + i] + k[f + 1] * previous + k[f + 2] * stress;
+            const V r = stress - w * k[f + 3];
+            d = d + r * r * k[f + 4];
+            h.set(2 + i, w);
+        }
+        h.set(0, h[0] + stress);
+        h.set(1, stress - elastic);
+        return d;
+    }
+
+    static bool dissipates(int, int) { return true; }
+
+    template <class V> static V sample(V s0, V s1, V s2, double) {
+        return s0 + 2.0 * s1 + 2.0 * s2;
+    }
+
+    // The samples are twice the dissipation per unit volume.
+    static double layer_power(double integral, double) { return integral / 2.0; }
+
+    // The dashpots' trapezoidal rule.
+    static std::complex<double> discrete_symbol(std::complex<double> z, double dt) {
+        return 2.0 * (z - 1.0) / ((z + 1.0) * dt);
+    }
+    static std::complex<double> step_for_symbol(std::complex<double> s) { return 2.0 / s; }
+
+    // The dashpots' term (the stress, weighted by the fluidity) and one per element, its
+    // dashpot's stress tau - w/J_i, weighted by J_i/t_i.
+    static void dissipation_terms(const RheologyParameters& p, double mu, double eta,
+                                  Flavour flavour, const HarmonicSymbols& hs,
+                                  std::vector<DissipationTerm>& out) {
+        out.assign(static_cast<std::size_t>(1 + Self::elements(p)), {});
+        out[0] = {{1.0, 1.0}, Self::parts(p, mu, eta).fluidity};
+        for (int i = 0; i < Self::elements(p); ++i) {
+            const ChainElement e = Self::element(p, mu, eta, i);
+            DissipationTerm& t = out[static_cast<std::size_t>(1 + i)];
+            t.weight = e.compliance / e.time;
+            for (int h = 0; h < hs.harmonics; ++h) {
+                const std::size_t hi = static_cast<std::size_t>(h);
+                t.gain[hi] = 1.0 - element_strain(e, flavour, hs.s[hi], hs.z[hi], hs.dt) /
+                                       e.compliance;
+            }
+        }
+    }
+
+  private:
+    template <class H> static int elements_in(const H& h) { return h.columns() - 2; }
+};
+
+} // namespace tidal

@@ -117,10 +117,13 @@ void run_interruptibly(Work&& work) {
 
 // The summary columns of a sweep: their names (the header of "summary.csv") and values.
 struct Columns {
+    TableRheologies models;
     std::vector<std::string> names;
     std::vector<std::vector<double>> values;
 
-    Columns() : names(header_names(summary_header(table_rheologies()))), values(names.size()) {}
+    explicit Columns(const TableRheologies& m)
+        : models(m), names(header_names(summary_header(table_names(models)))),
+          values(names.size()) {}
     // Appends a row in the order summary_record() writes it; an empty value is a NaN.
     void add(const SummaryRow& row) {
         std::size_t c = 0;
@@ -142,7 +145,7 @@ struct Columns {
     // The power column (W) of each rheology, for the peaks.
     std::vector<std::vector<double>> powers() const {
         std::vector<std::vector<double>> p;
-        for (const std::string_view r : table_rheologies())
+        for (const std::string_view r : table_names(models))
             for (std::size_t c = 0; c < names.size(); ++c)
                 if (names[c] == std::string(r) + "_power_W") p.push_back(values[c]);
         return p;
@@ -172,7 +175,8 @@ py::dict peaks_dict(const std::vector<PeakRecord>& peaks) {
 class TimeSweep {
   public:
     TimeSweep(PyBody body, std::vector<double> series, int threads)
-        : body_(std::move(body)), model_(shell_model(body_.body_spec)) {
+        : body_(std::move(body)), model_(shell_model(body_.body_spec)),
+          columns_(model_.body.models) {
         const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
         auto swept = series_viscosities(viscosities, series);
         if (const auto* e = std::get_if<std::string>(&swept))
@@ -192,26 +196,29 @@ class TimeSweep {
         if (!complete) throw py::error_already_set(); // not reached: a stop raises above
         double tn = 0.0;
         for (const ViscosityResults& r : results_)
-            columns_.add(summary_row(r, written_phases(tn, r), model_.body.rout));
+            columns_.add(summary_row(r, model_.body.models, written_phases(tn, r, model_.body.models),
+                                     model_.body.rout));
     }
 
     py::dict columns() const { return columns_.to_dict(); }
     py::dict peaks() const {
         return peaks_dict(
-            sweep_peaks(columns_.values[0], columns_.powers(), model_.body.rout));
+            sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
+                        model_.body.rout));
     }
 
     // The series of the asked-for viscosities: viscosity -> the columns of its series table.
     py::dict series() const {
         const std::vector<std::string> names = header_names(
-            series_table(0.0, 1, table_rheologies(),
+            series_table(0.0, 1, table_names(model_.body.models),
                          std::span<const std::vector<double>* const>{}));
         const double dt = time_step(model_);
         const int nperiod = model_.run.nperiod;
         py::dict out;
         for (const ViscosityResults& r : results_) {
-            if (std::find(series_.begin(), series_.end(), r.runs[0].eta) == series_.end()) continue;
-            const auto runs = series_of(r);
+            const double eta = r[model_.body.models.front()].eta;
+            if (std::find(series_.begin(), series_.end(), eta) == series_.end()) continue;
+            const auto runs = series_of(r, model_.body.models);
             const std::size_t steps = runs[0]->size();
             py::array_t<long> step(static_cast<py::ssize_t>(steps));
             std::vector<double> seconds(steps), periods(steps);
@@ -227,7 +234,7 @@ class TimeSweep {
             table[py::str(names[2])] = array_of(periods);
             for (std::size_t k = 0; k < runs.size(); ++k)
                 table[py::str(names[3 + k])] = array_of(*runs[k]);
-            out[py::float_(r.runs[0].eta)] = table;
+            out[py::float_(eta)] = table;
         }
         return out;
     }
@@ -258,7 +265,8 @@ class TimeSweep {
 class SteadySweep {
   public:
     explicit SteadySweep(PyBody body)
-        : body_(std::move(body)), model_(shell_model(body_.body_spec)) {
+        : body_(std::move(body)), model_(shell_model(body_.body_spec)),
+          columns_(model_.body.models) {
         const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
         std::vector<double> etas;
         for (int k = viscosities.first_k; k < viscosities.first_k + viscosities.count; ++k)
@@ -275,7 +283,9 @@ class SteadySweep {
         });
         double tn = 0.0;
         for (const SteadySweepRow& row : rows_)
-            columns_.add(steady_summary_row(row, written_phases(tn, row), model_.body.rout));
+            columns_.add(steady_summary_row(row, model_.body.models,
+                                            written_phases(tn, row, model_.body.models),
+                                            model_.body.rout));
     }
 
     // Writes the command line's files of this sweep (`--method steady`) into `dir`.
@@ -291,7 +301,8 @@ class SteadySweep {
     py::dict columns() const { return columns_.to_dict(); }
     py::dict peaks() const {
         return peaks_dict(
-            sweep_peaks(columns_.values[0], columns_.powers(), model_.body.rout));
+            sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
+                        model_.body.rout));
     }
 
   private:

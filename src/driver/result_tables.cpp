@@ -11,37 +11,41 @@
 
 namespace tidal {
 
-std::array<std::string_view, kTableRheologies> table_rheologies() {
-    std::array<std::string_view, kTableRheologies> names{};
-    for (std::size_t i = 0; i < kRheologies.size(); ++i)
-        names[i] = kRheologies[i].name;
+std::vector<std::string_view> table_names(const TableRheologies& models) {
+    std::vector<std::string_view> names;
+    for (const Rheology r : models)
+        names.push_back(kRheologies[index_of(r)].name);
     return names;
 }
 
-SummaryRow summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn,
-                       double rout) {
+SummaryRow summary_row(const ViscosityResults& r, const TableRheologies& models,
+                       const std::vector<double>& tn, double rout) {
     SummaryRow row;
-    row.eta = r.runs[0].eta;
-    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
-        const RunRecords& run = r.runs[i];
+    row.eta = r[models.front()].eta;
+    row.values.resize(models.size());
+    row.steady.resize(models.size());
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        const RunRecords& run = r[models[i]];
         row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
                          run.urmin,   tn[i],
                          run.urthmax, run.phase_lag_deg,
                          run.amplitude};
         if (!r.steady) continue;
-        const SteadyPair& pair = r.steady->pairs[i];
+        const SteadyPair& pair = (*r.steady)[models[i]];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
                          transient(run.pcelk, pair), step_error(pair)};
     }
     return row;
 }
 
-SummaryRow steady_summary_row(const SteadySweepRow& r,
-                              const std::array<double, kTableRheologies>& tn, double rout) {
+SummaryRow steady_summary_row(const SteadySweepRow& r, const TableRheologies& models,
+                              const std::vector<double>& tn, double rout) {
     SummaryRow row;
     row.eta = r.eta;
-    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
-        const SteadyRecords& s = r.pairs[i].continuous;
+    row.values.resize(models.size());
+    row.steady.resize(models.size());
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        const SteadyRecords& s = r[models[i]].continuous;
         row.values[i] = {s.power,   surface_heat_flux(s.power, rout),
                          s.urmin,   tn[i],
                          s.urthmax, s.phase_lag_deg,
@@ -51,19 +55,21 @@ SummaryRow steady_summary_row(const SteadySweepRow& r,
     return row;
 }
 
-std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r) {
-    std::array<const std::vector<double>*, kTableRheologies> series{};
-    for (std::size_t i = 0; i < kRheologies.size(); ++i)
-        series[i] = &r.runs[i].ursurf;
+std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
+                                                  const TableRheologies& models) {
+    std::vector<const std::vector<double>*> series;
+    for (const Rheology m : models)
+        series.push_back(&r[m].ursurf);
     return series;
 }
 
-std::vector<PeakRecord> sweep_peaks(const std::vector<double>& eta,
+std::vector<PeakRecord> sweep_peaks(const TableRheologies& models, const std::vector<double>& eta,
                                     const std::vector<std::vector<double>>& power, double rout) {
     std::vector<PeakRecord> peaks;
-    for (std::size_t i = 0; i < kRheologies.size(); ++i) {
+    for (std::size_t i = 0; i < models.size(); ++i) {
         const Peak p = find_peak(eta, power[i]);
-        PeakRecord rec{kRheologies[i].name, p.x, p.y, surface_heat_flux(p.y, rout), {}, {}, {}};
+        PeakRecord rec{kRheologies[index_of(models[i])].name, p.x, p.y,
+                       surface_heat_flux(p.y, rout), {}, {}, {}};
         if (p.refined_x) {
             rec.refined_viscosity = p.refined_x;
             rec.refined_power = p.refined_y;
@@ -93,32 +99,31 @@ series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked
 
 ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
-    : dir_(dir), model_(model), series_(std::move(series)), summary_(dir.open("summary.csv")),
-      power_(kRheologies.size()) {
-    summary_.write(summary_header(table_rheologies()));
+    : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
+      summary_(dir.open("summary.csv")), power_(models_.size()) {
+    summary_.write(summary_header(table_names(models_)));
     summary_.flush();
 }
 
 void ResultTables::add_row(const SummaryRow& row) {
-    for (std::size_t i = 0; i < kRheologies.size(); ++i)
+    for (std::size_t i = 0; i < models_.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
     summary_.write(summary_record(row.eta, row.values, row.steady));
     summary_.flush();
 }
 
-void ResultTables::add(const ViscosityResults& r,
-                       const std::array<double, kTableRheologies>& tn) {
-    const SummaryRow row = summary_row(r, tn, model_.body.rout);
+void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
+    const SummaryRow row = summary_row(r, models_, tn, model_.body.rout);
     const double eta = row.eta;
     bool over = false;
-    for (std::size_t i = 0; i < kRheologies.size() && r.steady; ++i) {
+    for (std::size_t i = 0; i < models_.size() && r.steady; ++i) {
         const double off = *row.steady[i].transient;
         if (std::fabs(off) > kTransientLimit) over = true;
         if (std::fabs(off) > std::fabs(worst_transient_)) {
             worst_transient_ = off;
             worst_eta_ = eta;
-            worst_rheology_ = kRheologies[i].title;
+            worst_rheology_ = kRheologies[index_of(models_[i])].title;
         }
     }
     if (over) ++transient_count_;
@@ -126,13 +131,12 @@ void ResultTables::add(const ViscosityResults& r,
 
     if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
     dir_.open(series_file_name(eta))
-        .rewrite(series_table(time_step(model_), model_.run.nperiod, table_rheologies(),
-                              series_of(r)));
+        .rewrite(series_table(time_step(model_), model_.run.nperiod, table_names(models_),
+                              series_of(r, models_)));
 }
 
-void ResultTables::add_steady(const SteadySweepRow& r,
-                              const std::array<double, kTableRheologies>& tn) {
-    add_row(steady_summary_row(r, tn, model_.body.rout));
+void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>& tn) {
+    add_row(steady_summary_row(r, models_, tn, model_.body.rout));
 }
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
@@ -160,7 +164,7 @@ std::optional<std::string> ResultTables::transient_warning() const {
 }
 
 void ResultTables::finish() {
-    dir_.open("peaks.csv").rewrite(peaks_table(sweep_peaks(eta_, power_, model_.body.rout)));
+    dir_.open("peaks.csv").rewrite(peaks_table(sweep_peaks(models_, eta_, power_, model_.body.rout)));
 }
 
 } // namespace tidal

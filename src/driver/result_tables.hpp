@@ -18,35 +18,36 @@ namespace tidal {
 std::variant<std::vector<double>, std::string> series_viscosities(const ViscositySweep& sweep,
                                                                   const std::vector<double>& asked);
 
-// The rheologies of the tables, in column order: the list's.
-inline constexpr std::size_t kTableRheologies = kRheologyCount;
-std::array<std::string_view, kTableRheologies> table_rheologies();
+// The rheologies of the tables, in column order: the body's models, in list order.
+using TableRheologies = std::vector<Rheology>;
+std::vector<std::string_view> table_names(const TableRheologies& models);
 
 // The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
-// steady-state columns, every rheology in column order.
+// steady-state columns, every rheology of the tables in column order.
 struct SummaryRow {
     double eta = 0.0; // Pa s
-    std::array<RheologySummary, kTableRheologies> values{};
-    std::array<SteadySummary, kTableRheologies> steady{};
+    std::vector<RheologySummary> values;
+    std::vector<SteadySummary> steady;
 };
 
-// The row of one viscosity of a time sweep; `tn` are the phases written for its runs (Maxwell
-// first), `rout` the outer radius (m) through which the heat flows. The steady columns are
+// The row of one viscosity of a time sweep; `tn` are the phases written for its runs (column
+// order), `rout` the outer radius (m) through which the heat flows. The steady columns are
 // filled when `r` has the steady state.
-SummaryRow summary_row(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn,
-                       double rout);
+SummaryRow summary_row(const ViscosityResults& r, const TableRheologies& models,
+                       const std::vector<double>& tn, double rout);
 
 // The row of one viscosity of a sweep without time integration, from the exact-in-time
 // periodic state; `tn` and `rout` as for summary_row(). The transient and step error stay empty.
-SummaryRow steady_summary_row(const SteadySweepRow& r,
-                              const std::array<double, kTableRheologies>& tn, double rout);
+SummaryRow steady_summary_row(const SteadySweepRow& r, const TableRheologies& models,
+                              const std::vector<double>& tn, double rout);
 
 // The surface displacement series (m) of every rheology's run of one viscosity, column order.
-std::array<const std::vector<double>*, kTableRheologies> series_of(const ViscosityResults& r);
+std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
+                                                  const TableRheologies& models);
 
 // Every rheology's heating peak along the sweep: `eta` the swept viscosities (Pa s), `power`
-// per rheology the power (W) at each of them, `rout` the outer radius (m).
-std::vector<PeakRecord> sweep_peaks(const std::vector<double>& eta,
+// per rheology (column order) the power (W) at each of them, `rout` the outer radius (m).
+std::vector<PeakRecord> sweep_peaks(const TableRheologies& models, const std::vector<double>& eta,
                                     const std::vector<std::vector<double>>& power, double rout);
 
 class ResultTables {
@@ -55,14 +56,14 @@ class ResultTables {
     // viscosities whose series tables are written.
     ResultTables(ResultDirectory& dir, const ShellModel& model, std::vector<double> series);
 
-    // The row of one viscosity, with the `tn` values written for its runs (Maxwell first), and
+    // The row of one viscosity, with the `tn` values written for its runs (column order), and
     // its series table if it was asked for. With the steady state in `r`, the steady columns
     // are filled and the transient noted.
-    void add(const ViscosityResults& r, const std::array<double, kTableRheologies>& tn);
+    void add(const ViscosityResults& r, const std::vector<double>& tn);
 
     // The row of one viscosity of a sweep without time integration, from the exact-in-time
     // periodic state; `tn` as for add(). The transient and step error stay empty.
-    void add_steady(const SteadySweepRow& row, const std::array<double, kTableRheologies>& tn);
+    void add_steady(const SteadySweepRow& row, const std::vector<double>& tn);
 
     // Writes "peaks.csv"; only a complete sweep has peaks.
     void finish();
@@ -74,6 +75,7 @@ class ResultTables {
   private:
     ResultDirectory& dir_;
     const ShellModel& model_;
+    const TableRheologies& models_;
     std::vector<double> series_;
     ResultFile& summary_;
     void add_row(const SummaryRow& row);

@@ -11,43 +11,41 @@ namespace tidal {
 
 namespace {
 
-// The legacy file suffix of every rheology, in list order.
-std::vector<std::string_view> legacy_suffixes() {
+// The legacy file suffix of every model that writes legacy files, in list order.
+std::vector<std::string_view> legacy_suffixes(const TableRheologies& models) {
     std::vector<std::string_view> out;
-    for (const RheologyNames& r : kRheologies)
-        out.push_back(r.legacy_suffix);
+    for (const Rheology m : models)
+        if (kRheologies[index_of(m)].legacy_files) out.push_back(kRheologies[index_of(m)].legacy_suffix);
     return out;
 }
 
-// Writes the records of the run of rheology `i` (list order); `tn` is the phase written for it.
-// The console shows the viscosity before the first rheology's power.
-void write_run(ResultSet& files, Console& console, const RunRecords& r, std::size_t i,
-               double tn) {
+// Writes the legacy records of a run into the files of legacy rheology `i` (of those the
+// body's models write); `tn` is the phase written for it.
+void write_legacy_run(ResultSet& files, const RunRecords& r, std::size_t i, double tn) {
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
     if (!r.ursurf.empty()) files.series(i, r.ursurf);
     files.summary(LegacyQuantity::MinSurface, i, r.eta, r.urmin);
     files.summary(LegacyQuantity::Phase, i, r.eta, tn);
     files.summary(LegacyQuantity::Equator, i, r.eta, r.urthmax);
-    if (i == 0) console.write(Record().text("viscosity ").real(r.eta).line());
-    console.write(Record().real(r.pcelk).line());
-    files.summary(LegacyQuantity::Power, i, r.eta, r.pcelk);
 }
 
 } // namespace
 
-std::array<double, kTableRheologies> written_phases(double& tn, const ViscosityResults& r) {
+std::vector<double> written_phases(double& tn, const ViscosityResults& r,
+                                   const TableRheologies& models) {
     // A run whose last period brings no new minimum repeats the phase written before it.
-    std::array<double, kTableRheologies> written{};
-    for (std::size_t i = 0; i < written.size(); ++i)
-        written[i] = tn = carried_phase(tn, r.runs[i].tn);
+    std::vector<double> written;
+    for (const Rheology m : models)
+        written.push_back(tn = carried_phase(tn, r[m].tn));
     return written;
 }
 
-std::array<double, kTableRheologies> written_phases(double& tn, const SteadySweepRow& r) {
-    std::array<double, kTableRheologies> written{};
-    for (std::size_t i = 0; i < written.size(); ++i)
-        written[i] = tn = carried_phase(tn, r.pairs[i].continuous.tn);
+std::vector<double> written_phases(double& tn, const SteadySweepRow& r,
+                                   const TableRheologies& models) {
+    std::vector<double> written;
+    for (const Rheology m : models)
+        written.push_back(tn = carried_phase(tn, r[m].continuous.tn));
     return written;
 }
 
@@ -62,10 +60,10 @@ void write_steady_tables(ResultDirectory& dir, Console& console, const ShellMode
     ResultTables tables(dir, model, {});
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {
-        const std::array<double, kTableRheologies> written = written_phases(tn, row);
+        const std::vector<double> written = written_phases(tn, row, model.body.models);
         console.write(Record().text("viscosity ").real(row.eta).line());
-        for (const SteadyPair& pair : row.pairs)
-            console.write(Record().real(pair.continuous.power).line());
+        for (const Rheology m : model.body.models)
+            console.write(Record().real(row[m].continuous.power).line());
         tables.add_steady(row, written);
     }
     tables.finish();
@@ -73,12 +71,22 @@ void write_steady_tables(ResultDirectory& dir, Console& console, const ShellMode
 
 RunOutput::RunOutput(ResultDirectory& dir, Console& console, const ShellModel& model,
                      std::vector<double> series)
-    : console_(console), files_(dir, legacy_suffixes()), tables_(dir, model, std::move(series)) {}
+    : console_(console), models_(model.body.models), files_(dir, legacy_suffixes(models_)),
+      tables_(dir, model, std::move(series)) {}
 
 void RunOutput::add(const ViscosityResults& r) {
-    const std::array<double, kTableRheologies> tn = written_phases(tn_, r);
-    for (std::size_t i = 0; i < kRheologyCount; ++i)
-        write_run(files_, console_, r.runs[i], i, tn[i]);
+    const std::vector<double> tn = written_phases(tn_, r, models_);
+    // Per model: its legacy records (the power last), the console showing the viscosity
+    // before the first model's power.
+    std::size_t legacy = 0;
+    for (std::size_t i = 0; i < models_.size(); ++i) {
+        const RunRecords& run = r[models_[i]];
+        const bool files = kRheologies[index_of(models_[i])].legacy_files;
+        if (files) write_legacy_run(files_, run, legacy, tn[i]);
+        if (i == 0) console_.write(Record().text("viscosity ").real(run.eta).line());
+        console_.write(Record().real(run.pcelk).line());
+        if (files) files_.summary(LegacyQuantity::Power, legacy++, run.eta, run.pcelk);
+    }
     console_.flush();
     tables_.add(r, tn);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Everything a sweep writes into its result directory, viscosity by viscosity: the ten legacy
-// files with their console lines, "body.toml", and the CSV tables (or the tables alone, for a
+// Everything a sweep writes into its result directory, viscosity by viscosity: the legacy
+// files of Maxwell and Kelvin-Voigt (ten, when both run) with their console lines, "body.toml", and the CSV tables (or the tables alone, for a
 // sweep of periodic steady states). The command line writes
 // while the sweep runs; the Python module replays a finished sweep through the same code.
 #include <array>
@@ -18,11 +18,13 @@
 
 namespace tidal {
 
-// The phases of the minimum written for the runs of one viscosity, in list order. `tn` is the
-// phase written last, carried from run to run across the sweep (0 before the first), and is
-// updated.
-std::array<double, kTableRheologies> written_phases(double& tn, const ViscosityResults& r);
-std::array<double, kTableRheologies> written_phases(double& tn, const SteadySweepRow& r);
+// The phases of the minimum written for the runs of one viscosity, in column order. `tn` is
+// the phase written last, carried from run to run across the sweep (0 before the first), and
+// is updated.
+std::vector<double> written_phases(double& tn, const ViscosityResults& r,
+                                   const TableRheologies& models);
+std::vector<double> written_phases(double& tn, const SteadySweepRow& r,
+                                   const TableRheologies& models);
 
 // Writes "body.toml": the body of the run, from which `--body-file` repeats it.
 void write_body_toml(ResultDirectory& dir, const BodySpec& body_spec);
@@ -51,6 +53,7 @@ class RunOutput {
 
   private:
     Console& console_;
+    const TableRheologies& models_;
     ResultSet files_;
     ResultTables tables_;
     double tn_ = 0.0;

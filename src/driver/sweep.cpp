@@ -47,8 +47,8 @@ std::vector<ViscosityResults> compute_plain(const ShellModel& model, const Visco
         const double eta = sweep.viscosity(first + i);
         ViscosityResults r;
         r.k = first + i;
-        for (const RheologyNames& rh : kRheologies)
-            r[rh.id] = run_reference(model, eta, rh.id);
+        for (const Rheology m : model.body.models)
+            r[m] = run_reference(model, eta, m);
         out.push_back(std::move(r));
         if (settings.steady)
             out.back().steady =
@@ -73,15 +73,15 @@ std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySw
             series.end())
             keep |= 1u << i;
     std::array<std::vector<RunRecords>, kRheologyCount> runs;
-    for (const RheologyNames& r : kRheologies)
-        runs[index_of(r.id)] = run_batch(r.id, model, etas, ws, keep);
+    for (const Rheology m : model.body.models)
+        runs[index_of(m)] = run_batch(m, model, etas, ws, keep);
     std::vector<SteadySweepRow> steady;
     if (settings.steady) steady = steady_sweep(model, etas, SteadyFlavours::Both);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].k = first + static_cast<int>(i);
-        for (std::size_t r = 0; r < kRheologyCount; ++r)
-            out[i].runs[r] = std::move(runs[r][i]);
+        for (const Rheology m : model.body.models)
+            out[i][m] = std::move(runs[index_of(m)][i]);
         if (settings.steady) out[i].steady = std::move(steady[i]);
     }
     return out;

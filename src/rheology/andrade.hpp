@@ -18,7 +18,8 @@ struct Andrade : KelvinChain<Andrade> {
     static constexpr Rheology id = Rheology::Andrade;
     static constexpr std::string_view name = "andrade";
     static constexpr std::string_view title = "Andrade";
-    static constexpr std::string_view legacy_suffix = ""; // no legacy files
+    static constexpr std::string_view legacy_suffix = "";
+    static constexpr bool legacy_files = false;
 
     // beta Gamma(1+alpha), 1/(Pa s^alpha): the factor of s^(-alpha) in J(s).
     static double creep_factor(const AndradeParameters& a, double mu, double eta) {

@@ -12,7 +12,8 @@ struct Burgers : KelvinChain<Burgers> {
     static constexpr Rheology id = Rheology::Burgers;
     static constexpr std::string_view name = "burgers";
     static constexpr std::string_view title = "Burgers";
-    static constexpr std::string_view legacy_suffix = ""; // no legacy files
+    static constexpr std::string_view legacy_suffix = "";
+    static constexpr bool legacy_files = false;
 
     static int elements(const RheologyParameters&) { return 1; }
     static ChainParts parts(const RheologyParameters&, double, double eta) {

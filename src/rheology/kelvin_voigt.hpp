@@ -13,6 +13,7 @@ struct KelvinVoigt {
     static constexpr std::string_view name = "kelvin_voigt";
     static constexpr std::string_view title = "Kelvin-Voigt";
     static constexpr std::string_view legacy_suffix = "kelvin"; // "pcelketakelvin", ...
+    static constexpr bool legacy_files = true;
 
     // Row: (mu + eta/dt)-terms of the displacements + tau = -(2 eta/dt) e_{n-1}.
     template <class V>

@@ -13,6 +13,7 @@ struct Maxwell {
     static constexpr std::string_view name = "maxwell";   // column prefix of the tables
     static constexpr std::string_view title = "Maxwell";  // in messages
     static constexpr std::string_view legacy_suffix = ""; // "pcelketa", "time", ...
+    static constexpr bool legacy_files = true;
 
     // Row: mu-terms of the displacements + (1 + c/2) tau = -c (tau_elastic/2 + memory), with
     // c = (mu/eta) dt the relaxation over one step.

@@ -45,6 +45,7 @@ template <class F> decltype(auto) with_rheology(Rheology r, F&& f) {
 struct RheologyNames {
     Rheology id;
     std::string_view name, title, legacy_suffix;
+    bool legacy_files; // writes the legacy files ("pcelketa" + legacy_suffix, ...)
 };
 inline constexpr std::array<RheologyNames, kRheologyCount> kRheologies = [] {
     std::array<RheologyNames, kRheologyCount> out{};
@@ -52,7 +53,8 @@ inline constexpr std::array<RheologyNames, kRheologyCount> kRheologies = [] {
         ((out[I] = {std::tuple_element_t<I, RheologyList>::id,
                     std::tuple_element_t<I, RheologyList>::name,
                     std::tuple_element_t<I, RheologyList>::title,
-                    std::tuple_element_t<I, RheologyList>::legacy_suffix}),
+                    std::tuple_element_t<I, RheologyList>::legacy_suffix,
+                    std::tuple_element_t<I, RheologyList>::legacy_files}),
          ...);
     }(std::make_index_sequence<kRheologyCount>{});
     return out;

@@ -24,11 +24,11 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
             layer_eta[l] = eta * model.body.viscosity_factor[l];
         SteadySweepRow row;
         row.eta = eta;
-        for (const RheologyNames& r : kRheologies) {
-            SteadyPair& pair = row[r.id];
-            pair.continuous = engine.solve(r.id, Flavour::Continuous, layer_eta);
+        for (const Rheology r : model.body.models) {
+            SteadyPair& pair = row[r];
+            pair.continuous = engine.solve(r, Flavour::Continuous, layer_eta);
             if (flavours == SteadyFlavours::Both)
-                pair.discrete = engine.solve(r.id, Flavour::Discrete, layer_eta);
+                pair.discrete = engine.solve(r, Flavour::Discrete, layer_eta);
         }
         rows.push_back(std::move(row));
     }

@@ -1,12 +1,13 @@
-// Non-negative least squares against its optimality (Karush-Kuhn-Tucker) conditions and
-// against the normal equations where no bound is active; the Prony fit of s^(-alpha) against
-// the power law on a grid of its own, its convergence in the number of elements, its
-// dissipation sign and its invariance under a shift of the band.
+// Non-negative least squares against its optimality (Karush-Kuhn-Tucker) conditions on
+// random, degenerate and nearly singular problems, and at its iteration cap. The Prony fit of
+// s^(-alpha) against the power law on a grid of its own, its convergence in the number of
+// elements, its dissipation sign and its invariance under a shift of the band.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <numeric>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -23,14 +24,17 @@ struct Problem {
     double operator()(int i, int j) const { return a[static_cast<std::size_t>(j) * rows + i]; }
 };
 
+// Positive entries make the columns correlated, so that the unconstrained solutions on the
+// passive sets often have negative entries and the method must step back to feasibility.
 Problem random_problem(std::mt19937& gen, int rows, int cols) {
+    std::uniform_real_distribution<double> uniform;
     std::normal_distribution<double> normal;
     Problem p{rows, cols, std::vector<double>(static_cast<std::size_t>(rows) * cols),
               std::vector<double>(rows)};
     for (double& v : p.a)
-        v = normal(gen);
+        v = uniform(gen);
     for (double& v : p.b)
-        v = normal(gen);
+        v = normal(gen) + 1.0;
     return p;
 }
 
@@ -47,27 +51,56 @@ std::vector<double> gradient(const Problem& p, const std::vector<double>& x) {
     return g;
 }
 
+// Relaxation kernels 1/(1 + (x t)^2) at 40 log-spaced times over 6 decades, sampled at 100
+// points over 4: condition number near 1e17, where rounding decides which columns may enter.
+Problem kernel_problem() {
+    Problem p{100, 40, std::vector<double>(100 * 40), std::vector<double>(100)};
+    for (int i = 0; i < p.rows; ++i) {
+        const double x = std::pow(10.0, -2.0 + 4.0 * i / (p.rows - 1));
+        p.b[i] = std::pow(x, -0.3) - 0.5;
+        for (int j = 0; j < p.cols; ++j) {
+            const double xt = x * std::pow(10.0, -3.0 + 6.0 * j / (p.cols - 1));
+            p.a[static_cast<std::size_t>(j) * p.rows + i] = 1.0 / (1.0 + xt * xt);
+        }
+    }
+    return p;
+}
+
+// x >= 0, A^T (A x - b) = 0 where x > 0 and >= 0 where x = 0 characterise the minimiser.
 TEST(Nnls, SatisfiesOptimalityConditions) {
     std::mt19937 gen(14);
-    int bound = 0, free = 0;
-    for (auto [rows, cols] : {std::pair{20, 5}, {60, 18}, {8, 12}, {200, 40}}) {
+    std::vector<Problem> problems{kernel_problem()};
+    for (auto [rows, cols] : {std::pair{20, 5}, {60, 18}, {8, 12}, {200, 40}})
         for (int trial = 0; trial < 5; ++trial) {
-            Problem p = random_problem(gen, rows, cols);
+            problems.push_back(random_problem(gen, rows, cols));
             if (trial == 0) // an exact copy of a column: the passive set must refuse it
-                std::copy_n(p.a.begin(), rows, p.a.begin() + static_cast<std::ptrdiff_t>(rows));
-            const NnlsResult r = nnls(p.a, rows, cols, p.b);
-            ASSERT_TRUE(r.converged);
-            const std::vector<double> g = gradient(p, r.x);
-            const double tol = 1e-12; // rounding leaves about 1e-14 here
-            for (int j = 0; j < cols; ++j) {
-                ASSERT_GE(r.x[j], 0.0);
-                if (r.x[j] > 0.0) {
-                    EXPECT_NEAR(g[j], 0.0, tol) << rows << "x" << cols << " column " << j;
-                    ++free;
-                } else {
-                    EXPECT_GE(g[j], -tol) << rows << "x" << cols << " column " << j;
-                    ++bound;
-                }
+                std::copy_n(problems.back().a.begin(), rows, problems.back().a.begin() + rows);
+        }
+    // b = A (1.5, ..., 1.5) + small noise: the unconstrained minimiser is positive, so the
+    // result must be it (all x > 0 with zero gradient, the normal equations).
+    Problem& unbound = problems.emplace_back(random_problem(gen, 30, 6));
+    for (int i = 0; i < 30; ++i) {
+        unbound.b[i] *= 0.1;
+        for (int j = 0; j < 6; ++j)
+            unbound.b[i] += 1.5 * unbound(i, j);
+    }
+    int bound = 0, free = 0;
+    for (const Problem& p : problems) {
+        const NnlsResult r = nnls(p.a, p.rows, p.cols, p.b);
+        ASSERT_TRUE(r.converged);
+        if (&p == &problems.back()) {
+            EXPECT_TRUE(std::all_of(r.x.begin(), r.x.end(), [](double v) { return v > 0.5; }));
+        }
+        const std::vector<double> g = gradient(p, r.x);
+        const double tol = 1e-12; // rounding leaves about 1e-14 here
+        for (int j = 0; j < p.cols; ++j) {
+            ASSERT_GE(r.x[j], 0.0);
+            if (r.x[j] > 0.0) {
+                EXPECT_NEAR(g[j], 0.0, tol) << p.rows << "x" << p.cols << " column " << j;
+                ++free;
+            } else {
+                EXPECT_GE(g[j], -tol) << p.rows << "x" << p.cols << " column " << j;
+                ++bound;
             }
         }
     }
@@ -75,39 +108,18 @@ TEST(Nnls, SatisfiesOptimalityConditions) {
     EXPECT_GT(free, 50);
 }
 
-TEST(Nnls, EqualsLeastSquaresWhenNoBoundIsActive) {
-    std::mt19937 gen(3);
-    const int rows = 30, cols = 6;
-    Problem p = random_problem(gen, rows, cols);
-    for (int i = 0; i < rows; ++i) { // b = A (1.5, ..., 1.5) + noise: the minimiser is positive
-        p.b[i] *= 0.1;
-        for (int j = 0; j < cols; ++j)
-            p.b[i] += 1.5 * p(i, j);
-    }
-    // The normal equations A^T A x = A^T b, by Gaussian elimination (well conditioned here).
-    std::vector<std::vector<double>> m(cols, std::vector<double>(cols + 1, 0.0));
-    for (int r = 0; r < cols; ++r)
-        for (int i = 0; i < rows; ++i) {
-            for (int c = 0; c < cols; ++c)
-                m[r][c] += p(i, r) * p(i, c);
-            m[r][cols] += p(i, r) * p.b[i];
-        }
-    for (int k = 0; k < cols; ++k)
-        for (int r = k + 1; r < cols; ++r)
-            for (int c = cols; c >= k; --c)
-                m[r][c] -= m[r][k] / m[k][k] * m[k][c];
-    std::vector<double> x(cols);
-    for (int r = cols - 1; r >= 0; --r) {
-        double s = m[r][cols];
-        for (int c = r + 1; c < cols; ++c)
-            s -= m[r][c] * x[c];
-        x[r] = s / m[r][r];
-    }
-    const NnlsResult r = nnls(p.a, rows, cols, p.b);
-    for (int j = 0; j < cols; ++j) {
-        ASSERT_GT(x[j], 0.5);
-        EXPECT_NEAR(r.x[j], x[j], 1e-12);
-    }
+TEST(Nnls, StopsAtTheIterationCapWithAFeasibleIterate) {
+    std::mt19937 gen(5);
+    const Problem p = random_problem(gen, 60, 18);
+    const NnlsResult r = nnls(p.a, 60, 18, p.b, 2);
+    EXPECT_FALSE(r.converged);
+    EXPECT_EQ(r.iterations, 2);
+    EXPECT_LE(std::count_if(r.x.begin(), r.x.end(), [](double v) { return v != 0.0; }), 2);
+    EXPECT_TRUE(std::all_of(r.x.begin(), r.x.end(), [](double v) { return v >= 0.0; }));
+    // Better than x = 0 (residual |b|), worse than the converged solution.
+    const double b_norm = std::sqrt(std::inner_product(p.b.begin(), p.b.end(), p.b.begin(), 0.0));
+    EXPECT_LT(r.residual_norm, 0.9 * b_norm);
+    EXPECT_GT(r.residual_norm, nnls(p.a, 60, 18, p.b).residual_norm);
 }
 
 using Complex = std::complex<double>;
@@ -136,7 +148,6 @@ TEST(PronyFit, ApproximatesThePowerLawWithAPositiveSpectrum) {
         EXPECT_GE(s.spring, 0.0);
         EXPECT_GE(s.dashpot, 0.0);
         ASSERT_EQ(s.weight.size(), s.time.size());
-        ASSERT_LE(s.weight.size(), 16u);
         for (std::size_t i = 0; i < s.weight.size(); ++i) {
             EXPECT_GT(s.weight[i], 0.0);
             if (i > 0) {
@@ -178,10 +189,8 @@ TEST(PronyFit, IsScaleFreeInFrequency) {
 }
 
 TEST(PronyFit, RefusesInvalidArguments) {
-    EXPECT_THROW(fit_power_law(0.0, 1.0, 10.0, 8), std::invalid_argument);
     EXPECT_THROW(fit_power_law(1.0, 1.0, 10.0, 8), std::invalid_argument);
     EXPECT_THROW(fit_power_law(0.3, 10.0, 10.0, 8), std::invalid_argument);
-    EXPECT_THROW(fit_power_law(0.3, 0.0, 10.0, 8), std::invalid_argument);
     EXPECT_THROW(fit_power_law(0.3, 1.0, 10.0, 0), std::invalid_argument);
 }
 

@@ -123,10 +123,11 @@ bool solve_passive(const Reduced& red, const std::vector<int>& passive, bool che
 
 } // namespace
 
-NnlsResult nnls(std::span<const double> a, int rows, int cols, std::span<const double> b) {
-    if (rows < 1 || cols < 1 || a.size() != at(0, cols, rows) ||
+NnlsResult nnls(std::span<const double> a, int rows, int cols, std::span<const double> b,
+                int max_iterations) {
+    if (rows < 1 || cols < 1 || max_iterations < 0 || a.size() != at(0, cols, rows) ||
         b.size() != static_cast<std::size_t>(rows))
-        throw std::invalid_argument("nnls: the matrix and right-hand side sizes do not match");
+        throw std::invalid_argument("nnls: inconsistent sizes or a negative iteration cap");
     auto finite = [](double v) { return std::isfinite(v); };
     if (!std::all_of(a.begin(), a.end(), finite) || !std::all_of(b.begin(), b.end(), finite))
         throw std::invalid_argument("nnls: the matrix or right-hand side is not finite");
@@ -145,7 +146,7 @@ NnlsResult nnls(std::span<const double> a, int rows, int cols, std::span<const d
 
     // Each outer iteration frees one column; each inner step binds at least one again, so
     // without rounding the method ends after finitely many; the cap stops cycling.
-    const int max_outer = 3 * n;
+    const int max_outer = max_iterations > 0 ? max_iterations : 3 * n;
     int outer = 0;
     for (;;) {
         // Negative gradient w = R^T (c - R x).

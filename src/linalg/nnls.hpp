@@ -18,8 +18,10 @@ struct NnlsResult {
 
 // Solves min ||A x - b||_2 subject to x >= 0 for the rows x cols matrix A stored column by
 // column (A(i, j) = a[i + rows * j], 0-based) and b of length rows. Any shape is accepted
-// (rows < cols too). The result depends only on the input bits. Throws
+// (rows < cols too). At most max_iterations columns are freed (0: three times cols, far
+// more than the method needs). The result depends only on the input bits. Throws
 // std::invalid_argument for inconsistent sizes or non-finite entries, never for the iteration.
-NnlsResult nnls(std::span<const double> a, int rows, int cols, std::span<const double> b);
+NnlsResult nnls(std::span<const double> a, int rows, int cols, std::span<const double> b,
+                int max_iterations = 0);
 
 } // namespace tidal

@@ -40,8 +40,7 @@ void check_arguments(double alpha, double band_low, double band_high, int elemen
                                     "and 1");
     if (!(band_low > 0.0 && band_high > band_low && std::isfinite(band_high)))
         throw std::invalid_argument("Prony fit: the band must satisfy 0 < low < high (finite)");
-    if (elements < 1)
-        throw std::invalid_argument("Prony fit: at least one element is needed");
+    if (elements < 1) throw std::invalid_argument("Prony fit: at least one element is needed");
     if (!(extension >= 0.0 && std::isfinite(extension)))
         throw std::invalid_argument("Prony fit: the band extension must be >= 0 decades");
 }
@@ -75,9 +74,8 @@ PronySeries fit_power_law(double alpha, double band_low, double band_high, int e
     const double half = decades / 2.0;
     const double w0 = std::sqrt(band_low) * std::sqrt(band_high);
 
-    const int samples = std::max(static_cast<int>(std::ceil(kFitSamplesPerDecade * decades)),
-                                 kMinFitSamples) +
-                        1;
+    const int samples =
+        std::max(static_cast<int>(std::ceil(kFitSamplesPerDecade * decades)), kMinFitSamples) + 1;
     const std::vector<double> x = log_points(-half, half, samples);
     const std::vector<double> times = log_points(-half - extension, half + extension, elements);
 

@@ -18,6 +18,7 @@ constexpr double kFitSamplesPerDecade = 24.0;
 constexpr int kMinFitSamples = 16;               // even for a narrow band
 constexpr double kCheckSamplesPerDecade = 200.0; // for worst_error
 constexpr double kExtensionTimesSpacing = 0.3;   // decades^2, see prony_extension
+constexpr double kMaxBandRatio = 1.0e30;         // beyond, the sample grid grows without use
 
 // (i x)^alpha for x > 0, from its modulus and argument (exact phase alpha pi / 2).
 Complex i_power(double x, double alpha) {
@@ -40,6 +41,8 @@ void check_arguments(double alpha, double band_low, double band_high, int elemen
                                     "and 1");
     if (!(band_low > 0.0 && band_high > band_low && std::isfinite(band_high)))
         throw std::invalid_argument("Prony fit: the band must satisfy 0 < low < high (finite)");
+    if (!(band_high / band_low <= kMaxBandRatio))
+        throw std::invalid_argument("Prony fit: the band spans more than 30 decades");
     if (elements < 1) throw std::invalid_argument("Prony fit: at least one element is needed");
     if (!(extension >= 0.0 && std::isfinite(extension)))
         throw std::invalid_argument("Prony fit: the band extension must be >= 0 decades");

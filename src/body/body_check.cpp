@@ -102,8 +102,7 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
                            "gives " + std::to_string(k.count()) + " viscosities; at most " +
                                std::to_string(kMaxViscosities) + " fit in one sweep"};
 
-    if (b.models.empty())
-        return BodyProblem{"rheology.models", "must name at least one rheology"};
+    if (b.models.empty()) return BodyProblem{"rheology.models", "must name at least one rheology"};
     for (auto r = b.models.begin(); r != b.models.end(); ++r)
         if (std::find(b.models.begin(), r, *r) != r)
             return BodyProblem{"rheology.models", "names \"" +

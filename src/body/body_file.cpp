@@ -24,9 +24,9 @@ namespace {
 enum class Kind { Text, Real, RealOrLayers, Layers, Integer, Boolean, Rheologies };
 
 // The field of the body a key fills.
-using Field = std::variant<std::string BodySpec::*, double BodySpec::*,
-                           std::vector<double> BodySpec::*, int BodySpec::*, bool BodySpec::*,
-                           std::vector<Rheology> BodySpec::*>;
+using Field =
+    std::variant<std::string BodySpec::*, double BodySpec::*, std::vector<double> BodySpec::*,
+                 int BodySpec::*, bool BodySpec::*, std::vector<Rheology> BodySpec::*>;
 
 // One key of the file: where it lives, what it holds and which field it fills.
 struct Key {
@@ -194,9 +194,8 @@ std::string value_text(const Key& k, const BodySpec& b) {
         k.field);
 }
 
-const std::vector<std::string> kSections = {"shell",    "orbit",           "sweep",
-                                            "rheology", "rheology.burgers", "rheology.andrade",
-                                            "numerics"};
+const std::vector<std::string> kSections = {
+    "shell", "orbit", "sweep", "rheology", "rheology.burgers", "rheology.andrade", "numerics"};
 
 // The node at a dotted path of tables ("" is the document), or nullptr.
 const toml::node* node_at(const toml::table& doc, std::string_view path) {
@@ -333,7 +332,8 @@ void check_type(const Key& k, const toml::node& n, const std::string& where) {
                 if (name == nullptr)
                     fail(where, dotted(k),
                          entry + " is " + type_name(*a->get(i)) + ", expected a rheology name");
-                if (!rheology_named(name->get())) fail(where, dotted(k), unknown_rheology(name->get()));
+                if (!rheology_named(name->get()))
+                    fail(where, dotted(k), unknown_rheology(name->get()));
             }
         }
         break;
@@ -406,8 +406,8 @@ void apply_override(toml::table& doc, const std::string& text, Locator& where) {
 // Refuses the first unknown section or key of the table at `path` ("" for the document).
 void check_names(const toml::table& table, const std::string& path, const Locator& where) {
     for (const auto& [name, node] : table) {
-        const std::string key = path.empty() ? std::string(name.str())
-                                             : path + "." + std::string(name.str());
+        const std::string key =
+            path.empty() ? std::string(name.str()) : path + "." + std::string(name.str());
         if (node.is_table()) {
             if (std::find(kSections.begin(), kSections.end(), key) == kSections.end()) {
                 const std::string best = nearest_key(key, kSections);

@@ -24,7 +24,9 @@
 // path doubles. The formulas are templates on the value type: double for the plain path, the
 // lane vector for the batched path, complex where a periodic state needs them. With
 // contraction to fused multiply-add off, every path performs the same operations and gets the
-// same bits.
+// same bits. load and advance are always inlined: the batched path calls them from functions
+// compiled once per instruction set, and a lane vector passed to or returned from a function
+// compiled for another set would not be passed the same way.
 #include <array>
 #include <complex>
 #include <string_view>

@@ -129,7 +129,7 @@ template <class Self> struct KelvinChain {
         }
     }
 
-    template <class K, class H> static auto load(const K& k, double elastic, const H& h) {
+    template <class K, class H> [[gnu::always_inline]] static auto load(const K& k, double elastic, const H& h) {
         const double half = elastic / 2.0;
         const auto previous = h[1] + elastic;
         auto out = -k[0] * (half + h[0]);
@@ -141,7 +141,7 @@ template <class Self> struct KelvinChain {
     }
 
     template <class K, class V, class H>
-    static V advance(const K& k, double elastic, V stress, const H& h, double) {
+    [[gnu::always_inline]] static V advance(const K& k, double elastic, V stress, const H& h, double) {
         const V previous = h[1] + elastic;
         V d = stress * stress * k[2];
         for (int i = 0; i < elements_in(h); ++i) {

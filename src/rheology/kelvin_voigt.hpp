@@ -34,7 +34,7 @@ struct KelvinVoigt {
         k[2] = eta;
     }
 
-    template <class K, class H> static auto load(const K& k, double, const H& h) {
+    template <class K, class H> [[gnu::always_inline]] static auto load(const K& k, double, const H& h) {
         return -k[0] * h[1];
     }
 
@@ -43,7 +43,7 @@ struct KelvinVoigt {
     // The update multiplies by eta and divides by dt itself (rather than using g = 2 eta/dt),
     // the order in which the published results were computed.
     template <class K, class V, class H>
-    static V advance(const K& k, double, V stress, const H& h, double dt) {
+    [[gnu::always_inline]] static V advance(const K& k, double, V stress, const H& h, double dt) {
         const V a = (stress + 2.0 * h[1] * k[2] / dt) / k[1];
         const V change = a - h[0];
         h.set(0, h[1]);

@@ -32,14 +32,14 @@ struct Maxwell {
 
     // Load on the constitutive row of a stress unknown whose elastic reference value is
     // `elastic`: minus c times (half the elastic value plus the memory).
-    template <class K, class H> static auto load(const K& k, double elastic, const H& h) {
+    template <class K, class H> [[gnu::always_inline]] static auto load(const K& k, double elastic, const H& h) {
         const double half = elastic / 2.0;
         return -k[0] * (half + h[0]);
     }
 
     // Adds the new stress to the memory; the dissipation term is the squared stress.
     template <class K, class V, class H>
-    static V advance(const K&, double, V stress, const H& h, double) {
+    [[gnu::always_inline]] static V advance(const K&, double, V stress, const H& h, double) {
         h.set(0, h[0] + stress);
         return stress * stress;
     }

@@ -43,10 +43,11 @@ TIDAL_LANE_CLONES void history_loads(Lanes x, const Lanes* h, int columns,
         const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
         for (int comp = 0; comp < kRightHandSides; ++comp)
             for (const unknowns::StressRow s : unknowns::stress_rows(l))
-                for (int g = 0; g < kLanes; g += lanes::kWidth)
-                    lanes::store(&x(s.row, comp, g),
-                                 R::load(LaneConstants{kl, g}, b(s.unknown),
-                                         LaneHistory{h, columns, s.unknown, comp, g}));
+                for (int g = 0; g < kLanes; g += lanes::kWidth) {
+                    const LaneConstants constants{kl, g};
+                    const LaneHistory history{h, columns, s.unknown, comp, g};
+                    lanes::store(&x(s.row, comp, g), R::load(constants, b(s.unknown), history));
+                }
     }
 }
 
@@ -60,10 +61,10 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, const Lanes* h, int columns,
     for (int comp = 0; comp < kRightHandSides; ++comp)
         for (const unknowns::StressRow s : unknowns::stress_rows(l))
             for (int g = 0; g < kLanes; g += lanes::kWidth) {
-                const lanes::Vec d =
-                    R::advance(LaneConstants{kl, g}, b(s.unknown),
-                               lanes::load(&x(s.unknown, comp, g)),
-                               LaneHistory{h, columns, s.unknown, comp, g}, dt);
+                const LaneConstants constants{kl, g};
+                const LaneHistory history{h, columns, s.unknown, comp, g};
+                const lanes::Vec d = R::advance(constants, b(s.unknown),
+                                                lanes::load(&x(s.unknown, comp, g)), history, dt);
                 lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d);
             }
 }

@@ -47,10 +47,17 @@ TEST(StudyFile, AxesInFileOrderFirstSlowestWithExactValues) {
 }
 
 TEST(StudyFile, BodySectionsApplyToEveryPoint) {
-    const Study s = read_ok("base = 1\n[sweep]\nsteps_per_decade = 4\n[axes]\n"
-                            "\"orbit.eccentricity\" = [0.01, 0.02]\n");
-    for (const StudyPoint& p : s.points)
+    // Sections within sections too, and an axis of rheology lists.
+    const Study s = read_ok("base = 1\n[sweep]\nsteps_per_decade = 4\n"
+                            "[rheology.andrade]\nalpha = 0.25\n[axes]\n"
+                            "\"rheology.models\" = [[\"maxwell\"], [\"andrade\", \"burgers\"]]\n");
+    ASSERT_EQ(s.points.size(), 2u);
+    for (const StudyPoint& p : s.points) {
         EXPECT_EQ(p.body.steps_per_decade, 4);
+        EXPECT_EQ(p.body.andrade_alpha, 0.25);
+    }
+    EXPECT_EQ(s.points[1].body.models,
+              (std::vector<Rheology>{Rheology::Andrade, Rheology::Burgers}));
 }
 
 TEST(StudyFile, BadInputIsOneLineNamingWhereAndWhat) {

@@ -81,7 +81,15 @@ class Body:
         numerics.layers            integer: radial layers of the shell
         numerics.periods           integer: orbital periods of each run
         numerics.steps_per_period  integer: time steps per orbital period
-    body["shell.thickness"] reads one; print(body.to_toml()) shows them all with units.
+        numerics.andrade_elements  integer: Kelvin-Voigt elements of the Andrade series
+        rheology.models            list of "maxwell", "kelvin_voigt", "burgers", "andrade"
+        rheology.burgers.transient_rigidity_ratio   transient rigidity / the shell's
+        rheology.burgers.transient_viscosity_ratio  transient viscosity / the swept one
+        rheology.andrade.alpha     creep exponent, 0 < alpha < 1
+        rheology.andrade.zeta      Andrade time / Maxwell time
+    body["shell.thickness"] reads one; print(body.to_toml()) shows them all with units (the
+    parameters of a rheology only where it runs or they differ from the defaults; elsewhere
+    they read as None).
     """
 
     __slots__ = ("_core",)

@@ -1,7 +1,10 @@
 #include "body/body_check.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+
+#include "rheology/rheologies.hpp"
 
 namespace tidal {
 
@@ -99,6 +102,23 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
                            "gives " + std::to_string(k.count()) + " viscosities; at most " +
                                std::to_string(kMaxViscosities) + " fit in one sweep"};
 
+    if (b.models.empty()) return BodyProblem{"rheology.models", "must name at least one rheology"};
+    for (auto r = b.models.begin(); r != b.models.end(); ++r)
+        if (std::find(b.models.begin(), r, *r) != r)
+            return BodyProblem{"rheology.models", "names \"" +
+                                                      std::string(kRheologies[index_of(*r)].name) +
+                                                      "\" twice"};
+    if (auto p = positive("rheology.burgers.transient_rigidity_ratio", b.transient_rigidity_ratio))
+        return p;
+    if (auto p =
+            positive("rheology.burgers.transient_viscosity_ratio", b.transient_viscosity_ratio))
+        return p;
+    if (!(b.andrade_alpha > 0.0 && b.andrade_alpha < 1.0))
+        return BodyProblem{"rheology.andrade.alpha",
+                           "must be greater than 0 and less than 1 (got " +
+                               shortest(b.andrade_alpha) + ")"};
+    if (auto p = positive("rheology.andrade.zeta", b.andrade_zeta)) return p;
+
     if (b.periods < 1)
         return BodyProblem{"numerics.periods",
                            "must be at least 1 (got " + std::to_string(b.periods) + ")"};
@@ -114,6 +134,10 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
                                                             "numerics.steps_per_period); at most " +
                                                             std::to_string(kMaxStepsPerRun) +
                                                             " fit in memory"};
+    if (b.andrade_elements < 1 || b.andrade_elements > kMaxAndradeElements)
+        return BodyProblem{"numerics.andrade_elements",
+                           "must be from 1 to " + std::to_string(kMaxAndradeElements) + " (got " +
+                               std::to_string(b.andrade_elements) + ")"};
     return std::nullopt;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The checks that make a body meaningful: positive sizes and material constants, a shell
-// thinner than the body, a bound orbit, enough layers and time steps, a sweep and a run that
-// fit in memory.
+// thinner than the body, a bound orbit, rheologies named once each with parameters in range,
+// enough layers and time steps, a sweep and a run that fit in memory.
 #include <optional>
 #include <string>
 
@@ -15,6 +15,9 @@ inline constexpr int kMaxLayers = 10000;
 inline constexpr long long kMaxStepsPerRun = 50'000'000;
 inline constexpr long long kMaxViscosities = 100'000;
 inline constexpr int kMinStepsPerPeriod = 4; // the second harmonic of the tide needs > 2 a period
+// Kelvin-Voigt elements of the Andrade creep's series: each is a history column per layer
+// and rheology, and the fit's error stops falling long before this many.
+inline constexpr int kMaxAndradeElements = 64;
 
 struct BodyProblem {
     std::string key;  // dotted key, e.g. "shell.thickness"

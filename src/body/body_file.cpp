@@ -15,26 +15,50 @@
 
 #include "body/body_check.hpp"
 #include "body/key_suggestion.hpp"
+#include "rheology/rheologies.hpp"
 
 namespace tidal {
 
 namespace {
 
-enum class Kind { Text, Real, RealOrLayers, Layers, Integer, Boolean };
+enum class Kind { Text, Real, RealOrLayers, Layers, Integer, Boolean, Rheologies };
 
 // The field of the body a key fills.
-using Field = std::variant<std::string BodySpec::*, double BodySpec::*,
-                           std::vector<double> BodySpec::*, int BodySpec::*, bool BodySpec::*>;
+using Field =
+    std::variant<std::string BodySpec::*, double BodySpec::*, std::vector<double> BodySpec::*,
+                 int BodySpec::*, bool BodySpec::*, std::vector<Rheology> BodySpec::*>;
 
 // One key of the file: where it lives, what it holds and which field it fills.
 struct Key {
-    std::string_view section; // "" for the top level
+    std::string_view section; // "" for the top level, "a.b" for a table [a.b]
     std::string_view name;
     Kind kind;
     bool required;
     std::string_view unit_comment; // written after the value
     Field field;
+    // Whether the writer writes the key; nullptr: always.
+    bool (*written)(const BodySpec&) = nullptr;
 };
+
+bool runs(const BodySpec& b, Rheology r) {
+    return std::find(b.models.begin(), b.models.end(), r) != b.models.end();
+}
+
+// The parameters of a rheology are written where it runs, and where they differ from the
+// defaults (given for a rheology that does not run, they are kept so that the file written
+// reads back to the same body).
+bool burgers_written(const BodySpec& b) {
+    const BurgersParameters d;
+    return runs(b, Rheology::Burgers) || b.transient_rigidity_ratio != d.rigidity_ratio ||
+           b.transient_viscosity_ratio != d.viscosity_ratio;
+}
+bool andrade_written(const BodySpec& b) {
+    const AndradeParameters d;
+    return runs(b, Rheology::Andrade) || b.andrade_alpha != d.alpha || b.andrade_zeta != d.zeta;
+}
+bool andrade_elements_written(const BodySpec& b) {
+    return runs(b, Rheology::Andrade) || b.andrade_elements != AndradeParameters{}.elements;
+}
 
 std::string dotted(const Key& k) {
     return k.section.empty() ? std::string(k.name)
@@ -55,6 +79,17 @@ std::string layers_text(const std::vector<double>& v) {
 double as_real(const toml::node& n) {
     if (const auto* f = n.as_floating_point()) return f->get();
     return static_cast<double>(n.as_integer()->get());
+}
+
+// The comment of rheology.models: the names it takes.
+std::string_view models_comment() {
+    static const std::string text = [] {
+        std::string s = "any of";
+        for (const RheologyNames& r : kRheologies)
+            s += (r.id == kRheologies[0].id ? " " : ", ") + std::string(r.name);
+        return s;
+    }();
+    return text;
 }
 
 // Every key, in the order in which a body file is written.
@@ -82,10 +117,24 @@ const std::vector<Key>& keys() {
         {"sweep", "log10_viscosity_max", Kind::Real, true, "", &B::log10_viscosity_max},
         {"sweep", "steps_per_decade", Kind::Integer, false, "viscosities 10^(k/steps_per_decade)",
          &B::steps_per_decade},
+        {"rheology", "models", Kind::Rheologies, false, models_comment(), &B::models},
+        {"rheology.burgers", "transient_rigidity_ratio", Kind::Real, false,
+         "transient element's rigidity / the shell's", &B::transient_rigidity_ratio,
+         burgers_written},
+        {"rheology.burgers", "transient_viscosity_ratio", Kind::Real, false,
+         "transient element's viscosity / the swept viscosity", &B::transient_viscosity_ratio,
+         burgers_written},
+        {"rheology.andrade", "alpha", Kind::Real, false, "creep exponent, 0 < alpha < 1",
+         &B::andrade_alpha, andrade_written},
+        {"rheology.andrade", "zeta", Kind::Real, false, "Andrade time / Maxwell time",
+         &B::andrade_zeta, andrade_written},
         {"numerics", "layers", Kind::Integer, false, "radial layers of the shell", &B::layers},
         {"numerics", "periods", Kind::Integer, false, "orbital periods of each run", &B::periods},
         {"numerics", "steps_per_period", Kind::Integer, false, "time steps per orbital period",
          &B::steps_per_period},
+        {"numerics", "andrade_elements", Kind::Integer, false,
+         "Kelvin-Voigt elements of the Andrade creep's series", &B::andrade_elements,
+         andrade_elements_written},
     };
     return k;
 }
@@ -109,6 +158,10 @@ void read_value(const Key& k, BodySpec& b, const toml::node& n) {
                     field.push_back(as_real(n));
             } else if constexpr (std::is_same_v<T, int>) {
                 field = static_cast<int>(n.as_integer()->get());
+            } else if constexpr (std::is_same_v<T, std::vector<Rheology>>) {
+                field.clear();
+                for (const auto& e : *n.as_array())
+                    field.push_back(*rheology_named(e.as_string()->get()));
             } else {
                 field = n.as_boolean()->get();
             }
@@ -130,13 +183,32 @@ std::string value_text(const Key& k, const BodySpec& b) {
                 return field.empty() ? std::string() : layers_text(field);
             else if constexpr (std::is_same_v<T, int>)
                 return std::to_string(field);
-            else
+            else if constexpr (std::is_same_v<T, std::vector<Rheology>>) {
+                std::string s = "[";
+                for (std::size_t i = 0; i < field.size(); ++i)
+                    s += (i > 0 ? ", " : "") + toml_string(kRheologies[index_of(field[i])].name);
+                return s + "]";
+            } else
                 return field ? "true" : "false";
         },
         k.field);
 }
 
-const char* kSections[] = {"shell", "orbit", "sweep", "numerics"};
+const std::vector<std::string> kSections = {
+    "shell", "orbit", "sweep", "rheology", "rheology.burgers", "rheology.andrade", "numerics"};
+
+// The node at a dotted path of tables ("" is the document), or nullptr.
+const toml::node* node_at(const toml::table& doc, std::string_view path) {
+    const toml::node* n = &doc;
+    while (!path.empty()) {
+        const auto dot = path.find('.');
+        const toml::table* t = n->as_table();
+        n = t != nullptr ? t->get(path.substr(0, dot)) : nullptr;
+        if (n == nullptr) return nullptr;
+        path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+    }
+    return n;
+}
 
 std::vector<std::string> known_keys() {
     std::vector<std::string> out;
@@ -207,6 +279,20 @@ const char* type_name(const toml::node& n) {
     }
 }
 
+// "unknown rheology "x"" with the nearest name, or every name where none is near.
+std::string unknown_rheology(std::string_view name) {
+    std::vector<std::string> names;
+    std::string all;
+    for (const RheologyNames& r : kRheologies) {
+        names.emplace_back(r.name);
+        all += (all.empty() ? "" : ", ") + toml_string(r.name);
+    }
+    const std::string best = nearest_key(name, names);
+    return "unknown rheology " + toml_string(name) +
+           (best.empty() ? " (the rheologies are " + all + ")"
+                         : " (did you mean " + toml_string(best) + "?)");
+}
+
 // Checks the node's type against the key's kind; throws a Failure naming what was expected.
 void check_type(const Key& k, const toml::node& n, const std::string& where) {
     const auto is_number = [](const toml::node& v) {
@@ -233,6 +319,22 @@ void check_type(const Key& k, const toml::node& n, const std::string& where) {
             const auto v = i->get();
             if (v < -2147483647 || v > 2147483647) fail(where, dotted(k), "integer out of range");
             ok = true;
+        }
+        break;
+    }
+    case Kind::Rheologies: {
+        expected = "an array of rheology names";
+        if (const auto* a = n.as_array()) {
+            ok = true;
+            for (std::size_t i = 0; i < a->size(); ++i) {
+                const std::string entry = "entry " + std::to_string(i + 1);
+                const auto* name = a->get(i)->as_string();
+                if (name == nullptr)
+                    fail(where, dotted(k),
+                         entry + " is " + type_name(*a->get(i)) + ", expected a rheology name");
+                if (!rheology_named(name->get()))
+                    fail(where, dotted(k), unknown_rheology(name->get()));
+            }
         }
         break;
     }
@@ -280,50 +382,55 @@ void apply_override(toml::table& doc, const std::string& text, Locator& where) {
     const toml::node* v = parsed.get("v");
     if (v == nullptr || parsed.size() != 1)
         throw Failure{option + ": " + key + ": '" + value + "' is not a single value"};
+    // The key's table, made (with the tables around it) where the document has none.
     toml::table* section = &doc;
-    if (!k->section.empty()) {
-        toml::node* s = doc.get(k->section);
+    for (std::string_view rest = k->section; !rest.empty();) {
+        const auto dot = rest.find('.');
+        const std::string_view part = rest.substr(0, dot);
+        toml::node* s = section->get(part);
         if (s == nullptr) {
-            doc.insert_or_assign(k->section, toml::table{});
-            s = doc.get(k->section);
+            section->insert_or_assign(part, toml::table{});
+            s = section->get(part);
         }
         section = s->as_table();
         if (section == nullptr)
-            throw Failure{option + ": " + std::string(k->section) +
-                          " is not a section in the body"};
+            throw Failure{option + ": " +
+                          std::string(k->section.substr(0, k->section.size() - rest.size())) +
+                          std::string(part) + " is not a section in the body"};
+        rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
     }
     v->visit([&](const auto& node) { section->insert_or_assign(k->name, node); });
     where.overridden(key, option);
 }
 
+// Refuses the first unknown section or key of the table at `path` ("" for the document).
+void check_names(const toml::table& table, const std::string& path, const Locator& where) {
+    for (const auto& [name, node] : table) {
+        const std::string key =
+            path.empty() ? std::string(name.str()) : path + "." + std::string(name.str());
+        if (node.is_table()) {
+            if (std::find(kSections.begin(), kSections.end(), key) == kSections.end()) {
+                const std::string best = nearest_key(key, kSections);
+                fail(where.at(&node), "[" + key + "]",
+                     "unknown section" + (best.empty() ? "" : " (did you mean [" + best + "]?)"));
+            }
+            check_names(*node.as_table(), key, where);
+        } else if (find_key(key) == nullptr) {
+            fail(where.at(key, &node), key, "unknown key" + suggestion(key));
+        }
+    }
+}
+
 // Reads every key of the document into a body, checking names and types.
 BodySpec read_document(const toml::table& doc, const Locator& where) {
     // Unknown sections and keys first: a typo must not leave a default in place silently.
-    for (const auto& [name, node] : doc) {
-        const std::string top(name.str());
-        if (node.is_table()) {
-            if (std::find(std::begin(kSections), std::end(kSections), top) == std::end(kSections)) {
-                std::string hint;
-                std::vector<std::string> sections(std::begin(kSections), std::end(kSections));
-                const std::string best = nearest_key(top, sections);
-                if (!best.empty()) hint = " (did you mean [" + best + "]?)";
-                fail(where.at(&node), "[" + top + "]", "unknown section" + hint);
-            }
-            for (const auto& [leaf, value] : *node.as_table()) {
-                const std::string key = top + "." + std::string(leaf.str());
-                if (find_key(key) == nullptr)
-                    fail(where.at(key, &value), key, "unknown key" + suggestion(key));
-            }
-        } else if (find_key(top) == nullptr || !find_key(top)->section.empty()) {
-            fail(where.at(top, &node), top, "unknown key" + suggestion(top));
-        }
-    }
+    check_names(doc, "", where);
 
     BodySpec b;
     b.name = where.source();
     for (const Key& k : keys()) {
         const std::string key = dotted(k);
-        const toml::node* section = k.section.empty() ? &doc : doc.get(k.section);
+        const toml::node* section = node_at(doc, k.section);
         const toml::node* n =
             section != nullptr && section->is_table() ? section->as_table()->get(k.name) : nullptr;
         if (n == nullptr) {
@@ -338,11 +445,7 @@ BodySpec read_document(const toml::table& doc, const Locator& where) {
     }
     if (const auto problem = check_body(b)) {
         // Name the line of the key at fault where the document has it.
-        const auto dot = problem->key.find('.');
-        const toml::node* n = nullptr;
-        if (const toml::node* s = doc.get(problem->key.substr(0, dot)); s && s->is_table())
-            n = s->as_table()->get(problem->key.substr(dot + 1));
-        fail(where.at(problem->key, n), problem->key, problem->what);
+        fail(where.at(problem->key, node_at(doc, problem->key)), problem->key, problem->what);
     }
     return b;
 }
@@ -399,6 +502,7 @@ std::string write_body(const BodySpec& body, std::string_view header) {
     if (!header.empty()) out << "# " << header << "\n";
     std::string_view section = "";
     for (const Key& k : keys()) {
+        if (k.written != nullptr && !k.written(body)) continue;
         if (k.section != section) {
             out << "\n[" << k.section << "]\n";
             section = k.section;

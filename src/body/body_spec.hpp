@@ -1,8 +1,12 @@
 #pragma once
 // Everything that defines a run, as the user states it in a body file: the shell, the orbit,
-// the viscosity sweep and the numerics, in SI units, one field per key of the file.
+// the viscosity sweep, the rheologies and the numerics, in SI units, one field per key of the
+// file.
 #include <string>
 #include <vector>
+
+#include "rheology/parameters.hpp"
+#include "rheology/rheology_id.hpp"
 
 namespace tidal {
 
@@ -31,10 +35,21 @@ struct BodySpec {
     double log10_viscosity_max = 0.0;
     int steps_per_decade = 20;
 
+    // [rheology]: the rheologies swept, as the file lists them (the runs follow the list order
+    // of the program whatever this order)
+    std::vector<Rheology> models = {Rheology::Maxwell, Rheology::KelvinVoigt};
+    // [rheology.burgers]: the transient element's rigidity and viscosity over the shell's
+    double transient_rigidity_ratio = BurgersParameters{}.rigidity_ratio;
+    double transient_viscosity_ratio = BurgersParameters{}.viscosity_ratio;
+    // [rheology.andrade]: creep exponent, and the Andrade time over the Maxwell time
+    double andrade_alpha = AndradeParameters{}.alpha;
+    double andrade_zeta = AndradeParameters{}.zeta;
+
     // [numerics]
     int layers = 20;
     int periods = 10;
     int steps_per_period = 2000;
+    int andrade_elements = AndradeParameters{}.elements; // Kelvin-Voigt elements of its series
 };
 
 } // namespace tidal

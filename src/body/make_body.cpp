@@ -1,6 +1,9 @@
 #include "body/make_body.hpp"
 
+#include <algorithm>
+
 #include "body/presets.hpp"
+#include "rheology/rheologies.hpp"
 
 namespace tidal {
 
@@ -21,6 +24,16 @@ Body make_body(const BodySpec& s) {
     b.viscosity_factor =
         s.viscosity_factors.empty() ? std::vector<double>(N, 1.0) : s.viscosity_factors;
     b.eccentric_forcing = s.second_order;
+    // The list's order, whatever the file's: every table has the same columns in the same order.
+    b.models.clear();
+    for (const RheologyNames& r : kRheologies)
+        if (std::find(s.models.begin(), s.models.end(), r.id) != s.models.end())
+            b.models.push_back(r.id);
+    b.rheology.burgers.rigidity_ratio = s.transient_rigidity_ratio;
+    b.rheology.burgers.viscosity_ratio = s.transient_viscosity_ratio;
+    b.rheology.andrade.alpha = s.andrade_alpha;
+    b.rheology.andrade.zeta = s.andrade_zeta;
+    b.rheology.andrade.elements = s.andrade_elements;
     return b;
 }
 

@@ -79,6 +79,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     }
 
     const ShellModel model = shell_model(body_spec);
+    if (const auto note = andrade_fit_note(model)) err << *note << '\n';
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);

@@ -151,6 +151,21 @@ std::string two_digits(double v) {
     return s.substr(0, e) + "e" + (negative ? "-" : "") + (exponent.empty() ? "0" : exponent);
 }
 
+std::optional<std::string> andrade_fit_note(const ShellModel& model) {
+    const auto& models = model.body.models;
+    if (std::find(models.begin(), models.end(), Rheology::Andrade) == models.end())
+        return std::nullopt;
+    const PronySeries& s = model.body.rheology.andrade.series;
+    std::ostringstream msg;
+    // The power-law term's error bounds the compliance's: every term of J(i w) lies in the
+    // same quadrant, so |J| is at least the power-law term's modulus.
+    msg << "note: Andrade creep carried by " << s.weight.size()
+        << " Kelvin-Voigt elements; worst relative error of its compliance "
+        << two_digits(s.worst_error) << " over " << two_digits(s.band_low) << " .. "
+        << two_digits(s.band_high) << " rad/s";
+    return msg.str();
+}
+
 std::optional<std::string> ResultTables::transient_warning() const {
     if (transient_count_ == 0) return std::nullopt;
     const int periods = model_.run.nsteps / model_.run.nperiod;

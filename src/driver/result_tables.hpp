@@ -88,6 +88,14 @@ class ResultTables {
     std::string_view worst_rheology_;
 };
 
+// The line that says how well the Andrade creep is carried (for standard error), when the
+// body's models include Andrade: the Prony series' elements, its worst relative error in the
+// compliance and the band over which it was fitted.
+std::optional<std::string> andrade_fit_note(const ShellModel& model);
+
+// Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
+std::string two_digits(double v);
+
 // How far from its periodic state a run's last period may be before the user is told.
 inline constexpr double kTransientLimit = 1e-3;
 

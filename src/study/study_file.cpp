@@ -59,6 +59,18 @@ std::string beside(const std::string& study_path, const std::string& name) {
     return slash == std::string::npos ? name : study_path.substr(0, slash + 1) + name;
 }
 
+// The body keys under `key` (a value, or a section and the sections within it) as --set
+// overrides, KEY=VALUE.
+void body_keys(const std::string& key, const toml::node& node, const std::string& path,
+               std::vector<std::string>& overrides) {
+    if (const auto* section = node.as_table()) {
+        for (const auto& [leaf, value] : *section)
+            body_keys(key + "." + std::string(leaf.str()), value, path, overrides);
+    } else {
+        overrides.push_back(key + "=" + value_text(node, located(path, node)));
+    }
+}
+
 // The base body of the study, with the study's own body sections applied.
 BodySpec base_body(const toml::table& doc, const std::string& path) {
     const toml::node* base = doc.get("base");
@@ -89,13 +101,7 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
     for (const auto& [name, node] : doc) {
         const std::string top(name.str());
         if (top == "base" || top == "base_file" || top == "points" || top == "axes") continue;
-        if (const auto* section = node.as_table()) {
-            for (const auto& [leaf, value] : *section)
-                overrides.push_back(top + "." + std::string(leaf.str()) + "=" +
-                                    value_text(value, located(path, value)));
-        } else {
-            overrides.push_back(top + "=" + value_text(node, located(path, node)));
-        }
+        body_keys(top, node, path, overrides);
     }
     if (overrides.empty()) return body_spec;
     auto changed = override_body(body_spec, path, overrides);

@@ -3,8 +3,9 @@
 #   source            "summary" (read summary.csv by column number) or "legacy" (Maxwell and
 #                     Kelvin-Voigt from the legacy files)
 #   title             the body and its shell
-#   models, titles, colours
-#                     the rheologies drawn, one word each (titles may be quoted words)
+#   models, titles, colours, markers
+#                     the rheologies drawn, one word each (titles may be quoted words), with
+#                     their colours and the point types of their peak markers
 #   c_eta             summary.csv column of the viscosity
 #   c_power, c_flux, c_umin, c_ueq, c_steady
 #                     summary.csv columns per rheology: power, heat flux, minimum surface and
@@ -45,6 +46,7 @@ if (is_summary) { set datafile separator comma }
 n = words(models)
 name(i) = word(titles, i)
 colour(i) = word(colours, i)
+marker(i) = int(word(markers, i))
 col(list, i) = int(word(list, i))
 eta_at(i) = word(peak_eta, i) + 0.0
 power_at(i) = word(peak_power, i) + 0.0
@@ -65,6 +67,9 @@ line_px = 18
 canvas(rows) = 760 + line_px * (below(rows) > 10 ? below(rows) - 10 : 0)
 
 set logscale x
+# The axis spans the sweep: rounding in the logarithm would otherwise widen a sweep starting at
+# 10^12 Pa s to 10^11.
+set autoscale xfix
 set format x "10^{%L}"
 set xlabel "viscosity (Pa s)"
 set mxtics 10
@@ -94,7 +99,7 @@ plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
          using sweep_x:(positive(column(sweep_y(c_power, i)))) \
          with @time_style lc rgb colour(i) title time_name(name(i)), \
      @steady_curves \
-     for [i=1:n] "+" using (eta_at(i)):(power_at(i)) every ::0::0 with points pt 6 ps 2.6 lw 2 \
+     for [i=1:n] "+" using (eta_at(i)):(power_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
          lc rgb colour(i) title sprintf("%s peak: %s W at %s Pa s", name(i), sci(power_at(i)), sci(eta_at(i)))
 unset output
 print done("power")
@@ -118,7 +123,7 @@ if (flux_known) {
     plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
              using sweep_x:(positive(flux(column(sweep_y(c_flux, i))))) \
              with linespoints pt 7 ps 0.45 lc rgb colour(i) title name(i), \
-         for [i=1:n] "+" using (eta_at(i)):(flux_at(i)) every ::0::0 with points pt 6 ps 2.6 lw 2 \
+         for [i=1:n] "+" using (eta_at(i)):(flux_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
              lc rgb colour(i) title sprintf("%s peak: %s W/m^2 at %s Pa s", name(i), sci(flux_at(i)), sci(eta_at(i)))
     unset output
     print done("heat_flux")
@@ -148,6 +153,7 @@ print done("displacement")
 
 # --- Surface displacement over time, one panel per rheology -------------------------------
 unset logscale
+set autoscale x
 set format x "% h"
 set format y "% h"
 set mxtics default

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The plot command on result directories: valid PNG figures from summary.csv and from the
-# legacy files alone, and every failure one line with a non-zero status and nothing created.
+# The plot command on result directories: valid PNG figures from summary.csv with any set of
+# rheologies and from the legacy files alone, and every failure one line with a non-zero status
+# and nothing created.
 # Usage: plot_results.sh TIDAL PLOT_RESULTS   (exits 77, skipped, without gnuplot)
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -25,6 +26,31 @@ done
 check "it lists the four figures it wrote" "[ \$(wc -l < listed.txt) -eq 4 ] && grep -qx figures/series-1e+20.png listed.txt"
 "$plot" results > /dev/null 2>&1
 check "without OUTDIR the figures go into the result directory" "valid_png results/power.png"
+
+# Every rheology of the run is drawn, in panels of its own in the series; also one rheology
+# alone, without the legacy files. Short runs: the figures, not the numbers, are tested here.
+height() { od -An -tu1 -j 20 -N 4 "$1" | awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4 }'; }
+short() { # directory, models
+    "$tidal" --body 5 --output "$1" --series 1e20 --set "rheology.models=$2" \
+        --set sweep.log10_viscosity_min=18 --set sweep.log10_viscosity_max=21 \
+        --set numerics.periods=2 --set numerics.steps_per_period=400 > /dev/null 2>&1
+}
+short four '["maxwell", "kelvin_voigt", "burgers", "andrade"]'
+"$plot" four > listed.txt 2> err.txt; status=$?
+check "four rheologies: power, heat flux, displacement and series figures" \
+    "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 4 ] && valid_png four/power.png && valid_png four/heat_flux.png && valid_png four/displacement.png && valid_png four/series-1e+20.png"
+check "... the series figure has room for four panels" \
+    "[ \$(height four/series-1e+20.png) -gt \$(height figures/series-1e+20.png) ]"
+short one '["andrade"]'
+"$plot" one > listed.txt 2> err.txt; status=$?
+check "Andrade alone: the four figures" \
+    "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 4 ] && valid_png one/power.png && valid_png one/series-1e+20.png"
+
+# A body file holds text, not commands for gnuplot.
+mkdir hostile && cp results/summary.csv hostile/
+printf '[shell]\nouter_radius = system("touch${IFS}pwned")\n[numerics]\nsteps_per_period = system("touch${IFS}pwned")\n' > hostile/body.toml
+"$plot" hostile > /dev/null 2>&1
+check "values of body.toml are never run" "[ ! -e pwned ] && valid_png hostile/power.png"
 
 # A directory of the legacy files only: the same figures from them, the series of the last run.
 mkdir legacy && (cd results && cp $files body.toml ../legacy/)

@@ -1,17 +1,27 @@
 # Figures of one result directory. Called by plot-results, which checks the directory and sets:
 #   dir, out          the result directory (read) and the directory of the PNG files
-#   source            "summary" (read summary.csv by the column numbers c_*) or "legacy"
+#   source            "summary" (read summary.csv by column number) or "legacy" (Maxwell and
+#                     Kelvin-Voigt from the legacy files)
 #   title             the body and its shell
-#   c_eta, c_pm, c_pk, c_hm, c_hk, c_um, c_uk, c_em, c_ek
-#                     summary.csv columns: viscosity; power, heat flux, minimum surface and
-#                     maximum equatorial displacement of Maxwell (m) and Kelvin-Voigt (k)
-#   c_sm, c_sk        summary.csv columns of the periodic steady state's power, 0 if absent
-#   time_domain       1 when the powers come from a time integration (legacy files present)
+#   models, titles, colours, markers
+#                     the rheologies drawn, one word each (titles may be quoted words), with
+#                     their colours and the point types of their peak markers
+#   c_eta             summary.csv column of the viscosity
+#   c_power, c_flux, c_umin, c_ueq, c_steady
+#                     summary.csv columns per rheology: power, heat flux, minimum surface and
+#                     maximum equatorial displacement, the periodic steady state's power (0 if
+#                     absent); empty for the legacy files
+#   steady_everywhere 1 when every rheology has its periodic steady state
+#   time_domain       1 when the powers come from a time integration
 #   radius            outer radius (m) for the heat flux of legacy files, 0 if unknown
-#   peak_m_eta, peak_m_power, peak_k_eta, peak_k_power    each rheology's largest power
-#   peak_m_flux, peak_k_flux                               and its heat flux (summary only)
-#   series_files      the series-<viscosity>.csv files, separated by blanks
+#   peak_eta, peak_power, peak_flux
+#                     per rheology the viscosity of its largest power, that power and the
+#                     largest heat flux (summary only)
+#   series_files      the series-<viscosity>.csv files, separated by blanks, their viscosities
+#   series_etas       (Pa s) and for the k-th file
+#   series_models_k, series_titles_k, series_colours_k   the rheologies of its columns
 #   nperiod, last_eta steps a period and the viscosity of the legacy time files
+#   legacy_colours    the colours of Maxwell and Kelvin-Voigt, for those files
 # Prints the name of every PNG it writes. Every legend sits below its plot, off the data.
 set terminal pngcairo size 1000,760 enhanced font "sans,11"
 set print "-"
@@ -26,105 +36,124 @@ file(name) = dir . "/" . name
 have(name) = system("test -s '" . file(name) . "' && echo 1 || echo 0") + 0
 sci(x) = gprintf("%.3t×10^{%T}", x)
 done(name) = sprintf("%s/%s.png", out, name)
-maxwell = "#1f5fa8"
-kelvin = "#c8501e"
 
 summary = file("summary.csv")
 is_summary = source eq "summary"
 # The legacy files: whitespace; the tables: comma, with a header row.
 if (is_summary) { set datafile separator comma }
 
-# A column of the sweep: from summary.csv by its number, else column 2 of a legacy file.
-sweep_file(legacy_name) = is_summary ? summary : file(legacy_name)
+# The i-th rheology: its title, colour, summary.csv columns and peak.
+n = words(models)
+name(i) = word(titles, i)
+colour(i) = word(colours, i)
+marker(i) = int(word(markers, i))
+col(list, i) = int(word(list, i))
+eta_at(i) = word(peak_eta, i) + 0.0
+power_at(i) = word(peak_power, i) + 0.0
+
+# A column of the sweep for the i-th rheology: from summary.csv by its number in the list,
+# else column 2 of the legacy file of Maxwell or Kelvin-Voigt.
+sweep_file(legacy_names, i) = is_summary ? summary : file(word(legacy_names, i))
+sweep_y(columns, i) = is_summary ? col(columns, i) : 2
 sweep_x = is_summary ? c_eta : 1
 positive(v) = (v > 0 ? v : NaN)
 magnitude(v) = (v != 0 ? abs(v) : NaN)
 
+# Room below a plot: the tick labels and the axis label take four lines, the legend one line a
+# row (one entry a row when the entries are long). The canvas grows by what the legend takes
+# beyond ten lines, so that the plot keeps its height however many rheologies there are.
+below(rows) = (rows + 4 > 9 ? rows + 4 : 9)
+line_px = 18
+canvas(rows) = 760 + line_px * (below(rows) > 10 ? below(rows) - 10 : 0)
+
 set logscale x
+# The axis spans the sweep: rounding in the logarithm would otherwise widen a sweep starting at
+# 10^12 Pa s to 10^11.
+set autoscale xfix
 set format x "10^{%L}"
 set xlabel "viscosity (Pa s)"
 set mxtics 10
 
 # --- Mean dissipated power over the last orbital period, peaks marked ---------------------
+# Beside a time sweep the periodic steady state is the curve and the time integration the
+# points on it; a steady-state sweep alone is drawn as a curve.
+steady_beside = is_summary && time_domain && steady_everywhere
+time_style = steady_beside ? "points pt 7 ps 0.55" : (time_domain ? "linespoints pt 7 ps 0.45" : "lines lw 1.5")
+time_name(r) = steady_beside ? r . ", time-stepped" : (time_domain ? r : r . ", periodic state")
+# (An empty iteration would still leave a blank row in the legend.)
+steady_curves = !steady_beside ? "" : "for [i=1:n] summary using c_eta:(positive(column(col(c_steady, i)))) " . \
+    "with lines lw 1.2 lc rgb colour(i) title name(i) . ', periodic state', "
+rows = n * (steady_beside ? 3 : 2)
+set terminal pngcairo size 1000, canvas(rows)
+set bmargin below(rows)
+set key maxcols 1
 set output done("power")
 set title title . "\n{/*0.85 tidal heating: mean dissipated power over the last orbital period}"
 set logscale y
 set format y "10^{%L}"
 set ylabel "dissipated power (W)"
-set arrow 1 from peak_m_eta, graph 0 to peak_m_eta, peak_m_power nohead dt 2 lc rgb maxwell
-set arrow 2 from peak_k_eta, graph 0 to peak_k_eta, peak_k_power nohead dt 2 lc rgb kelvin
-# Beside a time sweep the periodic steady state is the curve and the time integration the
-# points on it; a steady-state sweep alone is drawn as a curve.
-steady_beside = is_summary && time_domain && c_sm > 0 && c_sk > 0
-time_style = steady_beside ? "points pt 7 ps 0.55" : (time_domain ? "linespoints pt 7 ps 0.45" : "lines lw 1.5")
-steady_curves = !steady_beside ? "" : \
-    sprintf("summary using %d:(positive(column(%d))) with lines lw 1.2 lc rgb maxwell title 'Maxwell, periodic state', ", c_eta, c_sm) . \
-    sprintf("summary using %d:(positive(column(%d))) with lines lw 1.2 lc rgb kelvin title 'Kelvin-Voigt, periodic state', ", c_eta, c_sk)
-time_name(r) = steady_beside ? r . ", time-stepped" : (time_domain ? r : r . ", periodic state")
-if (steady_beside) { set bmargin 10 }
-plot sweep_file("pcelketa") using sweep_x:(positive(column(is_summary ? c_pm : 2))) \
-         with @time_style lc rgb maxwell title time_name("Maxwell"), \
-     sweep_file("pcelketakelvin") using sweep_x:(positive(column(is_summary ? c_pk : 2))) \
-         with @time_style lc rgb kelvin title time_name("Kelvin-Voigt"), \
+do for [i=1:n] {
+    set arrow i from eta_at(i), graph 0 to eta_at(i), power_at(i) nohead dt 2 lc rgb colour(i)
+}
+plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
+         using sweep_x:(positive(column(sweep_y(c_power, i)))) \
+         with @time_style lc rgb colour(i) title time_name(name(i)), \
      @steady_curves \
-     "+" using (peak_m_eta):(peak_m_power) every ::0::0 with points pt 6 ps 2.6 lw 2 \
-         lc rgb maxwell title sprintf("Maxwell peak: %s W at %s Pa s", sci(peak_m_power), sci(peak_m_eta)), \
-     "+" using (peak_k_eta):(peak_k_power) every ::0::0 with points pt 6 ps 2.6 lw 2 \
-         lc rgb kelvin title sprintf("Kelvin-Voigt peak: %s W at %s Pa s", sci(peak_k_power), sci(peak_k_eta))
+     for [i=1:n] "+" using (eta_at(i)):(power_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
+         lc rgb colour(i) title sprintf("%s peak: %s W at %s Pa s", name(i), sci(power_at(i)), sci(eta_at(i)))
 unset output
-set bmargin 9
 print done("power")
 
 # --- Heat flux through the outer surface --------------------------------------------------
-flux_known = is_summary ? (c_hm > 0 && c_hk > 0) : radius > 0
+flux_known = is_summary ? 1 : radius > 0
 if (flux_known) {
     area = 4.0 * pi * radius**2
+    flux(v) = is_summary ? v : v / area
+    # The peaks of the power are the peaks of the flux: the same surface divides both.
+    flux_at(i) = is_summary ? word(peak_flux, i) + 0.0 : power_at(i) / area
+    rows = 2 * n
+    set terminal pngcairo size 1000, canvas(rows)
+    set bmargin below(rows)
     set output done("heat_flux")
     set title title . "\n{/*0.85 heat flux through the outer surface (mean over the last orbital period)}"
     set ylabel "heat flux (W/m^2)"
-    fm = is_summary ? c_hm : 2
-    fk = is_summary ? c_hk : 2
-    flux(v) = is_summary ? v : v / area
-    # The peaks of the power are the peaks of the flux: the same surface divides both.
-    hm_at = is_summary ? peak_m_flux : peak_m_power / area
-    hk_at = is_summary ? peak_k_flux : peak_k_power / area
-    set arrow 1 from peak_m_eta, graph 0 to peak_m_eta, hm_at nohead dt 2 lc rgb maxwell
-    set arrow 2 from peak_k_eta, graph 0 to peak_k_eta, hk_at nohead dt 2 lc rgb kelvin
-    plot sweep_file("pcelketa") using sweep_x:(positive(flux(column(fm)))) \
-             with linespoints pt 7 ps 0.45 lc rgb maxwell title "Maxwell", \
-         sweep_file("pcelketakelvin") using sweep_x:(positive(flux(column(fk)))) \
-             with linespoints pt 7 ps 0.45 lc rgb kelvin title "Kelvin-Voigt", \
-         "+" using (peak_m_eta):(hm_at) every ::0::0 with points pt 6 ps 2.6 lw 2 \
-             lc rgb maxwell title sprintf("Maxwell peak: %s W/m^2 at %s Pa s", sci(hm_at), sci(peak_m_eta)), \
-         "+" using (peak_k_eta):(hk_at) every ::0::0 with points pt 6 ps 2.6 lw 2 \
-             lc rgb kelvin title sprintf("Kelvin-Voigt peak: %s W/m^2 at %s Pa s", sci(hk_at), sci(peak_k_eta))
+    do for [i=1:n] {
+        set arrow i from eta_at(i), graph 0 to eta_at(i), flux_at(i) nohead dt 2 lc rgb colour(i)
+    }
+    plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
+             using sweep_x:(positive(flux(column(sweep_y(c_flux, i))))) \
+             with linespoints pt 7 ps 0.45 lc rgb colour(i) title name(i), \
+         for [i=1:n] "+" using (eta_at(i)):(flux_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
+             lc rgb colour(i) title sprintf("%s peak: %s W/m^2 at %s Pa s", name(i), sci(flux_at(i)), sci(eta_at(i)))
     unset output
     print done("heat_flux")
 }
-unset arrow 1
-unset arrow 2
+unset arrow
 
 # --- Extreme displacements of the last orbital period, magnitudes on a log scale ----------
-set terminal pngcairo size 1000,900
+# One legend for both panels, two short entries a row. Heights in pixels, as on a canvas of
+# 900 for one row.
+set key maxcols 2
+rows = (n + 1) / 2
+height = 900 + line_px * (rows - 1)
+set terminal pngcairo size 1000, height
 set output done("displacement")
-set multiplot layout 2,1 margins 0.09, 0.97, 0.13, 0.89 spacing 0.13 title title . "\n{/*0.85 surface displacement in the last orbital period}"
+set multiplot layout 2,1 margins 0.09, 0.97, (117.0 + line_px * (rows - 1)) / height, 1 - 99.0 / height \
+    spacing 117.0 / height title title . "\n{/*0.85 surface displacement in the last orbital period}"
 set ylabel "displacement (m)"
 set title "|minimum radial displacement of the surface| (order 0)"
-plot sweep_file("ureta") using sweep_x:(magnitude(column(is_summary ? c_um : 2))) \
-         with linespoints pt 7 ps 0.4 lc rgb maxwell title "Maxwell", \
-     sweep_file("uretakelvin") using sweep_x:(magnitude(column(is_summary ? c_uk : 2))) \
-         with linespoints pt 7 ps 0.4 lc rgb kelvin title "Kelvin-Voigt"
+plot for [i=1:n] sweep_file("ureta uretakelvin", i) using sweep_x:(magnitude(column(sweep_y(c_umin, i)))) \
+         with linespoints pt 7 ps 0.4 lc rgb colour(i) title name(i)
 set title "maximum |radial displacement| at the equator, longitude 0"
-plot sweep_file("urtheta") using sweep_x:(magnitude(column(is_summary ? c_em : 2))) \
-         with linespoints pt 7 ps 0.4 lc rgb maxwell title "Maxwell", \
-     sweep_file("urthetakelvin") using sweep_x:(magnitude(column(is_summary ? c_ek : 2))) \
-         with linespoints pt 7 ps 0.4 lc rgb kelvin title "Kelvin-Voigt"
+plot for [i=1:n] sweep_file("urtheta urthetakelvin", i) using sweep_x:(magnitude(column(sweep_y(c_ueq, i)))) \
+         with linespoints pt 7 ps 0.4 lc rgb colour(i) title name(i)
 unset multiplot
 unset output
 print done("displacement")
 
 # --- Surface displacement over time, one panel per rheology -------------------------------
 unset logscale
+set autoscale x
 set format x "% h"
 set format y "% h"
 set mxtics default
@@ -133,32 +162,46 @@ set ylabel "radial displacement (m)"
 set key off
 set datafile separator comma
 set datafile columnheaders
-do for [s in series_files] {
-    eval "eta = " . s[8:strlen(s) - 4]
+# Panels of about 300 pixels; the title, the bottom and the gaps between panels keep their size
+# in pixels (99, 72 and 108 on the canvas of 900 for two panels).
+series_height(panels) = 300 + 300 * panels
+do for [k=1:words(series_files)] {
+    s = word(series_files, k)
+    panels_of = value(sprintf("series_models_%d", k))
+    titles_of = value(sprintf("series_titles_%d", k))
+    colours_of = value(sprintf("series_colours_%d", k))
+    panels = words(panels_of)
+    height = series_height(panels)
+    eta = word(series_etas, k) + 0.0
+    set terminal pngcairo size 1000, height
     set output done(s[1:strlen(s) - 4])
-    set multiplot layout 2,1 margins 0.09, 0.97, 0.08, 0.89 spacing 0.12 title title . "\n{/*0.85 surface radial displacement (order 0) at viscosity " . sci(eta) . " Pa s}"
-    set title "Maxwell"
-    plot file(s) using "time_periods":"maxwell_surface_displacement_m" with lines lc rgb maxwell
-    set title "Kelvin-Voigt"
-    plot file(s) using "time_periods":"kelvin_voigt_surface_displacement_m" with lines lc rgb kelvin
+    set multiplot layout panels,1 margins 0.09, 0.97, 72.0 / height, 1 - 99.0 / height \
+        spacing 108.0 / height \
+        title title . "\n{/*0.85 surface radial displacement (order 0) at viscosity " . sci(eta) . " Pa s}"
+    do for [j=1:panels] {
+        set title word(titles_of, j)
+        plot file(s) using (column("time_periods")):(column(word(panels_of, j) . "_surface_displacement_m")) \
+            with lines lc rgb word(colours_of, j)
+    }
     unset multiplot
     unset output
     print done(s[1:strlen(s) - 4])
 }
 set datafile nocolumnheaders
 if (strlen(series_files) == 0 && have("time") && have("timekelvin")) {
+    set terminal pngcairo size 1000, series_height(2)
     set datafile separator whitespace
     set output done("series")
     eta_text = ""
     if (strlen(last_eta) > 0) {
-        eval "last = " . last_eta
+        last = last_eta + 0.0
         eta_text = " at viscosity " . sci(last) . " Pa s, the last of the sweep"
     }
     set multiplot layout 2,1 margins 0.09, 0.97, 0.08, 0.89 spacing 0.12 title title . "\n{/*0.85 surface radial displacement (order 0)" . eta_text . "}"
     set title "Maxwell"
-    plot file("time") using ($1 / nperiod):2 with lines lc rgb maxwell
+    plot file("time") using ($1 / nperiod):2 with lines lc rgb word(legacy_colours, 1)
     set title "Kelvin-Voigt"
-    plot file("timekelvin") using ($1 / nperiod):2 with lines lc rgb kelvin
+    plot file("timekelvin") using ($1 / nperiod):2 with lines lc rgb word(legacy_colours, 2)
     unset multiplot
     unset output
     print done("series")

@@ -44,7 +44,7 @@ def test_time_columns_peaks_and_series_equal_the_programs_tables(body1):
         np.testing.assert_array_equal(bits(result[name]), bits(column(rows, i)), err_msg=name)
 
     header, rows = read_csv(cli / "peaks.csv")
-    assert set(result.peaks) == {r[0] for r in rows} == set(tidal.RHEOLOGIES)
+    assert set(result.peaks) == {r[0] for r in rows} == set(result.body["rheology.models"])
     for r in rows:
         expect = {n: (float(v) if v else None) for n, v in zip(header[1:], r[1:])}
         assert result.peaks[r[0]] == expect
@@ -108,6 +108,12 @@ def test_rheologies_select_columns_and_pandas_gets_every_column(body1):
     assert list(kv.peaks) == ["kelvin_voigt"]
     with pytest.raises(ValueError, match="unknown rheology 'elastic'"):
         tidal.sweep(tidal.preset(1), rheologies=["elastic"])
+    # Only the chosen rheologies run, in the list's order, and the result's body says so.
+    two = tidal.sweep(tidal.preset(1).with_(**{"sweep.steps_per_decade": 1}), method="steady",
+                      rheologies=["andrade", "burgers"])
+    assert [n for n in two.names if n.endswith("_power_W") and "steady" not in n] == \
+        ["burgers_power_W", "andrade_power_W"]
+    assert two.body["rheology.models"] == ["burgers", "andrade"]
 
 
 def _has_pandas():

@@ -32,7 +32,7 @@ OutputError = _core.OutputError
 DirectoryInUse = _core.DirectoryInUse
 
 #: The rheologies of a sweep, in the order of the columns of summary.csv.
-RHEOLOGIES = ("maxwell", "kelvin_voigt")
+RHEOLOGIES = ("maxwell", "kelvin_voigt", "burgers", "andrade")
 
 
 def _toml_value(key, value):
@@ -195,7 +195,8 @@ class Result:
         <rheology>_max_equator_displacement_m largest |radial displacement| at the equator, m
         <rheology>_phase_lag_deg              lag of the surface displacement behind the tide, deg
         <rheology>_amplitude_m                amplitude of that displacement's fundamental, m
-    for each <rheology> of the sweep ("maxwell", "kelvin_voigt"), then for each
+    for each <rheology> of the sweep (of "maxwell", "kelvin_voigt", "burgers", "andrade"),
+    then for each
         <rheology>_steady_power_W             power of the exact-in-time periodic state, W
         <rheology>_steady_phase_lag_deg       its phase lag, deg
         <rheology>_transient                  time-domain power / the time scheme's own
@@ -257,8 +258,8 @@ class Result:
         """Writes the command line's result files of this sweep into `directory` (str or
         os.PathLike; created with its parents if missing): the ten legacy files,
         summary.csv, peaks.csv, series-<viscosity>.csv of the asked-for series and
-        body.toml, byte for byte those `tidal` writes for the same body and series (all
-        rheologies, whatever the sweep's `rheologies`). They appear together when all are
+        body.toml, byte for byte those `tidal` writes for the same body and series (its
+        body.toml names the rheologies swept). They appear together when all are
         written. A steady sweep writes what `tidal --method steady` writes: summary.csv,
         peaks.csv and body.toml. Raises DirectoryInUse if another run holds the directory, OutputError if a
         file cannot be written. Returns the directory.
@@ -279,8 +280,9 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
                 the last one, as the command line does; "steady": the periodic steady state
                 of the same shell, solved directly in the frequency domain (much faster,
                 no transient)
-    rheologies  which rheologies' columns the result shows: a sequence of "maxwell",
-                "kelvin_voigt" (None: both). Both are computed in one pass either way.
+    rheologies  which rheologies to sweep: a sequence of "maxwell", "kelvin_voigt",
+                "burgers", "andrade" (in any order; the columns follow that list's order), or
+                None for the body's rheology.models. Only those are computed.
     jobs        threads of the time sweep (int >= 1); None: as the command line,
                 OMP_NUM_THREADS if set, else every core. The numbers do not depend on it.
     series      viscosities (Pa s) whose surface displacement at every time step is kept
@@ -301,10 +303,12 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
         raise ValueError(f"method must be 'time' or 'steady', not {method!r}")
     if isinstance(rheologies, str):
         rheologies = (rheologies,)
-    chosen = RHEOLOGIES if rheologies is None else tuple(rheologies)
-    for r in chosen:
-        if r not in RHEOLOGIES:
-            raise ValueError(f"unknown rheology {r!r}: the rheologies are {', '.join(RHEOLOGIES)}")
+    if rheologies is not None:
+        for r in rheologies:
+            if r not in RHEOLOGIES:
+                raise ValueError(f"unknown rheology {r!r}: the rheologies are {', '.join(RHEOLOGIES)}")
+        body = body.with_({"rheology.models": [r for r in RHEOLOGIES if r in rheologies]})
+    chosen = tuple(body["rheology.models"])
     if jobs is not None and (isinstance(jobs, bool) or not isinstance(jobs, int)):
         raise TypeError(f"jobs expects a positive integer or None, not {jobs!r}")
     series = [float(eta) for eta in series]

@@ -31,6 +31,7 @@
 // and may replace continuous_compliance (the exact J(i omega) where the chain approximates it).
 #include <cmath>
 #include <cstddef>
+#include <type_traits>
 
 #include "rheology/constitutive.hpp"
 
@@ -129,31 +130,44 @@ template <class Self> struct KelvinChain {
         }
     }
 
-    template <class K, class H> [[gnu::always_inline]] static auto load(const K& k, double elastic, const H& h) {
+    // The element sums run in two interleaved partial sums (even and odd elements), so that
+    // a long series is not one chain of dependent additions.
+    template <class K, class H>
+    [[gnu::always_inline]] static auto load(const K& k, double elastic, const H& h) {
         const double half = elastic / 2.0;
         const auto previous = h[1] + elastic;
-        auto out = -k[0] * (half + h[0]);
-        for (int i = 0; i < elements_in(h); ++i) {
+        std::remove_cv_t<decltype(previous)> even{}, odd{};
+        const int n = elements_in(h);
+        for (int i = 0; i < n; ++i) {
             const int f = 3 + kElementCoefficients * i;
-            out = out - k[1] * (k[f] * h[2 + i] + k[f + 1] * previous);
+            const auto term = k[f] * h[2 + i] + k[f + 1] * previous;
+            if (i % 2 == 0)
+                even = even + term;
+            else
+                odd = odd + term;
         }
-        return out;
+        return -k[0] * (half + h[0]) - k[1] * (even + odd);
     }
 
     template <class K, class V, class H>
-    [[gnu::always_inline]] static V advance(const K& k, double elastic, V stress, const H& h, double) {
+    [[gnu::always_inline]] static V advance(const K& k, double elastic, V stress, const H& h,
+                                            double) {
         const V previous = h[1] + elastic;
-        V d = stress * stress * k[2];
-        for (int i = 0; i < elements_in(h); ++i) {
+        V even{}, odd{};
+        const int n = elements_in(h);
+        for (int i = 0; i < n; ++i) {
             const int f = 3 + kElementCoefficients * i;
             const V w = k[f] * h[2 + i] + k[f + 1] * previous + k[f + 2] * stress;
             const V r = stress - w * k[f + 3];
-            d = d + r * r * k[f + 4];
+            if (i % 2 == 0)
+                even = even + r * r * k[f + 4];
+            else
+                odd = odd + r * r * k[f + 4];
             h.set(2 + i, w);
         }
         h.set(0, h[0] + stress);
         h.set(1, stress - elastic);
-        return d;
+        return stress * stress * k[2] + (even + odd);
     }
 
     static bool dissipates(int, int) { return true; }

@@ -21,52 +21,93 @@ struct LaneConstants {
     }
 };
 
-// The history columns of one unknown and component at lanes g..g+kWidth-1.
+// The history columns of one unknown and component at lanes g..g+kWidth-1. The columns of an
+// unknown and component lie side by side, [(((i-1)*kRightHandSides + comp)*count + c)*kLanes +
+// lane], so that a long series is read in one sweep of memory.
 struct LaneHistory {
-    const Lanes* h;
+    double* h;
     int count, i, comp, g;
     int columns() const { return count; }
-    [[gnu::always_inline]] lanes::Vec operator[](int c) const {
-        return lanes::load(&h[c](i, comp, g));
+    [[gnu::always_inline]] double* at(int c) const {
+        return h + ((static_cast<std::size_t>(i - 1) * kRightHandSides +
+                     static_cast<std::size_t>(comp)) *
+                        static_cast<std::size_t>(count) +
+                    static_cast<std::size_t>(c)) *
+                       kLanes +
+               static_cast<std::size_t>(g);
     }
-    [[gnu::always_inline]] void set(int c, lanes::Vec v) const {
-        lanes::store(&h[c](i, comp, g), v);
-    }
+    [[gnu::always_inline]] lanes::Vec operator[](int c) const { return lanes::load(at(c)); }
+    [[gnu::always_inline]] void set(int c, lanes::Vec v) const { lanes::store(at(c), v); }
 };
 
-// History loads of every layer and lane on the constitutive rows of the stress unknowns; `b`
-// is the elastic reference solution, `kc` the constants per layer.
+// The history loads wait between steps in `pending`, per layer, stress, component and lane:
+// [((((l-1)*3 + stress)*kRightHandSides + comp)*kLanes + lane]. A stress's load is formed
+// right after its history is advanced, while that history is still in cache: the columns of a
+// long series are then read once a step, not twice.
+inline std::size_t pending_at(int l, int stress, int comp) {
+    return ((static_cast<std::size_t>(l - 1) * 3 + static_cast<std::size_t>(stress)) *
+                kRightHandSides +
+            static_cast<std::size_t>(comp)) *
+           kLanes;
+}
+
+// The history loads of every layer and lane from the current histories, into `pending`; `b` is
+// the elastic reference solution, `kc` the constants per layer.
 template <class R>
-TIDAL_LANE_CLONES void history_loads(Lanes x, const Lanes* h, int columns,
+TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns,
                                      Vec1View<const double> b, const double* k, int kc, int N) {
     for (int l = 1; l <= N; ++l) {
         const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
-        for (int comp = 0; comp < kRightHandSides; ++comp)
-            for (const unknowns::StressRow s : unknowns::stress_rows(l))
+        for (int comp = 0; comp < kRightHandSides; ++comp) {
+            int si = 0;
+            for (const unknowns::StressRow s : unknowns::stress_rows(l)) {
+                double* out = pending + pending_at(l, si++, comp);
                 for (int g = 0; g < kLanes; g += lanes::kWidth) {
                     const LaneConstants constants{kl, g};
                     const LaneHistory history{h, columns, s.unknown, comp, g};
-                    lanes::store(&x(s.row, comp, g), R::load(constants, b(s.unknown), history));
+                    lanes::store(out + g, R::load(constants, b(s.unknown), history));
                 }
+            }
+        }
     }
 }
 
+// Writes the pending history loads into the constitutive rows of the stress unknowns.
+TIDAL_LANE_CLONES void place_loads(Lanes x, const double* pending, int N) {
+    for (int l = 1; l <= N; ++l)
+        for (int comp = 0; comp < kRightHandSides; ++comp) {
+            int si = 0;
+            for (const unknowns::StressRow s : unknowns::stress_rows(l)) {
+                const double* in = pending + pending_at(l, si++, comp);
+                for (int g = 0; g < kLanes; g += lanes::kWidth)
+                    lanes::store(&x(s.row, comp, g), lanes::load(in + g));
+            }
+        }
+}
+
 // Advances the history of the three stress unknowns of layer l in every lane with the new
-// stresses, adding their dissipation terms to S per component.
+// stresses, adding their dissipation terms to S per component, and forms their next history
+// loads into `pending`.
 template <class R>
-TIDAL_LANE_CLONES void advance_layer(Lanes x, const Lanes* h, int columns,
+TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
                                      Vec1View<const double> b, const double* k, int kc, int l,
-                                     double dt, double (&S)[kRightHandSides][kLanes]) {
+                                     double dt, double (&S)[kRightHandSides][kLanes],
+                                     double* pending) {
     const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
-    for (int comp = 0; comp < kRightHandSides; ++comp)
-        for (const unknowns::StressRow s : unknowns::stress_rows(l))
+    for (int comp = 0; comp < kRightHandSides; ++comp) {
+        int si = 0;
+        for (const unknowns::StressRow s : unknowns::stress_rows(l)) {
+            double* out = pending + pending_at(l, si++, comp);
             for (int g = 0; g < kLanes; g += lanes::kWidth) {
                 const LaneConstants constants{kl, g};
                 const LaneHistory history{h, columns, s.unknown, comp, g};
                 const lanes::Vec d = R::advance(constants, b(s.unknown),
                                                 lanes::load(&x(s.unknown, comp, g)), history, dt);
                 lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d);
+                lanes::store(out + g, R::load(constants, b(s.unknown), history));
             }
+        }
+    }
 }
 
 } // namespace
@@ -83,8 +124,6 @@ template <class R> class RunBatch : public LaneBatch {
               R::columns(m.body.rheology), etas, ws, series),
           columns_count_(R::columns(m.body.rheology)),
           kc_(R::coefficients(m.body.rheology)) {
-        for (int c = 0; c < columns_count_; ++c)
-            columns_.push_back(history(c));
         const auto mu = vec1(model.grid.mu);
         const std::size_t kc = static_cast<std::size_t>(kc_);
         k_.resize(static_cast<std::size_t>(N) * kc * kLanes);
@@ -101,16 +140,18 @@ template <class R> class RunBatch : public LaneBatch {
     }
 
     std::vector<RunRecords> run() {
+        std::vector<double> pending(pending_at(N + 1, 0, 0));
+        history_loads<R>(pending.data(), history(), columns_count_, vec1(model.elastic),
+                         k_.data(), kc_, N);
         for (int step = 1; step <= nsteps; ++step) {
             load(step);
-            history_loads<R>(x, columns_.data(), columns_count_, vec1(model.elastic), k_.data(),
-                             kc_, N);
+            place_loads(x, pending.data(), N);
             solve();
             const bool sampled = in_window(step) && R::dissipates(step, nsteps);
             for (int l = 1; l <= N; ++l) {
                 double S[kRightHandSides][kLanes] = {};
-                advance_layer<R>(x, columns_.data(), columns_count_, vec1(model.elastic),
-                                 k_.data(), kc_, l, dt, S);
+                advance_layer<R>(x, history(), columns_count_, vec1(model.elastic),
+                                 k_.data(), kc_, l, dt, S, pending.data());
                 if (!sampled) continue;
                 double p[kLanes];
                 for (int lane = 0; lane < kLanes; ++lane)
@@ -123,8 +164,7 @@ template <class R> class RunBatch : public LaneBatch {
     }
 
   private:
-    int columns_count_, kc_;     // history columns and constants per layer
-    std::vector<Lanes> columns_; // the history columns
+    int columns_count_, kc_; // history columns and constants per layer
     std::vector<double> k_;      // R's time-step constants per layer, field and lane
 };
 

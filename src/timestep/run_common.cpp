@@ -121,8 +121,8 @@ LaneBatch::LaneBatch(const ShellModel& m, const Assemble& assemble, int columns,
     }
 }
 
-Lanes LaneBatch::history(int c) const {
-    return Lanes(ws_.history.data() + static_cast<std::size_t>(c) * Lanes::storage(n), n);
+double* LaneBatch::history() const {
+    return ws_.history.data();
 }
 
 void LaneBatch::load(int step) {

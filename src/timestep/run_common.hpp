@@ -82,8 +82,9 @@ class LaneBatch {
     const int window_start; // step of the windows' first column
     const Lanes x;          // right-hand sides / solutions
 
-    // History column c (of those asked for) of every unknown, component and lane.
-    Lanes history(int c) const;
+    // The history columns (as many as asked for) of every unknown, component and lane, all
+    // zero at the start; their layout is the rheology's runs' own.
+    double* history() const;
 
     // Writes the step's tidal loads (boundary and interior rows; every other row zero) into
     // every lane's three right-hand sides, except in the constitutive rows of the stresses,

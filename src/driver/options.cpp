@@ -54,8 +54,10 @@ std::string presets_text() {
 std::unique_ptr<CLI::App> command_line(Given& g) {
     auto app = std::make_unique<CLI::App>(
         "Tidal deformation and heating of a viscoelastic shell, for a sweep of viscosities\n"
-        "and two rheologies (Maxwell and Kelvin-Voigt). Without --body or --body-file the\n"
-        "program shows a menu and reads the number of a preset body from standard input.",
+        "and the rheologies Maxwell and Kelvin-Voigt, or any of those and Burgers and\n"
+        "Andrade (--set 'rheology.models=[\"maxwell\", \"andrade\"]'). Without --body or\n"
+        "--body-file the program shows a menu and reads the number of a preset body from\n"
+        "standard input.",
         "tidal");
     app->set_help_flag("-h,--help", "show this help");
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

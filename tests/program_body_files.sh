@@ -48,4 +48,18 @@ done
 check "the message names file, line and key" "grep -q '^error: thick.toml:6: shell.thickness: must be less than shell.outer_radius' err.txt"
 "$tidal" --body 2 --set numerics.layer=3 2> err.txt
 check "a mistyped key gets a suggestion" "grep -q 'did you mean numerics.layers?' err.txt"
+
+# Rheologies: only those chosen run and have columns, in list order; parameters of a rheology
+# that does not run are said to have no effect; a poor Andrade fit is a warning.
+short="--set sweep.log10_viscosity_min=12 --set sweep.log10_viscosity_max=12.5 --set numerics.periods=2"
+"$tidal" --body 1 $short --set 'rheology.models=["andrade", "burgers"]' --output chosen \
+    > chosen.txt 2> err.txt; status=$?
+check "a run of Burgers and Andrade writes no legacy files" "[ $status -eq 0 ] && [ ! -e chosen/pcelketa ] && [ -s chosen/summary.csv ]"
+check "... and their columns in list order" "head -1 chosen/summary.csv | grep -q '^viscosity_Pa_s,burgers_power_W,.*,andrade_power_W,'"
+check "... and says how good the Andrade fit is" "grep -q '^note: Andrade creep carried by 16 Kelvin-Voigt elements; worst relative error' err.txt"
+"$tidal" --body 1 $short --set rheology.andrade.alpha=0.2 --output unused > /dev/null 2> err.txt
+check "Andrade parameters without Andrade are said to do nothing" "grep -q '^warning: \[rheology.andrade\].* is not in rheology.models' err.txt"
+"$tidal" --body 1 $short --set 'rheology.models=["andrade"]' --set numerics.andrade_elements=2 \
+    --output poor > /dev/null 2> err.txt
+check "a poor Andrade fit is a warning" "grep -q '^warning: Andrade creep .*raise numerics.andrade_elements' err.txt"
 exit $failed

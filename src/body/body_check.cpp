@@ -108,16 +108,19 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
             return BodyProblem{"rheology.models", "names \"" +
                                                       std::string(kRheologies[index_of(*r)].name) +
                                                       "\" twice"};
-    if (auto p = positive("rheology.burgers.transient_rigidity_ratio", b.transient_rigidity_ratio))
-        return p;
-    if (auto p =
-            positive("rheology.burgers.transient_viscosity_ratio", b.transient_viscosity_ratio))
-        return p;
+    // The transient element and the creep stay within twelve decades of the Maxwell body:
+    // beyond, its strain is a rounding-sized difference of large numbers (a viscosity ratio of
+    // 1e-40 made the time-stepped power a hundred million times too large).
+    for (const auto& [key, v] :
+         {std::pair{"rheology.burgers.transient_rigidity_ratio", b.transient_rigidity_ratio},
+          std::pair{"rheology.burgers.transient_viscosity_ratio", b.transient_viscosity_ratio},
+          std::pair{"rheology.andrade.zeta", b.andrade_zeta}})
+        if (!(v >= kMinRheologyRatio && v <= kMaxRheologyRatio))
+            return BodyProblem{key, "must be from 1e-6 to 1e6 (got " + shortest(v) + ")"};
     if (!(b.andrade_alpha > 0.0 && b.andrade_alpha < 1.0))
         return BodyProblem{"rheology.andrade.alpha",
                            "must be greater than 0 and less than 1 (got " +
                                shortest(b.andrade_alpha) + ")"};
-    if (auto p = positive("rheology.andrade.zeta", b.andrade_zeta)) return p;
 
     if (b.periods < 1)
         return BodyProblem{"numerics.periods",
@@ -139,6 +142,24 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
                            "must be from 1 to " + std::to_string(kMaxAndradeElements) + " (got " +
                                std::to_string(b.andrade_elements) + ")"};
     return std::nullopt;
+}
+
+std::optional<std::string> unused_rheology_parameters(const BodySpec& b) {
+    const auto runs = [&](Rheology r) {
+        return std::find(b.models.begin(), b.models.end(), r) != b.models.end();
+    };
+    const BurgersParameters burgers;
+    const AndradeParameters andrade;
+    std::string unused;
+    if (!runs(Rheology::Burgers) && (b.transient_rigidity_ratio != burgers.rigidity_ratio ||
+                                     b.transient_viscosity_ratio != burgers.viscosity_ratio))
+        unused = "[rheology.burgers] is set but burgers";
+    else if (!runs(Rheology::Andrade) &&
+             (b.andrade_alpha != andrade.alpha || b.andrade_zeta != andrade.zeta ||
+              b.andrade_elements != andrade.elements))
+        unused = "[rheology.andrade] or numerics.andrade_elements is set but andrade";
+    if (unused.empty()) return std::nullopt;
+    return "warning: " + unused + " is not in rheology.models: it has no effect on this run";
 }
 
 } // namespace tidal

@@ -18,6 +18,8 @@ inline constexpr int kMinStepsPerPeriod = 4; // the second harmonic of the tide 
 // Kelvin-Voigt elements of the Andrade creep's series: each is a history column per layer
 // and rheology, and the fit's error stops falling long before this many.
 inline constexpr int kMaxAndradeElements = 64;
+// Bounds of the Burgers ratios and of the Andrade zeta.
+inline constexpr double kMinRheologyRatio = 1e-6, kMaxRheologyRatio = 1e6;
 
 struct BodyProblem {
     std::string key;  // dotted key, e.g. "shell.thickness"
@@ -26,6 +28,10 @@ struct BodyProblem {
 
 // The first problem of the body, in the order of the file's keys, or nothing.
 std::optional<BodyProblem> check_body(const BodySpec& body);
+
+// A warning line when the body sets parameters of a rheology it does not run (they are kept in
+// its body.toml but have no effect), else nothing.
+std::optional<std::string> unused_rheology_parameters(const BodySpec& body);
 
 // The integers k of the sweep: first_k/s >= log10_viscosity_min, last_k/s <= ..._max, formed
 // with the same division by which the viscosity 10^(k/s) is computed.

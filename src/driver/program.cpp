@@ -3,6 +3,7 @@
 #include <array>
 #include <ostream>
 
+#include "body/body_check.hpp"
 #include "body/body_file.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
@@ -79,7 +80,10 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     }
 
     const ShellModel model = shell_model(body_spec);
-    if (const auto note = andrade_fit_note(model)) err << *note << '\n';
+    if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';
+    // The steady method uses the exact Andrade compliance; only the time integration the fit.
+    if (settings.method == Method::Time)
+        if (const auto note = andrade_fit_note(model)) err << *note << '\n';
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);

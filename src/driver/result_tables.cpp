@@ -155,14 +155,20 @@ std::optional<std::string> andrade_fit_note(const ShellModel& model) {
     const auto& models = model.body.models;
     if (std::find(models.begin(), models.end(), Rheology::Andrade) == models.end())
         return std::nullopt;
-    const PronySeries& s = model.body.rheology.andrade.series;
+    const AndradeParameters& a = model.body.rheology.andrade;
+    const PronySeries& s = a.series;
+    const bool poor = !(s.worst_error <= kAndradeFitLimit);
     std::ostringstream msg;
     // The power-law term's error bounds the compliance's: every term of J(i w) lies in the
     // same quadrant, so |J| is at least the power-law term's modulus.
-    msg << "note: Andrade creep carried by " << s.weight.size()
-        << " Kelvin-Voigt elements; worst relative error of its compliance "
-        << two_digits(s.worst_error) << " over " << two_digits(s.band_low) << " .. "
+    msg << (poor ? "warning" : "note") << ": Andrade creep carried by " << s.weight.size()
+        << " Kelvin-Voigt element" << (s.weight.size() == 1 ? "" : "s");
+    if (static_cast<int>(s.weight.size()) < a.elements)
+        msg << " (of " << a.elements << " asked; the fit gave the others no weight)";
+    msg << "; worst relative error of its compliance " << two_digits(s.worst_error)
+        << " over the frequencies the run resolves, " << two_digits(s.band_low) << " .. "
         << two_digits(s.band_high) << " rad/s";
+    if (poor) msg << "; raise numerics.andrade_elements";
     return msg.str();
 }
 

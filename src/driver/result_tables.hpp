@@ -88,9 +88,11 @@ class ResultTables {
     std::string_view worst_rheology_;
 };
 
-// The line that says how well the Andrade creep is carried (for standard error), when the
-// body's models include Andrade: the Prony series' elements, its worst relative error in the
-// compliance and the band over which it was fitted.
+// The line that says how well the time integration carries the Andrade creep (for standard
+// error), when the body's models include Andrade: the Prony series' elements, its worst
+// relative error in the compliance and the band over which it was fitted; a warning when that
+// error exceeds kAndradeFitLimit.
+inline constexpr double kAndradeFitLimit = 1e-3;
 std::optional<std::string> andrade_fit_note(const ShellModel& model);
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.

@@ -103,9 +103,10 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
     app->add_flag("--version", g.version, "show the version");
     app->footer(
         presets_text() +
-        "\nBesides the ten result files of earlier versions each run writes summary.csv\n"
-        "(every result, columns named with their units), peaks.csv and body.toml (the\n"
-        "body it ran, for --body-file).\n"
+        "\nBesides the ten result files of earlier versions (those of Maxwell and\n"
+        "Kelvin-Voigt, when they run) each run writes summary.csv (every result, columns\n"
+        "named with their units), peaks.csv and body.toml (the body it ran, for\n"
+        "--body-file).\n"
         "\nThe result files are written as NAME.partial and renamed to NAME when the sweep\n"
         "is complete. A run that fails or is stopped leaves its completed viscosities in\n"
         "the .partial files and earlier results untouched; a run into a directory that\n"

@@ -108,6 +108,10 @@ def test_rheologies_select_columns_and_pandas_gets_every_column(body1):
     assert list(kv.peaks) == ["kelvin_voigt"]
     with pytest.raises(ValueError, match="unknown rheology 'elastic'"):
         tidal.sweep(tidal.preset(1), rheologies=["elastic"])
+    with pytest.raises(ValueError, match="did you mean 'andrade'"):
+        tidal.sweep(tidal.preset(1), rheologies=["andrad"])
+    with pytest.raises(ValueError, match="twice"):
+        tidal.sweep(tidal.preset(1), rheologies=["andrade", "andrade"])
     # Only the chosen rheologies run, in the list's order, and the result's body says so.
     two = tidal.sweep(tidal.preset(1).with_(**{"sweep.steps_per_decade": 1}), method="steady",
                       rheologies=["andrade", "burgers"])

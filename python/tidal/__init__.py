@@ -19,6 +19,7 @@ Functions and classes:
     DirectoryInUse       -- another run holds the output directory (an OutputError)
 """
 
+import difflib
 import json
 import math
 import os
@@ -304,9 +305,17 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
     if isinstance(rheologies, str):
         rheologies = (rheologies,)
     if rheologies is not None:
-        for r in rheologies:
+        rheologies = list(rheologies)
+        if not rheologies:
+            raise ValueError("rheologies must name at least one rheology")
+        for i, r in enumerate(rheologies):
             if r not in RHEOLOGIES:
-                raise ValueError(f"unknown rheology {r!r}: the rheologies are {', '.join(RHEOLOGIES)}")
+                near = difflib.get_close_matches(str(r), RHEOLOGIES, n=1)
+                hint = f" (did you mean {near[0]!r}?)" if near else ""
+                raise ValueError(f"unknown rheology {r!r}{hint}: the rheologies are "
+                                 f"{', '.join(RHEOLOGIES)}")
+            if r in rheologies[:i]:
+                raise ValueError(f"rheologies names {r!r} twice")
         body = body.with_({"rheology.models": [r for r in RHEOLOGIES if r in rheologies]})
     chosen = tuple(body["rheology.models"])
     if jobs is not None and (isinstance(jobs, bool) or not isinstance(jobs, int)):

@@ -50,8 +50,7 @@ struct Andrade : KelvinChain<Andrade> {
 
     // The continuous flavour's dissipation from the exact compliance: a stress amplitude tau
     // at frequency w dissipates -(w/4) |tau|^2 Im J(i w) on average; as the mean square of
-    // gain * tau with the chain's normalisation (half the sample), gain^2 = -w Im J(i w)
-    // = 1/eta + beta Gamma(1+alpha) w^(1-alpha) sin(alpha pi/2).
+    // gain * tau with the chain's normalisation (half the sample), gain^2 = -w Im J(i w).
     static void dissipation_terms(const RheologyParameters& p, double mu, double eta,
                                   Flavour flavour, const HarmonicSymbols& hs,
                                   std::vector<DissipationTerm>& out) {
@@ -59,18 +58,13 @@ struct Andrade : KelvinChain<Andrade> {
             KelvinChain<Andrade>::dissipation_terms(p, mu, eta, flavour, hs, out);
             return;
         }
-        const double g = creep_factor(p.andrade, mu, eta);
-        const double a = p.andrade.alpha;
         out.assign(1, {});
         for (int h = 0; h < hs.harmonics; ++h) {
-            const double w = hs.s[static_cast<std::size_t>(h)].imag();
+            const std::complex<double> s = hs.s[static_cast<std::size_t>(h)];
             out[0].gain[static_cast<std::size_t>(h)] =
-                std::sqrt(1.0 / eta + g * std::pow(w, 1.0 - a) * std::sin(a * kHalfPi));
+                std::sqrt(-s.imag() * continuous_compliance(p, mu, eta, s).imag());
         }
     }
-
-  private:
-    static constexpr double kHalfPi = 1.5707963267948966;
 };
 
 } // namespace tidal

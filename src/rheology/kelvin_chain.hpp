@@ -58,26 +58,17 @@ template <class Self> struct KelvinChain {
         return {E, e.compliance * (g - E), e.compliance * ((h + std::expm1(-h)) / h)};
     }
 
+    // The time-stepping rows (V = double: the elements' steps are not a rate that a complex
+    // dt could stand for; periodic states use periodic_constitutive).
     template <class V>
     static Constitutive<V> constitutive(const RheologyParameters& p, double mu, double eta, V dt) {
+        static_assert(std::is_same_v<V, double>);
         const ChainParts parts = Self::parts(p, mu, eta);
         double sum = 0.0;
         for (int i = 0; i < Self::elements(p); ++i)
             sum += element_step(Self::element(p, mu, eta, i), dt).B;
         const V c = (mu * parts.fluidity) * dt;
         return {V(mu), 1.0 + mu * parts.spring + c / 2.0 + mu * sum};
-    }
-
-    // J(s) of the chain.
-    static std::complex<double> continuous_compliance(const RheologyParameters& p, double mu,
-                                                      double eta, std::complex<double> s) {
-        const ChainParts parts = Self::parts(p, mu, eta);
-        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
-        for (int i = 0; i < Self::elements(p); ++i) {
-            const ChainElement e = Self::element(p, mu, eta, i);
-            J += e.compliance / (1.0 + s * e.time);
-        }
-        return J;
     }
 
     // The element's strain per unit stress in a periodic state: exactly J/(1 + s t)
@@ -90,18 +81,32 @@ template <class Self> struct KelvinChain {
         return (st.A + st.B * z) / (z - st.E);
     }
 
-    // The rows of a periodic state: the compliance times mu. The discrete flavour has the
-    // trapezoid's symbol s for the dashpots and the elements' own step.
+    // The chain's compliance in a periodic state: the dashpots at s (i omega, or the
+    // trapezoid's symbol), the elements exactly or as stepped.
+    static std::complex<double> compliance(const RheologyParameters& p, double mu, double eta,
+                                           Flavour flavour, std::complex<double> s,
+                                           std::complex<double> z, double dt) {
+        const ChainParts parts = Self::parts(p, mu, eta);
+        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
+        for (int i = 0; i < Self::elements(p); ++i)
+            J += element_strain(Self::element(p, mu, eta, i), flavour, s, z, dt);
+        return J;
+    }
+
+    // J(s) of the chain.
+    static std::complex<double> continuous_compliance(const RheologyParameters& p, double mu,
+                                                      double eta, std::complex<double> s) {
+        return compliance(p, mu, eta, Flavour::Continuous, s, 0.0, 0.0);
+    }
+
+    // The rows of a periodic state: the compliance times mu (a chain that approximates its
+    // law gives its exact one for the continuous flavour).
     static Constitutive<std::complex<double>>
     periodic_constitutive(const RheologyParameters& p, double mu, double eta, Flavour flavour,
                           std::complex<double> s, std::complex<double> z, double dt) {
         if (flavour == Flavour::Continuous)
             return {mu, mu * Self::continuous_compliance(p, mu, eta, s)};
-        const ChainParts parts = Self::parts(p, mu, eta);
-        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
-        for (int i = 0; i < Self::elements(p); ++i)
-            J += element_strain(Self::element(p, mu, eta, i), flavour, s, z, dt);
-        return {mu, mu * J};
+        return {mu, mu * compliance(p, mu, eta, flavour, s, z, dt)};
     }
 
     // Columns: the dashpots' memory, the previous stress (less the elastic state, so that the

@@ -50,6 +50,9 @@ inline std::size_t pending_at(int l, int stress, int comp) {
             static_cast<std::size_t>(comp)) *
            kLanes;
 }
+inline std::size_t pending_size(int N) {
+    return pending_at(N + 1, 0, 0);
+}
 
 // The history loads of every layer and lane from the current histories, into `pending`; `b` is
 // the elastic reference solution, `kc` the constants per layer.
@@ -140,7 +143,7 @@ template <class R> class RunBatch : public LaneBatch {
     }
 
     std::vector<RunRecords> run() {
-        std::vector<double> pending(pending_at(N + 1, 0, 0));
+        std::vector<double> pending(pending_size(N));
         history_loads<R>(pending.data(), history(), columns_count_, vec1(model.elastic),
                          k_.data(), kc_, N);
         for (int step = 1; step <= nsteps; ++step) {

@@ -134,6 +134,9 @@ struct Columns {
         for (const SteadySummary& v : row.steady)
             for (const SteadyQuantity& q : steady_quantities())
                 values[c++].push_back((v.*q.value).value_or(kEmpty));
+        for (const LoveSummary& v : row.love)
+            for (const LoveQuantity& q : love_quantities())
+                values[c++].push_back((v.*q.value).value_or(kEmpty));
     }
     static constexpr double kEmpty = std::numeric_limits<double>::quiet_NaN();
     py::dict to_dict() const {
@@ -196,8 +199,7 @@ class TimeSweep {
         if (!complete) throw py::error_already_set(); // not reached: a stop raises above
         double tn = 0.0;
         for (const ViscosityResults& r : results_)
-            columns_.add(summary_row(r, model_.body.models, written_phases(tn, r, model_.body.models),
-                                     model_.body.rout));
+            columns_.add(summary_row(r, model_, written_phases(tn, r, model_.body.models)));
     }
 
     py::dict columns() const { return columns_.to_dict(); }
@@ -283,9 +285,8 @@ class SteadySweep {
         });
         double tn = 0.0;
         for (const SteadySweepRow& row : rows_)
-            columns_.add(steady_summary_row(row, model_.body.models,
-                                            written_phases(tn, row, model_.body.models),
-                                            model_.body.rout));
+            columns_.add(steady_summary_row(row, model_,
+                                            written_phases(tn, row, model_.body.models)));
     }
 
     // Writes the command line's files of this sweep (`--method steady`) into `dir`.

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "loads/diagnostics.hpp"
+#include "loads/heating_profile.hpp"
 #include "output/peak.hpp"
 #include "output/result_file.hpp"
 
@@ -18,8 +19,28 @@ std::vector<std::string_view> table_names(const TableRheologies& models) {
     return names;
 }
 
-SummaryRow summary_row(const ViscosityResults& r, const TableRheologies& models,
-                       const std::vector<double>& tn, double rout) {
+namespace {
+
+LoveSummary love_summary(const LoveNumbers& love) {
+    return {love.h2.real(), love.h2.imag(), love.k2.real(),
+            love.k2.imag(), minus_im_k2(love), tidal_q(love)};
+}
+
+std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
+                                      const ShellModel& model) {
+    std::vector<ProfileRecord> out;
+    int layer = 0;
+    for (const ProfileLayer& l : heating_profile(layer_heating, vec1(model.grid.r)))
+        out.push_back({++layer, l.outer_radius, l.inner_radius, l.heating, l.power});
+    return out;
+}
+
+} // namespace
+
+SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
+                       const std::vector<double>& tn) {
+    const TableRheologies& models = model.body.models;
+    const double rout = model.body.rout;
     SummaryRow row;
     row.eta = r[models.front()].eta;
     row.values.resize(models.size());
@@ -30,6 +51,8 @@ SummaryRow summary_row(const ViscosityResults& r, const TableRheologies& models,
                          run.urmin,   tn[i],
                          run.urthmax, run.phase_lag_deg,
                          run.amplitude};
+        row.love.push_back(love_summary(run.love));
+        row.profile.push_back(profile_of(run.layer_heating, model));
         if (!r.steady) continue;
         const SteadyPair& pair = (*r.steady)[models[i]];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
@@ -38,8 +61,10 @@ SummaryRow summary_row(const ViscosityResults& r, const TableRheologies& models,
     return row;
 }
 
-SummaryRow steady_summary_row(const SteadySweepRow& r, const TableRheologies& models,
-                              const std::vector<double>& tn, double rout) {
+SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
+                              const std::vector<double>& tn) {
+    const TableRheologies& models = model.body.models;
+    const double rout = model.body.rout;
     SummaryRow row;
     row.eta = r.eta;
     row.values.resize(models.size());
@@ -51,6 +76,8 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const TableRheologies& mo
                          s.urthmax, s.phase_lag_deg,
                          s.amplitude};
         row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
+        row.love.push_back(love_summary(s.love));
+        row.profile.push_back(profile_of(s.layer_heating, model));
     }
     return row;
 }
@@ -100,21 +127,28 @@ series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked
 ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
     : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
-      summary_(dir.open("summary.csv")), power_(models_.size()) {
+      summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
+      power_(models_.size()) {
     summary_.write(summary_header(table_names(models_)));
     summary_.flush();
+    profile_.write(profile_header());
+    profile_.flush();
 }
 
 void ResultTables::add_row(const SummaryRow& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
-    summary_.write(summary_record(row.eta, row.values, row.steady));
+    summary_.write(summary_record(row.eta, row.values, row.steady, row.love));
     summary_.flush();
+    const std::vector<std::string_view> names = table_names(models_);
+    for (std::size_t i = 0; i < models_.size(); ++i)
+        profile_.write(profile_records(row.eta, names[i], row.profile[i]));
+    profile_.flush();
 }
 
 void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
-    const SummaryRow row = summary_row(r, models_, tn, model_.body.rout);
+    const SummaryRow row = summary_row(r, model_, tn);
     const double eta = row.eta;
     bool over = false;
     for (std::size_t i = 0; i < models_.size() && r.steady; ++i) {
@@ -136,7 +170,7 @@ void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn)
 }
 
 void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>& tn) {
-    add_row(steady_summary_row(r, models_, tn, model_.body.rout));
+    add_row(steady_summary_row(r, model_, tn));
 }
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.

@@ -1,6 +1,6 @@
 #pragma once
-// The CSV tables of a sweep, written beside the legacy files: "summary.csv" row by row as the
-// viscosities arrive, a "series-<viscosity>.csv" for every viscosity whose series was asked
+// The CSV tables of a sweep, written beside the legacy files: "summary.csv" and
+// "heating_profile.csv" row by row as the viscosities arrive, a "series-<viscosity>.csv" for every viscosity whose series was asked
 // for (written whole once that viscosity is done), and "peaks.csv" once the sweep is complete.
 #include <array>
 #include <string>
@@ -28,18 +28,21 @@ struct SummaryRow {
     double eta = 0.0; // Pa s
     std::vector<RheologySummary> values;
     std::vector<SteadySummary> steady;
+    std::vector<LoveSummary> love;
+    // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
+    std::vector<std::vector<ProfileRecord>> profile;
 };
 
-// The row of one viscosity of a time sweep; `tn` are the phases written for its runs (column
-// order), `rout` the outer radius (m) through which the heat flows. The steady columns are
-// filled when `r` has the steady state.
-SummaryRow summary_row(const ViscosityResults& r, const TableRheologies& models,
-                       const std::vector<double>& tn, double rout);
+// The row of one viscosity of a time sweep of `model`'s rheologies; `tn` are the phases
+// written for its runs (column order). The steady columns are filled when `r` has the steady
+// state.
+SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
+                       const std::vector<double>& tn);
 
 // The row of one viscosity of a sweep without time integration, from the exact-in-time
-// periodic state; `tn` and `rout` as for summary_row(). The transient and step error stay empty.
-SummaryRow steady_summary_row(const SteadySweepRow& r, const TableRheologies& models,
-                              const std::vector<double>& tn, double rout);
+// periodic state; `tn` as for summary_row(). The transient and step error stay empty.
+SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
+                              const std::vector<double>& tn);
 
 // The surface displacement series (m) of every rheology's run of one viscosity, column order.
 std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
@@ -52,7 +55,8 @@ std::vector<PeakRecord> sweep_peaks(const TableRheologies& models, const std::ve
 
 class ResultTables {
   public:
-    // Opens "summary.csv" (with its header) in the run's directory. `series`: the swept
+    // Opens "summary.csv" and "heating_profile.csv" (with their headers) in the run's
+    // directory. `series`: the swept
     // viscosities whose series tables are written.
     ResultTables(ResultDirectory& dir, const ShellModel& model, std::vector<double> series);
 
@@ -78,6 +82,7 @@ class ResultTables {
     const TableRheologies& models_;
     std::vector<double> series_;
     ResultFile& summary_;
+    ResultFile& profile_;
     void add_row(const SummaryRow& row);
 
     std::vector<double> eta_;                // viscosities so far

@@ -4,6 +4,7 @@
 
 #include "discretisation/body.hpp"
 #include "discretisation/unknowns.hpp"
+#include "loads/heating_profile.hpp"
 
 namespace tidal {
 
@@ -35,9 +36,8 @@ double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double 
 double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_power,
                    Vec1View<const double> r) {
     const auto term = [&](int i) {
-        const double mid = (r(i) + r(i + 1)) / 2.0;
-        const double thickness = r(i) - r(i + 1);
-        return layer_power(i) * (mid * mid) * thickness;
+        const RadialCell c = radial_cell(i, N, r);
+        return layer_power(i) * (c.mid * c.mid) * c.thickness;
     };
     double S = 0.0;
     for (int i = 1; i <= N; ++i)

@@ -17,6 +17,10 @@ Harmonic fundamental(const FundamentalSums& sums, int samples) {
     return {std::hypot(a, b), std::atan2(b, a)};
 }
 
+std::complex<double> phasor(const Harmonic& h) {
+    return std::polar(h.amplitude, -h.phase);
+}
+
 double phase_lag_deg(const Harmonic& response, const Harmonic& forcing) {
     double lag = response.phase - forcing.phase;
     if (lag > kPi) lag -= 2.0 * kPi;

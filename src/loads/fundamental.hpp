@@ -9,6 +9,8 @@
 //   A cos(delta) = 2C/n,  A sin(delta) = 2S/n
 // exactly (discrete orthogonality of the harmonics over a whole period).
 
+#include <complex>
+
 namespace tidal {
 
 // cos and sin of the sample's phase angle theta in the period.
@@ -34,6 +36,9 @@ struct Harmonic {
     double amplitude = 0.0;
     double phase = 0.0;
 };
+
+// The harmonic as a phasor X, A cos(omega t - phase) = Re(X e^{i omega t}): A e^{-i phase}.
+std::complex<double> phasor(const Harmonic& h);
 
 // The fundamental of a signal from its sums over `samples` (one whole period of) samples.
 Harmonic fundamental(const FundamentalSums& sums, int samples);

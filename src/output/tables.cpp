@@ -29,6 +29,18 @@ std::span<const SteadyQuantity> steady_quantities() {
     return quantities;
 }
 
+std::span<const LoveQuantity> love_quantities() {
+    static constexpr std::array<LoveQuantity, 6> quantities = {{
+        {"h2_real", &LoveSummary::h2_real},
+        {"h2_imag", &LoveSummary::h2_imag},
+        {"k2_real", &LoveSummary::k2_real},
+        {"k2_imag", &LoveSummary::k2_imag},
+        {"minus_im_k2", &LoveSummary::minus_im_k2},
+        {"tidal_q", &LoveSummary::tidal_q},
+    }};
+    return quantities;
+}
+
 std::string summary_header(std::span<const std::string_view> rheologies) {
     CsvRow row;
     row.text("viscosity_Pa_s");
@@ -38,11 +50,15 @@ std::string summary_header(std::span<const std::string_view> rheologies) {
     for (const std::string_view rheology : rheologies)
         for (const SteadyQuantity& q : steady_quantities())
             row.text(std::string(rheology) + "_" + std::string(q.name));
+    for (const std::string_view rheology : rheologies)
+        for (const LoveQuantity& q : love_quantities())
+            row.text(std::string(rheology) + "_" + std::string(q.name));
     return row.line();
 }
 
 std::string summary_record(double viscosity, std::span<const RheologySummary> values,
-                           std::span<const SteadySummary> steady) {
+                           std::span<const SteadySummary> steady,
+                           std::span<const LoveSummary> love) {
     CsvRow row;
     row.number(viscosity);
     for (const RheologySummary& v : values)
@@ -53,7 +69,40 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
             const std::optional<double>& value = v.*q.value;
             value ? row.number(*value) : row.empty();
         }
+    for (const LoveSummary& v : love)
+        for (const LoveQuantity& q : love_quantities()) {
+            const std::optional<double>& value = v.*q.value;
+            value ? row.number(*value) : row.empty();
+        }
     return row.line();
+}
+
+std::string profile_header() {
+    return CsvRow()
+        .text("viscosity_Pa_s")
+        .text("rheology")
+        .text("layer")
+        .text("outer_radius_m")
+        .text("inner_radius_m")
+        .text("heating_W_m3")
+        .text("power_W")
+        .line();
+}
+
+std::string profile_records(double viscosity, std::string_view rheology,
+                            std::span<const ProfileRecord> layers) {
+    std::string text;
+    for (const ProfileRecord& l : layers)
+        text += CsvRow()
+                    .number(viscosity)
+                    .text(rheology)
+                    .integer(l.layer)
+                    .number(l.outer_radius)
+                    .number(l.inner_radius)
+                    .number(l.heating)
+                    .number(l.power)
+                    .line();
+    return text;
 }
 
 std::string peaks_table(std::span<const PeakRecord> peaks) {

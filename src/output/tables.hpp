@@ -48,14 +48,46 @@ struct SteadyQuantity {
 // time-domain columns.
 std::span<const SteadyQuantity> steady_quantities();
 
+// A rheology's Love numbers at one viscosity (dimensionless): h2 and k2 as complex numbers
+// (e^{i omega t}: a lagging response has a negative imaginary part), k2/Q = -Im k2 and Q,
+// which exists only where the response lags.
+struct LoveSummary {
+    std::optional<double> h2_real, h2_imag, k2_real, k2_imag, minus_im_k2, tidal_q;
+};
+
+struct LoveQuantity {
+    std::string_view name;
+    std::optional<double> LoveSummary::*value;
+};
+
+// The Love-number columns of a rheology, in order; they follow the steady-state columns.
+std::span<const LoveQuantity> love_quantities();
+
 // The header record: "viscosity_Pa_s", then "<rheology>_<quantity>" for every rheology (in the
-// given order) and every quantity, then "<rheology>_<steady quantity>" likewise.
+// given order) and every quantity, then "<rheology>_<steady quantity>" likewise, then
+// "<rheology>_<Love-number quantity>" likewise.
 std::string summary_header(std::span<const std::string_view> rheologies);
 
-// The record of one viscosity (Pa s): one RheologySummary and one SteadySummary per rheology,
-// in header order.
+// The record of one viscosity (Pa s): one RheologySummary, one SteadySummary and one
+// LoveSummary per rheology, in header order.
 std::string summary_record(double viscosity, std::span<const RheologySummary> values,
-                           std::span<const SteadySummary> steady);
+                           std::span<const SteadySummary> steady,
+                           std::span<const LoveSummary> love);
+
+// One layer of a heating profile, as "heating_profile.csv" shows it: the radii (m) of the
+// layer's quadrature cell, its mean volumetric heating (W/m^3) and its share of the power (W).
+struct ProfileRecord {
+    int layer = 0; // 1 = outermost
+    double outer_radius = 0.0, inner_radius = 0.0, heating = 0.0, power = 0.0;
+};
+
+// The header of "heating_profile.csv" (long format: one row per viscosity, rheology and
+// layer).
+std::string profile_header();
+
+// The rows of one viscosity (Pa s) and rheology.
+std::string profile_records(double viscosity, std::string_view rheology,
+                            std::span<const ProfileRecord> layers);
 
 // A rheology's heating peak, as "peaks.csv" shows it.
 struct PeakRecord {

@@ -6,6 +6,8 @@
 
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
+#include "loads/heating_profile.hpp"
+#include "timestep/forcing.hpp"
 #include "steady/trig_extremum.hpp"
 
 namespace tidal {
@@ -41,7 +43,8 @@ double phase_lag_degrees(Complex f, Complex u) {
 
 } // namespace
 
-PeriodReduction::PeriodReduction(const ShellModel& model) : model_(model) {
+PeriodReduction::PeriodReduction(const ShellModel& model)
+    : model_(model), love_(model.body, inner_boundary_radius(model)) {
     const int m = model.run.nperiod;
     cos_.resize(static_cast<std::size_t>(m));
     sin_.resize(static_cast<std::size_t>(m));
@@ -90,14 +93,17 @@ PeriodReduction::make_window(const std::function<bool(int, int)>& dissipates) co
 }
 
 double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Flavour flavour,
-                              std::span<const double> layer_eta) const {
-    return with_rheology(rheology,
-                         [&]<class R>(R) { return power_of<R>(state, flavour, layer_eta); });
+                              std::span<const double> layer_eta,
+                              std::vector<double>& layer_heating) const {
+    return with_rheology(rheology, [&]<class R>(R) {
+        return power_of<R>(state, flavour, layer_eta, layer_heating);
+    });
 }
 
 template <class R>
 double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
-                                 std::span<const double> layer_eta) const {
+                                 std::span<const double> layer_eta,
+                                 std::vector<double>& layer_heating) const {
     const int N = model_.body.N;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
@@ -169,8 +175,11 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
                                  eta);
     }
     // The continuous values are already means over the period: a window of unit length.
-    if (flavour == Flavour::Continuous)
+    if (flavour == Flavour::Continuous) {
+        layer_heating = layer_power;
         return shell_power(N, 1, 1.0, vec1(std::as_const(layer_power)), vec1(model_.grid.r));
+    }
+    layer_heating = period_means(layer_power, model_.run.nperiod, dt);
     return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
                        vec1(model_.grid.r));
 }
@@ -179,7 +188,7 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
                                       Flavour flavour, std::span<const double> layer_eta,
                                       const HarmonicForcing& forcing) const {
     SteadyRecords out;
-    out.power = power(state, rheology, flavour, layer_eta);
+    out.power = power(state, rheology, flavour, layer_eta, out.layer_heating);
 
     // Surface amplitudes per harmonic: the order-0 surface displacement (mean of the two
     // outermost nodes) and the equatorial displacement.
@@ -199,6 +208,16 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     }
     out.amplitude = std::abs(surface[0]);
     out.phase_lag_deg = phase_lag_degrees(forcing.order0[0], surface[0]);
+    {
+        // The inner interface lies midway between the two innermost nodes.
+        const int N = model_.body.N;
+        const auto& x = state.x[0][static_cast<std::size_t>(kComponentOrder0)];
+        const auto ur = [&](int node) {
+            return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
+                                       x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
+        };
+        out.love = love_(surface[0], (ur(N) + ur(N + 1)) / 2.0, forcing.order0[0]);
+    }
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
     const int start = nsteps - nperiod;

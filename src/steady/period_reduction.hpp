@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "loads/love_numbers.hpp"
 #include "steady/periodic_state.hpp"
 
 namespace tidal {
@@ -23,6 +24,10 @@ struct SteadyRecords {
     double urthmax = 0.0;       // largest |radial displacement| at the equator, longitude 0, m
     double phase_lag_deg = 0.0; // lag of the displacement's fundamental behind the tide's, deg
     double amplitude = 0.0;     // amplitude of that fundamental, m
+    LoveNumbers love;           // at the orbital frequency (loads/love_numbers.hpp)
+    // Per layer: the period-mean dissipation per unit volume integrated over the sphere at
+    // the layer's mid-radius, W/m^3 (loads/heating_profile.hpp).
+    std::vector<double> layer_heating;
 };
 
 // Reduces periodic states of one body. The continuous flavour is reduced exactly in time: the
@@ -48,13 +53,15 @@ class PeriodReduction {
     // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2), where
     // x_n = sum over h of Re(X_h z^{h n}).
     void basis(int n, double* b) const;
+    // The mean power (W), and each layer's sphere-integrated heating into `layer_heating`.
     double power(const PeriodicState& state, Rheology rheology, Flavour flavour,
-                 std::span<const double> layer_eta) const;
+                 std::span<const double> layer_eta, std::vector<double>& layer_heating) const;
     template <class R>
     double power_of(const PeriodicState& state, Flavour flavour,
-                    std::span<const double> layer_eta) const;
+                    std::span<const double> layer_eta, std::vector<double>& layer_heating) const;
 
     const ShellModel& model_;
+    LoveNumberScale love_;
     std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1
     std::array<Window, kRheologyCount> windows_; // per rheology, in list order
 };

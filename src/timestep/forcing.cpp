@@ -18,12 +18,18 @@ const double kSqrt48Pi = std::sqrt(48.0 * kPi);
 const double kSqrt3Pi = std::sqrt(3.0 * kPi);
 } // namespace
 
+double inner_boundary_radius(const ShellModel& model) {
+    const auto r = vec1(model.grid.r);
+    const int N = model.body.N;
+    return (r(N) + r(N + 1)) / 2.0;
+}
+
 TidalForcing::TidalForcing(const ShellModel& model, double dt)
     : N_(model.body.N), j_(model.run.j), omega_(model.body.omega), dt_(dt), ecc_(model.body.ecc),
       eccentric_(model.body.eccentric_forcing) {
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
-    const double R = (r(N_) + r(N_ + 1)) / 2.0;
+    const double R = inner_boundary_radius(model);
     Ae_ = b.rhobelow * (R * R) * (omega_ * omega_) * ecc_;
     A_ = b.rhobelow * (R * R) * (omega_ * omega_);
     for (int i = 2; i <= N_; ++i) {

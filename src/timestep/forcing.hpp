@@ -16,6 +16,10 @@ struct StepForcing {
     double body_order0, body_cosine, body_sine; // interior load factors of the components
 };
 
+// Radius (m) at which the inner-boundary tide amplitudes are applied: the middle of the two
+// innermost nodes, which straddle the shell's inner radius.
+double inner_boundary_radius(const ShellModel& model);
+
 class TidalForcing {
   public:
     TidalForcing(const ShellModel& model, double dt);

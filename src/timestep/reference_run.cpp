@@ -5,6 +5,7 @@
 
 #include "linalg/band_lu.hpp"
 #include "loads/diagnostics.hpp"
+#include "loads/heating_profile.hpp"
 #include "loads/fundamental.hpp"
 #include "timestep/forcing.hpp"
 #include "timestep/run_common.hpp"
@@ -111,6 +112,7 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
             return R::layer_power(integral, eta[static_cast<std::size_t>(l - 1)]);
         },
         vec1(m.grid.r), vec1(layer_power));
+    out.layer_heating = period_means(layer_power, nperiod, dt);
     return out;
 }
 

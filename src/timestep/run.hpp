@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "linalg/band_solve_fast.hpp"
+#include "loads/love_numbers.hpp"
 #include "rheology/rheologies.hpp"
 #include "timestep/shell_model.hpp"
 
@@ -26,6 +27,13 @@ struct RunRecords {
     // order-0 tide (degrees; 0 for an elastic shell, positive when the surface moves later).
     double amplitude = 0.0;
     double phase_lag_deg = 0.0;
+    // Love numbers from the fundamentals of the order-0 surface and inner-interface radial
+    // displacements over the last period (loads/love_numbers.hpp).
+    LoveNumbers love;
+    // Per layer (N, outermost first): the mean over the last period of the dissipation per
+    // unit volume integrated over the sphere at the layer's mid-radius, W/m^3 (4 pi times the
+    // layer's mean volumetric heating; see loads/heating_profile.hpp).
+    std::vector<double> layer_heating;
     std::vector<double> ursurf; // outer-surface radial displacement of every step, m
 };
 

@@ -8,6 +8,7 @@
 #include "linalg/band_lu.hpp"
 #include "linalg/lane_vec.hpp"
 #include "loads/diagnostics.hpp"
+#include "loads/heating_profile.hpp"
 
 namespace tidal {
 
@@ -161,6 +162,8 @@ LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
             shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));
+        out_[static_cast<std::size_t>(lane)].layer_heating =
+            period_means(ws_.layer_power, nperiod, dt);
         surface_[static_cast<std::size_t>(lane)].finish(tide_);
     }
     std::vector<RunRecords> done(
@@ -170,8 +173,9 @@ LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
 }
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
-    : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), nperiod_(model.run.nperiod),
-      nsteps_(model.run.nsteps), keep_series_(keep_series), out_(out) {
+    : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), N_(model.body.N),
+      nperiod_(model.run.nperiod), nsteps_(model.run.nsteps), keep_series_(keep_series),
+      love_(model.body, inner_boundary_radius(model)), out_(out) {
     out_.urmin = 0.0;
     out_.urthmax = 0.0;
     out_.tn.reset();
@@ -206,6 +210,7 @@ void SurfaceTracker::finish(const Harmonic& tide) {
     const Harmonic u = fundamental(fundamental_, nperiod_);
     out_.amplitude = u.amplitude;
     out_.phase_lag_deg = phase_lag_deg(u, tide);
+    out_.love = love_(phasor(u), phasor(fundamental(interface_, nperiod_)), phasor(tide));
 }
 
 } // namespace tidal

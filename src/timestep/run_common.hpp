@@ -38,9 +38,13 @@ class SurfaceTracker {
                                        x(unknowns::u_plus(node), comp));
         };
         record_surface(step, ur(1, kOrder0), ur(2, kOrder0), ur(1, kCosine), ur(2, kCosine), w);
+        // The inner interface lies midway between the two innermost nodes.
+        if (step > nsteps_ - nperiod_)
+            interface_.add((ur(N_, kOrder0) + ur(N_ + 1, kOrder0)) / 2.0, w);
     }
 
-    // Amplitude and phase lag of the surface displacement's fundamental behind `tide`'s.
+    // Amplitude and phase lag of the surface displacement's fundamental behind `tide`'s, and
+    // the Love numbers.
     void finish(const Harmonic& tide);
 
   private:
@@ -51,9 +55,10 @@ class SurfaceTracker {
 
     DegreeFactors f_;
     EquatorHarmonics equator_;
-    int nperiod_, nsteps_;
+    int N_, nperiod_, nsteps_;
     bool keep_series_;
-    FundamentalSums fundamental_;
+    FundamentalSums fundamental_, interface_;
+    LoveNumberScale love_;
     RunRecords& out_;
 };
 

@@ -1,0 +1,40 @@
+#include "loads/heating_profile.hpp"
+
+#include "discretisation/body.hpp"
+
+namespace tidal {
+
+RadialCell radial_cell(int i, int N, Vec1View<const double> r) {
+    const double mid = (r(i) + r(i + 1)) / 2.0;
+    const double thickness = r(i) - r(i + 1);
+    return {mid, thickness, (i == 1 || i == N) ? 0.5 : 1.0};
+}
+
+std::vector<double> period_means(const std::vector<double>& integrals, int nperiod, double dt) {
+    const double tau = static_cast<double>(nperiod) * dt;
+    std::vector<double> out;
+    out.reserve(integrals.size());
+    for (const double v : integrals)
+        out.push_back(v / tau);
+    return out;
+}
+
+std::vector<ProfileLayer> heating_profile(const std::vector<double>& sphere_heating,
+                                          Vec1View<const double> r) {
+    const int N = static_cast<int>(sphere_heating.size());
+    std::vector<ProfileLayer> out;
+    out.reserve(sphere_heating.size());
+    for (int i = 1; i <= N; ++i) {
+        const RadialCell c = radial_cell(i, N, r);
+        const double Q = sphere_heating[static_cast<std::size_t>(i - 1)];
+        // The cell reaches halfway to the neighbouring mid-radii, that is to the layer's nodes;
+        // the end layers' mid-radii are the shell's surfaces, so their cells are half layers.
+        const double outer = i == 1 ? c.mid : r(i);
+        const double inner = i == N ? c.mid : r(i + 1);
+        out.push_back({outer, inner, Q / (4.0 * kPi),
+                       c.end_factor * (Q * (c.mid * c.mid) * c.thickness)});
+    }
+    return out;
+}
+
+} // namespace tidal

@@ -1,0 +1,37 @@
+#include "loads/love_numbers.hpp"
+
+#include <cmath>
+
+namespace tidal {
+
+double mean_density(const Body& body) {
+    return 3.0 * body.gsurf / (4.0 * kPi * kGravitationalConstant * body.rout);
+}
+
+LoveNumberScale::LoveNumberScale(const Body& body, double inner_radius)
+    : gravity_(body.gsurf), rho_(body.rho), drho_(body.drho), rho_mean_(mean_density(body)) {
+    const double ratio = body.rout / inner_radius;
+    // W_s = amp0 / rho_below * (R / R_in)^2.
+    tide_to_surface_ = ratio * ratio / body.rhobelow;
+    const double q = inner_radius / body.rout;
+    interface_weight_ = (q * q) * (q * q);
+}
+
+LoveNumbers LoveNumberScale::operator()(std::complex<double> surface,
+                                        std::complex<double> interface,
+                                        std::complex<double> tide) const {
+    const std::complex<double> w_surface = tide * tide_to_surface_;
+    if (w_surface == std::complex<double>(0.0)) return {};
+    const std::complex<double> h2 = gravity_ * surface / w_surface;
+    const std::complex<double> hb = gravity_ * interface / w_surface;
+    const std::complex<double> k2 = 3.0 / (5.0 * rho_mean_) * (rho_ * h2 + drho_ * interface_weight_ * hb);
+    return {h2, k2};
+}
+
+std::optional<double> tidal_q(const LoveNumbers& love) {
+    const double loss = minus_im_k2(love);
+    if (!(loss > 0.0)) return std::nullopt;
+    return std::abs(love.k2) / loss;
+}
+
+} // namespace tidal

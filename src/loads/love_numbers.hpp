@@ -1,0 +1,57 @@
+#pragma once
+// Love numbers of the shell at the orbital frequency.
+//
+// The tide is the degree-2 potential W; its order-0 coefficient on the 4 pi-normalised
+// harmonic Y20 at the inner boundary (radius R_in) times the density below the shell is the
+// inner-boundary load amplitude of the order-0 component, and W grows as r^2, so at the
+// surface (radius R) W_s = amp0 / rho_below * (R / R_in)^2. With every signal a phasor X
+// (x(t) = Re(X e^{i omega t})):
+//   h2 = g_s U_s / W_s,  the radial displacement of the surface, U_s, in units of the
+//                        equipotential's height W_s / g_s (fluid shell: 1);
+//   k2 = V_s / W_s,      V_s the degree-2 potential at the surface of the masses the tide
+//                        moves: the surface (surface density rho U_s) and the inner interface
+//                        (density contrast drho, radial displacement U_b). A surface layer of
+//                        density sigma at radius a has the exterior potential
+//                        4 pi G a sigma / 5 (a / r)^3, and 4 pi G = 3 g_s / (rho_mean R), so
+//                        k2 = 3 / (5 rho_mean) (rho h2 + drho h_b (R_in / R)^4),
+//                        h_b = g_s U_b / W_s.
+// This potential is not fed back into the loads (no self-gravitation unless the body asks
+// for it). With e^{i omega t}, a response that lags the tide has Im < 0: -Im k2 = |k2| / Q.
+#include <complex>
+#include <optional>
+
+#include "discretisation/body.hpp"
+
+namespace tidal {
+
+// Newtonian constant of gravitation, m^3 kg^-1 s^-2 (2018 recommended value).
+inline constexpr double kGravitationalConstant = 6.67430e-11;
+
+struct LoveNumbers {
+    std::complex<double> h2{}, k2{};
+};
+
+// Mean density of the body, kg/m^3, from its surface gravity (m/s^2) and radius (m):
+// g = (4/3) pi G rho_mean R.
+double mean_density(const Body& body);
+
+// Turns the phasors of the order-0 surface and inner-interface radial displacements (m) and
+// of the order-0 inner-boundary tide amplitude (Pa) into Love numbers; `inner_radius` is the
+// radius (m) at which the tide amplitude is applied.
+class LoveNumberScale {
+  public:
+    LoveNumberScale(const Body& body, double inner_radius);
+    LoveNumbers operator()(std::complex<double> surface, std::complex<double> interface,
+                           std::complex<double> tide) const;
+
+  private:
+    double gravity_, rho_, drho_, rho_mean_, tide_to_surface_, interface_weight_;
+};
+
+// k2 / Q = -Im k2 (dimensionless), positive when the response lags.
+inline double minus_im_k2(const LoveNumbers& love) { return -love.k2.imag(); }
+
+// The tidal quality factor Q = |k2| / (-Im k2), where the response lags (-Im k2 > 0).
+std::optional<double> tidal_q(const LoveNumbers& love);
+
+} // namespace tidal

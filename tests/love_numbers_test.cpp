@@ -1,0 +1,202 @@
+// The Love numbers and the heating profile held to physics: the fluid limit, the classical
+// homogeneous incompressible sphere without self-gravitation (elastic, and viscoelastic by the
+// correspondence principle), the balance between the heat dissipated and the work the tide
+// does on the displaced interfaces, and the profile's layers adding up to the power.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numeric>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "body/make_body.hpp"
+#include "loads/heating_profile.hpp"
+#include "loads/love_numbers.hpp"
+#include "steady/steady_sweep.hpp"
+#include "timestep/run.hpp"
+
+namespace tidal {
+namespace {
+
+using Complex = std::complex<double>;
+
+ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {
+    body.N = layers;
+    body.mu.assign(static_cast<std::size_t>(layers), body.mu.front());
+    body.viscosity_factor.assign(static_cast<std::size_t>(layers), 1.0);
+    return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
+}
+
+SteadyRecords steady(const ShellModel& model, Rheology r, double eta) {
+    SteadyEngine engine(model);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N), eta);
+    return engine.solve(r, Flavour::Continuous, layer_eta);
+}
+
+// A sphere of radius 1000 km, density 3000 kg/m^3 and its own gravity, solid but for a fluid
+// core of the same density and 2 % of its radius (the grid's innermost node must lie at a
+// positive radius), with a rigidity that makes 19 mu / (5 rho g R) = 1.
+Body homogeneous_sphere() {
+    Body b = *preset_body(1);
+    b.rout = 1.0e6;
+    b.rin = 0.02 * b.rout;
+    b.rho = 3000.0;
+    b.drho = 0.0;
+    b.rhobelow = b.rho;
+    b.gsurf = 4.0 / 3.0 * kPi * kGravitationalConstant * b.rho * b.rout;
+    b.gbot = b.gsurf * b.rin / b.rout;
+    b.mu.assign(1, 5.0 * b.rho * b.gsurf * b.rout / 19.0);
+    return b;
+}
+
+// h2 of the homogeneous incompressible sphere without self-gravitation for rigidity mu
+// (complex for a viscoelastic one): 1 / (1 + 19 mu / (5 rho g R)).
+Complex homogeneous_h2(const Body& b, Complex mu) {
+    return 1.0 / (1.0 + 19.0 * mu / (5.0 * b.rho * b.gsurf * b.rout));
+}
+
+// Values on grids of n, 2n and 4n layers: the ratio of successive changes (4 at second
+// order) and the Richardson extrapolation to zero spacing.
+struct Refinement {
+    double order_ratio;
+    Complex limit;
+};
+Refinement refine(const std::array<Complex, 3>& v) {
+    return {std::abs(v[1] - v[0]) / std::abs(v[2] - v[1]), v[2] + (v[2] - v[1]) / 3.0};
+}
+
+TEST(LoveNumbers, HomogeneousSphereWithoutSelfGravity) {
+    // Elastic (a Maxwell viscosity far above the tide's) and Maxwell at omega tau = 1, whose
+    // complex rigidity mu i omega eta / (mu + i omega eta) enters the elastic solution by the
+    // correspondence principle; the second order of the grid carries h2 to the classical value.
+    const Body b = homogeneous_sphere();
+    const double mu = b.mu.front();
+    const Complex s(0.0, b.omega);
+    for (const double eta : {1e40, mu / b.omega}) {
+        const Complex mu_eff = eta > 1e30 ? Complex(mu) : mu * s * eta / (mu + s * eta);
+        std::array<Complex, 3> h2{}, k2{};
+        for (int i = 0; i < 3; ++i) {
+            const SteadyRecords r = steady(with_layers(b, 40 << i), Rheology::Maxwell, eta);
+            h2[static_cast<std::size_t>(i)] = r.love.h2;
+            k2[static_cast<std::size_t>(i)] = r.love.k2;
+            // Only the surface moves mass (no density contrast) and the body's mean density
+            // is the shell's: k2 = 3/5 h2.
+            EXPECT_NEAR(std::abs(r.love.k2 - 0.6 * r.love.h2), 0.0, 1e-12);
+        }
+        const Refinement h = refine(h2);
+        EXPECT_GT(h.order_ratio, 3.5);
+        EXPECT_LT(h.order_ratio, 4.5);
+        EXPECT_LT(std::abs(h.limit - homogeneous_h2(b, mu_eff)), 2e-5) << "eta " << eta;
+    }
+}
+
+// Fluid limit: a shell of vanishing viscosity follows the tide's equipotentials, the surface
+// rising W/g_s (h2 = 1) and the interface W/g_b, which moves the masses of the surface and of
+// the interface's density contrast: k2 = 3 / (5 rho_mean) (rho + drho (g_s/g_b) (R_in/R)^6).
+TEST(LoveNumbers, FluidLimitOfPresetShells) {
+    for (const int preset : {1, 4, 8}) {
+        const Body b = *preset_body(preset);
+        const double q = b.rin / b.rout;
+        const double k2 = 3.0 / (5.0 * mean_density(b)) *
+                          (b.rho + b.drho * (b.gsurf / b.gbot) * std::pow(q, 6));
+        std::array<Complex, 3> h2s{}, k2s{};
+        for (int i = 0; i < 3; ++i) {
+            const SteadyRecords r = steady(with_layers(b, 20 << i), Rheology::Maxwell, 1.0);
+            h2s[static_cast<std::size_t>(i)] = r.love.h2;
+            k2s[static_cast<std::size_t>(i)] = r.love.k2;
+        }
+        const Refinement h = refine(h2s), k = refine(k2s);
+        EXPECT_GT(h.order_ratio, 3.5) << preset;
+        EXPECT_LT(std::abs(h.limit - 1.0), 1e-6) << preset;
+        EXPECT_LT(std::abs(k.limit - k2) / k2, 1e-6) << preset;
+    }
+}
+
+// The heat the shell dissipates is the work the tide does on the masses it displaces: for the
+// eccentricity tide of a synchronous body, to first order in e,
+//   P = -(21/2) Im k2 (omega R)^5 e^2 / G.
+double tidal_work(const Body& b, const LoveNumbers& love) {
+    return -(21.0 / 2.0) * love.k2.imag() * std::pow(b.omega * b.rout, 5) * (b.ecc * b.ecc) /
+           kGravitationalConstant;
+}
+
+TEST(LoveNumbers, DissipationIsTheTidesWorkForEveryRheology) {
+    // The periodic state: the balance holds to the grid's second-order error.
+    const Body b = *preset_body(1);
+    for (const RheologyNames& r : kRheologies)
+        for (const double eta : {1e12, 1e13, 1e15}) {
+            double off[3];
+            for (int i = 0; i < 3; ++i) {
+                const SteadyRecords s = steady(with_layers(b, 10 << i), r.id, eta);
+                off[i] = tidal_work(b, s.love) / s.power - 1.0;
+            }
+            EXPECT_LT(std::fabs(off[1]), 1e-3) << r.name << " " << eta;
+            EXPECT_GT(std::fabs(off[0] / off[1]), 3.5) << r.name << " " << eta;
+            EXPECT_GT(std::fabs(off[1] / off[2]), 3.5) << r.name << " " << eta;
+        }
+}
+
+TEST(LoveNumbers, TimeIntegrationBalancesDissipationAndWork) {
+    // The time integration's own power against the Love number of its own last period: the
+    // grid's error (2e-4 for 20 layers) and the schemes' step errors. Its Love number is the
+    // one of the scheme's own periodic state, which it approaches as its transient dies.
+    const ShellModel m = with_layers(*preset_body(1), 20, 400, 10);
+    RunWorkspace ws(m);
+    const std::vector<double> etas = {1e12, 1e13, 1e15};
+    for (const RheologyNames& r : kRheologies)
+        for (const RunRecords& run : run_batch(r.id, m, etas, ws)) {
+            const double off = tidal_work(m.body, run.love) / run.pcelk - 1.0;
+            EXPECT_LT(std::fabs(off), 2e-3) << r.name << " " << run.eta;
+            SteadyEngine engine(m);
+            const std::vector<double> layer_eta(20, run.eta);
+            const SteadyRecords s = engine.solve(r.id, Flavour::Discrete, layer_eta);
+            // (Kelvin-Voigt at 1e15 Pa s retards over 2.5 periods: 2e-4 of its start remains.)
+            EXPECT_LT(std::abs(run.love.k2 - s.love.k2) / std::abs(s.love.k2), 1e-3) << r.name;
+            EXPECT_LT(std::abs(run.love.h2 - s.love.h2) / std::abs(s.love.h2), 1e-3) << r.name;
+        }
+}
+
+// Q exists only where the response lags; k2/Q = -Im k2.
+TEST(LoveNumbers, QualityFactor) {
+    const Body b = *preset_body(1);
+    const ShellModel m = with_layers(b, 20);
+    const SteadyRecords peak = steady(m, Rheology::Maxwell, 1e13);
+    ASSERT_TRUE(tidal_q(peak.love));
+    EXPECT_NEAR(std::abs(peak.love.k2) / *tidal_q(peak.love), minus_im_k2(peak.love), 1e-15);
+    EXPECT_FALSE(tidal_q(LoveNumbers{{0.5, 0.0}, {0.3, 0.0}}));
+    EXPECT_FALSE(tidal_q(LoveNumbers{{0.5, 0.1}, {0.3, 0.1}}));
+}
+
+// The profile's layers tile the shell and their powers add up to the shell's power, for the
+// time integration and the periodic state.
+TEST(HeatingProfile, LayersTileTheShellAndAddUpToThePower) {
+    const ShellModel m = with_layers(*preset_body(3), 20, 200, 4);
+    RunWorkspace ws(m);
+    const std::vector<double> etas = {1e13, 1e14};
+    for (const RheologyNames& r : kRheologies) {
+        for (const RunRecords& run : run_batch(r.id, m, etas, ws)) {
+            const auto s = steady(m, r.id, run.eta);
+            for (const auto& [heating, power] :
+                 {std::pair{run.layer_heating, run.pcelk}, std::pair{s.layer_heating, s.power}}) {
+                const std::vector<ProfileLayer> p = heating_profile(heating, vec1(m.grid.r));
+                ASSERT_EQ(p.size(), 20u);
+                EXPECT_DOUBLE_EQ(p.front().outer_radius, m.body.rout);
+                EXPECT_NEAR(p.back().inner_radius, m.body.rin, 1e-9 * m.body.rin);
+                double sum = 0.0;
+                for (std::size_t i = 0; i < p.size(); ++i) {
+                    if (i > 0) {
+                        EXPECT_EQ(p[i].outer_radius, p[i - 1].inner_radius);
+                    }
+                    EXPECT_GT(p[i].heating, 0.0);
+                    sum += p[i].power;
+                }
+                EXPECT_NEAR(sum / power - 1.0, 0.0, 1e-13) << r.name;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace tidal

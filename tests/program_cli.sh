@@ -42,6 +42,11 @@ for r in maxwell kelvin_voigt; do
         header="$header,${r}_$q"
     done
 done
+for r in maxwell kelvin_voigt; do
+    for q in h2_real h2_imag k2_real k2_imag minus_im_k2 tidal_q; do
+        header="$header,${r}_$q"
+    done
+done
 check "summary.csv has the documented header, CRLF records and one row per viscosity" \
     "[ \"\$(head -1 summary.csv)\" = \"$header\"\$'\\r' ] && [ \$(grep -c \$'\\r\$' summary.csv) -eq 202 ]"
 # Column c of summary.csv against column 2 of a legacy file, number by number.

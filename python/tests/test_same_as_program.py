@@ -65,7 +65,7 @@ def test_write_reproduces_the_programs_files_byte_for_byte(body1, tmp_path):
     names = sorted(os.listdir(cli))
     assert names == sorted(os.listdir(out))
     files = [n for n in names if not n.startswith(".")]
-    assert len(files) == 14  # ten legacy files, summary, peaks, one series, body.toml
+    assert len(files) == 15  # ten legacy files, summary, profile, peaks, one series, body.toml
     match, mismatch, errors = filecmp.cmpfiles(cli, out, files, shallow=False)
     assert mismatch == [] and errors == []
 
@@ -104,7 +104,7 @@ def test_rheologies_select_columns_and_pandas_gets_every_column(body1):
                                              "numerics.periods": 2}),
                      method="steady", rheologies=["kelvin_voigt"])
     assert kv.names[0] == "viscosity_Pa_s"
-    assert all(n.startswith("kelvin_voigt_") for n in kv.names[1:]) and len(kv.names) == 12
+    assert all(n.startswith("kelvin_voigt_") for n in kv.names[1:]) and len(kv.names) == 18
     assert list(kv.peaks) == ["kelvin_voigt"]
     with pytest.raises(ValueError, match="unknown rheology 'elastic'"):
         tidal.sweep(tidal.preset(1), rheologies=["elastic"])

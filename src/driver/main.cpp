@@ -56,6 +56,11 @@ int main(int argc, char** argv) {
                          "a study runs the time method (with the periodic state beside it)\n";
             return tidal::kExitBadChoice;
         }
+        if (options.study && !options.maps.empty()) {
+            std::cerr << "error: option --map is not available for studies; map a point of the "
+                         "study by running its body.toml with --body-file\n";
+            return tidal::kExitBadChoice;
+        }
         if (options.study) {
             tidal::StudySettings settings;
             settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
@@ -93,6 +98,8 @@ int main(int argc, char** argv) {
         settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
         settings.plain = options.plain;
         settings.series = options.series;
+        settings.maps = options.maps;
+        settings.map_step = options.map_step;
         settings.method = options.steady ? tidal::Method::Steady : tidal::Method::Time;
         settings.progress = isatty(STDERR_FILENO) == 1;
         settings.interrupted = &tidal::InterruptCatcher::caught;

@@ -29,10 +29,17 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
     return value;
 }
 
+// Whether `step` (degrees, 0.1 .. 90) divides 180 into a whole number of intervals.
+bool map_step_divides(double step) {
+    if (!(step >= 0.1 && step <= 90.0)) return false;
+    const double n = 180.0 / step;
+    return std::fabs(n - std::round(n)) < 1e-9 * n;
+}
+
 // The options' texts as given, before their values are checked.
 struct Given {
-    std::string body, body_file, study, print_body, output, jobs, method;
-    std::vector<std::string> overrides, series;
+    std::string body, body_file, study, print_body, output, jobs, method, map_step;
+    std::vector<std::string> overrides, series, maps;
     bool plain = false, version = false;
 };
 
@@ -97,6 +104,15 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
                     "every step for the swept viscosity nearest to ETA (Pa s); repeatable")
         ->type_name("ETA")
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app->add_option("--map", g.maps,
+                    "also write map-<viscosity>.csv: every rheology's tidal heat flux\n"
+                    "(depth-integrated heating, W/m^2) on a latitude-longitude grid, for\n"
+                    "the swept viscosity nearest to ETA (Pa s); repeatable")
+        ->type_name("ETA")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app->add_option("--map-step", g.map_step,
+                    "grid step of the maps in degrees, dividing 180 (default 2)")
+        ->type_name("DEG");
     app->add_flag("--plain", g.plain,
                   "one viscosity at a time without vector lanes: slow, the same\n"
                   "numbers; for checking the fast path");
@@ -200,6 +216,22 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
                                "1e15, but got '" +
                                printable(text) + "'"};
         o.series.push_back(*eta);
+    }
+    for (const std::string& text : g.maps) {
+        const auto eta = viscosity(text);
+        if (!eta)
+            return OptionError{"option --map expects a positive viscosity in Pa s, such as "
+                               "1e15, but got '" +
+                               printable(text) + "'"};
+        o.maps.push_back(*eta);
+    }
+    if (given("--map-step")) {
+        const auto step = viscosity(g.map_step);
+        if (!step || !map_step_divides(*step))
+            return OptionError{"option --map-step expects a grid step in degrees that divides "
+                               "180, from 0.1 to 90 (such as 2 or 0.5), but got '" +
+                               printable(g.map_step) + "'"};
+        o.map_step = *step;
     }
     if (given("--jobs")) {
         o.jobs = bounded_integer(g.jobs, 1, kMaxJobs);

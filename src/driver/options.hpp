@@ -19,6 +19,8 @@ struct Options {
     std::optional<int> jobs;              // --jobs N: threads of the sweep
     bool plain = false;                   // --plain: the slow one-viscosity-at-a-time path
     std::vector<double> series;           // --series ETA: viscosities (Pa s) to keep series of
+    std::vector<double> maps;             // --map ETA: viscosities (Pa s) to map the heating of
+    double map_step = 2.0;                // --map-step DEG: the maps' grid step, degrees
     bool steady = false;                  // --method steady: the periodic steady state alone
     bool help = false;                    // --help
     bool version = false;                 // --version

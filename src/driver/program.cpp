@@ -8,6 +8,7 @@
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
 #include "driver/console.hpp"
+#include "driver/map_output.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
 #include "driver/run_output.hpp"
@@ -23,12 +24,14 @@ namespace {
 // body.toml, no legacy files (they describe a time integration). The console shows the lines
 // of a time sweep, with the periodic state's powers.
 void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscosities,
-                        ResultDirectory& dir, Console& console) {
+                        ResultDirectory& dir, Console& console, const std::vector<double>& maps,
+                        double map_step) {
     std::vector<double> etas;
     for (int i = 0; i < viscosities.count; ++i)
         etas.push_back(viscosities.viscosity(viscosities.first_k + i));
     write_steady_tables(dir, console, model,
                         steady_sweep(model, etas, SteadyFlavours::Continuous));
+    write_maps(dir, model, maps, Flavour::Continuous, map_step);
     dir.publish();
 }
 
@@ -74,6 +77,11 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << *e << '\n';
         return kExitBadChoice;
     }
+    const auto maps = series_viscosities(viscosities, settings.maps, "--map");
+    if (const auto* e = std::get_if<std::string>(&maps)) {
+        err << "error: " << *e << '\n';
+        return kExitBadChoice;
+    }
     if (settings.method == Method::Steady && !settings.series.empty()) {
         err << "error: option --series needs the time method: the steady state has no series\n";
         return kExitBadChoice;
@@ -88,7 +96,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);
     if (settings.method == Method::Steady) {
-        write_steady_sweep(model, viscosities, dir, console);
+        write_steady_sweep(model, viscosities, dir, console, std::get<std::vector<double>>(maps),
+                           settings.map_step);
         console.flush();
         if (console.failed())
             throw OutputError("cannot write the console output to standard output");
@@ -117,6 +126,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         progress.clear();
         if (complete) {
             output.finish();
+            write_maps(dir, model, std::get<std::vector<double>>(maps), Flavour::Discrete,
+                       settings.map_step);
             dir.publish();
         }
     } catch (const OutputError& e) {

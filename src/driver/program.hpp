@@ -29,6 +29,8 @@ struct ProgramSettings {
     int threads = 1;
     bool plain = false;         // the slow one-viscosity-at-a-time path
     std::vector<double> series; // viscosities (Pa s) whose series tables are written
+    std::vector<double> maps;   // viscosities (Pa s) whose surface heat-flux maps are written
+    double map_step = 2.0;      // the maps' grid step, degrees
     Method method = Method::Time;
     bool progress = false;      // a progress line on `err` (for a terminal)
     // Asked between viscosities: a nonzero signal number stops the sweep.

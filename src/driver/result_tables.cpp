@@ -108,13 +108,14 @@ std::vector<PeakRecord> sweep_peaks(const TableRheologies& models, const std::ve
 }
 
 std::variant<std::vector<double>, std::string>
-series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked) {
+series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked,
+                   std::string_view option) {
     std::vector<double> out;
     for (const double eta : asked) {
         const auto swept = nearest_swept_viscosity(sweep, eta);
         if (!swept) {
             std::ostringstream msg;
-            msg << "option --series " << eta << " lies outside the swept viscosities "
+            msg << "option " << option << " " << eta << " lies outside the swept viscosities "
                 << sweep.viscosity(sweep.first_k) << " .. "
                 << sweep.viscosity(sweep.first_k + sweep.count - 1) << " Pa s of this body";
             return msg.str();

@@ -14,9 +14,11 @@
 namespace tidal {
 
 // The swept viscosities nearest to the requested ones (Pa s), each once, or a one-line
-// message naming a requested viscosity that lies outside the sweep.
-std::variant<std::vector<double>, std::string> series_viscosities(const ViscositySweep& sweep,
-                                                                  const std::vector<double>& asked);
+// message naming a requested viscosity that lies outside the sweep (and the option that asked
+// for it).
+std::variant<std::vector<double>, std::string>
+series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked,
+                   std::string_view option = "--series");
 
 // The rheologies of the tables, in column order: the body's models, in list order.
 using TableRheologies = std::vector<Rheology>;

@@ -145,6 +145,35 @@ std::string series_table(double dt, int nperiod, std::span<const std::string_vie
     return text;
 }
 
+std::string map_table(std::span<const double> latitudes, std::span<const double> longitudes,
+                      std::span<const MapColumns> maps) {
+    CsvRow header;
+    header.text("latitude_deg").text("longitude_deg");
+    for (const MapColumns& m : maps) {
+        header.text(std::string(m.rheology) + "_heat_flux_W_m2");
+        header.text(std::string(m.rheology) + "_top_heating_W_m3");
+        header.text(std::string(m.rheology) + "_bottom_heating_W_m3");
+    }
+    std::string text = header.line();
+    std::size_t point = 0;
+    for (const double lat : latitudes)
+        for (const double lon : longitudes) {
+            CsvRow row;
+            row.number(lat).number(lon);
+            for (const MapColumns& m : maps)
+                row.number((*m.flux)[point]).number((*m.top)[point]).number((*m.bottom)[point]);
+            text += row.line();
+            ++point;
+        }
+    return text;
+}
+
+std::string map_file_name(double viscosity) {
+    std::string name = "map-";
+    append_number(name, viscosity);
+    return name + ".csv";
+}
+
 std::string series_file_name(double viscosity) {
     std::string name = "series-";
     append_number(name, viscosity);

@@ -112,6 +112,23 @@ inline double series_time_periods(int step, int nperiod) {
 std::string series_table(double dt, int nperiod, std::span<const std::string_view> rheologies,
                          std::span<const std::vector<double>* const> series);
 
+// The whole "map-<viscosity>.csv" of one viscosity: latitude and longitude (degrees) of every
+// grid point (latitude-major: `latitudes` x `longitudes`), then per rheology its
+// depth-integrated heat flux (W/m^2) and the volumetric heating of its outermost and
+// innermost layer (W/m^3), each a column of latitudes.size() * longitudes.size() values.
+struct MapColumns {
+    std::string_view rheology;
+    const std::vector<double>* flux;
+    const std::vector<double>* top;
+    const std::vector<double>* bottom;
+};
+std::string map_table(std::span<const double> latitudes, std::span<const double> longitudes,
+                      std::span<const MapColumns> maps);
+
+// File name of the map table of a viscosity (Pa s): "map-" + the viscosity as in
+// series_file_name + ".csv".
+std::string map_file_name(double viscosity);
+
 // File name of the series table of a viscosity (Pa s): "series-" + the viscosity in shortest
 // round-trip form + ".csv", e.g. "series-1e+15.csv".
 std::string series_file_name(double viscosity);

@@ -44,7 +44,8 @@ double phase_lag_degrees(Complex f, Complex u) {
 } // namespace
 
 PeriodReduction::PeriodReduction(const ShellModel& model)
-    : model_(model), love_(model.body, inner_boundary_radius(model)) {
+    : model_(model), love_(model.body, inner_boundary_radius(model)),
+      parts_(stress_parts(model.K, model.run.j)) {
     const int m = model.run.nperiod;
     cos_.resize(static_cast<std::size_t>(m));
     sin_.resize(static_cast<std::size_t>(m));
@@ -182,6 +183,91 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     layer_heating = period_means(layer_power, model_.run.nperiod, dt);
     return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
                        vec1(model_.grid.r));
+}
+
+std::vector<LayerMap> PeriodReduction::layer_maps(const PeriodicState& state, Rheology rheology,
+                                                 Flavour flavour,
+                                                 std::span<const double> layer_eta) const {
+    return with_rheology(rheology,
+                         [&]<class R>(R) { return layer_maps_of<R>(state, flavour, layer_eta); });
+}
+
+template <class R>
+std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state, Flavour flavour,
+                                                     std::span<const double> layer_eta) const {
+    const int N = model_.body.N;
+    const auto mu = vec1(model_.grid.mu);
+    const double dt = time_step(model_);
+    const Window& w = windows_[index_of(R::id)];
+    double bfirst[kBasis] = {}, blast[kBasis] = {};
+    if (w.has_first) basis(w.first, bfirst);
+    if (w.has_last) basis(w.last, blast);
+    HarmonicSymbols symbols;
+    symbols.harmonics = state.harmonics;
+    symbols.dt = dt;
+    for (int h = 1; h <= state.harmonics; ++h) {
+        const std::size_t hi = static_cast<std::size_t>(h - 1);
+        symbols.s[hi] = state.s[hi];
+        symbols.z[hi] = step_factor(h, model_.run.nperiod);
+    }
+    // What a sample of the time integration makes of one component's squares (the order-2
+    // weights are the angular functions' own), and what the layer's power makes of the time
+    // integral of the samples; the continuous means are already rates.
+    const double sample_scale =
+        flavour == Flavour::Continuous ? 1.0 : R::sample(1.0, 0.0, 0.0, dt);
+    const double window = flavour == Flavour::Continuous
+                              ? 1.0
+                              : static_cast<double>(model_.run.nperiod) * dt;
+    std::vector<DissipationTerm> terms;
+    std::vector<LayerMap> out(static_cast<std::size_t>(N));
+    for (int l = 1; l <= N; ++l) {
+        const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
+        R::dissipation_terms(model_.body.rheology, mu(l), eta, flavour, symbols, terms);
+        const double scale = R::layer_power(1.0, eta) * sample_scale / window;
+        LayerMap& map = out[static_cast<std::size_t>(l - 1)];
+        for (const DissipationTerm& term : terms) {
+            // v[part][component]: the part's amplitudes per harmonic as (Re, Im) pairs.
+            double v[kParts][kMapComponents][kBasis] = {};
+            for (int c = 0; c < kMapComponents; ++c)
+                for (int h = 1; h <= state.harmonics; ++h) {
+                    const std::size_t hi = static_cast<std::size_t>(h - 1);
+                    Complex t[3];
+                    int k = 0;
+                    for (const unknowns::StressRow s : unknowns::stress_rows(l))
+                        t[k++] = term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                                                        [static_cast<std::size_t>(s.unknown - 1)];
+                    for (std::size_t p = 0; p < kParts; ++p) {
+                        const Complex a = parts_[p][0] * t[0] + parts_[p][1] * t[1] +
+                                          parts_[p][2] * t[2];
+                        v[p][c][2 * h - 2] = a.real();
+                        v[p][c][2 * h - 1] = a.imag();
+                    }
+                }
+            for (std::size_t p = 0; p < kParts; ++p)
+                for (std::size_t a = 0; a < kMapComponents; ++a)
+                    for (std::size_t b = 0; b < kMapComponents; ++b) {
+                        const double* x = v[p][a];
+                        const double* y = v[p][b];
+                        double mean = 0.0;
+                        if (flavour == Flavour::Continuous) {
+                            // Mean of the product of two sums of harmonics: half the sum of
+                            // the products of their amplitudes' parts.
+                            for (int i = 0; i < kBasis; ++i)
+                                mean += x[i] * y[i] / 2.0;
+                        } else {
+                            double sum = 0.0;
+                            for (int i = 0; i < kBasis; ++i)
+                                for (int k = 0; k < kBasis; ++k)
+                                    sum += w.gram[static_cast<std::size_t>(i * kBasis + k)] * x[i] *
+                                           y[k];
+                            mean = window_integral(sum, dot(bfirst, x) * dot(bfirst, y),
+                                                   dot(blast, x) * dot(blast, y), dt);
+                        }
+                        map.g[p][a][b] += term.weight * mean * scale;
+                    }
+        }
+    }
+    return out;
 }
 
 SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,

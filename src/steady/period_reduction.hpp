@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "loads/heating_map.hpp"
 #include "loads/love_numbers.hpp"
 #include "steady/periodic_state.hpp"
 
@@ -42,7 +43,16 @@ class PeriodReduction {
     SteadyRecords reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
                          std::span<const double> layer_eta, const HarmonicForcing& forcing) const;
 
+    // Per layer, the period-mean products of the parts of what the rheology dissipates, for
+    // the surface maps (loads/heating_map.hpp): exact means (continuous flavour) or the time
+    // integration's window rule over the sampled state (discrete flavour).
+    std::vector<LayerMap> layer_maps(const PeriodicState& state, Rheology rheology,
+                                     Flavour flavour, std::span<const double> layer_eta) const;
+
   private:
+    template <class R>
+    std::vector<LayerMap> layer_maps_of(const PeriodicState& state, Flavour flavour,
+                                        std::span<const double> layer_eta) const;
     // The samples of one window rule: which steps are summed, which are its end samples.
     struct Window {
         std::vector<double> gram; // sum over the summed steps of b b^T (b: see basis())
@@ -62,6 +72,7 @@ class PeriodReduction {
 
     const ShellModel& model_;
     LoveNumberScale love_;
+    StressParts parts_;
     std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1
     std::array<Window, kRheologyCount> windows_; // per rheology, in list order
 };

@@ -1,0 +1,24 @@
+#include "steady/surface_maps.hpp"
+
+#include "steady/period_reduction.hpp"
+
+namespace tidal {
+
+std::vector<HeatingMap> surface_maps(const ShellModel& model, double eta, Flavour flavour,
+                                     const MapGrid& grid) {
+    PeriodicSolver solver(model);
+    const PeriodReduction reduction(model);
+    PeriodicState state;
+    std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N));
+    for (std::size_t l = 0; l < layer_eta.size(); ++l)
+        layer_eta[l] = eta * model.body.viscosity_factor[l];
+    std::vector<HeatingMap> maps;
+    for (const Rheology r : model.body.models) {
+        solver.solve(r, flavour, layer_eta, state);
+        maps.push_back(heating_map(reduction.layer_maps(state, r, flavour, layer_eta),
+                                   model.grid.r, grid));
+    }
+    return maps;
+}
+
+} // namespace tidal

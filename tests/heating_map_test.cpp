@@ -1,0 +1,198 @@
+// The surface heat-flux maps held to mathematics and physics: the stress parts keep the norm
+// of the tensor components, the angular functions are orthogonal with the norms the power
+// assumes, the maps integrate to the power (exactly under a quadrature that integrates their
+// polynomials exactly), have the symmetries of the eccentricity tide of a synchronous body,
+// and a shell over an ocean heats most at its poles.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "body/make_body.hpp"
+#include "loads/heating_map.hpp"
+#include "steady/period_reduction.hpp"
+#include "steady/steady_sweep.hpp"
+#include "steady/surface_maps.hpp"
+
+namespace tidal {
+namespace {
+
+// Gauss-Legendre nodes and weights on [-1, 1] (Newton on the Legendre recurrence).
+void gauss_legendre(int n, std::vector<double>& x, std::vector<double>& w) {
+    x.assign(static_cast<std::size_t>(n), 0.0);
+    w.assign(static_cast<std::size_t>(n), 0.0);
+    for (int i = 0; i < n; ++i) {
+        double z = std::cos(kPi * (i + 0.75) / (n + 0.5)), dp = 0.0;
+        for (int it = 0; it < 100; ++it) {
+            double p0 = 1.0, p1 = z;
+            for (int k = 2; k <= n; ++k) {
+                const double p2 = ((2.0 * k - 1.0) * z * p1 - (k - 1.0) * p0) / k;
+                p0 = p1;
+                p1 = p2;
+            }
+            dp = n * (z * p1 - p0) / (z * z - 1.0);
+            const double dz = p1 / dp;
+            z -= dz;
+            if (std::fabs(dz) < 1e-16) break;
+        }
+        x[static_cast<std::size_t>(i)] = z;
+        w[static_cast<std::size_t>(i)] = 2.0 / ((1.0 - z * z) * dp * dp);
+    }
+}
+
+// Integral over the unit sphere of f(colatitude, longitude), exact for polynomials of degree
+// below 2 * 8 in cos(colatitude) times trigonometric ones below 16 in longitude.
+template <class F> double sphere_integral(F f) {
+    std::vector<double> x, w;
+    gauss_legendre(8, x, w);
+    const int m = 16;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        for (int k = 0; k < m; ++k)
+            sum += w[i] * (2.0 * kPi / m) * f(std::acos(x[i]), 2.0 * kPi * k / m);
+    return sum;
+}
+
+TEST(HeatingMap, StressPartsKeepTheNormOfTheTensorComponents) {
+    // 3/2 A^2 + 12 B^2 + 12 C^2 = |t|^2 for any components t: the parts are those of the same
+    // tensor (a wrong sign between the stresses' coefficients breaks it).
+    const StressParts P = stress_parts(make_shell_model(*preset_body(1)).K, 2.0);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (int trial = 0; trial < 20; ++trial) {
+        const double t[3] = {u(rng), u(rng), u(rng)};
+        double p[3];
+        for (std::size_t r = 0; r < 3; ++r)
+            p[r] = P[r][0] * t[0] + P[r][1] * t[1] + P[r][2] * t[2];
+        EXPECT_NEAR(1.5 * p[0] * p[0] + 12.0 * p[1] * p[1] + 12.0 * p[2] * p[2],
+                    t[0] * t[0] + t[1] * t[1] + t[2] * t[2], 1e-13);
+    }
+}
+
+TEST(HeatingMap, AngularFunctionsAreOrthogonalWithThePowersNorms) {
+    // Y_0 = Y20, Y_c = 2 Re Y22, Y_s = -2 Im Y22: norms 1, 2, 2 (the order-2 components count
+    // twice in every dissipation sum); their gradients and traceless Hessians j(j+1) = 6 and
+    // 12 times as much.
+    const double norm[3] = {1.0, 2.0, 2.0};
+    for (std::size_t a = 0; a < 3; ++a)
+        for (std::size_t b = 0; b < 3; ++b) {
+            const double want = a == b ? norm[a] : 0.0;
+            const auto f = [&](int what) {
+                return sphere_integral([&](double th, double ph) {
+                    const AngularFunctions y = degree2_functions(th, ph);
+                    if (what == 0) return y.value[a] * y.value[b];
+                    if (what == 1)
+                        return y.gradient[a][0] * y.gradient[b][0] +
+                               y.gradient[a][1] * y.gradient[b][1];
+                    return 2.0 * (y.traceless[a][0] * y.traceless[b][0] +
+                                  y.traceless[a][1] * y.traceless[b][1]);
+                });
+            };
+            EXPECT_NEAR(f(0), want, 1e-13) << a << b;
+            EXPECT_NEAR(f(1), 6.0 * want, 1e-12) << a << b;
+            EXPECT_NEAR(f(2), 12.0 * want, 1e-12) << a << b;
+        }
+}
+
+ShellModel model_of(int preset, int nperiod = 200) {
+    return make_shell_model(*preset_body(preset), RunConstants{2.0, nperiod, nperiod * 4});
+}
+
+// The depth-integrated flux of layer maps at a point, W/m^2.
+double flux_at(const std::vector<LayerMap>& layers, const ShellModel& m, double th, double ph) {
+    const AngularFunctions f = degree2_functions(th, ph);
+    const int N = m.body.N;
+    const auto r = vec1(m.grid.r);
+    double flux = 0.0;
+    for (int i = 1; i <= N; ++i) {
+        const double mid = (r(i) + r(i + 1)) / 2.0, d = r(i) - r(i + 1);
+        const double w = (i == 1 || i == N) ? 0.5 : 1.0;
+        flux += w * mid * mid * d * local_heating(layers[static_cast<std::size_t>(i - 1)], f);
+    }
+    return flux / (m.body.rout * m.body.rout);
+}
+
+TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
+    // Both flavours, every rheology, a layered shell with viscosity factors: the area integral
+    // of the depth-integrated flux times R^2 is the power, exactly under Gauss-Legendre.
+    Body b = *preset_body(3);
+    b.N = 12;
+    b.mu.assign(12, 3.3e9);
+    b.viscosity_factor.clear();
+    for (int l = 0; l < 12; ++l)
+        b.viscosity_factor.push_back(std::pow(10.0, -0.2 * l));
+    const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
+    PeriodicSolver solver(m);
+    const PeriodReduction reduction(m);
+    PeriodicState state;
+    std::vector<double> eta(12);
+    for (std::size_t l = 0; l < 12; ++l)
+        eta[l] = 1e14 * b.viscosity_factor[l];
+    for (const RheologyNames& r : kRheologies)
+        for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
+            solver.solve(r.id, flavour, eta, state);
+            const std::vector<LayerMap> layers = reduction.layer_maps(state, r.id, flavour, eta);
+            const double power = reduction.reduce(state, r.id, flavour, eta, solver.forcing()).power;
+            const double integral =
+                sphere_integral([&](double th, double ph) { return flux_at(layers, m, th, ph); }) *
+                (m.body.rout * m.body.rout);
+            EXPECT_NEAR(integral / power - 1.0, 0.0, 1e-12) << r.name;
+        }
+}
+
+TEST(HeatingMap, RegularGridIntegratesToThePowerAtSecondOrder) {
+    // The written grid (trapezoid in latitude with cos weights, uniform in longitude) converges
+    // to the power as its step shrinks.
+    const ShellModel m = model_of(1);
+    const double power = SteadyEngine(m)
+                             .solve(Rheology::Maxwell, Flavour::Continuous,
+                                    std::vector<double>(20, 1e13))
+                             .power;
+    double error[3];
+    const double steps[3] = {6.0, 3.0, 1.5};
+    for (int s = 0; s < 3; ++s) {
+        const MapGrid grid{steps[s]};
+        const HeatingMap map = surface_maps(m, 1e13, Flavour::Continuous, grid).front();
+        const double d = steps[s] * kPi / 180.0;
+        double sum = 0.0;
+        for (int i = 0; i < grid.latitudes(); ++i) {
+            const double end = (i == 0 || i == grid.latitudes() - 1) ? 0.5 : 1.0;
+            for (int k = 0; k < grid.longitudes(); ++k)
+                sum += end * std::cos(grid.latitude(i) * kPi / 180.0) * d * d *
+                       map.flux[static_cast<std::size_t>(i * grid.longitudes() + k)];
+        }
+        error[s] = std::fabs(sum * m.body.rout * m.body.rout / power - 1.0);
+    }
+    EXPECT_LT(error[0], 1e-2);
+    EXPECT_GT(error[0] / error[1], 3.5);
+    EXPECT_GT(error[1] / error[2], 3.5);
+}
+
+TEST(HeatingMap, EccentricityTideIsSymmetricAndHeatsAnIceShellMostAtThePoles) {
+    // Enceladus' shell over its ocean near and away from the Maxwell peak: north and south
+    // alike, east and west of the sub-planet meridian alike; the poles hottest.
+    const ShellModel m = model_of(1);
+    const MapGrid grid{10.0};
+    for (const double eta : {1e13, 1e15})
+        for (const HeatingMap& map : surface_maps(m, eta, Flavour::Continuous, grid)) {
+            const int L = grid.latitudes(), M = grid.longitudes();
+            const auto at = [&](int i, int k) {
+                return map.flux[static_cast<std::size_t>(i * M + ((k % M) + M) % M)];
+            };
+            double top = 0.0, low = 1e300;
+            for (int i = 0; i < L; ++i)
+                for (int k = 0; k < M; ++k) {
+                    EXPECT_NEAR(at(i, k), at(L - 1 - i, k), 1e-12 * at(i, k));
+                    EXPECT_NEAR(at(i, k), at(i, -k), 1e-12 * at(i, k));
+                    top = std::max(top, at(i, k));
+                    low = std::min(low, at(i, k));
+                }
+            EXPECT_GT(low, 0.0);
+            EXPECT_NEAR(at(L - 1, 0), top, 1e-12 * top) << eta;
+            EXPECT_GT(at(L - 1, 0), 1.2 * at(L / 2, 0)) << eta;
+        }
+}
+
+} // namespace
+} // namespace tidal

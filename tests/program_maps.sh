@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Love numbers, heating profiles and surface maps on the built program: the profile's layers
+# add up to the summary's power at every viscosity, the maps integrate over the surface to the
+# power of their periodic state, and bad --map values are refused like bad --series values.
+# Usage: program_maps.sh TIDAL
+set -uo pipefail
+tidal=$(realpath "$1")
+source "$(dirname "$0")/checks.sh"
+cd "$scratch"
+col() { # file, column name: the column's values, one a line
+    tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
+}
+# The area integral (trapezoid in latitude, cos weights; uniform in longitude) of a map's
+# column, times the outer radius squared: W.
+area_integral() { # map file, column name, outer radius (m)
+    tr -d '\r' < "$1" | awk -F, -v name="$2" -v R="$3" '
+        NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next }
+        { lat[NR] = $1; lon[NR] = $2; v[NR] = $c; if ($1 == -90) n++ }
+        END { d = 360 / n * atan2(0, -1) / 180; s = 0
+              for (k in v) { w = (lat[k] == 90 || lat[k] == -90) ? 0.5 : 1
+                             s += w * cos(lat[k] * atan2(0, -1) / 180) * d * d * v[k] }
+              printf "%.17g\n", s * R * R }'
+}
+near() { awk -v a="$1" -v b="$2" -v tol="$3" 'BEGIN { d = a / b - 1; exit !(d * d <= tol * tol) }'; }
+
+short="--set sweep.log10_viscosity_min=12 --set sweep.log10_viscosity_max=15 --set sweep.steps_per_decade=2 --set numerics.steps_per_period=400 --set numerics.periods=6"
+models='rheology.models=["maxwell","kelvin_voigt","burgers","andrade"]'
+"$tidal" --body 1 $short --set "$models" --method steady --map 1e13 --map 3e14 --output steady > /dev/null 2> err.txt
+status=$?
+check "--method steady with two maps succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "... writing map-1e+13.csv and the map of the swept viscosity nearest to 3e14" \
+    "[ -f steady/map-1e+13.csv ] && [ -f steady/map-316227766016837.94.csv ]"
+check "... on the default 2-degree grid: 91 latitudes by 180 longitudes" \
+    "[ \$(tail -n +2 steady/map-1e+13.csv | wc -l) -eq 16380 ]"
+for r in maxwell kelvin_voigt burgers andrade; do
+    power=$(col steady/summary.csv ${r}_power_W | sed -n 3p)
+    check "$r: the steady map's area integral is the power to the grid's quadrature error" \
+        "near \$(area_integral steady/map-1e+13.csv ${r}_heat_flux_W_m2 252100) $power 2e-3"
+    check "$r: the profile's layer powers add up to the power at every viscosity" \
+        "paste -d' ' <(col steady/summary.csv ${r}_power_W) <(tr -d '\r' < steady/heating_profile.csv | awk -F, -v r=$r '\$2 == r { s[\$1] += \$7; if (!(\$1 in o)) o[\$1] = ++n; k[o[\$1]] = \$1 } END { for (i = 1; i <= n; i++) printf \"%.17g\n\", s[k[i]] }') | awk '{ d = \$2 / \$1 - 1; if (d * d > 1e-24 || NF != 2) b = 1 } END { exit b || NR != 7 }'"
+done
+check "Q is written where the response lags and k2/Q is -Im k2" \
+    "paste -d' ' <(col steady/summary.csv maxwell_k2_imag) <(col steady/summary.csv maxwell_minus_im_k2) <(col steady/summary.csv maxwell_tidal_q) | awk '\$1 != -\$2 || \$3 <= 0 { b = 1 } END { exit b }'"
+
+# The time method's maps are those of its scheme's periodic state: they integrate to the
+# power that the run's last period reaches to its transient.
+"$tidal" --body 1 $short --map 1e13 --map-step 5 --output time > /dev/null 2> err.txt
+status=$?
+check "a time sweep with a 5-degree map succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(tail -n +2 time/map-1e+13.csv | wc -l) -eq 2664 ]"
+p=$(col time/summary.csv maxwell_power_W | sed -n 3p); t=$(col time/summary.csv maxwell_transient | sed -n 3p)
+check "... whose area integral is the run's power less its transient" \
+    "near \$(area_integral time/map-1e+13.csv maxwell_heat_flux_W_m2 252100) \$(awk -v p=$p -v t=$t 'BEGIN { printf \"%.17g\", p / (1 + t) }') 5e-3"
+
+for bad in "--map abc" "--map -1e13" "--map 1e30" "--map-step 7" "--map-step 0" "--map-step two"; do
+    "$tidal" --body 1 $short $bad --output refused > out.txt 2> err.txt
+    status=$?
+    check "'$bad' is refused with status 2 and one line, nothing created" \
+        "[ $status -eq 2 ] && [ \$(wc -l < err.txt) -eq 1 ] && [ ! -e refused ] && [ ! -s out.txt ]"
+done
+exit $failed

@@ -5,6 +5,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -22,6 +24,7 @@
 #include "driver/body_run.hpp"
 #include "driver/body_source.hpp"
 #include "driver/console.hpp"
+#include "driver/map_output.hpp"
 #include "driver/options.hpp"
 #include "driver/program.hpp"
 #include "driver/result_tables.hpp"
@@ -137,6 +140,34 @@ struct Columns {
         for (const LoveSummary& v : row.love)
             for (const LoveQuantity& q : love_quantities())
                 values[c++].push_back((v.*q.value).value_or(kEmpty));
+        const std::vector<std::string_view> rheologies = table_names(models);
+        for (std::size_t i = 0; i < row.profile.size(); ++i)
+            for (const ProfileRecord& l : row.profile[i]) {
+                profile_eta.push_back(row.eta);
+                profile_rheology.emplace_back(rheologies[i]);
+                profile_layer.push_back(l.layer);
+                profile_values[0].push_back(l.outer_radius);
+                profile_values[1].push_back(l.inner_radius);
+                profile_values[2].push_back(l.heating);
+                profile_values[3].push_back(l.power);
+            }
+    }
+    // The rows of "heating_profile.csv", column by column.
+    std::vector<double> profile_eta;
+    std::vector<std::string> profile_rheology;
+    std::vector<long> profile_layer;
+    std::array<std::vector<double>, 4> profile_values;
+    py::dict profile_dict() const {
+        const std::vector<std::string> n = header_names(profile_header());
+        py::dict d;
+        d[py::str(n[0])] = array_of(profile_eta);
+        d[py::str(n[1])] = py::array(py::cast(profile_rheology));
+        py::array_t<long> layer(static_cast<py::ssize_t>(profile_layer.size()));
+        std::copy(profile_layer.begin(), profile_layer.end(), layer.mutable_data());
+        d[py::str(n[2])] = layer;
+        for (std::size_t k = 0; k < profile_values.size(); ++k)
+            d[py::str(n[3 + k])] = array_of(profile_values[k]);
+        return d;
     }
     static constexpr double kEmpty = std::numeric_limits<double>::quiet_NaN();
     py::dict to_dict() const {
@@ -174,13 +205,53 @@ py::dict peaks_dict(const std::vector<PeakRecord>& peaks) {
     return out;
 }
 
+// The maps of a sweep: viscosity -> the columns of its "map-<viscosity>.csv".
+py::dict maps_dict(const std::vector<SweepMap>& maps, const TableRheologies& models) {
+    const std::vector<std::string_view> names = table_names(models);
+    py::dict out;
+    for (const SweepMap& m : maps) {
+        const MapPoints axes = map_axes(m.grid);
+        std::vector<double> lat, lon;
+        for (const double a : axes.latitudes)
+            for (const double b : axes.longitudes) {
+                lat.push_back(a);
+                lon.push_back(b);
+            }
+        py::dict table;
+        table["latitude_deg"] = array_of(lat);
+        table["longitude_deg"] = array_of(lon);
+        for (std::size_t i = 0; i < m.maps.size(); ++i) {
+            const std::string r(names[i]);
+            table[py::str(r + "_heat_flux_W_m2")] = array_of(m.maps[i].flux);
+            table[py::str(r + "_top_heating_W_m3")] = array_of(m.maps[i].top);
+            table[py::str(r + "_bottom_heating_W_m3")] = array_of(m.maps[i].bottom);
+        }
+        out[py::float_(m.eta)] = table;
+    }
+    return out;
+}
+
+// The swept viscosities nearest to those asked for a map (Pa s); ValueError outside the sweep.
+std::vector<double> map_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked,
+                                    double step) {
+    if (!map_step_divides(step))
+        throw py::value_error("map_step expects a grid step in degrees that divides 180, from 0.1 "
+                              "to 90 (such as 2 or 0.5), but got " + std::to_string(step));
+    auto swept = series_viscosities(sweep, asked, "--map");
+    if (const auto* e = std::get_if<std::string>(&swept))
+        throw py::value_error(e->substr(e->find("--map ") + 2)); // "map ETA lies ..."
+    return std::get<std::vector<double>>(std::move(swept));
+}
+
 // A time-domain sweep, run to the end: every viscosity's records, as the program wrote them.
 class TimeSweep {
   public:
-    TimeSweep(PyBody body, std::vector<double> series, int threads)
+    TimeSweep(PyBody body, std::vector<double> series, int threads, std::vector<double> maps,
+              double map_step)
         : body_(std::move(body)), model_(shell_model(body_.body_spec)),
           columns_(model_.body.models) {
         const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
+        const std::vector<double> map_etas = map_viscosities(viscosities, maps, map_step);
         auto swept = series_viscosities(viscosities, series);
         if (const auto* e = std::get_if<std::string>(&swept))
             throw py::value_error(e->substr(e->find("--series ") + 2)); // "series ETA lies ..."
@@ -197,12 +268,15 @@ class TimeSweep {
             });
         });
         if (!complete) throw py::error_already_set(); // not reached: a stop raises above
+        maps_ = sweep_maps(model_, map_etas, Flavour::Discrete, map_step);
         double tn = 0.0;
         for (const ViscosityResults& r : results_)
             columns_.add(summary_row(r, model_, written_phases(tn, r, model_.body.models)));
     }
 
     py::dict columns() const { return columns_.to_dict(); }
+    py::dict profile() const { return columns_.profile_dict(); }
+    py::dict maps() const { return maps_dict(maps_, model_.body.models); }
     py::dict peaks() const {
         return peaks_dict(
             sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
@@ -251,6 +325,7 @@ class TimeSweep {
         for (const ViscosityResults& r : results_)
             output.add(r);
         output.finish();
+        write_maps(out, model_, maps_);
         out.publish();
     }
 
@@ -260,16 +335,18 @@ class TimeSweep {
     std::vector<double> series_;
     std::vector<ViscosityResults> results_;
     Columns columns_;
+    std::vector<SweepMap> maps_;
 };
 
 // A sweep of periodic steady states (the continuous flavour): the same columns as a time
 // sweep, each rheology's values those of its steady state.
 class SteadySweep {
   public:
-    explicit SteadySweep(PyBody body)
+    SteadySweep(PyBody body, std::vector<double> maps, double map_step)
         : body_(std::move(body)), model_(shell_model(body_.body_spec)),
           columns_(model_.body.models) {
         const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
+        const std::vector<double> map_etas = map_viscosities(viscosities, maps, map_step);
         std::vector<double> etas;
         for (int k = viscosities.first_k; k < viscosities.first_k + viscosities.count; ++k)
             etas.push_back(viscosities.viscosity(k));
@@ -283,6 +360,7 @@ class SteadySweep {
                     rows_.push_back(std::move(row));
             }
         });
+        maps_ = sweep_maps(model_, map_etas, Flavour::Continuous, map_step);
         double tn = 0.0;
         for (const SteadySweepRow& row : rows_)
             columns_.add(steady_summary_row(row, model_,
@@ -296,10 +374,13 @@ class SteadySweep {
         ResultDirectory out(dir);
         write_body_toml(out, body_.body_spec);
         write_steady_tables(out, console, model_, rows_);
+        write_maps(out, model_, maps_);
         out.publish();
     }
 
     py::dict columns() const { return columns_.to_dict(); }
+    py::dict profile() const { return columns_.profile_dict(); }
+    py::dict maps() const { return maps_dict(maps_, model_.body.models); }
     py::dict peaks() const {
         return peaks_dict(
             sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
@@ -311,6 +392,7 @@ class SteadySweep {
     ShellModel model_;
     std::vector<SteadySweepRow> rows_;
     Columns columns_;
+    std::vector<SweepMap> maps_;
 };
 
 int threads_for(std::optional<int> jobs) {
@@ -351,17 +433,25 @@ PYBIND11_MODULE(_core, m) {
         .def_property_readonly("name", [](const PyBody& b) { return b.body_spec.name; });
 
     py::class_<TimeSweep>(m, "TimeSweep")
-        .def(py::init([](const PyBody& body, std::vector<double> series, std::optional<int> jobs) {
-            return std::make_unique<TimeSweep>(body, std::move(series), threads_for(jobs));
+        .def(py::init([](const PyBody& body, std::vector<double> series, std::optional<int> jobs,
+                         std::vector<double> maps, double map_step) {
+            return std::make_unique<TimeSweep>(body, std::move(series), threads_for(jobs),
+                                               std::move(maps), map_step);
         }))
         .def("columns", &TimeSweep::columns)
+        .def("profile", &TimeSweep::profile)
+        .def("maps", &TimeSweep::maps)
         .def("peaks", &TimeSweep::peaks)
         .def("series", &TimeSweep::series)
         .def("write", &TimeSweep::write, py::call_guard<py::gil_scoped_release>());
 
     py::class_<SteadySweep>(m, "SteadySweep")
-        .def(py::init([](const PyBody& body) { return std::make_unique<SteadySweep>(body); }))
+        .def(py::init([](const PyBody& body, std::vector<double> maps, double map_step) {
+            return std::make_unique<SteadySweep>(body, std::move(maps), map_step);
+        }))
         .def("columns", &SteadySweep::columns)
+        .def("profile", &SteadySweep::profile)
+        .def("maps", &SteadySweep::maps)
         .def("peaks", &SteadySweep::peaks)
         .def("write", &SteadySweep::write, py::call_guard<py::gil_scoped_release>());
 

@@ -24,6 +24,8 @@ import json
 import math
 import os
 
+import numpy as np
+
 from . import _core
 
 __all__ = ["Body", "DirectoryInUse", "OutputError", "Result", "preset", "sweep", "RHEOLOGIES"]
@@ -204,7 +206,15 @@ class Result:
                                               periodic power - 1 (NaN for method="steady")
         <rheology>_step_error                 that periodic power / the exact one - 1 (NaN
                                               for method="steady")
-    With method="steady" the first block holds the periodic state's values.
+    then for each
+        <rheology>_h2_real, <rheology>_h2_imag  the radial-displacement Love number of the
+                                              surface at the orbital frequency
+        <rheology>_k2_real, <rheology>_k2_imag  the potential Love number of the displaced
+                                              surface and interface (not fed back)
+        <rheology>_minus_im_k2                k2/Q = -Im k2
+        <rheology>_tidal_q                    Q = |k2| / (-Im k2), NaN where nothing lags
+    With method="steady" the first block and the Love numbers hold the periodic state's
+    values.
 
     Attributes:
         body     the Body that was swept
@@ -215,6 +225,12 @@ class Result:
                  parabola through the samples around it, None at the ends of the sweep)
         series   dict: viscosity (Pa s, a swept one) -> the columns of its series table
                  (step, time_s, time_periods, <rheology>_surface_displacement_m in m)
+        profile  dict: the columns of heating_profile.csv (viscosity_Pa_s, rheology, layer,
+                 outer_radius_m, inner_radius_m, heating_W_m3, power_W), one row per
+                 viscosity, rheology and layer
+        maps     dict: viscosity (Pa s, a swept one) -> the columns of its map table
+                 (latitude_deg, longitude_deg, <rheology>_heat_flux_W_m2,
+                 <rheology>_top_heating_W_m3, <rheology>_bottom_heating_W_m3)
     """
 
     def __init__(self, body, method, rheologies, engine):
@@ -231,6 +247,13 @@ class Result:
                              if not name.endswith("_surface_displacement_m")
                              or name.startswith(tuple(r + "_" for r in chosen))}
                        for eta, table in series.items()}
+        profile = engine.profile()
+        keep = np.isin(profile["rheology"], chosen)
+        self.profile = {name: column[keep] for name, column in profile.items()}
+        self.maps = {eta: {name: column for name, column in table.items()
+                           if name in ("latitude_deg", "longitude_deg")
+                           or name.startswith(tuple(r + "_" for r in chosen))}
+                     for eta, table in engine.maps().items()}
         for column in self.columns.values():
             column.flags.writeable = False
 
@@ -273,7 +296,7 @@ class Result:
                 f", {len(self.columns)} columns>")
 
 
-def sweep(body, method="time", rheologies=None, jobs=None, series=()):
+def sweep(body, method="time", rheologies=None, jobs=None, series=(), maps=(), map_step=2.0):
     """Sweeps the viscosity of `body` and returns a Result.
 
     body        a Body (tidal.preset(n), Body.from_toml(...), or .with_(...) of one)
@@ -289,6 +312,9 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
     series      viscosities (Pa s) whose surface displacement at every time step is kept
                 (time method); each picks the nearest swept viscosity, and result.series is
                 keyed by the swept one.
+    maps        viscosities (Pa s) whose surface heat-flux maps are made (as --map); each
+                picks the nearest swept viscosity, and result.maps is keyed by the swept one
+    map_step    the maps' grid step in degrees (dividing 180), as --map-step
 
     Returns a Result: result[name] is a column of summary.csv, e.g. "maxwell_power_W" (W);
     help(tidal.Result) lists the columns with their units. The time method also solves the
@@ -321,10 +347,12 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
     if jobs is not None and (isinstance(jobs, bool) or not isinstance(jobs, int)):
         raise TypeError(f"jobs expects a positive integer or None, not {jobs!r}")
     series = [float(eta) for eta in series]
+    maps = [float(eta) for eta in maps]
+    map_step = float(map_step)
     if method == "time":
-        engine = _core.TimeSweep(body._core, series, jobs)
+        engine = _core.TimeSweep(body._core, series, jobs, maps, map_step)
     else:
         if series:
             raise ValueError("series needs the time method: the steady state has no series")
-        engine = _core.SteadySweep(body._core)
+        engine = _core.SteadySweep(body._core, maps, map_step)
     return Result(body, method, [r for r in RHEOLOGIES if r in chosen], engine)

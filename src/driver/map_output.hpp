@@ -2,16 +2,33 @@
 // The surface heat-flux maps a run was asked for (--map): "map-<viscosity>.csv" each.
 #include <vector>
 
+#include "loads/heating_map.hpp"
 #include "output/result_directory.hpp"
 #include "rheology/constitutive.hpp"
 #include "timestep/shell_model.hpp"
 
 namespace tidal {
 
-// Writes the map of every swept viscosity of `etas` (Pa s) into `dir`, on a grid of `step`
-// degrees, from the periodic state of `flavour` (the time method's: the scheme's own; the
-// steady method's: exact in time). Publishing is the caller's.
-void write_maps(ResultDirectory& dir, const ShellModel& model, const std::vector<double>& etas,
-                Flavour flavour, double step);
+// The maps of every rheology of a body (its models, in list order) at one swept viscosity.
+struct SweepMap {
+    double eta = 0.0; // Pa s
+    MapGrid grid;
+    std::vector<HeatingMap> maps;
+};
+
+// The maps of the swept viscosities `etas` (Pa s) on a grid of `step` degrees, from the
+// periodic state of `flavour` (the time method's: the scheme's own, which a run's last period
+// approaches to its transient; the steady method's: exact in time).
+std::vector<SweepMap> sweep_maps(const ShellModel& model, const std::vector<double>& etas,
+                                 Flavour flavour, double step);
+
+// The latitudes and longitudes of every point of a map's grid (latitude-major), degrees.
+struct MapPoints {
+    std::vector<double> latitudes, longitudes;
+};
+MapPoints map_axes(const MapGrid& grid);
+
+// Writes "map-<viscosity>.csv" of each map into `dir`. Publishing is the caller's.
+void write_maps(ResultDirectory& dir, const ShellModel& model, const std::vector<SweepMap>& maps);
 
 } // namespace tidal

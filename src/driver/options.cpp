@@ -1,14 +1,16 @@
 #include "driver/options.hpp"
 
+#include "loads/heating_map.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <memory>
-#include <cmath>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
 
 #include "body/presets.hpp"
+#include "loads/heating_map.hpp"
 #include "driver/menu.hpp"
 #include "driver/program.hpp"
 #include "driver/sweep.hpp"
@@ -27,13 +29,6 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
         value > high)
         return std::nullopt;
     return value;
-}
-
-// Whether `step` (degrees, 0.1 .. 90) divides 180 into a whole number of intervals.
-bool map_step_divides(double step) {
-    if (!(step >= 0.1 && step <= 90.0)) return false;
-    const double n = 180.0 / step;
-    return std::fabs(n - std::round(n)) < 1e-9 * n;
 }
 
 // The options' texts as given, before their values are checked.

@@ -31,7 +31,7 @@ void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscositi
         etas.push_back(viscosities.viscosity(viscosities.first_k + i));
     write_steady_tables(dir, console, model,
                         steady_sweep(model, etas, SteadyFlavours::Continuous));
-    write_maps(dir, model, maps, Flavour::Continuous, map_step);
+    write_maps(dir, model, sweep_maps(model, maps, Flavour::Continuous, map_step));
     dir.publish();
 }
 
@@ -126,8 +126,9 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         progress.clear();
         if (complete) {
             output.finish();
-            write_maps(dir, model, std::get<std::vector<double>>(maps), Flavour::Discrete,
-                       settings.map_step);
+            write_maps(dir, model,
+                       sweep_maps(model, std::get<std::vector<double>>(maps), Flavour::Discrete,
+                                  settings.map_step));
             dir.publish();
         }
     } catch (const OutputError& e) {

@@ -113,6 +113,12 @@ double local_heating(const LayerMap& layer, const AngularFunctions& f) {
     return q;
 }
 
+bool map_step_divides(double step) {
+    if (!(step >= 0.1 && step <= 90.0)) return false;
+    const double n = 180.0 / step;
+    return std::fabs(n - std::round(n)) < 1e-9 * n;
+}
+
 int MapGrid::latitudes() const {
     return static_cast<int>(std::lround(180.0 / step)) + 1;
 }

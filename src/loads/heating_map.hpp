@@ -70,6 +70,9 @@ struct MapGrid {
     double longitude(int k) const;
 };
 
+// Whether `step` (degrees) is a grid step of 0.1 to 90 degrees dividing 180.
+bool map_step_divides(double step);
+
 // One rheology's map: per grid point (latitude-major), the depth-integrated heating per unit
 // area of the outer surface (W/m^2) and the volumetric heating of the outermost and innermost
 // layers (W/m^3).

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "output/result_file.hpp"
+#include "output/tables.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_directory.hpp"
 
@@ -66,6 +67,34 @@ void add_worst_transients(const std::string& path, PointPeaks& p) {
     }
 }
 
+// Adds the Love numbers of summary.csv at each rheology's swept peak viscosity (the first row
+// of the rheology in peaks.csv), "<rheology>_peak_<Love-number quantity>".
+void add_peak_love_numbers(const std::string& path, const std::vector<std::vector<std::string>>& peaks,
+                           PointPeaks& p) {
+    const auto rows = read_table(path);
+    if (rows.empty()) throw OutputError("'" + path + "' is not a summary table");
+    std::vector<std::string> seen;
+    for (std::size_t r = 1; r < peaks.size(); ++r) {
+        const std::string& rheology = peaks[r][0];
+        if (std::find(seen.begin(), seen.end(), rheology) != seen.end()) continue;
+        seen.push_back(rheology);
+        const auto row = std::find_if(rows.begin() + 1, rows.end(), [&](const auto& row) {
+            return !row.empty() && row[0] == peaks[r][1];
+        });
+        for (const LoveQuantity& q : love_quantities()) {
+            const std::string name = rheology + "_" + std::string(q.name);
+            const auto c = std::find(rows[0].begin(), rows[0].end(), name);
+            std::string value;
+            if (row != rows.end() && c != rows[0].end()) {
+                const std::size_t at = static_cast<std::size_t>(c - rows[0].begin());
+                if (at < row->size()) value = (*row)[at];
+            }
+            p.columns.push_back(rheology + "_peak_" + std::string(q.name));
+            p.values.push_back(value);
+        }
+    }
+}
+
 } // namespace
 
 PointPeaks read_point_peaks(const std::string& point_dir) {
@@ -83,6 +112,7 @@ PointPeaks read_point_peaks(const std::string& point_dir) {
         }
     }
     add_worst_transients(point_dir + "/summary.csv", p);
+    add_peak_love_numbers(point_dir + "/summary.csv", rows, p);
     return p;
 }
 

@@ -12,7 +12,8 @@ namespace tidal {
 // A point's columns of study.csv: the fields of its peaks.csv, one per rheology and field,
 // "<rheology>_peak_<field>" (e.g. maxwell_peak_power_W); then per rheology the transient of
 // summary.csv (time-domain power / periodic-state power - 1) largest in magnitude over the
-// sweep, "<rheology>_worst_transient".
+// sweep, "<rheology>_worst_transient"; then per rheology the Love numbers of summary.csv at
+// its swept peak viscosity, "<rheology>_peak_h2_real" and so on.
 struct PointPeaks {
     std::vector<std::string> columns;
     std::vector<std::string> values;

@@ -95,6 +95,34 @@ TEST(HeatingMap, AngularFunctionsAreOrthogonalWithThePowersNorms) {
         }
 }
 
+TEST(HeatingMap, GradientsAndHessiansAreTheDerivativesOfTheValues) {
+    // Central differences of the values: grad = (d/dtheta, d/dphi / sin theta); the traceless
+    // Hessian's theta-theta part (f_tt - f_pp) / 2 with f_pp = f_phiphi / sin^2 + cot f_t, and
+    // theta-phi part (f_tphi - cot f_phi) / sin.
+    const double h = 1e-4;
+    for (const double th : {0.3, 1.1, 2.5})
+        for (const double ph : {0.2, 1.9, 4.0}) {
+            const auto v = [&](double t, double p, std::size_t a) {
+                return degree2_functions(t, p).value[a];
+            };
+            const AngularFunctions f = degree2_functions(th, ph);
+            for (std::size_t a = 0; a < 3; ++a) {
+                const double ft = (v(th + h, ph, a) - v(th - h, ph, a)) / (2 * h);
+                const double fp = (v(th, ph + h, a) - v(th, ph - h, a)) / (2 * h);
+                const double ftt = (v(th + h, ph, a) - 2 * v(th, ph, a) + v(th - h, ph, a)) / (h * h);
+                const double fpp = (v(th, ph + h, a) - 2 * v(th, ph, a) + v(th, ph - h, a)) / (h * h);
+                const double ftp = (v(th + h, ph + h, a) - v(th + h, ph - h, a) -
+                                    v(th - h, ph + h, a) + v(th - h, ph - h, a)) /
+                                   (4 * h * h);
+                const double s = std::sin(th), cot = std::cos(th) / s;
+                EXPECT_NEAR(f.gradient[a][0], ft, 1e-6) << a;
+                EXPECT_NEAR(f.gradient[a][1], fp / s, 1e-6) << a;
+                EXPECT_NEAR(f.traceless[a][0], (ftt - (fpp / (s * s) + cot * ft)) / 2.0, 1e-5) << a;
+                EXPECT_NEAR(f.traceless[a][1], (ftp - cot * fp) / s, 1e-5) << a;
+            }
+        }
+}
+
 ShellModel model_of(int preset, int nperiod = 200) {
     return make_shell_model(*preset_body(preset), RunConstants{2.0, nperiod, nperiod * 4});
 }

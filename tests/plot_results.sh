@@ -20,10 +20,10 @@ cd "$scratch"
 printf 'name = "Exoplanet, 5-day orbit"\n[shell]\nouter_radius = 6400000.0\nthickness = 3200000.0\n' > results/body.toml
 "$plot" results figures > listed.txt 2> err.txt; status=$?
 check "plot-results succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
-for f in power heat_flux displacement series-1e+20; do
+for f in power heat_flux displacement series-1e+20 heating_profile; do
     check "$f.png is a valid PNG image" "valid_png figures/$f.png"
 done
-check "it lists the four figures it wrote" "[ \$(wc -l < listed.txt) -eq 4 ] && grep -qx figures/series-1e+20.png listed.txt"
+check "it lists the five figures it wrote" "[ \$(wc -l < listed.txt) -eq 5 ] && grep -qx figures/series-1e+20.png listed.txt && grep -qx figures/heating_profile.png listed.txt"
 "$plot" results > /dev/null 2>&1
 check "without OUTDIR the figures go into the result directory" "valid_png results/power.png"
 
@@ -37,14 +37,23 @@ short() { # directory, models
 }
 short four '["maxwell", "kelvin_voigt", "burgers", "andrade"]'
 "$plot" four > listed.txt 2> err.txt; status=$?
-check "four rheologies: power, heat flux, displacement and series figures" \
-    "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 4 ] && valid_png four/power.png && valid_png four/heat_flux.png && valid_png four/displacement.png && valid_png four/series-1e+20.png"
+check "four rheologies: power, heat flux, displacement, series and profile figures" \
+    "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 5 ] && valid_png four/power.png && valid_png four/heat_flux.png && valid_png four/displacement.png && valid_png four/series-1e+20.png"
 check "... the series figure has room for four panels" \
     "[ \$(height four/series-1e+20.png) -gt \$(height figures/series-1e+20.png) ]"
 short one '["andrade"]'
 "$plot" one > listed.txt 2> err.txt; status=$?
-check "Andrade alone: the four figures" \
-    "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 4 ] && valid_png one/power.png && valid_png one/series-1e+20.png"
+check "Andrade alone: the five figures" \
+    "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 5 ] && valid_png one/power.png && valid_png one/series-1e+20.png"
+
+# Maps: one figure per map file, with a panel per rheology.
+"$tidal" --body 1 --method steady --map 1e13 --map-step 10 --output mapped > /dev/null 2>&1
+"$plot" mapped > listed.txt 2> err.txt; status=$?
+check "a map file gets its figure" \
+    "[ $status -eq 0 ] && [ ! -s err.txt ] && grep -qx mapped/map-1e+13.png listed.txt && valid_png mapped/map-1e+13.png"
+printf 'name = "`touch pwned` \\" . system(\\"touch pwned\\") . \\""\n' > mapped/body.toml
+"$(dirname "$plot")/plot-heating" mapped > /dev/null 2> err.txt
+check "a body's name is only a title for the heating figures" "[ ! -e pwned ] && [ ! -s err.txt ] && valid_png mapped/heating_profile.png"
 
 # A body file holds text, not commands for gnuplot.
 mkdir hostile && cp results/summary.csv hostile/

@@ -26,6 +26,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 copy=$work/source
 mkdir -p "$copy"
 find "$copy" -mindepth 1 -maxdepth 1 ! -name _skbuild -exec rm -rf {} +
+rm -rf "$copy"/_skbuild/*/cmake-install "$copy"/_skbuild/*/setuptools # what the wheel is made of
 tar -C "$source" --exclude=./.git --exclude='./build*' --exclude=./_skbuild \
     --exclude='*.egg-info' --exclude=__pycache__ --exclude=./results -cf - . | tar -C "$copy" -xf -
 

@@ -37,6 +37,9 @@ def kernel_of_this_interpreter(tmp_path, monkeypatch):
                  "-f", "{connection_file}"],
         "display_name": "Python 3", "language": "python"}))
     monkeypatch.setenv("JUPYTER_PATH", str(tmp_path / "jupyter"))
+    # The kernel's connection file and IPython's profile there too, not in the home directory.
+    monkeypatch.setenv("JUPYTER_RUNTIME_DIR", str(tmp_path / "jupyter" / "runtime"))
+    monkeypatch.setenv("IPYTHONDIR", str(tmp_path / "jupyter" / "ipython"))
     monkeypatch.setenv("MPLBACKEND", "module://matplotlib_inline.backend_inline")
     return "python3"
 

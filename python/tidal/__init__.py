@@ -23,6 +23,14 @@ import difflib
 import json
 import math
 import os
+import sys
+
+try:
+    import numpy  # noqa: F401  (every column and table is a numpy array)
+except ImportError as _missing:
+    raise ImportError(f"tidal needs numpy, which {sys.executable} cannot import; install numpy "
+                      "into this interpreter (with Debian's python3-numpy: a venv made with "
+                      "`python3 -m venv --system-site-packages`)") from _missing
 
 import numpy as np
 
@@ -146,7 +154,10 @@ class Body:
     def __getitem__(self, key):
         """The value of a dotted key, e.g. body["shell.thickness"] (m): float, int, bool, str
         or list of floats; an optional array that is not set reads as None."""
-        import tomllib
+        if sys.version_info >= (3, 11):
+            import tomllib
+        else:  # the same parser, from the package index before Python 3.11
+            import tomli as tomllib
         if key not in _KEYS_IN_DOC:
             raise KeyError(f"{key!r}: the keys are {', '.join(_KEYS_IN_DOC)}")
         node = tomllib.loads(self.to_toml())

@@ -26,13 +26,11 @@ import os
 import sys
 
 try:
-    import numpy  # noqa: F401  (every column and table is a numpy array)
+    import numpy as np  # every column and table is a numpy array
 except ImportError as _missing:
     raise ImportError(f"tidal needs numpy, which {sys.executable} cannot import; install numpy "
                       "into this interpreter (with Debian's python3-numpy: a venv made with "
                       "`python3 -m venv --system-site-packages`)") from _missing
-
-import numpy as np
 
 from . import _core
 

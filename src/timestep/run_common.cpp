@@ -26,6 +26,11 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
     window_first.assign(N * kLanes, 0.0);
     window_last.assign(N * kLanes, 0.0);
     layer_power.assign(N, 0.0);
+    if (model.body.self_gravity) {
+        gravity.resize(kLanes);
+        for (auto& z : gravity_response)
+            z.assign(static_cast<std::size_t>(n) * kLanes, 0.0);
+    }
 }
 
 namespace {
@@ -81,11 +86,29 @@ std::vector<double> layer_viscosities(const Body& body, const std::array<double,
     return out;
 }
 
+// Adds the self-gravitation loads' responses to every lane's solutions:
+// x += response0 * a[0] + response1 * a[1], a[k][comp][lane] the load amplitudes.
+TIDAL_LANE_CLONES void add_responses(Lanes x, const double* z0, const double* z1,
+                                     const double (&a)[2][kRightHandSides][kLanes]) {
+    for (int i = 1; i <= x.size(); ++i) {
+        const std::size_t row = static_cast<std::size_t>(i - 1) * kLanes;
+        for (int comp = 0; comp < kRightHandSides; ++comp)
+            for (int g = 0; g < kLanes; g += lanes::kWidth) {
+                const lanes::Vec r0 = lanes::load(z0 + row + g), r1 = lanes::load(z1 + row + g);
+                const lanes::Vec v = lanes::load(&x(i, comp, g)) + r0 * lanes::load(a[0][comp] + g) +
+                                     r1 * lanes::load(a[1][comp] + g);
+                lanes::store(&x(i, comp, g), v);
+            }
+    }
+}
+
 // For every lane: assembles the rheology's matrix with that lane's layer viscosities,
-// factorises it and packs the factors into the lane.
+// factorises it and packs the factors into the lane; for a self-gravitating body, also the
+// lane's responses to the unit boundary loads.
 void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assemble,
                      const std::vector<double>& layer_eta, RunWorkspace& ws) {
     const int n = model.order();
+    const SelfGravityCoupling coupling = self_gravity_coupling(model.body);
     for (int lane = 0; lane < kLanes; ++lane) {
         for (std::size_t l = 0; l < ws.eta.size(); ++l)
             ws.eta[l] = layer_eta[l * kLanes + static_cast<std::size_t>(lane)];
@@ -96,6 +119,18 @@ void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assembl
         pack_band_factors(mat1(std::as_const(ws.band), n, kBandColumns),
                           mat1(std::as_const(ws.al), n, kBandLower), vec1(std::as_const(ws.indx)),
                           lane, ws.factors);
+        if (!model.body.self_gravity) continue;
+        SelfGravitySolve<double>& g = ws.gravity[static_cast<std::size_t>(lane)];
+        g.prepare(coupling, model.body.N, model.run.j, [&](std::vector<double>& b) {
+            banbksdp(mat1(std::as_const(ws.band), n, kBandColumns), n, kBandLower, kBandUpper,
+                     mat1(std::as_const(ws.al), n, kBandLower), vec1(std::as_const(ws.indx)),
+                     vec1(b));
+        });
+        for (int c = 0; c < 2; ++c)
+            for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+                ws.gravity_response[static_cast<std::size_t>(c)][i * kLanes +
+                                                                 static_cast<std::size_t>(lane)] =
+                    g.response(c)[i];
     }
     finish_lane_factors(ws.factors);
 }
@@ -133,6 +168,16 @@ void LaneBatch::load(int step) {
 
 void LaneBatch::solve() {
     solve_lanes(ws_.factors, x, Lanes(ws_.forward.data(), n));
+    if (!model.body.self_gravity) return;
+    double a[2][kRightHandSides][kLanes];
+    for (int lane = 0; lane < kLanes; ++lane)
+        for (int comp = 0; comp < kRightHandSides; ++comp) {
+            const auto amp = ws_.gravity[static_cast<std::size_t>(lane)].amplitudes(
+                [&](int i) { return x(i, comp, lane); });
+            a[0][comp][lane] = amp[0];
+            a[1][comp][lane] = amp[1];
+        }
+    add_responses(x, ws_.gravity_response[0].data(), ws_.gravity_response[1].data(), a);
 }
 
 void LaneBatch::sample(int l, int step, const double* values) {

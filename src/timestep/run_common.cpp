@@ -86,19 +86,47 @@ std::vector<double> layer_viscosities(const Body& body, const std::array<double,
     return out;
 }
 
-// Adds the self-gravitation loads' responses to every lane's solutions:
+// The rows of a solution that the runs read: the stresses of every layer (their history and
+// dissipation) and the displacements of the nodes around the outer surface and the inner
+// boundary.
+std::vector<int> read_rows(int N) {
+    std::vector<int> rows;
+    const auto node = [&rows](int k) {
+        rows.push_back(unknowns::u_minus(k));
+        rows.push_back(unknowns::u_plus(k));
+    };
+    node(1);
+    node(2);
+    for (int l = 1; l <= N; ++l)
+        for (const unknowns::StressRow s : unknowns::stress_rows(l))
+            rows.push_back(s.unknown);
+    node(N);
+    node(N + 1);
+    return rows;
+}
+
+// Adds the self-gravitation loads' responses to the given rows of every lane's solutions:
 // x += response0 * a[0] + response1 * a[1], a[k][comp][lane] the load amplitudes.
-TIDAL_LANE_CLONES void add_responses(Lanes x, const double* z0, const double* z1,
+TIDAL_LANE_CLONES void add_responses(Lanes x, const std::vector<int>& rows, const double* z0,
+                                     const double* z1,
                                      const double (&a)[2][kRightHandSides][kLanes]) {
-    for (int i = 1; i <= x.size(); ++i) {
+    constexpr int kVecs = kLanes / lanes::kWidth;
+    lanes::Vec a0[kRightHandSides][kVecs], a1[kRightHandSides][kVecs];
+    for (int comp = 0; comp < kRightHandSides; ++comp)
+        for (int v = 0; v < kVecs; ++v) {
+            a0[comp][v] = lanes::load(a[0][comp] + v * lanes::kWidth);
+            a1[comp][v] = lanes::load(a[1][comp] + v * lanes::kWidth);
+        }
+    for (const int i : rows) {
         const std::size_t row = static_cast<std::size_t>(i - 1) * kLanes;
-        for (int comp = 0; comp < kRightHandSides; ++comp)
-            for (int g = 0; g < kLanes; g += lanes::kWidth) {
-                const lanes::Vec r0 = lanes::load(z0 + row + g), r1 = lanes::load(z1 + row + g);
-                const lanes::Vec v = lanes::load(&x(i, comp, g)) + r0 * lanes::load(a[0][comp] + g) +
-                                     r1 * lanes::load(a[1][comp] + g);
-                lanes::store(&x(i, comp, g), v);
+        for (int v = 0; v < kVecs; ++v) {
+            const lanes::Vec r0 = lanes::load(z0 + row + v * lanes::kWidth);
+            const lanes::Vec r1 = lanes::load(z1 + row + v * lanes::kWidth);
+            for (int comp = 0; comp < kRightHandSides; ++comp) {
+                double* xi = &x(i, comp, v * lanes::kWidth);
+                lanes::store(xi, lanes::load(xi) + r0 * a0[comp][v] + r1 * a1[comp][v]);
             }
+        }
     }
 }
 
@@ -142,6 +170,7 @@ LaneBatch::LaneBatch(const ShellModel& m, const Assemble& assemble, int columns,
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
       window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
+      read_rows_(m.body.self_gravity ? read_rows(N) : std::vector<int>{}),
       forcing_(m, dt), out_(kLanes), count_(etas.size()),
       tide_(tide_fundamental(m, forcing_)) {
     prepare_systems(model, assemble, layer_eta, ws_);
@@ -177,7 +206,8 @@ void LaneBatch::solve() {
             a[0][comp][lane] = amp[0];
             a[1][comp][lane] = amp[1];
         }
-    add_responses(x, ws_.gravity_response[0].data(), ws_.gravity_response[1].data(), a);
+    add_responses(x, read_rows_, ws_.gravity_response[0].data(), ws_.gravity_response[1].data(),
+                  a);
 }
 
 void LaneBatch::sample(int l, int step, const double* values) {

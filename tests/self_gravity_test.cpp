@@ -173,8 +173,16 @@ TEST(SelfGravity, TimeIntegrationEndsAtTheSchemesPeriodicState) {
 }
 
 TEST(SelfGravity, BatchedRunsMatchThePlainOnesBitForBit) {
-    for (const int choice : {3, 8}) {
-        const ShellModel m = self_gravitating(choice, RunConstants{2.0, 40, 200});
+    // Europa, Mercury and a two-layer Europa, whose nodes around the surface and the inner
+    // boundary overlap.
+    Body two = *preset_body(3);
+    two.self_gravity = true;
+    two.N = 2;
+    two.mu.assign(2, two.mu[0]);
+    two.viscosity_factor.assign(2, 1.0);
+    for (const int choice : {3, 8, 0}) {
+        const ShellModel m = choice == 0 ? make_shell_model(two, RunConstants{2.0, 40, 200})
+                                         : self_gravitating(choice, RunConstants{2.0, 40, 200});
         RunWorkspace ws(m);
         // Viscosities across the sweep, so that the lanes pivot differently.
         const std::vector<double> etas = {1e12, 1e14, 1e16, 1e18, 1e20};

@@ -102,6 +102,9 @@ std::vector<int> read_rows(int N) {
             rows.push_back(s.unknown);
     node(N);
     node(N + 1);
+    // Two layers: node 2 is beside both boundaries; each row is corrected once.
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 

@@ -40,6 +40,7 @@ void expect_identical(const BodySpec& a, const BodySpec& b) {
     EXPECT_EQ(a.rigidity, b.rigidity);
     EXPECT_EQ(a.viscosity_factors, b.viscosity_factors);
     EXPECT_EQ(a.second_order, b.second_order);
+    EXPECT_EQ(a.self_gravity, b.self_gravity);
     EXPECT_EQ(a.steps_per_decade, b.steps_per_decade);
     EXPECT_EQ(a.layers, b.layers);
     EXPECT_EQ(a.periods, b.periods);
@@ -86,6 +87,7 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     all.andrade_alpha = 0.2;
     all.andrade_zeta = 1e-3;
     all.andrade_elements = 7;
+    all.self_gravity = true;
     BodySpec unused = preset(1).body_spec;
     unused.andrade_alpha = 0.45;
     for (const BodySpec& body : {all, unused})
@@ -100,8 +102,12 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     // Every body file says which rheologies ran; the parameters only where they matter.
     EXPECT_NE(preset_text(1).find("\n[rheology]\nmodels = [\"maxwell\", \"kelvin_voigt\"]"),
               std::string::npos);
-    for (const char* absent : {"[rheology.burgers]", "[rheology.andrade]", "andrade_elements"})
+    for (const char* absent :
+         {"[rheology.burgers]", "[rheology.andrade]", "andrade_elements", "self_gravity"})
         EXPECT_EQ(preset_text(1).find(absent), std::string::npos) << absent;
+    // Self-gravitation off, said or not, is the same body and the same file.
+    EXPECT_EQ(write_body(read_ok(preset_text(1), {"shell.self_gravity=false"}), "preset"),
+              preset_text(1));
 }
 
 TEST(BodyFile, OverridesReplaceOneKeyEach) {
@@ -171,6 +177,7 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
         {with_line(good, "second_order", "second_order = 1"),
          {},
          "orbit.second_order: expected true or false"},
+        {good, {"shell.self_gravity=\"on\""}, "shell.self_gravity: expected true or false"},
         {with_line(good, "rigidity", "rigidity = [1e9, 2e9]"),
          {},
          "shell.rigidity: has 2 values but numerics.layers is 20"},

@@ -33,13 +33,21 @@ check "... over its own sweep and step counts" "[ \$(wc -l < custom/pcelketa) -e
 check "... and records what it ran" "grep -q '^thickness = 20000.0' custom/body.toml && grep -q '^name = \"Europa, 20 km\"' custom/body.toml"
 "$tidal" --body-file custom/body.toml --output again --jobs 1 > again.txt 2> /dev/null
 check "its body.toml repeats the run byte for byte" "same_files custom again"
+"$tidal" --body-file custom/body.toml --set shell.self_gravity=false --output off --jobs 2 > off.txt 2> /dev/null
+check "self-gravitation said to be off changes no byte" "same_files custom off"
+"$tidal" --body-file custom/body.toml --set shell.self_gravity=true --output on --jobs 2 > on.txt 2> /dev/null
+"$tidal" --body-file on/body.toml --output on-again --jobs 1 > on-again.txt 2> /dev/null
+check "a self-gravitating run records the switch and its body.toml repeats it" "grep -q '^self_gravity = true' on/body.toml && same_files on on-again"
+deeper() { awk 'NR == FNR { a[FNR] = $2; next } !($2 < a[FNR]) { bad = 1 } END { exit bad }' "$@"; }
+check "... and its surface sinks lower at every viscosity" "deeper custom/ureta on/ureta"
 
 # Bad bodies: one line naming file, line and key; status 2; no directory created.
 sed 's/^thickness = .*/thickness = 2.0e6/' body1.toml > thick.toml
 printf 'name = "x"\n[shel]\n' > section.toml
 for args in "--body-file thick.toml" "--body-file section.toml" "--body-file missing.toml" \
             "--body 1 --set orbit.eccentricity=1.5" "--body 2 --set numerics.layer=3" \
-            "--body-file body1.toml --set numerics.steps_per_period=2"; do
+            "--body-file body1.toml --set numerics.steps_per_period=2" \
+            "--body 3 --set shell.self_gravity=1"; do
     "$tidal" $args --output refused > out.txt 2> err.txt; status=$?
     check "'$args' is refused with status 2 and one line" "[ $status -eq 2 ] && one_line err.txt && [ ! -s out.txt ]"
     check "'$args' creates nothing" "[ ! -e refused ]"

@@ -10,6 +10,7 @@ import tidal
     ("numerics.layers", 2.5, "numerics.layers=2.5"),            # wrong type
     ("shell.rigidity", [7e9, 7e9], "shell.rigidity=[7000000000.0, 7000000000.0]"),  # length
     ("orbit.second_order", "yes", 'orbit.second_order="yes"'),
+    ("shell.self_gravity", 1, "shell.self_gravity=1"),
 ])
 def test_bad_keys_raise_the_programs_message(program, tmp_path, key, value, option):
     run = program("--body", 3, "--set", option, "--output", tmp_path / "out")
@@ -37,12 +38,13 @@ def test_a_body_built_in_python_round_trips_through_toml(program, tmp_path):
     body = tidal.preset(5).with_({"name": 'Io "thin" crust', "numerics.layers": 4,
                                   "shell.rigidity": [6e10, 6.5e10, 7e10, 0.1 + 0.2],
                                   "shell.viscosity_factors": (1.0, 2.0, 4.0, 8.0),
-                                  "orbit.eccentricity": 1 / 3})
+                                  "orbit.eccentricity": 1 / 3, "shell.self_gravity": True})
     again = tidal.Body.from_toml(body.to_toml())
     assert again == body and again.to_toml() == body.to_toml()
     assert body["shell.rigidity"][3] == 0.1 + 0.2 and body["orbit.eccentricity"] == 1 / 3
     assert body["name"] == 'Io "thin" crust' and body["numerics.layers"] == 4
     assert tidal.preset(1)["shell.viscosity_factors"] is None
+    assert body["shell.self_gravity"] is True and tidal.preset(1)["shell.self_gravity"] is False
 
     # The program reads the module's body file, and the module the program's.
     path = tmp_path / "body.toml"

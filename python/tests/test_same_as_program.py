@@ -77,11 +77,15 @@ def test_write_reproduces_the_programs_files_byte_for_byte(body1, tmp_path):
             result.write(out)
 
 
-def test_steady_sweep_of_body8_equals_the_programs(program, tmp_path):
+@pytest.mark.parametrize("self_gravity", [False, True])
+def test_steady_sweep_of_body8_equals_the_programs(program, tmp_path, self_gravity):
     cli = tmp_path / "cli"
-    run = program("--body", 8, "--method", "steady", "--output", cli)
+    switch = ["--set", "shell.self_gravity=true"] if self_gravity else []
+    run = program("--body", 8, "--method", "steady", *switch, "--output", cli)
     assert run.returncode == 0, run.stderr
-    result = tidal.sweep(tidal.preset(8), method="steady")
+    body = tidal.preset(8).with_(**{"shell.self_gravity": True}) if self_gravity else tidal.preset(8)
+    assert body["shell.self_gravity"] is self_gravity
+    result = tidal.sweep(body, method="steady")
     header, rows = read_csv(cli / "summary.csv")
     assert result.names == header and len(result) == len(rows) == 201
     for i, name in enumerate(header):

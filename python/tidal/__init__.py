@@ -81,6 +81,7 @@ class Body:
         shell.surface_gravity      m/s^2
         shell.bottom_gravity       m/s^2
         shell.viscosity_factors    per layer, outermost first: multiplies the swept viscosity
+        shell.self_gravity         bool: self-gravitation of the displaced mass (default False)
         orbit.period               s
         orbit.eccentricity         dimensionless
         orbit.second_order         bool: tide expanded to second order in the eccentricity
@@ -151,7 +152,8 @@ class Body:
 
     def __getitem__(self, key):
         """The value of a dotted key, e.g. body["shell.thickness"] (m): float, int, bool, str
-        or list of floats; an optional array that is not set reads as None."""
+        or list of floats; an optional array that is not set reads as None, an unset switch as
+        its default."""
         if sys.version_info >= (3, 11):
             import tomllib
         else:  # the same parser, from the package index before Python 3.11
@@ -161,7 +163,7 @@ class Body:
         node = tomllib.loads(self.to_toml())
         for part in key.split("."):
             if part not in node:
-                return None
+                return _SWITCH_DEFAULTS.get(key)
             node = node[part]
         return node
 
@@ -178,6 +180,9 @@ class Body:
 
     __hash__ = None
 
+
+# Switches that a body file leaves out when they are off.
+_SWITCH_DEFAULTS = {"shell.self_gravity": False}
 
 _KEYS_IN_DOC = tuple(line.split()[0] for line in Body.__doc__.splitlines()
                      if line.startswith("        ") and line.split()[0].replace(".", "").replace("_", "").isalnum())

@@ -60,6 +60,11 @@ bool andrade_elements_written(const BodySpec& b) {
     return runs(b, Rheology::Andrade) || b.andrade_elements != AndradeParameters{}.elements;
 }
 
+// Self-gravitation is written where it is on: a body without it writes the file it always has.
+bool self_gravity_written(const BodySpec& b) {
+    return b.self_gravity;
+}
+
 std::string dotted(const Key& k) {
     return k.section.empty() ? std::string(k.name)
                              : std::string(k.section) + "." + std::string(k.name);
@@ -108,6 +113,9 @@ const std::vector<Key>& keys() {
         {"shell", "bottom_gravity", Kind::Real, true, "m/s^2", &B::bottom_gravity},
         {"shell", "viscosity_factors", Kind::Layers, false,
          "per layer, outermost first: multiplies the swept viscosity", &B::viscosity_factors},
+        {"shell", "self_gravity", Kind::Boolean, false,
+         "the displaced surface's and interface's potential loads the shell", &B::self_gravity,
+         self_gravity_written},
         {"orbit", "period", Kind::Real, true, "s", &B::period},
         {"orbit", "eccentricity", Kind::Real, true, "", &B::eccentricity},
         {"orbit", "second_order", Kind::Boolean, false,

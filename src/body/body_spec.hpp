@@ -24,6 +24,8 @@ struct BodySpec {
     double bottom_gravity = 0.0;   // m/s^2
     // Per layer, outermost first, multiplying the swept viscosity; empty means all 1.
     std::vector<double> viscosity_factors;
+    // The degree-2 potential of the displaced surface and inner interface loads the shell
+    bool self_gravity = false;
 
     // [orbit]
     double period = 0.0; // s

@@ -24,6 +24,7 @@ Body make_body(const BodySpec& s) {
     b.viscosity_factor =
         s.viscosity_factors.empty() ? std::vector<double>(N, 1.0) : s.viscosity_factors;
     b.eccentric_forcing = s.second_order;
+    b.self_gravity = s.self_gravity;
     // The list's order, whatever the file's: every table has the same columns in the same order.
     b.models.clear();
     for (const RheologyNames& r : kRheologies)

@@ -24,6 +24,9 @@ struct Body {
     // Per layer (N, outermost first): the layer's viscosity is the swept viscosity times this.
     std::vector<double> viscosity_factor;
     bool eccentric_forcing = false; // forcing expanded to second order in eccentricity
+    // The potential of the displaced surface and inner interface loads the boundaries
+    // (loads/self_gravity.hpp).
+    bool self_gravity = false;
     // The rheologies swept, in the order of the list (Maxwell and Kelvin-Voigt alone write
     // the legacy files), and the parameters of those that have any.
     std::vector<Rheology> models = {Rheology::Maxwell, Rheology::KelvinVoigt};

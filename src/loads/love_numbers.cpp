@@ -4,10 +4,6 @@
 
 namespace tidal {
 
-double mean_density(const Body& body) {
-    return 3.0 * body.gsurf / (4.0 * kPi * kGravitationalConstant * body.rout);
-}
-
 LoveNumberScale::LoveNumberScale(const Body& body, double inner_radius)
     : gravity_(body.gsurf), rho_(body.rho), drho_(body.drho), rho_mean_(mean_density(body)) {
     const double ratio = body.rout / inner_radius;

@@ -15,25 +15,19 @@
 //                        4 pi G a sigma / 5 (a / r)^3, and 4 pi G = 3 g_s / (rho_mean R), so
 //                        k2 = 3 / (5 rho_mean) (rho h2 + drho h_b (R_in / R)^4),
 //                        h_b = g_s U_b / W_s.
-// This potential is not fed back into the loads (no self-gravitation unless the body asks
-// for it). With e^{i omega t}, a response that lags the tide has Im < 0: -Im k2 = |k2| / Q.
+// With shell.self_gravity this potential is fed back into the loads (loads/self_gravity.hpp);
+// h2 and k2 keep their definitions against the tide W alone. With e^{i omega t}, a response that lags the tide has Im < 0: -Im k2 = |k2| / Q.
 #include <complex>
 #include <optional>
 
 #include "discretisation/body.hpp"
+#include "loads/self_gravity.hpp"
 
 namespace tidal {
-
-// Newtonian constant of gravitation, m^3 kg^-1 s^-2 (2018 recommended value).
-inline constexpr double kGravitationalConstant = 6.67430e-11;
 
 struct LoveNumbers {
     std::complex<double> h2{}, k2{};
 };
-
-// Mean density of the body, kg/m^3, from its surface gravity (m/s^2) and radius (m):
-// g = (4/3) pi G rho_mean R.
-double mean_density(const Body& body);
 
 // Turns the phasors of the order-0 surface and inner-interface radial displacements (m) and
 // of the order-0 inner-boundary tide amplitude (Pa) into Love numbers; `inner_radius` is the

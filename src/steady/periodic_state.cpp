@@ -52,11 +52,19 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
                                  std::span<const Constitutive<Complex>>(laws_));
         double d = 0.0;
         bandecdp(a, n, 7, 7, mat1(al_, n, 7), vec1(indx_), d);
+        const auto band_solve = [&](std::vector<Complex>& x) {
+            banbksdp<Complex>(mat1(std::as_const(band_), n, kBandColumns), n, 7, 7,
+                              mat1(std::as_const(al_), n, 7), vec1(std::as_const(indx_)), vec1(x));
+        };
+        // A self-gravitating body: the coupling of the boundaries, exact beside the band.
+        if (model_.body.self_gravity)
+            gravity_.prepare(self_gravity_coupling(model_.body), model_.body.N, model_.run.j,
+                             band_solve);
         for (int c = 0; c < kComponents; ++c) {
             auto& x = state.x[hi][static_cast<std::size_t>(c)];
             x = forcing_.loads[hi][static_cast<std::size_t>(c)];
-            banbksdp<Complex>(mat1(std::as_const(band_), n, kBandColumns), n, 7, 7,
-                              mat1(std::as_const(al_), n, 7), vec1(std::as_const(indx_)), vec1(x));
+            band_solve(x);
+            if (model_.body.self_gravity) gravity_.correct(x.data());
         }
     }
 }

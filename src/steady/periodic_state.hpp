@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discretisation/assembly.hpp"
+#include "loads/self_gravity.hpp"
 #include "steady/harmonic_forcing.hpp"
 #include "steady/symbols.hpp"
 
@@ -41,6 +42,7 @@ class PeriodicSolver {
     std::vector<Complex> band_, al_;
     std::vector<Constitutive<Complex>> laws_;
     std::vector<int> indx_;
+    SelfGravitySolve<Complex> gravity_; // a self-gravitating body's boundary coupling
 };
 
 // The factor s of harmonic h (1 or 2) for the rheology's time stepping, in the given flavour.

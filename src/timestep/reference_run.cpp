@@ -7,6 +7,7 @@
 #include "loads/diagnostics.hpp"
 #include "loads/heating_profile.hpp"
 #include "loads/fundamental.hpp"
+#include "loads/self_gravity.hpp"
 #include "timestep/forcing.hpp"
 #include "timestep/run_common.hpp"
 
@@ -42,6 +43,15 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
     assemble_rheology<R, double>(mat1(a, n, kBandColumns), m.assembly_inputs(),
                                  vec1(std::as_const(eta)), dt);
     bandecdp(mat1(a, n, kBandColumns), n, 7, 7, mat1(al, n, 7), vec1(indx), d);
+    const auto band_solve = [&](Vec1View<double> x) {
+        banbksdp(mat1(std::as_const(a), n, kBandColumns), n, 7, 7, mat1(std::as_const(al), n, 7),
+                 vec1(std::as_const(indx)), x);
+    };
+    // A self-gravitating body: the coupling of the boundaries, exact beside the band.
+    SelfGravitySolve<double> gravity;
+    if (m.body.self_gravity)
+        gravity.prepare(self_gravity_coupling(m.body), N, m.run.j,
+                        [&](std::vector<double>& x) { band_solve(vec1(x)); });
 
     // Per layer: the rheology's time-step constants, kc of them.
     const RheologyParameters& params = m.body.rheology;
@@ -80,8 +90,8 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
             for (int l = 1; l <= N; ++l)
                 for (const unknowns::StressRow s : unknowns::stress_rows(l))
                     X(s.row) = R::load(layer(l), b(s.unknown), history(c, s.unknown));
-            banbksdp(mat1(std::as_const(a), n, kBandColumns), n, 7, 7,
-                     mat1(std::as_const(al), n, 7), vec1(std::as_const(indx)), X);
+            band_solve(X);
+            if (m.body.self_gravity) gravity.correct(X.data());
         }
         for (int l = 1; l <= N; ++l) {
             double sums[kRightHandSides];

@@ -3,12 +3,14 @@
 // viscosities at once (each viscosity is independent; batching them lets one time step of all
 // of them share the forcing and use vector instructions). A run owns nothing but its workspace
 // and returns its records; it writes no file.
+#include <array>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "linalg/band_solve_fast.hpp"
 #include "loads/love_numbers.hpp"
+#include "loads/self_gravity.hpp"
 #include "rheology/rheologies.hpp"
 #include "timestep/shell_model.hpp"
 
@@ -54,6 +56,10 @@ struct RunWorkspace {
     // first) and the first and the last sample, all the power needs of them.
     std::vector<double> window_sum, window_first, window_last;
     std::vector<double> layer_power; // N
+    // A self-gravitating body's exact coupling of the boundaries, per lane, and its two unit
+    // responses packed [row][lane] for the batched correction.
+    std::vector<SelfGravitySolve<double>> gravity;
+    std::array<std::vector<double>, 2> gravity_response;
 };
 
 // Which runs of a batch keep their surface displacement of every step (nsteps values a run):

@@ -27,6 +27,11 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
     window_first.assign(N * kLanes, 0.0);
     window_last.assign(N * kLanes, 0.0);
     layer_power.assign(N, 0.0);
+    if (model.body.self_gravity) {
+        gravity.resize(kLanes);
+        for (auto& z : gravity_response)
+            z.assign(static_cast<std::size_t>(n) * kLanes, 0.0);
+    }
 }
 
 namespace {
@@ -82,11 +87,60 @@ std::vector<double> layer_viscosities(const Body& body, const std::array<double,
     return out;
 }
 
+// The rows of a solution that the runs read: the stresses of every layer (their history and
+// dissipation) and the displacements of the nodes around the outer surface and the inner
+// boundary.
+std::vector<int> read_rows(int N) {
+    std::vector<int> rows;
+    const auto node = [&rows](int k) {
+        rows.push_back(unknowns::u_minus(k));
+        rows.push_back(unknowns::u_plus(k));
+    };
+    node(1);
+    node(2);
+    for (int l = 1; l <= N; ++l)
+        for (const unknowns::StressRow s : unknowns::stress_rows(l))
+            rows.push_back(s.unknown);
+    node(N);
+    node(N + 1);
+    // Two layers: node 2 is beside both boundaries; each row is corrected once.
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+// Adds the self-gravitation loads' responses to the given rows of every lane's solutions:
+// x += response0 * a[0] + response1 * a[1], a[k][comp][lane] the load amplitudes.
+TIDAL_LANE_CLONES void add_responses(Lanes x, const std::vector<int>& rows, const double* z0,
+                                     const double* z1,
+                                     const double (&a)[2][kRightHandSides][kLanes]) {
+    constexpr int kVecs = kLanes / lanes::kWidth;
+    lanes::Vec a0[kRightHandSides][kVecs], a1[kRightHandSides][kVecs];
+    for (int comp = 0; comp < kRightHandSides; ++comp)
+        for (int v = 0; v < kVecs; ++v) {
+            a0[comp][v] = lanes::load(a[0][comp] + v * lanes::kWidth);
+            a1[comp][v] = lanes::load(a[1][comp] + v * lanes::kWidth);
+        }
+    for (const int i : rows) {
+        const std::size_t row = static_cast<std::size_t>(i - 1) * kLanes;
+        for (int v = 0; v < kVecs; ++v) {
+            const lanes::Vec r0 = lanes::load(z0 + row + v * lanes::kWidth);
+            const lanes::Vec r1 = lanes::load(z1 + row + v * lanes::kWidth);
+            for (int comp = 0; comp < kRightHandSides; ++comp) {
+                double* xi = &x(i, comp, v * lanes::kWidth);
+                lanes::store(xi, lanes::load(xi) + r0 * a0[comp][v] + r1 * a1[comp][v]);
+            }
+        }
+    }
+}
+
 // For every lane: assembles the rheology's matrix with that lane's layer viscosities,
-// factorises it and packs the factors into the lane.
+// factorises it and packs the factors into the lane; for a self-gravitating body, also the
+// lane's responses to the unit boundary loads.
 void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assemble,
                      const std::vector<double>& layer_eta, RunWorkspace& ws) {
     const int n = model.order();
+    const SelfGravityCoupling coupling = self_gravity_coupling(model.body);
     for (int lane = 0; lane < kLanes; ++lane) {
         for (std::size_t l = 0; l < ws.eta.size(); ++l)
             ws.eta[l] = layer_eta[l * kLanes + static_cast<std::size_t>(lane)];
@@ -97,6 +151,18 @@ void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assembl
         pack_band_factors(mat1(std::as_const(ws.band), n, kBandColumns),
                           mat1(std::as_const(ws.al), n, kBandLower), vec1(std::as_const(ws.indx)),
                           lane, ws.factors);
+        if (!model.body.self_gravity) continue;
+        SelfGravitySolve<double>& g = ws.gravity[static_cast<std::size_t>(lane)];
+        g.prepare(coupling, model.body.N, model.run.j, [&](std::vector<double>& b) {
+            banbksdp(mat1(std::as_const(ws.band), n, kBandColumns), n, kBandLower, kBandUpper,
+                     mat1(std::as_const(ws.al), n, kBandLower), vec1(std::as_const(ws.indx)),
+                     vec1(b));
+        });
+        for (int c = 0; c < 2; ++c)
+            for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+                ws.gravity_response[static_cast<std::size_t>(c)][i * kLanes +
+                                                                 static_cast<std::size_t>(lane)] =
+                    g.response(c)[i];
     }
     finish_lane_factors(ws.factors);
 }
@@ -108,6 +174,7 @@ LaneBatch::LaneBatch(const ShellModel& m, const Assemble& assemble, int columns,
     : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
       window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
+      read_rows_(m.body.self_gravity ? read_rows(N) : std::vector<int>{}),
       forcing_(m, dt), out_(kLanes), count_(etas.size()),
       tide_(tide_fundamental(m, forcing_)) {
     prepare_systems(model, assemble, layer_eta, ws_);
@@ -134,6 +201,17 @@ void LaneBatch::load(int step) {
 
 void LaneBatch::solve() {
     solve_lanes(ws_.factors, x, Lanes(ws_.forward.data(), n));
+    if (!model.body.self_gravity) return;
+    double a[2][kRightHandSides][kLanes];
+    for (int lane = 0; lane < kLanes; ++lane)
+        for (int comp = 0; comp < kRightHandSides; ++comp) {
+            const auto amp = ws_.gravity[static_cast<std::size_t>(lane)].amplitudes(
+                [&](int i) { return x(i, comp, lane); });
+            a[0][comp][lane] = amp[0];
+            a[1][comp][lane] = amp[1];
+        }
+    add_responses(x, read_rows_, ws_.gravity_response[0].data(), ws_.gravity_response[1].data(),
+                  a);
 }
 
 void LaneBatch::sample(int l, int step, const double* values) {

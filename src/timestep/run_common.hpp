@@ -95,7 +95,9 @@ class LaneBatch {
     // every lane's three right-hand sides, except in the constitutive rows of the stresses,
     // which the rheology fills before every solve.
     void load(int step);
-    // Solves every lane's system in place.
+    // Solves every lane's system in place. For a self-gravitating body the boundaries'
+    // coupling is added to the rows that the runs read (the stresses and the displacements
+    // of the nodes around both boundaries); the other rows keep the banded solution.
     void solve();
     // Whether the dissipation of `step` is sampled (the last period, both ends included).
     bool in_window(int step) const { return step >= window_start; }
@@ -111,6 +113,7 @@ class LaneBatch {
   private:
     RunWorkspace& ws_;
     std::vector<int> load_rows_; // the rows `load` writes
+    std::vector<int> read_rows_; // a self-gravitating body: the rows `solve` corrects
     TidalForcing forcing_;
     std::vector<RunRecords> out_;
     std::vector<SurfaceTracker> surface_;

@@ -1,3 +1,4 @@
+// Method: docs/method.md §3 and §4 (equations, rows and the band).
 #include "discretisation/assembly.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Method: docs/method.md §3 (the coupling coefficients).
 #include "discretisation/coefficients.hpp"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// Method: docs/method.md §4 (the staggered grid).
 #include "discretisation/grid.hpp"
 
 #include "linalg/views.hpp"

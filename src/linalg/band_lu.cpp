@@ -1,3 +1,4 @@
+// Method: docs/method.md §4 (the banded solve).
 #include "linalg/band_lu.hpp"
 
 #include <cmath>

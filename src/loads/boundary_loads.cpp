@@ -1,3 +1,4 @@
+// Method: docs/method.md §3 (the boundary loads).
 #include "loads/boundary_loads.hpp"
 
 #include <algorithm>

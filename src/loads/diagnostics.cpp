@@ -1,3 +1,4 @@
+// Method: docs/method.md §4 and §8 (radial displacement, the power).
 #include "loads/diagnostics.hpp"
 
 #include <cmath>

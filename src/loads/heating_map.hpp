@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §8 (maps).
 // Where over the surface the heat goes: the period-mean dissipation per unit volume at a point
 // of a layer, from the degree-2 fields of the three load components.
 //

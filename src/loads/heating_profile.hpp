@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §8 (heating profile).
 // Where in depth the heat goes: the power's radial quadrature, layer by layer.
 //
 // The dissipated power is P = integral over the shell of q r^2 dr dOmega, with q the period-

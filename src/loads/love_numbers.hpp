@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §8 (Love numbers).
 // Love numbers of the shell at the orbital frequency.
 //
 // The tide is the degree-2 potential W; its order-0 coefficient on the 4 pi-normalised

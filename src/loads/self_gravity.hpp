@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §7 (self-gravitation).
 // Self-gravitation of the shell: the degree-2 potential of the mass that the deformation moves
 // (the displaced outer surface, density rho, and inner interface, density contrast drho), fed
 // back into the boundary loads of the same time level.

@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §5 (rheologies and their time schemes).
 // Andrade body: creep compliance J(t) = 1/mu + t/eta + beta t^alpha, with
 // beta = mu^(alpha-1) eta^(-alpha) zeta^(-alpha); in the frequency domain
 //   J(s) = 1/mu + 1/(eta s) + beta Gamma(1+alpha) s^(-alpha).

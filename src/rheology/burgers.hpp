@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §5 (rheologies and their time schemes).
 // Burgers body: a Maxwell element (rigidity mu, viscosity eta) in series with a Kelvin-Voigt
 // element of rigidity mu * rigidity_ratio and viscosity eta * viscosity_ratio:
 //   J(s) = 1/mu + 1/(eta s) + 1/(mu_2 + eta_2 s).

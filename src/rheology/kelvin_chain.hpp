@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §5 (rheologies and their time schemes).
 // A Maxwell body in series with Kelvin-Voigt elements: the compliance
 //   J(s) = 1/mu + spring + fluidity/s + sum_i J_i / (1 + s t_i)
 // (mu the rigidity, Pa; spring an extra instantaneous compliance, 1/Pa; fluidity 1/(Pa s), the

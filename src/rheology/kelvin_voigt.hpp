@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §5 (rheologies and their time schemes).
 // Kelvin-Voigt body: a spring (rigidity mu) and a dashpot (viscosity eta) in parallel,
 // tau = 2 mu e + 2 eta de/dt. Each stress component of a layer carries a strain, advanced by
 // backward Euler; the strain before the step loads the constitutive row, and the strain rate

@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §5 (rheologies and their time schemes).
 // Maxwell body: a spring (rigidity mu) and a dashpot (viscosity eta) in series,
 // de/dt = (dtau/dt) / (2 mu) + tau / (2 eta). The viscous relaxation is integrated by the
 // trapezoidal rule: each stress unknown keeps a running sum of its past values (its memory,

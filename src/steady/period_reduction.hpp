@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §6 and §8 (the periodic state reduced to the outputs).
 // Reduction of a periodic state to the quantities a time integration reports for its last
 // period: mean dissipated power, the minimum order-0 surface displacement and when it occurs,
 // the largest equatorial displacement, and the phase lag and amplitude of the fundamental

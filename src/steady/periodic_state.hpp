@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §6 (the periodic steady state).
 // The periodic state of a tidally forced shell: for every harmonic h of the forcing, the
 // complex amplitudes X of the unknowns (x(t) = sum over h of Re(X_h e^{i h omega t})) solve the
 // time integration's banded system with every time derivative replaced by a factor s.

@@ -1,3 +1,4 @@
+// Method: docs/method.md §1 and §2 (the tide and its coefficients).
 #include "timestep/forcing.hpp"
 
 #include <cmath>

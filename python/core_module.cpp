@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "body/body_check.hpp"
 #include "body/body_file.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
@@ -27,6 +28,7 @@
 #include "driver/result_tables.hpp"
 #include "driver/run_output.hpp"
 #include "driver/sweep.hpp"
+#include "driver/sweep_doubts.hpp"
 #include "loads/diagnostics.hpp"
 #include "output/result_directory.hpp"
 #include "output/tables.hpp"
@@ -152,23 +154,49 @@ struct Columns {
     }
 };
 
-py::dict peaks_dict(const std::vector<PeakRecord>& peaks) {
+// Every peak of "peaks.csv", in its order: one dict per record, its columns by name (an empty
+// field is None).
+py::list peaks_list(const std::vector<PeakRecord>& peaks) {
     const std::vector<std::string> names = header_names(peaks_table({}));
-    py::dict out;
+    py::list out;
     for (const PeakRecord& p : peaks) {
         const auto value = [](const std::optional<double>& v) -> py::object {
             return v ? py::object(py::float_(*v)) : py::object(py::none());
         };
-        // In the order of the columns of "peaks.csv" after the rheology.
-        const py::object values[] = {py::float_(p.viscosity),  py::float_(p.power),
-                                     py::float_(p.heat_flux),  value(p.refined_viscosity),
-                                     value(p.refined_power),   value(p.refined_heat_flux)};
+        // In the order of the columns of "peaks.csv".
+        const py::object values[] = {py::str(std::string(p.rheology)),
+                                     py::float_(p.viscosity),
+                                     py::float_(p.power),
+                                     py::float_(p.heat_flux),
+                                     value(p.refined_viscosity),
+                                     value(p.refined_power),
+                                     value(p.refined_heat_flux),
+                                     py::int_(p.rank),
+                                     py::str(std::string(p.position))};
+        static_assert(std::size(values) == 9);
         py::dict row;
-        for (std::size_t i = 0; i < 6; ++i)
-            row[py::str(names[i + 1])] = values[i];
-        out[py::str(std::string(p.rheology))] = row;
+        for (std::size_t i = 0; i < std::size(values); ++i)
+            row[py::str(names[i])] = values[i];
+        out.append(row);
     }
     return out;
+}
+
+// The lines the command line prints on standard error for a sweep of `body` ("note: ..." or
+// "warning: ..."), those of `doubts` and of `peaks`, in the program's order.
+std::vector<std::string> sweep_messages(const BodySpec& body, const ShellModel& model,
+                                        bool time, const SweepDoubts* doubts,
+                                        const std::vector<PeakRecord>& peaks) {
+    std::vector<std::string> lines;
+    if (auto unused = unused_rheology_parameters(body)) lines.push_back(*unused);
+    if (time)
+        if (auto note = andrade_fit_note(model)) lines.push_back(*note);
+    if (doubts) {
+        if (auto w = doubts->transient_warning()) lines.push_back(*w);
+        if (auto w = doubts->step_error_warning()) lines.push_back(*w);
+    }
+    if (auto w = sweep_edge_warning(peaks)) lines.push_back(*w);
+    return lines;
 }
 
 // A time-domain sweep, run to the end: every viscosity's records, as the program wrote them.
@@ -195,16 +223,27 @@ class TimeSweep {
         });
         if (!complete) throw py::error_already_set(); // not reached: a stop raises above
         double tn = 0.0;
-        for (const ViscosityResults& r : results_)
-            columns_.add(summary_row(r, model_.body.models, written_phases(tn, r, model_.body.models),
-                                     model_.body.rout));
+        for (const ViscosityResults& r : results_) {
+            const SummaryRow row = summary_row(r, model_.body.models,
+                                               written_phases(tn, r, model_.body.models),
+                                               model_.body.rout);
+            columns_.add(row);
+            doubts_.add(row.eta, row.steady);
+        }
     }
 
     py::dict columns() const { return columns_.to_dict(); }
-    py::dict peaks() const {
-        return peaks_dict(
-            sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
-                        model_.body.rout));
+    std::vector<PeakRecord> peak_records() const {
+        return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
+                           model_.body.rout);
+    }
+    py::list peaks() const { return peaks_list(peak_records()); }
+    std::vector<std::string> messages() const {
+        return sweep_messages(body_.body_spec, model_, true, &doubts_, peak_records());
+    }
+    // The largest transient and step error in magnitude, with their sign.
+    std::pair<double, double> worst() const {
+        return {doubts_.worst_transient(), doubts_.worst_step_error()};
     }
 
     // The series of the asked-for viscosities: viscosity -> the columns of its series table.
@@ -258,6 +297,7 @@ class TimeSweep {
     std::vector<double> series_;
     std::vector<ViscosityResults> results_;
     Columns columns_;
+    SweepDoubts doubts_{model_.body.models, model_.run.nsteps / model_.run.nperiod};
 };
 
 // A sweep of periodic steady states (the continuous flavour): the same columns as a time
@@ -299,10 +339,13 @@ class SteadySweep {
     }
 
     py::dict columns() const { return columns_.to_dict(); }
-    py::dict peaks() const {
-        return peaks_dict(
-            sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
-                        model_.body.rout));
+    std::vector<PeakRecord> peak_records() const {
+        return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
+                           model_.body.rout);
+    }
+    py::list peaks() const { return peaks_list(peak_records()); }
+    std::vector<std::string> messages() const {
+        return sweep_messages(body_.body_spec, model_, false, nullptr, peak_records());
     }
 
   private:
@@ -356,12 +399,15 @@ PYBIND11_MODULE(_core, m) {
         .def("columns", &TimeSweep::columns)
         .def("peaks", &TimeSweep::peaks)
         .def("series", &TimeSweep::series)
+        .def("messages", &TimeSweep::messages)
+        .def("worst", &TimeSweep::worst)
         .def("write", &TimeSweep::write, py::call_guard<py::gil_scoped_release>());
 
     py::class_<SteadySweep>(m, "SteadySweep")
         .def(py::init([](const PyBody& body) { return std::make_unique<SteadySweep>(body); }))
         .def("columns", &SteadySweep::columns)
         .def("peaks", &SteadySweep::peaks)
+        .def("messages", &SteadySweep::messages)
         .def("write", &SteadySweep::write, py::call_guard<py::gil_scoped_release>());
 
     // The command line's failures, raised as Python exceptions.

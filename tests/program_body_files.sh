@@ -18,7 +18,7 @@ for n in 1 2 3 4 5 6 7 8; do
     "$tidal" --print-body $n > body$n.toml
     "$tidal" --body $n --output preset$n --jobs 2 > preset$n.txt
     "$tidal" --body-file body$n.toml --output file$n --jobs 2 > file$n.txt 2> err.txt; status=$?
-    check "body $n restated as a body file runs" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+    check "body $n restated as a body file runs" "[ $status -eq 0 ] && only_warnings err.txt"
     check "body $n restated as a body file gives the same bytes" "same_files preset$n file$n"
 done
 

@@ -15,6 +15,7 @@ Functions and classes:
     Body                 -- a checked body: Body.from_toml(), body.with_(), body.to_toml()
     sweep(body, ...)     -- run a viscosity sweep, returns a Result
     Result               -- columns of summary.csv as numpy arrays, .peaks, .series, .write()
+    TidalWarning         -- a number may not be what it seems (TidalNote: information)
     OutputError          -- a result file could not be written (an OSError)
     DirectoryInUse       -- another run holds the output directory (an OutputError)
 """
@@ -23,14 +24,36 @@ import difflib
 import json
 import math
 import os
+import warnings
 
 from . import _core
 
-__all__ = ["Body", "DirectoryInUse", "OutputError", "Result", "preset", "sweep", "RHEOLOGIES"]
+__all__ = ["Body", "DirectoryInUse", "OutputError", "Result", "preset", "sweep", "RHEOLOGIES",
+           "TidalNote", "TidalWarning"]
 __version__ = _core.version.split()[-1]
 
 OutputError = _core.OutputError
 DirectoryInUse = _core.DirectoryInUse
+
+
+class TidalWarning(UserWarning):
+    """A number of a sweep may not be what it seems (the lines the command line prints as
+    "warning: ..."): a run still far from its periodic state, a large time-step error, a
+    largest power at an end of the sweep. Filter it or turn it into an error with the
+    warnings module, e.g. warnings.simplefilter("error", tidal.TidalWarning)."""
+
+
+class TidalNote(TidalWarning):
+    """Information the command line prints as "note: ..." (how well the time integration
+    carries the Andrade creep). A TidalWarning, so one filter covers both."""
+
+
+def _issue(messages, stacklevel):
+    """Issues every line of `messages` as a TidalNote or TidalWarning, without its prefix."""
+    for line in messages:
+        note = line.startswith("note: ")
+        text = line.split(": ", 1)[1] if line.startswith(("note: ", "warning: ")) else line
+        warnings.warn(text, TidalNote if note else TidalWarning, stacklevel=stacklevel + 1)
 
 #: The rheologies of a sweep, in the order of the columns of summary.csv.
 RHEOLOGIES = ("maxwell", "kelvin_voigt", "burgers", "andrade")
@@ -210,9 +233,19 @@ class Result:
         body     the Body that was swept
         method   "time" (time integration) or "steady" (periodic steady state)
         columns  dict: name -> numpy array, in the order of summary.csv
-        peaks    dict: rheology -> the row of peaks.csv (viscosity_Pa_s, power_W,
+        peaks    dict: rheology -> its rank-1 row of peaks.csv (viscosity_Pa_s, power_W,
                  heat_flux_W_m2 of the largest swept power, and the refined_* values of the
-                 parabola through the samples around it, None at the ends of the sweep)
+                 parabola through the samples around it, None at the ends of the sweep;
+                 position "interior", or "sweep_start"/"sweep_end" for a largest power at
+                 an end of the sweep, which is no peak: widen the sweep)
+        all_peaks  list of every row of peaks.csv, in its order (with "rheology" and
+                 "rank"): every rheology's largest power, then its further peaks
+        worst_transient   the transient (see above) largest in magnitude, with its sign
+                 (None for method="steady")
+        worst_step_error  the step error largest in magnitude, with its sign (None for
+                 method="steady")
+        messages  the lines the command line prints on standard error for this sweep; each
+                 was also issued as a TidalWarning (a TidalNote for "note:" lines)
         series   dict: viscosity (Pa s, a swept one) -> the columns of its series table
                  (step, time_s, time_periods, <rheology>_surface_displacement_m in m)
     """
@@ -225,7 +258,14 @@ class Result:
         chosen = tuple(rheologies)
         self.columns = {name: column for name, column in engine.columns().items()
                         if name == "viscosity_Pa_s" or name.startswith(tuple(r + "_" for r in chosen))}
-        self.peaks = {r: row for r, row in engine.peaks().items() if r in chosen}
+        self.all_peaks = [row for row in engine.peaks() if row["rheology"] in chosen]
+        self.peaks = {row["rheology"]: {k: v for k, v in row.items() if k != "rheology"}
+                      for row in self.all_peaks if row["rank"] == 1}
+        self.messages = list(engine.messages())
+        if method == "time":
+            self.worst_transient, self.worst_step_error = engine.worst()
+        else:
+            self.worst_transient = self.worst_step_error = None
         series = engine.series() if method == "time" else {}
         self.series = {eta: {name: column for name, column in table.items()
                              if not name.endswith("_surface_displacement_m")
@@ -327,4 +367,6 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=()):
         if series:
             raise ValueError("series needs the time method: the steady state has no series")
         engine = _core.SteadySweep(body._core)
-    return Result(body, method, [r for r in RHEOLOGIES if r in chosen], engine)
+    result = Result(body, method, [r for r in RHEOLOGIES if r in chosen], engine)
+    _issue(result.messages, stacklevel=2)
+    return result

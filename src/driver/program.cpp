@@ -22,14 +22,23 @@ namespace {
 // The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
 // body.toml, no legacy files (they describe a time integration). The console shows the lines
 // of a time sweep, with the periodic state's powers.
-void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscosities,
-                        ResultDirectory& dir, Console& console) {
+std::optional<std::string> write_steady_sweep(const ShellModel& model,
+                                              const ViscositySweep& viscosities,
+                                              ResultDirectory& dir, Console& console) {
     std::vector<double> etas;
     for (int i = 0; i < viscosities.count; ++i)
         etas.push_back(viscosities.viscosity(viscosities.first_k + i));
-    write_steady_tables(dir, console, model,
-                        steady_sweep(model, etas, SteadyFlavours::Continuous));
-    dir.publish();
+    int written = 0;
+    try {
+        const auto edge = write_steady_tables(
+            dir, console, model, steady_sweep(model, etas, SteadyFlavours::Continuous), &written);
+        dir.publish();
+        return edge;
+    } catch (const OutputError& e) {
+        throw OutputError(std::string(e.what()) + " (after " + std::to_string(written) + " of " +
+                          std::to_string(viscosities.count) + " viscosities, kept in " +
+                          dir.path("*") + std::string(kPartialSuffix) + ")");
+    }
 }
 
 } // namespace
@@ -88,10 +97,11 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);
     if (settings.method == Method::Steady) {
-        write_steady_sweep(model, viscosities, dir, console);
+        const auto edge = write_steady_sweep(model, viscosities, dir, console);
         console.flush();
         if (console.failed())
             throw OutputError("cannot write the console output to standard output");
+        if (edge) err << *edge << '\n';
         return kExitSuccess;
     }
     RunOutput output(dir, console, model, std::get<std::vector<double>>(series));
@@ -130,11 +140,13 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
-    if (const auto warning = output.transient_warning()) err << *warning << '\n';
     // The result files are complete. A reader that closed the console chose to stop reading;
     // a console that could not take the lines (a full disk behind a redirection) is a failure.
     console.flush();
     if (console.failed()) throw OutputError("cannot write the console output to standard output");
+    if (const auto warning = output.doubts().transient_warning()) err << *warning << '\n';
+    if (const auto warning = output.doubts().step_error_warning()) err << *warning << '\n';
+    if (const auto& warning = output.edge_warning()) err << *warning << '\n';
     return kExitSuccess;
 }
 

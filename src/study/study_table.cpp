@@ -74,10 +74,18 @@ PointPeaks read_point_peaks(const std::string& point_dir) {
     if (rows.size() < 2 || rows[0].empty() || rows[0][0] != "rheology")
         throw OutputError("'" + path + "' is not a table of peaks");
     PointPeaks p;
+    // The largest power of each rheology (rank 1; a table without ranks has only those), with
+    // the fields a table without ranks has: points published before and after ranks came in
+    // give the same columns.
+    const auto rank = std::find(rows[0].begin(), rows[0].end(), "rank") - rows[0].begin();
     for (std::size_t r = 1; r < rows.size(); ++r) {
         if (rows[r].size() != rows[0].size())
             throw OutputError("'" + path + "' is not a table of peaks");
+        if (rank < static_cast<std::ptrdiff_t>(rows[r].size()) &&
+            rows[r][static_cast<std::size_t>(rank)] != "1")
+            continue;
         for (std::size_t c = 1; c < rows[r].size(); ++c) {
+            if (rows[0][c] == "rank" || rows[0][c] == "position") continue;
             p.columns.push_back(rows[r][0] + "_peak_" + rows[0][c]);
             p.values.push_back(rows[r][c]);
         }

@@ -3,6 +3,7 @@
 // viscosities at once (each viscosity is independent; batching them lets one time step of all
 // of them share the forcing and use vector instructions). A run owns nothing but its workspace
 // and returns its records; it writes no file.
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -46,7 +47,14 @@ struct RunWorkspace {
     // first) and the first and the last sample, all the power needs of them.
     std::vector<double> window_sum, window_first, window_last;
     std::vector<double> layer_power; // N
+    // Asked every kStopInterval steps by the runs on this workspace; true abandons the run
+    // with RunStopped, so that a signal ends even a run of millions of steps within moments.
+    std::function<bool()> stop;
 };
+
+// Thrown by a run whose workspace's `stop` said so; the run's records are lost.
+struct RunStopped {};
+inline constexpr int kStopInterval = 256;
 
 // Which runs of a batch keep their surface displacement of every step (nsteps values a run):
 // bit i for the viscosity etas[i]. A sweep keeps the last run of every batch (the series file

@@ -10,6 +10,9 @@ tidal=$(realpath "$1")
 plot=$(realpath "$2")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
+col() { # file, column name: the column's values, one a line
+    tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
+}
 short="--set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=15 --set sweep.steps_per_decade=4"
 
 # --- A stop inside long runs ----------------------------------------------------------------
@@ -34,7 +37,7 @@ check "eccentricity 0 is refused with status 2 and one line, nothing created" \
 # Enceladus' Maxwell peak lies near 2e12 Pa s: a sweep from 1e14 sees only its falling flank.
 "$tidal" --body 1 $short --method steady --output edge > out.txt 2> err.txt; status=$?
 check "a sweep past the peak succeeds with one warning line suggesting a wider sweep" \
-    "[ $status -eq 0 ] && one_line err.txt && grep -q '^warning: .*Maxwell.*lowest swept viscosity (1e14 Pa s).*lower sweep.log10_viscosity_min' err.txt && ! grep -q warning out.txt"
+    "[ $status -eq 0 ] && one_line err.txt && grep -q '^warning: .*Maxwell.*lowest swept viscosity (1.0e14 Pa s).*lower sweep.log10_viscosity_min' err.txt && ! grep -q warning out.txt"
 check "... and peaks.csv marks the maximum as at the start of the sweep" \
     "[ \"\$(col edge/peaks.csv position | head -1)\" = sweep_start ] && [ \"\$(col edge/peaks.csv rank | head -1)\" = 1 ]"
 

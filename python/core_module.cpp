@@ -19,6 +19,7 @@
 
 #include "body/body_check.hpp"
 #include "body/body_file.hpp"
+#include "body/plausibility.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
 #include "driver/body_source.hpp"
@@ -187,7 +188,7 @@ py::list peaks_list(const std::vector<PeakRecord>& peaks) {
 std::vector<std::string> sweep_messages(const BodySpec& body, const ShellModel& model,
                                         bool time, const SweepDoubts* doubts,
                                         const std::vector<PeakRecord>& peaks) {
-    std::vector<std::string> lines;
+    std::vector<std::string> lines = implausible_values(body);
     if (auto unused = unused_rheology_parameters(body)) lines.push_back(*unused);
     if (time)
         if (auto note = andrade_fit_note(model)) lines.push_back(*note);

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "body/make_body.hpp"
+#include "body/plausibility.hpp"
+#include "body/presets.hpp"
 #include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"
 #include "driver/sweep_doubts.hpp"
@@ -55,6 +57,14 @@ TEST(Peaks, EveryProminentPeakRankedAndRefinedRipplesAreNot) {
         EXPECT_NEAR(std::log10(*p.refined_x), centre, 0.02);
         EXPECT_NEAR(*p.refined_y / height, 1.0, 5e-3);
     }
+    // A shoulder 0.2% above its dip is a ripple; a bump 20% above its dip is a peak.
+    const std::vector<double> xs = sweep_x(10.0, 11.0, 10);
+    const std::vector<double> ys = {1.0, 2.0, 3.0, 2.99, 2.995, 2.0, 1.0, 0.5, 0.6, 0.55, 0.4};
+    const std::vector<Peak> found = find_peaks(xs, ys);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].index, 2u);
+    EXPECT_EQ(found[1].index, 8u);
+
     // The refined peak converges under refinement of the sweep: the error of the vertex falls
     // by about 2^2 = 4 per halving of the step or faster.
     double before = 0.0;
@@ -94,8 +104,8 @@ TEST(Peaks, AMaximumAtAnEndOfTheSweepIsMarkedAndNotRefined) {
     EXPECT_EQ(records[0].position, "sweep_end");
     EXPECT_EQ(records[1].position, "interior");
     const std::string table = peaks_table(records);
-    EXPECT_NE(table.find(",rank,position\r\n"), std::string::npos) << table;
-    EXPECT_NE(table.find(",1,sweep_end\r\n"), std::string::npos) << table;
+    EXPECT_NE(table.find(",rank,position\n"), std::string::npos) << table;
+    EXPECT_NE(table.find(",1,sweep_end\n"), std::string::npos) << table;
     const auto warning = sweep_edge_warning(records);
     ASSERT_TRUE(warning);
     EXPECT_EQ(warning->find('\n'), std::string::npos);
@@ -160,6 +170,25 @@ TEST(Sweep, AStopIsSeenInsideARunNotOnlyBetweenBatches) {
         EXPECT_FALSE(run_sweep(model, v, settings, [&](ViscosityResults&&) { ++seen; }));
         EXPECT_EQ(seen, 0) << threads;
     }
+}
+
+TEST(Plausibility, AValueInTheWrongUnitIsToldInOneLineThePresetsPassSilently) {
+    for (int n = kFirstChoice; n <= kLastChoice; ++n)
+        EXPECT_TRUE(implausible_values(preset(n).body_spec).empty()) << n;
+    BodySpec b = preset(1).body_spec; // Enceladus
+    b.thickness = 26.0;               // meant as km
+    b.period = 1.37;                  // meant as days
+    b.rigidity = {3.3};               // meant as GPa
+    b.density = 0.92;                 // meant as g/cm^3
+    const std::vector<std::string> lines = implausible_values(b);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "warning: shell.thickness = 26 m is less than 1e-4 of shell.outer_radius "
+                        "(252100 m): is it in another unit? It is read in metres");
+    EXPECT_EQ(lines[1].rfind("warning: shell.rigidity = 3.3 Pa is under 1 MPa", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("warning: shell.density = 0.92 kg/m^3 is under 100", 0), 0u);
+    EXPECT_EQ(lines[3].rfind("warning: orbit.period = 1.37 s is under a minute", 0), 0u);
+    for (const std::string& l : lines)
+        EXPECT_EQ(l.find('\n'), std::string::npos);
 }
 
 std::string read(const fs::path& p) {

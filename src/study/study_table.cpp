@@ -101,7 +101,7 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
     if (!peaks.empty())
         for (const std::string& column : peaks[0].columns)
             field(out, column);
-    out += "\r\n";
+    out += '\n';
     for (std::size_t p = 0; p < study.points.size(); ++p) {
         if (peaks[p].columns != peaks[0].columns)
             throw OutputError("the peaks of " + StudyDirectory::point_name(static_cast<int>(p)) +
@@ -111,7 +111,7 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
             field(out, v);
         for (const std::string& v : peaks[p].values)
             field(out, v);
-        out += "\r\n";
+        out += '\n';
     }
     return out;
 }

@@ -12,6 +12,8 @@
 #include "body/make_body.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
+#include "driver/body_run.hpp"
+#include "driver/cost_estimate.hpp"
 #include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"
 #include "driver/sweep_doubts.hpp"
@@ -182,13 +184,34 @@ TEST(Plausibility, AValueInTheWrongUnitIsToldInOneLineThePresetsPassSilently) {
     b.density = 0.92;                 // meant as g/cm^3
     const std::vector<std::string> lines = implausible_values(b);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "warning: shell.thickness = 26 m is less than 1e-4 of shell.outer_radius "
+    EXPECT_EQ(lines[0], "warning: shell.thickness = 26 m is only 0.0001 of shell.outer_radius "
                         "(252100 m): is it in another unit? It is read in metres");
     EXPECT_EQ(lines[1].rfind("warning: shell.rigidity = 3.3 Pa is under 1 MPa", 0), 0u);
     EXPECT_EQ(lines[2].rfind("warning: shell.density = 0.92 kg/m^3 is under 100", 0), 0u);
     EXPECT_EQ(lines[3].rfind("warning: orbit.period = 1.37 s is under a minute", 0), 0u);
     for (const std::string& l : lines)
         EXPECT_EQ(l.find('\n'), std::string::npos);
+}
+
+TEST(Cost, ALongJobIsAnnouncedWithItsSizeTheDefaultsAreNot) {
+    for (int n = kFirstChoice; n <= kLastChoice; ++n) {
+        const ShellModel model = make_shell_model(*preset_body(n));
+        const ViscositySweep v = viscosity_sweep(preset(n).body_spec);
+        EXPECT_FALSE(cost_note(sweep_size(model, v.count), forecast_core_seconds(model, v.count), 1))
+            << n;
+    }
+    // Five million steps a period: the sweep that took minutes takes days.
+    const ShellModel slow = make_shell_model(*preset_body(1), RunConstants{2.0, 5000000, 50000000});
+    const auto note = cost_note(sweep_size(slow, 241), forecast_core_seconds(slow, 241), 2);
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->rfind("note: 241 viscosities x 2 rheologies x 50000000 time steps of 20 "
+                          "layers: about ", 0),
+              0u)
+        << *note;
+    EXPECT_NE(note->find(" hours on 2 threads"), std::string::npos) << *note;
+    // The forecast is proportional to the steps.
+    EXPECT_DOUBLE_EQ(forecast_core_seconds(slow, 241),
+                     2500.0 * forecast_core_seconds(make_shell_model(*preset_body(1)), 241));
 }
 
 std::string read(const fs::path& p) {

@@ -10,6 +10,13 @@ tidal=$(realpath "$1")
 plot=$(realpath "$2")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
+# Sends SIGTERM to a job and waits for it, at most 20 s (then SIGKILL: a test must not hang).
+stop_job() { # pid
+    kill -s TERM "$1"
+    for _ in $(seq 1 200); do kill -0 "$1" 2> /dev/null || break; sleep 0.1; done
+    kill -s KILL "$1" 2> /dev/null
+    wait "$1"
+}
 col() { # file, column name: the column's values, one a line
     tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
 }
@@ -22,11 +29,12 @@ pid=$!
 for _ in $(seq 1 400); do grep -qx "$pid" long/.tidal.lock 2> /dev/null && break; sleep 0.02; done
 sleep 1
 start=$(date +%s%N)
-kill -s TERM $pid
-wait $pid; status=$?
+stop_job $pid; status=$?
 took=$(( ($(date +%s%N) - start) / 1000000 ))
 check "SIGTERM stops runs of millions of steps with status 143 within moments (took ${took} ms)" \
-    "[ $status -eq 143 ] && [ $took -lt 3000 ] && one_line err.txt && grep -q '^interrupted by signal 15 after 0 of' err.txt"
+    "[ $status -eq 143 ] && [ $took -lt 3000 ] && grep -q '^interrupted by signal 15 after 0 of' err.txt"
+check "... which were announced as taking hours, before they started" \
+    "[ \$(wc -l < err.txt) -eq 2 ] && grep -q '^note: 241 viscosities x 2 rheologies x 50000000 time steps of 20 layers: about .* hours on 2 threads' err.txt"
 
 # --- A circular orbit -------------------------------------------------------------------------
 "$tidal" --body 1 --set orbit.eccentricity=0 --output circular > out.txt 2> err.txt; status=$?
@@ -59,8 +67,7 @@ check "... leaves a set that plot-results refuses as incomplete, in one line" \
 pid=$!
 for _ in $(seq 1 400); do grep -qx "$pid" killed/.tidal.lock 2> /dev/null && break; sleep 0.02; done
 completed=$(cd killed && md5sum $files summary.csv peaks.csv)
-kill -s TERM $pid
-wait $pid
+stop_job $pid
 check "... which the next run into the directory completes before anything else" \
     "[ \"\$completed\" = \"\$(cd whole && md5sum $files summary.csv peaks.csv)\" ] && [ ! -e killed/.tidal.publishing ]"
 exit $failed

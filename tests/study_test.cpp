@@ -71,6 +71,8 @@ TEST(StudyFile, BadInputIsOneLineNamingWhereAndWhat) {
         {"base = 3\npoints = \"p.csv\"\n[axes]\n\"orbit.eccentricity\" = [0.1]\n", "give one"},
         {"base = 3\n", "no points"},
         {"bsae = 3\n[axes]\n\"orbit.eccentricity\" = [0.1]\n", "s.toml:1: bsae: unknown key"},
+        {"base = 3\n[axis]\n\"orbit.eccentricity\" = [0.1]\n",
+         "s.toml:2: [axis]: unknown section (did you mean [axes]?)"},
         {"base = 3\n[numerics]\nlayers = 0\n[axes]\n\"orbit.eccentricity\" = [0.1]\n",
          "numerics.layers"},
     };

@@ -14,6 +14,7 @@
 #   steady_everywhere 1 when every rheology has its periodic steady state
 #   time_domain       1 when the powers come from a time integration
 #   radius            outer radius (m) for the heat flux of legacy files, 0 if unknown
+#   reference         1 when the body's layers multiply the swept viscosity by their factors
 #   peak_eta, peak_power, peak_flux
 #                     per rheology the viscosity of its largest power, that power and the
 #                     largest heat flux (summary only; refined as in peaks.csv where it says)
@@ -29,6 +30,8 @@
 #   legacy_colours    the colours of Maxwell and Kelvin-Voigt, for those files
 # Prints the name of every PNG it writes. Every legend sits below its plot, off the data.
 set terminal pngcairo size 1000,760 enhanced font "sans,11"
+# UTF-8: the "% h" tick labels write ×10^ as the legends do, not x10^.
+set encoding utf8
 set print "-"
 set grid
 # The legend sits below the axis label, in room kept free for it: never on the data.
@@ -52,6 +55,8 @@ n = words(models)
 name(i) = word(titles, i)
 colour(i) = word(colours, i)
 marker(i) = int(word(markers, i))
+# Each rheology's marker a little smaller than the one before: markers at one viscosity nest.
+mark_size(i) = 2.8 - 0.35 * (i - 1)
 col(list, i) = int(word(list, i))
 eta_at(i) = word(peak_eta, i) + 0.0
 power_at(i) = word(peak_power, i) + 0.0
@@ -84,7 +89,7 @@ set logscale x
 # 10^12 Pa s to 10^11.
 set autoscale xfix
 set format x "10^{%L}"
-set xlabel "viscosity (Pa s)"
+set xlabel (reference ? "reference viscosity (Pa s); each layer's viscosity is this times the layer's factor" : "viscosity (Pa s)")
 set mxtics 10
 
 # --- Mean dissipated power over the last orbital period, peaks marked ---------------------
@@ -121,7 +126,7 @@ plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
          using sweep_x:(positive(column(sweep_y(c_power, i)))) \
          with @time_style lc rgb colour(i) title time_name(name(i)), \
      @steady_curves \
-     for [i=1:n] "+" using (eta_at(i)):(power_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
+     for [i=1:n] "+" using (eta_at(i)):(power_at(i)) every ::0::0 with points pt marker(i) ps mark_size(i) lw 2 \
          lc rgb colour(i) title sprintf("%s %s: %s W at %s Pa s", name(i), kind(i), sci(power_at(i)), sci(eta_at(i))) \
      @extra_power_marks
 unset output
@@ -149,7 +154,7 @@ if (flux_known) {
     plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
              using sweep_x:(positive(flux(column(sweep_y(c_flux, i))))) \
              with linespoints pt 7 ps 0.45 lc rgb colour(i) title name(i), \
-         for [i=1:n] "+" using (eta_at(i)):(flux_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
+         for [i=1:n] "+" using (eta_at(i)):(flux_at(i)) every ::0::0 with points pt marker(i) ps mark_size(i) lw 2 \
              lc rgb colour(i) title sprintf("%s %s: %s W/m^2 at %s Pa s", name(i), kind(i), sci(flux_at(i)), sci(eta_at(i))) \
          @extra_flux_marks
     unset output

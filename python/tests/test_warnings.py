@@ -51,3 +51,19 @@ def test_the_andrade_note_is_a_note():
         warnings.simplefilter("always")
         tidal.sweep(body, method="steady", rheologies=["andrade"])
     assert not [w for w in caught if issubclass(w.category, tidal.TidalNote)]
+
+
+def test_errors_name_the_key_as_given_and_lookups_forgive_like_the_command_line():
+    with pytest.raises(ValueError) as e:
+        tidal.preset(1).with_(**{"shell.thicknes": 2e4})
+    assert str(e.value) == "shell.thicknes: unknown key (did you mean shell.thickness?)"
+    result = tidal.sweep(tidal.preset(1).with_(SHORT, **{"numerics.periods": 1}), jobs=1,
+                         series=[3e13])
+    assert result.columns[:2] == ["viscosity_Pa_s", "maxwell_power_W"]
+    assert list(result.arrays) == result.columns == result.names
+    kept = list(result.series)
+    assert len(kept) == 1 and kept[0] != 3e13
+    with pytest.warns(tidal.TidalNote, match=repr(kept[0])):
+        assert result.series[3e13] is result.series[kept[0]]
+    with pytest.raises(KeyError, match="no series kept within half a sweep step"):
+        result.series[1e15]

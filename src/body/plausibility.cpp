@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 namespace tidal {
 
@@ -34,11 +35,17 @@ std::vector<std::string> implausible_values(const BodySpec& b) {
         out.push_back(line("shell.outer_radius", b.outer_radius, "m", "under 10 km", "metres"));
     if (b.outer_radius > 1e8)
         out.push_back(line("shell.outer_radius", b.outer_radius, "m", "over 100000 km", "metres"));
-    if (b.thickness < 1e-4 * b.outer_radius)
+    // Thinner than 1e-4 of the radius, or a shell under 1 km thinner than 1e-3 of it (a
+    // thickness in km read as m).
+    if (b.thickness < 1e-4 * b.outer_radius ||
+        (b.thickness < 1e3 && b.thickness < 1e-3 * b.outer_radius)) {
+        char ratio[32];
+        std::snprintf(ratio, sizeof ratio, "%.2g", b.thickness / b.outer_radius);
         out.push_back(line("shell.thickness", b.thickness, "m",
-                           "less than 1e-4 of shell.outer_radius (" + shortest(b.outer_radius) +
-                               " m)",
+                           "only " + std::string(ratio) + " of shell.outer_radius (" +
+                               shortest(b.outer_radius) + " m)",
                            "metres"));
+    }
     if (!b.rigidity.empty()) {
         const auto [low, high] = std::minmax_element(b.rigidity.begin(), b.rigidity.end());
         if (*low < 1e6) out.push_back(line("shell.rigidity", *low, "Pa", "under 1 MPa", "Pa"));

@@ -5,9 +5,11 @@
 
 #include "body/body_check.hpp"
 #include "body/body_file.hpp"
+#include "body/plausibility.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
 #include "driver/console.hpp"
+#include "driver/cost_estimate.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
 #include "driver/run_output.hpp"
@@ -89,10 +91,17 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     }
 
     const ShellModel model = shell_model(body_spec);
+    for (const std::string& line : implausible_values(body_spec))
+        err << line << '\n';
     if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';
     // The steady method uses the exact Andrade compliance; only the time integration the fit.
-    if (settings.method == Method::Time)
+    if (settings.method == Method::Time) {
         if (const auto note = andrade_fit_note(model)) err << *note << '\n';
+        if (const auto note =
+                cost_note(sweep_size(model, viscosities.count),
+                          forecast_core_seconds(model, viscosities.count), settings.threads))
+            err << *note << '\n';
+    }
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);

@@ -95,16 +95,12 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     const auto stop = [&] { return settings.interrupted() != 0; };
     const int threads = std::max(1, settings.threads);
     const int slots = threads + (remote ? remote->slots() : 0);
-    // A long study is announced with its forecast, counting only the points still to compute.
+    // A long study is announced with its forecast; the job holds the points still to compute.
     double core_seconds = 0.0;
-    int pending = 0;
-    for (int p = 0; p < total; ++p) {
-        if (dir.published(p)) continue;
+    for (int p = 0; p < job.points(); ++p)
         core_seconds += forecast_core_seconds(shell_model(job.body(p)), job.sweep(p).count);
-        ++pending;
-    }
-    if (const auto note = cost_note(std::to_string(pending) + " of " + std::to_string(total) +
-                                        " points to compute",
+    if (const auto note = cost_note(std::to_string(job.points()) + " of " +
+                                        std::to_string(total) + " points to compute",
                                     core_seconds, slots))
         err << *note << '\n';
 

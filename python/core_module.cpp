@@ -19,7 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "body/body_check.hpp"
 #include "body/body_file.hpp"
+#include "body/plausibility.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
 #include "driver/body_source.hpp"
@@ -30,6 +32,7 @@
 #include "driver/result_tables.hpp"
 #include "driver/run_output.hpp"
 #include "driver/sweep.hpp"
+#include "driver/sweep_doubts.hpp"
 #include "loads/diagnostics.hpp"
 #include "output/result_directory.hpp"
 #include "output/tables.hpp"
@@ -186,21 +189,30 @@ struct Columns {
     }
 };
 
-py::dict peaks_dict(const std::vector<PeakRecord>& peaks) {
+// Every peak of "peaks.csv", in its order: one dict per record, its columns by name (an empty
+// field is None).
+py::list peaks_list(const std::vector<PeakRecord>& peaks) {
     const std::vector<std::string> names = header_names(peaks_table({}));
-    py::dict out;
+    py::list out;
     for (const PeakRecord& p : peaks) {
         const auto value = [](const std::optional<double>& v) -> py::object {
             return v ? py::object(py::float_(*v)) : py::object(py::none());
         };
-        // In the order of the columns of "peaks.csv" after the rheology.
-        const py::object values[] = {py::float_(p.viscosity),  py::float_(p.power),
-                                     py::float_(p.heat_flux),  value(p.refined_viscosity),
-                                     value(p.refined_power),   value(p.refined_heat_flux)};
+        // In the order of the columns of "peaks.csv".
+        const py::object values[] = {py::str(std::string(p.rheology)),
+                                     py::float_(p.viscosity),
+                                     py::float_(p.power),
+                                     py::float_(p.heat_flux),
+                                     value(p.refined_viscosity),
+                                     value(p.refined_power),
+                                     value(p.refined_heat_flux),
+                                     py::int_(p.rank),
+                                     py::str(std::string(p.position))};
+        static_assert(std::size(values) == 9);
         py::dict row;
-        for (std::size_t i = 0; i < 6; ++i)
-            row[py::str(names[i + 1])] = values[i];
-        out[py::str(std::string(p.rheology))] = row;
+        for (std::size_t i = 0; i < std::size(values); ++i)
+            row[py::str(names[i])] = values[i];
+        out.append(row);
     }
     return out;
 }
@@ -243,6 +255,23 @@ std::vector<double> map_viscosities(const ViscositySweep& sweep, const std::vect
     return std::get<std::vector<double>>(std::move(swept));
 }
 
+// The lines the command line prints on standard error for a sweep of `body` ("note: ..." or
+// "warning: ..."), those of `doubts` and of `peaks`, in the program's order.
+std::vector<std::string> sweep_messages(const BodySpec& body, const ShellModel& model,
+                                        bool time, const SweepDoubts* doubts,
+                                        const std::vector<PeakRecord>& peaks) {
+    std::vector<std::string> lines = implausible_values(body);
+    if (auto unused = unused_rheology_parameters(body)) lines.push_back(*unused);
+    if (time)
+        if (auto note = andrade_fit_note(model)) lines.push_back(*note);
+    if (doubts) {
+        if (auto w = doubts->transient_warning()) lines.push_back(*w);
+        if (auto w = doubts->step_error_warning()) lines.push_back(*w);
+    }
+    if (auto w = sweep_edge_warning(peaks)) lines.push_back(*w);
+    return lines;
+}
+
 // A time-domain sweep, run to the end: every viscosity's records, as the program wrote them.
 class TimeSweep {
   public:
@@ -270,17 +299,27 @@ class TimeSweep {
         if (!complete) throw py::error_already_set(); // not reached: a stop raises above
         maps_ = sweep_maps(model_, map_etas, Flavour::Discrete, map_step);
         double tn = 0.0;
-        for (const ViscosityResults& r : results_)
-            columns_.add(summary_row(r, model_, written_phases(tn, r, model_.body.models)));
+        for (const ViscosityResults& r : results_) {
+            const SummaryRow row = summary_row(r, model_, written_phases(tn, r, model_.body.models));
+            columns_.add(row);
+            doubts_.add(row.eta, row.steady);
+        }
     }
 
     py::dict columns() const { return columns_.to_dict(); }
     py::dict profile() const { return columns_.profile_dict(); }
     py::dict maps() const { return maps_dict(maps_, model_.body.models); }
-    py::dict peaks() const {
-        return peaks_dict(
-            sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
-                        model_.body.rout));
+    std::vector<PeakRecord> peak_records() const {
+        return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
+                           model_.body.rout);
+    }
+    py::list peaks() const { return peaks_list(peak_records()); }
+    std::vector<std::string> messages() const {
+        return sweep_messages(body_.body_spec, model_, true, &doubts_, peak_records());
+    }
+    // The largest transient and step error in magnitude, with their sign.
+    std::pair<double, double> worst() const {
+        return {doubts_.worst_transient(), doubts_.worst_step_error()};
     }
 
     // The series of the asked-for viscosities: viscosity -> the columns of its series table.
@@ -336,6 +375,7 @@ class TimeSweep {
     std::vector<ViscosityResults> results_;
     Columns columns_;
     std::vector<SweepMap> maps_;
+    SweepDoubts doubts_{model_.body.models, model_.run.nsteps / model_.run.nperiod};
 };
 
 // A sweep of periodic steady states (the continuous flavour): the same columns as a time
@@ -381,10 +421,13 @@ class SteadySweep {
     py::dict columns() const { return columns_.to_dict(); }
     py::dict profile() const { return columns_.profile_dict(); }
     py::dict maps() const { return maps_dict(maps_, model_.body.models); }
-    py::dict peaks() const {
-        return peaks_dict(
-            sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
-                        model_.body.rout));
+    std::vector<PeakRecord> peak_records() const {
+        return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
+                           model_.body.rout);
+    }
+    py::list peaks() const { return peaks_list(peak_records()); }
+    std::vector<std::string> messages() const {
+        return sweep_messages(body_.body_spec, model_, false, nullptr, peak_records());
     }
 
   private:
@@ -443,6 +486,8 @@ PYBIND11_MODULE(_core, m) {
         .def("maps", &TimeSweep::maps)
         .def("peaks", &TimeSweep::peaks)
         .def("series", &TimeSweep::series)
+        .def("messages", &TimeSweep::messages)
+        .def("worst", &TimeSweep::worst)
         .def("write", &TimeSweep::write, py::call_guard<py::gil_scoped_release>());
 
     py::class_<SteadySweep>(m, "SteadySweep")
@@ -453,6 +498,7 @@ PYBIND11_MODULE(_core, m) {
         .def("profile", &SteadySweep::profile)
         .def("maps", &SteadySweep::maps)
         .def("peaks", &SteadySweep::peaks)
+        .def("messages", &SteadySweep::messages)
         .def("write", &SteadySweep::write, py::call_guard<py::gil_scoped_release>());
 
     // The command line's failures, raised as Python exceptions.

@@ -32,6 +32,9 @@ if [ $# -eq 1 ]; then
     esac
 fi
 cd "$(dirname "$0")/.."
+# What a fresh Debian machine lacks is installed first where this user may (else the command).
+source scripts/dependencies.sh
+tidal_install_missing run || exit 1
 
 echo "building tidal in build/ ..."
 log=$(mktemp)
@@ -49,6 +52,8 @@ echo "computing ${body[*]} into $out/ ..."
 # The console lines go to a file of their own until the run is complete, so that a refused
 # run (another one writing into the same directory) leaves the other's lines alone.
 console=$(mktemp "results/.$name.console.XXXXXX")
+# mktemp makes it private (0600); the console lines are a result file like the others.
+chmod "$(printf '%o' $((0666 & ~0$(umask))))" "$console"
 status=0
 ./build/tidal "${body[@]}" --output "$out" > "$console" || status=$?
 if [ $status -ne 0 ]; then

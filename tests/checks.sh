@@ -7,6 +7,8 @@ check() { # description, condition (evaluated)
     if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
 }
 one_line() { [ "$(wc -l < "$1")" -eq 1 ]; }
+# Nothing but warning and note lines (or nothing at all).
+only_warnings() { ! grep -q -v -e '^warning: ' -e '^note: ' "$1"; }
 # Every file given ends with a line end (or is empty): no half-written record.
 whole_lines() {
     local f

@@ -55,7 +55,7 @@ TEST(Record, OneLeadingBlankAndShortestRoundTripDoubles) {
     EXPECT_EQ(series, " 20000 -0.5\n");
 }
 
-TEST(Csv, QuotedTextRoundTripNumbersAndCrlf) {
+TEST(Csv, QuotedTextRoundTripNumbersAndLf) {
     CsvRow row;
     const std::string line = row.text("plain")
                                  .text("a,b")
@@ -65,7 +65,7 @@ TEST(Csv, QuotedTextRoundTripNumbersAndCrlf) {
                                  .empty()
                                  .integer(20000)
                                  .line();
-    EXPECT_EQ(line, "plain,\"a,b\",\"say \"\"x\"\"\",-16.924849751068784,5e-04,,20000\r\n");
+    EXPECT_EQ(line, "plain,\"a,b\",\"say \"\"x\"\"\",-16.924849751068784,5e-04,,20000\n");
     // A large whole number is written with an exponent, not as 22 digits that a reader may
     // take for an integer it cannot hold; it still reads back exactly.
     for (const double v : {1.6631486199180844e21, -1e21, 3.1622776601683794e20, 1e15}) {

@@ -15,7 +15,7 @@ check "--version prints one line" "[ $status -eq 0 ] && [ \$(wc -l < version.txt
 
 # A scripted run: no menu, nothing read, the files in a new nested directory.
 "$tidal" --body 4 --output runs/one --jobs 1 < /dev/full > one.txt 2> err.txt; status=$?
-check "--body 4 --output runs/one succeeds without reading standard input" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "--body 4 --output runs/one succeeds without reading standard input" "[ $status -eq 0 ] && only_warnings err.txt"
 check "... creates the directory with all ten result files" "cd runs/one && ls $files > /dev/null && [ \$(wc -l < pcelketa) -eq 201 ] && [ \$(wc -l < time) -eq 20000 ]; r=\$?; cd ../..; [ \$r -eq 0 ]"
 check "... and shows no menu: three lines per viscosity" "[ \$(wc -l < one.txt) -eq 603 ] && ! grep -q 'Choose' one.txt"
 
@@ -47,8 +47,8 @@ for r in maxwell kelvin_voigt; do
         header="$header,${r}_$q"
     done
 done
-check "summary.csv has the documented header, CRLF records and one row per viscosity" \
-    "[ \"\$(head -1 summary.csv)\" = \"$header\"\$'\\r' ] && [ \$(grep -c \$'\\r\$' summary.csv) -eq 202 ]"
+check "summary.csv has the documented header, LF records (no CR) and one row per viscosity" \
+    "[ \"\$(head -1 summary.csv)\" = \"$header\" ] && ! grep -q \$'\\r' summary.csv && [ \$(wc -l < summary.csv) -eq 202 ]"
 # Column c of summary.csv against column 2 of a legacy file, number by number.
 same_column() {
     tr -d '\r' < summary.csv | tail -n +2 | cut -d, -f"$1" | paste -d' ' - "$2" |

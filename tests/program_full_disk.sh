@@ -20,4 +20,8 @@ check "a full disk ends the run with status 1 and one line naming the file and r
     "[ $status -eq 1 ] && one_line err.txt && grep -q \"\.partial'.*No space left on device\" err.txt"
 check "... leaves no torn line in any file" "whole_lines small/* && [ -n \"\$(ls small/*.partial)\" ]"
 check "... and the earlier results untouched" "[ \"\$(cd small && md5sum $files)\" = \"\$earlier\" ]"
+rm -f small/*.partial
+"$tidal" --body 1 --method steady --output small > /dev/null 2> err.txt; status=$?
+check "in steady mode too: status 1, one line naming the file, the reason and the kept rows" \
+    "[ $status -eq 1 ] && one_line err.txt && grep -q \"No space left on device (after [0-9]* of 241 viscosities, kept in small/\*\.partial)\" err.txt"
 exit $failed

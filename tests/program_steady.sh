@@ -14,12 +14,12 @@ col() { # file, column name: the column's values, one a line
 
 short="--set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=16 --set sweep.steps_per_decade=4"
 "$tidal" --body 8 $short --method steady --output steady > steady.txt 2> err.txt; status=$?
-check "--method steady succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "--method steady succeeds with nothing but warnings on standard error" "[ $status -eq 0 ] && only_warnings err.txt"
 check "... writing the tables and the body, no legacy files" \
     "[ \"\$(ls steady | tr '\n' ' ')\" = 'body.toml heating_profile.csv peaks.csv summary.csv ' ]"
 check "... with the console lines of a sweep" "[ \$(wc -l < steady.txt) -eq 27 ] && grep -q '^ viscosity ' steady.txt"
 "$tidal" --body 8 $short --output time --jobs 2 > time.txt 2> err.txt; status=$?
-check "the time sweep of the same body succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
+check "the time sweep of the same body succeeds with nothing but warnings on standard error" "[ $status -eq 0 ] && only_warnings err.txt"
 check "both methods write the same header" "[ \"\$(head -1 steady/summary.csv)\" = \"\$(head -1 time/summary.csv)\" ]"
 for r in maxwell kelvin_voigt; do
     check "$r: the steady method's power is the time sweep's steady column, bit for bit" \
@@ -37,8 +37,8 @@ done
     --set sweep.log10_viscosity_max=14 --set sweep.steps_per_decade=4 --output short > /dev/null 2> err.txt
 status=$?
 check "a run too short to settle still succeeds" "[ $status -eq 0 ]"
-check "... and warns in one line, naming the worst run and the key to raise" \
-    "one_line err.txt && grep -q '^warning: [0-9]* of 9 viscosities are more than 1.0e-3 from their periodic state after 2 periods (worst: .* Pa s, .*); raise numerics.periods$' err.txt"
+check "... and warns in one line, naming the worst run and the key to raise (beside its other warnings)" \
+    "only_warnings err.txt && [ \$(grep -c 'numerics.periods' err.txt) -eq 1 ] && grep -q '^warning: [0-9]* of 9 viscosities are more than 1.0e-3 from their periodic state after 2 periods (worst: .* Pa s, .*); raise numerics.periods$' err.txt"
 
 for args in "--method fast" "--method steady --series 1e15"; do
     "$tidal" --body 8 $args --output refused > out.txt 2> err.txt; status=$?

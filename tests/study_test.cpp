@@ -71,6 +71,8 @@ TEST(StudyFile, BadInputIsOneLineNamingWhereAndWhat) {
         {"base = 3\npoints = \"p.csv\"\n[axes]\n\"orbit.eccentricity\" = [0.1]\n", "give one"},
         {"base = 3\n", "no points"},
         {"bsae = 3\n[axes]\n\"orbit.eccentricity\" = [0.1]\n", "s.toml:1: bsae: unknown key"},
+        {"base = 3\n[axis]\n\"orbit.eccentricity\" = [0.1]\n",
+         "s.toml:2: [axis]: unknown section (did you mean [axes]?)"},
         {"base = 3\n[numerics]\nlayers = 0\n[axes]\n\"orbit.eccentricity\" = [0.1]\n",
          "numerics.layers"},
     };
@@ -131,9 +133,9 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     s.keys = {"name"};
     s.points.push_back({{"\"a, b\""}, {}});
     // The texts are copied, not read and written again; a field with a comma is quoted.
-    EXPECT_EQ(study_table(s, {p}).substr(study_table(s, {p}).find("\r\n") + 2),
+    EXPECT_EQ(study_table(s, {p}).substr(study_table(s, {p}).find('\n') + 1),
               "point-00001,\"\"\"a, b\"\"\",1e+14,2.5,,3e+15,4.0000000000000001e+21,7,-0.75,"
-              "-3e-09,,,,-0.125,,,,,,,,\r\n");
+              "-3e-09,,,,-0.125,,,,,,,,\n");
     EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
 }
 

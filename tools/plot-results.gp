@@ -14,9 +14,15 @@
 #   steady_everywhere 1 when every rheology has its periodic steady state
 #   time_domain       1 when the powers come from a time integration
 #   radius            outer radius (m) for the heat flux of legacy files, 0 if unknown
+#   reference         1 when the body's layers multiply the swept viscosity by their factors
 #   peak_eta, peak_power, peak_flux
 #                     per rheology the viscosity of its largest power, that power and the
-#                     largest heat flux (summary only)
+#                     largest heat flux (summary only; refined as in peaks.csv where it says)
+#   peak_kind         per rheology "peak", or "edge" for a largest power at an end of the
+#                     sweep (empty when peaks.csv does not say)
+#   extra_eta, extra_power, extra_flux, extra_of
+#                     further peaks of peaks.csv: viscosity, power, heat flux and the number of
+#                     the rheology in `models`
 #   series_files      the series-<viscosity>.csv files, separated by blanks, their viscosities
 #   series_etas       (Pa s) and for the k-th file
 #   series_models_k, series_titles_k, series_colours_k   the rheologies of its columns
@@ -24,6 +30,8 @@
 #   legacy_colours    the colours of Maxwell and Kelvin-Voigt, for those files
 # Prints the name of every PNG it writes. Every legend sits below its plot, off the data.
 set terminal pngcairo size 1000,760 enhanced font "sans,11"
+# UTF-8: the "% h" tick labels write ×10^ as the legends do, not x10^.
+set encoding utf8
 set print "-"
 set grid
 # The legend sits below the axis label, in room kept free for it: never on the data.
@@ -47,9 +55,19 @@ n = words(models)
 name(i) = word(titles, i)
 colour(i) = word(colours, i)
 marker(i) = int(word(markers, i))
+# Each rheology's marker a little smaller than the one before: markers at one viscosity nest.
+mark_size(i) = 2.8 - 0.35 * (i - 1)
 col(list, i) = int(word(list, i))
 eta_at(i) = word(peak_eta, i) + 0.0
 power_at(i) = word(peak_power, i) + 0.0
+# A largest power at an end of the sweep is no peak: the curve may rise beyond the sweep.
+kind(i) = (words(peak_kind) >= i && word(peak_kind, i) eq "edge") ? "maximum at the end of the sweep" : "peak"
+# The further peaks: the j-th belongs to rheology of(j).
+m = words(extra_eta)
+of(j) = int(word(extra_of, j))
+extra_x(j) = word(extra_eta, j) + 0.0
+extra_p(j) = word(extra_power, j) + 0.0
+extra_f(j) = word(extra_flux, j) + 0.0
 
 # A column of the sweep for the i-th rheology: from summary.csv by its number in the list,
 # else column 2 of the legacy file of Maxwell or Kelvin-Voigt.
@@ -71,7 +89,7 @@ set logscale x
 # 10^12 Pa s to 10^11.
 set autoscale xfix
 set format x "10^{%L}"
-set xlabel "viscosity (Pa s)"
+set xlabel (reference ? "reference viscosity (Pa s); each layer's viscosity is this times the layer's factor" : "viscosity (Pa s)")
 set mxtics 10
 
 # --- Mean dissipated power over the last orbital period, peaks marked ---------------------
@@ -83,7 +101,13 @@ time_name(r) = steady_beside ? r . ", time-stepped" : (time_domain ? r : r . ", 
 # (An empty iteration would still leave a blank row in the legend.)
 steady_curves = !steady_beside ? "" : "for [i=1:n] summary using c_eta:(positive(column(col(c_steady, i)))) " . \
     "with lines lw 1.2 lc rgb colour(i) title name(i) . ', periodic state', "
-rows = n * (steady_beside ? 3 : 2)
+extra_power_marks = m == 0 ? "" : ", for [j=1:m] '+' using (extra_x(j)):(extra_p(j)) every ::0::0 " . \
+    "with points pt marker(of(j)) ps 2.0 lw 2 lc rgb colour(of(j)) " . \
+    "title sprintf('%s further peak: %s W at %s Pa s', name(of(j)), sci(extra_p(j)), sci(extra_x(j)))"
+extra_flux_marks = m == 0 ? "" : ", for [j=1:m] '+' using (extra_x(j)):(extra_f(j)) every ::0::0 " . \
+    "with points pt marker(of(j)) ps 2.0 lw 2 lc rgb colour(of(j)) " . \
+    "title sprintf('%s further peak: %s W/m^2 at %s Pa s', name(of(j)), sci(extra_f(j)), sci(extra_x(j)))"
+rows = n * (steady_beside ? 3 : 2) + m
 set terminal pngcairo size 1000, canvas(rows)
 set bmargin below(rows)
 set key maxcols 1
@@ -95,12 +119,16 @@ set ylabel "dissipated power (W)"
 do for [i=1:n] {
     set arrow i from eta_at(i), graph 0 to eta_at(i), power_at(i) nohead dt 2 lc rgb colour(i)
 }
+do for [j=1:m] {
+    set arrow n + j from extra_x(j), graph 0 to extra_x(j), extra_p(j) nohead dt 3 lc rgb colour(of(j))
+}
 plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
          using sweep_x:(positive(column(sweep_y(c_power, i)))) \
          with @time_style lc rgb colour(i) title time_name(name(i)), \
      @steady_curves \
-     for [i=1:n] "+" using (eta_at(i)):(power_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
-         lc rgb colour(i) title sprintf("%s peak: %s W at %s Pa s", name(i), sci(power_at(i)), sci(eta_at(i)))
+     for [i=1:n] "+" using (eta_at(i)):(power_at(i)) every ::0::0 with points pt marker(i) ps mark_size(i) lw 2 \
+         lc rgb colour(i) title sprintf("%s %s: %s W at %s Pa s", name(i), kind(i), sci(power_at(i)), sci(eta_at(i))) \
+     @extra_power_marks
 unset output
 print done("power")
 
@@ -111,7 +139,7 @@ if (flux_known) {
     flux(v) = is_summary ? v : v / area
     # The peaks of the power are the peaks of the flux: the same surface divides both.
     flux_at(i) = is_summary ? word(peak_flux, i) + 0.0 : power_at(i) / area
-    rows = 2 * n
+    rows = 2 * n + m
     set terminal pngcairo size 1000, canvas(rows)
     set bmargin below(rows)
     set output done("heat_flux")
@@ -120,11 +148,15 @@ if (flux_known) {
     do for [i=1:n] {
         set arrow i from eta_at(i), graph 0 to eta_at(i), flux_at(i) nohead dt 2 lc rgb colour(i)
     }
+    do for [j=1:m] {
+        set arrow n + j from extra_x(j), graph 0 to extra_x(j), extra_f(j) nohead dt 3 lc rgb colour(of(j))
+    }
     plot for [i=1:n] sweep_file("pcelketa pcelketakelvin", i) \
              using sweep_x:(positive(flux(column(sweep_y(c_flux, i))))) \
              with linespoints pt 7 ps 0.45 lc rgb colour(i) title name(i), \
-         for [i=1:n] "+" using (eta_at(i)):(flux_at(i)) every ::0::0 with points pt marker(i) ps 2.6 lw 2 \
-             lc rgb colour(i) title sprintf("%s peak: %s W/m^2 at %s Pa s", name(i), sci(flux_at(i)), sci(eta_at(i)))
+         for [i=1:n] "+" using (eta_at(i)):(flux_at(i)) every ::0::0 with points pt marker(i) ps mark_size(i) lw 2 \
+             lc rgb colour(i) title sprintf("%s %s: %s W/m^2 at %s Pa s", name(i), kind(i), sci(flux_at(i)), sci(eta_at(i))) \
+         @extra_flux_marks
     unset output
     print done("heat_flux")
 }

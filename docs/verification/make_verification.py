@@ -93,13 +93,20 @@ eccentricity = 0.01
 log10_viscosity_min = 10
 log10_viscosity_max = 10
 """
-    body = tidal.Body.from_toml(text)
     rows = []
-    for label, log_eta in (("elastic", 40.0), ("Maxwell, omega tau = 1", 15.0)):
+    cases = (("elastic", 40.0, False), ("Maxwell, omega tau = 1", 15.0, False),
+             ("elastic, self-gravitating", 40.0, True),
+             ("Maxwell, omega tau = 1, self-gravitating", 15.0, True))
+    for label, log_eta, gravitating in cases:
+        body = tidal.Body.from_toml(text).with_(
+            {"shell.self_gravity": gravitating})
         eta = 10 ** log_eta
         s = 1j * omega
         mu_eff = mu if log_eta > 30 else mu * s * eta / (mu + s * eta)
-        exact = 1 / (1 + 19 * mu_eff / (5 * rho * g * R))
+        if gravitating:  # the classical (5/2) / (1 + 19 mu / (2 rho g R))
+            exact = 2.5 / (1 + 19 * mu_eff / (2 * rho * g * R))
+        else:
+            exact = 1 / (1 + 19 * mu_eff / (5 * rho * g * R))
         h = []
         for n in (40, 80, 160):
             r = steady(body, **one_viscosity(log_eta), **{"numerics.layers": n})
@@ -201,8 +208,9 @@ shell of 1 Pa s (elastic: its dashpot carries nothing); the elastic Maxwell shel
 
 A shell of 98 % of the radius over a fluid core of the same density (the innermost node must
 lie at a positive radius) is nearly the classical homogeneous incompressible sphere, whose h2
-without self-gravitation is 1/(1 + 19μ/(5ρgR)), for a viscoelastic sphere with the complex
-rigidity of the correspondence principle (Maxwell: μiωη/(μ + iωη)). Here 19μ/(5ρgR) = 1; 40,
+is 1/(1 + 19μ/(5ρgR)) without self-gravitation and (5/2)/(1 + 19μ/(2ρgR)) with it
+(`shell.self_gravity = true`), for a viscoelastic sphere with the complex rigidity of the
+correspondence principle (Maxwell: μiωη/(μ + iωη)). Here 19μ/(5ρgR) = 1; 40,
 80 and 160 layers; the ratio of successive changes (4 at second order) and the distance of the
 Richardson extrapolation from the classical value (the core's share included).
 

@@ -17,7 +17,9 @@ def test_bad_keys_raise_the_programs_message(program, tmp_path, key, value, opti
     assert run.returncode == 2 and run.stderr.startswith("error: ")
     with pytest.raises(ValueError) as e:
         tidal.preset(3).with_(**{key: value})
-    assert "error: " + str(e.value) + "\n" == run.stderr
+    # The same message, naming the key as the caller gave it rather than as --set.
+    assert "error: --set " + option + ": " + str(e.value) + "\n" == run.stderr
+    assert str(e.value).startswith(key + ": ")
     assert not (tmp_path / "out").exists()
 
 

@@ -15,6 +15,7 @@ Functions and classes:
     Body                 -- a checked body: Body.from_toml(), body.with_(), body.to_toml()
     sweep(body, ...)     -- run a viscosity sweep, returns a Result
     Result               -- columns of summary.csv as numpy arrays, .peaks, .series, .write()
+    TidalWarning         -- a number may not be what it seems (TidalNote: information)
     OutputError          -- a result file could not be written (an OSError)
     DirectoryInUse       -- another run holds the output directory (an OutputError)
 """
@@ -24,6 +25,7 @@ import json
 import math
 import os
 import sys
+import warnings
 
 try:
     import numpy as np  # every column and table is a numpy array
@@ -34,11 +36,32 @@ except ImportError as _missing:
 
 from . import _core
 
-__all__ = ["Body", "DirectoryInUse", "OutputError", "Result", "preset", "sweep", "RHEOLOGIES"]
+__all__ = ["Body", "DirectoryInUse", "OutputError", "Result", "preset", "sweep", "RHEOLOGIES",
+           "TidalNote", "TidalWarning"]
 __version__ = _core.version.split()[-1]
 
 OutputError = _core.OutputError
 DirectoryInUse = _core.DirectoryInUse
+
+
+class TidalWarning(UserWarning):
+    """A number of a sweep may not be what it seems (the lines the command line prints as
+    "warning: ..."): a run still far from its periodic state, a large time-step error, a
+    largest power at an end of the sweep. Filter it or turn it into an error with the
+    warnings module, e.g. warnings.simplefilter("error", tidal.TidalWarning)."""
+
+
+class TidalNote(TidalWarning):
+    """Information the command line prints as "note: ..." (how well the time integration
+    carries the Andrade creep). A TidalWarning, so one filter covers both."""
+
+
+def _issue(messages, stacklevel):
+    """Issues every line of `messages` as a TidalNote or TidalWarning, without its prefix."""
+    for line in messages:
+        note = line.startswith("note: ")
+        text = line.split(": ", 1)[1] if line.startswith(("note: ", "warning: ")) else line
+        warnings.warn(text, TidalNote if note else TidalWarning, stacklevel=stacklevel + 1)
 
 #: The rheologies of a sweep, in the order of the columns of summary.csv.
 RHEOLOGIES = ("maxwell", "kelvin_voigt", "burgers", "andrade")
@@ -142,7 +165,15 @@ class Body:
         if not merged:
             return self
         overrides = [f"{k}={_toml_value(k, v)}" for k, v in merged.items()]
-        return Body(self._core.with_overrides(overrides))
+        try:
+            return Body(self._core.with_overrides(overrides))
+        except ValueError as e:
+            # The engine names the key as the command line's --set: name it as given here.
+            message = str(e)
+            for o in overrides:
+                if message.startswith(f"--set {o}: "):
+                    message = message[len(f"--set {o}: "):]
+            raise ValueError(message) from None
 
     def to_toml(self):
         """This body as the text of a commented body file (str); Body.from_toml() reads it
@@ -199,10 +230,33 @@ def preset(n):
     return Body(_core.Body.preset(n))
 
 
+class _SeriesTables(dict):
+    """The series tables of a sweep by swept viscosity; a viscosity that is not a key finds
+    the kept one nearest to it in log10 within half a sweep step (as --series does)."""
+
+    def __init__(self, body, tables):
+        super().__init__(tables)
+        self._half_step = 0.5 / body["sweep.steps_per_decade"]
+
+    def __missing__(self, eta):
+        try:
+            at = math.log10(eta)
+        except (TypeError, ValueError):
+            raise KeyError(f"{eta!r}: a viscosity in Pa s (the series kept: "
+                           f"{', '.join(f'{v:g}' for v in self) or 'none'})") from None
+        near = min(self, key=lambda v: abs(math.log10(v) - at), default=None)
+        if near is None or abs(math.log10(near) - at) > self._half_step * (1 + 1e-9):
+            raise KeyError(f"{eta!r}: no series kept within half a sweep step (the series kept: "
+                           f"{', '.join(f'{v:g}' for v in self) or 'none'} Pa s)")
+        warnings.warn(f"series[{eta!r}]: the series of the swept viscosity {near!r} Pa s",
+                      TidalNote, stacklevel=2)
+        return self[near]
+
+
 class Result:
     """The results of a sweep, one row per swept viscosity.
 
-    result[name] or result.columns[name]: a column of summary.csv as a float64 numpy array,
+    result[name] or result.arrays[name]: a column of summary.csv as a float64 numpy array,
     with the same doubles the command line writes there. The names carry their units:
         viscosity_Pa_s                        the swept viscosity, Pa s
         <rheology>_power_W                    mean dissipated power over a period, W
@@ -233,12 +287,25 @@ class Result:
     Attributes:
         body     the Body that was swept
         method   "time" (time integration) or "steady" (periodic steady state)
-        columns  dict: name -> numpy array, in the order of summary.csv
-        peaks    dict: rheology -> the row of peaks.csv (viscosity_Pa_s, power_W,
+        columns  list of the column names, in the order of summary.csv
+        arrays   dict: name -> numpy array, in the same order
+        peaks    dict: rheology -> its rank-1 row of peaks.csv (viscosity_Pa_s, power_W,
                  heat_flux_W_m2 of the largest swept power, and the refined_* values of the
-                 parabola through the samples around it, None at the ends of the sweep)
+                 parabola through the samples around it, None at the ends of the sweep;
+                 position "interior", or "sweep_start"/"sweep_end" for a largest power at
+                 an end of the sweep, which is no peak: widen the sweep)
+        all_peaks  list of every row of peaks.csv, in its order (with "rheology" and
+                 "rank"): every rheology's largest power, then its further peaks
+        worst_transient   the transient (see above) largest in magnitude, with its sign
+                 (None for method="steady")
+        worst_step_error  the step error largest in magnitude, with its sign (None for
+                 method="steady")
+        messages  the lines the command line prints on standard error for this sweep; each
+                 was also issued as a TidalWarning (a TidalNote for "note:" lines)
         series   dict: viscosity (Pa s, a swept one) -> the columns of its series table
-                 (step, time_s, time_periods, <rheology>_surface_displacement_m in m)
+                 (step, time_s, time_periods, <rheology>_surface_displacement_m in m);
+                 series[eta] takes the kept viscosity nearest to eta within half a sweep
+                 step, as --series does, and says which with a TidalNote
         profile  dict: the columns of heating_profile.csv (viscosity_Pa_s, rheology, layer,
                  outer_radius_m, inner_radius_m, heating_W_m3, power_W), one row per
                  viscosity, rheology and layer
@@ -253,14 +320,21 @@ class Result:
         self.method = method
         self._engine = engine
         chosen = tuple(rheologies)
-        self.columns = {name: column for name, column in engine.columns().items()
+        self.arrays = {name: column for name, column in engine.columns().items()
                         if name == "viscosity_Pa_s" or name.startswith(tuple(r + "_" for r in chosen))}
-        self.peaks = {r: row for r, row in engine.peaks().items() if r in chosen}
+        self.all_peaks = [row for row in engine.peaks() if row["rheology"] in chosen]
+        self.peaks = {row["rheology"]: {k: v for k, v in row.items() if k != "rheology"}
+                      for row in self.all_peaks if row["rank"] == 1}
+        self.messages = list(engine.messages())
+        if method == "time":
+            self.worst_transient, self.worst_step_error = engine.worst()
+        else:
+            self.worst_transient = self.worst_step_error = None
         series = engine.series() if method == "time" else {}
-        self.series = {eta: {name: column for name, column in table.items()
+        self.series = _SeriesTables(self.body, {eta: {name: column for name, column in table.items()
                              if not name.endswith("_surface_displacement_m")
                              or name.startswith(tuple(r + "_" for r in chosen))}
-                       for eta, table in series.items()}
+                       for eta, table in series.items()})
         profile = engine.profile()
         keep = np.isin(profile["rheology"], chosen)
         self.profile = {name: column[keep] for name, column in profile.items()}
@@ -268,19 +342,20 @@ class Result:
                            if name in ("latitude_deg", "longitude_deg")
                            or name.startswith(tuple(r + "_" for r in chosen))}
                      for eta, table in engine.maps().items()}
-        for column in self.columns.values():
+        self.columns = list(self.arrays)
+        for column in self.arrays.values():
             column.flags.writeable = False
 
     def __getitem__(self, name):
         """The column `name` (a numpy array); KeyError names the columns there are."""
         try:
-            return self.columns[name]
+            return self.arrays[name]
         except KeyError:
             raise KeyError(f"{name!r}: the columns are {', '.join(self.columns)}") from None
 
     def __len__(self):
         """The number of swept viscosities."""
-        return len(self.columns["viscosity_Pa_s"])
+        return len(self.arrays["viscosity_Pa_s"])
 
     @property
     def names(self):
@@ -290,7 +365,7 @@ class Result:
     def to_pandas(self):
         """The columns as a pandas DataFrame, one row per viscosity (needs pandas)."""
         import pandas
-        return pandas.DataFrame(self.columns)
+        return pandas.DataFrame(self.arrays)
 
     def write(self, directory):
         """Writes the command line's result files of this sweep into `directory` (str or
@@ -369,4 +444,6 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=(), maps=(), m
         if series:
             raise ValueError("series needs the time method: the steady state has no series")
         engine = _core.SteadySweep(body._core, maps, map_step)
-    return Result(body, method, [r for r in RHEOLOGIES if r in chosen], engine)
+    result = Result(body, method, [r for r in RHEOLOGIES if r in chosen], engine)
+    _issue(result.messages, stacklevel=2)
+    return result

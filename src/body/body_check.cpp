@@ -75,9 +75,14 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
         if (auto p = layer_values("shell.viscosity_factors", b.viscosity_factors, b.layers, false))
             return p;
     if (auto p = positive("orbit.period", b.period)) return p;
-    if (!(b.eccentricity >= 0.0 && b.eccentricity < 1.0))
-        return BodyProblem{"orbit.eccentricity", "must be at least 0 and less than 1 (got " +
-                                                     shortest(b.eccentricity) + ")"};
+    // The tide is the eccentricity tide alone: a circular orbit raises none and heats nothing.
+    if (!(b.eccentricity > 0.0 && b.eccentricity < 1.0))
+        return BodyProblem{"orbit.eccentricity",
+                           "must be more than 0 and less than 1 (got " +
+                               shortest(b.eccentricity) + ")" +
+                               (b.eccentricity == 0.0
+                                    ? ": a circular orbit raises no eccentricity tide"
+                                    : "")};
 
     for (const auto& [key, v] : {std::pair{"sweep.log10_viscosity_min", b.log10_viscosity_min},
                                  std::pair{"sweep.log10_viscosity_max", b.log10_viscosity_max}})

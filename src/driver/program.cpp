@@ -5,10 +5,12 @@
 
 #include "body/body_check.hpp"
 #include "body/body_file.hpp"
+#include "body/plausibility.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
 #include "driver/console.hpp"
 #include "driver/map_output.hpp"
+#include "driver/cost_estimate.hpp"
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
 #include "driver/run_output.hpp"
@@ -23,16 +25,25 @@ namespace {
 // The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
 // body.toml, no legacy files (they describe a time integration). The console shows the lines
 // of a time sweep, with the periodic state's powers.
-void write_steady_sweep(const ShellModel& model, const ViscositySweep& viscosities,
-                        ResultDirectory& dir, Console& console, const std::vector<double>& maps,
-                        double map_step) {
+std::optional<std::string> write_steady_sweep(const ShellModel& model,
+                                              const ViscositySweep& viscosities,
+                                              ResultDirectory& dir, Console& console,
+                                              const std::vector<double>& maps, double map_step) {
     std::vector<double> etas;
     for (int i = 0; i < viscosities.count; ++i)
         etas.push_back(viscosities.viscosity(viscosities.first_k + i));
-    write_steady_tables(dir, console, model,
-                        steady_sweep(model, etas, SteadyFlavours::Continuous));
-    write_maps(dir, model, sweep_maps(model, maps, Flavour::Continuous, map_step));
-    dir.publish();
+    int written = 0;
+    try {
+        const auto edge = write_steady_tables(
+            dir, console, model, steady_sweep(model, etas, SteadyFlavours::Continuous), &written);
+        write_maps(dir, model, sweep_maps(model, maps, Flavour::Continuous, map_step));
+        dir.publish();
+        return edge;
+    } catch (const OutputError& e) {
+        throw OutputError(std::string(e.what()) + " (after " + std::to_string(written) + " of " +
+                          std::to_string(viscosities.count) + " viscosities, kept in " +
+                          dir.path("*") + std::string(kPartialSuffix) + ")");
+    }
 }
 
 } // namespace
@@ -88,19 +99,27 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     }
 
     const ShellModel model = shell_model(body_spec);
+    for (const std::string& line : implausible_values(body_spec))
+        err << line << '\n';
     if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';
     // The steady method uses the exact Andrade compliance; only the time integration the fit.
-    if (settings.method == Method::Time)
+    if (settings.method == Method::Time) {
         if (const auto note = andrade_fit_note(model)) err << *note << '\n';
+        if (const auto note =
+                cost_note(sweep_size(model, viscosities.count),
+                          forecast_core_seconds(model, viscosities.count), settings.threads))
+            err << *note << '\n';
+    }
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);
     if (settings.method == Method::Steady) {
-        write_steady_sweep(model, viscosities, dir, console, std::get<std::vector<double>>(maps),
-                           settings.map_step);
+        const auto edge = write_steady_sweep(model, viscosities, dir, console,
+                                             std::get<std::vector<double>>(maps), settings.map_step);
         console.flush();
         if (console.failed())
             throw OutputError("cannot write the console output to standard output");
+        if (edge) err << *edge << '\n';
         return kExitSuccess;
     }
     RunOutput output(dir, console, model, std::get<std::vector<double>>(series));
@@ -142,11 +161,13 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             << " viscosities (" << partials << "; earlier results untouched)\n";
         return kExitSignalBase + sig;
     }
-    if (const auto warning = output.transient_warning()) err << *warning << '\n';
     // The result files are complete. A reader that closed the console chose to stop reading;
     // a console that could not take the lines (a full disk behind a redirection) is a failure.
     console.flush();
     if (console.failed()) throw OutputError("cannot write the console output to standard output");
+    if (const auto warning = output.doubts().transient_warning()) err << *warning << '\n';
+    if (const auto warning = output.doubts().step_error_warning()) err << *warning << '\n';
+    if (const auto& warning = output.edge_warning()) err << *warning << '\n';
     return kExitSuccess;
 }
 

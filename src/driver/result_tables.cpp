@@ -92,19 +92,61 @@ std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
 
 std::vector<PeakRecord> sweep_peaks(const TableRheologies& models, const std::vector<double>& eta,
                                     const std::vector<std::vector<double>>& power, double rout) {
-    std::vector<PeakRecord> peaks;
+    // Per rheology its peaks, largest first; written rank by rank.
+    std::vector<std::vector<Peak>> found;
+    std::size_t most = 0;
     for (std::size_t i = 0; i < models.size(); ++i) {
-        const Peak p = find_peak(eta, power[i]);
-        PeakRecord rec{kRheologies[index_of(models[i])].name, p.x, p.y,
-                       surface_heat_flux(p.y, rout), {}, {}, {}};
-        if (p.refined_x) {
-            rec.refined_viscosity = p.refined_x;
-            rec.refined_power = p.refined_y;
-            rec.refined_heat_flux = surface_heat_flux(*p.refined_y, rout);
-        }
-        peaks.push_back(rec);
+        found.push_back(find_peaks(eta, power[i]));
+        most = std::max(most, found.back().size());
     }
+    std::vector<PeakRecord> peaks;
+    for (std::size_t rank = 0; rank < most; ++rank)
+        for (std::size_t i = 0; i < models.size(); ++i) {
+            if (rank >= found[i].size()) continue;
+            const Peak& p = found[i][rank];
+            PeakRecord rec{kRheologies[index_of(models[i])].name, p.x, p.y,
+                           surface_heat_flux(p.y, rout), {}, {}, {}};
+            if (p.refined_x) {
+                rec.refined_viscosity = p.refined_x;
+                rec.refined_power = p.refined_y;
+                rec.refined_heat_flux = surface_heat_flux(*p.refined_y, rout);
+            }
+            rec.rank = static_cast<int>(rank) + 1;
+            rec.position = p.position == PeakPosition::SweepStart ? "sweep_start"
+                           : p.position == PeakPosition::SweepEnd ? "sweep_end"
+                                                                  : "interior";
+            peaks.push_back(rec);
+        }
     return peaks;
+}
+
+std::optional<std::string> sweep_edge_warning(const std::vector<PeakRecord>& peaks) {
+    // Per end of the sweep: the rheologies whose largest power lies there, and its viscosity.
+    std::vector<std::string_view> titles[2];
+    double eta[2] = {0.0, 0.0};
+    for (const PeakRecord& p : peaks) {
+        if (p.rank != 1 || p.position == "interior") continue;
+        const int end = p.position == "sweep_end" ? 1 : 0;
+        titles[end].push_back(kRheologies[index_of(*rheology_named(p.rheology))].title);
+        eta[end] = p.viscosity;
+    }
+    if (titles[0].empty() && titles[1].empty()) return std::nullopt;
+    std::ostringstream msg;
+    msg << "warning: the heating of ";
+    for (const int end : {0, 1}) {
+        if (titles[end].empty()) continue;
+        if (end == 1 && !titles[0].empty()) msg << ", of ";
+        for (std::size_t i = 0; i < titles[end].size(); ++i)
+            msg << (i == 0 ? "" : i + 1 == titles[end].size() ? " and " : ", ") << titles[end][i];
+        msg << " is largest at the " << (end == 0 ? "lowest" : "highest") << " swept viscosity ("
+            << two_digits(eta[end]) << " Pa s)";
+    }
+    msg << ", not at a peak: the peak lies beyond the sweep; widen it (";
+    if (!titles[0].empty()) msg << "lower sweep.log10_viscosity_min";
+    if (!titles[0].empty() && !titles[1].empty()) msg << ", ";
+    if (!titles[1].empty()) msg << "raise sweep.log10_viscosity_max";
+    msg << ")";
+    return msg.str();
 }
 
 std::variant<std::vector<double>, std::string>
@@ -129,7 +171,7 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
     : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
       summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
-      power_(models_.size()) {
+      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod) {
     summary_.write(summary_header(table_names(models_)));
     summary_.flush();
     profile_.write(profile_header());
@@ -151,17 +193,7 @@ void ResultTables::add_row(const SummaryRow& row) {
 void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
     const SummaryRow row = summary_row(r, model_, tn);
     const double eta = row.eta;
-    bool over = false;
-    for (std::size_t i = 0; i < models_.size() && r.steady; ++i) {
-        const double off = *row.steady[i].transient;
-        if (std::fabs(off) > kTransientLimit) over = true;
-        if (std::fabs(off) > std::fabs(worst_transient_)) {
-            worst_transient_ = off;
-            worst_eta_ = eta;
-            worst_rheology_ = kRheologies[index_of(models_[i])].title;
-        }
-    }
-    if (over) ++transient_count_;
+    doubts_.add(eta, row.steady);
     add_row(row);
 
     if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
@@ -207,20 +239,10 @@ std::optional<std::string> andrade_fit_note(const ShellModel& model) {
     return msg.str();
 }
 
-std::optional<std::string> ResultTables::transient_warning() const {
-    if (transient_count_ == 0) return std::nullopt;
-    const int periods = model_.run.nsteps / model_.run.nperiod;
-    std::ostringstream msg;
-    msg << "warning: " << transient_count_ << " of " << eta_.size()
-        << " viscosities are more than " << two_digits(kTransientLimit)
-        << " from their periodic state after " << periods << (periods == 1 ? " period" : " periods")
-        << " (worst: " << worst_rheology_ << " at " << two_digits(worst_eta_) << " Pa s, "
-        << two_digits(worst_transient_) << "); raise numerics.periods";
-    return msg.str();
-}
-
 void ResultTables::finish() {
-    dir_.open("peaks.csv").rewrite(peaks_table(sweep_peaks(models_, eta_, power_, model_.body.rout)));
+    const std::vector<PeakRecord> peaks = sweep_peaks(models_, eta_, power_, model_.body.rout);
+    dir_.open("peaks.csv").rewrite(peaks_table(peaks));
+    edge_warning_ = sweep_edge_warning(peaks);
 }
 
 } // namespace tidal

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/sweep.hpp"
+#include "driver/sweep_doubts.hpp"
 #include "output/result_directory.hpp"
 #include "output/tables.hpp"
 
@@ -50,10 +51,15 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
 std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
                                                   const TableRheologies& models);
 
-// Every rheology's heating peak along the sweep: `eta` the swept viscosities (Pa s), `power`
-// per rheology (column order) the power (W) at each of them, `rout` the outer radius (m).
+// Every rheology's heating peaks along the sweep, in the order of "peaks.csv": `eta` the
+// swept viscosities (Pa s), `power` per rheology (column order) the power (W) at each of them,
+// `rout` the outer radius (m).
 std::vector<PeakRecord> sweep_peaks(const TableRheologies& models, const std::vector<double>& eta,
                                     const std::vector<std::vector<double>>& power, double rout);
+
+// When some rheology's largest power lies at an end of the sweep, one line (for standard
+// error) naming them and the key that widens the sweep; else nothing.
+std::optional<std::string> sweep_edge_warning(const std::vector<PeakRecord>& peaks);
 
 class ResultTables {
   public:
@@ -73,10 +79,11 @@ class ResultTables {
 
     // Writes "peaks.csv"; only a complete sweep has peaks.
     void finish();
+    // After finish(): the warning of a largest power at an end of the sweep, if any.
+    const std::optional<std::string>& edge_warning() const { return edge_warning_; }
 
-    // When some viscosity's time-domain power is more than `kTransientLimit` from its periodic
-    // state, one line saying how many and the worst (for standard error); else nothing.
-    std::optional<std::string> transient_warning() const;
+    // The warnings of the rows so far (runs far from their periodic state, a large step error).
+    const SweepDoubts& doubts() const { return doubts_; }
 
   private:
     ResultDirectory& dir_;
@@ -89,10 +96,8 @@ class ResultTables {
 
     std::vector<double> eta_;                // viscosities so far
     std::vector<std::vector<double>> power_; // per rheology, per viscosity, W
-    // Viscosities whose transient exceeds the limit, and the largest transient in magnitude.
-    int transient_count_ = 0;
-    double worst_transient_ = 0.0, worst_eta_ = 0.0;
-    std::string_view worst_rheology_;
+    SweepDoubts doubts_;
+    std::optional<std::string> edge_warning_;
 };
 
 // The line that says how well the time integration carries the Andrade creep (for standard
@@ -105,7 +110,5 @@ std::optional<std::string> andrade_fit_note(const ShellModel& model);
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
 std::string two_digits(double v);
 
-// How far from its periodic state a run's last period may be before the user is told.
-inline constexpr double kTransientLimit = 1e-3;
 
 } // namespace tidal

@@ -55,18 +55,22 @@ void write_body_toml(ResultDirectory& dir, const BodySpec& body_spec) {
                                       "; tidal --body-file body.toml repeats it"));
 }
 
-void write_steady_tables(ResultDirectory& dir, Console& console, const ShellModel& model,
-                         std::span<const SteadySweepRow> rows) {
+std::optional<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
+                                               const ShellModel& model,
+                                               std::span<const SteadySweepRow> rows,
+                                               int* written) {
     ResultTables tables(dir, model, {});
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {
-        const std::vector<double> written = written_phases(tn, row, model.body.models);
+        const std::vector<double> phases = written_phases(tn, row, model.body.models);
         console.write(Record().text("viscosity ").real(row.eta).line());
         for (const Rheology m : model.body.models)
             console.write(Record().real(row[m].continuous.power).line());
-        tables.add_steady(row, written);
+        tables.add_steady(row, phases);
+        if (written) ++*written;
     }
     tables.finish();
+    return tables.edge_warning();
 }
 
 RunOutput::RunOutput(ResultDirectory& dir, Console& console, const ShellModel& model,

@@ -32,8 +32,12 @@ void write_body_toml(ResultDirectory& dir, const BodySpec& body_spec);
 // The files of a sweep from the exact-in-time periodic state alone: "summary.csv" and
 // "peaks.csv", no legacy files (they describe a time integration). The console shows the
 // lines of a time sweep, with the periodic state's powers. Publishing is the caller's.
-void write_steady_tables(ResultDirectory& dir, Console& console, const ShellModel& model,
-                         std::span<const SteadySweepRow> rows);
+// `written`, if given, counts the viscosities whose rows have reached the files. Returns the
+// warning of a largest power at an end of the sweep, if any.
+std::optional<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
+                                               const ShellModel& model,
+                                               std::span<const SteadySweepRow> rows,
+                                               int* written = nullptr);
 
 class RunOutput {
   public:
@@ -48,8 +52,10 @@ class RunOutput {
     // Writes what only a complete sweep has ("peaks.csv"); publishing is the caller's.
     void finish() { tables_.finish(); }
 
-    // The warning line of runs far from their periodic state, if any.
-    std::optional<std::string> transient_warning() const { return tables_.transient_warning(); }
+    // The warnings of runs far from their periodic state or with a large step error.
+    const SweepDoubts& doubts() const { return tables_.doubts(); }
+    // After finish(): the warning of a largest power at an end of the sweep, if any.
+    const std::optional<std::string>& edge_warning() const { return tables_.edge_warning(); }
 
   private:
     Console& console_;

@@ -101,7 +101,18 @@ Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
                     const SweepSettings& settings, RunWorkspace& ws) {
     const int first = sweep.first_k + b * kLanes;
     if (settings.plain) return compute_plain(model, sweep, first, batch_size(sweep, b), settings);
-    return compute(model, sweep, first, batch_size(sweep, b), settings, ws);
+    // The runs ask the stop function inside their time loops too: a stop ends the batch
+    // within a few hundred steps, however long the runs are, and leaves it empty.
+    struct AskStop {
+        RunWorkspace& ws;
+        ~AskStop() { ws.stop = nullptr; }
+    } ask{ws};
+    ws.stop = settings.stop;
+    try {
+        return compute(model, sweep, first, batch_size(sweep, b), settings, ws);
+    } catch (const RunStopped&) {
+        return {};
+    }
 }
 
 bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const SweepSettings& settings,

@@ -42,7 +42,8 @@ struct SweepSettings {
     // Also the periodic steady state of every viscosity (continuous and discrete), to say how
     // far each run's last period is from it.
     bool steady = false;
-    // Asked between batches of viscosities; true stops the sweep.
+    // Asked between batches of viscosities and every few hundred time steps of a run; true
+    // stops the sweep.
     std::function<bool()> stop = [] { return false; };
 };
 
@@ -55,7 +56,8 @@ int batch_size(const ViscositySweep& sweep, int b);
 
 // Both rheologies for the viscosities of batch `b`, in ascending order, with the series and
 // steady states `settings` asks for. The plain path asks `settings.stop` between viscosities
-// and may return a short batch.
+// and may return a short batch; the batched path asks it inside the time loops and returns an
+// empty batch when it says stop.
 Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
                     const SweepSettings& settings, RunWorkspace& ws);
 

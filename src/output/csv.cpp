@@ -56,7 +56,7 @@ CsvRow& CsvRow::empty() {
 }
 
 const std::string& CsvRow::line() {
-    if (!buf_.ends_with("\r\n")) buf_ += "\r\n";
+    if (!buf_.ends_with('\n')) buf_ += '\n';
     return buf_;
 }
 

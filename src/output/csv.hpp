@@ -1,5 +1,7 @@
 #pragma once
-// Rows of RFC 4180 CSV tables: fields separated by commas, every record ended by CRLF. Numbers
+// Rows of CSV tables: fields separated by commas, every record ended by a line feed (as every
+// other file of the program; every common reader takes it, and awk's last field then has no
+// trailing carriage return), quoting as RFC 4180 has it. Numbers
 // are written in the shortest decimal form that reads back to the same double, so that every
 // common reader (spreadsheets, pandas, numpy, gnuplot) takes them as numbers; text fields are
 // quoted only when they hold a comma, a quote or a line break.
@@ -20,7 +22,7 @@ class CsvRow {
     CsvRow& integer(long long v);
     // An empty field (a value that does not exist; read as missing).
     CsvRow& empty();
-    // The finished record, with its CRLF.
+    // The finished record, with its line feed.
     const std::string& line();
 
   private:

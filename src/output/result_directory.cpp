@@ -105,6 +105,12 @@ ResultDirectory::ResultDirectory(std::string dir) : dir_(std::move(dir)) {
         ::close(lock_fd_);
         throw;
     }
+    try {
+        finish_interrupted_publication();
+    } catch (...) {
+        ::close(lock_fd_);
+        throw;
+    }
     // Ours now: the ".partial" files of the run before are stale, whatever they hold.
     for (const std::string& name : names_after_first_line(read_all(lock_fd_)))
         if (plain_name(name)) ::unlink((path(name) + std::string(kPartialSuffix)).c_str());
@@ -153,21 +159,59 @@ ResultFile& ResultDirectory::open(std::string_view name) {
     return *files_.back().second;
 }
 
+void ResultDirectory::sync_directory() const {
+    const int dir_fd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0) {
+        (void)::fsync(dir_fd);
+        ::close(dir_fd);
+    }
+}
+
+void ResultDirectory::finish_interrupted_publication() {
+    const std::string marker = path(kPublishingFileName);
+    const int fd = ::open(marker.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    // One name a line, every line: an empty first line makes them all "after the first".
+    std::string text(1, '\n');
+    text.append(read_all(fd));
+    ::close(fd);
+    for (const std::string& name : names_after_first_line(text)) {
+        if (!plain_name(name)) continue;
+        const std::string from = path(name) + std::string(kPartialSuffix);
+        if (::rename(from.c_str(), path(name).c_str()) != 0 && errno != ENOENT)
+            throw OutputError("cannot complete the interrupted publication of result file " +
+                              in_quotes(path(name)) + ": " + std::strerror(errno));
+    }
+    sync_directory();
+    ::unlink(marker.c_str());
+    sync_directory();
+}
+
 void ResultDirectory::publish() {
     for (auto& [name, file] : files_)
         file->close();
+    // The set, named and on disk before its first file moves.
+    std::string names;
+    for (auto& [name, file] : files_)
+        names += name + "\n";
+    {
+        ResultFile marker(path(kPublishingFileName));
+        marker.write(names);
+        marker.close();
+    }
+    sync_directory();
     for (auto& [name, file] : files_) {
         const std::string to = path(name);
         if (::rename(file->path().c_str(), to.c_str()) != 0)
             throw OutputError("cannot publish result file " + in_quotes(to) + ": " +
                               std::strerror(errno));
     }
-    // Make the renames themselves durable.
-    const int dir_fd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd >= 0) {
-        (void)::fsync(dir_fd);
-        ::close(dir_fd);
-    }
+    // Make the renames themselves durable, then the end of the publication.
+    sync_directory();
+    if (::unlink(path(kPublishingFileName).c_str()) != 0)
+        throw OutputError("cannot remove " + in_quotes(path(kPublishingFileName)) + ": " +
+                          std::strerror(errno));
+    sync_directory();
     published_ = true;
 }
 

@@ -8,6 +8,13 @@
 // leaves its whole records in the ".partial" files and every earlier complete "NAME" untouched.
 // The lock file lists the ".partial" files of its last run, so that the next run removes stale
 // ones it does not write again.
+//
+// The renames of a publication are many system calls: a run killed between two of them would
+// leave new files beside old ones. So the set is named first in ".tidal.publishing" (written
+// and on disk before the first rename, removed after the last): while that file stands the
+// directory is a set being published, and every reader takes it as incomplete. The next run
+// into the directory completes such an interrupted publication before anything else (every
+// file it names was whole and on disk before the first rename).
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,11 +33,12 @@ class DirectoryInUse : public OutputError {
 
 inline constexpr std::string_view kLockFileName = ".tidal.lock";
 inline constexpr std::string_view kPartialSuffix = ".partial";
+inline constexpr std::string_view kPublishingFileName = ".tidal.publishing";
 
 class ResultDirectory {
   public:
-    // Creates `dir` (with its parents) if missing and takes its lock; removes the ".partial"
-    // files an earlier stopped run left. Throws DirectoryInUse naming the directory and the
+    // Creates `dir` (with its parents) if missing and takes its lock; completes a publication
+    // that was interrupted, then removes the ".partial" files an earlier stopped run left. Throws DirectoryInUse naming the directory and the
     // other run's process id, or OutputError.
     explicit ResultDirectory(std::string dir);
     // Without publish(): closes the files, leaving them as ".partial"; releases the lock.
@@ -42,7 +50,8 @@ class ResultDirectory {
     // NAME where a directory stands (it could never be published).
     ResultFile& open(std::string_view name);
 
-    // Closes every file and renames each "NAME.partial" to "NAME", in the order opened.
+    // Closes every file and renames each "NAME.partial" to "NAME", in the order opened, with
+    // the set named in ".tidal.publishing" meanwhile.
     void publish();
 
     // Where the published file NAME goes; files in the working directory keep bare names.
@@ -51,6 +60,8 @@ class ResultDirectory {
 
   private:
     void record_partial(std::string_view name);
+    void sync_directory() const;
+    void finish_interrupted_publication();
 
     std::string dir_;
     int lock_fd_ = -1;

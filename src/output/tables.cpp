@@ -114,12 +114,15 @@ std::string peaks_table(std::span<const PeakRecord> peaks) {
                            .text("refined_viscosity_Pa_s")
                            .text("refined_power_W")
                            .text("refined_heat_flux_W_m2")
+                           .text("rank")
+                           .text("position")
                            .line();
     for (const PeakRecord& p : peaks) {
         CsvRow row;
         row.text(p.rheology).number(p.viscosity).number(p.power).number(p.heat_flux);
         for (const auto& v : {p.refined_viscosity, p.refined_power, p.refined_heat_flux})
             v ? row.number(*v) : row.empty();
+        row.integer(p.rank).text(p.position);
         text += row.line();
     }
     return text;

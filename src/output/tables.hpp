@@ -94,9 +94,14 @@ struct PeakRecord {
     std::string_view rheology;
     double viscosity = 0.0, power = 0.0, heat_flux = 0.0; // the swept sample: Pa s, W, W/m^2
     std::optional<double> refined_viscosity, refined_power, refined_heat_flux;
+    int rank = 1; // 1: the rheology's largest power; 2, 3, ...: its further peaks, by power
+    // "interior", or "sweep_start" / "sweep_end" when the largest power lies at an end of the
+    // sweep: a maximum of the swept range, not a peak of the curve.
+    std::string_view position = "interior";
 };
 
-// The whole "peaks.csv": header and one record per rheology.
+// The whole "peaks.csv": header and one record per peak, ranked: first every rheology's
+// largest power (rank 1, one record per rheology, in column order), then the further peaks.
 std::string peaks_table(std::span<const PeakRecord> peaks);
 
 // The time columns of a series table at step 1, 2, ...: seconds (`dt` the time step, s) and

@@ -7,6 +7,7 @@
 #include <toml++/toml.h>
 
 #include "body/body_file.hpp"
+#include "body/key_suggestion.hpp"
 #include "body/toml_document.hpp"
 #include "body/presets.hpp"
 #include "driver/body_source.hpp"
@@ -180,6 +181,12 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
                 throw Failure{located(path, node) + ": " + std::string(name.str()) +
                               ": unknown key (a study has " + kStudyKeys +
                               ", and the keys of a body file)"};
+        // A misspelt [axes] must not read as a section of the body.
+        for (const auto& [name, node] : doc)
+            if (node.is_table() && name != "axes" &&
+                nearest_key(name.str(), {std::string("axes")}) == "axes")
+                throw Failure{located(path, node) + ": [" + std::string(name.str()) +
+                              "]: unknown section (did you mean [axes]?)"};
         const BodySpec base = base_body(doc, path);
 
         Study study;

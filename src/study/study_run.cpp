@@ -8,6 +8,7 @@
 
 #include "body/body_file.hpp"
 #include "driver/body_run.hpp"
+#include "driver/cost_estimate.hpp"
 #include "driver/program.hpp"
 #include "driver/progress.hpp"
 #include "driver/result_tables.hpp"
@@ -94,6 +95,14 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     const auto stop = [&] { return settings.interrupted() != 0; };
     const int threads = std::max(1, settings.threads);
     const int slots = threads + (remote ? remote->slots() : 0);
+    // A long study is announced with its forecast; the job holds the points still to compute.
+    double core_seconds = 0.0;
+    for (int p = 0; p < job.points(); ++p)
+        core_seconds += forecast_core_seconds(shell_model(job.body(p)), job.sweep(p).count);
+    if (const auto note = cost_note(std::to_string(job.points()) + " of " +
+                                        std::to_string(total) + " points to compute",
+                                    core_seconds, slots))
+        err << *note << '\n';
 
     OrderedResults<Batch> results(job.units(), 2 * slots);
     std::vector<std::jthread> workers;

@@ -103,10 +103,18 @@ PointPeaks read_point_peaks(const std::string& point_dir) {
     if (rows.size() < 2 || rows[0].empty() || rows[0][0] != "rheology")
         throw OutputError("'" + path + "' is not a table of peaks");
     PointPeaks p;
+    // The largest power of each rheology (rank 1; a table without ranks has only those), with
+    // the fields a table without ranks has: points published before and after ranks came in
+    // give the same columns.
+    const auto rank = std::find(rows[0].begin(), rows[0].end(), "rank") - rows[0].begin();
     for (std::size_t r = 1; r < rows.size(); ++r) {
         if (rows[r].size() != rows[0].size())
             throw OutputError("'" + path + "' is not a table of peaks");
+        if (rank < static_cast<std::ptrdiff_t>(rows[r].size()) &&
+            rows[r][static_cast<std::size_t>(rank)] != "1")
+            continue;
         for (std::size_t c = 1; c < rows[r].size(); ++c) {
+            if (rows[0][c] == "rank" || rows[0][c] == "position") continue;
             p.columns.push_back(rows[r][0] + "_peak_" + rows[0][c]);
             p.values.push_back(rows[r][c]);
         }
@@ -123,7 +131,7 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
     if (!peaks.empty())
         for (const std::string& column : peaks[0].columns)
             field(out, column);
-    out += "\r\n";
+    out += '\n';
     for (std::size_t p = 0; p < study.points.size(); ++p) {
         if (peaks[p].columns != peaks[0].columns)
             throw OutputError("the peaks of " + StudyDirectory::point_name(static_cast<int>(p)) +
@@ -133,7 +141,7 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
             field(out, v);
         for (const std::string& v : peaks[p].values)
             field(out, v);
-        out += "\r\n";
+        out += '\n';
     }
     return out;
 }

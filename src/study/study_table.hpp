@@ -1,7 +1,7 @@
 #pragma once
 // "study.csv": one row per point, its values of the varied keys, then every rheology's heating
 // peak as the point's peaks.csv gives it and its worst transient from summary.csv (the same
-// texts, so the same numbers). CSV records end in CRLF.
+// texts, so the same numbers). CSV records end in a line feed.
 #include <string>
 #include <vector>
 

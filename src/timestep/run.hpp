@@ -4,6 +4,7 @@
 // of them share the forcing and use vector instructions). A run owns nothing but its workspace
 // and returns its records; it writes no file.
 #include <array>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -60,7 +61,14 @@ struct RunWorkspace {
     // responses packed [row][lane] for the batched correction.
     std::vector<SelfGravitySolve<double>> gravity;
     std::array<std::vector<double>, 2> gravity_response;
+    // Asked every kStopInterval steps by the runs on this workspace; true abandons the run
+    // with RunStopped, so that a signal ends even a run of millions of steps within moments.
+    std::function<bool()> stop;
 };
+
+// Thrown by a run whose workspace's `stop` said so; the run's records are lost.
+struct RunStopped {};
+inline constexpr int kStopInterval = 256;
 
 // Which runs of a batch keep their surface displacement of every step (nsteps values a run):
 // bit i for the viscosity etas[i]. A sweep keeps the last run of every batch (the series file

@@ -147,6 +147,7 @@ template <class R> class RunBatch : public LaneBatch {
         history_loads<R>(pending.data(), history(), columns_count_, vec1(model.elastic),
                          k_.data(), kc_, N);
         for (int step = 1; step <= nsteps; ++step) {
+            if (step % kStopInterval == 0) check_stop();
             load(step);
             place_loads(x, pending.data(), N);
             solve();

@@ -105,6 +105,10 @@ class LaneBatch {
     void sample(int l, int step, const double* values);
     // Surface records of the step, from the solutions.
     void record(int step);
+    // Throws RunStopped when the workspace's stop function asks for it.
+    void check_stop() const {
+        if (ws_.stop && ws_.stop()) throw RunStopped{};
+    }
     // The records, with the power of every lane from its window and the phase lag of its
     // surface displacement; `layer_power`(integral, eta) turns the time integral of a layer's
     // samples into its dissipation, eta the layer's viscosity in the lane.

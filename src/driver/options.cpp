@@ -192,6 +192,7 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
             return OptionError{"option --method expects time or steady, but got '" +
                                printable(g.method) + "'"};
         o.steady = g.method == "steady";
+        o.method_given = true;
     }
     for (const std::string& text : g.series) {
         const auto eta = viscosity(text);

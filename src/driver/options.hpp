@@ -20,6 +20,7 @@ struct Options {
     bool plain = false;                   // --plain: the slow one-viscosity-at-a-time path
     std::vector<double> series;           // --series ETA: viscosities (Pa s) to keep series of
     bool steady = false;                  // --method steady: the periodic steady state alone
+    bool method_given = false;            // --method given (it overrides a study file's)
     bool help = false;                    // --help
     bool version = false;                 // --version
 };

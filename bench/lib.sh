@@ -3,7 +3,7 @@
 scratch=$(mktemp -d)
 trap 'git worktree remove --force "$scratch/src" > /dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 runs=${RUNS:-3}
-declare -A median
+declare -A median all_times all_peaks
 
 # Builds this tree's program into build/ and the program of revision $1 into $scratch/build;
 # sets `now` and `baseline` to the two programs.
@@ -19,9 +19,11 @@ build_both() {
 
 # measure LABEL PROGRAM OPTIONS...: the median wall time of $runs runs and the peak memory. The
 # last run's files stay in "$scratch/LABEL", its console lines in "$scratch/LABEL.console".
+# Called again with the same label, it adds its runs to the earlier ones: alternating calls
+# with runs=1 time two programs side by side while a shared machine's load changes.
 measure() {
     local label=$1 program=$2; shift 2
-    local times=() peak=0 t m
+    local times=(${all_times[$label]:-}) peak=${all_peaks[$label]:-0} t m
     for _ in $(seq 1 "$runs"); do
         rm -rf "${scratch:?}/$label"
         /usr/bin/time -f "%e %M" -o "$scratch/time.txt" "$program" --output "$scratch/$label" "$@" \
@@ -30,6 +32,8 @@ measure() {
         times+=("$t")
         [ "$m" -gt "$peak" ] && peak=$m
     done
+    all_times[$label]="${times[*]}"
+    all_peaks[$label]=$peak
     median[$label]=$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
     printf '%-40s %7.3f s   peak %6.1f MB   (runs: %s)\n' "$label" "${median[$label]}" \
         "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "${times[*]}"

@@ -6,10 +6,16 @@ runs=${RUNS:-3}
 declare -A median all_times all_peaks
 
 # Builds this tree's program into build/ and the program of revision $1 into $scratch/build;
-# sets `now` and `baseline` to the two programs.
+# sets `now` and `baseline` to the two programs. BASELINE_PROGRAM=path takes that program as
+# the baseline instead of building one (several benchmarks against the same revision).
 build_both() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
     cmake --build build -j "$(nproc)" --target tidal > /dev/null
+    now=$PWD/build/tidal
+    if [ -n "${BASELINE_PROGRAM:-}" ]; then
+        baseline=$(realpath "$BASELINE_PROGRAM")
+        return
+    fi
     git worktree add --detach "$scratch/src" "$1" > /dev/null 2>&1
     cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF > /dev/null
     cmake --build "$scratch/build" -j "$(nproc)" --target tidal > /dev/null

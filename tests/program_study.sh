@@ -93,7 +93,7 @@ check "a steady study resumes where points are missing" "[ $status -eq 0 ] && gr
 "$tidal" --study study.toml --output steady1 2> err2.txt; status2=$?
 check "a study of the other method's directory is refused" "[ $status -eq 2 ] && one_line err.txt && grep -q 'holds a study of the time method' err.txt && [ $status2 -eq 2 ] && one_line err2.txt && grep -q 'holds a study of the steady method' err2.txt"
 "$tidal" --study steady.toml --series 1e14 --output steady-series 2> err.txt; status=$?
-check "a steady study with --series is refused" "[ $status -eq 2 ] && one_line err.txt"
+check "a steady study with --series is refused, nothing created" "[ $status -eq 2 ] && one_line err.txt && [ ! -e steady-series ]"
 
 # Started by mpirun without MPI in the program, or for a single body: refused in one line,
 # by the first process only.

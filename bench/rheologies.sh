@@ -35,6 +35,9 @@ if [ -n "${BASELINE-main}" ]; then
     done
     ratio "baseline: andrade" "baseline: maxwell" "baseline: andrade against maxwell:" 2.0
     ratio "andrade" "maxwell" "now: andrade against maxwell:" 2.0
+    ratio_cpu "baseline: andrade" "baseline: maxwell" "baseline: andrade against maxwell, CPU:" 2.0
+    ratio_cpu "andrade" "maxwell" "now: andrade against maxwell, CPU:" 2.0
+    ratio_cpu "andrade" "baseline: andrade" "andrade, now against the baseline, CPU:" 1.0
     diff -r "$scratch/baseline: maxwell" "$scratch/maxwell" > /dev/null &&
         echo "identical: the Maxwell sweeps of the baseline and this tree"
     "$now" --body 1 --set 'rheology.models=["andrade"]' --set sweep.log10_viscosity_max=10 \

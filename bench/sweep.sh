@@ -32,7 +32,8 @@ if [ -n "${BASELINE-main}" ]; then
         runs=1 measure "baseline ${BASELINE-main}, $cores threads" "$baseline" --body "$choice" --jobs "$cores"
         runs=1 measure "fast, $cores threads" "$tidal" --body "$choice" --jobs "$cores"
     done
-    ratio "fast, $cores threads" "baseline ${BASELINE-main}, $cores threads" "this tree against the baseline:" 1.0
+    ratio "fast, $cores threads" "baseline ${BASELINE-main}, $cores threads" "this tree against the baseline, wall:" 1.0
+    ratio_cpu "fast, $cores threads" "baseline ${BASELINE-main}, $cores threads" "this tree against the baseline, CPU:" 1.0
     if diff -r "$scratch/baseline ${BASELINE-main}, $cores threads" "$scratch/fast, $cores threads" > /dev/null &&
         cmp -s "$scratch/baseline ${BASELINE-main}, $cores threads.console" "$scratch/fast, $cores threads.console"; then
         echo "result files and console output identical to the baseline's: yes"

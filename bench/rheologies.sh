@@ -55,3 +55,8 @@ awk -v m="${median[maxwell]}" -v a="${median[andrade, 8 elements]}" \
         per = (b - a) / 24
         printf "andrade: %.3f s per Prony element (%.1f %% of a maxwell sweep); 16 elements %.2fx maxwell\n",
             per, 100 * per / m, c / m }'
+awk -v m="${median_cpu[maxwell]}" -v a="${median_cpu[andrade, 8 elements]}" \
+    -v b="${median_cpu[andrade, 32 elements]}" -v c="${median_cpu[andrade, 16 elements]}" 'BEGIN {
+        per = (b - a) / 24
+        printf "andrade, CPU: %.3f s per Prony element (%.1f %% of a maxwell sweep); 16 elements %.2fx maxwell\n",
+            per, 100 * per / m, c / m }'

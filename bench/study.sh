@@ -8,7 +8,11 @@
 # Prints the fastest wall time of RUNS rounds (default 3), its CPU time (user + system of every
 # process) and their ratio (the cores kept busy), and checks that the three study runs write
 # identical directories.
+# Then a steady study of 1000 Enceladus points (20 shell thicknesses x 50 eccentricities, 241
+# viscosities, Maxwell, Kelvin-Voigt and Andrade) the same ways, fastest of STEADY_RUNS rounds
+# (default 1): the loop is one --method steady run per point (a steady sweep runs on one core).
 # Usage: bench/study.sh            (builds build/ and, if MPI is installed, build-mpi/)
+#        PART=time or PART=steady  for one of the two studies only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
@@ -63,26 +67,65 @@ for b in bodies/point-*/body.toml; do
     "$tidal" --body-file "\$b" --output "loop/\$(basename "\$(dirname "\$b")")" --jobs $cores > /dev/null
 done
 SH
+part=${PART:-both}
+run=(mpirun --oversubscribe --bind-to none)
+[ "$(id -u)" -eq 0 ] && run+=(--allow-run-as-root)
 runs=${RUNS:-3}
+[ "$part" = steady ] && runs=0
 ways=(loop threads)
 for round in $(seq 1 "$runs"); do
     measure loop bash loop.sh
     measure threads "$tidal" --study study.toml --output threads --jobs "$cores"
     if [ -n "$mpi" ]; then
         # Open MPI binds each process to one core unless told otherwise: its threads would share it.
-        run=(mpirun --oversubscribe --bind-to none)
-        [ "$(id -u)" -eq 0 ] && run+=(--allow-run-as-root)
         measure ranks "${run[@]}" -np "$cores" "$mpi" --study study.toml --output ranks --jobs 1
         measure rank1 "${run[@]}" -np 1 "$mpi" --study study.toml --output rank1 --jobs "$cores"
         ways=(loop threads ranks rank1)
     fi
 done
-echo "fastest of $runs rounds:"
+if [ "$runs" -gt 0 ]; then
+    echo "time study, fastest of $runs rounds:"
+    printf '%-8s %8s %8s %10s\n' way wall_s cpu_s cpu/wall
+    for w in "${ways[@]}"; do echo "${best[$w]}"; done
+    if [ -n "$mpi" ]; then
+        tail -n 1 ranks.err
+        diff -r threads ranks > /dev/null && diff -r threads rank1 > /dev/null &&
+            echo "identical: threads, ranks and rank1 wrote the same bytes"
+    fi
+    diff -r loop/point-00001 threads/point-00001 > /dev/null && echo "identical: a point and its single run"
+fi
+[ "$part" = time ] && exit 0
+
+# The steady study: 1000 points of body 1 with three rheologies.
+{
+    echo 'base = 1'
+    echo 'method = "steady"'
+    echo '[rheology]'
+    echo 'models = ["maxwell", "kelvin_voigt", "andrade"]'
+    echo '[axes]'
+    awk 'BEGIN { printf "\"shell.thickness\" = ["; for (i = 0; i < 20; i++) printf "%s%.1f", (i ? ", " : ""), 10000 + 1000 * i; print "]" }'
+    awk 'BEGIN { printf "\"orbit.eccentricity\" = ["; for (i = 0; i < 50; i++) printf "%s%.4f", (i ? ", " : ""), 0.001 + 0.0002 * i; print "]" }'
+} > steady.toml
+rm -rf bodies
+"$tidal" --study steady.toml --output bodies --jobs "$cores" 2> /dev/null
+cat > steady-loop.sh <<SH
+for b in bodies/point-*/body.toml; do
+    "$tidal" --body-file "\$b" --method steady --output "s-loop/\$(basename "\$(dirname "\$b")")" > /dev/null
+done
+SH
+best=()
+ways=(s-loop s-thread)
+for round in $(seq 1 "${STEADY_RUNS:-1}"); do
+    measure s-loop bash steady-loop.sh
+    measure s-thread "$tidal" --study steady.toml --output s-thread --jobs "$cores"
+    if [ -n "$mpi" ]; then
+        measure s-ranks "${run[@]}" -np "$cores" "$mpi" --study steady.toml --output s-ranks --jobs 1
+        ways=(s-loop s-thread s-ranks)
+    fi
+done
+echo "steady study of 1000 points, 241 viscosities, 3 rheologies, fastest of ${STEADY_RUNS:-1} rounds:"
 printf '%-8s %8s %8s %10s\n' way wall_s cpu_s cpu/wall
 for w in "${ways[@]}"; do echo "${best[$w]}"; done
-if [ -n "$mpi" ]; then
-    tail -n 1 ranks.err
-    diff -r threads ranks > /dev/null && diff -r threads rank1 > /dev/null &&
-        echo "identical: threads, ranks and rank1 wrote the same bytes"
-fi
-diff -r loop/point-00001 threads/point-00001 > /dev/null && echo "identical: a point and its single run"
+echo "study_sweep.csv: $(du -h s-thread/study_sweep.csv | cut -f1), the whole output $(du -sh s-thread | cut -f1)"
+[ -n "$mpi" ] && diff -r s-thread s-ranks > /dev/null && echo "identical: threads and ranks wrote the same bytes"
+diff -r s-loop/point-00777 s-thread/point-00777 > /dev/null && echo "identical: a point and its single run"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program with MPI (a separate build directory, the program only) and checks that a
 # short study under mpirun with 1, 2 and 3 processes writes the bytes of the study run by the
-# program without MPI (build/tidal, from scripts/test.sh) on one thread and on two; a single
+# program without MPI (build/tidal, from scripts/test.sh) on one thread and on two, a steady
+# study likewise with 2 and 3; a single
 # body under mpirun is refused in one line. Runs as root in CI, hence --allow-run-as-root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,6 +32,15 @@ for np in 1 2 3; do
     check "mpirun -np $np gives the bytes of one process" "[ $status -eq 0 ] && diff -r threads1 ranks$np > /dev/null"
 done
 check "... with work units on every process" "grep -Eq 'per process: [1-9][0-9]* [1-9][0-9]* [1-9][0-9]*$' err3.txt"
+
+# A steady study: a point per unit, the same bytes from every number of processes.
+"$plain" --study "$study" --method steady --output steady-threads --jobs 2 2> /dev/null
+for np in 2 3; do
+    status=0
+    "${mpirun[@]}" -np $np "$mpi" --study "$study" --method steady --output steady-ranks$np --jobs 1 2> err$np.txt || status=$?
+    echo "  steady, -np $np: $(tail -n 1 err$np.txt)"
+    check "a steady study under mpirun -np $np gives the bytes of one process" "[ $status -eq 0 ] && diff -r steady-threads steady-ranks$np > /dev/null"
+done
 
 status=0
 "${mpirun[@]}" -np 2 "$mpi" --body 3 --output single > /dev/null 2> err.txt || status=$?

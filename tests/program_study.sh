@@ -3,7 +3,7 @@
 # those of a single --body-file run of its body.toml; CSV points and axes give the same point;
 # a bad point refused before anything is created; a study stopped by SIGTERM and run again
 # gives the bytes of an uninterrupted one and computes no point twice; a directory of another
-# study refused; a single body under mpirun refused.
+# study refused; steady studies alike; a single body under mpirun refused.
 # Usage: program_study.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -63,6 +63,37 @@ check "SIGTERM stops the study half-way" "[ $status -eq 143 ] && [ -n \"$before\
 check "the rerun computes only the points left" "[ $status2 -eq 0 ] && [ \"$after\" = \"\$((6 - before)) $before\" ]"
 check "... and gives the bytes of the uninterrupted study" "diff -r whole resumed > /dev/null"
 check "... with nothing half-written left" "[ -z \"\$(find resumed -name '*.partial')\" ]"
+
+# Steady studies: each point a sweep of periodic steady states, the files of a single
+# --method steady run of its body.toml; the same bytes on one and two threads, from the study
+# file's method and from --method; study_sweep.csv the points' summaries side by side.
+sed '1i method = "steady"' study.toml > steady.toml
+"$tidal" --study steady.toml --output steady1 --jobs 1 2> err1.txt; status1=$?
+"$tidal" --study study.toml --method steady --output steady2 --jobs 2 2> err2.txt; status2=$?
+check "a steady study runs" "[ $status1 -eq 0 ] && [ $status2 -eq 0 ] && tail -n 1 err1.txt | grep -q '^study of 6 points complete' && [ \$(wc -l < err1.txt) -eq 1 ]"
+check "... on one and two threads, method from file or option, to the same bytes" "diff -r steady1 steady2 > /dev/null"
+every_point_single=0
+for p in steady1/point-0000?; do
+    "$tidal" --body-file "$p/body.toml" --method steady --output "steady-${p##*/}" > /dev/null || every_point_single=1
+    diff -r "$p" "steady-${p##*/}" > /dev/null || { echo "differs: $p"; every_point_single=1; }
+done
+check "... each point's files those of a single steady run of its body.toml" "[ $every_point_single -eq 0 ]"
+sweep_rows_are_summaries=0
+for n in 1 2 3 4 5 6; do
+    p=point-0000$n
+    cmp -s <(grep "^$p," steady1/study_sweep.csv | cut -d, -f4-) <(tail -n +2 steady1/$p/summary.csv) || sweep_rows_are_summaries=1
+done
+check "... study_sweep.csv: every point's summary rows after its values" "[ $sweep_rows_are_summaries -eq 0 ] && [ \$(wc -l < steady1/study_sweep.csv) -eq 67 ] && head -n 1 steady1/study_sweep.csv | grep -q '^point,shell.thickness,orbit.eccentricity,viscosity_Pa_s,'"
+check "... and a time study has it too" "[ \$(wc -l < one/study_sweep.csv) -eq 67 ] && cmp -s <(grep '^point-00004,' one/study_sweep.csv | cut -d, -f4-) <(tail -n +2 one/point-00004/summary.csv)"
+# Resumed: a point removed is computed again, to the same bytes.
+cp -r steady1 steady3 && rm -rf steady3/point-00004 steady3/study.csv steady3/study_sweep.csv
+"$tidal" --study steady.toml --output steady3 2> err.txt; status=$?
+check "a steady study resumes where points are missing" "[ $status -eq 0 ] && grep -q ': 1 computed now, 5 published before' err.txt && diff -r steady1 steady3 > /dev/null"
+"$tidal" --study steady.toml --output one 2> err.txt; status=$?
+"$tidal" --study study.toml --output steady1 2> err2.txt; status2=$?
+check "a study of the other method's directory is refused" "[ $status -eq 2 ] && one_line err.txt && grep -q 'holds a study of the time method' err.txt && [ $status2 -eq 2 ] && one_line err2.txt && grep -q 'holds a study of the steady method' err2.txt"
+"$tidal" --study steady.toml --series 1e14 --output steady-series 2> err.txt; status=$?
+check "a steady study with --series is refused, nothing created" "[ $status -eq 2 ] && one_line err.txt && [ ! -e steady-series ]"
 
 # Started by mpirun without MPI in the program, or for a single body: refused in one line,
 # by the first process only.

@@ -9,6 +9,7 @@
 #include <string>
 #include <variant>
 
+#include "body/body_file.hpp"
 #include "output/result_file.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_file.hpp"
@@ -46,6 +47,17 @@ TEST(StudyFile, AxesInFileOrderFirstSlowestWithExactValues) {
     EXPECT_EQ(s.points[4].values, (std::vector<std::string>{"20000.0", "0.2", "7"}));
 }
 
+TEST(StudyFile, MethodChoosesStepsOrSteadyStatesAndIsNoBodyKey) {
+    const std::string axes = "[axes]\n\"orbit.eccentricity\" = [0.1]\n";
+    const Study time = read_ok("base = 3\n" + axes);
+    const Study steady = read_ok("base = 3\nmethod = \"steady\"\n" + axes);
+    EXPECT_FALSE(time.steady);
+    EXPECT_TRUE(steady.steady);
+    EXPECT_FALSE(read_ok("base = 3\nmethod = \"time\"\n" + axes).steady);
+    // The method changes how the points run, not the bodies.
+    EXPECT_EQ(write_body(time.points[0].body, ""), write_body(steady.points[0].body, ""));
+}
+
 TEST(StudyFile, BodySectionsApplyToEveryPoint) {
     // Sections within sections too, and an axis of rheology lists.
     const Study s = read_ok("base = 1\n[sweep]\nsteps_per_decade = 4\n"
@@ -75,6 +87,8 @@ TEST(StudyFile, BadInputIsOneLineNamingWhereAndWhat) {
          "s.toml:2: [axis]: unknown section (did you mean [axes]?)"},
         {"base = 3\n[numerics]\nlayers = 0\n[axes]\n\"orbit.eccentricity\" = [0.1]\n",
          "numerics.layers"},
+        {"base = 3\nmethod = \"fast\"\n[axes]\n\"orbit.eccentricity\" = [0.1]\n",
+         "s.toml:2: method: expected \"time\" or \"steady\""},
     };
     for (const auto& [text, expected] : cases) {
         const std::string m = error_of(text);
@@ -151,6 +165,14 @@ TEST(StudyJob, UnitsRunPointByPointInSweepOrder) {
     EXPECT_EQ(job.locate(6), (std::pair{1, 0}));
     EXPECT_EQ(job.locate(12), (std::pair{2, 5}));
     EXPECT_EQ(job.number(1), 4);
+    EXPECT_EQ(job.batch_size(0, 5), 1);
+
+    // A steady study: each point's whole sweep is one unit.
+    const StudyJob steady({a, b, a}, {0, 4, 5}, {}, true);
+    ASSERT_EQ(steady.units(), 3);
+    EXPECT_EQ(steady.locate(1), (std::pair{1, 0}));
+    EXPECT_EQ(steady.batch_size(0, 0), 41);
+    EXPECT_EQ(steady.batch_size(1, 0), 1);
 }
 
 } // namespace

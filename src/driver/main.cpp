@@ -51,11 +51,6 @@ int main(int argc, char** argv) {
 
         const tidal::Launch launch = tidal::launch_from_environment(
             [](const char* name) -> const char* { return std::getenv(name); });
-        if (options.study && options.steady) {
-            std::cerr << "error: option --method steady is not available for studies; "
-                         "a study runs the time method (with the periodic state beside it)\n";
-            return tidal::kExitBadChoice;
-        }
         if (options.study && !options.maps.empty()) {
             std::cerr << "error: option --map is not available for studies; map a point of the "
                          "study by running its body.toml with --body-file\n";
@@ -66,6 +61,7 @@ int main(int argc, char** argv) {
             settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
             settings.plain = options.plain;
             settings.series = options.series;
+            if (options.method_given) settings.steady = options.steady;
             settings.progress = isatty(STDERR_FILENO) == 1;
             settings.interrupted = &tidal::InterruptCatcher::caught;
             const tidal::InterruptCatcher catcher;

@@ -69,8 +69,9 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
         ->type_name("FILE");
     app->add_option("--study", g.study,
                     "compute every point of the study file FILE, one directory\n"
-                    "each, and study.csv (run again, it resumes; under mpirun\n"
-                    "with an MPI build the points spread over the processes)")
+                    "each, study.csv and study_sweep.csv (run again, it resumes;\n"
+                    "under mpirun with an MPI build the points spread over the\n"
+                    "processes)")
         ->type_name("FILE");
     app->add_option("--set", g.overrides,
                     "replace one key of the body, e.g. --set shell.thickness=20000\n"
@@ -92,7 +93,8 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
                     "time (default): step each viscosity from rest through the\n"
                     "periods, and give the periodic steady state beside it;\n"
                     "steady: the periodic steady state alone, in milliseconds\n"
-                    "(summary.csv, peaks.csv, body.toml; no legacy files)")
+                    "(summary.csv, peaks.csv, body.toml; no legacy files);\n"
+                    "for --study it replaces the study file's method")
         ->type_name("METHOD");
     app->add_option("--series", g.series,
                     "also write series-<viscosity>.csv: the surface displacement of\n"
@@ -203,6 +205,7 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
             return OptionError{"option --method expects time or steady, but got '" +
                                printable(g.method) + "'"};
         o.steady = g.method == "steady";
+        o.method_given = true;
     }
     for (const std::string& text : g.series) {
         const auto eta = viscosity(text);

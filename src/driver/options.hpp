@@ -22,6 +22,7 @@ struct Options {
     std::vector<double> maps;             // --map ETA: viscosities (Pa s) to map the heating of
     double map_step = 2.0;                // --map-step DEG: the maps' grid step, degrees
     bool steady = false;                  // --method steady: the periodic steady state alone
+    bool method_given = false;            // --method given (it overrides a study file's)
     bool help = false;                    // --help
     bool version = false;                 // --version
 };

@@ -13,7 +13,8 @@ int study_command(const std::string& study_file, const std::string& output,
         err << "error: " << e->message << '\n';
         return kExitBadChoice;
     }
-    const Study& s = std::get<Study>(study);
+    Study& s = std::get<Study>(study);
+    if (settings.steady) s.steady = *settings.steady;
     auto prepared = prepare_study(s, output, settings.series);
     if (const auto* e = std::get_if<StudyError>(&prepared)) {
         err << "error: " << e->message << '\n';

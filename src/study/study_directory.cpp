@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -88,9 +89,29 @@ void StudyDirectory::publish_point(int point) const {
     sync_path(path_, true);
 }
 
-void StudyDirectory::publish_file(const std::string& name, const std::string& text) {
-    dir_.open(name).rewrite(text);
-    dir_.publish();
+namespace {
+
+constexpr const char* kMethodFile = "/.study-method";
+
+} // namespace
+
+std::string StudyDirectory::recorded_method() const {
+    std::ifstream in(path_ + kMethodFile, std::ios::binary);
+    std::string method;
+    std::getline(in, method);
+    return method;
+}
+
+void StudyDirectory::record_method(const std::string& method) const {
+    const std::string target = path_ + kMethodFile;
+    {
+        ResultFile file(target + ".partial");
+        file.rewrite(method + "\n");
+        file.close();
+    }
+    if (std::rename((target + ".partial").c_str(), target.c_str()) != 0)
+        fail("write", target, errno);
+    sync_path(path_, true);
 }
 
 } // namespace tidal

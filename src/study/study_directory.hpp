@@ -30,8 +30,17 @@ class StudyDirectory {
     // disk, then it is renamed into place.
     void publish_point(int point) const;
 
-    // Writes a whole file into the directory: as NAME.partial, renamed when complete.
-    void publish_file(const std::string& name, const std::string& text);
+    // A file of the study as a whole (study.csv), written as NAME.partial; publish_files()
+    // renames every such file into place once all are complete.
+    ResultFile& open_file(const std::string& name) { return dir_.open(name); }
+    void publish_files() { dir_.publish(); }
+
+    // The method ("time" or "steady") the directory's study runs, as recorded by
+    // record_method(); empty when none was recorded (a study of earlier versions: time).
+    std::string recorded_method() const;
+    // Records the method, on disk before any point is published, so that resuming the study
+    // with the other method is refused instead of mixing points of both.
+    void record_method(const std::string& method) const;
 
     const std::string& path() const { return path_; }
 

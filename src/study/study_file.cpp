@@ -23,7 +23,7 @@ struct Failure {
 };
 
 // The keys of a study file besides the sections of a body file.
-constexpr const char* kStudyKeys = "base, base_file, points and [axes]";
+constexpr const char* kStudyKeys = "base, base_file, points, method and [axes]";
 
 std::string located(const std::string& path, const toml::node& n) {
     const auto line = n.source().begin.line;
@@ -101,7 +101,9 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
     std::vector<std::string> overrides;
     for (const auto& [name, node] : doc) {
         const std::string top(name.str());
-        if (top == "base" || top == "base_file" || top == "points" || top == "axes") continue;
+        if (top == "base" || top == "base_file" || top == "points" || top == "axes" ||
+            top == "method")
+            continue;
         body_keys(top, node, path, overrides);
     }
     if (overrides.empty()) return body_spec;
@@ -177,7 +179,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
         // A misspelt study key must not read as a missing one.
         for (const auto& [name, node] : doc)
             if (!node.is_table() && name != "base" && name != "base_file" && name != "points" &&
-                name != "name")
+                name != "name" && name != "method")
                 throw Failure{located(path, node) + ": " + std::string(name.str()) +
                               ": unknown key (a study has " + kStudyKeys +
                               ", and the keys of a body file)"};
@@ -190,6 +192,13 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
         const BodySpec base = base_body(doc, path);
 
         Study study;
+        if (const toml::node* method = doc.get("method")) {
+            const auto* name = method->as_string();
+            if (name == nullptr || (name->get() != "time" && name->get() != "steady"))
+                throw Failure{located(path, *method) +
+                              ": method: expected \"time\" or \"steady\""};
+            study.steady = name->get() == "steady";
+        }
         std::vector<std::string> where; // each point's origin, for messages
         const toml::node* axes = doc.get("axes");
         const toml::node* points = doc.get("points");

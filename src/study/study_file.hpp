@@ -6,6 +6,9 @@
 // table whose header names body keys and whose rows are points. Relative file names are taken
 // from the study file's directory.
 //
+// `method = "steady"` makes every point a sweep of periodic steady states (as --method steady)
+// instead of a time integration; `method = "time"` is the default.
+//
 // Every point's body is built by replacing its keys in the base exactly as --set does, so a
 // point is checked like a body file; a bad point is one line naming the point and the key.
 #include <string>
@@ -28,6 +31,7 @@ struct StudyPoint {
 struct Study {
     std::vector<std::string> keys; // the varied body keys (axes or CSV columns), in order
     std::vector<StudyPoint> points;
+    bool steady = false; // method = "steady": periodic steady states instead of time stepping
 };
 
 struct StudyError {

@@ -7,9 +7,28 @@
 
 namespace tidal {
 
+namespace {
+
+// A point's whole sweep of periodic steady states (the continuous flavour, as --method steady
+// gives it), as records of a batch: the steady rows alone, no time runs.
+Batch steady_batch(const ShellModel& model, const ViscositySweep& sweep) {
+    std::vector<double> etas;
+    for (int i = 0; i < sweep.count; ++i)
+        etas.push_back(sweep.viscosity(sweep.first_k + i));
+    std::vector<SteadySweepRow> rows = steady_sweep(model, etas, SteadyFlavours::Continuous);
+    Batch out(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        out[i].k = sweep.first_k + static_cast<int>(i);
+        out[i].steady = std::move(rows[i]);
+    }
+    return out;
+}
+
+} // namespace
+
 StudyJob::StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers,
-                   const std::vector<double>& series)
-    : bodies_(std::move(bodies)), numbers_(std::move(numbers)) {
+                   const std::vector<double>& series, bool steady)
+    : bodies_(std::move(bodies)), numbers_(std::move(numbers)), steady_(steady) {
     first_unit_.push_back(0);
     for (const BodySpec& b : bodies_) {
         sweeps_.push_back(viscosity_sweep(b));
@@ -17,8 +36,12 @@ StudyJob::StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers,
         series_.push_back(std::holds_alternative<std::vector<double>>(kept)
                               ? std::get<std::vector<double>>(std::move(kept))
                               : std::vector<double>{});
-        first_unit_.push_back(first_unit_.back() + batch_count(sweeps_.back()));
+        first_unit_.push_back(first_unit_.back() + (steady_ ? 1 : batch_count(sweeps_.back())));
     }
+}
+
+int StudyJob::batch_size(int point, int batch) const {
+    return steady_ ? sweep(point).count : tidal::batch_size(sweep(point), batch);
 }
 
 std::pair<int, int> StudyJob::locate(int unit) const {
@@ -32,9 +55,10 @@ Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
     if (point != point_) {
         ws_.reset();
         model_.emplace(shell_model(job_.body(point)));
-        ws_.emplace(*model_);
+        if (!job_.steady()) ws_.emplace(*model_);
         point_ = point;
     }
+    if (job_.steady()) return steady_batch(*model_, job_.sweep(point));
     SweepSettings settings;
     settings.plain = plain_;
     settings.series = job_.series(point);

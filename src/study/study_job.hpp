@@ -1,7 +1,9 @@
 #pragma once
 // The work of a study: the points still to compute, each a sweep cut into batches of
 // viscosities. A work unit is one batch of one point; units are numbered point by point, in
-// sweep order, which is the order in which their records are written.
+// sweep order, which is the order in which their records are written. A study of periodic
+// steady states takes a point's whole sweep as one unit: a steady sweep costs a few tens of
+// milliseconds, so the points themselves keep the threads busy.
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,9 +20,10 @@ class StudyJob {
     StudyJob() = default;
     // `bodies[i]` is point `numbers[i]` of the study (counted from 0). `series`: the
     // viscosities (Pa s) whose series tables every point writes, each taken as the point's
-    // nearest swept one (study_series_error has checked that there is one).
+    // nearest swept one (study_series_error has checked that there is one). `steady`: every
+    // point a sweep of periodic steady states (no time integration, no series).
     StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers,
-             const std::vector<double>& series = {});
+             const std::vector<double>& series = {}, bool steady = false);
 
     int units() const { return first_unit_.empty() ? 0 : first_unit_.back(); }
     int points() const { return static_cast<int>(bodies_.size()); }
@@ -29,6 +32,9 @@ class StudyJob {
     std::pair<int, int> locate(int unit) const;
     int first_unit(int point) const { return first_unit_[static_cast<std::size_t>(point)]; }
     int batches(int point) const { return first_unit(point + 1) - first_unit(point); }
+    // The viscosities of batch `batch` of a point.
+    int batch_size(int point, int batch) const;
+    bool steady() const { return steady_; }
 
     const BodySpec& body(int point) const { return bodies_[static_cast<std::size_t>(point)]; }
     const ViscositySweep& sweep(int point) const {
@@ -45,6 +51,7 @@ class StudyJob {
     std::vector<ViscositySweep> sweeps_;
     std::vector<std::vector<double>> series_;
     std::vector<int> first_unit_; // points + 1 entries
+    bool steady_ = false;
 };
 
 // Computes units of a job in one thread, keeping the model of the latest point (the units a
@@ -52,8 +59,9 @@ class StudyJob {
 class UnitComputer {
   public:
     UnitComputer(const StudyJob& job, bool plain) : job_(job), plain_(plain) {}
-    // Both rheologies for the viscosities of `unit`; the plain path may stop inside (a short
-    // batch) when `stop` says so.
+    // Every rheology for the viscosities of `unit`: time runs with the steady state beside
+    // them, or the steady state alone (continuous in time) for a steady study. The plain path
+    // may stop inside (a short batch) when `stop` says so.
     Batch compute(int unit, const std::function<bool()>& stop);
 
   private:

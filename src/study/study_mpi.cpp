@@ -319,7 +319,7 @@ std::string job_text(const StudyJob& job) {
     return s;
 }
 
-StudyJob job_from_text(const std::string& s, const std::vector<double>& series) {
+StudyJob job_from_text(const std::string& s, const std::vector<double>& series, bool steady) {
     std::vector<BodySpec> bodies;
     std::vector<int> numbers;
     for (std::size_t at = 0; at < s.size();) {
@@ -330,7 +330,7 @@ StudyJob job_from_text(const std::string& s, const std::vector<double>& series) 
         numbers.push_back(static_cast<int>(numbers.size()));
         at = end + 1;
     }
-    return StudyJob(std::move(bodies), std::move(numbers), series);
+    return StudyJob(std::move(bodies), std::move(numbers), series, steady);
 }
 
 } // namespace
@@ -360,6 +360,7 @@ int mpi_study_command(const std::string& study_file, const std::string& output,
                 status = kExitBadChoice;
             } else {
                 study = std::get<Study>(std::move(read));
+                if (settings.steady) study->steady = *settings.steady;
                 try {
                     auto p = prepare_study(*study, output, settings.series);
                     if (auto* e = std::get_if<StudyError>(&p)) {
@@ -382,13 +383,16 @@ int mpi_study_command(const std::string& study_file, const std::string& output,
 
         std::string text = rank == 0 ? job_text(prepared.job) : std::string();
         broadcast(text);
+        int steady = rank == 0 && prepared.job.steady() ? 1 : 0;
+        MPI_Bcast(&steady, 1, MPI_INT, 0, MPI_COMM_WORLD);
         const int threads = std::max(1, settings.threads);
         int remote_threads = 0;
         const int mine = rank == 0 ? 0 : threads + 1; // units a worker holds at once
         MPI_Reduce(&mine, &remote_threads, 1, MPI_INT, MPI_SUM, 0, MPI_COMM_WORLD);
 
         if (rank != 0) {
-            serve_units(job_from_text(text, settings.series), threads, settings.plain);
+            serve_units(job_from_text(text, settings.series, steady != 0), threads,
+                        settings.plain);
             status = kExitSuccess;
         } else {
             MpiWorkers workers(size, remote_threads);

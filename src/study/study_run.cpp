@@ -50,10 +50,26 @@ struct PointFiles {
     RunOutput output;
 };
 
+// A point of a steady study, written as a single run with --method steady writes it:
+// body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
+void write_steady_point(const std::string& path, const BodySpec& body_spec, const Batch& batch,
+                        Console& console) {
+    ResultDirectory dir(path);
+    write_body_toml(dir, body_spec);
+    std::vector<SteadySweepRow> rows;
+    rows.reserve(batch.size());
+    for (const ViscosityResults& v : batch)
+        rows.push_back(*v.steady);
+    write_steady_tables(dir, console, shell_model(body_spec), rows);
+    dir.publish();
+}
+
 } // namespace
 
 std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const std::string& output,
                                                       const std::vector<double>& series) {
+    if (study.steady && !series.empty())
+        return StudyError{"option --series needs the time method: the steady state has no series"};
     {
         std::vector<BodySpec> all;
         for (const StudyPoint& p : study.points)
@@ -62,6 +78,19 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
     }
     PreparedStudy out;
     out.dir = std::make_unique<StudyDirectory>(output);
+    const std::string method = study.steady ? "steady" : "time";
+    {
+        // Earlier versions recorded no method and ran time studies only.
+        std::string had = out.dir->recorded_method();
+        if (had.empty()) {
+            for (std::size_t p = 0; p < study.points.size() && had.empty(); ++p)
+                if (out.dir->published(static_cast<int>(p))) had = "time";
+        }
+        if (!had.empty() && had != method)
+            return StudyError{out.dir->path() + " holds a study of the " + had +
+                              " method; give this " + method +
+                              " study a new output directory"};
+    }
     std::vector<BodySpec> bodies;
     std::vector<int> numbers;
     for (std::size_t p = 0; p < study.points.size(); ++p) {
@@ -83,7 +112,8 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
                               " of this study; give the study a new output directory"};
         ++out.published;
     }
-    out.job = StudyJob(std::move(bodies), std::move(numbers), series);
+    out.job = StudyJob(std::move(bodies), std::move(numbers), series, study.steady);
+    out.dir->record_method(method);
     return out;
 }
 
@@ -152,7 +182,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 if (remote) remote->poll(results); // also when no unit keeps us waiting
                 std::optional<Batch> r = results.take(u, idle, interval);
                 const auto [point, batch] = job.locate(u);
-                if (!r || static_cast<int>(r->size()) != batch_size(job.sweep(point), batch)) {
+                if (!r || static_cast<int>(r->size()) != job.batch_size(point, batch)) {
                     halt();
                     progress.clear();
                     const int sig = settings.interrupted();
@@ -162,6 +192,13 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     return kExitSignalBase + sig;
                 }
                 const int number = job.number(point);
+                if (job.steady()) {
+                    write_steady_point(dir.begin_point(number), job.body(point), *r, console);
+                    dir.publish_point(number);
+                    ++computed;
+                    progress.update(prepared.published + computed);
+                    continue;
+                }
                 if (batch == 0) {
                     writing.reset();
                     model.emplace(shell_model(job.body(point)));
@@ -188,7 +225,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     std::vector<PointPeaks> peaks;
     for (int p = 0; p < total; ++p)
         peaks.push_back(read_point_peaks(dir.point_path(p)));
-    dir.publish_file("study.csv", study_table(study, peaks));
+    dir.open_file("study.csv").rewrite(study_table(study, peaks));
+    write_study_sweep(study, dir, dir.open_file("study_sweep.csv"));
+    dir.publish_files();
     int unsettled = 0;
     for (const PointPeaks& p : peaks)
         unsettled += p.worst_transient > kTransientLimit ? 1 : 0;

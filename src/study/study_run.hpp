@@ -4,6 +4,7 @@
 // study's order into its directory; then study.csv is written from all published points.
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -20,6 +21,8 @@ struct StudySettings {
     bool plain = false;         // the slow one-viscosity-at-a-time path
     bool progress = false;      // a progress line on `err` (for a terminal)
     std::vector<double> series; // viscosities (Pa s) whose series tables every point writes
+    // --method given: true for steady, false for time; replaces the study file's method.
+    std::optional<bool> steady;
     // Asked between units: a nonzero signal number stops the study.
     int (*interrupted)() = [] { return 0; };
 };
@@ -46,14 +49,16 @@ struct PreparedStudy {
     int published = 0; // points published by an earlier run
 };
 
-// Checks the study's --series viscosities against every point's sweep, then takes the output
-// directory (throws OutputError if it cannot be created or another run holds it) and finds the
-// points already published there. A published point whose body is not that point's body of
-// this study is an error for the user (another study's directory).
+// Checks the study's --series viscosities against every point's sweep (a steady study has no
+// series), then takes the output directory (throws OutputError if it cannot be created or
+// another run holds it) and finds the points already published there. A published point whose
+// body is not that point's body of this study, or a directory of a study of the other method,
+// is an error for the user. Records the study's method in the directory.
 std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const std::string& output,
                                                       const std::vector<double>& series);
 
-// Computes the job's points and writes them, then study.csv; returns the exit status. Progress
+// Computes the job's points and writes them, then study.csv and study_sweep.csv; returns the
+// exit status. Progress
 // and the closing line go to `err`. Throws OutputError when a file cannot be written.
 int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
               const StudySettings& settings, RemoteWorkers* remote = nullptr);

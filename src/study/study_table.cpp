@@ -146,4 +146,40 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
     return out;
 }
 
+void write_study_sweep(const Study& study, const StudyDirectory& dir, ResultFile& out) {
+    std::vector<std::string> columns;
+    for (std::size_t p = 0; p < study.points.size(); ++p) {
+        const int n = static_cast<int>(p);
+        const std::string path = dir.point_path(n) + "/summary.csv";
+        const auto rows = read_table(path);
+        if (rows.empty() || rows[0].empty() || rows[0][0] != "viscosity_Pa_s")
+            throw OutputError("'" + path + "' is not a summary table");
+        std::string text;
+        if (p == 0) {
+            columns = rows[0];
+            text = "point";
+            for (const std::string& key : study.keys)
+                field(text, key);
+            for (const std::string& c : columns)
+                field(text, c);
+            text += "\r\n";
+        } else if (rows[0] != columns) {
+            throw OutputError("the summary of " + StudyDirectory::point_name(n) +
+                              " has other columns than that of the first point");
+        }
+        std::string values;
+        for (const std::string& v : study.points[p].values)
+            field(values, v);
+        for (std::size_t r = 1; r < rows.size(); ++r) {
+            text += StudyDirectory::point_name(n);
+            text += values;
+            for (const std::string& v : rows[r])
+                field(text, v);
+            text += "\r\n";
+        }
+        out.write(text);
+        out.flush();
+    }
+}
+
 } // namespace tidal

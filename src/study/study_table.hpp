@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "output/result_file.hpp"
+#include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 
 namespace tidal {
@@ -26,5 +28,12 @@ PointPeaks read_point_peaks(const std::string& point_dir);
 
 // The whole study.csv. Throws OutputError if the points' peaks have different columns.
 std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks);
+
+// "study_sweep.csv", the study's whole map in one table: one row per point and swept viscosity,
+// the point's directory name, its values of the varied keys, then the columns of its
+// summary.csv (the same texts, so the same numbers), points in study order. Reads each point's
+// summary.csv from `dir` and writes the table into `out`, point by point. Throws OutputError
+// if a summary cannot be read or has other columns than the first point's.
+void write_study_sweep(const Study& study, const StudyDirectory& dir, ResultFile& out);
 
 } // namespace tidal

@@ -89,9 +89,11 @@ TIDAL_LANE_CLONES void place_loads(Lanes x, const double* pending, int N) {
 }
 
 // Advances the history of the three stress unknowns of layer l in every lane with the new
-// stresses, adding their dissipation terms to S per component, and forms their next history
-// loads into `pending`.
-template <class R>
+// stresses, adding their dissipation terms to S per component when `kSampled` (outside the
+// window nothing is summed, and the terms, inlined and unused, are not even formed: a Prony
+// element's dissipation is half its arithmetic), and forms their next history loads into
+// `pending`.
+template <class R, bool kSampled>
 TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
                                      Vec1View<const double> b, const double* k, int kc, int l,
                                      double dt, double (&S)[kRightHandSides][kLanes],
@@ -104,9 +106,9 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
             for (int g = 0; g < kLanes; g += lanes::kWidth) {
                 const LaneConstants constants{kl, g};
                 const LaneHistory history{h, columns, s.unknown, comp, g};
-                const lanes::Vec d = R::advance(constants, b(s.unknown),
-                                                lanes::load(&x(s.unknown, comp, g)), history, dt);
-                lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d);
+                [[maybe_unused]] const lanes::Vec d = R::advance(
+                    constants, b(s.unknown), lanes::load(&x(s.unknown, comp, g)), history, dt);
+                if constexpr (kSampled) lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d);
                 lanes::store(out + g, R::load(constants, b(s.unknown), history));
             }
         }
@@ -154,9 +156,13 @@ template <class R> class RunBatch : public LaneBatch {
             const bool sampled = in_window(step) && R::dissipates(step, nsteps);
             for (int l = 1; l <= N; ++l) {
                 double S[kRightHandSides][kLanes] = {};
-                advance_layer<R>(x, history(), columns_count_, vec1(model.elastic),
-                                 k_.data(), kc_, l, dt, S, pending.data());
-                if (!sampled) continue;
+                if (!sampled) {
+                    advance_layer<R, false>(x, history(), columns_count_, vec1(model.elastic),
+                                            k_.data(), kc_, l, dt, S, pending.data());
+                    continue;
+                }
+                advance_layer<R, true>(x, history(), columns_count_, vec1(model.elastic),
+                                       k_.data(), kc_, l, dt, S, pending.data());
                 double p[kLanes];
                 for (int lane = 0; lane < kLanes; ++lane)
                     p[lane] = R::sample(S[kOrder0][lane], S[kCosine][lane], S[kSine][lane], dt);

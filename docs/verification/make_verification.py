@@ -9,8 +9,13 @@ from what the program computes fails them. It needs the tidal Python module on P
 """
 import math
 import sys
+import warnings
 
 import tidal
+
+# The sweeps here are short on purpose (one viscosity, two periods): what they would warn a
+# user about is what this document measures.
+warnings.simplefilter("ignore", tidal.TidalWarning)
 
 G = 6.67430e-11
 

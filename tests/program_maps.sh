@@ -46,7 +46,7 @@ check "Q is written where the response lags and k2/Q is -Im k2" \
 # power that the run's last period reaches to its transient.
 "$tidal" --body 1 $short --map 1e13 --map-step 5 --output time > /dev/null 2> err.txt
 status=$?
-check "a time sweep with a 5-degree map succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(tail -n +2 time/map-1e+13.csv | wc -l) -eq 2664 ]"
+check "a time sweep with a 5-degree map succeeds, with warnings at most" "[ $status -eq 0 ] && ! grep -qv '^\(warning\|note\): ' err.txt && [ \$(tail -n +2 time/map-1e+13.csv | wc -l) -eq 2664 ]"
 p=$(col time/summary.csv maxwell_power_W | sed -n 3p); t=$(col time/summary.csv maxwell_transient | sed -n 3p)
 check "... whose area integral is the run's power less its transient" \
     "near \$(area_integral time/map-1e+13.csv maxwell_heat_flux_W_m2 252100) \$(awk -v p=$p -v t=$t 'BEGIN { printf \"%.17g\", p / (1 + t) }') 5e-3"

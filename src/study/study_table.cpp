@@ -162,7 +162,7 @@ void write_study_sweep(const Study& study, const StudyDirectory& dir, ResultFile
                 field(text, key);
             for (const std::string& c : columns)
                 field(text, c);
-            text += "\r\n";
+            text += '\n';
         } else if (rows[0] != columns) {
             throw OutputError("the summary of " + StudyDirectory::point_name(n) +
                               " has other columns than that of the first point");
@@ -175,7 +175,7 @@ void write_study_sweep(const Study& study, const StudyDirectory& dir, ResultFile
             text += values;
             for (const std::string& v : rows[r])
                 field(text, v);
-            text += "\r\n";
+            text += '\n';
         }
         out.write(text);
         out.flush();

@@ -90,7 +90,10 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     all.self_gravity = true;
     BodySpec unused = preset(1).body_spec;
     unused.andrade_alpha = 0.45;
-    for (const BodySpec& body : {all, unused})
+    BodySpec unused_zeta = preset(2).body_spec; // alone: written only because it differs
+    unused_zeta.andrade_zeta = 10.0;
+    unused_zeta.name = "C:\\shells\\\"thin\" \\u0041"; // backslashes and quotes kept as given
+    for (const BodySpec& body : {all, unused, unused_zeta})
         bodies.push_back(body);
     for (const BodySpec& body : bodies) {
         SCOPED_TRACE(body.name);
@@ -252,6 +255,20 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
         {good,
          {"rheology.burgers.transient_viscosity_ratio=1e-40"},
          "rheology.burgers.transient_viscosity_ratio: must be from 1e-6 to 1e6 (got 1e-40)"},
+        {good,
+         {"rheology.andrade.zeta=1e7"},
+         "rheology.andrade.zeta: must be from 1e-6 to 1e6 (got 1e+07)"},
+        {good,
+         {"rheology.burgers.transient_viscosity_ratio=2e6"},
+         "rheology.burgers.transient_viscosity_ratio: must be from 1e-6 to 1e6 (got 2e+06)"},
+        {good,
+         {"rheology.burgers.transient_rigidity_ratio=2e6"},
+         "rheology.burgers.transient_rigidity_ratio: must be from 1e-6 to 1e6 (got 2e+06)"},
+        // One factor for twenty layers is not a scalar: the factors are per layer only.
+        {good,
+         {"shell.viscosity_factors=[0.5]"},
+         "shell.viscosity_factors: has 1 values but numerics.layers is 20 (give one value per "
+         "layer)"},
         {good, {"numerics.andrade_elements=0"}, "numerics.andrade_elements: must be from 1 to 64"},
         {good, {"numerics.andrade_elements=65"}, "numerics.andrade_elements: must be from 1 to 64"},
         {good,
@@ -267,6 +284,45 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
             EXPECT_EQ(m.rfind("test.toml", 0), 0u) << m;
         }
     }
+}
+
+TEST(BodyFile, RangesIncludeTheirBounds) {
+    const BodySpec b = read_ok(preset_text(1), {"numerics.andrade_elements=64",
+                                                "rheology.andrade.zeta=1e6",
+                                                "rheology.burgers.transient_rigidity_ratio=1e-6",
+                                                "rheology.burgers.transient_viscosity_ratio=1e6"});
+    EXPECT_EQ(b.andrade_elements, 64);
+    EXPECT_EQ(b.andrade_zeta, 1e6);
+}
+
+TEST(BodyFile, ParametersOfARheologyThatDoesNotRunAreSaidToDoNothing) {
+    const BodySpec base = preset(1).body_spec; // Maxwell and Kelvin-Voigt
+    EXPECT_FALSE(unused_rheology_parameters(base));
+    const auto warning = [&](void (*change)(BodySpec&)) {
+        BodySpec b = base;
+        change(b);
+        return unused_rheology_parameters(b).value_or("(none)");
+    };
+    const auto burgers = [](BodySpec& b) { b.transient_viscosity_ratio = 0.5; };
+    const auto rigid = [](BodySpec& b) { b.transient_rigidity_ratio = 0.5; };
+    const auto zeta = [](BodySpec& b) { b.andrade_zeta = 10.0; };
+    const auto elements = [](BodySpec& b) { b.andrade_elements = 9; };
+    for (auto* change : {+burgers, +rigid})
+        EXPECT_EQ(warning(change).rfind("warning: [rheology.burgers] is set but burgers is not in "
+                                         "rheology.models",
+                                         0),
+                  0u)
+            << warning(change);
+    for (auto* change : {+zeta, +elements})
+        EXPECT_EQ(warning(change).rfind("warning: [rheology.andrade] or numerics.andrade_elements",
+                                        0),
+                  0u)
+            << warning(change);
+    // Where the rheology runs, its parameters count.
+    BodySpec runs = base;
+    runs.models.push_back(Rheology::Burgers);
+    runs.transient_viscosity_ratio = 0.5;
+    EXPECT_FALSE(unused_rheology_parameters(runs));
 }
 
 TEST(BodyFile, MutatedPresetsNeverCrashAndWhatIsAcceptedIsSound) {

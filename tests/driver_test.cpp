@@ -1,6 +1,7 @@
 // Menu choice, the refusal of bad input, and the sweep's independence of the thread count.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <variant>
@@ -112,7 +113,11 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
     // Asked-for series are kept besides the last run of each batch: 10^15.15 is the fourth.
     const double asked = *nearest_swept_viscosity(v, 1.4e15);
     EXPECT_EQ(asked, sweep_viscosity(303));
-    EXPECT_FALSE(nearest_swept_viscosity(v, 1.2e16)); // more than half a step beyond
+    EXPECT_FALSE(nearest_swept_viscosity(v, 1.2e16)); // more than a step beyond
+    // Between half a step and a step outside either end: refused too.
+    EXPECT_FALSE(nearest_swept_viscosity(v, std::pow(10.0, 16.04)));
+    EXPECT_FALSE(nearest_swept_viscosity(v, std::pow(10.0, 14.96)));
+    EXPECT_EQ(nearest_swept_viscosity(v, std::pow(10.0, 16.02)), 1e16);
     const auto three = sweep(model, v, 3, false, {asked});
     const auto plain = sweep(model, v, 2, true);
     ASSERT_EQ(one.size(), 21u);

@@ -89,20 +89,5 @@ TEST_F(Power, ConstantSamplesGiveTheShellVolumeIntegral) {
                 1e-12 * c / (2 * eta) * radial);
 }
 
-TEST_F(Power, EndSamplesOfTheWindowHaveHalfWeight) {
-    std::vector<double> w(N * (m + 1), 1.0);
-    const double base = power(w, 1e12);
-    // Raise the last sample of layer 5 by delta: its time integral grows by dt*delta/2.
-    const double delta = 1000.0;
-    w[static_cast<std::size_t>(m) * N + 4] += delta;
-    const double rho = (grid.r[4] + grid.r[5]) / 2, thick = grid.r[4] - grid.r[5];
-    const double expected = dt * delta / 2 / 2 / 1e12 * rho * rho * thick / (m * dt);
-    EXPECT_NEAR(power(w, 1e12) - base, expected, 1e-9 * expected);
-    // An interior sample of the same layer counts fully.
-    w[static_cast<std::size_t>(m) * N + 4] -= delta;
-    w[static_cast<std::size_t>(m / 2) * N + 4] += delta;
-    EXPECT_NEAR(power(w, 1e12) - base, 2 * expected, 2e-9 * expected);
-}
-
 } // namespace
 } // namespace tidal

@@ -110,6 +110,12 @@ TEST(Peak, RefinedInLogLogByAParabolaThroughTheThreeLargest) {
     const Peak edge = find_peak(std::span(eta).first(40), rising);
     EXPECT_EQ(edge.index, 39u);
     EXPECT_FALSE(edge.refined_x);
+
+    // Of equal largest samples, the first.
+    const std::vector<double> x = {1.0, 2.0, 3.0, 4.0}, tied = {1.0, 2.0, 2.0, 1.0};
+    const Peak first = find_peak(x, tied);
+    EXPECT_EQ(first.index, 1u);
+    EXPECT_EQ(first.x, 2.0);
 }
 
 class InScratchDir : public ::testing::Test {
@@ -173,6 +179,21 @@ TEST_F(InScratchDir, AStoppedRunLeavesPartialFilesThatTheNextRunReplaces) {
     again.open("pcelketa").rewrite(" 3 4\n");
     again.publish();
     EXPECT_EQ(slurp("out/pcelketa"), " 3 4\n");
+}
+
+TEST_F(InScratchDir, APlantedLinkAtTheTemporaryNameIsNeitherWrittenThroughNorPublished) {
+    {
+        std::ofstream f("victim");
+        f << "not yours\n";
+    }
+    fs::create_directory("out");
+    fs::create_symlink("../victim", "out/pcelketa.partial");
+    ResultDirectory dir("out");
+    dir.open("pcelketa").rewrite(" 1 2\n");
+    dir.publish();
+    EXPECT_EQ(slurp("victim"), "not yours\n");
+    EXPECT_FALSE(fs::is_symlink("out/pcelketa"));
+    EXPECT_EQ(slurp("out/pcelketa"), " 1 2\n");
 }
 
 TEST_F(InScratchDir, ASecondRunIntoTheSameDirectoryIsRefused) {

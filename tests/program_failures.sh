@@ -54,12 +54,17 @@ check "... and still leaves complete result files" "[ \$(wc -l < pcelketa) -eq 2
 cd ..
 
 # --- A signal while the menu waits for the choice: no result file is created -------------
+# The choice comes through a pipe held open until the menu is on the screen: the signal lands
+# while the program reads, however long it took to get there.
 mkdir menu-wait && cd menu-wait
-sleep 3 | "$tidal" > /dev/null 2> ../err.txt &
+mkfifo ../choice
+"$tidal" < ../choice > ../menu.txt 2> ../err.txt &
 pid=$!
-sleep 0.3
+exec 3> ../choice
+until grep -q 'Choose' ../menu.txt || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
 kill -s INT $pid
 wait $pid; status=$?
+exec 3>&-
 check "SIGINT at the menu exits with status 130 and creates nothing" "[ $status -eq 130 ] && [ -z \"\$(ls)\" ]"
 cd ..
 

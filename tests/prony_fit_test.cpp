@@ -192,6 +192,7 @@ TEST(PronyFit, RefusesInvalidArguments) {
     EXPECT_THROW(fit_power_law(1.0, 1.0, 10.0, 8), std::invalid_argument);
     EXPECT_THROW(fit_power_law(0.3, 10.0, 10.0, 8), std::invalid_argument);
     EXPECT_THROW(fit_power_law(0.3, 1.0, 10.0, 0), std::invalid_argument);
+    EXPECT_THROW(fit_power_law(0.3, 1e-16, 1e15, 8), std::invalid_argument); // 31 decades
 }
 
 } // namespace

@@ -55,17 +55,32 @@ TEST(Rheology, DissipationTermsAddUpToTheLossOfTheCompliance) {
     expect_terms_match_the_loss<Burgers>(p);
     const ShellModel model = model_of(p, 200);
     expect_terms_match_the_loss<Andrade>(model.body.rheology); // its Prony series
-    // Andrade's own continuous term is the exact loss of the power law.
-    HarmonicSymbols hs;
-    const double w = 5.3e-5, mu = 3.3e9, eta = 1e14;
-    hs.s[0] = Complex(0.0, w);
-    std::vector<DissipationTerm> terms;
-    Andrade::dissipation_terms(model.body.rheology, mu, eta, Flavour::Continuous, hs, terms);
-    ASSERT_EQ(terms.size(), 1u);
-    EXPECT_NEAR(std::norm(terms[0].gain[0]) /
-                    (-w * Andrade::continuous_compliance(model.body.rheology, mu, eta, hs.s[0])
-                              .imag()),
-                1.0, 1e-12);
+}
+
+TEST(Rheology, BurgersComplianceIsMaxwellsPlusItsTransientElement) {
+    // Distinct rigidity and viscosity ratios, so that swapping them shows.
+    RheologyParameters p;
+    p.burgers = {0.3, 0.02};
+    const double mu = 3.3e9, eta = 1e14;
+    for (const double w : {1e-7, 5.3e-5, 1e-2}) {
+        const Complex s(0.0, w);
+        const Complex expected = 1.0 / mu + 1.0 / (eta * s) + 1.0 / (mu * 0.3 + eta * 0.02 * s);
+        const Complex J = Burgers::continuous_compliance(p, mu, eta, s);
+        EXPECT_NEAR(std::abs(J / expected - 1.0), 0.0, 1e-14) << w;
+    }
+}
+
+TEST(Rheology, AndradeWithManyElementsGivesAFinitePower) {
+    // The fit may give some elements no weight: they must be left out, not carried as a
+    // zero compliance (whose inverse the time step uses).
+    for (const int elements : {40, 64}) {
+        RheologyParameters p;
+        p.andrade.elements = elements;
+        const ShellModel model = model_of(p, 100, 2);
+        RunWorkspace ws(model);
+        const double power = run_one(Rheology::Andrade, model, 1e14, ws).pcelk;
+        EXPECT_TRUE(std::isfinite(power) && power > 0.0) << elements << " elements: " << power;
+    }
 }
 
 // |P / P_maxwell - 1| of the continuous and discrete steady states.

@@ -153,6 +153,39 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
 }
 
+TEST(StudyFile, APointsTableIsFoundBesideTheStudyFile) {
+    const auto dir = std::filesystem::temp_directory_path() / "tidal_study_beside";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "sub");
+    std::ofstream(dir / "sub" / "s.toml") << "base = 3\npoints = \"points.csv\"\n";
+    std::ofstream(dir / "sub" / "points.csv") << "orbit.eccentricity\n0.03\n";
+    std::ofstream(dir / "points.csv") << "orbit.eccentricity\n0.05\n"; // not this one
+    const auto s = read_study_file((dir / "sub" / "s.toml").string());
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(std::holds_alternative<Study>(s)) << std::get<StudyError>(s).message;
+    ASSERT_EQ(std::get<Study>(s).points.size(), 1u);
+    EXPECT_EQ(std::get<Study>(s).points[0].body.eccentricity, 0.03);
+}
+
+TEST(StudyTable, PointsWithOtherColumnsAreRefused) {
+    // An axis of rheology.models gives points of other rheologies, so other peak columns: no
+    // table can hold them.
+    const Study s = read_ok("base = 1\n[axes]\n"
+                            "\"rheology.models\" = [[\"maxwell\"], [\"andrade\"]]\n");
+    PointPeaks maxwell, andrade;
+    maxwell.columns = {"maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W"};
+    maxwell.values = {"1e+14", "2.5"};
+    andrade.columns = {"andrade_peak_viscosity_Pa_s", "andrade_peak_power_W"};
+    andrade.values = {"1e+14", "3.5"};
+    try {
+        (void)study_table(s, {maxwell, andrade});
+        ADD_FAILURE() << "expected an OutputError";
+    } catch (const OutputError& e) {
+        EXPECT_NE(std::string(e.what()).find("point-00002 have other columns"), std::string::npos)
+            << e.what();
+    }
+}
+
 TEST(StudyJob, UnitsRunPointByPointInSweepOrder) {
     BodySpec a, b;
     a.log10_viscosity_min = b.log10_viscosity_min = 10.0;

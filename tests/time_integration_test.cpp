@@ -120,35 +120,5 @@ TEST(Forcing, FirstStepOfChoiceOne) {
     EXPECT_NEAR(bc[6], 0.0001137220, 5e-11);
 }
 
-TEST(Forcing, InteriorLoadIsMinusRootTenTimesTheScaledAmplitude) {
-    for (int choice : {1, 4, 8}) {
-        const ShellModel model = make_shell_model(*preset_body(choice));
-        const TidalForcing forcing(model, time_step(model));
-        const auto r = vec1(model.grid.r);
-        const double R = (r(20) + r(21)) / 2;
-        std::vector<double> x[3];
-        for (auto& v : x)
-            v.assign(122, 5.0);
-        for (int step : {1, 777, 1999}) {
-            const StepForcing f = forcing.at(step);
-            forcing.load(step, vec1(x[0]), vec1(x[1]), vec1(x[2]));
-            const double amps[3] = {f.amp_order0, f.amp_cosine, f.amp_sine};
-            for (int c = 0; c < 3; ++c) {
-                const auto X = vec1(x[c]);
-                for (int i = 2; i <= 20; ++i) {
-                    const double want = -std::sqrt(10.0) * amps[c] * (model.body.rho * r(i)) /
-                                        (model.body.rhobelow * R * R);
-                    EXPECT_NEAR(X(6 * i - 5), want, 1e-12 * std::fabs(want) + 1e-300);
-                    EXPECT_EQ(X(6 * i - 4), 0.0);
-                }
-                EXPECT_EQ(X(1), 0.0);
-                EXPECT_EQ(X(2), 0.0);
-                EXPECT_EQ(X(3), 0.0);
-                EXPECT_NE(X(121), 5.0);
-            }
-        }
-    }
-}
-
 } // namespace
 } // namespace tidal

@@ -6,6 +6,9 @@ failed=0
 check() { # description, condition (evaluated)
     if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
 }
+col() { # file, column name: the column's values, one a line
+    tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
+}
 one_line() { [ "$(wc -l < "$1")" -eq 1 ]; }
 # Nothing but warning and note lines (or nothing at all).
 only_warnings() { ! grep -q -v -e '^warning: ' -e '^note: ' "$1"; }

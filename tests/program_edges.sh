@@ -17,9 +17,6 @@ stop_job() { # pid
     kill -s KILL "$1" 2> /dev/null
     wait "$1"
 }
-col() { # file, column name: the column's values, one a line
-    tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
-}
 short="--set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=15 --set sweep.steps_per_decade=4"
 
 # --- A stop inside long runs ----------------------------------------------------------------

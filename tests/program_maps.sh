@@ -7,9 +7,6 @@ set -uo pipefail
 tidal=$(realpath "$1")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
-col() { # file, column name: the column's values, one a line
-    tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
-}
 # The area integral (trapezoid in latitude, cos weights; uniform in longitude) of a map's
 # column, times the outer radius squared: W.
 area_integral() { # map file, column name, outer radius (m)

@@ -8,9 +8,6 @@ set -uo pipefail
 tidal=$(realpath "$1")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
-col() { # file, column name: the column's values, one a line
-    tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
-}
 
 short="--set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=16 --set sweep.steps_per_decade=4"
 "$tidal" --body 8 $short --method steady --output steady > steady.txt 2> err.txt; status=$?

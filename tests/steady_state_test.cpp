@@ -103,17 +103,17 @@ TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
 }
 
 TEST(SteadySweep, TakesEachLayersViscosityAsTheSweptOneTimesItsFactor) {
-    BodySpec spec = preset(3).body_spec;
-    spec.layers = 5;
-    spec.viscosity_factors = {1.0, 0.5, 0.1, 0.05, 0.01};
-    spec.models = {Rheology::Maxwell, Rheology::Burgers};
-    const ShellModel model = make_shell_model(make_body(spec), RunConstants{2.0, 100, 200});
+    BodySpec body_spec = preset(3).body_spec;
+    body_spec.layers = 5;
+    body_spec.viscosity_factors = {1.0, 0.5, 0.1, 0.05, 0.01};
+    body_spec.models = {Rheology::Maxwell, Rheology::Burgers};
+    const ShellModel model = make_shell_model(make_body(body_spec), RunConstants{2.0, 100, 200});
     const double eta = 1e14;
     const std::vector<double> layer_eta = {1e14, 5e13, 1e13, 5e12, 1e12};
     const std::vector<SteadySweepRow> rows = steady_sweep(model, {&eta, 1}, SteadyFlavours::Both);
     ASSERT_EQ(rows.size(), 1u);
     SteadyEngine engine(model);
-    for (const Rheology r : spec.models) {
+    for (const Rheology r : body_spec.models) {
         EXPECT_EQ(rows[0][r].continuous.power,
                   engine.solve(r, Flavour::Continuous, layer_eta).power);
         EXPECT_EQ(rows[0][r].discrete->power, engine.solve(r, Flavour::Discrete, layer_eta).power);

@@ -30,9 +30,9 @@ def test_notebooks_are_stored_without_outputs(docs_dir):
 def kernel_of_this_interpreter(tmp_path, monkeypatch):
     """A kernel "python3" run by the interpreter of the tests (the one the module was built
     for), whatever python3 comes first in PATH or which kernels are installed."""
-    spec = tmp_path / "jupyter" / "kernels" / "python3"
-    spec.mkdir(parents=True)
-    (spec / "kernel.json").write_text(json.dumps({
+    kernel_dir = tmp_path / "jupyter" / "kernels" / "python3"
+    kernel_dir.mkdir(parents=True)
+    (kernel_dir / "kernel.json").write_text(json.dumps({
         "argv": [sys.executable, "-Xfrozen_modules=off", "-m", "ipykernel_launcher",
                  "-f", "{connection_file}"],
         "display_name": "Python 3", "language": "python"}))

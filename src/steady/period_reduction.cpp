@@ -61,6 +61,18 @@ PeriodReduction::PeriodReduction(const ShellModel& model)
         });
 }
 
+HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state) const {
+    HarmonicSymbols symbols;
+    symbols.harmonics = state.harmonics;
+    symbols.dt = time_step(model_);
+    for (int h = 1; h <= state.harmonics; ++h) {
+        const std::size_t hi = static_cast<std::size_t>(h - 1);
+        symbols.s[hi] = state.s[hi];
+        symbols.z[hi] = step_factor(h, model_.run.nperiod);
+    }
+    return symbols;
+}
+
 void PeriodReduction::basis(int n, double* b) const {
     const long m = model_.run.nperiod;
     for (int h = 1; h <= kMaxHarmonics; ++h) {
@@ -113,14 +125,7 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     if (w.has_first) basis(w.first, bfirst);
     if (w.has_last) basis(w.last, blast);
 
-    HarmonicSymbols symbols;
-    symbols.harmonics = state.harmonics;
-    symbols.dt = dt;
-    for (int h = 1; h <= state.harmonics; ++h) {
-        const std::size_t hi = static_cast<std::size_t>(h - 1);
-        symbols.s[hi] = state.s[hi];
-        symbols.z[hi] = step_factor(h, model_.run.nperiod);
-    }
+    const HarmonicSymbols symbols = symbols_of(state);
     std::vector<DissipationTerm> terms;
     std::vector<double> layer_power(static_cast<std::size_t>(N));
     for (int l = 1; l <= N; ++l) {
@@ -202,14 +207,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
     double bfirst[kBasis] = {}, blast[kBasis] = {};
     if (w.has_first) basis(w.first, bfirst);
     if (w.has_last) basis(w.last, blast);
-    HarmonicSymbols symbols;
-    symbols.harmonics = state.harmonics;
-    symbols.dt = dt;
-    for (int h = 1; h <= state.harmonics; ++h) {
-        const std::size_t hi = static_cast<std::size_t>(h - 1);
-        symbols.s[hi] = state.s[hi];
-        symbols.z[hi] = step_factor(h, model_.run.nperiod);
-    }
+    const HarmonicSymbols symbols = symbols_of(state);
     // What a sample of the time integration makes of one component's squares (the order-2
     // weights are the angular functions' own), and what the layer's power makes of the time
     // integral of the samples; the continuous means are already rates.

@@ -61,6 +61,8 @@ class PeriodReduction {
         int first = 0, last = 0; // the end steps
     };
     Window make_window(const std::function<bool(int, int)>& dissipates) const;
+    // The factors s and step factors z of the state's harmonics, and the time step.
+    HarmonicSymbols symbols_of(const PeriodicState& state) const;
     // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2), where
     // x_n = sum over h of Re(X_h z^{h n}).
     void basis(int n, double* b) const;

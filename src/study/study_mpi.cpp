@@ -32,10 +32,27 @@ enum Tag : int {
     kResult = 4,  // worker to rank 0: the records of a unit
 };
 
+// Love numbers and per-layer heating as doubles (a count before the layers), and back.
+void append(std::vector<double>& out, const LoveNumbers& love,
+            const std::vector<double>& layer_heating) {
+    out.insert(out.end(), {love.h2.real(), love.h2.imag(), love.k2.real(), love.k2.imag(),
+                           static_cast<double>(layer_heating.size())});
+    out.insert(out.end(), layer_heating.begin(), layer_heating.end());
+}
+
+const double* extract(const double* in, LoveNumbers& love, std::vector<double>& layer_heating) {
+    love.h2 = {in[0], in[1]};
+    love.k2 = {in[2], in[3]};
+    const auto n = static_cast<std::size_t>(in[4]);
+    layer_heating.assign(in + 5, in + 5 + n);
+    return in + 5 + n;
+}
+
 // One run's records as doubles; the fields in the order of RunRecords.
 void append(std::vector<double>& out, const RunRecords& r, bool series) {
     out.insert(out.end(), {r.eta, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax, r.pcelk,
                            r.amplitude, r.phase_lag_deg});
+    append(out, r.love, r.layer_heating);
     const std::size_t n = series ? r.ursurf.size() : 0;
     out.push_back(static_cast<double>(n));
     out.insert(out.end(), r.ursurf.begin(), r.ursurf.begin() + static_cast<std::ptrdiff_t>(n));
@@ -49,14 +66,16 @@ const double* extract(const double* in, RunRecords& r) {
     r.pcelk = in[5];
     r.amplitude = in[6];
     r.phase_lag_deg = in[7];
-    const auto n = static_cast<std::size_t>(in[8]);
-    r.ursurf.assign(in + 9, in + 9 + n);
-    return in + 9 + n;
+    in = extract(in + 8, r.love, r.layer_heating);
+    const auto n = static_cast<std::size_t>(in[0]);
+    r.ursurf.assign(in + 1, in + 1 + n);
+    return in + 1 + n;
 }
 
 void append(std::vector<double>& out, const SteadyRecords& r) {
     out.insert(out.end(), {r.power, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax,
                            r.phase_lag_deg, r.amplitude});
+    append(out, r.love, r.layer_heating);
 }
 
 const double* extract(const double* in, SteadyRecords& r) {
@@ -66,7 +85,7 @@ const double* extract(const double* in, SteadyRecords& r) {
     r.urthmax = in[4];
     r.phase_lag_deg = in[5];
     r.amplitude = in[6];
-    return in + 7;
+    return extract(in + 7, r.love, r.layer_heating);
 }
 
 void append(std::vector<double>& out, const SteadyPair& p) {

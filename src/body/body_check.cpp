@@ -8,13 +8,13 @@
 
 namespace tidal {
 
-namespace {
-
 std::string shortest(double v) {
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
 }
+
+namespace {
 
 std::optional<BodyProblem> positive(const char* key, double v) {
     if (!std::isfinite(v)) return BodyProblem{key, "must be a finite number"};

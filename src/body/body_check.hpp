@@ -9,6 +9,9 @@
 
 namespace tidal {
 
+// A double in the shortest decimal form that reads back to the same bits, for messages.
+std::string shortest(double v);
+
 // Largest run the program accepts: layers, time steps of one run (its series are kept in
 // memory, 8 bytes a step for each rheology) and viscosities of one sweep.
 inline constexpr int kMaxLayers = 10000;

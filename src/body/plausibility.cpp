@@ -1,5 +1,7 @@
 #include "body/plausibility.hpp"
 
+#include "body/body_check.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -7,12 +9,6 @@
 namespace tidal {
 
 namespace {
-
-std::string shortest(double v) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
 
 // "warning: KEY = VALUE UNIT is WHAT; it is read in UNIT_NAME", one line.
 std::string line(const char* key, double value, const char* unit, const std::string& what,

@@ -61,6 +61,11 @@ PeriodReduction::PeriodReduction(const ShellModel& model)
         });
 }
 
+void PeriodReduction::window_ends(const Window& w, double* first, double* last) const {
+    if (w.has_first) basis(w.first, first);
+    if (w.has_last) basis(w.last, last);
+}
+
 HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state) const {
     HarmonicSymbols symbols;
     symbols.harmonics = state.harmonics;
@@ -122,8 +127,7 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(R::id)];
     double bfirst[kBasis] = {}, blast[kBasis] = {};
-    if (w.has_first) basis(w.first, bfirst);
-    if (w.has_last) basis(w.last, blast);
+    window_ends(w, bfirst, blast);
 
     const HarmonicSymbols symbols = symbols_of(state);
     std::vector<DissipationTerm> terms;
@@ -205,8 +209,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(R::id)];
     double bfirst[kBasis] = {}, blast[kBasis] = {};
-    if (w.has_first) basis(w.first, bfirst);
-    if (w.has_last) basis(w.last, blast);
+    window_ends(w, bfirst, blast);
     const HarmonicSymbols symbols = symbols_of(state);
     // What a sample of the time integration makes of one component's squares (the order-2
     // weights are the angular functions' own), and what the layer's power makes of the time

@@ -61,6 +61,9 @@ class PeriodReduction {
         int first = 0, last = 0; // the end steps
     };
     Window make_window(const std::function<bool(int, int)>& dissipates) const;
+    // The rows b (see basis()) of the window's end samples, where it has them; `first` and
+    // `last` stay zero otherwise.
+    void window_ends(const Window& w, double* first, double* last) const;
     // The factors s and step factors z of the state's harmonics, and the time step.
     HarmonicSymbols symbols_of(const PeriodicState& state) const;
     // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2), where

@@ -263,7 +263,8 @@ std::vector<std::string> sweep_messages(const BodySpec& body, const ShellModel& 
     std::vector<std::string> lines = implausible_values(body);
     if (auto unused = unused_rheology_parameters(body)) lines.push_back(*unused);
     if (time)
-        if (auto note = andrade_fit_note(model)) lines.push_back(*note);
+        for (std::string& note : law_approximation_notes(model))
+            lines.push_back(std::move(note));
     if (doubts) {
         if (auto w = doubts->transient_warning()) lines.push_back(*w);
         if (auto w = doubts->step_error_warning()) lines.push_back(*w);

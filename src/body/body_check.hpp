@@ -1,6 +1,7 @@
 #pragma once
 // The checks that make a body meaningful: positive sizes and material constants, a shell
-// thinner than the body, a bound orbit, rheologies named once each with parameters in range,
+// thinner than the body, a bound orbit, rheologies named once each with parameters in the
+// ranges they declare,
 // enough layers and time steps, a sweep and a run that fit in memory.
 #include <optional>
 #include <string>
@@ -18,12 +19,6 @@ inline constexpr int kMaxLayers = 10000;
 inline constexpr long long kMaxStepsPerRun = 50'000'000;
 inline constexpr long long kMaxViscosities = 100'000;
 inline constexpr int kMinStepsPerPeriod = 4; // the second harmonic of the tide needs > 2 a period
-// Kelvin-Voigt elements of the Andrade creep's series: each is a history column per layer
-// and rheology, and the fit's error stops falling long before this many.
-inline constexpr int kMaxAndradeElements = 64;
-// Bounds of the Burgers ratios and of the Andrade zeta.
-inline constexpr double kMinRheologyRatio = 1e-6, kMaxRheologyRatio = 1e6;
-
 struct BodyProblem {
     std::string key;  // dotted key, e.g. "shell.thickness"
     std::string what; // what is wrong, e.g. "must be less than shell.outer_radius (252100)"

@@ -1,13 +1,16 @@
 #pragma once
-// The list of rheologies: every table, file and sweep is built from it. A new rheology is one
-// file in this folder (a type as documented in constitutive.hpp), its id in rheology_id.hpp
-// and its type in kRheologyList, at the same place.
+// The list of rheologies: every table, file, key and sweep is built from it. A new rheology is
+// one file in this folder (a type as documented in constitutive.hpp, with its parameters
+// declared as in parameter.hpp), its id in rheology_id.hpp and its type in RheologyList, at
+// the same place.
 #include <array>
 #include <cstddef>
-#include <string_view>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "rheology/andrade.hpp"
 #include "rheology/burgers.hpp"
@@ -73,5 +76,51 @@ static_assert([] {
         if (index_of(kRheologies[i].id) != i) return false;
     return true;
 }());
+
+// The parameters of every rheology of the list, each in its rheology's own type.
+class RheologyParameters {
+  public:
+    template <class R> typename R::Parameters& of() {
+        return std::get<index_of(R::id)>(values_);
+    }
+    template <class R> const typename R::Parameters& of() const {
+        return std::get<index_of(R::id)>(values_);
+    }
+
+  private:
+    template <class List> struct Values;
+    template <class... R> struct Values<std::tuple<R...>> {
+        using type = std::tuple<typename R::Parameters...>;
+    };
+    typename Values<RheologyList>::type values_;
+};
+
+// One parameter of one rheology, as the body file and the help present it.
+struct RheologyParameter {
+    Rheology rheology;
+    std::size_t index;        // in the rheology's `parameters`
+    std::string table;        // "rheology.<name>", or the table the rheology names
+    std::string_view key;
+    std::string_view unit, meaning, origin;
+    ParameterRange range;
+    bool integer;
+    double default_value;
+    std::string dotted() const { return table + "." + std::string(key); }
+};
+
+// Every parameter of every rheology, in list order and each rheology's order.
+const std::vector<RheologyParameter>& rheology_parameters();
+
+// A parameter's value in `p`, as a double (integers exactly), and its setting.
+double parameter_value(const RheologyParameters& p, const RheologyParameter& which);
+void set_parameter_value(RheologyParameters& p, const RheologyParameter& which, double value);
+
+// Fits what the rheologies' time stepping approximates to the band of angular frequencies
+// (rad/s) a run resolves.
+void prepare_rheologies(RheologyParameters& p, double band_low, double band_high);
+
+// How well the time stepping of rheology r carries its law, for a rheology that approximates
+// it (after prepare_rheologies); nothing for one whose steps are exact in its law.
+std::optional<LawApproximation> law_approximation(const RheologyParameters& p, Rheology r);
 
 } // namespace tidal

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "rheology/rheologies.hpp"
-#include "rheology/rheology_id.hpp"
 
 namespace tidal {
 

@@ -14,7 +14,6 @@
 
 #include "rheology/kelvin_chain.hpp"
 #include "rheology/prony_fit.hpp"
-#include "rheology/rheology_id.hpp"
 
 namespace tidal {
 
@@ -27,7 +26,6 @@ struct AndradeParameters {
 };
 
 struct Andrade : KelvinChain<Andrade, AndradeParameters> {
-    static constexpr Rheology id = Rheology::Andrade;
     static constexpr std::string_view name = "andrade";
     static constexpr std::string_view title = "Andrade";
     static constexpr std::string_view legacy_suffix = "";

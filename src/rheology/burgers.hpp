@@ -5,7 +5,6 @@
 //   J(s) = 1/mu + 1/(eta s) + 1/(mu_2 + eta_2 s).
 // The transient element adds a second, shorter absorption band below the Maxwell peak.
 #include "rheology/kelvin_chain.hpp"
-#include "rheology/rheology_id.hpp"
 
 namespace tidal {
 
@@ -17,7 +16,6 @@ struct BurgersParameters {
 };
 
 struct Burgers : KelvinChain<Burgers, BurgersParameters> {
-    static constexpr Rheology id = Rheology::Burgers;
     static constexpr std::string_view name = "burgers";
     static constexpr std::string_view title = "Burgers";
     static constexpr std::string_view legacy_suffix = "";

@@ -3,7 +3,7 @@
 //
 // A rheology is a type with static members only (see maxwell.hpp for the simplest, documented
 // model, kelvin_chain.hpp for the general one):
-//   id, name, title, legacy_suffix     which it is and how its results are named;
+//   name, title, legacy_suffix         which it is and how its results are named;
 //   constitutive<V>(p, mu, eta, dt)    the coefficients of its constitutive rows (V = double
 //                                      for the time step, std::complex<double> for a periodic
 //                                      state, where dt is the step that makes the implicit

@@ -6,12 +6,10 @@
 // (a central difference over two steps) gives the dissipation 2 eta (de/dt)^2.
 #include "rheology/constitutive.hpp"
 #include "rheology/parameter.hpp"
-#include "rheology/rheology_id.hpp"
 
 namespace tidal {
 
 struct KelvinVoigt {
-    static constexpr Rheology id = Rheology::KelvinVoigt;
     static constexpr std::string_view name = "kelvin_voigt";
     static constexpr std::string_view title = "Kelvin-Voigt";
     static constexpr std::string_view legacy_suffix = "kelvin"; // "pcelketakelvin", ...

@@ -6,12 +6,10 @@
 // started from the elastic state), and the memory loads the constitutive row.
 #include "rheology/constitutive.hpp"
 #include "rheology/parameter.hpp"
-#include "rheology/rheology_id.hpp"
 
 namespace tidal {
 
 struct Maxwell {
-    static constexpr Rheology id = Rheology::Maxwell;
     static constexpr std::string_view name = "maxwell";   // column prefix of the tables
     static constexpr std::string_view title = "Maxwell";  // in messages
     static constexpr std::string_view legacy_suffix = ""; // "pcelketa", "time", ...

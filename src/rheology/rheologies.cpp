@@ -9,7 +9,7 @@ const std::vector<RheologyParameter>& rheology_parameters() {
             with_rheology(names.id, [&]<class R>(R) {
                 for (std::size_t i = 0; i < R::parameters.size(); ++i) {
                     const auto& p = R::parameters[i];
-                    out.push_back({R::id, i,
+                    out.push_back({rheology_id<R>, i,
                                    p.table.empty() ? "rheology." + std::string(R::name)
                                                    : std::string(p.table),
                                    p.key, p.unit, p.meaning, p.origin, p.range, p.is_integer(),

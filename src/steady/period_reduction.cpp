@@ -125,7 +125,7 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     const int N = model_.body.N;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
-    const Window& w = windows_[index_of(R::id)];
+    const Window& w = windows_[index_of(rheology_id<R>)];
     double bfirst[kBasis] = {}, blast[kBasis] = {};
     window_ends(w, bfirst, blast);
 
@@ -207,7 +207,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
     const int N = model_.body.N;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
-    const Window& w = windows_[index_of(R::id)];
+    const Window& w = windows_[index_of(rheology_id<R>)];
     double bfirst[kBasis] = {}, blast[kBasis] = {};
     window_ends(w, bfirst, blast);
     const HarmonicSymbols symbols = symbols_of(state);

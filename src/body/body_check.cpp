@@ -38,7 +38,8 @@ std::optional<BodyProblem> layer_values(const char* key, const std::vector<doubl
     return std::nullopt;
 }
 
-// A bound of a range as a message writes it: 1e-6, 1e6, 0.5, 64.
+} // namespace
+
 std::string bound_text(double v) {
     std::string s = shortest(v);
     const auto e = s.find('e');
@@ -49,21 +50,12 @@ std::string bound_text(double v) {
     return s.substr(0, e) + "e" + (negative ? "-" : "") + (exponent.empty() ? "0" : exponent);
 }
 
-// What a parameter out of its range must be: "must be from 1e-6 to 1e6 (got 0)".
-std::string range_text(const RheologyParameter& p, double v) {
-    const ParameterRange& r = p.range;
+std::string range_text(const ParameterRange& r) {
     const std::string low = bound_text(r.min), high = bound_text(r.max);
-    std::string what = "must be ";
-    if (!r.min_open && !r.max_open)
-        what += "from " + low + " to " + high;
-    else
-        what += (r.min_open ? "greater than " + low : "at least " + low) + " and " +
-                (r.max_open ? "less than " + high : "at most " + high);
-    const std::string got = p.integer ? std::to_string(static_cast<long long>(v)) : shortest(v);
-    return what + " (got " + got + ")";
+    if (!r.min_open && !r.max_open) return "from " + low + " to " + high;
+    return (r.min_open ? "greater than " + low : "at least " + low) + " and " +
+           (r.max_open ? "less than " + high : "at most " + high);
 }
-
-} // namespace
 
 SweepIndices sweep_indices(double log10_min, double log10_max, int steps_per_decade) {
     const double s = static_cast<double>(steps_per_decade);
@@ -141,7 +133,12 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
     // Each rheology's parameters, within the range it declares.
     for (const RheologyParameter& p : rheology_parameters()) {
         const double v = parameter_value(b.rheology, p);
-        if (!p.range.contains(v)) return BodyProblem{p.dotted(), range_text(p, v)};
+        if (!p.range.contains(v))
+            return BodyProblem{p.dotted(),
+                               "must be " + range_text(p.range) + " (got " +
+                                   (p.integer ? std::to_string(static_cast<long long>(v))
+                                              : shortest(v)) +
+                                   ")"};
     }
 
     if (b.periods < 1)

@@ -12,6 +12,10 @@ namespace tidal {
 
 // A double in the shortest decimal form that reads back to the same bits, for messages.
 std::string shortest(double v);
+// The same with the exponent written short, as a bound in a message: 1e-6, 1e6, 0.5, 64.
+std::string bound_text(double v);
+// The values a range holds, in words: "from 1e-6 to 1e6", "greater than 0 and less than 1".
+std::string range_text(const ParameterRange& r);
 
 // Largest run the program accepts: layers, time steps of one run (its series are kept in
 // memory, 8 bytes a step for each rheology) and viscosities of one sweep.

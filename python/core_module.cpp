@@ -456,6 +456,16 @@ PYBIND11_MODULE(_core, m) {
     m.attr("version") = kVersion;
     m.attr("first_preset") = kFirstChoice;
     m.attr("last_preset") = kLastChoice;
+    // The rheologies in column order, and each one's parameters: (dotted key, meaning, unit,
+    // default, accepted values).
+    py::list rheologies, parameters;
+    for (const RheologyNames& r : kRheologies)
+        rheologies.append(std::string(r.name));
+    for (const RheologyParameter& p : rheology_parameters())
+        parameters.append(py::make_tuple(p.dotted(), std::string(p.meaning), std::string(p.unit),
+                                         p.default_value, range_text(p.range)));
+    m.attr("rheologies") = py::tuple(rheologies);
+    m.attr("rheology_parameters") = py::tuple(parameters);
 
     py::class_<PyBody>(m, "Body")
         .def_static("preset", &preset_body)

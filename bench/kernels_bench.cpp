@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "discretisation/assembly.hpp"
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "linalg/band_lu.hpp"
 #include "linalg/band_solve_fast.hpp"

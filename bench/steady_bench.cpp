@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
 #include "timestep/run.hpp"
 
@@ -45,7 +45,7 @@ BENCHMARK(BM_SteadySweepBody1)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_SteadyPerViscosity(benchmark::State& state) {
     const ShellModel model = make_shell_model(*preset_body(1));
     SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N), 1e14);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), 1e14);
     const bool both = state.range(0) == 1;
     for (auto _ : state)
         for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {

@@ -45,16 +45,16 @@ namespace {
 
 // A checked body and the name its messages use ("body 3", or the file it came from).
 struct PyBody {
-    BodySpec body_spec;
+    Body body_spec;
     std::string source;
 };
 
-BodySpec checked(std::variant<BodySpec, BodyError>&& read) {
+Body checked(std::variant<Body, BodyError>&& read) {
     if (const auto* e = std::get_if<BodyError>(&read)) throw py::value_error(e->message);
-    return std::get<BodySpec>(std::move(read));
+    return std::get<Body>(std::move(read));
 }
 
-PyBody preset_body(int n) {
+PyBody preset_py_body(int n) {
     if (n < kFirstChoice || n > kLastChoice)
         throw py::value_error("preset expects an integer from 1 to 8, but got " +
                               std::to_string(n));
@@ -257,7 +257,7 @@ std::vector<double> map_viscosities(const ViscositySweep& sweep, const std::vect
 
 // The lines the command line prints on standard error for a sweep of `body` ("note: ..." or
 // "warning: ..."), those of `doubts` and of `peaks`, in the program's order.
-std::vector<std::string> sweep_messages(const BodySpec& body, const ShellModel& model,
+std::vector<std::string> sweep_messages(const Body& body, const ShellModel& model,
                                         bool time, const SweepDoubts* doubts,
                                         const std::vector<PeakRecord>& peaks) {
     std::vector<std::string> lines = implausible_values(body);
@@ -312,7 +312,7 @@ class TimeSweep {
     py::dict maps() const { return maps_dict(maps_, model_.body.models); }
     std::vector<PeakRecord> peak_records() const {
         return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
-                           model_.body.rout);
+                           model_.body.outer_radius);
     }
     py::list peaks() const { return peaks_list(peak_records()); }
     std::vector<std::string> messages() const {
@@ -424,7 +424,7 @@ class SteadySweep {
     py::dict maps() const { return maps_dict(maps_, model_.body.models); }
     std::vector<PeakRecord> peak_records() const {
         return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
-                           model_.body.rout);
+                           model_.body.outer_radius);
     }
     py::list peaks() const { return peaks_list(peak_records()); }
     std::vector<std::string> messages() const {
@@ -468,7 +468,7 @@ PYBIND11_MODULE(_core, m) {
     m.attr("rheology_parameters") = py::tuple(parameters);
 
     py::class_<PyBody>(m, "Body")
-        .def_static("preset", &preset_body)
+        .def_static("preset", &preset_py_body)
         .def_static("from_text",
                     [](const std::string& text, const std::string& source) {
                         return PyBody{checked(read_body(text, source)), source};

@@ -6,7 +6,7 @@
 #include <complex>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "loads/self_gravity.hpp"
 #include "steady/steady_sweep.hpp"
 
@@ -16,15 +16,15 @@ namespace {
 using Complex = std::complex<double>;
 
 ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {
-    body.N = layers;
-    body.mu.assign(static_cast<std::size_t>(layers), body.mu.front());
-    body.viscosity_factor.assign(static_cast<std::size_t>(layers), 1.0);
+    body.layers = layers;
+    body.rigidity.assign(static_cast<std::size_t>(layers), body.rigidity.front());
+    body.viscosity_factors.assign(static_cast<std::size_t>(layers), 1.0);
     return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
 }
 
 SteadyRecords steady(const ShellModel& model, Rheology r, double eta) {
     SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N), eta);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
     return engine.solve(r, Flavour::Continuous, layer_eta);
 }
 
@@ -33,21 +33,20 @@ SteadyRecords steady(const ShellModel& model, Rheology r, double eta) {
 // positive radius), with a rigidity that makes 19 mu / (5 rho g R) = 1.
 Body homogeneous_sphere() {
     Body b = *preset_body(1);
-    b.rout = 1.0e6;
-    b.rin = 0.02 * b.rout;
-    b.rho = 3000.0;
-    b.drho = 0.0;
-    b.rhobelow = b.rho;
-    b.gsurf = 4.0 / 3.0 * kPi * kGravitationalConstant * b.rho * b.rout;
-    b.gbot = b.gsurf * b.rin / b.rout;
-    b.mu.assign(1, 5.0 * b.rho * b.gsurf * b.rout / 19.0);
+    b.outer_radius = 1.0e6;
+    b.thickness = b.outer_radius - 0.02 * b.outer_radius;
+    b.density = 3000.0;
+    b.density_contrast = 0.0;
+    b.surface_gravity = 4.0 / 3.0 * kPi * kGravitationalConstant * b.density * b.outer_radius;
+    b.bottom_gravity = b.surface_gravity * b.inner_radius() / b.outer_radius;
+    b.rigidity.assign(1, 5.0 * b.density * b.surface_gravity * b.outer_radius / 19.0);
     return b;
 }
 
 // h2 of the homogeneous incompressible sphere without self-gravitation for rigidity mu
 // (complex for a viscoelastic one): 1 / (1 + 19 mu / (5 rho g R)).
 Complex homogeneous_h2(const Body& b, Complex mu) {
-    return 1.0 / (1.0 + 19.0 * mu / (5.0 * b.rho * b.gsurf * b.rout));
+    return 1.0 / (1.0 + 19.0 * mu / (5.0 * b.density * b.surface_gravity * b.outer_radius));
 }
 
 // Values on grids of n, 2n and 4n layers: the ratio of successive changes (4 at second

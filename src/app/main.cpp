@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
                 std::cerr << "error: " << e->message << '\n';
                 return tidal::kExitBadChoice;
             }
-            std::cout << tidal::write_body(std::get<tidal::BodySpec>(body),
+            std::cout << tidal::write_body(std::get<tidal::Body>(body),
                                            "Preset body " + std::to_string(*options.print_body) +
                                                ", written by " + tidal::kVersion +
                                                "; SI units throughout")
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
                 std::cerr << "error: " << e->message << '\n';
                 return tidal::kExitBadChoice;
             }
-            settings.body_spec = std::get<tidal::BodySpec>(std::move(body));
+            settings.body_spec = std::get<tidal::Body>(std::move(body));
         }
         settings.body = options.body;
         settings.overrides = options.overrides;

@@ -72,7 +72,7 @@ SweepIndices sweep_indices(double log10_min, double log10_max, int steps_per_dec
     return out;
 }
 
-std::optional<BodyProblem> check_body(const BodySpec& b) {
+std::optional<BodyProblem> check_body(const Body& b) {
     // The layer count first: the arrays are checked against it.
     if (b.layers < 2 || b.layers > kMaxLayers)
         return BodyProblem{"numerics.layers", "must be from 2 to " + std::to_string(kMaxLayers) +
@@ -159,7 +159,7 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
     return std::nullopt;
 }
 
-std::optional<std::string> unused_rheology_parameters(const BodySpec& b) {
+std::optional<std::string> unused_rheology_parameters(const Body& b) {
     // The first rheology that does not run but has a parameter set, and where it is set:
     // its own table, or the keys it keeps in another.
     for (const RheologyNames& r : kRheologies) {

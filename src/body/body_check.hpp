@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 
 namespace tidal {
 
@@ -29,11 +29,11 @@ struct BodyProblem {
 };
 
 // The first problem of the body, in the order of the file's keys, or nothing.
-std::optional<BodyProblem> check_body(const BodySpec& body);
+std::optional<BodyProblem> check_body(const Body& body);
 
 // A warning line when the body sets parameters of a rheology it does not run (they are kept in
 // its body.toml but have no effect), else nothing.
-std::optional<std::string> unused_rheology_parameters(const BodySpec& body);
+std::optional<std::string> unused_rheology_parameters(const Body& body);
 
 // The integers k of the sweep: first_k/s >= log10_viscosity_min, last_k/s <= ..._max, formed
 // with the same division by which the viscosity 10^(k/s) is computed.

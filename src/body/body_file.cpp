@@ -25,8 +25,8 @@ enum class Kind { Text, Real, RealOrLayers, Layers, Integer, Boolean, Rheologies
 
 // The field of the body a key fills.
 using Field =
-    std::variant<std::string BodySpec::*, double BodySpec::*, std::vector<double> BodySpec::*,
-                 int BodySpec::*, bool BodySpec::*, std::vector<Rheology> BodySpec::*,
+    std::variant<std::string Body::*, double Body::*, std::vector<double> Body::*,
+                 int Body::*, bool Body::*, std::vector<Rheology> Body::*,
                  const RheologyParameter*>;
 
 // One key of the file: where it lives, what it holds and which field it fills.
@@ -38,17 +38,17 @@ struct Key {
     std::string unit_comment; // written after the value
     Field field;
     // Whether the writer writes the key; nullptr: always.
-    bool (*written)(const BodySpec&) = nullptr;
+    bool (*written)(const Body&) = nullptr;
 };
 
-bool runs(const BodySpec& b, Rheology r) {
+bool runs(const Body& b, Rheology r) {
     return std::find(b.models.begin(), b.models.end(), r) != b.models.end();
 }
 
 // A rheology's parameters are written where it runs, and where one of them in the same table
 // differs from its default (given for a rheology that does not run, they are kept so that the
 // file written reads back to the same body).
-bool parameter_written(const BodySpec& b, const RheologyParameter& p) {
+bool parameter_written(const Body& b, const RheologyParameter& p) {
     if (runs(b, p.rheology)) return true;
     for (const RheologyParameter& q : rheology_parameters())
         if (q.rheology == p.rheology && q.table == p.table &&
@@ -58,7 +58,7 @@ bool parameter_written(const BodySpec& b, const RheologyParameter& p) {
 }
 
 // Self-gravitation is written where it is on: a body without it writes the file it always has.
-bool self_gravity_written(const BodySpec& b) {
+bool self_gravity_written(const Body& b) {
     return b.self_gravity;
 }
 
@@ -96,7 +96,7 @@ std::string_view models_comment() {
 
 // Every key, in the order in which a body file is written.
 const std::vector<Key>& keys() {
-    using B = BodySpec;
+    using B = Body;
     static const std::vector<Key> k = {
         {"", "name", Kind::Text, false, "", &B::name},
         {"shell", "outer_radius", Kind::Real, true, "m", &B::outer_radius},
@@ -155,7 +155,7 @@ const std::vector<Key>& keys() {
 }
 
 // Stores a node of the checked type into the key's field.
-void read_value(const Key& k, BodySpec& b, const toml::node& n) {
+void read_value(const Key& k, Body& b, const toml::node& n) {
     if (const auto* p = std::get_if<const RheologyParameter*>(&k.field)) {
         set_parameter_value(b.rheology, **p, as_real(n));
         return;
@@ -184,6 +184,11 @@ void read_value(const Key& k, BodySpec& b, const toml::node& n) {
                 field.clear();
                 for (const auto& e : *n.as_array())
                     field.push_back(*rheology_named(e.as_string()->get()));
+                // The list's order, whatever the file's: every table has the same columns in
+                // the same order.
+                std::stable_sort(field.begin(), field.end(), [](Rheology x, Rheology y) {
+                    return index_of(x) < index_of(y);
+                });
             } else {
                 field = n.as_boolean()->get();
             }
@@ -193,7 +198,7 @@ void read_value(const Key& k, BodySpec& b, const toml::node& n) {
 }
 
 // The key's value as TOML text; "" for an empty optional array.
-std::string value_text(const Key& k, const BodySpec& b) {
+std::string value_text(const Key& k, const Body& b) {
     if (const auto* p = std::get_if<const RheologyParameter*>(&k.field)) {
         const double v = parameter_value(b.rheology, **p);
         return (*p)->integer ? std::to_string(static_cast<int>(v)) : toml_real(v);
@@ -463,11 +468,11 @@ void check_names(const toml::table& table, const std::string& path, const Locato
 }
 
 // Reads every key of the document into a body, checking names and types.
-BodySpec read_document(const toml::table& doc, const Locator& where) {
+Body read_document(const toml::table& doc, const Locator& where) {
     // Unknown sections and keys first: a typo must not leave a default in place silently.
     check_names(doc, "", where);
 
-    BodySpec b;
+    Body b;
     b.name = where.source();
     for (const Key& k : keys()) {
         const std::string key = dotted(k);
@@ -493,7 +498,7 @@ BodySpec read_document(const toml::table& doc, const Locator& where) {
 
 } // namespace
 
-std::variant<BodySpec, BodyError> read_body(std::string_view text, std::string_view source,
+std::variant<Body, BodyError> read_body(std::string_view text, std::string_view source,
                                             std::span<const std::string> overrides) {
     Locator where(source);
     try {
@@ -507,7 +512,7 @@ std::variant<BodySpec, BodyError> read_body(std::string_view text, std::string_v
     }
 }
 
-std::variant<BodySpec, BodyError> override_body(const BodySpec& body, std::string_view source,
+std::variant<Body, BodyError> override_body(const Body& body, std::string_view source,
                                                 std::span<const std::string> overrides) {
     return read_body(write_body(body, ""), source, overrides);
 }
@@ -538,7 +543,7 @@ std::string toml_string(std::string_view v) {
     return s + "\"";
 }
 
-std::string write_body(const BodySpec& body, std::string_view header) {
+std::string write_body(const Body& body, std::string_view header) {
     std::ostringstream out;
     if (!header.empty()) out << "# " << header << "\n";
     std::string_view section = "";

@@ -1,5 +1,5 @@
 #pragma once
-// Body files: the TOML form of a BodySpec, read with every key checked and written back in the
+// Body files: the TOML form of a Body, read with every key checked and written back in the
 // shortest form that reads back to the same bits.
 //
 // Every failure is one line naming the source (file, or the --set option), the line where the
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <variant>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 
 namespace tidal {
 
@@ -20,11 +20,11 @@ struct BodyError {
 // Reads a body file's text; `source` names it in messages (the file's path). Each override is
 // "KEY=VALUE" (a dotted key such as shell.thickness, a TOML value) and replaces that key before
 // the body is checked.
-std::variant<BodySpec, BodyError> read_body(std::string_view text, std::string_view source,
+std::variant<Body, BodyError> read_body(std::string_view text, std::string_view source,
                                             std::span<const std::string> overrides = {});
 
 // The body as a commented TOML file; `header` (without '#') becomes its first comment line.
-std::string write_body(const BodySpec& body, std::string_view header);
+std::string write_body(const Body& body, std::string_view header);
 
 // A double as TOML text: the shortest decimal form that reads back to the same bits, always a
 // float (3.3e+09, 925.0).
@@ -35,7 +35,7 @@ std::string toml_string(std::string_view v);
 
 // Applies overrides to a body given in code (a preset): the body is written, the overrides
 // applied and the result read and checked like any file. `source` names the body in messages.
-std::variant<BodySpec, BodyError> override_body(const BodySpec& body, std::string_view source,
+std::variant<Body, BodyError> override_body(const Body& body, std::string_view source,
                                                 std::span<const std::string> overrides);
 
 } // namespace tidal

@@ -22,7 +22,7 @@ constexpr double kCentury = 100.0 * 3.15576e7; // s (Julian years)
 
 } // namespace
 
-std::vector<std::string> implausible_values(const BodySpec& b) {
+std::vector<std::string> implausible_values(const Body& b) {
     std::vector<std::string> out;
     // Bounds far outside every body the program is meant for (moons of a few tens of km to
     // super-Earths), close to where a unit slip lands: km for m, g/cm^3 for kg/m^3, GPa for Pa,

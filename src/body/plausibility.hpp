@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 
 namespace tidal {
 
 // The warning lines for the implausible magnitudes of `body`, in the order of the keys of a
 // body file; none for the presets.
-std::vector<std::string> implausible_values(const BodySpec& body);
+std::vector<std::string> implausible_values(const Body& body);
 
 } // namespace tidal

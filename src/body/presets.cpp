@@ -45,7 +45,7 @@ std::array<Preset, std::size(kRows)> build() {
     std::array<Preset, std::size(kRows)> out;
     for (std::size_t i = 0; i < out.size(); ++i) {
         const Row& r = kRows[i];
-        BodySpec s;
+        Body s;
         s.name = std::string(r.name);
         s.outer_radius = r.outer_radius;
         s.thickness = r.thickness;
@@ -73,6 +73,11 @@ std::span<const Preset> presets() {
 
 const Preset& preset(int choice) {
     return presets()[static_cast<std::size_t>(choice - kFirstChoice)];
+}
+
+std::optional<Body> preset_body(int choice) {
+    if (choice < kFirstChoice || choice > kLastChoice) return std::nullopt;
+    return preset(choice).body_spec;
 }
 
 } // namespace tidal

@@ -1,16 +1,17 @@
 #pragma once
 // The preset bodies of the menu: one table feeds the menu, --help, --body and --print-body.
+#include <optional>
 #include <span>
 #include <string_view>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 
 namespace tidal {
 
 struct Preset {
     std::string_view menu_label; // as the menu shows it, e.g. "Europa(3)"
     std::string_view summary;    // one line for --help
-    BodySpec body_spec;
+    Body body_spec;
 };
 
 inline constexpr int kFirstChoice = 1;
@@ -21,5 +22,8 @@ std::span<const Preset> presets();
 
 // Preset `choice` (kFirstChoice..kLastChoice).
 const Preset& preset(int choice);
+
+// The body of preset `choice`, or nothing for a choice without a preset.
+std::optional<Body> preset_body(int choice);
 
 } // namespace tidal

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "body/body_check.hpp"
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 #include "rheology/rheologies.hpp"
 
 namespace tidal {
@@ -24,7 +24,7 @@ std::string listed(const std::vector<std::string>& words) {
 } // namespace
 
 std::string rheologies_sentence() {
-    const std::vector<Rheology>& defaults = BodySpec{}.models;
+    const std::vector<Rheology>& defaults = Body{}.models;
     std::vector<std::string> first, others;
     for (const RheologyNames& r : kRheologies)
         (std::find(defaults.begin(), defaults.end(), r.id) != defaults.end() ? first : others)

@@ -1,6 +1,13 @@
 #pragma once
+// Method: docs/method.md §3-4 (equations; discretisation in radius).
 // Assembly of the banded system of one time step (order 6N+2, 7 sub- and 7 super-diagonals),
-// numbered as in unknowns.hpp.
+// numbered as in unknowns.hpp. Per layer l: incompressibility (K1-K4 on the node
+// displacements' centred difference across the layer) and the three constitutive rows, the
+// strain components (K5-K16) times the rheology's rigidity plus its stress factor times
+// tau; per interior node: the two momentum components (K17-K32 on the stresses and pressures
+// of the layers either side); at each boundary the two traction components (K33-K40) with the
+// buoyancy of the displaced boundary, rho g_s U_s at the surface and drho g_b U_b at the
+// bottom (U the radial displacement, the mean of the two nodes around the boundary).
 #include <span>
 #include <type_traits>
 #include <vector>

@@ -1,5 +1,11 @@
 #pragma once
-// Physical description of one planetary body's shell and orbit, in SI units.
+// Everything that defines a run, once: the shell, the orbit, the viscosity sweep, the
+// rheologies and the numerics, in SI units, one field per key of a body file and under its
+// name (body/body_file.cpp reads and writes them, body/body_check.cpp says what makes them
+// meaningful). What the equations need beyond the keys is derived here, by the functions
+// below, never stored beside them.
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "rheology/rheologies.hpp"
@@ -9,27 +15,59 @@ namespace tidal {
 inline constexpr double kPi = 3.141592653589793;
 
 struct Body {
-    int N = 0;              // number of radial layers
-    double rout = 0.0;      // outer radius of the shell, m
-    double rin = 0.0;       // inner radius of the shell, m
-    std::vector<double> mu; // shear modulus of every layer (N, outermost first), Pa
-    double rho = 0.0;       // density of the shell, kg/m^3
-    double drho = 0.0;      // density contrast at the inner boundary, kg/m^3
-    double rhobelow = 0.0;  // density below the shell (rho + drho), kg/m^3
-    double gsurf = 0.0;     // gravity at the outer surface, m/s^2
-    double gbot = 0.0;      // gravity at the inner boundary, m/s^2
-    double ecc = 0.0;       // orbital eccentricity
-    double omega = 0.0;     // orbital angular frequency, rad/s
-    // Per layer (N, outermost first): the layer's viscosity is the swept viscosity times this.
-    std::vector<double> viscosity_factor;
-    bool eccentric_forcing = false; // forcing expanded to second order in eccentricity
-    // The potential of the displaced surface and inner interface loads the boundaries
+    std::string name; // free text, shown in titles
+
+    // [shell]
+    double outer_radius = 0.0; // m
+    double thickness = 0.0;    // m
+    std::vector<double>
+        rigidity;         // Pa: one value for every layer, or one per layer (outermost first)
+    double density = 0.0; // kg/m^3
+    double density_contrast = 0.0; // kg/m^3: density below the shell minus `density`
+    double surface_gravity = 0.0;  // m/s^2
+    double bottom_gravity = 0.0;   // m/s^2
+    // Per layer, outermost first, multiplying the swept viscosity; empty means all 1.
+    std::vector<double> viscosity_factors;
+    // The degree-2 potential of the displaced surface and inner interface loads the shell
     // (loads/self_gravity.hpp).
     bool self_gravity = false;
-    // The rheologies swept, in the order of the list (Maxwell and Kelvin-Voigt alone write
-    // the legacy files), and the parameters of those that have any.
+
+    // [orbit]
+    double period = 0.0; // s
+    double eccentricity = 0.0;
+    bool second_order = false; // tide expanded to second order in the eccentricity
+
+    // [sweep]: viscosities 10^(k/steps_per_decade) Pa s for min <= k/steps_per_decade <= max
+    double log10_viscosity_min = 0.0;
+    double log10_viscosity_max = 0.0;
+    int steps_per_decade = 20;
+
+    // [rheology]: the rheologies swept, in the order of the list (a body file may name them
+    // in any order; the reader puts them in this one, so that every table has the same
+    // columns in the same order; Maxwell and Kelvin-Voigt alone write the legacy files).
     std::vector<Rheology> models = {Rheology::Maxwell, Rheology::KelvinVoigt};
+    // [rheology.<name>]: each rheology's parameters, as it declares them
     RheologyParameters rheology;
+
+    // [numerics]
+    int layers = 20;
+    int periods = 10;
+    int steps_per_period = 2000;
+
+    // Derived quantities.
+    double inner_radius() const { return outer_radius - thickness; } // m
+    double density_below() const { return density + density_contrast; } // kg/m^3
+    double angular_frequency() const { return (kPi + kPi) / period; } // orbital, rad/s
+    // The rigidity of every layer (`layers` values, outermost first), Pa.
+    std::vector<double> layer_rigidities() const {
+        return rigidity.size() == 1
+                   ? std::vector<double>(static_cast<std::size_t>(layers), rigidity[0])
+                   : rigidity;
+    }
+    // The factor of layer i's viscosity (0-based, outermost first) over the swept one.
+    double viscosity_factor(std::size_t i) const {
+        return viscosity_factors.empty() ? 1.0 : viscosity_factors[i];
+    }
 };
 
 } // namespace tidal

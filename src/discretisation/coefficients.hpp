@@ -1,6 +1,15 @@
 #pragma once
-// The 40 coupling coefficients K1..K40 of the degree-j equations (tensor-harmonic
-// gradient, divergence and rheology couplings); dimensionless.
+// Method: docs/method.md §3 (equations and unknowns).
+// The 40 coupling coefficients K1..K40 of the degree-j equations; dimensionless. The
+// gradient, divergence and strain of fields f(r) Y^lambda_jm (vector and tensor harmonics of
+// orbital index lambda) reduce to combinations of df/dr and f/r whose factors depend on j alone
+// (Clebsch-Gordan algebra of the harmonics):
+//   K1-K4    incompressibility, div(u_{j-1} Y^{j-1} + u_{j+1} Y^{j+1}) = 0;
+//   K5-K16   the components j-2, j, j+2 of the strain (grad u + grad u^T)/2, which the
+//            constitutive rows equate to the rheology's tau/(2 mu) and memory;
+//   K17-K32  the components j-1, j+1 of div tau - grad p, the momentum rows
+//            (div tau - grad p + rho grad W = 0);
+//   K33-K40  the components j-1, j+1 of the traction tau.e_r - p e_r, the boundary rows.
 #include <vector>
 
 #include "linalg/views.hpp"

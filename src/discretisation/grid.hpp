@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §4 (discretisation in radius).
 // Staggered radial grid of the shell: N layers between N+1 nodes, node 1 outermost.
 // The layer mid-radii run from rout (layer 1) to rin (layer N) in equal steps; the nodes lie
 // halfway between them, with one node half a spacing outside each end.

@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §4 (rows and unknowns interleave per node and layer).
 // The numbering of the unknowns and equation rows of the banded system (1-based, order 6N+2):
 // node k (k = 1 outermost .. N+1 innermost) carries u(j,j-1) at 6k-5 and u(j,j+1) at 6k-4;
 // layer l (between nodes l and l+1) carries tau(j,j-2) at 6l-3, tau(j,j) at 6l-2, the pressure

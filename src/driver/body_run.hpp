@@ -1,15 +1,15 @@
 #pragma once
 // What a checked body asks to be run: its sweep of viscosities and its discretised model.
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 #include "driver/sweep.hpp"
 #include "timestep/shell_model.hpp"
 
 namespace tidal {
 
 // The swept viscosities of a checked body: 10^(k/steps_per_decade) Pa s over its range.
-ViscositySweep viscosity_sweep(const BodySpec& body_spec);
+ViscositySweep viscosity_sweep(const Body& body_spec);
 
 // The grid, coefficients and time stepping of a checked body, shared read-only by every run.
-ShellModel shell_model(const BodySpec& body_spec);
+ShellModel shell_model(const Body& body_spec);
 
 } // namespace tidal

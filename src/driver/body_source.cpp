@@ -31,7 +31,7 @@ std::variant<std::string, BodyError> read_text_file(const std::string& path,
     return text;
 }
 
-std::variant<BodySpec, BodyError> read_body_file(const std::string& path,
+std::variant<Body, BodyError> read_body_file(const std::string& path,
                                                  std::span<const std::string> overrides) {
     auto text = read_text_file(path, "body file");
     if (auto* e = std::get_if<BodyError>(&text)) return std::move(*e);

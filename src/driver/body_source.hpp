@@ -19,7 +19,7 @@ std::variant<std::string, BodyError> read_text_file(const std::string& path, std
 
 // Reads and checks the body file at `path`, with the overrides applied. A file that cannot be
 // read is a BodyError naming it and the system's reason.
-std::variant<BodySpec, BodyError> read_body_file(const std::string& path,
+std::variant<Body, BodyError> read_body_file(const std::string& path,
                                                  std::span<const std::string> overrides);
 
 } // namespace tidal

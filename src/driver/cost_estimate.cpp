@@ -8,7 +8,7 @@ namespace tidal {
 
 double forecast_core_seconds(const ShellModel& model, long long viscosities) {
     return static_cast<double>(viscosities) * static_cast<double>(model.body.models.size()) *
-           static_cast<double>(model.run.nsteps) * static_cast<double>(model.body.N) *
+           static_cast<double>(model.run.nsteps) * static_cast<double>(model.body.layers) *
            kSecondsPerLayerStep;
 }
 
@@ -17,7 +17,7 @@ std::string sweep_size(const ShellModel& model, long long viscosities) {
     std::ostringstream out;
     out << viscosities << (viscosities == 1 ? " viscosity x " : " viscosities x ") << rheologies
         << (rheologies == 1 ? " rheology x " : " rheologies x ") << model.run.nsteps
-        << " time steps of " << model.body.N << " layers";
+        << " time steps of " << model.body.layers << " layers";
     return out.str();
 }
 

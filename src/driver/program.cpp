@@ -68,7 +68,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         }
         choice = std::get<int>(read);
     }
-    BodySpec body_spec;
+    Body body_spec;
     if (settings.body_spec) {
         body_spec = *settings.body_spec;
     } else if (settings.overrides.empty()) {
@@ -80,7 +80,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
             err << "error: " << e->message << '\n';
             return kExitBadChoice;
         }
-        body_spec = std::get<BodySpec>(std::move(changed));
+        body_spec = std::get<Body>(std::move(changed));
     }
     const ViscositySweep viscosities = viscosity_sweep(body_spec);
     const auto series = series_viscosities(viscosities, settings.series);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 
 namespace tidal {
 
@@ -22,7 +22,7 @@ inline constexpr const char* kVersion = "tidal 1.2.0";
 enum class Method { Time, Steady };
 
 struct ProgramSettings {
-    std::optional<BodySpec> body_spec; // a body from a file, checked, overrides applied
+    std::optional<Body> body_spec; // a body from a file, checked, overrides applied
     std::optional<int> body; // preset body; without either the menu is shown and one is read
     std::vector<std::string> overrides; // KEY=VALUE replacing keys of the preset
     std::string output = ".";           // directory of the result files, created if missing

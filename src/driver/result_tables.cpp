@@ -40,7 +40,7 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
 SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
                        const std::vector<double>& tn) {
     const TableRheologies& models = model.body.models;
-    const double rout = model.body.rout;
+    const double rout = model.body.outer_radius;
     SummaryRow row;
     row.eta = r[models.front()].eta;
     row.values.resize(models.size());
@@ -64,7 +64,7 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
 SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
                               const std::vector<double>& tn) {
     const TableRheologies& models = model.body.models;
-    const double rout = model.body.rout;
+    const double rout = model.body.outer_radius;
     SummaryRow row;
     row.eta = r.eta;
     row.values.resize(models.size());
@@ -238,7 +238,7 @@ std::vector<std::string> law_approximation_notes(const ShellModel& model) {
 }
 
 void ResultTables::finish() {
-    const std::vector<PeakRecord> peaks = sweep_peaks(models_, eta_, power_, model_.body.rout);
+    const std::vector<PeakRecord> peaks = sweep_peaks(models_, eta_, power_, model_.body.outer_radius);
     dir_.open("peaks.csv").rewrite(peaks_table(peaks));
     edge_warning_ = sweep_edge_warning(peaks);
 }

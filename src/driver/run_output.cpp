@@ -49,7 +49,7 @@ std::vector<double> written_phases(double& tn, const SteadySweepRow& r,
     return written;
 }
 
-void write_body_toml(ResultDirectory& dir, const BodySpec& body_spec) {
+void write_body_toml(ResultDirectory& dir, const Body& body_spec) {
     dir.open("body.toml")
         .rewrite(write_body(body_spec, std::string("Body of this run, written by ") + kVersion +
                                       "; tidal --body-file body.toml repeats it"));

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 #include "driver/console.hpp"
 #include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"
@@ -27,7 +27,7 @@ std::vector<double> written_phases(double& tn, const SteadySweepRow& r,
                                    const TableRheologies& models);
 
 // Writes "body.toml": the body of the run, from which `--body-file` repeats it.
-void write_body_toml(ResultDirectory& dir, const BodySpec& body_spec);
+void write_body_toml(ResultDirectory& dir, const Body& body_spec);
 
 // The files of a sweep from the exact-in-time periodic state alone: "summary.csv" and
 // "peaks.csv", no legacy files (they describe a time integration). The console shows the

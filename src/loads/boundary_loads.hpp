@@ -1,4 +1,8 @@
 #pragma once
+// Method: docs/method.md §2-3 (the traction conditions at the boundaries).
+// A normal traction amp Y_jm on a boundary has the components s1 amp and -s2 amp on the
+// harmonics Y^{j-1} and Y^{j+1} (their radial parts are s1 Y and -s2 Y); the traction rows
+// carry them with the signs of the assembly.
 // Load vectors of the boundary nodes: a vector of length 6N+2 that is zero except for the
 // two equations of one boundary node, which share the amplitude through the degree factors
 // s1 = sqrt(j/(2j+1)) and s2 = sqrt((j+1)/(2j+1)).

@@ -1,4 +1,7 @@
 #pragma once
+// Method: docs/method.md §2 (the radial displacement U = s1 u_{j-1} - s2 u_{j+1}) and §8 (the
+// power: the trapezoidal rule over the layer mid-radii of the sphere-integrated dissipation
+// times r^2, and over the window in time).
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
 #include <functional>
 

@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §8 (phase lag, amplitude, Love numbers).
 // The fundamental harmonic (the orbital frequency) of a periodic signal, from its samples over
 // one whole period by a discrete Fourier projection, kept as two running sums so that no
 // window of samples is stored.

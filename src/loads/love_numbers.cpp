@@ -5,11 +5,11 @@
 namespace tidal {
 
 LoveNumberScale::LoveNumberScale(const Body& body, double inner_radius)
-    : gravity_(body.gsurf), rho_(body.rho), drho_(body.drho), rho_mean_(mean_density(body)) {
-    const double ratio = body.rout / inner_radius;
+    : gravity_(body.surface_gravity), rho_(body.density), drho_(body.density_contrast), rho_mean_(mean_density(body)) {
+    const double ratio = body.outer_radius / inner_radius;
     // W_s = amp0 / rho_below * (R / R_in)^2.
-    tide_to_surface_ = ratio * ratio / body.rhobelow;
-    const double q = inner_radius / body.rout;
+    tide_to_surface_ = ratio * ratio / body.density_below();
+    const double q = inner_radius / body.outer_radius;
     interface_weight_ = (q * q) * (q * q);
 }
 

@@ -7,7 +7,7 @@ namespace tidal {
 HarmonicForcing harmonic_forcing(const ShellModel& model) {
     constexpr int kSamples = 8;
     const int n = model.order();
-    const TidalForcing forcing(model, (2.0 * kPi / model.body.omega) / kSamples);
+    const TidalForcing forcing(model, (2.0 * kPi / model.body.angular_frequency()) / kSamples);
 
     HarmonicForcing out;
     out.harmonics = forcing.harmonics();

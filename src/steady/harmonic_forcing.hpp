@@ -1,4 +1,5 @@
 #pragma once
+// Method: docs/method.md §6 (the periodic steady state).
 // The tidal forcing of the time integration as complex amplitudes, one set per multiple h of
 // the orbital frequency: load(t) = sum over h of Re(F_h e^{i h omega t}).
 #include <array>

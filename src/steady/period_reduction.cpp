@@ -122,7 +122,7 @@ template <class R>
 double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
                                  std::span<const double> layer_eta,
                                  std::vector<double>& layer_heating) const {
-    const int N = model_.body.N;
+    const int N = model_.body.layers;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
@@ -204,7 +204,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps(const PeriodicState& state, Rh
 template <class R>
 std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state, Flavour flavour,
                                                      std::span<const double> layer_eta) const {
-    const int N = model_.body.N;
+    const int N = model_.body.layers;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
@@ -297,7 +297,7 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     out.phase_lag_deg = phase_lag_degrees(forcing.order0[0], surface[0]);
     {
         // The inner interface lies midway between the two innermost nodes.
-        const int N = model_.body.N;
+        const int N = model_.body.layers;
         const auto& x = state.x[0][static_cast<std::size_t>(kComponentOrder0)];
         const auto ur = [&](int node) {
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],

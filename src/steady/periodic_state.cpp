@@ -7,7 +7,7 @@
 namespace tidal {
 
 Complex rheology_symbol(Rheology rheology, Flavour flavour, int h, const ShellModel& model) {
-    if (flavour == Flavour::Continuous) return {0.0, static_cast<double>(h) * model.body.omega};
+    if (flavour == Flavour::Continuous) return {0.0, static_cast<double>(h) * model.body.angular_frequency()};
     const Complex z = step_factor(h, model.run.nperiod);
     const double dt = time_step(model);
     return with_rheology(rheology, [&]<class R>(R) { return R::discrete_symbol(z, dt); });
@@ -38,8 +38,8 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
             const Complex step = R::step_for_symbol(s);
             const Complex z = step_factor(h, model_.run.nperiod);
             const double dt = time_step(model_);
-            laws_.resize(static_cast<std::size_t>(model_.body.N));
-            for (int l = 1; l <= model_.body.N; ++l) {
+            laws_.resize(static_cast<std::size_t>(model_.body.layers));
+            for (int l = 1; l <= model_.body.layers; ++l) {
                 Constitutive<Complex>& law = laws_[static_cast<std::size_t>(l - 1)];
                 if constexpr (requires { R::periodic_constitutive(p, mu(l), eta(l), flavour, s,
                                                                   z, dt); })
@@ -58,7 +58,7 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
         };
         // A self-gravitating body: the coupling of the boundaries, exact beside the band.
         if (model_.body.self_gravity)
-            gravity_.prepare(self_gravity_coupling(model_.body), model_.body.N, model_.run.j,
+            gravity_.prepare(self_gravity_coupling(model_.body), model_.body.layers, model_.run.j,
                              band_solve);
         for (int c = 0; c < kComponents; ++c) {
             auto& x = state.x[hi][static_cast<std::size_t>(c)];

@@ -14,14 +14,14 @@ SteadyRecords SteadyEngine::solve(Rheology rheology, Flavour flavour,
 
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
                                          SteadyFlavours flavours) {
-    const std::size_t N = static_cast<std::size_t>(model.body.N);
+    const std::size_t N = static_cast<std::size_t>(model.body.layers);
     SteadyEngine engine(model);
     std::vector<double> layer_eta(N);
     std::vector<SteadySweepRow> rows;
     rows.reserve(etas.size());
     for (const double eta : etas) {
         for (std::size_t l = 0; l < N; ++l)
-            layer_eta[l] = eta * model.body.viscosity_factor[l];
+            layer_eta[l] = eta * model.body.viscosity_factor(l);
         SteadySweepRow row;
         row.eta = eta;
         for (const Rheology r : model.body.models) {

@@ -9,9 +9,9 @@ std::vector<HeatingMap> surface_maps(const ShellModel& model, double eta, Flavou
     PeriodicSolver solver(model);
     const PeriodReduction reduction(model);
     PeriodicState state;
-    std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N));
+    std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers));
     for (std::size_t l = 0; l < layer_eta.size(); ++l)
-        layer_eta[l] = eta * model.body.viscosity_factor[l];
+        layer_eta[l] = eta * model.body.viscosity_factor(l);
     std::vector<HeatingMap> maps;
     for (const Rheology r : model.body.models) {
         solver.solve(r, flavour, layer_eta, state);

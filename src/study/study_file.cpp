@@ -73,7 +73,7 @@ void body_keys(const std::string& key, const toml::node& node, const std::string
 }
 
 // The base body of the study, with the study's own body sections applied.
-BodySpec base_body(const toml::table& doc, const std::string& path) {
+Body base_body(const toml::table& doc, const std::string& path) {
     const toml::node* base = doc.get("base");
     const toml::node* file = doc.get("base_file");
     if (base != nullptr && file != nullptr)
@@ -81,7 +81,7 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
     if (base == nullptr && file == nullptr)
         throw Failure{path +
                       ": no base body: give base = N (a preset, 1-8) or base_file = \"FILE\""};
-    BodySpec body_spec;
+    Body body_spec;
     std::string source;
     if (base != nullptr) {
         const auto* n = base->as_integer();
@@ -94,7 +94,7 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
             throw Failure{located(path, *file) + ": base_file: expected a file name"};
         auto read = read_body_file(beside(path, name->get()), {});
         if (auto* e = std::get_if<BodyError>(&read)) throw Failure{e->message};
-        body_spec = std::get<BodySpec>(std::move(read));
+        body_spec = std::get<Body>(std::move(read));
     }
 
     // Every other key is a key of the body, replaced for all points.
@@ -110,7 +110,7 @@ BodySpec base_body(const toml::table& doc, const std::string& path) {
     auto changed = override_body(body_spec, path, overrides);
     if (auto* e = std::get_if<BodyError>(&changed))
         throw Failure{path + ": " + body_message(e->message)};
-    return std::get<BodySpec>(std::move(changed));
+    return std::get<Body>(std::move(changed));
 }
 
 // Points from [axes]: the Cartesian product, the first axis (in the file) varying slowest.
@@ -189,7 +189,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
                 nearest_key(name.str(), {std::string("axes")}) == "axes")
                 throw Failure{located(path, node) + ": [" + std::string(name.str()) +
                               "]: unknown section (did you mean [axes]?)"};
-        const BodySpec base = base_body(doc, path);
+        const Body base = base_body(doc, path);
 
         Study study;
         if (const toml::node* method = doc.get("method")) {
@@ -228,7 +228,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
             auto body = override_body(base, name, overrides);
             if (auto* e = std::get_if<BodyError>(&body))
                 throw Failure{name + ": " + body_message(e->message)};
-            point.body = std::get<BodySpec>(std::move(body));
+            point.body = std::get<Body>(std::move(body));
         }
         return study;
     } catch (const Failure& f) {

@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 
 namespace tidal {
 
@@ -25,7 +25,7 @@ inline constexpr std::size_t kMaxStudyPoints = 1'000'000;
 
 struct StudyPoint {
     std::vector<std::string> values; // the value of each varied key, as TOML text
-    BodySpec body;                   // the base with these values, checked
+    Body body;                   // the base with these values, checked
 };
 
 struct Study {

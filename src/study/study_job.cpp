@@ -26,11 +26,11 @@ Batch steady_batch(const ShellModel& model, const ViscositySweep& sweep) {
 
 } // namespace
 
-StudyJob::StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers,
+StudyJob::StudyJob(std::vector<Body> bodies, std::vector<int> numbers,
                    const std::vector<double>& series, bool steady)
     : bodies_(std::move(bodies)), numbers_(std::move(numbers)), steady_(steady) {
     first_unit_.push_back(0);
-    for (const BodySpec& b : bodies_) {
+    for (const Body& b : bodies_) {
         sweeps_.push_back(viscosity_sweep(b));
         auto kept = series_viscosities(sweeps_.back(), series);
         series_.push_back(std::holds_alternative<std::vector<double>>(kept)
@@ -67,7 +67,7 @@ Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
     return compute_batch(*model_, job_.sweep(point), batch, settings, *ws_);
 }
 
-std::optional<std::string> study_series_error(const std::vector<BodySpec>& bodies,
+std::optional<std::string> study_series_error(const std::vector<Body>& bodies,
                                               const std::vector<double>& series) {
     if (series.empty()) return std::nullopt;
     for (std::size_t p = 0; p < bodies.size(); ++p) {

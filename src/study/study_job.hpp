@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "body/body_spec.hpp"
+#include "discretisation/body.hpp"
 #include "driver/sweep.hpp"
 
 namespace tidal {
@@ -22,7 +22,7 @@ class StudyJob {
     // viscosities (Pa s) whose series tables every point writes, each taken as the point's
     // nearest swept one (study_series_error has checked that there is one). `steady`: every
     // point a sweep of periodic steady states (no time integration, no series).
-    StudyJob(std::vector<BodySpec> bodies, std::vector<int> numbers,
+    StudyJob(std::vector<Body> bodies, std::vector<int> numbers,
              const std::vector<double>& series = {}, bool steady = false);
 
     int units() const { return first_unit_.empty() ? 0 : first_unit_.back(); }
@@ -36,7 +36,7 @@ class StudyJob {
     int batch_size(int point, int batch) const;
     bool steady() const { return steady_; }
 
-    const BodySpec& body(int point) const { return bodies_[static_cast<std::size_t>(point)]; }
+    const Body& body(int point) const { return bodies_[static_cast<std::size_t>(point)]; }
     const ViscositySweep& sweep(int point) const {
         return sweeps_[static_cast<std::size_t>(point)];
     }
@@ -46,7 +46,7 @@ class StudyJob {
     }
 
   private:
-    std::vector<BodySpec> bodies_;
+    std::vector<Body> bodies_;
     std::vector<int> numbers_;
     std::vector<ViscositySweep> sweeps_;
     std::vector<std::vector<double>> series_;
@@ -74,7 +74,7 @@ class UnitComputer {
 
 // A one-line message naming the first point whose sweep lies too far from a viscosity of
 // `series`, or nothing.
-std::optional<std::string> study_series_error(const std::vector<BodySpec>& bodies,
+std::optional<std::string> study_series_error(const std::vector<Body>& bodies,
                                               const std::vector<double>& series);
 
 } // namespace tidal

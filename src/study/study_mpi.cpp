@@ -339,13 +339,13 @@ std::string job_text(const StudyJob& job) {
 }
 
 StudyJob job_from_text(const std::string& s, const std::vector<double>& series, bool steady) {
-    std::vector<BodySpec> bodies;
+    std::vector<Body> bodies;
     std::vector<int> numbers;
     for (std::size_t at = 0; at < s.size();) {
         const std::size_t end = s.find('\0', at);
         auto body = read_body(std::string_view(s).substr(at, end - at), "point");
         if (const auto* e = std::get_if<BodyError>(&body)) throw OutputError(e->message);
-        bodies.push_back(std::get<BodySpec>(std::move(body)));
+        bodies.push_back(std::get<Body>(std::move(body)));
         numbers.push_back(static_cast<int>(numbers.size()));
         at = end + 1;
     }

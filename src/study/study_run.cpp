@@ -29,7 +29,7 @@ std::optional<std::string> file_text(const std::string& path) {
 }
 
 // Writes body.toml first, as a single run does; returns true.
-bool body_toml_written(ResultDirectory& dir, const BodySpec& body_spec) {
+bool body_toml_written(ResultDirectory& dir, const Body& body_spec) {
     write_body_toml(dir, body_spec);
     return true;
 }
@@ -37,7 +37,7 @@ bool body_toml_written(ResultDirectory& dir, const BodySpec& body_spec) {
 // One point's directory, written by the code and in the order of a single run's: taken,
 // body.toml, then the records of every viscosity; publish() when complete.
 struct PointFiles {
-    PointFiles(const std::string& path, const BodySpec& body_spec, const ShellModel& model,
+    PointFiles(const std::string& path, const Body& body_spec, const ShellModel& model,
                std::vector<double> series, Console& console)
         : dir(path), body(body_toml_written(dir, body_spec)),
           output(dir, console, model, std::move(series)) {}
@@ -52,7 +52,7 @@ struct PointFiles {
 
 // A point of a steady study, written as a single run with --method steady writes it:
 // body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
-void write_steady_point(const std::string& path, const BodySpec& body_spec, const Batch& batch,
+void write_steady_point(const std::string& path, const Body& body_spec, const Batch& batch,
                         Console& console) {
     ResultDirectory dir(path);
     write_body_toml(dir, body_spec);
@@ -71,7 +71,7 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
     if (study.steady && !series.empty())
         return StudyError{"option --series needs the time method: the steady state has no series"};
     {
-        std::vector<BodySpec> all;
+        std::vector<Body> all;
         for (const StudyPoint& p : study.points)
             all.push_back(p.body);
         if (const auto e = study_series_error(all, series)) return StudyError{*e};
@@ -91,11 +91,11 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
                               " method; give this " + method +
                               " study a new output directory"};
     }
-    std::vector<BodySpec> bodies;
+    std::vector<Body> bodies;
     std::vector<int> numbers;
     for (std::size_t p = 0; p < study.points.size(); ++p) {
         const int n = static_cast<int>(p);
-        const BodySpec& body = study.points[p].body;
+        const Body& body = study.points[p].body;
         if (!out.dir->published(n)) {
             bodies.push_back(body);
             numbers.push_back(n);
@@ -104,8 +104,8 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
         // Resuming: the point must be this study's, body.toml says which body it ran.
         const auto text = file_text(out.dir->point_path(n) + "/body.toml");
         const auto read =
-            text ? read_body(*text, "body.toml") : std::variant<BodySpec, BodyError>(BodyError{});
-        const auto* had = std::get_if<BodySpec>(&read);
+            text ? read_body(*text, "body.toml") : std::variant<Body, BodyError>(BodyError{});
+        const auto* had = std::get_if<Body>(&read);
         if (had == nullptr || write_body(*had, "") != write_body(body, ""))
             return StudyError{out.dir->point_path(n) + " holds another body than point " +
                               std::to_string(n + 1) +

@@ -21,21 +21,21 @@ const double kSqrt3Pi = std::sqrt(3.0 * kPi);
 
 double inner_boundary_radius(const ShellModel& model) {
     const auto r = vec1(model.grid.r);
-    const int N = model.body.N;
+    const int N = model.body.layers;
     return (r(N) + r(N + 1)) / 2.0;
 }
 
 TidalForcing::TidalForcing(const ShellModel& model, double dt)
-    : N_(model.body.N), j_(model.run.j), omega_(model.body.omega), dt_(dt), ecc_(model.body.ecc),
-      eccentric_(model.body.eccentric_forcing) {
+    : N_(model.body.layers), j_(model.run.j), omega_(model.body.angular_frequency()), dt_(dt), ecc_(model.body.eccentricity),
+      eccentric_(model.body.second_order) {
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
     const double R = inner_boundary_radius(model);
-    Ae_ = b.rhobelow * (R * R) * (omega_ * omega_) * ecc_;
-    A_ = b.rhobelow * (R * R) * (omega_ * omega_);
+    Ae_ = b.density_below() * (R * R) * (omega_ * omega_) * ecc_;
+    A_ = b.density_below() * (R * R) * (omega_ * omega_);
     for (int i = 2; i <= N_; ++i) {
-        Ye_.push_back(r(i) * b.rho * (omega_ * omega_) * ecc_);
-        Y_.push_back(r(i) * b.rho * (omega_ * omega_));
+        Ye_.push_back(r(i) * b.density * (omega_ * omega_) * ecc_);
+        Y_.push_back(r(i) * b.density * (omega_ * omega_));
     }
 }
 

@@ -1,7 +1,14 @@
 #pragma once
+// Method: docs/method.md §1-3 (the tide, its coefficients, where it loads the equations).
 // The degree-2 tidal forcing of one time step, split into three load components: the
 // order-0 component, and the order-2 components driven by the cosine and the sine terms of the
-// eccentricity tide.
+// eccentricity tide. To first order in e, on the 4 pi-normalised harmonics,
+//   W20 = -sqrt(9 pi/5) r^2 omega^2 e cos(omega t),
+//   Re W22 = sqrt(27 pi/10) r^2 omega^2 e cos(omega t),
+//   Im W22 = -sqrt(24 pi/5) r^2 omega^2 e sin(omega t)
+// (second order adds the e^2 and 2 omega t terms). The tide loads the shell as the body force
+// rho grad W, which falls on the j-1 momentum row only (grad(r^j Y_j) =
+// sqrt(j(2j+1)) r^(j-1) Y^{j-1}_j), and as the pressure rho_b W(R_i) of the fluid below.
 #include <vector>
 
 #include "loads/fundamental.hpp"

@@ -34,7 +34,7 @@ struct PlainHistory {
 // with the general band substitution, every dissipation sample of the run kept. The forcing,
 // the rheology's loads and updates and the surface records are those of the batched runs.
 template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double> eta) {
-    const int N = m.body.N, n = m.order(), nsteps = m.run.nsteps, nperiod = m.run.nperiod;
+    const int N = m.body.layers, n = m.order(), nsteps = m.run.nsteps, nperiod = m.run.nperiod;
     const double dt = time_step(m);
     std::vector<double> a(static_cast<std::size_t>(n) * kBandColumns),
         al(static_cast<std::size_t>(n) * 7);
@@ -129,9 +129,9 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
 } // namespace
 
 RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheology) {
-    std::vector<double> eta(static_cast<std::size_t>(m.body.N));
+    std::vector<double> eta(static_cast<std::size_t>(m.body.layers));
     for (std::size_t l = 0; l < eta.size(); ++l)
-        eta[l] = eta_value * m.body.viscosity_factor[l];
+        eta[l] = eta_value * m.body.viscosity_factor(l);
     RunRecords out = run_reference(m, std::span<const double>(eta), rheology);
     out.eta = eta_value; // the swept viscosity, as the batched runs record it
     return out;

@@ -14,7 +14,7 @@ namespace tidal {
 
 RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
     const int n = model.order();
-    const std::size_t N = static_cast<std::size_t>(model.body.N);
+    const std::size_t N = static_cast<std::size_t>(model.body.layers);
     band.assign(static_cast<std::size_t>(n) * kBandColumns, 0.0);
     al.assign(static_cast<std::size_t>(n) * kBandLower, 0.0);
     indx.assign(static_cast<std::size_t>(n), 0);
@@ -78,12 +78,12 @@ std::array<double, kLanes> lane_viscosities(std::span<const double> etas) {
 // Viscosity of every layer and lane, [(l-1)*kLanes + lane]: the lane's swept viscosity times
 // the layer's factor.
 std::vector<double> layer_viscosities(const Body& body, const std::array<double, kLanes>& eta) {
-    std::vector<double> out(static_cast<std::size_t>(body.N) * kLanes);
-    for (int l = 1; l <= body.N; ++l)
+    std::vector<double> out(static_cast<std::size_t>(body.layers) * kLanes);
+    for (int l = 1; l <= body.layers; ++l)
         for (int lane = 0; lane < kLanes; ++lane)
             out[static_cast<std::size_t>(l - 1) * kLanes + lane] =
                 eta[static_cast<std::size_t>(lane)] *
-                body.viscosity_factor[static_cast<std::size_t>(l - 1)];
+                body.viscosity_factor(static_cast<std::size_t>(l - 1));
     return out;
 }
 
@@ -153,7 +153,7 @@ void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assembl
                           lane, ws.factors);
         if (!model.body.self_gravity) continue;
         SelfGravitySolve<double>& g = ws.gravity[static_cast<std::size_t>(lane)];
-        g.prepare(coupling, model.body.N, model.run.j, [&](std::vector<double>& b) {
+        g.prepare(coupling, model.body.layers, model.run.j, [&](std::vector<double>& b) {
             banbksdp(mat1(std::as_const(ws.band), n, kBandColumns), n, kBandLower, kBandUpper,
                      mat1(std::as_const(ws.al), n, kBandLower), vec1(std::as_const(ws.indx)),
                      vec1(b));
@@ -171,7 +171,7 @@ void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assembl
 
 LaneBatch::LaneBatch(const ShellModel& m, const Assemble& assemble, int columns,
                      std::span<const double> etas, RunWorkspace& ws, SeriesMask series)
-    : model(m), N(m.body.N), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
+    : model(m), N(m.body.layers), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
       window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
       read_rows_(m.body.self_gravity ? read_rows(N) : std::vector<int>{}),
@@ -251,7 +251,7 @@ LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
 }
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
-    : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), N_(model.body.N),
+    : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), N_(model.body.layers),
       nperiod_(model.run.nperiod), nsteps_(model.run.nsteps), keep_series_(keep_series),
       love_(model.body, inner_boundary_radius(model)), out_(out) {
     out_.urmin = 0.0;

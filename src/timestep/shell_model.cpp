@@ -14,14 +14,14 @@ AssemblyInputs ShellModel::assembly_inputs() const {
     in.grid = &grid;
     in.K = vec1(K);
     in.j = run.j;
-    in.Go = body.rho * body.gsurf;
-    in.Gi = body.drho * body.gbot;
+    in.Go = body.density * body.surface_gravity;
+    in.Gi = body.density_contrast * body.bottom_gravity;
     in.rheology = &body.rheology;
     return in;
 }
 
 std::vector<double> elastic_reference_solution(const ShellModel& model) {
-    const int N = model.body.N;
+    const int N = model.body.layers;
     const int n = model.order();
     std::vector<int> indx(static_cast<std::size_t>(n));
     std::vector<double> a(static_cast<std::size_t>(n) * kBandColumns);
@@ -42,7 +42,7 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     m.body = body;
     m.run = run;
     m.K = coupling_coefficients(run.j);
-    m.grid = make_radial_grid(body.N, body.rout, body.rin, body.mu);
+    m.grid = make_radial_grid(body.layers, body.outer_radius, body.inner_radius(), body.layer_rigidities());
     m.elastic = elastic_reference_solution(m);
     // The rheologies that approximate their law in time fit it to the band the run resolves.
     const double dt = time_step(m);
@@ -55,7 +55,7 @@ double sweep_viscosity(int k, int steps_per_decade) {
 }
 
 double time_step(const ShellModel& model) {
-    return (2.0 * kPi / model.body.omega) / model.run.nperiod;
+    return (2.0 * kPi / model.body.angular_frequency()) / model.run.nperiod;
 }
 
 } // namespace tidal

@@ -23,7 +23,7 @@ struct ShellModel {
     RadialGrid grid;
     std::vector<double> elastic; // elastic reference solution, 6N+2 entries
 
-    int order() const { return system_order(body.N); }
+    int order() const { return system_order(body.layers); }
     AssemblyInputs assembly_inputs() const;
 };
 

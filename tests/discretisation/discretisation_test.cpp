@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "discretisation/assembly.hpp"
 #include "discretisation/coefficients.hpp"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "discretisation/assembly.hpp"
 #include "linalg/band_lu.hpp"
@@ -59,7 +59,7 @@ class FullRuns : public ::testing::TestWithParam<int> {};
 TEST_P(FullRuns, BatchMatchesThePlainVersionBitForBit) {
     const ShellModel model = make_shell_model(*preset_body(GetParam()));
     RunWorkspace ws(model);
-    const BodySpec& body_spec = preset(GetParam()).body_spec;
+    const Body& body_spec = preset(GetParam()).body_spec;
     const int k0 = static_cast<int>(20 * body_spec.log10_viscosity_min);
     const int k1 = static_cast<int>(20 * body_spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),

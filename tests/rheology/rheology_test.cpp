@@ -10,7 +10,7 @@
 #include <complex>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
 #include "timestep/run.hpp"
 
@@ -27,7 +27,7 @@ ShellModel model_of(const RheologyParameters& p, int nperiod, int periods = 10) 
 
 SteadyPair steady(const ShellModel& model, Rheology rheology, double eta) {
     SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N), eta);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
     return {engine.solve(rheology, Flavour::Continuous, layer_eta),
             engine.solve(rheology, Flavour::Discrete, layer_eta)};
 }

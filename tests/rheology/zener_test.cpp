@@ -20,7 +20,7 @@ constexpr double kRatio = 0.25;
 
 Body zener_sphere(double mu) {
     Body b = homogeneous_sphere();
-    b.mu.assign(1, mu);
+    b.rigidity.assign(1, mu);
     b.models = {Rheology::Zener};
     b.rheology.of<Zener>().element_rigidity_ratio = kRatio;
     return b;
@@ -33,12 +33,12 @@ Complex elastic_h2(double mu, int layers) {
 }
 
 TEST(Zener, HomogeneousSphereFollowsItsComplianceByCorrespondence) {
-    const Body b = zener_sphere(homogeneous_sphere().mu.front());
-    const double mu = b.mu.front(), mu2 = kRatio * mu;
-    const Complex s(0.0, b.omega);
+    const Body b = zener_sphere(homogeneous_sphere().rigidity.front());
+    const double mu = b.rigidity.front(), mu2 = kRatio * mu;
+    const Complex s(0.0, b.angular_frequency());
     // Below, at and above the element's band (omega eta / mu_2 = 0.2, 1, 5).
     for (const double x : {0.2, 1.0, 5.0}) {
-        const double eta = x * mu2 / b.omega;
+        const double eta = x * mu2 / b.angular_frequency();
         const Complex J = 1.0 / mu + 1.0 / (mu2 + eta * s);
         std::array<Complex, 3> h2{};
         for (int i = 0; i < 3; ++i)
@@ -53,12 +53,12 @@ TEST(Zener, HomogeneousSphereFollowsItsComplianceByCorrespondence) {
 }
 
 TEST(Zener, ElasticAtBothEndsOfTheSweepUnrelaxedAboveRelaxedBelow) {
-    const double mu = homogeneous_sphere().mu.front();
+    const double mu = homogeneous_sphere().rigidity.front();
     const double relaxed = mu * (kRatio * mu) / (mu + kRatio * mu);
     const ShellModel model = with_layers(zener_sphere(mu), 40);
     const SteadyRecords stiff = steady(model, Rheology::Zener, 1e30);
     const SteadyRecords soft = steady(model, Rheology::Zener, 1.0);
-    const SteadyRecords peak = steady(model, Rheology::Zener, kRatio * mu / model.body.omega);
+    const SteadyRecords peak = steady(model, Rheology::Zener, kRatio * mu / model.body.angular_frequency());
     EXPECT_LT(std::abs(stiff.love.h2 - elastic_h2(mu, 40)), 1e-12);
     EXPECT_LT(std::abs(soft.love.h2 - elastic_h2(relaxed, 40)), 1e-12);
     EXPECT_GT(std::abs(elastic_h2(relaxed, 40) - elastic_h2(mu, 40)), 0.1);
@@ -72,11 +72,11 @@ TEST(Zener, OnePeakWhereTheUnrelaxedAndRelaxedElasticStatesPutIt) {
     // With h2 = 1/(1 + mu/mu_g), -Im h2 at omega eta = x is mu_g mu^2 x / (b^2 + c^2 x^2),
     // b = mu_g (mu + mu_2) + mu mu_2, c = mu_g + mu: largest at x = b/c, which is
     // (mu + mu_2) h2(mu) / h2(mu_R).
-    const double mu = homogeneous_sphere().mu.front(), mu2 = kRatio * mu;
+    const double mu = homogeneous_sphere().rigidity.front(), mu2 = kRatio * mu;
     const double relaxed = mu * mu2 / (mu + mu2);
     const int layers = 80;
     const ShellModel model = with_layers(zener_sphere(mu), layers);
-    const double omega = model.body.omega;
+    const double omega = model.body.angular_frequency();
     const double predicted =
         (mu + mu2) * elastic_h2(mu, layers).real() / elastic_h2(relaxed, layers).real() / omega;
     const auto power = [&](double log_eta) {
@@ -106,13 +106,13 @@ TEST(Zener, SchemeStateTendsToTheExactOneAtSecondOrder) {
     // The element's exponential step is second order for a stress linear over the step.
     Body body = *preset_body(1);
     body.models = {Rheology::Zener};
-    const double eta = body.mu.front() / body.omega; // the element's band at the tide
+    const double eta = body.rigidity.front() / body.angular_frequency(); // the element's band at the tide
     std::vector<double> errors;
     for (const int nperiod : {100, 200, 400}) {
         const ShellModel model =
             make_shell_model(body, RunConstants{2.0, nperiod, nperiod * 10});
         SteadyEngine engine(model);
-        const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N), eta);
+        const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
         errors.push_back(step_error({engine.solve(Rheology::Zener, Flavour::Continuous, layer_eta),
                                      engine.solve(Rheology::Zener, Flavour::Discrete, layer_eta)}));
     }

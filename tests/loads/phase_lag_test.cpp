@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "driver/sweep.hpp"
 #include "loads/fundamental.hpp"
 

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "driver/menu.hpp"
 #include "driver/program.hpp"

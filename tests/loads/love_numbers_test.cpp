@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "loads/heating_profile.hpp"
 #include "loads/love_numbers.hpp"
 #include "steady/steady_sweep.hpp"
@@ -29,9 +29,9 @@ TEST(LoveNumbers, HomogeneousSphereWithoutSelfGravity) {
     // complex rigidity mu i omega eta / (mu + i omega eta) enters the elastic solution by the
     // correspondence principle; the second order of the grid carries h2 to the classical value.
     const Body b = homogeneous_sphere();
-    const double mu = b.mu.front();
-    const Complex s(0.0, b.omega);
-    for (const double eta : {1e40, mu / b.omega}) {
+    const double mu = b.rigidity.front();
+    const Complex s(0.0, b.angular_frequency());
+    for (const double eta : {1e40, mu / b.angular_frequency()}) {
         const Complex mu_eff = eta > 1e30 ? Complex(mu) : mu * s * eta / (mu + s * eta);
         std::array<Complex, 3> h2{}, k2{};
         for (int i = 0; i < 3; ++i) {
@@ -55,9 +55,9 @@ TEST(LoveNumbers, HomogeneousSphereWithoutSelfGravity) {
 TEST(LoveNumbers, FluidLimitOfPresetShells) {
     for (const int preset : {1, 4, 8}) {
         const Body b = *preset_body(preset);
-        const double q = b.rin / b.rout;
+        const double q = b.inner_radius() / b.outer_radius;
         const double k2 = 3.0 / (5.0 * mean_density(b)) *
-                          (b.rho + b.drho * (b.gsurf / b.gbot) * std::pow(q, 6));
+                          (b.density + b.density_contrast * (b.surface_gravity / b.bottom_gravity) * std::pow(q, 6));
         std::array<Complex, 3> h2s{}, k2s{};
         for (int i = 0; i < 3; ++i) {
             const SteadyRecords r = steady(with_layers(b, 20 << i), Rheology::Maxwell, 1.0);
@@ -75,7 +75,7 @@ TEST(LoveNumbers, FluidLimitOfPresetShells) {
 // eccentricity tide of a synchronous body, to first order in e,
 //   P = -(21/2) Im k2 (omega R)^5 e^2 / G.
 double tidal_work(const Body& b, const LoveNumbers& love) {
-    return -(21.0 / 2.0) * love.k2.imag() * std::pow(b.omega * b.rout, 5) * (b.ecc * b.ecc) /
+    return -(21.0 / 2.0) * love.k2.imag() * std::pow(b.angular_frequency() * b.outer_radius, 5) * (b.eccentricity * b.eccentricity) /
            kGravitationalConstant;
 }
 
@@ -151,8 +151,8 @@ TEST(HeatingProfile, LayersTileTheShellAndAddUpToThePower) {
                  {std::pair{run.layer_heating, run.pcelk}, std::pair{s.layer_heating, s.power}}) {
                 const std::vector<ProfileLayer> p = heating_profile(heating, vec1(m.grid.r));
                 ASSERT_EQ(p.size(), 20u);
-                EXPECT_DOUBLE_EQ(p.front().outer_radius, m.body.rout);
-                EXPECT_NEAR(p.back().inner_radius, m.body.rin, 1e-9 * m.body.rin);
+                EXPECT_DOUBLE_EQ(p.front().outer_radius, m.body.outer_radius);
+                EXPECT_NEAR(p.back().inner_radius, m.body.inner_radius(), 1e-9 * m.body.inner_radius());
                 double sum = 0.0;
                 for (std::size_t i = 0; i < p.size(); ++i) {
                     if (i > 0) {

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "loads/heating_map.hpp"
 #include "steady/period_reduction.hpp"
 #include "steady/steady_sweep.hpp"
@@ -130,7 +130,7 @@ ShellModel model_of(int preset, int nperiod = 200) {
 // The depth-integrated flux of layer maps at a point, W/m^2.
 double flux_at(const std::vector<LayerMap>& layers, const ShellModel& m, double th, double ph) {
     const AngularFunctions f = degree2_functions(th, ph);
-    const int N = m.body.N;
+    const int N = m.body.layers;
     const auto r = vec1(m.grid.r);
     double flux = 0.0;
     for (int i = 1; i <= N; ++i) {
@@ -138,25 +138,25 @@ double flux_at(const std::vector<LayerMap>& layers, const ShellModel& m, double 
         const double w = (i == 1 || i == N) ? 0.5 : 1.0;
         flux += w * mid * mid * d * local_heating(layers[static_cast<std::size_t>(i - 1)], f);
     }
-    return flux / (m.body.rout * m.body.rout);
+    return flux / (m.body.outer_radius * m.body.outer_radius);
 }
 
 TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
     // Both flavours, every rheology, a layered shell with viscosity factors: the area integral
     // of the depth-integrated flux times R^2 is the power, exactly under Gauss-Legendre.
     Body b = *preset_body(3);
-    b.N = 12;
-    b.mu.assign(12, 3.3e9);
-    b.viscosity_factor.clear();
+    b.layers = 12;
+    b.rigidity.assign(12, 3.3e9);
+    b.viscosity_factors.clear();
     for (int l = 0; l < 12; ++l)
-        b.viscosity_factor.push_back(std::pow(10.0, -0.2 * l));
+        b.viscosity_factors.push_back(std::pow(10.0, -0.2 * l));
     const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
     PeriodicSolver solver(m);
     const PeriodReduction reduction(m);
     PeriodicState state;
     std::vector<double> eta(12);
     for (std::size_t l = 0; l < 12; ++l)
-        eta[l] = 1e14 * b.viscosity_factor[l];
+        eta[l] = 1e14 * b.viscosity_factor(l);
     for (const RheologyNames& r : kRheologies)
         for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
             solver.solve(r.id, flavour, eta, state);
@@ -164,7 +164,7 @@ TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
             const double power = reduction.reduce(state, r.id, flavour, eta, solver.forcing()).power;
             const double integral =
                 sphere_integral([&](double th, double ph) { return flux_at(layers, m, th, ph); }) *
-                (m.body.rout * m.body.rout);
+                (m.body.outer_radius * m.body.outer_radius);
             EXPECT_NEAR(integral / power - 1.0, 0.0, 1e-12) << r.name;
         }
 }
@@ -190,7 +190,7 @@ TEST(HeatingMap, RegularGridIntegratesToThePowerAtSecondOrder) {
                 sum += end * std::cos(grid.latitude(i) * kPi / 180.0) * d * d *
                        map.flux[static_cast<std::size_t>(i * grid.longitudes() + k)];
         }
-        error[s] = std::fabs(sum * m.body.rout * m.body.rout / power - 1.0);
+        error[s] = std::fabs(sum * m.body.outer_radius * m.body.outer_radius / power - 1.0);
     }
     EXPECT_LT(error[0], 1e-2);
     EXPECT_GT(error[0] / error[1], 3.5);

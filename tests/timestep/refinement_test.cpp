@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
@@ -18,11 +18,11 @@ struct Powers {
 };
 
 // Mean power of both rheologies at viscosity eta for `body_spec` with its own numerics.
-Powers powers(const BodySpec& body_spec, double eta) {
+Powers powers(const Body& body_spec, double eta) {
     RunConstants run;
     run.nperiod = body_spec.steps_per_period;
     run.nsteps = body_spec.periods * body_spec.steps_per_period;
-    const ShellModel model = make_shell_model(make_body(body_spec), run);
+    const ShellModel model = make_shell_model(body_spec, run);
     RunWorkspace ws(model);
     return {run_one(Rheology::Maxwell, model, eta, ws).pcelk,
             run_one(Rheology::KelvinVoigt, model, eta, ws).pcelk};
@@ -36,7 +36,7 @@ double observed_order(double coarse, double medium, double fine) {
 // At a fixed time step the difference between grids cancels the time error: the power of both
 // rheologies converges at second order in the layer spacing.
 TEST(Refinement, GridConvergesAtSecondOrder) {
-    BodySpec s = preset(1).body_spec;
+    Body s = preset(1).body_spec;
     s.steps_per_period = 200;
     std::vector<Powers> p;
     for (int layers : {20, 40, 80}) {
@@ -50,7 +50,7 @@ TEST(Refinement, GridConvergesAtSecondOrder) {
 // Halving the step: second order for the trapezoidal Maxwell memory, first order for the
 // backward-Euler Kelvin-Voigt strain (at a viscosity whose transients have died).
 TEST(Refinement, TimeStepConvergesAtTheSchemesOrder) {
-    BodySpec s = preset(1).body_spec;
+    Body s = preset(1).body_spec;
     std::vector<Powers> p;
     for (int steps : {1000, 2000, 4000}) {
         s.steps_per_period = steps;
@@ -73,18 +73,18 @@ void expect_same_runs(const ShellModel& a, double eta_a, const ShellModel& b, do
     }
 }
 
-ShellModel short_model(const BodySpec& s) {
-    return make_shell_model(make_body(s), RunConstants{2.0, 100, 300});
+ShellModel short_model(const Body& s) {
+    return make_shell_model(s, RunConstants{2.0, 100, 300});
 }
 
 // Layer viscosities of c times eta everywhere are the sweep's viscosity c*eta; a profile of
 // equal rigidities is the single rigidity.
 TEST(Refinement, UniformLayerInputsEqualTheScalarOnes) {
-    BodySpec uniform = preset(1).body_spec;
-    BodySpec scaled = uniform;
+    Body uniform = preset(1).body_spec;
+    Body scaled = uniform;
     scaled.viscosity_factors.assign(20, 10.0);
     expect_same_runs(short_model(scaled), 1e13, short_model(uniform), 1e14);
-    BodySpec profile = uniform;
+    Body profile = uniform;
     profile.rigidity.assign(20, 3.3e9);
     expect_same_runs(short_model(profile), 1e15, short_model(uniform), 1e15);
 }
@@ -92,7 +92,7 @@ TEST(Refinement, UniformLayerInputsEqualTheScalarOnes) {
 // The fast lane path against the plain one for bodies unlike any preset: two and seven layers,
 // layered rigidity and viscosity, the second-order tide on an ice shell, odd step counts.
 TEST(Refinement, FastPathMatchesThePlainOneForAnyBody) {
-    BodySpec s = preset(1).body_spec;
+    Body s = preset(1).body_spec;
     s.second_order = true;
     for (int layers : {2, 7}) {
         s.layers = layers;
@@ -102,7 +102,7 @@ TEST(Refinement, FastPathMatchesThePlainOneForAnyBody) {
             s.rigidity.push_back(3.3e9 * (1.0 + 0.3 * l));
             s.viscosity_factors.push_back(std::pow(10.0, -l));
         }
-        const ShellModel model = make_shell_model(make_body(s), RunConstants{2.0, 37, 111});
+        const ShellModel model = make_shell_model(s, RunConstants{2.0, 37, 111});
         RunWorkspace ws(model);
         const std::vector<double> etas = {1e12, 1e14, 1e16};
         const auto maxwell = run_batch<Maxwell>(model, etas, ws, kAllSeries);

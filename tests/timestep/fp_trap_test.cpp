@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
 #include "timestep/reference_run.hpp"
@@ -40,7 +40,7 @@ TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
     const TrappedFloatingPoint trap;
     const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 200});
     RunWorkspace ws(model);
-    const BodySpec& body_spec = preset(GetParam()).body_spec;
+    const Body& body_spec = preset(GetParam()).body_spec;
     const int k0 = static_cast<int>(20 * body_spec.log10_viscosity_min);
     const int k1 = static_cast<int>(20 * body_spec.log10_viscosity_max);
     const std::vector<double> etas = {sweep_viscosity(k0), sweep_viscosity((k0 + k1) / 2),

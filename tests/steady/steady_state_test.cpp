@@ -8,7 +8,7 @@
 #include <complex>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
 #include "timestep/forcing.hpp"
@@ -24,7 +24,7 @@ ShellModel model_of(int body, int nperiod, int periods) {
 
 SteadyPair steady(const ShellModel& model, Rheology rheology, double eta) {
     SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N), eta);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
     return {engine.solve(rheology, Flavour::Continuous, layer_eta),
             engine.solve(rheology, Flavour::Discrete, layer_eta)};
 }
@@ -81,7 +81,7 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
 TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
     // Viscosities from 1e13 Pa s at the surface to 1e15 Pa s at the bottom of Mercury's mantle.
     const ShellModel model = model_of(8, 200, 10);
-    const int N = model.body.N;
+    const int N = model.body.layers;
     std::vector<double> layer_eta;
     for (int l = 1; l <= N; ++l)
         layer_eta.push_back(std::pow(10.0, 13.0 + 2.0 * (l - 1) / (N - 1)));
@@ -103,11 +103,11 @@ TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
 }
 
 TEST(SteadySweep, TakesEachLayersViscosityAsTheSweptOneTimesItsFactor) {
-    BodySpec body_spec = preset(3).body_spec;
+    Body body_spec = preset(3).body_spec;
     body_spec.layers = 5;
     body_spec.viscosity_factors = {1.0, 0.5, 0.1, 0.05, 0.01};
     body_spec.models = {Rheology::Maxwell, Rheology::Burgers};
-    const ShellModel model = make_shell_model(make_body(body_spec), RunConstants{2.0, 100, 200});
+    const ShellModel model = make_shell_model(body_spec, RunConstants{2.0, 100, 200});
     const double eta = 1e14;
     const std::vector<double> layer_eta = {1e14, 5e13, 1e13, 5e12, 1e12};
     const std::vector<SteadySweepRow> rows = steady_sweep(model, {&eta, 1}, SteadyFlavours::Both);

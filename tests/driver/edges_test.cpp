@@ -9,7 +9,7 @@
 #include <sstream>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
 #include "driver/body_run.hpp"
@@ -177,7 +177,7 @@ TEST(Sweep, AStopIsSeenInsideARunNotOnlyBetweenBatches) {
 TEST(Plausibility, AValueInTheWrongUnitIsToldInOneLineThePresetsPassSilently) {
     for (int n = kFirstChoice; n <= kLastChoice; ++n)
         EXPECT_TRUE(implausible_values(preset(n).body_spec).empty()) << n;
-    BodySpec b = preset(1).body_spec; // Enceladus
+    Body b = preset(1).body_spec; // Enceladus
     b.thickness = 26.0;               // meant as km
     b.period = 1.37;                  // meant as days
     b.rigidity = {3.3};               // meant as GPa

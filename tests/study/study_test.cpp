@@ -69,7 +69,7 @@ TEST(StudyFile, BodySectionsApplyToEveryPoint) {
         EXPECT_EQ(p.body.rheology.of<Andrade>().alpha, 0.25);
     }
     EXPECT_EQ(s.points[1].body.models,
-              (std::vector<Rheology>{Rheology::Andrade, Rheology::Burgers}));
+              (std::vector<Rheology>{Rheology::Burgers, Rheology::Andrade}));
 }
 
 TEST(StudyFile, BadInputIsOneLineNamingWhereAndWhat) {
@@ -187,7 +187,7 @@ TEST(StudyTable, PointsWithOtherColumnsAreRefused) {
 }
 
 TEST(StudyJob, UnitsRunPointByPointInSweepOrder) {
-    BodySpec a, b;
+    Body a, b;
     a.log10_viscosity_min = b.log10_viscosity_min = 10.0;
     a.log10_viscosity_max = 12.0; // 41 viscosities: 6 batches of 8 lanes
     b.log10_viscosity_max = 10.0; // 1 viscosity: 1 batch

@@ -8,7 +8,7 @@
 #include <complex>
 #include <vector>
 
-#include "body/make_body.hpp"
+#include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "loads/self_gravity.hpp"
 #include "steady/steady_sweep.hpp"
@@ -24,14 +24,13 @@ using C = std::complex<double>;
 // density, the density the mean density of gravity g at R, gravity g r/R at the core.
 Body homogeneous(int layers, double mu, bool self_gravity) {
     Body b = *preset_body(3);
-    b.N = layers;
-    b.rin = 0.001 * b.rout;
-    b.mu.assign(static_cast<std::size_t>(layers), mu);
-    b.viscosity_factor.assign(static_cast<std::size_t>(layers), 1.0);
-    b.rho = mean_density(b);
-    b.drho = 0.0;
-    b.rhobelow = b.rho;
-    b.gbot = b.gsurf * (b.rin / b.rout);
+    b.layers = layers;
+    b.thickness = b.outer_radius - 0.001 * b.outer_radius;
+    b.rigidity.assign(static_cast<std::size_t>(layers), mu);
+    b.viscosity_factors.assign(static_cast<std::size_t>(layers), 1.0);
+    b.density = mean_density(b);
+    b.density_contrast = 0.0;
+    b.bottom_gravity = b.surface_gravity * (b.inner_radius() / b.outer_radius);
     b.self_gravity = self_gravity;
     return b;
 }
@@ -41,7 +40,7 @@ Body homogeneous(int layers, double mu, bool self_gravity) {
 std::array<C, 2> boundary_amplitudes(const ShellModel& m, Rheology r, double eta) {
     PeriodicSolver solver(m);
     PeriodicState state;
-    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.N), eta);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers), eta);
     solver.solve(r, Flavour::Continuous, layer_eta, state);
     const auto& x = state.x[0][kComponentOrder0];
     const DegreeFactors f = degree_factors(2.0);
@@ -49,7 +48,7 @@ std::array<C, 2> boundary_amplitudes(const ShellModel& m, Rheology r, double eta
         return f.s1 * x[static_cast<std::size_t>(unknowns::u_minus(k) - 1)] -
                f.s2 * x[static_cast<std::size_t>(unknowns::u_plus(k) - 1)];
     };
-    const int N = m.body.N;
+    const int N = m.body.layers;
     return {(u(1) + u(2)) / 2.0, (u(N) + u(N + 1)) / 2.0};
 }
 
@@ -57,27 +56,27 @@ std::array<C, 2> boundary_amplitudes(const ShellModel& m, Rheology r, double eta
 // (the coefficient of the orthonormal Y20 of the eccentricity tide's -3/2 r^2 omega^2 e P20
 // cos M).
 double tide(const Body& b, double r) {
-    return -std::sqrt(9.0 * kPi / 5.0) * (r * r) * (b.omega * b.omega) * b.ecc;
+    return -std::sqrt(9.0 * kPi / 5.0) * (r * r) * (b.angular_frequency() * b.angular_frequency()) * b.eccentricity;
 }
 
 // The potential Love number k2: the potential at R of the displaced surface and interface
 // (surface layers of density rho and drho) over the tide's.
 C love_k2(const Body& b, const std::array<C, 2>& u) {
-    const double G = kGravitationalConstant, R = b.rout, r = b.rin;
-    const C V = (4.0 * kPi * G / 5.0) * (b.rho * R * u[0] + b.drho * r * std::pow(r / R, 3) * u[1]);
+    const double G = kGravitationalConstant, R = b.outer_radius, r = b.inner_radius();
+    const C V = (4.0 * kPi * G / 5.0) * (b.density * R * u[0] + b.density_contrast * r * std::pow(r / R, 3) * u[1]);
     return V / tide(b, R);
 }
 
 // The classical radial Love number of a homogeneous incompressible sphere of complex rigidity
 // mu: 1/(1 + 19 mu/(5 rho g R)) without self-gravitation, (5/2)/(1 + 19 mu/(2 rho g R)) with.
 C classical_h2(const Body& b, C mu, bool self_gravity) {
-    const double rgR = b.rho * b.gsurf * b.rout;
+    const double rgR = b.density * b.surface_gravity * b.outer_radius;
     return self_gravity ? 2.5 / (1.0 + 19.0 * mu / (2.0 * rgR)) : 1.0 / (1.0 + 19.0 * mu / (5.0 * rgR));
 }
 
 TEST(SelfGravity, HomogeneousSphereConvergesToTheClassicalLoveNumbers) {
     const double mu = 3.3e9;
-    const double omega = preset_body(3)->omega;
+    const double omega = preset_body(3)->angular_frequency();
     // Elastic (a Maxwell viscosity far beyond the period) and at the Maxwell peak, where the
     // correspondence principle gives the rigidity mu i omega eta / (mu + i omega eta).
     for (const double eta : {1e40, mu / omega}) {
@@ -90,7 +89,7 @@ TEST(SelfGravity, HomogeneousSphereConvergesToTheClassicalLoveNumbers) {
                 const Body b = homogeneous(layers, mu, sg);
                 const ShellModel m = make_shell_model(b, RunConstants{2.0, 100, 1000});
                 const auto u = boundary_amplitudes(m, Rheology::Maxwell, eta);
-                const C h2 = u[0] * b.gsurf / tide(b, b.rout);
+                const C h2 = u[0] * b.surface_gravity / tide(b, b.outer_radius);
                 const C want = classical_h2(b, mu_c, sg);
                 error.push_back(std::abs(h2 / want - 1.0));
             }
@@ -110,21 +109,21 @@ TEST(SelfGravity, FluidBoundariesFollowTheTidePlusThePotentialOfTheDisplacedMass
         SCOPED_TRACE(choice);
         Body b = *preset_body(choice);
         b.self_gravity = true;
-        b.N = 40;
-        b.mu.assign(40, b.mu[0]);
-        b.viscosity_factor.assign(40, 1.0);
+        b.layers = 40;
+        b.rigidity.assign(40, b.rigidity[0]);
+        b.viscosity_factors.assign(40, 1.0);
         const ShellModel m = make_shell_model(b, RunConstants{2.0, 100, 1000});
-        const double eta = 1e-8 * b.mu[0] / b.omega;
+        const double eta = 1e-8 * b.rigidity[0] / b.angular_frequency();
         const auto u = boundary_amplitudes(m, Rheology::Maxwell, eta);
-        const C h2 = u[0] * b.gsurf / tide(b, b.rout);
+        const C h2 = u[0] * b.surface_gravity / tide(b, b.outer_radius);
         const C k2 = love_k2(b, u);
         EXPECT_GT(k2.real(), 0.2);
         EXPECT_LT(std::abs(h2 / (1.0 + k2) - 1.0), 4e-5);
         // The inner boundary: the tide and both layers' potentials there.
-        const double G = kGravitationalConstant, R = b.rout, r = b.rin;
+        const double G = kGravitationalConstant, R = b.outer_radius, r = b.inner_radius();
         const C V_in = (4.0 * kPi * G / 5.0) *
-                       (b.rho * R * std::pow(r / R, 2) * u[0] + b.drho * r * u[1]);
-        EXPECT_LT(std::abs(u[1] * b.gbot / (tide(b, r) + V_in) - 1.0), 4e-5);
+                       (b.density * R * std::pow(r / R, 2) * u[0] + b.density_contrast * r * u[1]);
+        EXPECT_LT(std::abs(u[1] * b.bottom_gravity / (tide(b, r) + V_in) - 1.0), 4e-5);
     }
 }
 
@@ -137,14 +136,14 @@ TEST(SelfGravity, DissipationIsTheTidesWorkOnTheDisplacedMass) {
     b.self_gravity = true;
     const ShellModel m = make_shell_model(b, RunConstants{2.0, 100, 1000});
     SteadyEngine engine(m);
-    const double peak = b.mu[0] / b.omega;
+    const double peak = b.rigidity[0] / b.angular_frequency();
     for (const RheologyNames& r : kRheologies)
         for (const double eta : {0.1 * peak, peak, 10.0 * peak}) {
             SCOPED_TRACE(testing::Message() << r.name << ", eta " << eta);
-            const std::vector<double> layer_eta(static_cast<std::size_t>(b.N), eta);
+            const std::vector<double> layer_eta(static_cast<std::size_t>(b.layers), eta);
             const double power = engine.solve(r.id, Flavour::Continuous, layer_eta).power;
             const C k2 = love_k2(b, boundary_amplitudes(m, r.id, eta));
-            const double work = -10.5 * k2.imag() * std::pow(b.omega * b.rout, 5) * (b.ecc * b.ecc) /
+            const double work = -10.5 * k2.imag() * std::pow(b.angular_frequency() * b.outer_radius, 5) * (b.eccentricity * b.eccentricity) /
                                 kGravitationalConstant;
             EXPECT_NEAR(power / work, 1.0, 2e-5);
         }
@@ -161,7 +160,7 @@ TEST(SelfGravity, TimeIntegrationEndsAtTheSchemesPeriodicState) {
     const ShellModel m = self_gravitating(8, RunConstants{2.0, 200, 2000});
     RunWorkspace ws(m);
     SteadyEngine engine(m);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.N), 1e14);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers), 1e14);
     for (const Rheology r : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
         const RunRecords t = run_one(r, m, 1e14, ws);
         const SteadyRecords d = engine.solve(r, Flavour::Discrete, layer_eta);
@@ -177,9 +176,9 @@ TEST(SelfGravity, BatchedRunsMatchThePlainOnesBitForBit) {
     // boundary overlap.
     Body two = *preset_body(3);
     two.self_gravity = true;
-    two.N = 2;
-    two.mu.assign(2, two.mu[0]);
-    two.viscosity_factor.assign(2, 1.0);
+    two.layers = 2;
+    two.rigidity.assign(2, two.rigidity[0]);
+    two.viscosity_factors.assign(2, 1.0);
     for (const int choice : {3, 8, 0}) {
         const ShellModel m = choice == 0 ? make_shell_model(two, RunConstants{2.0, 40, 200})
                                          : self_gravitating(choice, RunConstants{2.0, 40, 200});

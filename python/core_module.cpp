@@ -23,7 +23,7 @@
 #include "body/body_file.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
-#include "driver/body_run.hpp"
+#include "driver/engine.hpp"
 #include "driver/body_source.hpp"
 #include "driver/console.hpp"
 #include "driver/map_output.hpp"
@@ -278,9 +278,9 @@ class TimeSweep {
   public:
     TimeSweep(PyBody body, std::vector<double> series, int threads, std::vector<double> maps,
               double map_step)
-        : body_(std::move(body)), model_(shell_model(body_.body_spec)),
+        : body_(std::move(body)), engine_(body_.body_spec), model_(engine_.model()),
           columns_(model_.body.models) {
-        const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
+        const ViscositySweep& viscosities = engine_.viscosities();
         const std::vector<double> map_etas = map_viscosities(viscosities, maps, map_step);
         auto swept = series_viscosities(viscosities, series);
         if (const auto* e = std::get_if<std::string>(&swept))
@@ -293,12 +293,12 @@ class TimeSweep {
         bool complete = false;
         run_interruptibly([&](std::atomic<bool>& stop) {
             settings.stop = [&stop] { return stop.load(); };
-            complete = run_sweep(model_, viscosities, settings, [&](ViscosityResults&& r) {
+            complete = engine_.time(settings, [&](ViscosityResults&& r) {
                 results_.push_back(std::move(r));
             });
         });
         if (!complete) throw py::error_already_set(); // not reached: a stop raises above
-        maps_ = sweep_maps(model_, map_etas, Flavour::Discrete, map_step);
+        maps_ = engine_.maps(map_etas, Flavour::Discrete, map_step);
         double tn = 0.0;
         for (const ViscosityResults& r : results_) {
             const SummaryRow row = summary_row(r, model_, written_phases(tn, r, model_.body.models));
@@ -369,9 +369,13 @@ class TimeSweep {
         out.publish();
     }
 
+    TimeSweep(const TimeSweep&) = delete; // model_ refers into engine_
+    TimeSweep& operator=(const TimeSweep&) = delete;
+
   private:
     PyBody body_;
-    ShellModel model_;
+    Engine engine_;
+    const ShellModel& model_;
     std::vector<double> series_;
     std::vector<ViscosityResults> results_;
     Columns columns_;
@@ -384,24 +388,22 @@ class TimeSweep {
 class SteadySweep {
   public:
     SteadySweep(PyBody body, std::vector<double> maps, double map_step)
-        : body_(std::move(body)), model_(shell_model(body_.body_spec)),
+        : body_(std::move(body)), engine_(body_.body_spec), model_(engine_.model()),
           columns_(model_.body.models) {
-        const ViscositySweep viscosities = viscosity_sweep(body_.body_spec);
-        const std::vector<double> map_etas = map_viscosities(viscosities, maps, map_step);
-        std::vector<double> etas;
-        for (int k = viscosities.first_k; k < viscosities.first_k + viscosities.count; ++k)
-            etas.push_back(viscosities.viscosity(k));
+        const std::vector<double> map_etas =
+            map_viscosities(engine_.viscosities(), maps, map_step);
+        const std::vector<double> etas = engine_.swept();
         run_interruptibly([&](std::atomic<bool>& stop) {
             // A few viscosities at a time, so that a stop is seen soon.
             constexpr std::size_t kChunk = 4;
             for (std::size_t i = 0; i < etas.size() && !stop; i += kChunk) {
                 const std::span<const double> chunk(etas.data() + i,
                                                     std::min(kChunk, etas.size() - i));
-                for (SteadySweepRow& row : steady_sweep(model_, chunk, SteadyFlavours::Continuous))
+                for (SteadySweepRow& row : engine_.steady(chunk))
                     rows_.push_back(std::move(row));
             }
         });
-        maps_ = sweep_maps(model_, map_etas, Flavour::Continuous, map_step);
+        maps_ = engine_.maps(map_etas, Flavour::Continuous, map_step);
         double tn = 0.0;
         for (const SteadySweepRow& row : rows_)
             columns_.add(steady_summary_row(row, model_,
@@ -431,9 +433,13 @@ class SteadySweep {
         return sweep_messages(body_.body_spec, model_, false, nullptr, peak_records());
     }
 
+    SteadySweep(const SteadySweep&) = delete; // model_ refers into engine_
+    SteadySweep& operator=(const SteadySweep&) = delete;
+
   private:
     PyBody body_;
-    ShellModel model_;
+    Engine engine_;
+    const ShellModel& model_;
     std::vector<SteadySweepRow> rows_;
     Columns columns_;
     std::vector<SweepMap> maps_;

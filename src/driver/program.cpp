@@ -7,7 +7,7 @@
 #include "body/body_file.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
-#include "driver/body_run.hpp"
+#include "driver/engine.hpp"
 #include "driver/console.hpp"
 #include "driver/map_output.hpp"
 #include "driver/cost_estimate.hpp"
@@ -25,18 +25,16 @@ namespace {
 // The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
 // body.toml, no legacy files (they describe a time integration). The console shows the lines
 // of a time sweep, with the periodic state's powers.
-std::optional<std::string> write_steady_sweep(const ShellModel& model,
-                                              const ViscositySweep& viscosities,
-                                              ResultDirectory& dir, Console& console,
-                                              const std::vector<double>& maps, double map_step) {
-    std::vector<double> etas;
-    for (int i = 0; i < viscosities.count; ++i)
-        etas.push_back(viscosities.viscosity(viscosities.first_k + i));
+std::optional<std::string> write_steady_sweep(const Engine& engine, ResultDirectory& dir,
+                                              Console& console, const std::vector<double>& maps,
+                                              double map_step) {
+    const ShellModel& model = engine.model();
+    const ViscositySweep& viscosities = engine.viscosities();
     int written = 0;
     try {
-        const auto edge = write_steady_tables(
-            dir, console, model, steady_sweep(model, etas, SteadyFlavours::Continuous), &written);
-        write_maps(dir, model, sweep_maps(model, maps, Flavour::Continuous, map_step));
+        const auto edge =
+            write_steady_tables(dir, console, model, engine.steady(engine.swept()), &written);
+        write_maps(dir, model, engine.maps(maps, Flavour::Continuous, map_step));
         dir.publish();
         return edge;
     } catch (const OutputError& e) {
@@ -82,7 +80,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         }
         body_spec = std::get<Body>(std::move(changed));
     }
-    const ViscositySweep viscosities = viscosity_sweep(body_spec);
+    const Engine engine(body_spec);
+    const ViscositySweep& viscosities = engine.viscosities();
     const auto series = series_viscosities(viscosities, settings.series);
     if (const auto* e = std::get_if<std::string>(&series)) {
         err << "error: " << *e << '\n';
@@ -98,7 +97,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadChoice;
     }
 
-    const ShellModel model = shell_model(body_spec);
+    const ShellModel& model = engine.model();
     for (const std::string& line : implausible_values(body_spec))
         err << line << '\n';
     if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';
@@ -115,7 +114,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);
     if (settings.method == Method::Steady) {
-        const auto edge = write_steady_sweep(model, viscosities, dir, console,
+        const auto edge = write_steady_sweep(engine, dir, console,
                                              std::get<std::vector<double>>(maps), settings.map_step);
         console.flush();
         if (console.failed())
@@ -136,7 +135,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.stop = [&] { return settings.interrupted() != 0; };
     bool complete = false;
     try {
-        complete = run_sweep(model, viscosities, sweep, [&](ViscosityResults&& r) {
+        complete = engine.time(sweep, [&](ViscosityResults&& r) {
             // The console lines may go to the same terminal: they replace the progress line,
             // which is drawn again below them.
             progress.clear();
@@ -147,8 +146,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         if (complete) {
             output.finish();
             write_maps(dir, model,
-                       sweep_maps(model, std::get<std::vector<double>>(maps), Flavour::Discrete,
-                                  settings.map_step));
+                       engine.maps(std::get<std::vector<double>>(maps), Flavour::Discrete,
+                                   settings.map_step));
             dir.publish();
         }
     } catch (const OutputError& e) {

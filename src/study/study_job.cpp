@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "driver/body_run.hpp"
+#include "driver/engine.hpp"
 #include "driver/result_tables.hpp"
 
 namespace tidal {
@@ -11,11 +11,9 @@ namespace {
 
 // A point's whole sweep of periodic steady states (the continuous flavour, as --method steady
 // gives it), as records of a batch: the steady rows alone, no time runs.
-Batch steady_batch(const ShellModel& model, const ViscositySweep& sweep) {
-    std::vector<double> etas;
-    for (int i = 0; i < sweep.count; ++i)
-        etas.push_back(sweep.viscosity(sweep.first_k + i));
-    std::vector<SteadySweepRow> rows = steady_sweep(model, etas, SteadyFlavours::Continuous);
+Batch steady_batch(const Engine& engine) {
+    const ViscositySweep& sweep = engine.viscosities();
+    std::vector<SteadySweepRow> rows = engine.steady(engine.swept());
     Batch out(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         out[i].k = sweep.first_k + static_cast<int>(i);
@@ -54,17 +52,17 @@ Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
     const auto [point, batch] = job_.locate(unit);
     if (point != point_) {
         ws_.reset();
-        model_.emplace(shell_model(job_.body(point)));
-        if (!job_.steady()) ws_.emplace(*model_);
+        engine_.emplace(job_.body(point));
+        if (!job_.steady()) ws_.emplace(engine_->model());
         point_ = point;
     }
-    if (job_.steady()) return steady_batch(*model_, job_.sweep(point));
+    if (job_.steady()) return steady_batch(*engine_);
     SweepSettings settings;
     settings.plain = plain_;
     settings.series = job_.series(point);
     settings.steady = true; // as in a single run: the transient of every run is reported
     settings.stop = stop;
-    return compute_batch(*model_, job_.sweep(point), batch, settings, *ws_);
+    return engine_->time_batch(batch, settings, *ws_);
 }
 
 std::optional<std::string> study_series_error(const std::vector<Body>& bodies,

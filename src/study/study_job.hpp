@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "discretisation/body.hpp"
+#include "driver/engine.hpp"
 #include "driver/sweep.hpp"
 
 namespace tidal {
@@ -68,7 +69,7 @@ class UnitComputer {
     const StudyJob& job_;
     bool plain_;
     int point_ = -1;
-    std::optional<ShellModel> model_;
+    std::optional<Engine> engine_;
     std::optional<RunWorkspace> ws_;
 };
 

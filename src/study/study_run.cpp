@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "body/body_file.hpp"
-#include "driver/body_run.hpp"
+#include "driver/engine.hpp"
 #include "driver/cost_estimate.hpp"
 #include "driver/program.hpp"
 #include "driver/progress.hpp"
@@ -60,7 +60,7 @@ void write_steady_point(const std::string& path, const Body& body_spec, const Ba
     rows.reserve(batch.size());
     for (const ViscosityResults& v : batch)
         rows.push_back(*v.steady);
-    write_steady_tables(dir, console, shell_model(body_spec), rows);
+    write_steady_tables(dir, console, Engine(body_spec).model(), rows);
     dir.publish();
 }
 
@@ -128,7 +128,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     // A long study is announced with its forecast; the job holds the points still to compute.
     double core_seconds = 0.0;
     for (int p = 0; p < job.points(); ++p)
-        core_seconds += forecast_core_seconds(shell_model(job.body(p)), job.sweep(p).count);
+        core_seconds += forecast_core_seconds(Engine(job.body(p)).model(), job.sweep(p).count);
     if (const auto note = cost_note(std::to_string(job.points()) + " of " +
                                         std::to_string(total) + " points to compute",
                                     core_seconds, slots))
@@ -172,7 +172,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     std::ostream discard(nullptr);
     Console console(discard);
     int computed = 0;
-    std::optional<ShellModel> model; // of the point being written
+    std::optional<Engine> engine; // of the point being written
     std::optional<PointFiles> writing;
     {
         ProgressLine progress(err, total, settings.progress, "point");
@@ -201,8 +201,8 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 }
                 if (batch == 0) {
                     writing.reset();
-                    model.emplace(shell_model(job.body(point)));
-                    writing.emplace(dir.begin_point(number), job.body(point), *model,
+                    engine.emplace(job.body(point));
+                    writing.emplace(dir.begin_point(number), job.body(point), engine->model(),
                                     job.series(point), console);
                 }
                 for (const ViscosityResults& v : *r)

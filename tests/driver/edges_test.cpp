@@ -12,7 +12,7 @@
 #include "body/presets.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
-#include "driver/body_run.hpp"
+#include "driver/engine.hpp"
 #include "driver/cost_estimate.hpp"
 #include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"

@@ -54,8 +54,9 @@ inline std::size_t pending_size(int N) {
     return pending_at(N + 1, 0, 0);
 }
 
-// The history loads of every layer and lane from the current histories, into `pending`; `b` is
-// the elastic reference solution, `kc` the constants per layer.
+// The history loads of every layer and lane from the starting (zero) histories, into `pending`,
+// after the rheology has written what its histories hold at the elastic start; `b` is the
+// elastic reference solution, `kc` the constants per layer.
 template <class R>
 TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns,
                                      Vec1View<const double> b, const double* k, int kc, int N) {
@@ -68,6 +69,7 @@ TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns,
                 for (int g = 0; g < kLanes; g += lanes::kWidth) {
                     const LaneConstants constants{kl, g};
                     const LaneHistory history{h, columns, s.unknown, comp, g};
+                    start_history<R>(constants, b(s.unknown), history);
                     lanes::store(out + g, R::load(constants, b(s.unknown), history));
                 }
             }

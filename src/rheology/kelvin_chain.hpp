@@ -187,6 +187,41 @@ template <class Self> struct KelvinChain {
         return stress * stress * k[2] + (even + odd);
     }
 
+    // Outside the window: advance and load together for the C components of one stress
+    // unknown, element by element with the components inside, so that each element's
+    // constants are read once for all of them (the same operations, in the same order per
+    // component, as advance followed by load, less the unused dissipation).
+    template <int C, class K, class V, class H>
+    [[gnu::always_inline]] static void advance_and_load(const K& k, double elastic,
+                                                        const V (&stress)[C], const H (&h)[C],
+                                                        V (&out)[C]) {
+        V now[C], even[C], odd[C];
+        for (int c = 0; c < C; ++c) {
+            const V settled = stress[c] - elastic;
+            now[c] = settled + elastic;
+            even[c] = V{};
+            odd[c] = V{};
+            h[c].set(0, h[c][0] + stress[c]);
+            h[c].set(1, settled);
+        }
+        const int n = elements_in(h[0]);
+        for (int i = 0; i < n; ++i) {
+            const int f = 3 + kElementCoefficients * i;
+            const auto E = k[f], A = k[f + 1], B = k[f + 2];
+            for (int c = 0; c < C; ++c) {
+                const V v = E * (h[c][2 + i] + B * stress[c]) + A * now[c];
+                h[c].set(2 + i, v);
+                if (i % 2 == 0)
+                    even[c] = even[c] + v;
+                else
+                    odd[c] = odd[c] + v;
+            }
+        }
+        const double half = elastic / 2.0;
+        for (int c = 0; c < C; ++c)
+            out[c] = -k[0] * (half + h[c][0]) - k[1] * (even[c] + odd[c]);
+    }
+
     static bool dissipates(int, int) { return true; }
 
     template <class V> static V sample(V s0, V s1, V s2, double) {

@@ -187,20 +187,19 @@ template <class Self> struct KelvinChain {
         return stress * stress * k[2] + (even + odd);
     }
 
-    // Outside the window: advance and load together for the C components of one stress
-    // unknown, element by element with the components inside, so that each element's
-    // constants are read once for all of them (the same operations, in the same order per
-    // component, as advance followed by load, less the unused dissipation).
-    template <int C, class K, class V, class H>
+    // advance followed by load for the C components of one stress unknown, element by element
+    // with the components inside, so that each element's constants are read once for all of
+    // them: the same operations in the same order per component. The dissipation terms, in
+    // `dissipation`, are formed only when kDissipation (the window's steps).
+    template <bool kDissipation, int C, class K, class V, class H>
     [[gnu::always_inline]] static void advance_and_load(const K& k, double elastic,
                                                         const V (&stress)[C], const H (&h)[C],
-                                                        V (&out)[C]) {
-        V now[C], even[C], odd[C];
+                                                        V (&out)[C], V (&dissipation)[C]) {
+        V now[C], even[C], odd[C], loss_even[C], loss_odd[C];
         for (int c = 0; c < C; ++c) {
             const V settled = stress[c] - elastic;
             now[c] = settled + elastic;
-            even[c] = V{};
-            odd[c] = V{};
+            even[c] = odd[c] = loss_even[c] = loss_odd[c] = V{};
             h[c].set(0, h[c][0] + stress[c]);
             h[c].set(1, settled);
         }
@@ -209,8 +208,16 @@ template <class Self> struct KelvinChain {
             const int f = 3 + kElementCoefficients * i;
             const auto E = k[f], A = k[f + 1], B = k[f + 2];
             for (int c = 0; c < C; ++c) {
-                const V v = E * (h[c][2 + i] + B * stress[c]) + A * now[c];
+                const V w = h[c][2 + i] + B * stress[c];
+                const V v = E * w + A * now[c];
                 h[c].set(2 + i, v);
+                if constexpr (kDissipation) {
+                    const V r = stress[c] - w * k[f + 3];
+                    if (i % 2 == 0)
+                        loss_even[c] = loss_even[c] + r * r * k[f + 4];
+                    else
+                        loss_odd[c] = loss_odd[c] + r * r * k[f + 4];
+                }
                 if (i % 2 == 0)
                     even[c] = even[c] + v;
                 else
@@ -218,8 +225,11 @@ template <class Self> struct KelvinChain {
             }
         }
         const double half = elastic / 2.0;
-        for (int c = 0; c < C; ++c)
+        for (int c = 0; c < C; ++c) {
             out[c] = -k[0] * (half + h[c][0]) - k[1] * (even[c] + odd[c]);
+            if constexpr (kDissipation)
+                dissipation[c] = stress[c] * stress[c] * k[2] + (loss_even[c] + loss_odd[c]);
+        }
     }
 
     static bool dissipates(int, int) { return true; }

@@ -101,22 +101,29 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
                                      double dt, double (&S)[kRightHandSides][kLanes],
                                      double* pending) {
     const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
-    if constexpr (!kSampled && requires { &R::template advance_and_load<kRightHandSides, LaneConstants, lanes::Vec, LaneHistory>; }) {
+    if constexpr (requires {
+                      &R::template advance_and_load<kSampled, kRightHandSides, LaneConstants,
+                                                    lanes::Vec, LaneHistory>;
+                  }) {
         // The rheology advances and loads all components of a stress at once.
         int si = 0;
         for (const unknowns::StressRow s : unknowns::stress_rows(l)) {
             for (int g = 0; g < kLanes; g += lanes::kWidth) {
                 const LaneConstants constants{kl, g};
-                lanes::Vec stress[kRightHandSides], loads[kRightHandSides];
+                lanes::Vec stress[kRightHandSides], loads[kRightHandSides],
+                    d[kRightHandSides];
                 LaneHistory history[kRightHandSides];
                 for (int comp = 0; comp < kRightHandSides; ++comp) {
                     stress[comp] = lanes::load(&x(s.unknown, comp, g));
                     history[comp] = LaneHistory{h, columns, s.unknown, comp, g};
                 }
-                R::template advance_and_load<kRightHandSides>(constants, b(s.unknown), stress,
-                                                              history, loads);
-                for (int comp = 0; comp < kRightHandSides; ++comp)
+                R::template advance_and_load<kSampled>(constants, b(s.unknown), stress, history,
+                                                       loads, d);
+                for (int comp = 0; comp < kRightHandSides; ++comp) {
+                    if constexpr (kSampled)
+                        lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d[comp]);
                     lanes::store(pending + pending_at(l, si, comp) + g, loads[comp]);
+                }
             }
             ++si;
         }

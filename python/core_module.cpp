@@ -263,7 +263,8 @@ std::vector<std::string> sweep_messages(const BodySpec& body, const ShellModel& 
     std::vector<std::string> lines = implausible_values(body);
     if (auto unused = unused_rheology_parameters(body)) lines.push_back(*unused);
     if (time)
-        if (auto note = andrade_fit_note(model)) lines.push_back(*note);
+        for (std::string& note : law_approximation_notes(model))
+            lines.push_back(std::move(note));
     if (doubts) {
         if (auto w = doubts->transient_warning()) lines.push_back(*w);
         if (auto w = doubts->step_error_warning()) lines.push_back(*w);
@@ -455,6 +456,16 @@ PYBIND11_MODULE(_core, m) {
     m.attr("version") = kVersion;
     m.attr("first_preset") = kFirstChoice;
     m.attr("last_preset") = kLastChoice;
+    // The rheologies in column order, and each one's parameters: (dotted key, meaning, unit,
+    // default, accepted values).
+    py::list rheologies, parameters;
+    for (const RheologyNames& r : kRheologies)
+        rheologies.append(std::string(r.name));
+    for (const RheologyParameter& p : rheology_parameters())
+        parameters.append(py::make_tuple(p.dotted(), std::string(p.meaning), std::string(p.unit),
+                                         p.default_value, range_text(p.range)));
+    m.attr("rheologies") = py::tuple(rheologies);
+    m.attr("rheology_parameters") = py::tuple(parameters);
 
     py::class_<PyBody>(m, "Body")
         .def_static("preset", &preset_body)

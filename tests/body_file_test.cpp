@@ -31,12 +31,11 @@ void expect_identical(const BodySpec& a, const BodySpec& b) {
                                {a.period, b.period},
                                {a.eccentricity, b.eccentricity},
                                {a.log10_viscosity_min, b.log10_viscosity_min},
-                               {a.log10_viscosity_max, b.log10_viscosity_max},
-                               {a.transient_rigidity_ratio, b.transient_rigidity_ratio},
-                               {a.transient_viscosity_ratio, b.transient_viscosity_ratio},
-                               {a.andrade_alpha, b.andrade_alpha},
-                               {a.andrade_zeta, b.andrade_zeta}})
+                               {a.log10_viscosity_max, b.log10_viscosity_max}})
         EXPECT_TRUE(same(x, y)) << x << " " << y;
+    for (const RheologyParameter& p : rheology_parameters())
+        EXPECT_TRUE(same(parameter_value(a.rheology, p), parameter_value(b.rheology, p)))
+            << p.dotted();
     EXPECT_EQ(a.rigidity, b.rigidity);
     EXPECT_EQ(a.viscosity_factors, b.viscosity_factors);
     EXPECT_EQ(a.second_order, b.second_order);
@@ -46,7 +45,6 @@ void expect_identical(const BodySpec& a, const BodySpec& b) {
     EXPECT_EQ(a.periods, b.periods);
     EXPECT_EQ(a.steps_per_period, b.steps_per_period);
     EXPECT_EQ(a.models, b.models);
-    EXPECT_EQ(a.andrade_elements, b.andrade_elements);
 }
 
 BodySpec read_ok(const std::string& text, std::vector<std::string> overrides = {}) {
@@ -82,16 +80,16 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     // a parameter of a rheology that does not run, which must not be lost on the way.
     BodySpec all = preset(3).body_spec;
     all.models = {Rheology::Andrade, Rheology::KelvinVoigt, Rheology::Burgers, Rheology::Maxwell};
-    all.transient_rigidity_ratio = 0.1 + 0.2;
-    all.transient_viscosity_ratio = 1.0 / 3.0;
-    all.andrade_alpha = 0.2;
-    all.andrade_zeta = 1e-3;
-    all.andrade_elements = 7;
+    all.rheology.of<Burgers>().rigidity_ratio = 0.1 + 0.2;
+    all.rheology.of<Burgers>().viscosity_ratio = 1.0 / 3.0;
+    all.rheology.of<Andrade>().alpha = 0.2;
+    all.rheology.of<Andrade>().zeta = 1e-3;
+    all.rheology.of<Andrade>().elements = 7;
     all.self_gravity = true;
     BodySpec unused = preset(1).body_spec;
-    unused.andrade_alpha = 0.45;
+    unused.rheology.of<Andrade>().alpha = 0.45;
     BodySpec unused_zeta = preset(2).body_spec; // alone: written only because it differs
-    unused_zeta.andrade_zeta = 10.0;
+    unused_zeta.rheology.of<Andrade>().zeta = 10.0;
     unused_zeta.name = "C:\\shells\\\"thin\" \\u0041"; // backslashes and quotes kept as given
     for (const BodySpec& body : {all, unused, unused_zeta})
         bodies.push_back(body);
@@ -141,16 +139,16 @@ TEST(BodyFile, OverridesReplaceOneKeyEach) {
                 {"rheology.models=[\"andrade\", \"maxwell\"]", "rheology.andrade.alpha=0.25",
                  "rheology.burgers.transient_viscosity_ratio=0.5", "numerics.andrade_elements=9"}));
     EXPECT_EQ(chosen.models, (std::vector<Rheology>{Rheology::Maxwell, Rheology::Andrade}));
-    EXPECT_EQ(chosen.rheology.andrade.alpha, 0.25);
-    EXPECT_EQ(chosen.rheology.andrade.elements, 9);
-    EXPECT_EQ(chosen.rheology.burgers.viscosity_ratio, 0.5);
-    EXPECT_EQ(chosen.rheology.andrade.zeta, AndradeParameters{}.zeta);
+    EXPECT_EQ(chosen.rheology.of<Andrade>().alpha, 0.25);
+    EXPECT_EQ(chosen.rheology.of<Andrade>().elements, 9);
+    EXPECT_EQ(chosen.rheology.of<Burgers>().viscosity_ratio, 0.5);
+    EXPECT_EQ(chosen.rheology.of<Andrade>().zeta, AndradeParameters{}.zeta);
     // The same from a file that gives the sections in its own way.
     const Body written = make_body(read_ok(preset_text(2) + "[rheology.andrade]\nalpha = 0.25\n"
                                                             "[rheology.burgers]\n",
                                            {"rheology.models=[\"andrade\", \"maxwell\"]"}));
     EXPECT_EQ(written.models, chosen.models);
-    EXPECT_EQ(written.rheology.andrade.alpha, 0.25);
+    EXPECT_EQ(written.rheology.of<Andrade>().alpha, 0.25);
 }
 
 TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
@@ -291,8 +289,8 @@ TEST(BodyFile, RangesIncludeTheirBounds) {
                                                 "rheology.andrade.zeta=1e6",
                                                 "rheology.burgers.transient_rigidity_ratio=1e-6",
                                                 "rheology.burgers.transient_viscosity_ratio=1e6"});
-    EXPECT_EQ(b.andrade_elements, 64);
-    EXPECT_EQ(b.andrade_zeta, 1e6);
+    EXPECT_EQ(b.rheology.of<Andrade>().elements, 64);
+    EXPECT_EQ(b.rheology.of<Andrade>().zeta, 1e6);
 }
 
 TEST(BodyFile, ParametersOfARheologyThatDoesNotRunAreSaidToDoNothing) {
@@ -303,25 +301,26 @@ TEST(BodyFile, ParametersOfARheologyThatDoesNotRunAreSaidToDoNothing) {
         change(b);
         return unused_rheology_parameters(b).value_or("(none)");
     };
-    const auto burgers = [](BodySpec& b) { b.transient_viscosity_ratio = 0.5; };
-    const auto rigid = [](BodySpec& b) { b.transient_rigidity_ratio = 0.5; };
-    const auto zeta = [](BodySpec& b) { b.andrade_zeta = 10.0; };
-    const auto elements = [](BodySpec& b) { b.andrade_elements = 9; };
+    const auto burgers = [](BodySpec& b) { b.rheology.of<Burgers>().viscosity_ratio = 0.5; };
+    const auto rigid = [](BodySpec& b) { b.rheology.of<Burgers>().rigidity_ratio = 0.5; };
+    const auto zeta = [](BodySpec& b) { b.rheology.of<Andrade>().zeta = 10.0; };
+    const auto elements = [](BodySpec& b) { b.rheology.of<Andrade>().elements = 9; };
     for (auto* change : {+burgers, +rigid})
         EXPECT_EQ(warning(change).rfind("warning: [rheology.burgers] is set but burgers is not in "
                                          "rheology.models",
                                          0),
                   0u)
             << warning(change);
-    for (auto* change : {+zeta, +elements})
-        EXPECT_EQ(warning(change).rfind("warning: [rheology.andrade] or numerics.andrade_elements",
-                                        0),
-                  0u)
-            << warning(change);
+    // Each place named as it is set: the rheology's table, or its key in another.
+    EXPECT_EQ(warning(zeta), "warning: [rheology.andrade] is set but andrade is not in "
+                             "rheology.models: it has no effect on this run");
+    EXPECT_EQ(warning(elements).rfind("warning: numerics.andrade_elements is set but andrade", 0),
+              0u)
+        << warning(elements);
     // Where the rheology runs, its parameters count.
     BodySpec runs = base;
     runs.models.push_back(Rheology::Burgers);
-    runs.transient_viscosity_ratio = 0.5;
+    runs.rheology.of<Burgers>().viscosity_ratio = 0.5;
     EXPECT_FALSE(unused_rheology_parameters(runs));
 }
 

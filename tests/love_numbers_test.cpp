@@ -17,55 +17,12 @@
 #include "steady/steady_sweep.hpp"
 #include "timestep/run.hpp"
 
+#include "homogeneous_sphere.hpp"
+
 namespace tidal {
 namespace {
 
 using Complex = std::complex<double>;
-
-ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {
-    body.N = layers;
-    body.mu.assign(static_cast<std::size_t>(layers), body.mu.front());
-    body.viscosity_factor.assign(static_cast<std::size_t>(layers), 1.0);
-    return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
-}
-
-SteadyRecords steady(const ShellModel& model, Rheology r, double eta) {
-    SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.N), eta);
-    return engine.solve(r, Flavour::Continuous, layer_eta);
-}
-
-// A sphere of radius 1000 km, density 3000 kg/m^3 and its own gravity, solid but for a fluid
-// core of the same density and 2 % of its radius (the grid's innermost node must lie at a
-// positive radius), with a rigidity that makes 19 mu / (5 rho g R) = 1.
-Body homogeneous_sphere() {
-    Body b = *preset_body(1);
-    b.rout = 1.0e6;
-    b.rin = 0.02 * b.rout;
-    b.rho = 3000.0;
-    b.drho = 0.0;
-    b.rhobelow = b.rho;
-    b.gsurf = 4.0 / 3.0 * kPi * kGravitationalConstant * b.rho * b.rout;
-    b.gbot = b.gsurf * b.rin / b.rout;
-    b.mu.assign(1, 5.0 * b.rho * b.gsurf * b.rout / 19.0);
-    return b;
-}
-
-// h2 of the homogeneous incompressible sphere without self-gravitation for rigidity mu
-// (complex for a viscoelastic one): 1 / (1 + 19 mu / (5 rho g R)).
-Complex homogeneous_h2(const Body& b, Complex mu) {
-    return 1.0 / (1.0 + 19.0 * mu / (5.0 * b.rho * b.gsurf * b.rout));
-}
-
-// Values on grids of n, 2n and 4n layers: the ratio of successive changes (4 at second
-// order) and the Richardson extrapolation to zero spacing.
-struct Refinement {
-    double order_ratio;
-    Complex limit;
-};
-Refinement refine(const std::array<Complex, 3>& v) {
-    return {std::abs(v[1] - v[0]) / std::abs(v[2] - v[1]), v[2] + (v[2] - v[1]) / 3.0};
-}
 
 TEST(LoveNumbers, HomogeneousSphereWithoutSelfGravity) {
     // Elastic (a Maxwell viscosity far above the tide's) and Maxwell at omega tau = 1, whose

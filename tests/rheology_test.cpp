@@ -35,17 +35,19 @@ SteadyPair steady(const ShellModel& model, Rheology rheology, double eta) {
 // Sum over the dissipation terms of weight |gain|^2 at s = i w, against the loss of the
 // compliance, -w Im J(i w): a stress amplitude tau dissipates (w/4) |tau|^2 (-Im J) on average
 // whatever the mechanism, and the chain's samples are twice the dissipation.
-template <class R> void expect_terms_match_the_loss(const RheologyParameters& p) {
+template <class R> void expect_terms_match_the_loss(const RheologyParameters& all) {
+    using Chain = KelvinChain<R, typename R::Parameters>;
+    const typename R::Parameters& p = all.of<R>();
     const double mu = 3.3e9, eta = 1e14;
     for (const double w : {1e-7, 5.3e-5, 1e-2}) {
         HarmonicSymbols hs;
         hs.s[0] = Complex(0.0, w);
         std::vector<DissipationTerm> terms;
-        KelvinChain<R>::dissipation_terms(p, mu, eta, Flavour::Continuous, hs, terms);
+        Chain::dissipation_terms(p, mu, eta, Flavour::Continuous, hs, terms);
         double sum = 0.0;
         for (const DissipationTerm& t : terms)
             sum += t.weight * std::norm(t.gain[0]);
-        const double loss = -w * KelvinChain<R>::continuous_compliance(p, mu, eta, hs.s[0]).imag();
+        const double loss = -w * Chain::continuous_compliance(p, mu, eta, hs.s[0]).imag();
         EXPECT_NEAR(sum / loss, 1.0, 1e-12) << w;
     }
 }
@@ -60,12 +62,12 @@ TEST(Rheology, DissipationTermsAddUpToTheLossOfTheCompliance) {
 TEST(Rheology, BurgersComplianceIsMaxwellsPlusItsTransientElement) {
     // Distinct rigidity and viscosity ratios, so that swapping them shows.
     RheologyParameters p;
-    p.burgers = {0.3, 0.02};
+    p.of<Burgers>() = {0.3, 0.02};
     const double mu = 3.3e9, eta = 1e14;
     for (const double w : {1e-7, 5.3e-5, 1e-2}) {
         const Complex s(0.0, w);
         const Complex expected = 1.0 / mu + 1.0 / (eta * s) + 1.0 / (mu * 0.3 + eta * 0.02 * s);
-        const Complex J = Burgers::continuous_compliance(p, mu, eta, s);
+        const Complex J = Burgers::continuous_compliance(p.of<Burgers>(), mu, eta, s);
         EXPECT_NEAR(std::abs(J / expected - 1.0), 0.0, 1e-14) << w;
     }
 }
@@ -75,7 +77,7 @@ TEST(Rheology, AndradeWithManyElementsGivesAFinitePower) {
     // zero compliance (whose inverse the time step uses).
     for (const int elements : {40, 64}) {
         RheologyParameters p;
-        p.andrade.elements = elements;
+        p.of<Andrade>().elements = elements;
         const ShellModel model = model_of(p, 100, 2);
         RunWorkspace ws(model);
         const double power = run_one(Rheology::Andrade, model, 1e14, ws).pcelk;
@@ -96,7 +98,7 @@ TEST(Rheology, BurgersTendsToMaxwellAsItsTransientElementStiffens) {
     RheologyParameters p;
     std::vector<std::pair<double, double>> off;
     for (const double ratio : {1e2, 1e4}) {
-        p.burgers = {ratio, 0.02 * ratio};
+        p.of<Burgers>() = {ratio, 0.02 * ratio};
         off.push_back(off_maxwell(model_of(p, 200), Rheology::Burgers, 1e14));
     }
     EXPECT_GT(off[0].first, 1e-5);
@@ -115,10 +117,10 @@ TEST(Rheology, AndradeTendsToMaxwellAsBetaVanishes) {
     RheologyParameters p;
     std::vector<std::pair<double, double>> off;
     for (const double zeta : {1e4, 1e8}) {
-        p.andrade.zeta = zeta;
+        p.of<Andrade>().zeta = zeta;
         off.push_back(off_maxwell(model_of(p, 200), Rheology::Andrade, 1e14));
     }
-    const double expected = std::pow(1e4, -p.andrade.alpha);
+    const double expected = std::pow(1e4, -p.of<Andrade>().alpha);
     EXPECT_NEAR(off[1].first / off[0].first / expected, 1.0, 0.01);
     EXPECT_NEAR(off[1].second / off[0].second / expected, 1.0, 0.01);
 }
@@ -140,7 +142,7 @@ TEST(Rheology, AndradeStepErrorIsTheSchemesPlusTheFit) {
     for (const double eta : {1e13, 1e16})
         for (const int nperiod : {100, 800}) {
             const ShellModel model = model_of({}, nperiod);
-            const double fit = model.body.rheology.andrade.series.worst_error;
+            const double fit = model.body.rheology.of<Andrade>().series.worst_error;
             EXPECT_LT(fit, 1e-4);
             const double burgers = std::fabs(step_error(steady(model, Rheology::Burgers, eta)));
             const double andrade = std::fabs(step_error(steady(model, Rheology::Andrade, eta)));

@@ -66,7 +66,7 @@ TEST(StudyFile, BodySectionsApplyToEveryPoint) {
     ASSERT_EQ(s.points.size(), 2u);
     for (const StudyPoint& p : s.points) {
         EXPECT_EQ(p.body.steps_per_decade, 4);
-        EXPECT_EQ(p.body.andrade_alpha, 0.25);
+        EXPECT_EQ(p.body.rheology.of<Andrade>().alpha, 0.25);
     }
     EXPECT_EQ(s.points[1].body.models,
               (std::vector<Rheology>{Rheology::Andrade, Rheology::Burgers}));

@@ -64,7 +64,7 @@ def _issue(messages, stacklevel):
         warnings.warn(text, TidalNote if note else TidalWarning, stacklevel=stacklevel + 1)
 
 #: The rheologies of a sweep, in the order of the columns of summary.csv.
-RHEOLOGIES = ("maxwell", "kelvin_voigt", "burgers", "andrade")
+RHEOLOGIES = tuple(_core.rheologies)
 
 
 def _toml_value(key, value):
@@ -114,12 +114,8 @@ class Body:
         numerics.layers            integer: radial layers of the shell
         numerics.periods           integer: orbital periods of each run
         numerics.steps_per_period  integer: time steps per orbital period
-        numerics.andrade_elements  integer: Kelvin-Voigt elements of the Andrade series
-        rheology.models            list of "maxwell", "kelvin_voigt", "burgers", "andrade"
-        rheology.burgers.transient_rigidity_ratio   transient rigidity / the shell's
-        rheology.burgers.transient_viscosity_ratio  transient viscosity / the swept one
-        rheology.andrade.alpha     creep exponent, 0 < alpha < 1
-        rheology.andrade.zeta      Andrade time / Maxwell time
+        rheology.models            list of {rheology_names}
+{rheology_keys}
     body["shell.thickness"] reads one; print(body.to_toml()) shows them all with units (the
     parameters of a rheology only where it runs or they differ from the defaults; elsewhere
     they read as None).
@@ -215,6 +211,11 @@ class Body:
 # Switches that a body file leaves out when they are off.
 _SWITCH_DEFAULTS = {"shell.self_gravity": False}
 
+Body.__doc__ = Body.__doc__.format(
+    rheology_names=", ".join(f'"{r}"' for r in RHEOLOGIES),
+    rheology_keys="\n".join(f"        {key:<26} {meaning} ({values}; default {default:g})"
+                            for key, meaning, _unit, default, values in _core.rheology_parameters))
+
 _KEYS_IN_DOC = tuple(line.split()[0] for line in Body.__doc__.splitlines()
                      if line.startswith("        ") and line.split()[0].replace(".", "").replace("_", "").isalnum())
 
@@ -266,7 +267,7 @@ class Result:
         <rheology>_max_equator_displacement_m largest |radial displacement| at the equator, m
         <rheology>_phase_lag_deg              lag of the surface displacement behind the tide, deg
         <rheology>_amplitude_m                amplitude of that displacement's fundamental, m
-    for each <rheology> of the sweep (of "maxwell", "kelvin_voigt", "burgers", "andrade"),
+    for each <rheology> of the sweep (of tidal.RHEOLOGIES),
     then for each
         <rheology>_steady_power_W             power of the exact-in-time periodic state, W
         <rheology>_steady_phase_lag_deg       its phase lag, deg
@@ -393,8 +394,8 @@ def sweep(body, method="time", rheologies=None, jobs=None, series=(), maps=(), m
                 the last one, as the command line does; "steady": the periodic steady state
                 of the same shell, solved directly in the frequency domain (much faster,
                 no transient)
-    rheologies  which rheologies to sweep: a sequence of "maxwell", "kelvin_voigt",
-                "burgers", "andrade" (in any order; the columns follow that list's order), or
+    rheologies  which rheologies to sweep: a sequence of names of tidal.RHEOLOGIES
+                (in any order; the columns follow that tuple's order), or
                 None for the body's rheology.models. Only those are computed.
     jobs        threads of the time sweep (int >= 1); None: as the command line,
                 OMP_NUM_THREADS if set, else every core. The numbers do not depend on it.

@@ -40,6 +40,23 @@ std::optional<BodyProblem> layer_values(const char* key, const std::vector<doubl
 
 } // namespace
 
+std::string bound_text(double v) {
+    std::string s = shortest(v);
+    const auto e = s.find('e');
+    if (e == std::string::npos) return s;
+    std::string exponent = s.substr(e + 1);
+    const bool negative = exponent[0] == '-';
+    exponent.erase(0, exponent.find_first_not_of("+-0"));
+    return s.substr(0, e) + "e" + (negative ? "-" : "") + (exponent.empty() ? "0" : exponent);
+}
+
+std::string range_text(const ParameterRange& r) {
+    const std::string low = bound_text(r.min), high = bound_text(r.max);
+    if (!r.min_open && !r.max_open) return "from " + low + " to " + high;
+    return (r.min_open ? "greater than " + low : "at least " + low) + " and " +
+           (r.max_open ? "less than " + high : "at most " + high);
+}
+
 SweepIndices sweep_indices(double log10_min, double log10_max, int steps_per_decade) {
     const double s = static_cast<double>(steps_per_decade);
     SweepIndices out;
@@ -113,19 +130,16 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
             return BodyProblem{"rheology.models", "names \"" +
                                                       std::string(kRheologies[index_of(*r)].name) +
                                                       "\" twice"};
-    // The transient element and the creep stay within twelve decades of the Maxwell body:
-    // beyond, its strain is a rounding-sized difference of large numbers (a viscosity ratio of
-    // 1e-40 made the time-stepped power a hundred million times too large).
-    for (const auto& [key, v] :
-         {std::pair{"rheology.burgers.transient_rigidity_ratio", b.transient_rigidity_ratio},
-          std::pair{"rheology.burgers.transient_viscosity_ratio", b.transient_viscosity_ratio},
-          std::pair{"rheology.andrade.zeta", b.andrade_zeta}})
-        if (!(v >= kMinRheologyRatio && v <= kMaxRheologyRatio))
-            return BodyProblem{key, "must be from 1e-6 to 1e6 (got " + shortest(v) + ")"};
-    if (!(b.andrade_alpha > 0.0 && b.andrade_alpha < 1.0))
-        return BodyProblem{"rheology.andrade.alpha",
-                           "must be greater than 0 and less than 1 (got " +
-                               shortest(b.andrade_alpha) + ")"};
+    // Each rheology's parameters, within the range it declares.
+    for (const RheologyParameter& p : rheology_parameters()) {
+        const double v = parameter_value(b.rheology, p);
+        if (!p.range.contains(v))
+            return BodyProblem{p.dotted(),
+                               "must be " + range_text(p.range) + " (got " +
+                                   (p.integer ? std::to_string(static_cast<long long>(v))
+                                              : shortest(v)) +
+                                   ")"};
+    }
 
     if (b.periods < 1)
         return BodyProblem{"numerics.periods",
@@ -142,29 +156,32 @@ std::optional<BodyProblem> check_body(const BodySpec& b) {
                                                             "numerics.steps_per_period); at most " +
                                                             std::to_string(kMaxStepsPerRun) +
                                                             " fit in memory"};
-    if (b.andrade_elements < 1 || b.andrade_elements > kMaxAndradeElements)
-        return BodyProblem{"numerics.andrade_elements",
-                           "must be from 1 to " + std::to_string(kMaxAndradeElements) + " (got " +
-                               std::to_string(b.andrade_elements) + ")"};
     return std::nullopt;
 }
 
 std::optional<std::string> unused_rheology_parameters(const BodySpec& b) {
-    const auto runs = [&](Rheology r) {
-        return std::find(b.models.begin(), b.models.end(), r) != b.models.end();
-    };
-    const BurgersParameters burgers;
-    const AndradeParameters andrade;
-    std::string unused;
-    if (!runs(Rheology::Burgers) && (b.transient_rigidity_ratio != burgers.rigidity_ratio ||
-                                     b.transient_viscosity_ratio != burgers.viscosity_ratio))
-        unused = "[rheology.burgers] is set but burgers";
-    else if (!runs(Rheology::Andrade) &&
-             (b.andrade_alpha != andrade.alpha || b.andrade_zeta != andrade.zeta ||
-              b.andrade_elements != andrade.elements))
-        unused = "[rheology.andrade] or numerics.andrade_elements is set but andrade";
-    if (unused.empty()) return std::nullopt;
-    return "warning: " + unused + " is not in rheology.models: it has no effect on this run";
+    // The first rheology that does not run but has a parameter set, and where it is set:
+    // its own table, or the keys it keeps in another.
+    for (const RheologyNames& r : kRheologies) {
+        if (std::find(b.models.begin(), b.models.end(), r.id) != b.models.end()) continue;
+        std::vector<std::string> places;
+        for (const RheologyParameter& p : rheology_parameters()) {
+            if (p.rheology != r.id || parameter_value(b.rheology, p) == p.default_value)
+                continue;
+            const bool own = p.table == "rheology." + std::string(r.name);
+            const std::string place = own ? "[" + p.table + "]" : p.dotted();
+            if (std::find(places.begin(), places.end(), place) == places.end())
+                places.push_back(place);
+        }
+        if (places.empty()) continue;
+        std::string where = places[0];
+        for (std::size_t i = 1; i < places.size(); ++i)
+            where += (i + 1 == places.size() ? " and " : ", ") + places[i];
+        return "warning: " + where + (places.size() == 1 ? " is" : " are") + " set but " +
+               std::string(r.name) +
+               " is not in rheology.models: it has no effect on this run";
+    }
+    return std::nullopt;
 }
 
 } // namespace tidal

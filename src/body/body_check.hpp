@@ -1,6 +1,7 @@
 #pragma once
 // The checks that make a body meaningful: positive sizes and material constants, a shell
-// thinner than the body, a bound orbit, rheologies named once each with parameters in range,
+// thinner than the body, a bound orbit, rheologies named once each with parameters in the
+// ranges they declare,
 // enough layers and time steps, a sweep and a run that fit in memory.
 #include <optional>
 #include <string>
@@ -11,6 +12,10 @@ namespace tidal {
 
 // A double in the shortest decimal form that reads back to the same bits, for messages.
 std::string shortest(double v);
+// The same with the exponent written short, as a bound in a message: 1e-6, 1e6, 0.5, 64.
+std::string bound_text(double v);
+// The values a range holds, in words: "from 1e-6 to 1e6", "greater than 0 and less than 1".
+std::string range_text(const ParameterRange& r);
 
 // Largest run the program accepts: layers, time steps of one run (its series are kept in
 // memory, 8 bytes a step for each rheology) and viscosities of one sweep.
@@ -18,12 +23,6 @@ inline constexpr int kMaxLayers = 10000;
 inline constexpr long long kMaxStepsPerRun = 50'000'000;
 inline constexpr long long kMaxViscosities = 100'000;
 inline constexpr int kMinStepsPerPeriod = 4; // the second harmonic of the tide needs > 2 a period
-// Kelvin-Voigt elements of the Andrade creep's series: each is a history column per layer
-// and rheology, and the fit's error stops falling long before this many.
-inline constexpr int kMaxAndradeElements = 64;
-// Bounds of the Burgers ratios and of the Andrade zeta.
-inline constexpr double kMinRheologyRatio = 1e-6, kMaxRheologyRatio = 1e6;
-
 struct BodyProblem {
     std::string key;  // dotted key, e.g. "shell.thickness"
     std::string what; // what is wrong, e.g. "must be less than shell.outer_radius (252100)"

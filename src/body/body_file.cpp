@@ -26,7 +26,8 @@ enum class Kind { Text, Real, RealOrLayers, Layers, Integer, Boolean, Rheologies
 // The field of the body a key fills.
 using Field =
     std::variant<std::string BodySpec::*, double BodySpec::*, std::vector<double> BodySpec::*,
-                 int BodySpec::*, bool BodySpec::*, std::vector<Rheology> BodySpec::*>;
+                 int BodySpec::*, bool BodySpec::*, std::vector<Rheology> BodySpec::*,
+                 const RheologyParameter*>;
 
 // One key of the file: where it lives, what it holds and which field it fills.
 struct Key {
@@ -34,7 +35,7 @@ struct Key {
     std::string_view name;
     Kind kind;
     bool required;
-    std::string_view unit_comment; // written after the value
+    std::string unit_comment; // written after the value
     Field field;
     // Whether the writer writes the key; nullptr: always.
     bool (*written)(const BodySpec&) = nullptr;
@@ -44,20 +45,16 @@ bool runs(const BodySpec& b, Rheology r) {
     return std::find(b.models.begin(), b.models.end(), r) != b.models.end();
 }
 
-// The parameters of a rheology are written where it runs, and where they differ from the
-// defaults (given for a rheology that does not run, they are kept so that the file written
-// reads back to the same body).
-bool burgers_written(const BodySpec& b) {
-    const BurgersParameters d;
-    return runs(b, Rheology::Burgers) || b.transient_rigidity_ratio != d.rigidity_ratio ||
-           b.transient_viscosity_ratio != d.viscosity_ratio;
-}
-bool andrade_written(const BodySpec& b) {
-    const AndradeParameters d;
-    return runs(b, Rheology::Andrade) || b.andrade_alpha != d.alpha || b.andrade_zeta != d.zeta;
-}
-bool andrade_elements_written(const BodySpec& b) {
-    return runs(b, Rheology::Andrade) || b.andrade_elements != AndradeParameters{}.elements;
+// A rheology's parameters are written where it runs, and where one of them in the same table
+// differs from its default (given for a rheology that does not run, they are kept so that the
+// file written reads back to the same body).
+bool parameter_written(const BodySpec& b, const RheologyParameter& p) {
+    if (runs(b, p.rheology)) return true;
+    for (const RheologyParameter& q : rheology_parameters())
+        if (q.rheology == p.rheology && q.table == p.table &&
+            parameter_value(b.rheology, q) != q.default_value)
+            return true;
+    return false;
 }
 
 // Self-gravitation is written where it is on: a body without it writes the file it always has.
@@ -125,32 +122,49 @@ const std::vector<Key>& keys() {
         {"sweep", "log10_viscosity_max", Kind::Real, true, "", &B::log10_viscosity_max},
         {"sweep", "steps_per_decade", Kind::Integer, false, "viscosities 10^(k/steps_per_decade)",
          &B::steps_per_decade},
-        {"rheology", "models", Kind::Rheologies, false, models_comment(), &B::models},
-        {"rheology.burgers", "transient_rigidity_ratio", Kind::Real, false,
-         "transient element's rigidity / the shell's", &B::transient_rigidity_ratio,
-         burgers_written},
-        {"rheology.burgers", "transient_viscosity_ratio", Kind::Real, false,
-         "transient element's viscosity / the swept viscosity", &B::transient_viscosity_ratio,
-         burgers_written},
-        {"rheology.andrade", "alpha", Kind::Real, false, "creep exponent, 0 < alpha < 1",
-         &B::andrade_alpha, andrade_written},
-        {"rheology.andrade", "zeta", Kind::Real, false, "Andrade time / Maxwell time",
-         &B::andrade_zeta, andrade_written},
+        {"rheology", "models", Kind::Rheologies, false, std::string(models_comment()),
+         &B::models},
         {"numerics", "layers", Kind::Integer, false, "radial layers of the shell", &B::layers},
         {"numerics", "periods", Kind::Integer, false, "orbital periods of each run", &B::periods},
         {"numerics", "steps_per_period", Kind::Integer, false, "time steps per orbital period",
          &B::steps_per_period},
-        {"numerics", "andrade_elements", Kind::Integer, false,
-         "Kelvin-Voigt elements of the Andrade creep's series", &B::andrade_elements,
-         andrade_elements_written},
     };
-    return k;
+    static const std::vector<Key> all = [] {
+        // Each rheology's parameters: in a table of the file's own after the rheology list, or
+        // after the last key of the table the rheology names.
+        std::vector<Key> out = k;
+        const auto after = [&](std::string_view section) {
+            std::size_t at = 0;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                if (out[i].section == section || out[i].section.starts_with(std::string(section) + "."))
+                    at = i + 1;
+            return at;
+        };
+        for (const RheologyParameter& p : rheology_parameters()) {
+            const bool own = p.table == "rheology." + std::string(kRheologies[index_of(p.rheology)].name);
+            const std::size_t at = after(own ? std::string_view("rheology") : std::string_view(p.table));
+            std::string comment = p.unit.empty() ? std::string(p.meaning)
+                                                 : std::string(p.unit) + ": " + std::string(p.meaning);
+            out.insert(out.begin() + static_cast<std::ptrdiff_t>(at),
+                       Key{p.table, p.key, p.integer ? Kind::Integer : Kind::Real, false,
+                           std::move(comment), &p, nullptr});
+        }
+        return out;
+    }();
+    return all;
 }
 
 // Stores a node of the checked type into the key's field.
 void read_value(const Key& k, BodySpec& b, const toml::node& n) {
+    if (const auto* p = std::get_if<const RheologyParameter*>(&k.field)) {
+        set_parameter_value(b.rheology, **p, as_real(n));
+        return;
+    }
     std::visit(
         [&](auto member) {
+            if constexpr (std::is_pointer_v<decltype(member)>) {
+                return;
+            } else {
             auto& field = b.*member;
             using T = std::remove_reference_t<decltype(field)>;
             if constexpr (std::is_same_v<T, std::string>) {
@@ -173,14 +187,22 @@ void read_value(const Key& k, BodySpec& b, const toml::node& n) {
             } else {
                 field = n.as_boolean()->get();
             }
+            }
         },
         k.field);
 }
 
 // The key's value as TOML text; "" for an empty optional array.
 std::string value_text(const Key& k, const BodySpec& b) {
+    if (const auto* p = std::get_if<const RheologyParameter*>(&k.field)) {
+        const double v = parameter_value(b.rheology, **p);
+        return (*p)->integer ? std::to_string(static_cast<int>(v)) : toml_real(v);
+    }
     return std::visit(
         [&](auto member) -> std::string {
+            if constexpr (std::is_pointer_v<decltype(member)>) {
+                return {};
+            } else {
             const auto& field = b.*member;
             using T = std::remove_cvref_t<decltype(field)>;
             if constexpr (std::is_same_v<T, std::string>)
@@ -198,12 +220,23 @@ std::string value_text(const Key& k, const BodySpec& b) {
                 return s + "]";
             } else
                 return field ? "true" : "false";
+            }
         },
         k.field);
 }
 
-const std::vector<std::string> kSections = {
-    "shell", "orbit", "sweep", "rheology", "rheology.burgers", "rheology.andrade", "numerics"};
+// The tables of a body file, in the order of its keys.
+const std::vector<std::string>& sections() {
+    static const std::vector<std::string> out = [] {
+        std::vector<std::string> s;
+        for (const Key& k : keys())
+            if (!k.section.empty() &&
+                std::find(s.begin(), s.end(), k.section) == s.end())
+                s.emplace_back(k.section);
+        return s;
+    }();
+    return out;
+}
 
 // The node at a dotted path of tables ("" is the document), or nullptr.
 const toml::node* node_at(const toml::table& doc, std::string_view path) {
@@ -417,8 +450,8 @@ void check_names(const toml::table& table, const std::string& path, const Locato
         const std::string key =
             path.empty() ? std::string(name.str()) : path + "." + std::string(name.str());
         if (node.is_table()) {
-            if (std::find(kSections.begin(), kSections.end(), key) == kSections.end()) {
-                const std::string best = nearest_key(key, kSections);
+            if (std::find(sections().begin(), sections().end(), key) == sections().end()) {
+                const std::string best = nearest_key(key, sections());
                 fail(where.at(&node), "[" + key + "]",
                      "unknown section" + (best.empty() ? "" : " (did you mean [" + best + "]?)"));
             }
@@ -511,6 +544,9 @@ std::string write_body(const BodySpec& body, std::string_view header) {
     std::string_view section = "";
     for (const Key& k : keys()) {
         if (k.written != nullptr && !k.written(body)) continue;
+        if (const auto* p = std::get_if<const RheologyParameter*>(&k.field);
+            p != nullptr && !parameter_written(body, **p))
+            continue;
         if (k.section != section) {
             out << "\n[" << k.section << "]\n";
             section = k.section;

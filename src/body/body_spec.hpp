@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rheology/parameters.hpp"
-#include "rheology/rheology_id.hpp"
+#include "rheology/rheologies.hpp"
 
 namespace tidal {
 
@@ -40,18 +39,13 @@ struct BodySpec {
     // [rheology]: the rheologies swept, as the file lists them (the runs follow the list order
     // of the program whatever this order)
     std::vector<Rheology> models = {Rheology::Maxwell, Rheology::KelvinVoigt};
-    // [rheology.burgers]: the transient element's rigidity and viscosity over the shell's
-    double transient_rigidity_ratio = BurgersParameters{}.rigidity_ratio;
-    double transient_viscosity_ratio = BurgersParameters{}.viscosity_ratio;
-    // [rheology.andrade]: creep exponent, and the Andrade time over the Maxwell time
-    double andrade_alpha = AndradeParameters{}.alpha;
-    double andrade_zeta = AndradeParameters{}.zeta;
+    // [rheology.<name>]: each rheology's parameters, as it declares them
+    RheologyParameters rheology;
 
     // [numerics]
     int layers = 20;
     int periods = 10;
     int steps_per_period = 2000;
-    int andrade_elements = AndradeParameters{}.elements; // Kelvin-Voigt elements of its series
 };
 
 } // namespace tidal

@@ -30,11 +30,7 @@ Body make_body(const BodySpec& s) {
     for (const RheologyNames& r : kRheologies)
         if (std::find(s.models.begin(), s.models.end(), r.id) != s.models.end())
             b.models.push_back(r.id);
-    b.rheology.burgers.rigidity_ratio = s.transient_rigidity_ratio;
-    b.rheology.burgers.viscosity_ratio = s.transient_viscosity_ratio;
-    b.rheology.andrade.alpha = s.andrade_alpha;
-    b.rheology.andrade.zeta = s.andrade_zeta;
-    b.rheology.andrade.elements = s.andrade_elements;
+    b.rheology = s.rheology;
     return b;
 }
 

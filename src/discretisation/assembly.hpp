@@ -51,7 +51,7 @@ void assemble_rheology(Mat1View<V> a, const AssemblyInputs& in, Vec1View<const d
     const auto mu = vec1(in.grid->mu);
     std::vector<Constitutive<V>> laws(static_cast<std::size_t>(in.grid->N));
     for (int l = 1; l <= in.grid->N; ++l)
-        laws[static_cast<std::size_t>(l - 1)] = R::template constitutive<V>(*in.rheology, mu(l), eta(l), dt);
+        laws[static_cast<std::size_t>(l - 1)] = R::template constitutive<V>(in.rheology->of<R>(), mu(l), eta(l), dt);
     assemble_system<V>(a, in, laws);
 }
 

@@ -2,8 +2,7 @@
 // Physical description of one planetary body's shell and orbit, in SI units.
 #include <vector>
 
-#include "rheology/parameters.hpp"
-#include "rheology/rheology_id.hpp"
+#include "rheology/rheologies.hpp"
 
 namespace tidal {
 

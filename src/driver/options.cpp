@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "body/presets.hpp"
+#include "body/rheology_keys.hpp"
 #include "loads/heating_map.hpp"
 #include "driver/menu.hpp"
 #include "driver/program.hpp"
@@ -35,7 +36,7 @@ std::optional<int> bounded_integer(std::string_view text, int low, int high) {
 struct Given {
     std::string body, body_file, study, print_body, output, jobs, method, map_step;
     std::vector<std::string> overrides, series, maps;
-    bool plain = false, version = false;
+    bool plain = false, version = false, rheologies = false;
 };
 
 std::string presets_text() {
@@ -52,14 +53,35 @@ std::string presets_text() {
     return s;
 }
 
+// `text` broken into lines of at most `width` characters at spaces.
+std::string wrapped(const std::string& text, std::size_t width) {
+    std::string out, line;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, end - at);
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += line + "\n";
+            line.clear();
+        }
+        if (!line.empty()) line += ' ';
+        line += word;
+        at = end + 1;
+    }
+    return out + line;
+}
+
 // The command line's description; the parsed texts go to `g`.
 std::unique_ptr<CLI::App> command_line(Given& g) {
     auto app = std::make_unique<CLI::App>(
-        "Tidal deformation and heating of a viscoelastic shell, for a sweep of viscosities\n"
-        "and the rheologies Maxwell and Kelvin-Voigt, or any of those and Burgers and\n"
-        "Andrade (--set 'rheology.models=[\"maxwell\", \"andrade\"]'). Without --body or\n"
-        "--body-file the program shows a menu and reads the number of a preset body from\n"
-        "standard input.",
+        wrapped("Tidal deformation and heating of a viscoelastic shell, for a sweep of "
+                "viscosities and " +
+                    rheologies_sentence() +
+                    " (--set 'rheology.models=[\"maxwell\", \"andrade\"]'; --rheologies "
+                    "lists them and their parameters). Without --body or --body-file the "
+                    "program shows a menu and reads the number of a preset body from standard "
+                    "input.",
+                84),
         "tidal");
     app->set_help_flag("-h,--help", "show this help");
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -113,6 +135,9 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
     app->add_flag("--plain", g.plain,
                   "one viscosity at a time without vector lanes: slow, the same\n"
                   "numbers; for checking the fast path");
+    app->add_flag("--rheologies", g.rheologies,
+                  "list the rheologies and the parameters each takes (key, unit,\n"
+                  "default, values, meaning) as a table, and stop");
     app->add_flag("--version", g.version, "show the version");
     app->footer(
         presets_text() +
@@ -169,6 +194,7 @@ std::variant<Options, OptionError> parse_options(std::span<const char* const> ar
     const auto given = [&](const char* name) { return app->count(name) > 0; };
     o.plain = g.plain;
     o.version = g.version;
+    o.rheologies = g.rheologies;
     o.overrides = g.overrides;
     if (given("--body")) {
         o.body = bounded_integer(g.body, kFirstChoice, kLastChoice);

@@ -25,6 +25,7 @@ struct Options {
     bool method_given = false;            // --method given (it overrides a study file's)
     bool help = false;                    // --help
     bool version = false;                 // --version
+    bool rheologies = false;              // --rheologies: the table of rheologies and keys
 };
 
 struct OptionError {

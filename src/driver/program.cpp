@@ -102,9 +102,10 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     for (const std::string& line : implausible_values(body_spec))
         err << line << '\n';
     if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';
-    // The steady method uses the exact Andrade compliance; only the time integration the fit.
+    // The steady method uses the exact laws; only the time integration their approximations.
     if (settings.method == Method::Time) {
-        if (const auto note = andrade_fit_note(model)) err << *note << '\n';
+        for (const std::string& note : law_approximation_notes(model))
+            err << note << '\n';
         if (const auto note =
                 cost_note(sweep_size(model, viscosities.count),
                           forecast_core_seconds(model, viscosities.count), settings.threads))

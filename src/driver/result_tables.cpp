@@ -218,25 +218,23 @@ std::string two_digits(double v) {
     return s.substr(0, e) + "e" + (negative ? "-" : "") + (exponent.empty() ? "0" : exponent);
 }
 
-std::optional<std::string> andrade_fit_note(const ShellModel& model) {
-    const auto& models = model.body.models;
-    if (std::find(models.begin(), models.end(), Rheology::Andrade) == models.end())
-        return std::nullopt;
-    const AndradeParameters& a = model.body.rheology.andrade;
-    const PronySeries& s = a.series;
-    const bool poor = !(s.worst_error <= kAndradeFitLimit);
-    std::ostringstream msg;
-    // The power-law term's error bounds the compliance's: every term of J(i w) lies in the
-    // same quadrant, so |J| is at least the power-law term's modulus.
-    msg << (poor ? "warning" : "note") << ": Andrade creep carried by " << s.weight.size()
-        << " Kelvin-Voigt element" << (s.weight.size() == 1 ? "" : "s");
-    if (static_cast<int>(s.weight.size()) < a.elements)
-        msg << " (of " << a.elements << " asked; the fit gave the others no weight)";
-    msg << "; worst relative error of its compliance " << two_digits(s.worst_error)
-        << " over the frequencies the run resolves, " << two_digits(s.band_low) << " .. "
-        << two_digits(s.band_high) << " rad/s";
-    if (poor) msg << "; raise numerics.andrade_elements";
-    return msg.str();
+std::vector<std::string> law_approximation_notes(const ShellModel& model) {
+    std::vector<std::string> lines;
+    for (const Rheology r : model.body.models) {
+        const auto a = law_approximation(model.body.rheology, r);
+        if (!a) continue;
+        const bool poor = !(a->worst_error <= kApproximationLimit);
+        // The approximated term's error bounds the compliance's: every term of J(i w) lies in
+        // the same quadrant, so |J| is at least that term's modulus.
+        std::string line = std::string(poor ? "warning" : "note") + ": " + a->carried_by +
+                           "; worst relative error of its compliance " +
+                           two_digits(a->worst_error) +
+                           " over the frequencies the run resolves, " +
+                           two_digits(a->band_low) + " .. " + two_digits(a->band_high) + " rad/s";
+        if (poor) line += "; raise " + a->remedy;
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 void ResultTables::finish() {

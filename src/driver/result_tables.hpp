@@ -100,12 +100,12 @@ class ResultTables {
     std::optional<std::string> edge_warning_;
 };
 
-// The line that says how well the time integration carries the Andrade creep (for standard
-// error), when the body's models include Andrade: the Prony series' elements, its worst
-// relative error in the compliance and the band over which it was fitted; a warning when that
-// error exceeds kAndradeFitLimit.
-inline constexpr double kAndradeFitLimit = 1e-3;
-std::optional<std::string> andrade_fit_note(const ShellModel& model);
+// The lines that say how well the time integration carries the law of each running rheology
+// that approximates it (for standard error; Andrade's creep by a Prony series): what carries
+// it, its worst relative error in the compliance and the band over which it was fitted; a
+// warning naming the key to raise when that error exceeds kApproximationLimit.
+inline constexpr double kApproximationLimit = 1e-3;
+std::vector<std::string> law_approximation_notes(const ShellModel& model);
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
 std::string two_digits(double v);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "output/tables.hpp"
-#include "rheology/rheology_id.hpp"
+#include "rheology/rheologies.hpp"
 
 namespace tidal {
 

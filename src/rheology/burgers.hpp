@@ -5,25 +5,49 @@
 //   J(s) = 1/mu + 1/(eta s) + 1/(mu_2 + eta_2 s).
 // The transient element adds a second, shorter absorption band below the Maxwell peak.
 #include "rheology/kelvin_chain.hpp"
-#include "rheology/rheology_id.hpp"
 
 namespace tidal {
 
-struct Burgers : KelvinChain<Burgers> {
-    static constexpr Rheology id = Rheology::Burgers;
+// The transient element's rigidity mu * rigidity_ratio and viscosity eta * viscosity_ratio.
+struct BurgersParameters {
+    double rigidity_ratio = 1.0;
+    double viscosity_ratio = 0.02;
+    bool operator==(const BurgersParameters&) const = default;
+};
+
+struct Burgers : KelvinChain<Burgers, BurgersParameters> {
     static constexpr std::string_view name = "burgers";
     static constexpr std::string_view title = "Burgers";
     static constexpr std::string_view legacy_suffix = "";
     static constexpr bool legacy_files = false;
 
-    static int elements(const RheologyParameters&) { return 1; }
-    static ChainParts parts(const RheologyParameters&, double, double eta) {
+    // The defaults, an equally stiff transient element fifty times less viscous, are the
+    // choice of Henning, O'Connell & Sasselov (2009, ApJ 707, 1000) for tidally heated rocky
+    // planets; ice studies use ratios of the same order. Beyond twelve decades either way the
+    // element's strain is a rounding-sized difference of large numbers (a viscosity ratio of
+    // 1e-40 made the time-stepped power a hundred million times too large).
+    static constexpr ParameterRange kRatios{1e-6, 1e6};
+    static constexpr std::array<Parameter<Parameters>, 2> parameters{{
+        {.real = &Parameters::rigidity_ratio,
+         .key = "transient_rigidity_ratio",
+         .range = kRatios,
+         .meaning = "transient element's rigidity / the shell's",
+         .origin = "Henning, O'Connell & Sasselov (2009, ApJ 707, 1000)"},
+        {.real = &Parameters::viscosity_ratio,
+         .key = "transient_viscosity_ratio",
+         .range = kRatios,
+         .meaning = "transient element's viscosity / the swept viscosity",
+         .origin = "Henning, O'Connell & Sasselov (2009, ApJ 707, 1000)"},
+    }};
+
+    static int elements(const Parameters&) { return 1; }
+    static ChainParts parts(const Parameters&, double, double eta) {
         return {0.0, 1.0 / eta};
     }
     // J_2 = 1/mu_2 and t_2 = eta_2/mu_2.
-    static ChainElement element(const RheologyParameters& p, double mu, double eta, int) {
-        const double mu2 = mu * p.burgers.rigidity_ratio;
-        const double eta2 = eta * p.burgers.viscosity_ratio;
+    static ChainElement element(const Parameters& p, double mu, double eta, int) {
+        const double mu2 = mu * p.rigidity_ratio;
+        const double eta2 = eta * p.viscosity_ratio;
         return {1.0 / mu2, eta2 / mu2};
     }
 };

@@ -3,7 +3,7 @@
 //
 // A rheology is a type with static members only (see maxwell.hpp for the simplest, documented
 // model, kelvin_chain.hpp for the general one):
-//   id, name, title, legacy_suffix     which it is and how its results are named;
+//   name, title, legacy_suffix         which it is and how its results are named;
 //   constitutive<V>(p, mu, eta, dt)    the coefficients of its constitutive rows (V = double
 //                                      for the time step, std::complex<double> for a periodic
 //                                      state, where dt is the step that makes the implicit
@@ -18,7 +18,13 @@
 //   layer_power(integral, eta)         a layer's dissipation from the time integral of samples;
 //   discrete_symbol, step_for_symbol,
 //   dissipation_terms                  its periodic state (see steady/).
-// `p` holds the parameters of the rheologies beyond rigidity and viscosity (parameters.hpp).
+// `p` holds the rheology's own parameters beyond rigidity and viscosity: its type Parameters,
+// declared key by key in its array `parameters` (parameter.hpp), which is all that the body
+// file, the checks, the help and the Python module know of them. A rheology whose time
+// stepping needs something fitted to the run may also give
+//   prepare(p, band_low, band_high)    called once per model with the band of angular
+//                                      frequencies the run resolves (rad/s);
+//   approximation(p) -> LawApproximation  how well its time stepping then carries its law.
 // In load and advance, k[f] reads constant f of the layer and h[c] history column c of the
 // stress unknown, h.set(c, v) writes it: the batched path passes lane vectors, the plain
 // path doubles. The formulas are templates on the value type: double for the plain path, the
@@ -32,7 +38,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rheology/parameters.hpp"
+#include <string>
 
 namespace tidal {
 
@@ -66,6 +72,17 @@ struct HarmonicSymbols {
     int harmonics = 1;
     std::array<std::complex<double>, kMaxHarmonics> s{}, z{};
     double dt = 0.0; // the time integration's step, s
+};
+
+// How well a rheology's time stepping carries a law it approximates (Andrade's creep by a
+// Prony series): a phrase naming the approximation, its worst relative error of the
+// compliance over the band of angular frequencies (rad/s) it was fitted to, and the key
+// that makes it better.
+struct LawApproximation {
+    std::string carried_by;
+    double worst_error = 0.0;
+    double band_low = 0.0, band_high = 0.0;
+    std::string remedy;
 };
 
 } // namespace tidal

@@ -25,7 +25,7 @@
 // Dissipation per unit volume: tau^2 fluidity / 2 in the dashpots, (tau - w_i/J_i)^2 J_i/(2 t_i)
 // in element i (its dashpot's stress squared over twice its viscosity t_i/J_i).
 //
-// A chain type derives from KelvinChain<Self> and gives
+// A chain type derives from KelvinChain<Self, its Parameters> and gives (p its parameters)
 //   elements(p)                          its number of elements;
 //   parts(p, mu, eta) -> ChainParts       spring and fluidity;
 //   element(p, mu, eta, i) -> ChainElement  J_i and t_i;
@@ -35,6 +35,7 @@
 #include <type_traits>
 
 #include "rheology/constitutive.hpp"
+#include "rheology/parameter.hpp"
 
 namespace tidal {
 
@@ -47,7 +48,9 @@ struct ChainElement {
     double time = 0.0;       // t_i, s
 };
 
-template <class Self> struct KelvinChain {
+template <class Self, class P> struct KelvinChain {
+    using Parameters = P;
+
     // One step of element e over dt: w_n = E w_{n-1} + A tau_{n-1} + B tau_n.
     struct ElementStep {
         double E, A, B;
@@ -62,7 +65,7 @@ template <class Self> struct KelvinChain {
     // The time-stepping rows (V = double: the elements' steps are not a rate that a complex
     // dt could stand for; periodic states use periodic_constitutive).
     template <class V>
-    static Constitutive<V> constitutive(const RheologyParameters& p, double mu, double eta, V dt) {
+    static Constitutive<V> constitutive(const P& p, double mu, double eta, V dt) {
         static_assert(std::is_same_v<V, double>);
         const ChainParts parts = Self::parts(p, mu, eta);
         double sum = 0.0;
@@ -84,7 +87,7 @@ template <class Self> struct KelvinChain {
 
     // The chain's compliance in a periodic state: the dashpots at s (i omega, or the
     // trapezoid's symbol), the elements exactly or as stepped.
-    static std::complex<double> compliance(const RheologyParameters& p, double mu, double eta,
+    static std::complex<double> compliance(const P& p, double mu, double eta,
                                            Flavour flavour, std::complex<double> s,
                                            std::complex<double> z, double dt) {
         const ChainParts parts = Self::parts(p, mu, eta);
@@ -95,7 +98,7 @@ template <class Self> struct KelvinChain {
     }
 
     // J(s) of the chain.
-    static std::complex<double> continuous_compliance(const RheologyParameters& p, double mu,
+    static std::complex<double> continuous_compliance(const P& p, double mu,
                                                       double eta, std::complex<double> s) {
         return compliance(p, mu, eta, Flavour::Continuous, s, 0.0, 0.0);
     }
@@ -103,7 +106,7 @@ template <class Self> struct KelvinChain {
     // The rows of a periodic state: the compliance times mu (a chain that approximates its
     // law gives its exact one for the continuous flavour).
     static Constitutive<std::complex<double>>
-    periodic_constitutive(const RheologyParameters& p, double mu, double eta, Flavour flavour,
+    periodic_constitutive(const P& p, double mu, double eta, Flavour flavour,
                           std::complex<double> s, std::complex<double> z, double dt) {
         if (flavour == Flavour::Continuous)
             return {mu, mu * Self::continuous_compliance(p, mu, eta, s)};
@@ -112,13 +115,13 @@ template <class Self> struct KelvinChain {
 
     // Columns: the dashpots' memory, the previous stress (less the elastic state, so that the
     // columns start at zero), the elements' parts v_i of their next strains (see start).
-    static int columns(const RheologyParameters& p) { return 2 + Self::elements(p); }
+    static int columns(const P& p) { return 2 + Self::elements(p); }
     // c, mu, fluidity, then E_i, A_i, B_i, 1/J_i, J_i/t_i for every element.
     static constexpr int kElementCoefficients = 5;
-    static int coefficients(const RheologyParameters& p) {
+    static int coefficients(const P& p) {
         return 3 + kElementCoefficients * Self::elements(p);
     }
-    static void step_coefficients(const RheologyParameters& p, double mu, double eta, double dt,
+    static void step_coefficients(const P& p, double mu, double eta, double dt,
                                   double* k) {
         const ChainParts parts = Self::parts(p, mu, eta);
         k[0] = (mu * parts.fluidity) * dt;
@@ -249,7 +252,7 @@ template <class Self> struct KelvinChain {
 
     // The dashpots' term (the stress, weighted by the fluidity) and one per element, its
     // dashpot's stress tau - w/J_i, weighted by J_i/t_i.
-    static void dissipation_terms(const RheologyParameters& p, double mu, double eta,
+    static void dissipation_terms(const P& p, double mu, double eta,
                                   Flavour flavour, const HarmonicSymbols& hs,
                                   std::vector<DissipationTerm>& out) {
         out.assign(static_cast<std::size_t>(1 + Self::elements(p)), {});

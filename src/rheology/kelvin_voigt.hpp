@@ -5,30 +5,33 @@
 // backward Euler; the strain before the step loads the constitutive row, and the strain rate
 // (a central difference over two steps) gives the dissipation 2 eta (de/dt)^2.
 #include "rheology/constitutive.hpp"
-#include "rheology/rheology_id.hpp"
+#include "rheology/parameter.hpp"
 
 namespace tidal {
 
 struct KelvinVoigt {
-    static constexpr Rheology id = Rheology::KelvinVoigt;
     static constexpr std::string_view name = "kelvin_voigt";
     static constexpr std::string_view title = "Kelvin-Voigt";
     static constexpr std::string_view legacy_suffix = "kelvin"; // "pcelketakelvin", ...
     static constexpr bool legacy_files = true;
 
+    // No parameters beyond the layer's rigidity and viscosity.
+    using Parameters = NoParameters;
+    static constexpr std::array<Parameter<Parameters>, 0> parameters{};
+
     // Row: (mu + eta/dt)-terms of the displacements + tau = -(2 eta/dt) e_{n-1}.
     template <class V>
-    static Constitutive<V> constitutive(const RheologyParameters&, double mu, double eta, V dt) {
+    static Constitutive<V> constitutive(const Parameters&, double mu, double eta, V dt) {
         const V M = mu;
         return {M + eta / dt, V(1.0)};
     }
 
     // The strain before the previous step and before this step (the dissipation's central
     // difference reaches two steps back).
-    static int columns(const RheologyParameters&) { return 2; }
+    static int columns(const Parameters&) { return 2; }
     // g = 2 eta/dt, the strain load factor; 2 (mu + eta/dt), the backward-Euler stiffness; eta.
-    static int coefficients(const RheologyParameters&) { return 3; }
-    static void step_coefficients(const RheologyParameters&, double mu, double eta, double dt,
+    static int coefficients(const Parameters&) { return 3; }
+    static void step_coefficients(const Parameters&, double mu, double eta, double dt,
                                   double* k) {
         k[0] = 2.0 * eta / dt;
         k[1] = 2.0 * (mu + eta / dt);
@@ -76,7 +79,7 @@ struct KelvinVoigt {
     // rate s e with e = tau / (2 (mu + eta s)), or (discrete flavour) the run's sample at step
     // n, the strain after step n minus that after step n-2: 2 dt times the central-difference
     // rate (z - 1/z)/(2 dt) at step n-1.
-    static void dissipation_terms(const RheologyParameters&, double mu, double eta,
+    static void dissipation_terms(const Parameters&, double mu, double eta,
                                  Flavour flavour, const HarmonicSymbols& hs,
                                  std::vector<DissipationTerm>& out) {
         out.assign(1, {});

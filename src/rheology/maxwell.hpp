@@ -5,28 +5,31 @@
 // trapezoidal rule: each stress unknown keeps a running sum of its past values (its memory,
 // started from the elastic state), and the memory loads the constitutive row.
 #include "rheology/constitutive.hpp"
-#include "rheology/rheology_id.hpp"
+#include "rheology/parameter.hpp"
 
 namespace tidal {
 
 struct Maxwell {
-    static constexpr Rheology id = Rheology::Maxwell;
     static constexpr std::string_view name = "maxwell";   // column prefix of the tables
     static constexpr std::string_view title = "Maxwell";  // in messages
     static constexpr std::string_view legacy_suffix = ""; // "pcelketa", "time", ...
     static constexpr bool legacy_files = true;
 
+    // No parameters beyond the layer's rigidity and viscosity.
+    using Parameters = NoParameters;
+    static constexpr std::array<Parameter<Parameters>, 0> parameters{};
+
     // Row: mu-terms of the displacements + (1 + c/2) tau = -c (tau_elastic/2 + memory), with
     // c = (mu/eta) dt the relaxation over one step.
     template <class V>
-    static Constitutive<V> constitutive(const RheologyParameters&, double mu, double eta, V dt) {
+    static Constitutive<V> constitutive(const Parameters&, double mu, double eta, V dt) {
         const V c = (mu / eta) * dt;
         return {V(mu), c / 2.0 + 1.0};
     }
 
-    static int columns(const RheologyParameters&) { return 1; }      // the memory
-    static int coefficients(const RheologyParameters&) { return 1; } // c
-    static void step_coefficients(const RheologyParameters&, double mu, double eta, double dt,
+    static int columns(const Parameters&) { return 1; }      // the memory
+    static int coefficients(const Parameters&) { return 1; } // c
+    static void step_coefficients(const Parameters&, double mu, double eta, double dt,
                                   double* k) {
         k[0] = (mu / eta) * dt;
     }
@@ -62,7 +65,7 @@ struct Maxwell {
     }
     static std::complex<double> step_for_symbol(std::complex<double> s) { return 2.0 / s; }
     // What is squared in the dissipation: the stress itself.
-    static void dissipation_terms(const RheologyParameters&, double, double, Flavour,
+    static void dissipation_terms(const Parameters&, double, double, Flavour,
                                  const HarmonicSymbols&, std::vector<DissipationTerm>& out) {
         out.assign(1, {{1.0, 1.0}, 1.0});
     }

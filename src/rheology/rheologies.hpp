@@ -1,23 +1,45 @@
 #pragma once
-// The list of rheologies: every table, file and sweep is built from it. A new rheology is one
-// file in this folder (a type as documented in constitutive.hpp), its id in rheology_id.hpp
-// and its type in kRheologyList, at the same place.
+// The list of rheologies: every table, file, key and sweep is built from it. A new rheology is
+// one file in this folder (a type as documented in constitutive.hpp, with its parameters
+// declared as in parameter.hpp) and one entry here: its include, its id and its type, each at
+// the same place of its list.
 #include <array>
 #include <cstddef>
-#include <string_view>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "rheology/andrade.hpp"
 #include "rheology/burgers.hpp"
 #include "rheology/kelvin_voigt.hpp"
 #include "rheology/maxwell.hpp"
+#include "rheology/zener.hpp"
 
 namespace tidal {
 
-using RheologyList = std::tuple<Maxwell, KelvinVoigt, Burgers, Andrade>;
+// The rheologies, in the column order of every table and file.
+enum class Rheology {
+    Maxwell,     // spring and dashpot in series, trapezoidal rule in time
+    KelvinVoigt, // spring and dashpot in parallel, backward Euler in time
+    Burgers,     // Maxwell in series with one Kelvin-Voigt element, trapezoidal rule
+    Andrade,     // Maxwell with power-law transient creep (a Prony series), trapezoidal rule
+    Zener,       // spring in series with one Kelvin-Voigt element: no flow, one band
+};
+using RheologyList = std::tuple<Maxwell, KelvinVoigt, Burgers, Andrade, Zener>;
 inline constexpr std::size_t kRheologyCount = std::tuple_size_v<RheologyList>;
+
+// The id of rheology type R: its place in the list.
+template <class R> inline constexpr Rheology rheology_id = [] {
+    std::size_t at = 0;
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        ((std::is_same_v<R, std::tuple_element_t<I, RheologyList>> ? (at = I, true) : false) ||
+         ...);
+    }(std::make_index_sequence<kRheologyCount>{});
+    return static_cast<Rheology>(at);
+}();
 
 // Index of a rheology in the list (and in every per-rheology array).
 constexpr std::size_t index_of(Rheology r) {
@@ -50,7 +72,7 @@ struct RheologyNames {
 inline constexpr std::array<RheologyNames, kRheologyCount> kRheologies = [] {
     std::array<RheologyNames, kRheologyCount> out{};
     [&]<std::size_t... I>(std::index_sequence<I...>) {
-        ((out[I] = {std::tuple_element_t<I, RheologyList>::id,
+        ((out[I] = {static_cast<Rheology>(I),
                     std::tuple_element_t<I, RheologyList>::name,
                     std::tuple_element_t<I, RheologyList>::title,
                     std::tuple_element_t<I, RheologyList>::legacy_suffix,
@@ -67,11 +89,58 @@ constexpr std::optional<Rheology> rheology_named(std::string_view name) {
     return std::nullopt;
 }
 
-// The list order and the ids agree.
+// Every name once: the tables' columns and the body file's keys are made from them.
 static_assert([] {
     for (std::size_t i = 0; i < kRheologyCount; ++i)
-        if (index_of(kRheologies[i].id) != i) return false;
+        for (std::size_t j = 0; j < i; ++j)
+            if (kRheologies[i].name == kRheologies[j].name) return false;
     return true;
 }());
+
+// The parameters of every rheology of the list, each in its rheology's own type.
+class RheologyParameters {
+  public:
+    template <class R> typename R::Parameters& of() {
+        return std::get<index_of(rheology_id<R>)>(values_);
+    }
+    template <class R> const typename R::Parameters& of() const {
+        return std::get<index_of(rheology_id<R>)>(values_);
+    }
+
+  private:
+    template <class List> struct Values;
+    template <class... R> struct Values<std::tuple<R...>> {
+        using type = std::tuple<typename R::Parameters...>;
+    };
+    typename Values<RheologyList>::type values_;
+};
+
+// One parameter of one rheology, as the body file and the help present it.
+struct RheologyParameter {
+    Rheology rheology;
+    std::size_t index;        // in the rheology's `parameters`
+    std::string table;        // "rheology.<name>", or the table the rheology names
+    std::string_view key;
+    std::string_view unit, meaning, origin;
+    ParameterRange range;
+    bool integer;
+    double default_value;
+    std::string dotted() const { return table + "." + std::string(key); }
+};
+
+// Every parameter of every rheology, in list order and each rheology's order.
+const std::vector<RheologyParameter>& rheology_parameters();
+
+// A parameter's value in `p`, as a double (integers exactly), and its setting.
+double parameter_value(const RheologyParameters& p, const RheologyParameter& which);
+void set_parameter_value(RheologyParameters& p, const RheologyParameter& which, double value);
+
+// Fits what the rheologies' time stepping approximates to the band of angular frequencies
+// (rad/s) a run resolves.
+void prepare_rheologies(RheologyParameters& p, double band_low, double band_high);
+
+// How well the time stepping of rheology r carries its law, for a rheology that approximates
+// it (after prepare_rheologies); nothing for one whose steps are exact in its law.
+std::optional<LawApproximation> law_approximation(const RheologyParameters& p, Rheology r);
 
 } // namespace tidal

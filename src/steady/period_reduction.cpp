@@ -125,7 +125,7 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     const int N = model_.body.N;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
-    const Window& w = windows_[index_of(R::id)];
+    const Window& w = windows_[index_of(rheology_id<R>)];
     double bfirst[kBasis] = {}, blast[kBasis] = {};
     window_ends(w, bfirst, blast);
 
@@ -135,7 +135,7 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     for (int l = 1; l <= N; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
-        R::dissipation_terms(model_.body.rheology, mu(l), eta, flavour, symbols, terms);
+        R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
         // Per component: the period's mean square (continuous), or the plain sum of the
         // samples and the two end samples (discrete), over the layer's three stresses and the
         // rheology's terms.
@@ -207,7 +207,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
     const int N = model_.body.N;
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
-    const Window& w = windows_[index_of(R::id)];
+    const Window& w = windows_[index_of(rheology_id<R>)];
     double bfirst[kBasis] = {}, blast[kBasis] = {};
     window_ends(w, bfirst, blast);
     const HarmonicSymbols symbols = symbols_of(state);
@@ -223,7 +223,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
     std::vector<LayerMap> out(static_cast<std::size_t>(N));
     for (int l = 1; l <= N; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
-        R::dissipation_terms(model_.body.rheology, mu(l), eta, flavour, symbols, terms);
+        R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
         const double scale = R::layer_power(1.0, eta) * sample_scale / window;
         LayerMap& map = out[static_cast<std::size_t>(l - 1)];
         for (const DissipationTerm& term : terms) {

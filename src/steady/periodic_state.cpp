@@ -33,7 +33,7 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
         // steps are not a rate (the chains' elements) or approximate its law (Andrade).
         auto a = mat1(band_, n, kBandColumns);
         with_rheology(rheology, [&]<class R>(R) {
-            const RheologyParameters& p = model_.body.rheology;
+            const auto& p = model_.body.rheology.of<R>();
             const auto mu = vec1(model_.grid.mu);
             const Complex step = R::step_for_symbol(s);
             const Complex z = step_factor(h, model_.run.nperiod);

@@ -54,7 +54,7 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
                         [&](std::vector<double>& x) { band_solve(vec1(x)); });
 
     // Per layer: the rheology's time-step constants, kc of them.
-    const RheologyParameters& params = m.body.rheology;
+    const auto& params = m.body.rheology.of<R>();
     const auto mu = vec1(m.grid.mu);
     const std::size_t kc = static_cast<std::size_t>(R::coefficients(params));
     std::vector<double> k(static_cast<std::size_t>(N) * kc);

@@ -156,16 +156,16 @@ template <class R> class RunBatch : public LaneBatch {
               [&m](Mat1View<double> a, Vec1View<const double> eta) {
                   assemble_rheology<R, double>(a, m.assembly_inputs(), eta, time_step(m));
               },
-              R::columns(m.body.rheology), etas, ws, series),
-          columns_count_(R::columns(m.body.rheology)),
-          kc_(R::coefficients(m.body.rheology)) {
+              R::columns(m.body.rheology.of<R>()), etas, ws, series),
+          columns_count_(R::columns(m.body.rheology.of<R>())),
+          kc_(R::coefficients(m.body.rheology.of<R>())) {
         const auto mu = vec1(model.grid.mu);
         const std::size_t kc = static_cast<std::size_t>(kc_);
         k_.resize(static_cast<std::size_t>(N) * kc * kLanes);
         std::vector<double> k(kc);
         for (int l = 1; l <= N; ++l)
             for (int lane = 0; lane < kLanes; ++lane) {
-                R::step_coefficients(model.body.rheology, mu(l),
+                R::step_coefficients(model.body.rheology.of<R>(), mu(l),
                                      layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane],
                                      dt, k.data());
                 for (std::size_t f = 0; f < kc; ++f)

@@ -44,15 +44,10 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     m.K = coupling_coefficients(run.j);
     m.grid = make_radial_grid(body.N, body.rout, body.rin, body.mu);
     m.elastic = elastic_reference_solution(m);
-    m.body.rheology.andrade.series = andrade_series(m);
+    // The rheologies that approximate their law in time fit it to the band the run resolves.
+    const double dt = time_step(m);
+    prepare_rheologies(m.body.rheology, 1.0 / (dt * m.run.nsteps), 1.0 / dt);
     return m;
-}
-
-PronySeries andrade_series(const ShellModel& model) {
-    const double dt = time_step(model);
-    const double duration = dt * model.run.nsteps;
-    const AndradeParameters& a = model.body.rheology.andrade;
-    return fit_power_law(a.alpha, 1.0 / duration, 1.0 / dt, a.elements);
 }
 
 double sweep_viscosity(int k, int steps_per_decade) {

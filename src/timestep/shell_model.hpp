@@ -27,16 +27,14 @@ struct ShellModel {
     AssemblyInputs assembly_inputs() const;
 };
 
-// Builds the model of `body`: coefficients, grid and the elastic reference solution.
+// Builds the model of `body`: coefficients, grid and the elastic reference solution, with
+// every rheology prepared for the band of angular frequencies the run resolves (from one
+// over its duration to one over its time step).
 ShellModel make_shell_model(const Body& body, RunConstants run = {});
 
 // Solves the static elastic problem with a zero surface load: assembles and factorises the
 // elastic matrix and returns the solution (6N+2 entries).
 std::vector<double> elastic_reference_solution(const ShellModel& model);
-
-// The Prony series of the Andrade creep for the run's band: angular frequencies from one over
-// the run's duration to one over its time step (the retardation times the run can resolve).
-PronySeries andrade_series(const ShellModel& model);
 
 // Viscosity of sweep index k, Pa s: 10^(k/s), s the steps per decade.
 double sweep_viscosity(int k, int steps_per_decade = 20);

@@ -11,6 +11,7 @@
 
 #include "body/body_file.hpp"
 #include "body/presets.hpp"
+#include "body/rheology_keys.hpp"
 #include "driver/body_source.hpp"
 #include "driver/interrupt.hpp"
 #include "driver/launch.hpp"
@@ -30,6 +31,11 @@ int main(int argc, char** argv) {
         const tidal::Options& options = std::get<tidal::Options>(parsed);
         if (options.help || options.version) {
             std::cout << (options.help ? tidal::usage_text() : tidal::version_text()) << std::flush;
+            return std::cout ? tidal::kExitSuccess : tidal::kExitFailure;
+        }
+
+        if (options.rheologies) {
+            std::cout << tidal::rheology_key_table() << std::flush;
             return std::cout ? tidal::kExitSuccess : tidal::kExitFailure;
         }
 

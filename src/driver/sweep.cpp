@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -57,10 +58,12 @@ std::vector<ViscosityResults> compute_plain(const ShellModel& model, const Visco
     return out;
 }
 
-// Every rheology for the viscosities of sweep indices k = first .. first+count-1.
+// The rheologies `models` (and the steady states, when `steady`) for the viscosities of sweep
+// indices k = first .. first+count-1; the other rheologies' records stay empty.
 std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySweep& sweep,
                                       int first, int count, const SweepSettings& settings,
-                                      RunWorkspace& ws) {
+                                      RunWorkspace& ws, std::span<const Rheology> models,
+                                      bool steady_states) {
     const std::vector<double>& series = settings.series;
     std::vector<double> etas;
     for (int i = 0; i < count; ++i)
@@ -73,18 +76,48 @@ std::vector<ViscosityResults> compute(const ShellModel& model, const ViscositySw
             series.end())
             keep |= 1u << i;
     std::array<std::vector<RunRecords>, kRheologyCount> runs;
-    for (const Rheology m : model.body.models)
+    for (const Rheology m : models)
         runs[index_of(m)] = run_batch(m, model, etas, ws, keep);
     std::vector<SteadySweepRow> steady;
-    if (settings.steady) steady = steady_sweep(model, etas, SteadyFlavours::Both);
+    if (steady_states) steady = steady_sweep(model, etas, SteadyFlavours::Both);
     std::vector<ViscosityResults> out(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].k = first + static_cast<int>(i);
-        for (const Rheology m : model.body.models)
+        for (const Rheology m : models)
             out[i][m] = std::move(runs[index_of(m)][i]);
-        if (settings.steady) out[i].steady = std::move(steady[i]);
+        if (steady_states) out[i].steady = std::move(steady[i]);
     }
     return out;
+}
+
+// The batched path's part `part` of batch b (0 .. models - 1): the rheology of that place in
+// the body's list, with the steady states in part 0. Empty if stopped.
+Batch compute_part(const ShellModel& model, const ViscositySweep& sweep, int b, int part,
+                   const SweepSettings& settings, RunWorkspace& ws) {
+    struct AskStop {
+        RunWorkspace& ws;
+        ~AskStop() { ws.stop = nullptr; }
+    } ask{ws};
+    ws.stop = settings.stop;
+    const Rheology m = model.body.models[static_cast<std::size_t>(part)];
+    try {
+        return compute(model, sweep, sweep.first_k + b * kLanes, batch_size(sweep, b), settings,
+                       ws, std::span<const Rheology>(&m, 1), settings.steady && part == 0);
+    } catch (const RunStopped&) {
+        return {};
+    }
+}
+
+// Moves the records of rheology m (and the steady states, if any) of `part` into `whole`.
+void merge_part(Batch& whole, Batch&& part, Rheology m) {
+    if (whole.empty()) {
+        whole = std::move(part);
+        return;
+    }
+    for (std::size_t i = 0; i < whole.size() && i < part.size(); ++i) {
+        whole[i][m] = std::move(part[i][m]);
+        if (part[i].steady) whole[i].steady = std::move(part[i].steady);
+    }
 }
 
 } // namespace
@@ -109,7 +142,8 @@ Batch compute_batch(const ShellModel& model, const ViscositySweep& sweep, int b,
     } ask{ws};
     ws.stop = settings.stop;
     try {
-        return compute(model, sweep, first, batch_size(sweep, b), settings, ws);
+        return compute(model, sweep, first, batch_size(sweep, b), settings, ws,
+                       model.body.models, settings.steady);
     } catch (const RunStopped&) {
         return {};
     }
@@ -138,14 +172,22 @@ bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const Sweep
         return true;
     }
 
-    OrderedResults<Batch> results(batches, 2 * settings.threads);
+    // The threads' units: on the batched path every rheology of a batch is a unit of its own,
+    // so that the units outnumber the threads more and the last batch (often a single
+    // viscosity, at the cost of a full one) is shared out too; the plain path's unit is the
+    // batch.
+    const int parts = settings.plain ? 1 : static_cast<int>(model.body.models.size());
+    OrderedResults<Batch> results(batches * parts, 2 * settings.threads * parts);
     std::vector<std::jthread> workers;
     const auto work = [&] {
         try {
             RunWorkspace ws(model);
-            while (const auto b = results.claim()) {
+            while (const auto u = results.claim()) {
                 if (settings.stop()) break;
-                results.deliver(*b, batch(*b, ws));
+                results.deliver(*u, parts == 1
+                                        ? batch(*u, ws)
+                                        : compute_part(model, sweep, *u / parts, *u % parts,
+                                                       settings, ws));
             }
         } catch (...) {
             results.fail(std::current_exception());
@@ -170,12 +212,17 @@ bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const Sweep
     };
     try {
         for (int b = 0; b < batches; ++b) {
-            std::optional<Batch> r = results.take(b, settings.stop);
-            if (!r || !complete(b, *r)) {
-                halt();
-                return false;
+            Batch whole;
+            for (int part = 0; part < parts; ++part) {
+                std::optional<Batch> r = results.take(b * parts + part, settings.stop);
+                if (!r || !complete(b, *r)) {
+                    halt();
+                    return false;
+                }
+                merge_part(whole, std::move(*r),
+                           model.body.models[static_cast<std::size_t>(part)]);
             }
-            for (ViscosityResults& v : *r)
+            for (ViscosityResults& v : whole)
                 consume(std::move(v));
         }
     } catch (...) {

@@ -114,7 +114,7 @@ template <class Self, class P> struct KelvinChain {
     }
 
     // Columns: the dashpots' memory, the previous stress (less the elastic state, so that the
-    // columns start at zero), the elements' strains w_i.
+    // columns start at zero), the elements' parts v_i of their next strains (see start).
     static int columns(const P& p) { return 2 + Self::elements(p); }
     // c, mu, fluidity, then E_i, A_i, B_i, 1/J_i, J_i/t_i for every element.
     static constexpr int kElementCoefficients = 5;
@@ -139,21 +139,31 @@ template <class Self, class P> struct KelvinChain {
         }
     }
 
+    // The history holds, per element, the part of its next strain that the step's start
+    // already fixes, v_i = E_i w_i + A_i tau (w_i and tau after the step): the load reads it,
+    // and the next step completes the strain as v_i + B_i tau_new. Written from the elastic
+    // start (w_i = 0) before the first load.
+    template <class K, class H>
+    [[gnu::always_inline]] static void start(const K& k, double elastic, const H& h) {
+        const auto previous = h[1] + elastic;
+        for (int i = 0; i < elements_in(h); ++i) {
+            const int f = 3 + kElementCoefficients * i;
+            h.set(2 + i, k[f] * h[2 + i] + k[f + 1] * previous);
+        }
+    }
+
     // The element sums run in two interleaved partial sums (even and odd elements), so that
     // a long series is not one chain of dependent additions.
     template <class K, class H>
     [[gnu::always_inline]] static auto load(const K& k, double elastic, const H& h) {
         const double half = elastic / 2.0;
-        const auto previous = h[1] + elastic;
-        std::remove_cv_t<decltype(previous)> even{}, odd{};
+        std::remove_cv_t<decltype(h[1] + elastic)> even{}, odd{};
         const int n = elements_in(h);
         for (int i = 0; i < n; ++i) {
-            const int f = 3 + kElementCoefficients * i;
-            const auto term = k[f] * h[2 + i] + k[f + 1] * previous;
             if (i % 2 == 0)
-                even = even + term;
+                even = even + h[2 + i];
             else
-                odd = odd + term;
+                odd = odd + h[2 + i];
         }
         return -k[0] * (half + h[0]) - k[1] * (even + odd);
     }
@@ -161,22 +171,68 @@ template <class Self, class P> struct KelvinChain {
     template <class K, class V, class H>
     [[gnu::always_inline]] static V advance(const K& k, double elastic, V stress, const H& h,
                                             double) {
-        const V previous = h[1] + elastic;
+        const V settled = stress - elastic;
+        const V now = settled + elastic; // the stress as the next step reads it back
         V even{}, odd{};
         const int n = elements_in(h);
         for (int i = 0; i < n; ++i) {
             const int f = 3 + kElementCoefficients * i;
-            const V w = k[f] * h[2 + i] + k[f + 1] * previous + k[f + 2] * stress;
+            const V w = h[2 + i] + k[f + 2] * stress;
             const V r = stress - w * k[f + 3];
             if (i % 2 == 0)
                 even = even + r * r * k[f + 4];
             else
                 odd = odd + r * r * k[f + 4];
-            h.set(2 + i, w);
+            h.set(2 + i, k[f] * w + k[f + 1] * now);
         }
         h.set(0, h[0] + stress);
-        h.set(1, stress - elastic);
+        h.set(1, settled);
         return stress * stress * k[2] + (even + odd);
+    }
+
+    // advance followed by load for the C components of one stress unknown, element by element
+    // with the components inside, so that each element's constants are read once for all of
+    // them: the same operations in the same order per component. The dissipation terms, in
+    // `dissipation`, are formed only when kDissipation (the window's steps).
+    template <bool kDissipation, int C, class K, class V, class H>
+    [[gnu::always_inline]] static void advance_and_load(const K& k, double elastic,
+                                                        const V (&stress)[C], const H (&h)[C],
+                                                        V (&out)[C], V (&dissipation)[C]) {
+        V now[C], even[C], odd[C], loss_even[C], loss_odd[C];
+        for (int c = 0; c < C; ++c) {
+            const V settled = stress[c] - elastic;
+            now[c] = settled + elastic;
+            even[c] = odd[c] = loss_even[c] = loss_odd[c] = V{};
+            h[c].set(0, h[c][0] + stress[c]);
+            h[c].set(1, settled);
+        }
+        const int n = elements_in(h[0]);
+        for (int i = 0; i < n; ++i) {
+            const int f = 3 + kElementCoefficients * i;
+            const auto E = k[f], A = k[f + 1], B = k[f + 2];
+            for (int c = 0; c < C; ++c) {
+                const V w = h[c][2 + i] + B * stress[c];
+                const V v = E * w + A * now[c];
+                h[c].set(2 + i, v);
+                if constexpr (kDissipation) {
+                    const V r = stress[c] - w * k[f + 3];
+                    if (i % 2 == 0)
+                        loss_even[c] = loss_even[c] + r * r * k[f + 4];
+                    else
+                        loss_odd[c] = loss_odd[c] + r * r * k[f + 4];
+                }
+                if (i % 2 == 0)
+                    even[c] = even[c] + v;
+                else
+                    odd[c] = odd[c] + v;
+            }
+        }
+        const double half = elastic / 2.0;
+        for (int c = 0; c < C; ++c) {
+            out[c] = -k[0] * (half + h[c][0]) - k[1] * (even[c] + odd[c]);
+            if constexpr (kDissipation)
+                dissipation[c] = stress[c] * stress[c] * k[2] + (loss_even[c] + loss_odd[c]);
+        }
     }
 
     static bool dissipates(int, int) { return true; }

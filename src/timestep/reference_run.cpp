@@ -79,6 +79,11 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
     auto P = mat1(p, N, nsteps);
     const auto b = vec1(m.elastic);
 
+    for (int c = 0; c < kRightHandSides; ++c)
+        for (int l = 1; l <= N; ++l)
+            for (const unknowns::StressRow s : unknowns::stress_rows(l))
+                start_history<R>(layer(l), b(s.unknown), history(c, s.unknown));
+
     const TidalForcing forcing(m, dt);
     RunRecords out;
     out.eta = eta.front();

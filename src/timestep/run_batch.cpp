@@ -54,8 +54,9 @@ inline std::size_t pending_size(int N) {
     return pending_at(N + 1, 0, 0);
 }
 
-// The history loads of every layer and lane from the current histories, into `pending`; `b` is
-// the elastic reference solution, `kc` the constants per layer.
+// The history loads of every layer and lane from the starting (zero) histories, into `pending`,
+// after the rheology has written what its histories hold at the elastic start; `b` is the
+// elastic reference solution, `kc` the constants per layer.
 template <class R>
 TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns,
                                      Vec1View<const double> b, const double* k, int kc, int N) {
@@ -68,6 +69,7 @@ TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns,
                 for (int g = 0; g < kLanes; g += lanes::kWidth) {
                     const LaneConstants constants{kl, g};
                     const LaneHistory history{h, columns, s.unknown, comp, g};
+                    start_history<R>(constants, b(s.unknown), history);
                     lanes::store(out + g, R::load(constants, b(s.unknown), history));
                 }
             }
@@ -99,6 +101,34 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
                                      double dt, double (&S)[kRightHandSides][kLanes],
                                      double* pending) {
     const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
+    if constexpr (requires {
+                      &R::template advance_and_load<kSampled, kRightHandSides, LaneConstants,
+                                                    lanes::Vec, LaneHistory>;
+                  }) {
+        // The rheology advances and loads all components of a stress at once.
+        int si = 0;
+        for (const unknowns::StressRow s : unknowns::stress_rows(l)) {
+            for (int g = 0; g < kLanes; g += lanes::kWidth) {
+                const LaneConstants constants{kl, g};
+                lanes::Vec stress[kRightHandSides], loads[kRightHandSides],
+                    d[kRightHandSides];
+                LaneHistory history[kRightHandSides];
+                for (int comp = 0; comp < kRightHandSides; ++comp) {
+                    stress[comp] = lanes::load(&x(s.unknown, comp, g));
+                    history[comp] = LaneHistory{h, columns, s.unknown, comp, g};
+                }
+                R::template advance_and_load<kSampled>(constants, b(s.unknown), stress, history,
+                                                       loads, d);
+                for (int comp = 0; comp < kRightHandSides; ++comp) {
+                    if constexpr (kSampled)
+                        lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d[comp]);
+                    lanes::store(pending + pending_at(l, si, comp) + g, loads[comp]);
+                }
+            }
+            ++si;
+        }
+        return;
+    }
     for (int comp = 0; comp < kRightHandSides; ++comp) {
         int si = 0;
         for (const unknowns::StressRow s : unknowns::stress_rows(l)) {

@@ -22,6 +22,13 @@ inline constexpr int kOrder0 = 0; // order-0 component
 inline constexpr int kCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kSine = 2;   // order-2 component of the sine terms
 
+// Writes what rheology R's history columns of one unknown and component hold at the elastic
+// start, where R says (a rheology whose columns start at zero says nothing).
+template <class R, class K, class H>
+[[gnu::always_inline]] inline void start_history(const K& k, double elastic, const H& h) {
+    if constexpr (requires { R::start(k, elastic, h); }) R::start(k, elastic, h);
+}
+
 // Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
 // the minimum surface displacement, its phase, the largest equatorial displacement and the
 // fundamental harmonic of the surface displacement.

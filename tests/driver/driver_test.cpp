@@ -160,6 +160,47 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
     }
 }
 
+// On the batched path the threads take each rheology of a batch as a unit of its own, and the
+// steady states come with the first: every rheology's records and every steady state must
+// arrive with their viscosity, whatever the threads.
+TEST(Sweep, EveryRheologyAndSteadyStateReachTheirViscosityOnAnyThreadCount) {
+    Body body = *preset_body(1);
+    body.models = {Rheology::KelvinVoigt, Rheology::Andrade, Rheology::Maxwell};
+    const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 60});
+    const ViscositySweep v{280, 9, 20}; // a full batch and a single viscosity
+    const auto run = [&](int threads) {
+        std::vector<ViscosityResults> all;
+        SweepSettings settings;
+        settings.threads = threads;
+        settings.steady = true;
+        EXPECT_TRUE(run_sweep(model, v, settings,
+                              [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
+        return all;
+    };
+    const auto one = run(1), two = run(2), three = run(3);
+    ASSERT_EQ(one.size(), 9u);
+    ASSERT_EQ(two.size(), 9u);
+    ASSERT_EQ(three.size(), 9u);
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        ASSERT_TRUE(one[i].steady);
+        for (const auto* other : {&two[i], &three[i]}) {
+            EXPECT_EQ(other->k, one[i].k);
+            ASSERT_TRUE(other->steady) << i;
+            EXPECT_EQ(other->steady->eta, one[i][Rheology::Maxwell].eta);
+            for (const Rheology r : body.models) {
+                EXPECT_EQ((*other)[r].eta, one[i][r].eta);
+                EXPECT_EQ((*other)[r].pcelk, one[i][r].pcelk) << i;
+                EXPECT_EQ((*other)[r].phase_lag_deg, one[i][r].phase_lag_deg) << i;
+                EXPECT_EQ((*other->steady)[r].continuous.power,
+                          (*one[i].steady)[r].continuous.power);
+            }
+        }
+    }
+    // The rheologies differ, so a record moved to another rheology's place would show.
+    EXPECT_NE(one[0][Rheology::Maxwell].pcelk, one[0][Rheology::Andrade].pcelk);
+    EXPECT_NE(one[0][Rheology::KelvinVoigt].pcelk, one[0][Rheology::Andrade].pcelk);
+}
+
 TEST(Sweep, APhaseIsCarriedOverRunsWithoutANewMinimum) {
     // Runs in sweep order, Maxwell and Kelvin-Voigt alternating as they are written.
     const std::vector<std::optional<double>> own = {std::nullopt, 0.25, std::nullopt,

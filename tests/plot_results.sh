@@ -51,6 +51,13 @@ check "Andrade alone: the five figures" \
 "$plot" mapped > listed.txt 2> err.txt; status=$?
 check "a map file gets its figure" \
     "[ $status -eq 0 ] && [ ! -s err.txt ] && grep -qx mapped/map-1e+13.png listed.txt && valid_png mapped/map-1e+13.png"
+# Every rheology gets a panel of its own: five make three rows of two, not four overlapping.
+"$tidal" --body 1 --method steady --map 1e13 --map-step 10 --output five \
+    --set 'rheology.models=["maxwell", "kelvin_voigt", "burgers", "andrade", "zener"]' > /dev/null 2>&1
+"$(dirname "$plot")/plot-heating" five > /dev/null 2> err.txt
+png_height() { od -An -tu1 -j 20 -N 4 "$1" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
+check "five rheologies' heating profiles and maps have three rows of panels" \
+    "[ ! -s err.txt ] && [ \$(png_height five/heating_profile.png) -ge 1300 ] && [ \$(png_height five/map-1e+13.png) -ge 1100 ]"
 printf 'name = "`touch pwned` \\" . system(\\"touch pwned\\") . \\""\n' > mapped/body.toml
 "$(dirname "$plot")/plot-heating" mapped > /dev/null 2> err.txt
 check "a body's name is only a title for the heating figures" "[ ! -e pwned ] && [ ! -s err.txt ] && valid_png mapped/heating_profile.png"

@@ -40,14 +40,17 @@ std::optional<BodyProblem> layer_values(const char* key, const std::vector<doubl
 
 } // namespace
 
-std::string bound_text(double v) {
-    std::string s = shortest(v);
+std::string compact_exponent(const std::string& s) {
     const auto e = s.find('e');
     if (e == std::string::npos) return s;
     std::string exponent = s.substr(e + 1);
     const bool negative = exponent[0] == '-';
     exponent.erase(0, exponent.find_first_not_of("+-0"));
     return s.substr(0, e) + "e" + (negative ? "-" : "") + (exponent.empty() ? "0" : exponent);
+}
+
+std::string bound_text(double v) {
+    return compact_exponent(shortest(v));
 }
 
 std::string range_text(const ParameterRange& r) {
@@ -168,8 +171,7 @@ std::optional<std::string> unused_rheology_parameters(const Body& b) {
         for (const RheologyParameter& p : rheology_parameters()) {
             if (p.rheology != r.id || parameter_value(b.rheology, p) == p.default_value)
                 continue;
-            const bool own = p.table == "rheology." + std::string(r.name);
-            const std::string place = own ? "[" + p.table + "]" : p.dotted();
+            const std::string place = p.own_table ? "[" + p.table + "]" : p.dotted();
             if (std::find(places.begin(), places.end(), place) == places.end())
                 places.push_back(place);
         }

@@ -12,7 +12,9 @@ namespace tidal {
 
 // A double in the shortest decimal form that reads back to the same bits, for messages.
 std::string shortest(double v);
-// The same with the exponent written short, as a bound in a message: 1e-6, 1e6, 0.5, 64.
+// A number's text with its exponent written short: "1e-06" -> "1e-6", "1.1e+14" -> "1.1e14".
+std::string compact_exponent(const std::string& s);
+// shortest() with the exponent written short, as a bound in a message: 1e-6, 1e6, 0.5, 64.
 std::string bound_text(double v);
 // The values a range holds, in words: "from 1e-6 to 1e6", "greater than 0 and less than 1".
 std::string range_text(const ParameterRange& r);

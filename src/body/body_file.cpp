@@ -141,8 +141,8 @@ const std::vector<Key>& keys() {
             return at;
         };
         for (const RheologyParameter& p : rheology_parameters()) {
-            const bool own = p.table == "rheology." + std::string(kRheologies[index_of(p.rheology)].name);
-            const std::size_t at = after(own ? std::string_view("rheology") : std::string_view(p.table));
+            const std::size_t at =
+                after(p.own_table ? std::string_view("rheology") : std::string_view(p.table));
             std::string comment = p.unit.empty() ? std::string(p.meaning)
                                                  : std::string(p.unit) + ": " + std::string(p.meaning);
             out.insert(out.begin() + static_cast<std::ptrdiff_t>(at),

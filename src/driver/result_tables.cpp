@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "body/body_check.hpp"
 #include "loads/diagnostics.hpp"
 #include "loads/heating_profile.hpp"
 #include "output/peak.hpp"
@@ -210,12 +211,7 @@ void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>
 std::string two_digits(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.1e", v);
-    std::string s(buf);
-    const auto e = s.find('e');
-    std::string exponent = s.substr(e + 1);
-    const bool negative = exponent[0] == '-';
-    exponent.erase(0, exponent.find_first_not_of("+-0"));
-    return s.substr(0, e) + "e" + (negative ? "-" : "") + (exponent.empty() ? "0" : exponent);
+    return compact_exponent(buf);
 }
 
 std::vector<std::string> law_approximation_notes(const ShellModel& model) {

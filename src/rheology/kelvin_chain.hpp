@@ -168,32 +168,23 @@ template <class Self, class P> struct KelvinChain {
         return -k[0] * (half + h[0]) - k[1] * (even + odd);
     }
 
+    // One component's step, as advance_and_load takes it (its load is read again later).
     template <class K, class V, class H>
     [[gnu::always_inline]] static V advance(const K& k, double elastic, V stress, const H& h,
                                             double) {
-        const V settled = stress - elastic;
-        const V now = settled + elastic; // the stress as the next step reads it back
-        V even{}, odd{};
-        const int n = elements_in(h);
-        for (int i = 0; i < n; ++i) {
-            const int f = 3 + kElementCoefficients * i;
-            const V w = h[2 + i] + k[f + 2] * stress;
-            const V r = stress - w * k[f + 3];
-            if (i % 2 == 0)
-                even = even + r * r * k[f + 4];
-            else
-                odd = odd + r * r * k[f + 4];
-            h.set(2 + i, k[f] * w + k[f + 1] * now);
-        }
-        h.set(0, h[0] + stress);
-        h.set(1, settled);
-        return stress * stress * k[2] + (even + odd);
+        const V stresses[1] = {stress};
+        const H histories[1] = {h};
+        V loads[1], dissipation[1];
+        advance_and_load<true, 1>(k, elastic, stresses, histories, loads, dissipation);
+        return dissipation[0];
     }
 
-    // advance followed by load for the C components of one stress unknown, element by element
-    // with the components inside, so that each element's constants are read once for all of
-    // them: the same operations in the same order per component. The dissipation terms, in
-    // `dissipation`, are formed only when kDissipation (the window's steps).
+    // The step of the C components of one stress unknown after a solve, and the load of the
+    // next, element by element with the components inside, so that each element's constants
+    // are read once for all of them: each element's strain w = v + B tau completes, its
+    // dashpot's stress tau - w/J dissipates, and its new part v = E w + A tau is kept and
+    // summed into the load (the same sums as load). The dissipation terms, in `dissipation`,
+    // are formed only when kDissipation (the window's steps).
     template <bool kDissipation, int C, class K, class V, class H>
     [[gnu::always_inline]] static void advance_and_load(const K& k, double elastic,
                                                         const V (&stress)[C], const H (&h)[C],
@@ -201,7 +192,7 @@ template <class Self, class P> struct KelvinChain {
         V now[C], even[C], odd[C], loss_even[C], loss_odd[C];
         for (int c = 0; c < C; ++c) {
             const V settled = stress[c] - elastic;
-            now[c] = settled + elastic;
+            now[c] = settled + elastic; // the stress as the next step reads it back
             even[c] = odd[c] = loss_even[c] = loss_odd[c] = V{};
             h[c].set(0, h[c][0] + stress[c]);
             h[c].set(1, settled);

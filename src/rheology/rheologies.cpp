@@ -12,7 +12,7 @@ const std::vector<RheologyParameter>& rheology_parameters() {
                     out.push_back({rheology_id<R>, i,
                                    p.table.empty() ? "rheology." + std::string(R::name)
                                                    : std::string(p.table),
-                                   p.key, p.unit, p.meaning, p.origin, p.range, p.is_integer(),
+                                   p.table.empty(), p.key, p.unit, p.meaning, p.origin, p.range, p.is_integer(),
                                    p.default_value()});
                 }
             });

@@ -120,6 +120,7 @@ struct RheologyParameter {
     Rheology rheology;
     std::size_t index;        // in the rheology's `parameters`
     std::string table;        // "rheology.<name>", or the table the rheology names
+    bool own_table;           // whether `table` is the rheology's own, [rheology.<name>]
     std::string_view key;
     std::string_view unit, meaning, origin;
     ParameterRange range;

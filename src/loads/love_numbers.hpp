@@ -18,8 +18,10 @@
 //                        h_b = g_s U_b / W_s.
 // With shell.self_gravity this potential is fed back into the loads (loads/self_gravity.hpp);
 // h2 and k2 keep their definitions against the tide W alone. With e^{i omega t}, a response that lags the tide has Im < 0: -Im k2 = |k2| / Q.
+#include <array>
 #include <complex>
 #include <optional>
+#include <tuple>
 
 #include "discretisation/body.hpp"
 #include "loads/self_gravity.hpp"
@@ -28,6 +30,13 @@ namespace tidal {
 
 struct LoveNumbers {
     std::complex<double> h2{}, k2{};
+
+    // Every field with its name, for comparisons of whole records (see RunRecords::fields).
+    static constexpr std::array<const char*, 2> field_names = {"h2", "k2"};
+    auto fields() const {
+        const auto& [a, b] = *this;
+        return std::tie(a, b);
+    }
 };
 
 // Turns the phasors of the order-0 surface and inner-interface radial displacements (m) and

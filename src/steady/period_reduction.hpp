@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <tuple>
 #include <vector>
 
 #include "loads/heating_map.hpp"
@@ -30,6 +31,15 @@ struct SteadyRecords {
     // Per layer: the period-mean dissipation per unit volume integrated over the sphere at
     // the layer's mid-radius, W/m^3 (loads/heating_profile.hpp).
     std::vector<double> layer_heating;
+
+    // Every field, in declaration order, with its name: what a comparison of whole records
+    // walks. The structured binding stops the build when a field is added but not listed.
+    static constexpr std::array<const char*, 8> field_names = {
+        "power", "urmin", "tn", "urthmax", "phase_lag_deg", "amplitude", "love", "layer_heating"};
+    auto fields() const {
+        const auto& [a, b, c, d, e, f, g, h] = *this;
+        return std::tie(a, b, c, d, e, f, g, h);
+    }
 };
 
 // Reduces periodic states of one body. The continuous flavour is reduced exactly in time: the

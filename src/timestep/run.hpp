@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <tuple>
 #include <vector>
 
 #include "linalg/band_solve_fast.hpp"
@@ -38,6 +39,16 @@ struct RunRecords {
     // layer's mean volumetric heating; see loads/heating_profile.hpp).
     std::vector<double> layer_heating;
     std::vector<double> ursurf; // outer-surface radial displacement of every step, m
+
+    // Every field, in declaration order, with its name: what a comparison of whole records
+    // walks. The structured binding stops the build when a field is added but not listed.
+    static constexpr std::array<const char*, 10> field_names = {
+        "eta", "urmin", "tn", "urthmax", "pcelk", "amplitude", "phase_lag_deg", "love",
+        "layer_heating", "ursurf"};
+    auto fields() const {
+        const auto& [a, b, c, d, e, f, g, h, i, j] = *this;
+        return std::tie(a, b, c, d, e, f, g, h, i, j);
+    }
 };
 
 // Scratch arrays of a batch of runs, reused from batch to batch (one per thread).

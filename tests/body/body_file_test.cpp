@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <variant>
@@ -12,7 +14,6 @@
 
 #include "body/body_check.hpp"
 #include "body/body_file.hpp"
-#include "body/presets.hpp"
 #include "body/presets.hpp"
 
 namespace tidal {
@@ -259,22 +260,11 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
         {good,
          {"rheology.burgers.transient_viscosity_ratio=1e-40"},
          "rheology.burgers.transient_viscosity_ratio: must be from 1e-6 to 1e6 (got 1e-40)"},
-        {good,
-         {"rheology.andrade.zeta=1e7"},
-         "rheology.andrade.zeta: must be from 1e-6 to 1e6 (got 1e+07)"},
-        {good,
-         {"rheology.burgers.transient_viscosity_ratio=2e6"},
-         "rheology.burgers.transient_viscosity_ratio: must be from 1e-6 to 1e6 (got 2e+06)"},
-        {good,
-         {"rheology.burgers.transient_rigidity_ratio=2e6"},
-         "rheology.burgers.transient_rigidity_ratio: must be from 1e-6 to 1e6 (got 2e+06)"},
         // One factor for twenty layers is not a scalar: the factors are per layer only.
         {good,
          {"shell.viscosity_factors=[0.5]"},
          "shell.viscosity_factors: has 1 values but numerics.layers is 20 (give one value per "
          "layer)"},
-        {good, {"numerics.andrade_elements=0"}, "numerics.andrade_elements: must be from 1 to 64"},
-        {good, {"numerics.andrade_elements=65"}, "numerics.andrade_elements: must be from 1 to 64"},
         {good,
          {"rheology.models.andrade=1"},
          "--set rheology.models.andrade=1: rheology.models.andrade: unknown key"},
@@ -290,13 +280,117 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
     }
 }
 
-TEST(BodyFile, RangesIncludeTheirBounds) {
-    const Body b = read_ok(preset_text(1), {"numerics.andrade_elements=64",
-                                                "rheology.andrade.zeta=1e6",
-                                                "rheology.burgers.transient_rigidity_ratio=1e-6",
-                                                "rheology.burgers.transient_viscosity_ratio=1e6"});
-    EXPECT_EQ(b.rheology.of<Andrade>().elements, 64);
-    EXPECT_EQ(b.rheology.of<Andrade>().zeta, 1e6);
+// Every declared rheology parameter at each finite end of its range, through the reader: the
+// end itself and the nearest value beyond it (a closed end), or the end and the nearest value
+// within (an open one). Caught: Andrade's open lower bound of alpha made inclusive
+// (`v >= min` for an open end in ParameterRange::contains), and the check of the upper end
+// dropped from contains.
+TEST(BodyFile, EveryDeclaredParameterRangeHoldsAtBothEnds) {
+    const std::string good = preset_text(3);
+    const auto text = [](const RheologyParameter& p, double v) {
+        return p.dotted() + "=" +
+               (p.integer ? std::to_string(static_cast<long long>(v)) : shortest(v));
+    };
+    int ends = 0;
+    for (const RheologyParameter& p : rheology_parameters()) {
+        for (const bool upper : {false, true}) {
+            const double end = upper ? p.range.max : p.range.min;
+            if (!std::isfinite(end)) continue;
+            const bool open = upper ? p.range.max_open : p.range.min_open;
+            const double outward = upper ? INFINITY : -INFINITY;
+            const double beyond =
+                p.integer ? end + (upper ? 1.0 : -1.0) : std::nextafter(end, outward);
+            const double within =
+                p.integer ? end - (upper ? 1.0 : -1.0) : std::nextafter(end, -outward);
+            const double accepted = open ? within : end;
+            const double refused = open ? end : beyond;
+            SCOPED_TRACE(p.dotted() + (upper ? " upper end" : " lower end"));
+            const Body b = read_ok(good, {text(p, accepted)});
+            EXPECT_EQ(parameter_value(b.rheology, p), accepted);
+            const std::string m = read_error(good, {text(p, refused)});
+            EXPECT_NE(m.find(p.dotted() + ": must be " + range_text(p.range)), std::string::npos)
+                << m;
+            ++ends;
+        }
+    }
+    EXPECT_GE(ends, 2 * static_cast<int>(rheology_parameters().size()) - 2);
+}
+
+// The body's own numeric keys at each end of what they accept: the last value accepted and
+// the first refused, the refusal naming the key. Caught: the eccentricity's open upper end
+// made inclusive (`<= 1.0`), the layer count's upper end off by one (`> kMaxLayers + 1`).
+TEST(BodyFile, EveryNumericKeyHoldsAtBothEndsOfItsRange) {
+    const Body base = preset(3).body_spec;
+    const double tiny = std::numeric_limits<double>::denorm_min();
+    struct End {
+        std::string key;
+        std::function<void(Body&, bool)> set; // the accepted value (true) or the refused one
+    };
+    std::vector<End> ends = {
+        {"numerics.layers", [](Body& b, bool ok) { b.layers = ok ? 2 : 1; }},
+        {"numerics.layers",
+         [](Body& b, bool ok) {
+             b.layers = ok ? kMaxLayers : kMaxLayers + 1;
+             b.rigidity.assign(1, b.rigidity[0]);
+             b.viscosity_factors.clear();
+             b.steps_per_period = 4;
+             b.periods = 1;
+         }},
+        {"shell.thickness",
+         [](Body& b, bool ok) {
+             b.thickness = ok ? std::nextafter(b.outer_radius, 0.0) : b.outer_radius;
+         }},
+        {"orbit.eccentricity", [=](Body& b, bool ok) { b.eccentricity = ok ? tiny : 0.0; }},
+        {"orbit.eccentricity",
+         [](Body& b, bool ok) { b.eccentricity = ok ? std::nextafter(1.0, 0.0) : 1.0; }},
+        {"sweep.log10_viscosity_max",
+         [](Body& b, bool ok) { b.log10_viscosity_max = ok ? 300.0 : std::nextafter(300.0, 400.0); }},
+        {"sweep.log10_viscosity_min",
+         [](Body& b, bool ok) {
+             b.log10_viscosity_min = ok ? -300.0 : std::nextafter(-300.0, -400.0);
+         }},
+        {"sweep.steps_per_decade",
+         [](Body& b, bool ok) { b.steps_per_decade = ok ? 1 : 0; }},
+        // log10 from 0 to 1 at s steps a decade: s + 1 viscosities.
+        {"sweep.steps_per_decade",
+         [](Body& b, bool ok) {
+             b.log10_viscosity_min = 0.0;
+             b.log10_viscosity_max = 1.0;
+             b.steps_per_decade = static_cast<int>(kMaxViscosities) - (ok ? 1 : 0);
+         }},
+        {"numerics.periods", [](Body& b, bool ok) { b.periods = ok ? 1 : 0; }},
+        {"numerics.steps_per_period",
+         [](Body& b, bool ok) { b.steps_per_period = ok ? kMinStepsPerPeriod : kMinStepsPerPeriod - 1; }},
+        {"numerics.steps_per_period",
+         [](Body& b, bool ok) {
+             b.periods = 1;
+             b.steps_per_period = static_cast<int>(kMaxStepsPerRun) + (ok ? 0 : 1);
+         }},
+    };
+    for (const char* key : {"shell.outer_radius", "shell.density", "shell.density_contrast",
+                            "shell.surface_gravity", "shell.bottom_gravity", "orbit.period"}) {
+        ends.push_back({key, [=, k = std::string(key)](Body& b, bool ok) {
+                            const double v = ok ? tiny : 0.0;
+                            // (the thinnest shell inside the smallest body)
+                            if (k == "shell.outer_radius") b.outer_radius = 2 * v, b.thickness = tiny;
+                            if (k == "shell.density") b.density = v;
+                            if (k == "shell.density_contrast") b.density_contrast = v;
+                            if (k == "shell.surface_gravity") b.surface_gravity = v;
+                            if (k == "shell.bottom_gravity") b.bottom_gravity = v;
+                            if (k == "orbit.period") b.period = v;
+                        }});
+    }
+    for (const End& e : ends) {
+        SCOPED_TRACE(e.key);
+        Body ok = base, bad = base;
+        e.set(ok, true);
+        e.set(bad, false);
+        const auto accepted = check_body(ok);
+        EXPECT_FALSE(accepted) << accepted->key << ": " << accepted->what;
+        const auto refused = check_body(bad);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->key, e.key) << refused->what;
+    }
 }
 
 TEST(BodyFile, ParametersOfARheologyThatDoesNotRunAreSaidToDoNothing) {

@@ -14,6 +14,7 @@
 #include "steady/steady_sweep.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
+#include "same_records.hpp"
 
 namespace tidal {
 namespace {
@@ -190,11 +191,7 @@ TEST(SelfGravity, BatchedRunsMatchThePlainOnesBitForBit) {
             const auto batch = run_batch(r.id, m, etas, ws);
             for (std::size_t i = 0; i < etas.size(); ++i) {
                 const RunRecords plain = run_reference(m, etas[i], r.id);
-                EXPECT_EQ(batch[i].pcelk, plain.pcelk);
-                EXPECT_EQ(batch[i].urmin, plain.urmin);
-                EXPECT_EQ(batch[i].urthmax, plain.urthmax);
-                EXPECT_EQ(batch[i].amplitude, plain.amplitude);
-                EXPECT_EQ(batch[i].ursurf, plain.ursurf);
+                expect_same_record(batch[i], plain);
             }
         }
     }

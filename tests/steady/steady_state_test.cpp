@@ -14,6 +14,7 @@
 #include "timestep/forcing.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
+#include "same_records.hpp"
 
 namespace tidal {
 namespace {
@@ -114,9 +115,9 @@ TEST(SteadySweep, TakesEachLayersViscosityAsTheSweptOneTimesItsFactor) {
     ASSERT_EQ(rows.size(), 1u);
     SteadyEngine engine(model);
     for (const Rheology r : body_spec.models) {
-        EXPECT_EQ(rows[0][r].continuous.power,
-                  engine.solve(r, Flavour::Continuous, layer_eta).power);
-        EXPECT_EQ(rows[0][r].discrete->power, engine.solve(r, Flavour::Discrete, layer_eta).power);
+        expect_same_record(rows[0][r].continuous, engine.solve(r, Flavour::Continuous, layer_eta));
+        ASSERT_TRUE(rows[0][r].discrete);
+        expect_same_record(*rows[0][r].discrete, engine.solve(r, Flavour::Discrete, layer_eta));
     }
 }
 

@@ -9,6 +9,7 @@
 #include "body/presets.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
+#include "same_records.hpp"
 
 namespace tidal {
 namespace {
@@ -65,11 +66,7 @@ void expect_same_runs(const ShellModel& a, double eta_a, const ShellModel& b, do
     for (const Rheology rheology : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
         const RunRecords x = run_one(rheology, a, eta_a, wa);
         const RunRecords y = run_one(rheology, b, eta_b, wb);
-        EXPECT_EQ(x.pcelk, y.pcelk);
-        EXPECT_EQ(x.urmin, y.urmin);
-        EXPECT_EQ(x.urthmax, y.urthmax);
-        EXPECT_EQ(x.tn, y.tn);
-        EXPECT_EQ(x.ursurf, y.ursurf);
+        expect_same_record(x, y, {"eta"});
     }
 }
 
@@ -111,11 +108,8 @@ TEST(Refinement, FastPathMatchesThePlainOneForAnyBody) {
             for (const auto& [fast, rheology] :
                  {std::pair{&maxwell[i], Rheology::Maxwell}, {&kelvin[i], Rheology::KelvinVoigt}}) {
                 const RunRecords plain = run_reference(model, etas[i], rheology);
-                EXPECT_EQ(fast->pcelk, plain.pcelk) << layers << " layers, eta " << etas[i];
-                EXPECT_EQ(fast->urmin, plain.urmin);
-                EXPECT_EQ(fast->urthmax, plain.urthmax);
-                EXPECT_EQ(fast->tn, plain.tn);
-                EXPECT_EQ(fast->ursurf, plain.ursurf);
+                SCOPED_TRACE(testing::Message() << layers << " layers, eta " << etas[i]);
+                expect_same_record(*fast, plain);
             }
     }
 }

@@ -143,6 +143,9 @@ struct Columns {
         for (const LoveSummary& v : row.love)
             for (const LoveQuantity& q : love_quantities())
                 values[c++].push_back((v.*q.value).value_or(kEmpty));
+        for (const GridErrorSummary& v : row.grid)
+            for (const GridErrorQuantity& q : grid_error_quantities())
+                values[c++].push_back((v.*q.value).value_or(kEmpty));
         const std::vector<std::string_view> rheologies = table_names(models);
         for (std::size_t i = 0; i < row.profile.size(); ++i)
             for (const ProfileRecord& l : row.profile[i]) {

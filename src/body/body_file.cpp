@@ -62,6 +62,11 @@ bool self_gravity_written(const Body& b) {
     return b.self_gravity;
 }
 
+// The grid error is written where it is turned off, for the same reason.
+bool grid_error_written(const Body& b) {
+    return !b.grid_error;
+}
+
 std::string dotted(const Key& k) {
     return k.section.empty() ? std::string(k.name)
                              : std::string(k.section) + "." + std::string(k.name);
@@ -128,6 +133,9 @@ const std::vector<Key>& keys() {
         {"numerics", "periods", Kind::Integer, false, "orbital periods of each run", &B::periods},
         {"numerics", "steps_per_period", Kind::Integer, false, "time steps per orbital period",
          &B::steps_per_period},
+        {"numerics", "grid_error", Kind::Boolean, false,
+         "the grid error from a second solve on twice the layers", &B::grid_error,
+         grid_error_written},
     };
     static const std::vector<Key> all = [] {
         // Each rheology's parameters: in a table of the file's own after the rheology list, or

@@ -53,6 +53,8 @@ struct Body {
     int layers = 20;
     int periods = 10;
     int steps_per_period = 2000;
+    // The grid error of every result, from the periodic state on twice the cells.
+    bool grid_error = true;
 
     // Derived quantities.
     double inner_radius() const { return outer_radius - thickness; } // m

@@ -36,6 +36,11 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
     return out;
 }
 
+GridErrorSummary grid_summary(const std::optional<GridError>& e) {
+    if (!e) return {};
+    return {e->power, e->h2, e->k2};
+}
+
 } // namespace
 
 SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
@@ -46,6 +51,7 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
     row.eta = r[models.front()].eta;
     row.values.resize(models.size());
     row.steady.resize(models.size());
+    row.grid.resize(models.size());
     for (std::size_t i = 0; i < models.size(); ++i) {
         const RunRecords& run = r[models[i]];
         row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
@@ -58,6 +64,7 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
         const SteadyPair& pair = (*r.steady)[models[i]];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
                          transient(run.pcelk, pair), step_error(pair)};
+        row.grid[i] = grid_summary(grid_error(pair, model.body.layers));
     }
     return row;
 }
@@ -77,6 +84,7 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
                          s.urthmax, s.phase_lag_deg,
                          s.amplitude};
         row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
+        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.body.layers)));
         row.love.push_back(love_summary(s.love));
         row.profile.push_back(profile_of(s.layer_heating, model));
     }
@@ -183,7 +191,7 @@ void ResultTables::add_row(const SummaryRow& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
-    summary_.write(summary_record(row.eta, row.values, row.steady, row.love));
+    summary_.write(summary_record(row.eta, row.values, row.steady, row.love, row.grid));
     summary_.flush();
     const std::vector<std::string_view> names = table_names(models_);
     for (std::size_t i = 0; i < models_.size(); ++i)

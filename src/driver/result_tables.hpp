@@ -32,6 +32,7 @@ struct SummaryRow {
     std::vector<RheologySummary> values;
     std::vector<SteadySummary> steady;
     std::vector<LoveSummary> love;
+    std::vector<GridErrorSummary> grid;
     // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
     std::vector<std::vector<ProfileRecord>> profile;
 };

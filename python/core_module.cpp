@@ -16,6 +16,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <thread>
 #include <vector>
 
@@ -143,6 +144,9 @@ struct Columns {
         for (const LoveSummary& v : row.love)
             for (const LoveQuantity& q : love_quantities())
                 values[c++].push_back((v.*q.value).value_or(kEmpty));
+        for (const GridErrorSummary& v : row.grid)
+            for (const GridErrorQuantity& q : grid_error_quantities())
+                values[c++].push_back((v.*q.value).value_or(kEmpty));
         const std::vector<std::string_view> rheologies = table_names(models);
         for (std::size_t i = 0; i < row.profile.size(); ++i)
             for (const ProfileRecord& l : row.profile[i]) {
@@ -258,18 +262,20 @@ std::vector<double> map_viscosities(const ViscositySweep& sweep, const std::vect
 // The lines the command line prints on standard error for a sweep of `body` ("note: ..." or
 // "warning: ..."), those of `doubts` and of `peaks`, in the program's order.
 std::vector<std::string> sweep_messages(const Body& body, const ShellModel& model,
-                                        bool time, const SweepDoubts* doubts,
-                                        const std::vector<PeakRecord>& peaks) {
+                                        bool time, const SweepDoubts& doubts,
+                                        const std::vector<PeakRecord>& peaks,
+                                        std::size_t viscosities) {
     std::vector<std::string> lines = implausible_values(body);
     if (auto unused = unused_rheology_parameters(body)) lines.push_back(*unused);
     if (time)
         for (std::string& note : law_approximation_notes(model))
             lines.push_back(std::move(note));
-    if (doubts) {
-        if (auto w = doubts->transient_warning()) lines.push_back(*w);
-        if (auto w = doubts->step_error_warning()) lines.push_back(*w);
-    }
-    if (auto w = sweep_edge_warning(peaks)) lines.push_back(*w);
+    for (std::string& w : doubts.warnings())
+        lines.push_back(std::move(w));
+    // A sweep of one viscosity has no curve whose peak could lie beyond it.
+    if (viscosities > 1)
+        if (auto w = sweep_edge_warning(peaks)) lines.push_back(*w);
+    if (auto s = doubts.accuracy_summary()) lines.push_back(*s);
     return lines;
 }
 
@@ -303,7 +309,7 @@ class TimeSweep {
         for (const ViscosityResults& r : results_) {
             const SummaryRow row = summary_row(r, model_, written_phases(tn, r, model_.body.models));
             columns_.add(row);
-            doubts_.add(row.eta, row.steady);
+            doubts_.add(row.eta, row.steady, row.grid);
         }
     }
 
@@ -316,12 +322,15 @@ class TimeSweep {
     }
     py::list peaks() const { return peaks_list(peak_records()); }
     std::vector<std::string> messages() const {
-        return sweep_messages(body_.body_spec, model_, true, &doubts_, peak_records());
+        return sweep_messages(body_.body_spec, model_, true, doubts_, peak_records(),
+                              columns_.values[0].size());
     }
-    // The largest transient and step error in magnitude, with their sign.
-    std::pair<double, double> worst() const {
-        return {doubts_.worst_transient(), doubts_.worst_step_error()};
+    // The largest transient, step and grid error in magnitude, with their sign.
+    std::tuple<double, double, double> worst() const {
+        return {doubts_.worst_transient(), doubts_.worst_step_error(), doubts_.worst_grid_error()};
     }
+    // The one-line accuracy summary of the sweep (empty if it has none).
+    std::string accuracy() const { return doubts_.accuracy_summary().value_or(""); }
 
     // The series of the asked-for viscosities: viscosity -> the columns of its series table.
     py::dict series() const {
@@ -380,7 +389,8 @@ class TimeSweep {
     std::vector<ViscosityResults> results_;
     Columns columns_;
     std::vector<SweepMap> maps_;
-    SweepDoubts doubts_{model_.body.models, model_.run.nsteps / model_.run.nperiod};
+    SweepDoubts doubts_{model_.body.models, model_.run.nsteps / model_.run.nperiod,
+                        model_.body.doubt_limit};
 };
 
 // A sweep of periodic steady states (the continuous flavour): the same columns as a time
@@ -405,9 +415,12 @@ class SteadySweep {
         });
         maps_ = engine_.maps(map_etas, Flavour::Continuous, map_step);
         double tn = 0.0;
-        for (const SteadySweepRow& row : rows_)
-            columns_.add(steady_summary_row(row, model_,
-                                            written_phases(tn, row, model_.body.models)));
+        for (const SteadySweepRow& row : rows_) {
+            const SummaryRow summary =
+                steady_summary_row(row, model_, written_phases(tn, row, model_.body.models));
+            columns_.add(summary);
+            doubts_.add(summary.eta, summary.steady, summary.grid);
+        }
     }
 
     // Writes the command line's files of this sweep (`--method steady`) into `dir`.
@@ -430,8 +443,13 @@ class SteadySweep {
     }
     py::list peaks() const { return peaks_list(peak_records()); }
     std::vector<std::string> messages() const {
-        return sweep_messages(body_.body_spec, model_, false, nullptr, peak_records());
+        return sweep_messages(body_.body_spec, model_, false, doubts_, peak_records(),
+                              columns_.values[0].size());
     }
+    std::tuple<double, double, double> worst() const {
+        return {doubts_.worst_transient(), doubts_.worst_step_error(), doubts_.worst_grid_error()};
+    }
+    std::string accuracy() const { return doubts_.accuracy_summary().value_or(""); }
 
     SteadySweep(const SteadySweep&) = delete; // model_ refers into engine_
     SteadySweep& operator=(const SteadySweep&) = delete;
@@ -443,6 +461,7 @@ class SteadySweep {
     std::vector<SteadySweepRow> rows_;
     Columns columns_;
     std::vector<SweepMap> maps_;
+    SweepDoubts doubts_{model_.body.models, 1, model_.body.doubt_limit};
 };
 
 int threads_for(std::optional<int> jobs) {
@@ -505,6 +524,7 @@ PYBIND11_MODULE(_core, m) {
         .def("series", &TimeSweep::series)
         .def("messages", &TimeSweep::messages)
         .def("worst", &TimeSweep::worst)
+        .def("accuracy", &TimeSweep::accuracy)
         .def("write", &TimeSweep::write, py::call_guard<py::gil_scoped_release>());
 
     py::class_<SteadySweep>(m, "SteadySweep")
@@ -516,6 +536,8 @@ PYBIND11_MODULE(_core, m) {
         .def("maps", &SteadySweep::maps)
         .def("peaks", &SteadySweep::peaks)
         .def("messages", &SteadySweep::messages)
+        .def("worst", &SteadySweep::worst)
+        .def("accuracy", &SteadySweep::accuracy)
         .def("write", &SteadySweep::write, py::call_guard<py::gil_scoped_release>());
 
     // The command line's failures, raised as Python exceptions.

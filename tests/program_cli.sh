@@ -47,6 +47,11 @@ for r in maxwell kelvin_voigt; do
         header="$header,${r}_$q"
     done
 done
+for r in maxwell kelvin_voigt; do
+    for q in grid_error h2_grid_error k2_grid_error; do
+        header="$header,${r}_$q"
+    done
+done
 check "summary.csv has the documented header, LF records (no CR) and one row per viscosity" \
     "[ \"\$(head -1 summary.csv)\" = \"$header\" ] && ! grep -q \$'\\r' summary.csv && [ \$(wc -l < summary.csv) -eq 202 ]"
 # Column c of summary.csv against column 2 of a legacy file, number by number.

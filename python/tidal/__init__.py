@@ -114,6 +114,8 @@ class Body:
         numerics.layers            integer: radial layers of the shell
         numerics.periods           integer: orbital periods of each run
         numerics.steps_per_period  integer: time steps per orbital period
+        numerics.grid_error        bool: the grid error from twice the layers (default True)
+        numerics.doubt_limit       relative error beyond which a result is in doubt (default 0.01)
         rheology.models            list of {rheology_names}
 {rheology_keys}
     body["shell.thickness"] reads one; print(body.to_toml()) shows them all with units (the
@@ -208,8 +210,8 @@ class Body:
     __hash__ = None
 
 
-# Switches that a body file leaves out when they are off.
-_SWITCH_DEFAULTS = {"shell.self_gravity": False}
+# Keys that a body file leaves out at their defaults, with those defaults.
+_SWITCH_DEFAULTS = {"shell.self_gravity": False, "numerics.grid_error": True, "numerics.doubt_limit": 1e-2}
 
 Body.__doc__ = Body.__doc__.format(
     rheology_names=", ".join(f'"{r}"' for r in RHEOLOGIES),
@@ -301,6 +303,10 @@ class Result:
                  (None for method="steady")
         worst_step_error  the step error largest in magnitude, with its sign (None for
                  method="steady")
+        worst_grid_error  the power's grid error (<rheology>_grid_error) largest in
+                 magnitude, with its sign (None with numerics.grid_error = false)
+        accuracy  the one-line accuracy summary the command line ends on: the largest
+                 transient, step and grid error of the sweep and where they occur
         messages  the lines the command line prints on standard error for this sweep; each
                  was also issued as a TidalWarning (a TidalNote for "note:" lines)
         series   dict: viscosity (Pa s, a swept one) -> the columns of its series table
@@ -327,10 +333,13 @@ class Result:
         self.peaks = {row["rheology"]: {k: v for k, v in row.items() if k != "rheology"}
                       for row in self.all_peaks if row["rank"] == 1}
         self.messages = list(engine.messages())
+        worst = engine.worst()
         if method == "time":
-            self.worst_transient, self.worst_step_error = engine.worst()
+            self.worst_transient, self.worst_step_error = worst[0], worst[1]
         else:
             self.worst_transient = self.worst_step_error = None
+        self.worst_grid_error = worst[2] if self.body["numerics.grid_error"] else None
+        self.accuracy = engine.accuracy()
         series = engine.series() if method == "time" else {}
         self.series = _SeriesTables(self.body, {eta: {name: column for name, column in table.items()
                              if not name.endswith("_surface_displacement_m")

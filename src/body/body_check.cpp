@@ -152,6 +152,10 @@ std::optional<BodyProblem> check_body(const Body& b) {
                            "must be at least " + std::to_string(kMinStepsPerPeriod) +
                                " to sample a period (got " + std::to_string(b.steps_per_period) +
                                ")"};
+    if (!(b.doubt_limit > 0.0 && b.doubt_limit < 1.0))
+        return BodyProblem{"numerics.doubt_limit",
+                           "must lie between 0 and 1, exclusive (got " + shortest(b.doubt_limit) +
+                               ")"};
     const long long steps = static_cast<long long>(b.periods) * b.steps_per_period;
     if (steps > kMaxStepsPerRun)
         return BodyProblem{"numerics.steps_per_period", "gives " + std::to_string(steps) +

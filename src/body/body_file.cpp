@@ -62,6 +62,16 @@ bool self_gravity_written(const Body& b) {
     return b.self_gravity;
 }
 
+// The grid error is written where it is turned off, for the same reason.
+bool grid_error_written(const Body& b) {
+    return !b.grid_error;
+}
+
+// The threshold of doubt is written where it is not the default.
+bool doubt_limit_written(const Body& b) {
+    return b.doubt_limit != Body{}.doubt_limit;
+}
+
 std::string dotted(const Key& k) {
     return k.section.empty() ? std::string(k.name)
                              : std::string(k.section) + "." + std::string(k.name);
@@ -128,6 +138,12 @@ const std::vector<Key>& keys() {
         {"numerics", "periods", Kind::Integer, false, "orbital periods of each run", &B::periods},
         {"numerics", "steps_per_period", Kind::Integer, false, "time steps per orbital period",
          &B::steps_per_period},
+        {"numerics", "grid_error", Kind::Boolean, false,
+         "the grid error from a second solve on twice the layers", &B::grid_error,
+         grid_error_written},
+        {"numerics", "doubt_limit", Kind::Real, false,
+         "relative error beyond which a result is reported as in doubt", &B::doubt_limit,
+         doubt_limit_written},
     };
     static const std::vector<Key> all = [] {
         // Each rheology's parameters: in a table of the file's own after the rheology list, or

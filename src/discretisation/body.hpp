@@ -53,6 +53,11 @@ struct Body {
     int layers = 20;
     int periods = 10;
     int steps_per_period = 2000;
+    // The grid error of every result, from the periodic state on twice the cells.
+    bool grid_error = true;
+    // A result is in doubt, and the run says so, when one of its estimated errors (transient,
+    // time step, grid, a rheology's fitted law) exceeds this fraction of it.
+    double doubt_limit = 1e-2;
 
     // Derived quantities.
     double inner_radius() const { return outer_radius - thickness; } // m

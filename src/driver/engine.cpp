@@ -1,6 +1,9 @@
 #include "driver/engine.hpp"
 
 #include "body/body_check.hpp"
+#include "steady/grid_refinement.hpp"
+
+#include <memory>
 
 namespace tidal {
 
@@ -23,7 +26,12 @@ ViscositySweep viscosity_sweep(const Body& body) {
 }
 
 Engine::Engine(const Body& body)
-    : model_(make_shell_model(body, run_constants(body))), viscosities_(viscosity_sweep(body)) {}
+    : model_(make_shell_model(body, run_constants(body))), viscosities_(viscosity_sweep(body)) {
+    // The grid error of every row comes from the periodic state on twice the cells.
+    if (body.grid_error)
+        model_.twice_the_cells =
+            std::make_shared<const ShellModel>(make_shell_model(refined(body), run_constants(body)));
+}
 
 std::vector<double> Engine::swept() const {
     std::vector<double> etas;

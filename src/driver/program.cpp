@@ -25,18 +25,18 @@ namespace {
 // The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
 // body.toml, no legacy files (they describe a time integration). The console shows the lines
 // of a time sweep, with the periodic state's powers.
-std::optional<std::string> write_steady_sweep(const Engine& engine, ResultDirectory& dir,
+std::vector<std::string> write_steady_sweep(const Engine& engine, ResultDirectory& dir,
                                               Console& console, const std::vector<double>& maps,
                                               double map_step) {
     const ShellModel& model = engine.model();
     const ViscositySweep& viscosities = engine.viscosities();
     int written = 0;
     try {
-        const auto edge =
+        auto closing =
             write_steady_tables(dir, console, model, engine.steady(engine.swept()), &written);
         write_maps(dir, model, engine.maps(maps, Flavour::Continuous, map_step));
         dir.publish();
-        return edge;
+        return closing;
     } catch (const OutputError& e) {
         throw OutputError(std::string(e.what()) + " (after " + std::to_string(written) + " of " +
                           std::to_string(viscosities.count) + " viscosities, kept in " +
@@ -114,12 +114,13 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);
     if (settings.method == Method::Steady) {
-        const auto edge = write_steady_sweep(engine, dir, console,
+        const auto closing = write_steady_sweep(engine, dir, console,
                                              std::get<std::vector<double>>(maps), settings.map_step);
         console.flush();
         if (console.failed())
             throw OutputError("cannot write the console output to standard output");
-        if (edge) err << *edge << '\n';
+        for (const std::string& line : closing)
+            err << line << '\n';
         return kExitSuccess;
     }
     RunOutput output(dir, console, model, std::get<std::vector<double>>(series));
@@ -165,9 +166,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     // a console that could not take the lines (a full disk behind a redirection) is a failure.
     console.flush();
     if (console.failed()) throw OutputError("cannot write the console output to standard output");
-    if (const auto warning = output.doubts().transient_warning()) err << *warning << '\n';
-    if (const auto warning = output.doubts().step_error_warning()) err << *warning << '\n';
-    if (const auto& warning = output.edge_warning()) err << *warning << '\n';
+    for (const std::string& line : output.closing_lines())
+        err << line << '\n';
     return kExitSuccess;
 }
 

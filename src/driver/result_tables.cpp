@@ -36,6 +36,11 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
     return out;
 }
 
+GridErrorSummary grid_summary(const std::optional<GridError>& e) {
+    if (!e) return {};
+    return {e->power, e->h2, e->k2};
+}
+
 } // namespace
 
 SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
@@ -46,6 +51,7 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
     row.eta = r[models.front()].eta;
     row.values.resize(models.size());
     row.steady.resize(models.size());
+    row.grid.resize(models.size());
     for (std::size_t i = 0; i < models.size(); ++i) {
         const RunRecords& run = r[models[i]];
         row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
@@ -58,6 +64,7 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
         const SteadyPair& pair = (*r.steady)[models[i]];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
                          transient(run.pcelk, pair), step_error(pair)};
+        row.grid[i] = grid_summary(grid_error(pair, model.body.layers));
     }
     return row;
 }
@@ -77,6 +84,7 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
                          s.urthmax, s.phase_lag_deg,
                          s.amplitude};
         row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
+        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.body.layers)));
         row.love.push_back(love_summary(s.love));
         row.profile.push_back(profile_of(s.layer_heating, model));
     }
@@ -172,7 +180,7 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
     : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
       summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
-      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod) {
+      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit) {
     summary_.write(summary_header(table_names(models_)));
     summary_.flush();
     profile_.write(profile_header());
@@ -183,7 +191,7 @@ void ResultTables::add_row(const SummaryRow& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
-    summary_.write(summary_record(row.eta, row.values, row.steady, row.love));
+    summary_.write(summary_record(row.eta, row.values, row.steady, row.love, row.grid));
     summary_.flush();
     const std::vector<std::string_view> names = table_names(models_);
     for (std::size_t i = 0; i < models_.size(); ++i)
@@ -194,7 +202,7 @@ void ResultTables::add_row(const SummaryRow& row) {
 void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
     const SummaryRow row = summary_row(r, model_, tn);
     const double eta = row.eta;
-    doubts_.add(eta, row.steady);
+    doubts_.add(eta, row.steady, row.grid);
     add_row(row);
 
     if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
@@ -204,7 +212,9 @@ void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn)
 }
 
 void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>& tn) {
-    add_row(steady_summary_row(r, model_, tn));
+    const SummaryRow row = steady_summary_row(r, model_, tn);
+    doubts_.add(row.eta, row.steady, row.grid);
+    add_row(row);
 }
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
@@ -219,7 +229,7 @@ std::vector<std::string> law_approximation_notes(const ShellModel& model) {
     for (const Rheology r : model.body.models) {
         const auto a = law_approximation(model.body.rheology, r);
         if (!a) continue;
-        const bool poor = !(a->worst_error <= kApproximationLimit);
+        const bool poor = !(a->worst_error <= model.body.doubt_limit);
         // The approximated term's error bounds the compliance's: every term of J(i w) lies in
         // the same quadrant, so |J| is at least that term's modulus.
         std::string line = std::string(poor ? "warning" : "note") + ": " + a->carried_by +
@@ -227,7 +237,7 @@ std::vector<std::string> law_approximation_notes(const ShellModel& model) {
                            two_digits(a->worst_error) +
                            " over the frequencies the run resolves, " +
                            two_digits(a->band_low) + " .. " + two_digits(a->band_high) + " rad/s";
-        if (poor) line += "; raise " + a->remedy;
+        if (poor) line += "; raise " + a->remedy + " (or numerics.doubt_limit)";
         lines.push_back(line);
     }
     return lines;
@@ -236,7 +246,15 @@ std::vector<std::string> law_approximation_notes(const ShellModel& model) {
 void ResultTables::finish() {
     const std::vector<PeakRecord> peaks = sweep_peaks(models_, eta_, power_, model_.body.outer_radius);
     dir_.open("peaks.csv").rewrite(peaks_table(peaks));
-    edge_warning_ = sweep_edge_warning(peaks);
+    // A sweep of one viscosity has no curve whose peak could lie beyond it.
+    if (eta_.size() > 1) edge_warning_ = sweep_edge_warning(peaks);
+}
+
+std::vector<std::string> ResultTables::closing_lines() const {
+    std::vector<std::string> lines = doubts_.warnings();
+    if (edge_warning_) lines.push_back(*edge_warning_);
+    if (const auto summary = doubts_.accuracy_summary()) lines.push_back(*summary);
+    return lines;
 }
 
 } // namespace tidal

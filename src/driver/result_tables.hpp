@@ -32,6 +32,7 @@ struct SummaryRow {
     std::vector<RheologySummary> values;
     std::vector<SteadySummary> steady;
     std::vector<LoveSummary> love;
+    std::vector<GridErrorSummary> grid;
     // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
     std::vector<std::vector<ProfileRecord>> profile;
 };
@@ -81,6 +82,9 @@ class ResultTables {
     void finish();
     // After finish(): the warning of a largest power at an end of the sweep, if any.
     const std::optional<std::string>& edge_warning() const { return edge_warning_; }
+    // After finish(): the lines that close the run on standard error: the warnings of values
+    // in doubt, of a largest power at an end of the sweep, and the one-line accuracy summary.
+    std::vector<std::string> closing_lines() const;
 
     // The warnings of the rows so far (runs far from their periodic state, a large step error).
     const SweepDoubts& doubts() const { return doubts_; }
@@ -103,8 +107,7 @@ class ResultTables {
 // The lines that say how well the time integration carries the law of each running rheology
 // that approximates it (for standard error; Andrade's creep by a Prony series): what carries
 // it, its worst relative error in the compliance and the band over which it was fitted; a
-// warning naming the key to raise when that error exceeds kApproximationLimit.
-inline constexpr double kApproximationLimit = 1e-3;
+// warning naming the key to raise when that error exceeds the body's numerics.doubt_limit.
 std::vector<std::string> law_approximation_notes(const ShellModel& model);
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.

@@ -55,7 +55,7 @@ void write_body_toml(ResultDirectory& dir, const Body& body_spec) {
                                       "; tidal --body-file body.toml repeats it"));
 }
 
-std::optional<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
+std::vector<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
                                                const ShellModel& model,
                                                std::span<const SteadySweepRow> rows,
                                                int* written) {
@@ -70,7 +70,7 @@ std::optional<std::string> write_steady_tables(ResultDirectory& dir, Console& co
         if (written) ++*written;
     }
     tables.finish();
-    return tables.edge_warning();
+    return tables.closing_lines();
 }
 
 RunOutput::RunOutput(ResultDirectory& dir, Console& console, const ShellModel& model,

@@ -33,8 +33,8 @@ void write_body_toml(ResultDirectory& dir, const Body& body_spec);
 // "peaks.csv", no legacy files (they describe a time integration). The console shows the
 // lines of a time sweep, with the periodic state's powers. Publishing is the caller's.
 // `written`, if given, counts the viscosities whose rows have reached the files. Returns the
-// warning of a largest power at an end of the sweep, if any.
-std::optional<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
+// lines that close the run (warnings of doubt, of a sweep end, the accuracy summary).
+std::vector<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
                                                const ShellModel& model,
                                                std::span<const SteadySweepRow> rows,
                                                int* written = nullptr);
@@ -56,6 +56,8 @@ class RunOutput {
     const SweepDoubts& doubts() const { return tables_.doubts(); }
     // After finish(): the warning of a largest power at an end of the sweep, if any.
     const std::optional<std::string>& edge_warning() const { return tables_.edge_warning(); }
+    // After finish(): the lines that close the run (driver/result_tables.hpp).
+    std::vector<std::string> closing_lines() const { return tables_.closing_lines(); }
 
   private:
     Console& console_;

@@ -13,47 +13,55 @@
 
 namespace tidal {
 
-// How far from its periodic state a run's last period may be before the user is told.
-inline constexpr double kTransientLimit = 1e-3;
-// How far the time scheme's periodic power may be from the exact one before the user is told.
-inline constexpr double kStepErrorLimit = 1e-3;
 
 class SweepDoubts {
   public:
-    // `models`: the rheologies of the rows, column order; `periods`: the periods integrated.
-    SweepDoubts(std::vector<Rheology> models, int periods);
+    // `models`: the rheologies of the rows, column order; `periods`: the periods integrated;
+    // `limit`: the relative error beyond which a value is in doubt (numerics.doubt_limit).
+    SweepDoubts(std::vector<Rheology> models, int periods, double limit);
 
-    // Notes the steady-state columns of one viscosity's row (one entry per rheology, column
-    // order); a row without a transient (a sweep without time integration) adds nothing.
-    void add(double eta, const std::vector<SteadySummary>& steady);
+    // Notes the error columns of one viscosity's row (one entry per rheology, column order);
+    // an empty value (no time integration, no grid error) adds nothing.
+    void add(double eta, const std::vector<SteadySummary>& steady,
+             const std::vector<GridErrorSummary>& grid);
 
-    // When some viscosity's transient exceeds kTransientLimit, one line saying how many and
-    // the worst; else nothing.
+    // When some viscosity's transient exceeds the limit, one line saying how many and the
+    // worst, naming numerics.periods; else nothing.
     std::optional<std::string> transient_warning() const;
-    // The same for the step error beyond kStepErrorLimit, naming numerics.steps_per_period.
+    // The same for the step error, naming numerics.steps_per_period.
     std::optional<std::string> step_error_warning() const;
-    // The largest transient and step error in magnitude, with their sign (0 before any).
+    // The same for the power's grid error, naming numerics.layers.
+    std::optional<std::string> grid_error_warning() const;
+    // Every warning above that applies, in that order.
+    std::vector<std::string> warnings() const;
+    // The run's accuracy in one line: the largest transient, step and grid error of the sweep
+    // and where they occur (those the rows carry); nothing before any row.
+    std::optional<std::string> accuracy_summary() const;
+    // The largest transient, step and grid error in magnitude, with their sign (0 before
+    // any).
     double worst_transient() const { return transient_.worst; }
     double worst_step_error() const { return step_error_.worst; }
+    double worst_grid_error() const { return grid_error_.worst; }
 
   private:
     // Viscosities at which a figure of doubt exceeds its limit, and its largest value in
     // magnitude with where it was found.
     struct Exceedance {
         int count = 0;
+        bool seen = false; // some row carried this error
         double worst = 0.0, eta = 0.0;
         std::string_view rheology;
     };
-    void note(Exceedance& e, double eta, std::size_t rheology, double value, double limit,
-              bool& over);
+    void note(Exceedance& e, double eta, std::size_t rheology, double value, bool& over);
     // The warning line of `e`: how many viscosities `what`, the worst, and the key to raise.
     std::optional<std::string> warning(const Exceedance& e, std::string_view what,
                                        std::string_view fix) const;
 
     std::vector<Rheology> models_;
     int periods_;
+    double limit_;
     int rows_ = 0;
-    Exceedance transient_, step_error_;
+    Exceedance transient_, step_error_, grid_error_;
 };
 
 } // namespace tidal

@@ -41,6 +41,15 @@ std::span<const LoveQuantity> love_quantities() {
     return quantities;
 }
 
+std::span<const GridErrorQuantity> grid_error_quantities() {
+    static constexpr std::array<GridErrorQuantity, 3> quantities = {{
+        {"grid_error", &GridErrorSummary::power},
+        {"h2_grid_error", &GridErrorSummary::h2},
+        {"k2_grid_error", &GridErrorSummary::k2},
+    }};
+    return quantities;
+}
+
 std::string summary_header(std::span<const std::string_view> rheologies) {
     CsvRow row;
     row.text("viscosity_Pa_s");
@@ -53,12 +62,16 @@ std::string summary_header(std::span<const std::string_view> rheologies) {
     for (const std::string_view rheology : rheologies)
         for (const LoveQuantity& q : love_quantities())
             row.text(std::string(rheology) + "_" + std::string(q.name));
+    for (const std::string_view rheology : rheologies)
+        for (const GridErrorQuantity& q : grid_error_quantities())
+            row.text(std::string(rheology) + "_" + std::string(q.name));
     return row.line();
 }
 
 std::string summary_record(double viscosity, std::span<const RheologySummary> values,
                            std::span<const SteadySummary> steady,
-                           std::span<const LoveSummary> love) {
+                           std::span<const LoveSummary> love,
+                           std::span<const GridErrorSummary> grid) {
     CsvRow row;
     row.number(viscosity);
     for (const RheologySummary& v : values)
@@ -71,6 +84,11 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
         }
     for (const LoveSummary& v : love)
         for (const LoveQuantity& q : love_quantities()) {
+            const std::optional<double>& value = v.*q.value;
+            value ? row.number(*value) : row.empty();
+        }
+    for (const GridErrorSummary& v : grid)
+        for (const GridErrorQuantity& q : grid_error_quantities()) {
             const std::optional<double>& value = v.*q.value;
             value ? row.number(*value) : row.empty();
         }

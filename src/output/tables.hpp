@@ -63,16 +63,32 @@ struct LoveQuantity {
 // The Love-number columns of a rheology, in order; they follow the steady-state columns.
 std::span<const LoveQuantity> love_quantities();
 
+// A rheology's grid error at one viscosity (dimensionless), from the periodic state on twice
+// the cells: the power's signed relative error (value / Richardson limit - 1), and the
+// modulus of h2's and k2's complex relative error. Empty where not computed.
+struct GridErrorSummary {
+    std::optional<double> power, h2, k2;
+};
+
+struct GridErrorQuantity {
+    std::string_view name;
+    std::optional<double> GridErrorSummary::*value;
+};
+
+// The grid-error columns of a rheology, in order; they follow the Love-number columns.
+std::span<const GridErrorQuantity> grid_error_quantities();
+
 // The header record: "viscosity_Pa_s", then "<rheology>_<quantity>" for every rheology (in the
 // given order) and every quantity, then "<rheology>_<steady quantity>" likewise, then
-// "<rheology>_<Love-number quantity>" likewise.
+// "<rheology>_<Love-number quantity>" likewise, then "<rheology>_<grid-error quantity>".
 std::string summary_header(std::span<const std::string_view> rheologies);
 
-// The record of one viscosity (Pa s): one RheologySummary, one SteadySummary and one
-// LoveSummary per rheology, in header order.
+// The record of one viscosity (Pa s): one RheologySummary, one SteadySummary, one
+// LoveSummary and one GridErrorSummary per rheology, in header order.
 std::string summary_record(double viscosity, std::span<const RheologySummary> values,
                            std::span<const SteadySummary> steady,
-                           std::span<const LoveSummary> love);
+                           std::span<const LoveSummary> love,
+                           std::span<const GridErrorSummary> grid);
 
 // One layer of a heating profile, as "heating_profile.csv" shows it: the radii (m) of the
 // layer's quadrature cell, its mean volumetric heating (W/m^3) and its share of the power (W).

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "steady/grid_refinement.hpp"
 #include "steady/period_reduction.hpp"
 #include "steady/periodic_state.hpp"
 
@@ -29,6 +30,8 @@ class SteadyEngine {
 struct SteadyPair {
     SteadyRecords continuous;
     std::optional<SteadyRecords> discrete; // when asked for
+    // The continuous state on twice the cells, when the model carries them (grid error).
+    std::optional<SteadyRecords> refined = std::nullopt;
 };
 
 struct SteadySweepRow {
@@ -44,7 +47,8 @@ enum class SteadyFlavours {
 };
 
 // Steady states for every swept viscosity of `etas` (Pa s), in order; layer l's viscosity is
-// eta times the body's factor for it, as in the time integration.
+// eta times the body's factor for it, as in the time integration. When the model carries its
+// twice-the-cells model, each pair also holds the continuous state on it.
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
                                          SteadyFlavours flavours);
 
@@ -54,5 +58,9 @@ double transient(double time_domain_power, const SteadyPair& steady);
 
 // Time-step error of the periodic state: discrete / continuous steady power - 1.
 double step_error(const SteadyPair& steady);
+
+// Grid error of the N-cell continuous state against the Richardson limit of N and 2N cells
+// (steady/grid_refinement.hpp); none without the refined state. `layers` is N.
+std::optional<GridError> grid_error(const SteadyPair& steady, int layers);
 
 } // namespace tidal

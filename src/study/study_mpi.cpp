@@ -92,11 +92,14 @@ void append(std::vector<double>& out, const SteadyPair& p) {
     append(out, p.continuous);
     out.push_back(p.discrete ? 1.0 : 0.0);
     if (p.discrete) append(out, *p.discrete);
+    out.push_back(p.refined ? 1.0 : 0.0);
+    if (p.refined) append(out, *p.refined);
 }
 
 const double* extract(const double* in, SteadyPair& p) {
     in = extract(in, p.continuous);
     if (*in++ != 0.0) in = extract(in, p.discrete.emplace());
+    if (*in++ != 0.0) in = extract(in, p.refined.emplace());
     return in;
 }
 

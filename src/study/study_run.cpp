@@ -230,10 +230,13 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     dir.publish_files();
     int unsettled = 0;
     for (const PointPeaks& p : peaks)
-        unsettled += p.worst_transient > kTransientLimit ? 1 : 0;
+        unsettled += !(p.worst_transient <=
+                       study.points[static_cast<std::size_t>(&p - peaks.data())].body.doubt_limit)
+                         ? 1
+                         : 0;
     if (unsettled > 0)
-        err << "warning: " << unsettled << " of " << total << " points have runs more than "
-            << kTransientLimit << " from their periodic state (the worst_transient columns of "
+        err << "warning: " << unsettled << " of " << total << " points have runs further than "
+            << "numerics.doubt_limit from their periodic state (the worst_transient columns of "
             << "study.csv); raise numerics.periods\n";
     err << "study of " << total << " points complete in " << dir.path()
         << "/study.csv: " << computed << " computed now, " << prepared.published

@@ -67,10 +67,11 @@ void add_worst_transients(const std::string& path, PointPeaks& p) {
     }
 }
 
-// Adds the Love numbers of summary.csv at each rheology's swept peak viscosity (the first row
-// of the rheology in peaks.csv), "<rheology>_peak_<Love-number quantity>".
-void add_peak_love_numbers(const std::string& path, const std::vector<std::vector<std::string>>& peaks,
-                           PointPeaks& p) {
+// Adds the quantities `names` of summary.csv at each rheology's swept peak viscosity (the
+// first row of the rheology in peaks.csv), "<rheology>_peak_<quantity>"; empty where the
+// table has no such column.
+void add_peak_values(const std::string& path, const std::vector<std::vector<std::string>>& peaks,
+                     const std::vector<std::string_view>& names, PointPeaks& p) {
     const auto rows = read_table(path);
     if (rows.empty()) throw OutputError("'" + path + "' is not a summary table");
     std::vector<std::string> seen;
@@ -81,15 +82,15 @@ void add_peak_love_numbers(const std::string& path, const std::vector<std::vecto
         const auto row = std::find_if(rows.begin() + 1, rows.end(), [&](const auto& row) {
             return !row.empty() && row[0] == peaks[r][1];
         });
-        for (const LoveQuantity& q : love_quantities()) {
-            const std::string name = rheology + "_" + std::string(q.name);
+        for (const std::string_view q : names) {
+            const std::string name = rheology + "_" + std::string(q);
             const auto c = std::find(rows[0].begin(), rows[0].end(), name);
             std::string value;
             if (row != rows.end() && c != rows[0].end()) {
                 const std::size_t at = static_cast<std::size_t>(c - rows[0].begin());
                 if (at < row->size()) value = (*row)[at];
             }
-            p.columns.push_back(rheology + "_peak_" + std::string(q.name));
+            p.columns.push_back(rheology + "_peak_" + std::string(q));
             p.values.push_back(value);
         }
     }
@@ -120,7 +121,14 @@ PointPeaks read_point_peaks(const std::string& point_dir) {
         }
     }
     add_worst_transients(point_dir + "/summary.csv", p);
-    add_peak_love_numbers(point_dir + "/summary.csv", rows, p);
+    // The Love numbers, then the grid errors: the columns of study.csv in the order they came.
+    std::vector<std::string_view> love, grid;
+    for (const LoveQuantity& q : love_quantities())
+        love.push_back(q.name);
+    for (const GridErrorQuantity& q : grid_error_quantities())
+        grid.push_back(q.name);
+    add_peak_values(point_dir + "/summary.csv", rows, love, p);
+    add_peak_values(point_dir + "/summary.csv", rows, grid, p);
     return p;
 }
 

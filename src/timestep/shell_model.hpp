@@ -2,6 +2,7 @@
 // Everything about one body that does not depend on the viscosity: run constants, coupling
 // coefficients, grid and the elastic reference solution. Built once, then only read, so that
 // any number of runs may share it.
+#include <memory>
 #include <vector>
 
 #include "discretisation/assembly.hpp"
@@ -22,6 +23,9 @@ struct ShellModel {
     std::vector<double> K; // coupling coefficients K1..K40
     RadialGrid grid;
     std::vector<double> elastic; // elastic reference solution, 6N+2 entries
+    // The same body on twice the cells, whose periodic state gives the grid error of this
+    // one's results; empty when they are not asked for.
+    std::shared_ptr<const ShellModel> twice_the_cells;
 
     int order() const { return system_order(body.layers); }
     AssemblyInputs assembly_inputs() const;

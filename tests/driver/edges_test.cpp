@@ -138,26 +138,55 @@ SteadySummary doubt(double transient, double step_error) {
     return {1.0, 0.0, transient, step_error};
 }
 
-TEST(Doubts, AStepErrorBeyondItsLimitIsToldWithTheKeyThatMendsIt) {
-    SweepDoubts doubts({Rheology::Maxwell, Rheology::KelvinVoigt}, 10);
-    doubts.add(1e13, {doubt(1e-5, 1e-4), doubt(-2e-5, -9e-4)});
-    EXPECT_FALSE(doubts.step_error_warning());
-    doubts.add(1e14, {doubt(1e-5, 1e-4), doubt(-2e-5, -1.8e-3)});
-    doubts.add(1e15, {doubt(1e-5, 1e-4), doubt(-2e-5, -1.2e-3)});
+GridErrorSummary grid(double power) {
+    return {power, std::abs(power), std::abs(power)};
+}
+
+// One threshold for every error column, each warning naming the key that mends it and the
+// threshold's own key; the accuracy summary names the worst of each and where.
+// Deliberate faults this catches: a warning counted on a value at the limit (> written >=),
+// the grid error not looked at, a warning without its key.
+TEST(Doubts, AnErrorBeyondTheLimitIsToldWithTheKeyThatMendsIt) {
+    SweepDoubts doubts({Rheology::Maxwell, Rheology::KelvinVoigt}, 10, 1e-2);
+    const std::vector<GridErrorSummary> fine = {grid(2e-4), grid(-2e-4)};
+    doubts.add(1e13, {doubt(1e-5, 1e-4), doubt(-2e-5, -1e-2)}, fine); // at the limit: no doubt
+    EXPECT_TRUE(doubts.warnings().empty());
+    doubts.add(1e14, {doubt(1e-5, 1e-4), doubt(-2e-5, -1.8e-2)}, fine);
+    doubts.add(1e15, {doubt(1e-5, 1e-4), doubt(-2e-5, -1.2e-2)}, fine);
     EXPECT_FALSE(doubts.transient_warning()); // a step error is not a transient
+    EXPECT_FALSE(doubts.grid_error_warning());
     const auto w = doubts.step_error_warning();
     ASSERT_TRUE(w);
     EXPECT_EQ(w->rfind("warning: 2 of 3 viscosities have a time-step error", 0), 0u) << *w;
-    EXPECT_NE(w->find("(worst: Kelvin-Voigt at 1.0e14 Pa s, -1.8e-3); raise "
-                      "numerics.steps_per_period"),
+    EXPECT_NE(w->find("(worst: Kelvin-Voigt at 1.0e14 Pa s, -1.8e-2); raise "
+                      "numerics.steps_per_period (or numerics.doubt_limit)"),
               std::string::npos)
         << *w;
-    EXPECT_EQ(doubts.worst_step_error(), -1.8e-3);
-    // Rows without time integration (empty transient and step error) add no doubt.
-    SweepDoubts steady({Rheology::Maxwell}, 1);
-    steady.add(1e14, {SteadySummary{1.0, 0.0, std::nullopt, std::nullopt}});
-    EXPECT_FALSE(steady.step_error_warning());
-    EXPECT_FALSE(steady.transient_warning());
+    EXPECT_EQ(doubts.worst_step_error(), -1.8e-2);
+    EXPECT_EQ(doubts.warnings(), std::vector<std::string>{*w});
+    // The grid error and the transient, each with its key.
+    doubts.add(1e16, {doubt(3e-2, 1e-4), doubt(0.0, 0.0)}, {grid(0.0), grid(-5e-2)});
+    ASSERT_EQ(doubts.warnings().size(), 3u);
+    EXPECT_NE(doubts.warnings()[0].find("after 10 periods (worst: Maxwell at 1.0e16 Pa s, 3.0e-2); "
+                                        "raise numerics.periods"),
+              std::string::npos);
+    EXPECT_NE(doubts.warnings()[2].find("have a grid error"), std::string::npos);
+    EXPECT_NE(doubts.warnings()[2].find("(worst: Kelvin-Voigt at 1.0e16 Pa s, -5.0e-2); raise "
+                                        "numerics.layers"),
+              std::string::npos);
+    EXPECT_EQ(*doubts.accuracy_summary(),
+              "note: accuracy: largest transient 3.0e-2 (Maxwell at 1.0e16 Pa s), step error "
+              "-1.8e-2 (Kelvin-Voigt at 1.0e14 Pa s), grid error -5.0e-2 (Kelvin-Voigt at "
+              "1.0e16 Pa s) over 4 viscosities");
+    // A limit set higher takes the doubt away.
+    SweepDoubts lenient({Rheology::Maxwell, Rheology::KelvinVoigt}, 10, 0.1);
+    lenient.add(1e16, {doubt(3e-2, 1e-4), doubt(0.0, 0.0)}, {grid(0.0), grid(-5e-2)});
+    EXPECT_TRUE(lenient.warnings().empty());
+    // Rows without time integration or grid error add no doubt, and no summary.
+    SweepDoubts steady({Rheology::Maxwell}, 1, 1e-2);
+    steady.add(1e14, {SteadySummary{1.0, 0.0, std::nullopt, std::nullopt}}, {GridErrorSummary{}});
+    EXPECT_TRUE(steady.warnings().empty());
+    EXPECT_FALSE(steady.accuracy_summary());
 }
 
 TEST(Sweep, AStopIsSeenInsideARunNotOnlyBetweenBatches) {

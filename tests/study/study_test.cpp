@@ -125,8 +125,10 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
         << "rheology,viscosity_Pa_s,power_W,refined_power_W\r\n"
            "maxwell,1e+14,2.5,\r\nkelvin_voigt,3e+15,4.0000000000000001e+21,7\r\n";
     std::ofstream(dir / "summary.csv", std::ios::binary)
-        << "viscosity_Pa_s,maxwell_transient,kelvin_voigt_transient,maxwell_k2_imag\r\n"
-           "1e+14,0.5,-1e-9,-0.125\r\n1e+15,-0.75,2e-9,-0.5\r\n1e+16,0.25,-3e-09,-0.25\r\n";
+        << "viscosity_Pa_s,maxwell_transient,kelvin_voigt_transient,maxwell_k2_imag,"
+           "maxwell_grid_error\r\n"
+           "1e+14,0.5,-1e-9,-0.125,1e-4\r\n1e+15,-0.75,2e-9,-0.5,2e-4\r\n"
+           "1e+16,0.25,-3e-09,-0.25,3e-4\r\n";
     const PointPeaks p = read_point_peaks(dir.string());
     std::filesystem::remove_all(dir);
     std::vector<std::string> columns = {
@@ -138,10 +140,15 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
         for (const std::string q :
              {"h2_real", "h2_imag", "k2_real", "k2_imag", "minus_im_k2", "tidal_q"})
             columns.push_back(r + "_peak_" + q);
+    // The grid errors after every Love number: the columns study.csv had keep their places.
+    for (const std::string r : {"maxwell", "kelvin_voigt"})
+        for (const std::string q : {"grid_error", "h2_grid_error", "k2_grid_error"})
+            columns.push_back(r + "_peak_" + q);
     EXPECT_EQ(p.columns, columns);
     // The Love numbers of the peak's own row; none where summary.csv lacks the column or row.
     EXPECT_EQ(std::vector<std::string>(p.values.begin() + 8, p.values.end()),
-              (std::vector<std::string>{"", "", "", "-0.125", "", "", "", "", "", "", "", ""}));
+              (std::vector<std::string>{"", "", "", "-0.125", "", "", "", "", "", "", "", "",
+                                        "1e-4", "", "", "", "", ""}));
     EXPECT_EQ(p.worst_transient, 0.75); // the largest in magnitude, of either sign
     Study s;
     s.keys = {"name"};
@@ -149,7 +156,7 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     // The texts are copied, not read and written again; a field with a comma is quoted.
     EXPECT_EQ(study_table(s, {p}).substr(study_table(s, {p}).find('\n') + 1),
               "point-00001,\"\"\"a, b\"\"\",1e+14,2.5,,3e+15,4.0000000000000001e+21,7,-0.75,"
-              "-3e-09,,,,-0.125,,,,,,,,\n");
+              "-3e-09,,,,-0.125,,,,,,,,,1e-4,,,,,\n");
     EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
 }
 

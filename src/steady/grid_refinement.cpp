@@ -1,0 +1,44 @@
+#include "steady/grid_refinement.hpp"
+
+#include <cstddef>
+#include <vector>
+
+namespace tidal {
+
+namespace {
+
+// Every entry twice, in order: a per-layer list for twice the cells.
+std::vector<double> doubled(const std::vector<double>& per_layer) {
+    std::vector<double> out;
+    out.reserve(2 * per_layer.size());
+    for (const double v : per_layer) {
+        out.push_back(v);
+        out.push_back(v);
+    }
+    return out;
+}
+
+} // namespace
+
+Body refined(const Body& body) {
+    Body fine = body;
+    fine.layers = 2 * body.layers;
+    if (body.rigidity.size() > 1) fine.rigidity = doubled(body.rigidity);
+    if (!body.viscosity_factors.empty()) fine.viscosity_factors = doubled(body.viscosity_factors);
+    return fine;
+}
+
+double refinement_ratio(int layers) {
+    return static_cast<double>(2 * layers - 1) / static_cast<double>(layers - 1);
+}
+
+GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers) {
+    const double ratio = refinement_ratio(layers);
+    const double power = richardson_limit(coarse.power, fine.power, ratio);
+    const std::complex<double> h2 = richardson_limit(coarse.love.h2, fine.love.h2, ratio);
+    const std::complex<double> k2 = richardson_limit(coarse.love.k2, fine.love.k2, ratio);
+    return {coarse.power / power - 1.0, std::abs(coarse.love.h2 / h2 - 1.0),
+            std::abs(coarse.love.k2 / k2 - 1.0)};
+}
+
+} // namespace tidal

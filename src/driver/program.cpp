@@ -97,7 +97,19 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadChoice;
     }
 
+    // The periodic state and the maps take the tide as one or two harmonics: the exact tide
+    // is computed by the time integration alone.
+    if (body_spec.exact_tide() &&
+        (settings.method == Method::Steady || !std::get<std::vector<double>>(maps).empty())) {
+        err << "error: orbit.tide: the exact tide needs the time method without --map (its "
+               "periodic state and maps are not computed)\n";
+        return kExitBadChoice;
+    }
+
     const ShellModel& model = engine.model();
+    if (settings.body_spec && body_spec.second_order)
+        err << "note: orbit.second_order = true is read as the tide of a 3:2 spin-orbit "
+               "resonance; orbit.rotation = \"3:2\" says so\n";
     for (const std::string& line : implausible_values(body_spec))
         err << line << '\n';
     if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';
@@ -113,6 +125,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
     write_body_toml(dir, body_spec);
+    if (body_spec.exact_tide()) write_tide_harmonics(dir, body_spec);
     if (settings.method == Method::Steady) {
         const auto edge = write_steady_sweep(engine, dir, console,
                                              std::get<std::vector<double>>(maps), settings.map_step);
@@ -131,7 +144,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.series = std::get<std::vector<double>>(series);
-    sweep.steady = true;
+    // The steady states beside the runs take the tide as one or two harmonics.
+    sweep.steady = !body_spec.exact_tide();
     sweep.stop = [&] { return settings.interrupted() != 0; };
     bool complete = false;
     try {

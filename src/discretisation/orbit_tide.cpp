@@ -77,36 +77,40 @@ TideComponents OrbitTide::at(double mean_anomaly) const {
 
 std::vector<TideHarmonic> OrbitTide::harmonics(double tolerance, int cap) const {
     std::vector<TideComponents> samples(static_cast<std::size_t>(kSamples));
-    for (int k = 0; k < kSamples; ++k)
-        samples[static_cast<std::size_t>(k)] = at(mean_anomaly_of_sample(k));
-    // Discrete Fourier coefficients up to a quarter of the samples, far beyond the cap, so
-    // that their sum is the whole power to the tolerance.
-    const int top = kSamples / 4;
-    std::vector<TideHarmonic> all;
+    std::vector<double> cos_table(static_cast<std::size_t>(kSamples)),
+        sin_table(static_cast<std::size_t>(kSamples));
+    // The whole power weight, by Parseval's identity on the samples (each component has a
+    // zero mean): the sum over h of the harmonics' weights is twice the mean of the samples'.
     double total = 0.0;
-    for (int h = 1; h <= top; ++h) {
+    for (int k = 0; k < kSamples; ++k) {
+        const std::size_t ks = static_cast<std::size_t>(k);
+        samples[ks] = at(mean_anomaly_of_sample(k));
+        cos_table[ks] = std::cos(mean_anomaly_of_sample(k));
+        sin_table[ks] = std::sin(mean_anomaly_of_sample(k));
+        const TideComponents& t = samples[ks];
+        total += (kPi / 5.0) * (t.order0 * t.order0) +
+                 (3.0 * kPi / 5.0) * (t.cosine * t.cosine + t.sine * t.sine);
+    }
+    total *= 2.0 / kSamples;
+    std::vector<TideHarmonic> out;
+    double kept = 0.0;
+    for (int h = 1; h <= cap && h < kSamples / 2; ++h) {
+        // The discrete Fourier coefficients of harmonic h.
         TideHarmonic c;
         c.h = h;
         for (int k = 0; k < kSamples; ++k) {
-            const double angle = mean_anomaly_of_sample((h * k) % kSamples);
+            const std::size_t a = static_cast<std::size_t>((h * k) % kSamples);
             const TideComponents& t = samples[static_cast<std::size_t>(k)];
-            c.order0 += t.order0 * std::cos(angle);
-            c.cosine += t.cosine * std::cos(angle);
-            c.sine += t.sine * std::sin(angle);
+            c.order0 += t.order0 * cos_table[a];
+            c.cosine += t.cosine * cos_table[a];
+            c.sine += t.sine * sin_table[a];
         }
         c.order0 *= 2.0 / kSamples;
         c.cosine *= 2.0 / kSamples;
         c.sine *= 2.0 / kSamples;
-        total += c.power_weight();
-        all.push_back(c);
-    }
-    double kept = 0.0;
-    for (int h = 1; h <= top && h <= cap; ++h) {
-        kept += all[static_cast<std::size_t>(h - 1)].power_weight();
-        if (total - kept <= tolerance * total) {
-            all.resize(static_cast<std::size_t>(h));
-            return all;
-        }
+        kept += c.power_weight();
+        out.push_back(c);
+        if (total - kept <= tolerance * total) return out;
     }
     return {};
 }

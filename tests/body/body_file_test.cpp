@@ -237,7 +237,8 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
          {"shell.thickness=300000"},
          "--set shell.thickness=300000: shell.thickness: must be less than"},
         // The spin and the tide: names that do not exist, and an exact tide whose harmonics
-        // do not converge within the cap (e = 0.9 needs about 510).
+        // do not converge within the cap (e = 0.9 needs about 510; fails when the cap is not
+        // checked).
         {with_line(good, "second_order", "rotation = \"4:3\""),
          {},
          "test.toml:17: orbit.rotation: unknown rotation \"4:3\""},

@@ -144,8 +144,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     sweep.threads = settings.threads;
     sweep.plain = settings.plain;
     sweep.series = std::get<std::vector<double>>(series);
-    // The steady states beside the runs take the tide as one or two harmonics.
-    sweep.steady = !body_spec.exact_tide();
+    sweep.steady = true;
     sweep.stop = [&] { return settings.interrupted() != 0; };
     bool complete = false;
     try {

@@ -40,6 +40,12 @@ check "... whose amplitudes fall with the harmonic" \
     "col exact/tide.csv amplitude_per_s2 | awk 'NR % 2 == 0 && NR > 2 && \$1 >= prev { bad = 1 } NR % 2 == 0 { prev = \$1 } END { exit bad }'"
 check "... with its steady columns left empty" "[ -z \"\$(col exact/summary.csv maxwell_steady_power_W | tr -d '\n')\" ]"
 check "... and a first-order run writes no tide.csv" "[ ! -e old/tide.csv ]"
+check "... and draws no warning on its time step" "! grep -q 'exact tide' exact.err"
+"$tidal" --body 5 "${short[@]}" --set orbit.eccentricity=0.7 --set orbit.tide=exact \
+    --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14 --output coarse \
+    > /dev/null 2> coarse.err
+check "400 steps per period for the 87 harmonics of e = 0.7 draw one warning naming the key" \
+    "[ \$(grep -c '^warning: the exact tide at eccentricity 0.7 holds 87 harmonics: numerics.steps_per_period = 400 may err' coarse.err) -eq 1 ]"
 
 # --- Refused: status 2, one line, nothing created ----------------------------------------
 for args in "--method steady --set orbit.tide=exact" "--map 1e17 --set orbit.tide=exact" \

@@ -54,3 +54,17 @@ def test_a_body_built_in_python_round_trips_through_toml(program, tmp_path):
     assert tidal.Body.from_toml(path) == body
     printed = program("--print-body", 5)
     assert tidal.Body.from_toml(printed.stdout) == tidal.preset(5)
+
+
+def test_the_exact_tide_runs_in_time_and_its_periodic_state_is_refused():
+    # Fails when the steady states or maps take the exact tide as the two-harmonic projection
+    # of the expansion and return numbers for it.
+    body = tidal.preset(1).with_(**{"orbit.tide": "exact", "orbit.eccentricity": 0.2,
+                                    "sweep.log10_viscosity_min": 14.0,
+                                    "sweep.log10_viscosity_max": 14.0,
+                                    "numerics.steps_per_period": 200})
+    assert body["orbit.tide"] == "exact"
+    for kwargs in ({"method": "steady"}, {"method": "time", "maps": [1e14]}):
+        with pytest.raises(ValueError, match="periodic state of the exact tide"):
+            tidal.sweep(body, jobs=1, **kwargs)
+    tidal.sweep(body, method="time", jobs=1)  # the time method runs it

@@ -107,7 +107,9 @@ class Body:
         shell.self_gravity         bool: self-gravitation of the displaced mass (default False)
         orbit.period               s
         orbit.eccentricity         dimensionless
-        orbit.second_order         bool: tide expanded to second order in the eccentricity
+        orbit.rotation             text: "synchronous" (default) or "3:2"
+        orbit.second_order         bool: True is the older name of orbit.rotation = "3:2"
+        orbit.tide                 text: "expansion" (default) or "exact" (time method only)
         sweep.log10_viscosity_min  log10 of the viscosity in Pa s
         sweep.log10_viscosity_max  log10 of the viscosity in Pa s
         sweep.steps_per_decade     integer: viscosities 10^(k/steps_per_decade) Pa s

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "discretisation/orbit_tide.hpp"
 #include "rheology/rheologies.hpp"
 
 namespace tidal {
@@ -104,6 +105,22 @@ std::optional<BodyProblem> check_body(const Body& b) {
                                     ? ": a circular orbit raises no eccentricity tide"
                                     : "")};
 
+    if (b.rotation != "synchronous" && b.rotation != "3:2")
+        return BodyProblem{"orbit.rotation", "unknown rotation \"" + b.rotation +
+                                                 "\" (the rotations are \"synchronous\", \"3:2\")"};
+    if (b.tide != "expansion" && b.tide != "exact")
+        return BodyProblem{"orbit.tide", "unknown tide \"" + b.tide +
+                                             "\" (the tides are \"expansion\", \"exact\")"};
+    // The exact tide's harmonics must converge within the cap: the time steps must resolve
+    // them, and they say how fast the tide varies near pericentre.
+    if (b.exact_tide() &&
+        OrbitTide(b.eccentricity, b.spin_ratio())
+            .harmonics(kTideHarmonicTolerance, kTideHarmonicCap)
+            .empty())
+        return BodyProblem{"orbit.eccentricity",
+                           "the exact tide at eccentricity " + shortest(b.eccentricity) +
+                               " needs more than " + std::to_string(kTideHarmonicCap) +
+                               " harmonics of the orbital frequency (the cap)"};
     for (const auto& [key, v] : {std::pair{"sweep.log10_viscosity_min", b.log10_viscosity_min},
                                  std::pair{"sweep.log10_viscosity_max", b.log10_viscosity_max}})
         if (!(std::fabs(v) <= 300.0))

@@ -72,6 +72,15 @@ bool doubt_limit_written(const Body& b) {
     return b.doubt_limit != Body{}.doubt_limit;
 }
 
+// The spin and the tide are written where they differ from the defaults: a body without
+// them writes the file it always has (the 3:2 resonance of older files keeps second_order).
+bool rotation_written(const Body& b) {
+    return b.rotation != "synchronous";
+}
+bool tide_written(const Body& b) {
+    return b.tide != "expansion";
+}
+
 std::string dotted(const Key& k) {
     return k.section.empty() ? std::string(k.name)
                              : std::string(k.section) + "." + std::string(k.name);
@@ -125,8 +134,12 @@ const std::vector<Key>& keys() {
          self_gravity_written},
         {"orbit", "period", Kind::Real, true, "s", &B::period},
         {"orbit", "eccentricity", Kind::Real, true, "", &B::eccentricity},
+        {"orbit", "rotation", Kind::Text, false, "\"synchronous\" or \"3:2\"", &B::rotation,
+         rotation_written},
         {"orbit", "second_order", Kind::Boolean, false,
          "tide expanded to second order in the eccentricity", &B::second_order},
+        {"orbit", "tide", Kind::Text, false, "\"expansion\" or \"exact\"", &B::tide,
+         tide_written},
         {"sweep", "log10_viscosity_min", Kind::Real, true, "log10 of the viscosity in Pa s",
          &B::log10_viscosity_min},
         {"sweep", "log10_viscosity_max", Kind::Real, true, "", &B::log10_viscosity_max},

@@ -35,7 +35,13 @@ struct Body {
     // [orbit]
     double period = 0.0; // s
     double eccentricity = 0.0;
-    bool second_order = false; // tide expanded to second order in the eccentricity
+    // The body's spin: "synchronous" (at the mean motion) or "3:2" (at 3/2 of it, as
+    // Mercury's). The older key `second_order = true` names the 3:2 resonance too.
+    std::string rotation = "synchronous";
+    bool second_order = false; // the 3:2 resonance's tide, kept for stored files
+    // The tide: "expansion" (first order in the eccentricity for a synchronous body, to e^2
+    // in each harmonic for 3:2) or "exact" (the potential of the Keplerian orbit).
+    std::string tide = "expansion";
 
     // [sweep]: viscosities 10^(k/steps_per_decade) Pa s for min <= k/steps_per_decade <= max
     double log10_viscosity_min = 0.0;
@@ -63,6 +69,10 @@ struct Body {
     double inner_radius() const { return outer_radius - thickness; } // m
     double density_below() const { return density + density_contrast; } // kg/m^3
     double angular_frequency() const { return (kPi + kPi) / period; } // orbital, rad/s
+    // Whether the body spins in the 3:2 resonance, and its spin over the mean motion.
+    bool three_to_two() const { return second_order || rotation == "3:2"; }
+    double spin_ratio() const { return three_to_two() ? 1.5 : 1.0; }
+    bool exact_tide() const { return tide == "exact"; }
     // The rigidity of every layer (`layers` values, outermost first), Pa.
     std::vector<double> layer_rigidities() const {
         return rigidity.size() == 1

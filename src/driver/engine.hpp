@@ -48,6 +48,7 @@ class Engine {
                                double step) const;
 
   private:
+    SweepSettings runnable(const SweepSettings& settings) const;
     ShellModel model_;
     ViscositySweep viscosities_;
 };

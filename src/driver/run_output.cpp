@@ -1,8 +1,10 @@
 #include "driver/run_output.hpp"
 
+#include <cmath>
 #include <string>
 
 #include "body/body_file.hpp"
+#include "discretisation/orbit_tide.hpp"
 #include "driver/program.hpp"
 #include "output/record.hpp"
 #include "output/result_file.hpp"
@@ -53,6 +55,24 @@ void write_body_toml(ResultDirectory& dir, const Body& body_spec) {
     dir.open("body.toml")
         .rewrite(write_body(body_spec, std::string("Body of this run, written by ") + kVersion +
                                       "; tidal --body-file body.toml repeats it"));
+}
+
+void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec) {
+    const double n = body_spec.angular_frequency();
+    const auto harmonics = OrbitTide(body_spec.eccentricity, body_spec.spin_ratio())
+                               .harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
+    // Amplitudes of W/r^2, 1/s^2: |W20| = sqrt(pi/5) n^2 |order0| for order 0, and for order 2
+    // the root of the squares of the cosine and sine parts' sqrt(3pi/10) n^2 coefficients.
+    std::string text = "harmonic,frequency_rad_s,order,amplitude_per_s2\n";
+    for (const TideHarmonic& h : harmonics) {
+        const std::string head = std::to_string(h.h) + "," + toml_real(h.h * n) + ",";
+        text += head + "0," + toml_real(std::sqrt(kPi / 5.0) * (n * n) * std::fabs(h.order0)) + "\n";
+        text += head + "2," +
+                toml_real(std::sqrt(3.0 * kPi / 10.0) * (n * n) *
+                          std::sqrt(h.cosine * h.cosine + h.sine * h.sine)) +
+                "\n";
+    }
+    dir.open("tide.csv").rewrite(text);
 }
 
 std::vector<std::string> write_steady_tables(ResultDirectory& dir, Console& console,

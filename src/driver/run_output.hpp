@@ -29,6 +29,11 @@ std::vector<double> written_phases(double& tn, const SteadySweepRow& r,
 // Writes "body.toml": the body of the run, from which `--body-file` repeats it.
 void write_body_toml(ResultDirectory& dir, const Body& body_spec);
 
+// Writes "tide.csv", the harmonics of the exact tide of the body's orbit (those its
+// OrbitTide keeps): per harmonic of the orbital frequency, its angular frequency and, for
+// the order-0 and the order-2 parts, the amplitude of the potential over r^2 (1/s^2).
+void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec);
+
 // The files of a sweep from the exact-in-time periodic state alone: "summary.csv" and
 // "peaks.csv", no legacy files (they describe a time integration). The console shows the
 // lines of a time sweep, with the periodic state's powers. Publishing is the caller's.

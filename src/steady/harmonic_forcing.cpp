@@ -1,11 +1,18 @@
 #include "steady/harmonic_forcing.hpp"
 
+#include <stdexcept>
+
 #include "timestep/forcing.hpp"
 
 namespace tidal {
 
 HarmonicForcing harmonic_forcing(const ShellModel& model) {
     constexpr int kSamples = 8;
+    // The projection holds two harmonics: the exact tide's periodic state is not computed.
+    if (model.body.exact_tide())
+        throw std::invalid_argument(
+            "orbit.tide: the periodic state of the exact tide is not computed (use the time "
+            "method)");
     const int n = model.order();
     const TidalForcing forcing(model, (2.0 * kPi / model.body.angular_frequency()) / kSamples);
 

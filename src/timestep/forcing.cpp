@@ -17,6 +17,8 @@ const double kSqrt18Pi = std::sqrt(18.0 * kPi);
 const double kSqrt27Pi = std::sqrt(27.0 * kPi);
 const double kSqrt48Pi = std::sqrt(48.0 * kPi);
 const double kSqrt3Pi = std::sqrt(3.0 * kPi);
+const double kSqrtPi5 = std::sqrt(kPi / 5.0);
+const double kSqrt2Pi = std::sqrt(2.0 * kPi);
 } // namespace
 
 double inner_boundary_radius(const ShellModel& model) {
@@ -27,7 +29,8 @@ double inner_boundary_radius(const ShellModel& model) {
 
 TidalForcing::TidalForcing(const ShellModel& model, double dt)
     : N_(model.body.layers), j_(model.run.j), omega_(model.body.angular_frequency()), dt_(dt), ecc_(model.body.eccentricity),
-      eccentric_(model.body.second_order) {
+      eccentric_(model.body.three_to_two()) {
+    if (model.body.exact_tide()) exact_.emplace(ecc_, model.body.spin_ratio());
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
     const double R = inner_boundary_radius(model);
@@ -44,7 +47,17 @@ StepForcing TidalForcing::at(int step) const {
     const double c1 = std::cos(wt);
     const double s1 = std::sin(wt);
     StepForcing f{};
-    if (!eccentric_) {
+    if (exact_) {
+        // W20 = -sqrt(pi/5) r^2 omega^2 order0, W22 = sqrt(3pi/10) r^2 omega^2 (cosine + i sine)
+        // (docs/method.md §1); the body loads carry sqrt(j(2j+1)) = sqrt(10) more, opposite.
+        const TideComponents t = exact_->at(wt);
+        f.amp_order0 = -t.order0 * kSqrtPi5 * A_;
+        f.amp_cosine = t.cosine * kSqrt3Pi10 * A_;
+        f.amp_sine = t.sine * kSqrt3Pi10 * A_;
+        f.body_order0 = t.order0 * kSqrt2Pi;
+        f.body_cosine = -t.cosine * kSqrt3Pi;
+        f.body_sine = -t.sine * kSqrt3Pi;
+    } else if (!eccentric_) {
         f.amp_order0 = -c1 * kSqrt9Pi5 * Ae_;
         f.amp_cosine = c1 * kSqrt27Pi10 * Ae_;
         f.amp_sine = -s1 * kSqrt24Pi5 * Ae_;
@@ -75,11 +88,13 @@ void TidalForcing::load(int step, Vec1View<double> b_order0, Vec1View<double> b_
     zadanislapovehopotencialu(N_, j_, b_order0, f.amp_order0);
     zadanislapovehopotencialu(N_, j_, b_cosine, f.amp_cosine);
     zadanislapovehopotencialu(N_, j_, b_sine, f.amp_sine);
-    // With the second-order expansion only the order-0 component keeps ecc outside.
-    const std::vector<double>& w_order2 = eccentric_ ? Y_ : Ye_;
+    // With the 3:2 expansion only the order-0 component keeps ecc outside; the exact tide
+    // keeps it in all three.
+    const std::vector<double>& w_order2 = eccentric_ || exact_ ? Y_ : Ye_;
+    const std::vector<double>& w_order0 = exact_ ? Y_ : Ye_;
     for (int i = 2; i <= N_; ++i) {
         const std::size_t w = static_cast<std::size_t>(i - 2);
-        b_order0(unknowns::u_minus(i)) = f.body_order0 * Ye_[w];
+        b_order0(unknowns::u_minus(i)) = f.body_order0 * w_order0[w];
         b_cosine(unknowns::u_minus(i)) = f.body_cosine * w_order2[w];
         b_sine(unknowns::u_minus(i)) = f.body_sine * w_order2[w];
     }

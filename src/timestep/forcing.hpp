@@ -6,11 +6,14 @@
 //   W20 = -sqrt(9 pi/5) r^2 omega^2 e cos(omega t),
 //   Re W22 = sqrt(27 pi/10) r^2 omega^2 e cos(omega t),
 //   Im W22 = -sqrt(24 pi/5) r^2 omega^2 e sin(omega t)
-// (second order adds the e^2 and 2 omega t terms). The tide loads the shell as the body force
+// (the 3:2 resonance's tide adds the e^2 and 2 omega t terms; the exact tide takes the three
+// from the Keplerian orbit, discretisation/orbit_tide.hpp). The tide loads the shell as the body force
 // rho grad W, which falls on the j-1 momentum row only (grad(r^j Y_j) =
 // sqrt(j(2j+1)) r^(j-1) Y^{j-1}_j), and as the pressure rho_b W(R_i) of the fluid below.
+#include <optional>
 #include <vector>
 
+#include "discretisation/orbit_tide.hpp"
 #include "loads/fundamental.hpp"
 #include "timestep/shell_model.hpp"
 
@@ -34,8 +37,8 @@ class TidalForcing {
     // Forcing at time step*dt.
     StepForcing at(int step) const;
 
-    // Highest multiple of the orbital frequency in the forcing: 2 when the tide is expanded to
-    // second order in the eccentricity, else 1.
+    // Highest multiple of the orbital frequency in the expanded forcing: 2 for the 3:2
+    // resonance's tide, else 1 (the exact tide has its own, OrbitTide::harmonics).
     int harmonics() const { return eccentric_ ? 2 : 1; }
 
     // Writes the three boundary load vectors and their interior body loads (rows u_minus(i) of
@@ -48,6 +51,7 @@ class TidalForcing {
     double j_;
     double omega_, dt_, ecc_;
     bool eccentric_;
+    std::optional<OrbitTide> exact_; // the exact tide of the orbit, where asked for
     double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R the inner radius)
     // Radial weights of the interior nodes i = 2..N (index i-2): r*rho*omega^2*ecc and
     // r*rho*omega^2.

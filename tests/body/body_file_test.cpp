@@ -40,6 +40,8 @@ void expect_identical(const Body& a, const Body& b) {
     EXPECT_EQ(a.rigidity, b.rigidity);
     EXPECT_EQ(a.viscosity_factors, b.viscosity_factors);
     EXPECT_EQ(a.second_order, b.second_order);
+    EXPECT_EQ(a.rotation, b.rotation);
+    EXPECT_EQ(a.tide, b.tide);
     EXPECT_EQ(a.self_gravity, b.self_gravity);
     EXPECT_EQ(a.steps_per_decade, b.steps_per_decade);
     EXPECT_EQ(a.layers, b.layers);
@@ -89,6 +91,8 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     all.rheology.of<Andrade>().zeta = 1e-3;
     all.rheology.of<Andrade>().elements = 7;
     all.self_gravity = true;
+    all.rotation = "3:2";
+    all.tide = "exact";
     Body unused = preset(1).body_spec;
     unused.rheology.of<Andrade>().alpha = 0.45;
     Body unused_zeta = preset(2).body_spec; // alone: written only because it differs
@@ -233,6 +237,20 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
         {good,
          {"shell.thickness=300000"},
          "--set shell.thickness=300000: shell.thickness: must be less than"},
+        // The spin and the tide: names that do not exist, and an exact tide whose harmonics
+        // do not converge within the cap (e = 0.9 needs about 510; fails when the cap is not
+        // checked).
+        {with_line(good, "second_order", "rotation = \"4:3\""),
+         {},
+         "test.toml:17: orbit.rotation: unknown rotation \"4:3\""},
+        {with_line(good, "second_order", "tide = \"exactly\""),
+         {},
+         "test.toml:17: orbit.tide: unknown tide \"exactly\""},
+        {with_line(good, "eccentricity", "eccentricity = 0.9\ntide = \"exact\""),
+         {},
+         "test.toml:16: orbit.eccentricity: the exact tide at eccentricity 0.9 needs more than "
+         "400 harmonics"},
+        {good, {"orbit.tide=exact", "orbit.eccentricity=0.9"}, "--set orbit.eccentricity=0.9"},
         // The rheologies and their parameters.
         {with_line(good, "models", "models = [\"maxwell\", \"andrad\"]"),
          {},
@@ -391,6 +409,24 @@ TEST(BodyFile, EveryNumericKeyHoldsAtBothEndsOfItsRange) {
         ASSERT_TRUE(refused);
         EXPECT_EQ(refused->key, e.key) << refused->what;
     }
+}
+
+TEST(BodyFile, RangesIncludeTheirBounds) {
+    const Body b = read_ok(preset_text(1), {"numerics.andrade_elements=64",
+                                                "rheology.andrade.zeta=1e6",
+                                                "rheology.burgers.transient_rigidity_ratio=1e-6",
+                                                "rheology.burgers.transient_viscosity_ratio=1e6"});
+    EXPECT_EQ(b.rheology.of<Andrade>().elements, 64);
+    EXPECT_EQ(b.rheology.of<Andrade>().zeta, 1e6);
+    // The exact tide up to the eccentricity whose harmonics the cap still holds (0.85 needs
+    // 270 of its 400), either rotation; the rotations and tides by name.
+    for (const char* rotation : {"synchronous", "3:2"}) {
+        const Body exact = read_ok(preset_text(1), {"orbit.tide=exact", "orbit.eccentricity=0.85",
+                                                    std::string("orbit.rotation=") + rotation});
+        EXPECT_TRUE(exact.exact_tide());
+        EXPECT_EQ(exact.spin_ratio(), std::string(rotation) == "3:2" ? 1.5 : 1.0);
+    }
+    EXPECT_FALSE(read_ok(preset_text(1), {"orbit.tide=expansion"}).exact_tide());
 }
 
 TEST(BodyFile, ParametersOfARheologyThatDoesNotRunAreSaidToDoNothing) {

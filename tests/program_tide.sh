@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The tide's keys on the built program: the 3:2 resonance under its new name gives the older
+# key's results to the byte, a body file with the older key draws one note naming the new one,
+# the exact tide runs in the time method and writes its harmonics, and what it cannot do or a
+# tide that does not exist is refused with status 2 and nothing created.
+# Fails on: orbit.rotation not read as the spin (only second_order); steady states computed
+# beside an exact-tide run; tide.csv not written.
+# Usage: program_tide.sh TIDAL
+set -uo pipefail
+tidal=$(realpath "$1")
+source "$(dirname "$0")/checks.sh"
+cd "$scratch"
+short=(--set sweep.steps_per_decade=2 --set numerics.steps_per_period=400 --jobs 2)
+
+# --- orbit.rotation = "3:2" is orbit.second_order = true --------------------------------
+"$tidal" --body 8 "${short[@]}" --output old > /dev/null 2> old.err
+"$tidal" --body 8 "${short[@]}" --set orbit.second_order=false --set orbit.rotation=3:2 \
+    --output new > /dev/null 2> new.err
+same=1
+for f in $files summary.csv peaks.csv heating_profile.csv; do cmp -s "old/$f" "new/$f" || same=0; done
+check "the 3:2 rotation by its new key gives the older key's result files to the byte" "[ $same -eq 1 ]"
+check "... and neither run draws a note" "! grep -q '^note' old.err new.err"
+"$tidal" --body 8 --method steady --output sync --set orbit.second_order=false > /dev/null 2>&1
+check "... and it is not the synchronous tide" "! cmp -s sync/summary.csv <(\"$tidal\" --body 8 --method steady --output steady32 > /dev/null 2>&1; cat steady32/summary.csv)"
+
+# --- A stored body file with the older key: the same numbers, one note ------------------
+"$tidal" --print-body 8 > mercury.toml
+"$tidal" --body-file mercury.toml "${short[@]}" --output file > /dev/null 2> file.err
+check "a body file with second_order = true gives the preset's results" "cmp -s old/summary.csv file/summary.csv"
+check "... with one note that names orbit.rotation" "[ \$(grep -c '^note: orbit.second_order' file.err) -eq 1 ] && grep -q 'orbit.rotation = \"3:2\"' file.err"
+
+# --- The exact tide: a time run, its harmonics in tide.csv ------------------------------
+"$tidal" --body 5 "${short[@]}" --set orbit.eccentricity=0.2 --set orbit.tide=exact \
+    --output exact > /dev/null 2> exact.err
+status=$?
+check "an exact-tide run at e = 0.2 succeeds" "[ $status -eq 0 ] && only_warnings exact.err"
+check "... and writes tide.csv: 11 harmonics, orders 0 and 2" \
+    "[ \"\$(head -1 exact/tide.csv)\" = 'harmonic,frequency_rad_s,order,amplitude_per_s2' ] && [ \$(col exact/tide.csv harmonic | sort -un | wc -l) -eq 11 ] && [ \"\$(col exact/tide.csv order | sort -u | tr '\n' ' ')\" = '0 2 ' ]"
+check "... whose amplitudes fall with the harmonic" \
+    "col exact/tide.csv amplitude_per_s2 | awk 'NR % 2 == 0 && NR > 2 && \$1 >= prev { bad = 1 } NR % 2 == 0 { prev = \$1 } END { exit bad }'"
+check "... with its steady columns left empty" "[ -z \"\$(col exact/summary.csv maxwell_steady_power_W | tr -d '\n')\" ]"
+check "... and a first-order run writes no tide.csv" "[ ! -e old/tide.csv ]"
+check "... and draws no warning on its time step" "! grep -q 'exact tide' exact.err"
+"$tidal" --body 5 "${short[@]}" --set orbit.eccentricity=0.7 --set orbit.tide=exact \
+    --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14 --output coarse \
+    > /dev/null 2> coarse.err
+check "400 steps per period for the 87 harmonics of e = 0.7 draw one warning naming the key" \
+    "[ \$(grep -c '^warning: the exact tide at eccentricity 0.7 holds 87 harmonics: numerics.steps_per_period = 400 may err' coarse.err) -eq 1 ]"
+
+# --- Refused: status 2, one line, nothing created ----------------------------------------
+for args in "--method steady --set orbit.tide=exact" "--map 1e17 --set orbit.tide=exact" \
+            "--set orbit.tide=exac" "--set orbit.rotation=1:1" \
+            "--set orbit.tide=exact --set orbit.eccentricity=0.95"; do
+    "$tidal" --body 5 $args --output refused > out.txt 2> err.txt
+    status=$?
+    check "'$args' exits with status 2, one line, nothing created" \
+        "[ $status -eq 2 ] && one_line err.txt && [ ! -e refused ]"
+done
+check "the last names the key and the cap" "grep -q 'orbit.eccentricity: the exact tide at eccentricity 0.95 needs more than 400 harmonics' err.txt"
+exit $failed

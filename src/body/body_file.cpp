@@ -14,6 +14,7 @@
 #include "body/toml_document.hpp"
 
 #include "body/body_check.hpp"
+#include "body/interior_layers.hpp"
 #include "body/key_suggestion.hpp"
 #include "rheology/rheologies.hpp"
 
@@ -454,6 +455,13 @@ void check_names(const toml::table& table, const std::string& path, const Locato
     for (const auto& [name, node] : table) {
         const std::string key =
             path.empty() ? std::string(name.str()) : path + "." + std::string(name.str());
+        if (path.empty() && table.get("layer") != nullptr) {
+            // A layered body: its layers are read on their own, and no [shell] describes it.
+            if (key == "layer" || key == "outer_radius") continue;
+            if (key == "shell")
+                fail(where.at(&node), "[shell]",
+                     "a body is described by its [shell] or by [[layer]] tables, not both");
+        }
         if (node.is_table()) {
             if (std::find(sections().begin(), sections().end(), key) == sections().end()) {
                 const std::string best = nearest_key(key, sections());
@@ -474,8 +482,31 @@ Body read_document(const toml::table& doc, const Locator& where) {
 
     Body b;
     b.name = where.source();
+    const toml::node* layer_tables = doc.get("layer");
+    if (layer_tables != nullptr) {
+        const toml::node* R = doc.get("outer_radius");
+        if (R == nullptr) fail(where.at(&doc), "outer_radius", "missing (m): the body's radius");
+        if (!R->is_number()) fail(where.at(R), "outer_radius", "expected a number");
+        b.outer_radius = as_real(*R);
+        if (!(b.outer_radius > 0.0) || !std::isfinite(b.outer_radius))
+            fail(where.at(R), "outer_radius", "must be positive, got " + shortest(b.outer_radius));
+        if (const toml::node* n = node_at(doc, "numerics.layers"))
+            fail(where.at("numerics.layers", n), "numerics.layers",
+                 "a layered body gives its cells per layer (cells)");
+        if (auto error = read_interior_layers(
+                *layer_tables, b.outer_radius, [&](const toml::node* n) { return where.at(n); },
+                b.interior))
+            throw Failure{*error};
+        if (auto problem = derive_shell_from_layers(b)) {
+            const toml::node* t = layer_tables->as_array()->get(problem->layer);
+            const toml::node* n = t->as_table()->get(problem->key);
+            fail(where.at(n != nullptr ? n : t), "layer[" + std::to_string(problem->layer + 1) + "]." + problem->key,
+                 problem->what);
+        }
+    }
     for (const Key& k : keys()) {
         const std::string key = dotted(k);
+        if (layer_tables != nullptr && (k.section == "shell" || key == "numerics.layers")) continue;
         const toml::node* section = node_at(doc, k.section);
         const toml::node* n =
             section != nullptr && section->is_table() ? section->as_table()->get(k.name) : nullptr;
@@ -547,7 +578,15 @@ std::string write_body(const Body& body, std::string_view header) {
     std::ostringstream out;
     if (!header.empty()) out << "# " << header << "\n";
     std::string_view section = "";
+    const bool layered = !body.interior.empty();
     for (const Key& k : keys()) {
+        if (layered && (k.section == "shell" || (k.section == "numerics" && k.name == "layers")))
+            continue;
+        if (layered && k.section == "orbit" && section.empty()) {
+            // The layers, after the name and before the orbit.
+            out << write_interior_layers(body);
+            section = "layer";
+        }
         if (k.written != nullptr && !k.written(body)) continue;
         if (const auto* p = std::get_if<const RheologyParameter*>(&k.field);
             p != nullptr && !parameter_written(body, **p))

@@ -5,6 +5,7 @@
 # Usage: program_body_files.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
+examples_dir=$(realpath "$(dirname "$0")/../examples")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
 
@@ -135,4 +136,10 @@ sed 's/density = 925.0/density = 2000.0/' layered.toml > inverted.toml
 "$tidal" --body-file inverted.toml --method steady --output inverted > /dev/null 2> err.txt; status=$?
 check "a density increasing outward runs with one warning" \
     "[ $status -eq 0 ] && [ \$(grep -c 'density increases outward' err.txt) -eq 1 ]"
+# Every shipped example body runs (the steady method, a short sweep).
+for example in "$examples_dir"/*.toml; do
+    "$tidal" --body-file "$example" --method steady --set sweep.log10_viscosity_min=14 \
+        --set sweep.log10_viscosity_max=14.5 --output "example-$(basename "$example" .toml)" > /dev/null 2> err.txt; status=$?
+    check "the example $(basename "$example") runs" "[ $status -eq 0 ] && only_warnings err.txt"
+done
 exit $failed

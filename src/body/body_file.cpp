@@ -279,11 +279,13 @@ class Locator {
   public:
     explicit Locator(std::string_view source) : source_(source) {}
     void overridden(const std::string& key, std::string option) { set_[key] = std::move(option); }
+    void overridden(const toml::node* n, std::string option) { set_nodes_[n] = std::move(option); }
     std::string at(const std::string& key, const toml::node* n) const {
         if (const auto it = set_.find(key); it != set_.end()) return it->second;
         return at(n);
     }
     std::string at(const toml::node* n) const {
+        if (const auto it = set_nodes_.find(n); it != set_nodes_.end()) return it->second;
         std::string s(source_);
         if (n != nullptr && n->source().begin.line > 0) {
             s += ':';
@@ -296,6 +298,7 @@ class Locator {
   private:
     std::string_view source_;
     std::map<std::string, std::string> set_;
+    std::map<const toml::node*, std::string> set_nodes_;
 };
 
 [[noreturn]] void fail(const std::string& where, const std::string& key, const std::string& what) {
@@ -405,6 +408,42 @@ void check_type(const Key& k, const toml::node& n, const std::string& where) {
     if (!ok) fail(where, dotted(k), std::string("expected ") + expected + ", got " + type_name(n));
 }
 
+// Replaces a key of one layer, "layer.NAME.KEY=VALUE" (NAME the layer's name, or its number
+// from the surface down), in the document.
+void apply_layer_override(toml::table& doc, const std::string& key, const std::string& value,
+                          const std::string& option, Locator& where) {
+    const auto dot = key.rfind('.');
+    const std::string layer = key.substr(6, dot > 6 ? dot - 6 : 0);
+    const std::string leaf = key.substr(dot + 1);
+    toml::array* layers = doc.get("layer") != nullptr ? doc.get("layer")->as_array() : nullptr;
+    if (layers == nullptr || dot <= 6)
+        throw Failure{option + ": " + key + ": " +
+                      (layers == nullptr ? "the body has no [[layer]] tables"
+                                         : "expected layer.NAME.KEY, such as layer.ice.thickness")};
+    if (!is_layer_key(leaf)) throw Failure{option + ": " + key + ": unknown key of a layer"};
+    toml::table* table = nullptr;
+    for (std::size_t i = 0; i < layers->size() && table == nullptr; ++i) {
+        toml::table* t = layers->get(i)->as_table();
+        const toml::node* name = t != nullptr ? t->get("name") : nullptr;
+        const bool named = name != nullptr && name->is_string() && name->as_string()->get() == layer;
+        if (named || (name == nullptr && layer == "layer " + std::to_string(i + 1)) ||
+            layer == std::to_string(i + 1))
+            table = t;
+    }
+    if (table == nullptr) throw Failure{option + ": " + key + ": no layer is named " + toml_string(layer)};
+    toml::table parsed;
+    try {
+        parsed = toml::parse("v = " + value);
+    } catch (const toml::parse_error&) {
+        parsed.insert_or_assign("v", value); // a bare text: a name, a state, "swept"
+    }
+    const toml::node* v = parsed.get("v");
+    if (v == nullptr || parsed.size() != 1)
+        throw Failure{option + ": " + key + ": '" + value + "' is not a single value"};
+    v->visit([&](const auto& node) { table->insert_or_assign(leaf, node); });
+    where.overridden(table->get(leaf), option);
+}
+
 // Replaces the key of one "KEY=VALUE" override in the document.
 void apply_override(toml::table& doc, const std::string& text, Locator& where) {
     const std::string option = "--set " + text;
@@ -415,6 +454,10 @@ void apply_override(toml::table& doc, const std::string& text, Locator& where) {
     const std::string value = text.substr(eq + 1);
     key.erase(0, key.find_first_not_of(" \t"));
     key.erase(key.find_last_not_of(" \t") + 1);
+    if (key.starts_with("layer.")) {
+        apply_layer_override(doc, key, value, option, where);
+        return;
+    }
     const Key* k = find_key(key);
     if (k == nullptr) throw Failure{option + ": " + key + ": unknown key" + suggestion(key)};
 

@@ -73,7 +73,7 @@ class LayerReader {
 };
 
 // One layer's keys; `top` is its outer radius as the layers above leave it (m).
-InteriorLayer read_layer(const LayerReader& in, double top, double body_radius) {
+InteriorLayer read_layer(const LayerReader& in, double top, double body_radius, bool innermost) {
     InteriorLayer L;
     L.name = in.text("name").value_or("");
     const auto given_top = in.number("outer_radius");
@@ -87,7 +87,7 @@ InteriorLayer read_layer(const LayerReader& in, double top, double body_radius) 
             in.fail("outer_radius", metres(*given_top) + " m leaves a gap below the layer above, which ends at " +
                                         metres(top) + " m");
     }
-    if (!in.has("thickness") && !given_top)
+    if (!in.has("thickness") && !given_top && !innermost)
         in.fail("", "missing thickness (or outer_radius, with the next layer's outer_radius or the centre below)");
     if (in.has("thickness")) L.thickness = in.positive("thickness");
     L.density = in.positive("density");
@@ -158,13 +158,15 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
             }
             if (i == 0 && in.text("state").value_or("") != "solid" && in.has("state"))
                 in.fail("state", "the outermost layer must be solid (a surface ocean is not modelled)");
-            InteriorLayer L = read_layer(in, top, outer_radius);
+            InteriorLayer L = read_layer(in, top, outer_radius, i + 1 == a->size());
             if (L.name.empty()) L.name = "layer " + std::to_string(i + 1);
             if (std::find(names.begin(), names.end(), L.name) != names.end())
                 in.fail("name", toml_string(L.name) + " names an earlier layer too");
             names.push_back(L.name);
             // A layer given by its outer radius alone reaches the next one's, or the centre.
-            if (L.thickness == 0.0) {
+            if (L.thickness == 0.0 && i + 1 == a->size()) {
+                L.thickness = top; // the innermost layer, given no thickness, reaches the centre
+            } else if (L.thickness == 0.0) {
                 double bottom = 0.0;
                 if (i + 1 < a->size()) {
                     const toml::table& next = *a->get(i + 1)->as_table();
@@ -238,12 +240,19 @@ std::optional<std::string> density_inversion_warning(const Body& b) {
     return std::nullopt;
 }
 
+bool is_layer_key(std::string_view key) {
+    return std::find(std::begin(kLayerKeys), std::end(kLayerKeys), key) != std::end(kLayerKeys);
+}
+
 std::string write_interior_layers(const Body& b) {
     std::string s = "outer_radius = " + toml_real(b.outer_radius) + "\n";
     s += "# layers listed from the surface down\n";
     for (const InteriorLayer& L : b.interior) {
         s += "\n[[layer]]\nname = " + toml_string(L.name) + "\n";
-        s += "thickness = " + toml_real(L.thickness) + "\n";
+        if (&L == &b.interior.back())
+            s += "# thickness: the rest, down to the centre\n";
+        else
+            s += "thickness = " + toml_real(L.thickness) + "\n";
         s += "density = " + toml_real(L.density) + "\n";
         s += std::string("state = ") + (L.solid ? "\"solid\"" : "\"liquid\"") + "\n";
         if (!L.solid) continue;

@@ -1,6 +1,7 @@
 #pragma once
 // A body given by its concentric layers: the [[layer]] tables of a body file, listed from the
-// surface down, each with a name, a thickness (or its outer radius), a density and a state
+// surface down, each with a name, a thickness (or its outer radius; the innermost, given
+// neither, reaches the centre), a density and a state
 // ("solid": rigidity, viscosity "swept" with an optional viscosity_factor or a fixed value in
 // Pa s with its own rheology, cells; "liquid": static and inviscid).
 //
@@ -8,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <toml++/toml.h>
@@ -40,6 +42,9 @@ std::optional<InteriorProblem> derive_shell_from_layers(Body& body);
 // The warning, once, when some layer is denser than the one below it (allowed: a stably
 // layered body has density decreasing outward, so it is almost always a slip).
 std::optional<std::string> density_inversion_warning(const Body& body);
+
+// Whether `key` is a key of a [[layer]] table ("density", "cells", ...).
+bool is_layer_key(std::string_view key);
 
 // The top-level outer_radius and the [[layer]] tables of a layered body as body-file text.
 std::string write_interior_layers(const Body& body);

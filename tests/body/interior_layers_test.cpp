@@ -197,6 +197,42 @@ TEST(InteriorLayers, DensityIncreasingOutwardWarnsOnce) {
     EXPECT_EQ(count_inversions(warnings_of(replaced(kTwoLayers, "density = 1800.0", "density = 950.0"))), 0);
 }
 
+// Any layer's key can be replaced like any other key (--set, studies, Python): by the layer's
+// name or its number from the surface down. The innermost layer, given no thickness, reaches
+// the centre, so a thicker shell leaves no gap.
+TEST(InteriorLayers, OverridesReachEveryLayerAndTheInnermostFollows) {
+    const std::string to_centre = replaced(kTwoLayers, "thickness = 210000.0\n", "");
+    const auto with = [&](std::vector<std::string> o) { return read_body(to_centre, "test.toml", o); };
+    const auto b = with({"layer.ice.thickness=30000", "layer.2.density=2000", "layer.ice.cells=8",
+                         "layer.ice.viscosity_factor=0.5"});
+    ASSERT_TRUE(std::holds_alternative<Body>(b)) << std::get<BodyError>(b).message;
+    const Body& body = std::get<Body>(b);
+    EXPECT_EQ(body.thickness, 30000.0);
+    EXPECT_EQ(body.interior[1].thickness, 222000.0);
+    EXPECT_EQ(body.density_contrast, 1050.0);
+    EXPECT_EQ(body.layers, 8);
+    EXPECT_EQ(body.viscosity_factors, std::vector<double>(8, 0.5));
+    // Written back, the innermost keeps reaching the centre, and reads to the same file.
+    const std::string written = write_body(body, "");
+    EXPECT_EQ(written.find("thickness = 222000.0"), std::string::npos) << written;
+    const auto again = read_body(written, "written.toml", std::vector<std::string>{"layer.ice.thickness=10000"});
+    ASSERT_TRUE(std::holds_alternative<Body>(again)) << std::get<BodyError>(again).message;
+    EXPECT_EQ(std::get<Body>(again).bottom_gravity,
+              std::get<Body>(with({"layer.ice.thickness=10000", "layer.2.density=2000", "layer.ice.cells=8", "layer.ice.viscosity_factor=0.5"})).bottom_gravity);
+    // Refusals name the option.
+    const auto error = [&](std::vector<std::string> o) {
+        const auto r = with(o);
+        return std::holds_alternative<Body>(r) ? std::string("(accepted)") : std::get<BodyError>(r).message;
+    };
+    EXPECT_EQ(error({"layer.mantle.density=3000"}), "--set layer.mantle.density=3000: layer.mantle.density: no layer is named \"mantle\"");
+    EXPECT_EQ(error({"layer.ice.colour=3"}), "--set layer.ice.colour=3: layer.ice.colour: unknown key of a layer");
+    EXPECT_EQ(error({"layer.ice.density=-1"}), "--set layer.ice.density=-1: layer[1].density: must be positive, got -1");
+    EXPECT_EQ(error({"layer.ice.thickness=260000"}).find("--set layer.ice.thickness=260000: layer[1].thickness: "), 0u);
+    const auto shell = read_body("[shell]\nouter_radius = 1.0\n", "s.toml", std::vector<std::string>{"layer.ice.density=1"});
+    ASSERT_TRUE(std::holds_alternative<BodyError>(shell));
+    EXPECT_NE(std::get<BodyError>(shell).message.find("the body has no [[layer]] tables"), std::string::npos);
+}
+
 // Random byte damage and random line swaps of a layered file: an error line or a body, never
 // a crash or an error of several lines.
 TEST(InteriorLayers, FuzzedLayeredFilesFailCleanly) {

@@ -186,3 +186,10 @@ def test_a_layered_body_lists_its_layers_and_gives_the_programs_bytes(program, t
     files = sorted(f for f in os.listdir(cli) if f[0] != ".")
     assert files == sorted(f for f in os.listdir(tmp_path / "py") if f[0] != ".")
     assert filecmp.cmpfiles(cli, tmp_path / "py", files, shallow=False)[1:] == ([], [])
+    # The innermost layer of a body written back reaches the centre: a thicker shell leaves
+    # no gap, a shell thicker than the body is refused with the program's message.
+    thicker = body.with_(**{"layer.ice.thickness": 30000.0})
+    assert [layer["thickness"] for layer in thicker.layers] == [30000.0, 222100.0]
+    assert thicker.with_(**{"layer.2.density": 2000.0}).layers[1]["density"] == 2000.0
+    with pytest.raises(ValueError, match=r"layer\[1\].thickness: the layers reach 7900 m beyond the centre"):
+        body.with_(**{"layer.ice.thickness": 260000.0})

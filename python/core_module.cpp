@@ -509,7 +509,34 @@ PYBIND11_MODULE(_core, m) {
         .def("to_toml", [](const PyBody& b,
                            const std::string& header) { return write_body(b.body_spec, header); })
         .def_property_readonly("source", [](const PyBody& b) { return b.source; })
-        .def_property_readonly("name", [](const PyBody& b) { return b.body_spec.name; });
+        .def_property_readonly("name", [](const PyBody& b) { return b.body_spec.name; })
+        // The layers of a body given by them, from the surface down (empty for a [shell] body).
+        .def_property_readonly("layers", [](const PyBody& b) {
+            py::list out;
+            const Body& body = b.body_spec;
+            for (std::size_t i = 0; i < body.interior.size(); ++i) {
+                const InteriorLayer& L = body.interior[i];
+                py::dict d;
+                d["name"] = L.name;
+                d["outer_radius"] = body.interior_outer_radius(i);
+                d["thickness"] = L.thickness;
+                d["density"] = L.density;
+                d["state"] = L.solid ? "solid" : "liquid";
+                if (L.solid) {
+                    d["rigidity"] = L.rigidity;
+                    if (L.swept) {
+                        d["viscosity"] = "swept";
+                        d["viscosity_factor"] = L.viscosity_factor;
+                    } else {
+                        d["viscosity"] = L.viscosity;
+                        d["rheology"] = std::string(kRheologies[index_of(*L.rheology)].name);
+                    }
+                    d["cells"] = L.cells;
+                }
+                out.append(d);
+            }
+            return out;
+        });
 
     py::class_<TimeSweep>(m, "TimeSweep")
         .def(py::init([](const PyBody& body, std::vector<double> series, std::optional<int> jobs,

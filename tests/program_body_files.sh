@@ -5,6 +5,7 @@
 # Usage: program_body_files.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
+examples_dir=$(realpath "$(dirname "$0")/../examples")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
 
@@ -84,4 +85,61 @@ check "Andrade parameters without Andrade are said to do nothing" "grep -q '^war
 "$tidal" --body 1 $short --set 'rheology.models=["andrade"]' --set numerics.andrade_elements=2 \
     --output poor > /dev/null 2> err.txt
 check "a poor Andrade fit is a warning" "grep -q '^warning: Andrade creep .*raise numerics.andrade_elements' err.txt"
+# A body given by its layers: both methods run it, its body.toml writes the layers and repeats
+# the run byte for byte; a gap between layers is refused (status 2, nothing created); a
+# density increasing outward warns once.
+cat > layered.toml <<'TOML'
+name = "ice over a liquid interior"
+outer_radius = 252100.0
+
+[[layer]]
+name = "ice"
+thickness = 23000.0
+density = 925.0
+state = "solid"
+rigidity = 3.5e9
+viscosity = "swept"
+cells = 8
+
+[[layer]]
+name = "interior"
+thickness = 229100.0
+density = 1760.0
+state = "liquid"
+
+[orbit]
+period = 118386.8
+eccentricity = 0.0047
+
+[sweep]
+log10_viscosity_min = 13.0
+log10_viscosity_max = 14.0
+steps_per_decade = 2
+
+[numerics]
+periods = 3
+steps_per_period = 300
+TOML
+"$tidal" --body-file layered.toml --output layered --jobs 2 > layered.txt 2> err.txt; status=$?
+check "a layered body runs in the time method" "[ $status -eq 0 ] && [ \$(wc -l < layered/summary.csv) -eq 4 ]"
+check "... and its body.toml lists the layers from the surface down" \
+    "grep -q '^\\[\\[layer\\]\\]' layered/body.toml && ! grep -q '^\\[shell\\]' layered/body.toml && [ \"\$(grep '^name = ' layered/body.toml | sed -n 2,3p | tr '\\n' ' ')\" = 'name = \"ice\" name = \"interior\" ' ]"
+"$tidal" --body-file layered/body.toml --output layered-again --jobs 2 > layered-again.txt 2> err.txt
+check "... which repeats the run byte for byte" "cmp -s layered/summary.csv layered-again/summary.csv && cmp -s layered/body.toml layered-again/body.toml"
+"$tidal" --body-file layered.toml --method steady --output layered-steady > /dev/null 2> err.txt; status=$?
+check "... and in the steady method" "[ $status -eq 0 ] && [ \$(wc -l < layered-steady/summary.csv) -eq 4 ]"
+sed 's/thickness = 229100.0/thickness = 229000.0/' layered.toml > gap.toml
+"$tidal" --body-file gap.toml --output gap > /dev/null 2> err.txt; status=$?
+check "layers leaving a gap are refused with file:line:key, status 2, nothing created" \
+    "[ $status -eq 2 ] && [ ! -e gap ] && [ \$(wc -l < err.txt) -eq 1 ] && grep -q '^error: gap.toml:15: layer\\[2\\].thickness: .*gap above the centre' err.txt"
+sed 's/density = 925.0/density = 2000.0/' layered.toml > inverted.toml
+"$tidal" --body-file inverted.toml --method steady --output inverted > /dev/null 2> err.txt; status=$?
+check "a density increasing outward runs with one warning" \
+    "[ $status -eq 0 ] && [ \$(grep -c 'density increases outward' err.txt) -eq 1 ]"
+# Every shipped example body runs (the steady method, a short sweep).
+for example in "$examples_dir"/*.toml; do
+    "$tidal" --body-file "$example" --method steady --set sweep.log10_viscosity_min=14 \
+        --set sweep.log10_viscosity_max=14.5 --output "example-$(basename "$example" .toml)" > /dev/null 2> err.txt; status=$?
+    check "the example $(basename "$example") runs" "[ $status -eq 0 ] && only_warnings err.txt"
+done
 exit $failed

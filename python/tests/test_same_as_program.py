@@ -137,3 +137,59 @@ def _has_pandas():
     except ImportError:
         return False
     return True
+
+
+LAYERED = """name = "ice over a liquid interior"
+outer_radius = 252100.0
+
+[[layer]]
+name = "ice"
+thickness = 23000.0
+density = 925.0
+state = "solid"
+rigidity = 3.5e9
+viscosity = "swept"
+viscosity_factor = 2.0
+cells = 12
+
+[[layer]]
+name = "interior"
+thickness = 229100.0
+density = 1760.0
+state = "liquid"
+
+[orbit]
+period = 118386.8
+eccentricity = 0.0047
+
+[sweep]
+log10_viscosity_min = 12.0
+log10_viscosity_max = 16.0
+steps_per_decade = 5
+"""
+
+
+def test_a_layered_body_lists_its_layers_and_gives_the_programs_bytes(program, tmp_path):
+    (tmp_path / "layered.toml").write_text(LAYERED)
+    cli = tmp_path / "cli"
+    run = program("--body-file", tmp_path / "layered.toml", "--method", "steady", "--output", cli)
+    assert run.returncode == 0, run.stderr
+    body = tidal.Body.from_toml(tmp_path / "layered.toml")
+    assert [layer["name"] for layer in body.layers] == ["ice", "interior"]
+    assert [layer["state"] for layer in body.layers] == ["solid", "liquid"]
+    assert body.layers[0]["outer_radius"] == 252100.0 and body.layers[1]["outer_radius"] == 229100.0
+    assert body.layers[0]["viscosity_factor"] == 2.0 and body.layers[0]["cells"] == 12
+    assert "rigidity" not in body.layers[1]
+    assert tidal.preset(1).layers == ()
+    result = tidal.sweep(body, method="steady")
+    result.write(tmp_path / "py")
+    files = sorted(f for f in os.listdir(cli) if f[0] != ".")
+    assert files == sorted(f for f in os.listdir(tmp_path / "py") if f[0] != ".")
+    assert filecmp.cmpfiles(cli, tmp_path / "py", files, shallow=False)[1:] == ([], [])
+    # The innermost layer of a body written back reaches the centre: a thicker shell leaves
+    # no gap, a shell thicker than the body is refused with the program's message.
+    thicker = body.with_(**{"layer.ice.thickness": 30000.0})
+    assert [layer["thickness"] for layer in thicker.layers] == [30000.0, 222100.0]
+    assert thicker.with_(**{"layer.2.density": 2000.0}).layers[1]["density"] == 2000.0
+    with pytest.raises(ValueError, match=r"layer\[1\].thickness: the layers reach 7900 m beyond the centre"):
+        body.with_(**{"layer.ice.thickness": 260000.0})

@@ -203,6 +203,14 @@ class Body:
         """The body's name (str)."""
         return self._core.name
 
+    @property
+    def layers(self):
+        """The layers of a body given by [[layer]] tables, listed from the surface down (the
+        order of its body file), as dicts of the layer's keys (name, outer_radius, thickness,
+        density, state, and for a solid layer rigidity, viscosity, viscosity_factor or
+        rheology, cells) in SI units; an empty tuple for a body given by its [shell]."""
+        return tuple(self._core.layers)
+
     def __repr__(self):
         return f"<tidal.Body {self.name!r} from {self._core.source}>"
 

@@ -89,7 +89,9 @@ std::optional<BodyProblem> check_body(const Body& b) {
                                                   shortest(b.thickness)};
     if (auto p = layer_values("shell.rigidity", b.rigidity, b.layers, true)) return p;
     if (auto p = positive("shell.density", b.density)) return p;
-    if (auto p = positive("shell.density_contrast", b.density_contrast)) return p;
+    // A layered body's density may jump either way at the liquid's top (a warning says so).
+    if (b.interior.empty())
+        if (auto p = positive("shell.density_contrast", b.density_contrast)) return p;
     if (auto p = positive("shell.surface_gravity", b.surface_gravity)) return p;
     if (auto p = positive("shell.bottom_gravity", b.bottom_gravity)) return p;
     if (!b.viscosity_factors.empty())

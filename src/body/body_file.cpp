@@ -14,6 +14,7 @@
 #include "body/toml_document.hpp"
 
 #include "body/body_check.hpp"
+#include "body/interior_layers.hpp"
 #include "body/key_suggestion.hpp"
 #include "rheology/rheologies.hpp"
 
@@ -307,11 +308,13 @@ class Locator {
   public:
     explicit Locator(std::string_view source) : source_(source) {}
     void overridden(const std::string& key, std::string option) { set_[key] = std::move(option); }
+    void overridden(const toml::node* n, std::string option) { set_nodes_[n] = std::move(option); }
     std::string at(const std::string& key, const toml::node* n) const {
         if (const auto it = set_.find(key); it != set_.end()) return it->second;
         return at(n);
     }
     std::string at(const toml::node* n) const {
+        if (const auto it = set_nodes_.find(n); it != set_nodes_.end()) return it->second;
         std::string s(source_);
         if (n != nullptr && n->source().begin.line > 0) {
             s += ':';
@@ -324,6 +327,7 @@ class Locator {
   private:
     std::string_view source_;
     std::map<std::string, std::string> set_;
+    std::map<const toml::node*, std::string> set_nodes_;
 };
 
 [[noreturn]] void fail(const std::string& where, const std::string& key, const std::string& what) {
@@ -433,6 +437,42 @@ void check_type(const Key& k, const toml::node& n, const std::string& where) {
     if (!ok) fail(where, dotted(k), std::string("expected ") + expected + ", got " + type_name(n));
 }
 
+// Replaces a key of one layer, "layer.NAME.KEY=VALUE" (NAME the layer's name, or its number
+// from the surface down), in the document.
+void apply_layer_override(toml::table& doc, const std::string& key, const std::string& value,
+                          const std::string& option, Locator& where) {
+    const auto dot = key.rfind('.');
+    const std::string layer = key.substr(6, dot > 6 ? dot - 6 : 0);
+    const std::string leaf = key.substr(dot + 1);
+    toml::array* layers = doc.get("layer") != nullptr ? doc.get("layer")->as_array() : nullptr;
+    if (layers == nullptr || dot <= 6)
+        throw Failure{option + ": " + key + ": " +
+                      (layers == nullptr ? "the body has no [[layer]] tables"
+                                         : "expected layer.NAME.KEY, such as layer.ice.thickness")};
+    if (!is_layer_key(leaf)) throw Failure{option + ": " + key + ": unknown key of a layer"};
+    toml::table* table = nullptr;
+    for (std::size_t i = 0; i < layers->size() && table == nullptr; ++i) {
+        toml::table* t = layers->get(i)->as_table();
+        const toml::node* name = t != nullptr ? t->get("name") : nullptr;
+        const bool named = name != nullptr && name->is_string() && name->as_string()->get() == layer;
+        if (named || (name == nullptr && layer == "layer " + std::to_string(i + 1)) ||
+            layer == std::to_string(i + 1))
+            table = t;
+    }
+    if (table == nullptr) throw Failure{option + ": " + key + ": no layer is named " + toml_string(layer)};
+    toml::table parsed;
+    try {
+        parsed = toml::parse("v = " + value);
+    } catch (const toml::parse_error&) {
+        parsed.insert_or_assign("v", value); // a bare text: a name, a state, "swept"
+    }
+    const toml::node* v = parsed.get("v");
+    if (v == nullptr || parsed.size() != 1)
+        throw Failure{option + ": " + key + ": '" + value + "' is not a single value"};
+    v->visit([&](const auto& node) { table->insert_or_assign(leaf, node); });
+    where.overridden(table->get(leaf), option);
+}
+
 // Replaces the key of one "KEY=VALUE" override in the document.
 void apply_override(toml::table& doc, const std::string& text, Locator& where) {
     const std::string option = "--set " + text;
@@ -443,6 +483,10 @@ void apply_override(toml::table& doc, const std::string& text, Locator& where) {
     const std::string value = text.substr(eq + 1);
     key.erase(0, key.find_first_not_of(" \t"));
     key.erase(key.find_last_not_of(" \t") + 1);
+    if (key.starts_with("layer.")) {
+        apply_layer_override(doc, key, value, option, where);
+        return;
+    }
     const Key* k = find_key(key);
     if (k == nullptr) throw Failure{option + ": " + key + ": unknown key" + suggestion(key)};
 
@@ -483,6 +527,13 @@ void check_names(const toml::table& table, const std::string& path, const Locato
     for (const auto& [name, node] : table) {
         const std::string key =
             path.empty() ? std::string(name.str()) : path + "." + std::string(name.str());
+        if (path.empty() && table.get("layer") != nullptr) {
+            // A layered body: its layers are read on their own, and no [shell] describes it.
+            if (key == "layer" || key == "outer_radius") continue;
+            if (key == "shell")
+                fail(where.at(&node), "[shell]",
+                     "a body is described by its [shell] or by [[layer]] tables, not both");
+        }
         if (node.is_table()) {
             if (std::find(sections().begin(), sections().end(), key) == sections().end()) {
                 const std::string best = nearest_key(key, sections());
@@ -503,8 +554,31 @@ Body read_document(const toml::table& doc, const Locator& where) {
 
     Body b;
     b.name = where.source();
+    const toml::node* layer_tables = doc.get("layer");
+    if (layer_tables != nullptr) {
+        const toml::node* R = doc.get("outer_radius");
+        if (R == nullptr) fail(where.at(&doc), "outer_radius", "missing (m): the body's radius");
+        if (!R->is_number()) fail(where.at(R), "outer_radius", "expected a number");
+        b.outer_radius = as_real(*R);
+        if (!(b.outer_radius > 0.0) || !std::isfinite(b.outer_radius))
+            fail(where.at(R), "outer_radius", "must be positive, got " + shortest(b.outer_radius));
+        if (const toml::node* n = node_at(doc, "numerics.layers"))
+            fail(where.at("numerics.layers", n), "numerics.layers",
+                 "a layered body gives its cells per layer (cells)");
+        if (auto error = read_interior_layers(
+                *layer_tables, b.outer_radius, [&](const toml::node* n) { return where.at(n); },
+                b.interior))
+            throw Failure{*error};
+        if (auto problem = derive_shell_from_layers(b)) {
+            const toml::node* t = layer_tables->as_array()->get(problem->layer);
+            const toml::node* n = t->as_table()->get(problem->key);
+            fail(where.at(n != nullptr ? n : t), "layer[" + std::to_string(problem->layer + 1) + "]." + problem->key,
+                 problem->what);
+        }
+    }
     for (const Key& k : keys()) {
         const std::string key = dotted(k);
+        if (layer_tables != nullptr && (k.section == "shell" || key == "numerics.layers")) continue;
         const toml::node* section = node_at(doc, k.section);
         const toml::node* n =
             section != nullptr && section->is_table() ? section->as_table()->get(k.name) : nullptr;
@@ -576,7 +650,15 @@ std::string write_body(const Body& body, std::string_view header) {
     std::ostringstream out;
     if (!header.empty()) out << "# " << header << "\n";
     std::string_view section = "";
+    const bool layered = !body.interior.empty();
     for (const Key& k : keys()) {
+        if (layered && (k.section == "shell" || (k.section == "numerics" && k.name == "layers")))
+            continue;
+        if (layered && k.section == "orbit" && section.empty()) {
+            // The layers, after the name and before the orbit.
+            out << write_interior_layers(body);
+            section = "layer";
+        }
         if (k.written != nullptr && !k.written(body)) continue;
         if (const auto* p = std::get_if<const RheologyParameter*>(&k.field);
             p != nullptr && !parameter_written(body, **p))

@@ -1,6 +1,7 @@
 #include "body/plausibility.hpp"
 
 #include "body/body_check.hpp"
+#include "body/interior_layers.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -60,6 +61,7 @@ std::vector<std::string> implausible_values(const Body& b) {
         out.push_back(line("orbit.period", b.period, "s", "under a minute", "seconds"));
     if (b.period > kCentury)
         out.push_back(line("orbit.period", b.period, "s", "over a century", "seconds"));
+    if (auto w = density_inversion_warning(b)) out.push_back(*w);
     return out;
 }
 

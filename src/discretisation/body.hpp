@@ -5,6 +5,7 @@
 // meaningful). What the equations need beyond the keys is derived here, by the functions
 // below, never stored beside them.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,25 @@
 namespace tidal {
 
 inline constexpr double kPi = 3.141592653589793;
+
+// Newtonian constant of gravitation, m^3 kg^-1 s^-2 (CODATA 2018): the one value behind the
+// gravities of a layered body, the self-gravitation loads and the Love number k2.
+inline constexpr double kGravitationalConstant = 6.67430e-11;
+
+// One concentric layer of a body described by its layers, as its body file gives it.
+struct InteriorLayer {
+    std::string name;
+    double thickness = 0.0; // m
+    double density = 0.0;   // kg/m^3
+    bool solid = true;      // false: a static inviscid liquid
+    // A solid layer's material and cells.
+    double rigidity = 0.0;          // Pa
+    bool swept = true;              // viscosity = the swept one times viscosity_factor
+    double viscosity_factor = 1.0;  // over the swept viscosity
+    double viscosity = 0.0;         // Pa s, when not swept
+    std::optional<Rheology> rheology; // a fixed-viscosity layer's own rheology
+    int cells = 0;                  // radial cells
+};
 
 struct Body {
     std::string name; // free text, shown in titles
@@ -31,6 +51,11 @@ struct Body {
     // The degree-2 potential of the displaced surface and inner interface loads the shell
     // (loads/self_gravity.hpp).
     bool self_gravity = false;
+
+    // The body as concentric layers, listed from the surface down (the order kept in every file
+    // and table); empty for a body given by its [shell]. A layered body's shell keys above are
+    // derived from its layers (body/interior_model.cpp), its gravities from the densities.
+    std::vector<InteriorLayer> interior;
 
     // [orbit]
     double period = 0.0; // s
@@ -73,6 +98,28 @@ struct Body {
     bool three_to_two() const { return second_order || rotation == "3:2"; }
     double spin_ratio() const { return three_to_two() ? 1.5 : 1.0; }
     bool exact_tide() const { return tide == "exact"; }
+    // Outer radius of interior layer i (0 the outermost), m.
+    double interior_outer_radius(std::size_t i) const {
+        double r = outer_radius;
+        for (std::size_t k = 0; k < i; ++k)
+            r -= interior[k].thickness;
+        return r;
+    }
+    // Gravity at radius r of the layered body (0 <= r <= outer_radius), m/s^2: G M(r)/r^2 with
+    // M(r) the mass of the uniform layers below r (Gauss's law for spherical shells).
+    double interior_gravity(double r) const {
+        if (!(r > 0.0)) return 0.0;
+        double mass = 0.0;
+        for (std::size_t i = interior.size(); i-- > 0;) {
+            const double top = interior_outer_radius(i);
+            const double bottom = i + 1 < interior.size() ? interior_outer_radius(i + 1) : 0.0;
+            if (bottom >= r) break;
+            const double t = top < r ? top : r;
+            mass += ((4.0 * kPi) / 3.0) * interior[i].density * (t * t * t - bottom * bottom * bottom);
+        }
+        return (kGravitationalConstant * mass) / (r * r);
+    }
+
     // The rigidity of every layer (`layers` values, outermost first), Pa.
     std::vector<double> layer_rigidities() const {
         return rigidity.size() == 1

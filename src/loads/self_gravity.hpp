@@ -28,9 +28,6 @@
 
 namespace tidal {
 
-// Newtonian constant of gravitation, m^3 kg^-1 s^-2 (CODATA 2018).
-inline constexpr double kGravitationalConstant = 6.67430e-11;
-
 // Mean density of the body, kg/m^3, from its surface gravity and outer radius:
 // g = (4/3) pi G rho_mean R.
 double mean_density(const Body& body);

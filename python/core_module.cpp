@@ -128,8 +128,8 @@ struct Columns {
     std::vector<std::string> names;
     std::vector<std::vector<double>> values;
 
-    explicit Columns(const TableRheologies& m)
-        : models(m), names(header_names(summary_header(table_names(models)))),
+    explicit Columns(const TableRheologies& m, bool extrapolated)
+        : models(m), names(header_names(summary_header(table_names(models), extrapolated))),
           values(names.size()) {}
     // Appends a row in the order summary_record() writes it; an empty value is a NaN.
     void add(const SummaryRow& row) {
@@ -146,6 +146,9 @@ struct Columns {
                 values[c++].push_back((v.*q.value).value_or(kEmpty));
         for (const GridErrorSummary& v : row.grid)
             for (const GridErrorQuantity& q : grid_error_quantities())
+                values[c++].push_back((v.*q.value).value_or(kEmpty));
+        for (const ExtrapolatedSummary& v : row.extrapolated)
+            for (const ExtrapolatedQuantity& q : extrapolated_quantities())
                 values[c++].push_back((v.*q.value).value_or(kEmpty));
         const std::vector<std::string_view> rheologies = table_names(models);
         for (std::size_t i = 0; i < row.profile.size(); ++i)
@@ -285,7 +288,7 @@ class TimeSweep {
     TimeSweep(PyBody body, std::vector<double> series, int threads, std::vector<double> maps,
               double map_step)
         : body_(std::move(body)), engine_(body_.body_spec), model_(engine_.model()),
-          columns_(model_.body.models) {
+          columns_(model_.body.models, model_.body.extrapolate) {
         const ViscositySweep& viscosities = engine_.viscosities();
         const std::vector<double> map_etas = map_viscosities(viscosities, maps, map_step);
         auto swept = series_viscosities(viscosities, series);
@@ -399,7 +402,7 @@ class SteadySweep {
   public:
     SteadySweep(PyBody body, std::vector<double> maps, double map_step)
         : body_(std::move(body)), engine_(body_.body_spec), model_(engine_.model()),
-          columns_(model_.body.models) {
+          columns_(model_.body.models, model_.body.extrapolate) {
         const std::vector<double> map_etas =
             map_viscosities(engine_.viscosities(), maps, map_step);
         const std::vector<double> etas = engine_.swept();

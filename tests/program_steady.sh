@@ -42,4 +42,24 @@ for args in "--method fast" "--method steady --series 1e15"; do
     check "'$args' is refused with status 2 and one line, nothing created" \
         "[ $status -eq 2 ] && one_line err.txt && [ ! -e refused ]"
 done
+# Extrapolated values on request: beside the plain 10-layer values, their limit from 10 and 20
+# layers, which lies far closer to the values of a fine grid (80 layers) than the plain ones.
+few="--set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=15 --set sweep.steps_per_decade=2"
+"$tidal" --body 8 $few --method steady --set numerics.layers=10 --set numerics.extrapolate=true \
+    --output extrapolated > /dev/null 2> err.txt; status=$?
+"$tidal" --body 8 $few --method steady --set numerics.layers=80 --output fine > /dev/null 2>&1
+check "numerics.extrapolate = true succeeds and adds the extrapolated columns after the grid errors" \
+    "[ $status -eq 0 ] && head -1 extrapolated/summary.csv | grep -q ',maxwell_k2_grid_error,kelvin_voigt_grid_error,kelvin_voigt_h2_grid_error,kelvin_voigt_k2_grid_error,maxwell_extrapolated_power_W,maxwell_extrapolated_phase_lag_deg,maxwell_extrapolated_h2_real,maxwell_extrapolated_h2_imag,maxwell_extrapolated_k2_real,maxwell_extrapolated_k2_imag,kelvin_voigt_extrapolated_power_W,.*kelvin_voigt_extrapolated_k2_imag$' && ! head -1 fine/summary.csv | grep -q extrapolated"
+check "... and the body it writes asks for them again" "grep -q '^extrapolate = true' extrapolated/body.toml"
+for r in maxwell kelvin_voigt; do
+    for q in power_W h2_real k2_imag; do
+        check "$r $q: extrapolated from 10 and 20 layers, ten times closer to 80 layers than the plain value" \
+            "paste -d, <(col extrapolated/summary.csv ${r}_$q) <(col extrapolated/summary.csv ${r}_extrapolated_$q) <(col fine/summary.csv ${r}_$q) | awk -F, 'function abs(x) { return x < 0 ? -x : x } { if (!(abs(\$2 - \$3) * 10 < abs(\$1 - \$3))) b = 1; n++ } END { exit b || n != 3 }'"
+    done
+done
+"$tidal" --body 8 $few --method steady --set numerics.extrapolate=true --set numerics.grid_error=false \
+    --output refused > /dev/null 2> err.txt; status=$?
+check "extrapolation without the solve on twice the layers is refused in one line naming both keys, nothing created" \
+    "[ $status -eq 2 ] && one_line err.txt && grep -q 'numerics.extrapolate.*numerics.grid_error = false' err.txt && [ ! -e refused ]"
+
 exit $failed

@@ -84,17 +84,20 @@ def test_write_reproduces_the_programs_files_byte_for_byte(body1, tmp_path):
             result.write(out)
 
 
-@pytest.mark.parametrize("self_gravity", [False, True])
-def test_steady_sweep_of_body8_equals_the_programs(program, tmp_path, self_gravity):
+@pytest.mark.parametrize("switch", ["", "shell.self_gravity", "numerics.extrapolate"])
+def test_steady_sweep_of_body8_equals_the_programs(program, tmp_path, switch):
     cli = tmp_path / "cli"
-    switch = ["--set", "shell.self_gravity=true"] if self_gravity else []
-    run = program("--body", 8, "--method", "steady", *switch, "--output", cli)
+    run = program("--body", 8, "--method", "steady", *(["--set", switch + "=true"] if switch else []),
+                  "--output", cli)
     assert run.returncode == 0, run.stderr
-    body = tidal.preset(8).with_(**{"shell.self_gravity": True}) if self_gravity else tidal.preset(8)
-    assert body["shell.self_gravity"] is self_gravity
+    body = tidal.preset(8).with_(**{switch: True}) if switch else tidal.preset(8)
+    assert body["shell.self_gravity"] is (switch == "shell.self_gravity")
+    assert body["numerics.extrapolate"] is (switch == "numerics.extrapolate")
     result = tidal.sweep(body, method="steady")
     header, rows = read_csv(cli / "summary.csv")
     assert result.names == header and len(result) == len(rows) == 201
+    # Every column, the extrapolated ones where asked for: 1 + 2 rheologies x (7 + 4 + 6 + 3 (+ 6)).
+    assert len(header) == 1 + 2 * (26 if switch == "numerics.extrapolate" else 20)
     for i, name in enumerate(header):
         np.testing.assert_array_equal(bits(result[name]), bits(column(rows, i)), err_msg=name)
     assert np.isnan(result["maxwell_transient"]).all()

@@ -117,6 +117,7 @@ class Body:
         numerics.periods           integer: orbital periods of each run
         numerics.steps_per_period  integer: time steps per orbital period
         numerics.grid_error        bool: the grid error from twice the layers (default True)
+        numerics.extrapolate       bool: values extrapolated from N and 2N layers (default False)
         numerics.doubt_limit       relative error beyond which a result is in doubt (default 0.01)
         rheology.models            list of {rheology_names}
 {rheology_keys}
@@ -221,7 +222,8 @@ class Body:
 
 
 # Keys that a body file leaves out at their defaults, with those defaults.
-_SWITCH_DEFAULTS = {"shell.self_gravity": False, "numerics.grid_error": True, "numerics.doubt_limit": 1e-2}
+_SWITCH_DEFAULTS = {"shell.self_gravity": False, "numerics.grid_error": True,
+                    "numerics.extrapolate": False, "numerics.doubt_limit": 1e-2}
 
 Body.__doc__ = Body.__doc__.format(
     rheology_names=", ".join(f'"{r}"' for r in RHEOLOGIES),

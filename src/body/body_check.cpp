@@ -175,6 +175,10 @@ std::optional<BodyProblem> check_body(const Body& b) {
         return BodyProblem{"numerics.doubt_limit",
                            "must lie between 0 and 1, exclusive (got " + shortest(b.doubt_limit) +
                                ")"};
+    if (b.extrapolate && !b.grid_error)
+        return BodyProblem{"numerics.extrapolate",
+                           "needs the solve on twice the layers that numerics.grid_error = false "
+                           "turns off"};
     const long long steps = static_cast<long long>(b.periods) * b.steps_per_period;
     if (steps > kMaxStepsPerRun)
         return BodyProblem{"numerics.steps_per_period", "gives " + std::to_string(steps) +

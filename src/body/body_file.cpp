@@ -68,6 +68,11 @@ bool grid_error_written(const Body& b) {
     return !b.grid_error;
 }
 
+// Extrapolated values are written where they are asked for.
+bool extrapolate_written(const Body& b) {
+    return b.extrapolate;
+}
+
 // The threshold of doubt is written where it is not the default.
 bool doubt_limit_written(const Body& b) {
     return b.doubt_limit != Body{}.doubt_limit;
@@ -155,6 +160,9 @@ const std::vector<Key>& keys() {
         {"numerics", "grid_error", Kind::Boolean, false,
          "the grid error from a second solve on twice the layers", &B::grid_error,
          grid_error_written},
+        {"numerics", "extrapolate", Kind::Boolean, false,
+         "values extrapolated to zero spacing from N and twice N layers", &B::extrapolate,
+         extrapolate_written},
         {"numerics", "doubt_limit", Kind::Real, false,
          "relative error beyond which a result is reported as in doubt", &B::doubt_limit,
          doubt_limit_written},

@@ -86,6 +86,9 @@ struct Body {
     int steps_per_period = 2000;
     // The grid error of every result, from the periodic state on twice the cells.
     bool grid_error = true;
+    // Beside each N-cell result, its Richardson extrapolation from N and 2N cells (needs the
+    // solve on twice the cells, so the grid error too).
+    bool extrapolate = false;
     // A result is in doubt, and the run says so, when one of its estimated errors (transient,
     // time step, grid, a rheology's fitted law) exceeds this fraction of it.
     double doubt_limit = 1e-2;

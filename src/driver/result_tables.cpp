@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <sstream>
 
 #include "body/body_check.hpp"
@@ -41,6 +42,24 @@ GridErrorSummary grid_summary(const std::optional<GridError>& e) {
     return {e->power, e->h2, e->k2};
 }
 
+ExtrapolatedSummary extrapolated_summary(const std::optional<Extrapolated>& x) {
+    if (!x) return {};
+    return {x->power,     x->phase_lag_deg, x->h2.real(),
+            x->h2.imag(), x->k2.real(),     x->k2.imag()};
+}
+
+// With numerics.extrapolate, every rheology's Richardson limits (column order) into `row`.
+void add_extrapolated(SummaryRow& row, const ShellModel& model,
+                      const std::function<const SteadyPair*(Rheology)>& pair_of) {
+    if (!model.body.extrapolate) return;
+    for (const Rheology r : model.body.models) {
+        const SteadyPair* pair = pair_of(r);
+        row.extrapolated.push_back(
+            pair ? extrapolated_summary(extrapolated(*pair, model.body.layers))
+                 : ExtrapolatedSummary{});
+    }
+}
+
 } // namespace
 
 SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
@@ -66,6 +85,9 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
                          transient(run.pcelk, pair), step_error(pair)};
         row.grid[i] = grid_summary(grid_error(pair, model.body.layers));
     }
+    add_extrapolated(row, model, [&](Rheology m) -> const SteadyPair* {
+        return r.steady ? &(*r.steady)[m] : nullptr;
+    });
     return row;
 }
 
@@ -88,6 +110,7 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
         row.love.push_back(love_summary(s.love));
         row.profile.push_back(profile_of(s.layer_heating, model));
     }
+    add_extrapolated(row, model, [&](Rheology m) { return &r[m]; });
     return row;
 }
 
@@ -181,7 +204,7 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
     : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
       summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
       power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit) {
-    summary_.write(summary_header(table_names(models_)));
+    summary_.write(summary_header(table_names(models_), model.body.extrapolate));
     summary_.flush();
     profile_.write(profile_header());
     profile_.flush();
@@ -191,7 +214,8 @@ void ResultTables::add_row(const SummaryRow& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
-    summary_.write(summary_record(row.eta, row.values, row.steady, row.love, row.grid));
+    summary_.write(
+        summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated));
     summary_.flush();
     const std::vector<std::string_view> names = table_names(models_);
     for (std::size_t i = 0; i < models_.size(); ++i)

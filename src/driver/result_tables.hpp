@@ -33,6 +33,8 @@ struct SummaryRow {
     std::vector<SteadySummary> steady;
     std::vector<LoveSummary> love;
     std::vector<GridErrorSummary> grid;
+    // With numerics.extrapolate, the Richardson limits of every rheology; else empty.
+    std::vector<ExtrapolatedSummary> extrapolated;
     // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
     std::vector<std::vector<ProfileRecord>> profile;
 };

@@ -50,7 +50,19 @@ std::span<const GridErrorQuantity> grid_error_quantities() {
     return quantities;
 }
 
-std::string summary_header(std::span<const std::string_view> rheologies) {
+std::span<const ExtrapolatedQuantity> extrapolated_quantities() {
+    static constexpr std::array<ExtrapolatedQuantity, 6> quantities = {{
+        {"extrapolated_power_W", &ExtrapolatedSummary::power},
+        {"extrapolated_phase_lag_deg", &ExtrapolatedSummary::phase_lag_deg},
+        {"extrapolated_h2_real", &ExtrapolatedSummary::h2_real},
+        {"extrapolated_h2_imag", &ExtrapolatedSummary::h2_imag},
+        {"extrapolated_k2_real", &ExtrapolatedSummary::k2_real},
+        {"extrapolated_k2_imag", &ExtrapolatedSummary::k2_imag},
+    }};
+    return quantities;
+}
+
+std::string summary_header(std::span<const std::string_view> rheologies, bool extrapolated) {
     CsvRow row;
     row.text("viscosity_Pa_s");
     for (const std::string_view rheology : rheologies)
@@ -65,13 +77,18 @@ std::string summary_header(std::span<const std::string_view> rheologies) {
     for (const std::string_view rheology : rheologies)
         for (const GridErrorQuantity& q : grid_error_quantities())
             row.text(std::string(rheology) + "_" + std::string(q.name));
+    if (extrapolated)
+        for (const std::string_view rheology : rheologies)
+            for (const ExtrapolatedQuantity& q : extrapolated_quantities())
+                row.text(std::string(rheology) + "_" + std::string(q.name));
     return row.line();
 }
 
 std::string summary_record(double viscosity, std::span<const RheologySummary> values,
                            std::span<const SteadySummary> steady,
                            std::span<const LoveSummary> love,
-                           std::span<const GridErrorSummary> grid) {
+                           std::span<const GridErrorSummary> grid,
+                           std::span<const ExtrapolatedSummary> extrapolated) {
     CsvRow row;
     row.number(viscosity);
     for (const RheologySummary& v : values)
@@ -89,6 +106,11 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
         }
     for (const GridErrorSummary& v : grid)
         for (const GridErrorQuantity& q : grid_error_quantities()) {
+            const std::optional<double>& value = v.*q.value;
+            value ? row.number(*value) : row.empty();
+        }
+    for (const ExtrapolatedSummary& v : extrapolated)
+        for (const ExtrapolatedQuantity& q : extrapolated_quantities()) {
             const std::optional<double>& value = v.*q.value;
             value ? row.number(*value) : row.empty();
         }

@@ -78,17 +78,36 @@ struct GridErrorQuantity {
 // The grid-error columns of a rheology, in order; they follow the Love-number columns.
 std::span<const GridErrorQuantity> grid_error_quantities();
 
+// A rheology's values extrapolated to zero grid spacing from N and 2N cells, on request: the
+// power (W), the phase lag (degrees) and h2 and k2. Empty where not computed.
+struct ExtrapolatedSummary {
+    std::optional<double> power, phase_lag_deg, h2_real, h2_imag, k2_real, k2_imag;
+};
+
+struct ExtrapolatedQuantity {
+    std::string_view name;
+    std::optional<double> ExtrapolatedSummary::*value;
+};
+
+// The extrapolated columns of a rheology, in order; where asked for, they follow the
+// grid-error columns.
+std::span<const ExtrapolatedQuantity> extrapolated_quantities();
+
 // The header record: "viscosity_Pa_s", then "<rheology>_<quantity>" for every rheology (in the
 // given order) and every quantity, then "<rheology>_<steady quantity>" likewise, then
-// "<rheology>_<Love-number quantity>" likewise, then "<rheology>_<grid-error quantity>".
-std::string summary_header(std::span<const std::string_view> rheologies);
+// "<rheology>_<Love-number quantity>" likewise, then "<rheology>_<grid-error quantity>", then,
+// with `extrapolated`, "<rheology>_<extrapolated quantity>".
+std::string summary_header(std::span<const std::string_view> rheologies,
+                           bool extrapolated = false);
 
 // The record of one viscosity (Pa s): one RheologySummary, one SteadySummary, one
-// LoveSummary and one GridErrorSummary per rheology, in header order.
+// LoveSummary and one GridErrorSummary per rheology, and one ExtrapolatedSummary per rheology
+// where the header has their columns (none otherwise), in header order.
 std::string summary_record(double viscosity, std::span<const RheologySummary> values,
                            std::span<const SteadySummary> steady,
                            std::span<const LoveSummary> love,
-                           std::span<const GridErrorSummary> grid);
+                           std::span<const GridErrorSummary> grid,
+                           std::span<const ExtrapolatedSummary> extrapolated = {});
 
 // One layer of a heating profile, as "heating_profile.csv" shows it: the radii (m) of the
 // layer's quadrature cell, its mean volumetric heating (W/m^3) and its share of the power (W).

@@ -41,4 +41,12 @@ GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int
             std::abs(coarse.love.k2 / k2 - 1.0)};
 }
 
+Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers) {
+    const double ratio = refinement_ratio(layers);
+    return {richardson_limit(coarse.power, fine.power, ratio),
+            richardson_limit(coarse.phase_lag_deg, fine.phase_lag_deg, ratio),
+            richardson_limit(coarse.love.h2, fine.love.h2, ratio),
+            richardson_limit(coarse.love.k2, fine.love.k2, ratio)};
+}
+
 } // namespace tidal

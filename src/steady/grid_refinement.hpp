@@ -36,4 +36,15 @@ struct GridError {
 };
 GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers);
 
+// The Richardson limits themselves, from N cells (`coarse`) and twice N (`fine`): the power
+// (W), the phase lag of the surface displacement (degrees), h2 and k2. The h^2 term of the
+// error cancels; what remains falls as h^4 where the solution is smooth and as h^3 where the
+// shell reaches down near the centre (docs/method.md, the grid error).
+struct Extrapolated {
+    double power = 0.0;
+    double phase_lag_deg = 0.0;
+    std::complex<double> h2, k2;
+};
+Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers);
+
 } // namespace tidal

@@ -64,4 +64,9 @@ std::optional<GridError> grid_error(const SteadyPair& steady, int layers) {
     return grid_error(steady.continuous, *steady.refined, layers);
 }
 
+std::optional<Extrapolated> extrapolated(const SteadyPair& steady, int layers) {
+    if (!steady.refined) return std::nullopt;
+    return extrapolated(steady.continuous, *steady.refined, layers);
+}
+
 } // namespace tidal

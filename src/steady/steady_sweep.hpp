@@ -63,4 +63,7 @@ double step_error(const SteadyPair& steady);
 // (steady/grid_refinement.hpp); none without the refined state. `layers` is N.
 std::optional<GridError> grid_error(const SteadyPair& steady, int layers);
 
+// The Richardson limits of N and 2N cells; none without the refined state.
+std::optional<Extrapolated> extrapolated(const SteadyPair& steady, int layers);
+
 } // namespace tidal

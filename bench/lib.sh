@@ -61,3 +61,20 @@ ratio() {
     awk -v a="${median[$1]}" -v b="${median[$2]}" -v l="$3" -v lim="$4" \
         'BEGIN { r = a / b; printf "%-44s %.3f (limit %s) %s\n", l, r, lim, (r <= lim ? "ok" : "OVER") }'
 }
+
+# instructions PROGRAM OPTIONS...: the instructions callgrind counts for one run (repeatable
+# whatever else the machine does), or nothing where valgrind is not installed.
+instructions() {
+    command -v valgrind > /dev/null || return 0
+    local program=$1; shift
+    rm -rf "${scratch:?}/cg"
+    valgrind --tool=callgrind --callgrind-out-file="$scratch/cg.out" "$program" "$@" \
+        --output "$scratch/cg" 2>&1 > /dev/null | awk '/Collected/ { print $NF }'
+}
+
+# instruction_ratio A B TEXT LIMIT: the ratio of two instruction counts against the limit.
+instruction_ratio() {
+    [ -n "$1" ] && [ -n "$2" ] || return 0
+    awk -v a="$1" -v b="$2" -v l="$3" -v lim="$4" 'BEGIN { r = a / b;
+        printf "%-44s %.3f (%d / %d instructions; limit %s) %s\n", l, r, a, b, lim, (r <= lim ? "ok" : "OVER") }'
+}

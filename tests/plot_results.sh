@@ -27,6 +27,27 @@ check "it lists the five figures it wrote" "[ \$(wc -l < listed.txt) -eq 5 ] && 
 "$plot" results > /dev/null 2>&1
 check "without OUTDIR the figures go into the result directory" "valid_png results/power.png"
 
+# The figures carry the run's error bar: the largest transient, step and grid error that the
+# run's closing accuracy line gives (gnuplot's settings caught on their way in); a steady
+# sweep has only the grid error.
+mkdir shim
+real_gnuplot=$(command -v gnuplot)
+printf '#!/usr/bin/env bash\nprintf "%%s\\n" "$2" >> "%s/settings.txt"\nexec "%s" "$@"\n' "$scratch" "$real_gnuplot" > shim/gnuplot
+chmod +x shim/gnuplot
+"$tidal" --body 1 --set sweep.log10_viscosity_min=11 --set sweep.log10_viscosity_max=15 \
+    --set sweep.steps_per_decade=2 --output bar > /dev/null 2> bar.err
+"$tidal" --body 1 --set sweep.log10_viscosity_min=11 --set sweep.log10_viscosity_max=15 \
+    --set sweep.steps_per_decade=2 --method steady --output steady_bar > /dev/null 2> /dev/null
+PATH="$scratch/shim:$PATH" "$plot" bar > /dev/null 2>&1
+PATH="$scratch/shim:$PATH" "$plot" steady_bar > /dev/null 2>&1
+# "note: accuracy: largest transient -2.5e-4 (...), step error -1.7e-3 (...), grid error 2.4e-4 (...) over ..."
+expected=$(sed -n 's/^note: accuracy: largest transient \([^ ]*\) .*step error \([^ ]*\) .*grid error \([^ ]*\) .*/transient \1, time step \2, grid \3/p' bar.err |
+    sed 's/e\([-+]\)\([0-9]\)\b/e\10\2/g')
+check "the power and heat-flux figures' subtitle gives the run's largest errors ($expected)" \
+    "[ -n \"$expected\" ] && grep -q -F \"accuracy='largest estimated error: $expected'\" settings.txt"
+check "... and a steady sweep's only its grid error" \
+    "grep -q \"accuracy='largest estimated error: grid [-0-9.e+]*';\" settings.txt"
+
 # Every rheology of the run is drawn, in panels of its own in the series; also one rheology
 # alone, without the legacy files. Short runs: the figures, not the numbers, are tested here.
 height() { od -An -tu1 -j 20 -N 4 "$1" | awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4 }'; }

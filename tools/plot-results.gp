@@ -3,6 +3,7 @@
 #   source            "summary" (read summary.csv by column number) or "legacy" (Maxwell and
 #                     Kelvin-Voigt from the legacy files)
 #   title             the body and its shell
+#   accuracy          the sweep's largest estimated errors, one line (empty if unknown)
 #   models, titles, colours, markers
 #                     the rheologies drawn, one word each (titles may be quoted words), with
 #                     their colours and the point types of their peak markers
@@ -112,7 +113,9 @@ set terminal pngcairo size 1000, canvas(rows)
 set bmargin below(rows)
 set key maxcols 1
 set output done("power")
-set title title . "\n{/*0.85 tidal heating: mean dissipated power over the last orbital period}"
+# A figure of the sweep carries its own error bar under its title.
+error_bar = accuracy eq "" ? "" : "\n{/*0.75 " . accuracy . "}"
+set title title . "\n{/*0.85 tidal heating: mean dissipated power over the last orbital period}" . error_bar
 set logscale y
 set format y "10^{%L}"
 set ylabel "dissipated power (W)"
@@ -143,7 +146,7 @@ if (flux_known) {
     set terminal pngcairo size 1000, canvas(rows)
     set bmargin below(rows)
     set output done("heat_flux")
-    set title title . "\n{/*0.85 heat flux through the outer surface (mean over the last orbital period)}"
+    set title title . "\n{/*0.85 heat flux through the outer surface (mean over the last orbital period)}" . error_bar
     set ylabel "heat flux (W/m^2)"
     do for [i=1:n] {
         set arrow i from eta_at(i), graph 0 to eta_at(i), flux_at(i) nohead dt 2 lc rgb colour(i)

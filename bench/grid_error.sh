@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The grid error's cost, whole program, side by side in one run: the time sweep of body 1
+# (241 viscosities, both rheologies) of this tree, whose every row carries its grid error,
+# against a build of revision BASE (default: the last one without grid errors), alternated so
+# that a busy machine weighs on both alike (target: at most 3 % more); then the steady sweep
+# of body 1 with and without the grid error (numerics.grid_error = false; target: at most 3.5
+# times). Instruction counts (valgrind, where installed) of a reduced sweep back both up.
+# Usage: bench/grid_error.sh [JOBS]      RUNS=n BASE=revision BASELINE_PROGRAM=path
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source bench/lib.sh
+jobs=${1:-$(nproc)}
+build_both "${BASE:-c6a0237}"
+best() { printf '%s\n' "$@" | sort -g | head -1; }
+now_t=(); base_t=()
+n=$runs
+for i in $(seq 1 "$n"); do
+    runs=1
+    measure "time sweep, baseline #$i" "$baseline" --body 1 --jobs "$jobs"
+    measure "time sweep, grid error #$i" "$now" --body 1 --jobs "$jobs"
+    base_t+=("${median[time sweep, baseline #$i]}"); now_t+=("${median[time sweep, grid error #$i]}")
+done
+runs=$n
+median[time base]=$(best "${base_t[@]}"); median[time now]=$(best "${now_t[@]}")
+ratio "time now" "time base" "time sweep with grid errors over baseline:" 1.03
+measure "steady sweep, without" "$now" --body 1 --method steady --jobs 1 --set numerics.grid_error=false
+measure "steady sweep, grid error" "$now" --body 1 --method steady --jobs 1
+ratio_cpu "steady sweep, grid error" "steady sweep, without" "steady sweep with grid errors over without:" 3.5
+reduced=(--body 1 --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=15.4
+         --set sweep.steps_per_decade=5 --jobs 1)
+instruction_ratio "$(instructions "$now" "${reduced[@]}")" "$(instructions "$baseline" "${reduced[@]}")" \
+    "time sweep of 8 viscosities, instructions:" 1.03
+steady=(--body 1 --method steady --jobs 1)
+instruction_ratio "$(instructions "$now" "${steady[@]}")" \
+    "$(instructions "$now" "${steady[@]}" --set numerics.grid_error=false)" \
+    "steady sweep, instructions:" 3.5

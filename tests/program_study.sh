@@ -26,6 +26,26 @@ for p in one/point-0000?; do
 done
 check "each point's files are those of a single run of its body.toml" "[ $every_point_single -eq 0 ]"
 
+# study.csv carries each point's numbers as the point's own tables wrote them: every rheology's
+# peak power, Love numbers and grid errors are the texts of the summary.csv row at its peak.
+peak_columns_copied() {
+    local p r q eta row value want bad=0 n=0
+    for p in one/point-0000?; do
+        row=$(grep "^${p##*/}," one/study.csv)
+        for r in maxwell kelvin_voigt; do
+            eta=$(paste -d, <(col one/study.csv point) <(col one/study.csv ${r}_peak_viscosity_Pa_s) | grep "^${p##*/}," | cut -d, -f2)
+            for q in power_W k2_imag grid_error h2_grid_error k2_grid_error; do
+                value=$(paste -d, <(col one/study.csv point) <(col one/study.csv ${r}_peak_$q) | grep "^${p##*/}," | cut -d, -f2)
+                want=$(paste -d, <(col "$p/summary.csv" viscosity_Pa_s) <(col "$p/summary.csv" ${r}_$q) | grep "^$eta," | cut -d, -f2)
+                n=$((n + 1))
+                [ -n "$value" ] && [ "$value" = "$want" ] || { echo "$p $r $q: study $value, point $want"; bad=1; }
+            done
+        done
+    done
+    [ $bad -eq 0 ] && [ $n -eq 60 ]
+}
+check "study.csv's peak power, k2 and grid errors are the points' own summary rows, to the digit" peak_columns_copied
+
 # The same bodies as rows of a CSV table.
 { echo 'points = "points.csv"'; sed '/^\[axes\]/,$d; /^base/d' study.toml; } > csv.toml
 sed -i '1i base = 3' csv.toml

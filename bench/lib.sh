@@ -76,5 +76,5 @@ instructions() {
 instruction_ratio() {
     [ -n "$1" ] && [ -n "$2" ] || return 0
     awk -v a="$1" -v b="$2" -v l="$3" -v lim="$4" 'BEGIN { r = a / b;
-        printf "%-44s %.3f (%d / %d instructions; limit %s) %s\n", l, r, a, b, lim, (r <= lim ? "ok" : "OVER") }'
+        printf "%-44s %.3f (%.0f / %.0f instructions; limit %s) %s\n", l, r, a, b, lim, (r <= lim ? "ok" : "OVER") }'
 }

@@ -118,6 +118,80 @@ TEST(Peak, RefinedInLogLogByAParabolaThroughTheThreeLargest) {
     EXPECT_EQ(first.x, 2.0);
 }
 
+// The peak finder on a table of curves: a maximum at every sample from the first to the last,
+// flat tops, equal peaks, several peaks of known rank, ripples below and above the prominence.
+// Deliberate faults this catches: the last sample taken as interior (i + 1 > size), the later of
+// two equal largest samples chosen (>= for >), the second sample of a flat top counted as a peak
+// of its own (y[i] >= y[i - 1]), the ranks sorted by position instead of power, and a prominence
+// measured from the lower base instead of the higher one.
+TEST(Peak, ATableOfCurves) {
+    const auto samples = [](std::size_t n) {
+        std::vector<double> x;
+        for (std::size_t i = 0; i < n; ++i)
+            x.push_back(std::pow(10.0, static_cast<double>(i)));
+        return x;
+    };
+    // A parabola in log-log with its top on sample m: every position from first to last.
+    const std::size_t n = 9;
+    const std::vector<double> x = samples(n);
+    for (std::size_t m = 0; m < n; ++m) {
+        std::vector<double> y;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double d = static_cast<double>(i) - static_cast<double>(m);
+            y.push_back(std::pow(10.0, 3.0 - 0.1 * d * d));
+        }
+        const std::vector<Peak> peaks = find_peaks(x, y);
+        ASSERT_EQ(peaks.size(), 1u) << "top at " << m;
+        const Peak& p = peaks.front();
+        EXPECT_EQ(p.index, m);
+        EXPECT_EQ(p.position, m == 0       ? PeakPosition::SweepStart
+                              : m == n - 1 ? PeakPosition::SweepEnd
+                                           : PeakPosition::Interior)
+            << "top at " << m;
+        // One sample from either end is still inside the sweep: refined, exactly here.
+        EXPECT_EQ(p.refined_x.has_value(), m != 0 && m != n - 1) << "top at " << m;
+        if (p.refined_x) {
+            EXPECT_NEAR(std::log10(*p.refined_x), static_cast<double>(m), 1e-12);
+            EXPECT_NEAR(*p.refined_y, 1e3, 1e3 * 1e-12);
+        }
+    }
+    // A flat top of two equal samples: one peak, the first of them, refined to their middle.
+    const std::vector<double> flat = {1.0, 2.0, 3.0, 3.0, 2.0, 1.0};
+    const std::vector<Peak> top = find_peaks(samples(6), flat);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].index, 2u);
+    ASSERT_TRUE(top[0].refined_x);
+    EXPECT_NEAR(std::log10(*top[0].refined_x), 2.5, 1e-12);
+    // Two equal peaks: both, the first one first; a flat top at the end of a sweep.
+    const std::vector<double> twins = {1.0, 5.0, 1.0, 5.0, 1.0, 4.0, 4.0};
+    const std::vector<Peak> two = find_peaks(samples(7), twins);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[0].index, 1u);
+    EXPECT_EQ(two[1].index, 3u);
+    // Four peaks of known rank, by power, not by position; the last sample is not one.
+    const std::vector<double> four = {1.0, 3.0, 1.0, 7.0, 1.0, 5.0, 1.0, 9.0, 1.0};
+    std::vector<std::size_t> ranked;
+    for (const Peak& p : find_peaks(samples(9), four))
+        ranked.push_back(p.index);
+    EXPECT_EQ(ranked, (std::vector<std::size_t>{7, 3, 5, 1}));
+    // A curve still rising at the end with a peak inside: the end first, marked, then the peak.
+    const std::vector<double> rising = {1.0, 4.0, 2.0, 3.0, 6.0};
+    const std::vector<Peak> edge = find_peaks(samples(5), rising);
+    ASSERT_EQ(edge.size(), 2u);
+    EXPECT_EQ(edge[0].position, PeakPosition::SweepEnd);
+    EXPECT_EQ(edge[1].index, 1u);
+    // Ripples on the slope of one peak: below the prominence they are not peaks, above it they
+    // are. The ripple's prominence is measured from the higher of its two bases.
+    for (const double ripple : {0.5 * kPeakProminence, 2.0 * kPeakProminence}) {
+        std::vector<double> y = {1.0, 2.0, 4.0, 8.0, 16.0, 10.0, 6.0, 5.0, 3.0, 1.0};
+        y[7] = y[6] * (1.0 + ripple) / (1.0 - ripple); // a bump above both neighbours
+        y[6] = y[7] * (1.0 - ripple);
+        y[8] = y[7] * (1.0 - ripple) * 0.5; // far lower on the far side: the near base rules
+        const std::vector<Peak> found = find_peaks(samples(10), y);
+        EXPECT_EQ(found.size(), ripple > kPeakProminence ? 2u : 1u) << "ripple " << ripple;
+    }
+}
+
 class InScratchDir : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -105,8 +105,12 @@ sweep_rows_are_summaries=0
 for n in 1 2 3 4 5 6; do
     p=point-0000$n
     cmp -s <(grep "^$p," steady1/study_sweep.csv | cut -d, -f4-) <(tail -n +2 steady1/$p/summary.csv) || sweep_rows_are_summaries=1
+    # ... each row under the point's own axis values, as study.csv gives them.
+    [ "$(grep "^$p," steady1/study_sweep.csv | cut -d, -f1-3 | sort -u)" = "$(grep "^$p," steady1/study.csv | cut -d, -f1-3)" ] ||
+        { echo "axis values differ: $p"; sweep_rows_are_summaries=1; }
 done
-check "... study_sweep.csv: every point's summary rows after its values" "[ $sweep_rows_are_summaries -eq 0 ] && [ \$(wc -l < steady1/study_sweep.csv) -eq 67 ] && head -n 1 steady1/study_sweep.csv | grep -q '^point,shell.thickness,orbit.eccentricity,viscosity_Pa_s,'"
+[ "$(head -n 1 steady1/study_sweep.csv | cut -d, -f4-)" = "$(head -n 1 steady1/point-00001/summary.csv)" ] || sweep_rows_are_summaries=1
+check "... study_sweep.csv: every point's summary rows and header after its axis values, those of study.csv" "[ $sweep_rows_are_summaries -eq 0 ] && [ \$(wc -l < steady1/study_sweep.csv) -eq 67 ] && head -n 1 steady1/study_sweep.csv | grep -q '^point,shell.thickness,orbit.eccentricity,viscosity_Pa_s,'"
 check "... and a time study has it too" "[ \$(wc -l < one/study_sweep.csv) -eq 67 ] && cmp -s <(grep '^point-00004,' one/study_sweep.csv | cut -d, -f4-) <(tail -n +2 one/point-00004/summary.csv)"
 # Resumed: a point removed is computed again, to the same bytes.
 cp -r steady1 steady3 && rm -rf steady3/point-00004 steady3/study.csv steady3/study_sweep.csv

@@ -42,7 +42,7 @@ struct PointFiles {
         : dir(path), body(body_toml_written(dir, body_spec)),
           output(dir, console, model, std::move(series)) {}
     void publish() {
-        output.finish();
+        output.finish({});
         dir.publish();
     }
     ResultDirectory dir;
@@ -60,7 +60,7 @@ void write_steady_point(const std::string& path, const Body& body_spec, const Ba
     rows.reserve(batch.size());
     for (const ViscosityResults& v : batch)
         rows.push_back(*v.steady);
-    write_steady_tables(dir, console, Engine(body_spec).model(), rows);
+    write_steady_tables(dir, console, Engine(body_spec).model(), rows, {});
     dir.publish();
 }
 

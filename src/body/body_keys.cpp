@@ -46,6 +46,14 @@ void flatten(const std::string& prefix, const toml::node& node, std::vector<Body
 
 } // namespace
 
+std::string key_units(std::string_view dotted_key) {
+    const std::string comment = key_comment(dotted_key);
+    const std::size_t end = comment.find_first_of(" ;:");
+    const std::string unit = comment.substr(0, end);
+    if (unit.empty() || (end != std::string::npos && comment[end] == ' ')) return "1";
+    return unit;
+}
+
 std::vector<BodyKey> body_keys(const Body& body) {
     toml::table doc;
     // The body's own file reads back, so it parses.

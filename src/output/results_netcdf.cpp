@@ -13,46 +13,28 @@ constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
 
 double value_or_missing(const std::optional<double>& v) { return v ? *v : kMissing; }
 
-// The values of one summary quantity over (rheology, viscosity), C order.
-template <class Get>
-std::vector<double> over_rheology_viscosity(const RunContent& c, Get get) {
-    std::vector<double> out;
-    out.reserve(c.rheologies.size() * c.rows.size());
-    for (std::size_t r = 0; r < c.rheologies.size(); ++r)
-        for (const SummaryRow& row : c.rows)
-            out.push_back(get(row, r));
+} // namespace
+
+std::vector<SummaryVariable> summary_variables() {
+    std::vector<SummaryVariable> out;
+    for (const SummaryQuantity& q : summary_quantities())
+        out.push_back({q.name, q.units, q.long_name, [&q](const SummaryRow& row, std::size_t r) {
+                           return row.values[r].*q.value;
+                       }});
+    // The other blocks' fields are empty where not computed.
+    const auto optional = [&out](const auto& q, auto block) {
+        out.push_back({q.name, q.units, q.long_name, [&q, block](const SummaryRow& row, std::size_t r) {
+                           return value_or_missing((row.*block)[r].*q.value);
+                       }});
+    };
+    for (const SteadyQuantity& q : steady_quantities())
+        optional(q, &SummaryRow::steady);
+    for (const LoveQuantity& q : love_quantities())
+        optional(q, &SummaryRow::love);
+    for (const GridErrorQuantity& q : grid_error_quantities())
+        optional(q, &SummaryRow::grid);
     return out;
 }
-
-// A quantity of every rheology's block of summary.csv, as a variable over (rheology, viscosity).
-struct SummaryVariable {
-    int id;
-    std::vector<double> values;
-};
-
-void define_summary(NetcdfFile& nc, const RunContent& c, std::array<int, 2> dims,
-                    std::vector<SummaryVariable>& vars) {
-    const auto add = [&](const auto& q, auto get) {
-        vars.push_back({nc.variable(q.name, NetcdfFile::Type::Double, dims, q.units, q.long_name),
-                        over_rheology_viscosity(c, get)});
-    };
-    for (const SummaryQuantity& q : summary_quantities())
-        add(q, [&](const SummaryRow& row, std::size_t r) { return row.values[r].*q.value; });
-    for (const SteadyQuantity& q : steady_quantities())
-        add(q, [&](const SummaryRow& row, std::size_t r) {
-            return value_or_missing(row.steady[r].*q.value);
-        });
-    for (const LoveQuantity& q : love_quantities())
-        add(q, [&](const SummaryRow& row, std::size_t r) {
-            return value_or_missing(row.love[r].*q.value);
-        });
-    for (const GridErrorQuantity& q : grid_error_quantities())
-        add(q, [&](const SummaryRow& row, std::size_t r) {
-            return value_or_missing(row.grid[r].*q.value);
-        });
-}
-
-} // namespace
 
 void put_attribute(NetcdfFile& nc, int var, const FileAttribute& a) {
     if (const auto* d = std::get_if<double>(&a.value)) nc.number(var, a.name, *d);
@@ -82,8 +64,11 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
                                        "rheology of the shell");
     const int v_viscosity = nc.variable("viscosity", T::Double, std::array{d_viscosity}, "Pa s",
                                         "shear viscosity of the shell");
-    std::vector<SummaryVariable> summary;
-    define_summary(nc, c, {d_rheology, d_viscosity}, summary);
+    std::vector<std::pair<int, SummaryVariable>> summary;
+    for (SummaryVariable& v : summary_variables())
+        summary.emplace_back(nc.variable(v.name, T::Double, std::array{d_rheology, d_viscosity},
+                                         v.units, v.long_name),
+                             std::move(v));
 
     const int v_cell = nc.variable("cell", T::Int, std::array{d_cell}, "1",
                                    "quadrature cell of the shell, 1 the outermost");
@@ -132,8 +117,14 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
     for (const SummaryRow& row : c.rows)
         eta.push_back(row.eta);
     nc.put(v_viscosity, eta);
-    for (const SummaryVariable& v : summary)
-        nc.put(v.id, v.values);
+    for (const auto& [id, v] : summary) {
+        // Over (rheology, viscosity), C order.
+        std::vector<double> values;
+        for (std::size_t r = 0; r < c.rheologies.size(); ++r)
+            for (const SummaryRow& row : c.rows)
+                values.push_back(v.value(row, r));
+        nc.put(id, values);
+    }
 
     std::vector<int> cell;
     std::vector<double> radius, bounds;

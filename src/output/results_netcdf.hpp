@@ -9,6 +9,7 @@
 //   - the surface maps over (rheology, map_viscosity, lat, lon): map_heat_flux_W_m2,
 //     map_top_heating_W_m3 and map_bottom_heating_W_m3 (none without maps);
 //   - the body's keys as global attributes, with Conventions, title and source.
+#include <functional>
 #include <span>
 #include <string>
 #include <variant>
@@ -40,6 +41,16 @@ struct RunContent {
     std::vector<FileAttribute> attributes; // after Conventions, title and source
     std::string source;                    // the program and its version
 };
+
+// A quantity of summary.csv as a NetCDF variable: its name (the column's without the
+// rheology), its description, and its value for the rheology of column `r` of a row (NaN
+// where the CSV field is empty).
+struct SummaryVariable {
+    std::string_view name, units, long_name;
+    std::function<double(const SummaryRow& row, std::size_t r)> value;
+};
+// Every quantity of a rheology's block of summary.csv, in column order.
+std::vector<SummaryVariable> summary_variables();
 
 // Writes the file at `path` (created anew). Throws OutputError; the caller removes a file
 // whose writing failed.

@@ -13,6 +13,7 @@
 #include "driver/progress.hpp"
 #include "driver/result_tables.hpp"
 #include "driver/run_output.hpp"
+#include "study/study_cube.hpp"
 #include "study/study_table.hpp"
 
 namespace tidal {
@@ -227,6 +228,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         peaks.push_back(read_point_peaks(dir.point_path(p)));
     dir.open_file("study.csv").rewrite(study_table(study, peaks));
     write_study_sweep(study, dir, dir.open_file("study_sweep.csv"));
+    write_study_nc(dir, study);
     dir.publish_files();
     int unsettled = 0;
     for (const PointPeaks& p : peaks)

@@ -2,13 +2,13 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <vector>
 
-#include <fcntl.h>
 #include <netcdf.h>
-#include <unistd.h>
+#include <netcdf_mem.h>
 
 namespace tidal {
 
@@ -40,7 +40,10 @@ void NetcdfFile::check(int status, std::string_view action) const {
 
 NetcdfFile::NetcdfFile(std::string path) : path_(std::move(path)) {
     errno = 0;
-    check(nc_create(path_.c_str(), NC_CLOBBER | NC_NETCDF4, &id_), "create");
+    // Built in memory and written by this program's own file code: a refused write (a full
+    // disk) is then reported and cleaned up as for every other result file, never left inside
+    // the HDF5 library (which cannot let go of a file it failed to close).
+    check(nc_create_mem(path_.c_str(), NC_NETCDF4, 1 << 20, &id_), "create");
 }
 
 NetcdfFile::~NetcdfFile() {
@@ -117,18 +120,18 @@ void NetcdfFile::put(int var, std::span<const std::string> values) {
 
 void NetcdfFile::close() {
     errno = 0;
-    const int status = nc_close(id_);
-    id_ = -1; // closed or not, the library has let go of it
+    NC_memio image{};
+    const int status = nc_close_memio(id_, &image);
+    id_ = -1;
     check(status, "close");
-    // The library closes without fsync: the content is on disk before the file is published.
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const int err = errno;
-        if (fd >= 0) ::close(fd);
-        throw OutputError("cannot write result file '" + path_ + "': " + std::strerror(err));
-    }
-    if (::close(fd) != 0)
-        throw OutputError("cannot write result file '" + path_ + "': " + std::strerror(errno));
+    struct Freed {
+        void* p;
+        ~Freed() { std::free(p); }
+    } freed{image.memory};
+    // Written whole, flushed and made durable; on failure the file is cut back to nothing.
+    ResultFile file(path_);
+    file.rewrite(std::string_view(static_cast<const char*>(image.memory), image.size));
+    file.close();
 }
 
 } // namespace tidal

@@ -1,6 +1,7 @@
 #pragma once
 // A NetCDF-4 file written once from its beginning: dimensions, variables and attributes are
-// declared, then the values put, then the file closed and made durable (fsync). Every status
+// declared, then the values put (the file is built in memory), then the whole file written,
+// closed and made durable (fsync). Every status
 // the library returns is checked: a failure throws OutputError naming the file, what was being
 // done and the library's reason, and the object's destructor then abandons the file (the
 // caller removes it: it is never a whole result).
@@ -20,7 +21,7 @@ class NetcdfFile {
 
     // Creates the file at `path`, replacing what stands there.
     explicit NetcdfFile(std::string path);
-    // Without close(): abandons the file (it stays, incomplete, for the caller to remove).
+    // Without close(): abandons the file (nothing of it reaches the disk).
     ~NetcdfFile();
     NetcdfFile(const NetcdfFile&) = delete;
     NetcdfFile& operator=(const NetcdfFile&) = delete;
@@ -44,7 +45,7 @@ class NetcdfFile {
     void put(int var, std::span<const int> values);
     void put(int var, std::span<const std::string> values);
 
-    // Closes the file, then makes its content durable.
+    // Writes the whole file at its path and makes it durable.
     void close();
 
     const std::string& path() const { return path_; }

@@ -376,8 +376,7 @@ class TimeSweep {
         RunOutput output(out, console, model_, series_);
         for (const ViscosityResults& r : results_)
             output.add(r);
-        output.finish();
-        write_maps(out, model_, maps_);
+        output.finish(maps_);
         out.publish();
     }
 
@@ -432,8 +431,7 @@ class SteadySweep {
         Console console(discarded);
         ResultDirectory out(dir);
         write_body_toml(out, body_.body_spec);
-        write_steady_tables(out, console, model_, rows_);
-        write_maps(out, model_, maps_);
+        write_steady_tables(out, console, model_, rows_, maps_);
         out.publish();
     }
 

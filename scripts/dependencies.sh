@@ -14,6 +14,9 @@ tidal_missing_packages() { # set
     command -v make > /dev/null || need+=(make)
     [ -f /usr/include/toml++/toml.h ] || need+=(libtomlplusplus-dev)
     [ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+    # results.nc and study.nc; pkg-config finds the library.
+    [ -f /usr/include/netcdf.h ] || need+=(libnetcdf-dev)
+    command -v pkg-config > /dev/null || need+=(pkg-config)
     command -v gnuplot > /dev/null || need+=(gnuplot-nox)
     if [ "$1" != run ]; then
         [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
@@ -27,8 +30,9 @@ tidal_missing_packages() { # set
         # Jupyter kernel.
         dpkg -s python3-venv > /dev/null 2>&1 || need+=(python3-venv)
         local pkg
-        for pkg in numpy pytest matplotlib pandas skbuild nbformat nbclient ipykernel; do
-            /usr/bin/python3 -c "import $pkg" > /dev/null 2>&1 || need+=("python3-$pkg")
+        # The NetCDF files read back in the tests, and Result.to_xarray().
+        for pkg in numpy pytest matplotlib pandas skbuild nbformat nbclient ipykernel xarray netCDF4; do
+            /usr/bin/python3 -c "import $pkg" > /dev/null 2>&1 || need+=("python3-${pkg,,}") # Debian names are lower case
         done
     fi
     if [ "$1" = ci ]; then

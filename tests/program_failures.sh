@@ -70,10 +70,10 @@ cd ..
 
 # --- Memory: a clear message far below what a run needs, a complete run far above ---------
 # The smallest address-space limit under which the program starts at all (the loader and the
-# libraries need some); a run needs several MiB more for its matrices and histories.
+# libraries need some, NetCDF and what it links tens of MiB); a run needs several MiB more for its matrices and histories.
 mkdir memory && cd memory
 start=""
-for limit in $(seq 3000 250 20000); do
+for limit in $(seq 3000 250 100000); do
     (ulimit -v $limit; "$tidal" --version > /dev/null 2>&1) && { start=$limit; break; }
 done
 check "the program starts under some address-space limit (${start} KiB)" "[ -n \"$start\" ]"

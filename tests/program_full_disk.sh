@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A full disk under the output directory (a 48 KiB tmpfs): the run ends with status 1 and one
 # line naming the file and the reason, no file holds a torn line, and the earlier results are
+# untouched. Then a disk that fills while results.nc is written, after every CSV table fits:
+# one line naming it and the reason, no results.nc under either name, the earlier one
 # untouched. Mounting needs root (as CI runs); elsewhere the test is skipped (exit 77).
 # Usage: program_full_disk.sh TIDAL
 set -uo pipefail
@@ -12,7 +14,7 @@ if ! mount -t tmpfs -o size=48k tmpfs small 2> /dev/null; then
     echo "cannot mount a tmpfs here (needs root): skipped"
     exit 77
 fi
-trap 'umount "$scratch/small"; rm -rf "$scratch"' EXIT
+trap 'umount "$scratch/small"; umount "$scratch/fits" 2> /dev/null; rm -rf "$scratch"' EXIT
 for f in $files; do echo " earlier result $f" > small/$f; done
 earlier=$(cd small && md5sum $files)
 "$tidal" --body 1 --output small > /dev/null 2> err.txt; status=$?
@@ -24,4 +26,26 @@ rm -f small/*.partial
 "$tidal" --body 1 --method steady --output small > /dev/null 2> err.txt; status=$?
 check "in steady mode too: status 1, one line naming the file, the reason and the kept rows" \
     "[ $status -eq 1 ] && one_line err.txt && grep -q \"No space left on device (after [0-9]* of 241 viscosities, kept in small/\*\.partial)\" err.txt"
+
+# A disk with room for the CSV tables and half of results.nc: a run on a roomy tmpfs gives the
+# sizes, in the tmpfs's pages, then a filler leaves just that room free.
+mkdir fits
+mount -t tmpfs -o size=16m tmpfs fits
+run="--body 1 --method steady --map 1e14 --output fits/run"
+"$tidal" $run > /dev/null 2>&1
+pages() { echo $(( ($(stat -c %s "$1") + 4095) / 4096 )); }
+csv=0
+for f in fits/run/*; do [ "${f##*/}" = results.nc ] || csv=$((csv + $(pages "$f"))); done
+nc=$(pages fits/run/results.nc)
+rm -rf fits/run && mkdir fits/run && echo " earlier results.nc" > fits/run/results.nc
+earlier=$(md5sum < fits/run/results.nc)
+free_kib=$(df -k --output=avail fits | tail -n 1)
+dd if=/dev/zero of=fits/filler bs=1k count=$((free_kib - 4 * (csv + nc / 2))) 2> /dev/null
+"$tidal" $run > /dev/null 2> err.txt; status=$?
+check "a disk full while results.nc is written: status 1, one line naming it and the reason" \
+    "[ $status -eq 1 ] && one_line err.txt && grep -q \"results\.nc\.partial'.*No space left on device\" err.txt"
+check "... after the CSV tables were written whole" \
+    "[ -s fits/run/summary.csv.partial ] && [ -s fits/run/peaks.csv.partial ] && [ -s fits/run/map-1e+14.csv.partial ]"
+check "... no half-written results.nc under either name, the earlier one untouched" \
+    "[ ! -e fits/run/results.nc.partial ] && [ \"\$(md5sum < fits/run/results.nc)\" = \"\$earlier\" ]"
 exit $failed

@@ -72,7 +72,8 @@ def test_write_reproduces_the_programs_files_byte_for_byte(body1, tmp_path):
     names = sorted(os.listdir(cli))
     assert names == sorted(os.listdir(out))
     files = [n for n in names if not n.startswith(".")]
-    assert len(files) == 15  # ten legacy files, summary, profile, peaks, one series, body.toml
+    assert len(files) == 16  # ten legacy files, summary, profile, peaks, one series, body.toml,
+    # results.nc
     match, mismatch, errors = filecmp.cmpfiles(cli, out, files, shallow=False)
     assert mismatch == [] and errors == []
 

@@ -389,11 +389,28 @@ class Result:
         import pandas
         return pandas.DataFrame(self.arrays)
 
+    def to_xarray(self):
+        """The sweep as an xarray Dataset, the very one xarray reads from the results.nc that
+        write() and the command line write (summary quantities over rheology and viscosity,
+        the heating profile over rheology, viscosity and cell, the maps over rheology,
+        map_viscosity, lat and lon, the body's keys as attributes). Needs xarray with a
+        NetCDF-4 backend (Debian: python3-xarray, python3-netcdf4)."""
+        try:
+            import xarray
+        except ImportError as e:
+            raise ImportError(f"Result.to_xarray needs xarray, which {sys.executable} cannot "
+                              "import; install xarray and netCDF4 (Debian: apt-get install "
+                              "python3-xarray python3-netcdf4)") from e
+        import tempfile
+        with tempfile.TemporaryDirectory(prefix="tidal-") as tmp:
+            self.write(tmp)
+            return xarray.load_dataset(os.path.join(tmp, "results.nc"))
+
     def write(self, directory):
         """Writes the command line's result files of this sweep into `directory` (str or
         os.PathLike; created with its parents if missing): the ten legacy files,
         summary.csv, peaks.csv, series-<viscosity>.csv of the asked-for series and
-        body.toml, byte for byte those `tidal` writes for the same body and series (its
+        body.toml and results.nc, byte for byte those `tidal` writes for the same body and series (its
         body.toml names the rheologies swept). They appear together when all are
         written. A steady sweep writes what `tidal --method steady` writes: summary.csv,
         peaks.csv and body.toml. Raises DirectoryInUse if another run holds the directory, OutputError if a

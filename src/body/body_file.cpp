@@ -192,6 +192,19 @@ const std::vector<Key>& keys() {
     return all;
 }
 
+} // namespace
+
+std::string key_comment(std::string_view dotted_key) {
+    for (const Key& k : keys()) {
+        const std::string dotted =
+            k.section.empty() ? std::string(k.name) : std::string(k.section) + "." + std::string(k.name);
+        if (dotted == dotted_key) return k.unit_comment;
+    }
+    return "";
+}
+
+namespace {
+
 // Stores a node of the checked type into the key's field.
 void read_value(const Key& k, Body& b, const toml::node& n) {
     if (const auto* p = std::get_if<const RheologyParameter*>(&k.field)) {

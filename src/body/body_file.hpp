@@ -26,6 +26,10 @@ std::variant<Body, BodyError> read_body(std::string_view text, std::string_view 
 // The body as a commented TOML file; `header` (without '#') becomes its first comment line.
 std::string write_body(const Body& body, std::string_view header);
 
+// The comment a body file writes after a key ("m", "Pa; or an array ...", "orbital periods of
+// each run"): its unit, or what it counts. Empty for a key without one or not of a body file.
+std::string key_comment(std::string_view dotted_key);
+
 // A double as TOML text: the shortest decimal form that reads back to the same bits, always a
 // float (3.3e+09, 925.0).
 std::string toml_real(double v);

@@ -34,9 +34,9 @@ std::vector<std::string> write_steady_sweep(const Engine& engine, ResultDirector
     const ViscositySweep& viscosities = engine.viscosities();
     int written = 0;
     try {
-        auto closing =
-            write_steady_tables(dir, console, model, engine.steady(engine.swept()), &written);
-        write_maps(dir, model, engine.maps(maps, Flavour::Continuous, map_step));
+        auto closing = write_steady_tables(dir, console, model, engine.steady(engine.swept()),
+                                           engine.maps(maps, Flavour::Continuous, map_step),
+                                           &written);
         dir.publish();
         return closing;
     } catch (const OutputError& e) {
@@ -177,10 +177,8 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         });
         progress.clear();
         if (complete) {
-            output.finish();
-            write_maps(dir, model,
-                       engine.maps(std::get<std::vector<double>>(maps), Flavour::Discrete,
-                                   settings.map_step));
+            output.finish(engine.maps(std::get<std::vector<double>>(maps), Flavour::Discrete,
+                                      settings.map_step));
             dir.publish();
         }
     } catch (const OutputError& e) {

@@ -221,6 +221,7 @@ void ResultTables::add_row(const SummaryRow& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         profile_.write(profile_records(row.eta, names[i], row.profile[i]));
     profile_.flush();
+    rows_.push_back(row);
 }
 
 void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {

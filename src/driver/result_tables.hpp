@@ -25,20 +25,6 @@ series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked
 using TableRheologies = std::vector<Rheology>;
 std::vector<std::string_view> table_names(const TableRheologies& models);
 
-// The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
-// steady-state columns, every rheology of the tables in column order.
-struct SummaryRow {
-    double eta = 0.0; // Pa s
-    std::vector<RheologySummary> values;
-    std::vector<SteadySummary> steady;
-    std::vector<LoveSummary> love;
-    std::vector<GridErrorSummary> grid;
-    // With numerics.extrapolate, the Richardson limits of every rheology; else empty.
-    std::vector<ExtrapolatedSummary> extrapolated;
-    // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
-    std::vector<std::vector<ProfileRecord>> profile;
-};
-
 // The row of one viscosity of a time sweep of `model`'s rheologies; `tn` are the phases
 // written for its runs (column order). The steady columns are filled when `r` has the steady
 // state.
@@ -82,6 +68,8 @@ class ResultTables {
 
     // Writes "peaks.csv"; only a complete sweep has peaks.
     void finish();
+    // The rows so far, in the order added (ascending viscosity).
+    const std::vector<SummaryRow>& rows() const { return rows_; }
     // After finish(): the warning of a largest power at an end of the sweep, if any.
     const std::optional<std::string>& edge_warning() const { return edge_warning_; }
     // After finish(): the lines that close the run on standard error: the warnings of values
@@ -100,6 +88,7 @@ class ResultTables {
     ResultFile& profile_;
     void add_row(const SummaryRow& row);
 
+    std::vector<SummaryRow> rows_;           // for results.nc, written once complete
     std::vector<double> eta_;                // viscosities so far
     std::vector<std::vector<double>> power_; // per rheology, per viscosity, W
     SweepDoubts doubts_;

@@ -5,6 +5,7 @@
 
 #include "body/body_file.hpp"
 #include "discretisation/orbit_tide.hpp"
+#include "driver/netcdf_output.hpp"
 #include "driver/program.hpp"
 #include "output/record.hpp"
 #include "output/result_file.hpp"
@@ -78,6 +79,7 @@ void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec) {
 std::vector<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
                                                const ShellModel& model,
                                                std::span<const SteadySweepRow> rows,
+                                               const std::vector<SweepMap>& maps,
                                                int* written) {
     ResultTables tables(dir, model, {});
     double tn = 0.0;
@@ -90,13 +92,21 @@ std::vector<std::string> write_steady_tables(ResultDirectory& dir, Console& cons
         if (written) ++*written;
     }
     tables.finish();
+    write_maps(dir, model, maps);
+    write_results_nc(dir, model, tables.rows(), maps, "steady");
     return tables.closing_lines();
 }
 
 RunOutput::RunOutput(ResultDirectory& dir, Console& console, const ShellModel& model,
                      std::vector<double> series)
-    : console_(console), models_(model.body.models), files_(dir, legacy_suffixes(models_)),
+    : dir_(dir), console_(console), model_(model), models_(model.body.models), files_(dir, legacy_suffixes(models_)),
       tables_(dir, model, std::move(series)) {}
+
+void RunOutput::finish(const std::vector<SweepMap>& maps) {
+    tables_.finish();
+    write_maps(dir_, model_, maps);
+    write_results_nc(dir_, model_, tables_.rows(), maps, "time");
+}
 
 void RunOutput::add(const ViscosityResults& r) {
     const std::vector<double> tn = written_phases(tn_, r, models_);

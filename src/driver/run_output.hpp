@@ -11,6 +11,7 @@
 
 #include "discretisation/body.hpp"
 #include "driver/console.hpp"
+#include "driver/map_output.hpp"
 #include "driver/result_tables.hpp"
 #include "driver/sweep.hpp"
 #include "output/result_directory.hpp"
@@ -34,14 +35,16 @@ void write_body_toml(ResultDirectory& dir, const Body& body_spec);
 // the order-0 and the order-2 parts, the amplitude of the potential over r^2 (1/s^2).
 void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec);
 
-// The files of a sweep from the exact-in-time periodic state alone: "summary.csv" and
-// "peaks.csv", no legacy files (they describe a time integration). The console shows the
+// The files of a sweep from the exact-in-time periodic state alone: "summary.csv",
+// "heating_profile.csv", "peaks.csv", the map tables of `maps` and "results.nc", no legacy
+// files (they describe a time integration). The console shows the
 // lines of a time sweep, with the periodic state's powers. Publishing is the caller's.
 // `written`, if given, counts the viscosities whose rows have reached the files. Returns the
 // lines that close the run (warnings of doubt, of a sweep end, the accuracy summary).
 std::vector<std::string> write_steady_tables(ResultDirectory& dir, Console& console,
                                                const ShellModel& model,
                                                std::span<const SteadySweepRow> rows,
+                                               const std::vector<SweepMap>& maps,
                                                int* written = nullptr);
 
 class RunOutput {
@@ -54,8 +57,9 @@ class RunOutput {
     // Writes the records and console lines of one viscosity, in sweep order.
     void add(const ViscosityResults& r);
 
-    // Writes what only a complete sweep has ("peaks.csv"); publishing is the caller's.
-    void finish() { tables_.finish(); }
+    // Writes what only a complete sweep has: "peaks.csv", the map tables of `maps` and
+    // "results.nc"; publishing is the caller's.
+    void finish(const std::vector<SweepMap>& maps);
 
     // The warnings of runs far from their periodic state or with a large step error.
     const SweepDoubts& doubts() const { return tables_.doubts(); }
@@ -65,7 +69,9 @@ class RunOutput {
     std::vector<std::string> closing_lines() const { return tables_.closing_lines(); }
 
   private:
+    ResultDirectory& dir_;
     Console& console_;
+    const ShellModel& model_;
     const TableRheologies& models_;
     ResultSet files_;
     ResultTables tables_;

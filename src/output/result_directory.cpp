@@ -146,6 +146,12 @@ void ResultDirectory::record_partial(std::string_view name) {
 }
 
 ResultFile& ResultDirectory::open(std::string_view name) {
+    const std::string partial = reserve(name);
+    files_.back().second = std::make_unique<ResultFile>(partial);
+    return *files_.back().second;
+}
+
+std::string ResultDirectory::reserve(std::string_view name) {
     const std::string final_path = path(name);
     struct stat st {};
     if (::stat(final_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
@@ -155,8 +161,8 @@ ResultFile& ResultDirectory::open(std::string_view name) {
     // A fresh file, never one reached through whatever stands at the temporary name.
     const std::string partial = final_path + std::string(kPartialSuffix);
     ::unlink(partial.c_str());
-    files_.emplace_back(std::string(name), std::make_unique<ResultFile>(partial));
-    return *files_.back().second;
+    files_.emplace_back(std::string(name), nullptr);
+    return partial;
 }
 
 void ResultDirectory::sync_directory() const {
@@ -189,7 +195,7 @@ void ResultDirectory::finish_interrupted_publication() {
 
 void ResultDirectory::publish() {
     for (auto& [name, file] : files_)
-        file->close();
+        if (file) file->close();
     // The set, named and on disk before its first file moves.
     std::string names;
     for (auto& [name, file] : files_)
@@ -202,7 +208,8 @@ void ResultDirectory::publish() {
     sync_directory();
     for (auto& [name, file] : files_) {
         const std::string to = path(name);
-        if (::rename(file->path().c_str(), to.c_str()) != 0)
+        const std::string from = to + std::string(kPartialSuffix);
+        if (::rename(from.c_str(), to.c_str()) != 0)
             throw OutputError("cannot publish result file " + in_quotes(to) + ": " +
                               std::strerror(errno));
     }

@@ -50,6 +50,11 @@ class ResultDirectory {
     // NAME where a directory stands (it could never be published).
     ResultFile& open(std::string_view name);
 
+    // For a file another library writes whole (a NetCDF file): the "NAME.partial" path to
+    // create it at (nothing stands there), published with the others. Refuses NAME as open()
+    // does.
+    std::string reserve(std::string_view name);
+
     // Closes every file and renames each "NAME.partial" to "NAME", in the order opened, with
     // the set named in ".tidal.publishing" meanwhile.
     void publish();
@@ -66,6 +71,7 @@ class ResultDirectory {
     std::string dir_;
     int lock_fd_ = -1;
     bool published_ = false;
+    // Per file its name and, for those written here, the file (null for reserved ones).
     std::vector<std::pair<std::string, std::unique_ptr<ResultFile>>> files_;
 };
 

@@ -8,56 +8,56 @@ namespace tidal {
 
 std::span<const SummaryQuantity> summary_quantities() {
     static constexpr std::array<SummaryQuantity, 7> quantities = {{
-        {"power_W", &RheologySummary::power},
-        {"heat_flux_W_m2", &RheologySummary::heat_flux},
-        {"min_surface_displacement_m", &RheologySummary::min_surface},
-        {"min_phase", &RheologySummary::min_phase},
-        {"max_equator_displacement_m", &RheologySummary::max_equator},
-        {"phase_lag_deg", &RheologySummary::phase_lag_deg},
-        {"amplitude_m", &RheologySummary::amplitude},
+        {"power_W", &RheologySummary::power, "W", "mean dissipated power over the last period"},
+        {"heat_flux_W_m2", &RheologySummary::heat_flux, "W m-2", "mean dissipated power per unit area of the outer surface"},
+        {"min_surface_displacement_m", &RheologySummary::min_surface, "m", "minimum order-0 radial displacement of the outer surface"},
+        {"min_phase", &RheologySummary::min_phase, "1", "time of the minimum surface displacement, fraction of the orbital period"},
+        {"max_equator_displacement_m", &RheologySummary::max_equator, "m", "largest absolute radial displacement at the equator"},
+        {"phase_lag_deg", &RheologySummary::phase_lag_deg, "degree", "phase lag of the fundamental of the surface displacement"},
+        {"amplitude_m", &RheologySummary::amplitude, "m", "amplitude of the fundamental of the surface displacement"},
     }};
     return quantities;
 }
 
 std::span<const SteadyQuantity> steady_quantities() {
     static constexpr std::array<SteadyQuantity, 4> quantities = {{
-        {"steady_power_W", &SteadySummary::power},
-        {"steady_phase_lag_deg", &SteadySummary::phase_lag_deg},
-        {"transient", &SteadySummary::transient},
-        {"step_error", &SteadySummary::step_error},
+        {"steady_power_W", &SteadySummary::power, "W", "mean power of the exact-in-time periodic state"},
+        {"steady_phase_lag_deg", &SteadySummary::phase_lag_deg, "degree", "phase lag of the exact-in-time periodic state"},
+        {"transient", &SteadySummary::transient, "1", "time-domain power over the periodic power of the scheme, minus 1"},
+        {"step_error", &SteadySummary::step_error, "1", "periodic power of the scheme over the exact-in-time one, minus 1"},
     }};
     return quantities;
 }
 
 std::span<const LoveQuantity> love_quantities() {
     static constexpr std::array<LoveQuantity, 6> quantities = {{
-        {"h2_real", &LoveSummary::h2_real},
-        {"h2_imag", &LoveSummary::h2_imag},
-        {"k2_real", &LoveSummary::k2_real},
-        {"k2_imag", &LoveSummary::k2_imag},
-        {"minus_im_k2", &LoveSummary::minus_im_k2},
-        {"tidal_q", &LoveSummary::tidal_q},
+        {"h2_real", &LoveSummary::h2_real, "1", "real part of the Love number h2"},
+        {"h2_imag", &LoveSummary::h2_imag, "1", "imaginary part of the Love number h2"},
+        {"k2_real", &LoveSummary::k2_real, "1", "real part of the Love number k2"},
+        {"k2_imag", &LoveSummary::k2_imag, "1", "imaginary part of the Love number k2"},
+        {"minus_im_k2", &LoveSummary::minus_im_k2, "1", "k2/Q, minus the imaginary part of k2"},
+        {"tidal_q", &LoveSummary::tidal_q, "1", "tidal quality factor Q"},
     }};
     return quantities;
 }
 
 std::span<const GridErrorQuantity> grid_error_quantities() {
     static constexpr std::array<GridErrorQuantity, 3> quantities = {{
-        {"grid_error", &GridErrorSummary::power},
-        {"h2_grid_error", &GridErrorSummary::h2},
-        {"k2_grid_error", &GridErrorSummary::k2},
+        {"grid_error", &GridErrorSummary::power, "1", "relative grid error of the power"},
+        {"h2_grid_error", &GridErrorSummary::h2, "1", "modulus of the relative grid error of h2"},
+        {"k2_grid_error", &GridErrorSummary::k2, "1", "modulus of the relative grid error of k2"},
     }};
     return quantities;
 }
 
 std::span<const ExtrapolatedQuantity> extrapolated_quantities() {
     static constexpr std::array<ExtrapolatedQuantity, 6> quantities = {{
-        {"extrapolated_power_W", &ExtrapolatedSummary::power},
-        {"extrapolated_phase_lag_deg", &ExtrapolatedSummary::phase_lag_deg},
-        {"extrapolated_h2_real", &ExtrapolatedSummary::h2_real},
-        {"extrapolated_h2_imag", &ExtrapolatedSummary::h2_imag},
-        {"extrapolated_k2_real", &ExtrapolatedSummary::k2_real},
-        {"extrapolated_k2_imag", &ExtrapolatedSummary::k2_imag},
+        {"extrapolated_power_W", &ExtrapolatedSummary::power, "W", "mean power extrapolated to zero grid spacing"},
+        {"extrapolated_phase_lag_deg", &ExtrapolatedSummary::phase_lag_deg, "degree", "phase lag extrapolated to zero grid spacing"},
+        {"extrapolated_h2_real", &ExtrapolatedSummary::h2_real, "1", "real part of h2 extrapolated to zero grid spacing"},
+        {"extrapolated_h2_imag", &ExtrapolatedSummary::h2_imag, "1", "imaginary part of h2 extrapolated to zero grid spacing"},
+        {"extrapolated_k2_real", &ExtrapolatedSummary::k2_real, "1", "real part of k2 extrapolated to zero grid spacing"},
+        {"extrapolated_k2_imag", &ExtrapolatedSummary::k2_imag, "1", "imaginary part of k2 extrapolated to zero grid spacing"},
     }};
     return quantities;
 }

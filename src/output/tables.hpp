@@ -21,10 +21,13 @@ struct RheologySummary {
     double amplitude = 0.0;     // amplitude of that fundamental, m
 };
 
-// A column of every rheology's block: its name (with unit) and its value.
+// A column of every rheology's block: its name (with unit), its value, and how the NetCDF
+// results describe it (there the name is the variable's, over rheology and viscosity).
 struct SummaryQuantity {
     std::string_view name;
     double RheologySummary::*value;
+    std::string_view units;     // as the NetCDF file states it (UDUNITS; "1": dimensionless)
+    std::string_view long_name; // what it is, in words
 };
 
 // The columns of a rheology's block, in order; a new quantity is a new entry here.
@@ -42,6 +45,8 @@ struct SteadySummary {
 struct SteadyQuantity {
     std::string_view name;
     std::optional<double> SteadySummary::*value;
+    std::string_view units;     // as the NetCDF file states it (UDUNITS; "1": dimensionless)
+    std::string_view long_name; // what it is, in words
 };
 
 // The steady-state columns of a rheology, in order; they follow every rheology's block of
@@ -58,6 +63,8 @@ struct LoveSummary {
 struct LoveQuantity {
     std::string_view name;
     std::optional<double> LoveSummary::*value;
+    std::string_view units;     // as the NetCDF file states it (UDUNITS; "1": dimensionless)
+    std::string_view long_name; // what it is, in words
 };
 
 // The Love-number columns of a rheology, in order; they follow the steady-state columns.
@@ -73,6 +80,8 @@ struct GridErrorSummary {
 struct GridErrorQuantity {
     std::string_view name;
     std::optional<double> GridErrorSummary::*value;
+    std::string_view units;     // as the NetCDF file states it (UDUNITS; "1": dimensionless)
+    std::string_view long_name; // what it is, in words
 };
 
 // The grid-error columns of a rheology, in order; they follow the Love-number columns.
@@ -87,6 +96,8 @@ struct ExtrapolatedSummary {
 struct ExtrapolatedQuantity {
     std::string_view name;
     std::optional<double> ExtrapolatedSummary::*value;
+    std::string_view units;     // as the NetCDF file states it (UDUNITS; "1": dimensionless)
+    std::string_view long_name; // what it is, in words
 };
 
 // The extrapolated columns of a rheology, in order; where asked for, they follow the
@@ -123,6 +134,20 @@ std::string profile_header();
 // The rows of one viscosity (Pa s) and rheology.
 std::string profile_records(double viscosity, std::string_view rheology,
                             std::span<const ProfileRecord> layers);
+
+// The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
+// steady-state columns, every rheology of the tables in column order.
+struct SummaryRow {
+    double eta = 0.0; // Pa s
+    std::vector<RheologySummary> values;
+    std::vector<SteadySummary> steady;
+    std::vector<LoveSummary> love;
+    std::vector<GridErrorSummary> grid;
+    // With numerics.extrapolate, the Richardson limits of every rheology; else empty.
+    std::vector<ExtrapolatedSummary> extrapolated;
+    // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
+    std::vector<std::vector<ProfileRecord>> profile;
+};
 
 // A rheology's heating peak, as "peaks.csv" shows it.
 struct PeakRecord {

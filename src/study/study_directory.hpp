@@ -34,6 +34,9 @@ class StudyDirectory {
     // renames every such file into place once all are complete.
     ResultFile& open_file(const std::string& name) { return dir_.open(name); }
     void publish_files() { dir_.publish(); }
+    // A file of the study written whole by another library (study.nc): the path to create it
+    // at, published by publish_files().
+    std::string reserve_file(const std::string& name) { return dir_.reserve(name); }
 
     // The method ("time" or "steady") the directory's study runs, as recorded by
     // record_method(); empty when none was recorded (a study of earlier versions: time).

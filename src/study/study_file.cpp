@@ -133,6 +133,10 @@ void axis_points(const toml::table& axes, const std::string& path, Study& study,
     std::size_t count = 1;
     for (const auto& [key, values] : list) {
         study.keys.push_back(key);
+        std::vector<std::string> texts;
+        for (const toml::node& v : *values)
+            texts.push_back(value_text(v, located(path, v)));
+        study.axes.push_back(std::move(texts));
         if (count > kMaxStudyPoints / values->size())
             throw Failure{located(path, axes) + ": more than " + std::to_string(kMaxStudyPoints) +
                           " points"};

@@ -30,6 +30,9 @@ struct StudyPoint {
 
 struct Study {
     std::vector<std::string> keys; // the varied body keys (axes or CSV columns), in order
+    // From [axes]: each key's values (TOML text) in the file's order, so that the points are
+    // their Cartesian product; empty for a points table.
+    std::vector<std::vector<std::string>> axes;
     std::vector<StudyPoint> points;
     bool steady = false; // method = "steady": periodic steady states instead of time stepping
 };

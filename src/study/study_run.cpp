@@ -13,6 +13,7 @@
 #include "driver/progress.hpp"
 #include "driver/result_tables.hpp"
 #include "driver/run_output.hpp"
+#include "study/study_cube.hpp"
 #include "study/study_table.hpp"
 
 namespace tidal {
@@ -42,7 +43,7 @@ struct PointFiles {
         : dir(path), body(body_toml_written(dir, body_spec)),
           output(dir, console, model, std::move(series)) {}
     void publish() {
-        output.finish();
+        output.finish({});
         dir.publish();
     }
     ResultDirectory dir;
@@ -60,7 +61,7 @@ void write_steady_point(const std::string& path, const Body& body_spec, const Ba
     rows.reserve(batch.size());
     for (const ViscosityResults& v : batch)
         rows.push_back(*v.steady);
-    write_steady_tables(dir, console, Engine(body_spec).model(), rows);
+    write_steady_tables(dir, console, Engine(body_spec).model(), rows, {});
     dir.publish();
 }
 
@@ -227,6 +228,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         peaks.push_back(read_point_peaks(dir.point_path(p)));
     dir.open_file("study.csv").rewrite(study_table(study, peaks));
     write_study_sweep(study, dir, dir.open_file("study_sweep.csv"));
+    write_study_nc(dir, study);
     dir.publish_files();
     int unsettled = 0;
     for (const PointPeaks& p : peaks)

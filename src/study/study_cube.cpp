@@ -1,0 +1,156 @@
+#include "study/study_cube.hpp"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "body/body_file.hpp"
+#include "body/body_keys.hpp"
+#include "driver/program.hpp"
+#include "driver/result_tables.hpp"
+#include "output/result_file.hpp"
+#include "study/points_csv.hpp"
+
+namespace tidal {
+
+namespace {
+
+// A field of summary.csv: empty (no value), or the shortest round-trip text of a double.
+std::optional<double> field_value(const std::string& text, const std::string& path) {
+    if (text.empty()) return std::nullopt;
+    double v = 0.0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size())
+        throw OutputError("'" + path + "': not a number: " + text);
+    return v;
+}
+
+std::vector<std::vector<std::string>> read_rows(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw OutputError("cannot read '" + path + "'");
+    auto parsed = read_csv_rows(text.str(), path);
+    if (const auto* e = std::get_if<PointTableError>(&parsed)) throw OutputError(e->message);
+    return std::get<std::vector<std::vector<std::string>>>(std::move(parsed));
+}
+
+// A value of an axis as its coordinate shows it: a TOML text without its quotes.
+std::string unquoted(const std::string& toml) {
+    if (toml.size() >= 2 && toml.front() == '"' && toml.back() == '"' &&
+        toml.find('\\') == std::string::npos)
+        return toml.substr(1, toml.size() - 2);
+    return toml;
+}
+
+StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values) {
+    StudyAxis a;
+    a.key = key;
+    a.name = key;
+    for (char& ch : a.name)
+        if (ch == '.') ch = '_';
+    a.units = key_units(key);
+    a.comment = key_comment(key);
+    for (const std::string& v : values) {
+        double x = 0.0;
+        const auto r = std::from_chars(v.data(), v.data() + v.size(), x);
+        if (r.ec != std::errc() || r.ptr != v.data() + v.size()) {
+            a.numbers.clear();
+            break;
+        }
+        a.numbers.push_back(x);
+    }
+    if (a.numbers.empty())
+        for (const std::string& v : values)
+            a.texts.push_back(unquoted(v));
+    return a;
+}
+
+} // namespace
+
+StudyPointRows read_point_rows(const std::string& point_dir,
+                               const std::vector<std::string>& rheologies) {
+    const std::string path = point_dir + "/summary.csv";
+    const auto table = read_rows(path);
+    if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");
+    const std::vector<std::string>& header = table[0];
+    const auto column = [&](const std::string& rheology, std::string_view q) {
+        const std::string name = rheology + "_" + std::string(q);
+        for (std::size_t c = 0; c < header.size(); ++c)
+            if (header[c] == name) return c;
+        throw OutputError("'" + path + "' has no column " + name);
+    };
+    StudyPointRows out;
+    out.rheologies = rheologies;
+    const std::size_t n = rheologies.size();
+    for (std::size_t r = 1; r < table.size(); ++r) {
+        const std::vector<std::string>& f = table[r];
+        const auto at = [&](std::size_t c) {
+            if (c >= f.size()) throw OutputError("'" + path + "': a row is short");
+            return field_value(f[c], path);
+        };
+        SummaryRow row;
+        row.eta = at(0).value_or(0.0);
+        row.values.resize(n);
+        row.steady.resize(n);
+        row.love.resize(n);
+        row.grid.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string& rh = rheologies[i];
+            for (const SummaryQuantity& q : summary_quantities())
+                row.values[i].*q.value = at(column(rh, q.name)).value_or(0.0);
+            for (const SteadyQuantity& q : steady_quantities())
+                row.steady[i].*q.value = at(column(rh, q.name));
+            for (const LoveQuantity& q : love_quantities())
+                row.love[i].*q.value = at(column(rh, q.name));
+            for (const GridErrorQuantity& q : grid_error_quantities())
+                row.grid[i].*q.value = at(column(rh, q.name));
+        }
+        out.rows.push_back(std::move(row));
+    }
+    return out;
+}
+
+void study_axes(const Study& study, StudyContent& content) {
+    if (!study.axes.empty()) {
+        for (std::size_t k = 0; k < study.keys.size(); ++k)
+            content.axes.push_back(axis_of(study.keys[k], study.axes[k]));
+        return;
+    }
+    StudyAxis point{"point", "point", "1", "the row of the points table, from 1", {}, {}};
+    for (std::size_t p = 0; p < study.points.size(); ++p)
+        point.numbers.push_back(static_cast<double>(p + 1));
+    content.axes.push_back(std::move(point));
+    for (std::size_t k = 0; k < study.keys.size(); ++k) {
+        std::vector<std::string> values;
+        for (const StudyPoint& p : study.points)
+            values.push_back(p.values[k]);
+        content.table_keys.push_back(axis_of(study.keys[k], values));
+    }
+}
+
+void write_study_nc(StudyDirectory& dir, const Study& study) {
+    StudyContent content;
+    study_axes(study, content);
+    std::vector<StudyPointRows> points;
+    for (std::size_t p = 0; p < study.points.size(); ++p) {
+        std::vector<std::string> names;
+        for (const std::string_view n : table_names(study.points[p].body.models))
+            names.emplace_back(n);
+        points.push_back(read_point_rows(dir.point_path(static_cast<int>(p)), names));
+    }
+    content.points = points;
+    content.source = kVersion;
+    content.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});
+    const std::string partial = dir.reserve_file(std::string(kStudyNetcdfName));
+    try {
+        write_study_netcdf(partial, content);
+    } catch (...) {
+        ::unlink(partial.c_str());
+        throw;
+    }
+}
+
+} // namespace tidal

@@ -1,0 +1,29 @@
+#pragma once
+// "study.nc" of a study (output/study_netcdf.hpp), from the summary.csv of every published
+// point: each field read back is the double the CSV's shortest round-trip text was written
+// from, so the hypercube holds the same numbers as the points' tables and study_sweep.csv.
+#include <string>
+#include <string_view>
+
+#include "output/study_netcdf.hpp"
+#include "study/study_directory.hpp"
+#include "study/study_file.hpp"
+
+namespace tidal {
+
+inline constexpr std::string_view kStudyNetcdfName = "study.nc";
+
+// The rows of a published point's summary.csv, for `rheologies` (its models, column order).
+// Throws OutputError if the table cannot be read or lacks one of their columns.
+StudyPointRows read_point_rows(const std::string& point_dir,
+                               const std::vector<std::string>& rheologies);
+
+// The axes of `study`: its [axes] keys, or the one axis "point" of a points table (whose keys
+// are then `table_keys`).
+void study_axes(const Study& study, StudyContent& content);
+
+// Writes study.nc into the study's directory as "study.nc.partial", published with the
+// study's other files; a failed write removes it. Throws OutputError.
+void write_study_nc(StudyDirectory& dir, const Study& study);
+
+} // namespace tidal

@@ -1,0 +1,261 @@
+"""results.nc and study.nc read back with the netCDF4 module and with xarray: every variable
+holds the doubles of the CSV tables beside it (the CSV's shortest round-trip texts parsed
+back), every variable carries its CF attributes, and a study's hypercube puts each point where
+its axis values say."""
+import csv
+import math
+import shutil
+import tomllib
+
+import netCDF4
+import numpy as np
+import pytest
+import xarray as xr
+
+SHORT = ["--set", "sweep.log10_viscosity_min=14", "--set", "sweep.log10_viscosity_max=16",
+         "--set", "sweep.steps_per_decade=4"]
+
+
+def read_csv(path):
+    with open(path, newline="") as f:
+        rows = list(csv.reader(f))
+    return rows[0], rows[1:]
+
+
+def number(text):
+    return float(text) if text else math.nan
+
+
+def bits(values):
+    """The values as their bit patterns, so that NaN equals NaN and -0 differs from 0."""
+    return np.asarray(values, dtype=np.float64).view(np.uint64)
+
+
+def same_bits(a, b, what):
+    np.testing.assert_array_equal(bits(a), bits(b), err_msg=what)
+
+
+@pytest.fixture(scope="module", params=["steady", "time"])
+def run(request, program, tmp_path_factory):
+    """A short sweep of body 8 (four rheologies) with the maps of two viscosities."""
+    out = tmp_path_factory.mktemp(request.param)
+    program("--body", 8, *SHORT, "--method", request.param, "--map", "1e14", "--map", "1e15",
+            "--map-step", "10", "--output", out)
+    return out
+
+
+OPENED = []
+
+
+@pytest.fixture(autouse=True)
+def close_files():
+    """HDF5 refuses a second open of a file still open: each test closes what it opened."""
+    yield
+    while OPENED:
+        OPENED.pop().close()
+
+
+def open_both(path):
+    """The file through netCDF4 (no masking or scaling: the stored doubles) and xarray."""
+    ds = xr.load_dataset(path)
+    raw = netCDF4.Dataset(path)
+    raw.set_auto_maskandscale(False)
+    OPENED.append(raw)
+    return raw, ds
+
+
+def summary_columns(header, rheologies):
+    """Per column of summary.csv after the viscosity: (rheology, quantity)."""
+    out = []
+    for name in header[1:]:
+        owner = [r for r in rheologies if name.startswith(r + "_")]
+        assert len(owner) == 1, name
+        out.append((owner[0], name[len(owner[0]) + 1:]))
+    return out
+
+
+def test_summary_every_column_equals_the_csv_bit_for_bit(run):
+    header, rows = read_csv(run / "summary.csv")
+    raw, ds = open_both(run / "results.nc")
+    rheologies = list(ds.rheology.values)
+    assert list(raw["rheology"][:]) == rheologies
+    eta = [number(r[0]) for r in rows]
+    same_bits(ds.viscosity.values, eta, "viscosity")
+    same_bits(raw["viscosity"][:], eta, "viscosity")
+    quantities = set()
+    for i, (rheology, q) in enumerate(summary_columns(header, rheologies), start=1):
+        column = [number(r[i]) for r in rows]
+        k = rheologies.index(rheology)
+        assert raw[q].dimensions == ("rheology", "viscosity")
+        same_bits(raw[q][k, :], column, f"{rheology} {q} (netCDF4)")
+        same_bits(ds[q].sel(rheology=rheology).values, column, f"{rheology} {q} (xarray)")
+        quantities.add(q)
+    # Nothing over (rheology, viscosity) that summary.csv does not have.
+    over = {n for n, v in raw.variables.items() if v.dimensions == ("rheology", "viscosity")}
+    assert over == quantities
+
+
+def test_profile_equals_heating_profile_csv_bit_for_bit(run):
+    header, rows = read_csv(run / "heating_profile.csv")
+    assert header == ["viscosity_Pa_s", "rheology", "layer", "outer_radius_m",
+                      "inner_radius_m", "heating_W_m3", "power_W"]
+    raw, ds = open_both(run / "results.nc")
+    rheologies = list(ds.rheology.values)
+    cells = ds.sizes["cell"]
+    assert len(rows) == len(rheologies) * ds.sizes["viscosity"] * cells
+    eta = list(ds.viscosity.values)
+    seen = set()
+    for r in rows:
+        v, k, c = eta.index(float(r[0])), rheologies.index(r[1]), int(r[2]) - 1
+        seen.add((v, k, c))
+        same_bits(raw["radius_bounds"][c, :], [number(r[3]), number(r[4])], "bounds")
+        same_bits(raw["cell_heating_W_m3"][k, v, c], number(r[5]), "heating")
+        same_bits(raw["cell_power_W"][k, v, c], number(r[6]), "power")
+        point = ds.sel(rheology=r[1], viscosity=float(r[0]), cell=int(r[2]))
+        same_bits([point.cell_heating_W_m3, point.cell_power_W], [number(r[5]), number(r[6])],
+                  "profile (xarray)")
+    assert len(seen) == len(rows)
+    same_bits(ds.radius.values, ds.radius_bounds.mean("bounds").values, "mid radius")
+    assert "radius" in ds.cell_heating_W_m3.coords
+
+
+def test_maps_equal_the_map_tables_bit_for_bit(run):
+    raw, ds = open_both(run / "results.nc")
+    rheologies = list(ds.rheology.values)
+    assert list(ds.map_viscosity.values) == [1e14, 1e15]
+    for m, name in enumerate(["map-1e+14.csv", "map-1e+15.csv"]):
+        header, rows = read_csv(run / name)
+        lat = sorted({float(r[0]) for r in rows})
+        lon = sorted({float(r[1]) for r in rows}, key=[float(r[1]) for r in rows].index)
+        same_bits(ds.lat.values, lat, "lat")
+        same_bits(ds.lon.values, lon, "lon")
+        assert len(rows) == len(lat) * len(lon)
+        for j, column in enumerate(header[2:], start=2):
+            rheology = [r for r in rheologies if column.startswith(r + "_")][0]
+            var = "map_" + column[len(rheology) + 1:]
+            values = np.array([number(r[j]) for r in rows]).reshape(len(lat), len(lon))
+            k = rheologies.index(rheology)
+            assert raw[var].dimensions == ("rheology", "map_viscosity", "lat", "lon")
+            same_bits(raw[var][k, m], values, f"{name} {column}")
+            same_bits(ds[var].sel(rheology=rheology, map_viscosity=ds.map_viscosity[m]).values,
+                      values, f"{name} {column} (xarray)")
+        # A point away from the grid's symmetry: the row of (lat, lon) is the file's.
+        r = next(r for r in rows if float(r[0]) == 30.0 and float(r[1]) == 50.0)
+        got = ds[f"map_heat_flux_W_m2"].sel(rheology=rheologies[0], lat=30.0, lon=50.0)
+        same_bits(got.isel(map_viscosity=m).values, number(r[2]), "lat 30 lon 50")
+
+
+def test_every_variable_carries_its_cf_attributes(run):
+    raw, ds = open_both(run / "results.nc")
+    assert raw.getncattr("Conventions") == "CF-1.8"
+    for name, v in raw.variables.items():
+        assert v.getncattr("long_name"), name
+        if v.dtype != str:
+            assert v.getncattr("units"), name
+    assert raw["lat"].units == "degrees_north" and raw["lat"].standard_name == "latitude"
+    assert raw["lon"].units == "degrees_east" and raw["lon"].standard_name == "longitude"
+    assert raw["radius"].units == "m" and raw["radius"].bounds == "radius_bounds"
+    assert raw["power_W"].units == "W" and raw["heat_flux_W_m2"].units == "W m-2"
+    assert raw["viscosity"].units == "Pa s"
+
+
+def test_the_body_keys_are_the_files_attributes(run):
+    with open(run / "body.toml", "rb") as f:
+        body = tomllib.load(f)
+    flat = {}
+
+    def walk(prefix, t):
+        for k, v in t.items():
+            key = f"{prefix}.{k}" if prefix else k
+            walk(key, v) if isinstance(v, dict) else flat.setdefault(key, v)
+    walk("", body)
+    raw, _ = open_both(run / "results.nc")
+    attributes = {a: raw.getncattr(a) for a in raw.ncattrs()}
+    for key, value in flat.items():
+        got = attributes[key]
+        if isinstance(value, bool):
+            assert got == ("true" if value else "false"), key
+        elif isinstance(value, (int, float)):
+            same_bits(got, value, key)
+        elif isinstance(value, str):
+            assert got == value, key
+        else:
+            assert got.replace("'", '"').replace(" ", "") == \
+                str(value).replace("'", '"').replace(" ", ""), key
+    assert set(attributes) - set(flat) == {"Conventions", "title", "source", "method"}
+
+
+def test_a_full_run_and_its_write_from_python_agree(run, program, tmp_path):
+    # The same run again gives the same bytes: the file is deterministic.
+    method = run.name.rstrip("0123456789")
+    program("--body", 8, *SHORT, "--method", method, "--map", "1e14", "--map", "1e15",
+            "--map-step", "10", "--output", tmp_path)
+    assert (tmp_path / "results.nc").read_bytes() == (run / "results.nc").read_bytes()
+
+
+@pytest.fixture(scope="module")
+def study(program, data_dir, tmp_path_factory):
+    """The small 2 x 3 study (axes of different lengths), by the steady method."""
+    out = tmp_path_factory.mktemp("study")
+    text = (data_dir / "study_small.toml").read_text().replace("base = 3", 'base = 3\nmethod = "steady"')
+    (out / "study.toml").write_text(text)
+    program("--study", "study.toml", "--output", "result", "--jobs", "2", cwd=out)
+    return out / "result"
+
+
+def test_study_hypercube_holds_every_row_of_study_sweep_where_its_axes_say(study):
+    header, rows = read_csv(study / "study_sweep.csv")
+    assert header[:4] == ["point", "shell.thickness", "orbit.eccentricity", "viscosity_Pa_s"]
+    raw, ds = open_both(study / "study.nc")
+    assert raw["power_W"].dimensions == ("shell_thickness", "orbit_eccentricity", "rheology",
+                                         "viscosity")
+    thickness, eccentricity = [10e3, 20e3], [0.005, 0.009, 0.02]
+    same_bits(raw["shell_thickness"][:], thickness, "axis 1")
+    same_bits(raw["orbit_eccentricity"][:], eccentricity, "axis 2")
+    rheologies = list(ds.rheology.values)
+    eta = list(ds.viscosity.values)
+    columns = summary_columns(header[3:], rheologies)
+    assert len(rows) == 6 * len(eta)
+    for r in rows:
+        point = int(r[0].split("-")[1]) - 1
+        # The first axis varies slowest: point p is (p // 3, p % 3).
+        i, j = divmod(point, 3)
+        assert (float(r[1]), float(r[2])) == (thickness[i], eccentricity[j])
+        v = eta.index(float(r[3]))
+        for c, (rheology, q) in enumerate(columns, start=4):
+            k = rheologies.index(rheology)
+            same_bits(raw[q][i, j, k, v], number(r[c]), f"{r[0]} {rheology} {q} (netCDF4)")
+        cell = ds.sel(shell_thickness=float(r[1]), orbit_eccentricity=float(r[2]),
+                      viscosity=float(r[3]))
+        same_bits([cell[q].sel(rheology=rh).values for rh, q in columns],
+                  [number(x) for x in r[4:]], f"{r[0]} (xarray)")
+    for name, v in raw.variables.items():
+        assert v.getncattr("long_name"), name
+        if v.dtype != str:
+            assert v.getncattr("units"), name
+    assert raw["shell_thickness"].units == "m" and raw["orbit_eccentricity"].units == "1"
+    assert raw.getncattr("Conventions") == "CF-1.8"
+
+
+def test_each_point_holds_the_results_nc_of_its_own_run(study):
+    header, rows = read_csv(study / "point-00005" / "summary.csv")
+    ds = xr.load_dataset(study / "point-00005" / "results.nc")
+    cube = xr.load_dataset(study / "study.nc").sel(shell_thickness=20e3, orbit_eccentricity=0.009)
+    for q in ("power_W", "k2_imag", "grid_error"):
+        same_bits(ds[q].values, cube[q].values, q)
+
+
+def test_a_study_of_a_points_table_has_one_point_axis(program, data_dir, tmp_path):
+    text = (data_dir / "study_small.toml").read_text()
+    text = text[:text.index("[axes]")].replace("base = 3", 'base = 3\nmethod = "steady"\npoints = "points.csv"')
+    (tmp_path / "csv.toml").write_text(text)
+    (tmp_path / "points.csv").write_text("orbit.eccentricity,shell.thickness\n0.009,10e3\n0.02,20000.0\n0.005,15e3\n")
+    program("--study", "csv.toml", "--output", "result", cwd=tmp_path)
+    ds = xr.load_dataset(tmp_path / "result" / "study.nc")
+    assert ds.power_W.dims == ("point", "rheology", "viscosity")
+    same_bits(ds.point.values, [1, 2, 3], "point")
+    same_bits(ds.shell_thickness.values, [10e3, 20e3, 15e3], "thickness")
+    same_bits(ds.orbit_eccentricity.values, [0.009, 0.02, 0.005], "eccentricity")
+    for p in range(3):
+        point = xr.load_dataset(tmp_path / "result" / f"point-0000{p + 1}" / "results.nc")
+        same_bits(ds.power_W.isel(point=p).values, point.power_W.values, f"point {p + 1}")

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The exact tide's cost in the time method, side by side in one run of this tree's program:
-# the time sweep of body 5 (201 viscosities, both rheologies) with the first-order tide (the
+# the time sweep of body 5 (201 viscosities, Maxwell and Kelvin-Voigt) with the first-order tide (the
 # default; the same bytes, and the same work, as earlier versions) and with
 # orbit.tide = "exact", alternated so that a busy machine weighs on both alike. The target is
 # at most 10 % more. BASELINE_PROGRAM=path adds an earlier build's first-order sweep beside

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Self-gravitation's cost, whole program, side by side in one run of this tree's program: the
-# time sweep of body 1 (241 viscosities, both rheologies) without and with
+# time sweep of body 1 (241 viscosities, Maxwell and Kelvin-Voigt) without and with
 # shell.self_gravity = true, and the same for --method steady. The target is a few per cent.
 # Usage: bench/self_gravity.sh [JOBS]      RUNS=n
 set -euo pipefail

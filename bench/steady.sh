@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The periodic steady state, whole program, side by side in one run: `--method steady` for body
-# 1 (241 viscosities, both rheologies) on one thread, against its target of 0.1 s; and the time
+# 1 (241 viscosities, Maxwell and Kelvin-Voigt) on one thread, against its target of 0.1 s; and the time
 # sweep of body 1, which now computes the steady columns beside every run, against the program
 # of BASELINE (a git revision, default the last one without them), whose cost it may exceed by
 # at most 5 %.

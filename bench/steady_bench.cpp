@@ -1,5 +1,5 @@
 // Speed of the periodic steady state beside the time integration it replaces or checks: the
-// whole steady sweep of body 1 (241 viscosities, both rheologies; the model built inside the
+// whole steady sweep of body 1 (241 viscosities, Maxwell and Kelvin-Voigt; the model built inside the
 // loop, as a program run would), and the cost per viscosity of the steady state and of a time
 // integration batch of the same body.
 #include <benchmark/benchmark.h>
@@ -40,7 +40,7 @@ void BM_SteadySweepBody1(benchmark::State& state) {
 }
 BENCHMARK(BM_SteadySweepBody1)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// Per viscosity, both rheologies: the steady state (arg 0: continuous, 1: both flavours), the
+// Per viscosity, Maxwell and Kelvin-Voigt: the steady state (arg 0: continuous, 1: both flavours), the
 // body's solver and reduction set up once ...
 void BM_SteadyPerViscosity(benchmark::State& state) {
     const ShellModel model = make_shell_model(*preset_body(1));

@@ -3,7 +3,7 @@
 # 11 viscosities each: two batches of lanes per point) run four ways, side by side:
 #   loop      the hand-written baseline: one --body-file run per point, each on every core
 #   threads   tidal --study on one process with every core (--jobs N)
-#   ranks     mpirun -np N tidal --study with one thread each (needs build-mpi, see README)
+#   ranks     mpirun -np N tidal --study with one thread each (needs build-mpi, see docs/studies.md)
 #   rank1     mpirun -np 1 with every core (the MPI build on one process)
 # Prints the fastest wall time of RUNS rounds (default 3), its CPU time (user + system of every
 # process) and their ratio (the cores kept busy), and checks that the three study runs write

@@ -5,6 +5,16 @@
 # its include directory in the build tree holds a link to each of them, so an include of a
 # folder it does not use fails to compile, and the library links the ones it uses. A folder
 # must be declared after the folders it uses.
+# tidal_no_interposition(TARGET): position-independent code may have any of its global functions
+# replaced at load time by another object's, so the compiler neither inlines nor specialises a
+# call to one; nothing of ours is meant to be replaced, and -fno-semantic-interposition lets
+# the compiler treat the calls as it does in the program (bench/python_pic.sh measures it).
+function(tidal_no_interposition target)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    target_compile_options(${target} PRIVATE -fno-semantic-interposition)
+  endif()
+endfunction()
+
 function(tidal_layer folder)
   cmake_parse_arguments(L "" "" "SOURCES;USES;LINKS" ${ARGN})
   set(visible ${folder})
@@ -33,5 +43,6 @@ function(tidal_layer folder)
   if(TIDAL_PYTHON)
     # The Python module is a shared object: what it links must be position-independent.
     set_target_properties(tidal_${folder} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    tidal_no_interposition(tidal_${folder})
   endif()
 endfunction()

@@ -1,7 +1,7 @@
 """Tidal heating of Enceladus' ice shell against its viscosity, for two shell thicknesses.
 
 Run it as a script (python3 heating_vs_viscosity.py [FIGURE.png]) or paste it into a notebook
-cell. It needs the tidal module (see the README's Python section) and matplotlib.
+cell. It needs the tidal module (see docs/python.md) and matplotlib.
 """
 import sys
 

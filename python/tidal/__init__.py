@@ -4,7 +4,7 @@ The same engine as the command-line program ``tidal``, run in-process: the same 
 the same numbers to the last bit, the same result files.
 
     >>> import tidal
-    >>> result = tidal.sweep(tidal.preset(1))          # both rheologies, every viscosity
+    >>> result = tidal.sweep(tidal.preset(1))          # its rheologies, every viscosity
     >>> df = result.to_pandas()                          # the columns of summary.csv
 
 Units are SI throughout: viscosity Pa s, power W, heat flux W/m^2, displacement m, time s,

@@ -1,6 +1,6 @@
 #pragma once
 // What the command line and the documentation tell of the rheologies, made from their list:
-// the sentence of --help that names them, and the table of --rheologies (the README carries
+// the sentence of --help that names them, and the table of --rheologies (docs/body-files.md carries
 // the same table, and a test holds the two equal).
 #include <string>
 

@@ -2,6 +2,7 @@
 #include "discretisation/coefficients.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace tidal {
 
@@ -13,14 +14,10 @@ void naplnitkonstanty(double j, Vec1View<double> K) {
     K(4) = -(j + 2.0) * sqrt(j + 1.0);
     K(5) = -2.0 * sqrt((j - 1.0) / (2.0 * j - 1.0));
     K(6) = j * K(5);
-    K(7) = -2.0 * sqrt((j - 1.0) / (2.0 * (2.0 * j + 1.0)));
-    K(8) = (j + 1.0) * K(7);
     K(9) = 2.0 * sqrt((j + 1.0) * (2.0 * j + 3.0) / (6.0 * (2.0 * j - 1.0) * (2.0 * j + 1.0)));
     K(10) = -(j - 1.0) * K(9);
     K(11) = -2.0 * sqrt(j * (2.0 * j - 1.0) / (6.0 * (2.0 * j + 1.0) * (2.0 * j + 3.0)));
     K(12) = (j + 2.0) * K(11);
-    K(13) = 2.0 * sqrt((j + 2.0) / (2.0 * (2.0 * j + 1.0)));
-    K(14) = -j * K(13);
     K(15) = 2.0 * sqrt((j + 2.0) / (2.0 * j + 3.0));
     K(16) = -(j + 1.0) * K(15);
     K(17) = -sqrt(j / (3.0 * (2.0 * j + 1.0)));
@@ -29,10 +26,6 @@ void naplnitkonstanty(double j, Vec1View<double> K) {
     K(20) = -(j - 2.0) * K(19);
     K(21) = -sqrt((j + 1.0) * (2.0 * j + 3.0) / (6.0 * (2.0 * j - 1.0) * (2.0 * j + 1.0)));
     K(22) = (j + 1.0) * K(21);
-    K(23) = -sqrt((j - 1.0) / (2.0 * (2.0 * j + 1.0)));
-    K(24) = -(j - 1.0) * K(23);
-    K(25) = -sqrt((j + 2.0) / (2.0 * (2.0 * j + 1.0)));
-    K(26) = (j + 2.0) * K(25);
     K(27) = sqrt((j + 1.0) / (3.0 * (2.0 * j + 1.0)));
     K(28) = -j * K(27);
     K(29) = sqrt(j * (2.0 * j - 1.0) / (6.0 * (2.0 * j + 1.0) * (2.0 * j + 3.0)));
@@ -45,12 +38,12 @@ void naplnitkonstanty(double j, Vec1View<double> K) {
     K(36) = sqrt((j + 1.0) / (3.0 * (2.0 * j + 1.0)));
     K(37) = sqrt(j * (2.0 * j - 1.0) / (6.0 * (2.0 * j + 1.0) * (2.0 * j + 3.0)));
     K(38) = -sqrt((j + 2.0) / (2.0 * j + 3.0));
-    K(39) = sqrt((j - 1.0) / (2.0 * (2.0 * j + 1.0)));
-    K(40) = -sqrt((j + 2.0) / (2.0 * (2.0 * j + 1.0)));
 }
 
 std::vector<double> coupling_coefficients(double j) {
-    std::vector<double> K(kCoefficientCount, 0.0);
+    // The places of the coefficients no row uses hold a NaN, so that a read of one could not
+    // pass unnoticed in the results.
+    std::vector<double> K(kCoefficientCount, std::numeric_limits<double>::quiet_NaN());
     naplnitkonstanty(j, vec1(K));
     return K;
 }

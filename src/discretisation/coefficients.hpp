@@ -10,6 +10,9 @@
 //   K17-K32  the components j-1, j+1 of div tau - grad p, the momentum rows
 //            (div tau - grad p + rho grad W = 0);
 //   K33-K40  the components j-1, j+1 of the traction tau.e_r - p e_r, the boundary rows.
+// Ten of the forty enter none of the rows the shell's system, its loads and its maps are
+// built from, and are not computed: K7, K8, K13, K14, K23-K26, K39 and K40 (their places are
+// kept, so that every other coefficient keeps its name).
 #include <vector>
 
 #include "linalg/views.hpp"
@@ -18,11 +21,12 @@ namespace tidal {
 
 inline constexpr int kCoefficientCount = 40;
 
-// Fills K(1..40) for degree j, each coefficient by its own formula, in order; the multiples
-// (K6, K8, ..., K32) are formed from the already stored earlier coefficient.
+// Fills the thirty coefficients of K(1..40) that the rows use, for degree j, each by its own
+// formula, in order, leaving the other ten places as they are; the multiples (K6, K10, ...,
+// K32) are formed from the already stored earlier coefficient.
 void naplnitkonstanty(double j, Vec1View<double> K);
 
-// Convenience: the 40 coefficients in a new vector (K1 at index 0).
+// The coefficients in a new vector of 40 (K1 at index 0), the ten unused ones NaN.
 std::vector<double> coupling_coefficients(double j);
 
 } // namespace tidal

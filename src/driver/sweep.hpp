@@ -24,8 +24,8 @@ struct ViscosityResults {
     std::array<RunRecords, kRheologyCount> runs; // per rheology, in list order
     const RunRecords& operator[](Rheology r) const { return runs[index_of(r)]; }
     RunRecords& operator[](Rheology r) { return runs[index_of(r)]; }
-    // The periodic steady state of both rheologies at this viscosity, both flavours, when the
-    // sweep was asked for it.
+    // The periodic steady state of every rheology of the sweep at this viscosity, both
+    // flavours, when the sweep was asked for it.
     std::optional<SteadySweepRow> steady;
 };
 
@@ -54,7 +54,7 @@ using Batch = std::vector<ViscosityResults>;
 int batch_count(const ViscositySweep& sweep);
 int batch_size(const ViscositySweep& sweep, int b);
 
-// Both rheologies for the viscosities of batch `b`, in ascending order, with the series and
+// Every rheology of the sweep for the viscosities of batch `b`, in ascending order, with the series and
 // steady states `settings` asks for. The plain path asks `settings.stop` between viscosities
 // and may return a short batch; the batched path asks it inside the time loops and returns an
 // empty batch when it says stop.

@@ -36,7 +36,7 @@ struct Andrade : KelvinChain<Andrade, AndradeParameters> {
     // time (Efroimsky 2012, ApJ 746, 150). Each element of the series is a history column per
     // layer and stress unknown, and the fit's error stops falling long before 64 of them.
     // The element count keeps its place among the numerics, where body files have it.
-    static constexpr std::array<Parameter<Parameters>, 3> parameters{{
+    static constexpr auto parameters = declare_parameters<Parameters>({
         {.real = &Parameters::alpha,
          .key = "alpha",
          .range = {0.0, 1.0, true, true},
@@ -53,7 +53,7 @@ struct Andrade : KelvinChain<Andrade, AndradeParameters> {
          .range = {1, 64},
          .meaning = "Kelvin-Voigt elements of the Andrade creep's series",
          .origin = "fit error about 5e-5 over the presets' bands"},
-    }};
+    });
 
     // Fits the Prony series to the band of angular frequencies (rad/s) a run resolves: from
     // one over its duration to one over its time step.

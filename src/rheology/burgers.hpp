@@ -27,7 +27,7 @@ struct Burgers : KelvinChain<Burgers, BurgersParameters> {
     // element's strain is a rounding-sized difference of large numbers (a viscosity ratio of
     // 1e-40 made the time-stepped power a hundred million times too large).
     static constexpr ParameterRange kRatios{1e-6, 1e6};
-    static constexpr std::array<Parameter<Parameters>, 2> parameters{{
+    static constexpr auto parameters = declare_parameters<Parameters>({
         {.real = &Parameters::rigidity_ratio,
          .key = "transient_rigidity_ratio",
          .range = kRatios,
@@ -38,7 +38,7 @@ struct Burgers : KelvinChain<Burgers, BurgersParameters> {
          .range = kRatios,
          .meaning = "transient element's viscosity / the swept viscosity",
          .origin = "Henning, O'Connell & Sasselov (2009, ApJ 707, 1000)"},
-    }};
+    });
 
     static int elements(const Parameters&) { return 1; }
     static ChainParts parts(const Parameters&, double, double eta) {

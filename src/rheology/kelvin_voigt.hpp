@@ -17,7 +17,7 @@ struct KelvinVoigt {
 
     // No parameters beyond the layer's rigidity and viscosity.
     using Parameters = NoParameters;
-    static constexpr std::array<Parameter<Parameters>, 0> parameters{};
+    static constexpr auto parameters = declare_parameters<Parameters>();
 
     // Row: (mu + eta/dt)-terms of the displacements + tau = -(2 eta/dt) e_{n-1}.
     template <class V>

@@ -17,7 +17,7 @@ struct Maxwell {
 
     // No parameters beyond the layer's rigidity and viscosity.
     using Parameters = NoParameters;
-    static constexpr std::array<Parameter<Parameters>, 0> parameters{};
+    static constexpr auto parameters = declare_parameters<Parameters>();
 
     // Row: mu-terms of the displacements + (1 + c/2) tau = -c (tau_elastic/2 + memory), with
     // c = (mu/eta) dt the relaxation over one step.

@@ -31,13 +31,13 @@ struct Zener : KelvinChain<Zener, ZenerParameters> {
     // of a tenth to ten that laboratory ice and rock anelasticity spans. The bounds are those
     // of the Burgers element, for the same reason (beyond them the element's strain is a
     // rounding-sized difference of large numbers).
-    static constexpr std::array<Parameter<Parameters>, 1> parameters{{
+    static constexpr auto parameters = declare_parameters<Parameters>({
         {.real = &Parameters::element_rigidity_ratio,
          .key = "element_rigidity_ratio",
          .range = {1e-6, 1e6},
          .meaning = "Kelvin-Voigt element's rigidity / the shell's",
          .origin = "relaxed rigidity half the unrelaxed one"},
-    }};
+    });
 
     static int elements(const Parameters&) { return 1; }
     // No series dashpot, no extra spring: no flow at long times.

@@ -1,5 +1,5 @@
 #pragma once
-// The periodic steady state of a body for a sweep of viscosities, both rheologies: the fast
+// The periodic steady state of a body for a sweep of viscosities, every rheology: the fast
 // alternative to the time integration (continuous flavour), and the yardstick of how far a
 // time integration's last period is from its periodic state (discrete flavour).
 #include <array>

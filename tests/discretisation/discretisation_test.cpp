@@ -21,6 +21,13 @@ namespace {
 // The static elastic matrix, beside the rheologies.
 constexpr std::optional<Rheology> kElastic;
 
+// The coefficients that no row of the system, no load and no map reads.
+bool unused(int k) {
+    for (int u : {7, 8, 13, 14, 23, 24, 25, 26, 39, 40})
+        if (k == u) return true;
+    return false;
+}
+
 TEST(CouplingCoefficients, DegreeTwoValues) {
     const double expected[40] = {
         1.4142135623730950,   -1.4142135623730950,  -1.7320508075688773,  -6.9282032302755092,
@@ -36,6 +43,10 @@ TEST(CouplingCoefficients, DegreeTwoValues) {
     const std::vector<double> K = coupling_coefficients(2.0);
     ASSERT_EQ(K.size(), 40u);
     for (int i = 0; i < 40; ++i) {
+        if (unused(i + 1)) {
+            EXPECT_TRUE(std::isnan(K[i])) << "K" << i + 1 << " is used by no row";
+            continue;
+        }
         // Within one unit in the last place of the exact value.
         const double ulp =
             std::nextafter(std::fabs(expected[i]), INFINITY) - std::fabs(expected[i]);
@@ -45,9 +56,9 @@ TEST(CouplingCoefficients, DegreeTwoValues) {
 
 TEST(CouplingCoefficients, DegreeOneZeroesTheFactorsJMinusOne) {
     const std::vector<double> K = coupling_coefficients(1.0);
-    for (int i : {2, 5, 6, 7, 8, 10, 19, 20, 23, 24, 34, 39})
+    for (int i : {2, 5, 6, 10, 19, 20, 34})
         EXPECT_EQ(K[i - 1], 0.0) << "K" << i;
-    for (int i : {1, 3, 4, 9, 11, 13, 15, 17, 21, 25, 27, 29, 31, 33, 35, 36, 37, 38, 40})
+    for (int i : {1, 3, 4, 9, 11, 15, 17, 21, 27, 29, 31, 33, 35, 36, 37, 38})
         EXPECT_NE(K[i - 1], 0.0) << "K" << i;
 }
 

@@ -1,5 +1,5 @@
 // The fundamental harmonic of the surface displacement: the discrete Fourier projection on
-// synthetic signals, and the phase lag of the shell against the physics of both rheologies.
+// synthetic signals, and the phase lag of the shell against the physics of Maxwell and Kelvin-Voigt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,7 +36,7 @@ TEST(Fundamental, ProjectionRecoversAmplitudeAndPhaseOfAShiftedCosine) {
     }
 }
 
-// Both rheologies over a sweep of a preset body, short runs; by sweep index.
+// Maxwell and Kelvin-Voigt over a sweep of a preset body, short runs; by sweep index.
 std::vector<ViscosityResults> short_sweep(int choice, int logetamin, int logetamax) {
     const ViscositySweep v{20 * logetamin, 20 * (logetamax - logetamin) + 1, 20};
     const ShellModel model = make_shell_model(*preset_body(choice), RunConstants{2.0, 100, 1000});

@@ -163,8 +163,8 @@ TEST(DiscreteSteadyState, TendsToTheContinuousOneAtTheSchemesOrders) {
 
 TEST(ContinuousSteadyState, MaxwellPowerLawAndElasticLimits) {
     // Far below the peak the Maxwell shell is a fluid whose dissipation grows as eta; far above
-    // it is elastic and dissipates as 1/eta. Both rheologies respond in phase with the tide in
-    // their elastic limits: Maxwell at high viscosity, Kelvin-Voigt at low.
+    // it is elastic and dissipates as 1/eta. Maxwell and Kelvin-Voigt both respond in phase
+    // with the tide in their elastic limits: Maxwell at high viscosity, Kelvin-Voigt at low.
     const ShellModel model = model_of(1, 100, 10);
     const std::vector<double> etas = {1e6, std::sqrt(10.0) * 1e6, 1e22, std::sqrt(10.0) * 1e22};
     const std::vector<SteadySweepRow> rows = steady_sweep(model, etas, SteadyFlavours::Continuous);

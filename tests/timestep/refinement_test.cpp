@@ -18,7 +18,7 @@ struct Powers {
     double maxwell, kelvin;
 };
 
-// Mean power of both rheologies at viscosity eta for `body_spec` with its own numerics.
+// Mean power of Maxwell and Kelvin-Voigt at viscosity eta for `body_spec` with its own numerics.
 Powers powers(const Body& body_spec, double eta) {
     RunConstants run;
     run.nperiod = body_spec.steps_per_period;

@@ -73,7 +73,7 @@ void body_keys(const std::string& key, const toml::node& node, const std::string
 }
 
 // The base body of the study, with the study's own body sections applied.
-Body base_body(const toml::table& doc, const std::string& path) {
+Body base_body(const toml::table& doc, const std::string& path, const std::string& file_path) {
     const toml::node* base = doc.get("base");
     const toml::node* file = doc.get("base_file");
     if (base != nullptr && file != nullptr)
@@ -92,7 +92,7 @@ Body base_body(const toml::table& doc, const std::string& path) {
         const auto* name = file->as_string();
         if (name == nullptr || name->get().empty())
             throw Failure{located(path, *file) + ": base_file: expected a file name"};
-        auto read = read_body_file(beside(path, name->get()), {});
+        auto read = read_body_file(beside(file_path, name->get()), {});
         if (auto* e = std::get_if<BodyError>(&read)) throw Failure{e->message};
         body_spec = std::get<Body>(std::move(read));
     }
@@ -176,7 +176,11 @@ void table_points(const std::string& csv_path, Study& study, std::vector<std::st
 
 } // namespace
 
-std::variant<Study, StudyError> read_study(std::string_view text, const std::string& path) {
+std::variant<Study, StudyError> read_study(std::string_view text, const std::string& path,
+                                          const std::string& file_path) {
+    // The files a study names lie beside it: found from its real path, which messages
+    // show shortened.
+    const std::string& located_at = file_path.empty() ? path : file_path;
     try {
         toml::table doc;
         if (auto error = parse_toml_document(text, path, doc)) return StudyError{*error};
@@ -193,7 +197,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
                 nearest_key(name.str(), {std::string("axes")}) == "axes")
                 throw Failure{located(path, node) + ": [" + std::string(name.str()) +
                               "]: unknown section (did you mean [axes]?)"};
-        const Body base = base_body(doc, path);
+        const Body base = base_body(doc, path, located_at);
 
         Study study;
         if (const toml::node* method = doc.get("method")) {
@@ -217,7 +221,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
             const auto* name = points->as_string();
             if (name == nullptr || name->get().empty())
                 throw Failure{located(path, *points) + ": points: expected a CSV file name"};
-            table_points(beside(path, name->get()), study, where);
+            table_points(beside(located_at, name->get()), study, where);
         } else {
             throw Failure{path + ": no points: give [axes] or points = \"FILE.csv\""};
         }
@@ -243,7 +247,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
 std::variant<Study, StudyError> read_study_file(const std::string& path) {
     auto text = read_text_file(path, "study file");
     if (auto* e = std::get_if<BodyError>(&text)) return StudyError{e->message};
-    return read_study(std::get<std::string>(text), printable(path));
+    return read_study(std::get<std::string>(text), printable(path), path);
 }
 
 } // namespace tidal

@@ -41,8 +41,10 @@ struct StudyError {
     std::string message; // one line for the user
 };
 
-// Reads a study file's text; `path` names it in messages and locates the files it names.
-std::variant<Study, StudyError> read_study(std::string_view text, const std::string& path);
+// Reads a study file's text; `path` names it in messages, and `file_path` (else `path`)
+// locates the files it names (its points table, its base body file) beside it.
+std::variant<Study, StudyError> read_study(std::string_view text, const std::string& path,
+                                          const std::string& file_path = "");
 
 // Reads the study file at `path`.
 std::variant<Study, StudyError> read_study_file(const std::string& path);

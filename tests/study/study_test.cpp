@@ -160,8 +160,11 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
 }
 
+// Deliberate fault this catches: the files located from the shortened name of messages.
 TEST(StudyFile, APointsTableIsFoundBesideTheStudyFile) {
-    const auto dir = std::filesystem::temp_directory_path() / "tidal_study_beside";
+    // A path longer than messages show it (they shorten it): the files are found all the same.
+    const auto dir = std::filesystem::temp_directory_path() /
+                     "tidal_study_beside_a_directory_whose_name_is_longer_than_a_message_shows";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "sub");
     std::ofstream(dir / "sub" / "s.toml") << "base = 3\npoints = \"points.csv\"\n";

@@ -3,11 +3,16 @@
 // The complex band factorisation and substitution of bandecdp / banbksdp (7 sub- and 7
 // super-diagonals) for kLanes independent systems at once, one per lane (e.g. one per
 // viscosity), the lanes innermost so that one vector instruction serves them all. Each lane
-// sees exactly the operations of bandecdp and banbksdp on its own matrix in their order
-// (pivots chosen per lane, interchanges per lane), with complex arithmetic as the compiler
-// emits it (linalg/complex_lanes.hpp): its solutions are the scalar code's to the bit. The
-// one exception, a product or quotient that is NaN in both parts, leaves a NaN in that
-// lane's solution; has_nan() finds such lanes, for the caller to solve with the scalar code.
+// sees the operations of bandecdp and banbksdp on its own matrix in their order (pivots
+// chosen per lane, interchanges per lane), with complex arithmetic as the compiler emits it
+// (linalg/complex_lanes.hpp), except the products with a factor that is exactly zero in
+// every lane, which subtract nothing and are skipped (most entries of the tide's bands are
+// such zeros). Its solutions therefore equal the scalar code's value for value, to the bit;
+// only an exactly zero value may carry the other sign, as x - 0 y for x = -0 would have
+// given +0. A lane whose arithmetic met an infinity or NaN (where the skipped products and
+// the compiler's library calls could tell) is reported by reliable(), for the caller to
+// solve with the scalar code.
+#include <array>
 #include <complex>
 #include <vector>
 
@@ -44,8 +49,9 @@ class ComplexLaneBand {
     // Solves every lane's system for its `rhs` right-hand sides in b, in place.
     void solve(double* b, int rhs) const;
 
-    // Whether lane `lane` of the solutions in b holds a NaN.
-    static bool has_nan(const double* b, int order, int rhs, int lane);
+    // Whether lane `lane`'s solutions in b (after solve) are the scalar code's: its
+    // factorisation and solutions stayed finite.
+    bool reliable(const double* b, int rhs, int lane) const;
 
   private:
     int n_;
@@ -53,6 +59,10 @@ class ComplexLaneBand {
     std::vector<double> lower_;   // [row][multiplier][part][lane]
     std::vector<int> pivot_;      // [row][lane], 1-based row interchanged at that step
     std::vector<int> common_;     // [row]: the row of every lane, or -1 where they differ
+    // Per row, ascending: the multipliers (1..7) and super-diagonal columns (2..15) that are
+    // nonzero in some lane, and how many.
+    std::vector<int> lower_terms_, upper_terms_, lower_count_, upper_count_;
+    std::array<bool, kLanes> failed_{}; // [lane]: an infinite or NaN multiplier
 };
 
 } // namespace tidal

@@ -20,7 +20,7 @@
 namespace tidal::lanes {
 
 using Mask = long __attribute__((vector_size(sizeof(long) * kWidth)));
-static_assert(sizeof(Mask) == sizeof(Vec));
+static_assert(sizeof(Mask) == sizeof(Vec) && kWidth == 8);
 
 struct CVec {
     Vec re, im;
@@ -50,11 +50,13 @@ struct CVec {
     return x;
 }
 
+// Whether some lane of a comparison's result is set (halving reductions, no lane by lane
+// extraction).
 [[gnu::always_inline]] inline bool any(Mask m) {
-    long r = 0;
-    for (int i = 0; i < kWidth; ++i)
-        r |= m[i];
-    return r != 0;
+    m |= __builtin_shufflevector(m, m, 4, 5, 6, 7, 0, 1, 2, 3);
+    m |= __builtin_shufflevector(m, m, 2, 3, 0, 1, 6, 7, 4, 5);
+    m |= __builtin_shufflevector(m, m, 1, 0, 3, 2, 5, 4, 7, 6);
+    return m[0] != 0;
 }
 
 [[gnu::always_inline]] inline CVec sub(CVec x, CVec y) {
@@ -73,26 +75,22 @@ struct CVec {
     // By the larger part of the divisor: d when |c| < |d| (false for NaN parts), else c.
     const Mask by_d = abs(c) < abs(d);
     Vec big = by_d ? abs(d) : abs(c);
-    const Mask halve = big >= splat(kBig);
-    if (any(halve)) {
-        const Vec s = halve ? splat(0.5) : splat(1.0);
-        a *= s;
-        b *= s;
-        c *= s;
-        d *= s;
-        big = by_d ? abs(d) : abs(c);
-    }
+    // Multiplying by 1 changes nothing: the scalings are applied to every lane, branch-free.
+    const Vec halve = big >= splat(kBig) ? splat(0.5) : splat(1.0);
+    a *= halve;
+    b *= halve;
+    c *= halve;
+    d *= halve;
+    big *= halve;
     const Vec aa = abs(a), ab = abs(b);
     const Mask scale_up = (big < splat(kMin2)) |
                           ((aa < splat(kMin)) & (ab < splat(kMax2)) & (big < splat(kMax2))) |
                           ((ab < splat(kMin)) & (aa < splat(kMax2)) & (big < splat(kMax2)));
-    if (any(scale_up)) {
-        const Vec s = scale_up ? splat(kMinScale) : splat(1.0);
-        a *= s;
-        b *= s;
-        c *= s;
-        d *= s;
-    }
+    const Vec up = scale_up ? splat(kMinScale) : splat(1.0);
+    a *= up;
+    b *= up;
+    c *= up;
+    d *= up;
     // p the smaller part of the divisor, q the larger; u, v the numerator's parts in the
     // library's roles (x = (u ratio + v) / denom).
     const Vec p = by_d ? c : d, q = by_d ? d : c;

@@ -55,7 +55,7 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
         band_.solve(rhs_.data(), R);
         for (int i = 0; i < count; ++i) {
             if (alone[static_cast<std::size_t>(i)]) continue;
-            if (ComplexLaneBand::has_nan(rhs_.data(), n, R, i)) {
+            if (!band_.reliable(rhs_.data(), R, i)) {
                 alone[static_cast<std::size_t>(i)] = true;
                 continue;
             }

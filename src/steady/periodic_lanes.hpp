@@ -4,7 +4,8 @@
 // system is assembled as PeriodicSolver assembles it, then all are factorised and solved
 // together, one per vector lane (linalg/complex_band_lanes.hpp), for the three load
 // components (and a self-gravitating body's two unit boundary loads) at once. Every state is
-// the one PeriodicSolver gives, to the bit; a lane whose vector arithmetic met a NaN is
+// the one PeriodicSolver gives, value for value (an exact zero may differ in sign, see
+// linalg/complex_band_lanes.hpp); a lane whose vector arithmetic met an infinity or NaN is
 // solved again alone by PeriodicSolver.
 #include <array>
 #include <span>
@@ -27,7 +28,7 @@ class PeriodicLanes {
                std::span<const std::span<const double>> layer_etas,
                std::span<PeriodicState> states);
 
-    // How many profiles were solved again alone so far (a NaN in their lane).
+    // How many profiles were solved again alone so far (an infinity or NaN in their lane).
     long redone() const { return redone_; }
 
   private:

@@ -80,16 +80,16 @@ template <class V> class SelfGravitySolve {
     SelfGravitySolve() = default;
 
     // `solve`(b) solves the banded system in place for a load vector b (6N+2 values of V).
+    // (A caller that has solved the unit loads already, several systems at once, passes a
+    // `solve` that hands over those solutions.)
     template <class Solve>
     void prepare(const SelfGravityCoupling& g, int N, double j, const Solve& solve) {
         N_ = N;
         f_ = degree_factors(j);
-        const std::size_t n = static_cast<std::size_t>(6 * N + 2);
-        std::vector<double> unit(n);
-        zadanisily(N, j, vec1(unit), 1.0);
-        z_[0].assign(unit.begin(), unit.end());
-        zadanislapovehopotencialu(N, j, vec1(unit), 1.0);
-        z_[1].assign(unit.begin(), unit.end());
+        for (int c = 0; c < 2; ++c) {
+            const std::vector<double> unit = unit_load(c, N, j);
+            z_[static_cast<std::size_t>(c)].assign(unit.begin(), unit.end());
+        }
         std::array<std::array<V, 2>, 2> P{};
         for (int c = 0; c < 2; ++c) {
             solve(z_[c]);
@@ -98,6 +98,17 @@ template <class V> class SelfGravitySolve {
             P[1][c] = u[1];
         }
         q_ = self_gravity_gain<V>(g, P);
+    }
+
+    // Unit load c (0 the outer surface, 1 the inner boundary) of a shell of N layers and
+    // degree j: 6N+2 values, Pa.
+    static std::vector<double> unit_load(int c, int N, double j) {
+        std::vector<double> unit(static_cast<std::size_t>(6 * N + 2));
+        if (c == 0)
+            zadanisily(N, j, vec1(unit), 1.0);
+        else
+            zadanislapovehopotencialu(N, j, vec1(unit), 1.0);
+        return unit;
     }
 
     // The load amplitudes (a_s, a_b) for a banded solution x (x(i) the unknown of row i).

@@ -19,39 +19,43 @@ PeriodicSolver::PeriodicSolver(const ShellModel& model)
       al_(static_cast<std::size_t>(model.order()) * 7),
       indx_(static_cast<std::size_t>(model.order())) {}
 
+Complex PeriodicSolver::assemble(Rheology rheology, Flavour flavour, int h,
+                                 std::span<const double> layer_eta, Mat1View<Complex> a) {
+    const Vec1View<const double> eta(layer_eta.data(), static_cast<int>(layer_eta.size()));
+    const Complex s = rheology_symbol(rheology, flavour, h, model_);
+    // The time-stepping matrix with its implicit rate (2/dt for the trapezoidal rule, 1/dt
+    // for backward Euler) replaced by s, or the rheology's own periodic rows where its
+    // steps are not a rate (the chains' elements) or approximate its law (Andrade).
+    with_rheology(rheology, [&]<class R>(R) {
+        const auto& p = model_.body.rheology.of<R>();
+        const auto mu = vec1(model_.grid.mu);
+        const Complex step = R::step_for_symbol(s);
+        const Complex z = step_factor(h, model_.run.nperiod);
+        const double dt = time_step(model_);
+        laws_.resize(static_cast<std::size_t>(model_.body.layers));
+        for (int l = 1; l <= model_.body.layers; ++l) {
+            Constitutive<Complex>& law = laws_[static_cast<std::size_t>(l - 1)];
+            if constexpr (requires { R::periodic_constitutive(p, mu(l), eta(l), flavour, s,
+                                                              z, dt); })
+                law = R::periodic_constitutive(p, mu(l), eta(l), flavour, s, z, dt);
+            else
+                law = R::template constitutive<Complex>(p, mu(l), eta(l), step);
+        }
+    });
+    assemble_system<Complex>(a, model_.assembly_inputs(),
+                             std::span<const Constitutive<Complex>>(laws_));
+    return s;
+}
+
 void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
                            PeriodicState& state) {
     const int n = model_.order();
-    const Vec1View<const double> eta(layer_eta.data(), static_cast<int>(layer_eta.size()));
     state.harmonics = forcing_.harmonics;
     for (int h = 1; h <= forcing_.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
-        const Complex s = rheology_symbol(rheology, flavour, h, model_);
-        state.s[hi] = s;
-        // The time-stepping matrix with its implicit rate (2/dt for the trapezoidal rule, 1/dt
-        // for backward Euler) replaced by s, or the rheology's own periodic rows where its
-        // steps are not a rate (the chains' elements) or approximate its law (Andrade).
-        auto a = mat1(band_, n, kBandColumns);
-        with_rheology(rheology, [&]<class R>(R) {
-            const auto& p = model_.body.rheology.of<R>();
-            const auto mu = vec1(model_.grid.mu);
-            const Complex step = R::step_for_symbol(s);
-            const Complex z = step_factor(h, model_.run.nperiod);
-            const double dt = time_step(model_);
-            laws_.resize(static_cast<std::size_t>(model_.body.layers));
-            for (int l = 1; l <= model_.body.layers; ++l) {
-                Constitutive<Complex>& law = laws_[static_cast<std::size_t>(l - 1)];
-                if constexpr (requires { R::periodic_constitutive(p, mu(l), eta(l), flavour, s,
-                                                                  z, dt); })
-                    law = R::periodic_constitutive(p, mu(l), eta(l), flavour, s, z, dt);
-                else
-                    law = R::template constitutive<Complex>(p, mu(l), eta(l), step);
-            }
-        });
-        assemble_system<Complex>(a, model_.assembly_inputs(),
-                                 std::span<const Constitutive<Complex>>(laws_));
+        state.s[hi] = assemble(rheology, flavour, h, layer_eta, mat1(band_, n, kBandColumns));
         double d = 0.0;
-        bandecdp(a, n, 7, 7, mat1(al_, n, 7), vec1(indx_), d);
+        bandecdp(mat1(band_, n, kBandColumns), n, 7, 7, mat1(al_, n, 7), vec1(indx_), d);
         const auto band_solve = [&](std::vector<Complex>& x) {
             banbksdp<Complex>(mat1(std::as_const(band_), n, kBandColumns), n, 7, 7,
                               mat1(std::as_const(al_), n, 7), vec1(std::as_const(indx_)), vec1(x));

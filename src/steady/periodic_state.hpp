@@ -37,6 +37,12 @@ class PeriodicSolver {
     void solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
                PeriodicState& state);
 
+    // The periodic system of harmonic h (1 or 2) in band storage (n x kBandColumns, as
+    // bandecdp takes it): the time-stepping matrix with its time derivatives replaced by the
+    // harmonic's factor s, which it returns.
+    Complex assemble(Rheology rheology, Flavour flavour, int h, std::span<const double> layer_eta,
+                     Mat1View<Complex> a);
+
   private:
     const ShellModel& model_;
     HarmonicForcing forcing_;

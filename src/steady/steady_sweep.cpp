@@ -1,10 +1,12 @@
 #include "steady/steady_sweep.hpp"
 
+#include <algorithm>
 #include <limits>
 
 namespace tidal {
 
-SteadyEngine::SteadyEngine(const ShellModel& model) : solver_(model), reduction_(model) {}
+SteadyEngine::SteadyEngine(const ShellModel& model)
+    : solver_(model), lanes_(model), reduction_(model) {}
 
 SteadyRecords SteadyEngine::solve(Rheology rheology, Flavour flavour,
                                   std::span<const double> layer_eta) {
@@ -12,35 +14,68 @@ SteadyRecords SteadyEngine::solve(Rheology rheology, Flavour flavour,
     return reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing());
 }
 
+void SteadyEngine::solve(Rheology rheology, Flavour flavour,
+                         std::span<const std::span<const double>> layer_etas,
+                         std::span<SteadyRecords> out) {
+    const std::size_t count = layer_etas.size();
+    lanes_.solve(rheology, flavour, layer_etas, std::span<PeriodicState>(states_.data(), count));
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = reduction_.reduce(states_[i], rheology, flavour, layer_etas[i], lanes_.forcing());
+}
+
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
                                          SteadyFlavours flavours) {
-    const std::size_t N = static_cast<std::size_t>(model.body.layers);
-    SteadyEngine engine(model);
-    std::vector<double> layer_eta(N);
+    // The viscosities go kLanes at a time through the vector lanes; each row is what one
+    // viscosity at a time would give.
     const ShellModel* fine = model.twice_the_cells.get();
+    SteadyEngine engine(model);
     std::optional<SteadyEngine> fine_engine;
-    std::vector<double> fine_eta;
-    if (fine) {
-        fine_engine.emplace(*fine);
-        fine_eta.resize(static_cast<std::size_t>(fine->body.layers));
-    }
+    if (fine) fine_engine.emplace(*fine);
+    const auto profiles = [](const ShellModel& m, std::span<const double> batch,
+                             std::vector<std::vector<double>>& eta,
+                             std::vector<std::span<const double>>& views) {
+        const std::size_t N = static_cast<std::size_t>(m.body.layers);
+        eta.resize(batch.size());
+        views.clear();
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            eta[i].resize(N);
+            for (std::size_t l = 0; l < N; ++l)
+                eta[i][l] = batch[i] * m.body.viscosity_factor(l);
+            views.emplace_back(eta[i]);
+        }
+    };
+    std::vector<std::vector<double>> layer_eta, fine_eta;
+    std::vector<std::span<const double>> views, fine_views;
+    std::array<SteadyRecords, kLanes> records;
     std::vector<SteadySweepRow> rows;
     rows.reserve(etas.size());
-    for (const double eta : etas) {
-        for (std::size_t l = 0; l < N; ++l)
-            layer_eta[l] = eta * model.body.viscosity_factor(l);
-        for (std::size_t l = 0; l < fine_eta.size(); ++l)
-            fine_eta[l] = eta * fine->body.viscosity_factor(l);
-        SteadySweepRow row;
-        row.eta = eta;
+    for (std::size_t first = 0; first < etas.size(); first += kLanes) {
+        const std::span<const double> batch =
+            etas.subspan(first, std::min<std::size_t>(kLanes, etas.size() - first));
+        const std::size_t count = batch.size();
+        profiles(model, batch, layer_eta, views);
+        if (fine) profiles(*fine, batch, fine_eta, fine_views);
+        std::array<SteadySweepRow, kLanes> batch_rows;
+        for (std::size_t i = 0; i < count; ++i)
+            batch_rows[i].eta = batch[i];
+        const std::span<SteadyRecords> out(records.data(), count);
         for (const Rheology r : model.body.models) {
-            SteadyPair& pair = row[r];
-            pair.continuous = engine.solve(r, Flavour::Continuous, layer_eta);
-            if (flavours == SteadyFlavours::Both)
-                pair.discrete = engine.solve(r, Flavour::Discrete, layer_eta);
-            if (fine_engine) pair.refined = fine_engine->solve(r, Flavour::Continuous, fine_eta);
+            engine.solve(r, Flavour::Continuous, views, out);
+            for (std::size_t i = 0; i < count; ++i)
+                batch_rows[i][r].continuous = std::move(records[i]);
+            if (flavours == SteadyFlavours::Both) {
+                engine.solve(r, Flavour::Discrete, views, out);
+                for (std::size_t i = 0; i < count; ++i)
+                    batch_rows[i][r].discrete = std::move(records[i]);
+            }
+            if (fine_engine) {
+                fine_engine->solve(r, Flavour::Continuous, fine_views, out);
+                for (std::size_t i = 0; i < count; ++i)
+                    batch_rows[i][r].refined = std::move(records[i]);
+            }
         }
-        rows.push_back(std::move(row));
+        for (std::size_t i = 0; i < count; ++i)
+            rows.push_back(std::move(batch_rows[i]));
     }
     return rows;
 }

@@ -9,6 +9,7 @@
 
 #include "steady/grid_refinement.hpp"
 #include "steady/period_reduction.hpp"
+#include "steady/periodic_lanes.hpp"
 #include "steady/periodic_state.hpp"
 
 namespace tidal {
@@ -21,10 +22,17 @@ class SteadyEngine {
     // The steady state of `rheology` with per-layer viscosities `layer_eta` (N values, Pa s).
     SteadyRecords solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta);
 
+    // The same for up to kLanes profiles at once, out[i] for layer_etas[i] (the same records
+    // as one at a time, solved in vector lanes).
+    void solve(Rheology rheology, Flavour flavour,
+               std::span<const std::span<const double>> layer_etas, std::span<SteadyRecords> out);
+
   private:
     PeriodicSolver solver_;
+    PeriodicLanes lanes_;
     PeriodReduction reduction_;
     PeriodicState state_;
+    std::array<PeriodicState, kLanes> states_;
 };
 
 struct SteadyPair {

@@ -1,0 +1,248 @@
+// Method: docs/method.md §4 (the banded solve).
+#include "linalg/complex_band_lanes.hpp"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "linalg/band_lu.hpp"
+#include "linalg/complex_lanes.hpp"
+
+namespace tidal {
+
+namespace {
+
+using lanes::CVec;
+using lanes::load_c;
+using lanes::Mask;
+using lanes::store_c;
+using lanes::Vec;
+constexpr int L = kLanes;
+constexpr int M1 = kBandLower, MM = kBandWidth;
+constexpr std::size_t kC = 2 * L; // doubles per complex entry of all lanes
+static_assert(L == lanes::kWidth);
+
+// Whether some lane's value is not exactly zero (NaN counts as nonzero).
+[[gnu::always_inline]] inline bool nonzero(CVec v) {
+    return lanes::any((v.re != lanes::splat(0.0)) | (v.im != lanes::splat(0.0)));
+}
+
+} // namespace
+
+// The kernels, compiled for the baseline, AVX2 and AVX-512 (external linkage for the clones).
+namespace lane_kernels {
+
+// bandecdp on every lane: a is [row][column][part][lane] (n x 15), al [row][7][part][lane].
+TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* common, int n,
+                                 int* lower_terms, int* lower_count, int* upper_terms,
+                                 int* upper_count, bool* failed) {
+    Mask unreliable = {};
+    const auto A = [&](int i, int c) {
+        return a_ + (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
+    };
+    const auto AL = [&](int k, int t) {
+        return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
+    };
+    const auto copy = [](double* to, const double* from) { store_c(to, load_c(from)); };
+    const CVec zero = {lanes::splat(0.0), lanes::splat(0.0)};
+
+    // Shift the first m1 rows left so that every row starts with its first in-band element.
+    int l = M1;
+    for (int i = 1; i <= M1; ++i) {
+        for (int c = M1 + 2 - i; c <= MM; ++c)
+            copy(A(i, c - l), A(i, c));
+        --l;
+        for (int c = MM - l; c <= MM; ++c)
+            store_c(A(i, c), zero);
+    }
+
+    l = M1;
+    for (int k = 1; k <= n; ++k) {
+        if (l < n) ++l;
+        // The candidate of largest |re| + |im| per lane; ties keep the earlier row.
+        CVec pivot_value = load_c(A(k, 1));
+        Vec size = lanes::abs(pivot_value.re) + lanes::abs(pivot_value.im);
+        Vec chosen = lanes::splat(static_cast<double>(k));
+        for (int r = k + 1; r <= l; ++r) {
+            const CVec v = load_c(A(r, 1));
+            const Vec candidate = lanes::abs(v.re) + lanes::abs(v.im);
+            const Mask larger = candidate > size;
+            pivot_value.re = larger ? v.re : pivot_value.re;
+            pivot_value.im = larger ? v.im : pivot_value.im;
+            size = larger ? candidate : size;
+            chosen = larger ? lanes::splat(static_cast<double>(r)) : chosen;
+        }
+        int* row_pivot = pivot + static_cast<std::size_t>(k - 1) * L;
+        bool same = true;
+        for (int lane = 0; lane < L; ++lane) {
+            row_pivot[lane] = static_cast<int>(chosen[lane]);
+            same = same && row_pivot[lane] == row_pivot[0];
+        }
+        // A zero pivot (its lane interchanges nothing) becomes kTinyPivot.
+        const Mask zero_pivot = (pivot_value.re == lanes::splat(0.0)) & (pivot_value.im == lanes::splat(0.0));
+        if (lanes::any(zero_pivot)) {
+            CVec d = load_c(A(k, 1));
+            d.re = zero_pivot ? lanes::splat(kTinyPivot) : d.re;
+            d.im = zero_pivot ? lanes::splat(0.0) : d.im;
+            store_c(A(k, 1), d);
+        }
+        if (same) {
+            const int p = row_pivot[0];
+            common[k - 1] = p;
+            if (p != k)
+                for (int c = 1; c <= MM; ++c) {
+                    const CVec t = load_c(A(k, c));
+                    copy(A(k, c), A(p, c));
+                    store_c(A(p, c), t);
+                }
+        } else {
+            common[k - 1] = -1;
+            for (int r = k + 1; r <= l; ++r) {
+                const Mask here = chosen == lanes::splat(static_cast<double>(r));
+                if (!lanes::any(here)) continue;
+                for (int c = 1; c <= MM; ++c) {
+                    const CVec t = load_c(A(k, c)), s = load_c(A(r, c));
+                    store_c(A(k, c), {here ? s.re : t.re, here ? s.im : t.im});
+                    store_c(A(r, c), {here ? t.re : s.re, here ? t.im : s.im});
+                }
+            }
+        }
+        const CVec pk = load_c(A(k, 1));
+        // Most entries of these bands are exactly zero in every lane: a product with a zero
+        // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped.
+        CVec y[MM + 1];
+        bool live[MM + 1];
+        for (int c = 2; c <= MM; ++c) {
+            y[c] = load_c(A(k, c));
+            live[c] = nonzero(y[c]);
+        }
+        for (int r = k + 1; r <= l; ++r) {
+            const CVec q = lanes::div(load_c(A(r, 1)), pk);
+            store_c(AL(k, r - k), q);
+            // An infinite or NaN multiplier's products are not all skipped: such a lane is
+            // reported, for its caller to solve with the scalar code.
+            unreliable |= ~(lanes::abs(q.re) <= lanes::splat(DBL_MAX)) |
+                          ~(lanes::abs(q.im) <= lanes::splat(DBL_MAX));
+            const bool q_live = nonzero(q);
+            for (int c = 2; c <= MM; ++c) {
+                CVec v = load_c(A(r, c));
+                if (q_live && live[c]) v = lanes::sub(v, lanes::mul(q, y[c]));
+                store_c(A(r, c - 1), v);
+            }
+            store_c(A(r, MM), zero);
+        }
+    }
+    for (int lane = 0; lane < L; ++lane)
+        failed[lane] = unreliable[lane] != 0;
+    // The terms of the substitution that are nonzero in some lane, per row, ascending.
+    for (int k = 1; k <= n; ++k) {
+        int count = 0;
+        for (int t = 1; t <= std::min(M1, n - k); ++t)
+            if (nonzero(load_c(AL(k, t)))) lower_terms[(k - 1) * M1 + count++] = t;
+        lower_count[k - 1] = count;
+        count = 0;
+        for (int t = 2; t <= std::min(MM, n - k + 1); ++t)
+            if (nonzero(load_c(A(k, t)))) upper_terms[(k - 1) * MM + count++] = t;
+        upper_count[k - 1] = count;
+    }
+}
+
+// banbksdp on every lane and right-hand side of b ([row][rhs][part][lane]).
+TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* pivot,
+                             const int* common, int n, const int* lower_terms,
+                             const int* lower_count, const int* upper_terms,
+                             const int* upper_count, double* b_, int rhs) {
+    const auto A = [&](int i, int c) {
+        return a_ + (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
+    };
+    const auto AL = [&](int k, int t) {
+        return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
+    };
+    const auto B = [&](int i, int j) {
+        return b_ + (static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(rhs) +
+                     static_cast<std::size_t>(j)) * kC;
+    };
+    // Forward pass: the interchanges and the stored multipliers.
+    for (int k = 1; k <= n; ++k) {
+        const int p = common[k - 1];
+        if (p >= 0) {
+            if (p != k)
+                for (int j = 0; j < rhs; ++j) {
+                    const CVec t = load_c(B(k, j));
+                    store_c(B(k, j), load_c(B(p, j)));
+                    store_c(B(p, j), t);
+                }
+        } else {
+            const int* row_pivot = pivot + static_cast<std::size_t>(k - 1) * L;
+            for (int lane = 0; lane < L; ++lane) {
+                const int i = row_pivot[lane];
+                if (i == k) continue;
+                for (int j = 0; j < rhs; ++j)
+                    for (int part = 0; part < 2; ++part)
+                        std::swap(B(k, j)[part * L + lane], B(i, j)[part * L + lane]);
+            }
+        }
+        for (int q = 0; q < lower_count[k - 1]; ++q) {
+            const int t = lower_terms[(k - 1) * M1 + q];
+            const CVec m = load_c(AL(k, t));
+            for (int j = 0; j < rhs; ++j)
+                store_c(B(k + t, j),
+                        lanes::sub(load_c(B(k + t, j)), lanes::mul(m, load_c(B(k, j)))));
+        }
+    }
+    // Back pass with the left-aligned upper factor.
+    for (int i = n; i >= 1; --i) {
+        const int* terms = upper_terms + static_cast<std::size_t>(i - 1) * MM;
+        const int count = upper_count[i - 1];
+        for (int j = 0; j < rhs; ++j) {
+            CVec s = load_c(B(i, j));
+            for (int q = 0; q < count; ++q) {
+                const int t = terms[q];
+                s = lanes::sub(s, lanes::mul(load_c(A(i, t)), load_c(B(i + t - 1, j))));
+            }
+            store_c(B(i, j), lanes::div(s, load_c(A(i, 1))));
+        }
+    }
+}
+
+} // namespace lane_kernels
+
+ComplexLaneBand::ComplexLaneBand(int order)
+    : n_(order), upper_(static_cast<std::size_t>(order) * MM * kC),
+      lower_(static_cast<std::size_t>(order) * M1 * kC),
+      pivot_(static_cast<std::size_t>(order) * L), common_(static_cast<std::size_t>(order)),
+      lower_terms_(static_cast<std::size_t>(order) * M1), upper_terms_(static_cast<std::size_t>(order) * MM),
+      lower_count_(static_cast<std::size_t>(order)), upper_count_(static_cast<std::size_t>(order)) {}
+
+void ComplexLaneBand::set_lane(int lane, Mat1View<const std::complex<double>> a) {
+    for (int i = 1; i <= n_; ++i)
+        for (int c = 1; c <= MM; ++c) {
+            double* e = upper_.data() +
+                        (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
+            e[lane] = a(i, c).real();
+            e[L + lane] = a(i, c).imag();
+        }
+}
+
+void ComplexLaneBand::factorise() {
+    lane_kernels::factorise(upper_.data(), lower_.data(), pivot_.data(), common_.data(), n_,
+                            lower_terms_.data(), lower_count_.data(), upper_terms_.data(),
+                            upper_count_.data(), failed_.data());
+}
+
+void ComplexLaneBand::solve(double* b, int rhs) const {
+    lane_kernels::solve(upper_.data(), lower_.data(), pivot_.data(), common_.data(), n_,
+                        lower_terms_.data(), lower_count_.data(), upper_terms_.data(),
+                        upper_count_.data(), b, rhs);
+}
+
+bool ComplexLaneBand::reliable(const double* b, int rhs, int lane) const {
+    if (failed_[static_cast<std::size_t>(lane)]) return false;
+    for (int row = 0; row < n_; ++row)
+        for (int r = 0; r < rhs; ++r)
+            for (int part = 0; part < 2; ++part)
+                if (!std::isfinite(b[index(rhs, row, r, part, lane)])) return false;
+    return true;
+}
+
+} // namespace tidal

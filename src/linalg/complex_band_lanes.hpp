@@ -1,0 +1,68 @@
+#pragma once
+// Method: docs/method.md §4 (the banded solve).
+// The complex band factorisation and substitution of bandecdp / banbksdp (7 sub- and 7
+// super-diagonals) for kLanes independent systems at once, one per lane (e.g. one per
+// viscosity), the lanes innermost so that one vector instruction serves them all. Each lane
+// sees the operations of bandecdp and banbksdp on its own matrix in their order (pivots
+// chosen per lane, interchanges per lane), with complex arithmetic as the compiler emits it
+// (linalg/complex_lanes.hpp), except the products with a factor that is exactly zero in
+// every lane, which subtract nothing and are skipped (most entries of the tide's bands are
+// such zeros). Its solutions therefore equal the scalar code's value for value, to the bit;
+// only an exactly zero value may carry the other sign, as x - 0 y for x = -0 would have
+// given +0. A lane whose arithmetic met an infinity or NaN (where the skipped products and
+// the compiler's library calls could tell) is reported by reliable(), for the caller to
+// solve with the scalar code.
+#include <array>
+#include <complex>
+#include <vector>
+
+#include "linalg/band_solve_fast.hpp"
+#include "linalg/views.hpp"
+
+namespace tidal {
+
+class ComplexLaneBand {
+  public:
+    explicit ComplexLaneBand(int order = 0);
+
+    int order() const { return n_; }
+
+    // Sets lane `lane`'s matrix from the band storage that bandecdp takes (n x 15, column
+    // by column).
+    void set_lane(int lane, Mat1View<const std::complex<double>> a);
+
+    // Factorises every lane in place (bandecdp's steps; kTinyPivot for a zero pivot).
+    void factorise();
+
+    // Right-hand sides of all lanes, [row][rhs][real, imaginary][lane]: `rhs` of them.
+    static std::size_t storage(int order, int rhs) {
+        return static_cast<std::size_t>(order) * static_cast<std::size_t>(rhs) * 2 * kLanes;
+    }
+    // Where part `part` (0 real, 1 imaginary) of row `row` (0-based) of right-hand side `r`
+    // of lane `lane` sits.
+    static std::size_t index(int rhs, int row, int r, int part, int lane) {
+        return ((static_cast<std::size_t>(row) * static_cast<std::size_t>(rhs) +
+                 static_cast<std::size_t>(r)) * 2 + static_cast<std::size_t>(part)) * kLanes +
+               static_cast<std::size_t>(lane);
+    }
+
+    // Solves every lane's system for its `rhs` right-hand sides in b, in place.
+    void solve(double* b, int rhs) const;
+
+    // Whether lane `lane`'s solutions in b (after solve) are the scalar code's: its
+    // factorisation and solutions stayed finite.
+    bool reliable(const double* b, int rhs, int lane) const;
+
+  private:
+    int n_;
+    std::vector<double> upper_;   // [row][band column][part][lane]
+    std::vector<double> lower_;   // [row][multiplier][part][lane]
+    std::vector<int> pivot_;      // [row][lane], 1-based row interchanged at that step
+    std::vector<int> common_;     // [row]: the row of every lane, or -1 where they differ
+    // Per row, ascending: the multipliers (1..7) and super-diagonal columns (2..15) that are
+    // nonzero in some lane, and how many.
+    std::vector<int> lower_terms_, upper_terms_, lower_count_, upper_count_;
+    std::array<bool, kLanes> failed_{}; // [lane]: an infinite or NaN multiplier
+};
+
+} // namespace tidal

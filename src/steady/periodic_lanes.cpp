@@ -1,0 +1,93 @@
+// Method: docs/method.md §6 (the periodic steady state) and §4 (the banded solve).
+#include "steady/periodic_lanes.hpp"
+
+#include <stdexcept>
+#include <utility>
+
+namespace tidal {
+
+PeriodicLanes::PeriodicLanes(const ShellModel& model)
+    : model_(model), scalar_(model), band_(model.order()),
+      scratch_(static_cast<std::size_t>(model.order()) * kBandColumns),
+      rhs_count_(kComponents + (model.body.self_gravity ? 2 : 0)) {
+    rhs_.resize(ComplexLaneBand::storage(model.order(), rhs_count_));
+    if (model.body.self_gravity)
+        for (int c = 0; c < 2; ++c)
+            units_[static_cast<std::size_t>(c)] =
+                SelfGravitySolve<Complex>::unit_load(c, model.body.layers, model.run.j);
+}
+
+void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
+                          std::span<const std::span<const double>> layer_etas,
+                          std::span<PeriodicState> states) {
+    const int count = static_cast<int>(layer_etas.size());
+    if (count < 1 || count > kLanes || states.size() != layer_etas.size())
+        throw std::invalid_argument("PeriodicLanes::solve: 1 to kLanes profiles, one state each");
+    const int n = model_.order(), R = rhs_count_;
+    const HarmonicForcing& forcing = scalar_.forcing();
+    std::array<bool, kLanes> alone{};
+    for (int h = 1; h <= forcing.harmonics; ++h) {
+        const std::size_t hi = static_cast<std::size_t>(h - 1);
+        // Lanes past `count` repeat the last profile's system (their solutions are unused).
+        for (int lane = 0; lane < kLanes; ++lane) {
+            if (lane < count)
+                states[static_cast<std::size_t>(lane)].s[hi] =
+                    scalar_.assemble(rheology, flavour, h,
+                                     layer_etas[static_cast<std::size_t>(lane)],
+                                     mat1(scratch_, n, kBandColumns));
+            band_.set_lane(lane, mat1(std::as_const(scratch_), n, kBandColumns));
+        }
+        band_.factorise();
+        // The right-hand sides: the harmonic's three load components (the same for every
+        // lane), then the unit boundary loads.
+        for (int row = 0; row < n; ++row)
+            for (int r = 0; r < R; ++r) {
+                const Complex v =
+                    r < kComponents
+                        ? forcing.loads[hi][static_cast<std::size_t>(r)][static_cast<std::size_t>(row)]
+                        : Complex(units_[static_cast<std::size_t>(r - kComponents)]
+                                        [static_cast<std::size_t>(row)]);
+                for (int lane = 0; lane < kLanes; ++lane) {
+                    rhs_[ComplexLaneBand::index(R, row, r, 0, lane)] = v.real();
+                    rhs_[ComplexLaneBand::index(R, row, r, 1, lane)] = v.imag();
+                }
+            }
+        band_.solve(rhs_.data(), R);
+        for (int i = 0; i < count; ++i) {
+            if (alone[static_cast<std::size_t>(i)]) continue;
+            if (!band_.reliable(rhs_.data(), R, i)) {
+                alone[static_cast<std::size_t>(i)] = true;
+                continue;
+            }
+            const auto solution = [&](int r, std::vector<Complex>& x) {
+                x.resize(static_cast<std::size_t>(n));
+                for (int row = 0; row < n; ++row)
+                    x[static_cast<std::size_t>(row)] =
+                        Complex(rhs_[ComplexLaneBand::index(R, row, r, 0, i)],
+                                rhs_[ComplexLaneBand::index(R, row, r, 1, i)]);
+            };
+            PeriodicState& state = states[static_cast<std::size_t>(i)];
+            state.harmonics = forcing.harmonics;
+            // A self-gravitating body: the unit responses of this lane, then the coupling.
+            if (model_.body.self_gravity) {
+                int next = kComponents;
+                gravity_.prepare(self_gravity_coupling(model_.body), model_.body.layers,
+                                 model_.run.j,
+                                 [&](std::vector<Complex>& z) { solution(next++, z); });
+            }
+            for (int c = 0; c < kComponents; ++c) {
+                auto& x = state.x[hi][static_cast<std::size_t>(c)];
+                solution(c, x);
+                if (model_.body.self_gravity) gravity_.correct(x.data());
+            }
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        if (alone[static_cast<std::size_t>(i)]) {
+            scalar_.solve(rheology, flavour, layer_etas[static_cast<std::size_t>(i)],
+                          states[static_cast<std::size_t>(i)]);
+            ++redone_;
+        }
+}
+
+} // namespace tidal

@@ -1,0 +1,46 @@
+#pragma once
+// Method: docs/method.md §6 (the periodic steady state) and §4 (the banded solve).
+// Periodic states of up to kLanes viscosity profiles of one rheology at once: each profile's
+// system is assembled as PeriodicSolver assembles it, then all are factorised and solved
+// together, one per vector lane (linalg/complex_band_lanes.hpp), for the three load
+// components (and a self-gravitating body's two unit boundary loads) at once. Every state is
+// the one PeriodicSolver gives, value for value (an exact zero may differ in sign, see
+// linalg/complex_band_lanes.hpp); a lane whose vector arithmetic met an infinity or NaN is
+// solved again alone by PeriodicSolver.
+#include <array>
+#include <span>
+#include <vector>
+
+#include "linalg/complex_band_lanes.hpp"
+#include "steady/periodic_state.hpp"
+
+namespace tidal {
+
+class PeriodicLanes {
+  public:
+    explicit PeriodicLanes(const ShellModel& model);
+
+    const HarmonicForcing& forcing() const { return scalar_.forcing(); }
+
+    // states[i]: the periodic state of `rheology` with the per-layer viscosities
+    // layer_etas[i] (N values, Pa s), in the given flavour; at most kLanes profiles.
+    void solve(Rheology rheology, Flavour flavour,
+               std::span<const std::span<const double>> layer_etas,
+               std::span<PeriodicState> states);
+
+    // How many profiles were solved again alone so far (an infinity or NaN in their lane).
+    long redone() const { return redone_; }
+
+  private:
+    const ShellModel& model_;
+    PeriodicSolver scalar_;
+    ComplexLaneBand band_;
+    std::vector<Complex> scratch_; // one profile's assembled band
+    std::vector<double> rhs_;      // [row][rhs][part][lane]
+    int rhs_count_;
+    std::array<std::vector<double>, 2> units_; // a self-gravitating body's unit loads
+    SelfGravitySolve<Complex> gravity_;
+    long redone_ = 0;
+};
+
+} // namespace tidal

@@ -1,0 +1,173 @@
+// The complex band factorisation of all lanes against bandecdp / banbksdp lane by lane, to the
+// bit: random matrices whose lanes pivot differently, zero pivots, real and imaginary
+// entries (a zero ratio in the division), entries small and large enough for the division's
+// scaling, and a lane that overflows beside lanes that do not.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "linalg/band_lu.hpp"
+#include "linalg/complex_band_lanes.hpp"
+
+namespace tidal {
+namespace {
+
+using Complex = std::complex<double>;
+constexpr int kRhs = 3;
+
+// One lane's band (n x 15), its entries drawn by `entry`, inside the matrix only.
+template <class Entry> std::vector<Complex> band(int n, Entry entry) {
+    std::vector<Complex> a(static_cast<std::size_t>(n) * kBandWidth, Complex(0.0));
+    auto m = mat1(a, n, kBandWidth);
+    for (int i = 1; i <= n; ++i)
+        for (int c = 1; c <= kBandWidth; ++c) {
+            const int col = i + c - kBandLower - 1;
+            if (col >= 1 && col <= n) m(i, c) = entry(i, col);
+        }
+    return a;
+}
+
+// The same value to the bit; an exact zero may carry either sign (skipped zero products).
+bool same_value(double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0 || (x == 0.0 && y == 0.0); }
+
+// Solves every lane both ways and compares each part of each solution's bits; returns the
+// lanes found unreliable (an infinity or NaN met).
+std::vector<bool> expect_lanes_match_scalar(const std::vector<std::vector<Complex>>& bands,
+                                            const std::vector<std::vector<Complex>>& rhs) {
+    const int n = static_cast<int>(bands[0].size() / kBandWidth);
+    ComplexLaneBand lanes(n);
+    for (int lane = 0; lane < kLanes; ++lane)
+        lanes.set_lane(lane, mat1(bands[static_cast<std::size_t>(lane)], n, kBandWidth));
+    lanes.factorise();
+    std::vector<double> b(ComplexLaneBand::storage(n, kRhs));
+    for (int lane = 0; lane < kLanes; ++lane)
+        for (int r = 0; r < kRhs; ++r)
+            for (int i = 0; i < n; ++i) {
+                const Complex v = rhs[static_cast<std::size_t>(r)][static_cast<std::size_t>(i)] *
+                                  static_cast<double>(lane + 1);
+                b[ComplexLaneBand::index(kRhs, i, r, 0, lane)] = v.real();
+                b[ComplexLaneBand::index(kRhs, i, r, 1, lane)] = v.imag();
+            }
+    lanes.solve(b.data(), kRhs);
+    std::vector<bool> nan(kLanes);
+    for (int lane = 0; lane < kLanes; ++lane) {
+        nan[static_cast<std::size_t>(lane)] = !lanes.reliable(b.data(), kRhs, lane);
+        if (nan[static_cast<std::size_t>(lane)]) continue;
+        std::vector<Complex> a = bands[static_cast<std::size_t>(lane)];
+        std::vector<Complex> al(static_cast<std::size_t>(n) * kBandLower);
+        std::vector<int> indx(static_cast<std::size_t>(n));
+        double d = 0.0;
+        bandecdp(mat1(a, n, kBandWidth), n, kBandLower, kBandUpper, mat1(al, n, kBandLower),
+                 vec1(indx), d);
+        for (int r = 0; r < kRhs; ++r) {
+            std::vector<Complex> x = rhs[static_cast<std::size_t>(r)];
+            for (Complex& v : x)
+                v *= static_cast<double>(lane + 1);
+            banbksdp<Complex>(mat1(std::as_const(a), n, kBandWidth), n, kBandLower, kBandUpper,
+                              mat1(std::as_const(al), n, kBandLower), vec1(std::as_const(indx)),
+                              vec1(x));
+            for (int i = 0; i < n; ++i) {
+                const Complex y = x[static_cast<std::size_t>(i)];
+                EXPECT_TRUE(same_value(y.real(), b[ComplexLaneBand::index(kRhs, i, r, 0, lane)]) &&
+                            same_value(y.imag(), b[ComplexLaneBand::index(kRhs, i, r, 1, lane)]))
+                    << "lane " << lane << " rhs " << r << " row " << i << ": scalar " << y;
+                if (::testing::Test::HasFailure()) return nan;
+            }
+        }
+    }
+    return nan;
+}
+
+std::vector<std::vector<Complex>> random_rhs(int n, std::mt19937_64& rng) {
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<std::vector<Complex>> rhs(kRhs, std::vector<Complex>(static_cast<std::size_t>(n)));
+    for (auto& v : rhs)
+        for (Complex& x : v)
+            x = {u(rng), u(rng)};
+    return rhs;
+}
+
+TEST(ComplexBandLanes, RandomLanesPivotingDifferentlyMatchTheScalarCode) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const int n = 62;
+    std::vector<std::vector<Complex>> bands;
+    for (int lane = 0; lane < kLanes; ++lane)
+        // Lanes 0..3 diagonally dominant (no interchange), the others pivot at random rows.
+        bands.push_back(band(n, [&](int i, int c) {
+            return Complex(u(rng), u(rng)) + (lane < 4 && i == c ? Complex(30.0, 1.0) : 0.0);
+        }));
+    const auto nan = expect_lanes_match_scalar(bands, random_rhs(n, rng));
+    for (const bool b : nan)
+        EXPECT_FALSE(b);
+}
+
+TEST(ComplexBandLanes, ZeroPivotsTiesAndPurelyRealOrImaginaryEntriesMatch) {
+    // Sparse lanes: entries zero, purely real or purely imaginary (a zero ratio in the
+    // division); in lane 5 a zero first column (ties of zeros, then the tiny pivot); in lane 7
+    // entries of equal |re| + |im| (ties keep the earlier row).
+    std::mt19937_64 rng(11);
+    std::uniform_int_distribution<int> kind(0, 3), sign(0, 1);
+    std::uniform_real_distribution<double> u(-2.0, 2.0);
+    const int n = 40;
+    std::vector<std::vector<Complex>> bands;
+    for (int lane = 0; lane < kLanes; ++lane)
+        bands.push_back(band(n, [&](int i, int c) {
+            if (lane == 5 && c == 1) return Complex(0.0);
+            if (lane == 7) {
+                const double s = sign(rng) ? 1.0 : -1.0;
+                return kind(rng) < 2 ? Complex(s, 0.0) : Complex(0.0, s);
+            }
+            const Complex diagonal = i == c ? Complex(3.0) : Complex(0.0);
+            switch (kind(rng)) {
+            case 0: return diagonal;
+            case 1: return Complex(u(rng), 0.0) + diagonal;
+            case 2: return Complex(0.0, u(rng)) + diagonal;
+            default: return Complex(u(rng), u(rng)) + diagonal;
+            }
+        }));
+    const auto nan = expect_lanes_match_scalar(bands, random_rhs(n, rng));
+    for (const bool b : nan)
+        EXPECT_FALSE(b);
+}
+
+TEST(ComplexBandLanes, EntriesAtTheEndsOfTheRangeMatchTheScaledDivision) {
+    // Magnitudes from 1e-300 to 1e300 (with subnormal products and scaled divisors) and
+    // entries near DBL_MAX / 2, where the division halves its operands first.
+    std::mt19937_64 rng(13);
+    std::uniform_real_distribution<double> u(-1.0, 1.0), e(-300.0, 300.0);
+    const int n = 30;
+    std::vector<std::vector<Complex>> bands;
+    for (int lane = 0; lane < kLanes; ++lane)
+        bands.push_back(band(n, [&](int i, int c) {
+            if (lane == 3 && i == c) return Complex(0.9 * DBL_MAX, u(rng) * 1e300);
+            if (lane == 4 && i == c) return Complex(u(rng) * 1e-200, 1e-310);
+            const double s = std::pow(10.0, lane < 2 ? e(rng) : 0.3 * e(rng));
+            return Complex(u(rng) * s, u(rng) * s * (lane == 6 ? 1e-17 : 1.0));
+        }));
+    expect_lanes_match_scalar(bands, random_rhs(n, rng));
+}
+
+TEST(ComplexBandLanes, ALaneThatOverflowsIsFoundAndTheOthersStillMatch) {
+    std::mt19937_64 rng(17);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const int n = 30;
+    std::vector<std::vector<Complex>> bands;
+    for (int lane = 0; lane < kLanes; ++lane)
+        bands.push_back(band(n, [&](int i, int c) {
+            // Lane 2: products of entries near DBL_MAX overflow to inf - inf.
+            if (lane == 2) return Complex(DBL_MAX * u(rng), DBL_MAX * u(rng));
+            return Complex(u(rng), u(rng)) + (i == c ? Complex(10.0) : Complex(0.0));
+        }));
+    const auto nan = expect_lanes_match_scalar(bands, random_rhs(n, rng));
+    for (int lane = 0; lane < kLanes; ++lane)
+        EXPECT_EQ(nan[static_cast<std::size_t>(lane)], lane == 2) << "lane " << lane;
+}
+
+} // namespace
+} // namespace tidal

@@ -12,6 +12,7 @@
 #include "driver/result_tables.hpp"
 #include "output/result_file.hpp"
 #include "study/points_csv.hpp"
+#include "study/study_table.hpp"
 
 namespace tidal {
 
@@ -25,16 +26,6 @@ std::optional<double> field_value(const std::string& text, const std::string& pa
     if (r.ec != std::errc() || r.ptr != text.data() + text.size())
         throw OutputError("'" + path + "': not a number: " + text);
     return v;
-}
-
-std::vector<std::vector<std::string>> read_rows(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) throw OutputError("cannot read '" + path + "'");
-    auto parsed = read_csv_rows(text.str(), path);
-    if (const auto* e = std::get_if<PointTableError>(&parsed)) throw OutputError(e->message);
-    return std::get<std::vector<std::vector<std::string>>>(std::move(parsed));
 }
 
 // A value of an axis as its coordinate shows it: a TOML text without its quotes.
@@ -73,7 +64,7 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
 StudyPointRows read_point_rows(const std::string& point_dir,
                                const std::vector<std::string>& rheologies) {
     const std::string path = point_dir + "/summary.csv";
-    const auto table = read_rows(path);
+    const auto table = read_table(path);
     if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");
     const std::vector<std::string>& header = table[0];
     const auto column = [&](const std::string& rheology, std::string_view q) {

@@ -27,16 +27,6 @@ void field(std::string& out, const std::string& s) {
     out += '"';
 }
 
-std::vector<std::vector<std::string>> read_table(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) throw OutputError("cannot read '" + path + "'");
-    auto parsed = read_csv_rows(text.str(), path);
-    if (const auto* e = std::get_if<PointTableError>(&parsed)) throw OutputError(e->message);
-    return std::get<std::vector<std::vector<std::string>>>(std::move(parsed));
-}
-
 double number(const std::string& s) {
     double v = 0.0;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -97,6 +87,16 @@ void add_peak_values(const std::string& path, const std::vector<std::vector<std:
 }
 
 } // namespace
+
+std::vector<std::vector<std::string>> read_table(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw OutputError("cannot read '" + path + "'");
+    auto parsed = read_csv_rows(text.str(), path);
+    if (const auto* e = std::get_if<PointTableError>(&parsed)) throw OutputError(e->message);
+    return std::get<std::vector<std::vector<std::string>>>(std::move(parsed));
+}
 
 PointPeaks read_point_peaks(const std::string& point_dir) {
     const std::string path = point_dir + "/peaks.csv";

@@ -26,6 +26,10 @@ struct PointPeaks {
 // be read or is not such a table.
 PointPeaks read_point_peaks(const std::string& point_dir);
 
+// The rows of a CSV table a study reads back (a point's summary.csv or peaks.csv), each a list
+// of its fields. Throws OutputError naming the file.
+std::vector<std::vector<std::string>> read_table(const std::string& path);
+
 // The whole study.csv. Throws OutputError if the points' peaks have different columns.
 std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks);
 

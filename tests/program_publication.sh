@@ -65,6 +65,16 @@ for sig in INT TERM; do
     check "... and a whole run in the series .partial files" "[ \$(wc -l < time.partial) -eq 20000 ] && [ \$(wc -l < timekelvin.partial) -eq 20000 ]"
     cd ..
 done
+# A run started with SIGINT ignored, as a shell starts a background job, keeps it ignored:
+# Ctrl-C at the terminal spares it, and it completes with the files of an uninterrupted run.
+# Deliberate fault this catches: the handler installed whatever the signal's disposition was.
+(trap '' INT; exec "$tidal" --body 5 --output spared --jobs 2 > /dev/null 2> spared.err) &
+pid=$!
+until [ -s spared/pcelketakelvin.partial ] || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
+kill -s INT $pid
+wait $pid; status=$?
+check "a run started with SIGINT ignored is not stopped by it: status 0, the files of an uninterrupted run" \
+    "[ $status -eq 0 ] && ! grep -q interrupted spared.err && no_partials spared && [ \"\$(cd spared && md5sum $files)\" = \"\$before\" ]"
 # The next run, alone, with a console reader that goes away at once.
 "$tidal" --body 5 --output same 2> err.txt | head -1 > head.txt
 status=${PIPESTATUS[0]}

@@ -12,12 +12,27 @@ double forecast_core_seconds(const ShellModel& model, long long viscosities) {
            kSecondsPerLayerStep;
 }
 
+double forecast_steady_core_seconds(const ShellModel& model, long long viscosities) {
+    const double grid_error = model.body.grid_error ? 2.5 : 1.0;
+    return static_cast<double>(viscosities) * static_cast<double>(model.body.models.size()) *
+           static_cast<double>(model.body.layers) * kSecondsPerLayerSteadySolve * grid_error;
+}
+
 std::string sweep_size(const ShellModel& model, long long viscosities) {
     const std::size_t rheologies = model.body.models.size();
     std::ostringstream out;
     out << viscosities << (viscosities == 1 ? " viscosity x " : " viscosities x ") << rheologies
         << (rheologies == 1 ? " rheology x " : " rheologies x ") << model.run.nsteps
         << " time steps of " << model.body.layers << " layers";
+    return out.str();
+}
+
+std::string steady_sweep_size(const ShellModel& model, long long viscosities) {
+    const std::size_t rheologies = model.body.models.size();
+    std::ostringstream out;
+    out << viscosities << (viscosities == 1 ? " viscosity x " : " viscosities x ") << rheologies
+        << (rheologies == 1 ? " rheology" : " rheologies") << " of periodic states on "
+        << model.body.layers << " layers";
     return out.str();
 }
 

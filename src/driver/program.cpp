@@ -140,6 +140,10 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
                 cost_note(sweep_size(model, viscosities.count),
                           forecast_core_seconds(model, viscosities.count), settings.threads))
             err << *note << '\n';
+    } else if (const auto note = cost_note(steady_sweep_size(model, viscosities.count),
+                                           forecast_steady_core_seconds(model, viscosities.count),
+                                           1)) {
+        err << *note << '\n'; // a steady sweep runs on one thread
     }
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);

@@ -243,6 +243,32 @@ TEST(Cost, ALongJobIsAnnouncedWithItsSizeTheDefaultsAreNot) {
                      2500.0 * forecast_core_seconds(make_shell_model(*preset_body(1)), 241));
 }
 
+// A steady sweep takes no time steps: its forecast counts solves. Every preset's steady sweep,
+// even with five million steps a period set, is not announced; ten million viscosities are, in
+// minutes or hours rather than the years their time steps would take.
+// Caught: the steady forecast taken from the time steps.
+TEST(Cost, ASteadySweepIsForecastByItsSolves) {
+    for (int n = kFirstChoice; n <= kLastChoice; ++n) {
+        const ShellModel model =
+            make_shell_model(*preset_body(n), RunConstants{2.0, 5000000, 50000000});
+        const ViscositySweep v = viscosity_sweep(preset(n).body_spec);
+        EXPECT_FALSE(cost_note(steady_sweep_size(model, v.count),
+                               forecast_steady_core_seconds(model, v.count), 1))
+            << n;
+    }
+    const ShellModel model = make_shell_model(*preset_body(1));
+    const auto note = cost_note(steady_sweep_size(model, 10000000),
+                                forecast_steady_core_seconds(model, 10000000), 1);
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->rfind("note: 10000000 viscosities x 2 rheologies of periodic states on 20 "
+                          "layers: about ", 0),
+              0u)
+        << *note;
+    EXPECT_TRUE(note->find(" minutes on 1 thread") != std::string::npos ||
+                note->find(" hours on 1 thread") != std::string::npos)
+        << *note;
+}
+
 std::string read(const fs::path& p) {
     std::ifstream in(p);
     std::stringstream s;

@@ -61,10 +61,10 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
 
 } // namespace
 
-StudyPointRows read_point_rows(const std::string& point_dir,
+StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies) {
-    const std::string path = point_dir + "/summary.csv";
-    const auto table = read_table(path);
+    const std::string path = dir.point_label(point, "summary.csv");
+    const auto table = read_point_table(dir, point, "summary.csv");
     if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");
     const std::vector<std::string>& header = table[0];
     const auto column = [&](const std::string& rheology, std::string_view q) {
@@ -130,7 +130,7 @@ void write_study_nc(StudyDirectory& dir, const Study& study) {
         std::vector<std::string> names;
         for (const std::string_view n : table_names(study.points[p].body.models))
             names.emplace_back(n);
-        points.push_back(read_point_rows(dir.point_path(static_cast<int>(p)), names));
+        points.push_back(read_point_rows(dir, static_cast<int>(p), names));
     }
     content.points = points;
     content.source = kVersion;

@@ -15,7 +15,7 @@ inline constexpr std::string_view kStudyNetcdfName = "study.nc";
 
 // The rows of a published point's summary.csv, for `rheologies` (its models, column order).
 // Throws OutputError if the table cannot be read or lacks one of their columns.
-StudyPointRows read_point_rows(const std::string& point_dir,
+StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies);
 
 // The axes of `study`: its [axes] keys, or the one axis "point" of a points table (whose keys

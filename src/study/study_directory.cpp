@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -47,8 +49,12 @@ std::string without_trailing_slashes(std::string dir) {
 
 } // namespace
 
-StudyDirectory::StudyDirectory(const std::string& dir)
-    : dir_(without_trailing_slashes(dir)), path_(without_trailing_slashes(dir)) {}
+StudyDirectory::StudyDirectory(const std::string& dir, bool point_directories)
+    : dir_(without_trailing_slashes(dir)), path_(without_trailing_slashes(dir)) {
+    // Opened only once the directory's lock is held.
+    if (!point_directories)
+        journal_ = std::make_unique<PointJournal>(path_ + "/" + kJournalName);
+}
 
 std::string StudyDirectory::point_name(int point) {
     char name[32];
@@ -65,8 +71,24 @@ std::string StudyDirectory::partial_path(int point) const {
 }
 
 bool StudyDirectory::published(int point) const {
+    if (journal_) return journal_->has(point_name(point));
     std::error_code ec;
     return std::filesystem::is_directory(point_path(point), ec);
+}
+
+std::string StudyDirectory::point_text(int point, const std::string& file) const {
+    if (journal_) return journal_->text(point_name(point), file);
+    const std::string path = point_path(point) + "/" + file;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw OutputError("cannot read " + in_quotes(path));
+    return text.str();
+}
+
+std::string StudyDirectory::point_label(int point, const std::string& file) const {
+    if (journal_) return journal_->path() + " (" + point_name(point) + "/" + file + ")";
+    return point_path(point) + "/" + file;
 }
 
 std::string StudyDirectory::begin_point(int point) const {
@@ -80,6 +102,22 @@ std::string StudyDirectory::begin_point(int point) const {
 void StudyDirectory::publish_point(int point) const {
     const std::string partial = partial_path(point);
     std::error_code ec;
+    if (journal_) {
+        // The files the study's tables are built from, byte for byte; the rest is dropped.
+        std::vector<std::pair<std::string, std::string>> files;
+        for (const char* name : {"body.toml", "summary.csv", "peaks.csv"}) {
+            const std::string path = partial + "/" + name;
+            std::ifstream in(path, std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            if (!in) throw OutputError("cannot read " + in_quotes(path));
+            files.emplace_back(name, text.str());
+        }
+        journal_->append(point_name(point), files);
+        std::filesystem::remove_all(partial, ec);
+        if (ec) throw OutputError("cannot remove " + in_quotes(partial) + ": " + ec.message());
+        return;
+    }
     for (const auto& entry : std::filesystem::directory_iterator(partial, ec))
         if (entry.is_regular_file()) sync_path(entry.path().string(), false);
     if (ec) throw OutputError("cannot list " + in_quotes(partial) + ": " + ec.message());

@@ -2,11 +2,15 @@
 // The output directory of a study: one directory per point, published whole. A point is
 // written into ".point-NNNNN.partial" and renamed to "point-NNNNN" only when all its files are
 // complete and on disk, so a point directory that exists is a whole result and a stopped
-// study leaves nothing that could be taken for one. The study holds the directory's lock, as
+// study leaves nothing that could be taken for one. Without point directories, the files the
+// study's tables are built from are appended to "study.journal" instead (study/point_journal.hpp)
+// and the rest of the point's files are dropped. The study holds the directory's lock, as
 // any run does, so that two runs never write into it at once.
+#include <memory>
 #include <string>
 
 #include "output/result_directory.hpp"
+#include "study/point_journal.hpp"
 
 namespace tidal {
 
@@ -14,20 +18,33 @@ class StudyDirectory {
   public:
     // Creates `dir` (with its parents) if missing and takes its lock. Throws OutputError
     // (DirectoryInUse when another run holds it).
-    explicit StudyDirectory(const std::string& dir);
+    // `point_directories` false: the points go into the journal instead.
+    explicit StudyDirectory(const std::string& dir, bool point_directories = true);
+
+    // The name of the journal of a study without point directories.
+    static constexpr const char* kJournalName = "study.journal";
+    bool point_directories() const { return !journal_; }
 
     // "point-00001" for point 0; more digits past 99999 points.
     static std::string point_name(int point);
 
-    // The published directory of a point, and whether it exists.
+    // The published directory of a point, and whether the point is published (its directory
+    // exists, or its journal record is complete).
     std::string point_path(int point) const;
     bool published(int point) const;
+
+    // The text of file `file` (body.toml, summary.csv or peaks.csv) of a published point, from
+    // its directory or its journal record; `label` says where, for messages. Throws
+    // OutputError when it cannot be read.
+    std::string point_text(int point, const std::string& file) const;
+    std::string point_label(int point, const std::string& file) const;
 
     // An empty directory to write a point into: what a stopped run left there is removed.
     std::string begin_point(int point) const;
 
     // Publishes the point written into begin_point's directory: its files are flushed to the
-    // disk, then it is renamed into place.
+    // disk, then it is renamed into place; or, without point directories, its body.toml,
+    // summary.csv and peaks.csv are appended to the journal and the directory is removed.
     void publish_point(int point) const;
 
     // A file of the study as a whole (study.csv), written as NAME.partial; publish_files()
@@ -51,6 +68,8 @@ class StudyDirectory {
     std::string partial_path(int point) const;
     ResultDirectory dir_;
     std::string path_;
+    std::unique_ptr<PointJournal> journal_; // without point directories
+
 };
 
 } // namespace tidal

@@ -23,7 +23,8 @@ struct Failure {
 };
 
 // The keys of a study file besides the sections of a body file.
-constexpr const char* kStudyKeys = "base, base_file, points, method and [axes]";
+constexpr const char* kStudyKeys =
+    "base, base_file, points, method, point_directories and [axes]";
 
 std::string located(const std::string& path, const toml::node& n) {
     const auto line = n.source().begin.line;
@@ -102,7 +103,7 @@ Body base_body(const toml::table& doc, const std::string& path, const std::strin
     for (const auto& [name, node] : doc) {
         const std::string top(name.str());
         if (top == "base" || top == "base_file" || top == "points" || top == "axes" ||
-            top == "method")
+            top == "method" || top == "point_directories")
             continue;
         body_keys(top, node, path, overrides);
     }
@@ -187,7 +188,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
         // A misspelt study key must not read as a missing one.
         for (const auto& [name, node] : doc)
             if (!node.is_table() && name != "base" && name != "base_file" && name != "points" &&
-                name != "name" && name != "method")
+                name != "name" && name != "method" && name != "point_directories")
                 throw Failure{located(path, node) + ": " + std::string(name.str()) +
                               ": unknown key (a study has " + kStudyKeys +
                               ", and the keys of a body file)"};
@@ -206,6 +207,12 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
                 throw Failure{located(path, *method) +
                               ": method: expected \"time\" or \"steady\""};
             study.steady = name->get() == "steady";
+        }
+        if (const toml::node* keep = doc.get("point_directories")) {
+            const auto* flag = keep->as_boolean();
+            if (flag == nullptr)
+                throw Failure{located(path, *keep) + ": point_directories: expected true or false"};
+            study.point_directories = flag->get();
         }
         std::vector<std::string> where; // each point's origin, for messages
         const toml::node* axes = doc.get("axes");

@@ -9,6 +9,10 @@
 // `method = "steady"` makes every point a sweep of periodic steady states (as --method steady)
 // instead of a time integration; `method = "time"` is the default.
 //
+// `point_directories = false` keeps no directory per point: the study's tables are built from
+// a journal of each point's summary, peaks and body (study/point_journal.hpp), which also keeps
+// the study resumable.
+//
 // Every point's body is built by replacing its keys in the base exactly as --set does, so a
 // point is checked like a body file; a bad point is one line naming the point and the key.
 #include <string>
@@ -35,6 +39,7 @@ struct Study {
     std::vector<std::vector<std::string>> axes;
     std::vector<StudyPoint> points;
     bool steady = false; // method = "steady": periodic steady states instead of time stepping
+    bool point_directories = true; // false: a journal instead of a directory per point
 };
 
 struct StudyError {

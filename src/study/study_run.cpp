@@ -1,5 +1,6 @@
 #include "study/study_run.hpp"
 
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <sstream>
@@ -19,15 +20,6 @@
 namespace tidal {
 
 namespace {
-
-// The text of a file, or nothing if it cannot be read.
-std::optional<std::string> file_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Writes body.toml first, as a single run does; returns true.
 bool body_toml_written(ResultDirectory& dir, const Body& body_spec) {
@@ -78,8 +70,26 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
         if (const auto e = study_series_error(all, series)) return StudyError{*e};
     }
     PreparedStudy out;
-    out.dir = std::make_unique<StudyDirectory>(output);
+    {
+        // A study's points are kept one way: points of a study with point directories are not
+        // looked for in a journal, nor the other way round, so such a resumed study is refused
+        // (before the directory is taken) rather than computed anew beside what it had.
+        std::error_code ec;
+        const std::filesystem::path root(output);
+        const bool journal = std::filesystem::exists(root / StudyDirectory::kJournalName, ec);
+        bool directories = false;
+        for (std::size_t p = 0; p < study.points.size() && !directories; ++p)
+            directories = std::filesystem::is_directory(
+                root / StudyDirectory::point_name(static_cast<int>(p)), ec);
+        if (study.point_directories ? journal : directories)
+            return StudyError{output + " holds a study " + (journal ? "without" : "with") +
+                              " point directories; set point_directories = " +
+                              (journal ? "false" : "true") +
+                              " to resume it, or give this study a new output directory"};
+    }
+    out.dir = std::make_unique<StudyDirectory>(output, study.point_directories);
     const std::string method = study.steady ? "steady" : "time";
+
     {
         // Earlier versions recorded no method and ran time studies only.
         std::string had = out.dir->recorded_method();
@@ -103,12 +113,18 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
             continue;
         }
         // Resuming: the point must be this study's, body.toml says which body it ran.
-        const auto text = file_text(out.dir->point_path(n) + "/body.toml");
+        std::optional<std::string> text;
+        try {
+            text = out.dir->point_text(n, "body.toml");
+        } catch (const OutputError&) {
+        }
         const auto read =
             text ? read_body(*text, "body.toml") : std::variant<Body, BodyError>(BodyError{});
         const auto* had = std::get_if<Body>(&read);
         if (had == nullptr || write_body(*had, "") != write_body(body, ""))
-            return StudyError{out.dir->point_path(n) + " holds another body than point " +
+            return StudyError{(out.dir->point_directories() ? out.dir->point_path(n)
+                                                            : out.dir->point_label(n, "body.toml")) +
+                              " holds another body than point " +
                               std::to_string(n + 1) +
                               " of this study; give the study a new output directory"};
         ++out.published;
@@ -229,7 +245,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
 
     std::vector<PointPeaks> peaks;
     for (int p = 0; p < total; ++p)
-        peaks.push_back(read_point_peaks(dir.point_path(p)));
+        peaks.push_back(read_point_peaks(dir, p));
     dir.open_file("study.csv").rewrite(study_table(study, peaks));
     write_study_sweep(study, dir, dir.open_file("study_sweep.csv"));
     write_study_nc(dir, study);

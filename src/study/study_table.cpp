@@ -34,8 +34,8 @@ double number(const std::string& s) {
 }
 
 // Adds each "<rheology>_transient" column's value largest in magnitude.
-void add_worst_transients(const std::string& path, PointPeaks& p) {
-    const auto rows = read_table(path);
+void add_worst_transients(const std::vector<std::vector<std::string>>& rows,
+                          const std::string& path, PointPeaks& p) {
     if (rows.empty()) throw OutputError("'" + path + "' is not a summary table");
     const std::string suffix = "_transient";
     for (std::size_t c = 0; c < rows[0].size(); ++c) {
@@ -60,9 +60,9 @@ void add_worst_transients(const std::string& path, PointPeaks& p) {
 // Adds the quantities `names` of summary.csv at each rheology's swept peak viscosity (the
 // first row of the rheology in peaks.csv), "<rheology>_peak_<quantity>"; empty where the
 // table has no such column.
-void add_peak_values(const std::string& path, const std::vector<std::vector<std::string>>& peaks,
+void add_peak_values(const std::vector<std::vector<std::string>>& rows, const std::string& path,
+                     const std::vector<std::vector<std::string>>& peaks,
                      const std::vector<std::string_view>& names, PointPeaks& p) {
-    const auto rows = read_table(path);
     if (rows.empty()) throw OutputError("'" + path + "' is not a summary table");
     std::vector<std::string> seen;
     for (std::size_t r = 1; r < peaks.size(); ++r) {
@@ -93,14 +93,24 @@ std::vector<std::vector<std::string>> read_table(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     if (!in) throw OutputError("cannot read '" + path + "'");
-    auto parsed = read_csv_rows(text.str(), path);
+    return read_table_text(text.str(), path);
+}
+
+std::vector<std::vector<std::string>> read_table_text(const std::string& text,
+                                                      const std::string& label) {
+    auto parsed = read_csv_rows(text, label);
     if (const auto* e = std::get_if<PointTableError>(&parsed)) throw OutputError(e->message);
     return std::get<std::vector<std::vector<std::string>>>(std::move(parsed));
 }
 
-PointPeaks read_point_peaks(const std::string& point_dir) {
-    const std::string path = point_dir + "/peaks.csv";
-    const auto rows = read_table(path);
+std::vector<std::vector<std::string>> read_point_table(const StudyDirectory& dir, int point,
+                                                       const std::string& file) {
+    return read_table_text(dir.point_text(point, file), dir.point_label(point, file));
+}
+
+PointPeaks read_point_peaks(const StudyDirectory& dir, int point) {
+    const std::string path = dir.point_label(point, "peaks.csv");
+    const auto rows = read_point_table(dir, point, "peaks.csv");
     if (rows.size() < 2 || rows[0].empty() || rows[0][0] != "rheology")
         throw OutputError("'" + path + "' is not a table of peaks");
     PointPeaks p;
@@ -120,15 +130,17 @@ PointPeaks read_point_peaks(const std::string& point_dir) {
             p.values.push_back(rows[r][c]);
         }
     }
-    add_worst_transients(point_dir + "/summary.csv", p);
+    const std::string summary_path = dir.point_label(point, "summary.csv");
+    const auto summary = read_point_table(dir, point, "summary.csv");
+    add_worst_transients(summary, summary_path, p);
     // The Love numbers, then the grid errors: the columns of study.csv in the order they came.
     std::vector<std::string_view> love, grid;
     for (const LoveQuantity& q : love_quantities())
         love.push_back(q.name);
     for (const GridErrorQuantity& q : grid_error_quantities())
         grid.push_back(q.name);
-    add_peak_values(point_dir + "/summary.csv", rows, love, p);
-    add_peak_values(point_dir + "/summary.csv", rows, grid, p);
+    add_peak_values(summary, summary_path, rows, love, p);
+    add_peak_values(summary, summary_path, rows, grid, p);
     return p;
 }
 
@@ -158,8 +170,8 @@ void write_study_sweep(const Study& study, const StudyDirectory& dir, ResultFile
     std::vector<std::string> columns;
     for (std::size_t p = 0; p < study.points.size(); ++p) {
         const int n = static_cast<int>(p);
-        const std::string path = dir.point_path(n) + "/summary.csv";
-        const auto rows = read_table(path);
+        const std::string path = dir.point_label(n, "summary.csv");
+        const auto rows = read_point_table(dir, n, "summary.csv");
         if (rows.empty() || rows[0].empty() || rows[0][0] != "viscosity_Pa_s")
             throw OutputError("'" + path + "' is not a summary table");
         std::string text;

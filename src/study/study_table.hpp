@@ -22,13 +22,19 @@ struct PointPeaks {
     double worst_transient = 0.0; // largest |transient| of all rheologies
 };
 
-// Reads the peaks.csv and summary.csv of a published point. Throws OutputError if one cannot
-// be read or is not such a table.
-PointPeaks read_point_peaks(const std::string& point_dir);
+// Reads the peaks.csv and summary.csv of published point `point` of `dir`. Throws OutputError
+// if one cannot be read or is not such a table.
+PointPeaks read_point_peaks(const StudyDirectory& dir, int point);
 
 // The rows of a CSV table a study reads back (a point's summary.csv or peaks.csv), each a list
 // of its fields. Throws OutputError naming the file.
 std::vector<std::vector<std::string>> read_table(const std::string& path);
+// The same of a table's text; `label` names it in messages.
+std::vector<std::vector<std::string>> read_table_text(const std::string& text,
+                                                      const std::string& label);
+// The same of file `file` of published point `point` of `dir`.
+std::vector<std::vector<std::string>> read_point_table(const StudyDirectory& dir, int point,
+                                                       const std::string& file);
 
 // The whole study.csv. Throws OutputError if the points' peaks have different columns.
 std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks);

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <variant>
 
 #include "body/body_file.hpp"
 #include "output/result_file.hpp"
 #include "study/points_csv.hpp"
+#include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 #include "study/study_job.hpp"
 #include "study/study_table.hpp"
@@ -120,16 +122,20 @@ TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
 
 TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     const auto dir = std::filesystem::temp_directory_path() / "tidal_study_test";
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "peaks.csv", std::ios::binary)
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "point-00001");
+    std::ofstream(dir / "point-00001" / "peaks.csv", std::ios::binary)
         << "rheology,viscosity_Pa_s,power_W,refined_power_W\r\n"
            "maxwell,1e+14,2.5,\r\nkelvin_voigt,3e+15,4.0000000000000001e+21,7\r\n";
-    std::ofstream(dir / "summary.csv", std::ios::binary)
+    std::ofstream(dir / "point-00001" / "summary.csv", std::ios::binary)
         << "viscosity_Pa_s,maxwell_transient,kelvin_voigt_transient,maxwell_k2_imag,"
            "maxwell_grid_error\r\n"
            "1e+14,0.5,-1e-9,-0.125,1e-4\r\n1e+15,-0.75,2e-9,-0.5,2e-4\r\n"
            "1e+16,0.25,-3e-09,-0.25,3e-4\r\n";
-    const PointPeaks p = read_point_peaks(dir.string());
+    std::optional<StudyDirectory> study_dir(std::in_place, dir.string());
+    const PointPeaks p = read_point_peaks(*study_dir, 0);
+    EXPECT_THROW(read_point_peaks(*study_dir, 1), OutputError); // no such point
+    study_dir.reset();
     std::filesystem::remove_all(dir);
     std::vector<std::string> columns = {
         "maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W",
@@ -157,7 +163,6 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     EXPECT_EQ(study_table(s, {p}).substr(study_table(s, {p}).find('\n') + 1),
               "point-00001,\"\"\"a, b\"\"\",1e+14,2.5,,3e+15,4.0000000000000001e+21,7,-0.75,"
               "-3e-09,,,,-0.125,,,,,,,,,1e-4,,,,,\n");
-    EXPECT_THROW(read_point_peaks((dir / "missing").string()), OutputError);
 }
 
 // Deliberate fault this catches: the files located from the shortened name of messages.

@@ -42,6 +42,43 @@ for np in 2 3; do
     check "a steady study under mpirun -np $np gives the bytes of one process" "[ $status -eq 0 ] && diff -r steady-threads steady-ranks$np > /dev/null"
 done
 
+# Killed mid-run: the writing process (rank 0) gets SIGKILL once point 3 is published, which
+# ends the whole job; the same mpirun command resumes it to the bytes of an uninterrupted
+# study, with points kept in directories or in the journal. Points 1-3 are quick, 4-6 slow.
+sed '/^\[axes\]/,$d' "$study" > slow.toml
+printf '[axes]\n"numerics.steps_per_period" = [100, 40000]\n"orbit.eccentricity" = [0.005, 0.009, 0.02]\n' >> slow.toml
+sed '1i point_directories = false' slow.toml > slow-journal.toml
+"$plain" --study slow.toml --output slow-whole --jobs 2 2> /dev/null
+# The pid of rank 0 of this program: its environment says its rank.
+rank0() {
+    local p
+    for p in $(pgrep -f -x "$mpi --study .*" || true); do
+        tr '\0' '\n' < /proc/$p/environ 2> /dev/null | grep -qx 'OMPI_COMM_WORLD_RANK=0' && { echo $p; return; }
+    done
+}
+for kept in dirs journal; do
+    file=slow.toml; [ $kept = journal ] && file=slow-journal.toml
+    "${mpirun[@]}" -np 3 "$mpi" --study $file --output killed-$kept --jobs 1 > /dev/null 2>&1 &
+    job=$!
+    published() {
+        if [ $kept = journal ]; then grep -q -a '^end point-00003$' killed-$kept/study.journal 2> /dev/null
+        else [ -d killed-$kept/point-00003 ]; fi
+    }
+    while ! published && kill -0 $job 2> /dev/null; do sleep 0.02; done
+    pid=$(rank0)
+    [ -n "$pid" ] && kill -KILL "$pid"
+    status=0; wait $job || status=$?
+    "${mpirun[@]}" -np 3 "$mpi" --study $file --output killed-$kept --jobs 1 2> resumed.txt; status2=$?
+    echo "  killed ($kept): status $status, then $(tail -n 1 resumed.txt)"
+    if [ $kept = journal ]; then
+        same="cmp -s slow-whole/study.csv killed-$kept/study.csv && cmp -s slow-whole/study_sweep.csv killed-$kept/study_sweep.csv && cmp -s slow-whole/study.nc killed-$kept/study.nc"
+    else
+        same="diff -r slow-whole killed-$kept > /dev/null"
+    fi
+    check "a study under mpirun whose writer is killed resumes to the same bytes ($kept)" \
+        "[ -n \"$pid\" ] && [ $status -ne 0 ] && [ $status2 -eq 0 ] && grep -q 'published before' resumed.txt && ! grep -q ' 0 published before' resumed.txt && $same && [ -z \"\$(find killed-$kept -name '*.partial')\" ]"
+done
+
 status=0
 "${mpirun[@]}" -np 2 "$mpi" --body 3 --output single > /dev/null 2> err.txt || status=$?
 check "a single body under mpirun is refused in one line" "[ $status -ne 0 ] && grep -c '^error: a single body is not run under mpirun' err.txt | grep -qx 1 && [ ! -e single ]"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Love numbers, heating profiles and surface maps on the built program: the profile's layers
 # add up to the summary's power at every viscosity, the maps integrate over the surface to the
-# power of their periodic state, and bad --map values are refused like bad --series values.
+# power of their periodic state and, on a shell with viscosity factors, agree with the profile
+# of the same run layer by layer; bad --map values are refused like bad --series values.
 # Usage: program_maps.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")

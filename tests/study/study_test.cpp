@@ -15,6 +15,7 @@
 #include "study/study_file.hpp"
 #include "study/study_job.hpp"
 #include "study/study_table.hpp"
+#include "scratch_dir.hpp"
 
 namespace tidal {
 namespace {
@@ -119,8 +120,7 @@ TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
 }
 
 TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
-    const auto dir = std::filesystem::temp_directory_path() / "tidal_study_test";
-    std::filesystem::create_directories(dir);
+    const auto dir = testing_scratch::scratch_dir("tidal_study_test");
     std::ofstream(dir / "peaks.csv", std::ios::binary)
         << "rheology,viscosity_Pa_s,power_W,refined_power_W\r\n"
            "maxwell,1e+14,2.5,\r\nkelvin_voigt,3e+15,4.0000000000000001e+21,7\r\n";
@@ -163,9 +163,8 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
 // Deliberate fault this catches: the files located from the shortened name of messages.
 TEST(StudyFile, APointsTableIsFoundBesideTheStudyFile) {
     // A path longer than messages show it (they shorten it): the files are found all the same.
-    const auto dir = std::filesystem::temp_directory_path() /
-                     "tidal_study_beside_a_directory_whose_name_is_longer_than_a_message_shows";
-    std::filesystem::remove_all(dir);
+    const auto dir = testing_scratch::scratch_dir(
+        "tidal_study_beside_a_directory_whose_name_is_longer_than_a_message_shows");
     std::filesystem::create_directories(dir / "sub");
     std::ofstream(dir / "sub" / "s.toml") << "base = 3\npoints = \"points.csv\"\n";
     std::ofstream(dir / "sub" / "points.csv") << "orbit.eccentricity\n0.03\n";

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Love numbers, heating profiles and surface maps on the built program: the profile's layers
 # add up to the summary's power at every viscosity, the maps integrate over the surface to the
-# power of their periodic state, and bad --map values are refused like bad --series values.
+# power of their periodic state and, on a shell with viscosity factors, agree with the profile
+# of the same run layer by layer; bad --map values are refused like bad --series values.
 # Usage: program_maps.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -47,6 +48,38 @@ check "a time sweep with a 5-degree map succeeds, with warnings at most" "[ $sta
 p=$(col time/summary.csv maxwell_power_W | sed -n 3p); t=$(col time/summary.csv maxwell_transient | sed -n 3p)
 check "... whose area integral is the run's power less its transient" \
     "near \$(area_integral time/map-1e+13.csv maxwell_heat_flux_W_m2 252100) \$(awk -v p=$p -v t=$t 'BEGIN { printf \"%.17g\", p / (1 + t) }') 5e-3"
+
+# The maps against the profile of the same run, on a shell whose viscosity falls a
+# hundredfold each way from its middle (factors 100 at the surface to 0.01 at the bottom):
+# each map's top and bottom columns, averaged over the sphere, are the profile's outermost and
+# innermost layers' mean heating, computed by the profile's own path, and its flux integrates
+# to the layers' powers and the summary's. Caught: the maps ignoring the viscosity factors
+# (every layer at the swept viscosity); the factors applied outermost-last; the bottom column
+# taken from the layer above the innermost; the top and bottom columns swapped in the file.
+factors=$(awk 'BEGIN { for (i = 0; i < 20; i++) printf "%s%.17g", (i ? ", " : ""), 10 ^ (2 - 4 * i / 19) }')
+models5='rheology.models=["maxwell","kelvin_voigt","burgers","andrade","zener"]'
+"$tidal" --body 1 $short --set "$models5" --set "shell.viscosity_factors=[$factors]" --method steady \
+    --map 1e13 --output factors > /dev/null 2> err.txt
+status=$?
+check "a steady sweep of a shell with viscosity factors and a map succeeds" "[ $status -eq 0 ] && only_warnings err.txt && [ -f factors/map-1e+13.csv ]"
+# The profile's column `name` of layer `layer` of rheology `r` at viscosity 1e+13.
+profile_at() { # rheology, layer, column
+    tr -d '\r' < factors/heating_profile.csv | awk -F, -v r="$1" -v l="$2" -v name="$3" '
+        NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next }
+        $1 == "1e+13" && $2 == r && $3 == l { print $c; n++ } END { exit n != 1 }'
+}
+sphere_mean() { awk -v s="$(area_integral factors/map-1e+13.csv "$1" 1)" 'BEGIN { printf "%.17g\n", s / (4 * atan2(0, -1)) }'; }
+for r in maxwell kelvin_voigt burgers andrade zener; do
+    top=$(profile_at $r 1 heating_W_m3); bottom=$(profile_at $r 20 heating_W_m3)
+    layers=$(tr -d '\r' < factors/heating_profile.csv | awk -F, -v r=$r '$1 == "1e+13" && $2 == r { s += $7 } END { printf "%.17g\n", s }')
+    power=$(paste -d, <(col factors/summary.csv viscosity_Pa_s) <(col factors/summary.csv ${r}_power_W) | awk -F, '$1 == "1e+13" { print $2 }')
+    check "$r: the top column's sphere mean is the profile's outermost layer's heating" \
+        "near \$(sphere_mean ${r}_top_heating_W_m3) $top 1e-3"
+    check "$r: the bottom column's sphere mean is the profile's innermost layer's heating" \
+        "near \$(sphere_mean ${r}_bottom_heating_W_m3) $bottom 1e-3"
+    check "$r: the flux's area integral is the profile's layer powers and the summary's power" \
+        "near \$(area_integral factors/map-1e+13.csv ${r}_heat_flux_W_m2 252100) $layers 1e-3 && near $layers $power 1e-12"
+done
 
 for bad in "--map abc" "--map -1e13" "--map 1e30" "--map-step 7" "--map-step 0" "--map-step two"; do
     "$tidal" --body 1 $short $bad --output refused > out.txt 2> err.txt

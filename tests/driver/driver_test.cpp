@@ -14,6 +14,7 @@
 #include "driver/progress.hpp"
 #include "driver/sweep.hpp"
 #include "same_records.hpp"
+#include "scratch_dir.hpp"
 
 namespace tidal {
 namespace {
@@ -79,9 +80,7 @@ TEST(Progress, RedrawsOneLineAndClearsItOnlyWhenEnabled) {
 }
 
 TEST(Program, BadChoiceCreatesNoResultFile) {
-    const fs::path dir = fs::temp_directory_path() / "tidal_bad_choice";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = testing_scratch::scratch_dir("tidal_bad_choice");
     std::istringstream in("12\n");
     std::ostringstream out, err;
     ProgramSettings settings;

@@ -19,6 +19,7 @@
 #include "driver/sweep_doubts.hpp"
 #include "output/peak.hpp"
 #include "output/result_directory.hpp"
+#include "scratch_dir.hpp"
 
 namespace tidal {
 namespace {
@@ -277,9 +278,7 @@ std::string read(const fs::path& p) {
 }
 
 TEST(Publication, ASetInterruptedBetweenRenamesIsMarkedAndCompletedByTheNextRun) {
-    const fs::path dir = fs::temp_directory_path() / "tidal_interrupted_publication";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = testing_scratch::scratch_dir("tidal_interrupted_publication");
     for (const char* name : {"a", "b", "c"})
         std::ofstream(dir / name) << "old " << name << "\n";
     {

@@ -19,6 +19,7 @@
 #include "output/result_directory.hpp"
 #include "output/result_file.hpp"
 #include "output/result_set.hpp"
+#include "scratch_dir.hpp"
 
 namespace tidal {
 namespace {
@@ -195,11 +196,9 @@ TEST(Peak, ATableOfCurves) {
 class InScratchDir : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tidal_output_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = testing_scratch::scratch_dir(
+            "tidal_output_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         old = fs::current_path();
         fs::current_path(dir);
     }

@@ -17,6 +17,7 @@
 #include "study/study_file.hpp"
 #include "study/study_job.hpp"
 #include "study/study_table.hpp"
+#include "scratch_dir.hpp"
 
 namespace tidal {
 namespace {
@@ -121,8 +122,7 @@ TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
 }
 
 TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
-    const auto dir = std::filesystem::temp_directory_path() / "tidal_study_test";
-    std::filesystem::remove_all(dir);
+    const auto dir = testing_scratch::scratch_dir("tidal_study_test");
     std::filesystem::create_directories(dir / "point-00001");
     std::ofstream(dir / "point-00001" / "peaks.csv", std::ios::binary)
         << "rheology,viscosity_Pa_s,power_W,refined_power_W\r\n"
@@ -168,9 +168,8 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
 // Deliberate fault this catches: the files located from the shortened name of messages.
 TEST(StudyFile, APointsTableIsFoundBesideTheStudyFile) {
     // A path longer than messages show it (they shorten it): the files are found all the same.
-    const auto dir = std::filesystem::temp_directory_path() /
-                     "tidal_study_beside_a_directory_whose_name_is_longer_than_a_message_shows";
-    std::filesystem::remove_all(dir);
+    const auto dir = testing_scratch::scratch_dir(
+        "tidal_study_beside_a_directory_whose_name_is_longer_than_a_message_shows");
     std::filesystem::create_directories(dir / "sub");
     std::ofstream(dir / "sub" / "s.toml") << "base = 3\npoints = \"points.csv\"\n";
     std::ofstream(dir / "sub" / "points.csv") << "orbit.eccentricity\n0.03\n";

@@ -1,7 +1,6 @@
 #include "driver/program.hpp"
 
 #include <array>
-#include <cstdio>
 #include <ostream>
 
 #include "body/body_check.hpp"
@@ -15,7 +14,6 @@
 #include "driver/menu.hpp"
 #include "driver/progress.hpp"
 #include "driver/run_output.hpp"
-#include "discretisation/orbit_tide.hpp"
 #include "driver/sweep.hpp"
 #include "output/result_directory.hpp"
 #include "output/result_file.hpp"
@@ -99,36 +97,10 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadChoice;
     }
 
-    // The periodic state and the maps take the tide as one or two harmonics: the exact tide
-    // is computed by the time integration alone.
-    if (body_spec.exact_tide() &&
-        (settings.method == Method::Steady || !std::get<std::vector<double>>(maps).empty())) {
-        err << "error: orbit.tide: the exact tide needs the time method without --map (its "
-               "periodic state and maps are not computed)\n";
-        return kExitBadChoice;
-    }
-
     const ShellModel& model = engine.model();
     if (settings.body_spec && body_spec.second_order)
         err << "note: orbit.second_order = true is read as the tide of a 3:2 spin-orbit "
                "resonance; orbit.rotation = \"3:2\" says so\n";
-    // The exact tide has no periodic state to measure the time step's error against: its
-    // estimate from the harmonics it holds stands in.
-    if (body_spec.exact_tide() && settings.method == Method::Time) {
-        const auto harmonics = OrbitTide(body_spec.eccentricity, body_spec.spin_ratio())
-                                   .harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
-        const double error = step_error_estimate(harmonics, body_spec.steps_per_period);
-        if (error > 1e-3) {
-            char text[240];
-            std::snprintf(text, sizeof text,
-                          "warning: the exact tide at eccentricity %g holds %zu harmonics: "
-                          "numerics.steps_per_period = %d may err on its power by %.1e or "
-                          "more; raise numerics.steps_per_period",
-                          body_spec.eccentricity, harmonics.size(), body_spec.steps_per_period,
-                          error);
-            err << text << '\n';
-        }
-    }
     for (const std::string& line : implausible_values(body_spec))
         err << line << '\n';
     if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';

@@ -152,7 +152,7 @@ TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
         b.viscosity_factors.push_back(std::pow(10.0, -0.2 * l));
     const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
     PeriodicSolver solver(m);
-    const PeriodReduction reduction(m);
+    const PeriodReduction reduction(m, solver.forcing().harmonics);
     PeriodicState state;
     std::vector<double> eta(12);
     for (std::size_t l = 0; l < 12; ++l)

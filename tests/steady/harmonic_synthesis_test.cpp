@@ -97,7 +97,8 @@ TEST(HarmonicSynthesis, PowerIsTheTidesWorkWithEachHarmonicsLoveNumber) {
 }
 
 // Caught: the discrete flavour's step factors z of the solve, or of Kelvin-Voigt's dissipation
-// terms, taken at h = 1 beyond the second harmonic.
+// terms, taken at h = 1 beyond the second harmonic; the sine part of the harmonics loaded as
+// +s_h (a cosine) instead of -i s_h.
 TEST(HarmonicSynthesis, TimeRunReachesThePeriodicStateOfTheExactTide) {
     // The run's last-period power against the scheme's periodic state of the same tide: the
     // Maxwell distance shrinks with the periods run and ends at the tide's truncation (1e-10

@@ -59,6 +59,16 @@ check "... which heat more than the first-order tide at e = 0.2" \
     > /dev/null 2> coarse.err
 check "400 steps per period for the 87 harmonics of e = 0.7: one warning of the measured step error, naming the key" \
     "[ \$(grep -c '^warning: 1 of 1 viscosities have a time-step error .* raise numerics.steps_per_period' coarse.err) -eq 1 ] && [ \$(grep -c '^warning' coarse.err) -eq 1 ]"
+one=(--set sweep.log10_viscosity_min=17 --set sweep.log10_viscosity_max=17 --jobs 1)
+for steps in 22 23; do
+    "$tidal" --body 5 "${one[@]}" --set orbit.eccentricity=0.2 --set orbit.tide=exact \
+        --set numerics.steps_per_period=$steps --output "steps$steps" > /dev/null 2> "steps$steps.err"
+done
+check "22 steps per period for the 11 harmonics of e = 0.2: one warning that they are not resolved, naming the key" \
+    "[ \$(grep -c '^warning: numerics.steps_per_period = 22 does not resolve the 11 harmonics of the exact tide at eccentricity 0.2 .* raise numerics.steps_per_period above 22$' steps22.err) -eq 1 ]"
+check "... and 23 steps none" "[ -s steps23/summary.csv ] && ! grep -q 'does not resolve' steps23.err"
+check "... nor the steady method" \
+    "\"$tidal\" --body 5 \"\${one[@]}\" --set orbit.eccentricity=0.2 --set orbit.tide=exact --set numerics.steps_per_period=4 --method steady --output steps4 2>&1 > /dev/null | grep -q 'does not resolve'; [ \$? -eq 1 ]"
 
 # --- Refused: status 2, one line, nothing created ----------------------------------------
 for args in "--set orbit.tide=exac" "--set orbit.rotation=1:1" \

@@ -7,6 +7,7 @@
 #include "body/body_file.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
+#include "discretisation/orbit_tide.hpp"
 #include "driver/engine.hpp"
 #include "driver/console.hpp"
 #include "driver/map_output.hpp"
@@ -101,6 +102,23 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     if (settings.body_spec && body_spec.second_order)
         err << "note: orbit.second_order = true is read as the tide of a 3:2 spin-orbit "
                "resonance; orbit.rotation = \"3:2\" says so\n";
+    // The time steps must resolve the exact tide's harmonics: with two steps or fewer per
+    // period of the highest (harmonic H at or above the step rate's half), the runs alias it,
+    // and a harmonic at a multiple of the step rate is a constant load to the scheme, under
+    // which a Maxwell shell creeps without a periodic state. Otherwise the measured step error
+    // (summary.csv, and the sweep's warning) tells how well they are resolved.
+    if (body_spec.exact_tide() && settings.method == Method::Time) {
+        const std::size_t harmonics = OrbitTide(body_spec.eccentricity, body_spec.spin_ratio())
+                                          .harmonics(kTideHarmonicTolerance, kTideHarmonicCap)
+                                          .size();
+        if (static_cast<std::size_t>(body_spec.steps_per_period) <= 2 * harmonics)
+            err << "warning: numerics.steps_per_period = " << body_spec.steps_per_period
+                << " does not resolve the " << harmonics
+                << " harmonics of the exact tide at eccentricity " << body_spec.eccentricity
+                << " (the runs alias them, their periodic state may not exist); raise "
+                   "numerics.steps_per_period above "
+                << 2 * harmonics << '\n';
+    }
     for (const std::string& line : implausible_values(body_spec))
         err << line << '\n';
     if (const auto unused = unused_rheology_parameters(body_spec)) err << *unused << '\n';

@@ -60,11 +60,6 @@ HarmonicForcing exact_tide_forcing(const ShellModel& model) {
 
 } // namespace
 
-int forcing_harmonics(const ShellModel& model) {
-    if (model.body.exact_tide()) return static_cast<int>(exact_tide_harmonics(model.body).size());
-    return TidalForcing(model, time_step(model)).harmonics();
-}
-
 HarmonicForcing harmonic_forcing(const ShellModel& model) {
     if (model.body.exact_tide()) return exact_tide_forcing(model);
     constexpr int kSamples = 8;

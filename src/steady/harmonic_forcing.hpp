@@ -34,7 +34,4 @@ struct HarmonicForcing {
 // discretisation/orbit_tide.hpp, each loaded as the time integration loads the orbit's tide.
 HarmonicForcing harmonic_forcing(const ShellModel& model);
 
-// How many harmonics harmonic_forcing(model) holds, without forming them.
-int forcing_harmonics(const ShellModel& model);
-
 } // namespace tidal

@@ -45,8 +45,8 @@ double phase_lag_degrees(Complex f, Complex u) {
 } // namespace
 
 PeriodReduction::PeriodReduction(const ShellModel& model, int harmonics)
-    : model_(model), harmonics_(harmonics), basis_(2 * harmonics), love_(model.body, inner_boundary_radius(model)),
-      parts_(stress_parts(model.K, model.run.j)) {
+    : model_(model), harmonics_(harmonics), basis_(2 * harmonics),
+      love_(model.body, inner_boundary_radius(model)), parts_(stress_parts(model.K, model.run.j)) {
     const int m = model.run.nperiod;
     cos_.resize(static_cast<std::size_t>(m));
     sin_.resize(static_cast<std::size_t>(m));

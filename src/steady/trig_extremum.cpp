@@ -48,11 +48,22 @@ TrigMinimum trig_minimum(std::span<const Complex> a) {
     // its bottom.
     const int samples = std::max(256, 16 * static_cast<int>(H));
     const double spacing = 1.0 / samples;
+    // The samples from a table of e^{2 pi i m / samples}: harmonic h at sample i turns by
+    // h i modulo the samples (H products a sample, no sine or cosine).
+    std::vector<Complex> turn(static_cast<std::size_t>(samples));
+    for (int m = 0; m < samples; ++m)
+        turn[static_cast<std::size_t>(m)] =
+            std::polar(1.0, 2.0 * kPi * static_cast<double>(m) / samples);
     std::vector<double> f(static_cast<std::size_t>(samples));
     std::size_t best_sample = 0;
     for (int i = 0; i < samples; ++i) {
-        f[static_cast<std::size_t>(i)] = evaluate(a, static_cast<double>(i) / samples).f;
-        if (f[static_cast<std::size_t>(i)] < f[best_sample]) best_sample = static_cast<std::size_t>(i);
+        double v = 0.0;
+        for (std::size_t k = 0; k < H; ++k)
+            v += (a[k] * turn[((k + 1) * static_cast<std::size_t>(i)) %
+                              static_cast<std::size_t>(samples)])
+                     .real();
+        f[static_cast<std::size_t>(i)] = v;
+        if (v < f[best_sample]) best_sample = static_cast<std::size_t>(i);
     }
     // Newton's method on f'(p) = 0 from a sample, kept to steps below the spacing.
     const auto refine = [&](std::size_t i, TrigMinimum& best) {
@@ -68,7 +79,9 @@ TrigMinimum trig_minimum(std::span<const Complex> a) {
         const double value = evaluate(a, p).f;
         if (value < best.value) best = {value, wrap_unit(p)};
     };
-    TrigMinimum best{f[best_sample], static_cast<double>(best_sample) / samples};
+    // The lowest sample's value as the refinement evaluates the signal.
+    TrigMinimum best{evaluate(a, static_cast<double>(best_sample) / samples).f,
+                     static_cast<double>(best_sample) / samples};
     refine(best_sample, best);
     // The lowest sample need not be nearest the lowest point: a minimum lies within half a
     // spacing of a sample, which it undercuts by at most max|f''| (spacing/2)^2 / 2, and

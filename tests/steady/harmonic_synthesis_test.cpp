@@ -43,13 +43,13 @@ SteadyRecords steady(const ShellModel& m, Rheology r, double eta,
     return engine.solve(r, flavour, std::vector<double>(static_cast<std::size_t>(m.body.layers), eta));
 }
 
-// Caught: the second and higher harmonics left out of the solve (the old two-harmonic limit,
-// and one harmonic); every harmonic solved at the orbital frequency (s = i omega for all h);
-// the harmonics' amplitudes summed before squaring (cross terms kept).
+// Caught: the harmonics past the second left out of the solve (the old two-harmonic limit);
+// every harmonic past the second solved at the orbital frequency; the harmonics' amplitudes
+// summed before squaring (cross terms kept).
 TEST(HarmonicSynthesis, PowerIsTheSumOfEachHarmonicsResponseAtItsOwnFrequency) {
     // Harmonic h of weight w_h dissipates w_h times the power per unit weight at h omega,
-    // which the first-order tide of a body with period T/h gives from its own two-harmonic-free
-    // forcing, over h^4 (that body's potential carries (h omega)^2 for omega^2).
+    // which the first-order tide of a body with period T/h gives (through the expansion's own
+    // forcing and solve), over h^4 (that body's potential carries (h omega)^2 for omega^2).
     for (const double e : {0.2, 0.5}) {
         const Body exact = enceladus(e, 6);
         const ShellModel m = model_of(exact);
@@ -70,8 +70,8 @@ TEST(HarmonicSynthesis, PowerIsTheSumOfEachHarmonicsResponseAtItsOwnFrequency) {
     }
 }
 
-// Caught: the Love numbers taken against the second harmonic's forcing; every harmonic solved
-// at the orbital frequency.
+// Caught: the Love numbers taken from the second harmonic's response and forcing; every
+// harmonic past the second solved at the orbital frequency.
 TEST(HarmonicSynthesis, PowerIsTheTidesWorkWithEachHarmonicsLoveNumber) {
     // The work of harmonic h: (5 / 8pi) w_h (-Im k2(h omega)) h omega^5 R^5 / G (for the
     // first-order tide, w = 84 pi e^2 / 5, this is -(21/2) Im k2 (omega R)^5 e^2 / G); its k2
@@ -139,8 +139,8 @@ TEST(HarmonicSynthesis, TimeRunReachesThePeriodicStateOfTheExactTide) {
         }
 }
 
-// Caught: the exact tide's order-0 harmonics loaded without their sqrt(pi/5) (three times the
-// first-order tide's order-0 part); the 2 omega harmonic's symbol used for the fundamental.
+// Caught: the exact tide's order-0 amplitude three times too large (sqrt(9 pi/5) for
+// sqrt(pi/5)); the harmonics past the second left out.
 TEST(HarmonicSynthesis, ExactTideTendsToTheFirstOrderExpansionAsTheSquareOfE) {
     // Every record of the exact tide's periodic state against the first-order tide's: the
     // power, heating profile and fundamental amplitude differ relatively by O(e^2); the Love
@@ -206,7 +206,7 @@ TEST(HarmonicSynthesis, MercuryLikeThreeToTwoSteadyPowerIsItsTimeRuns) {
     }
 }
 
-// Caught: the lanes solving only the first two harmonics (their states short of the rest).
+// Caught: the lanes loading every harmonic past the first with the first's forcing.
 TEST(HarmonicSynthesis, LanesGiveThePlainSolvesRecordsToTheBit) {
     // Eight viscosities through the vector lanes against one at a time, every field of every
     // record, both flavours, with and without self-gravitation, at e = 0.5 (34 harmonics).

@@ -58,8 +58,8 @@ for e in 0.01 0.05 0.1 0.2 0.3 0.5 0.7 0.8; do
     fo=(); ex=()
     for i in $(seq 1 "$n"); do
         runs=1
-        measure "expansion $e #$i" "$now" "${steady[@]}" --set orbit.eccentricity="$e" > /dev/null
-        measure "exact $e #$i" "$now" "${steady[@]}" --set orbit.eccentricity="$e" --set orbit.tide=exact > /dev/null
+        measure "expansion $e #$i" "$now" "${steady[@]}" --set orbit.eccentricity="$e" > /dev/null 2>&1
+        measure "exact $e #$i" "$now" "${steady[@]}" --set orbit.eccentricity="$e" --set orbit.tide=exact > /dev/null 2>&1
         fo+=("${median_cpu[expansion $e #$i]}"); ex+=("${median_cpu[exact $e #$i]}")
     done
     runs=$n

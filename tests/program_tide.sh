@@ -6,7 +6,8 @@
 # whose tide does not converge is refused with status 2 and nothing created.
 # Fails on: orbit.rotation not read as the spin (only second_order); the periodic state left out
 # beside an exact-tide run; the steady method or --map refused for the exact tide; tide.csv not
-# written; the time run's steady columns not the steady method's.
+# written; the time run's steady columns not the steady method's; the warning of unresolved
+# harmonics missing at two steps per period of the highest.
 # Usage: program_tide.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The exact tide's cost in the time method, side by side in one run of this tree's program:
-# the time sweep of body 5 (201 viscosities, Maxwell and Kelvin-Voigt) with the first-order tide (the
-# default; the same bytes, and the same work, as earlier versions) and with
-# orbit.tide = "exact", alternated so that a busy machine weighs on both alike. The target is
-# at most 10 % more. BASELINE_PROGRAM=path adds an earlier build's first-order sweep beside
-# them. Then the number of harmonics the exact tide needs against the eccentricity (the work a
-# periodic state by harmonic synthesis would take, one complex solve per harmonic), from the
-# tide.csv of a one-viscosity run.
-# Usage: bench/exact_tide.sh [JOBS]      RUNS=n
+# The exact tide's cost, side by side in one run of this tree's program. The time method: the
+# time sweep of body 5 (201 viscosities, Maxwell and Kelvin-Voigt, each with its periodic state
+# beside it) with the first-order tide (the default; the same bytes, and the same work, as
+# earlier versions) and with orbit.tide = "exact", alternated so that a busy machine weighs on
+# both alike; the target is at most 10 % more. BASELINE_PROGRAM=path adds an earlier build's
+# first-order sweep beside them. The steady method: the number of harmonics the exact tide
+# needs against the eccentricity (one complex solve per harmonic) and the CPU time per
+# viscosity of --method steady on one thread (body 5, 2001 viscosities) with the exact tide
+# and with the expansion at the same eccentricity, alternated, best of RUNS.
+# Usage: bench/exact_tide.sh [JOBS]      RUNS=n  PARTS="time steady" (default both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
@@ -18,6 +19,8 @@ now=$PWD/build/tidal
 best() { printf '%s\n' "$@" | sort -g | head -1; }
 first=(); exact=(); base=()
 n=$runs
+parts=${PARTS:-time steady}
+if [[ " $parts " == *" time "* ]]; then
 for i in $(seq 1 "$n"); do
     runs=1
     measure "first-order #$i" "$now" --body 5 --jobs "$jobs"
@@ -31,23 +34,38 @@ done
 runs=$n
 median[first]=$(best "${first[@]}"); median[exact]=$(best "${exact[@]}")
 echo "time sweep of body 5, best of $runs: first-order ${median[first]} s, exact ${median[exact]} s"
-# The first-order sweep also solves the steady states beside each run (the doubt columns);
-# the exact one does not, so this ratio is an upper bound only where those are cheap.
+# Both sweeps solve the periodic states beside each run (the doubt columns): the exact one
+# solves one system per harmonic for them.
 ratio "exact" "first" "exact tide over first-order, time sweep:" 1.10
 if [ ${#base[@]} -gt 0 ]; then
     median[base]=$(best "${base[@]}")
     ratio "first" "base" "first-order tide over the baseline build:" 1.05
 fi
-echo "eccentricity  harmonics (synchronous)  harmonics (3:2)"
-for e in 0.01 0.05 0.1 0.2 0.3 0.5 0.7 0.8 0.85; do
+fi
+if [[ " $parts " == *" steady "* ]]; then
+steady=(--body 5 --method steady --jobs 1 --set sweep.steps_per_decade=200)
+echo "steady method, body 5, 2001 viscosities, one thread, CPU per viscosity (best of $runs):"
+echo "eccentricity  harmonics (synchronous, 3:2)  expansion ms  exact ms  exact/expansion  per harmonic"
+for e in 0.01 0.05 0.1 0.2 0.3 0.5 0.7 0.8; do
     counts=()
     for rotation in synchronous 3:2; do
         rm -rf "$scratch/h"
-        "$now" --body 5 --output "$scratch/h" --set orbit.tide=exact --set orbit.eccentricity="$e" \
-            --set orbit.rotation="$rotation" --set sweep.log10_viscosity_min=17 \
-            --set sweep.log10_viscosity_max=17 --set numerics.periods=1 \
-            --set numerics.steps_per_period=100 > /dev/null 2>&1
+        "$now" --body 5 --method steady --output "$scratch/h" --set orbit.tide=exact \
+            --set orbit.eccentricity="$e" --set orbit.rotation="$rotation" \
+            --set sweep.log10_viscosity_min=17 --set sweep.log10_viscosity_max=17 > /dev/null 2>&1
         counts+=("$(tail -n +2 "$scratch/h/tide.csv" | cut -d, -f1 | sort -un | wc -l)")
     done
-    printf '%12s  %23s  %15s\n' "$e" "${counts[0]}" "${counts[1]}"
+    fo=(); ex=()
+    for i in $(seq 1 "$n"); do
+        runs=1
+        measure "expansion $e #$i" "$now" "${steady[@]}" --set orbit.eccentricity="$e" > /dev/null 2>&1
+        measure "exact $e #$i" "$now" "${steady[@]}" --set orbit.eccentricity="$e" --set orbit.tide=exact > /dev/null 2>&1
+        fo+=("${median_cpu[expansion $e #$i]}"); ex+=("${median_cpu[exact $e #$i]}")
+    done
+    runs=$n
+    count=$(($(wc -l < "$scratch/exact $e #$n/summary.csv") - 1))
+    a=$(best "${fo[@]}"); b=$(best "${ex[@]}")
+    awk -v e="$e" -v hs="${counts[0]}" -v h3="${counts[1]}" -v a="$a" -v b="$b" -v c="$count" \
+        'BEGIN { printf "%12s  %13s, %3s  %12.3f  %8.3f  %15.2f  %12.2f\n", e, hs, h3, 1000 * a / c, 1000 * b / c, b / a, b / a / hs }'
 done
+fi

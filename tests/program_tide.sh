@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The tide's keys on the built program: the 3:2 resonance under its new name gives the older
 # key's results to the byte, a body file with the older key draws one note naming the new one,
-# the exact tide runs in the time method and writes its harmonics, and what it cannot do or a
-# tide that does not exist is refused with status 2 and nothing created.
-# Fails on: orbit.rotation not read as the spin (only second_order); steady states computed
-# beside an exact-tide run; tide.csv not written.
+# the exact tide runs in both methods (its periodic state beside the time runs, in the steady
+# method and in the maps) and writes its harmonics, and a tide that does not exist or an orbit
+# whose tide does not converge is refused with status 2 and nothing created.
+# Fails on: orbit.rotation not read as the spin (only second_order); the periodic state left out
+# beside an exact-tide run; the steady method or --map refused for the exact tide; tide.csv not
+# written; the time run's steady columns not the steady method's; the warning of unresolved
+# harmonics missing at two steps per period of the highest.
 # Usage: program_tide.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -38,18 +41,38 @@ check "... and writes tide.csv: 11 harmonics, orders 0 and 2" \
     "[ \"\$(head -1 exact/tide.csv)\" = 'harmonic,frequency_rad_s,order,amplitude_per_s2' ] && [ \$(col exact/tide.csv harmonic | sort -un | wc -l) -eq 11 ] && [ \"\$(col exact/tide.csv order | sort -u | tr '\n' ' ')\" = '0 2 ' ]"
 check "... whose amplitudes fall with the harmonic" \
     "col exact/tide.csv amplitude_per_s2 | awk 'NR % 2 == 0 && NR > 2 && \$1 >= prev { bad = 1 } NR % 2 == 0 { prev = \$1 } END { exit bad }'"
-check "... with its steady columns left empty" "[ -z \"\$(col exact/summary.csv maxwell_steady_power_W | tr -d '\n')\" ]"
+check "... with its periodic state beside every run: steady power, transient and step error" \
+    "[ \$(for c in maxwell_steady_power_W maxwell_transient maxwell_step_error kelvin_voigt_step_error; do col exact/summary.csv \$c; done | grep -c -v -E '^-?[0-9]') -eq 0 ] && [ \$(col exact/summary.csv maxwell_transient | wc -l) -gt 5 ]"
+check "... close to it after ten periods" \
+    "col exact/summary.csv maxwell_transient | awk '{ v = \$1 < 0 ? -\$1 : \$1; if (v > 1e-2) bad = 1 } END { exit bad }'"
 check "... and a first-order run writes no tide.csv" "[ ! -e old/tide.csv ]"
-check "... and draws no warning on its time step" "! grep -q 'exact tide' exact.err"
+"$tidal" --body 5 --set sweep.steps_per_decade=2 --set orbit.eccentricity=0.2 --set orbit.tide=exact \
+    --method steady --map 1e17 --output steady > /dev/null 2> steady.err
+status=$?
+check "the steady method and --map take the exact tide" \
+    "[ $status -eq 0 ] && only_warnings steady.err && [ -s steady/map-1e+17.csv ] && cmp -s exact/tide.csv steady/tide.csv"
+check "... and its powers are the time runs' exact-in-time periodic states" \
+    "[ \"\$(col steady/summary.csv maxwell_power_W)\" = \"\$(col exact/summary.csv maxwell_steady_power_W)\" ]"
+check "... which heat more than the first-order tide at e = 0.2" \
+    "\"$tidal\" --body 5 --set sweep.steps_per_decade=2 --set orbit.eccentricity=0.2 --method steady --output first > /dev/null 2>&1 && paste -d' ' <(col steady/summary.csv maxwell_power_W) <(col first/summary.csv maxwell_power_W) | awk '\$1 <= 1.01 * \$2 { bad = 1 } END { exit bad }'"
 "$tidal" --body 5 "${short[@]}" --set orbit.eccentricity=0.7 --set orbit.tide=exact \
     --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14 --output coarse \
     > /dev/null 2> coarse.err
-check "400 steps per period for the 87 harmonics of e = 0.7 draw one warning naming the key" \
-    "[ \$(grep -c '^warning: the exact tide at eccentricity 0.7 holds 87 harmonics: numerics.steps_per_period = 400 may err' coarse.err) -eq 1 ]"
+check "400 steps per period for the 87 harmonics of e = 0.7: one warning of the measured step error, naming the key" \
+    "[ \$(grep -c '^warning: 1 of 1 viscosities have a time-step error .* raise numerics.steps_per_period' coarse.err) -eq 1 ] && [ \$(grep -c '^warning' coarse.err) -eq 1 ]"
+one=(--set sweep.log10_viscosity_min=17 --set sweep.log10_viscosity_max=17 --jobs 1)
+for steps in 22 23; do
+    "$tidal" --body 5 "${one[@]}" --set orbit.eccentricity=0.2 --set orbit.tide=exact \
+        --set numerics.steps_per_period=$steps --output "steps$steps" > /dev/null 2> "steps$steps.err"
+done
+check "22 steps per period for the 11 harmonics of e = 0.2: one warning that they are not resolved, naming the key" \
+    "[ \$(grep -c '^warning: numerics.steps_per_period = 22 does not resolve the 11 harmonics of the exact tide at eccentricity 0.2 .* raise numerics.steps_per_period above 22$' steps22.err) -eq 1 ]"
+check "... and 23 steps none" "[ -s steps23/summary.csv ] && ! grep -q 'does not resolve' steps23.err"
+check "... nor the steady method" \
+    "\"$tidal\" --body 5 \"\${one[@]}\" --set orbit.eccentricity=0.2 --set orbit.tide=exact --set numerics.steps_per_period=4 --method steady --output steps4 2>&1 > /dev/null | grep -q 'does not resolve'; [ \$? -eq 1 ]"
 
 # --- Refused: status 2, one line, nothing created ----------------------------------------
-for args in "--method steady --set orbit.tide=exact" "--map 1e17 --set orbit.tide=exact" \
-            "--set orbit.tide=exac" "--set orbit.rotation=1:1" \
+for args in "--set orbit.tide=exac" "--set orbit.rotation=1:1" \
             "--set orbit.tide=exact --set orbit.eccentricity=0.95"; do
     "$tidal" --body 5 $args --output refused > out.txt 2> err.txt
     status=$?

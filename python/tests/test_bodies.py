@@ -56,15 +56,23 @@ def test_a_body_built_in_python_round_trips_through_toml(program, tmp_path):
     assert tidal.Body.from_toml(printed.stdout) == tidal.preset(5)
 
 
-def test_the_exact_tide_runs_in_time_and_its_periodic_state_is_refused():
-    # Fails when the steady states or maps take the exact tide as the two-harmonic projection
-    # of the expansion and return numbers for it.
+def test_the_exact_tide_runs_in_both_methods_with_its_periodic_state_and_maps():
+    # Caught: the periodic state beside an exact-tide run switched off (its steady columns NaN);
+    # the steady method's states taken from the first-order tide's harmonics.
     body = tidal.preset(1).with_(**{"orbit.tide": "exact", "orbit.eccentricity": 0.2,
                                     "sweep.log10_viscosity_min": 14.0,
                                     "sweep.log10_viscosity_max": 14.0,
                                     "numerics.steps_per_period": 200})
     assert body["orbit.tide"] == "exact"
-    for kwargs in ({"method": "steady"}, {"method": "time", "maps": [1e14]}):
-        with pytest.raises(ValueError, match="periodic state of the exact tide"):
-            tidal.sweep(body, jobs=1, **kwargs)
-    tidal.sweep(body, method="time", jobs=1)  # the time method runs it
+    steady = tidal.sweep(body, method="steady", jobs=1, maps=[1e14])
+    time = tidal.sweep(body, method="time", jobs=1, maps=[1e14])
+    first = tidal.sweep(body.with_(**{"orbit.tide": "expansion"}), method="steady", jobs=1)
+    for r in ("maxwell", "kelvin_voigt"):
+        # The time run's exact-in-time periodic state is the steady method's, to the bit, and
+        # the run has reached its own scheme's periodic state.
+        assert time[f"{r}_steady_power_W"][0] == steady[f"{r}_power_W"][0]
+        assert abs(time[f"{r}_transient"][0]) < 1e-3
+        assert time[f"{r}_step_error"][0] == time[f"{r}_step_error"][0]  # a number, not NaN
+        # e = 0.2 heats measurably more than the first-order tide.
+        assert steady[f"{r}_power_W"][0] > 1.01 * first[f"{r}_power_W"][0]
+    assert 1e14 in steady.maps and 1e14 in time.maps

@@ -109,7 +109,7 @@ class Body:
         orbit.eccentricity         dimensionless
         orbit.rotation             text: "synchronous" (default) or "3:2"
         orbit.second_order         bool: True is the older name of orbit.rotation = "3:2"
-        orbit.tide                 text: "expansion" (default) or "exact" (time method only)
+        orbit.tide                 text: "expansion" (default) or "exact" (the Keplerian orbit)
         sweep.log10_viscosity_min  log10 of the viscosity in Pa s
         sweep.log10_viscosity_max  log10 of the viscosity in Pa s
         sweep.steps_per_decade     integer: viscosities 10^(k/steps_per_decade) Pa s

@@ -24,16 +24,6 @@ double TideHarmonic::power_weight() const {
     return (kPi / 5.0) * (order0 * order0) + (3.0 * kPi / 5.0) * (cosine * cosine + sine * sine);
 }
 
-double step_error_estimate(const std::vector<TideHarmonic>& harmonics, int steps_per_period) {
-    double weight = 0.0, weighted_h2 = 0.0;
-    for (const TideHarmonic& h : harmonics) {
-        weight += h.power_weight();
-        weighted_h2 += (static_cast<double>(h.h) * h.h) * h.power_weight();
-    }
-    const double step = 2.0 * kPi / steps_per_period; // omega dt
-    return weight > 0.0 ? (step * step / 12.0) * (weighted_h2 / weight) : 0.0;
-}
-
 double eccentric_anomaly(double mean_anomaly, double e) {
     // M into [-pi, pi]; E - M has the sign of sin M there, and the start M + 0.85 e sign(M)
     // lies on the side of the root from which Newton's steps on the convex branch converge.

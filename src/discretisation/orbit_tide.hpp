@@ -52,13 +52,6 @@ class OrbitTide {
     double mean_order0_, mean_cosine_;
 };
 
-// Estimated relative error of the dissipated power that time steps of a period over
-// `steps_per_period` make in a tide of these harmonics: a second-order scheme errs on harmonic
-// h by about (h omega dt)^2 / 12, weighted here by the harmonics' power weights (near the
-// heating peak Maxwell's trapezoidal steps err by about this; Kelvin-Voigt's first-order
-// steps by more, far from it both by less).
-double step_error_estimate(const std::vector<TideHarmonic>& harmonics, int steps_per_period);
-
 // Tolerance and cap of the harmonic analysis of the exact tide.
 inline constexpr double kTideHarmonicTolerance = 1e-10;
 inline constexpr int kTideHarmonicCap = 400;

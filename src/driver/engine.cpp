@@ -40,21 +40,13 @@ std::vector<double> Engine::swept() const {
     return etas;
 }
 
-// The steady states beside the runs take the tide as one or two harmonics: none beside the
-// runs of the exact tide.
-SweepSettings Engine::runnable(const SweepSettings& settings) const {
-    SweepSettings s = settings;
-    if (model_.body.exact_tide()) s.steady = false;
-    return s;
-}
-
 bool Engine::time(const SweepSettings& settings,
                   const std::function<void(ViscosityResults&&)>& consume) const {
-    return run_sweep(model_, viscosities_, runnable(settings), consume);
+    return run_sweep(model_, viscosities_, settings, consume);
 }
 
 Batch Engine::time_batch(int batch, const SweepSettings& settings, RunWorkspace& ws) const {
-    return compute_batch(model_, viscosities_, batch, runnable(settings), ws);
+    return compute_batch(model_, viscosities_, batch, settings, ws);
 }
 
 std::vector<SteadySweepRow> Engine::steady(std::span<const double> etas) const {

@@ -48,7 +48,6 @@ class Engine {
                                double step) const;
 
   private:
-    SweepSettings runnable(const SweepSettings& settings) const;
     ShellModel model_;
     ViscositySweep viscosities_;
 };

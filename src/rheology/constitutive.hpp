@@ -55,22 +55,30 @@ enum class Flavour {
     Discrete,   // s = the scheme's symbol at z = e^{i h omega dt}
 };
 
-// Harmonics of the orbital frequency a periodic state carries at most (the eccentricity tide
-// to second order has the second).
-inline constexpr int kMaxHarmonics = 2;
-
-// One part of a periodic state's dissipation: what is squared, per harmonic, as a multiple of
-// the stress amplitude (`gain`), and the factor of its mean square (`weight`, 1/(Pa s) for a
-// dashpot's fluidity; 1 where the gain already carries it).
+// One part of a periodic state's dissipation: what is squared, per harmonic of the tide
+// (gain[h-1] for harmonic h), as a multiple of the stress amplitude (`gain`), and the factor of
+// its mean square (`weight`, 1/(Pa s) for a dashpot's fluidity; 1 where the gain already
+// carries it). The tide has as many harmonics as its forcing holds (1 or 2 for the expansions,
+// as many as the exact tide needs, docs/method.md §2.1).
 struct DissipationTerm {
-    std::array<std::complex<double>, kMaxHarmonics> gain{};
+    std::vector<std::complex<double>> gain;
     double weight = 1.0;
+    // A term squared as the stress itself at every one of `harmonics` harmonics.
+    static DissipationTerm stress(int harmonics, double weight) {
+        return {std::vector<std::complex<double>>(static_cast<std::size_t>(harmonics), 1.0),
+                weight};
+    }
+    // A term whose gains the rheology fills in, harmonic by harmonic (zero until then).
+    static DissipationTerm per_harmonic(int harmonics, double weight = 1.0) {
+        return {std::vector<std::complex<double>>(static_cast<std::size_t>(harmonics)), weight};
+    }
 };
 
-// The factors s (per harmonic) and step factors z = e^{i h omega dt} of a periodic state.
+// The factors s (per harmonic) and step factors z = e^{i h omega dt} of a periodic state:
+// s[h-1], z[h-1] for harmonic h = 1..harmonics.
 struct HarmonicSymbols {
     int harmonics = 1;
-    std::array<std::complex<double>, kMaxHarmonics> s{}, z{};
+    std::vector<std::complex<double>> s, z;
     double dt = 0.0; // the time integration's step, s
 };
 

@@ -66,8 +66,8 @@ struct Maxwell {
     static std::complex<double> step_for_symbol(std::complex<double> s) { return 2.0 / s; }
     // What is squared in the dissipation: the stress itself.
     static void dissipation_terms(const Parameters&, double, double, Flavour,
-                                 const HarmonicSymbols&, std::vector<DissipationTerm>& out) {
-        out.assign(1, {{1.0, 1.0}, 1.0});
+                                 const HarmonicSymbols& hs, std::vector<DissipationTerm>& out) {
+        out.assign(1, DissipationTerm::stress(hs.harmonics, 1.0));
     }
 };
 

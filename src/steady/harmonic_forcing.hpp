@@ -1,5 +1,5 @@
 #pragma once
-// Method: docs/method.md §6 (the periodic steady state).
+// Method: docs/method.md §6 (the periodic steady state) and §2.1 (the tide's harmonics).
 // The tidal forcing of the time integration as complex amplitudes, one set per multiple h of
 // the orbital frequency: load(t) = sum over h of Re(F_h e^{i h omega t}).
 #include <array>
@@ -17,17 +17,21 @@ inline constexpr int kComponentCosine = 1; // order-2 component of the cosine te
 inline constexpr int kComponentSine = 2;   // order-2 component of the sine terms
 
 struct HarmonicForcing {
-    int harmonics = 1; // 1, or 2 for the tide expanded to second order in the eccentricity
+    // 1 for the first-order tide, 2 for the 3:2 resonance's expansion, as many as the exact
+    // tide needs at its tolerance (OrbitTide::harmonics).
+    int harmonics = 1;
     // loads[h-1][component]: complex load vector (6N+2 entries) of harmonic h; zero in the
     // constitutive rows, like the time integration's loads before the history terms.
-    std::array<std::array<std::vector<Complex>, kComponents>, kMaxHarmonics> loads;
+    std::vector<std::array<std::vector<Complex>, kComponents>> loads;
     // Complex amplitude of harmonic h of the order-0 inner-boundary potential amplitude, Pa:
     // the phase reference of the surface displacement.
-    std::array<Complex, kMaxHarmonics> order0{};
+    std::vector<Complex> order0;
 };
 
-// Projects the time integration's own forcing onto its harmonics: the forcing sampled eight
-// times per period, whose discrete Fourier transform is exact for harmonics up to 3.
+// The harmonics of the time integration's own forcing. The expanded tides: the forcing
+// sampled eight times per period, whose discrete Fourier transform is exact for harmonics up
+// to 3. The exact tide: its harmonics h = 1..H at the tolerance and cap of
+// discretisation/orbit_tide.hpp, each loaded as the time integration loads the orbit's tide.
 HarmonicForcing harmonic_forcing(const ShellModel& model);
 
 } // namespace tidal

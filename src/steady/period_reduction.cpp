@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "loads/boundary_loads.hpp"
@@ -14,19 +16,18 @@ namespace tidal {
 
 namespace {
 
-constexpr int kBasis = 2 * kMaxHarmonics;
-
-double quadratic_form(const std::vector<double>& g, const double* v) {
+// v^T G v for the Gram matrix G of a window (B x B, row-major) and a vector of B entries.
+double quadratic_form(const std::vector<double>& g, const double* v, int B) {
     double q = 0.0;
-    for (int i = 0; i < kBasis; ++i)
-        for (int k = 0; k < kBasis; ++k)
-            q += g[static_cast<std::size_t>(i * kBasis + k)] * v[i] * v[k];
+    for (int i = 0; i < B; ++i)
+        for (int k = 0; k < B; ++k)
+            q += g[static_cast<std::size_t>(i * B + k)] * v[i] * v[k];
     return q;
 }
 
-double dot(const double* b, const double* v) {
+double dot(const double* b, const double* v, int B) {
     double s = 0.0;
-    for (int i = 0; i < kBasis; ++i)
+    for (int i = 0; i < B; ++i)
         s += b[i] * v[i];
     return s;
 }
@@ -43,9 +44,9 @@ double phase_lag_degrees(Complex f, Complex u) {
 
 } // namespace
 
-PeriodReduction::PeriodReduction(const ShellModel& model)
-    : model_(model), love_(model.body, inner_boundary_radius(model)),
-      parts_(stress_parts(model.K, model.run.j)) {
+PeriodReduction::PeriodReduction(const ShellModel& model, int harmonics)
+    : model_(model), harmonics_(harmonics), basis_(2 * harmonics),
+      love_(model.body, inner_boundary_radius(model)), parts_(stress_parts(model.K, model.run.j)) {
     const int m = model.run.nperiod;
     cos_.resize(static_cast<std::size_t>(m));
     sin_.resize(static_cast<std::size_t>(m));
@@ -61,6 +62,13 @@ PeriodReduction::PeriodReduction(const ShellModel& model)
         });
 }
 
+void PeriodReduction::check_harmonics(const PeriodicState& state) const {
+    if (state.harmonics != harmonics_ || state.x.size() != static_cast<std::size_t>(harmonics_))
+        throw std::invalid_argument("PeriodReduction: a state of " +
+                                    std::to_string(state.harmonics) + " harmonics, reduced for " +
+                                    std::to_string(harmonics_));
+}
+
 void PeriodReduction::window_ends(const Window& w, double* first, double* last) const {
     if (w.has_first) basis(w.first, first);
     if (w.has_last) basis(w.last, last);
@@ -70,6 +78,8 @@ HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state) const {
     HarmonicSymbols symbols;
     symbols.harmonics = state.harmonics;
     symbols.dt = time_step(model_);
+    symbols.s.resize(static_cast<std::size_t>(state.harmonics));
+    symbols.z.resize(static_cast<std::size_t>(state.harmonics));
     for (int h = 1; h <= state.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         symbols.s[hi] = state.s[hi];
@@ -80,7 +90,7 @@ HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state) const {
 
 void PeriodReduction::basis(int n, double* b) const {
     const long m = model_.run.nperiod;
-    for (int h = 1; h <= kMaxHarmonics; ++h) {
+    for (int h = 1; h <= harmonics_; ++h) {
         const std::size_t k = static_cast<std::size_t>((h * (static_cast<long>(n) % m)) % m);
         b[2 * h - 2] = cos_[k];
         b[2 * h - 1] = -sin_[k];
@@ -93,16 +103,23 @@ PeriodReduction::make_window(const std::function<bool(int, int)>& dissipates) co
     const int nsteps = model_.run.nsteps;
     const int start = nsteps - model_.run.nperiod;
     const auto sampled = [&](int n) { return n >= 1 && n <= nsteps && dissipates(n, nsteps); };
+    const int B = basis_;
     Window w;
-    w.gram.assign(kBasis * kBasis, 0.0);
-    double b[kBasis];
+    w.gram.assign(static_cast<std::size_t>(B * B), 0.0);
+    std::vector<double> b(static_cast<std::size_t>(B));
     for (int n = std::max(start, 1); n <= nsteps; ++n) {
         if (!sampled(n)) continue;
-        basis(n, b);
-        for (int i = 0; i < kBasis; ++i)
-            for (int k = 0; k < kBasis; ++k)
-                w.gram[static_cast<std::size_t>(i * kBasis + k)] += b[i] * b[k];
+        basis(n, b.data());
+        // The upper triangle; the lower one is its mirror (the same products, the same sums).
+        for (int i = 0; i < B; ++i)
+            for (int k = i; k < B; ++k)
+                w.gram[static_cast<std::size_t>(i * B + k)] += b[static_cast<std::size_t>(i)] *
+                                                               b[static_cast<std::size_t>(k)];
     }
+    for (int i = 0; i < B; ++i)
+        for (int k = 0; k < i; ++k)
+            w.gram[static_cast<std::size_t>(i * B + k)] =
+                w.gram[static_cast<std::size_t>(k * B + i)];
     w.first = start;
     w.last = nsteps;
     w.has_first = sampled(start);
@@ -126,8 +143,9 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
-    double bfirst[kBasis] = {}, blast[kBasis] = {};
-    window_ends(w, bfirst, blast);
+    const int B = basis_;
+    std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst), v(bfirst);
+    window_ends(w, bfirst.data(), blast.data());
 
     const HarmonicSymbols symbols = symbols_of(state);
     std::vector<DissipationTerm> terms;
@@ -144,24 +162,26 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
             for (int c = 0; c < kComponents; ++c) {
                 double tsum = 0.0, tfirst = 0.0, tlast = 0.0;
                 for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
-                    double v[kBasis] = {};
+                    std::fill(v.begin(), v.end(), 0.0);
                     for (int h = 1; h <= state.harmonics; ++h) {
                         const std::size_t hi = static_cast<std::size_t>(h - 1);
                         const Complex a =
                             term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
                                                    [static_cast<std::size_t>(k.unknown - 1)];
-                        v[2 * h - 2] = a.real();
-                        v[2 * h - 1] = a.imag();
+                        v[static_cast<std::size_t>(2 * h - 2)] = a.real();
+                        v[static_cast<std::size_t>(2 * h - 1)] = a.imag();
                     }
                     if (flavour == Flavour::Continuous) {
-                        // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2.
+                        // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2,
+                        // the harmonics' cross terms averaging out over the period.
                         double m = 0.0;
-                        for (int i = 0; i < kBasis; ++i)
-                            m += v[i] * v[i];
+                        for (const double x : v)
+                            m += x * x;
                         tsum += m / 2.0;
                     } else {
-                        tsum += quadratic_form(w.gram, v);
-                        const double f = dot(bfirst, v), g = dot(blast, v);
+                        tsum += quadratic_form(w.gram, v.data(), B);
+                        const double f = dot(bfirst.data(), v.data(), B),
+                                     g = dot(blast.data(), v.data(), B);
                         tfirst += f * f;
                         tlast += g * g;
                     }
@@ -197,6 +217,7 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
 std::vector<LayerMap> PeriodReduction::layer_maps(const PeriodicState& state, Rheology rheology,
                                                  Flavour flavour,
                                                  std::span<const double> layer_eta) const {
+    check_harmonics(state);
     return with_rheology(rheology,
                          [&]<class R>(R) { return layer_maps_of<R>(state, flavour, layer_eta); });
 }
@@ -208,9 +229,16 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
-    double bfirst[kBasis] = {}, blast[kBasis] = {};
-    window_ends(w, bfirst, blast);
+    const int B = basis_;
+    std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst);
+    window_ends(w, bfirst.data(), blast.data());
     const HarmonicSymbols symbols = symbols_of(state);
+    // v[(part * kMapComponents + component) * B + i]: the part's amplitudes per harmonic as
+    // (Re, Im) pairs.
+    std::vector<double> v(kParts * kMapComponents * static_cast<std::size_t>(B));
+    const auto at = [&](std::size_t p, std::size_t c) {
+        return v.data() + (p * kMapComponents + c) * static_cast<std::size_t>(B);
+    };
     // What a sample of the time integration makes of one component's squares (the order-2
     // weights are the angular functions' own), and what the layer's power makes of the time
     // integral of the samples; the continuous means are already rates.
@@ -227,8 +255,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
         const double scale = R::layer_power(1.0, eta) * sample_scale / window;
         LayerMap& map = out[static_cast<std::size_t>(l - 1)];
         for (const DissipationTerm& term : terms) {
-            // v[part][component]: the part's amplitudes per harmonic as (Re, Im) pairs.
-            double v[kParts][kMapComponents][kBasis] = {};
+            std::fill(v.begin(), v.end(), 0.0);
             for (int c = 0; c < kMapComponents; ++c)
                 for (int h = 1; h <= state.harmonics; ++h) {
                     const std::size_t hi = static_cast<std::size_t>(h - 1);
@@ -240,29 +267,32 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
                     for (std::size_t p = 0; p < kParts; ++p) {
                         const Complex a = parts_[p][0] * t[0] + parts_[p][1] * t[1] +
                                           parts_[p][2] * t[2];
-                        v[p][c][2 * h - 2] = a.real();
-                        v[p][c][2 * h - 1] = a.imag();
+                        at(p, static_cast<std::size_t>(c))[2 * h - 2] = a.real();
+                        at(p, static_cast<std::size_t>(c))[2 * h - 1] = a.imag();
                     }
                 }
             for (std::size_t p = 0; p < kParts; ++p)
                 for (std::size_t a = 0; a < kMapComponents; ++a)
                     for (std::size_t b = 0; b < kMapComponents; ++b) {
-                        const double* x = v[p][a];
-                        const double* y = v[p][b];
+                        const double* x = at(p, a);
+                        const double* y = at(p, b);
                         double mean = 0.0;
                         if (flavour == Flavour::Continuous) {
                             // Mean of the product of two sums of harmonics: half the sum of
-                            // the products of their amplitudes' parts.
-                            for (int i = 0; i < kBasis; ++i)
+                            // the products of their amplitudes' parts (the products of
+                            // different harmonics average out over the period).
+                            for (int i = 0; i < B; ++i)
                                 mean += x[i] * y[i] / 2.0;
                         } else {
                             double sum = 0.0;
-                            for (int i = 0; i < kBasis; ++i)
-                                for (int k = 0; k < kBasis; ++k)
-                                    sum += w.gram[static_cast<std::size_t>(i * kBasis + k)] * x[i] *
+                            for (int i = 0; i < B; ++i)
+                                for (int k = 0; k < B; ++k)
+                                    sum += w.gram[static_cast<std::size_t>(i * B + k)] * x[i] *
                                            y[k];
-                            mean = window_integral(sum, dot(bfirst, x) * dot(bfirst, y),
-                                                   dot(blast, x) * dot(blast, y), dt);
+                            const double* f = bfirst.data();
+                            const double* g = blast.data();
+                            mean = window_integral(sum, dot(f, x, B) * dot(f, y, B),
+                                                   dot(g, x, B) * dot(g, y, B), dt);
                         }
                         map.g[p][a][b] += term.weight * mean * scale;
                     }
@@ -274,6 +304,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
 SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,
                                       Flavour flavour, std::span<const double> layer_eta,
                                       const HarmonicForcing& forcing) const {
+    check_harmonics(state);
     SteadyRecords out;
     out.power = power(state, rheology, flavour, layer_eta, out.layer_heating);
 
@@ -281,7 +312,8 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     // outermost nodes) and the equatorial displacement.
     const DegreeFactors f = degree_factors(model_.run.j);
     const EquatorHarmonics eq = equator_harmonics();
-    std::array<Complex, kMaxHarmonics> surface{}, equator{};
+    const std::size_t H = static_cast<std::size_t>(state.harmonics);
+    std::vector<Complex> surface(H), equator(H);
     for (int h = 1; h <= state.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         const auto ur = [&](int node, int c) {
@@ -309,9 +341,7 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
     const int start = nsteps - nperiod;
     if (flavour == Flavour::Continuous) {
-        const std::span<const Complex> su(surface.data(),
-                                          static_cast<std::size_t>(state.harmonics));
-        const TrigMinimum lowest = trig_minimum(su);
+        const TrigMinimum lowest = trig_minimum(surface);
         if (lowest.value < 0.0) {
             out.urmin = lowest.value;
             // As a fraction of the period after the start of the run's last period.
@@ -321,31 +351,29 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
             tn -= std::floor(tn);
             out.tn = tn >= 1.0 ? 0.0 : tn;
         }
-        std::array<Complex, kMaxHarmonics> negated{};
-        for (std::size_t h = 0; h < kMaxHarmonics; ++h)
+        std::vector<Complex> negated(H);
+        for (std::size_t h = 0; h < H; ++h)
             negated[h] = -equator[h];
-        const std::size_t H = static_cast<std::size_t>(state.harmonics);
-        const double low = trig_minimum(std::span<const Complex>(equator.data(), H)).value;
-        const double high = -trig_minimum(std::span<const Complex>(negated.data(), H)).value;
+        const double low = trig_minimum(equator).value;
+        const double high = -trig_minimum(negated).value;
         out.urthmax = std::max({0.0, -low, high});
         return out;
     }
 
     // The run's last period: steps after the window start, strict comparisons, so the
     // earliest step of a tie wins; a minimum at the very end of the period is phase 0.
-    double vs[kBasis] = {}, ve[kBasis] = {};
-    for (int h = 1; h <= state.harmonics; ++h) {
-        const std::size_t hi = static_cast<std::size_t>(h - 1);
-        vs[2 * h - 2] = surface[hi].real();
-        vs[2 * h - 1] = surface[hi].imag();
-        ve[2 * h - 2] = equator[hi].real();
-        ve[2 * h - 1] = equator[hi].imag();
+    const int B = basis_;
+    std::vector<double> vs(static_cast<std::size_t>(B)), ve(vs), b(vs);
+    for (std::size_t hi = 0; hi < H; ++hi) {
+        vs[2 * hi] = surface[hi].real();
+        vs[2 * hi + 1] = surface[hi].imag();
+        ve[2 * hi] = equator[hi].real();
+        ve[2 * hi + 1] = equator[hi].imag();
     }
-    double b[kBasis];
     for (int n = std::max(start + 1, 1); n <= nsteps; ++n) {
-        basis(n, b);
-        const double ursurf = dot(b, vs);
-        const double urth = dot(b, ve);
+        basis(n, b.data());
+        const double ursurf = dot(b.data(), vs.data(), B);
+        const double urth = dot(b.data(), ve.data(), B);
         if (std::fabs(urth) > out.urthmax) out.urthmax = std::fabs(urth);
         if (ursurf < out.urmin) {
             out.urmin = ursurf;

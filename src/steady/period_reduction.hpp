@@ -49,7 +49,9 @@ struct SteadyRecords {
 // comparisons and rounding of the phase.
 class PeriodReduction {
   public:
-    explicit PeriodReduction(const ShellModel& model);
+    // `harmonics`: how many harmonics of the orbital frequency the states to reduce carry (their
+    // forcing's, HarmonicForcing::harmonics).
+    PeriodReduction(const ShellModel& model, int harmonics);
 
     SteadyRecords reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
                          std::span<const double> layer_eta, const HarmonicForcing& forcing) const;
@@ -74,10 +76,12 @@ class PeriodReduction {
     // The rows b (see basis()) of the window's end samples, where it has them; `first` and
     // `last` stay zero otherwise.
     void window_ends(const Window& w, double* first, double* last) const;
+    // Refuses a state of another number of harmonics than this reduction's.
+    void check_harmonics(const PeriodicState& state) const;
     // The factors s and step factors z of the state's harmonics, and the time step.
     HarmonicSymbols symbols_of(const PeriodicState& state) const;
-    // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2), where
-    // x_n = sum over h of Re(X_h z^{h n}).
+    // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2, ...), where
+    // x_n = sum over h of Re(X_h z^{h n}); 2 H entries.
     void basis(int n, double* b) const;
     // The mean power (W), and each layer's sphere-integrated heating into `layer_heating`.
     double power(const PeriodicState& state, Rheology rheology, Flavour flavour,
@@ -87,6 +91,8 @@ class PeriodReduction {
                     std::span<const double> layer_eta, std::vector<double>& layer_heating) const;
 
     const ShellModel& model_;
+    int harmonics_; // H
+    int basis_;     // 2 H: the real basis of a state's harmonics
     LoveNumberScale love_;
     StressParts parts_;
     std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1

@@ -26,6 +26,8 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
     const int n = model_.order(), R = rhs_count_;
     const HarmonicForcing& forcing = scalar_.forcing();
     std::array<bool, kLanes> alone{};
+    for (int i = 0; i < count; ++i)
+        states[static_cast<std::size_t>(i)].resize(forcing.harmonics);
     for (int h = 1; h <= forcing.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         // Lanes past `count` repeat the last profile's system (their solutions are unused).
@@ -67,7 +69,6 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                                 rhs_[ComplexLaneBand::index(R, row, r, 1, i)]);
             };
             PeriodicState& state = states[static_cast<std::size_t>(i)];
-            state.harmonics = forcing.harmonics;
             // A self-gravitating body: the unit responses of this lane, then the coupling.
             if (model_.body.self_gravity) {
                 int next = kComponents;

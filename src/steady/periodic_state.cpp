@@ -50,7 +50,7 @@ Complex PeriodicSolver::assemble(Rheology rheology, Flavour flavour, int h,
 void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
                            PeriodicState& state) {
     const int n = model_.order();
-    state.harmonics = forcing_.harmonics;
+    state.resize(forcing_.harmonics);
     for (int h = 1; h <= forcing_.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         state.s[hi] = assemble(rheology, flavour, h, layer_eta, mat1(band_, n, kBandColumns));

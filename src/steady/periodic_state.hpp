@@ -18,9 +18,16 @@ struct PeriodicState {
     int harmonics = 1;
     // Factor s of every time derivative of the rheology's law, per harmonic: i h omega, or the
     // scheme's symbol (trapezoid for Maxwell, backward Euler for Kelvin-Voigt).
-    std::array<Complex, kMaxHarmonics> s{};
+    std::vector<Complex> s;
     // x[h-1][component]: amplitudes of the 6N+2 unknowns, in the time integration's numbering.
-    std::array<std::array<std::vector<Complex>, kComponents>, kMaxHarmonics> x;
+    std::vector<std::array<std::vector<Complex>, kComponents>> x;
+
+    // Room for `count` harmonics (what a solve writes).
+    void resize(int count) {
+        harmonics = count;
+        s.resize(static_cast<std::size_t>(count));
+        x.resize(static_cast<std::size_t>(count));
+    }
 };
 
 // Solves periodic states of one body; keeps the forcing's harmonics and a complex band
@@ -37,7 +44,7 @@ class PeriodicSolver {
     void solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
                PeriodicState& state);
 
-    // The periodic system of harmonic h (1 or 2) in band storage (n x kBandColumns, as
+    // The periodic system of harmonic h (1..forcing().harmonics) in band storage (n x kBandColumns, as
     // bandecdp takes it): the time-stepping matrix with its time derivatives replaced by the
     // harmonic's factor s, which it returns.
     Complex assemble(Rheology rheology, Flavour flavour, int h, std::span<const double> layer_eta,
@@ -52,7 +59,7 @@ class PeriodicSolver {
     SelfGravitySolve<Complex> gravity_; // a self-gravitating body's boundary coupling
 };
 
-// The factor s of harmonic h (1 or 2) for the rheology's time stepping, in the given flavour.
+// The factor s of harmonic h (h = 1, 2, ...) for the rheology's time stepping, in the given flavour.
 Complex rheology_symbol(Rheology rheology, Flavour flavour, int h, const ShellModel& model);
 
 } // namespace tidal

@@ -6,7 +6,7 @@
 namespace tidal {
 
 SteadyEngine::SteadyEngine(const ShellModel& model)
-    : solver_(model), lanes_(model), reduction_(model) {}
+    : solver_(model), lanes_(model), reduction_(model, solver_.forcing().harmonics) {}
 
 SteadyRecords SteadyEngine::solve(Rheology rheology, Flavour flavour,
                                   std::span<const double> layer_eta) {

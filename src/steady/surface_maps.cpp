@@ -7,7 +7,7 @@ namespace tidal {
 std::vector<HeatingMap> surface_maps(const ShellModel& model, double eta, Flavour flavour,
                                      const MapGrid& grid) {
     PeriodicSolver solver(model);
-    const PeriodReduction reduction(model);
+    const PeriodReduction reduction(model, solver.forcing().harmonics);
     PeriodicState state;
     std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers));
     for (std::size_t l = 0; l < layer_eta.size(); ++l)

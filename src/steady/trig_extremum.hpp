@@ -12,8 +12,9 @@ struct TrigMinimum {
 };
 
 // Minimum over one period of f(p) = sum over h = 1..H of Re(a[h-1] e^{2 pi i h p}). One
-// harmonic: -|a_1| in closed form. More: the best of 256 samples, refined by Newton's method on
-// f'(p) = 0.
+// harmonic: -|a_1| in closed form. More: max(256, 16 H) samples, and Newton's method on
+// f'(p) = 0 from the lowest and from every sampled local minimum that the curvature bound
+// leaves in the running.
 TrigMinimum trig_minimum(std::span<const Complex> a);
 
 } // namespace tidal

@@ -48,15 +48,7 @@ StepForcing TidalForcing::at(int step) const {
     const double s1 = std::sin(wt);
     StepForcing f{};
     if (exact_) {
-        // W20 = -sqrt(pi/5) r^2 omega^2 order0, W22 = sqrt(3pi/10) r^2 omega^2 (cosine + i sine)
-        // (docs/method.md §1); the body loads carry sqrt(j(2j+1)) = sqrt(10) more, opposite.
-        const TideComponents t = exact_->at(wt);
-        f.amp_order0 = -t.order0 * kSqrtPi5 * A_;
-        f.amp_cosine = t.cosine * kSqrt3Pi10 * A_;
-        f.amp_sine = t.sine * kSqrt3Pi10 * A_;
-        f.body_order0 = t.order0 * kSqrt2Pi;
-        f.body_cosine = -t.cosine * kSqrt3Pi;
-        f.body_sine = -t.sine * kSqrt3Pi;
+        f = exact(exact_->at(wt));
     } else if (!eccentric_) {
         f.amp_order0 = -c1 * kSqrt9Pi5 * Ae_;
         f.amp_cosine = c1 * kSqrt27Pi10 * Ae_;
@@ -82,9 +74,26 @@ StepForcing TidalForcing::at(int step) const {
     return f;
 }
 
+StepForcing TidalForcing::exact(const TideComponents& t) const {
+    // W20 = -sqrt(pi/5) r^2 omega^2 order0, W22 = sqrt(3pi/10) r^2 omega^2 (cosine + i sine)
+    // (docs/method.md §2.1); the body loads carry sqrt(j(2j+1)) = sqrt(10) more, opposite.
+    StepForcing f{};
+    f.amp_order0 = -t.order0 * kSqrtPi5 * A_;
+    f.amp_cosine = t.cosine * kSqrt3Pi10 * A_;
+    f.amp_sine = t.sine * kSqrt3Pi10 * A_;
+    f.body_order0 = t.order0 * kSqrt2Pi;
+    f.body_cosine = -t.cosine * kSqrt3Pi;
+    f.body_sine = -t.sine * kSqrt3Pi;
+    return f;
+}
+
 void TidalForcing::load(int step, Vec1View<double> b_order0, Vec1View<double> b_cosine,
                         Vec1View<double> b_sine) const {
-    const StepForcing f = at(step);
+    load(at(step), b_order0, b_cosine, b_sine);
+}
+
+void TidalForcing::load(const StepForcing& f, Vec1View<double> b_order0,
+                        Vec1View<double> b_cosine, Vec1View<double> b_sine) const {
     zadanislapovehopotencialu(N_, j_, b_order0, f.amp_order0);
     zadanislapovehopotencialu(N_, j_, b_cosine, f.amp_cosine);
     zadanislapovehopotencialu(N_, j_, b_sine, f.amp_sine);

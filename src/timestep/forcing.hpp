@@ -37,6 +37,11 @@ class TidalForcing {
     // Forcing at time step*dt.
     StepForcing at(int step) const;
 
+    // The amplitudes of the exact tide's three components `t` (per unit omega^2 r^2, as
+    // OrbitTide gives them, docs/method.md §2.1): what at() makes of the orbit at one step, and
+    // the periodic state of each of its harmonics.
+    StepForcing exact(const TideComponents& t) const;
+
     // Highest multiple of the orbital frequency in the expanded forcing: 2 for the 3:2
     // resonance's tide, else 1 (the exact tide has its own, OrbitTide::harmonics).
     int harmonics() const { return eccentric_ ? 2 : 1; }
@@ -44,6 +49,9 @@ class TidalForcing {
     // Writes the three boundary load vectors and their interior body loads (rows u_minus(i) of
     // the interior nodes i = 2..N); every other row is cleared.
     void load(int step, Vec1View<double> b_order0, Vec1View<double> b_cosine,
+              Vec1View<double> b_sine) const;
+    // The same for the amplitudes `f` of one step.
+    void load(const StepForcing& f, Vec1View<double> b_order0, Vec1View<double> b_cosine,
               Vec1View<double> b_sine) const;
 
   private:

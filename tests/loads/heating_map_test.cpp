@@ -1,17 +1,21 @@
 // The surface heat-flux maps held to mathematics and physics: the stress parts keep the norm
 // of the tensor components, the angular functions are orthogonal with the norms the power
 // assumes, the maps integrate to the power (exactly under a quadrature that integrates their
-// polynomials exactly), have the symmetries of the eccentricity tide of a synchronous body,
+// polynomials exactly; the exact tide's too, summed over its harmonics, which tend to the
+// first-order tide's as e -> 0 and come through the vector lanes unchanged), have the symmetries of the eccentricity tide of a synchronous body,
 // and a shell over an ocean heats most at its poles.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <vector>
 
 #include "body/presets.hpp"
 #include "loads/heating_map.hpp"
 #include "steady/period_reduction.hpp"
+#include "steady/periodic_lanes.hpp"
 #include "steady/steady_sweep.hpp"
 #include "steady/surface_maps.hpp"
 
@@ -152,7 +156,7 @@ TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
         b.viscosity_factors.push_back(std::pow(10.0, -0.2 * l));
     const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
     PeriodicSolver solver(m);
-    const PeriodReduction reduction(m);
+    const PeriodReduction reduction(m, solver.forcing().harmonics);
     PeriodicState state;
     std::vector<double> eta(12);
     for (std::size_t l = 0; l < 12; ++l)
@@ -167,6 +171,114 @@ TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
                 (m.body.outer_radius * m.body.outer_radius);
             EXPECT_NEAR(integral / power - 1.0, 0.0, 1e-12) << r.name;
         }
+}
+
+// The exact tide's layer maps and power at one viscosity from the plain solver.
+struct ExactMaps {
+    std::vector<LayerMap> layers;
+    double power;
+};
+ExactMaps exact_maps(const ShellModel& m, Rheology r, Flavour flavour, double eta) {
+    PeriodicSolver solver(m);
+    const PeriodReduction reduction(m, solver.forcing().harmonics);
+    PeriodicState state;
+    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers), eta);
+    solver.solve(r, flavour, layer_eta, state);
+    return {reduction.layer_maps(state, r, flavour, layer_eta),
+            reduction.reduce(state, r, flavour, layer_eta, solver.forcing()).power};
+}
+
+Body exact_body(double e, int layers = 8) {
+    Body b = *preset_body(1);
+    b.layers = layers;
+    b.eccentricity = e;
+    b.tide = "exact";
+    return b;
+}
+
+// Caught: the harmonics' products in the map's means summed over the first two harmonics
+// only; a cross term of different harmonics kept in the continuous means.
+TEST(HeatingMap, ExactTidesMapsIntegrateToItsPower) {
+    // The sum over harmonics of every harmonic's map: its integral is the power of the same
+    // periodic state, both flavours, every rheology, at e = 0.5 (34 harmonics).
+    const ShellModel m = make_shell_model(exact_body(0.5), RunConstants{2.0, 200, 800});
+    for (const RheologyNames& r : kRheologies)
+        for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
+            const ExactMaps x = exact_maps(m, r.id, flavour, 1e14);
+            const double integral =
+                sphere_integral([&](double th, double ph) { return flux_at(x.layers, m, th, ph); }) *
+                (m.body.outer_radius * m.body.outer_radius);
+            EXPECT_NEAR(integral / x.power - 1.0, 0.0, 1e-12) << r.name;
+        }
+}
+
+// Caught: the sine part of the exact tide's harmonics loaded as +s_h (a cosine) instead of
+// -i s_h; a cross term of different harmonics kept in the continuous means.
+TEST(HeatingMap, ExactTidesMapTendsToTheFirstOrderOnesAsTheSquareOfE) {
+    // The map per unit power, at every point of a 10-degree grid, against the first-order
+    // tide's: the largest difference falls as e^2 (e = 1e-3, 1e-2, 0.05).
+    const MapGrid grid{10.0};
+    std::vector<double> worst;
+    for (const double e : {1e-3, 1e-2, 0.05}) {
+        Body first = exact_body(e);
+        first.tide = "expansion";
+        const ShellModel mx = make_shell_model(exact_body(e)), mf = make_shell_model(first);
+        const HeatingMap x = surface_maps(mx, 1e13, Flavour::Continuous, grid).front();
+        const HeatingMap f = surface_maps(mf, 1e13, Flavour::Continuous, grid).front();
+        const double px = SteadyEngine(mx).solve(Rheology::Maxwell, Flavour::Continuous,
+                                                 std::vector<double>(8, 1e13)).power;
+        const double pf = SteadyEngine(mf).solve(Rheology::Maxwell, Flavour::Continuous,
+                                                 std::vector<double>(8, 1e13)).power;
+        double d = 0.0, scale = 0.0;
+        for (std::size_t i = 0; i < f.flux.size(); ++i) {
+            d = std::max(d, std::fabs(x.flux[i] / px - f.flux[i] / pf));
+            scale = std::max(scale, f.flux[i] / pf);
+        }
+        worst.push_back(d / scale);
+    }
+    EXPECT_GT(worst[0], 1e-9);
+    EXPECT_LT(worst[2], 1e-2);
+    EXPECT_NEAR(worst[1] / worst[0], 100.0, 3.0);
+    EXPECT_NEAR(worst[2] / worst[1], 25.0, 1.5);
+}
+
+// Caught: the lanes loading every harmonic past the first with the first's forcing.
+TEST(HeatingMap, ExactTidesMapsThroughTheLanesAreThePlainOnesToTheBit) {
+    // The states of eight viscosities solved in vector lanes, reduced to layer maps, against
+    // the plain solver's, bit for bit, both flavours, self-gravitating too, at e = 0.3.
+    for (const bool gravity : {false, true}) {
+        Body b = exact_body(0.3, 6);
+        b.self_gravity = gravity;
+        const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
+        PeriodicSolver solver(m);
+        PeriodicLanes lanes(m);
+        const PeriodReduction reduction(m, solver.forcing().harmonics);
+        std::vector<std::vector<double>> etas;
+        std::vector<std::span<const double>> views;
+        for (int i = 0; i < 8; ++i)
+            etas.emplace_back(6, std::pow(10.0, 11.0 + 0.8 * i));
+        for (const auto& v : etas)
+            views.emplace_back(v);
+        std::vector<PeriodicState> states(8);
+        PeriodicState plain;
+        for (const Rheology r : {Rheology::Maxwell, Rheology::Andrade})
+            for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
+                lanes.solve(r, flavour, views, states);
+                for (std::size_t i = 0; i < 8; ++i) {
+                    solver.solve(r, flavour, etas[i], plain);
+                    const auto a = reduction.layer_maps(states[i], r, flavour, etas[i]);
+                    const auto c = reduction.layer_maps(plain, r, flavour, etas[i]);
+                    ASSERT_EQ(a.size(), c.size());
+                    for (std::size_t l = 0; l < a.size(); ++l)
+                        for (std::size_t p = 0; p < kParts; ++p)
+                            for (std::size_t u = 0; u < kMapComponents; ++u)
+                                for (std::size_t v = 0; v < kMapComponents; ++v)
+                                    EXPECT_EQ(std::bit_cast<std::uint64_t>(a[l].g[p][u][v]),
+                                              std::bit_cast<std::uint64_t>(c[l].g[p][u][v]))
+                                        << "lane " << i << " layer " << l;
+                }
+            }
+    }
 }
 
 TEST(HeatingMap, RegularGridIntegratesToThePowerAtSecondOrder) {

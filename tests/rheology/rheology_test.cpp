@@ -41,7 +41,8 @@ template <class R> void expect_terms_match_the_loss(const RheologyParameters& al
     const double mu = 3.3e9, eta = 1e14;
     for (const double w : {1e-7, 5.3e-5, 1e-2}) {
         HarmonicSymbols hs;
-        hs.s[0] = Complex(0.0, w);
+        hs.s = {Complex(0.0, w)};
+        hs.z = {Complex(0.0)};
         std::vector<DissipationTerm> terms;
         Chain::dissipation_terms(p, mu, eta, Flavour::Continuous, hs, terms);
         double sum = 0.0;

@@ -207,8 +207,25 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
 
 std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
     const auto& L = b.interior;
-    // The form both methods run: one solid, swept layer over one liquid layer reaching the
-    // centre. The [shell] model is exactly that, with the gravities from the densities.
+    // One solid, swept layer reaching the centre: the shell model on the grid whose last node
+    // is the centre (docs/method.md §4.1), with no inner boundary.
+    // (The reader has made sure that some layer is swept: this one.)
+    if (L.size() == 1) {
+        b.thickness = b.outer_radius;
+        b.rigidity = {L[0].rigidity};
+        b.density = L[0].density;
+        b.density_contrast = 0.0;
+        b.surface_gravity = b.interior_gravity(b.outer_radius);
+        b.bottom_gravity = 0.0;
+        b.layers = L[0].cells;
+        b.viscosity_factors.clear();
+        if (L[0].viscosity_factor != 1.0)
+            b.viscosity_factors.assign(static_cast<std::size_t>(b.layers), L[0].viscosity_factor);
+        b.self_gravity = true; // the displaced surface's potential acts on the whole body
+        return std::nullopt;
+    }
+    // One solid, swept layer over one liquid layer reaching the centre. The [shell] model is
+    // exactly that, with the gravities from the densities.
     if (L.size() != 2 || L[1].solid)
         return InteriorProblem{L.size() > 1 ? std::size_t{1} : std::size_t{0}, "state",
                                "only one solid layer over a liquid core can be run so far"};

@@ -86,7 +86,8 @@ void write_equilibrium_rows(const BandWriter<V>& put, bool scaled, const Assembl
 
 // Traction conditions at the outer surface (rows 1, 2) and the inner boundary (rows 6N+1,
 // 6N+2), with the gravitational restoring term of the boundary's radial displacement, taken
-// as the mean of the two nodes around it.
+// as the mean of the two nodes around it; for a body solid to the centre, rows 6N+1, 6N+2
+// are the regularity of the displacement at r = 0 instead.
 template <class V> void write_boundary_rows(const BandWriter<V>& put, const AssemblyInputs& in) {
     const auto K = in.K;
     const int N = in.grid->N;
@@ -114,6 +115,14 @@ template <class V> void write_boundary_rows(const BandWriter<V>& put, const Asse
     put(2, 8, Go * (j + 1.0) / q);
 
     const int n = 6 * N;
+    if (in.grid->centre) {
+        // Solid to the centre: the last node lies at r = 0, where the regular degree-j
+        // displacement (u_{j-1} ~ r^{j-1}, u_{j+1} ~ r^{j+1}) vanishes for j >= 2
+        // (docs/method.md §4.1). Its two rows hold both components at zero.
+        put(n + 1, n + 1, 1.0);
+        put(n + 2, n + 2, 1.0);
+        return;
+    }
     put(n + 1, n - 5, -(Gi * j / q));
     put(n + 1, n - 4, (s / q) * Gi);
     put(n + 1, n - 3, K(34));

@@ -21,9 +21,18 @@ RadialGrid make_radial_grid(int N, double rout, double rin, const std::vector<do
     auto rhatd = vec1(g.rhatd);
     auto rtilded = vec1(g.rtilded);
 
-    const double q = (rout - rin) / static_cast<double>(2 * N - 2); // half the spacing
-    for (int i = 1; i <= N + 1; ++i)
-        r(i) = rout - q * static_cast<double>(2 * i - 3);
+    g.centre = !(rin > 0.0);
+    if (g.centre) {
+        // Node N+1 at the centre: rout - q (2N - 1) = 0, with q half the spacing.
+        const double q = rout / static_cast<double>(2 * N - 1);
+        for (int i = 1; i <= N; ++i)
+            r(i) = rout - q * static_cast<double>(2 * i - 3);
+        r(N + 1) = 0.0;
+    } else {
+        const double q = (rout - rin) / static_cast<double>(2 * N - 2); // half the spacing
+        for (int i = 1; i <= N + 1; ++i)
+            r(i) = rout - q * static_cast<double>(2 * i - 3);
+    }
     for (int i = 1; i <= N; ++i) {
         rhat(i) = r(i + 1) + r(i);
         rtilde(i) = r(i + 1) - r(i);

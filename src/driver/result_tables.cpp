@@ -32,7 +32,7 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
                                       const ShellModel& model) {
     std::vector<ProfileRecord> out;
     int layer = 0;
-    for (const ProfileLayer& l : heating_profile(layer_heating, vec1(model.grid.r)))
+    for (const ProfileLayer& l : heating_profile(layer_heating, model.grid))
         out.push_back({++layer, l.outer_radius, l.inner_radius, l.heating, l.power});
     return out;
 }

@@ -16,7 +16,7 @@ std::vector<HeatingMap> surface_maps(const ShellModel& model, double eta, Flavou
     for (const Rheology r : model.body.models) {
         solver.solve(r, flavour, layer_eta, state);
         maps.push_back(heating_map(reduction.layer_maps(state, r, flavour, layer_eta),
-                                   model.grid.r, grid));
+                                   model.grid, grid));
     }
     return maps;
 }

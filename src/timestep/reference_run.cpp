@@ -126,7 +126,7 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
         [&](int l, double integral) {
             return R::layer_power(integral, eta[static_cast<std::size_t>(l - 1)]);
         },
-        vec1(m.grid.r), vec1(layer_power));
+        m.grid, vec1(layer_power));
     out.layer_heating = period_means(layer_power, nperiod, dt);
     return out;
 }

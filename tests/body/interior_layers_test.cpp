@@ -156,6 +156,36 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
     EXPECT_EQ(f.viscosity_factors, std::vector<double>(20, 3.0));
 }
 
+// One solid layer reaching the centre: the whole body is the shell, with no inner boundary
+// (no density below it, no gravity at its centre), self-gravitating, the gravity at its
+// surface that of a uniform sphere; written and read back, the same file. Caught: the body
+// check refusing a thickness equal to the radius (as for a [shell], which lies over a fluid).
+TEST(InteriorLayers, SolidToTheCentreIsTheWholeBodyAsTheShell) {
+    std::string sphere = kTwoLayers.substr(0, kTwoLayers.find("[[layer]]\nname = \"interior\"")) +
+             kTwoLayers.substr(kTwoLayers.find("[orbit]"));
+    sphere = replaced(sphere, "thickness = 42000.0\n", "");
+    const auto r = read(sphere);
+    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message << "\n" << sphere;
+    const Body& b = std::get<Body>(r);
+    ASSERT_EQ(b.interior.size(), 1u);
+    EXPECT_EQ(b.thickness, b.outer_radius);
+    EXPECT_EQ(b.inner_radius(), 0.0);
+    EXPECT_EQ(b.density_contrast, 0.0);
+    EXPECT_EQ(b.bottom_gravity, 0.0);
+    EXPECT_TRUE(b.self_gravity);
+    EXPECT_EQ(b.layers, 20);
+    const double G = 6.67430e-11, pi = 3.141592653589793, R = 252000.0;
+    EXPECT_NEAR(b.surface_gravity, 4.0 / 3.0 * pi * G * 950.0 * R, 1e-15);
+    const std::string written = write_body(b, "header");
+    const auto again = read_body(written, "written.toml");
+    ASSERT_TRUE(std::holds_alternative<Body>(again)) << std::get<BodyError>(again).message;
+    EXPECT_EQ(write_body(std::get<Body>(again), "header"), written);
+    // Given its thickness to rounding, the same body.
+    const auto rounded = read(replaced(sphere, "density = 950.0", "thickness = 252000.0000001\ndensity = 950.0"));
+    ASSERT_TRUE(std::holds_alternative<Body>(rounded)) << std::get<BodyError>(rounded).message;
+    EXPECT_EQ(std::get<Body>(rounded).thickness, std::get<Body>(rounded).outer_radius);
+}
+
 TEST(InteriorLayers, WrittenLayersReadBackToTheSameFile) {
     for (const std::string& text :
          {kTwoLayers, replaced(kTwoLayers, "viscosity = \"swept\"", "viscosity = \"swept\"\nviscosity_factor = 0.25")}) {

@@ -28,12 +28,14 @@ Body refined(const Body& body) {
     return fine;
 }
 
-double refinement_ratio(int layers) {
+double refinement_ratio(int layers, bool centre) {
+    if (centre) return static_cast<double>(4 * layers - 1) / static_cast<double>(2 * layers - 1);
     return static_cast<double>(2 * layers - 1) / static_cast<double>(layers - 1);
 }
 
-GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers) {
-    const double ratio = refinement_ratio(layers);
+GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+                     bool centre) {
+    const double ratio = refinement_ratio(layers, centre);
     const double power = richardson_limit(coarse.power, fine.power, ratio);
     const std::complex<double> h2 = richardson_limit(coarse.love.h2, fine.love.h2, ratio);
     const std::complex<double> k2 = richardson_limit(coarse.love.k2, fine.love.k2, ratio);
@@ -41,8 +43,9 @@ GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int
             std::abs(coarse.love.k2 / k2 - 1.0)};
 }
 
-Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers) {
-    const double ratio = refinement_ratio(layers);
+Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+                          bool centre) {
+    const double ratio = refinement_ratio(layers, centre);
     return {richardson_limit(coarse.power, fine.power, ratio),
             richardson_limit(coarse.phase_lag_deg, fine.phase_lag_deg, ratio),
             richardson_limit(coarse.love.h2, fine.love.h2, ratio),

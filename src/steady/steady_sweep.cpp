@@ -94,14 +94,14 @@ double step_error(const SteadyPair& steady) {
 
 namespace tidal {
 
-std::optional<GridError> grid_error(const SteadyPair& steady, int layers) {
+std::optional<GridError> grid_error(const SteadyPair& steady, int layers, bool centre) {
     if (!steady.refined) return std::nullopt;
-    return grid_error(steady.continuous, *steady.refined, layers);
+    return grid_error(steady.continuous, *steady.refined, layers, centre);
 }
 
-std::optional<Extrapolated> extrapolated(const SteadyPair& steady, int layers) {
+std::optional<Extrapolated> extrapolated(const SteadyPair& steady, int layers, bool centre) {
     if (!steady.refined) return std::nullopt;
-    return extrapolated(steady.continuous, *steady.refined, layers);
+    return extrapolated(steady.continuous, *steady.refined, layers, centre);
 }
 
 } // namespace tidal

@@ -67,21 +67,24 @@ void write_equilibrium_rows(const BandWriter<V>& put, bool scaled, const Assembl
         put(row, col, scaled ? value / (Hd * Td) : value);
     };
 
+    // The mean of the two layers' stresses, weighted where the spacing changes (grid.hpp).
+    const double wa = in.grid->above_weight[static_cast<std::size_t>(l - 1)];
+    const double wb = in.grid->below_weight[static_cast<std::size_t>(l - 1)];
     const int r1 = 6 * l + 1;
-    put_eq(r1, 6 * l - 3, K(20) * Td - K(19) * Hd);
-    put_eq(r1, 6 * l - 2, K(22) * Td - K(21) * Hd);
-    put_eq(r1, 6 * l - 1, K(18) * Td - K(17) * Hd);
-    put_eq(r1, 6 * l + 3, Hd * K(19) + Td * K(20));
-    put_eq(r1, 6 * l + 4, Hd * K(21) + Td * K(22));
-    put_eq(r1, 6 * l + 5, Hd * K(17) + Td * K(18));
+    put_eq(r1, 6 * l - 3, K(20) * Td * wa - K(19) * Hd);
+    put_eq(r1, 6 * l - 2, K(22) * Td * wa - K(21) * Hd);
+    put_eq(r1, 6 * l - 1, K(18) * Td * wa - K(17) * Hd);
+    put_eq(r1, 6 * l + 3, Hd * K(19) + Td * K(20) * wb);
+    put_eq(r1, 6 * l + 4, Hd * K(21) + Td * K(22) * wb);
+    put_eq(r1, 6 * l + 5, Hd * K(17) + Td * K(18) * wb);
 
     const int r2 = 6 * l + 2;
-    put_eq(r2, 6 * l - 2, K(30) * Td - K(29) * Hd);
-    put_eq(r2, 6 * l - 1, K(28) * Td - K(27) * Hd);
-    put_eq(r2, 6 * l, K(32) * Td - K(31) * Hd);
-    put_eq(r2, 6 * l + 4, Hd * K(29) + Td * K(30));
-    put_eq(r2, 6 * l + 5, Hd * K(27) + Td * K(28));
-    put_eq(r2, 6 * l + 6, Hd * K(31) + Td * K(32));
+    put_eq(r2, 6 * l - 2, K(30) * Td * wa - K(29) * Hd);
+    put_eq(r2, 6 * l - 1, K(28) * Td * wa - K(27) * Hd);
+    put_eq(r2, 6 * l, K(32) * Td * wa - K(31) * Hd);
+    put_eq(r2, 6 * l + 4, Hd * K(29) + Td * K(30) * wb);
+    put_eq(r2, 6 * l + 5, Hd * K(27) + Td * K(28) * wb);
+    put_eq(r2, 6 * l + 6, Hd * K(31) + Td * K(32) * wb);
 }
 
 // Traction conditions at the outer surface (rows 1, 2) and the inner boundary (rows 6N+1,

@@ -55,7 +55,7 @@ void add_extrapolated(SummaryRow& row, const ShellModel& model,
     for (const Rheology r : model.body.models) {
         const SteadyPair* pair = pair_of(r);
         row.extrapolated.push_back(
-            pair ? extrapolated_summary(extrapolated(*pair, model.body.layers, model.grid.centre))
+            pair ? extrapolated_summary(extrapolated(*pair, model.grid))
                  : ExtrapolatedSummary{});
     }
 }
@@ -83,7 +83,7 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
         const SteadyPair& pair = (*r.steady)[models[i]];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
                          transient(run.pcelk, pair), step_error(pair)};
-        row.grid[i] = grid_summary(grid_error(pair, model.body.layers, model.grid.centre));
+        row.grid[i] = grid_summary(grid_error(pair, model.grid));
     }
     add_extrapolated(row, model, [&](Rheology m) -> const SteadyPair* {
         return r.steady ? &(*r.steady)[m] : nullptr;
@@ -106,7 +106,7 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
                          s.urthmax, s.phase_lag_deg,
                          s.amplitude};
         row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
-        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.body.layers, model.grid.centre)));
+        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.grid)));
         row.love.push_back(love_summary(s.love));
         row.profile.push_back(profile_of(s.layer_heating, model));
     }

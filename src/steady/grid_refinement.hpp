@@ -38,6 +38,9 @@ struct GridError {
 };
 GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
                      bool centre = false);
+// The same for a grid whose spacings shrink by `ratio` (RadialGrid::refinement_ratio).
+GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+                              double ratio);
 
 // The Richardson limits themselves, from N cells (`coarse`) and twice N (`fine`): the power
 // (W), the phase lag of the surface displacement (degrees), h2 and k2. The h^2 term of the
@@ -50,5 +53,7 @@ struct Extrapolated {
 };
 Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
                           bool centre = false);
+Extrapolated extrapolated_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+                                   double ratio);
 
 } // namespace tidal

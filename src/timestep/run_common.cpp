@@ -76,14 +76,13 @@ std::array<double, kLanes> lane_viscosities(std::span<const double> etas) {
 }
 
 // Viscosity of every layer and lane, [(l-1)*kLanes + lane]: the lane's swept viscosity times
-// the layer's factor.
+// the layer's factor, or the layer's fixed viscosity.
 std::vector<double> layer_viscosities(const Body& body, const std::array<double, kLanes>& eta) {
     std::vector<double> out(static_cast<std::size_t>(body.layers) * kLanes);
     for (int l = 1; l <= body.layers; ++l)
         for (int lane = 0; lane < kLanes; ++lane)
-            out[static_cast<std::size_t>(l - 1) * kLanes + lane] =
-                eta[static_cast<std::size_t>(lane)] *
-                body.viscosity_factor(static_cast<std::size_t>(l - 1));
+            out[static_cast<std::size_t>(l - 1) * kLanes + lane] = body.cell_viscosity(
+                static_cast<std::size_t>(l - 1), eta[static_cast<std::size_t>(lane)]);
     return out;
 }
 

@@ -114,11 +114,11 @@ TEST(SolidSphere, GridErrorEstimateIsTheTrueError) {
         const double etas[] = {1e40};
         const SteadyPair pair = engine.steady(etas)[0][Rheology::Maxwell];
         ASSERT_TRUE(pair.refined);
-        const auto e = grid_error(pair, cells, engine.model().grid.centre);
+        const auto e = grid_error(pair, engine.model().grid);
         ASSERT_TRUE(e);
         const double truth = std::abs(pair.continuous.love.h2 / h2 - 1.0);
         EXPECT_NEAR(e->h2 / truth, 1.0, 0.01) << cells;
-        const auto x = extrapolated(pair, cells, engine.model().grid.centre);
+        const auto x = extrapolated(pair, engine.model().grid);
         ASSERT_TRUE(x);
         EXPECT_LT(std::abs(x->h2 - h2), 0.05 * std::abs(pair.refined->love.h2 - h2)) << cells;
     }

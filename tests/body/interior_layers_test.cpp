@@ -186,6 +186,54 @@ TEST(InteriorLayers, SolidToTheCentreIsTheWholeBodyAsTheShell) {
     EXPECT_EQ(std::get<Body>(rounded).thickness, std::get<Body>(rounded).outer_radius);
 }
 
+// Solid layers in contact: each cell takes its layer's rigidity and viscosity, a fixed layer
+// runs with the sweep's one rheology; a density jump inside the solid and a fixed layer's
+// rheology beside other swept ones are refused at the layer's key. Caught: the fixed
+// viscosities left out of the cells (the fixed layer then swept); the rheology check skipped
+// (a fixed Maxwell layer accepted beside Andrade, or as Andrade).
+TEST(InteriorLayers, SolidLayersInContactGiveEveryCellItsLayer) {
+    const std::string mantle =
+        "\n[[layer]]\nname = \"mantle\"\nthickness = 100000.0\ndensity = 950.0\nstate = \"solid\"\n"
+        "rigidity = 6e10\nviscosity = 1e19\nrheology = \"maxwell\"\ncells = 6\n\n[[layer]]\nname = \"interior\"";
+    const std::string maxwell_only = "[sweep]\nlog10_viscosity_min = 13.0\nlog10_viscosity_max = 15.0\n"
+                                     "[rheology]\nmodels = [\"maxwell\"]\n";
+    std::string three = replaced(kTwoLayers, "\n[[layer]]\nname = \"interior\"", mantle);
+    three = replaced(three, "thickness = 210000.0", "thickness = 110000.0");
+    three = replaced(three, "[sweep]\nlog10_viscosity_min = 13.0\nlog10_viscosity_max = 15.0\n", maxwell_only);
+    const auto r = read(three);
+    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message << "\n" << three;
+    const Body& b = std::get<Body>(r);
+    EXPECT_EQ(b.layers, 26);
+    EXPECT_EQ(b.thickness, 142000.0);
+    EXPECT_EQ(b.density_contrast, 850.0);
+    ASSERT_EQ(b.rigidity.size(), 26u);
+    ASSERT_EQ(b.fixed_viscosities.size(), 26u);
+    for (std::size_t i = 0; i < 26; ++i) {
+        EXPECT_EQ(b.rigidity[i], i < 20 ? 4e9 : 6e10) << i;
+        EXPECT_EQ(b.cell_viscosity(i, 1e14), i < 20 ? 1e14 : 1e19) << i;
+    }
+    // Written and read back: the same file.
+    const std::string written = write_body(b, "header");
+    const auto again = read_body(written, "written.toml");
+    ASSERT_TRUE(std::holds_alternative<Body>(again)) << std::get<BodyError>(again).message;
+    EXPECT_EQ(write_body(std::get<Body>(again), "header"), written);
+
+    const std::string denser = replaced(three, "density = 950.0\nstate = \"solid\"\nrigidity = 6e10",
+                                        "density = 3000.0\nstate = \"solid\"\nrigidity = 6e10");
+    EXPECT_NE(error_of(denser).find("test.toml:16: layer[2].density: a density jump inside the solid cannot be run so far"),
+              std::string::npos)
+        << error_of(denser);
+    const std::string two_models = replaced(three, "models = [\"maxwell\"]", "models = [\"maxwell\", \"andrade\"]");
+    EXPECT_NE(error_of(two_models).find("test.toml:20: layer[2].rheology: a layer of fixed viscosity runs with the rheology of the sweep"),
+              std::string::npos)
+        << error_of(two_models);
+    const std::string other = replaced(three, "rheology = \"maxwell\"", "rheology = \"andrade\"");
+    EXPECT_NE(error_of(other).find("layer[2].rheology: a layer of fixed viscosity"), std::string::npos)
+        << error_of(other);
+    for (const std::string& e : {error_of(denser), error_of(two_models), error_of(other)})
+        EXPECT_EQ(e.find('\n'), std::string::npos) << e;
+}
+
 TEST(InteriorLayers, WrittenLayersReadBackToTheSameFile) {
     for (const std::string& text :
          {kTwoLayers, replaced(kTwoLayers, "viscosity = \"swept\"", "viscosity = \"swept\"\nviscosity_factor = 0.25")}) {

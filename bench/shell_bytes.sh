@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Compares, byte for byte, every file and the console of two builds of tidal on the eight
 # presets (both methods, with and without self-gravitation; the time method on a short sweep of
-# three viscosities, and preset 1's whole sweep once) and on the body files of examples/.
+# three viscosities, and preset 1's whole sweep once) and on the body files of examples/. (A
+# body given by its layers gains the layers' power columns at the end of summary.csv from the
+# build that added them: its summary.csv then differs there, and only there.)
 # Usage: bench/shell_bytes.sh OLD_TIDAL NEW_TIDAL
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -13,12 +13,16 @@
    and k2 converge to it at order 2 in the cells.
 2. The same solid region split into two layers of identical properties, the interface on a
    node of the undivided grid: every column of summary.csv and heating_profile.csv equals the
-   undivided body's to rounding, over a liquid core and down to the centre.
+   undivided body's to rounding, over a liquid core and down to the centre, and the two
+   layers' powers add up to the undivided layer's.
+3. Each solid layer's power column is the sum of its cells' profile rows, and the layers'
+   powers add up to the body's (both methods).
 
 Usage: solid_layers.py TIDAL
 Caught: the plain mean of the stresses in the momentum rows at a node where the spacing and
 the rigidity both change (the two-layer sphere's h2 then converged at order 0.6-0.8 for
-Maxwell); a rigidity 0.1 % off in one half of the split region (every column differs).
+Maxwell); a rigidity 0.1 % off in one half of the split region (every column differs); the
+layers' power columns summed over the cells of the wrong layer (one cell shifted).
 """
 import csv
 import math
@@ -153,6 +157,24 @@ def run(text, work, name):
 failures = []
 
 
+def check_layer_powers(row, profile, cells, rheology="maxwell"):
+    """Each solid layer's power column is the sum of its cells' rows of the profile, and
+    the layers' powers add up to the whole body's."""
+    rows = [p for p in profile if p["rheology"] == rheology and p["viscosity_Pa_s"] == row["viscosity_Pa_s"]]
+    total = float(row[f"{rheology}_power_W"])
+    first = 0
+    layers = 0.0
+    for k, n in enumerate(cells, start=1):
+        column = float(row[f"{rheology}_layer{k}_power_W"])
+        cell_sum = sum(float(p["power_W"]) for p in rows[first:first + n])
+        check(abs(column - cell_sum) <= 1e-12 * abs(total), f"layer {k}: {column} against its cells {cell_sum}")
+        check(column > 0.0, f"layer {k}: power {column}")
+        layers += column
+        first += n
+    check(first == len(rows), f"{len(rows)} profile rows for {first} cells")
+    check(abs(layers / total - 1.0) < 1e-12, f"layers' powers {layers} against the total {total}")
+
+
 def check(ok, what):
     if not ok:
         failures.append(what)
@@ -182,8 +204,9 @@ def main():
             text = text.replace("log10_viscosity_min = 14.0\nlog10_viscosity_max = 14.0",
                                 f"log10_viscosity_min = {k / 1000!r}\n"
                                 f"log10_viscosity_max = {k / 1000!r}\nsteps_per_decade = 1000")
-            summary, _ = run(text, work, f"{label}{cells}")
+            summary, profile = run(text, work, f"{label}{cells}")
             row = summary[0]
+            check_layer_powers(row, profile, [cells, cells])
             # the swept viscosity is 10^(k/1000) nearest the asked one: use its own
             eta_run = float(row["viscosity_Pa_s"])
             if eta < 1e30:
@@ -212,8 +235,16 @@ def main():
         a, pa = run(body(whole, "andrade", core), work, f"whole{core}")
         b, pb = run(body(split, "andrade", core), work, f"split{core}")
         check(len(a) == len(b) and len(pa) == len(pb), f"rows {len(a)} {len(b)} {len(pa)} {len(pb)}")
+        # The split body's two layers' powers are the undivided one's.
+        for ra, rb in zip(a, b):
+            whole_power = float(ra["andrade_layer1_power_W"])
+            parts = float(rb["andrade_layer1_power_W"]) + float(rb["andrade_layer2_power_W"])
+            check(abs(parts / whole_power - 1.0) < 1e-12, f"core {core}: layers {parts} against {whole_power}")
         for x, y, what in ((a, b, "summary"), (pa, pb, "profile")):
             for ra, rb in zip(x, y):
+                for r in (ra, rb):
+                    for key in [k for k in r if "_layer" in k]:
+                        del r[key]
                 check(list(ra) == list(rb), f"{what} columns")
                 for key in ra:
                     u, v = ra[key], rb[key]
@@ -225,6 +256,19 @@ def main():
                     check(abs(fu - fv) <= 1e-13 * max(abs(fu), abs(fv)) + 1e-300 or
                           (key.endswith("_radius_m") and abs(fu - fv) <= 1e-9 * R),
                           f"core {core}: {what} {key}: {u} against {v}")
+    # The time method's table too, on a short run: its layers' powers add up to its power.
+    text = body([(t_out, mu_out, 6), (None, mu_in, 6)]).replace(
+        "grid_error = false\n", "grid_error = false\nperiods = 2\nsteps_per_period = 100\n")
+    path = os.path.join(work, "time.toml")
+    with open(path, "w") as f:
+        f.write(text)
+    subprocess.run([TIDAL, "--body-file", path, "--output", os.path.join(work, "time")], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(os.path.join(work, "time", "summary.csv")) as f:
+        summary = list(csv.DictReader(f))
+    with open(os.path.join(work, "time", "heating_profile.csv")) as f:
+        profile = list(csv.DictReader(f))
+    check_layer_powers(summary[0], profile, [6, 6])
     if failures:
         sys.exit(1)
     print("ok")

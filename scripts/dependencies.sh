@@ -31,7 +31,8 @@ tidal_missing_packages() { # set
         dpkg -s python3-venv > /dev/null 2>&1 || need+=(python3-venv)
         local pkg
         # The NetCDF files read back in the tests, and Result.to_xarray().
-        for pkg in numpy pytest matplotlib pandas skbuild nbformat nbclient ipykernel xarray netCDF4; do
+        # sympy: the solid layers' independent solution in tests/solid_layers.py.
+        for pkg in numpy pytest matplotlib pandas skbuild nbformat nbclient ipykernel xarray netCDF4 sympy; do
             /usr/bin/python3 -c "import $pkg" > /dev/null 2>&1 || need+=("python3-${pkg,,}") # Debian names are lower case
         done
     fi

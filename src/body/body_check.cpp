@@ -83,7 +83,10 @@ std::optional<BodyProblem> check_body(const Body& b) {
                                                   " (got " + std::to_string(b.layers) + ")"};
     if (auto p = positive("shell.outer_radius", b.outer_radius)) return p;
     if (auto p = positive("shell.thickness", b.thickness)) return p;
-    if (!(b.thickness < b.outer_radius))
+    // A layered body's solid may reach the centre (thickness = outer_radius); a [shell] lies
+    // over a fluid.
+    const bool solid_centre = !b.interior.empty() && b.thickness == b.outer_radius;
+    if (!(b.thickness < b.outer_radius) && !solid_centre)
         return BodyProblem{"shell.thickness", "must be less than shell.outer_radius (" +
                                                   shortest(b.outer_radius) + " m), got " +
                                                   shortest(b.thickness)};
@@ -93,7 +96,8 @@ std::optional<BodyProblem> check_body(const Body& b) {
     if (b.interior.empty())
         if (auto p = positive("shell.density_contrast", b.density_contrast)) return p;
     if (auto p = positive("shell.surface_gravity", b.surface_gravity)) return p;
-    if (auto p = positive("shell.bottom_gravity", b.bottom_gravity)) return p;
+    if (!solid_centre)
+        if (auto p = positive("shell.bottom_gravity", b.bottom_gravity)) return p;
     if (!b.viscosity_factors.empty())
         if (auto p = layer_values("shell.viscosity_factors", b.viscosity_factors, b.layers, false))
             return p;

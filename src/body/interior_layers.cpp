@@ -205,15 +205,82 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
     return std::nullopt;
 }
 
+namespace {
+
+// Several solid layers in contact, over one liquid layer or down to the centre: one solid
+// region of `m` layers on the grid of make_layered_grid, each cell with its layer's rigidity
+// and viscosity (swept times the layer's factor, or fixed).
+void derive_solid_region(Body& b, std::size_t m) {
+    const auto& L = b.interior;
+    const bool centre = m == L.size();
+    double thickness = 0.0;
+    int cells = 0;
+    bool factors = false, fixed = false;
+    for (std::size_t i = 0; i < m; ++i) {
+        thickness += L[i].thickness;
+        cells += L[i].cells;
+        factors = factors || (L[i].swept && L[i].viscosity_factor != 1.0);
+        fixed = fixed || !L[i].swept;
+    }
+    b.thickness = centre ? b.outer_radius : thickness;
+    b.density = L[0].density;
+    b.density_contrast = centre ? 0.0 : L[m].density - L[0].density;
+    b.surface_gravity = b.interior_gravity(b.outer_radius);
+    b.bottom_gravity = centre ? 0.0 : b.interior_gravity(b.interior_outer_radius(m));
+    b.layers = cells;
+    b.rigidity.clear();
+    b.viscosity_factors.clear();
+    b.fixed_viscosities.clear();
+    for (std::size_t i = 0; i < m; ++i)
+        for (int c = 0; c < L[i].cells; ++c) {
+            b.rigidity.push_back(L[i].rigidity);
+            if (factors) b.viscosity_factors.push_back(L[i].swept ? L[i].viscosity_factor : 1.0);
+            if (fixed) b.fixed_viscosities.push_back(L[i].swept ? 0.0 : L[i].viscosity);
+        }
+    b.self_gravity = true;
+}
+
+} // namespace
+
 std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
     const auto& L = b.interior;
-    // The form both methods run: one solid, swept layer over one liquid layer reaching the
-    // centre. The [shell] model is exactly that, with the gravities from the densities.
-    if (L.size() != 2 || L[1].solid)
-        return InteriorProblem{L.size() > 1 ? std::size_t{1} : std::size_t{0}, "state",
-                               "only one solid layer over a liquid core can be run so far"};
-    if (!L[0].swept)
-        return InteriorProblem{0, "viscosity", "the solid layer over a liquid core must be swept"};
+    const std::size_t m = b.solid_region_layers();
+    // Below the solid region: nothing (it reaches the centre) or one liquid core.
+    if (m + 1 < L.size())
+        return InteriorProblem{m, "state",
+                               "a liquid layer between solid ones cannot be run so far"};
+    // The region's layers share one density: the buoyancy and the potential of an interface
+    // inside the solid are not modelled.
+    for (std::size_t i = 1; i < m; ++i)
+        if (L[i].density != L[0].density)
+            return InteriorProblem{i, "density",
+                                   "a density jump inside the solid cannot be run so far: the "
+                                   "solid layers in contact share one density (" +
+                                       shortest(L[0].density) + " kg/m^3 above, got " +
+                                       shortest(L[i].density) + ")"};
+    if (m >= 2) {
+        derive_solid_region(b, m);
+        return std::nullopt;
+    }
+    // One solid, swept layer reaching the centre: the shell model on the grid whose last node
+    // is the centre (docs/method.md §4.1), with no inner boundary.
+    // (The reader has made sure that some layer is swept: this one.)
+    if (L.size() == 1) {
+        b.thickness = b.outer_radius;
+        b.rigidity = {L[0].rigidity};
+        b.density = L[0].density;
+        b.density_contrast = 0.0;
+        b.surface_gravity = b.interior_gravity(b.outer_radius);
+        b.bottom_gravity = 0.0;
+        b.layers = L[0].cells;
+        b.viscosity_factors.clear();
+        if (L[0].viscosity_factor != 1.0)
+            b.viscosity_factors.assign(static_cast<std::size_t>(b.layers), L[0].viscosity_factor);
+        b.self_gravity = true; // the displaced surface's potential acts on the whole body
+        return std::nullopt;
+    }
+    // One solid, swept layer over one liquid layer reaching the centre. The [shell] model is
+    // exactly that, with the gravities from the densities.
     const double R = b.outer_radius;
     const double r_in = b.interior_outer_radius(1);
     b.thickness = L[0].thickness;
@@ -227,6 +294,21 @@ std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
     if (L[0].viscosity_factor != 1.0)
         b.viscosity_factors.assign(static_cast<std::size_t>(b.layers), L[0].viscosity_factor);
     b.self_gravity = true; // every interface's potential acts on the whole body
+    return std::nullopt;
+}
+
+std::optional<InteriorProblem> fixed_layer_problem(const Body& b) {
+    for (std::size_t i = 0; i < b.solid_region_layers(); ++i) {
+        const InteriorLayer& L = b.interior[i];
+        if (L.swept) continue;
+        if (b.models.size() != 1 || b.models.front() != *L.rheology)
+            return InteriorProblem{i, "rheology",
+                                   "a layer of fixed viscosity runs with the rheology of the sweep, "
+                                   "so rheology.models must be [" +
+                                       toml_string(kRheologies[index_of(*L.rheology)].name) +
+                                       "] alone (its own rheology beside other swept ones cannot "
+                                       "be run so far)"};
+    }
     return std::nullopt;
 }
 

@@ -39,6 +39,11 @@ struct InteriorProblem {
 };
 std::optional<InteriorProblem> derive_shell_from_layers(Body& body);
 
+// A layer of fixed viscosity that the methods cannot run with the body's rheologies: it runs
+// with the sweep's rheology, which must then be its own and the only one. Checked once the
+// [rheology] keys are read.
+std::optional<InteriorProblem> fixed_layer_problem(const Body& body);
+
 // The warning, once, when some layer is denser than the one below it (allowed: a stably
 // layered body has density decreasing outward, so it is almost always a slip).
 std::optional<std::string> density_inversion_warning(const Body& body);

@@ -54,6 +54,7 @@ std::vector<std::string> implausible_values(const Body& b) {
         out.push_back(line("shell.density", b.density, "kg/m^3", "over 30000 kg/m^3", "kg/m^3"));
     for (const auto& [key, g] : {std::pair{"shell.surface_gravity", b.surface_gravity},
                                  std::pair{"shell.bottom_gravity", b.bottom_gravity}}) {
+        if (g == 0.0 && b.thickness == b.outer_radius) continue; // the centre of a solid body
         if (g < 1e-3) out.push_back(line(key, g, "m/s^2", "under 0.001 m/s^2", "m/s^2"));
         if (g > 100.0) out.push_back(line(key, g, "m/s^2", "over 100 m/s^2", "m/s^2"));
     }

@@ -67,26 +67,30 @@ void write_equilibrium_rows(const BandWriter<V>& put, bool scaled, const Assembl
         put(row, col, scaled ? value / (Hd * Td) : value);
     };
 
+    // The mean of the two layers' stresses, weighted where the spacing changes (grid.hpp).
+    const double wa = in.grid->above_weight[static_cast<std::size_t>(l - 1)];
+    const double wb = in.grid->below_weight[static_cast<std::size_t>(l - 1)];
     const int r1 = 6 * l + 1;
-    put_eq(r1, 6 * l - 3, K(20) * Td - K(19) * Hd);
-    put_eq(r1, 6 * l - 2, K(22) * Td - K(21) * Hd);
-    put_eq(r1, 6 * l - 1, K(18) * Td - K(17) * Hd);
-    put_eq(r1, 6 * l + 3, Hd * K(19) + Td * K(20));
-    put_eq(r1, 6 * l + 4, Hd * K(21) + Td * K(22));
-    put_eq(r1, 6 * l + 5, Hd * K(17) + Td * K(18));
+    put_eq(r1, 6 * l - 3, K(20) * Td * wa - K(19) * Hd);
+    put_eq(r1, 6 * l - 2, K(22) * Td * wa - K(21) * Hd);
+    put_eq(r1, 6 * l - 1, K(18) * Td * wa - K(17) * Hd);
+    put_eq(r1, 6 * l + 3, Hd * K(19) + Td * K(20) * wb);
+    put_eq(r1, 6 * l + 4, Hd * K(21) + Td * K(22) * wb);
+    put_eq(r1, 6 * l + 5, Hd * K(17) + Td * K(18) * wb);
 
     const int r2 = 6 * l + 2;
-    put_eq(r2, 6 * l - 2, K(30) * Td - K(29) * Hd);
-    put_eq(r2, 6 * l - 1, K(28) * Td - K(27) * Hd);
-    put_eq(r2, 6 * l, K(32) * Td - K(31) * Hd);
-    put_eq(r2, 6 * l + 4, Hd * K(29) + Td * K(30));
-    put_eq(r2, 6 * l + 5, Hd * K(27) + Td * K(28));
-    put_eq(r2, 6 * l + 6, Hd * K(31) + Td * K(32));
+    put_eq(r2, 6 * l - 2, K(30) * Td * wa - K(29) * Hd);
+    put_eq(r2, 6 * l - 1, K(28) * Td * wa - K(27) * Hd);
+    put_eq(r2, 6 * l, K(32) * Td * wa - K(31) * Hd);
+    put_eq(r2, 6 * l + 4, Hd * K(29) + Td * K(30) * wb);
+    put_eq(r2, 6 * l + 5, Hd * K(27) + Td * K(28) * wb);
+    put_eq(r2, 6 * l + 6, Hd * K(31) + Td * K(32) * wb);
 }
 
 // Traction conditions at the outer surface (rows 1, 2) and the inner boundary (rows 6N+1,
 // 6N+2), with the gravitational restoring term of the boundary's radial displacement, taken
-// as the mean of the two nodes around it.
+// as the mean of the two nodes around it; for a body solid to the centre, rows 6N+1, 6N+2
+// are the regularity of the displacement at r = 0 instead.
 template <class V> void write_boundary_rows(const BandWriter<V>& put, const AssemblyInputs& in) {
     const auto K = in.K;
     const int N = in.grid->N;
@@ -114,6 +118,14 @@ template <class V> void write_boundary_rows(const BandWriter<V>& put, const Asse
     put(2, 8, Go * (j + 1.0) / q);
 
     const int n = 6 * N;
+    if (in.grid->centre) {
+        // Solid to the centre: the last node lies at r = 0, where the regular degree-j
+        // displacement (u_{j-1} ~ r^{j-1}, u_{j+1} ~ r^{j+1}) vanishes for j >= 2
+        // (docs/method.md §4.1). Its two rows hold both components at zero.
+        put(n + 1, n + 1, 1.0);
+        put(n + 2, n + 2, 1.0);
+        return;
+    }
     put(n + 1, n - 5, -(Gi * j / q));
     put(n + 1, n - 4, (s / q) * Gi);
     put(n + 1, n - 3, K(34));

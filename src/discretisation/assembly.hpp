@@ -7,7 +7,8 @@
 // tau; per interior node: the two momentum components (K17-K32 on the stresses and pressures
 // of the layers either side); at each boundary the two traction components (K33-K40) with the
 // buoyancy of the displaced boundary, rho g_s U_s at the surface and drho g_b U_b at the
-// bottom (U the radial displacement, the mean of the two nodes around the boundary).
+// bottom (U the radial displacement, the mean of the two nodes around the boundary); a body
+// solid to the centre holds its central node's displacement at zero instead of the bottom's.
 #include <span>
 #include <type_traits>
 #include <vector>

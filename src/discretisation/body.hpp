@@ -48,6 +48,10 @@ struct Body {
     double bottom_gravity = 0.0;   // m/s^2
     // Per layer, outermost first, multiplying the swept viscosity; empty means all 1.
     std::vector<double> viscosity_factors;
+    // Per cell, outermost first, of a layered body's solid region: a fixed viscosity (Pa s) for
+    // the cells of a layer whose viscosity is not swept, 0 for the swept cells; empty when
+    // every cell is swept (always, for a [shell]).
+    std::vector<double> fixed_viscosities;
     // The degree-2 potential of the displaced surface and inner interface loads the shell
     // (loads/self_gravity.hpp).
     bool self_gravity = false;
@@ -132,6 +136,20 @@ struct Body {
     // The factor of layer i's viscosity (0-based, outermost first) over the swept one.
     double viscosity_factor(std::size_t i) const {
         return viscosity_factors.empty() ? 1.0 : viscosity_factors[i];
+    }
+    // The viscosity of cell i (0-based, outermost first) at the swept viscosity `swept`, Pa s:
+    // the swept one times the cell's factor, or the cell's fixed viscosity.
+    double cell_viscosity(std::size_t i, double swept) const {
+        if (!fixed_viscosities.empty() && fixed_viscosities[i] > 0.0) return fixed_viscosities[i];
+        return swept * viscosity_factor(i);
+    }
+    // The solid layers of a layered body that the shell model runs as one solid region
+    // (outermost first): every layer down to the first liquid one, or to the centre.
+    std::size_t solid_region_layers() const {
+        std::size_t m = 0;
+        while (m < interior.size() && interior[m].solid)
+            ++m;
+        return m;
     }
 };
 

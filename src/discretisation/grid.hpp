@@ -3,6 +3,9 @@
 // Staggered radial grid of the shell: N layers between N+1 nodes, node 1 outermost.
 // The layer mid-radii run from rout (layer 1) to rin (layer N) in equal steps; the nodes lie
 // halfway between them, with one node half a spacing outside each end.
+// A body solid to the centre (rin = 0) has its last node at r = 0 instead, where the regular
+// degree-2 displacement vanishes: the mid-radii run from rout down to half a spacing above the
+// centre, h = rout / (N - 1/2), and the innermost layer's cell [0, h] lies wholly in the solid.
 #include <vector>
 
 namespace tidal {
@@ -15,9 +18,38 @@ struct RadialGrid {
     std::vector<double> rhatd;   // N-1: r(i) + r(i+2), twice the radius of interior node i+1, m
     std::vector<double> rtilded; // N-1: (r(i+2) - r(i)) / 2, minus the spacing, m
     std::vector<double> mu;      // N: shear modulus per layer, Pa
+    // N-1: at interior node i+1, the weights of the layers above (i) and below (i+1) in the
+    // momentum rows' mean of their stresses: 1 and 1 (the plain mean) but at a node where the
+    // spacing changes, 2 h_above / (h_above + h_below) and 2 h_below / (h_above + h_below),
+    // the weights that the centred difference gives the two sides' derivatives
+    // (docs/method.md §10).
+    std::vector<double> above_weight, below_weight;
+    bool centre = false;         // the last node lies at the centre, r(N+1) = 0
+    // h_N / h_2N against the grid of twice the cells, for Richardson's estimate of the grid
+    // error (steady/grid_refinement.hpp): exact for one layer, 2 for several (whose spacings
+    // halve to within a factor 1 + O(1/cells)).
+    double refinement_ratio = 2.0;
 };
 
-// Builds the grid and the rigidity profile `mu` (N values, outermost layer first; N >= 2).
+// h_N / h_2N for one layer of N cells: its mid-radii span the layer with N - 1 spacings over a
+// fluid, (2N - 1) / (N - 1); with N - 1/2 down to the centre, (4N - 1) / (2N - 1).
+double single_layer_refinement_ratio(int N, bool centre);
+
+// One layer of a solid region of several layers: its thickness (m) and cells.
+struct GridSegment {
+    double thickness;
+    int cells;
+};
+
+// Builds the grid and the rigidity profile `mu` (N values, outermost layer first; N >= 2);
+// rin = 0 builds the grid of a body solid to the centre.
 RadialGrid make_radial_grid(int N, double rout, double rin, const std::vector<double>& mu);
+
+// The grid of a solid region of several layers in contact, outermost first, from rout down to
+// a fluid boundary or (`centre`) to r = 0, with `mu` per cell: each layer's cells of equal
+// spacing, the interfaces between layers on nodes (docs/method.md §10). The surface and a
+// fluid boundary lie on mid-radii as in make_radial_grid.
+RadialGrid make_layered_grid(const std::vector<GridSegment>& segments, double rout, bool centre,
+                             const std::vector<double>& mu);
 
 } // namespace tidal

@@ -5,7 +5,8 @@
 // layer l (between nodes l and l+1) carries tau(j,j-2) at 6l-3, tau(j,j) at 6l-2, the pressure
 // at 6l-1 and tau(j,j+2) at 6l. Rows 1, 2 are the outer traction conditions, 6l-3 the
 // incompressibility of layer l, 6l-2 .. 6l its constitutive law, 6k-5 and 6k-4 (k = 2..N) the
-// momentum balance of interior node k, and 6N+1, 6N+2 the inner traction conditions.
+// momentum balance of interior node k, and 6N+1, 6N+2 the inner traction conditions (for a
+// body solid to the centre, the displacement of node N+1, at r = 0, held at zero).
 #include <array>
 
 namespace tidal::unknowns {

@@ -32,8 +32,22 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
                                       const ShellModel& model) {
     std::vector<ProfileRecord> out;
     int layer = 0;
-    for (const ProfileLayer& l : heating_profile(layer_heating, vec1(model.grid.r)))
+    for (const ProfileLayer& l : heating_profile(layer_heating, model.grid))
         out.push_back({++layer, l.outer_radius, l.inner_radius, l.heating, l.power});
+    return out;
+}
+
+// Each solid layer's power (W): the sum of its cells' shares, in profile order; none for a
+// [shell] body.
+std::vector<double> layer_powers(const std::vector<ProfileRecord>& cells, const Body& body) {
+    std::vector<double> out;
+    std::size_t cell = 0;
+    for (std::size_t i = 0; i < body.solid_region_layers(); ++i) {
+        double sum = 0.0;
+        for (int c = 0; c < body.interior[i].cells; ++c)
+            sum += cells[cell++].power;
+        out.push_back(sum);
+    }
     return out;
 }
 
@@ -55,7 +69,7 @@ void add_extrapolated(SummaryRow& row, const ShellModel& model,
     for (const Rheology r : model.body.models) {
         const SteadyPair* pair = pair_of(r);
         row.extrapolated.push_back(
-            pair ? extrapolated_summary(extrapolated(*pair, model.body.layers))
+            pair ? extrapolated_summary(extrapolated(*pair, model.grid))
                  : ExtrapolatedSummary{});
     }
 }
@@ -79,11 +93,13 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
                          run.amplitude};
         row.love.push_back(love_summary(run.love));
         row.profile.push_back(profile_of(run.layer_heating, model));
+        if (!model.body.interior.empty())
+            row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
         if (!r.steady) continue;
         const SteadyPair& pair = (*r.steady)[models[i]];
         row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
                          transient(run.pcelk, pair), step_error(pair)};
-        row.grid[i] = grid_summary(grid_error(pair, model.body.layers));
+        row.grid[i] = grid_summary(grid_error(pair, model.grid));
     }
     add_extrapolated(row, model, [&](Rheology m) -> const SteadyPair* {
         return r.steady ? &(*r.steady)[m] : nullptr;
@@ -106,9 +122,11 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
                          s.urthmax, s.phase_lag_deg,
                          s.amplitude};
         row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
-        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.body.layers)));
+        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.grid)));
         row.love.push_back(love_summary(s.love));
         row.profile.push_back(profile_of(s.layer_heating, model));
+        if (!model.body.interior.empty())
+            row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
     }
     add_extrapolated(row, model, [&](Rheology m) { return &r[m]; });
     return row;
@@ -204,7 +222,8 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
     : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
       summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
       power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit) {
-    summary_.write(summary_header(table_names(models_), model.body.extrapolate));
+    summary_.write(summary_header(table_names(models_), model.body.extrapolate,
+                                  static_cast<int>(model.body.solid_region_layers())));
     summary_.flush();
     profile_.write(profile_header());
     profile_.flush();
@@ -215,7 +234,8 @@ void ResultTables::add_row(const SummaryRow& row) {
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
     summary_.write(
-        summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated));
+        summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated,
+                       row.layer_power));
     summary_.flush();
     const std::vector<std::string_view> names = table_names(models_);
     for (std::size_t i = 0; i < models_.size(); ++i)

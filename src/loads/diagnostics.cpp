@@ -23,7 +23,7 @@ void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur)
 
 double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,
                       const std::function<double(int, double)>& dissipation,
-                      Vec1View<const double> r, Vec1View<double> layer_power) {
+                      const RadialGrid& grid, Vec1View<double> layer_power) {
     const int m = nperiod;
     for (int i = 1; i <= N; ++i) {
         double sum = 0.0;
@@ -31,19 +31,21 @@ double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double 
             sum += window(i, c);
         layer_power(i) = dissipation(i, window_integral(sum, window(i, 1), window(i, m + 1), dt));
     }
-    return shell_power(N, nperiod, dt, layer_power, r);
+    return shell_power(N, nperiod, dt, layer_power, grid);
 }
 
 double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_power,
-                   Vec1View<const double> r) {
+                   const RadialGrid& grid) {
     const auto term = [&](int i) {
-        const RadialCell c = radial_cell(i, N, r);
+        const RadialCell c = radial_cell(i, grid);
         return layer_power(i) * (c.mid * c.mid) * c.thickness;
     };
     double S = 0.0;
     for (int i = 1; i <= N; ++i)
         S += term(i);
-    S = S - term(1) / 2.0 - term(N) / 2.0;
+    // The halves of the end cells that lie outside the solid; a body solid to the centre has
+    // its whole innermost cell.
+    S = grid.centre ? S - term(1) / 2.0 : S - term(1) / 2.0 - term(N) / 2.0;
 
     // Mean over the last forcing period: the averaging time is the window length.
     const double tau = static_cast<double>(nperiod) * dt;

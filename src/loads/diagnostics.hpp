@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "discretisation/body.hpp"
+#include "discretisation/grid.hpp"
 #include "linalg/views.hpp"
 #include "loads/boundary_loads.hpp"
 
@@ -48,9 +49,10 @@ inline double window_integral(double sum, double first, double last, double dt) 
 
 // Mean dissipated power (W) of the shell from the layers' dissipation integrals: those times
 // rho^2 (rho the layer mid-radius) integrated over radius by the trapezoidal rule on the layer
-// mid-points (node radii r), divided by the window length nperiod*dt.
+// mid-points of the grid (the midpoint rule on the innermost cell of a body solid to the
+// centre, loads/heating_profile.hpp), divided by the window length nperiod*dt.
 double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_power,
-                   Vec1View<const double> r);
+                   const RadialGrid& grid);
 
 // Mean dissipated power (W) over the last forcing period of a run.
 //
@@ -58,10 +60,10 @@ double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_p
 // nsteps, oldest first. Each layer's samples are integrated in time by the trapezoidal rule
 // and turned into its dissipation by `dissipation`(i, integral) (the rheology's power
 // factor), written to layer_power(i); those values times rho^2 (rho the layer mid-radius) are
-// integrated over radius by the trapezoidal rule on the layer mid-points (node radii r), and
+// integrated over radius by the trapezoidal rule on the layer mid-points of the grid, and
 // the result is divided by the window length nperiod*dt.
 double vypocitejpcelk(int N, int nperiod, Mat1View<const double> window, double dt,
                       const std::function<double(int, double)>& dissipation,
-                      Vec1View<const double> r, Vec1View<double> layer_power);
+                      const RadialGrid& grid, Vec1View<double> layer_power);
 
 } // namespace tidal

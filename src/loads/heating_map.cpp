@@ -132,14 +132,13 @@ double MapGrid::longitude(int k) const {
     return k * step;
 }
 
-HeatingMap heating_map(const std::vector<LayerMap>& layers, const std::vector<double>& r,
+HeatingMap heating_map(const std::vector<LayerMap>& layers, const RadialGrid& radial,
                        const MapGrid& grid) {
     const int N = static_cast<int>(layers.size());
-    const auto radii = Vec1View<const double>(r.data(), static_cast<int>(r.size()));
     std::vector<double> weight(layers.size());
-    const double rout = radial_cell(1, N, radii).mid;
+    const double rout = radial_cell(1, radial).mid;
     for (int i = 1; i <= N; ++i) {
-        const RadialCell cell = radial_cell(i, N, radii);
+        const RadialCell cell = radial_cell(i, radial);
         weight[static_cast<std::size_t>(i - 1)] =
             cell.end_factor * (cell.mid * cell.mid) * cell.thickness / (rout * rout);
     }

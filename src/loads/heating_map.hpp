@@ -29,6 +29,8 @@
 #include <array>
 #include <vector>
 
+#include "discretisation/grid.hpp"
+
 namespace tidal {
 
 inline constexpr int kMapComponents = 3; // order 0, order-2 cosine, order-2 sine
@@ -82,9 +84,9 @@ struct HeatingMap {
 };
 
 // The map of a shell whose layers have the period-mean products `layers` (outermost first),
-// on the grid with node radii r (N+1, outermost first): the depth integral is the power's
-// radial quadrature (loads/heating_profile.hpp), divided by the outer radius squared.
-HeatingMap heating_map(const std::vector<LayerMap>& layers, const std::vector<double>& r,
+// on the radial grid `radial`: the depth integral is the power's radial quadrature
+// (loads/heating_profile.hpp), divided by the outer radius squared.
+HeatingMap heating_map(const std::vector<LayerMap>& layers, const RadialGrid& radial,
                        const MapGrid& grid);
 
 } // namespace tidal

@@ -4,10 +4,13 @@
 
 namespace tidal {
 
-RadialCell radial_cell(int i, int N, Vec1View<const double> r) {
+RadialCell radial_cell(int i, const RadialGrid& grid) {
+    const auto r = vec1(grid.r);
+    const int N = grid.N;
     const double mid = (r(i) + r(i + 1)) / 2.0;
     const double thickness = r(i) - r(i + 1);
-    return {mid, thickness, (i == 1 || i == N) ? 0.5 : 1.0};
+    const bool half = i == 1 || (i == N && !grid.centre);
+    return {mid, thickness, half ? 0.5 : 1.0};
 }
 
 std::vector<double> period_means(const std::vector<double>& integrals, int nperiod, double dt) {
@@ -20,17 +23,19 @@ std::vector<double> period_means(const std::vector<double>& integrals, int nperi
 }
 
 std::vector<ProfileLayer> heating_profile(const std::vector<double>& sphere_heating,
-                                          Vec1View<const double> r) {
+                                          const RadialGrid& grid) {
+    const auto r = vec1(grid.r);
     const int N = static_cast<int>(sphere_heating.size());
     std::vector<ProfileLayer> out;
     out.reserve(sphere_heating.size());
     for (int i = 1; i <= N; ++i) {
-        const RadialCell c = radial_cell(i, N, r);
+        const RadialCell c = radial_cell(i, grid);
         const double Q = sphere_heating[static_cast<std::size_t>(i - 1)];
         // The cell reaches halfway to the neighbouring mid-radii, that is to the layer's nodes;
-        // the end layers' mid-radii are the shell's surfaces, so their cells are half layers.
+        // the end layers' mid-radii are the shell's surfaces, so their cells are half layers
+        // (but for the innermost one of a body solid to the centre, which reaches r = 0).
         const double outer = i == 1 ? c.mid : r(i);
-        const double inner = i == N ? c.mid : r(i + 1);
+        const double inner = i == N && !grid.centre ? c.mid : r(i + 1);
         out.push_back({outer, inner, Q / (4.0 * kPi),
                        c.end_factor * (Q * (c.mid * c.mid) * c.thickness)});
     }

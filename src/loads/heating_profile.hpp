@@ -7,11 +7,14 @@
 // the layer mid-radii rho_i (the first at the outer radius, the last at the inner one):
 //   P = sum_i w_i Q_i rho_i^2 d_i,  Q_i = integral of q over the sphere of radius rho_i,
 // d_i = r(i) - r(i+1) the layer's thickness and w_i = 1/2 for the outermost and the innermost
-// layer, else 1. Layer i's share of the power is its term of that sum; its cell is the part of
+// layer, else 1. On a body solid to the centre the innermost cell [0, r(N)] lies wholly in the
+// solid, with its mid-radius half a spacing above the centre: its w_N is 1 (the midpoint rule
+// on that cell). Layer i's share of the power is its term of that sum; its cell is the part of
 // the shell nearer to rho_i than to the neighbouring mid-radii, and Q_i / (4 pi) is its mean
 // volumetric heating.
 #include <vector>
 
+#include "discretisation/grid.hpp"
 #include "linalg/views.hpp"
 
 namespace tidal {
@@ -23,20 +26,20 @@ struct ProfileLayer {
     double power = 0.0;        // the layer's share of the shell's power, W
 };
 
-// The layer mid-radius rho_i (m), thickness d_i (m) and trapezoid end factor w_i of layer i of
-// the grid with node radii r (N+1 nodes, outermost first).
+// The layer mid-radius rho_i (m), thickness d_i (m) and trapezoid end factor w_i of layer i
+// (1..N) of the grid.
 struct RadialCell {
     double mid, thickness, end_factor;
 };
-RadialCell radial_cell(int i, int N, Vec1View<const double> r);
+RadialCell radial_cell(int i, const RadialGrid& grid);
 
 // Per-layer means over a window of `nperiod` steps of dt seconds of the time integrals
 // `integrals` (any unit times s).
 std::vector<double> period_means(const std::vector<double>& integrals, int nperiod, double dt);
 
 // The profile of a run from Q_i (`sphere_heating`, N values, W/m^3, outermost first) on the
-// grid with node radii r.
+// grid.
 std::vector<ProfileLayer> heating_profile(const std::vector<double>& sphere_heating,
-                                          Vec1View<const double> r);
+                                          const RadialGrid& grid);
 
 } // namespace tidal

@@ -62,7 +62,8 @@ std::span<const ExtrapolatedQuantity> extrapolated_quantities() {
     return quantities;
 }
 
-std::string summary_header(std::span<const std::string_view> rheologies, bool extrapolated) {
+std::string summary_header(std::span<const std::string_view> rheologies, bool extrapolated,
+                           int solid_layers) {
     CsvRow row;
     row.text("viscosity_Pa_s");
     for (const std::string_view rheology : rheologies)
@@ -81,6 +82,9 @@ std::string summary_header(std::span<const std::string_view> rheologies, bool ex
         for (const std::string_view rheology : rheologies)
             for (const ExtrapolatedQuantity& q : extrapolated_quantities())
                 row.text(std::string(rheology) + "_" + std::string(q.name));
+    for (const std::string_view rheology : rheologies)
+        for (int k = 1; k <= solid_layers; ++k)
+            row.text(std::string(rheology) + "_layer" + std::to_string(k) + "_power_W");
     return row.line();
 }
 
@@ -88,7 +92,8 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
                            std::span<const SteadySummary> steady,
                            std::span<const LoveSummary> love,
                            std::span<const GridErrorSummary> grid,
-                           std::span<const ExtrapolatedSummary> extrapolated) {
+                           std::span<const ExtrapolatedSummary> extrapolated,
+                           std::span<const std::vector<double>> layer_power) {
     CsvRow row;
     row.number(viscosity);
     for (const RheologySummary& v : values)
@@ -114,6 +119,9 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
             const std::optional<double>& value = v.*q.value;
             value ? row.number(*value) : row.empty();
         }
+    for (const std::vector<double>& powers : layer_power)
+        for (const double p : powers)
+            row.number(p);
     return row.line();
 }
 

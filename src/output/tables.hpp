@@ -107,9 +107,11 @@ std::span<const ExtrapolatedQuantity> extrapolated_quantities();
 // The header record: "viscosity_Pa_s", then "<rheology>_<quantity>" for every rheology (in the
 // given order) and every quantity, then "<rheology>_<steady quantity>" likewise, then
 // "<rheology>_<Love-number quantity>" likewise, then "<rheology>_<grid-error quantity>", then,
-// with `extrapolated`, "<rheology>_<extrapolated quantity>".
+// with `extrapolated`, "<rheology>_<extrapolated quantity>", then for a body given by its
+// layers "<rheology>_layer<k>_power_W" for each of its `solid_layers` solid layers (k = 1 the
+// outermost, as listed).
 std::string summary_header(std::span<const std::string_view> rheologies,
-                           bool extrapolated = false);
+                           bool extrapolated = false, int solid_layers = 0);
 
 // The record of one viscosity (Pa s): one RheologySummary, one SteadySummary, one
 // LoveSummary and one GridErrorSummary per rheology, and one ExtrapolatedSummary per rheology
@@ -118,7 +120,8 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
                            std::span<const SteadySummary> steady,
                            std::span<const LoveSummary> love,
                            std::span<const GridErrorSummary> grid,
-                           std::span<const ExtrapolatedSummary> extrapolated = {});
+                           std::span<const ExtrapolatedSummary> extrapolated = {},
+                           std::span<const std::vector<double>> layer_power = {});
 
 // One layer of a heating profile, as "heating_profile.csv" shows it: the radii (m) of the
 // layer's quadrature cell, its mean volumetric heating (W/m^3) and its share of the power (W).
@@ -147,6 +150,9 @@ struct SummaryRow {
     std::vector<ExtrapolatedSummary> extrapolated;
     // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
     std::vector<std::vector<ProfileRecord>> profile;
+    // A body given by its layers: per rheology, the power (W) of each solid layer, outermost
+    // first, the sum of its cells' shares of the profile; else empty.
+    std::vector<std::vector<double>> layer_power;
 };
 
 // A rheology's heating peak, as "peaks.csv" shows it.

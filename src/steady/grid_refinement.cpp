@@ -25,15 +25,23 @@ Body refined(const Body& body) {
     fine.layers = 2 * body.layers;
     if (body.rigidity.size() > 1) fine.rigidity = doubled(body.rigidity);
     if (!body.viscosity_factors.empty()) fine.viscosity_factors = doubled(body.viscosity_factors);
+    if (!body.fixed_viscosities.empty()) fine.fixed_viscosities = doubled(body.fixed_viscosities);
+    for (InteriorLayer& layer : fine.interior)
+        layer.cells *= 2;
     return fine;
 }
 
-double refinement_ratio(int layers) {
-    return static_cast<double>(2 * layers - 1) / static_cast<double>(layers - 1);
+double refinement_ratio(int layers, bool centre) {
+    return single_layer_refinement_ratio(layers, centre);
 }
 
-GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers) {
-    const double ratio = refinement_ratio(layers);
+GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+                     bool centre) {
+    return grid_error_at_ratio(coarse, fine, refinement_ratio(layers, centre));
+}
+
+GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+                              double ratio) {
     const double power = richardson_limit(coarse.power, fine.power, ratio);
     const std::complex<double> h2 = richardson_limit(coarse.love.h2, fine.love.h2, ratio);
     const std::complex<double> k2 = richardson_limit(coarse.love.k2, fine.love.k2, ratio);
@@ -41,8 +49,13 @@ GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int
             std::abs(coarse.love.k2 / k2 - 1.0)};
 }
 
-Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers) {
-    const double ratio = refinement_ratio(layers);
+Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+                          bool centre) {
+    return extrapolated_at_ratio(coarse, fine, refinement_ratio(layers, centre));
+}
+
+Extrapolated extrapolated_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+                                   double ratio) {
     return {richardson_limit(coarse.power, fine.power, ratio),
             richardson_limit(coarse.phase_lag_deg, fine.phase_lag_deg, ratio),
             richardson_limit(coarse.love.h2, fine.love.h2, ratio),

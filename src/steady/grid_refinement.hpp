@@ -16,9 +16,11 @@ namespace tidal {
 // viscosity factor carried by both of its halves. Everything else stays.
 Body refined(const Body& body);
 
-// h_N / h_2N for a grid of N cells and its refinement: the nodes of N cells span the shell
-// with N - 1 spacings, so the ratio is (2N - 1) / (N - 1), a little above 2.
-double refinement_ratio(int layers);
+// h_N / h_2N for a grid of N cells and its refinement: the layer mid-radii of N cells span
+// the shell with N - 1 spacings, so the ratio is (2N - 1) / (N - 1), a little above 2; a
+// body solid to the centre spans its radius with N - 1/2 (docs/method.md §4.1), so there it
+// is (4N - 1) / (2N - 1), a little below 2.
+double refinement_ratio(int layers, bool centre = false);
 
 // Richardson's limit of a second-order quantity from its values on N cells (`coarse`) and on
 // the refined grid (`fine`), `ratio` = h_N / h_2N:  fine + (fine - coarse) / (ratio^2 - 1).
@@ -34,7 +36,11 @@ struct GridError {
     double h2 = 0.0;
     double k2 = 0.0;
 };
-GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers);
+GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+                     bool centre = false);
+// The same for a grid whose spacings shrink by `ratio` (RadialGrid::refinement_ratio).
+GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+                              double ratio);
 
 // The Richardson limits themselves, from N cells (`coarse`) and twice N (`fine`): the power
 // (W), the phase lag of the surface displacement (degrees), h2 and k2. The h^2 term of the
@@ -45,6 +51,9 @@ struct Extrapolated {
     double phase_lag_deg = 0.0;
     std::complex<double> h2, k2;
 };
-Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers);
+Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+                          bool centre = false);
+Extrapolated extrapolated_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+                                   double ratio);
 
 } // namespace tidal

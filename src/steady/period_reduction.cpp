@@ -46,7 +46,8 @@ double phase_lag_degrees(Complex f, Complex u) {
 
 PeriodReduction::PeriodReduction(const ShellModel& model, int harmonics)
     : model_(model), harmonics_(harmonics), basis_(2 * harmonics),
-      love_(model.body, inner_boundary_radius(model)), parts_(stress_parts(model.K, model.run.j)) {
+      love_(model.body, tide_reference_radius(model)),
+      parts_(stress_parts(model.K, model.run.j)) {
     const int m = model.run.nperiod;
     cos_.resize(static_cast<std::size_t>(m));
     sin_.resize(static_cast<std::size_t>(m));
@@ -207,11 +208,11 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     // The continuous values are already means over the period: a window of unit length.
     if (flavour == Flavour::Continuous) {
         layer_heating = layer_power;
-        return shell_power(N, 1, 1.0, vec1(std::as_const(layer_power)), vec1(model_.grid.r));
+        return shell_power(N, 1, 1.0, vec1(std::as_const(layer_power)), model_.grid);
     }
     layer_heating = period_means(layer_power, model_.run.nperiod, dt);
     return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
-                       vec1(model_.grid.r));
+                       model_.grid);
 }
 
 std::vector<LayerMap> PeriodReduction::layer_maps(const PeriodicState& state, Rheology rheology,

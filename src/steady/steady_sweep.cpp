@@ -40,7 +40,7 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
         for (std::size_t i = 0; i < batch.size(); ++i) {
             eta[i].resize(N);
             for (std::size_t l = 0; l < N; ++l)
-                eta[i][l] = batch[i] * m.body.viscosity_factor(l);
+                eta[i][l] = m.body.cell_viscosity(l, batch[i]);
             views.emplace_back(eta[i]);
         }
     };
@@ -94,14 +94,14 @@ double step_error(const SteadyPair& steady) {
 
 namespace tidal {
 
-std::optional<GridError> grid_error(const SteadyPair& steady, int layers) {
+std::optional<GridError> grid_error(const SteadyPair& steady, const RadialGrid& grid) {
     if (!steady.refined) return std::nullopt;
-    return grid_error(steady.continuous, *steady.refined, layers);
+    return grid_error_at_ratio(steady.continuous, *steady.refined, grid.refinement_ratio);
 }
 
-std::optional<Extrapolated> extrapolated(const SteadyPair& steady, int layers) {
+std::optional<Extrapolated> extrapolated(const SteadyPair& steady, const RadialGrid& grid) {
     if (!steady.refined) return std::nullopt;
-    return extrapolated(steady.continuous, *steady.refined, layers);
+    return extrapolated_at_ratio(steady.continuous, *steady.refined, grid.refinement_ratio);
 }
 
 } // namespace tidal

@@ -68,10 +68,10 @@ double transient(double time_domain_power, const SteadyPair& steady);
 double step_error(const SteadyPair& steady);
 
 // Grid error of the N-cell continuous state against the Richardson limit of N and 2N cells
-// (steady/grid_refinement.hpp); none without the refined state. `layers` is N.
-std::optional<GridError> grid_error(const SteadyPair& steady, int layers);
+// (steady/grid_refinement.hpp) on the coarse grid `grid`; none without the refined state.
+std::optional<GridError> grid_error(const SteadyPair& steady, const RadialGrid& grid);
 
 // The Richardson limits of N and 2N cells; none without the refined state.
-std::optional<Extrapolated> extrapolated(const SteadyPair& steady, int layers);
+std::optional<Extrapolated> extrapolated(const SteadyPair& steady, const RadialGrid& grid);
 
 } // namespace tidal

@@ -1,6 +1,7 @@
 // Method: docs/method.md §1 and §2 (the tide and its coefficients).
 #include "timestep/forcing.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "discretisation/unknowns.hpp"
@@ -27,13 +28,17 @@ double inner_boundary_radius(const ShellModel& model) {
     return (r(N) + r(N + 1)) / 2.0;
 }
 
+double tide_reference_radius(const ShellModel& model) {
+    return model.grid.centre ? model.body.outer_radius : inner_boundary_radius(model);
+}
+
 TidalForcing::TidalForcing(const ShellModel& model, double dt)
     : N_(model.body.layers), j_(model.run.j), omega_(model.body.angular_frequency()), dt_(dt), ecc_(model.body.eccentricity),
-      eccentric_(model.body.three_to_two()) {
+      eccentric_(model.body.three_to_two()), inner_pressure_(!model.grid.centre) {
     if (model.body.exact_tide()) exact_.emplace(ecc_, model.body.spin_ratio());
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
-    const double R = inner_boundary_radius(model);
+    const double R = tide_reference_radius(model);
     Ae_ = b.density_below() * (R * R) * (omega_ * omega_) * ecc_;
     A_ = b.density_below() * (R * R) * (omega_ * omega_);
     for (int i = 2; i <= N_; ++i) {
@@ -94,9 +99,14 @@ void TidalForcing::load(int step, Vec1View<double> b_order0, Vec1View<double> b_
 
 void TidalForcing::load(const StepForcing& f, Vec1View<double> b_order0,
                         Vec1View<double> b_cosine, Vec1View<double> b_sine) const {
-    zadanislapovehopotencialu(N_, j_, b_order0, f.amp_order0);
-    zadanislapovehopotencialu(N_, j_, b_cosine, f.amp_cosine);
-    zadanislapovehopotencialu(N_, j_, b_sine, f.amp_sine);
+    if (inner_pressure_) {
+        zadanislapovehopotencialu(N_, j_, b_order0, f.amp_order0);
+        zadanislapovehopotencialu(N_, j_, b_cosine, f.amp_cosine);
+        zadanislapovehopotencialu(N_, j_, b_sine, f.amp_sine);
+    } else {
+        for (const Vec1View<double> b : {b_order0, b_cosine, b_sine})
+            std::fill(b.data(), b.data() + (6 * N_ + 2), 0.0);
+    }
     // With the 3:2 expansion only the order-0 component keeps ecc outside; the exact tide
     // keeps it in all three.
     const std::vector<double>& w_order2 = eccentric_ || exact_ ? Y_ : Ye_;

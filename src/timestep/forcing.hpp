@@ -30,6 +30,12 @@ struct StepForcing {
 // innermost nodes, which straddle the shell's inner radius.
 double inner_boundary_radius(const ShellModel& model);
 
+// Radius (m) of the tide amplitudes that are the phase reference and the scale of the Love
+// numbers: the inner boundary's, where the fluid's pressure rho_b W(R_i) loads the shell; for
+// a body solid to the centre, which has no such boundary, the outer radius (with rho_b the
+// solid's density, the density below the shell then being the shell's own).
+double tide_reference_radius(const ShellModel& model);
+
 class TidalForcing {
   public:
     TidalForcing(const ShellModel& model, double dt);
@@ -47,7 +53,8 @@ class TidalForcing {
     int harmonics() const { return eccentric_ ? 2 : 1; }
 
     // Writes the three boundary load vectors and their interior body loads (rows u_minus(i) of
-    // the interior nodes i = 2..N); every other row is cleared.
+    // the interior nodes i = 2..N); every other row is cleared. A body solid to the centre has
+    // no inner boundary: its tide is the body force alone.
     void load(int step, Vec1View<double> b_order0, Vec1View<double> b_cosine,
               Vec1View<double> b_sine) const;
     // The same for the amplitudes `f` of one step.
@@ -59,8 +66,9 @@ class TidalForcing {
     double j_;
     double omega_, dt_, ecc_;
     bool eccentric_;
+    bool inner_pressure_; // the fluid below loads the inner boundary (not at a solid centre)
     std::optional<OrbitTide> exact_; // the exact tide of the orbit, where asked for
-    double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R the inner radius)
+    double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R tide_reference_radius)
     // Radial weights of the interior nodes i = 2..N (index i-2): r*rho*omega^2*ecc and
     // r*rho*omega^2.
     std::vector<double> Ye_, Y_;

@@ -126,7 +126,7 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
         [&](int l, double integral) {
             return R::layer_power(integral, eta[static_cast<std::size_t>(l - 1)]);
         },
-        vec1(m.grid.r), vec1(layer_power));
+        m.grid, vec1(layer_power));
     out.layer_heating = period_means(layer_power, nperiod, dt);
     return out;
 }
@@ -136,7 +136,7 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
 RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheology) {
     std::vector<double> eta(static_cast<std::size_t>(m.body.layers));
     for (std::size_t l = 0; l < eta.size(); ++l)
-        eta[l] = eta_value * m.body.viscosity_factor(l);
+        eta[l] = m.body.cell_viscosity(l, eta_value);
     RunRecords out = run_reference(m, std::span<const double>(eta), rheology);
     out.eta = eta_value; // the swept viscosity, as the batched runs record it
     return out;

@@ -76,14 +76,13 @@ std::array<double, kLanes> lane_viscosities(std::span<const double> etas) {
 }
 
 // Viscosity of every layer and lane, [(l-1)*kLanes + lane]: the lane's swept viscosity times
-// the layer's factor.
+// the layer's factor, or the layer's fixed viscosity.
 std::vector<double> layer_viscosities(const Body& body, const std::array<double, kLanes>& eta) {
     std::vector<double> out(static_cast<std::size_t>(body.layers) * kLanes);
     for (int l = 1; l <= body.layers; ++l)
         for (int lane = 0; lane < kLanes; ++lane)
-            out[static_cast<std::size_t>(l - 1) * kLanes + lane] =
-                eta[static_cast<std::size_t>(lane)] *
-                body.viscosity_factor(static_cast<std::size_t>(l - 1));
+            out[static_cast<std::size_t>(l - 1) * kLanes + lane] = body.cell_viscosity(
+                static_cast<std::size_t>(l - 1), eta[static_cast<std::size_t>(lane)]);
     return out;
 }
 
@@ -239,7 +238,7 @@ LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
                 layer_eta[at]);
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
-            shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), vec1(model.grid.r));
+            shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), model.grid);
         out_[static_cast<std::size_t>(lane)].layer_heating =
             period_means(ws_.layer_power, nperiod, dt);
         surface_[static_cast<std::size_t>(lane)].finish(tide_);
@@ -253,7 +252,7 @@ LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
     : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), N_(model.body.layers),
       nperiod_(model.run.nperiod), nsteps_(model.run.nsteps), keep_series_(keep_series),
-      love_(model.body, inner_boundary_radius(model)), out_(out) {
+      love_(model.body, tide_reference_radius(model)), out_(out) {
     out_.urmin = 0.0;
     out_.urthmax = 0.0;
     out_.tn.reset();

@@ -42,7 +42,18 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     m.body = body;
     m.run = run;
     m.K = coupling_coefficients(run.j);
-    m.grid = make_radial_grid(body.layers, body.outer_radius, body.inner_radius(), body.layer_rigidities());
+    if (body.solid_region_layers() >= 2) {
+        std::vector<GridSegment> segments;
+        for (std::size_t i = 0; i < body.solid_region_layers(); ++i)
+            segments.push_back({body.interior[i].thickness, body.interior[i].cells});
+        if (body.solid_region_layers() == body.interior.size())
+            segments.back().thickness = body.interior_outer_radius(body.interior.size() - 1);
+        m.grid = make_layered_grid(segments, body.outer_radius, !(body.inner_radius() > 0.0),
+                                   body.layer_rigidities());
+    } else {
+        m.grid = make_radial_grid(body.layers, body.outer_radius, body.inner_radius(),
+                                  body.layer_rigidities());
+    }
     m.elastic = elastic_reference_solution(m);
     // The rheologies that approximate their law in time fit it to the band the run resolves.
     const double dt = time_step(m);

@@ -115,7 +115,7 @@ TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
         replaced(kTwoLayers, inner_thickness, "thickness = 20000.0"), "[orbit]",
         "[[layer]]\nname = \"core\"\nthickness = 190000.0\ndensity = 2400.0\nstate = \"solid\"\n"
         "rigidity = 1e11\nviscosity = 1e17\nrheology = \"maxwell\"\ncells = 20\n\n[orbit]");
-    EXPECT_NE(error_of(three).find("test.toml:17: layer[2].state: only one solid layer over a liquid core"),
+    EXPECT_NE(error_of(three).find("test.toml:17: layer[2].state: a liquid layer between solid ones cannot be run so far"),
               std::string::npos)
         << error_of(three);
 }
@@ -154,6 +154,84 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
     // A factor on the swept viscosity reaches every cell.
     const Body f = std::get<Body>(read(replaced(kTwoLayers, "viscosity = \"swept\"", "viscosity = \"swept\"\nviscosity_factor = 3.0")));
     EXPECT_EQ(f.viscosity_factors, std::vector<double>(20, 3.0));
+}
+
+// One solid layer reaching the centre: the whole body is the shell, with no inner boundary
+// (no density below it, no gravity at its centre), self-gravitating, the gravity at its
+// surface that of a uniform sphere; written and read back, the same file. Caught: the body
+// check refusing a thickness equal to the radius (as for a [shell], which lies over a fluid).
+TEST(InteriorLayers, SolidToTheCentreIsTheWholeBodyAsTheShell) {
+    std::string sphere = kTwoLayers.substr(0, kTwoLayers.find("[[layer]]\nname = \"interior\"")) +
+             kTwoLayers.substr(kTwoLayers.find("[orbit]"));
+    sphere = replaced(sphere, "thickness = 42000.0\n", "");
+    const auto r = read(sphere);
+    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message << "\n" << sphere;
+    const Body& b = std::get<Body>(r);
+    ASSERT_EQ(b.interior.size(), 1u);
+    EXPECT_EQ(b.thickness, b.outer_radius);
+    EXPECT_EQ(b.inner_radius(), 0.0);
+    EXPECT_EQ(b.density_contrast, 0.0);
+    EXPECT_EQ(b.bottom_gravity, 0.0);
+    EXPECT_TRUE(b.self_gravity);
+    EXPECT_EQ(b.layers, 20);
+    const double G = 6.67430e-11, pi = 3.141592653589793, R = 252000.0;
+    EXPECT_NEAR(b.surface_gravity, 4.0 / 3.0 * pi * G * 950.0 * R, 1e-15);
+    const std::string written = write_body(b, "header");
+    const auto again = read_body(written, "written.toml");
+    ASSERT_TRUE(std::holds_alternative<Body>(again)) << std::get<BodyError>(again).message;
+    EXPECT_EQ(write_body(std::get<Body>(again), "header"), written);
+    // Given its thickness to rounding, the same body.
+    const auto rounded = read(replaced(sphere, "density = 950.0", "thickness = 252000.0000001\ndensity = 950.0"));
+    ASSERT_TRUE(std::holds_alternative<Body>(rounded)) << std::get<BodyError>(rounded).message;
+    EXPECT_EQ(std::get<Body>(rounded).thickness, std::get<Body>(rounded).outer_radius);
+}
+
+// Solid layers in contact: each cell takes its layer's rigidity and viscosity, a fixed layer
+// runs with the sweep's one rheology; a density jump inside the solid and a fixed layer's
+// rheology beside other swept ones are refused at the layer's key. Caught: the fixed
+// viscosities left out of the cells (the fixed layer then swept); the rheology check skipped
+// (a fixed Maxwell layer accepted beside Andrade, or as Andrade).
+TEST(InteriorLayers, SolidLayersInContactGiveEveryCellItsLayer) {
+    const std::string mantle =
+        "\n[[layer]]\nname = \"mantle\"\nthickness = 100000.0\ndensity = 950.0\nstate = \"solid\"\n"
+        "rigidity = 6e10\nviscosity = 1e19\nrheology = \"maxwell\"\ncells = 6\n\n[[layer]]\nname = \"interior\"";
+    const std::string maxwell_only = "[sweep]\nlog10_viscosity_min = 13.0\nlog10_viscosity_max = 15.0\n"
+                                     "[rheology]\nmodels = [\"maxwell\"]\n";
+    std::string three = replaced(kTwoLayers, "\n[[layer]]\nname = \"interior\"", mantle);
+    three = replaced(three, "thickness = 210000.0", "thickness = 110000.0");
+    three = replaced(three, "[sweep]\nlog10_viscosity_min = 13.0\nlog10_viscosity_max = 15.0\n", maxwell_only);
+    const auto r = read(three);
+    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message << "\n" << three;
+    const Body& b = std::get<Body>(r);
+    EXPECT_EQ(b.layers, 26);
+    EXPECT_EQ(b.thickness, 142000.0);
+    EXPECT_EQ(b.density_contrast, 850.0);
+    ASSERT_EQ(b.rigidity.size(), 26u);
+    ASSERT_EQ(b.fixed_viscosities.size(), 26u);
+    for (std::size_t i = 0; i < 26; ++i) {
+        EXPECT_EQ(b.rigidity[i], i < 20 ? 4e9 : 6e10) << i;
+        EXPECT_EQ(b.cell_viscosity(i, 1e14), i < 20 ? 1e14 : 1e19) << i;
+    }
+    // Written and read back: the same file.
+    const std::string written = write_body(b, "header");
+    const auto again = read_body(written, "written.toml");
+    ASSERT_TRUE(std::holds_alternative<Body>(again)) << std::get<BodyError>(again).message;
+    EXPECT_EQ(write_body(std::get<Body>(again), "header"), written);
+
+    const std::string denser = replaced(three, "density = 950.0\nstate = \"solid\"\nrigidity = 6e10",
+                                        "density = 3000.0\nstate = \"solid\"\nrigidity = 6e10");
+    EXPECT_NE(error_of(denser).find("test.toml:16: layer[2].density: a density jump inside the solid cannot be run so far"),
+              std::string::npos)
+        << error_of(denser);
+    const std::string two_models = replaced(three, "models = [\"maxwell\"]", "models = [\"maxwell\", \"andrade\"]");
+    EXPECT_NE(error_of(two_models).find("test.toml:20: layer[2].rheology: a layer of fixed viscosity runs with the rheology of the sweep"),
+              std::string::npos)
+        << error_of(two_models);
+    const std::string other = replaced(three, "rheology = \"maxwell\"", "rheology = \"andrade\"");
+    EXPECT_NE(error_of(other).find("layer[2].rheology: a layer of fixed viscosity"), std::string::npos)
+        << error_of(other);
+    for (const std::string& e : {error_of(denser), error_of(two_models), error_of(other)})
+        EXPECT_EQ(e.find('\n'), std::string::npos) << e;
 }
 
 TEST(InteriorLayers, WrittenLayersReadBackToTheSameFile) {

@@ -68,7 +68,7 @@ class Power : public ::testing::Test {
         return vypocitejpcelk(
             N, m, mat1(window, N, m + 1), dt,
             [&](int, double integral) { return integral / 2.0 / eta; },
-            vec1(std::as_const(grid.r)), vec1(layer));
+            grid, vec1(layer));
     }
     RadialGrid grid;
     double dt = 59.19341759999999;

@@ -149,7 +149,7 @@ TEST(HeatingProfile, LayersTileTheShellAndAddUpToThePower) {
             const auto s = steady(m, r.id, run.eta);
             for (const auto& [heating, power] :
                  {std::pair{run.layer_heating, run.pcelk}, std::pair{s.layer_heating, s.power}}) {
-                const std::vector<ProfileLayer> p = heating_profile(heating, vec1(m.grid.r));
+                const std::vector<ProfileLayer> p = heating_profile(heating, m.grid);
                 ASSERT_EQ(p.size(), 20u);
                 EXPECT_DOUBLE_EQ(p.front().outer_radius, m.body.outer_radius);
                 EXPECT_NEAR(p.back().inner_radius, m.body.inner_radius(), 1e-9 * m.body.inner_radius());

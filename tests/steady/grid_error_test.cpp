@@ -200,8 +200,9 @@ TEST(GridError, SweepCarriesTheStateOnTwiceTheCells) {
     EXPECT_EQ(pair.refined->power,
               engine.solve(Rheology::Maxwell, Flavour::Continuous, fine_eta).power);
     EXPECT_EQ(fine.viscosity_factors.size(), 20u);
-    ASSERT_TRUE(grid_error(pair, 10));
-    EXPECT_EQ(grid_error(pair, 10)->power, grid_error(pair.continuous, *pair.refined, 10).power);
+    ASSERT_TRUE(grid_error(pair, model.grid));
+    EXPECT_EQ(grid_error(pair, model.grid)->power,
+              grid_error(pair.continuous, *pair.refined, 10).power);
 }
 
 } // namespace

@@ -423,13 +423,8 @@ TEST(BodyFile, EveryNumericKeyHoldsAtBothEndsOfItsRange) {
     }
 }
 
-TEST(BodyFile, RangesIncludeTheirBounds) {
-    const Body b = read_ok(preset_text(1), {"numerics.andrade_elements=64",
-                                                "rheology.andrade.zeta=1e6",
-                                                "rheology.burgers.transient_rigidity_ratio=1e-6",
-                                                "rheology.burgers.transient_viscosity_ratio=1e6"});
-    EXPECT_EQ(b.rheology.of<Andrade>().elements, 64);
-    EXPECT_EQ(b.rheology.of<Andrade>().zeta, 1e6);
+// (The rheology parameters' ends: EveryDeclaredParameterRangeHoldsAtBothEnds.)
+TEST(BodyFile, TheExactTideHoldsUpToTheEccentricityItsHarmonicsCapAllows) {
     // The exact tide up to the eccentricity whose harmonics the cap still holds (0.85 needs
     // 270 of its 400), either rotation; the rotations and tides by name.
     for (const char* rotation : {"synchronous", "3:2"}) {

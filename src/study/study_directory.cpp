@@ -37,6 +37,15 @@ void sync_path(const std::string& path, bool directory) {
     if (rc != 0 && !(directory && err == EINVAL)) fail("sync", path, err);
 }
 
+// The whole text of a file. Throws OutputError when it cannot be read.
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw OutputError("cannot read " + in_quotes(path));
+    return text.str();
+}
+
 } // namespace
 
 namespace {
@@ -78,12 +87,7 @@ bool StudyDirectory::published(int point) const {
 
 std::string StudyDirectory::point_text(int point, const std::string& file) const {
     if (journal_) return journal_->text(point_name(point), file);
-    const std::string path = point_path(point) + "/" + file;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) throw OutputError("cannot read " + in_quotes(path));
-    return text.str();
+    return file_text(point_path(point) + "/" + file);
 }
 
 std::string StudyDirectory::point_label(int point, const std::string& file) const {
@@ -105,14 +109,8 @@ void StudyDirectory::publish_point(int point) const {
     if (journal_) {
         // The files the study's tables are built from, byte for byte; the rest is dropped.
         std::vector<std::pair<std::string, std::string>> files;
-        for (const char* name : {"body.toml", "summary.csv", "peaks.csv"}) {
-            const std::string path = partial + "/" + name;
-            std::ifstream in(path, std::ios::binary);
-            std::ostringstream text;
-            text << in.rdbuf();
-            if (!in) throw OutputError("cannot read " + in_quotes(path));
-            files.emplace_back(name, text.str());
-        }
+        for (const char* name : {"body.toml", "summary.csv", "peaks.csv"})
+            files.emplace_back(name, file_text(partial + "/" + name));
         journal_->append(point_name(point), files);
         std::filesystem::remove_all(partial, ec);
         if (ec) throw OutputError("cannot remove " + in_quotes(partial) + ": " + ec.message());

@@ -39,6 +39,10 @@ struct InteriorProblem {
 };
 std::optional<InteriorProblem> derive_shell_from_layers(Body& body);
 
+// The most density jumps inside a solid region that the methods run (each is an interface of
+// the self-gravitation coupling, beside the surface and the liquid's top).
+inline constexpr std::size_t kMaxDensityJumps = 14;
+
 // A layer of fixed viscosity that the methods cannot run with the body's rheologies: it runs
 // with the sweep's rheology, which must then be its own and the only one. Checked once the
 // [rheology] keys are read.

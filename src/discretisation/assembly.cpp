@@ -85,6 +85,24 @@ void write_equilibrium_rows(const BandWriter<V>& put, bool scaled, const Assembl
     put_eq(r2, 6 * l + 4, Hd * K(29) + Td * K(30) * wb);
     put_eq(r2, 6 * l + 5, Hd * K(27) + Td * K(28) * wb);
     put_eq(r2, 6 * l + 6, Hd * K(31) + Td * K(32) * wb);
+
+    // A density jump on this node: the traction T (components j-1, j+1 of tau.e_r - p e_r,
+    // p the pressure less rho V plus rho g u_r in each layer) jumps across the interface by
+    // T_below - T_above = -[rho] (g U - V) e_r, U = s1 u_{j-1} - s2 u_{j+1} the node's radial
+    // displacement. The rows' difference part is Hd (T_below - T_above) at the mid-radii, so
+    // the jump is taken out of it: Hd s1 [rho] g U on the j-1 row, -Hd s2 [rho] g U on the
+    // j+1 row; the potential's part, [rho] V, is a load (loads/self_gravity.hpp).
+    for (const DensityJump& d : in.jumps) {
+        if (d.node != l + 1) continue;
+        // The radial parts of Y^{j-1} and Y^{j+1} (loads/boundary_loads.hpp).
+        const double s1 = std::sqrt(in.j / (2.0 * in.j + 1.0));
+        const double s2 = std::sqrt((in.j + 1.0) / (2.0 * in.j + 1.0));
+        const double G = d.jump * d.gravity;
+        put_eq(r1, 6 * l + 1, ((Hd * s1) * G) * s1);
+        put_eq(r1, 6 * l + 2, -(((Hd * s1) * G) * s2));
+        put_eq(r2, 6 * l + 1, -(((Hd * s2) * G) * s1));
+        put_eq(r2, 6 * l + 2, ((Hd * s2) * G) * s2);
+    }
 }
 
 // Traction conditions at the outer surface (rows 1, 2) and the inner boundary (rows 6N+1,

@@ -9,10 +9,13 @@
 // buoyancy of the displaced boundary, rho g_s U_s at the surface and drho g_b U_b at the
 // bottom (U the radial displacement, the mean of the two nodes around the boundary); a body
 // solid to the centre holds its central node's displacement at zero instead of the bottom's.
+// A density jump [rho] inside the solid, on node k, adds the buoyancy [rho] g U_k of its
+// displaced interface to the momentum rows of node k (the jump of the traction across it).
 #include <span>
 #include <type_traits>
 #include <vector>
 
+#include "discretisation/body.hpp"
 #include "discretisation/unknowns.hpp"
 #include "rheology/rheologies.hpp"
 
@@ -31,6 +34,9 @@ struct AssemblyInputs {
     double Go = 0.0; // rho * gsurf: shell density times surface gravity, kg/(m^2 s^2)
     double Gi = 0.0; // drho * gbot: density jump times gravity at the inner boundary
     const RheologyParameters* rheology = nullptr; // beyond rigidity and viscosity
+    // The density jumps inside the solid, each on an interior node: the buoyancy of the
+    // displaced interface on its momentum rows (docs/method.md §10).
+    std::span<const DensityJump> jumps{};
 };
 
 // Order of the system for N layers.

@@ -34,6 +34,15 @@ struct InteriorLayer {
     int cells = 0;                  // radial cells
 };
 
+// A density jump inside a layered body's solid region: the interface between two solid layers
+// of different densities, which lies on a node of the grid (docs/method.md §10).
+struct DensityJump {
+    int node;       // the grid node on the interface (node 1 the outermost)
+    double radius;  // m
+    double jump;    // density below minus density above, kg/m^3
+    double gravity; // g at the interface, m/s^2
+};
+
 struct Body {
     std::string name; // free text, shown in titles
 
@@ -99,7 +108,14 @@ struct Body {
 
     // Derived quantities.
     double inner_radius() const { return outer_radius - thickness; } // m
-    double density_below() const { return density + density_contrast; } // kg/m^3
+    // The density below the shell, kg/m^3: for a layered body whose solid region's densities
+    // differ, the liquid's own (density_contrast is the jump from the solid just above it).
+    double density_below() const {
+        const std::size_t m = solid_region_layers();
+        if (m >= 2 && m < interior.size() && interior[m - 1].density != density)
+            return interior[m].density;
+        return density + density_contrast;
+    }
     double angular_frequency() const { return (kPi + kPi) / period; } // orbital, rad/s
     // Whether the body spins in the 3:2 resonance, and its spin over the mean motion.
     bool three_to_two() const { return second_order || rotation == "3:2"; }
@@ -142,6 +158,39 @@ struct Body {
     double cell_viscosity(std::size_t i, double swept) const {
         if (!fixed_viscosities.empty() && fixed_viscosities[i] > 0.0) return fixed_viscosities[i];
         return swept * viscosity_factor(i);
+    }
+    // The density jumps inside the solid region of a layered body, outermost first (none for a
+    // [shell], or where the solid layers share one density). Layer i's cells are its own, so
+    // the interface below layer i is node 1 + the cells of layers 0..i.
+    std::vector<DensityJump> density_jumps() const {
+        std::vector<DensityJump> jumps;
+        const std::size_t m = solid_region_layers();
+        int node = 1;
+        for (std::size_t i = 0; i + 1 < m; ++i) {
+            node += interior[i].cells;
+            const double jump = interior[i + 1].density - interior[i].density;
+            if (jump == 0.0) continue;
+            const double r = interior_outer_radius(i + 1);
+            jumps.push_back({node, r, jump, interior_gravity(r)});
+        }
+        return jumps;
+    }
+    // The density at interior node k (2..N) of the solid region: its layer's, and at a density
+    // jump the mean of the two sides weighted by their spacings, h_a/(h_a+h_b) and
+    // h_b/(h_a+h_b), as the node's momentum rows weigh the two sides' equations (grid.hpp).
+    // `above_weight`, `below_weight` are the grid's weights at the node (twice those).
+    double node_density(int k, double above_weight, double below_weight) const {
+        if (interior.empty()) return density;
+        const std::size_t m = solid_region_layers();
+        int node = 1;
+        for (std::size_t i = 0; i < m; ++i) {
+            const int bottom = node + interior[i].cells;
+            if (k < bottom) return interior[i].density;
+            if (k == bottom && i + 1 < m && interior[i + 1].density != interior[i].density)
+                return (above_weight * interior[i].density + below_weight * interior[i + 1].density) / 2.0;
+            node = bottom;
+        }
+        return interior[m - 1].density;
     }
     // The solid layers of a layered body that the shell model runs as one solid region
     // (outermost first): every layer down to the first liquid one, or to the centre.

@@ -11,16 +11,24 @@ LoveNumberScale::LoveNumberScale(const Body& body, double inner_radius)
     tide_to_surface_ = ratio * ratio / body.density_below();
     const double q = inner_radius / body.outer_radius;
     interface_weight_ = (q * q) * (q * q);
+    for (const DensityJump& d : body.density_jumps()) {
+        const double x = d.radius / body.outer_radius;
+        jump_weights_.push_back(d.jump * ((x * x) * (x * x)));
+    }
 }
 
 LoveNumbers LoveNumberScale::operator()(std::complex<double> surface,
                                         std::complex<double> interface,
-                                        std::complex<double> tide) const {
+                                        std::complex<double> tide,
+                                        std::span<const std::complex<double>> jumps) const {
     const std::complex<double> w_surface = tide * tide_to_surface_;
     if (w_surface == std::complex<double>(0.0)) return {};
     const std::complex<double> h2 = gravity_ * surface / w_surface;
     const std::complex<double> hb = gravity_ * interface / w_surface;
-    const std::complex<double> k2 = 3.0 / (5.0 * rho_mean_) * (rho_ * h2 + drho_ * interface_weight_ * hb);
+    std::complex<double> moved = rho_ * h2 + drho_ * interface_weight_ * hb;
+    for (std::size_t k = 0; k < jump_weights_.size(); ++k)
+        moved += jump_weights_[k] * (gravity_ * jumps[k] / w_surface);
+    const std::complex<double> k2 = 3.0 / (5.0 * rho_mean_) * moved;
     return {h2, k2};
 }
 

@@ -15,12 +15,15 @@
 //                        density sigma at radius a has the exterior potential
 //                        4 pi G a sigma / 5 (a / r)^3, and 4 pi G = 3 g_s / (rho_mean R), so
 //                        k2 = 3 / (5 rho_mean) (rho h2 + drho h_b (R_in / R)^4),
-//                        h_b = g_s U_b / W_s.
+//                        h_b = g_s U_b / W_s; every density jump [rho]_k inside the solid, at
+//                        r_k, displaced U_k, adds [rho]_k h_k (r_k / R)^4, h_k = g_s U_k / W_s.
 // With shell.self_gravity this potential is fed back into the loads (loads/self_gravity.hpp);
 // h2 and k2 keep their definitions against the tide W alone. With e^{i omega t}, a response that lags the tide has Im < 0: -Im k2 = |k2| / Q.
 #include <array>
 #include <complex>
 #include <optional>
+#include <span>
+#include <vector>
 #include <tuple>
 
 #include "discretisation/body.hpp"
@@ -45,11 +48,15 @@ struct LoveNumbers {
 class LoveNumberScale {
   public:
     LoveNumberScale(const Body& body, double inner_radius);
+    // `jumps`: the displacements (m) of the density jumps' nodes (body.density_jumps()).
     LoveNumbers operator()(std::complex<double> surface, std::complex<double> interface,
-                           std::complex<double> tide) const;
+                           std::complex<double> tide,
+                           std::span<const std::complex<double>> jumps = {}) const;
 
   private:
     double gravity_, rho_, drho_, rho_mean_, tide_to_surface_, interface_weight_;
+    std::vector<double> jump_weights_; // [rho]_k (r_k / R)^4
+
 };
 
 // k2 / Q = -Im k2 (dimensionless), positive when the response lags.

@@ -17,11 +17,19 @@
 // coupling is solved exactly beside the band: with x0 the banded solution of a load, Z the
 // banded solutions of the unit boundary loads and U(x) the two boundary displacements, the
 // coupled solution is x0 + Z a with a = (I - G U(Z))^-1 G U(x0), G the coupling below.
+// A density jump [rho] inside the solid, on node k (discretisation/assembly.hpp), is a third
+// kind of interface: its displacement is the node's own, and its potential load [rho] V(r_k)
+// enters the node's momentum rows (docs/method.md §10). With K interfaces the coupling is of
+// rank K and solved the same way.
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "discretisation/body.hpp"
+#include "discretisation/grid.hpp"
 #include "discretisation/unknowns.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
@@ -32,44 +40,101 @@ namespace tidal {
 // g = (4/3) pi G rho_mean R.
 double mean_density(const Body& body);
 
-// The coupling G of the boundary displacements U = (U_s, U_b) (m) to the amplitudes of the
-// boundary loads (Pa): the outer surface's amplitude (zadanisily) is top[0] U_s + top[1] U_b,
-// the inner boundary's (zadanislapovehopotencialu) bottom[0] U_s + bottom[1] U_b.
-struct SelfGravityCoupling {
-    std::array<double, 2> top, bottom;
-};
-SelfGravityCoupling self_gravity_coupling(const Body& body);
+// The most interfaces a coupling holds: the surface, the inner boundary and the density jumps.
+inline constexpr int kMaxCoupledInterfaces = 16;
 
-// The radial displacements (m) of the outer surface and the inner boundary in a solution x
-// (x(i) the unknown of row i; real or complex): the means of the two nodes around each.
+// Where an interface's displacement is read and its load applied: the outer surface (the mean
+// of nodes 1, 2; load on rows 1, 2), the inner boundary (nodes N, N+1; rows 6N+1, 6N+2), or a
+// density jump on node `node` (its own displacement; load on its momentum rows, scaled by
+// 1/`spacing`, the node's rtilded, as the time-stepping rows are).
+struct CoupledInterface {
+    enum class Kind { Surface, Bottom, Jump } kind;
+    int node = 0;         // Jump: the node on the interface
+    double spacing = 0.0; // Jump: the rows' spacing Td at the node, m
+};
+
+// The coupling G of the interface displacements U (m) to the amplitudes of their loads (Pa):
+// the amplitude of interface r is sum_c G[r][c] U_c. Interface 0 is the outer surface, 1 the
+// inner boundary (zadanisily, zadanislapovehopotencialu), then the density jumps, outermost
+// first.
+struct SelfGravityCoupling {
+    std::vector<CoupledInterface> at;
+    std::vector<std::vector<double>> G;
+    int size() const { return static_cast<int>(at.size()); }
+};
+SelfGravityCoupling self_gravity_coupling(const Body& body, const RadialGrid& grid);
+
+// The interface displacements (m) of a solution x (x(i) the unknown of row i; real or complex),
+// in the order of the coupling.
+template <class V> using InterfaceValues = std::array<V, kMaxCoupledInterfaces>;
 template <class V, class X>
-std::array<V, 2> boundary_displacements(const DegreeFactors& f, int N, const X& x) {
+InterfaceValues<V> interface_displacements(const std::vector<CoupledInterface>& at,
+                                           const DegreeFactors& f, int N, const X& x) {
     const auto ur = [&](int k) {
         return radial_displacement<V>(f, x(unknowns::u_minus(k)), x(unknowns::u_plus(k)));
     };
-    return {(ur(1) + ur(2)) / 2.0, (ur(N) + ur(N + 1)) / 2.0};
+    InterfaceValues<V> u{};
+    for (std::size_t c = 0; c < at.size(); ++c) {
+        const CoupledInterface& i = at[c];
+        if (i.kind == CoupledInterface::Kind::Surface) u[c] = (ur(1) + ur(2)) / 2.0;
+        else if (i.kind == CoupledInterface::Kind::Bottom) u[c] = (ur(N) + ur(N + 1)) / 2.0;
+        else u[c] = ur(i.node);
+    }
+    return u;
 }
 
-// The 2x2 matrix Q = (I - G P)^-1 G that turns the boundary displacements of a banded
-// solution into the amplitudes of the self-gravitation loads, P(:, c) the boundary
-// displacements of the banded solution of unit load c (0 the outer surface, 1 the inner
-// boundary).
+// The matrix Q = (I - G P)^-1 G that turns the interface displacements of a banded solution
+// into the amplitudes of the self-gravitation loads, P(:, c) the interface displacements of
+// the banded solution of unit load c. Two interfaces: Cramer's rule; more: Gaussian
+// elimination with partial pivoting (V real or complex).
 template <class V>
-std::array<std::array<V, 2>, 2> self_gravity_gain(const SelfGravityCoupling& g,
-                                                  const std::array<std::array<V, 2>, 2>& P) {
-    const double G[2][2] = {{g.top[0], g.top[1]}, {g.bottom[0], g.bottom[1]}};
-    // M = I - G P
-    V M[2][2];
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 2; ++c)
-            M[r][c] = V(r == c ? 1.0 : 0.0) - (G[r][0] * P[0][c] + G[r][1] * P[1][c]);
-    const V det = M[0][0] * M[1][1] - M[0][1] * M[1][0];
-    std::array<std::array<V, 2>, 2> Q{};
-    for (int c = 0; c < 2; ++c) {
-        // M^-1 applied to column c of G
-        Q[0][c] = (M[1][1] * G[0][c] - M[0][1] * G[1][c]) / det;
-        Q[1][c] = (M[0][0] * G[1][c] - M[1][0] * G[0][c]) / det;
+std::vector<std::vector<V>> self_gravity_gain(const SelfGravityCoupling& g,
+                                              const std::vector<InterfaceValues<V>>& P) {
+    const std::size_t K = g.at.size();
+    const auto& G = g.G;
+    // M = I - G P, with P[c][r] the displacement of interface r under unit load c
+    std::vector<std::vector<V>> M(K, std::vector<V>(K));
+    for (std::size_t r = 0; r < K; ++r)
+        for (std::size_t c = 0; c < K; ++c) {
+            V gp = G[r][0] * P[c][0];
+            for (std::size_t k = 1; k < K; ++k)
+                gp = gp + G[r][k] * P[c][k];
+            M[r][c] = V(r == c ? 1.0 : 0.0) - gp;
+        }
+    std::vector<std::vector<V>> Q(K, std::vector<V>(K));
+    if (K == 2) {
+        const V det = M[0][0] * M[1][1] - M[0][1] * M[1][0];
+        for (std::size_t c = 0; c < 2; ++c) {
+            // M^-1 applied to column c of G
+            Q[0][c] = (M[1][1] * G[0][c] - M[0][1] * G[1][c]) / det;
+            Q[1][c] = (M[0][0] * G[1][c] - M[1][0] * G[0][c]) / det;
+        }
+        return Q;
     }
+    for (std::size_t r = 0; r < K; ++r)
+        for (std::size_t c = 0; c < K; ++c)
+            Q[r][c] = V(G[r][c]);
+    for (std::size_t p = 0; p < K; ++p) {
+        std::size_t best = p;
+        for (std::size_t r = p + 1; r < K; ++r)
+            if (std::abs(M[r][p]) > std::abs(M[best][p])) best = r;
+        std::swap(M[p], M[best]);
+        std::swap(Q[p], Q[best]);
+        for (std::size_t r = p + 1; r < K; ++r) {
+            const V m = M[r][p] / M[p][p];
+            for (std::size_t c = p; c < K; ++c)
+                M[r][c] = M[r][c] - m * M[p][c];
+            for (std::size_t c = 0; c < K; ++c)
+                Q[r][c] = Q[r][c] - m * Q[p][c];
+        }
+    }
+    for (std::size_t p = K; p-- > 0;)
+        for (std::size_t c = 0; c < K; ++c) {
+            V v = Q[p][c];
+            for (std::size_t k = p + 1; k < K; ++k)
+                v = v - M[p][k] * Q[k][c];
+            Q[p][c] = v / M[p][p];
+        }
     return Q;
 }
 
@@ -86,45 +151,72 @@ template <class V> class SelfGravitySolve {
     void prepare(const SelfGravityCoupling& g, int N, double j, const Solve& solve) {
         N_ = N;
         f_ = degree_factors(j);
-        for (int c = 0; c < 2; ++c) {
-            const std::vector<double> unit = unit_load(c, N, j);
-            z_[static_cast<std::size_t>(c)].assign(unit.begin(), unit.end());
+        at_ = g.at;
+        const std::size_t K = g.at.size();
+        z_.resize(K);
+        std::vector<InterfaceValues<V>> P(K);
+        for (std::size_t c = 0; c < K; ++c) {
+            const std::vector<double> unit = unit_load(g, static_cast<int>(c), N, j);
+            z_[c].assign(unit.begin(), unit.end());
         }
-        std::array<std::array<V, 2>, 2> P{};
-        for (int c = 0; c < 2; ++c) {
+        for (std::size_t c = 0; c < K; ++c) {
             solve(z_[c]);
-            const auto u = boundary_displacements<V>(f_, N_, at(z_[c]));
-            P[0][c] = u[0];
-            P[1][c] = u[1];
+            P[c] = interface_displacements<V>(at_, f_, N_, at(z_[c]));
         }
         q_ = self_gravity_gain<V>(g, P);
     }
 
-    // Unit load c (0 the outer surface, 1 the inner boundary) of a shell of N layers and
-    // degree j: 6N+2 values, Pa.
-    static std::vector<double> unit_load(int c, int N, double j) {
+    // Unit load c of the coupling (0 the outer surface, 1 the inner boundary, then the
+    // density jumps) of a shell of N layers and degree j: 6N+2 values, Pa (a jump's per metre
+    // of its rows' spacing).
+    static std::vector<double> unit_load(const SelfGravityCoupling& g, int c, int N, double j) {
         std::vector<double> unit(static_cast<std::size_t>(6 * N + 2));
-        if (c == 0)
+        const CoupledInterface& i = g.at[static_cast<std::size_t>(c)];
+        if (i.kind == CoupledInterface::Kind::Surface) {
             zadanisily(N, j, vec1(unit), 1.0);
-        else
+        } else if (i.kind == CoupledInterface::Kind::Bottom) {
             zadanislapovehopotencialu(N, j, vec1(unit), 1.0);
+        } else {
+            // The momentum rows of the node carry +[rho] V s1 / Td and -[rho] V s2 / Td
+            // (discretisation/assembly.cpp).
+            const DegreeFactors f = degree_factors(j);
+            unit[static_cast<std::size_t>(unknowns::u_minus(i.node) - 1)] = f.s1 / i.spacing;
+            unit[static_cast<std::size_t>(unknowns::u_plus(i.node) - 1)] = -(f.s2 / i.spacing);
+        }
         return unit;
     }
 
-    // The load amplitudes (a_s, a_b) for a banded solution x (x(i) the unknown of row i).
-    template <class X> std::array<V, 2> amplitudes(const X& x) const {
-        const auto u = boundary_displacements<V>(f_, N_, x);
-        return {q_[0][0] * u[0] + q_[0][1] * u[1], q_[1][0] * u[0] + q_[1][1] * u[1]};
+    // The number of interfaces coupled.
+    int size() const { return static_cast<int>(z_.size()); }
+
+    // The load amplitudes (in the coupling's order) for a banded solution x (x(i) the unknown
+    // of row i).
+    template <class X> InterfaceValues<V> amplitudes(const X& x) const {
+        const auto u = interface_displacements<V>(at_, f_, N_, x);
+        const std::size_t K = z_.size();
+        InterfaceValues<V> a{};
+        for (std::size_t r = 0; r < K; ++r) {
+            V v = q_[r][0] * u[0];
+            for (std::size_t c = 1; c < K; ++c)
+                v = v + q_[r][c] * u[c];
+            a[r] = v;
+        }
+        return a;
     }
 
-    // Unit response c (0 the outer surface, 1 the inner boundary), rows 1..6N+2 at [0..6N+1].
+    // Unit response c, rows 1..6N+2 at [0..6N+1].
     const std::vector<V>& response(int c) const { return z_[static_cast<std::size_t>(c)]; }
 
     // Turns the banded solution x (6N+2 values from x[0]) into the self-gravitating one.
     void correct(V* x) const {
         const auto a = amplitudes([&](int i) { return x[i - 1]; });
-        for (std::size_t i = 0; i < z_[0].size(); ++i)
-            x[i] = x[i] + z_[0][i] * a[0] + z_[1][i] * a[1];
+        const std::size_t K = z_.size();
+        for (std::size_t i = 0; i < z_[0].size(); ++i) {
+            V v = x[i];
+            for (std::size_t c = 0; c < K; ++c)
+                v = v + z_[c][i] * a[c];
+            x[i] = v;
+        }
     }
 
   private:
@@ -133,8 +225,9 @@ template <class V> class SelfGravitySolve {
     }
     int N_ = 0;
     DegreeFactors f_{};
-    std::array<std::vector<V>, 2> z_;
-    std::array<std::array<V, 2>, 2> q_{};
+    std::vector<CoupledInterface> at_;
+    std::vector<std::vector<V>> z_;
+    std::vector<std::vector<V>> q_;
 };
 
 } // namespace tidal

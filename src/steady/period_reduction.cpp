@@ -336,7 +336,10 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
         };
-        out.love = love_(surface[0], (ur(N) + ur(N + 1)) / 2.0, forcing.order0[0]);
+        std::vector<Complex> jumps;
+        for (const DensityJump& d : model_.jumps)
+            jumps.push_back(ur(d.node));
+        out.love = love_(surface[0], (ur(N) + ur(N + 1)) / 2.0, forcing.order0[0], jumps);
     }
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;

@@ -9,12 +9,13 @@ namespace tidal {
 PeriodicLanes::PeriodicLanes(const ShellModel& model)
     : model_(model), scalar_(model), band_(model.order()),
       scratch_(static_cast<std::size_t>(model.order()) * kBandColumns),
-      rhs_count_(kComponents + (model.body.self_gravity ? 2 : 0)) {
+      coupling_(model.body.self_gravity ? self_gravity_coupling(model.body, model.grid)
+                                        : SelfGravityCoupling{}),
+      rhs_count_(kComponents + coupling_.size()) {
     rhs_.resize(ComplexLaneBand::storage(model.order(), rhs_count_));
-    if (model.body.self_gravity)
-        for (int c = 0; c < 2; ++c)
-            units_[static_cast<std::size_t>(c)] =
-                SelfGravitySolve<Complex>::unit_load(c, model.body.layers, model.run.j);
+    for (int c = 0; c < coupling_.size(); ++c)
+        units_.push_back(
+            SelfGravitySolve<Complex>::unit_load(coupling_, c, model.body.layers, model.run.j));
 }
 
 void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
@@ -72,7 +73,7 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             // A self-gravitating body: the unit responses of this lane, then the coupling.
             if (model_.body.self_gravity) {
                 int next = kComponents;
-                gravity_.prepare(self_gravity_coupling(model_.body), model_.body.layers,
+                gravity_.prepare(coupling_, model_.body.layers,
                                  model_.run.j,
                                  [&](std::vector<Complex>& z) { solution(next++, z); });
             }

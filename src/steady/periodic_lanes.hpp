@@ -37,8 +37,9 @@ class PeriodicLanes {
     ComplexLaneBand band_;
     std::vector<Complex> scratch_; // one profile's assembled band
     std::vector<double> rhs_;      // [row][rhs][part][lane]
+    SelfGravityCoupling coupling_; // a self-gravitating body's interfaces
     int rhs_count_;
-    std::array<std::vector<double>, 2> units_; // a self-gravitating body's unit loads
+    std::vector<std::vector<double>> units_; // and their unit loads
     SelfGravitySolve<Complex> gravity_;
     long redone_ = 0;
 };

@@ -62,7 +62,7 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
         };
         // A self-gravitating body: the coupling of the boundaries, exact beside the band.
         if (model_.body.self_gravity)
-            gravity_.prepare(self_gravity_coupling(model_.body), model_.body.layers, model_.run.j,
+            gravity_.prepare(self_gravity_coupling(model_.body, model_.grid), model_.body.layers, model_.run.j,
                              band_solve);
         for (int c = 0; c < kComponents; ++c) {
             auto& x = state.x[hi][static_cast<std::size_t>(c)];

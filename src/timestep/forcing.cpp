@@ -41,9 +41,13 @@ TidalForcing::TidalForcing(const ShellModel& model, double dt)
     const double R = tide_reference_radius(model);
     Ae_ = b.density_below() * (R * R) * (omega_ * omega_) * ecc_;
     A_ = b.density_below() * (R * R) * (omega_ * omega_);
+    // The body force rho grad W at interior node i, with the node's density (a density jump's
+    // node weighs the two sides' densities as its rows weigh their equations).
     for (int i = 2; i <= N_; ++i) {
-        Ye_.push_back(r(i) * b.density * (omega_ * omega_) * ecc_);
-        Y_.push_back(r(i) * b.density * (omega_ * omega_));
+        const std::size_t k = static_cast<std::size_t>(i - 2);
+        const double rho = b.node_density(i, model.grid.above_weight[k], model.grid.below_weight[k]);
+        Ye_.push_back(r(i) * rho * (omega_ * omega_) * ecc_);
+        Y_.push_back(r(i) * rho * (omega_ * omega_));
     }
 }
 

@@ -50,7 +50,7 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
     // A self-gravitating body: the coupling of the boundaries, exact beside the band.
     SelfGravitySolve<double> gravity;
     if (m.body.self_gravity)
-        gravity.prepare(self_gravity_coupling(m.body), N, m.run.j,
+        gravity.prepare(self_gravity_coupling(m.body, m.grid), N, m.run.j,
                         [&](std::vector<double>& x) { band_solve(vec1(x)); });
 
     // Per layer: the rheology's time-step constants, kc of them.

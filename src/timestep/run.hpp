@@ -69,9 +69,9 @@ struct RunWorkspace {
     std::vector<double> window_sum, window_first, window_last;
     std::vector<double> layer_power; // N
     // A self-gravitating body's exact coupling of the boundaries, per lane, and its two unit
-    // responses packed [row][lane] for the batched correction.
+    // responses (one per coupled interface) packed [row][lane] for the batched correction.
     std::vector<SelfGravitySolve<double>> gravity;
-    std::array<std::vector<double>, 2> gravity_response;
+    std::vector<std::vector<double>> gravity_response;
     // Asked every kStopInterval steps by the runs on this workspace; true abandons the run
     // with RunStopped, so that a signal ends even a run of millions of steps within moments.
     std::function<bool()> stop;

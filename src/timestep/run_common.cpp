@@ -29,6 +29,8 @@ RunWorkspace::RunWorkspace(const ShellModel& model) : factors(model.order()) {
     layer_power.assign(N, 0.0);
     if (model.body.self_gravity) {
         gravity.resize(kLanes);
+        gravity_response.resize(
+            static_cast<std::size_t>(self_gravity_coupling(model.body, model.grid).size()));
         for (auto& z : gravity_response)
             z.assign(static_cast<std::size_t>(n) * kLanes, 0.0);
     }
@@ -87,9 +89,9 @@ std::vector<double> layer_viscosities(const Body& body, const std::array<double,
 }
 
 // The rows of a solution that the runs read: the stresses of every layer (their history and
-// dissipation) and the displacements of the nodes around the outer surface and the inner
-// boundary.
-std::vector<int> read_rows(int N) {
+// dissipation), the displacements of the nodes around the outer surface and the inner
+// boundary, and of the nodes on the density jumps `jumps`.
+std::vector<int> read_rows(int N, const std::vector<DensityJump>& jumps) {
     std::vector<int> rows;
     const auto node = [&rows](int k) {
         rows.push_back(unknowns::u_minus(k));
@@ -102,6 +104,8 @@ std::vector<int> read_rows(int N) {
             rows.push_back(s.unknown);
     node(N);
     node(N + 1);
+    for (const DensityJump& d : jumps)
+        node(d.node);
     // Two layers: node 2 is beside both boundaries; each row is corrected once.
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -112,7 +116,7 @@ std::vector<int> read_rows(int N) {
 // x += response0 * a[0] + response1 * a[1], a[k][comp][lane] the load amplitudes.
 TIDAL_LANE_CLONES void add_responses(Lanes x, const std::vector<int>& rows, const double* z0,
                                      const double* z1,
-                                     const double (&a)[2][kRightHandSides][kLanes]) {
+                                     const double (&a)[kMaxCoupledInterfaces][kRightHandSides][kLanes]) {
     constexpr int kVecs = kLanes / lanes::kWidth;
     lanes::Vec a0[kRightHandSides][kVecs], a1[kRightHandSides][kVecs];
     for (int comp = 0; comp < kRightHandSides; ++comp)
@@ -133,13 +137,32 @@ TIDAL_LANE_CLONES void add_responses(Lanes x, const std::vector<int>& rows, cons
     }
 }
 
+// The responses of the density jumps' loads, c = 2.. of the coupling, added after the two of
+// add_responses: x += response_c * a[c], rows and amplitudes as there.
+TIDAL_LANE_CLONES void add_jump_responses(Lanes x, const std::vector<int>& rows,
+                                          const std::vector<std::vector<double>>& z,
+                                          const double (&a)[kMaxCoupledInterfaces][kRightHandSides][kLanes]) {
+    constexpr int kVecs = kLanes / lanes::kWidth;
+    for (std::size_t c = 2; c < z.size(); ++c)
+        for (const int i : rows) {
+            const std::size_t row = static_cast<std::size_t>(i - 1) * kLanes;
+            for (int v = 0; v < kVecs; ++v) {
+                const lanes::Vec r = lanes::load(z[c].data() + row + v * lanes::kWidth);
+                for (int comp = 0; comp < kRightHandSides; ++comp) {
+                    double* xi = &x(i, comp, v * lanes::kWidth);
+                    lanes::store(xi, lanes::load(xi) + r * lanes::load(a[c][comp] + v * lanes::kWidth));
+                }
+            }
+        }
+}
+
 // For every lane: assembles the rheology's matrix with that lane's layer viscosities,
 // factorises it and packs the factors into the lane; for a self-gravitating body, also the
 // lane's responses to the unit boundary loads.
 void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assemble,
                      const std::vector<double>& layer_eta, RunWorkspace& ws) {
     const int n = model.order();
-    const SelfGravityCoupling coupling = self_gravity_coupling(model.body);
+    const SelfGravityCoupling coupling = self_gravity_coupling(model.body, model.grid);
     for (int lane = 0; lane < kLanes; ++lane) {
         for (std::size_t l = 0; l < ws.eta.size(); ++l)
             ws.eta[l] = layer_eta[l * kLanes + static_cast<std::size_t>(lane)];
@@ -157,7 +180,7 @@ void prepare_systems(const ShellModel& model, const LaneBatch::Assemble& assembl
                      mat1(std::as_const(ws.al), n, kBandLower), vec1(std::as_const(ws.indx)),
                      vec1(b));
         });
-        for (int c = 0; c < 2; ++c)
+        for (int c = 0; c < g.size(); ++c)
             for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
                 ws.gravity_response[static_cast<std::size_t>(c)][i * kLanes +
                                                                  static_cast<std::size_t>(lane)] =
@@ -173,7 +196,7 @@ LaneBatch::LaneBatch(const ShellModel& m, const Assemble& assemble, int columns,
     : model(m), N(m.body.layers), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
       window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
-      read_rows_(m.body.self_gravity ? read_rows(N) : std::vector<int>{}),
+      read_rows_(m.body.self_gravity ? read_rows(N, m.jumps) : std::vector<int>{}),
       forcing_(m, dt), out_(kLanes), count_(etas.size()),
       tide_(tide_fundamental(m, forcing_)) {
     prepare_systems(model, assemble, layer_eta, ws_);
@@ -201,16 +224,18 @@ void LaneBatch::load(int step) {
 void LaneBatch::solve() {
     solve_lanes(ws_.factors, x, Lanes(ws_.forward.data(), n));
     if (!model.body.self_gravity) return;
-    double a[2][kRightHandSides][kLanes];
+    double a[kMaxCoupledInterfaces][kRightHandSides][kLanes];
+    const std::size_t K = ws_.gravity_response.size();
     for (int lane = 0; lane < kLanes; ++lane)
         for (int comp = 0; comp < kRightHandSides; ++comp) {
             const auto amp = ws_.gravity[static_cast<std::size_t>(lane)].amplitudes(
                 [&](int i) { return x(i, comp, lane); });
-            a[0][comp][lane] = amp[0];
-            a[1][comp][lane] = amp[1];
+            for (std::size_t c = 0; c < K; ++c)
+                a[c][comp][lane] = amp[c];
         }
     add_responses(x, read_rows_, ws_.gravity_response[0].data(), ws_.gravity_response[1].data(),
                   a);
+    if (K > 2) add_jump_responses(x, read_rows_, ws_.gravity_response, a);
 }
 
 void LaneBatch::sample(int l, int step, const double* values) {
@@ -257,6 +282,9 @@ SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool ke
     out_.urthmax = 0.0;
     out_.tn.reset();
     out_.ursurf.clear();
+    for (const DensityJump& d : model.jumps)
+        jump_nodes_.push_back(d.node);
+    jumps_.resize(jump_nodes_.size());
     if (keep_series_) out_.ursurf.reserve(static_cast<std::size_t>(nsteps_));
 }
 
@@ -287,7 +315,10 @@ void SurfaceTracker::finish(const Harmonic& tide) {
     const Harmonic u = fundamental(fundamental_, nperiod_);
     out_.amplitude = u.amplitude;
     out_.phase_lag_deg = phase_lag_deg(u, tide);
-    out_.love = love_(phasor(u), phasor(fundamental(interface_, nperiod_)), phasor(tide));
+    std::vector<std::complex<double>> jumps;
+    for (const FundamentalSums& sums : jumps_)
+        jumps.push_back(phasor(fundamental(sums, nperiod_)));
+    out_.love = love_(phasor(u), phasor(fundamental(interface_, nperiod_)), phasor(tide), jumps);
 }
 
 } // namespace tidal

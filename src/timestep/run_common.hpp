@@ -46,8 +46,12 @@ class SurfaceTracker {
         };
         record_surface(step, ur(1, kOrder0), ur(2, kOrder0), ur(1, kCosine), ur(2, kCosine), w);
         // The inner interface lies midway between the two innermost nodes.
-        if (step > nsteps_ - nperiod_)
+        if (step > nsteps_ - nperiod_) {
             interface_.add((ur(N_, kOrder0) + ur(N_ + 1, kOrder0)) / 2.0, w);
+            // The density jumps inside the solid lie on their nodes.
+            for (std::size_t k = 0; k < jump_nodes_.size(); ++k)
+                jumps_[k].add(ur(jump_nodes_[k], kOrder0), w);
+        }
     }
 
     // Amplitude and phase lag of the surface displacement's fundamental behind `tide`'s, and
@@ -65,6 +69,8 @@ class SurfaceTracker {
     int N_, nperiod_, nsteps_;
     bool keep_series_;
     FundamentalSums fundamental_, interface_;
+    std::vector<int> jump_nodes_;         // the nodes of the density jumps
+    std::vector<FundamentalSums> jumps_; // and their displacements' sums
     LoveNumberScale love_;
     RunRecords& out_;
 };

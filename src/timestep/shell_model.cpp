@@ -17,6 +17,7 @@ AssemblyInputs ShellModel::assembly_inputs() const {
     in.Go = body.density * body.surface_gravity;
     in.Gi = body.density_contrast * body.bottom_gravity;
     in.rheology = &body.rheology;
+    in.jumps = jumps;
     return in;
 }
 
@@ -42,6 +43,7 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     m.body = body;
     m.run = run;
     m.K = coupling_coefficients(run.j);
+    m.jumps = body.density_jumps();
     if (body.solid_region_layers() >= 2) {
         std::vector<GridSegment> segments;
         for (std::size_t i = 0; i < body.solid_region_layers(); ++i)

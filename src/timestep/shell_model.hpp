@@ -22,6 +22,7 @@ struct ShellModel {
     RunConstants run;
     std::vector<double> K; // coupling coefficients K1..K40
     RadialGrid grid;
+    std::vector<DensityJump> jumps; // the density jumps inside the solid (body.density_jumps())
     std::vector<double> elastic; // elastic reference solution, 6N+2 entries
     // The same body on twice the cells, whose periodic state gives the grid error of this
     // one's results; empty when they are not asked for.

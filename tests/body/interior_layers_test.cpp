@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "body/body_file.hpp"
+#include "body/interior_layers.hpp"
 #include "body/plausibility.hpp"
 
 namespace tidal {
@@ -220,9 +221,16 @@ TEST(InteriorLayers, SolidLayersInContactGiveEveryCellItsLayer) {
 
     const std::string denser = replaced(three, "density = 950.0\nstate = \"solid\"\nrigidity = 6e10",
                                         "density = 3000.0\nstate = \"solid\"\nrigidity = 6e10");
-    EXPECT_NE(error_of(denser).find("test.toml:16: layer[2].density: a density jump inside the solid cannot be run so far"),
-              std::string::npos)
-        << error_of(denser);
+    // A density jump inside the solid runs: the buoyancy and potential of its interface on
+    // its node (the gravities from the densities), the liquid's jump from the solid just above.
+    const auto jumped = read(denser);
+    ASSERT_TRUE(std::holds_alternative<Body>(jumped)) << std::get<BodyError>(jumped).message;
+    const Body& d = std::get<Body>(jumped);
+    ASSERT_EQ(d.density_jumps().size(), 1u);
+    EXPECT_EQ(d.density_jumps()[0].node, 21);
+    EXPECT_EQ(d.density_jumps()[0].jump, 2050.0);
+    EXPECT_EQ(d.density_contrast, 1800.0 - 3000.0);
+    EXPECT_EQ(d.density_below(), 1800.0);
     const std::string two_models = replaced(three, "models = [\"maxwell\"]", "models = [\"maxwell\", \"andrade\"]");
     EXPECT_NE(error_of(two_models).find("test.toml:20: layer[2].rheology: a layer of fixed viscosity runs with the rheology of the sweep"),
               std::string::npos)
@@ -230,8 +238,32 @@ TEST(InteriorLayers, SolidLayersInContactGiveEveryCellItsLayer) {
     const std::string other = replaced(three, "rheology = \"maxwell\"", "rheology = \"andrade\"");
     EXPECT_NE(error_of(other).find("layer[2].rheology: a layer of fixed viscosity"), std::string::npos)
         << error_of(other);
-    for (const std::string& e : {error_of(denser), error_of(two_models), error_of(other)})
+    for (const std::string& e : {error_of(two_models), error_of(other)})
         EXPECT_EQ(e.find('\n'), std::string::npos) << e;
+}
+
+// The density jumps inside a solid region: as many as the self-gravitation coupling holds run
+// (just inside), one more is refused at the density of the layer that adds it (just outside).
+// Caught: the jumps counted between every layer and the top one (a body of two alternating
+// densities then had half its jumps counted).
+TEST(InteriorLayers, DensityJumpsInsideTheSolidUpToTheCouplingsSize) {
+    const auto layers = [](std::size_t jumps) {
+        std::string text = "name = \"jumps\"\nouter_radius = 1000000.0\n";
+        for (std::size_t i = 0; i <= jumps; ++i)
+            text += "[[layer]]\nname = \"l" + std::to_string(i) + "\"\n" +
+                    (i < jumps ? "thickness = 50000.0\n" : "") + "density = " +
+                    (i % 2 == 0 ? "3000.0" : "3500.0") +
+                    "\nstate = \"solid\"\nrigidity = 6e10\nviscosity = \"swept\"\ncells = 2\n";
+        return text + "[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n"
+                      "[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n";
+    };
+    const auto inside = read(layers(kMaxDensityJumps));
+    ASSERT_TRUE(std::holds_alternative<Body>(inside)) << std::get<BodyError>(inside).message;
+    EXPECT_EQ(std::get<Body>(inside).density_jumps().size(), kMaxDensityJumps);
+    const std::string outside = error_of(layers(kMaxDensityJumps + 1));
+    EXPECT_NE(outside.find("layer[16].density: more than 14 density jumps inside the solid cannot be run"),
+              std::string::npos)
+        << outside;
 }
 
 TEST(InteriorLayers, WrittenLayersReadBackToTheSameFile) {

@@ -4,9 +4,7 @@
 // bodies: a sphere of two solid densities (coupling of the surface and one jump) and an ice
 // shell over a denser rock mantle over a liquid core (surface, jump and the liquid's top).
 // Caught: the jump's potential loads added to the time runs' solutions but not to the rows of
-// its node (read_rows without the jump's node: the time run's k2 off the periodic state's);
-// the jump's unit load left out of the lanes' responses (batched runs no longer the plain
-// ones' bits). (The tide's work against the power: tests/solid_layers.py.)
+// its node (read_rows without the jump's node: the time run's k2 off the periodic state's). (The tide's work against the power: tests/solid_layers.py.)
 #include <gtest/gtest.h>
 
 #include <cmath>

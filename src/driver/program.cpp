@@ -98,14 +98,19 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadChoice;
     }
 
+    if (settings.method == Method::Time)
+        if (const auto problem = time_steps_problem(body_spec)) {
+            err << "error: " << problem->key << ": " << problem->what << '\n';
+            return kExitBadChoice;
+        }
+
     const ShellModel& model = engine.model();
     if (settings.body_spec && body_spec.second_order)
         err << "note: orbit.second_order = true is read as the tide of a 3:2 spin-orbit "
                "resonance; orbit.rotation = \"3:2\" says so\n";
     // The time steps must resolve the exact tide's harmonics: with two steps or fewer per
-    // period of the highest (harmonic H at or above the step rate's half), the runs alias it,
-    // and a harmonic at a multiple of the step rate is a constant load to the scheme, under
-    // which a Maxwell shell creeps without a periodic state. Otherwise the measured step error
+    // period of the highest (harmonic H at or above the step rate's half), the runs alias it
+    // (a harmonic at a multiple of the step rate was refused above). Otherwise the measured step error
     // (summary.csv, and the sweep's warning) tells how well they are resolved.
     if (body_spec.exact_tide() && settings.method == Method::Time) {
         const std::size_t harmonics = OrbitTide(body_spec.eccentricity, body_spec.spin_ratio())

@@ -71,6 +71,19 @@ check "... and 23 steps none" "[ -s steps23/summary.csv ] && ! grep -q 'does not
 check "... nor the steady method" \
     "\"$tidal\" --body 5 \"\${one[@]}\" --set orbit.eccentricity=0.2 --set orbit.tide=exact --set numerics.steps_per_period=4 --method steady --output steps4 2>&1 > /dev/null | grep -q 'does not resolve'; [ \$? -eq 1 ]"
 
+# At most as many steps per period as harmonics: harmonic n = steps_per_period turns by a whole
+# period each step, a constant load under which a Maxwell shell has no periodic state (its
+# transient and step error came out NaN). Fails if that bound is dropped or moved by a step.
+for steps in 16 17; do
+    "$tidal" --body 5 "${one[@]}" --set orbit.eccentricity=0.3 --set orbit.tide=exact \
+        --set numerics.steps_per_period=$steps --output "few$steps" > /dev/null 2> "few$steps.err"
+    echo $? > "few$steps.status"
+done
+check "16 steps per period for the 16 harmonics of e = 0.3: refused with status 2, one line naming the key, nothing created" \
+    "[ \$(cat few16.status) -eq 2 ] && one_line few16.err && grep -q '^error: numerics.steps_per_period: 16 steps per period cannot carry the 16 harmonics' few16.err && [ ! -e few16 ]"
+check "... 17 steps run, no NaN in their messages or summary" \
+    "[ \$(cat few17.status) -eq 0 ] && [ -s few17/summary.csv ] && ! grep -qi nan few17.err few17/summary.csv"
+
 # --- Refused: status 2, one line, nothing created ----------------------------------------
 for args in "--set orbit.tide=exac" "--set orbit.rotation=1:1" \
             "--set orbit.tide=exact --set orbit.eccentricity=0.95"; do

@@ -193,6 +193,24 @@ std::optional<BodyProblem> check_body(const Body& b) {
     return std::nullopt;
 }
 
+std::optional<BodyProblem> time_steps_problem(const Body& b) {
+    if (!b.exact_tide()) return std::nullopt;
+    const std::size_t harmonics = OrbitTide(b.eccentricity, b.spin_ratio())
+                                      .harmonics(kTideHarmonicTolerance, kTideHarmonicCap)
+                                      .size();
+    if (b.steps_per_period < 1 || static_cast<std::size_t>(b.steps_per_period) > harmonics)
+        return std::nullopt;
+    return BodyProblem{"numerics.steps_per_period",
+                       std::to_string(b.steps_per_period) + " steps per period cannot carry the " +
+                           std::to_string(harmonics) +
+                           " harmonics of the exact tide at eccentricity " +
+                           shortest(b.eccentricity) + ": harmonic " +
+                           std::to_string(b.steps_per_period) +
+                           " is a constant load to the time steps, under which the shell has no "
+                           "periodic state; raise numerics.steps_per_period above " +
+                           std::to_string(2 * harmonics) + " (or use --method steady)"};
+}
+
 std::optional<std::string> unused_rheology_parameters(const Body& b) {
     // The first rheology that does not run but has a parameter set, and where it is set:
     // its own table, or the keys it keeps in another.

@@ -37,6 +37,14 @@ std::optional<BodyProblem> check_body(const Body& body);
 // its body.toml but have no effect), else nothing.
 std::optional<std::string> unused_rheology_parameters(const Body& body);
 
+// The refusal of a time integration whose steps cannot carry the exact tide: with
+// numerics.steps_per_period = n at most the tide's H harmonics, harmonic n turns by a whole
+// period every step, a constant load to the scheme (z = e^{2 pi i n / n} = 1, the time
+// derivatives' factor s = 0). A Maxwell shell creeps under it without end, so the scheme has no
+// periodic state to measure the run against (docs/method.md §6). Nothing for the expanded
+// tides, nor for more steps than harmonics (those alias, and are warned about).
+std::optional<BodyProblem> time_steps_problem(const Body& body);
+
 // The integers k of the sweep: first_k/s >= log10_viscosity_min, last_k/s <= ..._max, formed
 // with the same division by which the viscosity 10^(k/s) is computed.
 struct SweepIndices {

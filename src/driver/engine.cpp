@@ -49,8 +49,9 @@ Batch Engine::time_batch(int batch, const SweepSettings& settings, RunWorkspace&
     return compute_batch(model_, viscosities_, batch, settings, ws);
 }
 
-std::vector<SteadySweepRow> Engine::steady(std::span<const double> etas) const {
-    return steady_sweep(model_, etas, SteadyFlavours::Continuous);
+std::vector<SteadySweepRow> Engine::steady(std::span<const double> etas,
+                                           const std::function<bool()>& stop) const {
+    return steady_sweep(model_, etas, SteadyFlavours::Continuous, stop);
 }
 
 std::vector<SweepMap> Engine::maps(const std::vector<double>& etas, Flavour flavour,

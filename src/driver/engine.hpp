@@ -39,8 +39,10 @@ class Engine {
     // One batch of the time method (a study's unit of work), with the caller's workspace.
     Batch time_batch(int batch, const SweepSettings& settings, RunWorkspace& ws) const;
 
-    // The steady method: the continuous periodic state of each of `etas` (Pa s).
-    std::vector<SteadySweepRow> steady(std::span<const double> etas) const;
+    // The steady method: the continuous periodic state of each of `etas` (Pa s); fewer rows,
+    // the first viscosities', when `stop` ended it early.
+    std::vector<SteadySweepRow> steady(std::span<const double> etas,
+                                       const std::function<bool()>& stop = {}) const;
 
     // The surface heat-flux maps of `etas` (Pa s) on a grid of `step` degrees, from the
     // periodic state of `flavour` (Discrete for the time method, Continuous for the steady).

@@ -1,6 +1,8 @@
 #include "driver/program.hpp"
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <ostream>
 
 #include "body/body_check.hpp"
@@ -25,15 +27,21 @@ namespace {
 
 // The sweep from the exact-in-time periodic state alone: summary.csv and peaks.csv beside
 // body.toml, no legacy files (they describe a time integration). The console shows the lines
-// of a time sweep, with the periodic state's powers.
-std::vector<std::string> write_steady_sweep(const Engine& engine, ResultDirectory& dir,
-                                              Console& console, const std::vector<double>& maps,
-                                              double map_step) {
+// of a time sweep, with the periodic state's powers. When `stop` ends the sweep early, nothing
+// more is written or published (the tables and peaks describe the whole sweep): none, and
+// `computed` tells how many viscosities were done.
+std::optional<std::vector<std::string>>
+write_steady_sweep(const Engine& engine, ResultDirectory& dir, Console& console,
+                   const std::vector<double>& maps, double map_step,
+                   const std::function<bool()>& stop, int& computed) {
     const ShellModel& model = engine.model();
     const ViscositySweep& viscosities = engine.viscosities();
     int written = 0;
     try {
-        auto closing = write_steady_tables(dir, console, model, engine.steady(engine.swept()),
+        const std::vector<SteadySweepRow> rows = engine.steady(engine.swept(), stop);
+        computed = static_cast<int>(rows.size());
+        if (computed < viscosities.count) return std::nullopt;
+        auto closing = write_steady_tables(dir, console, model, rows,
                                            engine.maps(maps, Flavour::Continuous, map_step),
                                            &written);
         dir.publish();
@@ -98,14 +106,19 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         return kExitBadChoice;
     }
 
+    if (settings.method == Method::Time)
+        if (const auto problem = time_steps_problem(body_spec)) {
+            err << "error: " << problem->key << ": " << problem->what << '\n';
+            return kExitBadChoice;
+        }
+
     const ShellModel& model = engine.model();
     if (settings.body_spec && body_spec.second_order)
         err << "note: orbit.second_order = true is read as the tide of a 3:2 spin-orbit "
                "resonance; orbit.rotation = \"3:2\" says so\n";
     // The time steps must resolve the exact tide's harmonics: with two steps or fewer per
-    // period of the highest (harmonic H at or above the step rate's half), the runs alias it,
-    // and a harmonic at a multiple of the step rate is a constant load to the scheme, under
-    // which a Maxwell shell creeps without a periodic state. Otherwise the measured step error
+    // period of the highest (harmonic H at or above the step rate's half), the runs alias it
+    // (a harmonic at a multiple of the step rate was refused above). Otherwise the measured step error
     // (summary.csv, and the sweep's warning) tells how well they are resolved.
     if (body_spec.exact_tide() && settings.method == Method::Time) {
         const std::size_t harmonics = OrbitTide(body_spec.eccentricity, body_spec.spin_ratio())
@@ -140,12 +153,21 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     write_body_toml(dir, body_spec);
     if (body_spec.exact_tide()) write_tide_harmonics(dir, body_spec);
     if (settings.method == Method::Steady) {
-        const auto closing = write_steady_sweep(engine, dir, console,
-                                             std::get<std::vector<double>>(maps), settings.map_step);
+        int computed = 0;
+        const auto closing = write_steady_sweep(
+            engine, dir, console, std::get<std::vector<double>>(maps), settings.map_step,
+            [&] { return settings.interrupted() != 0; }, computed);
+        if (!closing) {
+            const int sig = settings.interrupted();
+            err << "interrupted by signal " << sig << " after " << computed << " of "
+                << viscosities.count << " viscosities (nothing published: kept in "
+                << dir.path("*") << kPartialSuffix << "; earlier results untouched)\n";
+            return kExitSignalBase + sig;
+        }
         console.flush();
         if (console.failed())
             throw OutputError("cannot write the console output to standard output");
-        for (const std::string& line : closing)
+        for (const std::string& line : *closing)
             err << line << '\n';
         return kExitSuccess;
     }

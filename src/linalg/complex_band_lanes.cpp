@@ -24,7 +24,7 @@ static_assert(L == lanes::kWidth);
 
 // Whether some lane's value is not exactly zero (NaN counts as nonzero).
 [[gnu::always_inline]] inline bool nonzero(CVec v) {
-    return lanes::any((v.re != lanes::splat(0.0)) | (v.im != lanes::splat(0.0)));
+    return lanes::any(lanes::ne(v.re, lanes::splat(0.0)) | lanes::ne(v.im, lanes::splat(0.0)));
 }
 
 } // namespace
@@ -66,11 +66,11 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         for (int r = k + 1; r <= l; ++r) {
             const CVec v = load_c(A(r, 1));
             const Vec candidate = lanes::abs(v.re) + lanes::abs(v.im);
-            const Mask larger = candidate > size;
-            pivot_value.re = larger ? v.re : pivot_value.re;
-            pivot_value.im = larger ? v.im : pivot_value.im;
-            size = larger ? candidate : size;
-            chosen = larger ? lanes::splat(static_cast<double>(r)) : chosen;
+            const Mask larger = lanes::gt(candidate, size);
+            pivot_value.re = lanes::select(larger, v.re, pivot_value.re);
+            pivot_value.im = lanes::select(larger, v.im, pivot_value.im);
+            size = lanes::select(larger, candidate, size);
+            chosen = lanes::select(larger, lanes::splat(static_cast<double>(r)), chosen);
         }
         int* row_pivot = pivot + static_cast<std::size_t>(k - 1) * L;
         bool same = true;
@@ -79,11 +79,11 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
             same = same && row_pivot[lane] == row_pivot[0];
         }
         // A zero pivot (its lane interchanges nothing) becomes kTinyPivot.
-        const Mask zero_pivot = (pivot_value.re == lanes::splat(0.0)) & (pivot_value.im == lanes::splat(0.0));
+        const Mask zero_pivot = lanes::eq(pivot_value.re, lanes::splat(0.0)) & lanes::eq(pivot_value.im, lanes::splat(0.0));
         if (lanes::any(zero_pivot)) {
             CVec d = load_c(A(k, 1));
-            d.re = zero_pivot ? lanes::splat(kTinyPivot) : d.re;
-            d.im = zero_pivot ? lanes::splat(0.0) : d.im;
+            d.re = lanes::select(zero_pivot, lanes::splat(kTinyPivot), d.re);
+            d.im = lanes::select(zero_pivot, lanes::splat(0.0), d.im);
             store_c(A(k, 1), d);
         }
         if (same) {
@@ -98,12 +98,12 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         } else {
             common[k - 1] = -1;
             for (int r = k + 1; r <= l; ++r) {
-                const Mask here = chosen == lanes::splat(static_cast<double>(r));
+                const Mask here = lanes::eq(chosen, lanes::splat(static_cast<double>(r)));
                 if (!lanes::any(here)) continue;
                 for (int c = 1; c <= MM; ++c) {
                     const CVec t = load_c(A(k, c)), s = load_c(A(r, c));
-                    store_c(A(k, c), {here ? s.re : t.re, here ? s.im : t.im});
-                    store_c(A(r, c), {here ? t.re : s.re, here ? t.im : s.im});
+                    store_c(A(k, c), {lanes::select(here, s.re, t.re), lanes::select(here, s.im, t.im)});
+                    store_c(A(r, c), {lanes::select(here, t.re, s.re), lanes::select(here, t.im, s.im)});
                 }
             }
         }
@@ -121,8 +121,8 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
             store_c(AL(k, r - k), q);
             // An infinite or NaN multiplier's products are not all skipped: such a lane is
             // reported, for its caller to solve with the scalar code.
-            unreliable |= ~(lanes::abs(q.re) <= lanes::splat(DBL_MAX)) |
-                          ~(lanes::abs(q.im) <= lanes::splat(DBL_MAX));
+            unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
+                          ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
             const bool q_live = nonzero(q);
             for (int c = 2; c <= MM; ++c) {
                 CVec v = load_c(A(r, c));

@@ -59,6 +59,53 @@ struct CVec {
     return m[0] != 0;
 }
 
+// Comparisons lane by lane, half a vector at a time: the compiler splits a comparison of
+// vectors wider than its registers into one per lane, but compares halves of AVX2 width
+// whole. The same IEEE comparisons (false for NaN, except not-equal), the same masks.
+using Half = double __attribute__((vector_size(sizeof(double) * kWidth / 2)));
+using HalfMask = long __attribute__((vector_size(sizeof(long) * kWidth / 2)));
+template <class Compare>
+[[gnu::always_inline]] inline Mask compare(Vec a, Vec b, Compare op) {
+    const Half a0 = __builtin_shufflevector(a, a, 0, 1, 2, 3);
+    const Half a1 = __builtin_shufflevector(a, a, 4, 5, 6, 7);
+    const Half b0 = __builtin_shufflevector(b, b, 0, 1, 2, 3);
+    const Half b1 = __builtin_shufflevector(b, b, 4, 5, 6, 7);
+    const HalfMask m0 = op(a0, b0), m1 = op(a1, b1);
+    return __builtin_shufflevector(m0, m1, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+[[gnu::always_inline]] inline Mask lt(Vec a, Vec b) {
+    return compare(a, b, [](Half x, Half y) { return x < y; });
+}
+[[gnu::always_inline]] inline Mask le(Vec a, Vec b) {
+    return compare(a, b, [](Half x, Half y) { return x <= y; });
+}
+[[gnu::always_inline]] inline Mask gt(Vec a, Vec b) {
+    return compare(a, b, [](Half x, Half y) { return x > y; });
+}
+[[gnu::always_inline]] inline Mask ge(Vec a, Vec b) {
+    return compare(a, b, [](Half x, Half y) { return x >= y; });
+}
+[[gnu::always_inline]] inline Mask eq(Vec a, Vec b) {
+    return compare(a, b, [](Half x, Half y) { return x == y; });
+}
+[[gnu::always_inline]] inline Mask ne(Vec a, Vec b) {
+    return compare(a, b, [](Half x, Half y) { return x != y; });
+}
+
+// m ? a : b lane by lane, for a comparison's mask m (every bit of a lane set or clear), by
+// the bits: the compiler splits a conditional expression on vectors wider than its registers
+// into a branch per lane, and a select has no arithmetic, so the values are those the
+// conditional would give.
+[[gnu::always_inline]] inline Vec select(Mask m, Vec a, Vec b) {
+    Mask x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    x = (x & m) | (y & ~m);
+    Vec out;
+    std::memcpy(&out, &x, sizeof out);
+    return out;
+}
+
 [[gnu::always_inline]] inline CVec sub(CVec x, CVec y) {
     return {x.re - y.re, x.im - y.im};
 }
@@ -73,37 +120,37 @@ struct CVec {
     constexpr double kMinScale = 1.0 / DBL_EPSILON, kMax2 = kBig * kMin2;
     Vec a = x.re, b = x.im, c = y.re, d = y.im;
     // By the larger part of the divisor: d when |c| < |d| (false for NaN parts), else c.
-    const Mask by_d = abs(c) < abs(d);
-    Vec big = by_d ? abs(d) : abs(c);
+    const Mask by_d = lt(abs(c), abs(d));
+    Vec big = select(by_d, abs(d), abs(c));
     // Multiplying by 1 changes nothing: the scalings are applied to every lane, branch-free.
-    const Vec halve = big >= splat(kBig) ? splat(0.5) : splat(1.0);
+    const Vec halve = select(ge(big, splat(kBig)), splat(0.5), splat(1.0));
     a *= halve;
     b *= halve;
     c *= halve;
     d *= halve;
     big *= halve;
     const Vec aa = abs(a), ab = abs(b);
-    const Mask scale_up = (big < splat(kMin2)) |
-                          ((aa < splat(kMin)) & (ab < splat(kMax2)) & (big < splat(kMax2))) |
-                          ((ab < splat(kMin)) & (aa < splat(kMax2)) & (big < splat(kMax2)));
-    const Vec up = scale_up ? splat(kMinScale) : splat(1.0);
+    const Mask scale_up = lt(big, splat(kMin2)) |
+                          (lt(aa, splat(kMin)) & lt(ab, splat(kMax2)) & lt(big, splat(kMax2))) |
+                          (lt(ab, splat(kMin)) & lt(aa, splat(kMax2)) & lt(big, splat(kMax2)));
+    const Vec up = select(scale_up, splat(kMinScale), splat(1.0));
     a *= up;
     b *= up;
     c *= up;
     d *= up;
     // p the smaller part of the divisor, q the larger; u, v the numerator's parts in the
     // library's roles (x = (u ratio + v) / denom).
-    const Vec p = by_d ? c : d, q = by_d ? d : c;
-    const Vec u = by_d ? a : b, v = by_d ? b : a;
+    const Vec p = select(by_d, c, d), q = select(by_d, d, c);
+    const Vec u = select(by_d, a, b), v = select(by_d, b, a);
     const Vec ratio = p / q;
     const Vec denom = p * ratio + q;
     Vec xn = u * ratio + v, t = v * ratio;
-    const Mask subnormal = ~(abs(ratio) > splat(kMin)); // also a NaN ratio
+    const Mask subnormal = ~gt(abs(ratio), splat(kMin)); // also a NaN ratio
     if (any(subnormal)) {
-        xn = subnormal ? p * (u / q) + v : xn;
-        t = subnormal ? p * (v / q) : t;
+        xn = select(subnormal, p * (u / q) + v, xn);
+        t = select(subnormal, p * (v / q), t);
     }
-    return {xn / denom, (by_d ? t - u : u - t) / denom};
+    return {xn / denom, select(by_d, t - u, u - t) / denom};
 }
 
 } // namespace tidal::lanes

@@ -24,7 +24,8 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
 }
 
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
-                                         SteadyFlavours flavours) {
+                                         SteadyFlavours flavours,
+                                         const std::function<bool()>& stop) {
     // The viscosities go kLanes at a time through the vector lanes; each row is what one
     // viscosity at a time would give.
     const ShellModel* fine = model.twice_the_cells.get();
@@ -50,6 +51,7 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
     std::vector<SteadySweepRow> rows;
     rows.reserve(etas.size());
     for (std::size_t first = 0; first < etas.size(); first += kLanes) {
+        if (stop && stop()) break;
         const std::span<const double> batch =
             etas.subspan(first, std::min<std::size_t>(kLanes, etas.size() - first));
         const std::size_t count = batch.size();

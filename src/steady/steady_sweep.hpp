@@ -3,6 +3,7 @@
 // alternative to the time integration (continuous flavour), and the yardstick of how far a
 // time integration's last period is from its periodic state (discrete flavour).
 #include <array>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -56,9 +57,12 @@ enum class SteadyFlavours {
 
 // Steady states for every swept viscosity of `etas` (Pa s), in order; layer l's viscosity is
 // eta times the body's factor for it, as in the time integration. When the model carries its
-// twice-the-cells model, each pair also holds the continuous state on it.
+// twice-the-cells model, each pair also holds the continuous state on it. `stop`, asked
+// between batches of lanes, ends the sweep early: the rows then cover the first viscosities
+// only (each complete).
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
-                                         SteadyFlavours flavours);
+                                         SteadyFlavours flavours,
+                                         const std::function<bool()>& stop = {});
 
 // How far a time integration's last-period power is from the scheme's periodic state:
 // time-domain power / discrete steady power - 1 (0 once the transient has died).

@@ -1,5 +1,7 @@
 #include "study/study_run.hpp"
 
+#include "body/body_check.hpp"
+
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -68,6 +70,11 @@ std::variant<PreparedStudy, StudyError> prepare_study(const Study& study, const 
         for (const StudyPoint& p : study.points)
             all.push_back(p.body);
         if (const auto e = study_series_error(all, series)) return StudyError{*e};
+        if (!study.steady)
+            for (std::size_t p = 0; p < all.size(); ++p)
+                if (const auto problem = time_steps_problem(all[p]))
+                    return StudyError{"point " + std::to_string(p + 1) + ": " + problem->key +
+                                      ": " + problem->what};
     }
     PreparedStudy out;
     {

@@ -23,7 +23,7 @@
 #include <optional>
 #include <tuple>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "loads/self_gravity.hpp"
 
 namespace tidal {

@@ -21,7 +21,7 @@
 #include <cmath>
 #include <vector>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "discretisation/unknowns.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"

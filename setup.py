@@ -11,11 +11,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def program_version():
-    """The version of the program `tidal` (src/driver/program.hpp's kVersion), e.g. "1.2.0"."""
-    with open(os.path.join(HERE, "src", "driver", "program.hpp"), encoding="utf-8") as f:
+    """The version of the program `tidal` (src/files/version.hpp's kVersion), e.g. "1.2.0"."""
+    with open(os.path.join(HERE, "src", "files", "version.hpp"), encoding="utf-8") as f:
         found = re.search(r'kVersion\s*=\s*"tidal ([^"]+)"', f.read())
     if found is None:
-        sys.exit("setup.py: no kVersion in src/driver/program.hpp")
+        sys.exit("setup.py: no kVersion in src/files/version.hpp")
     return found.group(1)
 
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "body/presets.hpp"
-#include "driver/engine.hpp"
+#include "engine/engine.hpp"
 
 int main(int argc, char** argv) {
     using namespace tidal;

@@ -1,4 +1,4 @@
-# tidal_layer(FOLDER SOURCES file... [USES folder...] [LINKS target...])
+# tidal_layer(FOLDER [SOURCES file...] [USES folder...] [LINKS target...])
 #
 # One static library per folder of src/, tidal_<folder>, that may use the folders it names in
 # USES (and what those use) and nothing else. Each library sees only those folders' headers:
@@ -36,9 +36,15 @@ function(tidal_layer folder)
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${v} ${include_dir}/${v} SYMBOLIC)
   endforeach()
 
+  list(TRANSFORM L_USES PREPEND tidal_ OUTPUT_VARIABLE used_targets)
+  if(NOT L_SOURCES)
+    # A floor of headers alone: nothing to compile, its users see it through their own links.
+    add_library(tidal_${folder} INTERFACE)
+    target_link_libraries(tidal_${folder} INTERFACE ${used_targets} ${L_LINKS})
+    return()
+  endif()
   add_library(tidal_${folder} STATIC ${L_SOURCES})
   target_include_directories(tidal_${folder} PRIVATE ${include_dir})
-  list(TRANSFORM L_USES PREPEND tidal_ OUTPUT_VARIABLE used_targets)
   target_link_libraries(tidal_${folder} PUBLIC ${used_targets} ${L_LINKS})
   if(TIDAL_PYTHON)
     # The Python module is a shared object: what it links must be position-independent.

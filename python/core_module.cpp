@@ -24,19 +24,19 @@
 #include "body/body_file.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
-#include "driver/engine.hpp"
-#include "driver/body_source.hpp"
-#include "driver/console.hpp"
-#include "driver/map_output.hpp"
-#include "driver/options.hpp"
-#include "driver/program.hpp"
-#include "driver/result_tables.hpp"
-#include "driver/run_output.hpp"
-#include "driver/sweep.hpp"
-#include "driver/sweep_doubts.hpp"
+#include "engine/engine.hpp"
+#include "files/body_source.hpp"
+#include "files/map_output.hpp"
+#include "engine/thread_count.hpp"
+#include "files/line_sink.hpp"
+#include "files/version.hpp"
+#include "files/result_tables.hpp"
+#include "files/run_output.hpp"
+#include "engine/sweep.hpp"
+#include "files/sweep_doubts.hpp"
 #include "loads/diagnostics.hpp"
-#include "output/result_directory.hpp"
-#include "output/tables.hpp"
+#include "files/result_directory.hpp"
+#include "files/tables.hpp"
 #include "steady/steady_sweep.hpp"
 
 namespace py = pybind11;
@@ -369,8 +369,7 @@ class TimeSweep {
 
     // Writes the command line's files of this sweep into `dir`, published together.
     void write(const std::string& dir) const {
-        std::ostringstream discarded;
-        Console console(discarded);
+        DiscardedLines console;
         ResultDirectory out(dir);
         write_body_toml(out, body_.body_spec);
         RunOutput output(out, console, model_, series_);
@@ -427,8 +426,7 @@ class SteadySweep {
 
     // Writes the command line's files of this sweep (`--method steady`) into `dir`.
     void write(const std::string& dir) const {
-        std::ostringstream discarded;
-        Console console(discarded);
+        DiscardedLines console;
         ResultDirectory out(dir);
         write_body_toml(out, body_.body_spec);
         write_steady_tables(out, console, model_, rows_, maps_);
@@ -468,9 +466,7 @@ class SteadySweep {
 int threads_for(std::optional<int> jobs) {
     if (jobs && *jobs < 1)
         throw py::value_error("jobs expects a positive integer, but got " + std::to_string(*jobs));
-    Options options;
-    options.jobs = jobs;
-    return thread_count(options, std::getenv("OMP_NUM_THREADS"));
+    return thread_count(jobs, std::getenv("OMP_NUM_THREADS"));
 }
 
 } // namespace

@@ -12,12 +12,13 @@
 #include "body/body_file.hpp"
 #include "body/presets.hpp"
 #include "body/rheology_keys.hpp"
-#include "driver/body_source.hpp"
-#include "driver/interrupt.hpp"
-#include "driver/launch.hpp"
-#include "driver/options.hpp"
-#include "driver/program.hpp"
-#include "output/result_file.hpp"
+#include "files/body_source.hpp"
+#include "cli/interrupt.hpp"
+#include "cli/launch.hpp"
+#include "cli/options.hpp"
+#include "cli/program.hpp"
+#include "engine/thread_count.hpp"
+#include "files/result_file.hpp"
 #include "study/study_command.hpp"
 
 int main(int argc, char** argv) {
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
         }
         if (options.study) {
             tidal::StudySettings settings;
-            settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
+            settings.threads = tidal::thread_count(options.jobs, std::getenv("OMP_NUM_THREADS"));
             settings.plain = options.plain;
             settings.series = options.series;
             if (options.method_given) settings.steady = options.steady;
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
         settings.body = options.body;
         settings.overrides = options.overrides;
         settings.output = options.output;
-        settings.threads = tidal::thread_count(options, std::getenv("OMP_NUM_THREADS"));
+        settings.threads = tidal::thread_count(options.jobs, std::getenv("OMP_NUM_THREADS"));
         settings.plain = options.plain;
         settings.series = options.series;
         settings.maps = options.maps;

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "discretisation/orbit_tide.hpp"
+#include "model/orbit_tide.hpp"
 #include "rheology/rheologies.hpp"
 
 namespace tidal {

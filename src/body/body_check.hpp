@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

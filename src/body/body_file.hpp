@@ -9,7 +9,7 @@
 #include <string_view>
 #include <variant>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

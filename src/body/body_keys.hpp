@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

@@ -14,7 +14,7 @@
 
 #include <toml++/toml.h>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

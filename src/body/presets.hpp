@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "body/body_check.hpp"
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "rheology/rheologies.hpp"
 
 namespace tidal {

@@ -15,7 +15,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "discretisation/unknowns.hpp"
 #include "rheology/rheologies.hpp"
 

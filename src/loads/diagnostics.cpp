@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "discretisation/unknowns.hpp"
 #include "loads/heating_profile.hpp"
 

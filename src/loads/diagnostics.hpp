@@ -5,7 +5,7 @@
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
 #include <functional>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "discretisation/grid.hpp"
 #include "linalg/views.hpp"
 #include "loads/boundary_loads.hpp"

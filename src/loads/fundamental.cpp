@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

@@ -1,6 +1,6 @@
 #include "loads/heating_profile.hpp"
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

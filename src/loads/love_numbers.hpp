@@ -26,7 +26,7 @@
 #include <vector>
 #include <tuple>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "loads/self_gravity.hpp"
 
 namespace tidal {

@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "discretisation/grid.hpp"
 #include "discretisation/unknowns.hpp"
 #include "loads/boundary_loads.hpp"

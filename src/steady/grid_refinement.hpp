@@ -7,7 +7,7 @@
 #include <complex>
 #include <optional>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 #include "steady/period_reduction.hpp"
 
 namespace tidal {

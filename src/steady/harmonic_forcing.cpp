@@ -3,8 +3,8 @@
 
 #include <stdexcept>
 
-#include "discretisation/orbit_tide.hpp"
-#include "timestep/forcing.hpp"
+#include "model/orbit_tide.hpp"
+#include "model/forcing.hpp"
 
 namespace tidal {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "steady/symbols.hpp"
-#include "timestep/shell_model.hpp"
+#include "model/shell_model.hpp"
 
 namespace tidal {
 
@@ -31,7 +31,7 @@ struct HarmonicForcing {
 // The harmonics of the time integration's own forcing. The expanded tides: the forcing
 // sampled eight times per period, whose discrete Fourier transform is exact for harmonics up
 // to 3. The exact tide: its harmonics h = 1..H at the tolerance and cap of
-// discretisation/orbit_tide.hpp, each loaded as the time integration loads the orbit's tide.
+// model/orbit_tide.hpp, each loaded as the time integration loads the orbit's tide.
 HarmonicForcing harmonic_forcing(const ShellModel& model);
 
 } // namespace tidal

@@ -9,7 +9,7 @@
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
 #include "loads/heating_profile.hpp"
-#include "timestep/forcing.hpp"
+#include "model/forcing.hpp"
 #include "steady/trig_extremum.hpp"
 
 namespace tidal {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "linalg/band_lu.hpp"
+#include "linalg/band_solve_fast.hpp"
 
 namespace tidal {
 
@@ -16,7 +17,7 @@ Complex rheology_symbol(Rheology rheology, Flavour flavour, int h, const ShellMo
 PeriodicSolver::PeriodicSolver(const ShellModel& model)
     : model_(model), forcing_(harmonic_forcing(model)),
       band_(static_cast<std::size_t>(model.order()) * kBandColumns),
-      al_(static_cast<std::size_t>(model.order()) * 7),
+      al_(static_cast<std::size_t>(model.order()) * kBandLower),
       indx_(static_cast<std::size_t>(model.order())) {}
 
 Complex PeriodicSolver::assemble(Rheology rheology, Flavour flavour, int h,
@@ -55,10 +56,12 @@ void PeriodicSolver::solve(Rheology rheology, Flavour flavour, std::span<const d
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         state.s[hi] = assemble(rheology, flavour, h, layer_eta, mat1(band_, n, kBandColumns));
         double d = 0.0;
-        bandecdp(mat1(band_, n, kBandColumns), n, 7, 7, mat1(al_, n, 7), vec1(indx_), d);
+        bandecdp(mat1(band_, n, kBandColumns), n, kBandLower, kBandUpper, mat1(al_, n, kBandLower),
+                 vec1(indx_), d);
         const auto band_solve = [&](std::vector<Complex>& x) {
-            banbksdp<Complex>(mat1(std::as_const(band_), n, kBandColumns), n, 7, 7,
-                              mat1(std::as_const(al_), n, 7), vec1(std::as_const(indx_)), vec1(x));
+            banbksdp<Complex>(mat1(std::as_const(band_), n, kBandColumns), n, kBandLower,
+                              kBandUpper, mat1(std::as_const(al_), n, kBandLower),
+                              vec1(std::as_const(indx_)), vec1(x));
         };
         // A self-gravitating body: the coupling of the boundaries, exact beside the band.
         if (model_.body.self_gravity)

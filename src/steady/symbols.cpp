@@ -1,6 +1,6 @@
 #include "steady/symbols.hpp"
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

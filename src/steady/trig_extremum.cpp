@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

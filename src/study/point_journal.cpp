@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "output/result_file.hpp"
+#include "files/result_file.hpp"
 
 namespace tidal {
 

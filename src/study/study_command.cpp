@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "driver/program.hpp"
+#include "files/exit_status.hpp"
 
 namespace tidal {
 

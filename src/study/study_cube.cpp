@@ -8,9 +8,9 @@
 
 #include "body/body_file.hpp"
 #include "body/body_keys.hpp"
-#include "driver/program.hpp"
-#include "driver/result_tables.hpp"
-#include "output/result_file.hpp"
+#include "files/version.hpp"
+#include "files/result_tables.hpp"
+#include "files/result_file.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_table.hpp"
 

@@ -1,11 +1,11 @@
 #pragma once
-// "study.nc" of a study (output/study_netcdf.hpp), from the summary.csv of every published
+// "study.nc" of a study (files/study_netcdf.hpp), from the summary.csv of every published
 // point: each field read back is the double the CSV's shortest round-trip text was written
 // from, so the hypercube holds the same numbers as the points' tables and study_sweep.csv.
 #include <string>
 #include <string_view>
 
-#include "output/study_netcdf.hpp"
+#include "files/study_netcdf.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 

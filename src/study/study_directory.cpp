@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "output/result_file.hpp"
+#include "files/result_file.hpp"
 
 namespace tidal {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "output/result_directory.hpp"
+#include "files/result_directory.hpp"
 #include "study/point_journal.hpp"
 
 namespace tidal {

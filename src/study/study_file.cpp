@@ -10,8 +10,8 @@
 #include "body/key_suggestion.hpp"
 #include "body/toml_document.hpp"
 #include "body/presets.hpp"
-#include "driver/body_source.hpp"
-#include "driver/menu.hpp"
+#include "files/body_source.hpp"
+#include "files/printable_text.hpp"
 #include "study/points_csv.hpp"
 
 namespace tidal {

@@ -20,7 +20,7 @@
 #include <variant>
 #include <vector>
 
-#include "discretisation/body.hpp"
+#include "description/body.hpp"
 
 namespace tidal {
 

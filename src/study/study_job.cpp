@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "driver/engine.hpp"
-#include "driver/result_tables.hpp"
+#include "engine/engine.hpp"
+#include "files/result_tables.hpp"
 
 namespace tidal {
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "discretisation/body.hpp"
-#include "driver/engine.hpp"
-#include "driver/sweep.hpp"
+#include "description/body.hpp"
+#include "engine/engine.hpp"
+#include "engine/sweep.hpp"
 
 namespace tidal {
 

@@ -10,12 +10,13 @@
 #include <thread>
 
 #include "body/body_file.hpp"
-#include "driver/engine.hpp"
-#include "driver/cost_estimate.hpp"
-#include "driver/program.hpp"
-#include "driver/progress.hpp"
-#include "driver/result_tables.hpp"
-#include "driver/run_output.hpp"
+#include "engine/engine.hpp"
+#include "engine/cost_estimate.hpp"
+#include "files/exit_status.hpp"
+#include "files/line_sink.hpp"
+#include "files/progress.hpp"
+#include "files/result_tables.hpp"
+#include "files/run_output.hpp"
 #include "study/study_cube.hpp"
 #include "study/study_table.hpp"
 
@@ -33,7 +34,7 @@ bool body_toml_written(ResultDirectory& dir, const Body& body_spec) {
 // body.toml, then the records of every viscosity; publish() when complete.
 struct PointFiles {
     PointFiles(const std::string& path, const Body& body_spec, const ShellModel& model,
-               std::vector<double> series, Console& console)
+               std::vector<double> series, LineSink& console)
         : dir(path), body(body_toml_written(dir, body_spec)),
           output(dir, console, model, std::move(series)) {}
     void publish() {
@@ -48,7 +49,7 @@ struct PointFiles {
 // A point of a steady study, written as a single run with --method steady writes it:
 // body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
 void write_steady_point(const std::string& path, const Body& body_spec, const Batch& batch,
-                        Console& console) {
+                        LineSink& console) {
     ResultDirectory dir(path);
     write_body_toml(dir, body_spec);
     std::vector<SteadySweepRow> rows;
@@ -197,8 +198,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     const auto interval = std::chrono::milliseconds(remote ? 1 : 50);
 
     // The per-viscosity console lines of a single run are not shown for study points.
-    std::ostream discard(nullptr);
-    Console console(discard);
+    DiscardedLines console;
     int computed = 0;
     std::optional<Engine> engine; // of the point being written
     std::optional<PointFiles> writing;

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "driver/ordered_results.hpp"
+#include "engine/ordered_results.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 #include "study/study_job.hpp"

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "output/result_file.hpp"
-#include "output/tables.hpp"
+#include "files/result_file.hpp"
+#include "files/tables.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_directory.hpp"
 

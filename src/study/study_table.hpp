@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "output/result_file.hpp"
+#include "files/result_file.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 

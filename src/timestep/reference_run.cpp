@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "linalg/band_lu.hpp"
+#include "linalg/band_solve_fast.hpp"
 #include "loads/diagnostics.hpp"
 #include "loads/heating_profile.hpp"
 #include "loads/fundamental.hpp"
 #include "loads/self_gravity.hpp"
-#include "timestep/forcing.hpp"
+#include "model/forcing.hpp"
 #include "timestep/run_common.hpp"
 
 namespace tidal {
@@ -37,15 +38,16 @@ template <class R> RunRecords run_plain(const ShellModel& m, std::vector<double>
     const int N = m.body.layers, n = m.order(), nsteps = m.run.nsteps, nperiod = m.run.nperiod;
     const double dt = time_step(m);
     std::vector<double> a(static_cast<std::size_t>(n) * kBandColumns),
-        al(static_cast<std::size_t>(n) * 7);
+        al(static_cast<std::size_t>(n) * kBandLower);
     std::vector<int> indx(static_cast<std::size_t>(n));
     double d = 0;
     assemble_rheology<R, double>(mat1(a, n, kBandColumns), m.assembly_inputs(),
                                  vec1(std::as_const(eta)), dt);
-    bandecdp(mat1(a, n, kBandColumns), n, 7, 7, mat1(al, n, 7), vec1(indx), d);
+    bandecdp(mat1(a, n, kBandColumns), n, kBandLower, kBandUpper, mat1(al, n, kBandLower),
+             vec1(indx), d);
     const auto band_solve = [&](Vec1View<double> x) {
-        banbksdp(mat1(std::as_const(a), n, kBandColumns), n, 7, 7, mat1(std::as_const(al), n, 7),
-                 vec1(std::as_const(indx)), x);
+        banbksdp(mat1(std::as_const(a), n, kBandColumns), n, kBandLower, kBandUpper,
+                 mat1(std::as_const(al), n, kBandLower), vec1(std::as_const(indx)), x);
     };
     // A self-gravitating body: the coupling of the boundaries, exact beside the band.
     SelfGravitySolve<double> gravity;

@@ -14,7 +14,7 @@
 #include "loads/love_numbers.hpp"
 #include "loads/self_gravity.hpp"
 #include "rheology/rheologies.hpp"
-#include "timestep/shell_model.hpp"
+#include "model/shell_model.hpp"
 
 namespace tidal {
 

@@ -10,7 +10,7 @@
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
 #include "loads/fundamental.hpp"
-#include "timestep/forcing.hpp"
+#include "model/forcing.hpp"
 #include "timestep/run.hpp"
 
 namespace tidal {

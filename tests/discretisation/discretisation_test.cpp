@@ -13,7 +13,7 @@
 #include "discretisation/assembly.hpp"
 #include "discretisation/coefficients.hpp"
 #include "discretisation/grid.hpp"
-#include "timestep/shell_model.hpp"
+#include "model/shell_model.hpp"
 
 namespace tidal {
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "body/body_file.hpp"
-#include "driver/engine.hpp"
+#include "engine/engine.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "body/body_file.hpp"
-#include "driver/engine.hpp"
+#include "engine/engine.hpp"
 
 namespace tidal {
 namespace {

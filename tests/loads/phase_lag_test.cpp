@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "body/presets.hpp"
-#include "driver/sweep.hpp"
+#include "engine/sweep.hpp"
 #include "loads/fundamental.hpp"
 
 namespace tidal {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "body/body_file.hpp"
-#include "driver/engine.hpp"
+#include "engine/engine.hpp"
 #include "loads/heating_profile.hpp"
 #include "steady/surface_maps.hpp"
 #include "timestep/reference_run.hpp"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "body/presets.hpp"
-#include "discretisation/orbit_tide.hpp"
+#include "model/orbit_tide.hpp"
 #include "loads/love_numbers.hpp"
 #include "steady/steady_sweep.hpp"
 #include "steady/trig_extremum.hpp"

@@ -11,7 +11,7 @@
 #include "body/presets.hpp"
 #include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
-#include "timestep/forcing.hpp"
+#include "model/forcing.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 #include "same_records.hpp"

@@ -11,7 +11,7 @@
 #include <variant>
 
 #include "body/body_file.hpp"
-#include "output/result_file.hpp"
+#include "files/result_file.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"

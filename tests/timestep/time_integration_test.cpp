@@ -14,7 +14,7 @@
 #include "linalg/band_lu.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
-#include "timestep/forcing.hpp"
+#include "model/forcing.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 #include "same_records.hpp"

@@ -1,0 +1,433 @@
+// A study spread over the processes of mpirun. The first process (rank 0) reads the study,
+// owns the output directory and writes every file, in the study's order, exactly as a single
+// process does; it also computes units on its own threads. The others ask it for work units
+// (a batch of viscosities of one point) whenever a thread of theirs is free and send back the
+// records, so that fast and slow processes alike stay busy to the end. Records travel as
+// doubles, bit for bit, so the files are those of a run in one process. Only the first process
+// needs to see the output directory and the study's files.
+#include <mpi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <iostream>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+#include "body/body_file.hpp"
+#include "cli/program.hpp"
+#include "files/result_file.hpp"
+#include "study/study_command.hpp"
+
+namespace tidal {
+
+namespace {
+
+enum Tag : int {
+    kRequest = 1, // worker to rank 0: a thread is free
+    kUnit = 2,    // rank 0 to worker: compute this unit
+    kDone = 3,    // rank 0 to worker: no more units
+    kResult = 4,  // worker to rank 0: the records of a unit
+};
+
+// Love numbers and per-layer heating as doubles (a count before the layers), and back.
+void append(std::vector<double>& out, const LoveNumbers& love,
+            const std::vector<double>& layer_heating) {
+    out.insert(out.end(), {love.h2.real(), love.h2.imag(), love.k2.real(), love.k2.imag(),
+                           static_cast<double>(layer_heating.size())});
+    out.insert(out.end(), layer_heating.begin(), layer_heating.end());
+}
+
+const double* extract(const double* in, LoveNumbers& love, std::vector<double>& layer_heating) {
+    love.h2 = {in[0], in[1]};
+    love.k2 = {in[2], in[3]};
+    const auto n = static_cast<std::size_t>(in[4]);
+    layer_heating.assign(in + 5, in + 5 + n);
+    return in + 5 + n;
+}
+
+// One run's records as doubles; the fields in the order of RunRecords.
+void append(std::vector<double>& out, const RunRecords& r, bool series) {
+    out.insert(out.end(), {r.eta, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax, r.pcelk,
+                           r.amplitude, r.phase_lag_deg});
+    append(out, r.love, r.layer_heating);
+    const std::size_t n = series ? r.ursurf.size() : 0;
+    out.push_back(static_cast<double>(n));
+    out.insert(out.end(), r.ursurf.begin(), r.ursurf.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+const double* extract(const double* in, RunRecords& r) {
+    r.eta = in[0];
+    r.urmin = in[1];
+    if (in[2] != 0.0) r.tn = in[3];
+    r.urthmax = in[4];
+    r.pcelk = in[5];
+    r.amplitude = in[6];
+    r.phase_lag_deg = in[7];
+    in = extract(in + 8, r.love, r.layer_heating);
+    const auto n = static_cast<std::size_t>(in[0]);
+    r.ursurf.assign(in + 1, in + 1 + n);
+    return in + 1 + n;
+}
+
+void append(std::vector<double>& out, const SteadyRecords& r) {
+    out.insert(out.end(), {r.power, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax,
+                           r.phase_lag_deg, r.amplitude});
+    append(out, r.love, r.layer_heating);
+}
+
+const double* extract(const double* in, SteadyRecords& r) {
+    r.power = in[0];
+    r.urmin = in[1];
+    if (in[2] != 0.0) r.tn = in[3];
+    r.urthmax = in[4];
+    r.phase_lag_deg = in[5];
+    r.amplitude = in[6];
+    return extract(in + 7, r.love, r.layer_heating);
+}
+
+void append(std::vector<double>& out, const SteadyPair& p) {
+    append(out, p.continuous);
+    out.push_back(p.discrete ? 1.0 : 0.0);
+    if (p.discrete) append(out, *p.discrete);
+    out.push_back(p.refined ? 1.0 : 0.0);
+    if (p.refined) append(out, *p.refined);
+}
+
+const double* extract(const double* in, SteadyPair& p) {
+    in = extract(in, p.continuous);
+    if (*in++ != 0.0) in = extract(in, p.discrete.emplace());
+    if (*in++ != 0.0) in = extract(in, p.refined.emplace());
+    return in;
+}
+
+// A unit's records as doubles (indices are exact in a double). Only the series the point's
+// files keep travel: the last run's of its sweep (the legacy series files) and those of the
+// viscosities asked for with --series; the other batches' last series would only be
+// overwritten.
+std::vector<double> pack(const StudyJob& job, int unit, const Batch& batch) {
+    const auto [point, b] = job.locate(unit);
+    const std::vector<double>& asked = job.series(point);
+    std::vector<double> out{static_cast<double>(unit), static_cast<double>(batch.size())};
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const ViscosityResults& v = batch[i];
+        const bool last = b + 1 == job.batches(point) && i + 1 == batch.size();
+        const bool series = last || std::find(asked.begin(), asked.end(),
+                                              job.sweep(point).viscosity(v.k)) != asked.end();
+        out.push_back(v.k);
+        for (const RunRecords& run : v.runs)
+            append(out, run, series);
+        out.push_back(v.steady ? 1.0 : 0.0);
+        if (v.steady) {
+            out.push_back(v.steady->eta);
+            for (const SteadyPair& pair : v.steady->pairs)
+                append(out, pair);
+        }
+    }
+    return out;
+}
+
+Batch unpack(const std::vector<double>& in, int& unit) {
+    unit = static_cast<int>(in[0]);
+    Batch batch(static_cast<std::size_t>(in[1]));
+    const double* at = in.data() + 2;
+    for (ViscosityResults& v : batch) {
+        v.k = static_cast<int>(*at++);
+        for (RunRecords& run : v.runs)
+            at = extract(at, run);
+        if (*at++ != 0.0) {
+            SteadySweepRow& row = v.steady.emplace();
+            row.eta = *at++;
+            for (SteadyPair& pair : row.pairs)
+                at = extract(at, pair);
+        }
+    }
+    return batch;
+}
+
+void pause() {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+// Rank 0's side of the other processes: requests answered with units from the shared queue,
+// results delivered into it.
+class MpiWorkers final : public RemoteWorkers {
+  public:
+    MpiWorkers(int size, int slots)
+        : slots_(slots), owed_(static_cast<std::size_t>(size), 0),
+          told_(static_cast<std::size_t>(size), false), handed_(static_cast<std::size_t>(size), 0) {
+        told_[0] = true;
+    }
+    int slots() const override { return slots_; }
+    void poll(OrderedResults<Batch>& results) override { serve(&results); }
+    std::vector<int> units_handed() const override {
+        return std::vector<int>(handed_.begin() + 1, handed_.end());
+    }
+    void finish() override {
+        finishing_ = true;
+        while (!all_released()) {
+            serve(nullptr);
+            pause();
+        }
+    }
+
+  private:
+    // Receives what has come; hands out units (none once finishing; results then dropped).
+    void serve(OrderedResults<Batch>* results) {
+        int flag = 0;
+        MPI_Status st;
+        while (MPI_Iprobe(MPI_ANY_SOURCE, MPI_ANY_TAG, MPI_COMM_WORLD, &flag, &st), flag) {
+            const auto from = static_cast<std::size_t>(st.MPI_SOURCE);
+            if (st.MPI_TAG == kRequest) {
+                int none = 0;
+                MPI_Recv(&none, 1, MPI_INT, st.MPI_SOURCE, kRequest, MPI_COMM_WORLD,
+                         MPI_STATUS_IGNORE);
+                waiting_.push_back(st.MPI_SOURCE);
+            } else {
+                int count = 0;
+                MPI_Get_count(&st, MPI_DOUBLE, &count);
+                std::vector<double> data(static_cast<std::size_t>(count));
+                MPI_Recv(data.data(), count, MPI_DOUBLE, st.MPI_SOURCE, kResult, MPI_COMM_WORLD,
+                         MPI_STATUS_IGNORE);
+                --owed_[from];
+                int unit = 0;
+                Batch batch = unpack(data, unit);
+                if (results != nullptr && !finishing_) results->deliver(unit, std::move(batch));
+            }
+        }
+        while (!waiting_.empty()) {
+            int unit = -1;
+            const auto claim = finishing_ || results == nullptr ? OrderedResults<Batch>::Claim::None
+                                                                : results->try_claim(unit);
+            if (claim == OrderedResults<Batch>::Claim::NotYet) break;
+            const int to = waiting_.front();
+            waiting_.pop_front();
+            if (claim == OrderedResults<Batch>::Claim::Unit) {
+                MPI_Send(&unit, 1, MPI_INT, to, kUnit, MPI_COMM_WORLD);
+                ++owed_[static_cast<std::size_t>(to)];
+                ++handed_[static_cast<std::size_t>(to)];
+            } else {
+                MPI_Send(&unit, 1, MPI_INT, to, kDone, MPI_COMM_WORLD);
+                told_[static_cast<std::size_t>(to)] = true;
+            }
+        }
+    }
+
+    bool all_released() const {
+        for (std::size_t r = 0; r < told_.size(); ++r)
+            if (!told_[r] || owed_[r] != 0) return false;
+        return true;
+    }
+
+    int slots_;
+    std::vector<int> owed_;   // units handed to each process and not yet returned
+    std::vector<bool> told_;  // each process knows that no more units come
+    std::vector<int> handed_; // units handed to each process
+    std::deque<int> waiting_;
+    bool finishing_ = false;
+};
+
+// A worker process: its threads compute the units rank 0 hands out, one unit ahead; its main
+// thread talks to rank 0.
+void serve_units(const StudyJob& job, int threads, bool plain) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<int> todo;
+    std::deque<std::pair<int, Batch>> done;
+    bool quit = false;
+    std::exception_ptr error;
+    std::vector<std::jthread> pool;
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back([&] {
+            UnitComputer computer(job, plain);
+            while (true) {
+                int unit = 0;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return quit || !todo.empty(); });
+                    if (todo.empty()) return;
+                    unit = todo.front();
+                    todo.pop_front();
+                }
+                try {
+                    Batch b = computer.compute(unit, [] { return false; });
+                    std::lock_guard lock(mutex);
+                    done.emplace_back(unit, std::move(b));
+                } catch (...) {
+                    std::lock_guard lock(mutex);
+                    if (!error) error = std::current_exception();
+                    done.emplace_back(-1, Batch{});
+                }
+            }
+        });
+    const auto stop_pool = [&] {
+        {
+            std::lock_guard lock(mutex);
+            quit = true;
+        }
+        changed.notify_all();
+        pool.clear();
+    };
+
+    int inflight = 0;
+    bool asking = false, finished = false;
+    int reply = 0;
+    MPI_Request request = MPI_REQUEST_NULL;
+    while (!(finished && inflight == 0)) {
+        bool busy = false;
+        // One unit more than threads, so that a thread finds the next one waiting instead
+        // of asking across the network and idling until the answer comes.
+        if (!finished && !asking && inflight < threads + 1) {
+            int none = 0;
+            MPI_Send(&none, 1, MPI_INT, 0, kRequest, MPI_COMM_WORLD);
+            MPI_Irecv(&reply, 1, MPI_INT, 0, MPI_ANY_TAG, MPI_COMM_WORLD, &request);
+            asking = true;
+        }
+        if (asking) {
+            int flag = 0;
+            MPI_Status st;
+            MPI_Test(&request, &flag, &st);
+            if (flag) {
+                asking = false;
+                busy = true;
+                if (st.MPI_TAG == kUnit) {
+                    ++inflight;
+                    {
+                        std::lock_guard lock(mutex);
+                        todo.push_back(reply);
+                    }
+                    changed.notify_one();
+                } else {
+                    finished = true;
+                }
+            }
+        }
+        std::deque<std::pair<int, Batch>> ready;
+        {
+            std::lock_guard lock(mutex);
+            ready.swap(done);
+            if (error) {
+                stop_pool();
+                std::rethrow_exception(error);
+            }
+        }
+        for (auto& [unit, batch] : ready) {
+            const std::vector<double> data = pack(job, unit, batch);
+            MPI_Send(data.data(), static_cast<int>(data.size()), MPI_DOUBLE, 0, kResult,
+                     MPI_COMM_WORLD);
+            --inflight;
+            busy = true;
+        }
+        if (!busy) pause();
+    }
+    stop_pool();
+}
+
+// Sends a string from rank 0 to every process.
+void broadcast(std::string& s) {
+    long long n = static_cast<long long>(s.size());
+    MPI_Bcast(&n, 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    s.resize(static_cast<std::size_t>(n));
+    MPI_Bcast(s.data(), static_cast<int>(n), MPI_CHAR, 0, MPI_COMM_WORLD);
+}
+
+// The bodies of a job as one text (body files separated by NUL), and back.
+std::string job_text(const StudyJob& job) {
+    std::string s;
+    for (int p = 0; p < job.points(); ++p)
+        s += write_body(job.body(p), "") + '\0';
+    return s;
+}
+
+StudyJob job_from_text(const std::string& s, const std::vector<double>& series, bool steady) {
+    std::vector<Body> bodies;
+    std::vector<int> numbers;
+    for (std::size_t at = 0; at < s.size();) {
+        const std::size_t end = s.find('\0', at);
+        auto body = read_body(std::string_view(s).substr(at, end - at), "point");
+        if (const auto* e = std::get_if<BodyError>(&body)) throw OutputError(e->message);
+        bodies.push_back(std::get<Body>(std::move(body)));
+        numbers.push_back(static_cast<int>(numbers.size()));
+        at = end + 1;
+    }
+    return StudyJob(std::move(bodies), std::move(numbers), series, steady);
+}
+
+} // namespace
+
+int mpi_study_command(const std::string& study_file, const std::string& output,
+                      const StudySettings& settings, std::ostream& err) {
+    int provided = 0;
+    MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided);
+    int rank = 0, size = 1;
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+    MPI_Comm_size(MPI_COMM_WORLD, &size);
+    if (size == 1) {
+        const int status = study_command(study_file, output, settings, err);
+        MPI_Finalize();
+        return status;
+    }
+
+    try {
+        // Rank 0 reads and checks the study and takes the directory; all learn the outcome.
+        std::optional<Study> study;
+        PreparedStudy prepared;
+        int status = -1; // go on
+        if (rank == 0) {
+            auto read = read_study_file(study_file);
+            if (auto* e = std::get_if<StudyError>(&read)) {
+                err << "error: " << e->message << '\n';
+                status = kExitBadChoice;
+            } else {
+                study = std::get<Study>(std::move(read));
+                if (settings.steady) study->steady = *settings.steady;
+                try {
+                    auto p = prepare_study(*study, output, settings.series);
+                    if (auto* e = std::get_if<StudyError>(&p)) {
+                        err << "error: " << e->message << '\n';
+                        status = kExitBadChoice;
+                    } else {
+                        prepared = std::get<PreparedStudy>(std::move(p));
+                    }
+                } catch (const OutputError& e) {
+                    err << "error: " << e.what() << '\n';
+                    status = kExitFailure;
+                }
+            }
+        }
+        MPI_Bcast(&status, 1, MPI_INT, 0, MPI_COMM_WORLD);
+        if (status >= 0) {
+            MPI_Finalize();
+            return status;
+        }
+
+        std::string text = rank == 0 ? job_text(prepared.job) : std::string();
+        broadcast(text);
+        int steady = rank == 0 && prepared.job.steady() ? 1 : 0;
+        MPI_Bcast(&steady, 1, MPI_INT, 0, MPI_COMM_WORLD);
+        const int threads = std::max(1, settings.threads);
+        int remote_threads = 0;
+        const int mine = rank == 0 ? 0 : threads + 1; // units a worker holds at once
+        MPI_Reduce(&mine, &remote_threads, 1, MPI_INT, MPI_SUM, 0, MPI_COMM_WORLD);
+
+        if (rank != 0) {
+            serve_units(job_from_text(text, settings.series, steady != 0), threads,
+                        settings.plain);
+            status = kExitSuccess;
+        } else {
+            MpiWorkers workers(size, remote_threads);
+            status = run_study(*study, prepared, err, settings, &workers);
+        }
+        MPI_Finalize();
+        return status;
+    } catch (const std::exception& e) {
+        // The other processes would wait for this one for ever.
+        err << "error: " << e.what() << '\n' << std::flush;
+        MPI_Abort(MPI_COMM_WORLD, kExitFailure);
+    }
+    return kExitFailure;
+}
+
+} // namespace tidal

@@ -1,0 +1,63 @@
+#include "files/csv.hpp"
+
+#include <charconv>
+
+namespace tidal {
+
+void append_number(std::string& out, double v) {
+    char buf[32];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    // The shortest form of a large whole number can be a long run of digits (1e21 as
+    // "1000000000000000000000"), which some readers take for an integer too wide for them:
+    // such numbers are written in exponent form.
+    const std::string_view digits(buf[0] == '-' ? buf + 1 : buf, res.ptr);
+    if (digits.size() > 15 && digits.find_first_not_of("0123456789") == std::string_view::npos)
+        res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    out.append(buf, res.ptr);
+}
+
+void CsvRow::separate() {
+    if (!first_) buf_ += ',';
+    first_ = false;
+}
+
+CsvRow& CsvRow::text(std::string_view s) {
+    separate();
+    if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
+        buf_ += s;
+        return *this;
+    }
+    buf_ += '"';
+    for (const char c : s) {
+        if (c == '"') buf_ += '"';
+        buf_ += c;
+    }
+    buf_ += '"';
+    return *this;
+}
+
+CsvRow& CsvRow::number(double v) {
+    separate();
+    append_number(buf_, v);
+    return *this;
+}
+
+CsvRow& CsvRow::integer(long long v) {
+    separate();
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    buf_.append(buf, res.ptr);
+    return *this;
+}
+
+CsvRow& CsvRow::empty() {
+    separate();
+    return *this;
+}
+
+const std::string& CsvRow::line() {
+    if (!buf_.ends_with('\n')) buf_ += '\n';
+    return buf_;
+}
+
+} // namespace tidal

@@ -1,0 +1,48 @@
+#include "files/netcdf_output.hpp"
+
+#include <unistd.h>
+
+#include "body/body_keys.hpp"
+#include "files/version.hpp"
+#include "files/result_tables.hpp"
+#include "files/results_netcdf.hpp"
+
+namespace tidal {
+
+void write_results_nc(ResultDirectory& dir, const ShellModel& model,
+                      std::span<const SummaryRow> rows, const std::vector<SweepMap>& maps,
+                      std::string_view method) {
+    RunContent c;
+    for (const std::string_view name : table_names(model.body.models))
+        c.rheologies.emplace_back(name);
+    c.rows = rows;
+    std::vector<ViscosityMaps> by_viscosity;
+    for (const SweepMap& m : maps) {
+        ViscosityMaps v{m.eta, {}};
+        for (std::size_t i = 0; i < m.maps.size(); ++i)
+            v.rheologies.push_back(
+                {c.rheologies[i], &m.maps[i].flux, &m.maps[i].top, &m.maps[i].bottom});
+        by_viscosity.push_back(std::move(v));
+    }
+    if (!maps.empty()) {
+        // Every map of a run is drawn on the same grid.
+        const MapPoints axes = map_axes(maps.front().grid);
+        c.latitudes = axes.latitudes;
+        c.longitudes = axes.longitudes;
+    }
+    c.maps = by_viscosity;
+    c.source = kVersion;
+    c.attributes.push_back({"method", std::string(method)});
+    for (const BodyKey& k : body_keys(model.body))
+        c.attributes.push_back({k.name, k.value});
+
+    const std::string partial = dir.reserve(kResultsNetcdfName);
+    try {
+        write_results_netcdf(partial, c);
+    } catch (...) {
+        ::unlink(partial.c_str());
+        throw;
+    }
+}
+
+} // namespace tidal

@@ -1,0 +1,75 @@
+#include "files/result_file.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tidal {
+
+ResultFile::ResultFile(std::string path) : path_(std::move(path)) {
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) fail("create", errno);
+}
+
+ResultFile::~ResultFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void ResultFile::fail(const char* action, int err) const {
+    std::string msg = "cannot " + std::string(action) + " result file '" + path_ + "'";
+    if (err != 0) msg += ": " + std::string(std::strerror(err));
+    throw OutputError(msg);
+}
+
+void ResultFile::write(std::string_view text) {
+    if (fd_ < 0) fail("write", EBADF);
+    pending_.append(text);
+}
+
+void ResultFile::flush() {
+    if (fd_ < 0) fail("write", EBADF);
+    std::size_t done = 0;
+    while (done < pending_.size()) {
+        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : ENOSPC;
+            pending_.clear();
+            // Part of the unit may have reached the file: cut it back to the last whole one.
+            // Devices that cannot be cut (a terminal, /dev/full) never held a torn record.
+            if (done > 0) {
+                (void)::ftruncate(fd_, whole_);
+                (void)::lseek(fd_, whole_, SEEK_SET);
+            }
+            fail("write", err);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    whole_ += static_cast<off_t>(done);
+    pending_.clear();
+}
+
+void ResultFile::rewrite(std::string_view text) {
+    if (fd_ < 0) fail("write", EBADF);
+    pending_.clear();
+    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) fail("write", errno);
+    whole_ = 0;
+    pending_.assign(text);
+    flush();
+}
+
+void ResultFile::close() {
+    if (fd_ < 0) return;
+    flush();
+    const int fd = std::exchange(fd_, -1);
+    // Devices and some file systems cannot sync; that is no failure of the records.
+    const bool sync_error = ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS;
+    const int sync_errno = errno;
+    if (::close(fd) != 0 && errno != EINTR) fail("close", errno);
+    if (sync_error) fail("write", sync_errno);
+}
+
+} // namespace tidal

@@ -1,0 +1,305 @@
+#include "files/result_tables.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <sstream>
+
+#include "body/body_check.hpp"
+#include "loads/diagnostics.hpp"
+#include "loads/heating_profile.hpp"
+#include "files/peak.hpp"
+#include "files/result_file.hpp"
+
+namespace tidal {
+
+std::vector<std::string_view> table_names(const TableRheologies& models) {
+    std::vector<std::string_view> names;
+    for (const Rheology r : models)
+        names.push_back(kRheologies[index_of(r)].name);
+    return names;
+}
+
+namespace {
+
+LoveSummary love_summary(const LoveNumbers& love) {
+    return {love.h2.real(), love.h2.imag(), love.k2.real(),
+            love.k2.imag(), minus_im_k2(love), tidal_q(love)};
+}
+
+std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
+                                      const ShellModel& model) {
+    std::vector<ProfileRecord> out;
+    int layer = 0;
+    for (const ProfileLayer& l : heating_profile(layer_heating, model.grid))
+        out.push_back({++layer, l.outer_radius, l.inner_radius, l.heating, l.power});
+    return out;
+}
+
+// Each solid layer's power (W): the sum of its cells' shares, in profile order; none for a
+// [shell] body.
+std::vector<double> layer_powers(const std::vector<ProfileRecord>& cells, const Body& body) {
+    std::vector<double> out;
+    std::size_t cell = 0;
+    for (std::size_t i = 0; i < body.solid_region_layers(); ++i) {
+        double sum = 0.0;
+        for (int c = 0; c < body.interior[i].cells; ++c)
+            sum += cells[cell++].power;
+        out.push_back(sum);
+    }
+    return out;
+}
+
+GridErrorSummary grid_summary(const std::optional<GridError>& e) {
+    if (!e) return {};
+    return {e->power, e->h2, e->k2};
+}
+
+ExtrapolatedSummary extrapolated_summary(const std::optional<Extrapolated>& x) {
+    if (!x) return {};
+    return {x->power,     x->phase_lag_deg, x->h2.real(),
+            x->h2.imag(), x->k2.real(),     x->k2.imag()};
+}
+
+// With numerics.extrapolate, every rheology's Richardson limits (column order) into `row`.
+void add_extrapolated(SummaryRow& row, const ShellModel& model,
+                      const std::function<const SteadyPair*(Rheology)>& pair_of) {
+    if (!model.body.extrapolate) return;
+    for (const Rheology r : model.body.models) {
+        const SteadyPair* pair = pair_of(r);
+        row.extrapolated.push_back(
+            pair ? extrapolated_summary(extrapolated(*pair, model.grid))
+                 : ExtrapolatedSummary{});
+    }
+}
+
+} // namespace
+
+SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
+                       const std::vector<double>& tn) {
+    const TableRheologies& models = model.body.models;
+    const double rout = model.body.outer_radius;
+    SummaryRow row;
+    row.eta = r[models.front()].eta;
+    row.values.resize(models.size());
+    row.steady.resize(models.size());
+    row.grid.resize(models.size());
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        const RunRecords& run = r[models[i]];
+        row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
+                         run.urmin,   tn[i],
+                         run.urthmax, run.phase_lag_deg,
+                         run.amplitude};
+        row.love.push_back(love_summary(run.love));
+        row.profile.push_back(profile_of(run.layer_heating, model));
+        if (!model.body.interior.empty())
+            row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
+        if (!r.steady) continue;
+        const SteadyPair& pair = (*r.steady)[models[i]];
+        row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
+                         transient(run.pcelk, pair), step_error(pair)};
+        row.grid[i] = grid_summary(grid_error(pair, model.grid));
+    }
+    add_extrapolated(row, model, [&](Rheology m) -> const SteadyPair* {
+        return r.steady ? &(*r.steady)[m] : nullptr;
+    });
+    return row;
+}
+
+SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
+                              const std::vector<double>& tn) {
+    const TableRheologies& models = model.body.models;
+    const double rout = model.body.outer_radius;
+    SummaryRow row;
+    row.eta = r.eta;
+    row.values.resize(models.size());
+    row.steady.resize(models.size());
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        const SteadyRecords& s = r[models[i]].continuous;
+        row.values[i] = {s.power,   surface_heat_flux(s.power, rout),
+                         s.urmin,   tn[i],
+                         s.urthmax, s.phase_lag_deg,
+                         s.amplitude};
+        row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
+        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.grid)));
+        row.love.push_back(love_summary(s.love));
+        row.profile.push_back(profile_of(s.layer_heating, model));
+        if (!model.body.interior.empty())
+            row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
+    }
+    add_extrapolated(row, model, [&](Rheology m) { return &r[m]; });
+    return row;
+}
+
+std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
+                                                  const TableRheologies& models) {
+    std::vector<const std::vector<double>*> series;
+    for (const Rheology m : models)
+        series.push_back(&r[m].ursurf);
+    return series;
+}
+
+std::vector<PeakRecord> sweep_peaks(const TableRheologies& models, const std::vector<double>& eta,
+                                    const std::vector<std::vector<double>>& power, double rout) {
+    // Per rheology its peaks, largest first; written rank by rank.
+    std::vector<std::vector<Peak>> found;
+    std::size_t most = 0;
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        found.push_back(find_peaks(eta, power[i]));
+        most = std::max(most, found.back().size());
+    }
+    std::vector<PeakRecord> peaks;
+    for (std::size_t rank = 0; rank < most; ++rank)
+        for (std::size_t i = 0; i < models.size(); ++i) {
+            if (rank >= found[i].size()) continue;
+            const Peak& p = found[i][rank];
+            PeakRecord rec{kRheologies[index_of(models[i])].name, p.x, p.y,
+                           surface_heat_flux(p.y, rout), {}, {}, {}};
+            if (p.refined_x) {
+                rec.refined_viscosity = p.refined_x;
+                rec.refined_power = p.refined_y;
+                rec.refined_heat_flux = surface_heat_flux(*p.refined_y, rout);
+            }
+            rec.rank = static_cast<int>(rank) + 1;
+            rec.position = p.position == PeakPosition::SweepStart ? "sweep_start"
+                           : p.position == PeakPosition::SweepEnd ? "sweep_end"
+                                                                  : "interior";
+            peaks.push_back(rec);
+        }
+    return peaks;
+}
+
+std::optional<std::string> sweep_edge_warning(const std::vector<PeakRecord>& peaks) {
+    // Per end of the sweep: the rheologies whose largest power lies there, and its viscosity.
+    std::vector<std::string_view> titles[2];
+    double eta[2] = {0.0, 0.0};
+    for (const PeakRecord& p : peaks) {
+        if (p.rank != 1 || p.position == "interior") continue;
+        const int end = p.position == "sweep_end" ? 1 : 0;
+        titles[end].push_back(kRheologies[index_of(*rheology_named(p.rheology))].title);
+        eta[end] = p.viscosity;
+    }
+    if (titles[0].empty() && titles[1].empty()) return std::nullopt;
+    std::ostringstream msg;
+    msg << "warning: the heating of ";
+    for (const int end : {0, 1}) {
+        if (titles[end].empty()) continue;
+        if (end == 1 && !titles[0].empty()) msg << ", of ";
+        for (std::size_t i = 0; i < titles[end].size(); ++i)
+            msg << (i == 0 ? "" : i + 1 == titles[end].size() ? " and " : ", ") << titles[end][i];
+        msg << " is largest at the " << (end == 0 ? "lowest" : "highest") << " swept viscosity ("
+            << two_digits(eta[end]) << " Pa s)";
+    }
+    msg << ", not at a peak: the peak lies beyond the sweep; widen it (";
+    if (!titles[0].empty()) msg << "lower sweep.log10_viscosity_min";
+    if (!titles[0].empty() && !titles[1].empty()) msg << ", ";
+    if (!titles[1].empty()) msg << "raise sweep.log10_viscosity_max";
+    msg << ")";
+    return msg.str();
+}
+
+std::variant<std::vector<double>, std::string>
+series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked,
+                   std::string_view option) {
+    std::vector<double> out;
+    for (const double eta : asked) {
+        const auto swept = nearest_swept_viscosity(sweep, eta);
+        if (!swept) {
+            std::ostringstream msg;
+            msg << "option " << option << " " << eta << " lies outside the swept viscosities "
+                << sweep.viscosity(sweep.first_k) << " .. "
+                << sweep.viscosity(sweep.first_k + sweep.count - 1) << " Pa s of this body";
+            return msg.str();
+        }
+        if (std::find(out.begin(), out.end(), *swept) == out.end()) out.push_back(*swept);
+    }
+    return out;
+}
+
+ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
+                           std::vector<double> series)
+    : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
+      summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
+      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit) {
+    summary_.write(summary_header(table_names(models_), model.body.extrapolate,
+                                  static_cast<int>(model.body.solid_region_layers())));
+    summary_.flush();
+    profile_.write(profile_header());
+    profile_.flush();
+}
+
+void ResultTables::add_row(const SummaryRow& row) {
+    for (std::size_t i = 0; i < models_.size(); ++i)
+        power_[i].push_back(row.values[i].power);
+    eta_.push_back(row.eta);
+    summary_.write(
+        summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated,
+                       row.layer_power));
+    summary_.flush();
+    const std::vector<std::string_view> names = table_names(models_);
+    for (std::size_t i = 0; i < models_.size(); ++i)
+        profile_.write(profile_records(row.eta, names[i], row.profile[i]));
+    profile_.flush();
+    rows_.push_back(row);
+}
+
+void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
+    const SummaryRow row = summary_row(r, model_, tn);
+    const double eta = row.eta;
+    doubts_.add(eta, row.steady, row.grid);
+    add_row(row);
+
+    if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
+    dir_.open(series_file_name(eta))
+        .rewrite(series_table(time_step(model_), model_.run.nperiod, table_names(models_),
+                              series_of(r, models_)));
+}
+
+void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>& tn) {
+    const SummaryRow row = steady_summary_row(r, model_, tn);
+    doubts_.add(row.eta, row.steady, row.grid);
+    add_row(row);
+}
+
+// Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.
+std::string two_digits(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1e", v);
+    return compact_exponent(buf);
+}
+
+std::vector<std::string> law_approximation_notes(const ShellModel& model) {
+    std::vector<std::string> lines;
+    for (const Rheology r : model.body.models) {
+        const auto a = law_approximation(model.body.rheology, r);
+        if (!a) continue;
+        const bool poor = !(a->worst_error <= model.body.doubt_limit);
+        // The approximated term's error bounds the compliance's: every term of J(i w) lies in
+        // the same quadrant, so |J| is at least that term's modulus.
+        std::string line = std::string(poor ? "warning" : "note") + ": " + a->carried_by +
+                           "; worst relative error of its compliance " +
+                           two_digits(a->worst_error) +
+                           " over the frequencies the run resolves, " +
+                           two_digits(a->band_low) + " .. " + two_digits(a->band_high) + " rad/s";
+        if (poor) line += "; raise " + a->remedy + " (or numerics.doubt_limit)";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void ResultTables::finish() {
+    const std::vector<PeakRecord> peaks = sweep_peaks(models_, eta_, power_, model_.body.outer_radius);
+    dir_.open("peaks.csv").rewrite(peaks_table(peaks));
+    // A sweep of one viscosity has no curve whose peak could lie beyond it.
+    if (eta_.size() > 1) edge_warning_ = sweep_edge_warning(peaks);
+}
+
+std::vector<std::string> ResultTables::closing_lines() const {
+    std::vector<std::string> lines = doubts_.warnings();
+    if (edge_warning_) lines.push_back(*edge_warning_);
+    if (const auto summary = doubts_.accuracy_summary()) lines.push_back(*summary);
+    return lines;
+}
+
+} // namespace tidal

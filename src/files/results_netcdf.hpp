@@ -1,0 +1,63 @@
+#pragma once
+// "results.nc": a run's results as one self-describing NetCDF-4 file (CF-1.8 conventions),
+// beside its CSV tables and holding the same doubles:
+//   - every quantity of summary.csv over (rheology, viscosity), named as its column without
+//     the rheology ("power_W"), NaN where the CSV field is empty;
+//   - the heating profile over (rheology, viscosity, cell): cell_heating_W_m3 and
+//     cell_power_W, with the cell's mid radius as coordinate "radius" and its outer and inner
+//     radius in "radius_bounds";
+//   - the surface maps over (rheology, map_viscosity, lat, lon): map_heat_flux_W_m2,
+//     map_top_heating_W_m3 and map_bottom_heating_W_m3 (none without maps);
+//   - the body's keys as global attributes, with Conventions, title and source.
+#include <functional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "files/netcdf_file.hpp"
+#include "files/tables.hpp"
+
+namespace tidal {
+
+// A global attribute: a number, an integer or a text.
+struct FileAttribute {
+    std::string name;
+    std::variant<double, long long, std::string> value;
+};
+
+// The maps of one viscosity (Pa s): per rheology (column order) its three map columns, each
+// latitudes x longitudes values, latitude-major.
+struct ViscosityMaps {
+    double eta = 0.0;
+    std::vector<MapColumns> rheologies;
+};
+
+struct RunContent {
+    std::vector<std::string> rheologies; // column order
+    std::span<const SummaryRow> rows;    // ascending viscosity, every rheology
+    std::vector<double> latitudes, longitudes; // of the maps' grid, degrees
+    std::span<const ViscosityMaps> maps;
+    std::vector<FileAttribute> attributes; // after Conventions, title and source
+    std::string source;                    // the program and its version
+};
+
+// A quantity of summary.csv as a NetCDF variable: its name (the column's without the
+// rheology), its description, and its value for the rheology of column `r` of a row (NaN
+// where the CSV field is empty).
+struct SummaryVariable {
+    std::string_view name, units, long_name;
+    std::function<double(const SummaryRow& row, std::size_t r)> value;
+};
+// Every quantity of a rheology's block of summary.csv, in column order; with `extrapolated`,
+// the extrapolated values' too (numerics.extrapolate).
+std::vector<SummaryVariable> summary_variables(bool extrapolated = false);
+
+// Writes the file at `path` (created anew). Throws OutputError; the caller removes a file
+// whose writing failed.
+void write_results_netcdf(const std::string& path, const RunContent& content);
+
+// Declares one of the file's attributes.
+void put_attribute(NetcdfFile& nc, int var, const FileAttribute& a);
+
+} // namespace tidal

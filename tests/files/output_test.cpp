@@ -1,0 +1,347 @@
+// Record form and result files, including the failures a user can run into.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "files/csv.hpp"
+#include "files/peak.hpp"
+#include "files/record.hpp"
+#include "files/result_directory.hpp"
+#include "files/result_file.hpp"
+#include "files/result_set.hpp"
+#include "scratch_dir.hpp"
+
+namespace tidal {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> split(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> items;
+    for (std::string s; in >> s;)
+        items.push_back(s);
+    return items;
+}
+
+TEST(Record, OneLeadingBlankAndShortestRoundTripDoubles) {
+    const double values[] = {1e10, 11220184543.019653,     -16.924849751068784, 0.0015, 5e-324,
+                             -0.0, 1.7976931348623157e308, 2854483189.588189};
+    for (double v : values) {
+        Record rec;
+        const std::string line = rec.real(1e10).real(v).line();
+        ASSERT_EQ(line.front(), ' ');
+        ASSERT_EQ(line.back(), '\n');
+        const auto items = split(line);
+        ASSERT_EQ(items.size(), 2u);
+        double back = 0;
+        std::from_chars(items[1].data(), items[1].data() + items[1].size(), back);
+        EXPECT_EQ(std::signbit(back), std::signbit(v));
+        EXPECT_EQ(back, v) << items[1];
+    }
+    Record rec;
+    EXPECT_EQ(rec.text("viscosity ").real(1e10).line(), " viscosity  1e+10\n");
+    std::string series;
+    append_step_record(series, 20000, -0.5);
+    EXPECT_EQ(series, " 20000 -0.5\n");
+}
+
+TEST(Csv, QuotedTextRoundTripNumbersAndLf) {
+    CsvRow row;
+    const std::string line = row.text("plain")
+                                 .text("a,b")
+                                 .text("say \"x\"")
+                                 .number(-16.924849751068784)
+                                 .number(0.0005)
+                                 .empty()
+                                 .integer(20000)
+                                 .line();
+    EXPECT_EQ(line, "plain,\"a,b\",\"say \"\"x\"\"\",-16.924849751068784,5e-04,,20000\n");
+    // A large whole number is written with an exponent, not as 22 digits that a reader may
+    // take for an integer it cannot hold; it still reads back exactly.
+    for (const double v : {1.6631486199180844e21, -1e21, 3.1622776601683794e20, 1e15}) {
+        std::string s;
+        append_number(s, v);
+        EXPECT_LE(s.size(), 24u) << s;
+        EXPECT_NE(s.find_first_of(".e"), std::string::npos) << s;
+        double back = 0;
+        std::from_chars(s.data(), s.data() + s.size(), back);
+        EXPECT_EQ(back, v) << s;
+    }
+}
+
+// Synthetic sweeps of 0.05 in log10 with a known peak.
+TEST(Peak, RefinedInLogLogByAParabolaThroughTheThreeLargest) {
+    std::vector<double> eta, parabola, debye;
+    for (int k = 200; k <= 260; ++k)
+        eta.push_back(std::pow(10.0, k / 20.0));
+    const double top = 12.3456; // log10 of the peak viscosity, between two samples
+    for (const double e : eta) {
+        const double u = std::log10(e) - top;
+        parabola.push_back(std::pow(10.0, 21.0 - 0.8 * u * u));
+        // Dissipation of a Maxwell element: largest where eta/mu = 1/omega.
+        const double wt = std::pow(10.0, u);
+        debye.push_back(5e9 * wt / (1.0 + wt * wt));
+    }
+    const Peak p = find_peak(eta, parabola);
+    EXPECT_EQ(p.x, eta[static_cast<std::size_t>(std::lround(20 * top)) - 200]);
+    EXPECT_EQ(p.y, parabola[p.index]);
+    ASSERT_TRUE(p.refined_x && p.refined_y);
+    EXPECT_NEAR(std::log10(*p.refined_x), top, 1e-12);
+    EXPECT_NEAR(*p.refined_y, 1e21, 1e21 * 1e-12);
+
+    const Peak d = find_peak(eta, debye);
+    ASSERT_TRUE(d.refined_x);
+    EXPECT_NEAR(std::log10(*d.refined_x), top, 2e-3);
+    EXPECT_NEAR(*d.refined_y, 2.5e9, 2.5e9 * 1e-4);
+    EXPECT_GE(*d.refined_y, d.y);
+
+    // A curve still rising at the end of the sweep has no interior peak to refine.
+    const std::vector<double> rising(parabola.begin(), parabola.begin() + 40);
+    const Peak edge = find_peak(std::span(eta).first(40), rising);
+    EXPECT_EQ(edge.index, 39u);
+    EXPECT_FALSE(edge.refined_x);
+
+    // Of equal largest samples, the first.
+    const std::vector<double> x = {1.0, 2.0, 3.0, 4.0}, tied = {1.0, 2.0, 2.0, 1.0};
+    const Peak first = find_peak(x, tied);
+    EXPECT_EQ(first.index, 1u);
+    EXPECT_EQ(first.x, 2.0);
+}
+
+// The peak finder on a table of curves: a maximum at every sample from the first to the last,
+// flat tops, equal peaks, several peaks of known rank, ripples below and above the prominence.
+// Deliberate faults this catches: the last sample taken as interior (i + 1 > size), the later of
+// two equal largest samples chosen (>= for >), the second sample of a flat top counted as a peak
+// of its own (y[i] >= y[i - 1]), the ranks sorted by position instead of power, and a prominence
+// measured from the lower base instead of the higher one.
+TEST(Peak, ATableOfCurves) {
+    const auto samples = [](std::size_t n) {
+        std::vector<double> x;
+        for (std::size_t i = 0; i < n; ++i)
+            x.push_back(std::pow(10.0, static_cast<double>(i)));
+        return x;
+    };
+    // A parabola in log-log with its top on sample m: every position from first to last.
+    const std::size_t n = 9;
+    const std::vector<double> x = samples(n);
+    for (std::size_t m = 0; m < n; ++m) {
+        std::vector<double> y;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double d = static_cast<double>(i) - static_cast<double>(m);
+            y.push_back(std::pow(10.0, 3.0 - 0.1 * d * d));
+        }
+        const std::vector<Peak> peaks = find_peaks(x, y);
+        ASSERT_EQ(peaks.size(), 1u) << "top at " << m;
+        const Peak& p = peaks.front();
+        EXPECT_EQ(p.index, m);
+        EXPECT_EQ(p.position, m == 0       ? PeakPosition::SweepStart
+                              : m == n - 1 ? PeakPosition::SweepEnd
+                                           : PeakPosition::Interior)
+            << "top at " << m;
+        // One sample from either end is still inside the sweep: refined, exactly here.
+        EXPECT_EQ(p.refined_x.has_value(), m != 0 && m != n - 1) << "top at " << m;
+        if (p.refined_x) {
+            EXPECT_NEAR(std::log10(*p.refined_x), static_cast<double>(m), 1e-12);
+            EXPECT_NEAR(*p.refined_y, 1e3, 1e3 * 1e-12);
+        }
+    }
+    // A flat top of two equal samples: one peak, the first of them, refined to their middle.
+    const std::vector<double> flat = {1.0, 2.0, 3.0, 3.0, 2.0, 1.0};
+    const std::vector<Peak> top = find_peaks(samples(6), flat);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].index, 2u);
+    ASSERT_TRUE(top[0].refined_x);
+    EXPECT_NEAR(std::log10(*top[0].refined_x), 2.5, 1e-12);
+    // Two equal peaks: both, the first one first; a flat top at the end of a sweep.
+    const std::vector<double> twins = {1.0, 5.0, 1.0, 5.0, 1.0, 4.0, 4.0};
+    const std::vector<Peak> two = find_peaks(samples(7), twins);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[0].index, 1u);
+    EXPECT_EQ(two[1].index, 3u);
+    // Four peaks of known rank, by power, not by position; the last sample is not one.
+    const std::vector<double> four = {1.0, 3.0, 1.0, 7.0, 1.0, 5.0, 1.0, 9.0, 1.0};
+    std::vector<std::size_t> ranked;
+    for (const Peak& p : find_peaks(samples(9), four))
+        ranked.push_back(p.index);
+    EXPECT_EQ(ranked, (std::vector<std::size_t>{7, 3, 5, 1}));
+    // A curve still rising at the end with a peak inside: the end first, marked, then the peak.
+    const std::vector<double> rising = {1.0, 4.0, 2.0, 3.0, 6.0};
+    const std::vector<Peak> edge = find_peaks(samples(5), rising);
+    ASSERT_EQ(edge.size(), 2u);
+    EXPECT_EQ(edge[0].position, PeakPosition::SweepEnd);
+    EXPECT_EQ(edge[1].index, 1u);
+    // Ripples on the slope of one peak: below the prominence they are not peaks, above it they
+    // are. The ripple's prominence is measured from the higher of its two bases.
+    for (const double ripple : {0.5 * kPeakProminence, 2.0 * kPeakProminence}) {
+        std::vector<double> y = {1.0, 2.0, 4.0, 8.0, 16.0, 10.0, 6.0, 5.0, 3.0, 1.0};
+        y[7] = y[6] * (1.0 + ripple) / (1.0 - ripple); // a bump above both neighbours
+        y[6] = y[7] * (1.0 - ripple);
+        y[8] = y[7] * (1.0 - ripple) * 0.5; // far lower on the far side: the near base rules
+        const std::vector<Peak> found = find_peaks(samples(10), y);
+        EXPECT_EQ(found.size(), ripple > kPeakProminence ? 2u : 1u) << "ripple " << ripple;
+    }
+}
+
+class InScratchDir : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = testing_scratch::scratch_dir(
+            "tidal_output_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        old = fs::current_path();
+        fs::current_path(dir);
+    }
+    void TearDown() override {
+        fs::current_path(old);
+        fs::remove_all(dir);
+    }
+    static std::string slurp(const char* name) {
+        std::ifstream in(name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    fs::path dir, old;
+};
+
+TEST_F(InScratchDir, FilesArePublishedOnlyWhenTheRunIsComplete) {
+    {
+        std::ofstream f("ureta");
+        f << " earlier complete result\n";
+    }
+    ResultDirectory dir(".");
+    ResultSet files(dir, {"", "kelvin"});
+    files.summary(LegacyQuantity::MinSurface, 0, 1e10, -16.5);
+    // Flushed at once into the temporary file; the earlier result is not touched yet.
+    EXPECT_EQ(slurp("ureta.partial"), " 1e+10 -16.5\n");
+    EXPECT_EQ(slurp("ureta"), " earlier complete result\n");
+    files.series(0, {0.25, -1.5, 3.0, 4.0});
+    files.series(0, {0.25, -1.5, 3.0}); // a later run replaces a longer series
+    EXPECT_FALSE(fs::exists("time"));
+    dir.publish();
+    EXPECT_EQ(slurp("ureta"), " 1e+10 -16.5\n");
+    EXPECT_EQ(slurp("time"), " 1 0.25\n 2 -1.5\n 3 3\n");
+    for (const std::string& name : ResultSet::file_names({"", "kelvin"}))
+        EXPECT_TRUE(fs::exists(name)) << name;
+    for (const auto& entry : fs::directory_iterator("."))
+        EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+}
+
+TEST_F(InScratchDir, AStoppedRunLeavesPartialFilesThatTheNextRunReplaces) {
+    {
+        ResultDirectory dir("out");
+        dir.open("pcelketa").rewrite(" 1 2\n");
+        dir.open("series-1.csv").rewrite("1,2\n");
+    } // stopped: never published
+    EXPECT_EQ(slurp("out/pcelketa.partial"), " 1 2\n");
+    EXPECT_FALSE(fs::exists("out/pcelketa"));
+    ResultDirectory again("out");
+    // Every stale temporary file is gone before the new run writes, even those it will not
+    // write again.
+    EXPECT_FALSE(fs::exists("out/pcelketa.partial"));
+    EXPECT_FALSE(fs::exists("out/series-1.csv.partial"));
+    again.open("pcelketa").rewrite(" 3 4\n");
+    again.publish();
+    EXPECT_EQ(slurp("out/pcelketa"), " 3 4\n");
+}
+
+TEST_F(InScratchDir, APlantedLinkAtTheTemporaryNameIsNeitherWrittenThroughNorPublished) {
+    {
+        std::ofstream f("victim");
+        f << "not yours\n";
+    }
+    fs::create_directory("out");
+    fs::create_symlink("../victim", "out/pcelketa.partial");
+    ResultDirectory dir("out");
+    dir.open("pcelketa").rewrite(" 1 2\n");
+    dir.publish();
+    EXPECT_EQ(slurp("victim"), "not yours\n");
+    EXPECT_FALSE(fs::is_symlink("out/pcelketa"));
+    EXPECT_EQ(slurp("out/pcelketa"), " 1 2\n");
+}
+
+TEST_F(InScratchDir, ASecondRunIntoTheSameDirectoryIsRefused) {
+    ResultDirectory first("shared");
+    try {
+        ResultDirectory second("shared");
+        FAIL() << "expected DirectoryInUse";
+    } catch (const DirectoryInUse& e) {
+        const std::string msg = e.what();
+        EXPECT_NE(msg.find("'shared'"), std::string::npos) << msg;
+        EXPECT_NE(msg.find("process " + std::to_string(getpid())), std::string::npos) << msg;
+    }
+    ResultDirectory elsewhere("other"); // another directory is free
+}
+
+TEST_F(InScratchDir, UncreatableFileNamesTheFileAndTheReason) {
+    fs::create_directory("tneta"); // a directory where a result must be published
+    ResultDirectory dir(".");
+    try {
+        ResultSet files(dir, {"", "kelvin"});
+        FAIL() << "expected an OutputError";
+    } catch (const OutputError& e) {
+        const std::string msg = e.what();
+        EXPECT_NE(msg.find("'tneta'"), std::string::npos) << msg;
+        EXPECT_NE(msg.find("Is a directory"), std::string::npos) << msg;
+    }
+}
+
+// A write that the system takes only in part (here a file size limit, as a full disk would)
+// leaves the file at its last whole record.
+TEST_F(InScratchDir, AWriteCutShortLeavesNoTornRecord) {
+    ResultFile f("limited");
+    f.write(std::string(99, 'a') + "\n");
+    f.flush();
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 150;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool reported = false;
+    try {
+        f.write(std::string(99, 'b') + "\n");
+        f.flush();
+    } catch (const OutputError& e) {
+        reported = std::string(e.what()).find("'limited'") != std::string::npos;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_TRUE(reported);
+    EXPECT_EQ(slurp("limited"), std::string(99, 'a') + "\n");
+}
+
+TEST(ResultFile, FullDiskIsReportedNotSwallowed) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    ResultFile f("/dev/full");
+    bool reported = false;
+    try {
+        f.write(" 1 2\n");
+        f.flush();
+    } catch (const OutputError& e) {
+        reported = std::string(e.what()).find("No space left on device") != std::string::npos;
+    }
+    EXPECT_TRUE(reported);
+}
+
+TEST(ResultFile, CloseReportsADelayedWriteFailure) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    ResultFile f("/dev/full");
+    f.write(" 1 2\n"); // buffered, fails only when handed to the system
+    EXPECT_THROW(f.close(), OutputError);
+}
+
+} // namespace
+} // namespace tidal

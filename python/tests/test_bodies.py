@@ -40,10 +40,12 @@ def test_a_body_built_in_python_round_trips_through_toml(program, tmp_path):
     body = tidal.preset(5).with_({"name": 'Io "thin" crust', "numerics.layers": 4,
                                   "shell.rigidity": [6e10, 6.5e10, 7e10, 0.1 + 0.2],
                                   "shell.viscosity_factors": (1.0, 2.0, 4.0, 8.0),
-                                  "orbit.eccentricity": 1 / 3, "shell.self_gravity": True})
+                                  "orbit.eccentricity": 1 / 3, "shell.self_gravity": True,
+                                  "orbit.obliquity": 7.5, "orbit.pericentre_argument": -20.0})
     again = tidal.Body.from_toml(body.to_toml())
     assert again == body and again.to_toml() == body.to_toml()
     assert body["shell.rigidity"][3] == 0.1 + 0.2 and body["orbit.eccentricity"] == 1 / 3
+    assert body["orbit.obliquity"] == 7.5 and tidal.preset(1)["orbit.obliquity"] == 0.0
     assert body["name"] == 'Io "thin" crust' and body["numerics.layers"] == 4
     assert tidal.preset(1)["shell.viscosity_factors"] is None
     assert body["shell.self_gravity"] is True and tidal.preset(1)["shell.self_gravity"] is False

@@ -110,6 +110,8 @@ class Body:
         orbit.rotation             text: "synchronous" (default) or "3:2"
         orbit.second_order         bool: True is the older name of orbit.rotation = "3:2"
         orbit.tide                 text: "expansion" (default) or "exact" (the Keplerian orbit)
+        orbit.obliquity            degrees, 0 to 180: tilt of the spin axis (default 0)
+        orbit.pericentre_argument  degrees, from the orbit's ascending node on the equator
         sweep.log10_viscosity_min  log10 of the viscosity in Pa s
         sweep.log10_viscosity_max  log10 of the viscosity in Pa s
         sweep.steps_per_decade     integer: viscosities 10^(k/steps_per_decade) Pa s
@@ -223,7 +225,8 @@ class Body:
 
 # Keys that a body file leaves out at their defaults, with those defaults.
 _SWITCH_DEFAULTS = {"shell.self_gravity": False, "numerics.grid_error": True,
-                    "numerics.extrapolate": False, "numerics.doubt_limit": 1e-2}
+                    "numerics.extrapolate": False, "numerics.doubt_limit": 1e-2,
+                    "orbit.obliquity": 0.0, "orbit.pericentre_argument": 0.0}
 
 Body.__doc__ = Body.__doc__.format(
     rheology_names=", ".join(f'"{r}"' for r in RHEOLOGIES),

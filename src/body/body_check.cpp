@@ -102,8 +102,23 @@ std::optional<BodyProblem> check_body(const Body& b) {
         if (auto p = layer_values("shell.viscosity_factors", b.viscosity_factors, b.layers, false))
             return p;
     if (auto p = positive("orbit.period", b.period)) return p;
-    // The tide is the eccentricity tide alone: a circular orbit raises none and heats nothing.
-    if (!(b.eccentricity > 0.0 && b.eccentricity < 1.0))
+    // The spin axis's tilt, 0 (the orbit normal) to 180 degrees (against it), both bounds
+    // included; the pericentre's argument any finite angle.
+    if (!std::isfinite(b.obliquity)) return BodyProblem{"orbit.obliquity", "must be a finite number"};
+    if (!(b.obliquity >= 0.0 && b.obliquity <= 180.0))
+        return BodyProblem{"orbit.obliquity",
+                           "must be from 0 to 180 degrees (got " + shortest(b.obliquity) + ")"};
+    if (!std::isfinite(b.pericentre_argument))
+        return BodyProblem{"orbit.pericentre_argument", "must be a finite number"};
+    // An oblique body's geometry (docs/method.md §2.2) is that of a synchronous spin.
+    if (b.oblique() && b.three_to_two())
+        return BodyProblem{"orbit.obliquity",
+                           "the obliquity tide is that of a synchronous body (got " +
+                               shortest(b.obliquity) + " degrees with the 3:2 rotation)"};
+    // Without obliquity the tide is the eccentricity tide alone: a circular orbit raises none
+    // and heats nothing. An oblique body on a circular orbit feels the obliquity tide.
+    const bool oblique_circular = b.oblique() && b.eccentricity == 0.0;
+    if (!oblique_circular && !(b.eccentricity > 0.0 && b.eccentricity < 1.0))
         return BodyProblem{"orbit.eccentricity",
                            "must be more than 0 and less than 1 (got " +
                                shortest(b.eccentricity) + ")" +
@@ -120,7 +135,7 @@ std::optional<BodyProblem> check_body(const Body& b) {
     // The exact tide's harmonics must converge within the cap: the time steps must resolve
     // them, and they say how fast the tide varies near pericentre.
     if (b.exact_tide() &&
-        OrbitTide(b.eccentricity, b.spin_ratio())
+        OrbitTide(b)
             .harmonics(kTideHarmonicTolerance, kTideHarmonicCap)
             .empty())
         return BodyProblem{"orbit.eccentricity",
@@ -195,7 +210,7 @@ std::optional<BodyProblem> check_body(const Body& b) {
 
 std::optional<BodyProblem> time_steps_problem(const Body& b) {
     if (!b.exact_tide()) return std::nullopt;
-    const std::size_t harmonics = OrbitTide(b.eccentricity, b.spin_ratio())
+    const std::size_t harmonics = OrbitTide(b)
                                       .harmonics(kTideHarmonicTolerance, kTideHarmonicCap)
                                       .size();
     if (b.steps_per_period < 1 || static_cast<std::size_t>(b.steps_per_period) > harmonics)

@@ -86,6 +86,13 @@ bool rotation_written(const Body& b) {
 bool tide_written(const Body& b) {
     return b.tide != "expansion";
 }
+// The tilt of the spin axis and the pericentre's argument, where they are not zero.
+bool obliquity_written(const Body& b) {
+    return b.obliquity != 0.0;
+}
+bool pericentre_argument_written(const Body& b) {
+    return b.pericentre_argument != 0.0;
+}
 
 std::string dotted(const Key& k) {
     return k.section.empty() ? std::string(k.name)
@@ -146,6 +153,12 @@ const std::vector<Key>& keys() {
          "tide expanded to second order in the eccentricity", &B::second_order},
         {"orbit", "tide", Kind::Text, false, "\"expansion\" or \"exact\"", &B::tide,
          tide_written},
+        {"orbit", "obliquity", Kind::Real, false,
+         "degrees: tilt of the spin axis from the orbit normal, 0 to 180", &B::obliquity,
+         obliquity_written},
+        {"orbit", "pericentre_argument", Kind::Real, false,
+         "degrees: argument of the pericentre from the orbit's ascending node on the equator",
+         &B::pericentre_argument, pericentre_argument_written},
         {"sweep", "log10_viscosity_min", Kind::Real, true, "log10 of the viscosity in Pa s",
          &B::log10_viscosity_min},
         {"sweep", "log10_viscosity_max", Kind::Real, true, "", &B::log10_viscosity_max},

@@ -101,6 +101,13 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << *e << '\n';
         return kExitBadChoice;
     }
+    // The maps carry the order-0 and order-2 components alone: an oblique body's order-1
+    // pattern is not in them yet.
+    if (body_spec.oblique() && !std::get<std::vector<double>>(maps).empty()) {
+        err << "error: option --map: the heating maps of an oblique body (orbit.obliquity = "
+            << body_spec.obliquity << ") are not available yet\n";
+        return kExitBadChoice;
+    }
     if (settings.method == Method::Steady && !settings.series.empty()) {
         err << "error: option --series needs the time method: the steady state has no series\n";
         return kExitBadChoice;
@@ -121,7 +128,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     // (a harmonic at a multiple of the step rate was refused above). Otherwise the measured step error
     // (summary.csv, and the sweep's warning) tells how well they are resolved.
     if (body_spec.exact_tide() && settings.method == Method::Time) {
-        const std::size_t harmonics = OrbitTide(body_spec.eccentricity, body_spec.spin_ratio())
+        const std::size_t harmonics = OrbitTide(body_spec)
                                           .harmonics(kTideHarmonicTolerance, kTideHarmonicCap)
                                           .size();
         if (static_cast<std::size_t>(body_spec.steps_per_period) <= 2 * harmonics)

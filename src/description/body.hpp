@@ -80,6 +80,11 @@ struct Body {
     // The tide: "expansion" (first order in the eccentricity for a synchronous body, to e^2
     // in each harmonic for 3:2) or "exact" (the potential of the Keplerian orbit).
     std::string tide = "expansion";
+    // The tilt of the spin axis from the orbit normal, degrees (0 to 180), and the argument of
+    // the pericentre measured from the orbit's ascending node on the body's equator, degrees
+    // (docs/method.md §2.2): an oblique body feels the order-1 tide as well.
+    double obliquity = 0.0;
+    double pericentre_argument = 0.0;
 
     // [sweep]: viscosities 10^(k/steps_per_decade) Pa s for min <= k/steps_per_decade <= max
     double log10_viscosity_min = 0.0;
@@ -121,6 +126,12 @@ struct Body {
     bool three_to_two() const { return second_order || rotation == "3:2"; }
     double spin_ratio() const { return three_to_two() ? 1.5 : 1.0; }
     bool exact_tide() const { return tide == "exact"; }
+    // Whether the spin axis is tilted: the tide then has order-1 components (§2.2), and the
+    // runs carry their two extra load components.
+    bool oblique() const { return obliquity != 0.0; }
+    // The obliquity and the pericentre's argument in radians.
+    double obliquity_rad() const { return obliquity * (kPi / 180.0); }
+    double pericentre_argument_rad() const { return pericentre_argument * (kPi / 180.0); }
     // Outer radius of interior layer i (0 the outermost), m.
     double interior_outer_radius(std::size_t i) const {
         double r = outer_radius;

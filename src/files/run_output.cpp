@@ -1,6 +1,7 @@
 #include "files/run_output.hpp"
 
 #include <cmath>
+#include <initializer_list>
 #include <string>
 
 #include "body/body_file.hpp"
@@ -60,11 +61,36 @@ void write_body_toml(ResultDirectory& dir, const Body& body_spec) {
 
 void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec) {
     const double n = body_spec.angular_frequency();
-    const auto harmonics = OrbitTide(body_spec.eccentricity, body_spec.spin_ratio())
+    const auto harmonics = OrbitTide(body_spec)
                                .harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
     // Amplitudes of W/r^2, 1/s^2: |W20| = sqrt(pi/5) n^2 |order0| for order 0, and for order 2
     // the root of the squares of the cosine and sine parts' sqrt(3pi/10) n^2 coefficients.
     std::string text = "harmonic,frequency_rad_s,order,amplitude_per_s2\n";
+    if (body_spec.oblique()) {
+        // An oblique body's harmonics have both parities, and the order-1 pair: its rows say
+        // order 1, with |W21| = sqrt(6pi/5) n^2 times the root of its four parts' squares.
+        for (const TideHarmonic& h : harmonics) {
+            const std::string head = std::to_string(h.h) + "," + toml_real(h.h * n) + ",";
+            const auto root = [](std::initializer_list<double> v) {
+                double s = 0.0;
+                for (const double x : v)
+                    s += x * x;
+                return std::sqrt(s);
+            };
+            text += head + "0," +
+                    toml_real(std::sqrt(kPi / 5.0) * (n * n) * root({h.order0, h.order0_sin})) + "\n";
+            text += head + "1," +
+                    toml_real(std::sqrt(6.0 * kPi / 5.0) * (n * n) *
+                              root({h.cosine1_cos, h.cosine1_sin, h.sine1_cos, h.sine1_sin})) +
+                    "\n";
+            text += head + "2," +
+                    toml_real(std::sqrt(3.0 * kPi / 10.0) * (n * n) *
+                              root({h.cosine, h.cosine_sin, h.sine_cos, h.sine})) +
+                    "\n";
+        }
+        dir.open("tide.csv").rewrite(text);
+        return;
+    }
     for (const TideHarmonic& h : harmonics) {
         const std::string head = std::to_string(h.h) + "," + toml_real(h.h * n) + ",";
         text += head + "0," + toml_real(std::sqrt(kPi / 5.0) * (n * n) * std::fabs(h.order0)) + "\n";

@@ -20,6 +20,8 @@ const double kSqrt48Pi = std::sqrt(48.0 * kPi);
 const double kSqrt3Pi = std::sqrt(3.0 * kPi);
 const double kSqrtPi5 = std::sqrt(kPi / 5.0);
 const double kSqrt2Pi = std::sqrt(2.0 * kPi);
+const double kSqrt6Pi5 = std::sqrt(6.0 * kPi / 5.0);
+const double kSqrt12Pi = std::sqrt(12.0 * kPi);
 } // namespace
 
 double inner_boundary_radius(const ShellModel& model) {
@@ -34,8 +36,11 @@ double tide_reference_radius(const ShellModel& model) {
 
 TidalForcing::TidalForcing(const ShellModel& model, double dt)
     : N_(model.body.layers), j_(model.run.j), omega_(model.body.angular_frequency()), dt_(dt), ecc_(model.body.eccentricity),
-      eccentric_(model.body.three_to_two()), inner_pressure_(!model.grid.centre) {
-    if (model.body.exact_tide()) exact_.emplace(ecc_, model.body.spin_ratio());
+      eccentric_(model.body.three_to_two()), inner_pressure_(!model.grid.centre),
+      order_one_(model.orders == TideOrders::One),
+      sin_obliquity_(std::sin(model.body.obliquity_rad())),
+      pericentre_(model.body.pericentre_argument_rad()) {
+    if (model.body.exact_tide()) exact_.emplace(model.body);
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
     const double R = tide_reference_radius(model);
@@ -58,6 +63,12 @@ StepForcing TidalForcing::at(int step) const {
     StepForcing f{};
     if (exact_) {
         f = exact(exact_->at(wt));
+    } else if (order_one_) {
+        // The order-1 pair to first order in sin(theta): Re W21 alone, at the frequency of the
+        // mean argument of latitude (docs/method.md §2.2); the order-0 slot stays empty.
+        const double cosine = -(sin_obliquity_ * std::sin(pericentre_ + wt));
+        f.amp_cosine = cosine * kSqrt6Pi5 * A_;
+        f.body_cosine = -cosine * kSqrt12Pi;
     } else if (!eccentric_) {
         f.amp_order0 = -c1 * kSqrt9Pi5 * Ae_;
         f.amp_cosine = c1 * kSqrt27Pi10 * Ae_;
@@ -87,6 +98,15 @@ StepForcing TidalForcing::exact(const TideComponents& t) const {
     // W20 = -sqrt(pi/5) r^2 omega^2 order0, W22 = sqrt(3pi/10) r^2 omega^2 (cosine + i sine)
     // (docs/method.md §2.1); the body loads carry sqrt(j(2j+1)) = sqrt(10) more, opposite.
     StepForcing f{};
+    if (order_one_) {
+        // The order-1 pair (docs/method.md §2.2): Re and Im W21 = sqrt(6pi/5) r^2 omega^2
+        // (cosine1, sine1), in the cosine and sine slots.
+        f.amp_cosine = t.cosine1 * kSqrt6Pi5 * A_;
+        f.amp_sine = t.sine1 * kSqrt6Pi5 * A_;
+        f.body_cosine = -t.cosine1 * kSqrt12Pi;
+        f.body_sine = -t.sine1 * kSqrt12Pi;
+        return f;
+    }
     f.amp_order0 = -t.order0 * kSqrtPi5 * A_;
     f.amp_cosine = t.cosine * kSqrt3Pi10 * A_;
     f.amp_sine = t.sine * kSqrt3Pi10 * A_;
@@ -113,8 +133,9 @@ void TidalForcing::load(const StepForcing& f, Vec1View<double> b_order0,
     }
     // With the 3:2 expansion only the order-0 component keeps ecc outside; the exact tide
     // keeps it in all three.
-    const std::vector<double>& w_order2 = eccentric_ || exact_ ? Y_ : Ye_;
-    const std::vector<double>& w_order0 = exact_ ? Y_ : Ye_;
+    // The order-1 pair, like the exact tide, keeps its small parameter in its amplitudes.
+    const std::vector<double>& w_order2 = eccentric_ || exact_ || order_one_ ? Y_ : Ye_;
+    const std::vector<double>& w_order0 = exact_ || order_one_ ? Y_ : Ye_;
     for (int i = 2; i <= N_; ++i) {
         const std::size_t w = static_cast<std::size_t>(i - 2);
         b_order0(unknowns::u_minus(i)) = f.body_order0 * w_order0[w];

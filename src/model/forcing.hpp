@@ -10,6 +10,10 @@
 // from the Keplerian orbit, model/orbit_tide.hpp). The tide loads the shell as the body force
 // rho grad W, which falls on the j-1 momentum row only (grad(r^j Y_j) =
 // sqrt(j(2j+1)) r^(j-1) Y^{j-1}_j), and as the pressure rho_b W(R_i) of the fluid below.
+// An oblique body's order-1 pair (docs/method.md §2.2), to first order in sin(obliquity),
+//   Re W21 = sqrt(6 pi/5) r^2 omega^2 (-sin(theta) sin(omega t + pericentre argument)),
+//   Im W21 = 0,
+// loads a model of TideOrders::One in the cosine and sine slots.
 #include <optional>
 #include <vector>
 
@@ -67,6 +71,8 @@ class TidalForcing {
     double omega_, dt_, ecc_;
     bool eccentric_;
     bool inner_pressure_; // the fluid below loads the inner boundary (not at a solid centre)
+    bool order_one_;      // the slots carry the order-1 pair (TideOrders::One)
+    double sin_obliquity_, pericentre_; // sin(theta) and the pericentre's argument (rad)
     std::optional<OrbitTide> exact_; // the exact tide of the orbit, where asked for
     double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R tide_reference_radius)
     // Radial weights of the interior nodes i = 2..N (index i-2): r*rho*omega^2*ecc and

@@ -63,6 +63,13 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     return m;
 }
 
+ShellModel order_one_model(const ShellModel& model) {
+    ShellModel m = model;
+    m.orders = TideOrders::One;
+    m.twice_the_cells.reset();
+    return m;
+}
+
 double sweep_viscosity(int k, int steps_per_decade) {
     return std::pow(10.0, k / static_cast<double>(steps_per_decade));
 }

@@ -17,9 +17,20 @@ struct RunConstants {
     int nsteps = 20000; // time steps per run (a whole number of periods; ten by default)
 };
 
+// Which of the tide's load components a model's runs carry in their three right-hand sides
+// (docs/method.md §2.2). Every body's runs carry the order-0 component and the order-2 pair; an
+// oblique body's runs carry the order-1 pair besides, in a second run of the same radial
+// operator (a spherically symmetric body responds to each (2, m) component alike, and the
+// components' dissipations add over the sphere): its model is order_one_model's copy.
+enum class TideOrders {
+    ZeroAndTwo, // order 0, order-2 cosine, order-2 sine
+    One,        // nothing, order-1 cosine, order-1 sine (the order-0 slot stays empty)
+};
+
 struct ShellModel {
     Body body;
     RunConstants run;
+    TideOrders orders = TideOrders::ZeroAndTwo;
     std::vector<double> K; // coupling coefficients K1..K40
     RadialGrid grid;
     std::vector<DensityJump> jumps; // the density jumps inside the solid (body.density_jumps())
@@ -36,6 +47,10 @@ struct ShellModel {
 // every rheology prepared for the band of angular frequencies the run resolves (from one
 // over its duration to one over its time step).
 ShellModel make_shell_model(const Body& body, RunConstants run = {});
+
+// The model of an oblique body's order-1 runs: `model` carrying the order-1 pair (without its
+// twice-the-cells model: the grid error's own model runs its own order-1 pair).
+ShellModel order_one_model(const ShellModel& model);
 
 // Solves the static elastic problem with a zero surface load: assembles and factorises the
 // elastic matrix and returns the solution (6N+2 entries).

@@ -11,7 +11,7 @@ namespace tidal {
 namespace {
 
 std::vector<TideHarmonic> exact_tide_harmonics(const Body& body) {
-    std::vector<TideHarmonic> harmonics = OrbitTide(body.eccentricity, body.spin_ratio())
+    std::vector<TideHarmonic> harmonics = OrbitTide(body)
                                               .harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
     // The body's checks refuse an orbit whose tide does not converge within the cap.
     if (harmonics.empty())
@@ -31,7 +31,8 @@ void size_for(HarmonicForcing& out, int harmonics, int n) {
 
 // The exact tide by harmonic synthesis: harmonic h's order-0 and cosine parts o_h cos(h M) and
 // c_h cos(h M) are Re(o_h e^{i h M}) and Re(c_h e^{i h M}), its sine part s_h sin(h M) is
-// Re(-i s_h e^{i h M}); the loads are linear in the three, so the real and imaginary parts of
+// Re(-i s_h e^{i h M}) (an oblique body's parts of both parities, docs/method.md §2.2); the
+// loads are linear in the three, so the real and imaginary parts of
 // each amplitude are loaded apart, as one step of the time integration loads the orbit's tide.
 HarmonicForcing exact_tide_forcing(const ShellModel& model) {
     const std::vector<TideHarmonic> harmonics = exact_tide_harmonics(model.body);
@@ -46,8 +47,16 @@ HarmonicForcing exact_tide_forcing(const ShellModel& model) {
     }
     for (std::size_t hi = 0; hi < harmonics.size(); ++hi) {
         const TideHarmonic& h = harmonics[hi];
-        const StepForcing even = forcing.exact(TideComponents{h.order0, h.cosine, 0.0});
-        const StepForcing odd = forcing.exact(TideComponents{0.0, 0.0, -h.sine});
+        // An oblique body's harmonic C cos(h M) + S sin(h M) of every component is
+        // Re((C - i S) e^{i h M}).
+        const bool oblique = model.body.oblique();
+        const StepForcing even = forcing.exact(
+            oblique ? TideComponents{h.order0, h.cosine, h.sine_cos, h.cosine1_cos, h.sine1_cos}
+                    : TideComponents{h.order0, h.cosine, 0.0});
+        const StepForcing odd = forcing.exact(
+            oblique ? TideComponents{0.0 - h.order0_sin, 0.0 - h.cosine_sin, 0.0 - h.sine,
+                                     0.0 - h.cosine1_sin, 0.0 - h.sine1_sin}
+                    : TideComponents{0.0, 0.0, -h.sine});
         forcing.load(even, vec1(re[0]), vec1(re[1]), vec1(re[2]));
         forcing.load(odd, vec1(im[0]), vec1(im[1]), vec1(im[2]));
         for (int c = 0; c < kComponents; ++c)

@@ -5,13 +5,26 @@
 
 namespace tidal {
 
+void add_order_one(SteadyRecords& out, const SteadyRecords& one) {
+    out.power += one.power;
+    for (std::size_t l = 0; l < out.layer_heating.size(); ++l)
+        out.layer_heating[l] += one.layer_heating[l];
+}
+
 SteadyEngine::SteadyEngine(const ShellModel& model)
-    : solver_(model), lanes_(model), reduction_(model, solver_.forcing().harmonics) {}
+    : solver_(model), lanes_(model), reduction_(model, solver_.forcing().harmonics) {
+    if (model.body.oblique() && model.orders == TideOrders::ZeroAndTwo) {
+        one_model_ = std::make_unique<const ShellModel>(order_one_model(model));
+        one_ = std::make_unique<SteadyEngine>(*one_model_);
+    }
+}
 
 SteadyRecords SteadyEngine::solve(Rheology rheology, Flavour flavour,
                                   std::span<const double> layer_eta) {
     solver_.solve(rheology, flavour, layer_eta, state_);
-    return reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing());
+    SteadyRecords out = reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing());
+    if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta));
+    return out;
 }
 
 void SteadyEngine::solve(Rheology rheology, Flavour flavour,
@@ -21,6 +34,11 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
     lanes_.solve(rheology, flavour, layer_etas, std::span<PeriodicState>(states_.data(), count));
     for (std::size_t i = 0; i < count; ++i)
         out[i] = reduction_.reduce(states_[i], rheology, flavour, layer_etas[i], lanes_.forcing());
+    if (!one_) return;
+    std::array<SteadyRecords, kLanes> one;
+    one_->solve(rheology, flavour, layer_etas, std::span<SteadyRecords>(one.data(), count));
+    for (std::size_t i = 0; i < count; ++i)
+        add_order_one(out[i], one[i]);
 }
 
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,

@@ -4,6 +4,7 @@
 // time integration's last period is from its periodic state (discrete flavour).
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -14,6 +15,10 @@
 #include "steady/periodic_state.hpp"
 
 namespace tidal {
+
+// An oblique body's steady records: `out` with the dissipation of `one`, the same state's
+// order-1 pair, added (the power and the heating of every layer, docs/method.md §2.2).
+void add_order_one(SteadyRecords& out, const SteadyRecords& one);
 
 // One body's solver and reduction, reused from viscosity to viscosity (one per thread).
 class SteadyEngine {
@@ -29,6 +34,10 @@ class SteadyEngine {
                std::span<const std::span<const double>> layer_etas, std::span<SteadyRecords> out);
 
   private:
+    // An oblique body's order-1 pair: its model (order_one_model) and engine, whose records'
+    // dissipation is added to this one's.
+    std::unique_ptr<const ShellModel> one_model_;
+    std::unique_ptr<SteadyEngine> one_;
     PeriodicSolver solver_;
     PeriodicLanes lanes_;
     PeriodReduction reduction_;

@@ -147,7 +147,12 @@ RunRecords run_reference(const ShellModel& m, double eta_value, Rheology rheolog
 RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
                          Rheology rheology) {
     std::vector<double> eta(layer_eta.begin(), layer_eta.end());
-    return with_rheology(rheology, [&]<class R>(R) { return run_plain<R>(m, eta); });
+    return with_rheology(rheology, [&]<class R>(R) {
+        std::vector<RunRecords> out = {run_plain<R>(m, eta)};
+        // An oblique body: the order-1 pair's run added, as the batched runs add it.
+        if (m.body.oblique()) add_order_one(out, {run_plain<R>(order_one_model(m), eta)});
+        return std::move(out.front());
+    });
 }
 
 } // namespace tidal

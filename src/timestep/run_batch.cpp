@@ -211,7 +211,14 @@ template <class R> class RunBatch : public LaneBatch {
 template <class R>
 std::vector<RunRecords> run_batch(const ShellModel& model, std::span<const double> etas,
                                   RunWorkspace& ws, SeriesMask series) {
-    return RunBatch<R>(model, etas, ws, series).run();
+    std::vector<RunRecords> out = RunBatch<R>(model, etas, ws, series).run();
+    if (model.body.oblique()) {
+        // The order-1 pair: the same operator's runs on the pair's loads; their surface series
+        // are not kept (the records' surface values are the order-0 component's).
+        const ShellModel one = order_one_model(model);
+        add_order_one(out, RunBatch<R>(one, etas, ws, SeriesMask{0}).run());
+    }
+    return out;
 }
 
 std::vector<RunRecords> run_batch(Rheology rheology, const ShellModel& model,

@@ -274,6 +274,14 @@ LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
     return done;
 }
 
+void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i].pcelk += one[i].pcelk;
+        for (std::size_t l = 0; l < out[i].layer_heating.size(); ++l)
+            out[i].layer_heating[l] += one[i].layer_heating[l];
+    }
+}
+
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
     : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), N_(model.body.layers),
       nperiod_(model.run.nperiod), nsteps_(model.run.nsteps), keep_series_(keep_series),

@@ -22,6 +22,12 @@ inline constexpr int kOrder0 = 0; // order-0 component
 inline constexpr int kCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kSine = 2;   // order-2 component of the sine terms
 
+// An oblique body's records: `out`, the runs of orders 0 and 2, with the dissipation of `one`,
+// the same viscosities' runs of the order-1 pair (order_one_model), added: the power and the
+// heating of every layer (the components' dissipations add over the sphere, docs/method.md
+// §2.2). Everything else is read from the order-0 component and stays out's.
+void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one);
+
 // Writes what rheology R's history columns of one unknown and component hold at the elastic
 // start, where R says (a rheology whose columns start at zero says nothing).
 template <class R, class K, class H>

@@ -31,6 +31,8 @@ void expect_identical(const Body& a, const Body& b) {
                                {a.bottom_gravity, b.bottom_gravity},
                                {a.period, b.period},
                                {a.eccentricity, b.eccentricity},
+                               {a.obliquity, b.obliquity},
+                               {a.pericentre_argument, b.pericentre_argument},
                                {a.log10_viscosity_min, b.log10_viscosity_min},
                                {a.log10_viscosity_max, b.log10_viscosity_max}})
         EXPECT_TRUE(same(x, y)) << x << " " << y;
@@ -110,7 +112,12 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     Body unused_zeta = preset(2).body_spec; // alone: written only because it differs
     unused_zeta.rheology.of<Andrade>().zeta = 10.0;
     unused_zeta.name = "C:\\shells\\\"thin\" \\u0041"; // backslashes and quotes kept as given
-    for (const Body& body : {all, unused, unused_zeta})
+    // An oblique body with its pericentre's argument: both keys written and read back (a
+    // writer that skipped them loses the tilt here).
+    Body oblique = preset(4).body_spec;
+    oblique.obliquity = 180.0 / 7.0;
+    oblique.pericentre_argument = -33.3;
+    for (const Body& body : {all, unused, unused_zeta, oblique})
         bodies.push_back(body);
     for (const Body& body : bodies) {
         SCOPED_TRACE(body.name);
@@ -127,7 +134,8 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     EXPECT_NE(preset_text(1).find("\n[rheology]\nmodels = [\"maxwell\", \"kelvin_voigt\"]"),
               std::string::npos);
     for (const char* absent :
-         {"[rheology.burgers]", "[rheology.andrade]", "andrade_elements", "self_gravity"})
+         {"[rheology.burgers]", "[rheology.andrade]", "andrade_elements", "self_gravity",
+          "obliquity", "pericentre_argument"})
         EXPECT_EQ(preset_text(1).find(absent), std::string::npos) << absent;
     // Self-gravitation off, said or not, is the same body and the same file.
     EXPECT_EQ(write_body(read_ok(preset_text(1), {"shell.self_gravity=false"}), "preset"),
@@ -263,6 +271,19 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
          "test.toml:16: orbit.eccentricity: the exact tide at eccentricity 0.9 needs more than "
          "400 harmonics"},
         {good, {"orbit.tide=exact", "orbit.eccentricity=0.9"}, "--set orbit.eccentricity=0.9"},
+        // The obliquity: not a number, infinite, below 0, beyond 180 degrees (a refusal of
+        // only the finite ends passes inf and nan through `!(v < 0 || v > 180)`); an oblique
+        // 3:2 body, whose geometry is not the synchronous one of the obliquity tide.
+        {with_line(good, "eccentricity", "eccentricity = 0.0101\nobliquity = nan"),
+         {},
+         "test.toml:16: orbit.obliquity: must be a finite number"},
+        {with_line(good, "eccentricity", "eccentricity = 0.0101\nobliquity = inf"),
+         {},
+         "test.toml:16: orbit.obliquity: must be a finite number"},
+        {good, {"orbit.obliquity=-1"}, "--set orbit.obliquity=-1: orbit.obliquity: must be from 0 to 180 degrees (got -1)"},
+        {good, {"orbit.obliquity=180.5"}, "orbit.obliquity: must be from 0 to 180 degrees (got 180.5)"},
+        {good, {"orbit.pericentre_argument=-inf"}, "orbit.pericentre_argument: must be a finite number"},
+        {good, {"orbit.obliquity=1", "orbit.rotation=\"3:2\""}, "orbit.obliquity: the obliquity tide is that of a synchronous body"},
         // The rheologies and their parameters.
         {with_line(good, "models", "models = [\"maxwell\", \"andrad\"]"),
          {},
@@ -371,6 +392,16 @@ TEST(BodyFile, EveryNumericKeyHoldsAtBothEndsOfItsRange) {
              b.thickness = ok ? std::nextafter(b.outer_radius, 0.0) : b.outer_radius;
          }},
         {"orbit.eccentricity", [=](Body& b, bool ok) { b.eccentricity = ok ? tiny : 0.0; }},
+        // The obliquity's closed ends, 0 and 180 degrees, and a circular orbit accepted once
+        // the axis is tilted by the least amount. Caught: the upper end made open
+        // (`obliquity < 180.0`).
+        {"orbit.obliquity", [=](Body& b, bool ok) { b.obliquity = ok ? 0.0 : -tiny; }},
+        {"orbit.obliquity",
+         [](Body& b, bool ok) { b.obliquity = ok ? 180.0 : std::nextafter(180.0, 200.0); }},
+        {"orbit.eccentricity", [=](Body& b, bool ok) {
+             b.obliquity = ok ? tiny : 0.0;
+             b.eccentricity = 0.0;
+         }},
         {"orbit.eccentricity",
          [](Body& b, bool ok) { b.eccentricity = ok ? std::nextafter(1.0, 0.0) : 1.0; }},
         {"sweep.log10_viscosity_max",

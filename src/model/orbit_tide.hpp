@@ -15,10 +15,11 @@
 // Phi = varpi + M, and its tide has the order-1 pair besides:
 //   order0 = (a/d)^3 (1 - 3 z^2),  cosine + i sine = (a/d)^3 conj(xi)^2,
 //   Re W21 + i Im W21 = sqrt(6pi/5) n^2 r^2 (cosine1 + i sine1),  cosine1 + i sine1 = -(a/d)^3 z conj(xi).
-struct Body;
 #include <vector>
 
 namespace tidal {
+
+struct Body;
 
 struct TideComponents {
     double order0 = 0.0, cosine = 0.0, sine = 0.0;

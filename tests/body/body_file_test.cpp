@@ -276,10 +276,10 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
         // 3:2 body, whose geometry is not the synchronous one of the obliquity tide.
         {with_line(good, "eccentricity", "eccentricity = 0.0101\nobliquity = nan"),
          {},
-         "test.toml:16: orbit.obliquity: must be a finite number"},
+         "test.toml:17: orbit.obliquity: must be a finite number"},
         {with_line(good, "eccentricity", "eccentricity = 0.0101\nobliquity = inf"),
          {},
-         "test.toml:16: orbit.obliquity: must be a finite number"},
+         "test.toml:17: orbit.obliquity: must be a finite number"},
         {good, {"orbit.obliquity=-1"}, "--set orbit.obliquity=-1: orbit.obliquity: must be from 0 to 180 degrees (got -1)"},
         {good, {"orbit.obliquity=180.5"}, "orbit.obliquity: must be from 0 to 180 degrees (got 180.5)"},
         {good, {"orbit.pericentre_argument=-inf"}, "orbit.pericentre_argument: must be a finite number"},

@@ -271,9 +271,9 @@ TEST(BodyFile, EveryClassOfBadInputIsOneLineNamingSourceLineAndKey) {
          "test.toml:16: orbit.eccentricity: the exact tide at eccentricity 0.9 needs more than "
          "400 harmonics"},
         {good, {"orbit.tide=exact", "orbit.eccentricity=0.9"}, "--set orbit.eccentricity=0.9"},
-        // The obliquity: not a number, infinite, below 0, beyond 180 degrees (a refusal of
-        // only the finite ends passes inf and nan through `!(v < 0 || v > 180)`); an oblique
-        // 3:2 body, whose geometry is not the synchronous one of the obliquity tide.
+        // The obliquity: not a number, infinite, below 0, beyond 180 degrees; an oblique 3:2
+        // body, whose geometry is not the synchronous one of the obliquity tide. Caught: the
+        // finiteness check left out (nan and inf then read "must be from 0 to 180").
         {with_line(good, "eccentricity", "eccentricity = 0.0101\nobliquity = nan"),
          {},
          "test.toml:17: orbit.obliquity: must be a finite number"},

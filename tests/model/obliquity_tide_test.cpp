@@ -52,8 +52,7 @@ double tidal_work(const Body& b, const LoveNumbers& love) {
 // Obliquity alone (e = 0), the periodic state: the heat is the work of the obliquity tide,
 // with k2 the program's own Love number (of the same body's eccentricity tide, whose order-0
 // component the Love numbers come from), to the grid's second-order error. Caught: the
-// order-1 amplitude's sqrt(6 pi/5) written as the order 2's sqrt(3 pi/10) (a factor 4 in the
-// power), and the order-1 runs left out of the steady engine (no power at all).
+// order-1 boundary amplitude's sqrt(6 pi/5) written as the order 2's sqrt(3 pi/10).
 TEST(ObliquityTide, SteadyHeatIsTheWorkOfTheObliquityTide) {
     const Body b = *preset_body(1);
     for (const double theta : {0.5, 5.0})
@@ -72,8 +71,7 @@ TEST(ObliquityTide, SteadyHeatIsTheWorkOfTheObliquityTide) {
 }
 
 // The same balance in the time integration's own last period, every rheology. Caught: the
-// order-1 runs dropped from run_batch (power 0), and the order-1 pair's body load weighted
-// with the eccentricity's radial weights (the power scaled by e^2).
+// order-1 boundary amplitude's sqrt(6 pi/5) written as sqrt(3 pi/10).
 TEST(ObliquityTide, TimeIntegrationHeatIsTheWorkOfTheObliquityTide) {
     const Body b = *preset_body(1);
     const ShellModel ecc = with_layers(b, 20, 400, 10);
@@ -95,7 +93,8 @@ TEST(ObliquityTide, TimeIntegrationHeatIsTheWorkOfTheObliquityTide) {
 
 // Eccentricity and obliquity together: the two heats add (the order-1 pair is orthogonal to
 // the other components over the sphere), and their sum is the work of both tides. Caught:
-// the order-1 runs skipped when the orbit is eccentric (`oblique() && eccentricity == 0`).
+// the steady engine's order-1 runs skipped when the orbit is eccentric (`oblique() &&
+// eccentricity == 0.0`).
 TEST(ObliquityTide, EccentricityAndObliquityHeatsAdd) {
     const Body b = *preset_body(1);
     const ShellModel both = with_layers(tilted(b, b.eccentricity, 3.0, 70.0), 20);
@@ -114,8 +113,8 @@ TEST(ObliquityTide, EccentricityAndObliquityHeatsAdd) {
 }
 
 // The time runs with the order-1 pair settle on the scheme's own periodic state, and the
-// batched runs are the plain ones bit for bit, every field. Caught: the plain run adding the
-// order-1 power before the order-0 one (a different rounding: 1 ulp off in pcelk).
+// batched runs are the plain ones bit for bit, every field. Caught: the plain run without
+// its order-1 run (run_reference not adding it).
 TEST(ObliquityTide, TimeRunsReachThePeriodicStateAndBatchedIsPlain) {
     const Body b = tilted(*preset_body(1), preset_body(1)->eccentricity, 4.0, 25.0);
     const ShellModel m = with_layers(b, 20, 400, 10);
@@ -177,8 +176,8 @@ TEST(ObliquityTide, ExactTideOfACircularOrbitIsItsClosedForm) {
 
 // The exact tide against the first-order one at small e and theta: the heat differs by
 // O(e^2) and O(theta^2) relative, so halving both quarters the difference. Caught: the
-// first-order tide's order-1 amplitude taken as theta (radians) instead of sin(theta) does
-// not fail this (both first order) but the exact tide's order-1 weight written 6 pi/5 does.
+// order-1 weight of TideHarmonic::power_weight written 6 pi/5 (the harmonics then never reach
+// the tolerance), and the first-order amplitude's sqrt(6 pi/5) written sqrt(3 pi/10).
 TEST(ObliquityTide, ExactHeatDiffersFromTheFirstOrderOneAtSecondOrder) {
     std::vector<double> d;
     for (const double k : {1.0, 0.5, 0.25}) {
@@ -199,8 +198,8 @@ TEST(ObliquityTide, ExactHeatDiffersFromTheFirstOrderOneAtSecondOrder) {
 // The exact tide of an eccentric oblique orbit stepped in time against its harmonics solved
 // one at a time: harmonic h dissipates its power weight (the order-1 pair's 12 pi/5 included)
 // times the power per unit weight at h omega, from the first-order eccentricity tide of a body
-// of period T/h. Caught: the order-1 weight of power_weight written 6 pi/5; the order-1 pair
-// left out of the time runs of the exact tide (TidalForcing::exact ignoring order_one_).
+// of period T/h. Caught: the order-1 weight of power_weight written 6 pi/5; the steady
+// engine's order-1 runs skipped on an eccentric orbit.
 TEST(ObliquityTide, ExactTimeRunReachesTheSumOfTheHarmonicsPeriodicResponses) {
     const double eta = 1e14;
     Body exact = tilted(*preset_body(1), 0.2, 25.0, 50.0);

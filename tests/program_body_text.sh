@@ -25,7 +25,9 @@ every=(--set 'rheology.models=["maxwell","kelvin_voigt","burgers","andrade","zen
        --set "shell.rigidity=[$rigidity]")
 # numerics.grid_error = false and numerics.extrapolate = true exclude each other: one each.
 a=("${every[@]}" --set numerics.extrapolate=true)
-b=("${every[@]}" --set numerics.grid_error=false)
+# The obliquity is that of a synchronous body: body b is one, tilted.
+b=("${every[@]}" --set numerics.grid_error=false --set 'orbit.rotation="synchronous"'
+   --set orbit.obliquity=2.5 --set orbit.pericentre_argument=30)
 
 # A body file's text as "section<TAB>key<TAB>value" lines, in the file's order (section "-" for
 # the top level; the value as TOML text on one line, its comment cut); a line "[section]" where

@@ -4,7 +4,8 @@
 # by side in one run and alternated, and the same sweeps of this tree at an obliquity of
 # 5 degrees (the order-1 pair's second run of every viscosity: about twice the cost). Then the
 # outputs at obliquity 0 compared byte for byte between the two builds.
-# Usage: bench/obliquity_cost.sh      BASE=revision STEPS=5 (viscosities per decade)
+# Usage: bench/obliquity_cost.sh      BASELINE_PROGRAM=path (else BASE=revision is built)
+#                                     STEPS=5 (viscosities per decade)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scratch=$(mktemp -d)
@@ -12,10 +13,15 @@ trap 'git worktree remove --force "$scratch/src" > /dev/null 2>&1 || true; rm -r
 base=${BASE:-f2e80bc} steps=${STEPS:-5}
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j "$(nproc)" --target tidal > /dev/null
-git worktree add --detach "$scratch/src" "$base" > /dev/null 2>&1
-cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF > /dev/null
-cmake --build "$scratch/build" -j "$(nproc)" --target tidal > /dev/null
-old=$scratch/build/tidal new=$PWD/build/tidal
+if [ -n "${BASELINE_PROGRAM:-}" ]; then
+    old=$(realpath "$BASELINE_PROGRAM")
+else
+    git worktree add --detach "$scratch/src" "$base" > /dev/null 2>&1
+    cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF > /dev/null
+    cmake --build "$scratch/build" -j "$(nproc)" --target tidal > /dev/null
+    old=$scratch/build/tidal
+fi
+new=$PWD/build/tidal
 seconds() { # program, output name, options...
     local program=$1 name=$2; shift 2
     local t0 t1

@@ -5,6 +5,7 @@
 // another are differences too.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <complex>
 #include <cstdint>
@@ -17,6 +18,22 @@
 #include <vector>
 
 namespace tidal::testing_records {
+
+// Declared first so that each overload finds the others whatever their nesting (a record
+// inside an optional inside an array...).
+template <class T>
+void expect_same_bits(const std::optional<T>& got, const std::optional<T>& want,
+                      const std::string& where);
+template <class T>
+void expect_same_bits(const std::vector<T>& got, const std::vector<T>& want,
+                      const std::string& where);
+template <class T, std::size_t N>
+void expect_same_bits(const std::array<T, N>& got, const std::array<T, N>& want,
+                      const std::string& where);
+template <class R>
+    requires requires(const R& r) { r.fields(); R::field_names; }
+void expect_same_bits(const R& got, const R& want, const std::string& where,
+                      std::initializer_list<std::string_view> skip = {});
 
 inline void expect_same_bits(double got, double want, const std::string& where) {
     EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(want))
@@ -40,11 +57,17 @@ void expect_same_bits(const std::vector<T>& got, const std::vector<T>& want,
     for (std::size_t i = 0; i < got.size(); ++i)
         expect_same_bits(got[i], want[i], where + "[" + std::to_string(i) + "]");
 }
+template <class T, std::size_t N>
+void expect_same_bits(const std::array<T, N>& got, const std::array<T, N>& want,
+                      const std::string& where) {
+    for (std::size_t i = 0; i < N; ++i)
+        expect_same_bits(got[i], want[i], where + "[" + std::to_string(i) + "]");
+}
 // A record with a field list: every field but those named in `skip`.
 template <class R>
     requires requires(const R& r) { r.fields(); R::field_names; }
 void expect_same_bits(const R& got, const R& want, const std::string& where,
-                      std::initializer_list<std::string_view> skip = {}) {
+                      std::initializer_list<std::string_view> skip) {
     const auto a = got.fields();
     const auto b = want.fields();
     static_assert(std::tuple_size_v<decltype(a)> == R::field_names.size());

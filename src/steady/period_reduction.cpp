@@ -10,6 +10,7 @@
 #include "loads/diagnostics.hpp"
 #include "loads/heating_profile.hpp"
 #include "model/forcing.hpp"
+#include "model/last_period_extremes.hpp"
 #include "steady/trig_extremum.hpp"
 
 namespace tidal {
@@ -364,8 +365,8 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
         return out;
     }
 
-    // The run's last period: steps after the window start, strict comparisons, so the
-    // earliest step of a tie wins; a minimum at the very end of the period is phase 0.
+    // The run's last period, step by step as the time integration takes it
+    // (model/last_period_extremes.hpp).
     const int B = basis_;
     std::vector<double> vs(static_cast<std::size_t>(B)), ve(vs), b(vs);
     for (std::size_t hi = 0; hi < H; ++hi) {
@@ -378,13 +379,9 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
         basis(n, b.data());
         const double ursurf = dot(b.data(), vs.data(), B);
         const double urth = dot(b.data(), ve.data(), B);
-        if (std::fabs(urth) > out.urthmax) out.urthmax = std::fabs(urth);
-        if (ursurf < out.urmin) {
-            out.urmin = ursurf;
-            out.tn = static_cast<double>(n + nperiod - nsteps) / static_cast<double>(nperiod);
-        }
+        add_last_period_step(out, n, nsteps, nperiod, ursurf, urth);
     }
-    if (out.tn && *out.tn == 1.0) out.tn = 0.0;
+    close_last_period(out);
     return out;
 }
 

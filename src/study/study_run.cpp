@@ -12,6 +12,7 @@
 #include "body/body_file.hpp"
 #include "engine/engine.hpp"
 #include "engine/cost_estimate.hpp"
+#include "engine/ordered_workers.hpp"
 #include "files/exit_status.hpp"
 #include "files/line_sink.hpp"
 #include "files/progress.hpp"
@@ -164,26 +165,16 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         err << *note << '\n';
 
     OrderedResults<Batch> results(job.units(), 2 * slots);
-    std::vector<std::jthread> workers;
-    const auto work = [&] {
-        try {
-            UnitComputer computer(job, settings.plain);
-            while (const auto u = results.claim()) {
-                if (stop()) break;
-                results.deliver(*u, computer.compute(*u, stop));
-            }
-        } catch (...) {
-            results.fail(std::current_exception());
-        }
+    const auto make_worker = [&] {
+        return [&, computer = UnitComputer(job, settings.plain)](int u) mutable {
+            return computer.compute(u, stop);
+        };
     };
-    for (int t = 0; t < threads; ++t) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            if (t == 0) throw;
-            break; // the system grants no more threads: go on with those that run
-        }
-    }
+    std::vector<std::jthread> workers =
+        start_ordered_workers(results, threads, make_worker, stop);
+    if (workers.empty())
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                "no thread for the study's points");
     const auto halt = [&] {
         results.stop();
         workers.clear(); // joins

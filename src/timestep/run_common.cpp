@@ -8,6 +8,7 @@
 #include "linalg/band_lu.hpp"
 #include "linalg/lane_vec.hpp"
 #include "loads/diagnostics.hpp"
+#include "model/last_period_extremes.hpp"
 #include "loads/heating_profile.hpp"
 
 namespace tidal {
@@ -298,20 +299,14 @@ void SurfaceTracker::record_surface(int step, double ur0_1, double ur0_2, double
     const double urth = equator_displacement(equator_, ursurf, ur22_sum);
 
     if (step > nsteps_ - nperiod_) {
-        if (std::fabs(urth) > out_.urthmax) out_.urthmax = std::fabs(urth);
-        if (ursurf < out_.urmin) {
-            out_.urmin = ursurf;
-            out_.tn =
-                static_cast<double>(step + nperiod_ - nsteps_) / static_cast<double>(nperiod_);
-        }
+        add_last_period_step(out_, step, nsteps_, nperiod_, ursurf, urth);
         fundamental_.add(ursurf, w);
     }
-    // A minimum at the very end of the period is the same phase as one at its start.
-    if (out_.tn && *out_.tn == 1.0) out_.tn = 0.0;
     if (keep_series_) out_.ursurf.push_back(ursurf);
 }
 
 void SurfaceTracker::finish(const Harmonic& tide) {
+    close_last_period(out_);
     const Harmonic u = fundamental(fundamental_, nperiod_);
     out_.amplitude = u.amplitude;
     out_.phase_lag_deg = phase_lag_deg(u, tide);

@@ -34,24 +34,23 @@ bool body_toml_written(ResultDirectory& dir, const Body& body_spec) {
 // One point's directory, written by the code and in the order of a single run's: taken,
 // body.toml, then the records of every viscosity; publish() when complete.
 struct PointFiles {
-    PointFiles(const std::string& path, const Body& body_spec, const ShellModel& model,
-               std::vector<double> series, LineSink& console)
-        : dir(path), body(body_toml_written(dir, body_spec)),
-          output(dir, console, model, std::move(series)) {}
+    PointFiles(std::unique_ptr<ResultDirectory> into, const Body& body_spec,
+               const ShellModel& model, std::vector<double> series, LineSink& console)
+        : dir(std::move(into)), body(body_toml_written(*dir, body_spec)),
+          output(*dir, console, model, std::move(series)) {}
     void publish() {
         output.finish({});
-        dir.publish();
+        dir->publish();
     }
-    ResultDirectory dir;
+    std::unique_ptr<ResultDirectory> dir;
     bool body;
     RunOutput output;
 };
 
 // A point of a steady study, written as a single run with --method steady writes it:
 // body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
-void write_steady_point(const std::string& path, const Body& body_spec, const Batch& batch,
+void write_steady_point(ResultDirectory& dir, const Body& body_spec, const Batch& batch,
                         LineSink& console) {
-    ResultDirectory dir(path);
     write_body_toml(dir, body_spec);
     std::vector<SteadySweepRow> rows;
     rows.reserve(batch.size());
@@ -212,8 +211,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 }
                 const int number = job.number(point);
                 if (job.steady()) {
-                    write_steady_point(dir.begin_point(number), job.body(point), *r, console);
-                    dir.publish_point(number);
+                    std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
+                    write_steady_point(*point_dir, job.body(point), *r, console);
+                    dir.publish_point(number, std::move(point_dir));
                     ++computed;
                     progress.update(prepared.published + computed);
                     continue;
@@ -228,8 +228,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     writing->output.add(v);
                 if (batch + 1 == job.batches(point)) {
                     writing->publish();
+                    std::unique_ptr<ResultDirectory> written = std::move(writing->dir);
                     writing.reset();
-                    dir.publish_point(number);
+                    dir.publish_point(number, std::move(written));
                     ++computed;
                     progress.update(prepared.published + computed);
                 }

@@ -116,12 +116,19 @@ TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
         replaced(kTwoLayers, inner_thickness, "thickness = 20000.0"), "[orbit]",
         "[[layer]]\nname = \"core\"\nthickness = 190000.0\ndensity = 2400.0\nstate = \"solid\"\n"
         "rigidity = 1e11\nviscosity = 1e17\nrheology = \"maxwell\"\ncells = 20\n\n[orbit]");
-    EXPECT_EQ(error_of(three), "(accepted)");
+    // An ocean over a core runs, but the core's fixed viscosity with its own rheology beside
+    // the sweep's two is refused, at its rheology.
+    EXPECT_NE(error_of(three).find("test.toml:26: layer[3].rheology: a layer of fixed viscosity runs with "
+                                   "the rheology of the sweep"),
+              std::string::npos)
+        << error_of(three);
+    EXPECT_EQ(error_of(replaced(three, "[sweep]", "[rheology]\nmodels = [\"maxwell\"]\n\n[sweep]")),
+              "(accepted)");
     // A second liquid layer below a solid one is refused at its state.
     const std::string four = replaced(
         replaced(three, "thickness = 190000.0", "thickness = 100000.0"), "[orbit]",
         "[[layer]]\nname = \"inner ocean\"\ndensity = 3000.0\nstate = \"liquid\"\n\n[orbit]");
-    EXPECT_NE(error_of(four).find("test.toml:31: layer[4].state: a second liquid layer below a solid one "
+    EXPECT_NE(error_of(four).find("test.toml:32: layer[4].state: a second liquid layer below a solid one "
                                   "cannot be run so far"),
               std::string::npos)
         << error_of(four);

@@ -20,13 +20,15 @@ an independent solution of the continuous equations and to the physics of its li
 4. The time method: batched and plain runs write the same bytes, and its Love numbers reach
    the periodic state's (the steady method's discrete flavour) as the run lengthens.
 
-Caught (each a fault put in on purpose, then taken out): the ocean's floor given the
-shell-base signs of the self-gravitation load (+[rho] V instead of -[rho] V: k2 errs by 2 %
-and converges at order 0); the tide's pressure on the core's top taken at the shell's base
-radius (h2 errs by 0.3 %, order 0); the core's top buoyancy left out of its rows (the fluid
-limit's h2 off by a factor 1.6); the ocean's cell given weight 1/2 in the power quadrature
-(the layers' powers no longer add up: the inert cell has no power, but the core's first
-cell's share does).
+Caught (each a fault put in on purpose, then taken out): the core's top given the shell
+base's sign of the self-gravitation load (+[rho] V instead of -[rho] V: k2's error stalls at
+1e-3, order 0, and the fluid limit is 38 % off); the tide's pressure on the core's top taken
+with its amplitude at the shell's base (without (R_c/R_t)^2: h2 and k2 at order 0, the fluid
+limit 4.5 % off); the core's top buoyancy left out of its rows (k2 at order 1.3-1.5, the fluid
+limit 99 % off); the core's first cell counted whole in the power (the energy balance's gap
+9e-4 at 40 cells, order 1.1); the ocean's four nodes left out of the rows that the batched
+path corrects for self-gravitation (batched and plain differ in summary.csv and results.nc,
+the time run's k2 stays 0.6 % off the periodic state).
 
 Usage: ocean_layer.py TIDAL
 """
@@ -209,11 +211,11 @@ def check_layer_powers(row, profile, cells):
 def main():
     work = tempfile.mkdtemp()
     # 1, 2: against the continuous equations, elastic and Maxwell near the shell's peak (the
-    # core a hundred times stiffer in viscosity, so that it dissipates too).
+    # core of the same viscosity: it dissipates a tenth of the power).
     for label, log10_eta in (("elastic", 40.0), ("maxwell", 14.0)):
-        errors, k2_errors = [], []
+        errors, k2_errors, balance = [], [], []
         for cells in (10, 20, 40):
-            summary, profile, _ = run(body(cells, log10_eta, 100.0), work, f"{label}{cells}")
+            summary, profile, _ = run(body(cells, log10_eta), work, f"{label}{cells}")
             row = summary[0]
             eta = float(row["viscosity_Pa_s"])
             s = 1j * OMEGA
@@ -221,7 +223,7 @@ def main():
             def maxwell(mu, e):
                 return mu if log10_eta > 30 else mu * s * e / (mu + s * e)
 
-            h2, k2 = ocean_love(maxwell(SHELL[2], eta), maxwell(CORE[2], 100.0 * eta))
+            h2, k2 = ocean_love(maxwell(SHELL[2], eta), maxwell(CORE[2], eta))
             got_h2, got_k2 = love(row)
             errors.append(abs(got_h2 / h2 - 1.0))
             k2_errors.append(abs(got_k2 / k2 - 1.0))
@@ -229,7 +231,12 @@ def main():
                 check_layer_powers(row, profile, cells)
                 power = float(row["maxwell_power_W"])
                 work_done = -10.5 * got_k2.imag * (OMEGA * R) ** 5 * ECC ** 2 / G
-                check(abs(work_done / power - 1.0) < 2e-3, f"{label} {cells}: work {work_done} against power {power}")
+                balance.append(abs(work_done / power - 1.0))
+        if balance:
+            # Both sides err as h^2: so does their difference.
+            orders = [math.log2(balance[i] / balance[i + 1]) for i in range(2)]
+            print(f"ocean, {label}: tide's work against the power, relative gaps {balance}, orders {orders}")
+            check(balance[-1] < 2e-4 and all(1.7 < o < 2.3 for o in orders), f"{label}: energy balance {balance}")
         for what, e in (("h2", errors), ("k2", k2_errors)):
             orders = [math.log2(e[i] / e[i + 1]) for i in range(2)]
             print(f"ocean, {label}: {what} errors {e}, orders {orders}")

@@ -17,7 +17,8 @@ an independent solution of the continuous equations and to the physics of its li
 3. The fluid limit: a Maxwell body far below its relaxation time is a liquid of three
    layers, whose interfaces are equipotentials, g(r_k) U_k = W(r_k) + V(r_k) (a 3x3 system
    written here); the program approaches its h2 and k2 at order 2.
-4. The time method: batched and plain runs write the same bytes, and its Love numbers reach
+4. The grid error: Richardson's estimate from twice the cells is the true error of h2, k2.
+5. The time method: batched and plain runs write the same bytes, and its Love numbers reach
    the periodic state's (the steady method's discrete flavour) as the run lengthens.
 
 Caught (each a fault put in on purpose, then taken out): the core's top given the shell
@@ -28,7 +29,9 @@ limit 4.5 % off); the core's top buoyancy left out of its rows (k2 at order 1.3-
 limit 99 % off); the core's first cell counted whole in the power (the energy balance's gap
 9e-4 at 40 cells, order 1.1); the ocean's four nodes left out of the rows that the batched
 path corrects for self-gravitation (batched and plain differ in summary.csv and results.nc,
-the time run's k2 stays 0.6 % off the periodic state).
+the time run's k2 stays 0.6 % off the periodic state); the body on twice the cells given
+the core's first rigidity in place of a second inert cell (k2's estimated grid error 3.6
+times the true one).
 
 Usage: ocean_layer.py TIDAL
 """
@@ -242,6 +245,19 @@ def main():
             print(f"ocean, {label}: {what} errors {e}, orders {orders}")
             check(e[-1] < 1e-3, f"{label}: {what} error {e[-1]} at 40 cells a layer")
             check(all(1.7 < o < 2.3 for o in orders), f"{label}: {what} orders {orders}")
+
+    # The grid error (Richardson's, from the periodic state on twice the cells) is the true
+    # error of h2 and k2 at 20 cells a layer.
+    summary, _, _ = run(body(20, 14.0).replace("grid_error = false", "grid_error = true"), work, "grid")
+    row = summary[0]
+    eta = float(row["viscosity_Pa_s"])
+    s = 1j * OMEGA
+    h2, k2 = ocean_love(SHELL[2] * s * eta / (SHELL[2] + s * eta), CORE[2] * s * eta / (CORE[2] + s * eta))
+    got_h2, got_k2 = love(row)
+    for what, est, true in (("h2", float(row["maxwell_h2_grid_error"]), abs(got_h2 / h2 - 1.0)),
+                            ("k2", float(row["maxwell_k2_grid_error"]), abs(got_k2 / k2 - 1.0))):
+        print(f"ocean, grid error of {what} at 20 cells: estimated {est}, true {true}")
+        check(0.8 < est / true < 1.25, f"grid error of {what}: estimated {est} against the true {true}")
 
     # 3: the fluid limit (omega eta / mu ~ 1e-11).
     h2, k2 = fluid_love()

@@ -139,8 +139,8 @@ TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
 // cell for the ocean and the core's cells, each with its layer's rigidity; the shell keys
 // are the shell over a liquid of the ocean's density; the core's top is an interface of the
 // core's density minus the ocean's, on the core's first node; the jumps inside the core lie
-// on the core's nodes. Caught: the core's jump numbered from the shell's first node (off by
-// the shell's cells and the ocean's two nodes).
+// on the core's nodes. Caught: the core's jumps numbered from the shell's first node instead
+// of the core's (its jump on node 7 instead of 28).
 TEST(InteriorLayers, AnOceanBetweenSolidsMapsOntoTwoBlocks) {
     const std::string ocean = replaced(
         replaced(replaced(kTwoLayers, "thickness = 210000.0", "thickness = 20000.0"), "[orbit]",

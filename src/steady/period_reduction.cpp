@@ -331,7 +331,6 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     out.phase_lag_deg = phase_lag_degrees(forcing.order0[0], surface[0]);
     {
         // The inner interface lies midway between the two innermost nodes.
-        const int N = model_.body.layers;
         const auto& x = state.x[0][static_cast<std::size_t>(kComponentOrder0)];
         const auto ur = [&](int node) {
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
@@ -340,7 +339,10 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
         std::vector<Complex> jumps;
         for (const DensityJump& d : model_.jumps)
             jumps.push_back(ur(d.node));
-        out.love = love_(surface[0], (ur(N) + ur(N + 1)) / 2.0, forcing.order0[0], jumps);
+        const int ocean = model_.grid.liquid_layer;
+        if (ocean > 0) jumps.push_back((ur(ocean + 1) + ur(ocean + 2)) / 2.0);
+        const int b = model_.grid.bottom_node();
+        out.love = love_(surface[0], (ur(b) + ur(b + 1)) / 2.0, forcing.order0[0], jumps);
     }
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;

@@ -185,7 +185,7 @@ awk -F'\t' 'NF == 3 && $1 ~ /^layer\./ { print $2 }' layered.sections | sort -u 
 check "... its layers' keys are documented ones, and every documented one is written but the top's alternative outer_radius" \
     "diff <(grep -vx outer_radius layer_documented.txt) layer_written.txt"
 check "... its other keys are documented ones" \
-    "dotted layered.sections | grep -v '^layer\.' | grep -vxF -f documented.txt | grep -vx outer_radius | { ! grep .; }"
+    "[ -z \"\$(dotted layered.sections | grep -v -e '^layer\.' -e '^outer_radius\$' | grep -vxF -f documented.txt)\" ]"
 refused=0 keys=0
 while IFS=$'\t' read -r section key value; do
     [ -n "$key" ] && [ "${section%%.*}" = layer ] || continue

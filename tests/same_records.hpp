@@ -4,6 +4,8 @@
 // its declaration in src (`fields()` and `field_names`: the time-run and steady records, the
 // Love numbers), or here (record_fields below: the body, its layers, the map records), by a
 // structured binding that stops the build when the record gains a field the list lacks.
+// Caught: numerics.extrapolate read into grid_error (the key table of body_file.cpp pointing
+// both keys at one field), which the body comparison missed while it named fields by hand.
 // Doubles are compared by their bits: -0 against +0 and one NaN against another are
 // differences too.
 #include <gtest/gtest.h>

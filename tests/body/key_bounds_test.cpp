@@ -4,11 +4,10 @@
 // nearest value inside (the smallest positive double above an open 0) accepted. The keys come
 // from the bodies' own key lists (body/body_keys.cpp) and the rheologies' declarations
 // (rheology/parameter.hpp), so that a key added to either without a range here fails.
-// Caught: Andrade's open lower end of alpha made inclusive (`v >= min` for an open end in
-// ParameterRange::contains), the eccentricity's open upper end made inclusive (`<= 1.0`), the
-// layer count's upper end off by one (`> kMaxLayers + 1`), a layer's cells accepted from 1
-// (`*cells >= 1.0` in interior_layers.cpp), and a layer's positive keys accepting 0
-// (`*v >= 0.0` in the layer reader's positive()).
+// Caught: the eccentricity's open upper end made inclusive (`<= 1.0` in body_check.cpp) and a
+// layer's cells accepted from 1 (`*cells >= 1.0` in interior_layers.cpp); the hand-made tests
+// these loops replace caught Andrade's open lower end of alpha made inclusive (`v >= min` for an
+// open end in ParameterRange::contains) and the layer count's upper end off by one.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -6,10 +6,15 @@
 # its table, each header and each key once; the keys so read are exactly those the key table
 # of docs/body-files.md documents; and each key as read (section.key = value) is the one the
 # reader takes by that name: given back with --set, it leaves the text byte for byte as it is.
+# A layered body's body.toml likewise: each [[layer]] its keys bare, once each, and those keys
+# the ones docs/body-files.md documents for a layer (its example and the alternatives its
+# comments name), each given back with --set layer.N.KEY leaving the file as it is.
 # Caught: the rheologies' own parameters written as dotted keys ("andrade.alpha") under
 # [rheology] (the file reads back the same body); sweep.log10_viscosity_min moved into [orbit]
 # in the key table, for reader and writer alike (every read-back test passes); a header written
-# only where the top-level table changes (the parameters land in [rheology]).
+# only where the top-level table changes (the parameters land in [rheology]); a fixed layer's
+# rheology written as "layer_rheology" (the reader refuses its own file), and a swept layer's
+# viscosity_factor written after its cells under a second name (read back as the same body).
 # Usage: program_body_text.sh TIDAL BODY_FILES_DOCUMENT
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -49,6 +54,13 @@ section, seen, bad, i = "", set(), [], 0
 while i < len(lines):
     line = lines[i]; i += 1
     if not line.strip() or line.startswith("#"):
+        continue
+    element = re.fullmatch(r"\[\[([a-z0-9_]+)\]\]", line)
+    if element:  # an array of tables: each opens its own numbered section
+        count = sum(1 for s in seen if s[0] == "[[" and s[1] == element.group(1)) + 1
+        seen.add(("[[", element.group(1), count))
+        section = f"{element.group(1)}.{count}"
+        print(f"[{section}]")
         continue
     header = re.fullmatch(r"\[([a-z0-9_.]+)\]", line)
     if header:
@@ -114,4 +126,76 @@ check "a run of body a succeeds" "[ $status -eq 0 ] && only_warnings err.txt"
 sections run/body.toml > run.sections 2> err.txt; status=$?
 check "... and its body.toml reads by sections as --print-body's does" \
     "[ $status -eq 0 ] && diff <(cut -f1,2 a.sections) <(cut -f1,2 run.sections)"
+
+# --- A body given by its layers -------------------------------------------------------------
+# The documented keys of a [[layer]]: those of the example of docs/body-files.md and the ones
+# its comments name instead ("or outer_radius", "its own rheology = ").
+awk '/^### A body given by its layers/ { on = 1 } on && /^```toml$/ { block = 1; next }
+     block && /^```$/ { exit } block' "$document" > example.toml
+awk '/^\[\[layer\]\]/ { layer = 1; next } /^\[/ { layer = 0 } layer' example.toml > example_layers.txt
+{ grep -oE '^[a-z_]+ =' example_layers.txt; grep -oE '(or|own) [a-z_]+( =|,)' example_layers.txt |
+      awk '{ print $2 }'; } | tr -d ' =,' | sort -u > layer_documented.txt
+check "docs/body-files.md documents the keys of a [[layer]]" \
+    "grep -qx cells layer_documented.txt && grep -qx rheology layer_documented.txt && grep -qx outer_radius layer_documented.txt"
+cat > layers.toml << 'TOML'
+name = "three layers"
+outer_radius = 252000.0
+
+[[layer]]
+name = "ice"
+thickness = 30000.0
+density = 950.0
+state = "solid"
+rigidity = 4e9
+viscosity = "swept"
+viscosity_factor = 2.0
+cells = 6
+
+[[layer]]
+name = "stiff"
+thickness = 12000.0
+density = 950.0
+state = "solid"
+rigidity = 4e9
+viscosity = 1e20
+rheology = "maxwell"
+cells = 3
+
+[[layer]]
+name = "interior"
+density = 1800.0
+state = "liquid"
+
+[orbit]
+period = 118386.0
+eccentricity = 0.0047
+
+[sweep]
+log10_viscosity_min = 14.0
+log10_viscosity_max = 14.0
+
+[rheology]
+models = ["maxwell"]
+TOML
+layered=(--body-file layers.toml --method steady --set numerics.grid_error=false)
+"$tidal" "${layered[@]}" --output layered > /dev/null 2> err.txt; status=$?
+check "a layered body runs" "[ $status -eq 0 ] && only_warnings err.txt"
+sections layered/body.toml > layered.sections 2> err.txt; status=$?
+check "... and its body.toml has every key bare under its header, each [[layer]] its own keys once" \
+    "[ $status -eq 0 ] || { cat err.txt; false; }"
+awk -F'\t' 'NF == 3 && $1 ~ /^layer\./ { print $2 }' layered.sections | sort -u > layer_written.txt
+check "... its layers' keys are documented ones, and every documented one is written but the top's alternative outer_radius" \
+    "diff <(grep -vx outer_radius layer_documented.txt) layer_written.txt"
+check "... its other keys are documented ones" \
+    "[ -z \"\$(dotted layered.sections | grep -v -e '^layer\.' -e '^outer_radius\$' | grep -vxF -f documented.txt)\" ]"
+refused=0 keys=0
+while IFS=$'\t' read -r section key value; do
+    [ -n "$key" ] && [ "${section%%.*}" = layer ] || continue
+    keys=$((keys + 1))
+    "$tidal" "${layered[@]}" --set "$section.$key=$value" --output again > /dev/null 2> err.txt
+    cmp -s layered/body.toml again/body.toml || { echo "not the reader's $section.$key: $(cat err.txt)"; refused=1; }
+    rm -rf again
+done < layered.sections
+check "... each of its $keys layer keys, set by the name its section gives it, leaves body.toml as it is" \
+    "[ $refused -eq 0 ] && [ $keys -ge 15 ]"
 exit $failed

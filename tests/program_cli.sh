@@ -16,6 +16,8 @@ check "--version prints one line" "[ $status -eq 0 ] && [ \$(wc -l < version.txt
 # A scripted run: no menu, nothing read, the files in a new nested directory.
 "$tidal" --body 4 --output runs/one --jobs 1 < /dev/full > one.txt 2> err.txt; status=$?
 check "--body 4 --output runs/one succeeds without reading standard input" "[ $status -eq 0 ] && only_warnings err.txt"
+check "... raising no warning at the preset's defaults: none of its numbers is in doubt" \
+    "! grep -q '^warning' err.txt && grep -q '^note: accuracy: ' err.txt"
 check "... creates the directory with all ten result files" "cd runs/one && ls $files > /dev/null && [ \$(wc -l < pcelketa) -eq 201 ] && [ \$(wc -l < time) -eq 20000 ]; r=\$?; cd ../..; [ \$r -eq 0 ]"
 check "... and shows no menu: three lines per viscosity" "[ \$(wc -l < one.txt) -eq 603 ] && ! grep -q 'Choose' one.txt"
 

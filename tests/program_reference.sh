@@ -10,7 +10,9 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/reference" "$scratch/run"
 (cd "$scratch/reference" && "$cmake" -E tar xf "$archive")
 cd "$scratch/run"
-echo 1 | "$tidal" > console.txt
+echo 1 | "$tidal" > console.txt 2> err.txt
+# At the preset's defaults no number is in doubt: no warning, one line on the accuracy.
+if grep -q '^warning' err.txt || ! grep -q '^note: accuracy: ' err.txt; then cat err.txt; exit 1; fi
 # The console shows one viscosity line and two power lines per viscosity, after the menu.
 test "$(grep -c '^ viscosity ' console.txt)" -eq 241
 test "$(wc -l < console.txt)" -eq $((3 + 3 * 241))

@@ -306,4 +306,5 @@ def main():
     print("ok")
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -241,24 +241,73 @@ void derive_solid_region(Body& b, std::size_t m) {
     b.self_gravity = true;
 }
 
+// A solid shell of `m` layers over an ocean (layer m) over a solid core reaching the centre:
+// one band system of the shell's cells, one inert cell for the ocean and the core's cells
+// (discretisation/grid.hpp, make_ocean_grid), the shell's keys those of the shell over a
+// liquid of the ocean's density; the core's top is the ocean's floor (docs/method.md §10).
+void derive_ocean(Body& b, std::size_t m) {
+    const auto& L = b.interior;
+    double thickness = 0.0;
+    bool factors = false, fixed = false;
+    for (std::size_t i = 0; i < L.size(); ++i) {
+        if (i < m) thickness += L[i].thickness;
+        if (!L[i].solid) continue;
+        factors = factors || (L[i].swept && L[i].viscosity_factor != 1.0);
+        fixed = fixed || !L[i].swept;
+    }
+    b.thickness = thickness;
+    b.density = L[0].density;
+    b.density_contrast = L[m].density - L[m - 1].density;
+    b.surface_gravity = b.interior_gravity(b.outer_radius);
+    b.bottom_gravity = b.interior_gravity(b.interior_outer_radius(m));
+    b.rigidity.clear();
+    b.viscosity_factors.clear();
+    b.fixed_viscosities.clear();
+    int cells = 0;
+    for (std::size_t i = 0; i < L.size(); ++i) {
+        // The ocean's inert cell: its rows hold its stresses at zero, so its material is
+        // never used (the shell's lowest layer's, to keep every coefficient finite).
+        const InteriorLayer& c = L[i].solid ? L[i] : L[m - 1];
+        const int n = L[i].solid ? L[i].cells : 1;
+        for (int k = 0; k < n; ++k) {
+            b.rigidity.push_back(c.rigidity);
+            if (factors) b.viscosity_factors.push_back(c.swept ? c.viscosity_factor : 1.0);
+            if (fixed) b.fixed_viscosities.push_back(c.swept ? 0.0 : c.viscosity);
+        }
+        cells += n;
+    }
+    b.layers = cells;
+    b.self_gravity = true;
+}
+
 } // namespace
 
 std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
     const auto& L = b.interior;
     const std::size_t m = b.solid_region_layers();
-    // Below the solid region: nothing (it reaches the centre) or one liquid core.
-    if (m + 1 < L.size())
-        return InteriorProblem{m, "state",
-                               "a liquid layer between solid ones cannot be run so far"};
+    // Below the solid region: nothing (it reaches the centre), one liquid core, or one ocean
+    // over a solid core that reaches the centre.
+    const bool ocean = m + 1 < L.size();
+    if (ocean)
+        for (std::size_t i = m + 1; i < L.size(); ++i)
+            if (!L[i].solid)
+                return InteriorProblem{i, "state",
+                                       "a second liquid layer below a solid one cannot be run so "
+                                       "far (one ocean between solid layers, or one liquid core)"};
     // Each density jump inside the solid is one more interface of the self-gravitation
-    // coupling, which holds a few (loads/self_gravity.hpp).
+    // coupling, which holds a few (loads/self_gravity.hpp); an ocean's floor is one more.
+    const std::size_t most = ocean ? kMaxDensityJumps - 1 : kMaxDensityJumps;
     std::size_t jumps = 0;
-    for (std::size_t i = 1; i < m; ++i)
-        if (L[i].density != L[i - 1].density && ++jumps > kMaxDensityJumps)
+    for (std::size_t i = 1; i < L.size(); ++i)
+        if (L[i].solid && L[i - 1].solid && L[i].density != L[i - 1].density && ++jumps > most)
             return InteriorProblem{i, "density",
-                                   "more than " + std::to_string(kMaxDensityJumps) +
+                                   "more than " + std::to_string(most) +
                                        " density jumps inside the solid cannot be run (merge "
                                        "layers of nearly equal density)"};
+    if (ocean) {
+        derive_ocean(b, m);
+        return std::nullopt;
+    }
     if (m >= 2) {
         derive_solid_region(b, m);
         return std::nullopt;
@@ -299,9 +348,9 @@ std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
 }
 
 std::optional<InteriorProblem> fixed_layer_problem(const Body& b) {
-    for (std::size_t i = 0; i < b.solid_region_layers(); ++i) {
+    for (std::size_t i = 0; i < b.interior.size(); ++i) {
         const InteriorLayer& L = b.interior[i];
-        if (L.swept) continue;
+        if (!L.solid || L.swept) continue;
         if (b.models.size() != 1 || b.models.front() != *L.rheology)
             return InteriorProblem{i, "rheology",
                                    "a layer of fixed viscosity runs with the rheology of the sweep, "

@@ -30,7 +30,9 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
                                                 std::vector<InteriorLayer>& layers);
 
 // What the time and steady methods run of a layered body: its layers mapped onto the solid
-// shell over a liquid interior, the gravities from the densities and self-gravitation on. The
+// shell over a liquid interior (or, under an ocean, onto the shell and the core as two blocks
+// of one band system, docs/method.md §10), the gravities from the densities and
+// self-gravitation on. The
 // layer at fault and why where the layers are valid but not (yet) of that form, or nothing.
 struct InteriorProblem {
     std::size_t layer; // 0-based, outermost first
@@ -39,8 +41,9 @@ struct InteriorProblem {
 };
 std::optional<InteriorProblem> derive_shell_from_layers(Body& body);
 
-// The most density jumps inside a solid region that the methods run (each is an interface of
-// the self-gravitation coupling, beside the surface and the liquid's top).
+// The most density jumps inside the solid that the methods run (each is an interface of the
+// self-gravitation coupling, beside the surface and the liquid's top; an ocean's floor takes
+// one more, leaving 13).
 inline constexpr std::size_t kMaxDensityJumps = 14;
 
 // A layer of fixed viscosity that the methods cannot run with the body's rheologies: it runs

@@ -18,6 +18,7 @@
 
 #include "body/body_file.hpp"
 #include "cli/program.hpp"
+#include "engine/record_doubles.hpp"
 #include "files/result_file.hpp"
 #include "study/study_command.hpp"
 
@@ -32,118 +33,34 @@ enum Tag : int {
     kResult = 4,  // worker to rank 0: the records of a unit
 };
 
-// Love numbers and per-layer heating as doubles (a count before the layers), and back.
-void append(std::vector<double>& out, const LoveNumbers& love,
-            const std::vector<double>& layer_heating) {
-    out.insert(out.end(), {love.h2.real(), love.h2.imag(), love.k2.real(), love.k2.imag(),
-                           static_cast<double>(layer_heating.size())});
-    out.insert(out.end(), layer_heating.begin(), layer_heating.end());
-}
-
-const double* extract(const double* in, LoveNumbers& love, std::vector<double>& layer_heating) {
-    love.h2 = {in[0], in[1]};
-    love.k2 = {in[2], in[3]};
-    const auto n = static_cast<std::size_t>(in[4]);
-    layer_heating.assign(in + 5, in + 5 + n);
-    return in + 5 + n;
-}
-
-// One run's records as doubles; the fields in the order of RunRecords.
-void append(std::vector<double>& out, const RunRecords& r, bool series) {
-    out.insert(out.end(), {r.eta, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax, r.pcelk,
-                           r.amplitude, r.phase_lag_deg});
-    append(out, r.love, r.layer_heating);
-    const std::size_t n = series ? r.ursurf.size() : 0;
-    out.push_back(static_cast<double>(n));
-    out.insert(out.end(), r.ursurf.begin(), r.ursurf.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-const double* extract(const double* in, RunRecords& r) {
-    r.eta = in[0];
-    r.urmin = in[1];
-    if (in[2] != 0.0) r.tn = in[3];
-    r.urthmax = in[4];
-    r.pcelk = in[5];
-    r.amplitude = in[6];
-    r.phase_lag_deg = in[7];
-    in = extract(in + 8, r.love, r.layer_heating);
-    const auto n = static_cast<std::size_t>(in[0]);
-    r.ursurf.assign(in + 1, in + 1 + n);
-    return in + 1 + n;
-}
-
-void append(std::vector<double>& out, const SteadyRecords& r) {
-    out.insert(out.end(), {r.power, r.urmin, r.tn ? 1.0 : 0.0, r.tn.value_or(0.0), r.urthmax,
-                           r.phase_lag_deg, r.amplitude});
-    append(out, r.love, r.layer_heating);
-}
-
-const double* extract(const double* in, SteadyRecords& r) {
-    r.power = in[0];
-    r.urmin = in[1];
-    if (in[2] != 0.0) r.tn = in[3];
-    r.urthmax = in[4];
-    r.phase_lag_deg = in[5];
-    r.amplitude = in[6];
-    return extract(in + 7, r.love, r.layer_heating);
-}
-
-void append(std::vector<double>& out, const SteadyPair& p) {
-    append(out, p.continuous);
-    out.push_back(p.discrete ? 1.0 : 0.0);
-    if (p.discrete) append(out, *p.discrete);
-    out.push_back(p.refined ? 1.0 : 0.0);
-    if (p.refined) append(out, *p.refined);
-}
-
-const double* extract(const double* in, SteadyPair& p) {
-    in = extract(in, p.continuous);
-    if (*in++ != 0.0) in = extract(in, p.discrete.emplace());
-    if (*in++ != 0.0) in = extract(in, p.refined.emplace());
-    return in;
-}
-
-// A unit's records as doubles (indices are exact in a double). Only the series the point's
-// files keep travel: the last run's of its sweep (the legacy series files) and those of the
-// viscosities asked for with --series; the other batches' last series would only be
-// overwritten.
-std::vector<double> pack(const StudyJob& job, int unit, const Batch& batch) {
+// A unit's records as doubles (engine/record_doubles.hpp), after its index. Only the series
+// the point's files keep travel: the last run's of its sweep (the legacy series files) and
+// those of the viscosities asked for with --series; the other batches' last series would only
+// be overwritten, so they are dropped from the batch before it is packed.
+std::vector<double> pack(const StudyJob& job, int unit, Batch& batch) {
     const auto [point, b] = job.locate(unit);
     const std::vector<double>& asked = job.series(point);
-    std::vector<double> out{static_cast<double>(unit), static_cast<double>(batch.size())};
     for (std::size_t i = 0; i < batch.size(); ++i) {
-        const ViscosityResults& v = batch[i];
+        ViscosityResults& v = batch[i];
         const bool last = b + 1 == job.batches(point) && i + 1 == batch.size();
         const bool series = last || std::find(asked.begin(), asked.end(),
                                               job.sweep(point).viscosity(v.k)) != asked.end();
-        out.push_back(v.k);
-        for (const RunRecords& run : v.runs)
-            append(out, run, series);
-        out.push_back(v.steady ? 1.0 : 0.0);
-        if (v.steady) {
-            out.push_back(v.steady->eta);
-            for (const SteadyPair& pair : v.steady->pairs)
-                append(out, pair);
-        }
+        if (!series)
+            for (RunRecords& run : v.runs)
+                run.ursurf.clear();
     }
+    std::vector<double> out;
+    append_doubles(out, unit);
+    append_doubles(out, batch);
     return out;
 }
 
 Batch unpack(const std::vector<double>& in, int& unit) {
-    unit = static_cast<int>(in[0]);
-    Batch batch(static_cast<std::size_t>(in[1]));
-    const double* at = in.data() + 2;
-    for (ViscosityResults& v : batch) {
-        v.k = static_cast<int>(*at++);
-        for (RunRecords& run : v.runs)
-            at = extract(at, run);
-        if (*at++ != 0.0) {
-            SteadySweepRow& row = v.steady.emplace();
-            row.eta = *at++;
-            for (SteadyPair& pair : row.pairs)
-                at = extract(at, pair);
-        }
-    }
+    DoublesReader reader(in.data(), in.data() + in.size());
+    read_doubles(reader, unit);
+    Batch batch;
+    read_doubles(reader, batch);
+    if (!reader.done()) throw RecordDoublesError("a unit's message is longer than its records");
     return batch;
 }
 

@@ -173,35 +173,70 @@ struct Body {
     // The density jumps inside the solid region of a layered body, outermost first (none for a
     // [shell], or where the solid layers share one density). Layer i's cells are its own, so
     // the interface below layer i is node 1 + the cells of layers 0..i.
+    // Under an ocean the jumps inside the solid core follow, on the core's nodes.
     std::vector<DensityJump> density_jumps() const {
         std::vector<DensityJump> jumps;
+        const auto region = [&](std::size_t first, std::size_t end, int node) {
+            for (std::size_t i = first; i + 1 < end; ++i) {
+                node += interior[i].cells;
+                const double jump = interior[i + 1].density - interior[i].density;
+                if (jump == 0.0) continue;
+                const double r = interior_outer_radius(i + 1);
+                jumps.push_back({node, r, jump, interior_gravity(r)});
+            }
+        };
         const std::size_t m = solid_region_layers();
-        int node = 1;
-        for (std::size_t i = 0; i + 1 < m; ++i) {
-            node += interior[i].cells;
-            const double jump = interior[i + 1].density - interior[i].density;
-            if (jump == 0.0) continue;
-            const double r = interior_outer_radius(i + 1);
-            jumps.push_back({node, r, jump, interior_gravity(r)});
-        }
+        region(0, m, 1);
+        if (has_ocean()) region(m + 1, interior.size(), core_first_node());
         return jumps;
+    }
+    // A liquid layer between the solid shell above and a solid core reaching the centre (an
+    // ocean, docs/method.md §10): the shell is the solid region, the core a second block of
+    // the same band system, the ocean one inert layer of the band between them.
+    bool has_ocean() const {
+        const std::size_t m = solid_region_layers();
+        return m >= 1 && m + 1 < interior.size() && !interior[m].solid;
+    }
+    // The cells of the solid region above the ocean.
+    int shell_cells() const {
+        int n = 0;
+        for (std::size_t i = 0; i < solid_region_layers(); ++i)
+            n += interior[i].cells;
+        return n;
+    }
+    // The band's inert layer of the ocean (1-based: the shell's cells + 1), 0 without one.
+    int ocean_band_layer() const { return has_ocean() ? shell_cells() + 1 : 0; }
+    // The core's first node: half a spacing above its top, as node 1 lies above the surface.
+    int core_first_node() const { return shell_cells() + 2; }
+    // The core's top, the ocean's floor, as an interface: `node` the first of the two nodes
+    // that straddle it, the jump the core's density minus the ocean's.
+    DensityJump core_top() const {
+        const std::size_t o = solid_region_layers();
+        const double r = interior_outer_radius(o + 1);
+        return {core_first_node(), r, interior[o + 1].density - interior[o].density,
+                interior_gravity(r)};
     }
     // The density at interior node k (2..N) of the solid region: its layer's, and at a density
     // jump the mean of the two sides weighted by their spacings, h_a/(h_a+h_b) and
     // h_b/(h_a+h_b), as the node's momentum rows weigh the two sides' equations (grid.hpp).
     // `above_weight`, `below_weight` are the grid's weights at the node (twice those).
+    // Under an ocean, the core's nodes (from core_first_node()) take the core's layers'.
     double node_density(int k, double above_weight, double below_weight) const {
         if (interior.empty()) return density;
+        const auto region = [&](std::size_t first, std::size_t end, int node) {
+            for (std::size_t i = first; i < end; ++i) {
+                const int bottom = node + interior[i].cells;
+                if (k < bottom) return interior[i].density;
+                if (k == bottom && i + 1 < end && interior[i + 1].density != interior[i].density)
+                    return (above_weight * interior[i].density + below_weight * interior[i + 1].density) / 2.0;
+                node = bottom;
+            }
+            return interior[end - 1].density;
+        };
         const std::size_t m = solid_region_layers();
-        int node = 1;
-        for (std::size_t i = 0; i < m; ++i) {
-            const int bottom = node + interior[i].cells;
-            if (k < bottom) return interior[i].density;
-            if (k == bottom && i + 1 < m && interior[i + 1].density != interior[i].density)
-                return (above_weight * interior[i].density + below_weight * interior[i + 1].density) / 2.0;
-            node = bottom;
-        }
-        return interior[m - 1].density;
+        if (has_ocean() && k >= core_first_node())
+            return region(m + 1, interior.size(), core_first_node());
+        return region(0, m, 1);
     }
     // The solid layers of a layered body that the shell model runs as one solid region
     // (outermost first): every layer down to the first liquid one, or to the centre.

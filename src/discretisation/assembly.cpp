@@ -109,41 +109,43 @@ void write_equilibrium_rows(const BandWriter<V>& put, bool scaled, const Assembl
 // 6N+2), with the gravitational restoring term of the boundary's radial displacement, taken
 // as the mean of the two nodes around it; for a body solid to the centre, rows 6N+1, 6N+2
 // are the regularity of the displacement at r = 0 instead.
-template <class V> void write_boundary_rows(const BandWriter<V>& put, const AssemblyInputs& in) {
+// The traction rows of a region's outer face (the surface, rows 1, 2, or a core's top under
+// an ocean), on the rows o+1, o+2 of the face's first node, with the buoyancy G U of the
+// displaced face (G = rho g_s at the surface, [rho] g at the core's top): T + G U e_r = load.
+template <class V>
+void write_outer_face_rows(const BandWriter<V>& put, const AssemblyInputs& in, int o, double Go) {
     const auto K = in.K;
-    const int N = in.grid->N;
     const double j = in.j;
     const double w = (j + j) + 1.0;
     const double q = w + w;
     const double s = std::sqrt((j + 1.0) * j);
-    const double Go = in.Go;
-    const double Gi = in.Gi;
 
-    put(1, 1, Go * j / q);
-    put(1, 2, -(s / q) * Go);
-    put(1, 3, K(34));
-    put(1, 4, K(35));
-    put(1, 5, K(33));
-    put(1, 7, Go * j / q);
-    put(1, 8, -(s / q) * Go);
+    put(o + 1, o + 1, Go * j / q);
+    put(o + 1, o + 2, -(s / q) * Go);
+    put(o + 1, o + 3, K(34));
+    put(o + 1, o + 4, K(35));
+    put(o + 1, o + 5, K(33));
+    put(o + 1, o + 7, Go * j / q);
+    put(o + 1, o + 8, -(s / q) * Go);
 
-    put(2, 1, -(s / q) * Go);
-    put(2, 2, Go * (j + 1.0) / q);
-    put(2, 4, K(37));
-    put(2, 5, K(36));
-    put(2, 6, K(38));
-    put(2, 7, -(s / q) * Go);
-    put(2, 8, Go * (j + 1.0) / q);
+    put(o + 2, o + 1, -(s / q) * Go);
+    put(o + 2, o + 2, Go * (j + 1.0) / q);
+    put(o + 2, o + 4, K(37));
+    put(o + 2, o + 5, K(36));
+    put(o + 2, o + 6, K(38));
+    put(o + 2, o + 7, -(s / q) * Go);
+    put(o + 2, o + 8, Go * (j + 1.0) / q);
+}
 
-    const int n = 6 * N;
-    if (in.grid->centre) {
-        // Solid to the centre: the last node lies at r = 0, where the regular degree-j
-        // displacement (u_{j-1} ~ r^{j-1}, u_{j+1} ~ r^{j+1}) vanishes for j >= 2
-        // (docs/method.md §4.1). Its two rows hold both components at zero.
-        put(n + 1, n + 1, 1.0);
-        put(n + 2, n + 2, 1.0);
-        return;
-    }
+// The traction rows of a region's inner face over a liquid (rows n+1, n+2, n = 6 times the
+// face's layer), with the buoyancy -drho g_b U: T - Gi U e_r = load.
+template <class V>
+void write_inner_face_rows(const BandWriter<V>& put, const AssemblyInputs& in, int n, double Gi) {
+    const auto K = in.K;
+    const double j = in.j;
+    const double w = (j + j) + 1.0;
+    const double q = w + w;
+    const double s = std::sqrt((j + 1.0) * j);
     put(n + 1, n - 5, -(Gi * j / q));
     put(n + 1, n - 4, (s / q) * Gi);
     put(n + 1, n - 3, K(34));
@@ -161,6 +163,36 @@ template <class V> void write_boundary_rows(const BandWriter<V>& put, const Asse
     put(n + 2, n + 2, -(Gi * (j + 1.0) / q));
 }
 
+template <class V> void write_boundary_rows(const BandWriter<V>& put, const AssemblyInputs& in) {
+    const int N = in.grid->N;
+    write_outer_face_rows(put, in, 0, in.Go);
+    const int n = 6 * N;
+    const int ocean = in.grid->liquid_layer;
+    if (ocean > 0) {
+        // The shell's base over the ocean, and the core's top under it (docs/method.md §10).
+        write_inner_face_rows(put, in, 6 * (ocean - 1), in.Gi);
+        write_outer_face_rows(put, in, 6 * ocean, in.Gc);
+    }
+    if (in.grid->centre) {
+        // Solid to the centre: the last node lies at r = 0, where the regular degree-j
+        // displacement (u_{j-1} ~ r^{j-1}, u_{j+1} ~ r^{j+1}) vanishes for j >= 2
+        // (docs/method.md §4.1). Its two rows hold both components at zero.
+        put(n + 1, n + 1, 1.0);
+        put(n + 2, n + 2, 1.0);
+        return;
+    }
+    write_inner_face_rows(put, in, n, in.Gi);
+}
+
+// The ocean's inert layer l of the band: its stresses and pressure held at zero, so that it
+// couples to nothing and the shell and the core are two blocks of one system.
+template <class V> void write_inert_layer_rows(const BandWriter<V>& put, int l) {
+    put(6 * l - 3, unknowns::pressure(l), V(1.0));
+    put(6 * l - 2, unknowns::tau_minus(l), V(1.0));
+    put(6 * l - 1, unknowns::tau_zero(l), V(1.0));
+    put(6 * l, unknowns::tau_plus(l), V(1.0));
+}
+
 } // namespace
 
 template <class V>
@@ -169,9 +201,14 @@ void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Co
     const int N = in.grid->N;
     std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), V(0.0));
     const BandWriter<V> put{a};
+    const int ocean = in.grid->liquid_layer;
     for (int l = 1; l <= N; ++l) {
-        write_layer_rows(put, in, l, laws[static_cast<std::size_t>(l - 1)]);
-        if (l < N) write_equilibrium_rows(put, time_stepping, in, l);
+        if (l == ocean) write_inert_layer_rows(put, l);
+        else write_layer_rows(put, in, l, laws[static_cast<std::size_t>(l - 1)]);
+        // The ocean's two nodes (rows 6l+1, 6l+2 of l = ocean - 1, ocean) carry the traction
+        // rows of the faces on it instead of a momentum balance.
+        if (l < N && (ocean == 0 || (l != ocean - 1 && l != ocean)))
+            write_equilibrium_rows(put, time_stepping, in, l);
     }
     write_boundary_rows(put, in);
 }

@@ -33,6 +33,9 @@ struct AssemblyInputs {
     double j = 2.0;                       // harmonic degree
     double Go = 0.0; // rho * gsurf: shell density times surface gravity, kg/(m^2 s^2)
     double Gi = 0.0; // drho * gbot: density jump times gravity at the inner boundary
+    // [rho] g at the top of a solid core under an ocean (the core's density minus the
+    // ocean's, times the gravity there), kg/(m^2 s^2); the grid's liquid_layer places it.
+    double Gc = 0.0;
     const RheologyParameters* rheology = nullptr; // beyond rigidity and viscosity
     // The density jumps inside the solid, each on an interior node: the buoyancy of the
     // displaced interface on its momentum rows (docs/method.md §10).

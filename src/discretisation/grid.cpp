@@ -116,4 +116,31 @@ RadialGrid make_layered_grid(const std::vector<GridSegment>& segments, double ro
     return g;
 }
 
+RadialGrid make_ocean_grid(const std::vector<GridSegment>& shell, double rout,
+                           const std::vector<GridSegment>& core, double core_top,
+                           const std::vector<double>& mu) {
+    const RadialGrid above = make_layered_grid(shell, rout, false, {});
+    const RadialGrid below = make_layered_grid(core, core_top, true, {});
+    RadialGrid g;
+    g.N = above.N + 1 + below.N;
+    g.r = above.r;
+    g.r.insert(g.r.end(), below.r.begin(), below.r.end());
+    g.mu = mu;
+    g.centre = true;
+    g.liquid_layer = above.N + 1;
+    g.refinement_ratio = 2.0;
+    fill_differences(g);
+    int interface = 1;
+    for (std::size_t i = 0; i + 1 < shell.size(); ++i) {
+        interface += shell[i].cells;
+        weight_interface_node(g, interface);
+    }
+    interface = g.liquid_layer + 1;
+    for (std::size_t i = 0; i + 1 < core.size(); ++i) {
+        interface += core[i].cells;
+        weight_interface_node(g, interface);
+    }
+    return g;
+}
+
 } // namespace tidal

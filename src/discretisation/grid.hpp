@@ -25,6 +25,12 @@ struct RadialGrid {
     // (docs/method.md §10).
     std::vector<double> above_weight, below_weight;
     bool centre = false;         // the last node lies at the centre, r(N+1) = 0
+    // A grid of a shell over an ocean over a solid core (make_ocean_grid): the inert layer of
+    // the ocean (1-based), 0 for every other grid. The shell's base lies between nodes
+    // liquid_layer - 1 and liquid_layer, the core's top between liquid_layer + 1 and + 2.
+    int liquid_layer = 0;
+    // The first of the two nodes that straddle the inner boundary (the shell's base).
+    int bottom_node() const { return liquid_layer > 0 ? liquid_layer - 1 : N; }
     // h_N / h_2N against the grid of twice the cells, for Richardson's estimate of the grid
     // error (steady/grid_refinement.hpp): exact for one layer, 2 for several (whose spacings
     // halve to within a factor 1 + O(1/cells)).
@@ -51,5 +57,14 @@ RadialGrid make_radial_grid(int N, double rout, double rin, const std::vector<do
 // fluid boundary lie on mid-radii as in make_radial_grid.
 RadialGrid make_layered_grid(const std::vector<GridSegment>& segments, double rout, bool centre,
                              const std::vector<double>& mu);
+
+// The grid of a solid shell (`shell`, from rout down to the ocean's top) over an ocean over a
+// solid core (`core`, from core_top down to r = 0), with `mu` per layer (the shell's cells, the
+// ocean's one inert layer, the core's cells): the two regions' grids of make_layered_grid in
+// sequence, each region's face on the ocean on a mid-radius, the ocean one layer of the band
+// between the shell's last node and the core's first (docs/method.md §10).
+RadialGrid make_ocean_grid(const std::vector<GridSegment>& shell, double rout,
+                           const std::vector<GridSegment>& core, double core_top,
+                           const std::vector<double>& mu);
 
 } // namespace tidal

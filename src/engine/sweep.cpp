@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/ordered_results.hpp"
+#include "engine/ordered_workers.hpp"
 
 namespace tidal {
 
@@ -173,28 +174,14 @@ bool run_sweep(const ShellModel& model, const ViscositySweep& sweep, const Sweep
     // batch.
     const int parts = settings.plain ? 1 : static_cast<int>(model.body.models.size());
     OrderedResults<Batch> results(batches * parts, 2 * settings.threads * parts);
-    std::vector<std::jthread> workers;
-    const auto work = [&] {
-        try {
-            RunWorkspace ws(model);
-            while (const auto u = results.claim()) {
-                if (settings.stop()) break;
-                results.deliver(*u, parts == 1
-                                        ? batch(*u, ws)
-                                        : compute_part(model, sweep, *u / parts, *u % parts,
-                                                       settings, ws));
-            }
-        } catch (...) {
-            results.fail(std::current_exception());
-        }
+    const auto make_worker = [&] {
+        return [&, ws = RunWorkspace(model)](int u) mutable {
+            return parts == 1 ? batch(u, ws)
+                              : compute_part(model, sweep, u / parts, u % parts, settings, ws);
+        };
     };
-    for (int t = 0; t < settings.threads; ++t) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // the system grants no more threads: go on with those that run
-        }
-    }
+    std::vector<std::jthread> workers =
+        start_ordered_workers(results, settings.threads, make_worker, settings.stop);
     if (workers.empty()) {
         results.stop();
         SweepSettings alone = settings;

@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "steady/steady_sweep.hpp"
@@ -27,6 +28,17 @@ struct ViscosityResults {
     // The periodic steady state of every rheology of the sweep at this viscosity, both
     // flavours, when the sweep was asked for it.
     std::optional<SteadySweepRow> steady;
+
+    // Every field with its name (see RunRecords::fields).
+    static constexpr std::array<const char*, 3> field_names = {"k", "runs", "steady"};
+    auto fields() const {
+        const auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
+    }
+    auto fields() {
+        auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
+    }
 };
 
 // The swept viscosity nearest to `eta` (Pa s) in log10, or nothing when `eta` lies more than

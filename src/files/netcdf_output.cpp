@@ -12,6 +12,9 @@ namespace tidal {
 void write_results_nc(ResultDirectory& dir, const ShellModel& model,
                       std::span<const SummaryRow> rows, const std::vector<SweepMap>& maps,
                       std::string_view method) {
+    const std::optional<std::string> reserved = dir.reserve(kResultsNetcdfName);
+    if (!reserved) return; // a directory in memory keeps no NetCDF file
+    const std::string& partial = *reserved;
     RunContent c;
     for (const std::string_view name : table_names(model.body.models))
         c.rheologies.emplace_back(name);
@@ -36,7 +39,6 @@ void write_results_nc(ResultDirectory& dir, const ShellModel& model,
     for (const BodyKey& k : body_keys(model.body))
         c.attributes.push_back({k.name, k.value});
 
-    const std::string partial = dir.reserve(kResultsNetcdfName);
     try {
         write_results_netcdf(partial, c);
     } catch (...) {

@@ -123,6 +123,8 @@ ResultDirectory::ResultDirectory(std::string dir) : dir_(std::move(dir)) {
     }
 }
 
+ResultDirectory::ResultDirectory(InMemory memory) : dir_("."), memory_(std::move(memory)) {}
+
 ResultDirectory::~ResultDirectory() {
     files_.clear(); // closes what is still open
     if (lock_fd_ < 0) return;
@@ -146,12 +148,33 @@ void ResultDirectory::record_partial(std::string_view name) {
 }
 
 ResultFile& ResultDirectory::open(std::string_view name) {
-    const std::string partial = reserve(name);
+    if (memory_) {
+        bool keep = false;
+        for (const std::string& k : memory_->kept)
+            keep = keep || k == name;
+        for (auto& [n, file] : files_)
+            if (n == name) file.reset(); // opened anew: the text written before is gone
+        files_.emplace_back(std::string(name), std::make_unique<ResultFile>(
+                                                   std::string(name), ResultFile::InMemory{keep}));
+        return *files_.back().second;
+    }
+    const std::string partial = *reserve(name);
     files_.back().second = std::make_unique<ResultFile>(partial);
     return *files_.back().second;
 }
 
-std::string ResultDirectory::reserve(std::string_view name) {
+std::string ResultDirectory::text(std::string_view name) const {
+    std::string out;
+    for (const auto& [n, file] : files_)
+        if (n == name && file) {
+            file->flush();
+            out = file->content();
+        }
+    return out;
+}
+
+std::optional<std::string> ResultDirectory::reserve(std::string_view name) {
+    if (memory_) return std::nullopt;
     const std::string final_path = path(name);
     struct stat st {};
     if (::stat(final_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
@@ -194,6 +217,12 @@ void ResultDirectory::finish_interrupted_publication() {
 }
 
 void ResultDirectory::publish() {
+    if (memory_) {
+        for (auto& [name, file] : files_)
+            if (file) file->close();
+        published_ = true;
+        return;
+    }
     for (auto& [name, file] : files_)
         if (file) file->close();
     // The set, named and on disk before its first file moves.

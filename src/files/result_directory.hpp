@@ -16,6 +16,7 @@
 // into the directory completes such an interrupted publication before anything else (every
 // file it names was whole and on disk before the first rename).
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,14 @@ class ResultDirectory {
     // that was interrupted, then removes the ".partial" files an earlier stopped run left. Throws DirectoryInUse naming the directory and the
     // other run's process id, or OutputError.
     explicit ResultDirectory(std::string dir);
+    // A directory that exists only in memory, for results of which only a few files are kept
+    // (a study's journal): the files named in `kept` hold their text (text()), every other
+    // file's text is dropped as it is written, files another library would write (reserve())
+    // are not written at all. Nothing touches the disk; publish() only marks it published.
+    struct InMemory {
+        std::vector<std::string> kept;
+    };
+    explicit ResultDirectory(InMemory memory);
     // Without publish(): closes the files, leaving them as ".partial"; releases the lock.
     ~ResultDirectory();
     ResultDirectory(const ResultDirectory&) = delete;
@@ -52,8 +61,12 @@ class ResultDirectory {
 
     // For a file another library writes whole (a NetCDF file): the "NAME.partial" path to
     // create it at (nothing stands there), published with the others. Refuses NAME as open()
-    // does.
-    std::string reserve(std::string_view name);
+    // does. In memory: nothing, and the file is not to be written.
+    std::optional<std::string> reserve(std::string_view name);
+
+    // In memory: the text written into kept file NAME (empty if it was never opened).
+    std::string text(std::string_view name) const;
+    bool in_memory() const { return memory_.has_value(); }
 
     // Closes every file and renames each "NAME.partial" to "NAME", in the order opened, with
     // the set named in ".tidal.publishing" meanwhile.
@@ -69,6 +82,7 @@ class ResultDirectory {
     void finish_interrupted_publication();
 
     std::string dir_;
+    std::optional<InMemory> memory_; // a directory in memory only
     int lock_fd_ = -1;
     bool published_ = false;
     // Per file its name and, for those written here, the file (null for reserved ones).

@@ -14,6 +14,9 @@ ResultFile::ResultFile(std::string path) : path_(std::move(path)) {
     if (fd_ < 0) fail("create", errno);
 }
 
+ResultFile::ResultFile(std::string name, InMemory memory)
+    : path_(std::move(name)), in_memory_(true), keep_(memory.keep) {}
+
 ResultFile::~ResultFile() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -25,11 +28,16 @@ void ResultFile::fail(const char* action, int err) const {
 }
 
 void ResultFile::write(std::string_view text) {
-    if (fd_ < 0) fail("write", EBADF);
+    if (fd_ < 0 && !in_memory_) fail("write", EBADF);
     pending_.append(text);
 }
 
 void ResultFile::flush() {
+    if (in_memory_) {
+        if (keep_) content_.append(pending_);
+        pending_.clear();
+        return;
+    }
     if (fd_ < 0) fail("write", EBADF);
     std::size_t done = 0;
     while (done < pending_.size()) {
@@ -53,6 +61,12 @@ void ResultFile::flush() {
 }
 
 void ResultFile::rewrite(std::string_view text) {
+    if (in_memory_) {
+        pending_.clear();
+        content_.clear();
+        if (keep_) content_.assign(text);
+        return;
+    }
     if (fd_ < 0) fail("write", EBADF);
     pending_.clear();
     if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) fail("write", errno);
@@ -62,6 +76,10 @@ void ResultFile::rewrite(std::string_view text) {
 }
 
 void ResultFile::close() {
+    if (in_memory_) {
+        flush();
+        return;
+    }
     if (fd_ < 0) return;
     flush();
     const int fd = std::exchange(fd_, -1);

@@ -20,6 +20,12 @@ class ResultFile {
   public:
     // Creates the file, or truncates it if it exists.
     explicit ResultFile(std::string path);
+    // A file held in memory under the name `name`: its flushed text is kept (content()) when
+    // `keep`, else dropped; it never fails and is never synced.
+    struct InMemory {
+        bool keep = true;
+    };
+    ResultFile(std::string name, InMemory memory);
     ~ResultFile();
     ResultFile(const ResultFile&) = delete;
     ResultFile& operator=(const ResultFile&) = delete;
@@ -35,6 +41,8 @@ class ResultFile {
     void close();
 
     const std::string& path() const { return path_; }
+    // The text flushed so far of a file held in memory and kept (empty otherwise).
+    const std::string& content() const { return content_; }
 
   private:
     [[noreturn]] void fail(const char* action, int err) const;
@@ -42,6 +50,8 @@ class ResultFile {
     int fd_ = -1;
     std::string pending_;
     off_t whole_ = 0; // end of the last whole flush
+    bool in_memory_ = false, keep_ = false;
+    std::string content_; // a kept file's text in memory
 };
 
 } // namespace tidal

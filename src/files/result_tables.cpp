@@ -37,12 +37,28 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
     return out;
 }
 
+// The numbers (1 the outermost) of the layers whose powers the summary gives: the solid
+// region's, and under an ocean the core's too (the ocean's own number left out).
+std::vector<int> solid_layer_numbers(const Body& body) {
+    std::vector<int> out;
+    const std::size_t layers = body.has_ocean() ? body.interior.size() : body.solid_region_layers();
+    for (std::size_t i = 0; i < layers; ++i)
+        if (body.interior[i].solid) out.push_back(static_cast<int>(i + 1));
+    return out;
+}
+
 // Each solid layer's power (W): the sum of its cells' shares, in profile order; none for a
 // [shell] body.
 std::vector<double> layer_powers(const std::vector<ProfileRecord>& cells, const Body& body) {
     std::vector<double> out;
     std::size_t cell = 0;
-    for (std::size_t i = 0; i < body.solid_region_layers(); ++i) {
+    const std::size_t layers = body.has_ocean() ? body.interior.size() : body.solid_region_layers();
+    for (std::size_t i = 0; i < layers; ++i) {
+        // An ocean's one inert cell is no solid layer's.
+        if (!body.interior[i].solid) {
+            ++cell;
+            continue;
+        }
         double sum = 0.0;
         for (int c = 0; c < body.interior[i].cells; ++c)
             sum += cells[cell++].power;
@@ -223,7 +239,7 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
       summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
       power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit) {
     summary_.write(summary_header(table_names(models_), model.body.extrapolate,
-                                  static_cast<int>(model.body.solid_region_layers())));
+                                  solid_layer_numbers(model.body)));
     summary_.flush();
     profile_.write(profile_header());
     profile_.flush();

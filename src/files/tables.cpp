@@ -63,7 +63,7 @@ std::span<const ExtrapolatedQuantity> extrapolated_quantities() {
 }
 
 std::string summary_header(std::span<const std::string_view> rheologies, bool extrapolated,
-                           int solid_layers) {
+                           std::span<const int> solid_layers) {
     CsvRow row;
     row.text("viscosity_Pa_s");
     for (const std::string_view rheology : rheologies)
@@ -83,7 +83,7 @@ std::string summary_header(std::span<const std::string_view> rheologies, bool ex
             for (const ExtrapolatedQuantity& q : extrapolated_quantities())
                 row.text(std::string(rheology) + "_" + std::string(q.name));
     for (const std::string_view rheology : rheologies)
-        for (int k = 1; k <= solid_layers; ++k)
+        for (const int k : solid_layers)
             row.text(std::string(rheology) + "_layer" + std::to_string(k) + "_power_W");
     return row.line();
 }

@@ -108,10 +108,10 @@ std::span<const ExtrapolatedQuantity> extrapolated_quantities();
 // given order) and every quantity, then "<rheology>_<steady quantity>" likewise, then
 // "<rheology>_<Love-number quantity>" likewise, then "<rheology>_<grid-error quantity>", then,
 // with `extrapolated`, "<rheology>_<extrapolated quantity>", then for a body given by its
-// layers "<rheology>_layer<k>_power_W" for each of its `solid_layers` solid layers (k = 1 the
-// outermost, as listed).
+// layers "<rheology>_layer<k>_power_W" for each of its solid layers, k their numbers in
+// `solid_layers` (1 the outermost, as listed; an ocean's number is left out).
 std::string summary_header(std::span<const std::string_view> rheologies,
-                           bool extrapolated = false, int solid_layers = 0);
+                           bool extrapolated = false, std::span<const int> solid_layers = {});
 
 // The record of one viscosity (Pa s): one RheologySummary, one SteadySummary, one
 // LoveSummary and one GridErrorSummary per rheology, and one ExtrapolatedSummary per rheology

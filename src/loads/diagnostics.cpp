@@ -41,6 +41,12 @@ double shell_power(int N, int nperiod, double dt, Vec1View<const double> layer_p
         return layer_power(i) * (c.mid * c.mid) * c.thickness;
     };
     double S = 0.0;
+    if (grid.liquid_layer > 0) {
+        // A shell over an ocean over a core: each cell's share of its region (heating_profile).
+        for (int i = 1; i <= N; ++i)
+            S += radial_cell(i, grid).end_factor * term(i);
+        return S / (static_cast<double>(nperiod) * dt);
+    }
     for (int i = 1; i <= N; ++i)
         S += term(i);
     // The halves of the end cells that lie outside the solid; a body solid to the centre has

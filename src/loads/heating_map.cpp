@@ -158,7 +158,11 @@ HeatingMap heating_map(const std::vector<LayerMap>& layers, const RadialGrid& ra
                 flux += weight[l] * local_heating(layers[l], f);
             map.flux.push_back(flux);
             map.top.push_back(local_heating(layers.front(), f));
-            map.bottom.push_back(local_heating(layers.back(), f));
+            // Over an ocean, the bottom is the shell's base on it.
+            map.bottom.push_back(local_heating(
+                radial.liquid_layer > 0 ? layers[static_cast<std::size_t>(radial.liquid_layer - 2)]
+                                        : layers.back(),
+                f));
         }
     return map;
 }

@@ -9,6 +9,14 @@ RadialCell radial_cell(int i, const RadialGrid& grid) {
     const int N = grid.N;
     const double mid = (r(i) + r(i + 1)) / 2.0;
     const double thickness = r(i) - r(i + 1);
+    const int ocean = grid.liquid_layer;
+    if (ocean > 0) {
+        // Over and under an ocean: the shell's base and the core's top lie on mid-radii, so
+        // the cells there are halves; the ocean's inert layer dissipates nothing.
+        if (i == ocean) return {mid, thickness, 0.0};
+        const bool face = i == 1 || i == ocean - 1 || i == ocean + 1;
+        return {mid, thickness, face ? 0.5 : 1.0};
+    }
     const bool half = i == 1 || (i == N && !grid.centre);
     return {mid, thickness, half ? 0.5 : 1.0};
 }
@@ -34,6 +42,19 @@ std::vector<ProfileLayer> heating_profile(const std::vector<double>& sphere_heat
         // The cell reaches halfway to the neighbouring mid-radii, that is to the layer's nodes;
         // the end layers' mid-radii are the shell's surfaces, so their cells are half layers
         // (but for the innermost one of a body solid to the centre, which reaches r = 0).
+        const int ocean = grid.liquid_layer;
+        if (ocean > 0 && i >= ocean - 1 && i <= ocean + 1) {
+            // The shell's base and the core's top on their layers' mid-radii, the ocean
+            // between them, dissipating nothing.
+            const double top = (r(ocean - 1) + r(ocean)) / 2.0;
+            const double floor = (r(ocean + 1) + r(ocean + 2)) / 2.0;
+            const double outer = i == ocean - 1 ? r(i) : i == ocean ? top : floor;
+            const double inner = i == ocean - 1 ? top : i == ocean ? floor : r(i + 1);
+            const double q = i == ocean ? 0.0 : Q;
+            out.push_back({outer, inner, q / (4.0 * kPi),
+                           c.end_factor * (q * (c.mid * c.mid) * c.thickness)});
+            continue;
+        }
         const double outer = i == 1 ? c.mid : r(i);
         const double inner = i == N && !grid.centre ? c.mid : r(i + 1);
         out.push_back({outer, inner, Q / (4.0 * kPi),

@@ -15,6 +15,13 @@ LoveNumberScale::LoveNumberScale(const Body& body, double inner_radius)
         const double x = d.radius / body.outer_radius;
         jump_weights_.push_back(d.jump * ((x * x) * (x * x)));
     }
+    // An ocean's floor, after the jumps (its displacement the mean of the core's two
+    // outermost nodes).
+    if (body.has_ocean()) {
+        const DensityJump top = body.core_top();
+        const double x = top.radius / body.outer_radius;
+        jump_weights_.push_back(top.jump * ((x * x) * (x * x)));
+    }
 }
 
 LoveNumbers LoveNumberScale::operator()(std::complex<double> surface,

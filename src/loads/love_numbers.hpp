@@ -40,6 +40,10 @@ struct LoveNumbers {
         const auto& [a, b] = *this;
         return std::tie(a, b);
     }
+    auto fields() {
+        auto& [a, b] = *this;
+        return std::tie(a, b);
+    }
 };
 
 // Turns the phasors of the order-0 surface and inner-interface radial displacements (m) and

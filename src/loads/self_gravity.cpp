@@ -33,24 +33,37 @@ SelfGravityCoupling self_gravity_coupling(const Body& body, const RadialGrid& gr
     g.G = {{-body.density * surface_at_top, -body.density * interface_at_top},
            {body.density_contrast * surface_at_bottom, body.density_contrast * interface_at_bottom}};
     const std::vector<DensityJump> jumps = body.density_jumps();
-    if (jumps.empty()) return g;
+    const int ocean = grid.liquid_layer;
+    if (jumps.empty() && ocean == 0) return g;
     // The density jumps inside the solid: each loads its node with [rho] V(r_k) and moves the
     // potential everywhere. Radii and densities of every interface, in the coupling's order.
     std::vector<double> radius = {R, r}, jump = {body.density, body.density_contrast};
+    std::vector<double> sign = {-1.0, 1.0};
+    if (ocean > 0) {
+        // Under an ocean: the shell's base on its own nodes, and the core's top, an outer
+        // face whose load is -[rho] V in zadanisily's signs, as the surface's.
+        g.at[1].node = grid.bottom_node();
+        const DensityJump top = body.core_top();
+        g.at.push_back({CoupledInterface::Kind::Top, top.node});
+        radius.push_back(top.radius);
+        jump.push_back(top.jump);
+        sign.push_back(-1.0);
+    }
     for (const DensityJump& d : jumps) {
         g.at.push_back({CoupledInterface::Kind::Jump, d.node,
                         grid.rtilded[static_cast<std::size_t>(d.node - 2)]});
         radius.push_back(d.radius);
         jump.push_back(d.jump);
+        sign.push_back(1.0);
     }
     const std::size_t K = g.at.size();
     // The surface's load is -rho V(R), the others' +[rho] V(r) (the boundary-row routines' and
-    // the assembly's signs).
-    const auto sign = [&](std::size_t i) { return i == 0 ? -1.0 : 1.0; };
+    // the assembly's signs), but for a core's top under an ocean, an outer face like the
+    // surface: -[rho] V.
     g.G.assign(K, std::vector<double>(K, 0.0));
     for (std::size_t i = 0; i < K; ++i)
         for (std::size_t k = 0; k < K; ++k)
-            g.G[i][k] = (sign(i) * jump[i]) * interface_potential(c, radius[k], jump[k], radius[i]);
+            g.G[i][k] = (sign[i] * jump[i]) * interface_potential(c, radius[k], jump[k], radius[i]);
     return g;
 }
 

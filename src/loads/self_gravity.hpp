@@ -47,9 +47,13 @@ inline constexpr int kMaxCoupledInterfaces = 16;
 // of nodes 1, 2; load on rows 1, 2), the inner boundary (nodes N, N+1; rows 6N+1, 6N+2), or a
 // density jump on node `node` (its own displacement; load on its momentum rows, scaled by
 // 1/`spacing`, the node's rtilded, as the time-stepping rows are).
+// An ocean's floor, the top of the solid core under it, is an outer face like the surface
+// (Top: the mean of nodes `node`, `node` + 1; load on their first node's rows, as
+// zadanisily loads the surface). The inner boundary of a shell over an ocean is the shell's
+// base (nodes `node`, `node` + 1 with `node` the grid's bottom_node(); N without an ocean).
 struct CoupledInterface {
-    enum class Kind { Surface, Bottom, Jump } kind;
-    int node = 0;         // Jump: the node on the interface
+    enum class Kind { Surface, Bottom, Jump, Top } kind;
+    int node = 0;         // Jump: the node on the interface; Bottom, Top: the first node
     double spacing = 0.0; // Jump: the rows' spacing Td at the node, m
 };
 
@@ -77,7 +81,11 @@ InterfaceValues<V> interface_displacements(const std::vector<CoupledInterface>& 
     for (std::size_t c = 0; c < at.size(); ++c) {
         const CoupledInterface& i = at[c];
         if (i.kind == CoupledInterface::Kind::Surface) u[c] = (ur(1) + ur(2)) / 2.0;
-        else if (i.kind == CoupledInterface::Kind::Bottom) u[c] = (ur(N) + ur(N + 1)) / 2.0;
+        else if (i.kind == CoupledInterface::Kind::Bottom) {
+            const int k = i.node > 0 ? i.node : N;
+            u[c] = (ur(k) + ur(k + 1)) / 2.0;
+        } else if (i.kind == CoupledInterface::Kind::Top)
+            u[c] = (ur(i.node) + ur(i.node + 1)) / 2.0;
         else u[c] = ur(i.node);
     }
     return u;
@@ -175,7 +183,12 @@ template <class V> class SelfGravitySolve {
         if (i.kind == CoupledInterface::Kind::Surface) {
             zadanisily(N, j, vec1(unit), 1.0);
         } else if (i.kind == CoupledInterface::Kind::Bottom) {
-            zadanislapovehopotencialu(N, j, vec1(unit), 1.0);
+            zadanislapovehopotencialu(i.node > 0 ? i.node : N, j, vec1(unit), 1.0);
+        } else if (i.kind == CoupledInterface::Kind::Top) {
+            // The outer-face rows of the core's first node, in zadanisily's signs.
+            const DegreeFactors f = degree_factors(j);
+            unit[static_cast<std::size_t>(unknowns::u_minus(i.node) - 1)] = -f.s1;
+            unit[static_cast<std::size_t>(unknowns::u_plus(i.node) - 1)] = f.s2;
         } else {
             // The momentum rows of the node carry +[rho] V s1 / Td and -[rho] V s2 / Td
             // (discretisation/assembly.cpp).

@@ -26,12 +26,13 @@ const double kSqrt12Pi = std::sqrt(12.0 * kPi);
 
 double inner_boundary_radius(const ShellModel& model) {
     const auto r = vec1(model.grid.r);
-    const int N = model.body.layers;
+    const int N = model.grid.bottom_node();
     return (r(N) + r(N + 1)) / 2.0;
 }
 
 double tide_reference_radius(const ShellModel& model) {
-    return model.grid.centre ? model.body.outer_radius : inner_boundary_radius(model);
+    return model.grid.centre && model.grid.liquid_layer == 0 ? model.body.outer_radius
+                                                             : inner_boundary_radius(model);
 }
 
 TidalForcing::TidalForcing(const ShellModel& model, double dt)
@@ -39,7 +40,7 @@ TidalForcing::TidalForcing(const ShellModel& model, double dt)
       eccentric_(model.body.three_to_two()), inner_pressure_(!model.grid.centre),
       order_one_(model.orders == TideOrders::One),
       sin_obliquity_(std::sin(model.body.obliquity_rad())),
-      pericentre_(model.body.pericentre_argument_rad()) {
+      pericentre_(model.body.pericentre_argument_rad()), ocean_(model.grid.liquid_layer) {
     if (model.body.exact_tide()) exact_.emplace(model.body);
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
@@ -48,6 +49,12 @@ TidalForcing::TidalForcing(const ShellModel& model, double dt)
     A_ = b.density_below() * (R * R) * (omega_ * omega_);
     // The body force rho grad W at interior node i, with the node's density (a density jump's
     // node weighs the two sides' densities as its rows weigh their equations).
+    if (ocean_ > 0) {
+        // The ocean's pressure rho_o W on the core's top, against its amplitude at the
+        // shell's base: W grows as r^2.
+        const double q = ((r(ocean_ + 1) + r(ocean_ + 2)) / 2.0) / R;
+        core_top_scale_ = q * q;
+    }
     for (int i = 2; i <= N_; ++i) {
         const std::size_t k = static_cast<std::size_t>(i - 2);
         const double rho = b.node_density(i, model.grid.above_weight[k], model.grid.below_weight[k]);
@@ -131,12 +138,29 @@ void TidalForcing::load(const StepForcing& f, Vec1View<double> b_order0,
         for (const Vec1View<double> b : {b_order0, b_cosine, b_sine})
             std::fill(b.data(), b.data() + (6 * N_ + 2), 0.0);
     }
+    if (ocean_ > 0) {
+        // The ocean's pressure rho_o W on both faces: the shell's base (the inner-face rows of
+        // node ocean) and the core's top (the outer-face rows of node ocean + 1), each loaded
+        // as the boundary-row routines load a node, -s1 amp and s2 amp (docs/method.md §10).
+        const DegreeFactors d = degree_factors(j_);
+        const double amps[3] = {f.amp_order0, f.amp_cosine, f.amp_sine};
+        const Vec1View<double> bs[3] = {b_order0, b_cosine, b_sine};
+        for (int c = 0; c < 3; ++c) {
+            const int base = unknowns::u_minus(ocean_), top = unknowns::u_minus(ocean_ + 1);
+            bs[c](base) = -d.s1 * amps[c];
+            bs[c](base + 1) = d.s2 * amps[c];
+            bs[c](top) = -d.s1 * (amps[c] * core_top_scale_);
+            bs[c](top + 1) = d.s2 * (amps[c] * core_top_scale_);
+        }
+    }
     // With the 3:2 expansion only the order-0 component keeps ecc outside; the exact tide
     // keeps it in all three.
     // The order-1 pair, like the exact tide, keeps its small parameter in its amplitudes.
     const std::vector<double>& w_order2 = eccentric_ || exact_ || order_one_ ? Y_ : Ye_;
     const std::vector<double>& w_order0 = exact_ || order_one_ ? Y_ : Ye_;
     for (int i = 2; i <= N_; ++i) {
+        // The ocean's two nodes hold the traction rows of the faces on it.
+        if (ocean_ > 0 && (i == ocean_ || i == ocean_ + 1)) continue;
         const std::size_t w = static_cast<std::size_t>(i - 2);
         b_order0(unknowns::u_minus(i)) = f.body_order0 * w_order0[w];
         b_cosine(unknowns::u_minus(i)) = f.body_cosine * w_order2[w];

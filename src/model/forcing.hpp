@@ -73,6 +73,8 @@ class TidalForcing {
     bool inner_pressure_; // the fluid below loads the inner boundary (not at a solid centre)
     bool order_one_;      // the slots carry the order-1 pair (TideOrders::One)
     double sin_obliquity_, pericentre_; // sin(theta) and the pericentre's argument (rad)
+    int ocean_;           // the grid's liquid_layer: an ocean between the shell and a core
+    double core_top_scale_ = 0.0; // W at the core's top over W at the shell's base
     std::optional<OrbitTide> exact_; // the exact tide of the orbit, where asked for
     double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R tide_reference_radius)
     // Radial weights of the interior nodes i = 2..N (index i-2): r*rho*omega^2*ecc and

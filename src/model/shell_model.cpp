@@ -18,6 +18,10 @@ AssemblyInputs ShellModel::assembly_inputs() const {
     in.Gi = body.density_contrast * body.bottom_gravity;
     in.rheology = &body.rheology;
     in.jumps = jumps;
+    if (body.has_ocean()) {
+        const DensityJump top = body.core_top();
+        in.Gc = top.jump * top.gravity;
+    }
     return in;
 }
 
@@ -44,7 +48,15 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     m.run = run;
     m.K = coupling_coefficients(run.j);
     m.jumps = body.density_jumps();
-    if (body.solid_region_layers() >= 2) {
+    if (body.has_ocean()) {
+        std::vector<GridSegment> shell, core;
+        const std::size_t o = body.solid_region_layers();
+        for (std::size_t i = 0; i < body.interior.size(); ++i)
+            if (i != o) (i < o ? shell : core).push_back({body.interior[i].thickness, body.interior[i].cells});
+        core.back().thickness = body.interior_outer_radius(body.interior.size() - 1);
+        m.grid = make_ocean_grid(shell, body.outer_radius, core, body.interior_outer_radius(o + 1),
+                                 body.layer_rigidities());
+    } else if (body.solid_region_layers() >= 2) {
         std::vector<GridSegment> segments;
         for (std::size_t i = 0; i < body.solid_region_layers(); ++i)
             segments.push_back({body.interior[i].thickness, body.interior[i].cells});

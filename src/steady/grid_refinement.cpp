@@ -28,6 +28,17 @@ Body refined(const Body& body) {
     if (!body.fixed_viscosities.empty()) fine.fixed_viscosities = doubled(body.fixed_viscosities);
     for (InteriorLayer& layer : fine.interior)
         layer.cells *= 2;
+    if (body.has_ocean()) {
+        // The ocean's one inert cell stays one.
+        const std::size_t ocean = static_cast<std::size_t>(body.ocean_band_layer() - 1);
+        fine.layers = 2 * body.layers - 1;
+        const auto once = [&](std::vector<double>& v) {
+            if (v.size() > 1) v.erase(v.begin() + static_cast<std::ptrdiff_t>(2 * ocean));
+        };
+        once(fine.rigidity);
+        once(fine.viscosity_factors);
+        once(fine.fixed_viscosities);
+    }
     return fine;
 }
 

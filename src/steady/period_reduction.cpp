@@ -10,6 +10,7 @@
 #include "loads/diagnostics.hpp"
 #include "loads/heating_profile.hpp"
 #include "model/forcing.hpp"
+#include "model/last_period_extremes.hpp"
 #include "steady/trig_extremum.hpp"
 
 namespace tidal {
@@ -330,7 +331,6 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     out.phase_lag_deg = phase_lag_degrees(forcing.order0[0], surface[0]);
     {
         // The inner interface lies midway between the two innermost nodes.
-        const int N = model_.body.layers;
         const auto& x = state.x[0][static_cast<std::size_t>(kComponentOrder0)];
         const auto ur = [&](int node) {
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
@@ -339,7 +339,10 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
         std::vector<Complex> jumps;
         for (const DensityJump& d : model_.jumps)
             jumps.push_back(ur(d.node));
-        out.love = love_(surface[0], (ur(N) + ur(N + 1)) / 2.0, forcing.order0[0], jumps);
+        const int ocean = model_.grid.liquid_layer;
+        if (ocean > 0) jumps.push_back((ur(ocean + 1) + ur(ocean + 2)) / 2.0);
+        const int b = model_.grid.bottom_node();
+        out.love = love_(surface[0], (ur(b) + ur(b + 1)) / 2.0, forcing.order0[0], jumps);
     }
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
@@ -364,8 +367,8 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
         return out;
     }
 
-    // The run's last period: steps after the window start, strict comparisons, so the
-    // earliest step of a tie wins; a minimum at the very end of the period is phase 0.
+    // The run's last period, step by step as the time integration takes it
+    // (model/last_period_extremes.hpp).
     const int B = basis_;
     std::vector<double> vs(static_cast<std::size_t>(B)), ve(vs), b(vs);
     for (std::size_t hi = 0; hi < H; ++hi) {
@@ -378,13 +381,9 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
         basis(n, b.data());
         const double ursurf = dot(b.data(), vs.data(), B);
         const double urth = dot(b.data(), ve.data(), B);
-        if (std::fabs(urth) > out.urthmax) out.urthmax = std::fabs(urth);
-        if (ursurf < out.urmin) {
-            out.urmin = ursurf;
-            out.tn = static_cast<double>(n + nperiod - nsteps) / static_cast<double>(nperiod);
-        }
+        add_last_period_step(out, n, nsteps, nperiod, ursurf, urth);
     }
-    if (out.tn && *out.tn == 1.0) out.tn = 0.0;
+    close_last_period(out);
     return out;
 }
 

@@ -40,6 +40,10 @@ struct SteadyRecords {
         const auto& [a, b, c, d, e, f, g, h] = *this;
         return std::tie(a, b, c, d, e, f, g, h);
     }
+    auto fields() {
+        auto& [a, b, c, d, e, f, g, h] = *this;
+        return std::tie(a, b, c, d, e, f, g, h);
+    }
 };
 
 // Reduces periodic states of one body. The continuous flavour is reduced exactly in time: the

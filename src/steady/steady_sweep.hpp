@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <tuple>
 #include <vector>
 
 #include "steady/grid_refinement.hpp"
@@ -50,6 +51,18 @@ struct SteadyPair {
     std::optional<SteadyRecords> discrete; // when asked for
     // The continuous state on twice the cells, when the model carries them (grid error).
     std::optional<SteadyRecords> refined = std::nullopt;
+
+    // Every field with its name (see RunRecords::fields).
+    static constexpr std::array<const char*, 3> field_names = {"continuous", "discrete",
+                                                               "refined"};
+    auto fields() const {
+        const auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
+    }
+    auto fields() {
+        auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
+    }
 };
 
 struct SteadySweepRow {
@@ -57,6 +70,17 @@ struct SteadySweepRow {
     std::array<SteadyPair, kRheologyCount> pairs; // per rheology, in list order
     const SteadyPair& operator[](Rheology r) const { return pairs[index_of(r)]; }
     SteadyPair& operator[](Rheology r) { return pairs[index_of(r)]; }
+
+    // Every field with its name (see RunRecords::fields).
+    static constexpr std::array<const char*, 2> field_names = {"eta", "pairs"};
+    auto fields() const {
+        const auto& [a, b] = *this;
+        return std::tie(a, b);
+    }
+    auto fields() {
+        auto& [a, b] = *this;
+        return std::tie(a, b);
+    }
 };
 
 enum class SteadyFlavours {

@@ -95,27 +95,29 @@ std::string StudyDirectory::point_label(int point, const std::string& file) cons
     return point_path(point) + "/" + file;
 }
 
-std::string StudyDirectory::begin_point(int point) const {
+std::unique_ptr<ResultDirectory> StudyDirectory::begin_point(int point) const {
+    if (journal_)
+        return std::make_unique<ResultDirectory>(
+            ResultDirectory::InMemory{{"body.toml", "summary.csv", "peaks.csv"}});
     const std::string partial = partial_path(point);
     std::error_code ec;
     std::filesystem::remove_all(partial, ec);
     if (ec) throw OutputError("cannot remove " + in_quotes(partial) + ": " + ec.message());
-    return partial;
+    return std::make_unique<ResultDirectory>(partial);
 }
 
-void StudyDirectory::publish_point(int point) const {
-    const std::string partial = partial_path(point);
-    std::error_code ec;
+void StudyDirectory::publish_point(int point, std::unique_ptr<ResultDirectory> written) const {
     if (journal_) {
-        // The files the study's tables are built from, byte for byte; the rest is dropped.
+        // The files the study's tables are built from, byte for byte; the rest was dropped.
         std::vector<std::pair<std::string, std::string>> files;
         for (const char* name : {"body.toml", "summary.csv", "peaks.csv"})
-            files.emplace_back(name, file_text(partial + "/" + name));
+            files.emplace_back(name, written->text(name));
         journal_->append(point_name(point), files);
-        std::filesystem::remove_all(partial, ec);
-        if (ec) throw OutputError("cannot remove " + in_quotes(partial) + ": " + ec.message());
         return;
     }
+    written.reset(); // closes its files and releases its lock
+    const std::string partial = partial_path(point);
+    std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(partial, ec))
         if (entry.is_regular_file()) sync_path(entry.path().string(), false);
     if (ec) throw OutputError("cannot list " + in_quotes(partial) + ": " + ec.message());

@@ -39,13 +39,16 @@ class StudyDirectory {
     std::string point_text(int point, const std::string& file) const;
     std::string point_label(int point, const std::string& file) const;
 
-    // An empty directory to write a point into: what a stopped run left there is removed.
-    std::string begin_point(int point) const;
+    // An empty result directory to write a point into, its lock taken: on disk, where what a
+    // stopped run left is removed first; without point directories, in memory, keeping only
+    // the files the journal holds (body.toml, summary.csv, peaks.csv) and writing no other.
+    std::unique_ptr<ResultDirectory> begin_point(int point) const;
 
-    // Publishes the point written into begin_point's directory: its files are flushed to the
-    // disk, then it is renamed into place; or, without point directories, its body.toml,
-    // summary.csv and peaks.csv are appended to the journal and the directory is removed.
-    void publish_point(int point) const;
+    // Publishes the point written (and published) into begin_point's directory, which it
+    // closes: its files are flushed to the disk, then the directory is renamed into place; or,
+    // without point directories, its body.toml, summary.csv and peaks.csv are appended to the
+    // journal.
+    void publish_point(int point, std::unique_ptr<ResultDirectory> written) const;
 
     // A file of the study as a whole (study.csv), written as NAME.partial; publish_files()
     // renames every such file into place once all are complete.
@@ -53,7 +56,7 @@ class StudyDirectory {
     void publish_files() { dir_.publish(); }
     // A file of the study written whole by another library (study.nc): the path to create it
     // at, published by publish_files().
-    std::string reserve_file(const std::string& name) { return dir_.reserve(name); }
+    std::string reserve_file(const std::string& name) { return *dir_.reserve(name); }
 
     // The method ("time" or "steady") the directory's study runs, as recorded by
     // record_method(); empty when none was recorded (a study of earlier versions: time).

@@ -12,6 +12,7 @@
 #include "body/body_file.hpp"
 #include "engine/engine.hpp"
 #include "engine/cost_estimate.hpp"
+#include "engine/ordered_workers.hpp"
 #include "files/exit_status.hpp"
 #include "files/line_sink.hpp"
 #include "files/progress.hpp"
@@ -33,24 +34,23 @@ bool body_toml_written(ResultDirectory& dir, const Body& body_spec) {
 // One point's directory, written by the code and in the order of a single run's: taken,
 // body.toml, then the records of every viscosity; publish() when complete.
 struct PointFiles {
-    PointFiles(const std::string& path, const Body& body_spec, const ShellModel& model,
-               std::vector<double> series, LineSink& console)
-        : dir(path), body(body_toml_written(dir, body_spec)),
-          output(dir, console, model, std::move(series)) {}
+    PointFiles(std::unique_ptr<ResultDirectory> into, const Body& body_spec,
+               const ShellModel& model, std::vector<double> series, LineSink& console)
+        : dir(std::move(into)), body(body_toml_written(*dir, body_spec)),
+          output(*dir, console, model, std::move(series)) {}
     void publish() {
         output.finish({});
-        dir.publish();
+        dir->publish();
     }
-    ResultDirectory dir;
+    std::unique_ptr<ResultDirectory> dir;
     bool body;
     RunOutput output;
 };
 
 // A point of a steady study, written as a single run with --method steady writes it:
 // body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
-void write_steady_point(const std::string& path, const Body& body_spec, const Batch& batch,
+void write_steady_point(ResultDirectory& dir, const Body& body_spec, const Batch& batch,
                         LineSink& console) {
-    ResultDirectory dir(path);
     write_body_toml(dir, body_spec);
     std::vector<SteadySweepRow> rows;
     rows.reserve(batch.size());
@@ -164,26 +164,16 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         err << *note << '\n';
 
     OrderedResults<Batch> results(job.units(), 2 * slots);
-    std::vector<std::jthread> workers;
-    const auto work = [&] {
-        try {
-            UnitComputer computer(job, settings.plain);
-            while (const auto u = results.claim()) {
-                if (stop()) break;
-                results.deliver(*u, computer.compute(*u, stop));
-            }
-        } catch (...) {
-            results.fail(std::current_exception());
-        }
+    const auto make_worker = [&] {
+        return [&, computer = UnitComputer(job, settings.plain)](int u) mutable {
+            return computer.compute(u, stop);
+        };
     };
-    for (int t = 0; t < threads; ++t) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            if (t == 0) throw;
-            break; // the system grants no more threads: go on with those that run
-        }
-    }
+    std::vector<std::jthread> workers =
+        start_ordered_workers(results, threads, make_worker, stop);
+    if (workers.empty())
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                "no thread for the study's points");
     const auto halt = [&] {
         results.stop();
         workers.clear(); // joins
@@ -221,8 +211,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 }
                 const int number = job.number(point);
                 if (job.steady()) {
-                    write_steady_point(dir.begin_point(number), job.body(point), *r, console);
-                    dir.publish_point(number);
+                    std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
+                    write_steady_point(*point_dir, job.body(point), *r, console);
+                    dir.publish_point(number, std::move(point_dir));
                     ++computed;
                     progress.update(prepared.published + computed);
                     continue;
@@ -237,8 +228,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     writing->output.add(v);
                 if (batch + 1 == job.batches(point)) {
                     writing->publish();
+                    std::unique_ptr<ResultDirectory> written = std::move(writing->dir);
                     writing.reset();
-                    dir.publish_point(number);
+                    dir.publish_point(number, std::move(written));
                     ++computed;
                     progress.update(prepared.published + computed);
                 }

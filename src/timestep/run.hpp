@@ -49,6 +49,10 @@ struct RunRecords {
         const auto& [a, b, c, d, e, f, g, h, i, j] = *this;
         return std::tie(a, b, c, d, e, f, g, h, i, j);
     }
+    auto fields() {
+        auto& [a, b, c, d, e, f, g, h, i, j] = *this;
+        return std::tie(a, b, c, d, e, f, g, h, i, j);
+    }
 };
 
 // Scratch arrays of a batch of runs, reused from batch to batch (one per thread).

@@ -8,6 +8,7 @@
 #include "linalg/band_lu.hpp"
 #include "linalg/lane_vec.hpp"
 #include "loads/diagnostics.hpp"
+#include "model/last_period_extremes.hpp"
 #include "loads/heating_profile.hpp"
 
 namespace tidal {
@@ -91,7 +92,7 @@ std::vector<double> layer_viscosities(const Body& body, const std::array<double,
 // The rows of a solution that the runs read: the stresses of every layer (their history and
 // dissipation), the displacements of the nodes around the outer surface and the inner
 // boundary, and of the nodes on the density jumps `jumps`.
-std::vector<int> read_rows(int N, const std::vector<DensityJump>& jumps) {
+std::vector<int> read_rows(int N, const std::vector<DensityJump>& jumps, int ocean) {
     std::vector<int> rows;
     const auto node = [&rows](int k) {
         rows.push_back(unknowns::u_minus(k));
@@ -104,6 +105,9 @@ std::vector<int> read_rows(int N, const std::vector<DensityJump>& jumps) {
             rows.push_back(s.unknown);
     node(N);
     node(N + 1);
+    if (ocean > 0) // the shell's base and the core's top, on the ocean's either side
+        for (int k = ocean - 1; k <= ocean + 2; ++k)
+            node(k);
     for (const DensityJump& d : jumps)
         node(d.node);
     // Two layers: node 2 is beside both boundaries; each row is corrected once.
@@ -196,7 +200,7 @@ LaneBatch::LaneBatch(const ShellModel& m, const Assemble& assemble, int columns,
     : model(m), N(m.body.layers), n(m.order()), nsteps(m.run.nsteps), nperiod(m.run.nperiod),
       dt(time_step(m)), eta(lane_viscosities(etas)), layer_eta(layer_viscosities(m.body, eta)),
       window_start(nsteps - nperiod), x(ws.rhs.data(), n), ws_(ws), load_rows_(load_rows(N, n)),
-      read_rows_(m.body.self_gravity ? read_rows(N, m.jumps) : std::vector<int>{}),
+      read_rows_(m.body.self_gravity ? read_rows(N, m.jumps, m.grid.liquid_layer) : std::vector<int>{}),
       forcing_(m, dt), out_(kLanes), count_(etas.size()),
       tide_(tide_fundamental(m, forcing_)) {
     prepare_systems(model, assemble, layer_eta, ws_);
@@ -293,6 +297,8 @@ SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool ke
     for (const DensityJump& d : model.jumps)
         jump_nodes_.push_back(d.node);
     jumps_.resize(jump_nodes_.size());
+    bottom_ = model.grid.bottom_node();
+    core_top_ = model.grid.liquid_layer > 0 ? model.grid.liquid_layer + 1 : 0;
     if (keep_series_) out_.ursurf.reserve(static_cast<std::size_t>(nsteps_));
 }
 
@@ -306,26 +312,21 @@ void SurfaceTracker::record_surface(int step, double ur0_1, double ur0_2, double
     const double urth = equator_displacement(equator_, ursurf, ur22_sum);
 
     if (step > nsteps_ - nperiod_) {
-        if (std::fabs(urth) > out_.urthmax) out_.urthmax = std::fabs(urth);
-        if (ursurf < out_.urmin) {
-            out_.urmin = ursurf;
-            out_.tn =
-                static_cast<double>(step + nperiod_ - nsteps_) / static_cast<double>(nperiod_);
-        }
+        add_last_period_step(out_, step, nsteps_, nperiod_, ursurf, urth);
         fundamental_.add(ursurf, w);
     }
-    // A minimum at the very end of the period is the same phase as one at its start.
-    if (out_.tn && *out_.tn == 1.0) out_.tn = 0.0;
     if (keep_series_) out_.ursurf.push_back(ursurf);
 }
 
 void SurfaceTracker::finish(const Harmonic& tide) {
+    close_last_period(out_);
     const Harmonic u = fundamental(fundamental_, nperiod_);
     out_.amplitude = u.amplitude;
     out_.phase_lag_deg = phase_lag_deg(u, tide);
     std::vector<std::complex<double>> jumps;
     for (const FundamentalSums& sums : jumps_)
         jumps.push_back(phasor(fundamental(sums, nperiod_)));
+    if (core_top_ > 0) jumps.push_back(phasor(fundamental(core_top_sums_, nperiod_)));
     out_.love = love_(phasor(u), phasor(fundamental(interface_, nperiod_)), phasor(tide), jumps);
 }
 

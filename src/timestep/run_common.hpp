@@ -53,7 +53,10 @@ class SurfaceTracker {
         record_surface(step, ur(1, kOrder0), ur(2, kOrder0), ur(1, kCosine), ur(2, kCosine), w);
         // The inner interface lies midway between the two innermost nodes.
         if (step > nsteps_ - nperiod_) {
-            interface_.add((ur(N_, kOrder0) + ur(N_ + 1, kOrder0)) / 2.0, w);
+            interface_.add((ur(bottom_, kOrder0) + ur(bottom_ + 1, kOrder0)) / 2.0, w);
+            // Under an ocean, the core's top midway between its two outermost nodes.
+            if (core_top_ > 0)
+                core_top_sums_.add((ur(core_top_, kOrder0) + ur(core_top_ + 1, kOrder0)) / 2.0, w);
             // The density jumps inside the solid lie on their nodes.
             for (std::size_t k = 0; k < jump_nodes_.size(); ++k)
                 jumps_[k].add(ur(jump_nodes_[k], kOrder0), w);
@@ -77,6 +80,9 @@ class SurfaceTracker {
     FundamentalSums fundamental_, interface_;
     std::vector<int> jump_nodes_;         // the nodes of the density jumps
     std::vector<FundamentalSums> jumps_; // and their displacements' sums
+    int bottom_ = 0;                     // the first node under the inner boundary
+    int core_top_ = 0;                   // an ocean's floor: the core's first node, or 0
+    FundamentalSums core_top_sums_;
     LoveNumberScale love_;
     RunRecords& out_;
 };

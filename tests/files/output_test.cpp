@@ -236,6 +236,30 @@ TEST_F(InScratchDir, FilesArePublishedOnlyWhenTheRunIsComplete) {
         EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
 }
 
+// A study's journal keeps three files of each point in memory. Faults caught: a kept file
+// that loses the text of a write flushed before a rewrite or keeps the old text after it; a
+// dropped file whose text is kept anyway; anything (a lock, a .partial, a NetCDF file) left
+// on the disk.
+TEST_F(InScratchDir, ADirectoryInMemoryKeepsItsKeptFilesTextsAndTouchesNoDisk) {
+    ResultDirectory dir(ResultDirectory::InMemory{{"summary.csv", "peaks.csv"}});
+    ResultFile& summary = dir.open("summary.csv");
+    summary.write("a,b\n");
+    summary.flush();
+    summary.write("1,2\n"); // pending: flushed by publish()
+    ResultFile& peaks = dir.open("peaks.csv");
+    peaks.write("old\n");
+    peaks.flush();
+    peaks.rewrite("new\n");
+    ResultSet legacy(dir, {"", "kelvin"});
+    legacy.summary(LegacyQuantity::MinSurface, 0, 1e10, -16.5);
+    EXPECT_FALSE(dir.reserve("results.nc").has_value());
+    dir.publish();
+    EXPECT_EQ(dir.text("summary.csv"), "a,b\n1,2\n");
+    EXPECT_EQ(dir.text("peaks.csv"), "new\n");
+    EXPECT_EQ(dir.text("ureta"), "");
+    EXPECT_TRUE(fs::is_empty(fs::current_path()));
+}
+
 TEST_F(InScratchDir, AStoppedRunLeavesPartialFilesThatTheNextRunReplaces) {
     {
         ResultDirectory dir("out");

@@ -14,6 +14,7 @@
 
 #include "body/presets.hpp"
 #include "loads/heating_map.hpp"
+#include "same_records.hpp"
 #include "steady/period_reduction.hpp"
 #include "steady/periodic_lanes.hpp"
 #include "steady/steady_sweep.hpp"
@@ -268,14 +269,7 @@ TEST(HeatingMap, ExactTidesMapsThroughTheLanesAreThePlainOnesToTheBit) {
                     solver.solve(r, flavour, etas[i], plain);
                     const auto a = reduction.layer_maps(states[i], r, flavour, etas[i]);
                     const auto c = reduction.layer_maps(plain, r, flavour, etas[i]);
-                    ASSERT_EQ(a.size(), c.size());
-                    for (std::size_t l = 0; l < a.size(); ++l)
-                        for (std::size_t p = 0; p < kParts; ++p)
-                            for (std::size_t u = 0; u < kMapComponents; ++u)
-                                for (std::size_t v = 0; v < kMapComponents; ++v)
-                                    EXPECT_EQ(std::bit_cast<std::uint64_t>(a[l].g[p][u][v]),
-                                              std::bit_cast<std::uint64_t>(c[l].g[p][u][v]))
-                                        << "lane " << i << " layer " << l;
+                    testing_records::expect_same_bits(a, c, "lane " + std::to_string(i));
                 }
             }
     }

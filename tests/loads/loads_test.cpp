@@ -74,10 +74,6 @@ class Power : public ::testing::Test {
     double dt = 59.19341759999999;
 };
 
-TEST_F(Power, ZeroSamplesGiveZeroPower) {
-    EXPECT_EQ(power(std::vector<double>(N * (m + 1), 0.0), 1e15), 0.0);
-}
-
 TEST_F(Power, ConstantSamplesGiveTheShellVolumeIntegral) {
     // Constant c: each layer integrates to m*dt*c; averaged over the period m*dt and divided
     // by 2 eta, times the trapezoidal radial integral of rho^2 over the mid-points.

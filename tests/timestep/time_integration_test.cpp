@@ -89,15 +89,6 @@ TEST(ShortRuns, PhaseOfTheMinimumIsAFractionOfThePeriod) {
     }
 }
 
-TEST(ElasticReference, ZeroLoadGivesZeroSolution) {
-    for (int choice : {1, 8}) {
-        const ShellModel model = make_shell_model(*preset_body(choice));
-        ASSERT_EQ(model.elastic.size(), 122u);
-        for (double v : model.elastic)
-            EXPECT_EQ(v, 0.0);
-    }
-}
-
 TEST(Forcing, FirstStepOfChoiceOne) {
     const ShellModel model = make_shell_model(*preset_body(1));
     const double dt = time_step(model);

@@ -8,20 +8,10 @@
 #                                     STEPS=5 (viscosities per decade)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scratch=$(mktemp -d)
-trap 'git worktree remove --force "$scratch/src" > /dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
-base=${BASE:-f2e80bc} steps=${STEPS:-5}
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j "$(nproc)" --target tidal > /dev/null
-if [ -n "${BASELINE_PROGRAM:-}" ]; then
-    old=$(realpath "$BASELINE_PROGRAM")
-else
-    git worktree add --detach "$scratch/src" "$base" > /dev/null 2>&1
-    cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF > /dev/null
-    cmake --build "$scratch/build" -j "$(nproc)" --target tidal > /dev/null
-    old=$scratch/build/tidal
-fi
-new=$PWD/build/tidal
+source bench/lib.sh
+steps=${STEPS:-5}
+build_both "${BASE:-f2e80bc}"
+old=$baseline new=$now
 seconds() { # program, output name, options...
     local program=$1 name=$2; shift 2
     local t0 t1

@@ -14,24 +14,11 @@
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 
+#include "homogeneous_sphere.hpp"
 #include "same_records.hpp"
 
 namespace tidal {
 namespace {
-
-ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {
-    body.layers = layers;
-    body.rigidity.assign(static_cast<std::size_t>(layers), body.rigidity.front());
-    body.viscosity_factors.assign(static_cast<std::size_t>(layers), 1.0);
-    return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
-}
-
-// The continuous periodic state of one uniform viscosity (Pa s).
-SteadyRecords steady(const ShellModel& model, Rheology r, double eta) {
-    SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
-    return engine.solve(r, Flavour::Continuous, layer_eta);
-}
 
 Body tilted(Body b, double eccentricity, double obliquity_deg, double pericentre_deg = 0.0) {
     b.eccentricity = eccentricity;

@@ -280,9 +280,7 @@ void derive_ocean(Body& b, std::size_t m) {
     b.self_gravity = true;
 }
 
-} // namespace
-
-std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
+std::optional<InteriorProblem> derive_shell_keys(Body& b) {
     const auto& L = b.interior;
     const std::size_t m = b.solid_region_layers();
     // Below the solid region: nothing (it reaches the centre), one liquid core, or one ocean
@@ -344,6 +342,24 @@ std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
     if (L[0].viscosity_factor != 1.0)
         b.viscosity_factors.assign(static_cast<std::size_t>(b.layers), L[0].viscosity_factor);
     b.self_gravity = true; // every interface's potential acts on the whole body
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
+    if (auto problem = derive_shell_keys(b)) return problem;
+    // Over a liquid the gravity at its top, g = G M(r)/r^2 from the densities below, must be
+    // positive: a liquid so light that g rounds to 0 is refused at its own density (the
+    // derived shell.bottom_gravity is no key of a layered file).
+    const bool centre = b.solid_region_layers() == b.interior.size();
+    if (!centre && !(b.bottom_gravity > 0.0)) {
+        const std::size_t liquid = b.solid_region_layers();
+        return InteriorProblem{liquid, "density",
+                               "too small: the gravity at the liquid's top from the densities "
+                               "below it is " +
+                                   shortest(b.bottom_gravity) + " m/s^2"};
+    }
     return std::nullopt;
 }
 

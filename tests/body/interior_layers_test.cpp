@@ -77,6 +77,9 @@ TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
         // densities, rigidity, states
         {"density = 950.0", "density = -950.0", "test.toml:7: layer[1].density: must be positive, got -950"},
         {"density = 1800.0", "density = 0.0", "test.toml:16: layer[2].density: must be positive, got 0"},
+        // A liquid so light that the gravity at its top rounds to 0, refused at its density
+        // (it was refused at shell.bottom_gravity, a key a layered file has not).
+        {"density = 1800.0", "density = 5e-324", "test.toml:16: layer[2].density: too small: the gravity at the liquid's top from the densities below it is 0 m/s^2"},
         {"rigidity = 4e9", "rigidity = 0.0", "test.toml:9: layer[1].rigidity: zero: a layer without rigidity is liquid"},
         {"state = \"solid\"", "state = \"liquid\"", "test.toml:8: layer[1].state: the outermost layer must be solid"},
         {"state = \"liquid\"", "state = \"slush\"", "test.toml:17: layer[2].state: expected \"solid\" or \"liquid\", got \"slush\""},

@@ -137,8 +137,8 @@ std::map<std::string, KeyRange> body_key_ranges() {
     // The cells of all layers together are the numerics.layers of the solid region (12 + 4).
     r["layer.1.cells"] = {2, kMaxLayers - 4, false, false, true, {}, "", "numerics.layers"};
     r["layer.2.cells"] = {2, kMaxLayers - 12, false, false, true, {}, "", "numerics.layers"};
-    // (The liquid's density is not tried: its smallest positive value is refused as the derived
-    // shell.bottom_gravity, whose value underflows to 0, a key the layered file does not have.)
+    // (The liquid's density is not tried here: its smallest positive values are refused, at the
+    // density, because the gravity at its top underflows to 0; InteriorLayers.EveryRefusal...)
     r["layer.1.viscosity_factor"] = positive();
     r["layer.2.viscosity"] = positive();
     return r;

@@ -130,7 +130,8 @@ struct Columns {
 
     explicit Columns(const TableRheologies& m, bool extrapolated)
         : models(m), names(header_names(summary_header(table_names(models), extrapolated))),
-          values(names.size()) {}
+          values(names.size()), love_names(header_names(love_numbers_header(extrapolated))),
+          love_values(love_names.size() - 2), extrapolated_(extrapolated) {}
     // Appends a row in the order summary_record() writes it; an empty value is a NaN.
     void add(const SummaryRow& row) {
         std::size_t c = 0;
@@ -161,9 +162,37 @@ struct Columns {
                 profile_values[2].push_back(l.heating);
                 profile_values[3].push_back(l.power);
             }
+        add_love(row);
     }
     // The rows of "heating_profile.csv", column by column.
     std::vector<double> profile_eta;
+    // The rows of "love_numbers.csv", column by column after viscosity and rheology.
+    std::vector<std::string> love_names;
+    std::vector<double> love_eta;
+    std::vector<std::string> love_rheology;
+    std::vector<std::vector<double>> love_values;
+    bool extrapolated_;
+    void add_love(const SummaryRow& row) {
+        const std::vector<std::string_view> rheologies = table_names(models);
+        for (std::size_t i = 0; i < row.surface_love.size(); ++i) {
+            love_eta.push_back(row.eta);
+            love_rheology.emplace_back(rheologies[i]);
+            std::size_t k = 0;
+            for (const SurfaceLoveQuantity& q : surface_love_quantities())
+                love_values[k++].push_back((row.surface_love[i].*q.value).value_or(kEmpty));
+            if (extrapolated_)
+                for (const SurfaceLoveQuantity& q : extrapolated_love_quantities())
+                    love_values[k++].push_back((row.surface_love[i].*q.value).value_or(kEmpty));
+        }
+    }
+    py::dict love_dict() const {
+        py::dict d;
+        d[py::str(love_names[0])] = array_of(love_eta);
+        d[py::str(love_names[1])] = py::array(py::cast(love_rheology));
+        for (std::size_t k = 0; k < love_values.size(); ++k)
+            d[py::str(love_names[2 + k])] = array_of(love_values[k]);
+        return d;
+    }
     std::vector<std::string> profile_rheology;
     std::vector<long> profile_layer;
     std::array<std::vector<double>, 4> profile_values;
@@ -318,6 +347,7 @@ class TimeSweep {
 
     py::dict columns() const { return columns_.to_dict(); }
     py::dict profile() const { return columns_.profile_dict(); }
+    py::dict love() const { return columns_.love_dict(); }
     py::dict maps() const { return maps_dict(maps_, model_.body.models); }
     std::vector<PeakRecord> peak_records() const {
         return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
@@ -435,6 +465,7 @@ class SteadySweep {
 
     py::dict columns() const { return columns_.to_dict(); }
     py::dict profile() const { return columns_.profile_dict(); }
+    py::dict love() const { return columns_.love_dict(); }
     py::dict maps() const { return maps_dict(maps_, model_.body.models); }
     std::vector<PeakRecord> peak_records() const {
         return sweep_peaks(model_.body.models, columns_.values[0], columns_.powers(),
@@ -543,6 +574,7 @@ PYBIND11_MODULE(_core, m) {
         }))
         .def("columns", &TimeSweep::columns)
         .def("profile", &TimeSweep::profile)
+        .def("love", &TimeSweep::love)
         .def("maps", &TimeSweep::maps)
         .def("peaks", &TimeSweep::peaks)
         .def("series", &TimeSweep::series)
@@ -557,6 +589,7 @@ PYBIND11_MODULE(_core, m) {
         }))
         .def("columns", &SteadySweep::columns)
         .def("profile", &SteadySweep::profile)
+        .def("love", &SteadySweep::love)
         .def("maps", &SteadySweep::maps)
         .def("peaks", &SteadySweep::peaks)
         .def("messages", &SteadySweep::messages)

@@ -116,5 +116,5 @@ awk '/\.partial>/ && /(write|pwrite64|ftruncate)\(/ && !/\.tidal\.lock/ { exit }
 in_order completion.trace killed complete > order.txt; status=$?
 cat order.txt
 check "... whose completion renames the rest, syncs the directory, removes the marker and syncs again" \
-    "[ $status -eq 0 ] && [ ! -e killed/.tidal.publishing ] && grep -q '^15 renames: body.toml ' order.txt"
+    "[ $status -eq 0 ] && [ ! -e killed/.tidal.publishing ] && grep -q '^16 renames: body.toml ' order.txt"
 exit $failed

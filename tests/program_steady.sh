@@ -13,7 +13,7 @@ short="--set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=16 --s
 "$tidal" --body 8 $short --method steady --output steady > steady.txt 2> err.txt; status=$?
 check "--method steady succeeds with nothing but warnings on standard error" "[ $status -eq 0 ] && only_warnings err.txt"
 check "... writing the tables and the body, no legacy files" \
-    "[ \"\$(ls steady | tr '\n' ' ')\" = 'body.toml heating_profile.csv peaks.csv results.nc summary.csv ' ]"
+    "[ \"\$(ls steady | tr '\n' ' ')\" = 'body.toml heating_profile.csv love_numbers.csv peaks.csv results.nc summary.csv ' ]"
 check "... with the console lines of a sweep" "[ \$(wc -l < steady.txt) -eq 27 ] && grep -q '^ viscosity ' steady.txt"
 "$tidal" --body 8 $short --output time --jobs 2 > time.txt 2> err.txt; status=$?
 check "the time sweep of the same body succeeds with nothing but warnings on standard error" "[ $status -eq 0 ] && only_warnings err.txt"

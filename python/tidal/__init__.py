@@ -331,6 +331,9 @@ class Result:
         profile  dict: the columns of heating_profile.csv (viscosity_Pa_s, rheology, layer,
                  outer_radius_m, inner_radius_m, heating_W_m3, power_W), one row per
                  viscosity, rheology and layer
+        love     dict: the columns of love_numbers.csv (viscosity_Pa_s, rheology, h2_real,
+                 h2_imag, k2_real, k2_imag, l2_real, l2_imag, their grid errors, and with
+                 numerics.extrapolate their limits), one row per viscosity and rheology
         maps     dict: viscosity (Pa s, a swept one) -> the columns of its map table
                  (latitude_deg, longitude_deg, <rheology>_heat_flux_W_m2,
                  <rheology>_top_heating_W_m3, <rheology>_bottom_heating_W_m3)
@@ -363,6 +366,9 @@ class Result:
         profile = engine.profile()
         keep = np.isin(profile["rheology"], chosen)
         self.profile = {name: column[keep] for name, column in profile.items()}
+        love = engine.love()
+        keep = np.isin(love["rheology"], chosen)
+        self.love = {name: column[keep] for name, column in love.items()}
         self.maps = {eta: {name: column for name, column in table.items()
                            if name in ("latitude_deg", "longitude_deg")
                            or name.startswith(tuple(r + "_" for r in chosen))}
@@ -412,7 +418,7 @@ class Result:
     def write(self, directory):
         """Writes the command line's result files of this sweep into `directory` (str or
         os.PathLike; created with its parents if missing): the ten legacy files,
-        summary.csv, peaks.csv, series-<viscosity>.csv of the asked-for series and
+        summary.csv, heating_profile.csv, love_numbers.csv, peaks.csv, series-<viscosity>.csv of the asked-for series and
         body.toml and results.nc, byte for byte those `tidal` writes for the same body and series (its
         body.toml names the rheologies swept). They appear together when all are
         written. A steady sweep writes what `tidal --method steady` writes: summary.csv,

@@ -78,6 +78,43 @@ ExtrapolatedSummary extrapolated_summary(const std::optional<Extrapolated>& x) {
             x->h2.imag(), x->k2.real(),     x->k2.imag()};
 }
 
+// One rheology's row of "love_numbers.csv": the Love numbers of the run (or of the periodic
+// state), the grid errors and limits of its periodic state where computed.
+SurfaceLoveSummary surface_love(const LoveNumbers& love, const std::optional<GridError>& e,
+                                const std::optional<Extrapolated>& x) {
+    SurfaceLoveSummary s;
+    s.h2_real = love.h2.real();
+    s.h2_imag = love.h2.imag();
+    s.k2_real = love.k2.real();
+    s.k2_imag = love.k2.imag();
+    s.l2_real = love.l2.real();
+    s.l2_imag = love.l2.imag();
+    if (e) {
+        s.h2_grid_error = e->h2;
+        s.k2_grid_error = e->k2;
+        s.l2_grid_error = e->l2;
+    }
+    if (x) {
+        s.extrapolated_h2_real = x->h2.real();
+        s.extrapolated_h2_imag = x->h2.imag();
+        s.extrapolated_k2_real = x->k2.real();
+        s.extrapolated_k2_imag = x->k2.imag();
+        s.extrapolated_l2_real = x->l2.real();
+        s.extrapolated_l2_imag = x->l2.imag();
+    }
+    return s;
+}
+
+// The grid error and, with numerics.extrapolate, the limits of one rheology's pair of
+// periodic states, or nothing without them.
+SurfaceLoveSummary surface_love_of(const LoveNumbers& love, const SteadyPair* pair,
+                                   const ShellModel& model) {
+    if (!pair) return surface_love(love, std::nullopt, std::nullopt);
+    return surface_love(love, grid_error(*pair, model.grid),
+                        model.body.extrapolate ? extrapolated(*pair, model.grid)
+                                               : std::nullopt);
+}
+
 // With numerics.extrapolate, every rheology's Richardson limits (column order) into `row`.
 void add_extrapolated(SummaryRow& row, const ShellModel& model,
                       const std::function<const SteadyPair*(Rheology)>& pair_of) {
@@ -108,6 +145,8 @@ SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
                          run.urthmax, run.phase_lag_deg,
                          run.amplitude};
         row.love.push_back(love_summary(run.love));
+        row.surface_love.push_back(
+            surface_love_of(run.love, r.steady ? &(*r.steady)[models[i]] : nullptr, model));
         row.profile.push_back(profile_of(run.layer_heating, model));
         if (!model.body.interior.empty())
             row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
@@ -140,6 +179,7 @@ SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
         row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
         row.grid.push_back(grid_summary(grid_error(r[models[i]], model.grid)));
         row.love.push_back(love_summary(s.love));
+        row.surface_love.push_back(surface_love_of(s.love, &r[models[i]], model));
         row.profile.push_back(profile_of(s.layer_heating, model));
         if (!model.body.interior.empty())
             row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
@@ -237,12 +277,15 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
     : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
       summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
+      love_(dir.open("love_numbers.csv")),
       power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit) {
     summary_.write(summary_header(table_names(models_), model.body.extrapolate,
                                   solid_layer_numbers(model.body)));
     summary_.flush();
     profile_.write(profile_header());
     profile_.flush();
+    love_.write(love_numbers_header(model.body.extrapolate));
+    love_.flush();
 }
 
 void ResultTables::add_row(const SummaryRow& row) {
@@ -257,6 +300,10 @@ void ResultTables::add_row(const SummaryRow& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         profile_.write(profile_records(row.eta, names[i], row.profile[i]));
     profile_.flush();
+    for (std::size_t i = 0; i < models_.size(); ++i)
+        love_.write(love_numbers_record(row.eta, names[i], row.surface_love[i],
+                                        model_.body.extrapolate));
+    love_.flush();
     rows_.push_back(row);
 }
 

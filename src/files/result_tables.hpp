@@ -1,6 +1,6 @@
 #pragma once
-// The CSV tables of a sweep, written beside the legacy files: "summary.csv" and
-// "heating_profile.csv" row by row as the viscosities arrive, a "series-<viscosity>.csv" for every viscosity whose series was asked
+// The CSV tables of a sweep, written beside the legacy files: "summary.csv",
+// "heating_profile.csv" and "love_numbers.csv" row by row as the viscosities arrive, a "series-<viscosity>.csv" for every viscosity whose series was asked
 // for (written whole once that viscosity is done), and "peaks.csv" once the sweep is complete.
 #include <array>
 #include <string>
@@ -52,7 +52,8 @@ std::optional<std::string> sweep_edge_warning(const std::vector<PeakRecord>& pea
 
 class ResultTables {
   public:
-    // Opens "summary.csv" and "heating_profile.csv" (with their headers) in the run's
+    // Opens "summary.csv", "heating_profile.csv" and "love_numbers.csv" (with their headers)
+    // in the run's
     // directory. `series`: the swept
     // viscosities whose series tables are written.
     ResultTables(ResultDirectory& dir, const ShellModel& model, std::vector<double> series);
@@ -86,6 +87,7 @@ class ResultTables {
     std::vector<double> series_;
     ResultFile& summary_;
     ResultFile& profile_;
+    ResultFile& love_;
     void add_row(const SummaryRow& row);
 
     std::vector<SummaryRow> rows_;           // for results.nc, written once complete

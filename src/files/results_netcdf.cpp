@@ -39,6 +39,20 @@ std::vector<SummaryVariable> summary_variables(bool extrapolated) {
     return out;
 }
 
+std::vector<SummaryVariable> surface_love_variables(bool extrapolated) {
+    std::vector<SummaryVariable> out;
+    const auto add = [&out](std::span<const SurfaceLoveQuantity> quantities) {
+        for (const SurfaceLoveQuantity& q : quantities)
+            if (!q.in_summary)
+                out.push_back({q.name, "1", q.long_name, [&q](const SummaryRow& row, std::size_t r) {
+                                   return value_or_missing(row.surface_love[r].*q.value);
+                               }});
+    };
+    add(surface_love_quantities());
+    if (extrapolated) add(extrapolated_love_quantities());
+    return out;
+}
+
 void put_attribute(NetcdfFile& nc, int var, const FileAttribute& a) {
     if (const auto* d = std::get_if<double>(&a.value)) nc.number(var, a.name, *d);
     else if (const auto* n = std::get_if<long long>(&a.value)) nc.integer(var, a.name, *n);
@@ -69,7 +83,10 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
                                         "shear viscosity of the shell");
     std::vector<std::pair<int, SummaryVariable>> summary;
     const bool extrapolated = !c.rows.empty() && !c.rows.front().extrapolated.empty();
-    for (SummaryVariable& v : summary_variables(extrapolated))
+    std::vector<SummaryVariable> variables = summary_variables(extrapolated);
+    for (SummaryVariable& v : surface_love_variables(extrapolated))
+        variables.push_back(std::move(v));
+    for (SummaryVariable& v : variables)
         summary.emplace_back(nc.variable(v.name, T::Double, std::array{d_rheology, d_viscosity},
                                          v.units, v.long_name),
                              std::move(v));

@@ -2,7 +2,9 @@
 // "results.nc": a run's results as one self-describing NetCDF-4 file (CF-1.8 conventions),
 // beside its CSV tables and holding the same doubles:
 //   - every quantity of summary.csv over (rheology, viscosity), named as its column without
-//     the rheology ("power_W"), NaN where the CSV field is empty;
+//     the rheology ("power_W"), NaN where the CSV field is empty, and those of
+//     love_numbers.csv that summary.csv lacks (l2_real, l2_imag, l2_grid_error and their
+//     extrapolated limits), likewise;
 //   - the heating profile over (rheology, viscosity, cell): cell_heating_W_m3 and
 //     cell_power_W, with the cell's mid radius as coordinate "radius" and its outer and inner
 //     radius in "radius_bounds";
@@ -52,6 +54,9 @@ struct SummaryVariable {
 // Every quantity of a rheology's block of summary.csv, in column order; with `extrapolated`,
 // the extrapolated values' too (numerics.extrapolate).
 std::vector<SummaryVariable> summary_variables(bool extrapolated = false);
+// The quantities of love_numbers.csv that summary.csv lacks (l2 and its grid error; with
+// `extrapolated`, its limits), from SummaryRow::surface_love: results.nc's, not a study's.
+std::vector<SummaryVariable> surface_love_variables(bool extrapolated = false);
 
 // Writes the file at `path` (created anew). Throws OutputError; the caller removes a file
 // whose writing failed.

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "files/love_table.hpp"
+
 namespace tidal {
 
 // One rheology's results at one viscosity, as the summary table shows them.
@@ -148,6 +150,9 @@ struct SummaryRow {
     std::vector<GridErrorSummary> grid;
     // With numerics.extrapolate, the Richardson limits of every rheology; else empty.
     std::vector<ExtrapolatedSummary> extrapolated;
+    // Every rheology's surface Love numbers with l2, their grid errors and (with
+    // numerics.extrapolate) their limits: the rows of "love_numbers.csv".
+    std::vector<SurfaceLoveSummary> surface_love;
     // The heating profile of every rheology (column order), the rows of "heating_profile.csv".
     std::vector<std::vector<ProfileRecord>> profile;
     // A body given by its layers: per rheology, the power (W) of each solid layer, outermost

@@ -1,8 +1,10 @@
 #pragma once
-// Method: docs/method.md §2 (the radial displacement U = s1 u_{j-1} - s2 u_{j+1}) and §8 (the
+// Method: docs/method.md §2 (the radial displacement U = s1 u_{j-1} - s2 u_{j+1}, the
+// tangential one V = u_{j-1} / sqrt(j(2j+1)) + u_{j+1} / sqrt((j+1)(2j+1))) and §8 (the
 // power: the trapezoidal rule over the layer mid-radii of the sphere-integrated dissipation
 // times r^2, and over the window in time).
 // Diagnostics of a solution: radial displacement per node and the dissipated power of a run.
+#include <cmath>
 #include <functional>
 
 #include "description/body.hpp"
@@ -16,6 +18,14 @@ namespace tidal {
 // (real values, or the complex amplitudes of a periodic state).
 template <class V> V radial_displacement(const DegreeFactors& f, V u_jm1, V u_jp1) {
     return f.s1 * u_jm1 - f.s2 * u_jp1;
+}
+
+// Tangential displacement (m) of a node from its two displacement unknowns: the coefficient V
+// of the displacement's part V grad_1 Y_jm (grad_1 the gradient on the unit sphere), from
+// the tangential parts of the vector harmonics Y^{j-1}_jm = (j Y e_r + grad_1 Y) / sqrt(j(2j+1))
+// and Y^{j+1}_jm = (-(j+1) Y e_r + grad_1 Y) / sqrt((j+1)(2j+1)) (docs/method.md §2).
+template <class V> V tangential_displacement(double j, V u_jm1, V u_jp1) {
+    return u_jm1 / std::sqrt(j * (2.0 * j + 1.0)) + u_jp1 / std::sqrt((j + 1.0) * (2.0 * j + 1.0));
 }
 
 // The degree-2 surface harmonics of order 0 and 2 at colatitude pi/2, longitude 0.

@@ -25,6 +25,7 @@ LoveNumberScale::LoveNumberScale(const Body& body, double inner_radius)
 }
 
 LoveNumbers LoveNumberScale::operator()(std::complex<double> surface,
+                                        std::complex<double> tangential,
                                         std::complex<double> interface,
                                         std::complex<double> tide,
                                         std::span<const std::complex<double>> jumps) const {
@@ -36,7 +37,8 @@ LoveNumbers LoveNumberScale::operator()(std::complex<double> surface,
     for (std::size_t k = 0; k < jump_weights_.size(); ++k)
         moved += jump_weights_[k] * (gravity_ * jumps[k] / w_surface);
     const std::complex<double> k2 = 3.0 / (5.0 * rho_mean_) * moved;
-    return {h2, k2};
+    const std::complex<double> l2 = gravity_ * tangential / w_surface;
+    return {h2, k2, l2};
 }
 
 std::optional<double> tidal_q(const LoveNumbers& love) {

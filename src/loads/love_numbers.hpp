@@ -9,6 +9,9 @@
 // (x(t) = Re(X e^{i omega t})):
 //   h2 = g_s U_s / W_s,  the radial displacement of the surface, U_s, in units of the
 //                        equipotential's height W_s / g_s (fluid shell: 1);
+//   l2 = g_s V_s / W_s,  V_s the tangential displacement of the surface (the coefficient of
+//                        grad_1 Y, loads/diagnostics.hpp), in the same units (fluid
+//                        homogeneous sphere: 3/4);
 //   k2 = V_s / W_s,      V_s the degree-2 potential at the surface of the masses the tide
 //                        moves: the surface (surface density rho U_s) and the inner interface
 //                        (density contrast drho, radial displacement U_b). A surface layer of
@@ -32,28 +35,30 @@
 namespace tidal {
 
 struct LoveNumbers {
-    std::complex<double> h2{}, k2{};
+    std::complex<double> h2{}, k2{}, l2{};
 
     // Every field with its name, for comparisons of whole records (see RunRecords::fields).
-    static constexpr std::array<const char*, 2> field_names = {"h2", "k2"};
+    static constexpr std::array<const char*, 3> field_names = {"h2", "k2", "l2"};
     auto fields() const {
-        const auto& [a, b] = *this;
-        return std::tie(a, b);
+        const auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
     }
     auto fields() {
-        auto& [a, b] = *this;
-        return std::tie(a, b);
+        auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
     }
 };
 
-// Turns the phasors of the order-0 surface and inner-interface radial displacements (m) and
+// Turns the phasors of the order-0 surface radial and tangential displacements and of the
+// inner interface's radial displacement (m) and
 // of the order-0 inner-boundary tide amplitude (Pa) into Love numbers; `inner_radius` is the
 // radius (m) at which the tide amplitude is applied.
 class LoveNumberScale {
   public:
     LoveNumberScale(const Body& body, double inner_radius);
     // `jumps`: the displacements (m) of the density jumps' nodes (body.density_jumps()).
-    LoveNumbers operator()(std::complex<double> surface, std::complex<double> interface,
+    LoveNumbers operator()(std::complex<double> surface, std::complex<double> tangential,
+                           std::complex<double> interface,
                            std::complex<double> tide,
                            std::span<const std::complex<double>> jumps = {}) const;
 

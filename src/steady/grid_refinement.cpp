@@ -56,8 +56,9 @@ GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& 
     const double power = richardson_limit(coarse.power, fine.power, ratio);
     const std::complex<double> h2 = richardson_limit(coarse.love.h2, fine.love.h2, ratio);
     const std::complex<double> k2 = richardson_limit(coarse.love.k2, fine.love.k2, ratio);
+    const std::complex<double> l2 = richardson_limit(coarse.love.l2, fine.love.l2, ratio);
     return {coarse.power / power - 1.0, std::abs(coarse.love.h2 / h2 - 1.0),
-            std::abs(coarse.love.k2 / k2 - 1.0)};
+            std::abs(coarse.love.k2 / k2 - 1.0), std::abs(coarse.love.l2 / l2 - 1.0)};
 }
 
 Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
@@ -70,7 +71,8 @@ Extrapolated extrapolated_at_ratio(const SteadyRecords& coarse, const SteadyReco
     return {richardson_limit(coarse.power, fine.power, ratio),
             richardson_limit(coarse.phase_lag_deg, fine.phase_lag_deg, ratio),
             richardson_limit(coarse.love.h2, fine.love.h2, ratio),
-            richardson_limit(coarse.love.k2, fine.love.k2, ratio)};
+            richardson_limit(coarse.love.k2, fine.love.k2, ratio),
+            richardson_limit(coarse.love.l2, fine.love.l2, ratio)};
 }
 
 } // namespace tidal

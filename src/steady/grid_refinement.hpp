@@ -30,11 +30,12 @@ template <class T> T richardson_limit(const T& coarse, const T& fine, double rat
 
 // The grid error of N-cell results, each against the Richardson limit of N and 2N cells:
 // the power's signed relative error P_N / P_limit - 1 (signed as the transient and the step
-// error), and for h2 and k2 the modulus of the complex relative error |X_N / X_limit - 1|.
+// error), and for h2, k2 and l2 the modulus of the complex relative error |X_N / X_limit - 1|.
 struct GridError {
     double power = 0.0;
     double h2 = 0.0;
     double k2 = 0.0;
+    double l2 = 0.0;
 };
 GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
                      bool centre = false);
@@ -43,13 +44,13 @@ GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& 
                               double ratio);
 
 // The Richardson limits themselves, from N cells (`coarse`) and twice N (`fine`): the power
-// (W), the phase lag of the surface displacement (degrees), h2 and k2. The h^2 term of the
+// (W), the phase lag of the surface displacement (degrees), h2, k2 and l2. The h^2 term of the
 // error cancels; what remains falls as h^4 where the solution is smooth and as h^3 where the
 // shell reaches down near the centre (docs/method.md, the grid error).
 struct Extrapolated {
     double power = 0.0;
     double phase_lag_deg = 0.0;
-    std::complex<double> h2, k2;
+    std::complex<double> h2, k2, l2;
 };
 Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
                           bool centre = false);

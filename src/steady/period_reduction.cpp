@@ -341,8 +341,17 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
             jumps.push_back(ur(d.node));
         const int ocean = model_.grid.liquid_layer;
         if (ocean > 0) jumps.push_back((ur(ocean + 1) + ur(ocean + 2)) / 2.0);
+        // The surface's tangential displacement, for l2: the mean of the two outermost
+        // nodes', second order at the mid-radius between them (docs/method.md §8).
+        const auto vt = [&](int node) {
+            return tangential_displacement(model_.run.j,
+                                           x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
+                                           x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
+        };
+        const Complex tangential = (vt(1) + vt(2)) / 2.0;
         const int b = model_.grid.bottom_node();
-        out.love = love_(surface[0], (ur(b) + ur(b + 1)) / 2.0, forcing.order0[0], jumps);
+        out.love = love_(surface[0], tangential, (ur(b) + ur(b + 1)) / 2.0, forcing.order0[0],
+                         jumps);
     }
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;

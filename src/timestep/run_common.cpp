@@ -287,7 +287,7 @@ void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& 
 }
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
-    : f_(degree_factors(model.run.j)), equator_(equator_harmonics()), N_(model.body.layers),
+    : f_(degree_factors(model.run.j)), j_(model.run.j), equator_(equator_harmonics()), N_(model.body.layers),
       nperiod_(model.run.nperiod), nsteps_(model.run.nsteps), keep_series_(keep_series),
       love_(model.body, tide_reference_radius(model)), out_(out) {
     out_.urmin = 0.0;
@@ -327,7 +327,8 @@ void SurfaceTracker::finish(const Harmonic& tide) {
     for (const FundamentalSums& sums : jumps_)
         jumps.push_back(phasor(fundamental(sums, nperiod_)));
     if (core_top_ > 0) jumps.push_back(phasor(fundamental(core_top_sums_, nperiod_)));
-    out_.love = love_(phasor(u), phasor(fundamental(interface_, nperiod_)), phasor(tide), jumps);
+    out_.love = love_(phasor(u), phasor(fundamental(tangential_, nperiod_)),
+                      phasor(fundamental(interface_, nperiod_)), phasor(tide), jumps);
 }
 
 } // namespace tidal

@@ -53,6 +53,13 @@ class SurfaceTracker {
         record_surface(step, ur(1, kOrder0), ur(2, kOrder0), ur(1, kCosine), ur(2, kCosine), w);
         // The inner interface lies midway between the two innermost nodes.
         if (step > nsteps_ - nperiod_) {
+            // The surface's tangential displacement, for l2: the mean of the two outermost
+            // nodes', second order at the mid-radius between them (docs/method.md §8).
+            const auto vt = [&](int node) {
+                return tangential_displacement(j_, x(unknowns::u_minus(node), kOrder0),
+                                               x(unknowns::u_plus(node), kOrder0));
+            };
+            tangential_.add((vt(1) + vt(2)) / 2.0, w);
             interface_.add((ur(bottom_, kOrder0) + ur(bottom_ + 1, kOrder0)) / 2.0, w);
             // Under an ocean, the core's top midway between its two outermost nodes.
             if (core_top_ > 0)
@@ -74,10 +81,11 @@ class SurfaceTracker {
                         FundamentalWeight w);
 
     DegreeFactors f_;
+    double j_; // the harmonic degree
     EquatorHarmonics equator_;
     int N_, nperiod_, nsteps_;
     bool keep_series_;
-    FundamentalSums fundamental_, interface_;
+    FundamentalSums fundamental_, interface_, tangential_;
     std::vector<int> jump_nodes_;         // the nodes of the density jumps
     std::vector<FundamentalSums> jumps_; // and their displacements' sums
     int bottom_ = 0;                     // the first node under the inner boundary

@@ -90,9 +90,30 @@ def test_summary_every_column_equals_the_csv_bit_for_bit(run):
         same_bits(raw[q][k, :], column, f"{rheology} {q} (netCDF4)")
         same_bits(ds[q].sel(rheology=rheology).values, column, f"{rheology} {q} (xarray)")
         quantities.add(q)
-    # Nothing over (rheology, viscosity) that summary.csv does not have.
+    # Nothing over (rheology, viscosity) that summary.csv does not have, but the tangential
+    # Love number of love_numbers.csv.
     over = {n for n, v in raw.variables.items() if v.dimensions == ("rheology", "viscosity")}
-    assert over == quantities
+    assert over == quantities | {"l2_real", "l2_imag", "l2_grid_error"}
+
+
+# Every column of love_numbers.csv is the variable of its name in results.nc, bit for bit
+# (h2 and k2 those of summary.csv), with the CF attributes of a dimensionless number.
+# Caught: every rheology's l2 variables filled from the first rheology's rows.
+def test_love_numbers_csv_equals_results_nc_bit_for_bit(run):
+    header, rows = read_csv(run / "love_numbers.csv")
+    assert header[:2] == ["viscosity_Pa_s", "rheology"]
+    assert {"h2_real", "k2_imag", "l2_real", "l2_imag", "l2_grid_error"} <= set(header)
+    raw, ds = open_both(run / "results.nc")
+    eta = list(ds.viscosity.values)
+    rheologies = list(ds.rheology.values)
+    assert len(rows) == len(eta) * len(rheologies)
+    for r in rows:
+        v, k = eta.index(float(r[0])), rheologies.index(r[1])
+        for name, text in zip(header[2:], r[2:]):
+            same_bits(raw[name][k, v], number(text), f"{r[1]} {r[0]} {name}")
+    for name in ("l2_real", "l2_imag", "l2_grid_error"):
+        assert raw[name].units == "1" and "l2" in raw[name].long_name
+        assert not np.isnan(raw[name][:]).any(), name
 
 
 def test_profile_equals_heating_profile_csv_bit_for_bit(run):

@@ -79,6 +79,20 @@ check "a map file gets its figure" \
 png_height() { od -An -tu1 -j 20 -N 4 "$1" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
 check "five rheologies' heating profiles and maps have three rows of panels" \
     "[ ! -s err.txt ] && [ \$(png_height five/heating_profile.png) -ge 1300 ] && [ \$(png_height five/map-1e+13.png) -ge 1100 ]"
+# A body given by its layers: the profile spans the whole body, its boundaries dashed and its
+# layers named, in a taller figure; a layer's name is text, never run. Caught: the layers not
+# found in body.toml (the figure of a [shell] body's height); a layer's name written into the
+# gnuplot label with its quotes.
+examples=$(realpath "$(dirname "$0")/../examples")
+"$tidal" --body-file "$examples/io-asthenosphere-over-liquid-core.toml" --method steady \
+    --set sweep.log10_viscosity_min=9 --set sweep.log10_viscosity_max=10 --output layered > /dev/null 2>&1
+"$(dirname "$plot")/plot-heating" layered > /dev/null 2> err.txt
+check "a layered body's heating profile has room for its named layers" \
+    "[ ! -s err.txt ] && valid_png layered/heating_profile.png && [ \$(png_height layered/heating_profile.png) -ge 650 ]"
+sed -i 's/^name = "mantle"/name = "m\\" . system(\\"touch pwned\\") . \\""/' layered/body.toml
+"$(dirname "$plot")/plot-heating" layered > /dev/null 2> err.txt
+check "... and a layer's name is only a label" \
+    "grep -q 'system' layered/body.toml && [ ! -e pwned ] && [ ! -s err.txt ] && valid_png layered/heating_profile.png"
 printf 'name = "`touch pwned` \\" . system(\\"touch pwned\\") . \\""\n' > mapped/body.toml
 "$(dirname "$plot")/plot-heating" mapped > /dev/null 2> err.txt
 check "a body's name is only a title for the heating figures" "[ ! -e pwned ] && [ ! -s err.txt ] && valid_png mapped/heating_profile.png"

@@ -47,7 +47,9 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from solid_layers import state  # noqa: E402  (Lamb's solutions, derived and checked there)
 
-TIDAL = os.path.abspath(sys.argv[1])
+# The program under test; none when imported (docs/verification/make_verification.py takes
+# the reference solutions from here).
+TIDAL = os.path.abspath(sys.argv[1]) if __name__ == "__main__" else None
 G = 6.67430e-11
 C = 4.0 * math.pi * G / 5.0
 R = 1.0e6
@@ -292,4 +294,5 @@ def main():
     print("ok")
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -41,7 +41,9 @@ import tempfile
 import numpy as np
 import sympy as sp
 
-TIDAL = os.path.abspath(sys.argv[1])
+# The program under test; none when imported (docs/verification/make_verification.py takes
+# the reference solutions from here).
+TIDAL = os.path.abspath(sys.argv[1]) if __name__ == "__main__" else None
 G = 6.67430e-11
 R, RHO = 1.0e6, 3000.0
 RHO_IN = 5500.0  # the inner solid layer's density, where it differs

@@ -348,14 +348,84 @@ near it.
 | body | refined peak (Pa s) | ωτ at the peak | elastic h2 |
 |---|---|---|---|
 {peak}
+
+## Layered bodies
+
+Two layered bodies against independent solutions of the continuous equations (Lamb's degree-2
+solutions in each solid layer, joined by the interface conditions of
+[method.md §10](method.md#10-a-body-given-by-its-layers); written and checked in the tests
+named): a sphere of radius 1000 km whose outer 400 km (3000 kg/m³, μ = 2.65·10⁸ Pa) lie on a
+denser, stiffer inner sphere (5500 kg/m³, 10¹⁰ Pa; `tests/solid_layers.py`), and 150 km of ice
+over 100 km of ocean over a rocky core (`tests/ocean_layer.py`). Relative errors of h2 and k2
+at 10, 20 and 40 cells a layer (steady method; Maxwell at ωτ = 1 of the outer layer for the
+sphere, at 10¹⁴ Pa s for the ocean body) and the observed orders between successive grids.
+
+| body | quantity | 10 cells | 20 cells | 40 cells | order 10→20 | order 20→40 |
+|---|---|---|---|---|---|---|
+{layered}
 """
+
+
+def layered_cases():
+    """The two layered bodies of tests/solid_layers.py (a sphere of 3000 over 5500 kg/m^3, two
+    rigidities) and tests/ocean_layer.py (ice over an ocean over a rocky core) against their
+    independent solutions of the continuous equations, written there (Lamb's solutions with
+    the interface conditions): the relative errors of h2 and k2 at 10, 20 and 40 cells a
+    layer and the observed orders, elastic and Maxwell, steady method."""
+    import os
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests"))
+    import ocean_layer
+    import solid_layers as sl
+
+    def errors(text_of, love_of, log10_eta):
+        out = {"h2": [], "k2": []}
+        for cells in (10, 20, 40):
+            r = tidal.sweep(tidal.Body.from_toml(text_of(cells)), method="steady")
+            eta = r["viscosity_Pa_s"][0]
+            h2, k2 = love_of(eta if log10_eta < 30 else None)
+            out["h2"].append(abs(h2_of(r) / h2 - 1.0))
+            got_k2 = complex(r["maxwell_k2_real"][0], r["maxwell_k2_imag"][0])
+            out["k2"].append(abs(got_k2 / k2 - 1.0))
+        return out
+
+    def maxwell(mu, omega, eta):
+        return mu if eta is None else mu * 1j * omega * eta / (mu + 1j * omega * eta)
+
+    rows = []
+    omega = 2.0 * math.pi / sl.PERIOD
+    mu_out, mu_in, t_out = 2.65e8, 1.0e10, 400000.0
+    for label, log10_eta in (("elastic", 40.0), ("Maxwell", round(math.log10(mu_out / omega), 3))):
+        def sphere(cells):
+            text = sl.body([(t_out, mu_out, cells), (None, mu_in, cells, sl.RHO_IN)])
+            return text.replace("log10_viscosity_min = 14.0\nlog10_viscosity_max = 14.0",
+                                f"log10_viscosity_min = {log10_eta!r}\n"
+                                f"log10_viscosity_max = {log10_eta!r}\nsteps_per_decade = 1000")
+        err = errors(sphere, lambda eta: sl.two_layer_love(sl.R - t_out,
+                                                           maxwell(mu_out, omega, eta),
+                                                           maxwell(mu_in, omega, eta), sl.RHO_IN),
+                     log10_eta)
+        for q in ("h2", "k2"):
+            e3 = err[q]
+            rows.append(f"| two-density sphere, {label} | {q} | {e(e3[0], 2)} | {e(e3[1], 2)} | "
+                        f"{e(e3[2], 2)} | {math.log2(e3[0] / e3[1]):.2f} | {math.log2(e3[1] / e3[2]):.2f} |")
+    for label, log10_eta in (("elastic", 40.0), ("Maxwell", 14.0)):
+        err = errors(lambda cells: ocean_layer.body(cells, log10_eta),
+                     lambda eta: ocean_layer.ocean_love(maxwell(ocean_layer.SHELL[2], ocean_layer.OMEGA, eta),
+                                                        maxwell(ocean_layer.CORE[2], ocean_layer.OMEGA, eta)),
+                     log10_eta)
+        for q in ("h2", "k2"):
+            e3 = err[q]
+            rows.append(f"| ice, ocean, core, {label} | {q} | {e(e3[0], 2)} | {e(e3[1], 2)} | "
+                        f"{e(e3[2], 2)} | {math.log2(e3[0] / e3[1]):.2f} | {math.log2(e3[1] / e3[2]):.2f} |")
+    return "\n".join(rows)
 
 
 def document():
     return TEMPLATE.format(grid=grid_refinement(), step=step_refinement(), limits=limits(),
                            sphere=homogeneous_sphere(), grid_error=grid_error_estimates(),
                            extrapolated=extrapolated_values(), time=time_against_periodic(),
-                           energy=energy_balance(), peak=peak_position())
+                           energy=energy_balance(), peak=peak_position(),
+                           layered=layered_cases())
 
 
 def main(argv):

@@ -107,7 +107,7 @@ TEST(SolidSphere, LoveNumbersConvergeAtOrderTwoToTheClassicalSphere) {
 // the cells divides the error by 4, and the reported grid error is the true one.
 // Caught: the surface's tangential displacement taken at the outermost node instead of the
 // mean of the two around the surface (order 1, and the grid error estimate 30 % off the
-// true error).
+// true error); the weight of u_{j+1} taken as 1/sqrt(j(2j+1)) (l2 6 % off, no convergence).
 TEST(SolidSphere, TangentialLoveNumberConvergesAtOrderTwoToTheClassicalSphere) {
     const double mu = balanced_rigidity();
     for (const double omega_tau : {1e40, 1.0, 1e-9}) {

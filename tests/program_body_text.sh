@@ -15,10 +15,11 @@
 # only where the top-level table changes (the parameters land in [rheology]); a fixed layer's
 # rheology written as "layer_rheology" (the reader refuses its own file), and a swept layer's
 # viscosity_factor written after its cells under a second name (read back as the same body).
-# Usage: program_body_text.sh TIDAL BODY_FILES_DOCUMENT
+# Usage: program_body_text.sh TIDAL BODY_FILES_DOCUMENT LAYERED_BODY_FILE
 set -uo pipefail
 tidal=$(realpath "$1")
 document=$(realpath "$2")
+layered_body=$(realpath "$3")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
 
@@ -137,47 +138,7 @@ awk '/^\[\[layer\]\]/ { layer = 1; next } /^\[/ { layer = 0 } layer' example.tom
       awk '{ print $2 }'; } | tr -d ' =,' | sort -u > layer_documented.txt
 check "docs/body-files.md documents the keys of a [[layer]]" \
     "grep -qx cells layer_documented.txt && grep -qx rheology layer_documented.txt && grep -qx outer_radius layer_documented.txt"
-cat > layers.toml << 'TOML'
-name = "three layers"
-outer_radius = 252000.0
-
-[[layer]]
-name = "ice"
-thickness = 30000.0
-density = 950.0
-state = "solid"
-rigidity = 4e9
-viscosity = "swept"
-viscosity_factor = 2.0
-cells = 6
-
-[[layer]]
-name = "stiff"
-thickness = 12000.0
-density = 950.0
-state = "solid"
-rigidity = 4e9
-viscosity = 1e20
-rheology = "maxwell"
-cells = 3
-
-[[layer]]
-name = "interior"
-density = 1800.0
-state = "liquid"
-
-[orbit]
-period = 118386.0
-eccentricity = 0.0047
-
-[sweep]
-log10_viscosity_min = 14.0
-log10_viscosity_max = 14.0
-
-[rheology]
-models = ["maxwell"]
-TOML
-layered=(--body-file layers.toml --method steady --set numerics.grid_error=false)
+layered=(--body-file "$layered_body" --method steady --set numerics.grid_error=false)
 "$tidal" "${layered[@]}" --output layered > /dev/null 2> err.txt; status=$?
 check "a layered body runs" "[ $status -eq 0 ] && only_warnings err.txt"
 sections layered/body.toml > layered.sections 2> err.txt; status=$?

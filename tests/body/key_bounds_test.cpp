@@ -22,6 +22,7 @@
 #include "body/body_file.hpp"
 #include "body/body_keys.hpp"
 #include "body/presets.hpp"
+#include "test_data.hpp"
 
 namespace tidal {
 namespace {
@@ -54,45 +55,9 @@ std::string shell_text() {
 
 // A layered body: a swept ice layer with a viscosity factor over a solid layer of fixed
 // viscosity, over a liquid reaching the centre (its thickness follows from the others).
-const std::string kLayers = R"(name = "layers"
-outer_radius = 252000.0
-
-[[layer]]
-name = "ice"
-thickness = 30000.0
-density = 950.0
-state = "solid"
-rigidity = 4e9
-viscosity = "swept"
-viscosity_factor = 2.0
-cells = 12
-
-[[layer]]
-name = "stiff"
-thickness = 12000.0
-density = 950.0
-state = "solid"
-rigidity = 4e9
-viscosity = 1e20
-rheology = "maxwell"
-cells = 4
-
-[[layer]]
-name = "interior"
-density = 1800.0
-state = "liquid"
-
-[orbit]
-period = 118386.0
-eccentricity = 0.0047
-
-[sweep]
-log10_viscosity_min = 13.0
-log10_viscosity_max = 15.0
-
-[rheology]
-models = ["maxwell"]
-)";
+std::string layers_text() {
+    return test_data("layered_body.toml");
+}
 
 // The ranges of the body's own numeric keys (a [[layer]] key as layer.<i>.<key>): what
 // body_check.cpp and interior_layers.cpp accept for the two bodies above.
@@ -134,9 +99,9 @@ std::map<std::string, KeyRange> body_key_ranges() {
         // of the radii (InteriorLayers.EveryRefusalNamesFileLineAndKey).
         r[layer + std::string("thickness")] = positive();
     }
-    // The cells of all layers together are the numerics.layers of the solid region (12 + 4).
-    r["layer.1.cells"] = {2, kMaxLayers - 4, false, false, true, {}, "", "numerics.layers"};
-    r["layer.2.cells"] = {2, kMaxLayers - 12, false, false, true, {}, "", "numerics.layers"};
+    // The cells of all layers together are the numerics.layers of the solid region (6 + 3).
+    r["layer.1.cells"] = {2, kMaxLayers - 3, false, false, true, {}, "", "numerics.layers"};
+    r["layer.2.cells"] = {2, kMaxLayers - 6, false, false, true, {}, "", "numerics.layers"};
     // (The liquid's density is not tried here: its smallest positive values are refused, at the
     // density, because the gravity at its top underflows to 0; InteriorLayers.EveryRefusal...)
     r["layer.1.viscosity_factor"] = positive();
@@ -196,10 +161,11 @@ TEST(KeyBounds, EveryNumericKeyOfBothKindsOfBodyAtBothEndsOfItsRange) {
     for (const RheologyParameter& p : rheology_parameters())
         declared.insert(p.dotted());
     std::set<std::string> tested;
-    for (const std::string& text : {shell_text(), kLayers}) {
+    const std::string layers = layers_text();
+    for (const std::string& text : {shell_text(), layers}) {
         const auto body = read_body(text, "test.toml");
         ASSERT_TRUE(std::holds_alternative<Body>(body)) << std::get<BodyError>(body).message;
-        const bool layered = text == kLayers;
+        const bool layered = text == layers;
         for (const BodyKey& k : body_keys(std::get<Body>(body))) {
             if (std::holds_alternative<std::string>(k.value) || declared.count(k.name)) continue;
             // Of the layered body its layers' keys (its radius is the layers' sum; the other

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "body/presets.hpp"
-#include "body/presets.hpp"
 #include "cli/menu.hpp"
 #include "cli/program.hpp"
 #include "files/progress.hpp"

@@ -11,7 +11,6 @@
 
 #include "body/presets.hpp"
 #include "body/plausibility.hpp"
-#include "body/presets.hpp"
 #include "engine/engine.hpp"
 #include "engine/cost_estimate.hpp"
 #include "files/result_tables.hpp"

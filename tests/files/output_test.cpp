@@ -80,47 +80,10 @@ TEST(Csv, QuotedTextRoundTripNumbersAndLf) {
     }
 }
 
-// Synthetic sweeps of 0.05 in log10 with a known peak.
-TEST(Peak, RefinedInLogLogByAParabolaThroughTheThreeLargest) {
-    std::vector<double> eta, parabola, debye;
-    for (int k = 200; k <= 260; ++k)
-        eta.push_back(std::pow(10.0, k / 20.0));
-    const double top = 12.3456; // log10 of the peak viscosity, between two samples
-    for (const double e : eta) {
-        const double u = std::log10(e) - top;
-        parabola.push_back(std::pow(10.0, 21.0 - 0.8 * u * u));
-        // Dissipation of a Maxwell element: largest where eta/mu = 1/omega.
-        const double wt = std::pow(10.0, u);
-        debye.push_back(5e9 * wt / (1.0 + wt * wt));
-    }
-    const Peak p = find_peak(eta, parabola);
-    EXPECT_EQ(p.x, eta[static_cast<std::size_t>(std::lround(20 * top)) - 200]);
-    EXPECT_EQ(p.y, parabola[p.index]);
-    ASSERT_TRUE(p.refined_x && p.refined_y);
-    EXPECT_NEAR(std::log10(*p.refined_x), top, 1e-12);
-    EXPECT_NEAR(*p.refined_y, 1e21, 1e21 * 1e-12);
-
-    const Peak d = find_peak(eta, debye);
-    ASSERT_TRUE(d.refined_x);
-    EXPECT_NEAR(std::log10(*d.refined_x), top, 2e-3);
-    EXPECT_NEAR(*d.refined_y, 2.5e9, 2.5e9 * 1e-4);
-    EXPECT_GE(*d.refined_y, d.y);
-
-    // A curve still rising at the end of the sweep has no interior peak to refine.
-    const std::vector<double> rising(parabola.begin(), parabola.begin() + 40);
-    const Peak edge = find_peak(std::span(eta).first(40), rising);
-    EXPECT_EQ(edge.index, 39u);
-    EXPECT_FALSE(edge.refined_x);
-
-    // Of equal largest samples, the first.
-    const std::vector<double> x = {1.0, 2.0, 3.0, 4.0}, tied = {1.0, 2.0, 2.0, 1.0};
-    const Peak first = find_peak(x, tied);
-    EXPECT_EQ(first.index, 1u);
-    EXPECT_EQ(first.x, 2.0);
-}
-
-// The peak finder on a table of curves: a maximum at every sample from the first to the last,
-// flat tops, equal peaks, several peaks of known rank, ripples below and above the prominence.
+// The peak finder on a table of curves: a maximum at every sample from the first to the last
+// (refined exactly where a parabola in log-log has it), flat tops, equal peaks, several peaks
+// of known rank, ripples below and above the prominence. (A refined peak converging under
+// refinement of the sweep: Peaks in engine/edges_test.cpp.)
 // Deliberate faults this catches: the last sample taken as interior (i + 1 > size), the later of
 // two equal largest samples chosen (>= for >), the second sample of a flat top counted as a peak
 // of its own (y[i] >= y[i - 1]), the ranks sorted by position instead of power, and a prominence

@@ -156,35 +156,6 @@ TEST(BandLu, OrderEqualToLowerBandwidth) {
     expect_close(f.solve(b), dense_solve(A, b), 1e-12);
 }
 
-// Rebuilds P*A from the factors: applies the recorded eliminations in reverse to U.
-Dense rebuild(const Factorised& f) {
-    const int n = f.n, m1 = f.m1, mm = f.m1 + f.m2 + 1;
-    const auto a = mat1(f.a, n, mm);
-    const auto al = mat1(f.al, n, std::max(m1, 1));
-    Dense M(n, std::vector<double>(n, 0.0));
-    for (int k = 1; k <= n; ++k)
-        for (int t = 1; t <= mm && k + t - 1 <= n; ++t)
-            M[k - 1][k + t - 2] = a(k, t);
-    for (int k = n; k >= 1; --k) {
-        for (int r = k + 1; r <= std::min(n, k + m1); ++r)
-            for (int c = 0; c < n; ++c)
-                M[r - 1][c] += al(k, r - k) * M[k - 1][c];
-        const int p = f.indx[k - 1];
-        if (p != k) std::swap(M[k - 1], M[p - 1]);
-    }
-    return M;
-}
-
-TEST(BandLu, FactorsRebuildTheMatrix) {
-    std::mt19937_64 rng(3);
-    const Dense A = random_band(30, 7, 7, rng, false);
-    const Factorised f(A, 7, 7);
-    const Dense M = rebuild(f);
-    for (int i = 0; i < 30; ++i)
-        for (int c = 0; c < 30; ++c)
-            EXPECT_NEAR(M[i][c], A[i][c], 1e-12) << i << "," << c;
-}
-
 template <class T> class BandLuRandom : public ::testing::Test {};
 using Scalars = ::testing::Types<double, Complex>;
 TYPED_TEST_SUITE(BandLuRandom, Scalars);

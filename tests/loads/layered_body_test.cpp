@@ -1,8 +1,8 @@
 // A body given by its layers against physics: in the fluid limit its Love numbers are those of
 // the equilibrium figure of its density profile (each interface an equipotential of the tide
 // plus the potential of every displaced interface), derived here independently; the [shell]
-// form with the gravities of the same densities gives the same numbers; the tide's work equals
-// the dissipation.
+// form with the gravities of the same densities gives the same numbers (so the [shell] form's
+// energy balance, self_gravity_test.cpp, holds for the layers too).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -132,21 +132,6 @@ TEST(LayeredBody, ShellFormWithTheSameGravitiesGivesTheSameNumbers) {
             for (std::size_t l = 0; l < p.layer_heating.size(); ++l)
                 EXPECT_TRUE(close(p.layer_heating[l], q.layer_heating[l]));
         }
-}
-
-// The tide's work, -(21/2) Im k2 (omega R)^5 e^2 / G, equals the dissipated power of a layered
-// body across the Maxwell peak (k2 from the gravities of its densities).
-TEST(LayeredBody, TidesWorkEqualsTheDissipation) {
-    const Body b = read_ok(two_layers(252000.0, 42000.0, 950.0, 1800.0, 4e9, 40));
-    const Engine engine(b);
-    const std::vector<double> etas = {1e12, 1e13, 1e14, 1e15};
-    const auto rows = engine.steady(etas);
-    const double wR = b.angular_frequency() * b.outer_radius;
-    for (const auto& row : rows) {
-        const SteadyRecords& s = row[Rheology::Maxwell].continuous;
-        const double work = -10.5 * s.love.k2.imag() * std::pow(wR, 5) * b.eccentricity * b.eccentricity / kG;
-        EXPECT_NEAR(s.power, work, 2e-3 * s.power) << row.eta;
-    }
 }
 
 } // namespace

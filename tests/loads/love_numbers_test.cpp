@@ -1,7 +1,8 @@
-// The Love numbers and the heating profile held to physics: the fluid limit, the classical
-// homogeneous incompressible sphere without self-gravitation (elastic, and viscoelastic by the
-// correspondence principle), the balance between the heat dissipated and the work the tide
-// does on the displaced interfaces, and the profile's layers adding up to the power.
+// The Love numbers and the heating profile held to physics: the fluid limit, the balance
+// between the heat dissipated and the work the tide does on the displaced interfaces, the
+// time integration's Love numbers those of its scheme's periodic state, and the profile's
+// layers adding up to the power. (The classical homogeneous sphere: self_gravity_test.cpp,
+// zener_test.cpp, grid_error_test.cpp and solid_sphere_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -23,31 +24,6 @@ namespace tidal {
 namespace {
 
 using Complex = std::complex<double>;
-
-TEST(LoveNumbers, HomogeneousSphereWithoutSelfGravity) {
-    // Elastic (a Maxwell viscosity far above the tide's) and Maxwell at omega tau = 1, whose
-    // complex rigidity mu i omega eta / (mu + i omega eta) enters the elastic solution by the
-    // correspondence principle; the second order of the grid carries h2 to the classical value.
-    const Body b = homogeneous_sphere();
-    const double mu = b.rigidity.front();
-    const Complex s(0.0, b.angular_frequency());
-    for (const double eta : {1e40, mu / b.angular_frequency()}) {
-        const Complex mu_eff = eta > 1e30 ? Complex(mu) : mu * s * eta / (mu + s * eta);
-        std::array<Complex, 3> h2{}, k2{};
-        for (int i = 0; i < 3; ++i) {
-            const SteadyRecords r = steady(with_layers(b, 40 << i), Rheology::Maxwell, eta);
-            h2[static_cast<std::size_t>(i)] = r.love.h2;
-            k2[static_cast<std::size_t>(i)] = r.love.k2;
-            // Only the surface moves mass (no density contrast) and the body's mean density
-            // is the shell's: k2 = 3/5 h2.
-            EXPECT_NEAR(std::abs(r.love.k2 - 0.6 * r.love.h2), 0.0, 1e-12);
-        }
-        const Refinement h = refine(h2);
-        EXPECT_GT(h.order_ratio, 3.5);
-        EXPECT_LT(h.order_ratio, 4.5);
-        EXPECT_LT(std::abs(h.limit - homogeneous_h2(b, mu_eff)), 2e-5) << "eta " << eta;
-    }
-}
 
 // Fluid limit: a shell of vanishing viscosity follows the tide's equipotentials, the surface
 // rising W/g_s (h2 = 1) and the interface W/g_b, which moves the masses of the surface and of
@@ -92,19 +68,6 @@ TEST(LoveNumbers, DissipationIsTheTidesWorkForEveryRheology) {
             EXPECT_LT(std::fabs(off[1]), 1e-3) << r.name << " " << eta;
             EXPECT_GT(std::fabs(off[0] / off[1]), 3.5) << r.name << " " << eta;
             EXPECT_GT(std::fabs(off[1] / off[2]), 3.5) << r.name << " " << eta;
-        }
-}
-
-TEST(LoveNumbers, TimeIntegrationBalancesDissipationAndWork) {
-    // The time integration's own power against the Love number of its own last period: the
-    // grid's error (2e-4 for 20 layers) and the schemes' step errors.
-    const ShellModel m = with_layers(*preset_body(1), 20, 400, 10);
-    RunWorkspace ws(m);
-    const std::vector<double> etas = {1e12, 1e13, 1e15};
-    for (const RheologyNames& r : kRheologies)
-        for (const RunRecords& run : run_batch(r.id, m, etas, ws)) {
-            const double off = tidal_work(m.body, run.love) / run.pcelk - 1.0;
-            EXPECT_LT(std::fabs(off), 2e-3) << r.name << " " << run.eta;
         }
 }
 

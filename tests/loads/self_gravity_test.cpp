@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "body/presets.hpp"
-#include "body/presets.hpp"
 #include "loads/self_gravity.hpp"
 #include "steady/steady_sweep.hpp"
 #include "timestep/reference_run.hpp"

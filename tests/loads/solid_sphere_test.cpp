@@ -1,9 +1,9 @@
 // A body solid to the centre held to the classical homogeneous, incompressible,
 // self-gravitating sphere: its elastic Love number h2 = (5/2) / (1 + 19 mu / (2 rho g R)),
 // k2 = (3/5) h2, and by the correspondence principle the same with the complex rigidity of a
-// Maxwell body; the grid converges to them at order 2 in the cell size. The tide's work equals
-// the dissipation, the heating profile and the maps integrate to the power over the whole
-// sphere, and the time integration (batched lanes and plain alike) reaches the periodic state.
+// Maxwell body; the grid converges to them at order 2 in the cell size. The heating profile and the maps integrate to the power over the whole
+// sphere, and the time integration (batched lanes and plain alike) reaches the periodic state
+// and balances the tide's work.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -158,27 +158,6 @@ TEST(SolidSphere, GridErrorEstimateIsTheTrueError) {
         const auto x = extrapolated(pair, engine.model().grid);
         ASSERT_TRUE(x);
         EXPECT_LT(std::abs(x->h2 - h2), 0.05 * std::abs(pair.refined->love.h2 - h2)) << cells;
-    }
-}
-
-// The tide's work -(21/2) Im k2 (omega R)^5 e^2 / G equals the dissipated power of the whole
-// sphere across the Maxwell peak, to the grid's error, which falls at order 2.
-// Caught: the grid's half spacing rout / (2N - 2) kept at the centre; the tide's
-// inner-boundary pressure still loaded at the centre. (A half-weighted innermost cell is
-// below this balance's reach: that cell holds ~1/(8 N^3) of the volume; the next test
-// catches it.)
-TEST(SolidSphere, TidesWorkEqualsTheDissipationOfTheWholeSphere) {
-    for (const double eta : {1e13, 1e14, 1e15, 1e16}) {
-        std::vector<double> off;
-        for (const int cells : {20, 40}) {
-            const Body b = read_ok(solid_sphere(cells));
-            const Engine engine(b);
-            const double etas[] = {eta};
-            const SteadyRecords s = engine.steady(etas)[0][Rheology::Maxwell].continuous;
-            off.push_back(std::fabs(tidal_work(b, s.love) / s.power - 1.0));
-        }
-        EXPECT_LT(off[1], 2e-4) << eta;
-        EXPECT_GT(off[0] / off[1], 3.5) << eta;
     }
 }
 

@@ -1,8 +1,8 @@
 // The tide of the Keplerian orbit against mathematics and against independent computations:
 // Kepler's equation and the orbit's closed forms at pericentre and apocentre, the expansions
-// in the eccentricity at their orders, the time integration of the exact tide against the
-// sum of its harmonics' periodic responses, and the 3:2 resonance's power against the weights
-// of its two harmonics.
+// in the eccentricity at their orders, and the 3:2 resonance's power against the weights of
+// its two harmonics. (The exact tide's power against its harmonics' responses and against the
+// first-order tide as e -> 0, in time and in the periodic state: harmonic_synthesis_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,7 +12,6 @@
 #include "model/orbit_tide.hpp"
 #include "steady/steady_sweep.hpp"
 #include "model/forcing.hpp"
-#include "timestep/run.hpp"
 
 namespace tidal {
 namespace {
@@ -26,12 +25,6 @@ Body small_body(double eccentricity, int layers = 6) {
     b.eccentricity = eccentricity;
     b.layers = layers;
     return b;
-}
-
-double time_power(const Body& b, int nperiod, int periods, double eta) {
-    const ShellModel model = make_shell_model(b, RunConstants{2.0, nperiod, nperiod * periods});
-    RunWorkspace ws(model);
-    return run_one(Rheology::Maxwell, model, eta, ws).pcelk;
 }
 
 double steady_power(const Body& b, Rheology rheology, double eta) {
@@ -124,53 +117,6 @@ TEST(OrbitTide, TheExpansionsDifferFromTheExactTideAtTheirOrders) {
         }
         for (std::size_t i = 0; i + 1 < d.size(); ++i)
             EXPECT_NEAR(std::log2(d[i] / d[i + 1]), order, 0.1) << d[i] << " " << d[i + 1];
-    }
-}
-
-// Fails on: the exact order-0 amplitude three times too large; its body load weighted by e
-// twice; the permanent tide left in.
-TEST(OrbitTide, ExactPowerDiffersFromTheFirstOrderOnesByTheSquareOfTheEccentricity) {
-    // P_exact / P_first - 1 = c e^2 + O(e^4): its ratios at e = 1e-3, 1e-2, 0.05 are those of
-    // e^2. The runs are long enough for the transient to die: in it the harmonics' cross
-    // terms, of relative order e, do not yet average out.
-    std::vector<double> d;
-    const std::vector<double> es = {1e-3, 1e-2, 0.05};
-    for (const double e : es) {
-        Body first = small_body(e, 4);
-        Body exact = first;
-        exact.tide = "exact";
-        d.push_back(time_power(exact, 100, 10, 1e12) / time_power(first, 100, 10, 1e12) - 1.0);
-    }
-    EXPECT_GT(std::fabs(d[0]), 1e-8); // the difference is there
-    EXPECT_NEAR(d[1] / d[0], 100.0, 2.0);
-    EXPECT_NEAR(d[2] / d[1], 25.0, 1.0);
-}
-
-// Fails on: the sine harmonics projected on cosines; harmonics stopped early (the whole power
-// halved); one Newton step for Kepler; the order-0 body load weighted by e twice.
-TEST(OrbitTide, TimeRunReachesTheSumOfTheHarmonicsPeriodicResponses) {
-    // The exact tide stepped in time for ten periods against its harmonics solved one at a
-    // time: harmonic h dissipates its power weight times the power per unit weight at h omega,
-    // which the first-order tide of a body with period T/h gives exactly in the frequency
-    // domain, over h^4 (that body's potential carries (h omega)^2 for omega^2). Energy
-    // balance summed over the harmonics, each with its own -Im k2.
-    const double eta = 1e14;
-    for (const double e : {0.2, 0.5}) {
-        SCOPED_TRACE(e);
-        Body exact = small_body(e);
-        exact.tide = "exact";
-        const double time = time_power(exact, 4000, 10, eta);
-        double sum = 0.0;
-        for (const TideHarmonic& h : OrbitTide(e, 1.0).harmonics(1e-9, 400)) {
-            Body unit = small_body(0.1);
-            unit.period = exact.period / h.h;
-            sum += h.power_weight() * steady_power(unit, Rheology::Maxwell, eta) /
-                   (kFirstOrderWeight * 0.01 * std::pow(h.h, 4));
-        }
-        EXPECT_NEAR(time / sum, 1.0, 1e-3);
-        // And not the first-order tide's power: the test tells the tides apart.
-        const Body first = small_body(e);
-        EXPECT_GT(std::fabs(steady_power(first, Rheology::Maxwell, eta) / sum - 1.0), 0.01);
     }
 }
 

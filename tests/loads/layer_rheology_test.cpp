@@ -72,10 +72,11 @@ std::vector<double> cell_viscosities(const Body& b, double eta) {
 // then a Maxwell lid and a Zener rock, relaxing within a period so that ten periods settle): the batched lanes give the
 // plain path's records bit for bit (as do the periodic states in lanes), and the last period of the time run has the Love numbers
 // and power of the scheme's periodic state, each cell of the latter with its own rheology.
-// Caught: the batched history of every unknown placed at its own rheology's column count
-// instead of the largest (LaneHistory's stride = count: the lid's and ice's columns overlapped,
-// batched != plain); the periodic state's fixed cells given the sweep's rheology (k2 off the
-// time run's by 1e-2).
+// Caught: the batched history of the chains' unknowns placed at their own rheology's column
+// count instead of the largest (LaneHistory's stride = count in advance_layer: batched !=
+// plain); the periodic state's fixed cells given the sweep's rheology (k2 off the time run's
+// by up to 90 %); a fixed layer's law in the periodic state taken at the first cell's
+// viscosity (k2 off by 2e-3).
 TEST(LayerRheology, TimeRunsReachTheMixedPeriodicStateInBothPaths) {
     for (const auto& [lid, rock] : {std::pair{"andrade", "kelvin_voigt"}, std::pair{"maxwell", "zener"}}) {
         const Body b = read_ok(body(lid, "1e13", rock, "1e10", kAllModels));
@@ -146,7 +147,8 @@ TEST(LayerRheology, FixedLayerOfTheSweepsRheologyRunsAsTheSweptOne) {
 // body's power is the tide's work -(21/2) Im k2 (omega R)^5 e^2 / G, its cells' powers add up
 // to it, and the elastic lid dissipates nothing of it.
 // Caught: a fixed layer's law taken at the first cell's viscosity rather than its own
-// (periodic_state.cpp, eta(1) for the fixed cells: the lid creeps as the ice).
+// (periodic_state.cpp, eta(1) for the fixed cells: the lid creeps as the ice); a fixed
+// layer's cells given the list's first rheology (Maxwell) instead of their own.
 TEST(LayerRheology, NearlyElasticLidIsTheSameLidInEveryRheology) {
     const std::vector<std::string> lids = {"maxwell", "burgers", "andrade", "zener"};
     const std::string models = "\"maxwell\", \"andrade\"";

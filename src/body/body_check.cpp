@@ -249,7 +249,7 @@ std::optional<std::string> unused_rheology_parameters(const Body& b) {
             where += (i + 1 == places.size() ? " and " : ", ") + places[i];
         return "warning: " + where + (places.size() == 1 ? " is" : " are") + " set but " +
                std::string(r.name) +
-               " is not in rheology.models nor a fixed layer's rheology: it has no effect on this run";
+               " is not in rheology.models: it has no effect on this run";
     }
     return std::nullopt;
 }

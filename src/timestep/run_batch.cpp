@@ -150,7 +150,7 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns, int stride
 } // namespace
 
 // The batched runs of the swept rheology: the shared mechanics plus the history columns of
-// every cell's rheology. The layers run in spans of one rheology (time_step_spans): a body
+// every cell's rheology. The layers run in spans of one rheology (rheology_spans): a body
 // whose cells all run the sweep's rheology is one span, its kernels those of that rheology
 // alone; a fixed layer of another rheology is a span of its own, its constants and columns
 // its rheology's, in places sized for the largest (docs/method.md §5).

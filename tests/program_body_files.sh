@@ -91,6 +91,16 @@ check "Andrade parameters without Andrade are said to do nothing" "grep -q '^war
 "$tidal" --body 1 $short --set 'rheology.models=["andrade"]' --set numerics.andrade_elements=2 \
     --output poor > /dev/null 2> err.txt
 check "a poor Andrade fit is a warning" "grep -q '^warning: Andrade creep .*raise numerics.andrade_elements' err.txt"
+# A fixed layer of a rheology the sweep does not run (an Andrade lithosphere under a Maxwell
+# mantle): the fit of its creep is said, and its parameters are not said to do nothing; they
+# change the run. Caught: the notes and the unused-parameter warning reading rheology.models
+# alone (no note; alpha "has no effect").
+io="$examples_dir/io-mantle-over-liquid-core.toml"
+lith=(--set 'layer.lithosphere.rheology="andrade"' --set layer.lithosphere.viscosity=1e18)
+"$tidal" --body-file "$io" $short "${lith[@]}" --output lith1 > /dev/null 2> err.txt
+check "a fixed Andrade layer under a Maxwell sweep says how good its fit is" "grep -q '^note: Andrade creep carried by' err.txt"
+"$tidal" --body-file "$io" $short "${lith[@]}" --set rheology.andrade.alpha=0.2 --output lith2 > /dev/null 2> err.txt
+check "... and its parameters act on it" "! grep -q 'no effect' err.txt && ! cmp -s lith1/summary.csv lith2/summary.csv"
 # A body given by its layers: both methods run it, its body.toml writes the layers and repeats
 # the run byte for byte; a gap between layers is refused (status 2, nothing created); a
 # density increasing outward warns once.

@@ -46,18 +46,18 @@ template <> struct record_fields<InteriorLayer> {
     }
 };
 template <> struct record_fields<Body> {
-    static constexpr std::array<const char*, 30> names = {
+    static constexpr std::array<const char*, 31> names = {
         "name", "outer_radius", "thickness", "rigidity", "density", "density_contrast",
         "surface_gravity", "bottom_gravity", "viscosity_factors", "fixed_viscosities",
-        "self_gravity", "interior", "period", "eccentricity", "rotation", "second_order", "tide",
+        "fixed_rheologies", "self_gravity", "interior", "period", "eccentricity", "rotation", "second_order", "tide",
         "obliquity", "pericentre_argument",
         "log10_viscosity_min", "log10_viscosity_max", "steps_per_decade", "models", "rheology",
         "layers", "periods", "steps_per_period", "grid_error", "extrapolate", "doubt_limit"};
     static auto tie(const Body& r) {
         const auto& [a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, b0, b1, b2, b3, b4, b5, b6, b7, b8,
-                     b9, c0, c1, c2, c3, c4, c5, c6, c7, c8, c9] = r;
+                     b9, c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, d0] = r;
         return std::tie(a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, b0, b1, b2, b3, b4, b5, b6, b7,
-                        b8, b9, c0, c1, c2, c3, c4, c5, c6, c7, c8, c9);
+                        b8, b9, c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, d0);
     }
 };
 template <> struct record_fields<LayerMap> {

@@ -231,6 +231,10 @@ std::optional<std::string> unused_rheology_parameters(const Body& b) {
     // its own table, or the keys it keeps in another.
     for (const RheologyNames& r : kRheologies) {
         if (std::find(b.models.begin(), b.models.end(), r.id) != b.models.end()) continue;
+        // A fixed layer's rheology runs in that layer, with these parameters.
+        if (std::any_of(b.interior.begin(), b.interior.end(),
+                        [&](const InteriorLayer& L) { return L.rheology == r.id; }))
+            continue;
         std::vector<std::string> places;
         for (const RheologyParameter& p : rheology_parameters()) {
             if (p.rheology != r.id || parameter_value(b.rheology, p) == p.default_value)

@@ -626,13 +626,6 @@ Body read_document(const toml::table& doc, const Locator& where) {
         check_type(k, *n, where.at(key, n));
         read_value(k, b, *n);
     }
-    if (layer_tables != nullptr)
-        if (auto problem = fixed_layer_problem(b)) {
-            const toml::node* t = layer_tables->as_array()->get(problem->layer);
-            const toml::node* n = t->as_table()->get(problem->key);
-            fail(where.at(n != nullptr ? n : t),
-                 "layer[" + std::to_string(problem->layer + 1) + "]." + problem->key, problem->what);
-        }
     if (const auto problem = check_body(b)) {
         // Name the line of the key at fault where the document has it.
         fail(where.at(problem->key, node_at(doc, problem->key)), problem->key, problem->what);

@@ -232,11 +232,13 @@ void derive_solid_region(Body& b, std::size_t m) {
     b.rigidity.clear();
     b.viscosity_factors.clear();
     b.fixed_viscosities.clear();
+    b.fixed_rheologies.clear();
     for (std::size_t i = 0; i < m; ++i)
         for (int c = 0; c < L[i].cells; ++c) {
             b.rigidity.push_back(L[i].rigidity);
             if (factors) b.viscosity_factors.push_back(L[i].swept ? L[i].viscosity_factor : 1.0);
             if (fixed) b.fixed_viscosities.push_back(L[i].swept ? 0.0 : L[i].viscosity);
+            if (fixed) b.fixed_rheologies.push_back(L[i].swept ? std::nullopt : L[i].rheology);
         }
     b.self_gravity = true;
 }
@@ -263,6 +265,7 @@ void derive_ocean(Body& b, std::size_t m) {
     b.rigidity.clear();
     b.viscosity_factors.clear();
     b.fixed_viscosities.clear();
+    b.fixed_rheologies.clear();
     int cells = 0;
     for (std::size_t i = 0; i < L.size(); ++i) {
         // The ocean's inert cell: its rows hold its stresses at zero, so its material is
@@ -273,6 +276,7 @@ void derive_ocean(Body& b, std::size_t m) {
             b.rigidity.push_back(c.rigidity);
             if (factors) b.viscosity_factors.push_back(c.swept ? c.viscosity_factor : 1.0);
             if (fixed) b.fixed_viscosities.push_back(c.swept ? 0.0 : c.viscosity);
+            if (fixed) b.fixed_rheologies.push_back(c.swept ? std::nullopt : c.rheology);
         }
         cells += n;
     }
@@ -359,21 +363,6 @@ std::optional<InteriorProblem> derive_shell_from_layers(Body& b) {
                                "too small: the gravity at the liquid's top from the densities "
                                "below it is " +
                                    shortest(b.bottom_gravity) + " m/s^2"};
-    }
-    return std::nullopt;
-}
-
-std::optional<InteriorProblem> fixed_layer_problem(const Body& b) {
-    for (std::size_t i = 0; i < b.interior.size(); ++i) {
-        const InteriorLayer& L = b.interior[i];
-        if (!L.solid || L.swept) continue;
-        if (b.models.size() != 1 || b.models.front() != *L.rheology)
-            return InteriorProblem{i, "rheology",
-                                   "a layer of fixed viscosity runs with the rheology of the sweep, "
-                                   "so rheology.models must be [" +
-                                       toml_string(kRheologies[index_of(*L.rheology)].name) +
-                                       "] alone (its own rheology beside other swept ones cannot "
-                                       "be run so far)"};
     }
     return std::nullopt;
 }

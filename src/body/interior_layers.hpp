@@ -46,11 +46,6 @@ std::optional<InteriorProblem> derive_shell_from_layers(Body& body);
 // one more, leaving 13).
 inline constexpr std::size_t kMaxDensityJumps = 14;
 
-// A layer of fixed viscosity that the methods cannot run with the body's rheologies: it runs
-// with the sweep's rheology, which must then be its own and the only one. Checked once the
-// [rheology] keys are read.
-std::optional<InteriorProblem> fixed_layer_problem(const Body& body);
-
 // The warning, once, when some layer is denser than the one below it (allowed: a stably
 // layered body has density decreasing outward, so it is almost always a slip).
 std::optional<std::string> density_inversion_warning(const Body& body);

@@ -61,6 +61,9 @@ struct Body {
     // the cells of a layer whose viscosity is not swept, 0 for the swept cells; empty when
     // every cell is swept (always, for a [shell]).
     std::vector<double> fixed_viscosities;
+    // Per cell as fixed_viscosities: the rheology of a fixed layer's cells, none for the swept
+    // cells (which run the sweep's rheology); empty when every cell is swept.
+    std::vector<std::optional<Rheology>> fixed_rheologies;
     // The degree-2 potential of the displaced surface and inner interface loads the shell
     // (loads/self_gravity.hpp).
     bool self_gravity = false;
@@ -169,6 +172,19 @@ struct Body {
     double cell_viscosity(std::size_t i, double swept) const {
         if (!fixed_viscosities.empty() && fixed_viscosities[i] > 0.0) return fixed_viscosities[i];
         return swept * viscosity_factor(i);
+    }
+    // The rheology of cell i (0-based, outermost first) in a run of the swept rheology
+    // `swept`: the fixed layer's own, or the sweep's.
+    Rheology cell_rheology(std::size_t i, Rheology swept) const {
+        if (!fixed_rheologies.empty() && fixed_rheologies[i]) return *fixed_rheologies[i];
+        return swept;
+    }
+    // cell_rheology of every cell, outermost first.
+    std::vector<Rheology> cell_rheologies(Rheology swept) const {
+        std::vector<Rheology> out(static_cast<std::size_t>(layers));
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = cell_rheology(i, swept);
+        return out;
     }
     // The density jumps inside the solid region of a layered body, outermost first (none for a
     // [shell], or where the solid layers share one density). Layer i's cells are its own, so

@@ -72,6 +72,22 @@ void assemble_rheology(Mat1View<V> a, const AssemblyInputs& in, Vec1View<const d
     assemble_system<V>(a, in, laws);
 }
 
+// The time-stepping matrix of cells that run their own rheologies, cell l's rows those of
+// rheology cells[l-1] (each as assemble_rheology writes them): a layered body's fixed layers
+// beside the swept ones. Cells all of one rheology R give assemble_rheology<R, double>'s
+// matrix exactly.
+inline void assemble_cells(Mat1View<double> a, const AssemblyInputs& in, Vec1View<const double> eta,
+                           std::span<const Rheology> cells, double dt) {
+    const auto mu = vec1(in.grid->mu);
+    std::vector<Constitutive<double>> laws(static_cast<std::size_t>(in.grid->N));
+    for (int l = 1; l <= in.grid->N; ++l)
+        with_rheology(cells[static_cast<std::size_t>(l - 1)], [&]<class R>(R) {
+            laws[static_cast<std::size_t>(l - 1)] =
+                R::template constitutive<double>(in.rheology->of<R>(), mu(l), eta(l), dt);
+        });
+    assemble_system<double>(a, in, laws);
+}
+
 // The same for a rheology chosen at run time.
 template <class V>
 void assemble_system(Mat1View<V> a, Rheology rheology, const AssemblyInputs& in,

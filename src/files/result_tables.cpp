@@ -334,7 +334,12 @@ std::string two_digits(double v) {
 
 std::vector<std::string> law_approximation_notes(const ShellModel& model) {
     std::vector<std::string> lines;
-    for (const Rheology r : model.body.models) {
+    // The swept rheologies, then those of fixed layers that the sweep does not run.
+    std::vector<Rheology> used = model.body.models;
+    for (const InteriorLayer& layer : model.body.interior)
+        if (layer.rheology && std::find(used.begin(), used.end(), *layer.rheology) == used.end())
+            used.push_back(*layer.rheology);
+    for (const Rheology r : used) {
         const auto a = law_approximation(model.body.rheology, r);
         if (!a) continue;
         const bool poor = !(a->worst_error <= model.body.doubt_limit);

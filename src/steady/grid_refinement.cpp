@@ -8,10 +8,10 @@ namespace tidal {
 namespace {
 
 // Every entry twice, in order: a per-layer list for twice the cells.
-std::vector<double> doubled(const std::vector<double>& per_layer) {
-    std::vector<double> out;
+template <class T> std::vector<T> doubled(const std::vector<T>& per_layer) {
+    std::vector<T> out;
     out.reserve(2 * per_layer.size());
-    for (const double v : per_layer) {
+    for (const T& v : per_layer) {
         out.push_back(v);
         out.push_back(v);
     }
@@ -26,18 +26,20 @@ Body refined(const Body& body) {
     if (body.rigidity.size() > 1) fine.rigidity = doubled(body.rigidity);
     if (!body.viscosity_factors.empty()) fine.viscosity_factors = doubled(body.viscosity_factors);
     if (!body.fixed_viscosities.empty()) fine.fixed_viscosities = doubled(body.fixed_viscosities);
+    if (!body.fixed_rheologies.empty()) fine.fixed_rheologies = doubled(body.fixed_rheologies);
     for (InteriorLayer& layer : fine.interior)
         layer.cells *= 2;
     if (body.has_ocean()) {
         // The ocean's one inert cell stays one.
         const std::size_t ocean = static_cast<std::size_t>(body.ocean_band_layer() - 1);
         fine.layers = 2 * body.layers - 1;
-        const auto once = [&](std::vector<double>& v) {
+        const auto once = [&](auto& v) {
             if (v.size() > 1) v.erase(v.begin() + static_cast<std::ptrdiff_t>(2 * ocean));
         };
         once(fine.rigidity);
         once(fine.viscosity_factors);
         once(fine.fixed_viscosities);
+        once(fine.fixed_rheologies);
     }
     return fine;
 }

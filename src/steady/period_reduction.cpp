@@ -76,7 +76,8 @@ void PeriodReduction::window_ends(const Window& w, double* first, double* last) 
     if (w.has_last) basis(w.last, last);
 }
 
-HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state) const {
+HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state, Rheology swept,
+                                            Rheology own, Flavour flavour) const {
     HarmonicSymbols symbols;
     symbols.harmonics = state.harmonics;
     symbols.dt = time_step(model_);
@@ -84,7 +85,7 @@ HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state) const {
     symbols.z.resize(static_cast<std::size_t>(state.harmonics));
     for (int h = 1; h <= state.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
-        symbols.s[hi] = state.s[hi];
+        symbols.s[hi] = own == swept ? state.s[hi] : rheology_symbol(own, flavour, h, model_);
         symbols.z[hi] = step_factor(h, model_.run.nperiod);
     }
     return symbols;
@@ -132,16 +133,27 @@ PeriodReduction::make_window(const std::function<bool(int, int)>& dissipates) co
 double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Flavour flavour,
                               std::span<const double> layer_eta,
                               std::vector<double>& layer_heating) const {
-    return with_rheology(rheology, [&]<class R>(R) {
-        return power_of<R>(state, flavour, layer_eta, layer_heating);
-    });
+    const int N = model_.body.layers;
+    const double dt = time_step(model_);
+    std::vector<double> layer_power(static_cast<std::size_t>(N));
+    for (const RheologySpan& span : rheology_spans(model_.body, rheology))
+        with_rheology(span.rheology, [&]<class R>(R) {
+            power_of<R>(state, rheology, flavour, layer_eta, span, layer_power);
+        });
+    // The continuous values are already means over the period: a window of unit length.
+    if (flavour == Flavour::Continuous) {
+        layer_heating = layer_power;
+        return shell_power(N, 1, 1.0, vec1(std::as_const(layer_power)), model_.grid);
+    }
+    layer_heating = period_means(layer_power, model_.run.nperiod, dt);
+    return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
+                       model_.grid);
 }
 
 template <class R>
-double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
-                                 std::span<const double> layer_eta,
-                                 std::vector<double>& layer_heating) const {
-    const int N = model_.body.layers;
+void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavour flavour,
+                               std::span<const double> layer_eta, const RheologySpan& span,
+                               std::vector<double>& layer_power) const {
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
@@ -149,10 +161,9 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
     std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst), v(bfirst);
     window_ends(w, bfirst.data(), blast.data());
 
-    const HarmonicSymbols symbols = symbols_of(state);
+    const HarmonicSymbols symbols = symbols_of(state, swept, rheology_id<R>, flavour);
     std::vector<DissipationTerm> terms;
-    std::vector<double> layer_power(static_cast<std::size_t>(N));
-    for (int l = 1; l <= N; ++l) {
+    for (int l = span.first; l <= span.last; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
         R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
@@ -206,35 +217,31 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
                 : R::layer_power(window_integral(combine(sum), combine(first), combine(last), dt),
                                  eta);
     }
-    // The continuous values are already means over the period: a window of unit length.
-    if (flavour == Flavour::Continuous) {
-        layer_heating = layer_power;
-        return shell_power(N, 1, 1.0, vec1(std::as_const(layer_power)), model_.grid);
-    }
-    layer_heating = period_means(layer_power, model_.run.nperiod, dt);
-    return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
-                       model_.grid);
 }
 
 std::vector<LayerMap> PeriodReduction::layer_maps(const PeriodicState& state, Rheology rheology,
                                                  Flavour flavour,
                                                  std::span<const double> layer_eta) const {
     check_harmonics(state);
-    return with_rheology(rheology,
-                         [&]<class R>(R) { return layer_maps_of<R>(state, flavour, layer_eta); });
+    std::vector<LayerMap> out(static_cast<std::size_t>(model_.body.layers));
+    for (const RheologySpan& span : rheology_spans(model_.body, rheology))
+        with_rheology(span.rheology, [&]<class R>(R) {
+            layer_maps_of<R>(state, rheology, flavour, layer_eta, span, out);
+        });
+    return out;
 }
 
 template <class R>
-std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state, Flavour flavour,
-                                                     std::span<const double> layer_eta) const {
-    const int N = model_.body.layers;
+void PeriodReduction::layer_maps_of(const PeriodicState& state, Rheology swept, Flavour flavour,
+                                    std::span<const double> layer_eta, const RheologySpan& span,
+                                    std::vector<LayerMap>& out) const {
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
     const int B = basis_;
     std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst);
     window_ends(w, bfirst.data(), blast.data());
-    const HarmonicSymbols symbols = symbols_of(state);
+    const HarmonicSymbols symbols = symbols_of(state, swept, rheology_id<R>, flavour);
     // v[(part * kMapComponents + component) * B + i]: the part's amplitudes per harmonic as
     // (Re, Im) pairs.
     std::vector<double> v(kParts * kMapComponents * static_cast<std::size_t>(B));
@@ -250,8 +257,7 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
                               ? 1.0
                               : static_cast<double>(model_.run.nperiod) * dt;
     std::vector<DissipationTerm> terms;
-    std::vector<LayerMap> out(static_cast<std::size_t>(N));
-    for (int l = 1; l <= N; ++l) {
+    for (int l = span.first; l <= span.last; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
         const double scale = R::layer_power(1.0, eta) * sample_scale / window;
@@ -300,7 +306,6 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
                     }
         }
     }
-    return out;
 }
 
 SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,

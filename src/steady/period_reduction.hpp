@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "description/rheology_spans.hpp"
 #include "loads/heating_map.hpp"
 #include "loads/love_numbers.hpp"
 #include "steady/periodic_state.hpp"
@@ -67,9 +68,11 @@ class PeriodReduction {
                                      Flavour flavour, std::span<const double> layer_eta) const;
 
   private:
+    // The maps of the span's layers (of rheology R) into `out`, in a state of `swept`.
     template <class R>
-    std::vector<LayerMap> layer_maps_of(const PeriodicState& state, Flavour flavour,
-                                        std::span<const double> layer_eta) const;
+    void layer_maps_of(const PeriodicState& state, Rheology swept, Flavour flavour,
+                       std::span<const double> layer_eta, const RheologySpan& span,
+                       std::vector<LayerMap>& out) const;
     // The samples of one window rule: which steps are summed, which are its end samples.
     struct Window {
         std::vector<double> gram; // sum over the summed steps of b b^T (b: see basis())
@@ -82,17 +85,22 @@ class PeriodReduction {
     void window_ends(const Window& w, double* first, double* last) const;
     // Refuses a state of another number of harmonics than this reduction's.
     void check_harmonics(const PeriodicState& state) const;
-    // The factors s and step factors z of the state's harmonics, and the time step.
-    HarmonicSymbols symbols_of(const PeriodicState& state) const;
+    // The factors s and step factors z of the state's harmonics, and the time step, for the
+    // cells of rheology `own` in a state of `swept` (their own scheme's s, discrete flavour).
+    HarmonicSymbols symbols_of(const PeriodicState& state, Rheology swept, Rheology own,
+                               Flavour flavour) const;
     // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2, ...), where
     // x_n = sum over h of Re(X_h z^{h n}); 2 H entries.
     void basis(int n, double* b) const;
     // The mean power (W), and each layer's sphere-integrated heating into `layer_heating`.
     double power(const PeriodicState& state, Rheology rheology, Flavour flavour,
                  std::span<const double> layer_eta, std::vector<double>& layer_heating) const;
+    // The powers of the span's layers (of rheology R) into `layer_power`, before the
+    // window's means (docs/method.md §8).
     template <class R>
-    double power_of(const PeriodicState& state, Flavour flavour,
-                    std::span<const double> layer_eta, std::vector<double>& layer_heating) const;
+    void power_of(const PeriodicState& state, Rheology swept, Flavour flavour,
+                  std::span<const double> layer_eta, const RheologySpan& span,
+                  std::vector<double>& layer_power) const;
 
     const ShellModel& model_;
     int harmonics_; // H

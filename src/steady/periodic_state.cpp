@@ -26,23 +26,27 @@ Complex PeriodicSolver::assemble(Rheology rheology, Flavour flavour, int h,
     const Complex s = rheology_symbol(rheology, flavour, h, model_);
     // The time-stepping matrix with its implicit rate (2/dt for the trapezoidal rule, 1/dt
     // for backward Euler) replaced by s, or the rheology's own periodic rows where its
-    // steps are not a rate (the chains' elements) or approximate its law (Andrade).
-    with_rheology(rheology, [&]<class R>(R) {
-        const auto& p = model_.body.rheology.of<R>();
-        const auto mu = vec1(model_.grid.mu);
-        const Complex step = R::step_for_symbol(s);
-        const Complex z = step_factor(h, model_.run.nperiod);
-        const double dt = time_step(model_);
-        laws_.resize(static_cast<std::size_t>(model_.body.layers));
-        for (int l = 1; l <= model_.body.layers; ++l) {
+    // steps are not a rate (the chains' elements) or approximate its law (Andrade). Each cell
+    // takes its own rheology (a fixed layer's, or the sweep's) and that rheology's s: the
+    // same i h omega in the continuous flavour, its scheme's symbol in the discrete one.
+    const auto mu = vec1(model_.grid.mu);
+    const Complex z = step_factor(h, model_.run.nperiod);
+    const double dt = time_step(model_);
+    laws_.resize(static_cast<std::size_t>(model_.body.layers));
+    for (int l = 1; l <= model_.body.layers; ++l) {
+        const Rheology own = model_.body.cell_rheology(static_cast<std::size_t>(l - 1), rheology);
+        const Complex s_own = own == rheology ? s : rheology_symbol(own, flavour, h, model_);
+        with_rheology(own, [&]<class R>(R) {
+            const auto& p = model_.body.rheology.of<R>();
             Constitutive<Complex>& law = laws_[static_cast<std::size_t>(l - 1)];
-            if constexpr (requires { R::periodic_constitutive(p, mu(l), eta(l), flavour, s,
+            if constexpr (requires { R::periodic_constitutive(p, mu(l), eta(l), flavour, s_own,
                                                               z, dt); })
-                law = R::periodic_constitutive(p, mu(l), eta(l), flavour, s, z, dt);
+                law = R::periodic_constitutive(p, mu(l), eta(l), flavour, s_own, z, dt);
             else
-                law = R::template constitutive<Complex>(p, mu(l), eta(l), step);
-        }
-    });
+                law = R::template constitutive<Complex>(p, mu(l), eta(l),
+                                                        R::step_for_symbol(s_own));
+        });
+    }
     assemble_system<Complex>(a, model_.assembly_inputs(),
                              std::span<const Constitutive<Complex>>(laws_));
     return s;

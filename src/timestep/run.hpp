@@ -93,7 +93,8 @@ inline constexpr SeriesMask kAllSeries = ~0u;
 static_assert(kLanes <= 32, "a series mask holds one bit per lane");
 
 // The runs of rheology R (a type of rheology/rheologies.hpp): one record per viscosity of
-// `etas` (at most kLanes), with that viscosity times the layer's factor in every layer.
+// `etas` (at most kLanes), with that viscosity times the layer's factor in every swept layer;
+// a layered body's fixed layers keep their viscosities and run their own rheologies.
 // Instantiated for every rheology of the list.
 template <class R>
 std::vector<RunRecords> run_batch(const ShellModel& model, std::span<const double> etas,

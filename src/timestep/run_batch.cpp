@@ -21,17 +21,18 @@ struct LaneConstants {
     }
 };
 
-// The history columns of one unknown and component at lanes g..g+kWidth-1. The columns of an
-// unknown and component lie side by side, [(((i-1)*kRightHandSides + comp)*count + c)*kLanes +
-// lane], so that a long series is read in one sweep of memory.
+// The history columns of one unknown and component at lanes g..g+kWidth-1: the `count` of the
+// unknown's rheology, in places for `stride` (the most any cell's rheology has). The columns
+// of an unknown and component lie side by side, [(((i-1)*kRightHandSides + comp)*stride + c)*
+// kLanes + lane], so that a long series is read in one sweep of memory.
 struct LaneHistory {
     double* h;
-    int count, i, comp, g;
+    int count, stride, i, comp, g;
     int columns() const { return count; }
     [[gnu::always_inline]] double* at(int c) const {
         return h + ((static_cast<std::size_t>(i - 1) * kRightHandSides +
                      static_cast<std::size_t>(comp)) *
-                        static_cast<std::size_t>(count) +
+                        static_cast<std::size_t>(stride) +
                     static_cast<std::size_t>(c)) *
                        kLanes +
                static_cast<std::size_t>(g);
@@ -54,13 +55,14 @@ inline std::size_t pending_size(int N) {
     return pending_at(N + 1, 0, 0);
 }
 
-// The history loads of every layer and lane from the starting (zero) histories, into `pending`,
-// after the rheology has written what its histories hold at the elastic start; `b` is the
-// elastic reference solution, `kc` the constants per layer.
+// The history loads of layers first..last (of rheology R) and every lane from the starting
+// (zero) histories, into `pending`, after the rheology has written what its histories hold at
+// the elastic start; `b` is the elastic reference solution, `kc` the constants per layer.
 template <class R>
-TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns,
-                                     Vec1View<const double> b, const double* k, int kc, int N) {
-    for (int l = 1; l <= N; ++l) {
+TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns, int stride,
+                                     Vec1View<const double> b, const double* k, int kc,
+                                     int first, int last) {
+    for (int l = first; l <= last; ++l) {
         const double* kl = k + static_cast<std::size_t>(l - 1) * kc * kLanes;
         for (int comp = 0; comp < kRightHandSides; ++comp) {
             int si = 0;
@@ -68,7 +70,7 @@ TIDAL_LANE_CLONES void history_loads(double* pending, double* h, int columns,
                 double* out = pending + pending_at(l, si++, comp);
                 for (int g = 0; g < kLanes; g += lanes::kWidth) {
                     const LaneConstants constants{kl, g};
-                    const LaneHistory history{h, columns, s.unknown, comp, g};
+                    const LaneHistory history{h, columns, stride, s.unknown, comp, g};
                     start_history<R>(constants, b(s.unknown), history);
                     lanes::store(out + g, R::load(constants, b(s.unknown), history));
                 }
@@ -96,7 +98,7 @@ TIDAL_LANE_CLONES void place_loads(Lanes x, const double* pending, int N) {
 // element's dissipation is half its arithmetic), and forms their next history loads into
 // `pending`.
 template <class R, bool kSampled>
-TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
+TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns, int stride,
                                      Vec1View<const double> b, const double* k, int kc, int l,
                                      double dt, double (&S)[kRightHandSides][kLanes],
                                      double* pending) {
@@ -115,7 +117,7 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
                 LaneHistory history[kRightHandSides];
                 for (int comp = 0; comp < kRightHandSides; ++comp) {
                     stress[comp] = lanes::load(&x(s.unknown, comp, g));
-                    history[comp] = LaneHistory{h, columns, s.unknown, comp, g};
+                    history[comp] = LaneHistory{h, columns, stride, s.unknown, comp, g};
                 }
                 R::template advance_and_load<kSampled>(constants, b(s.unknown), stress, history,
                                                        loads, d);
@@ -135,7 +137,7 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
             double* out = pending + pending_at(l, si++, comp);
             for (int g = 0; g < kLanes; g += lanes::kWidth) {
                 const LaneConstants constants{kl, g};
-                const LaneHistory history{h, columns, s.unknown, comp, g};
+                const LaneHistory history{h, columns, stride, s.unknown, comp, g};
                 [[maybe_unused]] const lanes::Vec d = R::advance(
                     constants, b(s.unknown), lanes::load(&x(s.unknown, comp, g)), history, dt);
                 if constexpr (kSampled) lanes::store(S[comp] + g, lanes::load(S[comp] + g) + d);
@@ -147,76 +149,111 @@ TIDAL_LANE_CLONES void advance_layer(Lanes x, double* h, int columns,
 
 } // namespace
 
-// The batched runs of rheology R: the shared mechanics plus R's history columns.
-template <class R> class RunBatch : public LaneBatch {
+// The batched runs of the swept rheology: the shared mechanics plus the history columns of
+// every cell's rheology. The layers run in spans of one rheology (rheology_spans): a body
+// whose cells all run the sweep's rheology is one span, its kernels those of that rheology
+// alone; a fixed layer of another rheology is a span of its own, its constants and columns
+// its rheology's, in places sized for the largest (docs/method.md §5).
+class RunBatch : public LaneBatch {
   public:
-    RunBatch(const ShellModel& m, std::span<const double> etas, RunWorkspace& ws, SeriesMask series)
+    RunBatch(const ShellModel& m, Rheology swept, std::span<const double> etas, RunWorkspace& ws,
+             SeriesMask series)
         : LaneBatch(
               m,
-              [&m](Mat1View<double> a, Vec1View<const double> eta) {
-                  assemble_rheology<R, double>(a, m.assembly_inputs(), eta, time_step(m));
+              [&m, swept](Mat1View<double> a, Vec1View<const double> eta) {
+                  assemble_cells(a, m.assembly_inputs(), eta,
+                                 m.body.cell_rheologies(swept), time_step(m));
               },
-              R::columns(m.body.rheology.of<R>()), etas, ws, series),
-          columns_count_(R::columns(m.body.rheology.of<R>())),
-          kc_(R::coefficients(m.body.rheology.of<R>())) {
+              history_stride(m.body, swept), etas, ws, series),
+          spans_(rheology_spans(m.body, swept)), stride_(history_stride(m.body, swept)),
+          kc_(constants_stride(m.body, swept)) {
         const auto mu = vec1(model.grid.mu);
         const std::size_t kc = static_cast<std::size_t>(kc_);
-        k_.resize(static_cast<std::size_t>(N) * kc * kLanes);
+        k_.assign(static_cast<std::size_t>(N) * kc * kLanes, 0.0);
         std::vector<double> k(kc);
-        for (int l = 1; l <= N; ++l)
-            for (int lane = 0; lane < kLanes; ++lane) {
-                R::step_coefficients(model.body.rheology.of<R>(), mu(l),
-                                     layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane],
-                                     dt, k.data());
-                for (std::size_t f = 0; f < kc; ++f)
-                    k_[(static_cast<std::size_t>(l - 1) * kc + f) * kLanes +
-                       static_cast<std::size_t>(lane)] = k[f];
-            }
+        for (const RheologySpan& span : spans_)
+            with_rheology(span.rheology, [&]<class R>(R) {
+                for (int l = span.first; l <= span.last; ++l)
+                    for (int lane = 0; lane < kLanes; ++lane) {
+                        R::step_coefficients(
+                            model.body.rheology.of<R>(), mu(l),
+                            layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane], dt,
+                            k.data());
+                        for (std::size_t f = 0; f < static_cast<std::size_t>(R::coefficients(
+                                                        model.body.rheology.of<R>()));
+                             ++f)
+                            k_[(static_cast<std::size_t>(l - 1) * kc + f) * kLanes +
+                               static_cast<std::size_t>(lane)] = k[f];
+                    }
+            });
     }
 
     std::vector<RunRecords> run() {
-        std::vector<double> pending(pending_size(N));
-        history_loads<R>(pending.data(), history(), columns_count_, vec1(model.elastic),
-                         k_.data(), kc_, N);
+        pending_.assign(pending_size(N), 0.0);
+        for (const RheologySpan& span : spans_)
+            with_rheology(span.rheology, [&]<class R>(R) {
+                history_loads<R>(pending_.data(), history(),
+                                 R::columns(model.body.rheology.of<R>()), stride_,
+                                 vec1(model.elastic), k_.data(), kc_, span.first, span.last);
+            });
         for (int step = 1; step <= nsteps; ++step) {
             if (step % kStopInterval == 0) check_stop();
             load(step);
-            place_loads(x, pending.data(), N);
+            place_loads(x, pending_.data(), N);
             solve();
-            const bool sampled = in_window(step) && R::dissipates(step, nsteps);
-            for (int l = 1; l <= N; ++l) {
-                double S[kRightHandSides][kLanes] = {};
-                if (!sampled) {
-                    advance_layer<R, false>(x, history(), columns_count_, vec1(model.elastic),
-                                            k_.data(), kc_, l, dt, S, pending.data());
-                    continue;
-                }
-                advance_layer<R, true>(x, history(), columns_count_, vec1(model.elastic),
-                                       k_.data(), kc_, l, dt, S, pending.data());
-                double p[kLanes];
-                for (int lane = 0; lane < kLanes; ++lane)
-                    p[lane] = R::sample(S[kOrder0][lane], S[kCosine][lane], S[kSine][lane], dt);
-                sample(l, step, p);
-            }
+            for (const RheologySpan& span : spans_)
+                with_rheology(span.rheology, [&]<class R>(R) { advance_span<R>(span, step); });
             record(step);
         }
-        return finish([](double integral, double eta) { return R::layer_power(integral, eta); });
+        return finish([this](int l, double integral, double eta) {
+            return with_rheology(span_of(l).rheology, [&]<class R>(R) {
+                return R::layer_power(integral, eta);
+            });
+        });
     }
 
   private:
-    int columns_count_, kc_; // history columns and constants per layer
-    std::vector<double> k_;      // R's time-step constants per layer, field and lane
+    // Advances the histories of the span's layers (of rheology R) after the step's solve and
+    // forms their next loads; in the window, R's dissipation samples of every layer.
+    template <class R> void advance_span(const RheologySpan& span, int step) {
+        const int columns = R::columns(model.body.rheology.of<R>());
+        const bool sampled = in_window(step) && R::dissipates(step, nsteps);
+        for (int l = span.first; l <= span.last; ++l) {
+            double S[kRightHandSides][kLanes] = {};
+            if (!sampled) {
+                advance_layer<R, false>(x, history(), columns, stride_, vec1(model.elastic),
+                                        k_.data(), kc_, l, dt, S, pending_.data());
+                continue;
+            }
+            advance_layer<R, true>(x, history(), columns, stride_, vec1(model.elastic),
+                                   k_.data(), kc_, l, dt, S, pending_.data());
+            double p[kLanes];
+            for (int lane = 0; lane < kLanes; ++lane)
+                p[lane] = R::sample(S[kOrder0][lane], S[kCosine][lane], S[kSine][lane], dt);
+            sample(l, step, p);
+        }
+    }
+    const RheologySpan& span_of(int l) const {
+        for (const RheologySpan& span : spans_)
+            if (l >= span.first && l <= span.last) return span;
+        return spans_.back();
+    }
+
+    std::vector<RheologySpan> spans_;
+    int stride_, kc_;       // history columns and constants per layer, the most of any span
+    std::vector<double> k_; // the time-step constants per layer, field and lane
+    std::vector<double> pending_; // the history loads between steps (pending_at)
 };
 
 template <class R>
 std::vector<RunRecords> run_batch(const ShellModel& model, std::span<const double> etas,
                                   RunWorkspace& ws, SeriesMask series) {
-    std::vector<RunRecords> out = RunBatch<R>(model, etas, ws, series).run();
+    std::vector<RunRecords> out = RunBatch(model, rheology_id<R>, etas, ws, series).run();
     if (model.body.oblique()) {
         // The order-1 pair: the same operator's runs on the pair's loads; their surface series
         // are not kept (the records' surface values are the order-0 component's).
         const ShellModel one = order_one_model(model);
-        add_order_one(out, RunBatch<R>(one, etas, ws, SeriesMask{0}).run());
+        add_order_one(out, RunBatch(one, rheology_id<R>, etas, ws, SeriesMask{0}).run());
     }
     return out;
 }

@@ -258,12 +258,12 @@ void LaneBatch::record(int step) {
 }
 
 std::vector<RunRecords>
-LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
+LaneBatch::finish(const std::function<double(int, double, double)>& layer_power) {
     for (int lane = 0; lane < kLanes; ++lane) {
         for (int l = 1; l <= N; ++l) {
             const std::size_t at = static_cast<std::size_t>(l - 1) * kLanes + lane;
             ws_.layer_power[static_cast<std::size_t>(l - 1)] = layer_power(
-                window_integral(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt),
+                l, window_integral(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt),
                 layer_eta[at]);
         }
         out_[static_cast<std::size_t>(lane)].pcelk =
@@ -276,6 +276,24 @@ LaneBatch::finish(const std::function<double(double, double)>& layer_power) {
         std::make_move_iterator(out_.begin()),
         std::make_move_iterator(out_.begin() + static_cast<std::ptrdiff_t>(count_)));
     return done;
+}
+
+int history_stride(const Body& body, Rheology swept) {
+    int most = 0;
+    for (const RheologySpan& span : rheology_spans(body, swept))
+        most = std::max(most, with_rheology(span.rheology, [&]<class R>(R) {
+                            return R::columns(body.rheology.of<R>());
+                        }));
+    return most;
+}
+
+int constants_stride(const Body& body, Rheology swept) {
+    int most = 0;
+    for (const RheologySpan& span : rheology_spans(body, swept))
+        most = std::max(most, with_rheology(span.rheology, [&]<class R>(R) {
+                            return R::coefficients(body.rheology.of<R>());
+                        }));
+    return most;
 }
 
 void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one) {

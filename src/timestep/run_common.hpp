@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "discretisation/assembly.hpp"
+#include "description/rheology_spans.hpp"
 #include "discretisation/unknowns.hpp"
 #include "loads/boundary_loads.hpp"
 #include "loads/diagnostics.hpp"
@@ -34,6 +35,12 @@ template <class R, class K, class H>
 [[gnu::always_inline]] inline void start_history(const K& k, double elastic, const H& h) {
     if constexpr (requires { R::start(k, elastic, h); }) R::start(k, elastic, h);
 }
+
+// The most history columns, and time-step constants, of the rheologies of the spans of a run
+// of `swept` (description/rheology_spans.hpp): the places of every cell's columns and
+// constants.
+int history_stride(const Body& body, Rheology swept);
+int constants_stride(const Body& body, Rheology swept);
 
 // Outer-surface diagnostics of one lane: the step's record and, in the last forcing period,
 // the minimum surface displacement, its phase, the largest equatorial displacement and the
@@ -143,9 +150,9 @@ class LaneBatch {
         if (ws_.stop && ws_.stop()) throw RunStopped{};
     }
     // The records, with the power of every lane from its window and the phase lag of its
-    // surface displacement; `layer_power`(integral, eta) turns the time integral of a layer's
-    // samples into its dissipation, eta the layer's viscosity in the lane.
-    std::vector<RunRecords> finish(const std::function<double(double, double)>& layer_power);
+    // surface displacement; `layer_power`(l, integral, eta) turns the time integral of layer
+    // l's samples into its dissipation, eta the layer's viscosity in the lane.
+    std::vector<RunRecords> finish(const std::function<double(int, double, double)>& layer_power);
 
   private:
     RunWorkspace& ws_;

@@ -84,9 +84,6 @@ TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
         {"cells = 6\n", "", "[[layer]]", "layer[1].cells: missing"},
         {"rigidity = 4e9", "rigidty = 4e9", "rigidty", "layer[1].rigidty: unknown key (did you mean rigidity?)"},
         {"name = \"stiff\"", "name = \"ice\"", "name = \"ice\"\nthickness = 12000.0", "layer[2].name: \"ice\" names an earlier layer too"},
-        // a fixed layer runs with the sweep's one rheology, not beside others nor with another
-        {"models = [\"maxwell\"]", "models = [\"maxwell\", \"andrade\"]", "rheology = \"maxwell\"", "layer[2].rheology: a layer of fixed viscosity runs with the rheology of the sweep"},
-        {"rheology = \"maxwell\"", "rheology = \"andrade\"", "rheology = \"andrade\"", "layer[2].rheology: a layer of fixed viscosity runs with the rheology of the sweep"},
         // the two descriptions of a body, and cells that are the layers' own
         {"[orbit]", "[shell]\nthickness = 1.0\n\n[orbit]", "[shell]", "[shell]: a body is described by its [shell] or by [[layer]] tables, not both"},
         {"[sweep]", "[numerics]\nlayers = 40\n\n[sweep]", "layers = 40", "numerics.layers: a layered body gives its cells per layer"},
@@ -203,6 +200,20 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
         const auto other = read(text);
         ASSERT_TRUE(std::holds_alternative<Body>(other)) << std::get<BodyError>(other).message;
         expect_same_record(std::get<Body>(other), b);
+    }
+    // A fixed layer's rheology beside other swept ones, or other than the sweep's, is its
+    // cells' own; the swept cells run the sweep's. Caught: the fixed layer's rheology left out
+    // of its cells (they then ran the sweep's).
+    const std::string two_models = replaced(base, "models = [\"maxwell\"]", "models = [\"maxwell\", \"andrade\"]");
+    const std::string other = replaced(two_models, "rheology = \"maxwell\"", "rheology = \"kelvin_voigt\"");
+    for (const std::string& text : {two_models, other}) {
+        const auto mixed = read(text);
+        ASSERT_TRUE(std::holds_alternative<Body>(mixed)) << std::get<BodyError>(mixed).message;
+        const Body& m = std::get<Body>(mixed);
+        ASSERT_EQ(m.fixed_rheologies.size(), 9u);
+        const Rheology fixed = text == other ? Rheology::KelvinVoigt : Rheology::Maxwell;
+        for (std::size_t i = 0; i < 9; ++i)
+            EXPECT_EQ(m.cell_rheology(i, Rheology::Andrade), i < 6 ? Rheology::Andrade : fixed) << i;
     }
     // A density jump inside the solid runs: the buoyancy and potential of its interface on
     // its node (the gravities from the densities), the liquid's jump from the solid just above.

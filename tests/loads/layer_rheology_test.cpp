@@ -1,0 +1,199 @@
+// Fixed layers that run their own rheologies beside the swept one: an ice shell whose
+// viscosity is swept, under a lid and over a rock mantle of fixed viscosities, over a liquid
+// core. Each test names the fault it was shown failing on.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "body/body_file.hpp"
+#include "engine/engine.hpp"
+#include "loads/heating_profile.hpp"
+#include "timestep/reference_run.hpp"
+#include "timestep/run.hpp"
+
+#include "same_records.hpp"
+
+namespace tidal {
+namespace {
+
+const double kG = 6.67430e-11;
+
+// A solid layer of fixed viscosity and rheology, or swept (`rheology` empty) with `factor`.
+std::string layer(const std::string& name, double thickness, double density, double mu,
+                  const std::string& viscosity, const std::string& rheology, int cells,
+                  double factor = 1.0) {
+    std::string s = "[[layer]]\nname = \"" + name + "\"\nthickness = " + toml_real(thickness) +
+                    "\ndensity = " + toml_real(density) +
+                    "\nstate = \"solid\"\nrigidity = " + toml_real(mu) +
+                    "\nviscosity = " + viscosity + "\n";
+    if (!rheology.empty()) s += "rheology = \"" + rheology + "\"\n";
+    if (factor != 1.0) s += "viscosity_factor = " + toml_real(factor) + "\n";
+    return s + "cells = " + std::to_string(cells) + "\n";
+}
+
+// Lid (fixed unless `lid_rheology` is empty: then swept with `lid_factor`), swept ice, fixed
+// rock, liquid iron; the sweep runs `models`.
+std::string body(const std::string& lid_rheology, const std::string& lid_eta,
+                 const std::string& rock_rheology, const std::string& rock_eta,
+                 const std::string& models, double lid_factor = 1.0) {
+    return "name = \"mixed\"\nouter_radius = 1000000.0\n" +
+           layer("lid", 10000.0, 950.0, 3.5e9, lid_rheology.empty() ? "\"swept\"" : lid_eta,
+                 lid_rheology, 4, lid_factor) +
+           layer("ice", 90000.0, 950.0, 3.5e9, "\"swept\"", "", 12) +
+           layer("rock", 400000.0, 3300.0, 6e10, rock_eta, rock_rheology, 12) +
+           "[[layer]]\nname = \"iron\"\ndensity = 7000.0\nstate = \"liquid\"\n"
+           "[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n"
+           "[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n"
+           "[rheology]\nmodels = [" + models + "]\n"
+           "[numerics]\nperiods = 10\nsteps_per_period = 400\n";
+}
+
+const std::string kAllModels =
+    "\"maxwell\", \"kelvin_voigt\", \"burgers\", \"andrade\", \"zener\"";
+
+Body read_ok(const std::string& text) {
+    auto r = read_body(text, "test.toml");
+    if (const auto* e = std::get_if<BodyError>(&r)) ADD_FAILURE() << e->message << "\n" << text;
+    return std::holds_alternative<Body>(r) ? std::get<Body>(r) : Body{};
+}
+
+std::vector<double> cell_viscosities(const Body& b, double eta) {
+    std::vector<double> out(static_cast<std::size_t>(b.layers));
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = b.cell_viscosity(i, eta);
+    return out;
+}
+
+// Every swept rheology over fixed layers of others (an Andrade lid and a Kelvin-Voigt rock,
+// then a Maxwell lid and a Zener rock, relaxing within a period so that ten periods settle): the batched lanes give the
+// plain path's records bit for bit (as do the periodic states in lanes), and the last period of the time run has the Love numbers
+// and power of the scheme's periodic state, each cell of the latter with its own rheology.
+// Caught: the batched history of the chains' unknowns placed at their own rheology's column
+// count instead of the largest (LaneHistory's stride = count in advance_layer: batched !=
+// plain); the periodic state's fixed cells given the sweep's rheology (k2 off the time run's
+// by up to 90 %); a fixed layer's law in the periodic state taken at the first cell's
+// viscosity (k2 off by 2e-3).
+TEST(LayerRheology, TimeRunsReachTheMixedPeriodicStateInBothPaths) {
+    for (const auto& [lid, rock] : {std::pair{"andrade", "kelvin_voigt"}, std::pair{"maxwell", "zener"}}) {
+        const Body b = read_ok(body(lid, "1e13", rock, "1e10", kAllModels));
+        const Engine engine(b);
+        const ShellModel& m = engine.model();
+        RunWorkspace ws(m);
+        SteadyEngine periodic(m);
+        // Ice viscosities whose Maxwell times are short of the period: ten periods settle.
+        const std::vector<double> etas = {1e10, 1e11};
+        for (const RheologyNames& r : kRheologies) {
+            SCOPED_TRACE(testing::Message() << lid << " lid, " << rock << " rock, " << r.name);
+            const std::vector<RunRecords> runs = run_batch(r.id, m, etas, ws);
+            ASSERT_EQ(runs.size(), etas.size());
+            // The periodic states in vector lanes, as one at a time.
+            const std::vector<double> p0 = cell_viscosities(b, etas[0]), p1 = cell_viscosities(b, etas[1]);
+            const std::span<const double> profiles[2] = {p0, p1};
+            SteadyRecords lanes[2];
+            periodic.solve(r.id, Flavour::Continuous, profiles, lanes);
+            testing_records::expect_same_bits(lanes[1], periodic.solve(r.id, Flavour::Continuous, p1),
+                                              "steady lanes");
+            for (const RunRecords& run : runs) {
+                SCOPED_TRACE(testing::Message() << "eta " << run.eta);
+                testing_records::expect_same_bits(run, run_reference(m, run.eta, r.id),
+                                                  std::string(r.name));
+                const SteadyRecords s =
+                    periodic.solve(r.id, Flavour::Discrete, cell_viscosities(b, run.eta));
+                // The ice's slowest modes leave a few 1e-6 after ten periods.
+                EXPECT_LT(std::abs(run.love.h2 - s.love.h2) / std::abs(s.love.h2), 2e-5);
+                EXPECT_LT(std::abs(run.love.k2 - s.love.k2) / std::abs(s.love.k2), 2e-5);
+                EXPECT_LT(std::fabs(run.pcelk / s.power - 1.0), 5e-5);
+            }
+        }
+    }
+}
+
+// A fixed layer whose rheology is the sweep's runs exactly as the same layer swept with the
+// factor that gives it that viscosity (1e15 Pa s x 1e4 = 1e19 Pa s, exact): the single
+// rheology's kernels, in both methods and both paths, every field bit for bit.
+// Caught: a fixed layer's cells given the list's first rheology (Maxwell) instead of their
+// own (cell_rheology returning Rheology{}).
+TEST(LayerRheology, FixedLayerOfTheSweepsRheologyRunsAsTheSweptOne) {
+    for (const std::string name : {"burgers", "zener"}) {
+        SCOPED_TRACE(name);
+        const std::string models = "\"" + name + "\"";
+        const Body fixed = read_ok(body(name, "1e19", name, "1e20", models));
+        const Body swept = read_ok(body("", "", name, "1e20", models, 1e4));
+        const Rheology r = *rheology_named(name);
+        const Engine a(fixed), b(swept);
+        ASSERT_EQ(cell_viscosities(fixed, 1e15), cell_viscosities(swept, 1e15));
+        RunWorkspace wa(a.model()), wb(b.model());
+        const double eta = 1e15;
+        const std::vector<double> etas = {eta};
+        testing_records::expect_same_bits(run_batch(r, a.model(), etas, wa).front(),
+                                          run_batch(r, b.model(), etas, wb).front(), "batched");
+        testing_records::expect_same_bits(run_reference(a.model(), eta, r),
+                                          run_reference(b.model(), eta, r), "plain");
+        SteadyEngine pa(a.model()), pb(b.model());
+        for (const Flavour f : {Flavour::Continuous, Flavour::Discrete})
+            testing_records::expect_same_bits(pa.solve(r, f, cell_viscosities(fixed, eta)),
+                                              pb.solve(r, f, cell_viscosities(swept, eta)),
+                                              "steady");
+    }
+}
+
+// Physics of the steady method. A lid made nearly elastic (1e35 Pa s) is the same elastic lid
+// whichever rheology of elastic limit 1/mu it runs (Maxwell, Burgers, Andrade, Zener): the
+// Love numbers and power agree to 1e-6, while a lid of 1e17 Pa s sets them apart. Every
+// body's power is the tide's work -(21/2) Im k2 (omega R)^5 e^2 / G, its cells' powers add up
+// to it, and the elastic lid dissipates nothing of it.
+// Caught: a fixed layer's law taken at the first cell's viscosity rather than its own
+// (periodic_state.cpp, eta(1) for the fixed cells: the lid creeps as the ice); a fixed
+// layer's cells given the list's first rheology (Maxwell) instead of their own.
+TEST(LayerRheology, NearlyElasticLidIsTheSameLidInEveryRheology) {
+    const std::vector<std::string> lids = {"maxwell", "burgers", "andrade", "zener"};
+    const std::string models = "\"maxwell\", \"andrade\"";
+    const std::vector<double> etas = {1e13, 1e14};
+    const auto rows = [&](const std::string& lid, const std::string& eta) {
+        const Body b = read_ok(body(lid, eta, "maxwell", "1e20", models));
+        return Engine(b).steady(etas);
+    };
+    const auto elastic = rows("maxwell", "1e35");
+    const auto soft = rows("maxwell", "1e14");
+    const Body b = read_ok(body("maxwell", "1e35", "maxwell", "1e20", models));
+    const Engine engine(b);
+    const double wR = b.angular_frequency() * b.outer_radius;
+    for (const std::string& lid : lids) {
+        SCOPED_TRACE(lid);
+        const auto hard = rows(lid, "1e35");
+        const auto weak = rows(lid, "1e14");
+        for (std::size_t i = 0; i < etas.size(); ++i)
+            for (const Rheology r : {Rheology::Maxwell, Rheology::Andrade}) {
+                const SteadyRecords& s = hard[i][r].continuous;
+                const SteadyRecords& e = elastic[i][r].continuous;
+                EXPECT_LT(std::abs(s.love.k2 - e.love.k2) / std::abs(e.love.k2), 1e-6);
+                EXPECT_LT(std::abs(s.love.h2 - e.love.h2) / std::abs(e.love.h2), 1e-6);
+                EXPECT_LT(std::fabs(s.power / e.power - 1.0), 1e-6);
+                if (lid != "maxwell") {
+                    EXPECT_GT(std::fabs(weak[i][r].continuous.power / soft[i][r].continuous.power - 1.0), 1e-3);
+                }
+                for (const SteadyRecords* x : {&s, &weak[i][r].continuous}) {
+                    const double work = -10.5 * x->love.k2.imag() * std::pow(wR, 5) *
+                                        b.eccentricity * b.eccentricity / kG;
+                    EXPECT_NEAR(x->power, work, 2e-3 * x->power);
+                    double sum = 0.0, lid_power = 0.0;
+                    const auto cells = heating_profile(x->layer_heating, engine.model().grid);
+                    for (std::size_t c = 0; c < cells.size(); ++c) {
+                        sum += cells[c].power;
+                        if (c < 4) lid_power += cells[c].power;
+                    }
+                    EXPECT_NEAR(sum, x->power, 1e-12 * x->power);
+                    if (x == &s) {
+                        EXPECT_LT(lid_power, 1e-6 * x->power);
+                    }
+                }
+            }
+    }
+}
+
+} // namespace
+} // namespace tidal

@@ -101,13 +101,6 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << *e << '\n';
         return kExitBadChoice;
     }
-    // The maps carry the order-0 and order-2 components alone: an oblique body's order-1
-    // pattern is not in them yet.
-    if (body_spec.oblique() && !std::get<std::vector<double>>(maps).empty()) {
-        err << "error: option --map: the heating maps of an oblique body (orbit.obliquity = "
-            << body_spec.obliquity << ") are not available yet\n";
-        return kExitBadChoice;
-    }
     if (settings.method == Method::Steady && !settings.series.empty()) {
         err << "error: option --series needs the time method: the steady state has no series\n";
         return kExitBadChoice;

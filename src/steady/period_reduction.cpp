@@ -218,14 +218,19 @@ double PeriodReduction::power_of(const PeriodicState& state, Flavour flavour,
 
 std::vector<LayerMap> PeriodReduction::layer_maps(const PeriodicState& state, Rheology rheology,
                                                  Flavour flavour,
-                                                 std::span<const double> layer_eta) const {
+                                                 std::span<const double> layer_eta,
+                                                 const PeriodicState* order_one) const {
     check_harmonics(state);
-    return with_rheology(rheology,
-                         [&]<class R>(R) { return layer_maps_of<R>(state, flavour, layer_eta); });
+    if (order_one) check_harmonics(*order_one);
+    return with_rheology(rheology, [&]<class R>(R) {
+        return layer_maps_of<R>(state, order_one, flavour, layer_eta);
+    });
 }
 
 template <class R>
-std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state, Flavour flavour,
+std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
+                                                     const PeriodicState* order_one,
+                                                     Flavour flavour,
                                                      std::span<const double> layer_eta) const {
     const int N = model_.body.layers;
     const auto mu = vec1(model_.grid.mu);
@@ -235,6 +240,16 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
     std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst);
     window_ends(w, bfirst.data(), blast.data());
     const HarmonicSymbols symbols = symbols_of(state);
+    // Where each map component's amplitudes are: the first three in the state's slots, an
+    // oblique body's order-1 pair in the cosine and sine slots of its order-1 state (the same
+    // radial operator and harmonics, so the same dissipation terms).
+    const int components = order_one ? kMapComponents : kMapComponentsWithoutObliquity;
+    const auto source = [&](int c) -> const PeriodicState& {
+        return c < kMapComponentsWithoutObliquity ? state : *order_one;
+    };
+    const auto slot = [](int c) {
+        return static_cast<std::size_t>(c < kMapComponentsWithoutObliquity ? c : c - 2);
+    };
     // v[(part * kMapComponents + component) * B + i]: the part's amplitudes per harmonic as
     // (Re, Im) pairs.
     std::vector<double> v(kParts * kMapComponents * static_cast<std::size_t>(B));
@@ -256,15 +271,16 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
         R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
         const double scale = R::layer_power(1.0, eta) * sample_scale / window;
         LayerMap& map = out[static_cast<std::size_t>(l - 1)];
+        map.components = components;
         for (const DissipationTerm& term : terms) {
             std::fill(v.begin(), v.end(), 0.0);
-            for (int c = 0; c < kMapComponents; ++c)
+            for (int c = 0; c < components; ++c)
                 for (int h = 1; h <= state.harmonics; ++h) {
                     const std::size_t hi = static_cast<std::size_t>(h - 1);
                     Complex t[3];
                     int k = 0;
                     for (const unknowns::StressRow s : unknowns::stress_rows(l))
-                        t[k++] = term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                        t[k++] = term.gain[hi] * source(c).x[hi][slot(c)]
                                                         [static_cast<std::size_t>(s.unknown - 1)];
                     for (std::size_t p = 0; p < kParts; ++p) {
                         const Complex a = parts_[p][0] * t[0] + parts_[p][1] * t[1] +
@@ -274,8 +290,8 @@ std::vector<LayerMap> PeriodReduction::layer_maps_of(const PeriodicState& state,
                     }
                 }
             for (std::size_t p = 0; p < kParts; ++p)
-                for (std::size_t a = 0; a < kMapComponents; ++a)
-                    for (std::size_t b = 0; b < kMapComponents; ++b) {
+                for (std::size_t a = 0; a < static_cast<std::size_t>(components); ++a)
+                    for (std::size_t b = 0; b < static_cast<std::size_t>(components); ++b) {
                         const double* x = at(p, a);
                         const double* y = at(p, b);
                         double mean = 0.0;

@@ -62,14 +62,17 @@ class PeriodReduction {
 
     // Per layer, the period-mean products of the parts of what the rheology dissipates, for
     // the surface maps (loads/heating_map.hpp): exact means (continuous flavour) or the time
-    // integration's window rule over the sampled state (discrete flavour).
+    // integration's window rule over the sampled state (discrete flavour). An oblique body's
+    // maps take the order-1 pair from `order_one`, the same viscosities' state of its
+    // order_one_model (cosine and sine slots): five components and all their cross terms.
     std::vector<LayerMap> layer_maps(const PeriodicState& state, Rheology rheology,
-                                     Flavour flavour, std::span<const double> layer_eta) const;
+                                     Flavour flavour, std::span<const double> layer_eta,
+                                     const PeriodicState* order_one = nullptr) const;
 
   private:
     template <class R>
-    std::vector<LayerMap> layer_maps_of(const PeriodicState& state, Flavour flavour,
-                                        std::span<const double> layer_eta) const;
+    std::vector<LayerMap> layer_maps_of(const PeriodicState& state, const PeriodicState* order_one,
+                                        Flavour flavour, std::span<const double> layer_eta) const;
     // The samples of one window rule: which steps are summed, which are its end samples.
     struct Window {
         std::vector<double> gram; // sum over the summed steps of b b^T (b: see basis())

@@ -171,8 +171,11 @@ void TidalForcing::load(const StepForcing& f, Vec1View<double> b_order0,
 Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing) {
     const int nsteps = model.run.nsteps, nperiod = model.run.nperiod;
     FundamentalSums sums;
-    for (int step = nsteps - nperiod + 1; step <= nsteps; ++step)
-        sums.add(forcing.at(step).amp_order0, fundamental_weight(step, nperiod));
+    const bool one = model.orders == TideOrders::One;
+    for (int step = nsteps - nperiod + 1; step <= nsteps; ++step) {
+        const StepForcing f = forcing.at(step);
+        sums.add(one ? f.amp_cosine : f.amp_order0, fundamental_weight(step, nperiod));
+    }
     return fundamental(sums, nperiod);
 }
 

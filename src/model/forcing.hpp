@@ -86,7 +86,7 @@ class TidalForcing {
 // nsteps - nperiod): the reference for the phase lag of the surface displacement. The tide is
 // the order-0 potential amplitude at the inner boundary (amp_order0), which the surface of an
 // elastic shell, and of a fluid one, follows in phase: its order-0 body load has the opposite
-// sign.
+// sign. An order-1 model's reference is its cosine component's amplitude (response_slot).
 Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing);
 
 } // namespace tidal

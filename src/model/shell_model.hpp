@@ -27,6 +27,11 @@ enum class TideOrders {
     One,        // nothing, order-1 cosine, order-1 sine (the order-0 slot stays empty)
 };
 
+// The load slot whose response gives a model's Love numbers and phase lag: the order-0
+// component, or in an order-1 model the order-1 cosine component (Re W21), the same radial
+// problem at the same frequency, normalised by its own tide amplitude (docs/method.md §2.2).
+inline int response_slot(TideOrders orders) { return orders == TideOrders::One ? 1 : 0; }
+
 struct ShellModel {
     Body body;
     RunConstants run;

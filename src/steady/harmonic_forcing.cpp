@@ -62,7 +62,8 @@ HarmonicForcing exact_tide_forcing(const ShellModel& model) {
         for (int c = 0; c < kComponents; ++c)
             for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
                 out.loads[hi][static_cast<std::size_t>(c)][i] = Complex(re[c][i], im[c][i]);
-        out.order0[hi] = Complex(even.amp_order0, odd.amp_order0);
+        out.order0[hi] = model.orders == TideOrders::One ? Complex(even.amp_cosine, odd.amp_cosine)
+                                                         : Complex(even.amp_order0, odd.amp_order0);
     }
     return out;
 }
@@ -83,7 +84,9 @@ HarmonicForcing harmonic_forcing(const ShellModel& model) {
         v.assign(static_cast<std::size_t>(n), 0.0);
     for (int k = 0; k < kSamples; ++k) {
         forcing.load(k, vec1(b[0]), vec1(b[1]), vec1(b[2]));
-        const double amp_order0 = forcing.at(k).amp_order0;
+        const StepForcing step = forcing.at(k);
+        const double amp_order0 =
+            model.orders == TideOrders::One ? step.amp_cosine : step.amp_order0;
         for (int h = 1; h <= out.harmonics; ++h) {
             // F_h = (2/K) sum_k f_k e^{-i h 2 pi k / K}
             const Complex w = std::polar(

@@ -332,6 +332,8 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     const EquatorHarmonics eq = equator_harmonics();
     const std::size_t H = static_cast<std::size_t>(state.harmonics);
     std::vector<Complex> surface(H), equator(H);
+    // The response of the Love numbers and the phase: order 0, or an order-1 model's cosine.
+    const int response = response_slot(model_.orders);
     for (int h = 1; h <= state.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         const auto ur = [&](int node, int c) {
@@ -339,7 +341,7 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
         };
-        surface[hi] = (ur(1, kComponentOrder0) + ur(2, kComponentOrder0)) / 2.0;
+        surface[hi] = (ur(1, response) + ur(2, response)) / 2.0;
         equator[hi] = equator_displacement(eq, surface[hi],
                                            ur(1, kComponentCosine) + ur(2, kComponentCosine));
     }
@@ -347,7 +349,7 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     out.phase_lag_deg = phase_lag_degrees(forcing.order0[0], surface[0]);
     {
         // The inner interface lies midway between the two innermost nodes.
-        const auto& x = state.x[0][static_cast<std::size_t>(kComponentOrder0)];
+        const auto& x = state.x[0][static_cast<std::size_t>(response)];
         const auto ur = [&](int node) {
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);

@@ -150,7 +150,8 @@ RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
     return with_rheology(rheology, [&]<class R>(R) {
         std::vector<RunRecords> out = {run_plain<R>(m, eta)};
         // An oblique body: the order-1 pair's run added, as the batched runs add it.
-        if (m.body.oblique()) add_order_one(out, {run_plain<R>(order_one_model(m), eta)});
+        if (m.body.oblique())
+            add_order_one(out, {run_plain<R>(order_one_model(m), eta)}, m.body.eccentricity == 0.0);
         return std::move(out.front());
     });
 }

@@ -41,7 +41,7 @@ TidalForcing::TidalForcing(const ShellModel& model, double dt)
       order_one_(model.orders == TideOrders::One),
       sin_obliquity_(std::sin(model.body.obliquity_rad())),
       pericentre_(model.body.pericentre_argument_rad()), ocean_(model.grid.liquid_layer) {
-    if (model.body.exact_tide()) exact_.emplace(model.body);
+    exact_ = orbit_tide_of(model);
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
     const double R = tide_reference_radius(model);

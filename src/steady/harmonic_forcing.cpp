@@ -10,9 +10,12 @@ namespace tidal {
 
 namespace {
 
-std::vector<TideHarmonic> exact_tide_harmonics(const Body& body) {
-    std::vector<TideHarmonic> harmonics = OrbitTide(body)
-                                              .harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
+// The model's harmonics of the exact tide (computed once with the model, or now for a model
+// built without them).
+std::vector<TideHarmonic> exact_tide_harmonics(const ShellModel& model) {
+    std::vector<TideHarmonic> harmonics =
+        model.tide_harmonics ? *model.tide_harmonics
+                             : OrbitTide(model.body).harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
     // The body's checks refuse an orbit whose tide does not converge within the cap.
     if (harmonics.empty())
         throw std::invalid_argument("orbit.eccentricity: the exact tide needs more than " +
@@ -35,7 +38,7 @@ void size_for(HarmonicForcing& out, int harmonics, int n) {
 // loads are linear in the three, so the real and imaginary parts of
 // each amplitude are loaded apart, as one step of the time integration loads the orbit's tide.
 HarmonicForcing exact_tide_forcing(const ShellModel& model) {
-    const std::vector<TideHarmonic> harmonics = exact_tide_harmonics(model.body);
+    const std::vector<TideHarmonic> harmonics = exact_tide_harmonics(model);
     const int n = model.order();
     const TidalForcing forcing(model, time_step(model));
     HarmonicForcing out;

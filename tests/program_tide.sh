@@ -9,7 +9,8 @@
 # beside an exact-tide run; the steady method or --map refused for the exact tide; tide.csv not
 # written; the time run's steady columns not the steady method's; the warning of unresolved
 # harmonics missing at two steps per period of the highest; an oblique body's order-1 rows
-# written with the order-2 factor sqrt(3pi/10), or written at obliquity 0.
+# written with the order-2 factor sqrt(3pi/10), or written at obliquity 0; the note of a large
+# obliquity under the first-order tide missing, or drawn at 30 degrees or by the exact tide.
 # Usage: program_tide.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -77,6 +78,19 @@ check "... its order-1 amplitudes the closed form's at harmonics 1 and 3, none a
 check "... and its order-0 amplitude at harmonic 2 the closed form's" \
     "tide_rows 0 | awk '{ pi = atan2(0, -1); if (\$1 == 1) n = \$2; a[\$1] = \$3 }
         END { e = a[2] / (sqrt(pi / 5) * n * n * 1.5 * sin(pi / 6) ^ 2) - 1; exit !(e * e < 1e-20) }'"
+# A large obliquity under the first-order tide: one note naming the exact tide (at 40 degrees,
+# not at 30, not with the exact tide).
+for case in "40 expansion" "30 expansion" "40 exact" "140 expansion"; do
+    set -- $case
+    "$tidal" --body 1 --method steady --set orbit.obliquity=$1 --set orbit.tide=$2 \
+        --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14 \
+        --output "tilt-$1-$2" > /dev/null 2> "tilt-$1-$2.err"
+done
+tilt_notes() { grep -c "^note: orbit.obliquity = $1: .*orbit.tide = \"exact\" takes every order$" "tilt-$1-expansion.err"; }
+check "obliquity 40 and 140 degrees under the first-order tide: one note naming orbit.tide = \"exact\"" \
+    "[ \$(tilt_notes 40) -eq 1 ] && [ \$(tilt_notes 140) -eq 1 ]"
+check "... none at 30 degrees nor with the exact tide" \
+    "[ -s tilt-30-expansion/summary.csv ] && [ -s tilt-40-exact/summary.csv ] && ! grep -q 'orbit.obliquity' tilt-30-expansion.err tilt-40-exact.err"
 "$tidal" --body 5 "${short[@]}" --set orbit.eccentricity=0.7 --set orbit.tide=exact \
     --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14 --output coarse \
     > /dev/null 2> coarse.err

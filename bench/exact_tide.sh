@@ -7,8 +7,12 @@
 # first-order sweep beside them. The steady method: the number of harmonics the exact tide
 # needs against the eccentricity (one complex solve per harmonic) and the CPU time per
 # viscosity of --method steady on one thread (body 5, 2001 viscosities) with the exact tide
-# and with the expansion at the same eccentricity, alternated, best of RUNS.
+# and with the expansion at the same eccentricity, alternated, best of RUNS. OBLIQUITY=degrees
+# tilts the body's axis in every run (its order-1 pair's second run of every viscosity; an
+# oblique 3:2 body does not exist, so that count is left out), ECCENTRICITIES lists the steady
+# part's eccentricities, EXTRA adds options to every run (e.g. "--set numerics.grid_error=false").
 # Usage: bench/exact_tide.sh [JOBS]      RUNS=n  PARTS="time steady" (default both)
+#                                        OBLIQUITY=deg  ECCENTRICITIES="0.01 0.1"  EXTRA=options
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/lib.sh
@@ -17,17 +21,24 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j "$(nproc)" --target tidal > /dev/null
 now=$PWD/build/tidal
 best() { printf '%s\n' "$@" | sort -g | head -1; }
+# Options of every run: the tilt and the extra ones.
+every=()
+[ -n "${OBLIQUITY:-}" ] && every+=(--set "orbit.obliquity=$OBLIQUITY")
+read -r -a extra <<< "${EXTRA:-}"
+every+=("${extra[@]}")
+[ -n "${OBLIQUITY:-}" ] && echo "obliquity $OBLIQUITY degrees in every run"
+[ ${#extra[@]} -gt 0 ] && echo "options of every run: ${extra[*]}"
 first=(); exact=(); base=()
 n=$runs
 parts=${PARTS:-time steady}
 if [[ " $parts " == *" time "* ]]; then
 for i in $(seq 1 "$n"); do
     runs=1
-    measure "first-order #$i" "$now" --body 5 --jobs "$jobs"
-    measure "exact #$i" "$now" --body 5 --jobs "$jobs" --set orbit.tide=exact
+    measure "first-order #$i" "$now" --body 5 --jobs "$jobs" "${every[@]}"
+    measure "exact #$i" "$now" --body 5 --jobs "$jobs" --set orbit.tide=exact "${every[@]}"
     first+=("${median[first-order #$i]}"); exact+=("${median[exact #$i]}")
     if [ -n "${BASELINE_PROGRAM:-}" ]; then
-        measure "baseline #$i" "$(realpath "$BASELINE_PROGRAM")" --body 5 --jobs "$jobs"
+        measure "baseline #$i" "$(realpath "$BASELINE_PROGRAM")" --body 5 --jobs "$jobs" "${every[@]}"
         base+=("${median[baseline #$i]}")
     fi
 done
@@ -43,15 +54,16 @@ if [ ${#base[@]} -gt 0 ]; then
 fi
 fi
 if [[ " $parts " == *" steady "* ]]; then
-steady=(--body 5 --method steady --jobs 1 --set sweep.steps_per_decade=200)
+steady=(--body 5 --method steady --jobs 1 --set sweep.steps_per_decade=200 "${every[@]}")
 echo "steady method, body 5, 2001 viscosities, one thread, CPU per viscosity (best of $runs):"
 echo "eccentricity  harmonics (synchronous, 3:2)  expansion ms  exact ms  exact/expansion  per harmonic"
-for e in 0.01 0.05 0.1 0.2 0.3 0.5 0.7 0.8; do
+for e in ${ECCENTRICITIES:-0.01 0.05 0.1 0.2 0.3 0.5 0.7 0.8}; do
     counts=()
     for rotation in synchronous 3:2; do
+        if [ "$rotation" = 3:2 ] && [ -n "${OBLIQUITY:-}" ]; then counts+=(-); continue; fi
         rm -rf "$scratch/h"
         "$now" --body 5 --method steady --output "$scratch/h" --set orbit.tide=exact \
-            --set orbit.eccentricity="$e" --set orbit.rotation="$rotation" \
+            --set orbit.eccentricity="$e" --set orbit.rotation="$rotation" "${every[@]}" \
             --set sweep.log10_viscosity_min=17 --set sweep.log10_viscosity_max=17 > /dev/null 2>&1
         counts+=("$(tail -n +2 "$scratch/h/tide.csv" | cut -d, -f1 | sort -un | wc -l)")
     done

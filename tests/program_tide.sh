@@ -2,12 +2,15 @@
 # The tide's keys on the built program: the 3:2 resonance under its new name gives the older
 # key's results to the byte, a body file with the older key draws one note naming the new one,
 # the exact tide runs in both methods (its periodic state beside the time runs, in the steady
-# method and in the maps) and writes its harmonics, and a tide that does not exist or an orbit
+# method and in the maps) and writes its harmonics (an oblique body's of order 1 too, as
+# their closed form on a circular orbit), and a tide that does not exist or an orbit
 # whose tide does not converge is refused with status 2 and nothing created.
 # Fails on: orbit.rotation not read as the spin (only second_order); the periodic state left out
 # beside an exact-tide run; the steady method or --map refused for the exact tide; tide.csv not
 # written; the time run's steady columns not the steady method's; the warning of unresolved
-# harmonics missing at two steps per period of the highest.
+# harmonics missing at two steps per period of the highest; an oblique body's order-1 rows
+# written with the order-2 factor sqrt(3pi/10), or written at obliquity 0; the note of a large
+# obliquity under the first-order tide missing, or drawn at 30 degrees or by the exact tide.
 # Usage: program_tide.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -37,7 +40,7 @@ check "... with one note that names orbit.rotation" "[ \$(grep -c '^note: orbit.
     --output exact > /dev/null 2> exact.err
 status=$?
 check "an exact-tide run at e = 0.2 succeeds" "[ $status -eq 0 ] && only_warnings exact.err"
-check "... and writes tide.csv: 11 harmonics, orders 0 and 2" \
+check "... and writes tide.csv: 11 harmonics, orders 0 and 2 (no order 1 at obliquity 0)" \
     "[ \"\$(head -1 exact/tide.csv)\" = 'harmonic,frequency_rad_s,order,amplitude_per_s2' ] && [ \$(col exact/tide.csv harmonic | sort -un | wc -l) -eq 11 ] && [ \"\$(col exact/tide.csv order | sort -u | tr '\n' ' ')\" = '0 2 ' ]"
 check "... whose amplitudes fall with the harmonic" \
     "col exact/tide.csv amplitude_per_s2 | awk 'NR % 2 == 0 && NR > 2 && \$1 >= prev { bad = 1 } NR % 2 == 0 { prev = \$1 } END { exit bad }'"
@@ -55,6 +58,39 @@ check "... and its powers are the time runs' exact-in-time periodic states" \
     "[ \"\$(col steady/summary.csv maxwell_power_W)\" = \"\$(col exact/summary.csv maxwell_steady_power_W)\" ]"
 check "... which heat more than the first-order tide at e = 0.2" \
     "\"$tidal\" --body 5 --set sweep.steps_per_decade=2 --set orbit.eccentricity=0.2 --method steady --output first > /dev/null 2>&1 && paste -d' ' <(col steady/summary.csv maxwell_power_W) <(col first/summary.csv maxwell_power_W) | awk '\$1 <= 1.01 * \$2 { bad = 1 } END { exit bad }'"
+# The oblique exact tide on a circular orbit (docs/method.md §2.2, c = cos theta, lambda =
+# varpi + M): |W21|/r^2 = sqrt(6pi/5) n^2 sin(theta) at harmonic 1 times
+# sqrt(((1+3c)/4)^2 + ((1-c)/4)^2) and at harmonic 3 times sqrt(2) (1-c)/4, none at 2 and 4;
+# order 0 at harmonic 2, sqrt(pi/5) n^2 (3/2) sin^2(theta).
+"$tidal" --body 1 --method steady --set orbit.eccentricity=0 --set orbit.obliquity=30 \
+    --set orbit.pericentre_argument=40 --set orbit.tide=exact --set sweep.log10_viscosity_min=14 \
+    --set sweep.log10_viscosity_max=14 --output tilted > /dev/null 2> tilted.err
+status=$?
+tide_rows() { tr -d '\r' < tilted/tide.csv | awk -F, -v o="$1" 'NR > 1 && $3 == o { print $1, $2, $4 }'; }
+check "an oblique exact tide on a circular orbit writes tide.csv with rows of orders 0, 1 and 2 for each of its 4 harmonics" \
+    "[ $status -eq 0 ] && only_warnings tilted.err && [ \"\$(col tilted/tide.csv order | sort | uniq -c | awk '{ printf \"%s:%s \", \$2, \$1 }')\" = '0:4 1:4 2:4 ' ]"
+check "... its order-1 amplitudes the closed form's at harmonics 1 and 3, none at 2 and 4" \
+    "tide_rows 1 | awk '{ pi = atan2(0, -1); if (\$1 == 1) n = \$2; a[\$1] = \$3 }
+        END { s = sin(pi / 6); c = cos(pi / 6); w = sqrt(6 * pi / 5) * n * n * s
+              e1 = a[1] / (w * sqrt(((1 + 3 * c) / 4) ^ 2 + ((1 - c) / 4) ^ 2)) - 1
+              e3 = a[3] / (w * sqrt(2) * (1 - c) / 4) - 1
+              exit !(e1 * e1 < 1e-20 && e3 * e3 < 1e-20 && a[2] < 1e-12 * a[1] && a[4] < 1e-12 * a[1]) }'"
+check "... and its order-0 amplitude at harmonic 2 the closed form's" \
+    "tide_rows 0 | awk '{ pi = atan2(0, -1); if (\$1 == 1) n = \$2; a[\$1] = \$3 }
+        END { e = a[2] / (sqrt(pi / 5) * n * n * 1.5 * sin(pi / 6) ^ 2) - 1; exit !(e * e < 1e-20) }'"
+# A large obliquity under the first-order tide: one note naming the exact tide (at 40 degrees,
+# not at 30, not with the exact tide).
+for case in "40 expansion" "30 expansion" "40 exact" "140 expansion"; do
+    set -- $case
+    "$tidal" --body 1 --method steady --set orbit.obliquity=$1 --set orbit.tide=$2 \
+        --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14 \
+        --output "tilt-$1-$2" > /dev/null 2> "tilt-$1-$2.err"
+done
+tilt_notes() { grep -c "^note: orbit.obliquity = $1: .*orbit.tide = \"exact\" takes every order$" "tilt-$1-expansion.err"; }
+check "obliquity 40 and 140 degrees under the first-order tide: one note naming orbit.tide = \"exact\"" \
+    "[ \$(tilt_notes 40) -eq 1 ] && [ \$(tilt_notes 140) -eq 1 ]"
+check "... none at 30 degrees nor with the exact tide" \
+    "[ -s tilt-30-expansion/summary.csv ] && [ -s tilt-40-exact/summary.csv ] && ! grep -q 'orbit.obliquity' tilt-30-expansion.err tilt-40-exact.err"
 "$tidal" --body 5 "${short[@]}" --set orbit.eccentricity=0.7 --set orbit.tide=exact \
     --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14 --output coarse \
     > /dev/null 2> coarse.err

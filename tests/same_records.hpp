@@ -61,10 +61,10 @@ template <> struct record_fields<Body> {
     }
 };
 template <> struct record_fields<LayerMap> {
-    static constexpr std::array<const char*, 1> names = {"g"};
+    static constexpr std::array<const char*, 2> names = {"g", "components"};
     static auto tie(const LayerMap& r) {
-        const auto& [g] = r;
-        return std::tie(g);
+        const auto& [g, components] = r;
+        return std::tie(g, components);
     }
 };
 template <> struct record_fields<HeatingMap> {

@@ -9,7 +9,6 @@
 #include "body/body_file.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
-#include "model/orbit_tide.hpp"
 #include "engine/engine.hpp"
 #include "cli/console.hpp"
 #include "files/map_output.hpp"
@@ -101,13 +100,6 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
         err << "error: " << *e << '\n';
         return kExitBadChoice;
     }
-    // The maps carry the order-0 and order-2 components alone: an oblique body's order-1
-    // pattern is not in them yet.
-    if (body_spec.oblique() && !std::get<std::vector<double>>(maps).empty()) {
-        err << "error: option --map: the heating maps of an oblique body (orbit.obliquity = "
-            << body_spec.obliquity << ") are not available yet\n";
-        return kExitBadChoice;
-    }
     if (settings.method == Method::Steady && !settings.series.empty()) {
         err << "error: option --series needs the time method: the steady state has no series\n";
         return kExitBadChoice;
@@ -123,14 +115,19 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     if (settings.body_spec && body_spec.second_order)
         err << "note: orbit.second_order = true is read as the tide of a 3:2 spin-orbit "
                "resonance; orbit.rotation = \"3:2\" says so\n";
+    // The first-order tide is first order in sin(obliquity) as well (docs/method.md §2.2): its
+    // neglected terms grow as sin^2 and sin^3 of it, no longer small beyond about 30 degrees.
+    if (body_spec.oblique() && !body_spec.exact_tide() && body_spec.obliquity > 30.0 &&
+        body_spec.obliquity < 150.0)
+        err << "note: orbit.obliquity = " << body_spec.obliquity
+            << ": the first-order tide neglects the terms of order sin^2 and sin^3 of the "
+               "obliquity; orbit.tide = \"exact\" takes every order\n";
     // The time steps must resolve the exact tide's harmonics: with two steps or fewer per
     // period of the highest (harmonic H at or above the step rate's half), the runs alias it
     // (a harmonic at a multiple of the step rate was refused above). Otherwise the measured step error
     // (summary.csv, and the sweep's warning) tells how well they are resolved.
     if (body_spec.exact_tide() && settings.method == Method::Time) {
-        const std::size_t harmonics = OrbitTide(body_spec)
-                                          .harmonics(kTideHarmonicTolerance, kTideHarmonicCap)
-                                          .size();
+        const std::size_t harmonics = model.tide_harmonics->size();
         if (static_cast<std::size_t>(body_spec.steps_per_period) <= 2 * harmonics)
             err << "warning: numerics.steps_per_period = " << body_spec.steps_per_period
                 << " does not resolve the " << harmonics

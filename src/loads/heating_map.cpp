@@ -96,13 +96,26 @@ AngularFunctions degree2_functions(double colatitude, double longitude) {
     f.value[2] = -n2 * s * s * s2;
     f.gradient[2] = {-2.0 * n2 * s * c * s2, -2.0 * n2 * s * c2};
     f.traceless[2] = {-n2 * (1.0 + c * c) * s2, -2.0 * n2 * c * c2};
+    // Order 1 (2 Y21 = -n1 s c e^{i phi}): gradient (F', -F m sin / s) and traceless Hessian
+    // ((F'' - F' c/s + F/s^2) / 2, (F'/s - F c/s^2) d/dphi) of F(theta) cos(phi) or sin(phi).
+    const double n1 = std::sqrt(15.0 / (2.0 * kPi));
+    const double c1 = std::cos(longitude), s1 = std::sin(longitude);
+    // Cosine: -n1 s c cos phi.
+    f.value[3] = -n1 * s * c * c1;
+    f.gradient[3] = {-n1 * (c * c - s * s) * c1, n1 * c * s1};
+    f.traceless[3] = {n1 * s * c * c1, -n1 * s * s1};
+    // Sine: n1 s c sin phi.
+    f.value[4] = n1 * s * c * s1;
+    f.gradient[4] = {n1 * (c * c - s * s) * s1, n1 * c * c1};
+    f.traceless[4] = {-n1 * s * c * s1, -n1 * s * c1};
     return f;
 }
 
 double local_heating(const LayerMap& layer, const AngularFunctions& f) {
     double q = 0.0;
-    for (std::size_t a = 0; a < kMapComponents; ++a)
-        for (std::size_t b = 0; b < kMapComponents; ++b) {
+    const std::size_t n = static_cast<std::size_t>(layer.components);
+    for (std::size_t a = 0; a < n; ++a)
+        for (std::size_t b = 0; b < n; ++b) {
             const double radial = f.value[a] * f.value[b];
             const double shear = f.gradient[a][0] * f.gradient[b][0] + f.gradient[a][1] * f.gradient[b][1];
             const double tangential =

@@ -26,6 +26,11 @@
 // where G^X_cc' is the period mean of the product of the X parts of components c and c' of
 // what the rheology dissipates (weighted as in its power). Its integral over the sphere is the
 // layer's sphere-integrated heating, the orders 2 counting twice as in every dissipation sum.
+//
+// An oblique body (docs/method.md §2.2) adds the order-1 pair, Y_c1 = 2 Re Y21 and
+// Y_s1 = -2 Im Y21, from its second run: five components, whose cross terms with the order-0
+// and order-2 ones vanish over the sphere but not at a point. A body without obliquity keeps
+// the first three, summed as they always were.
 #include <array>
 #include <vector>
 
@@ -33,14 +38,18 @@
 
 namespace tidal {
 
-inline constexpr int kMapComponents = 3; // order 0, order-2 cosine, order-2 sine
+// Order 0, order-2 cosine, order-2 sine, then an oblique body's order-1 cosine and sine.
+inline constexpr int kMapComponents = 5;
+inline constexpr int kMapComponentsWithoutObliquity = 3;
 
 // The three parts A (radial-radial), B (radial-tangential), C (tangential traceless).
 inline constexpr int kParts = 3;
 
-// Period-mean products of one layer: g[X][c][c'], W/m^3 (symmetric in c, c').
+// Period-mean products of one layer: g[X][c][c'], W/m^3 (symmetric in c, c'), of its first
+// `components` components (3, or 5 for an oblique body; the others stay zero).
 struct LayerMap {
     std::array<std::array<std::array<double, kMapComponents>, kMapComponents>, kParts> g{};
+    int components = kMapComponentsWithoutObliquity;
 };
 
 // The linear map from the components (t_{j-2}, t_j, t_{j+2}) of a deviatoric tensor field to
@@ -50,7 +59,7 @@ struct LayerMap {
 using StressParts = std::array<std::array<double, 3>, kParts>;
 StressParts stress_parts(const std::vector<double>& K, double j);
 
-// The angular functions of the three load components at a point: value, gradient on the unit
+// The angular functions of the five load components at a point: value, gradient on the unit
 // sphere (theta and phi components) and traceless Hessian (its theta-theta and theta-phi
 // components; phi-phi is minus theta-theta).
 struct AngularFunctions {

@@ -41,7 +41,7 @@ TidalForcing::TidalForcing(const ShellModel& model, double dt)
       order_one_(model.orders == TideOrders::One),
       sin_obliquity_(std::sin(model.body.obliquity_rad())),
       pericentre_(model.body.pericentre_argument_rad()), ocean_(model.grid.liquid_layer) {
-    if (model.body.exact_tide()) exact_.emplace(model.body);
+    exact_ = orbit_tide_of(model);
     const auto r = vec1(model.grid.r);
     const Body& b = model.body;
     const double R = tide_reference_radius(model);
@@ -171,8 +171,11 @@ void TidalForcing::load(const StepForcing& f, Vec1View<double> b_order0,
 Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing) {
     const int nsteps = model.run.nsteps, nperiod = model.run.nperiod;
     FundamentalSums sums;
-    for (int step = nsteps - nperiod + 1; step <= nsteps; ++step)
-        sums.add(forcing.at(step).amp_order0, fundamental_weight(step, nperiod));
+    const bool one = model.orders == TideOrders::One;
+    for (int step = nsteps - nperiod + 1; step <= nsteps; ++step) {
+        const StepForcing f = forcing.at(step);
+        sums.add(one ? f.amp_cosine : f.amp_order0, fundamental_weight(step, nperiod));
+    }
     return fundamental(sums, nperiod);
 }
 

@@ -14,7 +14,7 @@
 //   Re W21 = sqrt(6 pi/5) r^2 omega^2 (-sin(theta) sin(omega t + pericentre argument)),
 //   Im W21 = 0,
 // loads a model of TideOrders::One in the cosine and sine slots.
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "model/orbit_tide.hpp"
@@ -75,7 +75,7 @@ class TidalForcing {
     double sin_obliquity_, pericentre_; // sin(theta) and the pericentre's argument (rad)
     int ocean_;           // the grid's liquid_layer: an ocean between the shell and a core
     double core_top_scale_ = 0.0; // W at the core's top over W at the shell's base
-    std::optional<OrbitTide> exact_; // the exact tide of the orbit, where asked for
+    std::shared_ptr<const OrbitTide> exact_; // the exact tide of the orbit, where asked for
     double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R tide_reference_radius)
     // Radial weights of the interior nodes i = 2..N (index i-2): r*rho*omega^2*ecc and
     // r*rho*omega^2.
@@ -86,7 +86,7 @@ class TidalForcing {
 // nsteps - nperiod): the reference for the phase lag of the surface displacement. The tide is
 // the order-0 potential amplitude at the inner boundary (amp_order0), which the surface of an
 // elastic shell, and of a fluid one, follows in phase: its order-0 body load has the opposite
-// sign.
+// sign. An order-1 model's reference is its cosine component's amplitude (response_slot).
 Harmonic tide_fundamental(const ShellModel& model, const TidalForcing& forcing);
 
 } // namespace tidal

@@ -68,11 +68,21 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
         m.grid = make_radial_grid(body.layers, body.outer_radius, body.inner_radius(),
                                   body.layer_rigidities());
     }
+    if (body.exact_tide()) {
+        m.orbit_tide = std::make_shared<const OrbitTide>(body);
+        m.tide_harmonics = std::make_shared<const std::vector<TideHarmonic>>(
+            m.orbit_tide->harmonics(kTideHarmonicTolerance, kTideHarmonicCap));
+    }
     m.elastic = elastic_reference_solution(m);
     // The rheologies that approximate their law in time fit it to the band the run resolves.
     const double dt = time_step(m);
     prepare_rheologies(m.body.rheology, 1.0 / (dt * m.run.nsteps), 1.0 / dt);
     return m;
+}
+
+std::shared_ptr<const OrbitTide> orbit_tide_of(const ShellModel& model) {
+    if (model.orbit_tide) return model.orbit_tide;
+    return model.body.exact_tide() ? std::make_shared<const OrbitTide>(model.body) : nullptr;
 }
 
 ShellModel order_one_model(const ShellModel& model) {

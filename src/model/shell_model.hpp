@@ -8,6 +8,7 @@
 #include "discretisation/assembly.hpp"
 #include "description/body.hpp"
 #include "discretisation/grid.hpp"
+#include "model/orbit_tide.hpp"
 
 namespace tidal {
 
@@ -27,6 +28,11 @@ enum class TideOrders {
     One,        // nothing, order-1 cosine, order-1 sine (the order-0 slot stays empty)
 };
 
+// The load slot whose response gives a model's Love numbers and phase lag: the order-0
+// component, or in an order-1 model the order-1 cosine component (Re W21), the same radial
+// problem at the same frequency, normalised by its own tide amplitude (docs/method.md §2.2).
+inline int response_slot(TideOrders orders) { return orders == TideOrders::One ? 1 : 0; }
+
 struct ShellModel {
     Body body;
     RunConstants run;
@@ -38,6 +44,12 @@ struct ShellModel {
     // The same body on twice the cells, whose periodic state gives the grid error of this
     // one's results; empty when they are not asked for.
     std::shared_ptr<const ShellModel> twice_the_cells;
+    // The exact tide of the body's orbit (orbit.tide = "exact") and its harmonics at the
+    // tolerance and cap of model/orbit_tide.hpp, each from 8192 samples of the orbit: computed
+    // once here for every run and periodic state of the model and the models copied from it
+    // (null for the expanded tides). The harmonics are empty beyond the cap.
+    std::shared_ptr<const OrbitTide> orbit_tide;
+    std::shared_ptr<const std::vector<TideHarmonic>> tide_harmonics;
 
     int order() const { return system_order(body.layers); }
     AssemblyInputs assembly_inputs() const;
@@ -47,6 +59,10 @@ struct ShellModel {
 // every rheology prepared for the band of angular frequencies the run resolves (from one
 // over its duration to one over its time step).
 ShellModel make_shell_model(const Body& body, RunConstants run = {});
+
+// The model's exact tide: its own, or for a model built otherwise than by make_shell_model the
+// body's, computed now; null for the expanded tides.
+std::shared_ptr<const OrbitTide> orbit_tide_of(const ShellModel& model);
 
 // The model of an oblique body's order-1 runs: `model` carrying the order-1 pair (without its
 // twice-the-cells model: the grid error's own model runs its own order-1 pair).

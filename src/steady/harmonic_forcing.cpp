@@ -10,9 +10,12 @@ namespace tidal {
 
 namespace {
 
-std::vector<TideHarmonic> exact_tide_harmonics(const Body& body) {
-    std::vector<TideHarmonic> harmonics = OrbitTide(body)
-                                              .harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
+// The model's harmonics of the exact tide (computed once with the model, or now for a model
+// built without them).
+std::vector<TideHarmonic> exact_tide_harmonics(const ShellModel& model) {
+    std::vector<TideHarmonic> harmonics =
+        model.tide_harmonics ? *model.tide_harmonics
+                             : OrbitTide(model.body).harmonics(kTideHarmonicTolerance, kTideHarmonicCap);
     // The body's checks refuse an orbit whose tide does not converge within the cap.
     if (harmonics.empty())
         throw std::invalid_argument("orbit.eccentricity: the exact tide needs more than " +
@@ -35,7 +38,7 @@ void size_for(HarmonicForcing& out, int harmonics, int n) {
 // loads are linear in the three, so the real and imaginary parts of
 // each amplitude are loaded apart, as one step of the time integration loads the orbit's tide.
 HarmonicForcing exact_tide_forcing(const ShellModel& model) {
-    const std::vector<TideHarmonic> harmonics = exact_tide_harmonics(model.body);
+    const std::vector<TideHarmonic> harmonics = exact_tide_harmonics(model);
     const int n = model.order();
     const TidalForcing forcing(model, time_step(model));
     HarmonicForcing out;
@@ -62,7 +65,8 @@ HarmonicForcing exact_tide_forcing(const ShellModel& model) {
         for (int c = 0; c < kComponents; ++c)
             for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
                 out.loads[hi][static_cast<std::size_t>(c)][i] = Complex(re[c][i], im[c][i]);
-        out.order0[hi] = Complex(even.amp_order0, odd.amp_order0);
+        out.order0[hi] = model.orders == TideOrders::One ? Complex(even.amp_cosine, odd.amp_cosine)
+                                                         : Complex(even.amp_order0, odd.amp_order0);
     }
     return out;
 }
@@ -83,7 +87,9 @@ HarmonicForcing harmonic_forcing(const ShellModel& model) {
         v.assign(static_cast<std::size_t>(n), 0.0);
     for (int k = 0; k < kSamples; ++k) {
         forcing.load(k, vec1(b[0]), vec1(b[1]), vec1(b[2]));
-        const double amp_order0 = forcing.at(k).amp_order0;
+        const StepForcing step = forcing.at(k);
+        const double amp_order0 =
+            model.orders == TideOrders::One ? step.amp_cosine : step.amp_order0;
         for (int h = 1; h <= out.harmonics; ++h) {
             // F_h = (2/K) sum_k f_k e^{-i h 2 pi k / K}
             const Complex w = std::polar(

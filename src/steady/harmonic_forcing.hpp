@@ -24,7 +24,8 @@ struct HarmonicForcing {
     // constitutive rows, like the time integration's loads before the history terms.
     std::vector<std::array<std::vector<Complex>, kComponents>> loads;
     // Complex amplitude of harmonic h of the order-0 inner-boundary potential amplitude, Pa:
-    // the phase reference of the surface displacement.
+    // the phase reference of the surface displacement (an order-1 model's: of its cosine
+    // component, the slot of response_slot).
     std::vector<Complex> order0;
 };
 

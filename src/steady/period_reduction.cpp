@@ -221,18 +221,21 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
 
 std::vector<LayerMap> PeriodReduction::layer_maps(const PeriodicState& state, Rheology rheology,
                                                  Flavour flavour,
-                                                 std::span<const double> layer_eta) const {
+                                                 std::span<const double> layer_eta,
+                                                 const PeriodicState* order_one) const {
     check_harmonics(state);
+    if (order_one) check_harmonics(*order_one);
     std::vector<LayerMap> out(static_cast<std::size_t>(model_.body.layers));
     for (const RheologySpan& span : rheology_spans(model_.body, rheology))
         with_rheology(span.rheology, [&]<class R>(R) {
-            layer_maps_of<R>(state, rheology, flavour, layer_eta, span, out);
+            layer_maps_of<R>(state, order_one, rheology, flavour, layer_eta, span, out);
         });
     return out;
 }
 
 template <class R>
-void PeriodReduction::layer_maps_of(const PeriodicState& state, Rheology swept, Flavour flavour,
+void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicState* order_one,
+                                    Rheology swept, Flavour flavour,
                                     std::span<const double> layer_eta, const RheologySpan& span,
                                     std::vector<LayerMap>& out) const {
     const auto mu = vec1(model_.grid.mu);
@@ -242,6 +245,16 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, Rheology swept, 
     std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst);
     window_ends(w, bfirst.data(), blast.data());
     const HarmonicSymbols symbols = symbols_of(state, swept, rheology_id<R>, flavour);
+    // Where each map component's amplitudes are: the first three in the state's slots, an
+    // oblique body's order-1 pair in the cosine and sine slots of its order-1 state (the same
+    // radial operator and harmonics, so the same dissipation terms).
+    const int components = order_one ? kMapComponents : kMapComponentsWithoutObliquity;
+    const auto source = [&](int c) -> const PeriodicState& {
+        return c < kMapComponentsWithoutObliquity ? state : *order_one;
+    };
+    const auto slot = [](int c) {
+        return static_cast<std::size_t>(c < kMapComponentsWithoutObliquity ? c : c - 2);
+    };
     // v[(part * kMapComponents + component) * B + i]: the part's amplitudes per harmonic as
     // (Re, Im) pairs.
     std::vector<double> v(kParts * kMapComponents * static_cast<std::size_t>(B));
@@ -262,15 +275,16 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, Rheology swept, 
         R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
         const double scale = R::layer_power(1.0, eta) * sample_scale / window;
         LayerMap& map = out[static_cast<std::size_t>(l - 1)];
+        map.components = components;
         for (const DissipationTerm& term : terms) {
             std::fill(v.begin(), v.end(), 0.0);
-            for (int c = 0; c < kMapComponents; ++c)
+            for (int c = 0; c < components; ++c)
                 for (int h = 1; h <= state.harmonics; ++h) {
                     const std::size_t hi = static_cast<std::size_t>(h - 1);
                     Complex t[3];
                     int k = 0;
                     for (const unknowns::StressRow s : unknowns::stress_rows(l))
-                        t[k++] = term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                        t[k++] = term.gain[hi] * source(c).x[hi][slot(c)]
                                                         [static_cast<std::size_t>(s.unknown - 1)];
                     for (std::size_t p = 0; p < kParts; ++p) {
                         const Complex a = parts_[p][0] * t[0] + parts_[p][1] * t[1] +
@@ -280,8 +294,8 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, Rheology swept, 
                     }
                 }
             for (std::size_t p = 0; p < kParts; ++p)
-                for (std::size_t a = 0; a < kMapComponents; ++a)
-                    for (std::size_t b = 0; b < kMapComponents; ++b) {
+                for (std::size_t a = 0; a < static_cast<std::size_t>(components); ++a)
+                    for (std::size_t b = 0; b < static_cast<std::size_t>(components); ++b) {
                         const double* x = at(p, a);
                         const double* y = at(p, b);
                         double mean = 0.0;
@@ -321,6 +335,8 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     const EquatorHarmonics eq = equator_harmonics();
     const std::size_t H = static_cast<std::size_t>(state.harmonics);
     std::vector<Complex> surface(H), equator(H);
+    // The response of the Love numbers and the phase: order 0, or an order-1 model's cosine.
+    const int response = response_slot(model_.orders);
     for (int h = 1; h <= state.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         const auto ur = [&](int node, int c) {
@@ -328,7 +344,7 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
         };
-        surface[hi] = (ur(1, kComponentOrder0) + ur(2, kComponentOrder0)) / 2.0;
+        surface[hi] = (ur(1, response) + ur(2, response)) / 2.0;
         equator[hi] = equator_displacement(eq, surface[hi],
                                            ur(1, kComponentCosine) + ur(2, kComponentCosine));
     }
@@ -336,7 +352,7 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
     out.phase_lag_deg = phase_lag_degrees(forcing.order0[0], surface[0]);
     {
         // The inner interface lies midway between the two innermost nodes.
-        const auto& x = state.x[0][static_cast<std::size_t>(kComponentOrder0)];
+        const auto& x = state.x[0][static_cast<std::size_t>(response)];
         const auto ur = [&](int node) {
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);

@@ -63,15 +63,19 @@ class PeriodReduction {
 
     // Per layer, the period-mean products of the parts of what the rheology dissipates, for
     // the surface maps (loads/heating_map.hpp): exact means (continuous flavour) or the time
-    // integration's window rule over the sampled state (discrete flavour).
+    // integration's window rule over the sampled state (discrete flavour). An oblique body's
+    // maps take the order-1 pair from `order_one`, the same viscosities' state of its
+    // order_one_model (cosine and sine slots): five components and all their cross terms.
     std::vector<LayerMap> layer_maps(const PeriodicState& state, Rheology rheology,
-                                     Flavour flavour, std::span<const double> layer_eta) const;
+                                     Flavour flavour, std::span<const double> layer_eta,
+                                     const PeriodicState* order_one = nullptr) const;
 
   private:
-    // The maps of the span's layers (of rheology R) into `out`, in a state of `swept`.
+    // The maps of the span's layers (of rheology R) into `out`, in a state of `swept`; an
+    // oblique body's order-1 pair from `order_one`.
     template <class R>
-    void layer_maps_of(const PeriodicState& state, Rheology swept, Flavour flavour,
-                       std::span<const double> layer_eta, const RheologySpan& span,
+    void layer_maps_of(const PeriodicState& state, const PeriodicState* order_one, Rheology swept,
+                       Flavour flavour, std::span<const double> layer_eta, const RheologySpan& span,
                        std::vector<LayerMap>& out) const;
     // The samples of one window rule: which steps are summed, which are its end samples.
     struct Window {

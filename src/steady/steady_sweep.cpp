@@ -5,14 +5,21 @@
 
 namespace tidal {
 
-void add_order_one(SteadyRecords& out, const SteadyRecords& one) {
+void add_order_one(SteadyRecords& out, const SteadyRecords& one, bool circular) {
     out.power += one.power;
     for (std::size_t l = 0; l < out.layer_heating.size(); ++l)
         out.layer_heating[l] += one.layer_heating[l];
+    // A circular orbit's first-order tide has no order-0 component at the orbital frequency:
+    // the body's response there is read from the order-1 pair's state.
+    if (circular) {
+        out.love = one.love;
+        out.phase_lag_deg = one.phase_lag_deg;
+    }
 }
 
 SteadyEngine::SteadyEngine(const ShellModel& model)
-    : solver_(model), lanes_(model), reduction_(model, solver_.forcing().harmonics) {
+    : circular_(model.body.eccentricity == 0.0), solver_(model), lanes_(model),
+      reduction_(model, solver_.forcing().harmonics) {
     if (model.body.oblique() && model.orders == TideOrders::ZeroAndTwo) {
         one_model_ = std::make_unique<const ShellModel>(order_one_model(model));
         one_ = std::make_unique<SteadyEngine>(*one_model_);
@@ -23,7 +30,7 @@ SteadyRecords SteadyEngine::solve(Rheology rheology, Flavour flavour,
                                   std::span<const double> layer_eta) {
     solver_.solve(rheology, flavour, layer_eta, state_);
     SteadyRecords out = reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing());
-    if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta));
+    if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta), circular_);
     return out;
 }
 
@@ -38,7 +45,7 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
     std::array<SteadyRecords, kLanes> one;
     one_->solve(rheology, flavour, layer_etas, std::span<SteadyRecords>(one.data(), count));
     for (std::size_t i = 0; i < count; ++i)
-        add_order_one(out[i], one[i]);
+        add_order_one(out[i], one[i], circular_);
 }
 
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,

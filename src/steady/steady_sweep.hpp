@@ -18,8 +18,9 @@
 namespace tidal {
 
 // An oblique body's steady records: `out` with the dissipation of `one`, the same state's
-// order-1 pair, added (the power and the heating of every layer, docs/method.md §2.2).
-void add_order_one(SteadyRecords& out, const SteadyRecords& one);
+// order-1 pair, added (the power and the heating of every layer, docs/method.md §2.2); on a
+// `circular` orbit (e = 0) the Love numbers and phase lag are `one`'s.
+void add_order_one(SteadyRecords& out, const SteadyRecords& one, bool circular);
 
 // One body's solver and reduction, reused from viscosity to viscosity (one per thread).
 class SteadyEngine {
@@ -39,6 +40,7 @@ class SteadyEngine {
     // dissipation is added to this one's.
     std::unique_ptr<const ShellModel> one_model_;
     std::unique_ptr<SteadyEngine> one_;
+    bool circular_; // e = 0: the Love numbers are the order-1 pair's
     PeriodicSolver solver_;
     PeriodicLanes lanes_;
     PeriodReduction reduction_;

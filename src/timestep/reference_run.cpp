@@ -171,7 +171,8 @@ RunRecords run_reference(const ShellModel& m, std::span<const double> layer_eta,
     std::vector<double> eta(layer_eta.begin(), layer_eta.end());
     std::vector<RunRecords> out = {run_plain(m, rheology, eta)};
     // An oblique body: the order-1 pair's run added, as the batched runs add it.
-    if (m.body.oblique()) add_order_one(out, {run_plain(order_one_model(m), rheology, eta)});
+    if (m.body.oblique())
+        add_order_one(out, {run_plain(order_one_model(m), rheology, eta)}, m.body.eccentricity == 0.0);
     return std::move(out.front());
 }
 

@@ -253,7 +253,8 @@ std::vector<RunRecords> run_batch(const ShellModel& model, std::span<const doubl
         // The order-1 pair: the same operator's runs on the pair's loads; their surface series
         // are not kept (the records' surface values are the order-0 component's).
         const ShellModel one = order_one_model(model);
-        add_order_one(out, RunBatch(one, rheology_id<R>, etas, ws, SeriesMask{0}).run());
+        add_order_one(out, RunBatch(one, rheology_id<R>, etas, ws, SeriesMask{0}).run(),
+                      model.body.eccentricity == 0.0);
     }
     return out;
 }

@@ -296,9 +296,16 @@ int constants_stride(const Body& body, Rheology swept) {
     return most;
 }
 
-void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one) {
+void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one,
+                   bool circular) {
     for (std::size_t i = 0; i < out.size(); ++i) {
         out[i].pcelk += one[i].pcelk;
+        // A circular orbit's first-order tide has no order-0 component: the body's response at
+        // the orbital frequency is read from the order-1 pair's run.
+        if (circular) {
+            out[i].love = one[i].love;
+            out[i].phase_lag_deg = one[i].phase_lag_deg;
+        }
         for (std::size_t l = 0; l < out[i].layer_heating.size(); ++l)
             out[i].layer_heating[l] += one[i].layer_heating[l];
     }
@@ -306,7 +313,8 @@ void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& 
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
     : f_(degree_factors(model.run.j)), j_(model.run.j), equator_(equator_harmonics()), N_(model.body.layers),
-      nperiod_(model.run.nperiod), nsteps_(model.run.nsteps), keep_series_(keep_series),
+      nperiod_(model.run.nperiod), nsteps_(model.run.nsteps),
+      response_(response_slot(model.orders)), keep_series_(keep_series),
       love_(model.body, tide_reference_radius(model)), out_(out) {
     out_.urmin = 0.0;
     out_.urthmax = 0.0;

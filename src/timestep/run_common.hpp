@@ -26,8 +26,11 @@ inline constexpr int kSine = 2;   // order-2 component of the sine terms
 // An oblique body's records: `out`, the runs of orders 0 and 2, with the dissipation of `one`,
 // the same viscosities' runs of the order-1 pair (order_one_model), added: the power and the
 // heating of every layer (the components' dissipations add over the sphere, docs/method.md
-// §2.2). Everything else is read from the order-0 component and stays out's.
-void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one);
+// §2.2). On a `circular` orbit (e = 0) the Love numbers and the phase lag are the order-1
+// run's (its cosine component against its own tide: the same radial problem at the same
+// frequency). Everything else is read from the order-0 component and stays out's.
+void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one,
+                   bool circular);
 
 // Writes what rheology R's history columns of one unknown and component hold at the elastic
 // start, where R says (a rheology whose columns start at zero says nothing).
@@ -57,23 +60,24 @@ class SurfaceTracker {
             return radial_displacement(f_, x(unknowns::u_minus(node), comp),
                                        x(unknowns::u_plus(node), comp));
         };
-        record_surface(step, ur(1, kOrder0), ur(2, kOrder0), ur(1, kCosine), ur(2, kCosine), w);
+        const int c = response_;
+        record_surface(step, ur(1, c), ur(2, c), ur(1, kCosine), ur(2, kCosine), w);
         // The inner interface lies midway between the two innermost nodes.
         if (step > nsteps_ - nperiod_) {
             // The surface's tangential displacement, for l2: the mean of the two outermost
             // nodes', second order at the mid-radius between them (docs/method.md §8).
             const auto vt = [&](int node) {
-                return tangential_displacement(j_, x(unknowns::u_minus(node), kOrder0),
-                                               x(unknowns::u_plus(node), kOrder0));
+                return tangential_displacement(j_, x(unknowns::u_minus(node), c),
+                                               x(unknowns::u_plus(node), c));
             };
             tangential_.add((vt(1) + vt(2)) / 2.0, w);
-            interface_.add((ur(bottom_, kOrder0) + ur(bottom_ + 1, kOrder0)) / 2.0, w);
+            interface_.add((ur(bottom_, c) + ur(bottom_ + 1, c)) / 2.0, w);
             // Under an ocean, the core's top midway between its two outermost nodes.
             if (core_top_ > 0)
-                core_top_sums_.add((ur(core_top_, kOrder0) + ur(core_top_ + 1, kOrder0)) / 2.0, w);
+                core_top_sums_.add((ur(core_top_, c) + ur(core_top_ + 1, c)) / 2.0, w);
             // The density jumps inside the solid lie on their nodes.
             for (std::size_t k = 0; k < jump_nodes_.size(); ++k)
-                jumps_[k].add(ur(jump_nodes_[k], kOrder0), w);
+                jumps_[k].add(ur(jump_nodes_[k], c), w);
         }
     }
 
@@ -91,6 +95,9 @@ class SurfaceTracker {
     double j_; // the harmonic degree
     EquatorHarmonics equator_;
     int N_, nperiod_, nsteps_;
+    // The component whose surface response the records read: order 0, or an order-1 model's
+    // cosine component (response_slot; its records give the Love numbers and phase only).
+    int response_;
     bool keep_series_;
     FundamentalSums fundamental_, interface_, tangential_;
     std::vector<int> jump_nodes_;         // the nodes of the density jumps

@@ -3,7 +3,8 @@
 // assumes, the maps integrate to the power (exactly under a quadrature that integrates their
 // polynomials exactly; the exact tide's too, summed over its harmonics, which tend to the
 // first-order tide's as e -> 0 and come through the vector lanes unchanged), have the symmetries of the eccentricity tide of a synchronous body,
-// and a shell over an ocean heats most at its poles.
+// and a shell over an ocean heats most at its poles; an oblique body's maps (the order-1 pair
+// beside) integrate to both runs' power and have the symmetries of the order-1 tide.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -76,12 +77,13 @@ TEST(HeatingMap, StressPartsKeepTheNormOfTheTensorComponents) {
 }
 
 TEST(HeatingMap, AngularFunctionsAreOrthogonalWithThePowersNorms) {
-    // Y_0 = Y20, Y_c = 2 Re Y22, Y_s = -2 Im Y22: norms 1, 2, 2 (the order-2 components count
-    // twice in every dissipation sum); their gradients and traceless Hessians j(j+1) = 6 and
-    // 12 times as much.
-    const double norm[3] = {1.0, 2.0, 2.0};
-    for (std::size_t a = 0; a < 3; ++a)
-        for (std::size_t b = 0; b < 3; ++b) {
+    // Y_0 = Y20, Y_c = 2 Re Y22, Y_s = -2 Im Y22, Y_c1 = 2 Re Y21, Y_s1 = -2 Im Y21: norms 1,
+    // 2, 2, 2, 2 (the orders 1 and 2 count twice in every dissipation sum); their gradients
+    // and traceless Hessians j(j+1) = 6 and 12 times as much. Caught: the order-1 traceless
+    // Hessian's theta-phi part written with cos(theta) in place of 1 (n1 s c sin phi).
+    const double norm[kMapComponents] = {1.0, 2.0, 2.0, 2.0, 2.0};
+    for (std::size_t a = 0; a < kMapComponents; ++a)
+        for (std::size_t b = 0; b < kMapComponents; ++b) {
             const double want = a == b ? norm[a] : 0.0;
             const auto f = [&](int what) {
                 return sphere_integral([&](double th, double ph) {
@@ -111,7 +113,7 @@ TEST(HeatingMap, GradientsAndHessiansAreTheDerivativesOfTheValues) {
                 return degree2_functions(t, p).value[a];
             };
             const AngularFunctions f = degree2_functions(th, ph);
-            for (std::size_t a = 0; a < 3; ++a) {
+            for (std::size_t a = 0; a < kMapComponents; ++a) {
                 const double ft = (v(th + h, ph, a) - v(th - h, ph, a)) / (2 * h);
                 const double fp = (v(th, ph + h, a) - v(th, ph - h, a)) / (2 * h);
                 const double ftt = (v(th + h, ph, a) - 2 * v(th, ph, a) + v(th - h, ph, a)) / (h * h);
@@ -326,6 +328,105 @@ TEST(HeatingMap, EccentricityTideIsSymmetricAndHeatsAnIceShellMostAtThePoles) {
             EXPECT_NEAR(at(L - 1, 0), top, 1e-12 * top) << eta;
             EXPECT_GT(at(L - 1, 0), 1.2 * at(L / 2, 0)) << eta;
         }
+}
+
+// An oblique body's layer maps at one viscosity: the five components from the states of its
+// two runs (orders 0 and 2, and the order-1 pair), and the power the steady engine adds up.
+ExactMaps oblique_maps(const ShellModel& m, Rheology r, Flavour flavour, double eta) {
+    const ShellModel one = order_one_model(m);
+    PeriodicSolver solver(m), one_solver(one);
+    const PeriodReduction reduction(m, solver.forcing().harmonics);
+    PeriodicState state, one_state;
+    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers), eta);
+    solver.solve(r, flavour, layer_eta, state);
+    one_solver.solve(r, flavour, layer_eta, one_state);
+    return {reduction.layer_maps(state, r, flavour, layer_eta, &one_state),
+            SteadyEngine(m).solve(r, flavour, layer_eta).power};
+}
+
+Body oblique_body(double e, double obliquity, const char* tide = "expansion") {
+    Body b = exact_body(e, 6);
+    b.obliquity = obliquity;
+    b.pericentre_argument = 35.0;
+    b.tide = tide;
+    return b;
+}
+
+// Caught: the order-1 pair's products left out of the maps (the refusal's old maps); the
+// order-1 state's cosine slot read for both of its components.
+TEST(HeatingMap, ObliqueMapsIntegrateToThePowerOfBothRuns) {
+    // Eccentricity and obliquity together, the first-order and the exact tide, both flavours,
+    // every rheology: the area integral of the five-component map is the power of the two
+    // runs (the cross terms of the order-1 pair with the others vanish over the sphere).
+    for (const char* tide : {"expansion", "exact"}) {
+        const ShellModel m =
+            make_shell_model(oblique_body(0.05, 25.0, tide), RunConstants{2.0, 200, 800});
+        for (const RheologyNames& r : kRheologies)
+            for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
+                const ExactMaps x = oblique_maps(m, r.id, flavour, 1e14);
+                const double integral = sphere_integral([&](double th, double ph) {
+                                            return flux_at(x.layers, m, th, ph);
+                                        }) *
+                                        (m.body.outer_radius * m.body.outer_radius);
+                EXPECT_NEAR(integral / x.power - 1.0, 0.0, 1e-12) << tide << " " << r.name;
+            }
+    }
+}
+
+// Caught: the cross terms of the order-1 pair with the order-0 and order-2 components left
+// out (the tilted eccentric map then keeps the north-south symmetry); the order-1 cosine's
+// gradient written with sin(phi) (it breaks the east-west symmetry of the obliquity map).
+TEST(HeatingMap, ObliquityMapHasTheSymmetriesOfTheOrderOneTide) {
+    // The first-order obliquity tide alone (e = 0) forces the single real function
+    // Y_c1 = 2 Re Y21 = -n1 sin(colat) cos(colat) cos(lon), whose square, squared gradient and
+    // squared traceless Hessian are each unchanged by lat -> -lat, by lon -> -lon and by
+    // lon -> lon + 180 deg: so is its map, to rounding, whatever the pericentre's argument.
+    // The pattern is not the eccentricity tide's: an ice shell over its ocean heats most on
+    // the equator at 90 deg from the sub-planet meridian, its poles not at all by the membrane
+    // part (where the eccentricity tide heats most). With e and the obliquity together the
+    // cross terms break the north-south symmetry; the antipodal one of every degree-2 field,
+    // (lat, lon) -> (-lat, lon + 180 deg), stays.
+    const MapGrid grid{10.0};
+    const int L = grid.latitudes(), M = grid.longitudes();
+    const auto at = [&](const HeatingMap& map, int i, int k) {
+        return map.flux[static_cast<std::size_t>(i * M + ((k % M) + M) % M)];
+    };
+    Body b = *preset_body(1);
+    b.layers = 10;
+    b.eccentricity = 0.0;
+    b.obliquity = 10.0;
+    for (const double pericentre : {0.0, 70.0}) {
+        b.pericentre_argument = pericentre;
+        const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
+        for (const double eta : {1e13, 1e15}) {
+            const HeatingMap map = surface_maps(m, eta, Flavour::Continuous, grid).front();
+            double top = 0.0;
+            for (int i = 0; i < L; ++i)
+                for (int k = 0; k < M; ++k) {
+                    const double q = at(map, i, k);
+                    top = std::max(top, q);
+                    EXPECT_NEAR(at(map, L - 1 - i, k), q, 1e-12 * q) << i << " " << k;
+                    EXPECT_NEAR(at(map, i, -k), q, 1e-12 * q) << i << " " << k;
+                    EXPECT_NEAR(at(map, i, k + M / 2), q, 1e-12 * q) << i << " " << k;
+                }
+            // Equator at 90 deg: the hottest points; the poles far cooler.
+            EXPECT_NEAR(at(map, L / 2, M / 4), top, 1e-12 * top) << eta;
+            EXPECT_LT(at(map, L - 1, 0), 0.5 * top) << eta;
+        }
+    }
+    // Eccentricity and obliquity together.
+    b.eccentricity = 0.01;
+    b.obliquity = 20.0;
+    const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
+    const HeatingMap map = surface_maps(m, 1e14, Flavour::Continuous, grid).front();
+    double asymmetry = 0.0;
+    for (int i = 0; i < L; ++i)
+        for (int k = 0; k < M; ++k) {
+            const double q = at(map, i, k);
+            EXPECT_NEAR(at(map, L - 1 - i, k + M / 2), q, 1e-12 * q) << i << " " << k;
+            asymmetry = std::max(asymmetry, std::fabs(at(map, L - 1 - i, k) - q) / q);
+        }
+    EXPECT_GT(asymmetry, 0.1);
 }
 
 } // namespace

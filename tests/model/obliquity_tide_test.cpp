@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "body/presets.hpp"
@@ -96,6 +97,49 @@ TEST(ObliquityTide, EccentricityAndObliquityHeatsAdd) {
         EXPECT_LT(std::fabs(tidal_work(both.body, se.love) / sb.power - 1.0), 2e-3) << eta;
         // The Love numbers are the order-0 component's, whatever the tilt.
         testing_records::expect_same_bits(sb.love.k2, se.love.k2, "k2");
+    }
+}
+
+// A circular orbit has no order-0 tide: its Love numbers and phase lag come from the order-1
+// run, the same radial problem at the same frequency, normalised by its own tide. So they are
+// an eccentric orbit's without obliquity, to the rounding of the radial solve: in the steady
+// method whatever the pericentre's argument and with the exact tide too; in the time method
+// with varpi = -90 deg, whose order-1 tide sin(theta) cos(omega t) runs in step with the
+// eccentricity tide's order 0 (another varpi starts the run at another phase: its Love numbers
+// differ by the transient). Caught: the circular orbit's records keeping the order-0
+// component's Love numbers (zero); the time runs' order-1 displacement read from the empty
+// order-0 slot.
+TEST(ObliquityTide, CircularOrbitsLoveNumbersAreTheBodysAtTheOrbitalFrequency) {
+    const Body b = *preset_body(1);
+    const auto same = [](const LoveNumbers& x, const LoveNumbers& y, double tol,
+                         const std::string& what) {
+        EXPECT_LT(std::abs(x.k2 - y.k2), tol * std::abs(y.k2)) << what;
+        EXPECT_LT(std::abs(x.h2 - y.h2), tol * std::abs(y.h2)) << what;
+        EXPECT_GT(std::abs(y.k2), 1e-3) << what;
+    };
+    const ShellModel ecc = with_layers(tilted(b, 0.01, 0.0), 12);
+    for (const char* tide : {"expansion", "exact"}) {
+        Body t = tilted(b, 0.0, 10.0, 40.0);
+        t.tide = tide;
+        const ShellModel obl = with_layers(t, 12);
+        for (const Rheology r : {Rheology::Maxwell, Rheology::Andrade})
+            for (const double eta : {1e12, 1e14}) {
+                const SteadyRecords e = steady(ecc, r, eta), o = steady(obl, r, eta);
+                same(o.love, e.love, 1e-11, std::string(tide) + " steady");
+                EXPECT_NEAR(o.phase_lag_deg, e.phase_lag_deg, 1e-9) << tide;
+            }
+    }
+    const ShellModel ecc_t = with_layers(tilted(b, 0.01, 0.0), 12, 200, 4);
+    const ShellModel obl_t = with_layers(tilted(b, 0.0, 10.0, -90.0), 12, 200, 4);
+    RunWorkspace ws(ecc_t);
+    const std::vector<double> etas = {1e12, 1e14};
+    for (const Rheology r : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
+        const std::vector<RunRecords> e = run_batch(r, ecc_t, etas, ws);
+        const std::vector<RunRecords> o = run_batch(r, obl_t, etas, ws);
+        for (std::size_t i = 0; i < etas.size(); ++i) {
+            same(o[i].love, e[i].love, 1e-10, "time");
+            EXPECT_NEAR(o[i].phase_lag_deg, e[i].phase_lag_deg, 1e-8);
+        }
     }
 }
 

@@ -157,6 +157,7 @@ struct Columns {
                 profile_eta.push_back(row.eta);
                 profile_rheology.emplace_back(rheologies[i]);
                 profile_layer.push_back(l.layer);
+                profile_body_layer.push_back(l.body_layer);
                 profile_values[0].push_back(l.outer_radius);
                 profile_values[1].push_back(l.inner_radius);
                 profile_values[2].push_back(l.heating);
@@ -195,6 +196,7 @@ struct Columns {
     }
     std::vector<std::string> profile_rheology;
     std::vector<long> profile_layer;
+    std::vector<std::string> profile_body_layer; // the cells' [[layer]] names, or empty
     std::array<std::vector<double>, 4> profile_values;
     py::dict profile_dict() const {
         const std::vector<std::string> n = header_names(profile_header());
@@ -206,6 +208,9 @@ struct Columns {
         d[py::str(n[2])] = layer;
         for (std::size_t k = 0; k < profile_values.size(); ++k)
             d[py::str(n[3 + k])] = array_of(profile_values[k]);
+        // A body given by its layers names each cell's, as the file's last column does.
+        if (!profile_body_layer.empty() && !profile_body_layer.front().empty())
+            d[py::str("body_layer")] = py::array(py::cast(profile_body_layer));
         return d;
     }
     static constexpr double kEmpty = std::numeric_limits<double>::quiet_NaN();

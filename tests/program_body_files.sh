@@ -158,6 +158,41 @@ for example in "$examples_dir"/*.toml; do
         --set sweep.log10_viscosity_max=14.5 --output "example-$(basename "$example" .toml)" > /dev/null 2> err.txt; status=$?
     check "the example $(basename "$example") runs" "[ $status -eq 0 ] && only_warnings err.txt"
 done
+# Each profile row of a layered example names its body layer: every solid layer's cells in
+# order (an ocean's one inert cell), and the powers of the rows of each name add up, in the
+# profile's order, to that layer's summary column bit for bit. Caught: the names counted from
+# the second cell (every row one layer off), an ocean's cell left unnamed.
+layer_names_agree() { # result directory
+    python3 - "$1" << 'PY'
+import csv, sys, tomllib
+d = sys.argv[1]
+layers = tomllib.load(open(f"{d}/body.toml", "rb"))["layer"]
+rows = list(csv.DictReader(open(f"{d}/heating_profile.csv")))
+summary = next(csv.DictReader(open(f"{d}/summary.csv")))
+for rheology in dict.fromkeys(r["rheology"] for r in rows):
+    mine = [r for r in rows if r["rheology"] == rheology and r["viscosity_Pa_s"] == rows[0]["viscosity_Pa_s"]]
+    expected = []
+    for i, L in enumerate(layers):
+        if L["state"] == "solid":
+            expected += [L["name"]] * L["cells"]
+        elif i + 1 < len(layers):
+            expected.append(L["name"])
+    assert [r["body_layer"] for r in mine] == expected, (rheology, [r["body_layer"] for r in mine], expected)
+    for k, L in enumerate(layers, start=1):
+        if L["state"] != "solid":
+            continue
+        total = 0.0
+        for r in mine:
+            if r["body_layer"] == L["name"]:
+                total += float(r["power_W"])
+        assert total == float(summary[f"{rheology}_layer{k}_power_W"]), (L["name"], total)
+PY
+}
+for example in io-asthenosphere-over-liquid-core enceladus-shell-ocean-core earth-mantle-over-liquid-core; do
+    check "the profile of $example.toml names each cell's body layer" "layer_names_agree example-$example 2> /dev/null"
+done
+check "a [shell] body's profile has no body_layer column" \
+    "[ \$(head -1 preset1/heating_profile.csv | tr ',' '\\n' | grep -c body_layer) -eq 0 ]"
 # The layered models of published bodies: stiff (the swept viscosity 1e20 Pa s), both methods
 # give the elastic k2 each example's comment states (Io's 0.051, the Earth-like body's 0.308,
 # beside the real Earth's 0.30), the time method's to its transient. Caught: k2 without the

@@ -329,8 +329,8 @@ class Result:
                  series[eta] takes the kept viscosity nearest to eta within half a sweep
                  step, as --series does, and says which with a TidalNote
         profile  dict: the columns of heating_profile.csv (viscosity_Pa_s, rheology, layer,
-                 outer_radius_m, inner_radius_m, heating_W_m3, power_W), one row per
-                 viscosity, rheology and layer
+                 outer_radius_m, inner_radius_m, heating_W_m3, power_W, and for a body
+                 given by its layers body_layer), one row per viscosity, rheology and layer
         love     dict: the columns of love_numbers.csv (viscosity_Pa_s, rheology, h2_real,
                  h2_imag, k2_real, k2_imag, l2_real, l2_imag, their grid errors, and with
                  numerics.extrapolate their limits), one row per viscosity and rheology

@@ -28,12 +28,29 @@ LoveSummary love_summary(const LoveNumbers& love) {
             love.k2.imag(), minus_im_k2(love), tidal_q(love)};
 }
 
+// The name of the body layer of each cell (outermost first) of a body given by its layers:
+// a solid layer's cells, an ocean's one inert cell, nothing for a liquid core (it has no
+// cells); empty for a [shell] body.
+std::vector<std::string> cell_layer_names(const Body& body) {
+    std::vector<std::string> out;
+    const std::size_t layers = body.has_ocean() ? body.interior.size() : body.solid_region_layers();
+    for (std::size_t i = 0; i < layers; ++i) {
+        const InteriorLayer& L = body.interior[i];
+        out.insert(out.end(), L.solid ? static_cast<std::size_t>(L.cells) : 1u, L.name);
+    }
+    return out;
+}
+
 std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
                                       const ShellModel& model) {
     std::vector<ProfileRecord> out;
+    const std::vector<std::string> names = cell_layer_names(model.body);
     int layer = 0;
-    for (const ProfileLayer& l : heating_profile(layer_heating, model.grid))
-        out.push_back({++layer, l.outer_radius, l.inner_radius, l.heating, l.power});
+    for (const ProfileLayer& l : heating_profile(layer_heating, model.grid)) {
+        const std::size_t cell = static_cast<std::size_t>(layer);
+        out.push_back({++layer, l.outer_radius, l.inner_radius, l.heating, l.power,
+                       cell < names.size() ? names[cell] : std::string()});
+    }
     return out;
 }
 
@@ -282,7 +299,7 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
     summary_.write(summary_header(table_names(models_), model.body.extrapolate,
                                   solid_layer_numbers(model.body)));
     summary_.flush();
-    profile_.write(profile_header());
+    profile_.write(profile_header(!model.body.interior.empty()));
     profile_.flush();
     love_.write(love_numbers_header(model.body.extrapolate));
     love_.flush();
@@ -298,7 +315,8 @@ void ResultTables::add_row(const SummaryRow& row) {
     summary_.flush();
     const std::vector<std::string_view> names = table_names(models_);
     for (std::size_t i = 0; i < models_.size(); ++i)
-        profile_.write(profile_records(row.eta, names[i], row.profile[i]));
+        profile_.write(profile_records(row.eta, names[i], row.profile[i],
+                                       !model_.body.interior.empty()));
     profile_.flush();
     for (std::size_t i = 0; i < models_.size(); ++i)
         love_.write(love_numbers_record(row.eta, names[i], row.surface_love[i],

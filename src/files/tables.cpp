@@ -125,31 +125,34 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
     return row.line();
 }
 
-std::string profile_header() {
-    return CsvRow()
-        .text("viscosity_Pa_s")
+std::string profile_header(bool named_layers) {
+    CsvRow row;
+    row.text("viscosity_Pa_s")
         .text("rheology")
         .text("layer")
         .text("outer_radius_m")
         .text("inner_radius_m")
         .text("heating_W_m3")
-        .text("power_W")
-        .line();
+        .text("power_W");
+    if (named_layers) row.text("body_layer");
+    return row.line();
 }
 
 std::string profile_records(double viscosity, std::string_view rheology,
-                            std::span<const ProfileRecord> layers) {
+                            std::span<const ProfileRecord> layers, bool named_layers) {
     std::string text;
-    for (const ProfileRecord& l : layers)
-        text += CsvRow()
-                    .number(viscosity)
-                    .text(rheology)
-                    .integer(l.layer)
-                    .number(l.outer_radius)
-                    .number(l.inner_radius)
-                    .number(l.heating)
-                    .number(l.power)
-                    .line();
+    for (const ProfileRecord& l : layers) {
+        CsvRow row;
+        row.number(viscosity)
+            .text(rheology)
+            .integer(l.layer)
+            .number(l.outer_radius)
+            .number(l.inner_radius)
+            .number(l.heating)
+            .number(l.power);
+        if (named_layers) row.text(l.body_layer);
+        text += row.line();
+    }
     return text;
 }
 

@@ -127,18 +127,20 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
 
 // One layer of a heating profile, as "heating_profile.csv" shows it: the radii (m) of the
 // layer's quadrature cell, its mean volumetric heating (W/m^3) and its share of the power (W).
+// A body given by its [[layer]] tables also names the body layer that holds the cell.
 struct ProfileRecord {
     int layer = 0; // 1 = outermost
     double outer_radius = 0.0, inner_radius = 0.0, heating = 0.0, power = 0.0;
+    std::string body_layer; // the [[layer]]'s name; empty for a [shell] body
 };
 
 // The header of "heating_profile.csv" (long format: one row per viscosity, rheology and
-// layer).
-std::string profile_header();
+// layer), with the column "body_layer" last for a body given by its layers.
+std::string profile_header(bool named_layers = false);
 
-// The rows of one viscosity (Pa s) and rheology.
+// The rows of one viscosity (Pa s) and rheology (each with its body layer if `named_layers`).
 std::string profile_records(double viscosity, std::string_view rheology,
-                            std::span<const ProfileRecord> layers);
+                            std::span<const ProfileRecord> layers, bool named_layers = false);
 
 // The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
 // steady-state columns, every rheology of the tables in column order.

@@ -259,6 +259,8 @@ void derive_ocean(Body& b, std::size_t m) {
     }
     b.thickness = thickness;
     b.density = L[0].density;
+    // A liquid core under the inner region has no cells (its top is that region's base).
+    const std::size_t end = b.core_region_end();
     b.density_contrast = L[m].density - L[m - 1].density;
     b.surface_gravity = b.interior_gravity(b.outer_radius);
     b.bottom_gravity = b.interior_gravity(b.interior_outer_radius(m));
@@ -267,7 +269,7 @@ void derive_ocean(Body& b, std::size_t m) {
     b.fixed_viscosities.clear();
     b.fixed_rheologies.clear();
     int cells = 0;
-    for (std::size_t i = 0; i < L.size(); ++i) {
+    for (std::size_t i = 0; i < end; ++i) {
         // The ocean's inert cell: its rows hold its stresses at zero, so its material is
         // never used (the shell's lowest layer's, to keep every coefficient finite).
         const InteriorLayer& c = L[i].solid ? L[i] : L[m - 1];
@@ -289,16 +291,20 @@ std::optional<InteriorProblem> derive_shell_keys(Body& b) {
     const std::size_t m = b.solid_region_layers();
     // Below the solid region: nothing (it reaches the centre), one liquid core, or one ocean
     // over a solid core that reaches the centre.
+    // Under an ocean, the solid region below it may itself lie over a liquid core (the last
+    // layer); no other liquid is run.
     const bool ocean = m + 1 < L.size();
+    const bool liquid_core = ocean && !L.back().solid && L[m + 1].solid;
     if (ocean)
         for (std::size_t i = m + 1; i < L.size(); ++i)
-            if (!L[i].solid)
+            if (!L[i].solid && !(liquid_core && i + 1 == L.size()))
                 return InteriorProblem{i, "state",
                                        "a second liquid layer below a solid one cannot be run so "
                                        "far (one ocean between solid layers, or one liquid core)"};
     // Each density jump inside the solid is one more interface of the self-gravitation
     // coupling, which holds a few (loads/self_gravity.hpp); an ocean's floor is one more.
-    const std::size_t most = ocean ? kMaxDensityJumps - 1 : kMaxDensityJumps;
+    // (A liquid core under the inner region: one more.)
+    const std::size_t most = ocean ? kMaxDensityJumps - (liquid_core ? 2 : 1) : kMaxDensityJumps;
     std::size_t jumps = 0;
     for (std::size_t i = 1; i < L.size(); ++i)
         if (L[i].solid && L[i - 1].solid && L[i].density != L[i - 1].density && ++jumps > most)

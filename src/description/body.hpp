@@ -203,7 +203,7 @@ struct Body {
         };
         const std::size_t m = solid_region_layers();
         region(0, m, 1);
-        if (has_ocean()) region(m + 1, interior.size(), core_first_node());
+        if (has_ocean()) region(m + 1, core_region_end(), core_first_node());
         return jumps;
     }
     // A liquid layer between the solid shell above and a solid core reaching the centre (an
@@ -212,6 +212,23 @@ struct Body {
     bool has_ocean() const {
         const std::size_t m = solid_region_layers();
         return m >= 1 && m + 1 < interior.size() && !interior[m].solid;
+    }
+    // Under an ocean, the end (0-based, one past the last) of the solid region below it: the
+    // layers down to the centre, or down to a liquid core beneath that region.
+    std::size_t core_region_end() const {
+        return !interior.empty() && !interior.back().solid && has_ocean() ? interior.size() - 1
+                                                                          : interior.size();
+    }
+    // An ocean between solid regions whose inner one lies over a liquid core: the inner
+    // region's base takes the liquid core's rows as a [shell] body's base does.
+    bool has_core_under_ocean() const { return has_ocean() && core_region_end() < interior.size(); }
+    // The liquid core's top under such an inner region, as an interface: `node` the grid's
+    // last but one node (the two straddle it), the jump the liquid's density minus the solid's
+    // above it, the gravity there from the densities.
+    DensityJump liquid_core_top() const {
+        const std::size_t c = interior.size() - 1;
+        const double r = interior_outer_radius(c);
+        return {layers, r, interior[c].density - interior[c - 1].density, interior_gravity(r)};
     }
     // The cells of the solid region above the ocean.
     int shell_cells() const {
@@ -251,7 +268,7 @@ struct Body {
         };
         const std::size_t m = solid_region_layers();
         if (has_ocean() && k >= core_first_node())
-            return region(m + 1, interior.size(), core_first_node());
+            return region(m + 1, core_region_end(), core_first_node());
         return region(0, m, 1);
     }
     // The solid layers of a layered body that the shell model runs as one solid region

@@ -181,7 +181,8 @@ template <class V> void write_boundary_rows(const BandWriter<V>& put, const Asse
         put(n + 2, n + 2, 1.0);
         return;
     }
-    write_inner_face_rows(put, in, n, in.Gi);
+    // Over a liquid: the shell's base, or under an ocean the inner region's base.
+    write_inner_face_rows(put, in, n, ocean > 0 ? in.Gb : in.Gi);
 }
 
 // The ocean's inert layer l of the band: its stresses and pressure held at zero, so that it

@@ -36,6 +36,9 @@ struct AssemblyInputs {
     // [rho] g at the top of a solid core under an ocean (the core's density minus the
     // ocean's, times the gravity there), kg/(m^2 s^2); the grid's liquid_layer places it.
     double Gc = 0.0;
+    // The buoyancy of the inner region's base over a liquid core under an ocean (the liquid's
+    // density less the region's, times the gravity there), kg/(m^2 s^2).
+    double Gb = 0.0;
     const RheologyParameters* rheology = nullptr; // beyond rigidity and viscosity
     // The density jumps inside the solid, each on an interior node: the buoyancy of the
     // displaced interface on its momentum rows (docs/method.md §10).

@@ -118,15 +118,15 @@ RadialGrid make_layered_grid(const std::vector<GridSegment>& segments, double ro
 
 RadialGrid make_ocean_grid(const std::vector<GridSegment>& shell, double rout,
                            const std::vector<GridSegment>& core, double core_top,
-                           const std::vector<double>& mu) {
+                           const std::vector<double>& mu, bool core_centre) {
     const RadialGrid above = make_layered_grid(shell, rout, false, {});
-    const RadialGrid below = make_layered_grid(core, core_top, true, {});
+    const RadialGrid below = make_layered_grid(core, core_top, core_centre, {});
     RadialGrid g;
     g.N = above.N + 1 + below.N;
     g.r = above.r;
     g.r.insert(g.r.end(), below.r.begin(), below.r.end());
     g.mu = mu;
-    g.centre = true;
+    g.centre = core_centre;
     g.liquid_layer = above.N + 1;
     g.refinement_ratio = 2.0;
     fill_differences(g);

@@ -62,9 +62,11 @@ RadialGrid make_layered_grid(const std::vector<GridSegment>& segments, double ro
 // solid core (`core`, from core_top down to r = 0), with `mu` per layer (the shell's cells, the
 // ocean's one inert layer, the core's cells): the two regions' grids of make_layered_grid in
 // sequence, each region's face on the ocean on a mid-radius, the ocean one layer of the band
-// between the shell's last node and the core's first (docs/method.md §10).
+// between the shell's last node and the core's first (docs/method.md §10). Without
+// `core_centre` the core's region lies over a liquid core instead of reaching r = 0: its base
+// on a mid-radius as a shell's over a fluid.
 RadialGrid make_ocean_grid(const std::vector<GridSegment>& shell, double rout,
                            const std::vector<GridSegment>& core, double core_top,
-                           const std::vector<double>& mu);
+                           const std::vector<double>& mu, bool core_centre = true);
 
 } // namespace tidal

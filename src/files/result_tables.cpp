@@ -33,7 +33,7 @@ LoveSummary love_summary(const LoveNumbers& love) {
 // cells); empty for a [shell] body.
 std::vector<std::string> cell_layer_names(const Body& body) {
     std::vector<std::string> out;
-    const std::size_t layers = body.has_ocean() ? body.interior.size() : body.solid_region_layers();
+    const std::size_t layers = body.has_ocean() ? body.core_region_end() : body.solid_region_layers();
     for (std::size_t i = 0; i < layers; ++i) {
         const InteriorLayer& L = body.interior[i];
         out.insert(out.end(), L.solid ? static_cast<std::size_t>(L.cells) : 1u, L.name);
@@ -58,7 +58,7 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
 // region's, and under an ocean the core's too (the ocean's own number left out).
 std::vector<int> solid_layer_numbers(const Body& body) {
     std::vector<int> out;
-    const std::size_t layers = body.has_ocean() ? body.interior.size() : body.solid_region_layers();
+    const std::size_t layers = body.has_ocean() ? body.core_region_end() : body.solid_region_layers();
     for (std::size_t i = 0; i < layers; ++i)
         if (body.interior[i].solid) out.push_back(static_cast<int>(i + 1));
     return out;
@@ -69,7 +69,7 @@ std::vector<int> solid_layer_numbers(const Body& body) {
 std::vector<double> layer_powers(const std::vector<ProfileRecord>& cells, const Body& body) {
     std::vector<double> out;
     std::size_t cell = 0;
-    const std::size_t layers = body.has_ocean() ? body.interior.size() : body.solid_region_layers();
+    const std::size_t layers = body.has_ocean() ? body.core_region_end() : body.solid_region_layers();
     for (std::size_t i = 0; i < layers; ++i) {
         // An ocean's one inert cell is no solid layer's.
         if (!body.interior[i].solid) {

@@ -14,7 +14,8 @@ RadialCell radial_cell(int i, const RadialGrid& grid) {
         // Over and under an ocean: the shell's base and the core's top lie on mid-radii, so
         // the cells there are halves; the ocean's inert layer dissipates nothing.
         if (i == ocean) return {mid, thickness, 0.0};
-        const bool face = i == 1 || i == ocean - 1 || i == ocean + 1;
+        // (And the inner region's base over a liquid core.)
+        const bool face = i == 1 || i == ocean - 1 || i == ocean + 1 || (i == N && !grid.centre);
         return {mid, thickness, face ? 0.5 : 1.0};
     }
     const bool half = i == 1 || (i == N && !grid.centre);

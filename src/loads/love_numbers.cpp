@@ -22,6 +22,13 @@ LoveNumberScale::LoveNumberScale(const Body& body, double inner_radius)
         const double x = top.radius / body.outer_radius;
         jump_weights_.push_back(top.jump * ((x * x) * (x * x)));
     }
+    // A liquid core under the inner region, last (its displacement the mean of the grid's
+    // last two nodes).
+    if (body.has_core_under_ocean()) {
+        const DensityJump base = body.liquid_core_top();
+        const double x = base.radius / body.outer_radius;
+        jump_weights_.push_back(base.jump * ((x * x) * (x * x)));
+    }
 }
 
 LoveNumbers LoveNumberScale::operator()(std::complex<double> surface,

@@ -56,6 +56,15 @@ SelfGravityCoupling self_gravity_coupling(const Body& body, const RadialGrid& gr
         jump.push_back(d.jump);
         sign.push_back(1.0);
     }
+    if (body.has_core_under_ocean()) {
+        // The inner region's base over a liquid core, last: an inner face like the shell's
+        // base over a liquid, on the grid's last two nodes, its load +[rho] V.
+        const DensityJump base = body.liquid_core_top();
+        g.at.push_back({CoupledInterface::Kind::Bottom, base.node});
+        radius.push_back(base.radius);
+        jump.push_back(base.jump);
+        sign.push_back(1.0);
+    }
     const std::size_t K = g.at.size();
     // The surface's load is -rho V(R), the others' +[rho] V(r) (the boundary-row routines' and
     // the assembly's signs), but for a core's top under an ocean, an outer face like the

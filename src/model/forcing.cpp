@@ -54,6 +54,12 @@ TidalForcing::TidalForcing(const ShellModel& model, double dt)
         // shell's base: W grows as r^2.
         const double q = ((r(ocean_ + 1) + r(ocean_ + 2)) / 2.0) / R;
         core_top_scale_ = q * q;
+        if (!model.grid.centre) {
+            // The liquid core's pressure rho_l W on the inner region's base (nodes N, N+1),
+            // against the ocean's rho_o W at the shell's base.
+            const double p = ((r(N_) + r(N_ + 1)) / 2.0) / R;
+            core_base_scale_ = (b.interior.back().density / b.density_below()) * (p * p);
+        }
     }
     for (int i = 2; i <= N_; ++i) {
         const std::size_t k = static_cast<std::size_t>(i - 2);
@@ -131,9 +137,9 @@ void TidalForcing::load(int step, Vec1View<double> b_order0, Vec1View<double> b_
 void TidalForcing::load(const StepForcing& f, Vec1View<double> b_order0,
                         Vec1View<double> b_cosine, Vec1View<double> b_sine) const {
     if (inner_pressure_) {
-        zadanislapovehopotencialu(N_, j_, b_order0, f.amp_order0);
-        zadanislapovehopotencialu(N_, j_, b_cosine, f.amp_cosine);
-        zadanislapovehopotencialu(N_, j_, b_sine, f.amp_sine);
+        zadanislapovehopotencialu(N_, j_, b_order0, f.amp_order0 * core_base_scale_);
+        zadanislapovehopotencialu(N_, j_, b_cosine, f.amp_cosine * core_base_scale_);
+        zadanislapovehopotencialu(N_, j_, b_sine, f.amp_sine * core_base_scale_);
     } else {
         for (const Vec1View<double> b : {b_order0, b_cosine, b_sine})
             std::fill(b.data(), b.data() + (6 * N_ + 2), 0.0);

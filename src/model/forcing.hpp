@@ -75,6 +75,9 @@ class TidalForcing {
     double sin_obliquity_, pericentre_; // sin(theta) and the pericentre's argument (rad)
     int ocean_;           // the grid's liquid_layer: an ocean between the shell and a core
     double core_top_scale_ = 0.0; // W at the core's top over W at the shell's base
+    // Under an ocean over a liquid core: rho_l W at the liquid core's top over rho_o W at the
+    // shell's base (the liquid core's pressure on the inner region's base).
+    double core_base_scale_ = 1.0;
     std::shared_ptr<const OrbitTide> exact_; // the exact tide of the orbit, where asked for
     double Ae_, A_; // rhobelow*R^2*omega^2*ecc and rhobelow*R^2*omega^2 (R tide_reference_radius)
     // Radial weights of the interior nodes i = 2..N (index i-2): r*rho*omega^2*ecc and

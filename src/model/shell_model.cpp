@@ -22,6 +22,10 @@ AssemblyInputs ShellModel::assembly_inputs() const {
         const DensityJump top = body.core_top();
         in.Gc = top.jump * top.gravity;
     }
+    if (body.has_core_under_ocean()) {
+        const DensityJump base = body.liquid_core_top();
+        in.Gb = base.jump * base.gravity;
+    }
     return in;
 }
 
@@ -51,11 +55,13 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     if (body.has_ocean()) {
         std::vector<GridSegment> shell, core;
         const std::size_t o = body.solid_region_layers();
-        for (std::size_t i = 0; i < body.interior.size(); ++i)
+        const std::size_t end = body.core_region_end();
+        for (std::size_t i = 0; i < end; ++i)
             if (i != o) (i < o ? shell : core).push_back({body.interior[i].thickness, body.interior[i].cells});
-        core.back().thickness = body.interior_outer_radius(body.interior.size() - 1);
+        const bool centre = end == body.interior.size();
+        if (centre) core.back().thickness = body.interior_outer_radius(body.interior.size() - 1);
         m.grid = make_ocean_grid(shell, body.outer_radius, core, body.interior_outer_radius(o + 1),
-                                 body.layer_rigidities());
+                                 body.layer_rigidities(), centre);
     } else if (body.solid_region_layers() >= 2) {
         std::vector<GridSegment> segments;
         for (std::size_t i = 0; i < body.solid_region_layers(); ++i)

@@ -362,6 +362,8 @@ SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheol
             jumps.push_back(ur(d.node));
         const int ocean = model_.grid.liquid_layer;
         if (ocean > 0) jumps.push_back((ur(ocean + 1) + ur(ocean + 2)) / 2.0);
+        const int N = model_.grid.N;
+        if (ocean > 0 && !model_.grid.centre) jumps.push_back((ur(N) + ur(N + 1)) / 2.0);
         // The surface's tangential displacement, for l2: the mean of the two outermost
         // nodes', second order at the mid-radius between them (docs/method.md §8).
         const auto vt = [&](int node) {

@@ -325,6 +325,7 @@ SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool ke
     jumps_.resize(jump_nodes_.size());
     bottom_ = model.grid.bottom_node();
     core_top_ = model.grid.liquid_layer > 0 ? model.grid.liquid_layer + 1 : 0;
+    core_base_ = model.grid.liquid_layer > 0 && !model.grid.centre ? model.grid.N : 0;
     if (keep_series_) out_.ursurf.reserve(static_cast<std::size_t>(nsteps_));
 }
 
@@ -353,6 +354,7 @@ void SurfaceTracker::finish(const Harmonic& tide) {
     for (const FundamentalSums& sums : jumps_)
         jumps.push_back(phasor(fundamental(sums, nperiod_)));
     if (core_top_ > 0) jumps.push_back(phasor(fundamental(core_top_sums_, nperiod_)));
+    if (core_base_ > 0) jumps.push_back(phasor(fundamental(core_base_sums_, nperiod_)));
     out_.love = love_(phasor(u), phasor(fundamental(tangential_, nperiod_)),
                       phasor(fundamental(interface_, nperiod_)), phasor(tide), jumps);
 }

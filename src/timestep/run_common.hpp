@@ -75,6 +75,9 @@ class SurfaceTracker {
             // Under an ocean, the core's top midway between its two outermost nodes.
             if (core_top_ > 0)
                 core_top_sums_.add((ur(core_top_, c) + ur(core_top_ + 1, c)) / 2.0, w);
+            // And the inner region's base over a liquid core, midway between the last nodes.
+            if (core_base_ > 0)
+                core_base_sums_.add((ur(core_base_, c) + ur(core_base_ + 1, c)) / 2.0, w);
             // The density jumps inside the solid lie on their nodes.
             for (std::size_t k = 0; k < jump_nodes_.size(); ++k)
                 jumps_[k].add(ur(jump_nodes_[k], c), w);
@@ -105,6 +108,8 @@ class SurfaceTracker {
     int bottom_ = 0;                     // the first node under the inner boundary
     int core_top_ = 0;                   // an ocean's floor: the core's first node, or 0
     FundamentalSums core_top_sums_;
+    int core_base_ = 0;                  // a liquid core under the ocean's floor: node N, or 0
+    FundamentalSums core_base_sums_;
     LoveNumberScale love_;
     RunRecords& out_;
 };

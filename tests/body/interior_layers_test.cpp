@@ -96,16 +96,25 @@ TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
         EXPECT_EQ(e.rfind("test.toml:" + line_of(text, c.at) + ": " + c.expected, 0), 0u) << c.to << "\n  got: " << e;
         EXPECT_EQ(e.find('\n'), std::string::npos) << e;
     }
-    // A second liquid layer below a solid one is refused at its state.
-    const std::string four = replaced(base, kInner + "\ndensity = 1800.0\nstate = \"liquid\"",
-        "name = \"ocean\"\nthickness = 20000.0\ndensity = 1800.0\nstate = \"liquid\"\n\n"
-        "[[layer]]\nname = \"core\"\nthickness = 100000.0\ndensity = 2400.0\nstate = \"solid\"\n"
-        "rigidity = 1e11\nviscosity = \"swept\"\ncells = 4\n\n"
-        "[[layer]]\nname = \"inner ocean\"\ndensity = 3000.0\nstate = \"liquid\"");
-    EXPECT_EQ(error_of(four).rfind("test.toml:" + line_of(four, "state = \"liquid\"\n\n[orbit]") +
-                                       ": layer[5].state: a second liquid layer below a solid one cannot be run so far", 0),
+    // Liquids that remain refused, at the state of the first one not run: a third liquid (a
+    // liquid between two solids under the ocean), and a liquid right under the ocean.
+    const std::string ocean = "name = \"ocean\"\nthickness = 20000.0\ndensity = 1800.0\nstate = \"liquid\"\n\n";
+    const std::string mantle = "[[layer]]\nname = \"mantle\"\nthickness = 100000.0\ndensity = 2400.0\nstate = \"solid\"\n"
+                               "rigidity = 1e11\nviscosity = \"swept\"\ncells = 4\n\n";
+    const std::string three = replaced(base, kInner + "\ndensity = 1800.0\nstate = \"liquid\"",
+        ocean + mantle + "[[layer]]\nname = \"outer core\"\nthickness = 50000.0\ndensity = 3000.0\nstate = \"liquid\"\n\n"
+        "[[layer]]\nname = \"inner core\"\ndensity = 5000.0\nstate = \"solid\"\nrigidity = 1e11\nviscosity = 1e20\n"
+        "rheology = \"maxwell\"\ncells = 4");
+    EXPECT_EQ(error_of(three).rfind("test.toml:" + line_of(three, "state = \"liquid\"\n\n[[layer]]\nname = \"inner core\"") +
+                                        ": layer[5].state: a second liquid layer below a solid one cannot be run so far", 0),
               0u)
-        << error_of(four);
+        << error_of(three);
+    const std::string two = replaced(base, kInner + "\ndensity = 1800.0\nstate = \"liquid\"",
+        ocean + "[[layer]]\nname = \"deep ocean\"\ndensity = 3000.0\nstate = \"liquid\"");
+    EXPECT_EQ(error_of(two).rfind("test.toml:" + line_of(two, "state = \"liquid\"\n\n[orbit]") +
+                                      ": layer[4].state: a second liquid layer below a solid one cannot be run so far", 0),
+              0u)
+        << error_of(two);
     // Radii that do not decrease downward, refused at the layer above.
     const std::string upside = replaced(replaced(base, "thickness = 30000.0", "outer_radius = 252000.0"),
                                         "thickness = 12000.0", "outer_radius = 260000.0");
@@ -161,6 +170,38 @@ TEST(InteriorLayers, AnOceanBetweenSolidsMapsOntoTwoBlocks) {
     EXPECT_EQ(b.node_density(13, 1.0, 1.0), 2400.0);
     EXPECT_EQ(b.node_density(17, 1.0, 1.0), (2400.0 + 5000.0) / 2.0);
     EXPECT_EQ(b.node_density(19, 1.0, 1.0), 5000.0);
+}
+
+// An ice shell over an ocean over a mantle over a liquid core: the band's layers are the
+// shell's, the ocean's inert one and the mantle's, none for the liquid core; the mantle's base
+// is the liquid core's top, an interface on the grid's last two nodes of the liquid's density
+// minus the mantle's, with the gravity from the densities. Caught: the liquid core counted as
+// one more inert cell (21 band layers, its top on node 21).
+TEST(InteriorLayers, ALiquidCoreUnderTheOceanIsTheInnerRegionsBase) {
+    const std::string text = replaced(ocean_text(), "rigidity = 5e10\nviscosity = \"swept\"\ncells = 4", "");
+    const auto r = read(replaced(text, "name = \"core\"\ndensity = 5000.0\nstate = \"solid\"",
+                                 "name = \"core\"\ndensity = 5000.0\nstate = \"liquid\""));
+    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
+    const Body b = std::get<Body>(r);
+    ASSERT_EQ(b.interior.size(), 5u);
+    EXPECT_TRUE(b.has_ocean());
+    EXPECT_TRUE(b.has_core_under_ocean());
+    EXPECT_EQ(b.core_region_end(), 4u);
+    EXPECT_EQ(b.layers, 6 + 3 + 1 + 6);
+    ASSERT_EQ(b.rigidity.size(), 16u);
+    EXPECT_EQ(b.rigidity[15], 1e11);
+    EXPECT_EQ(b.core_top().node, 11);
+    const DensityJump base = b.liquid_core_top();
+    EXPECT_EQ(base.node, 16);
+    EXPECT_EQ(base.radius, 100000.0);
+    EXPECT_EQ(base.jump, 5000.0 - 2400.0);
+    EXPECT_EQ(base.gravity, b.interior_gravity(100000.0));
+    EXPECT_TRUE(b.density_jumps().empty());
+    EXPECT_EQ(b.node_density(16, 1.0, 1.0), 2400.0);
+    // The ocean over the solid core reaching the centre keeps its form.
+    const Body centre = std::get<Body>(read(ocean_text()));
+    EXPECT_FALSE(centre.has_core_under_ocean());
+    EXPECT_EQ(centre.core_region_end(), 5u);
 }
 
 // The shared body: the shell of its two solid layers over the liquid, each cell with its

@@ -1,6 +1,8 @@
 #!/usr/bin/python3
-"""A liquid layer between solid ones (an ice shell over an ocean over a rocky core), held to
-an independent solution of the continuous equations and to the physics of its limits.
+"""A liquid layer between solid ones (an ice shell over an ocean over a rocky core, and the
+same ice and ocean over a rocky mantle over a liquid iron core), held to an independent
+solution of the continuous equations and to the physics of its limits. Every check below runs
+on both bodies.
 
 1. The independent solution: in the shell and in the core the displacement and the modified
    pressure are Lamb's degree-2 solutions (solid_layers.py derives and checks them), the
@@ -9,14 +11,17 @@ an independent solution of the continuous equations and to the physics of its li
    S - rho (W + V - g U) of each solid face equals the liquid's, -rho_o (W + V - g U), and
    the shear traction vanishes there: S = -(rho_o - rho_s) (W + V - g U) at the shell's base,
    S = (rho_c - rho_o) (W + V - g U) at the core's top, each face with its own U; V is the
-   potential of the three displaced interfaces. The program's h2 and k2 converge to it at
-   order 2 in the cells (steady method), elastic and Maxwell.
+   potential of the three displaced interfaces. Over a liquid core the mantle takes Lamb's
+   four solutions, and its base the shell base's condition with the liquid core's density,
+   S = -(rho_l - rho_m) (W + V - g U); V then holds four interfaces. The program's h2 and k2
+   converge to it at order 2 in the cells (steady method), elastic and Maxwell.
 2. The tide's work -(21/2) Im k2 (omega R)^5 e^2 / G is the dissipated power, and the solid
    layers' power columns are the sums of their cells' profile rows and add up to the total,
    the ocean's cell dissipating nothing.
-3. The fluid limit: a Maxwell body far below its relaxation time is a liquid of three
-   layers, whose interfaces are equipotentials, g(r_k) U_k = W(r_k) + V(r_k) (a 3x3 system
-   written here); the program approaches its h2 and k2 at order 2.
+3. The fluid limit: a Maxwell body far below its relaxation time is a liquid of three (four)
+   layers, whose interfaces are equipotentials, g(r_k) U_k = W(r_k) + V(r_k) (a 3x3 or 4x4
+   system written here; the continuous solution with nearly zero rigidities reaches it); the
+   program approaches its h2 and k2 at order 2.
 4. The grid error: Richardson's estimate from twice the cells is the true error of h2, k2.
 5. The time method: batched and plain runs write the same bytes, and its Love numbers reach
    the periodic state's (the steady method's discrete flavour) as the run lengthens.
@@ -32,6 +37,14 @@ path corrects for self-gravitation (batched and plain differ in summary.csv and 
 the time run's k2 stays 0.6 % off the periodic state); the body on twice the cells given
 the core's first rigidity in place of a second inert cell (k2's estimated grid error 3.6
 times the true one).
+Caught over the liquid core: the mantle's base given the shell base's buoyancy in place of
+its own (Maxwell h2 and k2 at order 0, 0.3 % and 1.7 % off; the fluid limit 13 % off); the
+liquid core's pressure on it taken as the ocean's (without rho_l / rho_o: elastic h2 at order
+-0.8); the liquid core's top left out of the self-gravitation coupling (h2, k2 at negative
+orders) or its mass out of k2 (k2 1.5 % off, the energy balance 2 % off); the mantle's last
+cell counted whole in the power (the energy balance 6e-3 off at 40 cells); the time run's
+records without the liquid core's top (batched and plain differ, the time run's k2 64 % off
+the periodic state).
 
 Usage: ocean_layer.py TIDAL
 """

@@ -188,16 +188,19 @@ for rheology in dict.fromkeys(r["rheology"] for r in rows):
         assert total == float(summary[f"{rheology}_layer{k}_power_W"]), (L["name"], total)
 PY
 }
-for example in io-asthenosphere-over-liquid-core enceladus-shell-ocean-core earth-mantle-over-liquid-core; do
+for example in io-asthenosphere-over-liquid-core enceladus-shell-ocean-core earth-mantle-over-liquid-core \
+    europa-shell-ocean-mantle-liquid-core; do
     check "the profile of $example.toml names each cell's body layer" "layer_names_agree example-$example 2> /dev/null"
 done
 check "a [shell] body's profile has no body_layer column" \
     "[ \$(head -1 preset1/heating_profile.csv | tr ',' '\\n' | grep -c body_layer) -eq 0 ]"
 # The layered models of published bodies: stiff (the swept viscosity 1e20 Pa s), both methods
 # give the elastic k2 each example's comment states (Io's 0.051, the Earth-like body's 0.308,
-# beside the real Earth's 0.30), the time method's to its transient. Caught: k2 without the
-# liquid core's displaced top (Io's 0.049, the Earth-like body's 0.272).
-for example in io-asthenosphere-over-liquid-core:0.050:0.053 earth-mantle-over-liquid-core:0.30:0.315; do
+# beside the real Earth's 0.30, the Europa model's 0.249 under its ocean), the time method's
+# to its transient. Caught: k2 without the liquid core's displaced top (Io's 0.049, the
+# Earth-like body's 0.272; under an ocean, the Europa model's 0.2485).
+for example in io-asthenosphere-over-liquid-core:0.050:0.053 earth-mantle-over-liquid-core:0.30:0.315 \
+    europa-shell-ocean-mantle-liquid-core:0.2487:0.2494; do
     IFS=: read -r name low high <<< "$example"
     for method in steady time; do
         "$tidal" --body-file "$examples_dir/$name.toml" --method $method --set sweep.log10_viscosity_min=20 \

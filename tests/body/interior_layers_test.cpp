@@ -176,7 +176,7 @@ TEST(InteriorLayers, AnOceanBetweenSolidsMapsOntoTwoBlocks) {
 // shell's, the ocean's inert one and the mantle's, none for the liquid core; the mantle's base
 // is the liquid core's top, an interface on the grid's last two nodes of the liquid's density
 // minus the mantle's, with the gravity from the densities. Caught: the liquid core counted as
-// one more inert cell (21 band layers, its top on node 21).
+// one more inert cell (17 band layers, its top on node 17).
 TEST(InteriorLayers, ALiquidCoreUnderTheOceanIsTheInnerRegionsBase) {
     const std::string text = replaced(ocean_text(), "rigidity = 5e10\nviscosity = \"swept\"\ncells = 4", "");
     const auto r = read(replaced(text, "name = \"core\"\ndensity = 5000.0\nstate = \"solid\"",

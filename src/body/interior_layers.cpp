@@ -243,7 +243,9 @@ void derive_solid_region(Body& b, std::size_t m) {
     b.self_gravity = true;
 }
 
-// A solid shell of `m` layers over an ocean (layer m) over a solid core reaching the centre:
+// A solid shell of `m` layers over an ocean (layer m) over a solid core reaching the centre
+// or lying over a liquid core (the last layer, which has no cells: the core's base is then
+// an inner face over it, its density and gravity read from the layers by the model):
 // one band system of the shell's cells, one inert cell for the ocean and the core's cells
 // (discretisation/grid.hpp, make_ocean_grid), the shell's keys those of the shell over a
 // liquid of the ocean's density; the core's top is the ocean's floor (docs/method.md §10).
@@ -300,7 +302,8 @@ std::optional<InteriorProblem> derive_shell_keys(Body& b) {
             if (!L[i].solid && !(liquid_core && i + 1 == L.size()))
                 return InteriorProblem{i, "state",
                                        "a second liquid layer below a solid one cannot be run so "
-                                       "far (one ocean between solid layers, or one liquid core)"};
+                                       "far (one ocean between solid layers, over a solid reaching the "
+                                       "centre or over one liquid core, or one liquid core)"};
     // Each density jump inside the solid is one more interface of the self-gravitation
     // coupling, which holds a few (loads/self_gravity.hpp); an ocean's floor is one more.
     // (A liquid core under the inner region: one more.)

@@ -173,15 +173,15 @@ class RunBatch : public LaneBatch {
         std::vector<double> k(kc);
         for (const RheologySpan& span : spans_)
             with_rheology(span.rheology, [&]<class R>(R) {
+                const std::size_t own =
+                    static_cast<std::size_t>(R::coefficients(model.body.rheology.of<R>()));
                 for (int l = span.first; l <= span.last; ++l)
                     for (int lane = 0; lane < kLanes; ++lane) {
                         R::step_coefficients(
                             model.body.rheology.of<R>(), mu(l),
                             layer_eta[static_cast<std::size_t>(l - 1) * kLanes + lane], dt,
                             k.data());
-                        for (std::size_t f = 0; f < static_cast<std::size_t>(R::coefficients(
-                                                        model.body.rheology.of<R>()));
-                             ++f)
+                        for (std::size_t f = 0; f < own; ++f)
                             k_[(static_cast<std::size_t>(l - 1) * kc + f) * kLanes +
                                static_cast<std::size_t>(lane)] = k[f];
                     }

@@ -278,22 +278,27 @@ LaneBatch::finish(const std::function<double(int, double, double)>& layer_power)
     return done;
 }
 
-int history_stride(const Body& body, Rheology swept) {
+namespace {
+
+// The largest of `count(R, parameters)` over the rheologies of the spans of a run of `swept`.
+template <class Count> int most_over_spans(const Body& body, Rheology swept, Count count) {
     int most = 0;
     for (const RheologySpan& span : rheology_spans(body, swept))
-        most = std::max(most, with_rheology(span.rheology, [&]<class R>(R) {
-                            return R::columns(body.rheology.of<R>());
+        most = std::max(most, with_rheology(span.rheology, [&]<class R>(R r) {
+                            return count(r, body.rheology.of<R>());
                         }));
     return most;
 }
 
+} // namespace
+
+int history_stride(const Body& body, Rheology swept) {
+    return most_over_spans(body, swept, []<class R>(R, const auto& p) { return R::columns(p); });
+}
+
 int constants_stride(const Body& body, Rheology swept) {
-    int most = 0;
-    for (const RheologySpan& span : rheology_spans(body, swept))
-        most = std::max(most, with_rheology(span.rheology, [&]<class R>(R) {
-                            return R::coefficients(body.rheology.of<R>());
-                        }));
-    return most;
+    return most_over_spans(body, swept,
+                           []<class R>(R, const auto& p) { return R::coefficients(p); });
 }
 
 void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one,

@@ -1,32 +1,19 @@
 #pragma once
 // The classical homogeneous incompressible sphere without self-gravitation, as a body of the
 // program, and what the tests that hold the program to it share: grids refined by halving,
-// the continuous periodic state of one uniform viscosity.
+// the continuous periodic state of one uniform viscosity (shell_fixtures.hpp).
 #include <array>
 #include <complex>
 #include <vector>
 
 #include "body/presets.hpp"
 #include "loads/self_gravity.hpp"
-#include "steady/steady_sweep.hpp"
+#include "shell_fixtures.hpp"
 
 namespace tidal {
 namespace {
 
 using Complex = std::complex<double>;
-
-[[maybe_unused]] ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {
-    body.layers = layers;
-    body.rigidity.assign(static_cast<std::size_t>(layers), body.rigidity.front());
-    body.viscosity_factors.assign(static_cast<std::size_t>(layers), 1.0);
-    return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
-}
-
-[[maybe_unused]] SteadyRecords steady(const ShellModel& model, Rheology r, double eta) {
-    SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
-    return engine.solve(r, Flavour::Continuous, layer_eta);
-}
 
 // A sphere of radius 1000 km, density 3000 kg/m^3 and its own gravity, solid but for a fluid
 // core of the same density and 2 % of its radius (the grid's innermost node must lie at a

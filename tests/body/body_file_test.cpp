@@ -16,16 +16,11 @@
 #include "body/body_file.hpp"
 #include "body/presets.hpp"
 #include "same_records.hpp"
+#include "shell_fixtures.hpp"
 #include "test_data.hpp"
 
 namespace tidal {
 namespace {
-
-Body read_ok(const std::string& text, std::vector<std::string> overrides = {}) {
-    auto r = read_body(text, "test.toml", overrides);
-    if (const auto* e = std::get_if<BodyError>(&r)) ADD_FAILURE() << e->message;
-    return std::holds_alternative<Body>(r) ? std::get<Body>(r) : Body{};
-}
 
 std::string read_error(const std::string& text, std::vector<std::string> overrides = {}) {
     auto r = read_body(text, "test.toml", overrides);

@@ -16,6 +16,7 @@
 #include "body/presets.hpp"
 #include "loads/heating_map.hpp"
 #include "same_records.hpp"
+#include "shell_fixtures.hpp"
 #include "steady/period_reduction.hpp"
 #include "steady/periodic_lanes.hpp"
 #include "steady/steady_sweep.hpp"
@@ -290,15 +291,8 @@ TEST(HeatingMap, RegularGridIntegratesToThePowerAtSecondOrder) {
     for (int s = 0; s < 3; ++s) {
         const MapGrid grid{steps[s]};
         const HeatingMap map = surface_maps(m, 1e13, Flavour::Continuous, grid).front();
-        const double d = steps[s] * kPi / 180.0;
-        double sum = 0.0;
-        for (int i = 0; i < grid.latitudes(); ++i) {
-            const double end = (i == 0 || i == grid.latitudes() - 1) ? 0.5 : 1.0;
-            for (int k = 0; k < grid.longitudes(); ++k)
-                sum += end * std::cos(grid.latitude(i) * kPi / 180.0) * d * d *
-                       map.flux[static_cast<std::size_t>(i * grid.longitudes() + k)];
-        }
-        error[s] = std::fabs(sum * m.body.outer_radius * m.body.outer_radius / power - 1.0);
+        error[s] = std::fabs(map_integral(map, grid) * m.body.outer_radius * m.body.outer_radius /
+                             power - 1.0);
     }
     EXPECT_LT(error[0], 1e-2);
     EXPECT_GT(error[0] / error[1], 3.5);

@@ -13,11 +13,12 @@
 
 #include "body/body_file.hpp"
 #include "engine/engine.hpp"
+#include "shell_fixtures.hpp"
 
 namespace tidal {
 namespace {
 
-const double kG = 6.67430e-11;
+const double kG = kGravitationalConstant;
 
 std::string two_layers(double R, double shell, double rho_shell, double rho_core, double mu,
                        int cells) {
@@ -30,12 +31,6 @@ std::string two_layers(double R, double shell, double rho_shell, double rho_core
            "\nstate = \"liquid\"\n[orbit]\nperiod = 118386.0\neccentricity = 0.0047\n"
            "[sweep]\nlog10_viscosity_min = 13.0\nlog10_viscosity_max = 15.0\n"
            "[rheology]\nmodels = [\"maxwell\"]\n";
-}
-
-Body read_ok(const std::string& text) {
-    auto r = read_body(text, "test.toml");
-    if (const auto* e = std::get_if<BodyError>(&r)) ADD_FAILURE() << e->message;
-    return std::holds_alternative<Body>(r) ? std::get<Body>(r) : Body{};
 }
 
 // Fluid Love numbers of two uniform liquid layers (outer radius R, density rho1 above the

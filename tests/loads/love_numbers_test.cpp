@@ -47,14 +47,7 @@ TEST(LoveNumbers, FluidLimitOfPresetShells) {
     }
 }
 
-// The heat the shell dissipates is the work the tide does on the masses it displaces: for the
-// eccentricity tide of a synchronous body, to first order in e,
-//   P = -(21/2) Im k2 (omega R)^5 e^2 / G.
-double tidal_work(const Body& b, const LoveNumbers& love) {
-    return -(21.0 / 2.0) * love.k2.imag() * std::pow(b.angular_frequency() * b.outer_radius, 5) * (b.eccentricity * b.eccentricity) /
-           kGravitationalConstant;
-}
-
+// The heat the shell dissipates is the work the tide does on the masses it displaces.
 TEST(LoveNumbers, DissipationIsTheTidesWorkForEveryRheology) {
     // The periodic state: the balance holds to the grid's second-order error.
     const Body b = *preset_body(1);
@@ -63,7 +56,7 @@ TEST(LoveNumbers, DissipationIsTheTidesWorkForEveryRheology) {
             double off[3];
             for (int i = 0; i < 3; ++i) {
                 const SteadyRecords s = steady(with_layers(b, 10 << i), r.id, eta);
-                off[i] = tidal_work(b, s.love) / s.power - 1.0;
+                off[i] = tide_work(b, s.love.k2) / s.power - 1.0;
             }
             EXPECT_LT(std::fabs(off[1]), 1e-3) << r.name << " " << eta;
             EXPECT_GT(std::fabs(off[0] / off[1]), 3.5) << r.name << " " << eta;

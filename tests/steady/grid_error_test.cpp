@@ -22,13 +22,6 @@
 namespace tidal {
 namespace {
 
-// The tide's work on the displaced masses of a synchronous body in an eccentric orbit, to
-// first order in e: P = -(21/2) Im k2 (omega R)^5 e^2 / G.
-double tide_work(const Body& b, Complex k2) {
-    return -(21.0 / 2.0) * k2.imag() * std::pow(b.angular_frequency() * b.outer_radius, 5) *
-           (b.eccentricity * b.eccentricity) / kGravitationalConstant;
-}
-
 // The sphere on `layers` cells, every layer's rigidity and viscosity factor listed, so that
 // refined() has per-layer lists to split.
 Body sphere_of(Body b, int layers) {

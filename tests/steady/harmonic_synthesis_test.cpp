@@ -17,6 +17,7 @@
 #include "steady/trig_extremum.hpp"
 #include "timestep/run.hpp"
 #include "same_records.hpp"
+#include "shell_fixtures.hpp"
 
 namespace tidal {
 namespace {
@@ -35,12 +36,6 @@ Body enceladus(double eccentricity, int layers, const char* tide = "exact") {
 
 ShellModel model_of(const Body& b, int nperiod = 200, int periods = 10) {
     return make_shell_model(b, RunConstants{2.0, nperiod, nperiod * periods});
-}
-
-SteadyRecords steady(const ShellModel& m, Rheology r, double eta,
-                     Flavour flavour = Flavour::Continuous) {
-    SteadyEngine engine(m);
-    return engine.solve(r, flavour, std::vector<double>(static_cast<std::size_t>(m.body.layers), eta));
 }
 
 // Caught: the harmonics past the second left out of the solve (the old two-harmonic limit);

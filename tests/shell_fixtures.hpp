@@ -1,0 +1,72 @@
+#pragma once
+// What many tests build and measure alike: a body read from the text of a body file, a body's
+// shell on a grid of its own, its periodic state at one uniform viscosity, the work the tide
+// does on the masses it displaces (which the dissipated power must balance) and the area
+// integral of a written heat-flux map.
+#include <cmath>
+#include <complex>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "body/body_file.hpp"
+#include "body/presets.hpp"
+#include "steady/steady_sweep.hpp"
+#include "loads/heating_map.hpp"
+#include "steady/surface_maps.hpp"
+
+namespace tidal {
+namespace {
+
+// The body of a body file's text; a refusal is a test failure (and an empty body).
+[[maybe_unused]] Body read_ok(const std::string& text, std::vector<std::string> overrides = {}) {
+    auto r = read_body(text, "test.toml", overrides);
+    if (const auto* e = std::get_if<BodyError>(&r)) ADD_FAILURE() << e->message << "\n" << text;
+    return std::holds_alternative<Body>(r) ? std::get<Body>(r) : Body{};
+}
+
+// The body on `layers` cells of one rigidity (its first) and viscosity factor 1, run with
+// `nperiod` steps a period for `periods` periods.
+[[maybe_unused]] ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {
+    body.layers = layers;
+    body.rigidity.assign(static_cast<std::size_t>(layers), body.rigidity.front());
+    body.viscosity_factors.assign(static_cast<std::size_t>(layers), 1.0);
+    return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
+}
+
+// The periodic state of rheology r with viscosity eta in every layer.
+[[maybe_unused]] SteadyRecords steady(const ShellModel& model, Rheology r, double eta,
+                                      Flavour flavour = Flavour::Continuous) {
+    SteadyEngine engine(model);
+    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
+    return engine.solve(r, flavour, layer_eta);
+}
+
+// The mean power (W) of the tide's work on the displaced masses of a synchronous body, to
+// first order in the eccentricity e and the obliquity theta, from its Love number k2
+// (docs/method.md §2.1, §2.2): -Im k2 (omega R)^5 ((21/2) e^2 + (3/2) sin^2 theta) / G.
+[[maybe_unused]] double tide_work(const Body& b, std::complex<double> k2) {
+    const double s = std::sin(b.obliquity_rad());
+    return -k2.imag() * std::pow(b.angular_frequency() * b.outer_radius, 5) *
+           ((21.0 / 2.0) * (b.eccentricity * b.eccentricity) + (3.0 / 2.0) * (s * s)) /
+           kGravitationalConstant;
+}
+
+// The area integral over the unit sphere of a written map's flux (W/m^2 times sr): the
+// trapezoid in latitude with cos weights, uniform in longitude, as the grid is written.
+[[maybe_unused]] double map_integral(const HeatingMap& map, const MapGrid& grid) {
+    const double d = grid.step * kPi / 180.0;
+    double sum = 0.0;
+    for (int i = 0; i < grid.latitudes(); ++i) {
+        const double end = (i == 0 || i == grid.latitudes() - 1) ? 0.5 : 1.0;
+        for (int k = 0; k < grid.longitudes(); ++k)
+            sum += end * std::cos(grid.latitude(i) * kPi / 180.0) * d * d *
+                   map.flux[static_cast<std::size_t>(i * grid.longitudes() + k)];
+    }
+    return sum;
+}
+
+} // namespace
+} // namespace tidal

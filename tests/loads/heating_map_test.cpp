@@ -149,35 +149,9 @@ double flux_at(const std::vector<LayerMap>& layers, const ShellModel& m, double 
     return flux / (m.body.outer_radius * m.body.outer_radius);
 }
 
-TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
-    // Both flavours, every rheology, a layered shell with viscosity factors: the area integral
-    // of the depth-integrated flux times R^2 is the power, exactly under Gauss-Legendre.
-    Body b = *preset_body(3);
-    b.layers = 12;
-    b.rigidity.assign(12, 3.3e9);
-    b.viscosity_factors.clear();
-    for (int l = 0; l < 12; ++l)
-        b.viscosity_factors.push_back(std::pow(10.0, -0.2 * l));
-    const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
-    PeriodicSolver solver(m);
-    const PeriodReduction reduction(m, solver.forcing().harmonics);
-    PeriodicState state;
-    std::vector<double> eta(12);
-    for (std::size_t l = 0; l < 12; ++l)
-        eta[l] = 1e14 * b.viscosity_factor(l);
-    for (const RheologyNames& r : kRheologies)
-        for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
-            solver.solve(r.id, flavour, eta, state);
-            const std::vector<LayerMap> layers = reduction.layer_maps(state, r.id, flavour, eta);
-            const double power = reduction.reduce(state, r.id, flavour, eta, solver.forcing()).power;
-            const double integral =
-                sphere_integral([&](double th, double ph) { return flux_at(layers, m, th, ph); }) *
-                (m.body.outer_radius * m.body.outer_radius);
-            EXPECT_NEAR(integral / power - 1.0, 0.0, 1e-12) << r.name;
-        }
-}
-
-// The exact tide's layer maps and power at one viscosity from the plain solver.
+// A body's layer maps and power at the swept viscosity eta (times each layer's factor) from
+// the plain solver: an oblique body's five components from the states of its two runs (orders
+// 0 and 2, and the order-1 pair), and the power the steady engine adds up.
 struct ExactMaps {
     std::vector<LayerMap> layers;
     double power;
@@ -185,11 +159,14 @@ struct ExactMaps {
 ExactMaps exact_maps(const ShellModel& m, Rheology r, Flavour flavour, double eta) {
     PeriodicSolver solver(m);
     const PeriodReduction reduction(m, solver.forcing().harmonics);
-    PeriodicState state;
-    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers), eta);
+    PeriodicState state, one_state;
+    std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers));
+    for (std::size_t l = 0; l < layer_eta.size(); ++l)
+        layer_eta[l] = eta * m.body.viscosity_factor(l);
     solver.solve(r, flavour, layer_eta, state);
-    return {reduction.layer_maps(state, r, flavour, layer_eta),
-            reduction.reduce(state, r, flavour, layer_eta, solver.forcing()).power};
+    if (m.body.oblique()) PeriodicSolver(order_one_model(m)).solve(r, flavour, layer_eta, one_state);
+    return {reduction.layer_maps(state, r, flavour, layer_eta, m.body.oblique() ? &one_state : nullptr),
+            SteadyEngine(m).solve(r, flavour, layer_eta).power};
 }
 
 Body exact_body(double e, int layers = 8) {
@@ -200,20 +177,42 @@ Body exact_body(double e, int layers = 8) {
     return b;
 }
 
+Body oblique_body(double e, double obliquity, const char* tide = "expansion") {
+    Body b = exact_body(e, 6);
+    b.obliquity = obliquity;
+    b.pericentre_argument = 35.0;
+    b.tide = tide;
+    return b;
+}
+
+// The area integral of the depth-integrated flux times R^2 is the power of the same periodic
+// state, exactly under Gauss-Legendre, both flavours, every rheology: a layered shell with
+// viscosity factors; the exact tide at e = 0.5 (34 harmonics), the sum over harmonics of
+// every harmonic's map; eccentricity and obliquity together, the first-order and the exact
+// tide (the cross terms of the order-1 pair with the others vanish over the sphere).
 // Caught: the harmonics' products in the map's means summed over the first two harmonics
-// only; a cross term of different harmonics kept in the continuous means.
-TEST(HeatingMap, ExactTidesMapsIntegrateToItsPower) {
-    // The sum over harmonics of every harmonic's map: its integral is the power of the same
-    // periodic state, both flavours, every rheology, at e = 0.5 (34 harmonics).
-    const ShellModel m = make_shell_model(exact_body(0.5), RunConstants{2.0, 200, 800});
-    for (const RheologyNames& r : kRheologies)
-        for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
-            const ExactMaps x = exact_maps(m, r.id, flavour, 1e14);
-            const double integral =
-                sphere_integral([&](double th, double ph) { return flux_at(x.layers, m, th, ph); }) *
-                (m.body.outer_radius * m.body.outer_radius);
-            EXPECT_NEAR(integral / x.power - 1.0, 0.0, 1e-12) << r.name;
-        }
+// only; a cross term of different harmonics kept in the continuous means; the order-1 pair's
+// products left out of the maps; the order-1 state's cosine slot read for both of its
+// components.
+TEST(HeatingMap, MapsIntegrateToThePowerOfTheirPeriodicState) {
+    Body layered = *preset_body(3);
+    layered.layers = 12;
+    layered.rigidity.assign(12, 3.3e9);
+    layered.viscosity_factors.clear();
+    for (int l = 0; l < 12; ++l)
+        layered.viscosity_factors.push_back(std::pow(10.0, -0.2 * l));
+    for (const Body& b : {layered, exact_body(0.5), oblique_body(0.05, 25.0),
+                          oblique_body(0.05, 25.0, "exact")}) {
+        const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
+        for (const RheologyNames& r : kRheologies)
+            for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
+                const ExactMaps x = exact_maps(m, r.id, flavour, 1e14);
+                const double integral =
+                    sphere_integral([&](double th, double ph) { return flux_at(x.layers, m, th, ph); }) *
+                    (m.body.outer_radius * m.body.outer_radius);
+                EXPECT_NEAR(integral / x.power - 1.0, 0.0, 1e-12) << b.name << " " << b.tide << " " << r.name;
+            }
+    }
 }
 
 // Caught: the sine part of the exact tide's harmonics loaded as +s_h (a cosine) instead of
@@ -322,49 +321,6 @@ TEST(HeatingMap, EccentricityTideIsSymmetricAndHeatsAnIceShellMostAtThePoles) {
             EXPECT_NEAR(at(L - 1, 0), top, 1e-12 * top) << eta;
             EXPECT_GT(at(L - 1, 0), 1.2 * at(L / 2, 0)) << eta;
         }
-}
-
-// An oblique body's layer maps at one viscosity: the five components from the states of its
-// two runs (orders 0 and 2, and the order-1 pair), and the power the steady engine adds up.
-ExactMaps oblique_maps(const ShellModel& m, Rheology r, Flavour flavour, double eta) {
-    const ShellModel one = order_one_model(m);
-    PeriodicSolver solver(m), one_solver(one);
-    const PeriodReduction reduction(m, solver.forcing().harmonics);
-    PeriodicState state, one_state;
-    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers), eta);
-    solver.solve(r, flavour, layer_eta, state);
-    one_solver.solve(r, flavour, layer_eta, one_state);
-    return {reduction.layer_maps(state, r, flavour, layer_eta, &one_state),
-            SteadyEngine(m).solve(r, flavour, layer_eta).power};
-}
-
-Body oblique_body(double e, double obliquity, const char* tide = "expansion") {
-    Body b = exact_body(e, 6);
-    b.obliquity = obliquity;
-    b.pericentre_argument = 35.0;
-    b.tide = tide;
-    return b;
-}
-
-// Caught: the order-1 pair's products left out of the maps (the refusal's old maps); the
-// order-1 state's cosine slot read for both of its components.
-TEST(HeatingMap, ObliqueMapsIntegrateToThePowerOfBothRuns) {
-    // Eccentricity and obliquity together, the first-order and the exact tide, both flavours,
-    // every rheology: the area integral of the five-component map is the power of the two
-    // runs (the cross terms of the order-1 pair with the others vanish over the sphere).
-    for (const char* tide : {"expansion", "exact"}) {
-        const ShellModel m =
-            make_shell_model(oblique_body(0.05, 25.0, tide), RunConstants{2.0, 200, 800});
-        for (const RheologyNames& r : kRheologies)
-            for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
-                const ExactMaps x = oblique_maps(m, r.id, flavour, 1e14);
-                const double integral = sphere_integral([&](double th, double ph) {
-                                            return flux_at(x.layers, m, th, ph);
-                                        }) *
-                                        (m.body.outer_radius * m.body.outer_radius);
-                EXPECT_NEAR(integral / x.power - 1.0, 0.0, 1e-12) << tide << " " << r.name;
-            }
-    }
 }
 
 // Caught: the cross terms of the order-1 pair with the order-0 and order-2 components left

@@ -18,6 +18,8 @@ tidal_missing_packages() { # set
     [ -f /usr/include/netcdf.h ] || need+=(libnetcdf-dev)
     command -v pkg-config > /dev/null || need+=(pkg-config)
     command -v gnuplot > /dev/null || need+=(gnuplot-nox)
+    # The figures read results.nc with ncdump (without it, the CSV tables beside it).
+    command -v ncdump > /dev/null || need+=(netcdf-bin)
     if [ "$1" != run ]; then
         [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
         # A run killed between two renames is tried under strace.

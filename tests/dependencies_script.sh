@@ -12,7 +12,7 @@ source "$(dirname "$0")/checks.sh"
 cd "$scratch"
 mkdir bin
 # Every command the scripts use but cmake, and the stand-ins.
-for c in bash sh cat echo grep sed basename dirname id dpkg dpkg-query g++ make pkg-config gnuplot strace mktemp rm realpath; do
+for c in bash sh cat echo grep sed basename dirname id dpkg dpkg-query g++ make pkg-config gnuplot ncdump strace mktemp rm realpath; do
     p=$(command -v $c) && ln -s "$p" bin/$c
 done
 [ -e /usr/bin/python3 ] || { echo "no /usr/bin/python3: skipped"; exit 77; }

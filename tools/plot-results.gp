@@ -1,15 +1,17 @@
 # Figures of one result directory. Called by plot-results, which checks the directory and sets:
 #   dir, out          the result directory (read) and the directory of the PNG files
-#   source            "summary" (read summary.csv by column number) or "legacy" (Maxwell and
-#                     Kelvin-Voigt from the legacy files)
+#   source            "summary" (read the sweep's table by column number) or "legacy" (Maxwell
+#                     and Kelvin-Voigt from the legacy files)
+#   table             the sweep's table (CSV, a header row, missing values NaN), written by
+#                     result-tables.sh from results.nc or summary.csv
 #   title             the body and its shell
 #   accuracy          the sweep's largest estimated errors, one line (empty if unknown)
 #   models, titles, colours, markers
 #                     the rheologies drawn, one word each (titles may be quoted words), with
 #                     their colours and the point types of their peak markers
-#   c_eta             summary.csv column of the viscosity
+#   c_eta             the table's column of the viscosity
 #   c_power, c_flux, c_umin, c_ueq, c_steady
-#                     summary.csv columns per rheology: power, heat flux, minimum surface and
+#                     the table's columns per rheology: power, heat flux, minimum surface and
 #                     maximum equatorial displacement, the periodic steady state's power (0 if
 #                     absent); empty for the legacy files
 #   steady_everywhere 1 when every rheology has its periodic steady state
@@ -46,12 +48,12 @@ have(name) = system("test -s '" . file(name) . "' && echo 1 || echo 0") + 0
 sci(x) = gprintf("%.3t×10^{%T}", x)
 done(name) = sprintf("%s/%s.png", out, name)
 
-summary = file("summary.csv")
+summary = table
 is_summary = source eq "summary"
 # The legacy files: whitespace; the tables: comma, with a header row.
 if (is_summary) { set datafile separator comma }
 
-# The i-th rheology: its title, colour, summary.csv columns and peak.
+# The i-th rheology: its title, colour, columns of the table and peak.
 n = words(models)
 name(i) = word(titles, i)
 colour(i) = word(colours, i)
@@ -70,7 +72,7 @@ extra_x(j) = word(extra_eta, j) + 0.0
 extra_p(j) = word(extra_power, j) + 0.0
 extra_f(j) = word(extra_flux, j) + 0.0
 
-# A column of the sweep for the i-th rheology: from summary.csv by its number in the list,
+# A column of the sweep for the i-th rheology: from the table by its number in the list,
 # else column 2 of the legacy file of Maxwell or Kelvin-Voigt.
 sweep_file(legacy_names, i) = is_summary ? summary : file(word(legacy_names, i))
 sweep_y(columns, i) = is_summary ? col(columns, i) : 2

@@ -109,26 +109,39 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         }
         const CVec pk = load_c(A(k, 1));
         // Most entries of these bands are exactly zero in every lane: a product with a zero
-        // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped.
+        // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped. The
+        // pivot row's columns that are nonzero in some lane, ascending:
         CVec y[MM + 1];
-        bool live[MM + 1];
+        int live[MM];
+        int lives = 0;
         for (int c = 2; c <= MM; ++c) {
             y[c] = load_c(A(k, c));
-            live[c] = nonzero(y[c]);
+            if (nonzero(y[c])) live[lives++] = c;
         }
+        // A finite pivot (nonzero: a zero one is kTinyPivot by now) divides an exact zero into
+        // an exact zero, which needs no division.
+        const bool finite_pivot = !lanes::any(~lanes::le(lanes::abs(pk.re), lanes::splat(DBL_MAX)) |
+                                              ~lanes::le(lanes::abs(pk.im), lanes::splat(DBL_MAX)));
         for (int r = k + 1; r <= l; ++r) {
-            const CVec q = lanes::div(load_c(A(r, 1)), pk);
-            store_c(AL(k, r - k), q);
-            // An infinite or NaN multiplier's products are not all skipped: such a lane is
-            // reported, for its caller to solve with the scalar code.
-            unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
-                          ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
-            const bool q_live = nonzero(q);
-            for (int c = 2; c <= MM; ++c) {
-                CVec v = load_c(A(r, c));
-                if (q_live && live[c]) v = lanes::sub(v, lanes::mul(q, y[c]));
-                store_c(A(r, c - 1), v);
+            const CVec below = load_c(A(r, 1));
+            const bool q_live = !finite_pivot || nonzero(below);
+            if (q_live) {
+                const CVec q = lanes::div(below, pk);
+                store_c(AL(k, r - k), q);
+                // An infinite or NaN multiplier's products are not all skipped: such a lane is
+                // reported, for its caller to solve with the scalar code.
+                unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
+                              ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
+                if (nonzero(q))
+                    for (int t = 0; t < lives; ++t) {
+                        const int c = live[t];
+                        store_c(A(r, c), lanes::sub(load_c(A(r, c)), lanes::mul(q, y[c])));
+                    }
+            } else {
+                store_c(AL(k, r - k), zero);
             }
+            // The row moves one column left (bandecdp's shift), its last column cleared.
+            __builtin_memmove(A(r, 1), A(r, 2), (MM - 1) * kC * sizeof(double));
             store_c(A(r, MM), zero);
         }
     }

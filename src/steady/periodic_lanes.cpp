@@ -33,11 +33,13 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         // Lanes past `count` repeat the last profile's system (their solutions are unused).
         for (int lane = 0; lane < kLanes; ++lane) {
-            if (lane < count)
+            if (lane < count) {
                 states[static_cast<std::size_t>(lane)].s[hi] =
                     scalar_.assemble(rheology, flavour, h,
                                      layer_etas[static_cast<std::size_t>(lane)],
-                                     mat1(scratch_, n, kBandColumns));
+                                     mat1(scratch_, n, kBandColumns), !assembled_);
+                assembled_ = true;
+            }
             band_.set_lane(lane, mat1(std::as_const(scratch_), n, kBandColumns));
         }
         band_.factorise();

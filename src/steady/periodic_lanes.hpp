@@ -35,7 +35,10 @@ class PeriodicLanes {
     const ShellModel& model_;
     PeriodicSolver scalar_;
     ComplexLaneBand band_;
-    std::vector<Complex> scratch_; // one profile's assembled band
+    // One profile's assembled band; once assembled, its zeros stay and only its entries are
+    // written again.
+    std::vector<Complex> scratch_;
+    bool assembled_ = false;
     std::vector<double> rhs_;      // [row][rhs][part][lane]
     SelfGravityCoupling coupling_; // a self-gravitating body's interfaces
     int rhs_count_;

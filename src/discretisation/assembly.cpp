@@ -198,9 +198,9 @@ template <class V> void write_inert_layer_rows(const BandWriter<V>& put, int l) 
 
 template <class V>
 void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Constitutive<V>> laws,
-                     bool time_stepping) {
+                     bool time_stepping, bool clear) {
     const int N = in.grid->N;
-    std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), V(0.0));
+    if (clear) std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), V(0.0));
     const BandWriter<V> put{a};
     const int ocean = in.grid->liquid_layer;
     for (int l = 1; l <= N; ++l) {
@@ -215,17 +215,17 @@ void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Co
 }
 
 template void assemble_system<double>(Mat1View<double>, const AssemblyInputs&,
-                                      std::span<const Constitutive<double>>, bool);
+                                      std::span<const Constitutive<double>>, bool, bool);
 template void assemble_system<std::complex<double>>(
     Mat1View<std::complex<double>>, const AssemblyInputs&,
-    std::span<const Constitutive<std::complex<double>>>, bool);
+    std::span<const Constitutive<std::complex<double>>>, bool, bool);
 
 void assemble_a(Mat1View<double> a, const AssemblyInputs& in) {
     const auto mu = vec1(in.grid->mu);
     std::vector<Constitutive<double>> laws(static_cast<std::size_t>(in.grid->N));
     for (int l = 1; l <= in.grid->N; ++l)
         laws[static_cast<std::size_t>(l - 1)] = {mu(l), 1.0};
-    assemble_system<double>(a, in, laws, false);
+    assemble_system<double>(a, in, laws, false, true);
 }
 
 } // namespace tidal

@@ -53,10 +53,13 @@ inline int system_order(int N) {
 // Clears the (6N+2) x 15 band array `a` and writes every entry, with the constitutive
 // coefficients `laws` of every layer (N of them). The time-stepping matrices (`time_stepping`)
 // divide the momentum rows by Hd*Td, so that the body forces enter at the scale of a stress
-// gradient; the static elastic one does not. Instantiated for double and std::complex<double>.
+// gradient; the static elastic one does not. Which entries are written depends on the body
+// alone (its grid, ocean and density jumps), never on the laws: a band that already holds an
+// assembly of the same inputs keeps its zeros, and `clear` = false skips clearing it (the
+// same band, bit for bit). Instantiated for double and std::complex<double>.
 template <class V>
 void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Constitutive<V>> laws,
-                     bool time_stepping = true);
+                     bool time_stepping = true, bool clear = true);
 
 // The matrix of rheology R with the layer viscosities `eta` (Pa s) and time step `dt` (s).
 //

@@ -109,26 +109,44 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         }
         const CVec pk = load_c(A(k, 1));
         // Most entries of these bands are exactly zero in every lane: a product with a zero
-        // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped.
+        // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped. The
+        // pivot row's columns that are nonzero in some lane:
         CVec y[MM + 1];
         bool live[MM + 1];
         for (int c = 2; c <= MM; ++c) {
             y[c] = load_c(A(k, c));
             live[c] = nonzero(y[c]);
         }
+        // A finite pivot (nonzero: a zero one is kTinyPivot by now) divides an exact zero into
+        // an exact zero, which needs no division.
+        const bool finite_pivot = !lanes::any(~lanes::le(lanes::abs(pk.re), lanes::splat(DBL_MAX)) |
+                                              ~lanes::le(lanes::abs(pk.im), lanes::splat(DBL_MAX)));
         for (int r = k + 1; r <= l; ++r) {
-            const CVec q = lanes::div(load_c(A(r, 1)), pk);
-            store_c(AL(k, r - k), q);
-            // An infinite or NaN multiplier's products are not all skipped: such a lane is
-            // reported, for its caller to solve with the scalar code.
-            unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
-                          ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
-            const bool q_live = nonzero(q);
-            for (int c = 2; c <= MM; ++c) {
-                CVec v = load_c(A(r, c));
-                if (q_live && live[c]) v = lanes::sub(v, lanes::mul(q, y[c]));
-                store_c(A(r, c - 1), v);
+            const CVec below = load_c(A(r, 1));
+            const bool q_live = !finite_pivot || nonzero(below);
+            if (q_live) {
+                const CVec q = lanes::div(below, pk);
+                store_c(AL(k, r - k), q);
+                // An infinite or NaN multiplier's products are not all skipped: such a lane is
+                // reported, for its caller to solve with the scalar code.
+                unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
+                              ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
+                if (nonzero(q)) {
+                    // Updated and moved one column left (bandecdp's shift) in one pass.
+                    for (int c = 2; c <= MM; ++c) {
+                        CVec v = load_c(A(r, c));
+                        if (live[c]) v = lanes::sub(v, lanes::mul(q, y[c]));
+                        store_c(A(r, c - 1), v);
+                    }
+                    store_c(A(r, MM), zero);
+                    continue;
+                }
+            } else {
+                store_c(AL(k, r - k), zero);
             }
+            // Nothing subtracted: the row moves one column left, its last column cleared.
+            for (int c = 2; c <= MM; ++c)
+                copy(A(r, c - 1), A(r, c));
             store_c(A(r, MM), zero);
         }
     }
@@ -221,6 +239,20 @@ void ComplexLaneBand::set_lane(int lane, Mat1View<const std::complex<double>> a)
                         (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
             e[lane] = a(i, c).real();
             e[L + lane] = a(i, c).imag();
+        }
+}
+
+void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kLanes>& bands) {
+    const std::size_t n = static_cast<std::size_t>(n_);
+    double* e = upper_.data();
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t c = 0; c < static_cast<std::size_t>(MM); ++c, e += kC) {
+            const std::size_t at = c * n + i;
+            for (int lane = 0; lane < L; ++lane) {
+                const std::complex<double> v = bands[static_cast<std::size_t>(lane)][at];
+                e[lane] = v.real();
+                e[L + lane] = v.imag();
+            }
         }
 }
 

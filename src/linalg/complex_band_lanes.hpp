@@ -31,6 +31,11 @@ class ComplexLaneBand {
     // by column).
     void set_lane(int lane, Mat1View<const std::complex<double>> a);
 
+    // Sets every lane's matrix at once, lane `lane`'s from bands[lane] (band storage as for
+    // set_lane, n x 15 column by column): the same entries as kLanes calls of set_lane, with
+    // the lane layout written once, row by row.
+    void set_lanes(const std::array<const std::complex<double>*, kLanes>& bands);
+
     // Factorises every lane in place (bandecdp's steps; kTinyPivot for a zero pivot).
     void factorise();
 

@@ -1,6 +1,7 @@
 // Method: docs/method.md §6 (the periodic steady state) and §4 (the banded solve).
 #include "steady/periodic_lanes.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -8,11 +9,12 @@ namespace tidal {
 
 PeriodicLanes::PeriodicLanes(const ShellModel& model)
     : model_(model), scalar_(model), band_(model.order()),
-      scratch_(static_cast<std::size_t>(model.order()) * kBandColumns),
       coupling_(model.body.self_gravity ? self_gravity_coupling(model.body, model.grid)
                                         : SelfGravityCoupling{}),
       rhs_count_(kComponents + coupling_.size()) {
     rhs_.resize(ComplexLaneBand::storage(model.order(), rhs_count_));
+    for (std::vector<Complex>& band : scratch_)
+        band.resize(static_cast<std::size_t>(model.order()) * kBandColumns);
     for (int c = 0; c < coupling_.size(); ++c)
         units_.push_back(
             SelfGravitySolve<Complex>::unit_load(coupling_, c, model.body.layers, model.run.j));
@@ -32,14 +34,18 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
     for (int h = 1; h <= forcing.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         // Lanes past `count` repeat the last profile's system (their solutions are unused).
+        std::array<const Complex*, kLanes> bands;
         for (int lane = 0; lane < kLanes; ++lane) {
-            if (lane < count)
-                states[static_cast<std::size_t>(lane)].s[hi] =
-                    scalar_.assemble(rheology, flavour, h,
-                                     layer_etas[static_cast<std::size_t>(lane)],
-                                     mat1(scratch_, n, kBandColumns));
-            band_.set_lane(lane, mat1(std::as_const(scratch_), n, kBandColumns));
+            const std::size_t at = static_cast<std::size_t>(std::min(lane, count - 1));
+            if (lane < count) {
+                states[at].s[hi] = scalar_.assemble(rheology, flavour, h, layer_etas[at],
+                                                    mat1(scratch_[at], n, kBandColumns),
+                                                    !assembled_[at]);
+                assembled_[at] = true;
+            }
+            bands[static_cast<std::size_t>(lane)] = scratch_[at].data();
         }
+        band_.set_lanes(bands);
         band_.factorise();
         // The right-hand sides: the harmonic's three load components (the same for every
         // lane), then the unit boundary loads.

@@ -35,7 +35,10 @@ class PeriodicLanes {
     const ShellModel& model_;
     PeriodicSolver scalar_;
     ComplexLaneBand band_;
-    std::vector<Complex> scratch_; // one profile's assembled band
+    // Each lane's assembled band; once assembled, its zeros stay and only its entries are
+    // written again.
+    std::array<std::vector<Complex>, kLanes> scratch_;
+    std::array<bool, kLanes> assembled_{};
     std::vector<double> rhs_;      // [row][rhs][part][lane]
     SelfGravityCoupling coupling_; // a self-gravitating body's interfaces
     int rhs_count_;

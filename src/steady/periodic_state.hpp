@@ -46,9 +46,10 @@ class PeriodicSolver {
 
     // The periodic system of harmonic h (1..forcing().harmonics) in band storage (n x kBandColumns, as
     // bandecdp takes it): the time-stepping matrix with its time derivatives replaced by the
-    // harmonic's factor s, which it returns.
+    // harmonic's factor s, which it returns. `clear` = false: `a` holds an earlier assembly of
+    // this body, whose zeros stay (assemble_system).
     Complex assemble(Rheology rheology, Flavour flavour, int h, std::span<const double> layer_eta,
-                     Mat1View<Complex> a);
+                     Mat1View<Complex> a, bool clear = true);
 
   private:
     const ShellModel& model_;

@@ -22,7 +22,7 @@ using Complex = std::complex<double>;
     return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
 }
 
-[[maybe_unused]] SteadyRecords steady(const ShellModel& model, Rheology r, double eta) {
+[[maybe_unused]] PeriodRecord steady(const ShellModel& model, Rheology r, double eta) {
     SteadyEngine engine(model);
     const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
     return engine.solve(r, Flavour::Continuous, layer_eta);

@@ -80,12 +80,12 @@ TEST(ShortRuns, PhaseOfTheMinimumIsAFractionOfThePeriod) {
     RunWorkspace ws(model);
     for (const RheologyNames& rheology : kRheologies) {
         const RunRecords r = run_one(rheology.id, model, 1e10, ws);
-        ASSERT_TRUE(r.tn.has_value());
-        EXPECT_GE(*r.tn, 0.0);
-        EXPECT_LT(*r.tn, 1.0);
-        EXPECT_EQ(std::fmod(*r.tn * 40, 1.0), 0.0); // a whole number of steps into the period
-        EXPECT_LT(r.urmin, 0.0);
-        EXPECT_GT(r.urthmax, 0.0);
+        ASSERT_TRUE(r.period.tn.has_value());
+        EXPECT_GE(*r.period.tn, 0.0);
+        EXPECT_LT(*r.period.tn, 1.0);
+        EXPECT_EQ(std::fmod(*r.period.tn * 40, 1.0), 0.0); // a whole number of steps into the period
+        EXPECT_LT(r.period.urmin, 0.0);
+        EXPECT_GT(r.period.urthmax, 0.0);
     }
 }
 

@@ -22,7 +22,9 @@
 namespace tidal {
 namespace {
 
-// Every field, the series only where both runs kept it.
+// Every field, the series only where both runs kept it; the comparison walks the time record
+// into the period record it holds. Fails when the batched path drops a field of its period
+// (tried: the layers' heating left unset in LaneBatch::finish, caught as period.layer_heating).
 void expect_same(const RunRecords& got, const RunRecords& want, bool with_series = true) {
     if (with_series)
         expect_same_record(got, want);

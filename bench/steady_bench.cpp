@@ -72,7 +72,7 @@ void BM_TimeDomainPerViscosity(benchmark::State& state) {
     const SeriesMask last = 1u << (kLanes - 1);
     for (auto _ : state)
         for (const RheologyNames& r : kRheologies)
-            benchmark::DoNotOptimize(run_batch(r.id, model, etas, ws, last).front().pcelk);
+            benchmark::DoNotOptimize(run_batch(r.id, model, etas, ws, last).front().period.power);
     state.SetLabel("batch of kLanes, every rheology");
     state.counters["viscosities/s"] =
         benchmark::Counter(double(kLanes) * state.iterations(), benchmark::Counter::kIsRate);

@@ -344,7 +344,8 @@ class TimeSweep {
         maps_ = engine_.maps(map_etas, Flavour::Discrete, map_step);
         double tn = 0.0;
         for (const ViscosityResults& r : results_) {
-            const SummaryRow row = summary_row(r, model_, written_phases(tn, r, model_.body.models));
+            const ViscosityPeriods v = periods_of(r, model_.body.models);
+            const SummaryRow row = summary_row(v, model_, written_phases(tn, v));
             columns_.add(row);
             doubts_.add(row.eta, row.steady, row.grid);
         }
@@ -452,8 +453,8 @@ class SteadySweep {
         maps_ = engine_.maps(map_etas, Flavour::Continuous, map_step);
         double tn = 0.0;
         for (const SteadySweepRow& row : rows_) {
-            const SummaryRow summary =
-                steady_summary_row(row, model_, written_phases(tn, row, model_.body.models));
+            const ViscosityPeriods v = periods_of(row, model_.body.models);
+            const SummaryRow summary = summary_row(v, model_, written_phases(tn, v));
             columns_.add(summary);
             doubts_.add(summary.eta, summary.steady, summary.grid);
         }

@@ -37,7 +37,7 @@ namespace {
 }
 
 // The periodic state of rheology r with viscosity eta in every layer.
-[[maybe_unused]] SteadyRecords steady(const ShellModel& model, Rheology r, double eta,
+[[maybe_unused]] PeriodRecord steady(const ShellModel& model, Rheology r, double eta,
                                       Flavour flavour = Flavour::Continuous) {
     SteadyEngine engine(model);
     const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);

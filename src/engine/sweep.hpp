@@ -29,7 +29,7 @@ struct ViscosityResults {
     // flavours, when the sweep was asked for it.
     std::optional<SteadySweepRow> steady;
 
-    // Every field with its name (see RunRecords::fields).
+    // Every field with its name (see PeriodRecord::fields).
     static constexpr std::array<const char*, 3> field_names = {"k", "runs", "steady"};
     auto fields() const {
         const auto& [a, b, c] = *this;

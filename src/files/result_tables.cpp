@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <sstream>
 
 #include "body/body_check.hpp"
@@ -132,76 +131,61 @@ SurfaceLoveSummary surface_love_of(const LoveNumbers& love, const SteadyPair* pa
                                                : std::nullopt);
 }
 
-// With numerics.extrapolate, every rheology's Richardson limits (column order) into `row`.
-void add_extrapolated(SummaryRow& row, const ShellModel& model,
-                      const std::function<const SteadyPair*(Rheology)>& pair_of) {
-    if (!model.body.extrapolate) return;
-    for (const Rheology r : model.body.models) {
-        const SteadyPair* pair = pair_of(r);
-        row.extrapolated.push_back(
-            pair ? extrapolated_summary(extrapolated(*pair, model.grid))
-                 : ExtrapolatedSummary{});
-    }
-}
-
 } // namespace
 
-SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
-                       const std::vector<double>& tn) {
-    const TableRheologies& models = model.body.models;
-    const double rout = model.body.outer_radius;
-    SummaryRow row;
-    row.eta = r[models.front()].eta;
-    row.values.resize(models.size());
-    row.steady.resize(models.size());
-    row.grid.resize(models.size());
-    for (std::size_t i = 0; i < models.size(); ++i) {
-        const RunRecords& run = r[models[i]];
-        row.values[i] = {run.pcelk,   surface_heat_flux(run.pcelk, rout),
-                         run.urmin,   tn[i],
-                         run.urthmax, run.phase_lag_deg,
-                         run.amplitude};
-        row.love.push_back(love_summary(run.love));
-        row.surface_love.push_back(
-            surface_love_of(run.love, r.steady ? &(*r.steady)[models[i]] : nullptr, model));
-        row.profile.push_back(profile_of(run.layer_heating, model));
-        if (!model.body.interior.empty())
-            row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
-        if (!r.steady) continue;
-        const SteadyPair& pair = (*r.steady)[models[i]];
-        row.steady[i] = {pair.continuous.power, pair.continuous.phase_lag_deg,
-                         transient(run.pcelk, pair), step_error(pair)};
-        row.grid[i] = grid_summary(grid_error(pair, model.grid));
+ViscosityPeriods periods_of(const ViscosityResults& r, const TableRheologies& models) {
+    ViscosityPeriods v;
+    v.eta = r[models.front()].eta;
+    v.time_run = true;
+    for (const Rheology m : models) {
+        v.period.push_back(&r[m].period);
+        v.steady.push_back(r.steady ? &(*r.steady)[m] : nullptr);
     }
-    add_extrapolated(row, model, [&](Rheology m) -> const SteadyPair* {
-        return r.steady ? &(*r.steady)[m] : nullptr;
-    });
-    return row;
+    return v;
 }
 
-SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
-                              const std::vector<double>& tn) {
-    const TableRheologies& models = model.body.models;
+ViscosityPeriods periods_of(const SteadySweepRow& r, const TableRheologies& models) {
+    ViscosityPeriods v;
+    v.eta = r.eta;
+    for (const Rheology m : models) {
+        v.period.push_back(&r[m].continuous);
+        v.steady.push_back(&r[m]);
+    }
+    return v;
+}
+
+SummaryRow summary_row(const ViscosityPeriods& v, const ShellModel& model,
+                       const std::vector<double>& tn) {
+    const std::size_t n = model.body.models.size();
     const double rout = model.body.outer_radius;
     SummaryRow row;
-    row.eta = r.eta;
-    row.values.resize(models.size());
-    row.steady.resize(models.size());
-    for (std::size_t i = 0; i < models.size(); ++i) {
-        const SteadyRecords& s = r[models[i]].continuous;
-        row.values[i] = {s.power,   surface_heat_flux(s.power, rout),
-                         s.urmin,   tn[i],
-                         s.urthmax, s.phase_lag_deg,
-                         s.amplitude};
-        row.steady[i] = {s.power, s.phase_lag_deg, std::nullopt, std::nullopt};
-        row.grid.push_back(grid_summary(grid_error(r[models[i]], model.grid)));
-        row.love.push_back(love_summary(s.love));
-        row.surface_love.push_back(surface_love_of(s.love, &r[models[i]], model));
-        row.profile.push_back(profile_of(s.layer_heating, model));
+    row.eta = v.eta;
+    row.values.resize(n);
+    row.steady.resize(n);
+    row.grid.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const PeriodRecord& p = *v.period[i];
+        const SteadyPair* pair = v.steady[i];
+        row.values[i] = {p.power,   surface_heat_flux(p.power, rout),
+                         p.urmin,   tn[i],
+                         p.urthmax, p.phase_lag_deg,
+                         p.amplitude};
+        row.love.push_back(love_summary(p.love));
+        row.surface_love.push_back(surface_love_of(p.love, pair, model));
+        row.profile.push_back(profile_of(p.layer_heating, model));
         if (!model.body.interior.empty())
             row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
+        if (!pair) continue;
+        row.steady[i] = {pair->continuous.power, pair->continuous.phase_lag_deg,
+                         v.time_run ? std::optional(transient(p.power, *pair)) : std::nullopt,
+                         v.time_run ? std::optional(step_error(*pair)) : std::nullopt};
+        row.grid[i] = grid_summary(grid_error(*pair, model.grid));
     }
-    add_extrapolated(row, model, [&](Rheology m) { return &r[m]; });
+    if (model.body.extrapolate)
+        for (std::size_t i = 0; i < n; ++i)
+            row.extrapolated.push_back(
+                v.steady[i] ? extrapolated_summary(extrapolated(*v.steady[i], model.grid))
+                            : ExtrapolatedSummary{});
     return row;
 }
 
@@ -326,7 +310,7 @@ void ResultTables::add_row(const SummaryRow& row) {
 }
 
 void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
-    const SummaryRow row = summary_row(r, model_, tn);
+    const SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
     const double eta = row.eta;
     doubts_.add(eta, row.steady, row.grid);
     add_row(row);
@@ -338,7 +322,7 @@ void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn)
 }
 
 void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>& tn) {
-    const SummaryRow row = steady_summary_row(r, model_, tn);
+    const SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
     doubts_.add(row.eta, row.steady, row.grid);
     add_row(row);
 }

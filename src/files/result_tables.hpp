@@ -25,16 +25,25 @@ series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked
 using TableRheologies = std::vector<Rheology>;
 std::vector<std::string_view> table_names(const TableRheologies& models);
 
-// The row of one viscosity of a time sweep of `model`'s rheologies; `tn` are the phases
-// written for its runs (column order). The steady columns are filled when `r` has the steady
-// state.
-SummaryRow summary_row(const ViscosityResults& r, const ShellModel& model,
-                       const std::vector<double>& tn);
+// One viscosity's results as the tables read them, whichever method computed them: per
+// rheology of the tables (column order) the record of its period (a time run's last period,
+// or the continuous periodic state) and its periodic states where they were computed.
+struct ViscosityPeriods {
+    double eta = 0.0; // the swept viscosity, Pa s
+    std::vector<const PeriodRecord*> period;
+    std::vector<const SteadyPair*> steady; // null where not computed
+    // The periods are a time integration's: with its periodic states it has a transient and
+    // a step error.
+    bool time_run = false;
+};
+ViscosityPeriods periods_of(const ViscosityResults& r, const TableRheologies& models);
+ViscosityPeriods periods_of(const SteadySweepRow& r, const TableRheologies& models);
 
-// The row of one viscosity of a sweep without time integration, from the exact-in-time
-// periodic state; `tn` as for summary_row(). The transient and step error stay empty.
-SummaryRow steady_summary_row(const SteadySweepRow& r, const ShellModel& model,
-                              const std::vector<double>& tn);
+// The summary row of one viscosity; `tn` are the phases written for its rheologies (column
+// order). The steady columns are filled where the periodic states are; the transient and the
+// step error only for a time run.
+SummaryRow summary_row(const ViscosityPeriods& v, const ShellModel& model,
+                       const std::vector<double>& tn);
 
 // The surface displacement series (m) of every rheology's run of one viscosity, column order.
 std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,

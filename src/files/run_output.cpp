@@ -29,27 +29,18 @@ void write_legacy_run(ResultSet& files, const RunRecords& r, std::size_t i, doub
     // Each run replaces the series file; runs that kept no series (all but the last of a
     // batch) would be replaced at once by a later one.
     if (!r.ursurf.empty()) files.series(i, r.ursurf);
-    files.summary(LegacyQuantity::MinSurface, i, r.eta, r.urmin);
+    files.summary(LegacyQuantity::MinSurface, i, r.eta, r.period.urmin);
     files.summary(LegacyQuantity::Phase, i, r.eta, tn);
-    files.summary(LegacyQuantity::Equator, i, r.eta, r.urthmax);
+    files.summary(LegacyQuantity::Equator, i, r.eta, r.period.urthmax);
 }
 
 } // namespace
 
-std::vector<double> written_phases(double& tn, const ViscosityResults& r,
-                                   const TableRheologies& models) {
-    // A run whose last period brings no new minimum repeats the phase written before it.
+std::vector<double> written_phases(double& tn, const ViscosityPeriods& v) {
+    // A period that brings no new minimum repeats the phase written before it.
     std::vector<double> written;
-    for (const Rheology m : models)
-        written.push_back(tn = carried_phase(tn, r[m].tn));
-    return written;
-}
-
-std::vector<double> written_phases(double& tn, const SteadySweepRow& r,
-                                   const TableRheologies& models) {
-    std::vector<double> written;
-    for (const Rheology m : models)
-        written.push_back(tn = carried_phase(tn, r[m].continuous.tn));
+    for (const PeriodRecord* p : v.period)
+        written.push_back(tn = carried_phase(tn, p->tn));
     return written;
 }
 
@@ -110,7 +101,7 @@ std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& con
     ResultTables tables(dir, model, {});
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {
-        const std::vector<double> phases = written_phases(tn, row, model.body.models);
+        const std::vector<double> phases = written_phases(tn, periods_of(row, model.body.models));
         console.write(Record().text("viscosity ").real(row.eta).line());
         for (const Rheology m : model.body.models)
             console.write(Record().real(row[m].continuous.power).line());
@@ -135,7 +126,7 @@ void RunOutput::finish(const std::vector<SweepMap>& maps) {
 }
 
 void RunOutput::add(const ViscosityResults& r) {
-    const std::vector<double> tn = written_phases(tn_, r, models_);
+    const std::vector<double> tn = written_phases(tn_, periods_of(r, models_));
     // Per model: its legacy records (the power last), the console showing the viscosity
     // before the first model's power.
     std::size_t legacy = 0;
@@ -144,8 +135,8 @@ void RunOutput::add(const ViscosityResults& r) {
         const bool files = kRheologies[index_of(models_[i])].legacy_files;
         if (files) write_legacy_run(files_, run, legacy, tn[i]);
         if (i == 0) console_.write(Record().text("viscosity ").real(run.eta).line());
-        console_.write(Record().real(run.pcelk).line());
-        if (files) files_.summary(LegacyQuantity::Power, legacy++, run.eta, run.pcelk);
+        console_.write(Record().real(run.period.power).line());
+        if (files) files_.summary(LegacyQuantity::Power, legacy++, run.eta, run.period.power);
     }
     console_.flush();
     tables_.add(r, tn);

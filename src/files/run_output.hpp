@@ -20,13 +20,10 @@
 
 namespace tidal {
 
-// The phases of the minimum written for the runs of one viscosity, in column order. `tn` is
-// the phase written last, carried from run to run across the sweep (0 before the first), and
-// is updated.
-std::vector<double> written_phases(double& tn, const ViscosityResults& r,
-                                   const TableRheologies& models);
-std::vector<double> written_phases(double& tn, const SteadySweepRow& r,
-                                   const TableRheologies& models);
+// The phases of the minimum written for the periods of one viscosity, in column order. `tn`
+// is the phase written last, carried from period to period across the sweep (0 before the
+// first), and is updated.
+std::vector<double> written_phases(double& tn, const ViscosityPeriods& v);
 
 // Writes "body.toml": the body of the run, from which `--body-file` repeats it.
 void write_body_toml(ResultDirectory& dir, const Body& body_spec);

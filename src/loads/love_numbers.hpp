@@ -37,7 +37,7 @@ namespace tidal {
 struct LoveNumbers {
     std::complex<double> h2{}, k2{}, l2{};
 
-    // Every field with its name, for comparisons of whole records (see RunRecords::fields).
+    // Every field with its name, for comparisons of whole records (see PeriodRecord::fields).
     static constexpr std::array<const char*, 3> field_names = {"h2", "k2", "l2"};
     auto fields() const {
         const auto& [a, b, c] = *this;

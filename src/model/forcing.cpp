@@ -24,15 +24,9 @@ const double kSqrt6Pi5 = std::sqrt(6.0 * kPi / 5.0);
 const double kSqrt12Pi = std::sqrt(12.0 * kPi);
 } // namespace
 
-double inner_boundary_radius(const ShellModel& model) {
-    const auto r = vec1(model.grid.r);
-    const int N = model.grid.bottom_node();
-    return (r(N) + r(N + 1)) / 2.0;
-}
-
 double tide_reference_radius(const ShellModel& model) {
     return model.grid.centre && model.grid.liquid_layer == 0 ? model.body.outer_radius
-                                                             : inner_boundary_radius(model);
+                                                             : model.body.inner_radius();
 }
 
 TidalForcing::TidalForcing(const ShellModel& model, double dt)

@@ -30,14 +30,13 @@ struct StepForcing {
     double body_order0, body_cosine, body_sine; // interior load factors of the components
 };
 
-// Radius (m) at which the inner-boundary tide amplitudes are applied: the middle of the two
-// innermost nodes, which straddle the shell's inner radius.
-double inner_boundary_radius(const ShellModel& model);
-
 // Radius (m) of the tide amplitudes that are the phase reference and the scale of the Love
-// numbers: the inner boundary's, where the fluid's pressure rho_b W(R_i) loads the shell; for
-// a body solid to the centre, which has no such boundary, the outer radius (with rho_b the
-// solid's density, the density below the shell then being the shell's own).
+// numbers: the shell's inner radius R_i, where the fluid's pressure rho_b W(R_i) loads the
+// shell; for a body solid to the centre, which has no such boundary, the outer radius (with
+// rho_b the solid's density, the density below the shell then being the shell's own). R_i is
+// the body's (Body::inner_radius), not recomputed from the grid: the shell's two innermost
+// nodes straddle it and their middle is R_i in exact arithmetic (to the bit on every preset
+// and example body).
 double tide_reference_radius(const ShellModel& model);
 
 class TidalForcing {

@@ -48,12 +48,12 @@ double refinement_ratio(int layers, bool centre) {
     return single_layer_refinement_ratio(layers, centre);
 }
 
-GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+GridError grid_error(const PeriodRecord& coarse, const PeriodRecord& fine, int layers,
                      bool centre) {
     return grid_error_at_ratio(coarse, fine, refinement_ratio(layers, centre));
 }
 
-GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+GridError grid_error_at_ratio(const PeriodRecord& coarse, const PeriodRecord& fine,
                               double ratio) {
     const double power = richardson_limit(coarse.power, fine.power, ratio);
     const std::complex<double> h2 = richardson_limit(coarse.love.h2, fine.love.h2, ratio);
@@ -63,12 +63,12 @@ GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& 
             std::abs(coarse.love.k2 / k2 - 1.0), std::abs(coarse.love.l2 / l2 - 1.0)};
 }
 
-Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+Extrapolated extrapolated(const PeriodRecord& coarse, const PeriodRecord& fine, int layers,
                           bool centre) {
     return extrapolated_at_ratio(coarse, fine, refinement_ratio(layers, centre));
 }
 
-Extrapolated extrapolated_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+Extrapolated extrapolated_at_ratio(const PeriodRecord& coarse, const PeriodRecord& fine,
                                    double ratio) {
     return {richardson_limit(coarse.power, fine.power, ratio),
             richardson_limit(coarse.phase_lag_deg, fine.phase_lag_deg, ratio),

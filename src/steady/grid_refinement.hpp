@@ -37,10 +37,10 @@ struct GridError {
     double k2 = 0.0;
     double l2 = 0.0;
 };
-GridError grid_error(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+GridError grid_error(const PeriodRecord& coarse, const PeriodRecord& fine, int layers,
                      bool centre = false);
 // The same for a grid whose spacings shrink by `ratio` (RadialGrid::refinement_ratio).
-GridError grid_error_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+GridError grid_error_at_ratio(const PeriodRecord& coarse, const PeriodRecord& fine,
                               double ratio);
 
 // The Richardson limits themselves, from N cells (`coarse`) and twice N (`fine`): the power
@@ -52,9 +52,9 @@ struct Extrapolated {
     double phase_lag_deg = 0.0;
     std::complex<double> h2, k2, l2;
 };
-Extrapolated extrapolated(const SteadyRecords& coarse, const SteadyRecords& fine, int layers,
+Extrapolated extrapolated(const PeriodRecord& coarse, const PeriodRecord& fine, int layers,
                           bool centre = false);
-Extrapolated extrapolated_at_ratio(const SteadyRecords& coarse, const SteadyRecords& fine,
+Extrapolated extrapolated_at_ratio(const PeriodRecord& coarse, const PeriodRecord& fine,
                                    double ratio);
 
 } // namespace tidal

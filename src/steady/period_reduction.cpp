@@ -322,11 +322,11 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicSt
     }
 }
 
-SteadyRecords PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,
+PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,
                                       Flavour flavour, std::span<const double> layer_eta,
                                       const HarmonicForcing& forcing) const {
     check_harmonics(state);
-    SteadyRecords out;
+    PeriodRecord out;
     out.power = power(state, rheology, flavour, layer_eta, out.layer_heating);
 
     // Surface amplitudes per harmonic: the order-0 surface displacement (mean of the two

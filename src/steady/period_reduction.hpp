@@ -13,39 +13,11 @@
 
 #include "description/rheology_spans.hpp"
 #include "loads/heating_map.hpp"
-#include "loads/love_numbers.hpp"
+#include "model/period_record.hpp"
 #include "steady/periodic_state.hpp"
 
 namespace tidal {
 
-struct SteadyRecords {
-    double power = 0.0; // mean dissipated power over a period, W
-    // Smallest order-0 outer-surface radial displacement over a period, m (0 if it never goes
-    // below 0), and when, as a fraction of the period after the start of the time
-    // integration's last period (0 <= tn < 1; none if it never goes below 0).
-    double urmin = 0.0;
-    std::optional<double> tn;
-    double urthmax = 0.0;       // largest |radial displacement| at the equator, longitude 0, m
-    double phase_lag_deg = 0.0; // lag of the displacement's fundamental behind the tide's, deg
-    double amplitude = 0.0;     // amplitude of that fundamental, m
-    LoveNumbers love;           // at the orbital frequency (loads/love_numbers.hpp)
-    // Per layer: the period-mean dissipation per unit volume integrated over the sphere at
-    // the layer's mid-radius, W/m^3 (loads/heating_profile.hpp).
-    std::vector<double> layer_heating;
-
-    // Every field, in declaration order, with its name: what a comparison of whole records
-    // walks. The structured binding stops the build when a field is added but not listed.
-    static constexpr std::array<const char*, 8> field_names = {
-        "power", "urmin", "tn", "urthmax", "phase_lag_deg", "amplitude", "love", "layer_heating"};
-    auto fields() const {
-        const auto& [a, b, c, d, e, f, g, h] = *this;
-        return std::tie(a, b, c, d, e, f, g, h);
-    }
-    auto fields() {
-        auto& [a, b, c, d, e, f, g, h] = *this;
-        return std::tie(a, b, c, d, e, f, g, h);
-    }
-};
 
 // Reduces periodic states of one body. The continuous flavour is reduced exactly in time: the
 // mean of a product of harmonics over a period, extremes of the reconstructed signal. The
@@ -58,7 +30,7 @@ class PeriodReduction {
     // forcing's, HarmonicForcing::harmonics).
     PeriodReduction(const ShellModel& model, int harmonics);
 
-    SteadyRecords reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
+    PeriodRecord reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
                          std::span<const double> layer_eta, const HarmonicForcing& forcing) const;
 
     // Per layer, the period-mean products of the parts of what the rheology dissipates, for

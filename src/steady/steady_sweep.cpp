@@ -5,18 +5,6 @@
 
 namespace tidal {
 
-void add_order_one(SteadyRecords& out, const SteadyRecords& one, bool circular) {
-    out.power += one.power;
-    for (std::size_t l = 0; l < out.layer_heating.size(); ++l)
-        out.layer_heating[l] += one.layer_heating[l];
-    // A circular orbit's first-order tide has no order-0 component at the orbital frequency:
-    // the body's response there is read from the order-1 pair's state.
-    if (circular) {
-        out.love = one.love;
-        out.phase_lag_deg = one.phase_lag_deg;
-    }
-}
-
 SteadyEngine::SteadyEngine(const ShellModel& model)
     : circular_(model.body.eccentricity == 0.0), solver_(model), lanes_(model),
       reduction_(model, solver_.forcing().harmonics) {
@@ -26,24 +14,24 @@ SteadyEngine::SteadyEngine(const ShellModel& model)
     }
 }
 
-SteadyRecords SteadyEngine::solve(Rheology rheology, Flavour flavour,
+PeriodRecord SteadyEngine::solve(Rheology rheology, Flavour flavour,
                                   std::span<const double> layer_eta) {
     solver_.solve(rheology, flavour, layer_eta, state_);
-    SteadyRecords out = reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing());
+    PeriodRecord out = reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing());
     if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta), circular_);
     return out;
 }
 
 void SteadyEngine::solve(Rheology rheology, Flavour flavour,
                          std::span<const std::span<const double>> layer_etas,
-                         std::span<SteadyRecords> out) {
+                         std::span<PeriodRecord> out) {
     const std::size_t count = layer_etas.size();
     lanes_.solve(rheology, flavour, layer_etas, std::span<PeriodicState>(states_.data(), count));
     for (std::size_t i = 0; i < count; ++i)
         out[i] = reduction_.reduce(states_[i], rheology, flavour, layer_etas[i], lanes_.forcing());
     if (!one_) return;
-    std::array<SteadyRecords, kLanes> one;
-    one_->solve(rheology, flavour, layer_etas, std::span<SteadyRecords>(one.data(), count));
+    std::array<PeriodRecord, kLanes> one;
+    one_->solve(rheology, flavour, layer_etas, std::span<PeriodRecord>(one.data(), count));
     for (std::size_t i = 0; i < count; ++i)
         add_order_one(out[i], one[i], circular_);
 }
@@ -72,7 +60,7 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
     };
     std::vector<std::vector<double>> layer_eta, fine_eta;
     std::vector<std::span<const double>> views, fine_views;
-    std::array<SteadyRecords, kLanes> records;
+    std::array<PeriodRecord, kLanes> records;
     std::vector<SteadySweepRow> rows;
     rows.reserve(etas.size());
     for (std::size_t first = 0; first < etas.size(); first += kLanes) {
@@ -85,7 +73,7 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
         std::array<SteadySweepRow, kLanes> batch_rows;
         for (std::size_t i = 0; i < count; ++i)
             batch_rows[i].eta = batch[i];
-        const std::span<SteadyRecords> out(records.data(), count);
+        const std::span<PeriodRecord> out(records.data(), count);
         for (const Rheology r : model.body.models) {
             engine.solve(r, Flavour::Continuous, views, out);
             for (std::size_t i = 0; i < count; ++i)

@@ -17,23 +17,18 @@
 
 namespace tidal {
 
-// An oblique body's steady records: `out` with the dissipation of `one`, the same state's
-// order-1 pair, added (the power and the heating of every layer, docs/method.md §2.2); on a
-// `circular` orbit (e = 0) the Love numbers and phase lag are `one`'s.
-void add_order_one(SteadyRecords& out, const SteadyRecords& one, bool circular);
-
 // One body's solver and reduction, reused from viscosity to viscosity (one per thread).
 class SteadyEngine {
   public:
     explicit SteadyEngine(const ShellModel& model);
 
     // The steady state of `rheology` with per-layer viscosities `layer_eta` (N values, Pa s).
-    SteadyRecords solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta);
+    PeriodRecord solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta);
 
     // The same for up to kLanes profiles at once, out[i] for layer_etas[i] (the same records
     // as one at a time, solved in vector lanes).
     void solve(Rheology rheology, Flavour flavour,
-               std::span<const std::span<const double>> layer_etas, std::span<SteadyRecords> out);
+               std::span<const std::span<const double>> layer_etas, std::span<PeriodRecord> out);
 
   private:
     // An oblique body's order-1 pair: its model (order_one_model) and engine, whose records'
@@ -49,12 +44,12 @@ class SteadyEngine {
 };
 
 struct SteadyPair {
-    SteadyRecords continuous;
-    std::optional<SteadyRecords> discrete; // when asked for
+    PeriodRecord continuous;
+    std::optional<PeriodRecord> discrete; // when asked for
     // The continuous state on twice the cells, when the model carries them (grid error).
-    std::optional<SteadyRecords> refined = std::nullopt;
+    std::optional<PeriodRecord> refined = std::nullopt;
 
-    // Every field with its name (see RunRecords::fields).
+    // Every field with its name (see PeriodRecord::fields).
     static constexpr std::array<const char*, 3> field_names = {"continuous", "discrete",
                                                                "refined"};
     auto fields() const {
@@ -73,7 +68,7 @@ struct SteadySweepRow {
     const SteadyPair& operator[](Rheology r) const { return pairs[index_of(r)]; }
     SteadyPair& operator[](Rheology r) { return pairs[index_of(r)]; }
 
-    // Every field with its name (see RunRecords::fields).
+    // Every field with its name (see PeriodRecord::fields).
     static constexpr std::array<const char*, 2> field_names = {"eta", "pairs"};
     auto fields() const {
         const auto& [a, b] = *this;

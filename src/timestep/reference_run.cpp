@@ -143,7 +143,7 @@ RunRecords run_plain(const ShellModel& m, Rheology swept, std::vector<double> et
     const Mat1View<const double> window(&P(1, nsteps - nperiod), N, nperiod + 1);
     std::vector<double> layer_power(static_cast<std::size_t>(N));
     const std::vector<Rheology> cells = m.body.cell_rheologies(swept);
-    out.pcelk = vypocitejpcelk(
+    out.period.power = vypocitejpcelk(
         N, nperiod, window, dt,
         [&](int l, double integral) {
             return with_rheology(cells[static_cast<std::size_t>(l - 1)], [&]<class R>(R) {
@@ -151,7 +151,7 @@ RunRecords run_plain(const ShellModel& m, Rheology swept, std::vector<double> et
             });
         },
         m.grid, vec1(layer_power));
-    out.layer_heating = period_means(layer_power, nperiod, dt);
+    out.period.layer_heating = period_means(layer_power, nperiod, dt);
     return out;
 }
 

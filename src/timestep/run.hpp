@@ -11,47 +11,30 @@
 #include <vector>
 
 #include "linalg/band_solve_fast.hpp"
-#include "loads/love_numbers.hpp"
 #include "loads/self_gravity.hpp"
 #include "rheology/rheologies.hpp"
+#include "model/period_record.hpp"
 #include "model/shell_model.hpp"
 
 namespace tidal {
 
+// A time integration of one viscosity: its last period's quantities and what only a time
+// run has.
 struct RunRecords {
     double eta = 0.0;   // the viscosity of the run, Pa s
-    double urmin = 0.0; // smallest outer-surface radial displacement of the last period, m
-    // Fraction of the period at which urmin was reached, if the last period set a new minimum
-    // below 0 (otherwise the previous run's value stands).
-    std::optional<double> tn;
-    double urthmax = 0.0; // largest |radial displacement| at the equator, longitude 0, m
-    double pcelk = 0.0;   // mean dissipated power over the last period, W
-    // Fundamental harmonic (orbital frequency) of the outer-surface order-0 radial
-    // displacement over the last period: its amplitude (m) and how far it lags behind the
-    // order-0 tide (degrees; 0 for an elastic shell, positive when the surface moves later).
-    double amplitude = 0.0;
-    double phase_lag_deg = 0.0;
-    // Love numbers from the fundamentals of the order-0 surface and inner-interface radial
-    // displacements over the last period (loads/love_numbers.hpp).
-    LoveNumbers love;
-    // Per layer (N, outermost first): the mean over the last period of the dissipation per
-    // unit volume integrated over the sphere at the layer's mid-radius, W/m^3 (4 pi times the
-    // layer's mean volumetric heating; see loads/heating_profile.hpp).
-    std::vector<double> layer_heating;
+    PeriodRecord period; // the last period (tn: only if it set a new minimum below 0)
     std::vector<double> ursurf; // outer-surface radial displacement of every step, m
 
     // Every field, in declaration order, with its name: what a comparison of whole records
     // walks. The structured binding stops the build when a field is added but not listed.
-    static constexpr std::array<const char*, 10> field_names = {
-        "eta", "urmin", "tn", "urthmax", "pcelk", "amplitude", "phase_lag_deg", "love",
-        "layer_heating", "ursurf"};
+    static constexpr std::array<const char*, 3> field_names = {"eta", "period", "ursurf"};
     auto fields() const {
-        const auto& [a, b, c, d, e, f, g, h, i, j] = *this;
-        return std::tie(a, b, c, d, e, f, g, h, i, j);
+        const auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
     }
     auto fields() {
-        auto& [a, b, c, d, e, f, g, h, i, j] = *this;
-        return std::tie(a, b, c, d, e, f, g, h, i, j);
+        auto& [a, b, c] = *this;
+        return std::tie(a, b, c);
     }
 };
 

@@ -266,9 +266,9 @@ LaneBatch::finish(const std::function<double(int, double, double)>& layer_power)
                 l, window_integral(ws_.window_sum[at], ws_.window_first[at], ws_.window_last[at], dt),
                 layer_eta[at]);
         }
-        out_[static_cast<std::size_t>(lane)].pcelk =
+        out_[static_cast<std::size_t>(lane)].period.power =
             shell_power(N, nperiod, dt, vec1(std::as_const(ws_.layer_power)), model.grid);
-        out_[static_cast<std::size_t>(lane)].layer_heating =
+        out_[static_cast<std::size_t>(lane)].period.layer_heating =
             period_means(ws_.layer_power, nperiod, dt);
         surface_[static_cast<std::size_t>(lane)].finish(tide_);
     }
@@ -303,17 +303,8 @@ int constants_stride(const Body& body, Rheology swept) {
 
 void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one,
                    bool circular) {
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i].pcelk += one[i].pcelk;
-        // A circular orbit's first-order tide has no order-0 component: the body's response at
-        // the orbital frequency is read from the order-1 pair's run.
-        if (circular) {
-            out[i].love = one[i].love;
-            out[i].phase_lag_deg = one[i].phase_lag_deg;
-        }
-        for (std::size_t l = 0; l < out[i].layer_heating.size(); ++l)
-            out[i].layer_heating[l] += one[i].layer_heating[l];
-    }
+    for (std::size_t i = 0; i < out.size(); ++i)
+        add_order_one(out[i].period, one[i].period, circular);
 }
 
 SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool keep_series)
@@ -321,9 +312,9 @@ SurfaceTracker::SurfaceTracker(const ShellModel& model, RunRecords& out, bool ke
       nperiod_(model.run.nperiod), nsteps_(model.run.nsteps),
       response_(response_slot(model.orders)), keep_series_(keep_series),
       love_(model.body, tide_reference_radius(model)), out_(out) {
-    out_.urmin = 0.0;
-    out_.urthmax = 0.0;
-    out_.tn.reset();
+    out_.period.urmin = 0.0;
+    out_.period.urthmax = 0.0;
+    out_.period.tn.reset();
     out_.ursurf.clear();
     for (const DensityJump& d : model.jumps)
         jump_nodes_.push_back(d.node);
@@ -344,23 +335,23 @@ void SurfaceTracker::record_surface(int step, double ur0_1, double ur0_2, double
     const double urth = equator_displacement(equator_, ursurf, ur22_sum);
 
     if (step > nsteps_ - nperiod_) {
-        add_last_period_step(out_, step, nsteps_, nperiod_, ursurf, urth);
+        add_last_period_step(out_.period, step, nsteps_, nperiod_, ursurf, urth);
         fundamental_.add(ursurf, w);
     }
     if (keep_series_) out_.ursurf.push_back(ursurf);
 }
 
 void SurfaceTracker::finish(const Harmonic& tide) {
-    close_last_period(out_);
+    close_last_period(out_.period);
     const Harmonic u = fundamental(fundamental_, nperiod_);
-    out_.amplitude = u.amplitude;
-    out_.phase_lag_deg = phase_lag_deg(u, tide);
+    out_.period.amplitude = u.amplitude;
+    out_.period.phase_lag_deg = phase_lag_deg(u, tide);
     std::vector<std::complex<double>> jumps;
     for (const FundamentalSums& sums : jumps_)
         jumps.push_back(phasor(fundamental(sums, nperiod_)));
     if (core_top_ > 0) jumps.push_back(phasor(fundamental(core_top_sums_, nperiod_)));
     if (core_base_ > 0) jumps.push_back(phasor(fundamental(core_base_sums_, nperiod_)));
-    out_.love = love_(phasor(u), phasor(fundamental(tangential_, nperiod_)),
+    out_.period.love = love_(phasor(u), phasor(fundamental(tangential_, nperiod_)),
                       phasor(fundamental(interface_, nperiod_)), phasor(tide), jumps);
 }
 

@@ -24,11 +24,10 @@ inline constexpr int kCosine = 1; // order-2 component of the cosine terms
 inline constexpr int kSine = 2;   // order-2 component of the sine terms
 
 // An oblique body's records: `out`, the runs of orders 0 and 2, with the dissipation of `one`,
-// the same viscosities' runs of the order-1 pair (order_one_model), added: the power and the
-// heating of every layer (the components' dissipations add over the sphere, docs/method.md
-// §2.2). On a `circular` orbit (e = 0) the Love numbers and the phase lag are the order-1
-// run's (its cosine component against its own tide: the same radial problem at the same
-// frequency). Everything else is read from the order-0 component and stays out's.
+// the same viscosities' runs of the order-1 pair (order_one_model), added as for any period
+// (model/period_record.hpp; on a circular orbit the order-1 run's cosine component against
+// its own tide is the same radial problem at the same frequency). Everything else is read
+// from the order-0 component and stays out's.
 void add_order_one(std::vector<RunRecords>& out, const std::vector<RunRecords>& one,
                    bool circular);
 

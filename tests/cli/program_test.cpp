@@ -190,8 +190,8 @@ TEST(Sweep, EveryRheologyAndSteadyStateReachTheirViscosityOnAnyThreadCount) {
         }
     }
     // The rheologies differ, so a record moved to another rheology's place would show.
-    EXPECT_NE(one[0][Rheology::Maxwell].pcelk, one[0][Rheology::Andrade].pcelk);
-    EXPECT_NE(one[0][Rheology::KelvinVoigt].pcelk, one[0][Rheology::Andrade].pcelk);
+    EXPECT_NE(one[0][Rheology::Maxwell].period.power, one[0][Rheology::Andrade].period.power);
+    EXPECT_NE(one[0][Rheology::KelvinVoigt].period.power, one[0][Rheology::Andrade].period.power);
 }
 
 TEST(Sweep, APhaseIsCarriedOverRunsWithoutANewMinimum) {

@@ -81,7 +81,7 @@ TEST(RecordDoubles, EveryFieldOfEveryNestingComesBackBitForBit) {
 TEST(RecordDoubles, AbsentOptionalsAndEmptyVectorsStayAbsentAndEmpty) {
     Batch sparse(3);
     sparse[1].k = -7;
-    sparse[1].runs[0].tn = 0.25;
+    sparse[1].runs[0].period.tn = 0.25;
     sparse[2].steady.emplace();
     sparse[2].steady->pairs[0].discrete.emplace();
     const Batch back = round_trip(sparse);

@@ -86,7 +86,7 @@ TEST(LayerRheology, TimeRunsReachTheMixedPeriodicStateInBothPaths) {
             // The periodic states in vector lanes, as one at a time.
             const std::vector<double> p0 = cell_viscosities(b, etas[0]), p1 = cell_viscosities(b, etas[1]);
             const std::span<const double> profiles[2] = {p0, p1};
-            SteadyRecords lanes[2];
+            PeriodRecord lanes[2];
             periodic.solve(r.id, Flavour::Continuous, profiles, lanes);
             testing_records::expect_same_bits(lanes[1], periodic.solve(r.id, Flavour::Continuous, p1),
                                               "steady lanes");
@@ -94,12 +94,12 @@ TEST(LayerRheology, TimeRunsReachTheMixedPeriodicStateInBothPaths) {
                 SCOPED_TRACE(testing::Message() << "eta " << run.eta);
                 testing_records::expect_same_bits(run, run_reference(m, run.eta, r.id),
                                                   std::string(r.name));
-                const SteadyRecords s =
+                const PeriodRecord s =
                     periodic.solve(r.id, Flavour::Discrete, cell_viscosities(b, run.eta));
                 // The ice's slowest modes leave a few 1e-6 after ten periods.
-                EXPECT_LT(std::abs(run.love.h2 - s.love.h2) / std::abs(s.love.h2), 2e-5);
-                EXPECT_LT(std::abs(run.love.k2 - s.love.k2) / std::abs(s.love.k2), 2e-5);
-                EXPECT_LT(std::fabs(run.pcelk / s.power - 1.0), 5e-5);
+                EXPECT_LT(std::abs(run.period.love.h2 - s.love.h2) / std::abs(s.love.h2), 2e-5);
+                EXPECT_LT(std::abs(run.period.love.k2 - s.love.k2) / std::abs(s.love.k2), 2e-5);
+                EXPECT_LT(std::fabs(run.period.power / s.power - 1.0), 5e-5);
             }
         }
     }
@@ -160,15 +160,15 @@ TEST(LayerRheology, NearlyElasticLidIsTheSameLidInEveryRheology) {
         const auto weak = rows(lid, "1e14");
         for (std::size_t i = 0; i < etas.size(); ++i)
             for (const Rheology r : {Rheology::Maxwell, Rheology::Andrade}) {
-                const SteadyRecords& s = hard[i][r].continuous;
-                const SteadyRecords& e = elastic[i][r].continuous;
+                const PeriodRecord& s = hard[i][r].continuous;
+                const PeriodRecord& e = elastic[i][r].continuous;
                 EXPECT_LT(std::abs(s.love.k2 - e.love.k2) / std::abs(e.love.k2), 1e-6);
                 EXPECT_LT(std::abs(s.love.h2 - e.love.h2) / std::abs(e.love.h2), 1e-6);
                 EXPECT_LT(std::fabs(s.power / e.power - 1.0), 1e-6);
                 if (lid != "maxwell") {
                     EXPECT_GT(std::fabs(weak[i][r].continuous.power / soft[i][r].continuous.power - 1.0), 1e-3);
                 }
-                for (const SteadyRecords* x : {&s, &weak[i][r].continuous}) {
+                for (const PeriodRecord* x : {&s, &weak[i][r].continuous}) {
                     EXPECT_NEAR(x->power, tide_work(b, x->love.k2), 2e-3 * x->power);
                     double sum = 0.0, lid_power = 0.0;
                     const auto cells = heating_profile(x->layer_heating, engine.model().grid);

@@ -114,7 +114,7 @@ TEST(LayeredBody, ShellFormWithTheSameGravitiesGivesTheSameNumbers) {
     const auto x = plain.steady(etas), y = layers.steady(etas);
     for (std::size_t i = 0; i < etas.size(); ++i)
         for (Rheology r : {Rheology::Maxwell, Rheology::Andrade}) {
-            const SteadyRecords &p = x[i][r].continuous, &q = y[i][r].continuous;
+            const PeriodRecord &p = x[i][r].continuous, &q = y[i][r].continuous;
             const auto close = [](double u, double v) { return std::abs(u - v) <= 1e-13 * std::abs(u); };
             EXPECT_TRUE(close(p.power, q.power)) << p.power << " " << q.power;
             EXPECT_TRUE(close(p.amplitude, q.amplitude));

@@ -36,7 +36,7 @@ TEST(LoveNumbers, FluidLimitOfPresetShells) {
                           (b.density + b.density_contrast * (b.surface_gravity / b.bottom_gravity) * std::pow(q, 6));
         std::array<Complex, 3> h2s{}, k2s{};
         for (int i = 0; i < 3; ++i) {
-            const SteadyRecords r = steady(with_layers(b, 20 << i), Rheology::Maxwell, 1.0);
+            const PeriodRecord r = steady(with_layers(b, 20 << i), Rheology::Maxwell, 1.0);
             h2s[static_cast<std::size_t>(i)] = r.love.h2;
             k2s[static_cast<std::size_t>(i)] = r.love.k2;
         }
@@ -55,7 +55,7 @@ TEST(LoveNumbers, DissipationIsTheTidesWorkForEveryRheology) {
         for (const double eta : {1e12, 1e13, 1e15}) {
             double off[3];
             for (int i = 0; i < 3; ++i) {
-                const SteadyRecords s = steady(with_layers(b, 10 << i), r.id, eta);
+                const PeriodRecord s = steady(with_layers(b, 10 << i), r.id, eta);
                 off[i] = tide_work(b, s.love.k2) / s.power - 1.0;
             }
             EXPECT_LT(std::fabs(off[1]), 1e-3) << r.name << " " << eta;
@@ -75,11 +75,11 @@ TEST(LoveNumbers, TimeIntegrationEndsAtItsSchemesPeriodicLoveNumbers) {
     const std::vector<double> etas = {1e12};
     for (const RheologyNames& r : kRheologies)
         for (const RunRecords& run : run_batch(r.id, m, etas, ws)) {
-            const SteadyRecords s =
+            const PeriodRecord s =
                 engine.solve(r.id, Flavour::Discrete, std::vector<double>(20, run.eta));
             const double settled = r.id == Rheology::Andrade ? 1e-6 : 1e-9;
-            EXPECT_LT(std::abs(run.love.h2 - s.love.h2) / std::abs(s.love.h2), settled) << r.name << " " << run.eta;
-            EXPECT_LT(std::abs(run.love.k2 - s.love.k2) / std::abs(s.love.k2), settled) << r.name;
+            EXPECT_LT(std::abs(run.period.love.h2 - s.love.h2) / std::abs(s.love.h2), settled) << r.name << " " << run.eta;
+            EXPECT_LT(std::abs(run.period.love.k2 - s.love.k2) / std::abs(s.love.k2), settled) << r.name;
         }
 }
 
@@ -87,7 +87,7 @@ TEST(LoveNumbers, TimeIntegrationEndsAtItsSchemesPeriodicLoveNumbers) {
 TEST(LoveNumbers, QualityFactor) {
     const Body b = *preset_body(1);
     const ShellModel m = with_layers(b, 20);
-    const SteadyRecords peak = steady(m, Rheology::Maxwell, 1e13);
+    const PeriodRecord peak = steady(m, Rheology::Maxwell, 1e13);
     ASSERT_TRUE(tidal_q(peak.love));
     EXPECT_NEAR(std::abs(peak.love.k2) / *tidal_q(peak.love), minus_im_k2(peak.love), 1e-15);
     EXPECT_FALSE(tidal_q(LoveNumbers{{0.5, 0.0}, {0.3, 0.0}}));
@@ -104,7 +104,7 @@ TEST(HeatingProfile, LayersTileTheShellAndAddUpToThePower) {
         for (const RunRecords& run : run_batch(r.id, m, etas, ws)) {
             const auto s = steady(m, r.id, run.eta);
             for (const auto& [heating, power] :
-                 {std::pair{run.layer_heating, run.pcelk}, std::pair{s.layer_heating, s.power}}) {
+                 {std::pair{run.period.layer_heating, run.period.power}, std::pair{s.layer_heating, s.power}}) {
                 const std::vector<ProfileLayer> p = heating_profile(heating, m.grid);
                 ASSERT_EQ(p.size(), 20u);
                 EXPECT_DOUBLE_EQ(p.front().outer_radius, m.body.outer_radius);

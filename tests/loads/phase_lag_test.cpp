@@ -53,15 +53,15 @@ TEST(PhaseLag, ElasticAndViscousLimitsAndTheMaxwellPeak) {
     // lowest: the surface follows the tide in phase. A stiff Kelvin-Voigt dashpot makes the
     // displacement the time integral of the forcing: a quarter period late, less the half step
     // by which backward Euler leads (100 steps a period: 1.8 degrees).
-    EXPECT_NEAR(sweep.back()[Rheology::Maxwell].phase_lag_deg, 0.0, 1e-3);
-    EXPECT_NEAR(sweep.front()[Rheology::KelvinVoigt].phase_lag_deg, 0.0, 0.5);
-    EXPECT_NEAR(sweep.back()[Rheology::KelvinVoigt].phase_lag_deg, 90.0 - 1.8, 0.05);
+    EXPECT_NEAR(sweep.back()[Rheology::Maxwell].period.phase_lag_deg, 0.0, 1e-3);
+    EXPECT_NEAR(sweep.front()[Rheology::KelvinVoigt].period.phase_lag_deg, 0.0, 0.5);
+    EXPECT_NEAR(sweep.back()[Rheology::KelvinVoigt].period.phase_lag_deg, 90.0 - 1.8, 0.05);
     for (const ViscosityResults& r : sweep) {
         // A dissipating shell lags: never ahead of the tide, never more than a quarter period.
-        EXPECT_GT(r[Rheology::Maxwell].phase_lag_deg, -1e-6) << r[Rheology::Maxwell].eta;
-        EXPECT_LT(r[Rheology::Maxwell].phase_lag_deg, 90.0) << r[Rheology::Maxwell].eta;
-        EXPECT_GT(r[Rheology::KelvinVoigt].phase_lag_deg, -1e-6) << r[Rheology::KelvinVoigt].eta;
-        EXPECT_GT(r[Rheology::Maxwell].amplitude, 0.0);
+        EXPECT_GT(r[Rheology::Maxwell].period.phase_lag_deg, -1e-6) << r[Rheology::Maxwell].eta;
+        EXPECT_LT(r[Rheology::Maxwell].period.phase_lag_deg, 90.0) << r[Rheology::Maxwell].eta;
+        EXPECT_GT(r[Rheology::KelvinVoigt].period.phase_lag_deg, -1e-6) << r[Rheology::KelvinVoigt].eta;
+        EXPECT_GT(r[Rheology::Maxwell].period.amplitude, 0.0);
     }
     // The power follows the imaginary part of the response, the lag its argument: for a stiff
     // mantle, whose response changes little in magnitude across the peak, they peak together.
@@ -70,9 +70,9 @@ TEST(PhaseLag, ElasticAndViscousLimitsAndTheMaxwellPeak) {
                                 [&](const auto& a, const auto& b) { return key(a) < key(b); }) -
                sweep.begin();
     };
-    const auto power = peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].pcelk; });
+    const auto power = peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].period.power; });
     const auto lag =
-        peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
+        peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].period.phase_lag_deg; });
     EXPECT_GT(power, 10);
     EXPECT_LT(power, static_cast<long>(sweep.size()) - 10);
     EXPECT_LE(std::abs(lag - power), 3) << "power peak at " << sweep[power][Rheology::Maxwell].eta
@@ -94,11 +94,11 @@ TEST(PhaseLag, MaxwellLagPeaksAboveThePowerBySqrtOfTheFluidToElasticRatio) {
             .eta;
     };
     const double power =
-        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].pcelk; });
+        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].period.power; });
     const double lag =
-        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].phase_lag_deg; });
+        at_peak([](const ViscosityResults& r) { return r[Rheology::Maxwell].period.phase_lag_deg; });
     const double ratio =
-        sweep.front()[Rheology::Maxwell].amplitude / sweep.back()[Rheology::Maxwell].amplitude;
+        sweep.front()[Rheology::Maxwell].period.amplitude / sweep.back()[Rheology::Maxwell].period.amplitude;
     EXPECT_GT(ratio, 20.0);
     EXPECT_NEAR(std::log10(lag / power), std::log10(std::sqrt(ratio)), 0.1);
 }

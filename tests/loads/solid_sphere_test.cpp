@@ -160,7 +160,7 @@ TEST(SolidSphere, ProfileAndMapsCoverTheWholeSphere) {
     const Body b = read_ok(solid_sphere(20));
     const Engine engine(b);
     const double etas[] = {1e14};
-    const SteadyRecords s = engine.steady(etas)[0][Rheology::Maxwell].continuous;
+    const PeriodRecord s = engine.steady(etas)[0][Rheology::Maxwell].continuous;
     const std::vector<ProfileLayer> p = heating_profile(s.layer_heating, engine.model().grid);
     ASSERT_EQ(p.size(), 20u);
     EXPECT_EQ(p.front().outer_radius, kRadius);
@@ -206,19 +206,19 @@ TEST(SolidSphere, TimeIntegrationReachesThePeriodicStateInBothPaths) {
         for (const RunRecords& run : runs) {
             testing_records::expect_same_bits(run, run_reference(m, run.eta, r.id),
                                               std::string(r.name));
-            const SteadyRecords s = periodic.solve(r.id, Flavour::Discrete,
+            const PeriodRecord s = periodic.solve(r.id, Flavour::Discrete,
                                                    std::vector<double>(12, run.eta));
             const double settled = r.id == Rheology::Andrade ? 1e-6 : 1e-8;
-            EXPECT_LT(std::abs(run.love.h2 - s.love.h2) / std::abs(s.love.h2), settled) << r.name;
-            EXPECT_LT(std::abs(run.love.k2 - s.love.k2) / std::abs(s.love.k2), settled) << r.name;
-            EXPECT_LT(std::abs(run.love.l2 - s.love.l2) / std::abs(s.love.l2), settled) << r.name;
-            const SteadyRecords c = periodic.solve(r.id, Flavour::Continuous,
+            EXPECT_LT(std::abs(run.period.love.h2 - s.love.h2) / std::abs(s.love.h2), settled) << r.name;
+            EXPECT_LT(std::abs(run.period.love.k2 - s.love.k2) / std::abs(s.love.k2), settled) << r.name;
+            EXPECT_LT(std::abs(run.period.love.l2 - s.love.l2) / std::abs(s.love.l2), settled) << r.name;
+            const PeriodRecord c = periodic.solve(r.id, Flavour::Continuous,
                                                    std::vector<double>(12, run.eta));
             const double step_error = std::fabs(s.power / c.power - 1.0);
-            EXPECT_LT(std::abs(run.love.l2 - c.love.l2) / std::abs(c.love.l2),
+            EXPECT_LT(std::abs(run.period.love.l2 - c.love.l2) / std::abs(c.love.l2),
                       step_error + settled) << r.name;
-            EXPECT_LT(std::fabs(run.pcelk / s.power - 1.0), 10.0 * settled) << r.name;
-            EXPECT_LT(std::fabs(tide_work(b, run.love.k2) / run.pcelk - 1.0), 5e-3) << r.name;
+            EXPECT_LT(std::fabs(run.period.power / s.power - 1.0), 10.0 * settled) << r.name;
+            EXPECT_LT(std::fabs(tide_work(b, run.period.love.k2) / run.period.power - 1.0), 5e-3) << r.name;
         }
     }
 }

@@ -38,8 +38,8 @@ TEST(ObliquityTide, SteadyHeatIsTheWorkOfTheObliquityTide) {
         for (const double eta : {1e12, 1e14}) {
             double off[3];
             for (int i = 0; i < 3; ++i) {
-                const SteadyRecords e = steady(with_layers(b, 10 << i), Rheology::Maxwell, eta);
-                const SteadyRecords t =
+                const PeriodRecord e = steady(with_layers(b, 10 << i), Rheology::Maxwell, eta);
+                const PeriodRecord t =
                     steady(with_layers(tilted(b, 0.0, theta, 40.0), 10 << i), Rheology::Maxwell, eta);
                 off[i] = tide_work(tilted(b, 0.0, theta), e.love.k2) / t.power - 1.0;
             }
@@ -63,7 +63,7 @@ TEST(ObliquityTide, TimeIntegrationHeatIsTheWorkOfTheObliquityTide) {
         for (std::size_t i = 0; i < etas.size(); ++i) {
             // The grid's error (2e-4 at 20 layers) and the schemes' step errors at 400 steps a
             // period: backward Euler's (Kelvin-Voigt) is 2.4e-3 on this sine-phased tide.
-            const double off = tide_work(obl.body, e[i].love.k2) / t[i].pcelk - 1.0;
+            const double off = tide_work(obl.body, e[i].period.love.k2) / t[i].period.power - 1.0;
             EXPECT_LT(std::fabs(off), r.id == Rheology::KelvinVoigt ? 3e-3 : 2e-3)
                 << r.name << " " << etas[i];
         }
@@ -80,9 +80,9 @@ TEST(ObliquityTide, EccentricityAndObliquityHeatsAdd) {
     const ShellModel ecc = with_layers(tilted(b, b.eccentricity, 0.0), 20);
     const ShellModel obl = with_layers(tilted(b, 0.0, 3.0, 70.0), 20);
     for (const double eta : {1e12, 1e14}) {
-        const SteadyRecords sb = steady(both, Rheology::Maxwell, eta);
-        const SteadyRecords se = steady(ecc, Rheology::Maxwell, eta);
-        const SteadyRecords so = steady(obl, Rheology::Maxwell, eta);
+        const PeriodRecord sb = steady(both, Rheology::Maxwell, eta);
+        const PeriodRecord se = steady(ecc, Rheology::Maxwell, eta);
+        const PeriodRecord so = steady(obl, Rheology::Maxwell, eta);
         EXPECT_NEAR(sb.power / (se.power + so.power) - 1.0, 0.0, 1e-12) << eta;
         EXPECT_GT(so.power / se.power, 0.1) << eta; // both matter here
         EXPECT_LT(std::fabs(tide_work(both.body, se.love.k2) / sb.power - 1.0), 2e-3) << eta;
@@ -115,7 +115,7 @@ TEST(ObliquityTide, CircularOrbitsLoveNumbersAreTheBodysAtTheOrbitalFrequency) {
         const ShellModel obl = with_layers(t, 12);
         for (const Rheology r : {Rheology::Maxwell, Rheology::Andrade})
             for (const double eta : {1e12, 1e14}) {
-                const SteadyRecords e = steady(ecc, r, eta), o = steady(obl, r, eta);
+                const PeriodRecord e = steady(ecc, r, eta), o = steady(obl, r, eta);
                 same(o.love, e.love, 1e-11, std::string(tide) + " steady");
                 EXPECT_NEAR(o.phase_lag_deg, e.phase_lag_deg, 1e-9) << tide;
             }
@@ -128,8 +128,8 @@ TEST(ObliquityTide, CircularOrbitsLoveNumbersAreTheBodysAtTheOrbitalFrequency) {
         const std::vector<RunRecords> e = run_batch(r, ecc_t, etas, ws);
         const std::vector<RunRecords> o = run_batch(r, obl_t, etas, ws);
         for (std::size_t i = 0; i < etas.size(); ++i) {
-            same(o[i].love, e[i].love, 1e-10, "time");
-            EXPECT_NEAR(o[i].phase_lag_deg, e[i].phase_lag_deg, 1e-8);
+            same(o[i].period.love, e[i].period.love, 1e-10, "time");
+            EXPECT_NEAR(o[i].period.phase_lag_deg, e[i].period.phase_lag_deg, 1e-8);
         }
     }
 }
@@ -148,12 +148,12 @@ TEST(ObliquityTide, TimeRunsReachThePeriodicStateAndBatchedIsPlain) {
         // (At 1e13 Pa s the Maxwell shell relaxes over more than the ten periods.)
         for (const RunRecords& run : runs) {
             if (run.eta != etas.front()) continue;
-            const SteadyRecords s =
+            const PeriodRecord s =
                 engine.solve(r.id, Flavour::Discrete, std::vector<double>(20, run.eta));
             const double settled = r.id == Rheology::Andrade ? 1e-5 : 1e-8;
-            EXPECT_LT(std::fabs(run.pcelk / s.power - 1.0), settled) << r.name << " " << run.eta;
+            EXPECT_LT(std::fabs(run.period.power / s.power - 1.0), settled) << r.name << " " << run.eta;
             for (std::size_t l = 0; l < s.layer_heating.size(); ++l)
-                EXPECT_LT(std::fabs(run.layer_heating[l] / s.layer_heating[l] - 1.0), 100 * settled)
+                EXPECT_LT(std::fabs(run.period.layer_heating[l] / s.layer_heating[l] - 1.0), 100 * settled)
                     << r.name << " layer " << l;
         }
         const RunRecords plain = run_reference(m, etas.front(), r.id);
@@ -229,7 +229,7 @@ TEST(ObliquityTide, ExactTimeRunReachesTheSumOfTheHarmonicsPeriodicResponses) {
     exact.tide = "exact";
     const ShellModel m = make_shell_model(exact, RunConstants{2.0, 4000, 40000});
     RunWorkspace ws(m);
-    const double time = run_one(Rheology::Maxwell, m, eta, ws).pcelk;
+    const double time = run_one(Rheology::Maxwell, m, eta, ws).period.power;
     double sum = 0.0;
     for (const TideHarmonic& h : OrbitTide(exact).harmonics(1e-9, 400)) {
         Body unit = tilted(*preset_body(1), 0.1, 0.0);

@@ -86,7 +86,7 @@ double largest_difference(const Body& a, const Body& b) {
     const ShellModel ma = make_shell_model(a, RunConstants{2.0, 64, 64});
     const ShellModel mb = make_shell_model(b, RunConstants{2.0, 64, 64});
     const TidalForcing fa(ma, time_step(ma)), fb(mb, time_step(mb));
-    const double R = inner_boundary_radius(ma);
+    const double R = ma.body.inner_radius();
     const double scale = std::sqrt(3.0 * kPi / 10.0) * a.density_below() * (R * R) *
                          (a.angular_frequency() * a.angular_frequency());
     double worst = 0.0;

@@ -81,7 +81,7 @@ TEST(Rheology, AndradeWithManyElementsGivesAFinitePower) {
         p.of<Andrade>().elements = elements;
         const ShellModel model = model_of(p, 100, 2);
         RunWorkspace ws(model);
-        const double power = run_one(Rheology::Andrade, model, 1e14, ws).pcelk;
+        const double power = run_one(Rheology::Andrade, model, 1e14, ws).period.power;
         EXPECT_TRUE(std::isfinite(power) && power > 0.0) << elements << " elements: " << power;
     }
 }
@@ -107,8 +107,8 @@ TEST(Rheology, BurgersTendsToMaxwellAsItsTransientElementStiffens) {
     EXPECT_NEAR(off[1].second / off[0].second, 1e-2, 1e-3);
     const ShellModel model = model_of(p, 200);
     RunWorkspace ws(model);
-    const double b = run_one(Rheology::Burgers, model, 1e14, ws).pcelk;
-    const double m = run_one(Rheology::Maxwell, model, 1e14, ws).pcelk;
+    const double b = run_one(Rheology::Burgers, model, 1e14, ws).period.power;
+    const double m = run_one(Rheology::Maxwell, model, 1e14, ws).period.power;
     EXPECT_NEAR(b / m, 1.0, 2.0 * off[1].second);
 }
 

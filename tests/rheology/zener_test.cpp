@@ -56,9 +56,9 @@ TEST(Zener, ElasticAtBothEndsOfTheSweepUnrelaxedAboveRelaxedBelow) {
     const double mu = homogeneous_sphere().rigidity.front();
     const double relaxed = mu * (kRatio * mu) / (mu + kRatio * mu);
     const ShellModel model = with_layers(zener_sphere(mu), 40);
-    const SteadyRecords stiff = steady(model, Rheology::Zener, 1e30);
-    const SteadyRecords soft = steady(model, Rheology::Zener, 1.0);
-    const SteadyRecords peak = steady(model, Rheology::Zener, kRatio * mu / model.body.angular_frequency());
+    const PeriodRecord stiff = steady(model, Rheology::Zener, 1e30);
+    const PeriodRecord soft = steady(model, Rheology::Zener, 1.0);
+    const PeriodRecord peak = steady(model, Rheology::Zener, kRatio * mu / model.body.angular_frequency());
     EXPECT_LT(std::abs(stiff.love.h2 - elastic_h2(mu, 40)), 1e-12);
     EXPECT_LT(std::abs(soft.love.h2 - elastic_h2(relaxed, 40)), 1e-12);
     EXPECT_GT(std::abs(elastic_h2(relaxed, 40) - elastic_h2(mu, 40)), 0.1);

@@ -51,8 +51,8 @@ TEST(GridError, EstimateMatchesTheTrueErrorOfTheHomogeneousSphere) {
             const ShellModel coarse = make_shell_model(coarse_body, run);
             const ShellModel fine = make_shell_model(refined(coarse_body), run);
             ASSERT_EQ(fine.body.layers, 2 * layers);
-            const SteadyRecords c = steady(coarse, Rheology::Maxwell, eta);
-            const SteadyRecords f = steady(fine, Rheology::Maxwell, eta);
+            const PeriodRecord c = steady(coarse, Rheology::Maxwell, eta);
+            const PeriodRecord f = steady(fine, Rheology::Maxwell, eta);
             const GridError e = grid_error(c, f, layers);
             const std::string where =
                 "omega tau " + std::to_string(omega_tau) + ", " + std::to_string(layers) + " layers";
@@ -85,12 +85,12 @@ TEST(GridError, EstimateMatchesTheRefinementTableOfAPreset) {
         const auto solve = [&](int layers) {
             return steady(make_shell_model(sphere_of(b, layers), run), Rheology::Maxwell, eta);
         };
-        const SteadyRecords f160 = solve(160), f320 = solve(320);
+        const PeriodRecord f160 = solve(160), f320 = solve(320);
         const double ratio = refinement_ratio(160);
         const double power = richardson_limit(f160.power, f320.power, ratio);
         const Complex h2 = richardson_limit(f160.love.h2, f320.love.h2, ratio);
         for (const int layers : {10, 20, 40}) {
-            const SteadyRecords c = solve(layers), f = solve(2 * layers);
+            const PeriodRecord c = solve(layers), f = solve(2 * layers);
             const GridError e = grid_error(c, f, layers);
             const std::string where = "preset " + std::to_string(preset) + ", " +
                                       std::to_string(layers) + " layers";
@@ -138,7 +138,7 @@ TEST(GridError, ExtrapolatedValuesConvergeAtHigherOrder) {
         std::array<double, 3> err_power{}, err_h2{}, err_k2{}, err_lag{};
         for (int i = 0; i < 3; ++i) {
             const int layers = 10 << i;
-            const SteadyRecords coarse = solve(layers), fine = solve(2 * layers);
+            const PeriodRecord coarse = solve(layers), fine = solve(2 * layers);
             const Extrapolated x = extrapolated(coarse, fine, layers);
             err_power[i] = std::fabs(x.power / power - 1.0);
             err_h2[i] = std::abs(x.h2 / h2 - 1.0);

@@ -76,7 +76,7 @@ TEST(HarmonicSynthesis, PowerIsTheTidesWorkWithEachHarmonicsLoveNumber) {
     for (const int layers : {10, 20}) {
         const Body b = enceladus(e, layers);
         const ShellModel m = model_of(b);
-        const SteadyRecords exact = steady(m, Rheology::Maxwell, eta);
+        const PeriodRecord exact = steady(m, Rheology::Maxwell, eta);
         const double w = b.angular_frequency(), R = b.outer_radius;
         double work = 0.0;
         for (const TideHarmonic& h : OrbitTide(e, 1.0).harmonics(kTideHarmonicTolerance, kTideHarmonicCap)) {
@@ -112,19 +112,19 @@ TEST(HarmonicSynthesis, TimeRunReachesThePeriodicStateOfTheExactTide) {
                 const ShellModel m = model_of(enceladus(e, 6), 400, periods);
                 RunWorkspace ws(m);
                 const RunRecords run = run_one(r, m, eta, ws);
-                const SteadyRecords s = steady(m, r, eta, Flavour::Discrete);
-                distance.push_back(std::fabs(run.pcelk / s.power - 1.0));
+                const PeriodRecord s = steady(m, r, eta, Flavour::Discrete);
+                distance.push_back(std::fabs(run.period.power / s.power - 1.0));
                 if (periods < 16) continue;
-                EXPECT_NEAR(run.amplitude / s.amplitude, 1.0, 1e-5);
-                EXPECT_NEAR(run.urmin / s.urmin, 1.0, 1e-5);
-                EXPECT_NEAR(run.urthmax / s.urthmax, 1.0, 1e-5);
-                EXPECT_NEAR(run.phase_lag_deg, s.phase_lag_deg, 1e-4);
-                ASSERT_TRUE(run.tn && s.tn);
-                EXPECT_EQ(*run.tn, *s.tn); // the same step
-                EXPECT_NEAR(std::abs(run.love.k2 / s.love.k2 - 1.0), 0.0, 1e-5);
-                EXPECT_NEAR(std::abs(run.love.h2 / s.love.h2 - 1.0), 0.0, 1e-5);
+                EXPECT_NEAR(run.period.amplitude / s.amplitude, 1.0, 1e-5);
+                EXPECT_NEAR(run.period.urmin / s.urmin, 1.0, 1e-5);
+                EXPECT_NEAR(run.period.urthmax / s.urthmax, 1.0, 1e-5);
+                EXPECT_NEAR(run.period.phase_lag_deg, s.phase_lag_deg, 1e-4);
+                ASSERT_TRUE(run.period.tn && s.tn);
+                EXPECT_EQ(*run.period.tn, *s.tn); // the same step
+                EXPECT_NEAR(std::abs(run.period.love.k2 / s.love.k2 - 1.0), 0.0, 1e-5);
+                EXPECT_NEAR(std::abs(run.period.love.h2 / s.love.h2 - 1.0), 0.0, 1e-5);
                 for (std::size_t l = 0; l < s.layer_heating.size(); ++l)
-                    EXPECT_NEAR(run.layer_heating[l] / s.layer_heating[l], 1.0, 10 * floor) << l;
+                    EXPECT_NEAR(run.period.layer_heating[l] / s.layer_heating[l], 1.0, 10 * floor) << l;
             }
             if (r == Rheology::Maxwell) {
                 EXPECT_GT(distance[0], 1e-4);
@@ -145,8 +145,8 @@ TEST(HarmonicSynthesis, ExactTideTendsToTheFirstOrderExpansionAsTheSquareOfE) {
     const std::vector<double> es = {1e-3, 1e-2, 0.05};
     std::vector<double> power, profile, amplitude, extremes, when;
     for (const double e : es) {
-        const SteadyRecords x = steady(model_of(enceladus(e, 8)), Rheology::Maxwell, 1e13);
-        const SteadyRecords f =
+        const PeriodRecord x = steady(model_of(enceladus(e, 8)), Rheology::Maxwell, 1e13);
+        const PeriodRecord f =
             steady(model_of(enceladus(e, 8, "expansion")), Rheology::Maxwell, 1e13);
         power.push_back(x.power / f.power - 1.0);
         double worst = 0.0;
@@ -188,9 +188,9 @@ TEST(HarmonicSynthesis, MercuryLikeThreeToTwoSteadyPowerIsItsTimeRuns) {
     RunWorkspace ws(m);
     for (const double eta : {1e14, 1e17}) {
         SCOPED_TRACE(eta);
-        const double time = run_one(Rheology::Maxwell, m, eta, ws).pcelk;
-        const SteadyRecords continuous = steady(m, Rheology::Maxwell, eta);
-        const SteadyRecords discrete = steady(m, Rheology::Maxwell, eta, Flavour::Discrete);
+        const double time = run_one(Rheology::Maxwell, m, eta, ws).period.power;
+        const PeriodRecord continuous = steady(m, Rheology::Maxwell, eta);
+        const PeriodRecord discrete = steady(m, Rheology::Maxwell, eta, Flavour::Discrete);
         EXPECT_NEAR(time / discrete.power, 1.0, 1e-6);
         EXPECT_NEAR(time / continuous.power, 1.0, 1e-3);
         Body expanded = b;
@@ -217,7 +217,7 @@ TEST(HarmonicSynthesis, LanesGiveThePlainSolvesRecordsToTheBit) {
             etas.emplace_back(6, std::pow(10.0, 11.0 + 0.7 * i));
         for (const auto& v : etas)
             views.emplace_back(v);
-        std::vector<SteadyRecords> out(8);
+        std::vector<PeriodRecord> out(8);
         for (const Rheology r : b.models)
             for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
                 lanes.solve(r, flavour, views, out);

@@ -66,11 +66,11 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
         const Rheology rheology = r.id;
         const RunRecords t = run(model, rheology, 1e14);
         const SteadyPair s = steady(model, rheology, 1e14);
-        const SteadyRecords& d = *s.discrete;
-        EXPECT_NEAR(transient(t.pcelk, s), 0.0, settled(rheology));
-        EXPECT_NEAR(t.urmin / d.urmin, 1.0, settled(rheology));
-        EXPECT_NEAR(t.urthmax / d.urthmax, 1.0, settled(rheology));
-        EXPECT_EQ(t.tn, d.tn);
+        const PeriodRecord& d = *s.discrete;
+        EXPECT_NEAR(transient(t.period.power, s), 0.0, settled(rheology));
+        EXPECT_NEAR(t.period.urmin / d.urmin, 1.0, settled(rheology));
+        EXPECT_NEAR(t.period.urthmax / d.urthmax, 1.0, settled(rheology));
+        EXPECT_EQ(t.period.tn, d.tn);
         const auto [lag, amplitude] = projected_lag(model, t);
         EXPECT_NEAR(lag, d.phase_lag_deg, 1e-9);
         EXPECT_NEAR(amplitude / d.amplitude, 1.0, settled(rheology));
@@ -91,10 +91,10 @@ TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
         SCOPED_TRACE(r.name);
         const Rheology rheology = r.id;
         const RunRecords t = run_reference(model, layer_eta, rheology);
-        const SteadyRecords d = engine.solve(rheology, Flavour::Discrete, layer_eta);
-        EXPECT_NEAR(t.pcelk / d.power, 1.0, settled(rheology));
-        EXPECT_NEAR(t.urmin / d.urmin, 1.0, settled(rheology));
-        EXPECT_NEAR(t.urthmax / d.urthmax, 1.0, settled(rheology));
+        const PeriodRecord d = engine.solve(rheology, Flavour::Discrete, layer_eta);
+        EXPECT_NEAR(t.period.power / d.power, 1.0, settled(rheology));
+        EXPECT_NEAR(t.period.urmin / d.urmin, 1.0, settled(rheology));
+        EXPECT_NEAR(t.period.urthmax / d.urthmax, 1.0, settled(rheology));
         // Not the same as any one of the viscosities everywhere.
         const std::vector<double> uniform(static_cast<std::size_t>(N), layer_eta[0]);
         EXPECT_GT(
@@ -127,7 +127,7 @@ TEST(DiscreteSteadyState, TransientOfEnceladusMaxwellShrinksWithTheRunLength) {
     double previous = 0.0;
     for (const int periods : {10, 20, 40}) {
         const ShellModel model = model_of(1, 100, periods);
-        const double t = transient(run(model, Rheology::Maxwell, 1e14).pcelk,
+        const double t = transient(run(model, Rheology::Maxwell, 1e14).period.power,
                                    steady(model, Rheology::Maxwell, 1e14));
         if (periods == 10) {
             EXPECT_GT(std::fabs(t), 1.5e-4);
@@ -159,7 +159,7 @@ TEST(DiscreteSteadyState, TendsToTheContinuousOneAtTheSchemesOrders) {
                           Case{Rheology::Burgers, 1e16, 100, 2.0}, Case{Rheology::Zener, zener_band, 100, 2.0}}) {
         SCOPED_TRACE(static_cast<int>(c.rheology));
         std::vector<double> errors;
-        SteadyRecords first_continuous;
+        PeriodRecord first_continuous;
         for (const int nperiod : {c.nperiod, 2 * c.nperiod, 4 * c.nperiod}) {
             const SteadyPair s = steady(model_of(1, nperiod, 10), c.rheology, c.eta);
             errors.push_back(step_error(s));
@@ -200,8 +200,8 @@ TEST(ContinuousSteadyState, ExtremesOfTwoHarmonicsBoundTheSampledSignal) {
     // the extremes of the signal sampled densely over the period.
     const ShellModel model = model_of(8, 2000, 10);
     const SteadyPair s = steady(model, Rheology::Maxwell, 1e16);
-    const SteadyRecords& c = s.continuous;
-    const SteadyRecords& d = *s.discrete;
+    const PeriodRecord& c = s.continuous;
+    const PeriodRecord& d = *s.discrete;
     EXPECT_LE(c.urmin, d.urmin);
     EXPECT_GE(c.urthmax, d.urthmax);
     EXPECT_NEAR(c.urmin / d.urmin, 1.0, 1e-5);

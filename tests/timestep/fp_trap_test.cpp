@@ -27,8 +27,8 @@ class TrappedFloatingPoint {
 };
 
 void expect_finite(const RunRecords& r) {
-    EXPECT_TRUE(std::isfinite(r.pcelk) && std::isfinite(r.urmin) && std::isfinite(r.urthmax));
-    EXPECT_GT(r.pcelk, 0.0);
+    EXPECT_TRUE(std::isfinite(r.period.power) && std::isfinite(r.period.urmin) && std::isfinite(r.period.urthmax));
+    EXPECT_GT(r.period.power, 0.0);
     for (double v : r.ursurf)
         ASSERT_TRUE(std::isfinite(v));
 }
@@ -53,7 +53,7 @@ TEST_P(TrappedRuns, NoInvalidOperationOrDivisionByZero) {
     expect_finite(run_reference(model, etas[1], Rheology::KelvinVoigt));
     for (const SteadySweepRow& row : steady_sweep(model, etas, SteadyFlavours::Both))
         for (const SteadyPair* p : {&row[Rheology::Maxwell], &row[Rheology::KelvinVoigt]})
-            for (const SteadyRecords* r : {&p->continuous, &*p->discrete}) {
+            for (const PeriodRecord* r : {&p->continuous, &*p->discrete}) {
                 EXPECT_TRUE(std::isfinite(r->power) && std::isfinite(r->urmin) &&
                             std::isfinite(r->urthmax) && std::isfinite(r->phase_lag_deg));
                 EXPECT_GT(r->power, 0.0);

@@ -25,8 +25,8 @@ Powers powers(const Body& body_spec, double eta) {
     run.nsteps = body_spec.periods * body_spec.steps_per_period;
     const ShellModel model = make_shell_model(body_spec, run);
     RunWorkspace ws(model);
-    return {run_one(Rheology::Maxwell, model, eta, ws).pcelk,
-            run_one(Rheology::KelvinVoigt, model, eta, ws).pcelk};
+    return {run_one(Rheology::Maxwell, model, eta, ws).period.power,
+            run_one(Rheology::KelvinVoigt, model, eta, ws).period.power};
 }
 
 // Observed order of convergence from three results at refinement ratio 2.

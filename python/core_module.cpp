@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "body/body_check.hpp"
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
 #include "engine/engine.hpp"

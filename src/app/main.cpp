@@ -9,9 +9,9 @@
 
 #include <unistd.h>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "body/presets.hpp"
-#include "body/rheology_keys.hpp"
+#include "files/rheology_keys.hpp"
 #include "files/body_source.hpp"
 #include "cli/interrupt.hpp"
 #include "cli/launch.hpp"

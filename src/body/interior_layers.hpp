@@ -1,33 +1,13 @@
 #pragma once
-// A body given by its concentric layers: the [[layer]] tables of a body file, listed from the
-// surface down, each with a name, a thickness (or its outer radius; the innermost, given
-// neither, reaches the centre), a density and a state
-// ("solid": rigidity, viscosity "swept" with an optional viscosity_factor or a fixed value in
-// Pa s with its own rheology, cells; "liquid": static and inviscid).
-//
-// Read with every key checked: a failure is one line "source:line: layer[i].key: what".
-#include <functional>
+// A body given by its concentric layers (outermost first; files/layer_file.hpp reads and
+// writes them): what the methods run of them, and the warning of a density inversion.
+#include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
-
-#include <toml++/toml.h>
 
 #include "description/body.hpp"
 
 namespace tidal {
-
-// "source:line" of a node, for messages.
-using NodeWhere = std::function<std::string(const toml::node*)>;
-
-// Reads the `layer` array of a body file into layers (outermost first), checking every key,
-// the radii (no gap, no overlap, decreasing, the innermost reaching the centre), densities and
-// states. `outer_radius` is the body's (top-level `outer_radius`). The failure's message, or
-// nothing.
-std::optional<std::string> read_interior_layers(const toml::node& array, double outer_radius,
-                                                const NodeWhere& where,
-                                                std::vector<InteriorLayer>& layers);
 
 // What the time and steady methods run of a layered body: its layers mapped onto the solid
 // shell over a liquid interior (or, under an ocean, onto the shell and the core as two blocks
@@ -49,11 +29,5 @@ inline constexpr std::size_t kMaxDensityJumps = 14;
 // The warning, once, when some layer is denser than the one below it (allowed: a stably
 // layered body has density decreasing outward, so it is almost always a slip).
 std::optional<std::string> density_inversion_warning(const Body& body);
-
-// Whether `key` is a key of a [[layer]] table ("density", "cells", ...).
-bool is_layer_key(std::string_view key);
-
-// The top-level outer_radius and the [[layer]] tables of a layered body as body-file text.
-std::string write_interior_layers(const Body& body);
 
 } // namespace tidal

@@ -11,7 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "body/presets.hpp"
-#include "body/rheology_keys.hpp"
+#include "files/rheology_keys.hpp"
 #include "loads/heating_map.hpp"
 #include "cli/menu.hpp"
 #include "cli/program.hpp"

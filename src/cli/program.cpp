@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "body/body_check.hpp"
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "body/plausibility.hpp"
 #include "body/presets.hpp"
 #include "engine/engine.hpp"

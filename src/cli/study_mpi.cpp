@@ -16,7 +16,7 @@
 #include <ostream>
 #include <thread>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "cli/program.hpp"
 #include "engine/record_doubles.hpp"
 #include "files/result_file.hpp"

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <variant>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 
 namespace tidal {
 

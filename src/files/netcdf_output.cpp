@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "body/body_keys.hpp"
+#include "files/body_keys.hpp"
 #include "files/version.hpp"
 #include "files/result_tables.hpp"
 #include "files/results_netcdf.hpp"

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "model/orbit_tide.hpp"
 #include "files/netcdf_output.hpp"
 #include "files/version.hpp"

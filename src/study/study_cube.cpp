@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "body/body_file.hpp"
-#include "body/body_keys.hpp"
+#include "files/body_file.hpp"
+#include "files/body_keys.hpp"
 #include "files/version.hpp"
 #include "files/result_tables.hpp"
 #include "files/result_file.hpp"

@@ -6,9 +6,9 @@
 
 #include <toml++/toml.h>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "body/key_suggestion.hpp"
-#include "body/toml_document.hpp"
+#include "files/toml_document.hpp"
 #include "body/presets.hpp"
 #include "files/body_source.hpp"
 #include "files/printable_text.hpp"

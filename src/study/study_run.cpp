@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "engine/engine.hpp"
 #include "engine/cost_estimate.hpp"
 #include "engine/ordered_workers.hpp"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "body/body_check.hpp"
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "body/presets.hpp"
 #include "same_records.hpp"
 #include "shell_fixtures.hpp"

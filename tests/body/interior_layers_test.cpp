@@ -9,7 +9,7 @@
 #include <string>
 #include <variant>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "body/interior_layers.hpp"
 #include "body/plausibility.hpp"
 #include "same_records.hpp"

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "body/body_check.hpp"
-#include "body/body_file.hpp"
-#include "body/body_keys.hpp"
+#include "files/body_file.hpp"
+#include "files/body_keys.hpp"
 #include "body/presets.hpp"
 #include "test_data.hpp"
 

@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "engine/engine.hpp"
 #include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "engine/engine.hpp"
 #include "loads/heating_profile.hpp"
 #include "timestep/reference_run.hpp"

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "engine/engine.hpp"
 #include "shell_fixtures.hpp"
 

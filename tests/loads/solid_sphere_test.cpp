@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "engine/engine.hpp"
 #include "loads/heating_profile.hpp"
 #include "steady/surface_maps.hpp"

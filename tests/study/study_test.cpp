@@ -10,7 +10,7 @@
 #include <string>
 #include <variant>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "files/result_file.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_directory.hpp"

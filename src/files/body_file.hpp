@@ -9,6 +9,7 @@
 #include <string_view>
 #include <variant>
 
+#include "body/quoted_text.hpp" // toml_string, for the users of body files
 #include "description/body.hpp"
 
 namespace tidal {
@@ -33,9 +34,6 @@ std::string key_comment(std::string_view dotted_key);
 // A double as TOML text: the shortest decimal form that reads back to the same bits, always a
 // float (3.3e+09, 925.0).
 std::string toml_real(double v);
-
-// A text as a TOML basic string: quoted, with quotes, backslashes and control bytes escaped.
-std::string toml_string(std::string_view v);
 
 // Applies overrides to a body given in code (a preset): the body is written, the overrides
 // applied and the result read and checked like any file. `source` names the body in messages.

@@ -1,10 +1,10 @@
-#include "body/body_keys.hpp"
+#include "files/body_keys.hpp"
 
 #include <algorithm>
 #include <sstream>
 
-#include "body/body_file.hpp"
-#include "body/toml_document.hpp"
+#include "files/body_file.hpp"
+#include "files/toml_document.hpp"
 
 namespace tidal {
 

@@ -1,4 +1,4 @@
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -11,11 +11,12 @@
 
 #include <toml++/toml.h>
 
-#include "body/toml_document.hpp"
+#include "files/toml_document.hpp"
 
 #include "body/body_check.hpp"
 #include "body/interior_layers.hpp"
 #include "body/key_suggestion.hpp"
+#include "files/layer_file.hpp"
 #include "rheology/rheologies.hpp"
 
 namespace tidal {
@@ -660,24 +661,6 @@ std::string toml_real(double v) {
     std::string s(buf, r.ptr);
     if (s.find_first_of(".eEin") == std::string::npos) s += ".0";
     return s;
-}
-
-std::string toml_string(std::string_view v) {
-    std::string s = "\"";
-    for (const char c : v) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            s += '\\';
-            s += c;
-        } else if (u < 0x20 || u == 0x7f) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", u);
-            s += esc;
-        } else {
-            s += c;
-        }
-    }
-    return s + "\"";
 }
 
 std::string write_body(const Body& body, std::string_view header) {

@@ -1,4 +1,4 @@
-#include "body/rheology_keys.hpp"
+#include "files/rheology_keys.hpp"
 
 #include <algorithm>
 #include <vector>

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "body/body_file.hpp"
+#include "files/body_file.hpp"
 #include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
 #include "loads/heating_map.hpp"

@@ -162,16 +162,16 @@ void axis_points(const toml::table& axes, const std::string& path, Study& study,
 void table_points(const std::string& csv_path, Study& study, std::vector<std::string>& where) {
     auto text = read_text_file(csv_path, "points file");
     if (auto* e = std::get_if<BodyError>(&text)) throw Failure{e->message};
-    auto table = read_points_csv(std::get<std::string>(text), printable(csv_path));
+    auto table = read_points_csv(std::get<std::string>(text), printable_path(csv_path));
     if (auto* e = std::get_if<PointTableError>(&table)) throw Failure{e->message};
     PointTable& t = std::get<PointTable>(table);
     if (t.rows.size() > kMaxStudyPoints)
-        throw Failure{printable(csv_path) + ": more than " + std::to_string(kMaxStudyPoints) +
+        throw Failure{printable_path(csv_path) + ": more than " + std::to_string(kMaxStudyPoints) +
                       " points"};
     study.keys = t.keys;
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
         study.points.push_back({std::move(t.rows[r]), {}});
-        where.push_back(printable(csv_path) + ":" + std::to_string(t.lines[r]));
+        where.push_back(printable_path(csv_path) + ":" + std::to_string(t.lines[r]));
     }
 }
 
@@ -254,7 +254,7 @@ std::variant<Study, StudyError> read_study(std::string_view text, const std::str
 std::variant<Study, StudyError> read_study_file(const std::string& path) {
     auto text = read_text_file(path, "study file");
     if (auto* e = std::get_if<BodyError>(&text)) return StudyError{e->message};
-    return read_study(std::get<std::string>(text), printable(path), path);
+    return read_study(std::get<std::string>(text), printable_path(path), path);
 }
 
 } // namespace tidal

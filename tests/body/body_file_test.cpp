@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 #include <functional>
 #include <limits>
 #include <random>
@@ -14,6 +17,7 @@
 
 #include "body/body_check.hpp"
 #include "files/body_file.hpp"
+#include "files/body_source.hpp"
 #include "body/presets.hpp"
 #include "same_records.hpp"
 #include "shell_fixtures.hpp"
@@ -107,6 +111,36 @@ TEST(BodyFile, EveryPresetAndEveryRheologyReadsBackToTheSameBitsAndTheSameText) 
     // Self-gravitation off, said or not, is the same body and the same file.
     EXPECT_EQ(write_body(read_ok(preset_text(1), {"shell.self_gravity=false"}), "preset"),
               preset_text(1));
+}
+
+// A refused body file's message names the file by its path, however deep the directory:
+// control bytes shown as '?' and the line after it, and a path too long for one line shortened at its start so that
+// the file's own name and line stay. Caught: the path cut to its first 40 bytes like a token
+// (the file name lost), and a long path shortened at its end.
+TEST(BodyFile, RefusalsNameTheFileByItsWholePathOrItsEnd) {
+    namespace fs = std::filesystem;
+    const fs::path top = fs::temp_directory_path() / ("tidal-path-test-" + std::to_string(::getpid()));
+    fs::path deep = top / "a-directory-with-a-long-name-for-results";
+    fs::path deeper = deep;
+    for (int i = 0; i < 12; ++i) deeper /= "another-level-of-directories-" + std::to_string(i);
+    fs::create_directories(deeper);
+    for (const fs::path& dir : {deep, deeper}) {
+        const fs::path file = dir / "my-shell\x01.toml";
+        std::ofstream(file) << "[shell]\nthickness = -1\n";
+        auto r = read_body_file(file.string(), {});
+        ASSERT_TRUE(std::holds_alternative<BodyError>(r)) << file;
+        const std::string m = std::get<BodyError>(r).message;
+        const std::size_t name = m.find("my-shell?.toml:");
+        ASSERT_NE(name, std::string::npos) << m;
+        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(m[name + 15]))) << m; // its line
+        if (file.string().size() <= 400) {
+            EXPECT_EQ(m.rfind(file.parent_path().string(), 0), 0u) << m;
+        } else {
+            EXPECT_EQ(m.rfind("...", 0), 0u) << m;
+            EXPECT_LT(m.size(), 400u + 200u) << m;
+        }
+    }
+    fs::remove_all(top);
 }
 
 TEST(BodyFile, OverridesReplaceOneKeyEach) {

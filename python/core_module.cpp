@@ -427,7 +427,7 @@ class TimeSweep {
     Columns columns_;
     std::vector<SweepMap> maps_;
     SweepDoubts doubts_{model_.body.models, model_.run.nsteps / model_.run.nperiod,
-                        model_.body.doubt_limit};
+                        model_.body.doubt_limit, grid_refinement_key(model_.body)};
 };
 
 // A sweep of periodic steady states (the continuous flavour): the same columns as a time
@@ -497,7 +497,8 @@ class SteadySweep {
     std::vector<SteadySweepRow> rows_;
     Columns columns_;
     std::vector<SweepMap> maps_;
-    SweepDoubts doubts_{model_.body.models, 1, model_.body.doubt_limit};
+    SweepDoubts doubts_{model_.body.models, 1, model_.body.doubt_limit,
+                        grid_refinement_key(model_.body)};
 };
 
 int threads_for(std::optional<int> jobs) {

@@ -2,11 +2,12 @@
 # Warnings that mean something, on the built program: a short sweep of Enceladus that brackets
 # both peaks draws none (only the accuracy note), while the same body made doubtful on purpose
 # draws exactly one warning line, which names the key that mends it: too few time steps, too
-# few layers (in both methods), too few periods, a sweep that ends before a peak. A sweep of
+# few layers (in both methods; a layered body's cells), too few periods, a sweep that ends before a peak. A sweep of
 # one viscosity says nothing about its ends.
 # Usage: program_warnings.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
+layered=$(realpath "$(dirname "$0")/data/layered_body.toml")
 source "$(dirname "$0")/checks.sh"
 cd "$scratch"
 
@@ -51,4 +52,20 @@ check "the doubtful grid under a looser numerics.doubt_limit draws no warning" \
 run single --set sweep.log10_viscosity_min=14 --set sweep.log10_viscosity_max=14
 check "a sweep of one viscosity says nothing about its ends" \
     "[ \$(cat single.status) -eq 0 ] && [ \$(warnings single) -eq 0 ] && grep -q 'over 1 viscosity$' single.err"
+# A body given by its layers has no numerics.layers (it is refused there): its grid error's
+# warning names the layers' cells, and doing what it says (every layer's cells doubled) lowers
+# the worst grid error about fourfold. Caught: the uniform shell's key named for every body.
+run_layered() { # name, extra arguments...
+    local name=$1
+    shift
+    "$tidal" --body-file "$layered" $short --method steady "$@" --output "$name" > /dev/null 2> "$name.err"
+    echo $? > "$name.status"
+}
+worst_grid() { sed -n 's/^note: accuracy: largest grid error -*\([0-9.e+-]*\) .*/\1/p' "$1.err"; }
+run_layered layered --set numerics.doubt_limit=1e-4
+run_layered layered_fine --set numerics.doubt_limit=1e-4 --set layer.ice.cells=12 --set layer.stiff.cells=6
+check "a layered body's grid-error warning names the cells of its [[layer]] tables" \
+    "one_warning layered 'grid error' 'raise the cells of the [[layer]] tables (or numerics.doubt_limit)' && ! grep -q 'numerics.layers' layered.err"
+check "... and doubling every layer's cells lowers the worst grid error three- to fivefold" \
+    "awk -v a=\$(worst_grid layered) -v b=\$(worst_grid layered_fine) 'BEGIN { exit !(a / b > 3 && a / b < 5) }'"
 exit $failed

@@ -279,7 +279,8 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
     : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
       summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
       love_(dir.open("love_numbers.csv")),
-      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit) {
+      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit,
+              grid_refinement_key(model.body)) {
     summary_.write(summary_header(table_names(models_), model.body.extrapolate,
                                   solid_layer_numbers(model.body)));
     summary_.flush();

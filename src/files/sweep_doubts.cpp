@@ -8,8 +8,14 @@
 
 namespace tidal {
 
-SweepDoubts::SweepDoubts(std::vector<Rheology> models, int periods, double limit)
-    : models_(std::move(models)), periods_(periods), limit_(limit) {}
+std::string grid_refinement_key(const Body& body) {
+    return body.interior.empty() ? "numerics.layers" : "the cells of the [[layer]] tables";
+}
+
+SweepDoubts::SweepDoubts(std::vector<Rheology> models, int periods, double limit,
+                         std::string grid_fix)
+    : models_(std::move(models)), grid_fix_(std::move(grid_fix)), periods_(periods),
+      limit_(limit) {}
 
 void SweepDoubts::note(Exceedance& e, double eta, std::size_t rheology, double value,
                        bool& over) {
@@ -68,7 +74,7 @@ std::optional<std::string> SweepDoubts::grid_error_warning() const {
     return warning(grid_error_,
                    "have a grid error (the power against its limit from twice the layers) "
                    "above " + two_digits(limit_),
-                   "numerics.layers");
+                   grid_fix_);
 }
 
 std::vector<std::string> SweepDoubts::warnings() const {

@@ -8,17 +8,25 @@
 #include <string_view>
 #include <vector>
 
+#include "description/body.hpp"
 #include "files/tables.hpp"
 #include "rheology/rheologies.hpp"
 
 namespace tidal {
 
 
+// What refines the grid of `body`, as the grid error's warning names it: numerics.layers for
+// a uniform shell; a body given by its layers has no such key (it is refused there), so its
+// layers' own cell counts.
+std::string grid_refinement_key(const Body& body);
+
 class SweepDoubts {
   public:
     // `models`: the rheologies of the rows, column order; `periods`: the periods integrated;
-    // `limit`: the relative error beyond which a value is in doubt (numerics.doubt_limit).
-    SweepDoubts(std::vector<Rheology> models, int periods, double limit);
+    // `limit`: the relative error beyond which a value is in doubt (numerics.doubt_limit);
+    // `grid_fix`: what refines the grid, named by the grid error's warning (grid_refinement_key).
+    SweepDoubts(std::vector<Rheology> models, int periods, double limit,
+                std::string grid_fix = "numerics.layers");
 
     // Notes the error columns of one viscosity's row (one entry per rheology, column order);
     // an empty value (no time integration, no grid error) adds nothing.
@@ -30,7 +38,7 @@ class SweepDoubts {
     std::optional<std::string> transient_warning() const;
     // The same for the step error, naming numerics.steps_per_period.
     std::optional<std::string> step_error_warning() const;
-    // The same for the power's grid error, naming numerics.layers.
+    // The same for the power's grid error, naming what refines the grid.
     std::optional<std::string> grid_error_warning() const;
     // Every warning above that applies, in that order.
     std::vector<std::string> warnings() const;
@@ -58,6 +66,7 @@ class SweepDoubts {
                                        std::string_view fix) const;
 
     std::vector<Rheology> models_;
+    std::string grid_fix_;
     int periods_;
     double limit_;
     int rows_ = 0;

@@ -116,7 +116,8 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
                     "time (default): step each viscosity from rest through the\n"
                     "periods, and give the periodic steady state beside it;\n"
                     "steady: the periodic steady state alone, in milliseconds\n"
-                    "(summary.csv, peaks.csv, body.toml; no legacy files);\n"
+                    "(summary.csv, peaks.csv, love_numbers.csv, heating_profile.csv,\n"
+                    "results.nc, body.toml; no legacy files);\n"
                     "for --study it replaces the study file's method")
         ->type_name("METHOD");
     app->add_option("--series", g.series,
@@ -144,7 +145,8 @@ std::unique_ptr<CLI::App> command_line(Given& g) {
         presets_text() +
         "\nBesides the ten result files of earlier versions (those of Maxwell and\n"
         "Kelvin-Voigt, when they run) each run writes summary.csv (every result, columns\n"
-        "named with their units), peaks.csv and body.toml (the body it ran, for\n"
+        "named with their units), peaks.csv, love_numbers.csv, heating_profile.csv,\n"
+        "results.nc (the same results as NetCDF) and body.toml (the body it ran, for\n"
         "--body-file).\n"
         "\nThe result files are written as NAME.partial and renamed to NAME when the sweep\n"
         "is complete. A run that fails or is stopped leaves its completed viscosities in\n"

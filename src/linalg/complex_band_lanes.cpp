@@ -20,6 +20,12 @@ using lanes::Vec;
 constexpr int L = kLanes;
 constexpr int M1 = kBandLower, MM = kBandWidth;
 constexpr std::size_t kC = 2 * L; // doubles per complex entry of all lanes
+// Slots per row of the lane layout. Row r keeps the band's 15 columns in slots 0..14 (slot s
+// holding the matrix column r - M1 + s) and 7 slots more for the fill-in of its elimination:
+// where bandecdp moves the rows under the pivot one column left at every step, this layout
+// leaves each row in place, so that at step k the band column c of row r (bandecdp's a(r, c)
+// at that step) sits in slot k - r + M1 + c - 1, and the finished row k's in slot M1 + c - 1.
+constexpr int W = MM + M1;
 static_assert(L == lanes::kWidth);
 
 // Whether some lane's value is not exactly zero (NaN counts as nonzero).
@@ -37,8 +43,9 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
                                  int* lower_terms, int* lower_count, int* upper_terms,
                                  int* upper_count, bool* failed) {
     Mask unreliable = {};
-    const auto A = [&](int i, int c) {
-        return a_ + (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
+    // Row r's band column c at step k (bandecdp's a(r, c) after its shifts).
+    const auto S = [&](int k, int r, int c) {
+        return a_ + (static_cast<std::size_t>(r - 1) * W + static_cast<std::size_t>(k - r + M1 + c - 1)) * kC;
     };
     const auto AL = [&](int k, int t) {
         return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
@@ -46,19 +53,11 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
     const auto copy = [](double* to, const double* from) { store_c(to, load_c(from)); };
     const CVec zero = {lanes::splat(0.0), lanes::splat(0.0)};
 
-    // Shift the first m1 rows left so that every row starts with its first in-band element.
-    int l = M1;
-    for (int i = 1; i <= M1; ++i) {
-        for (int c = M1 + 2 - i; c <= MM; ++c)
-            copy(A(i, c - l), A(i, c));
-        --l;
-        for (int c = MM - l; c <= MM; ++c)
-            store_c(A(i, c), zero);
-    }
-
+    int l;
     l = M1;
     for (int k = 1; k <= n; ++k) {
         if (l < n) ++l;
+        const auto A = [&](int r, int c) { return S(k, r, c); };
         // The candidate of largest |re| + |im| per lane; ties keep the earlier row.
         CVec pivot_value = load_c(A(k, 1));
         Vec size = lanes::abs(pivot_value.re) + lanes::abs(pivot_value.im);
@@ -131,23 +130,13 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
                 // reported, for its caller to solve with the scalar code.
                 unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
                               ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
-                if (nonzero(q)) {
-                    // Updated and moved one column left (bandecdp's shift) in one pass.
-                    for (int c = 2; c <= MM; ++c) {
-                        CVec v = load_c(A(r, c));
-                        if (live[c]) v = lanes::sub(v, lanes::mul(q, y[c]));
-                        store_c(A(r, c - 1), v);
-                    }
-                    store_c(A(r, MM), zero);
-                    continue;
-                }
+                // Updated in place: the row's next step reads it one slot further on.
+                if (nonzero(q))
+                    for (int c = 2; c <= MM; ++c)
+                        if (live[c]) store_c(A(r, c), lanes::sub(load_c(A(r, c)), lanes::mul(q, y[c])));
             } else {
                 store_c(AL(k, r - k), zero);
             }
-            // Nothing subtracted: the row moves one column left, its last column cleared.
-            for (int c = 2; c <= MM; ++c)
-                copy(A(r, c - 1), A(r, c));
-            store_c(A(r, MM), zero);
         }
     }
     for (int lane = 0; lane < L; ++lane)
@@ -160,7 +149,7 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         lower_count[k - 1] = count;
         count = 0;
         for (int t = 2; t <= std::min(MM, n - k + 1); ++t)
-            if (nonzero(load_c(A(k, t)))) upper_terms[(k - 1) * MM + count++] = t;
+            if (nonzero(load_c(S(k, k, t)))) upper_terms[(k - 1) * MM + count++] = t;
         upper_count[k - 1] = count;
     }
 }
@@ -171,7 +160,7 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
                              const int* lower_count, const int* upper_terms,
                              const int* upper_count, double* b_, int rhs) {
     const auto A = [&](int i, int c) {
-        return a_ + (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
+        return a_ + (static_cast<std::size_t>(i - 1) * W + static_cast<std::size_t>(M1 + c - 1)) * kC;
     };
     const auto AL = [&](int k, int t) {
         return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
@@ -226,7 +215,7 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
 } // namespace lane_kernels
 
 ComplexLaneBand::ComplexLaneBand(int order)
-    : n_(order), upper_(static_cast<std::size_t>(order) * MM * kC),
+    : n_(order), upper_(static_cast<std::size_t>(order) * W * kC),
       lower_(static_cast<std::size_t>(order) * M1 * kC),
       pivot_(static_cast<std::size_t>(order) * L), common_(static_cast<std::size_t>(order)),
       lower_terms_(static_cast<std::size_t>(order) * M1), upper_terms_(static_cast<std::size_t>(order) * MM),
@@ -234,18 +223,18 @@ ComplexLaneBand::ComplexLaneBand(int order)
 
 void ComplexLaneBand::set_lane(int lane, Mat1View<const std::complex<double>> a) {
     for (int i = 1; i <= n_; ++i)
-        for (int c = 1; c <= MM; ++c) {
+        for (int c = 1; c <= W; ++c) {
             double* e = upper_.data() +
-                        (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
-            e[lane] = a(i, c).real();
-            e[L + lane] = a(i, c).imag();
+                        (static_cast<std::size_t>(i - 1) * W + static_cast<std::size_t>(c - 1)) * kC;
+            e[lane] = c <= MM ? a(i, c).real() : 0.0;
+            e[L + lane] = c <= MM ? a(i, c).imag() : 0.0;
         }
 }
 
 void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kLanes>& bands) {
     const std::size_t n = static_cast<std::size_t>(n_);
     double* e = upper_.data();
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t c = 0; c < static_cast<std::size_t>(MM); ++c, e += kC) {
             const std::size_t at = c * n + i;
             for (int lane = 0; lane < L; ++lane) {
@@ -254,6 +243,10 @@ void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kL
                 e[L + lane] = v.imag();
             }
         }
+        // The fill-in slots start cleared (bandecdp's zeros shifted in from the right).
+        std::fill(e, e + static_cast<std::size_t>(M1) * kC, 0.0);
+        e += static_cast<std::size_t>(M1) * kC;
+    }
 }
 
 void ComplexLaneBand::factorise() {

@@ -66,6 +66,7 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
             const CVec v = load_c(A(r, 1));
             const Vec candidate = lanes::abs(v.re) + lanes::abs(v.im);
             const Mask larger = lanes::gt(candidate, size);
+            if (!lanes::any(larger)) continue; // most candidates are zero in every lane
             pivot_value.re = lanes::select(larger, v.re, pivot_value.re);
             pivot_value.im = lanes::select(larger, v.im, pivot_value.im);
             size = lanes::select(larger, candidate, size);

@@ -26,6 +26,9 @@ constexpr std::size_t kC = 2 * L; // doubles per complex entry of all lanes
 // leaves each row in place, so that at step k the band column c of row r (bandecdp's a(r, c)
 // at that step) sits in slot k - r + M1 + c - 1, and the finished row k's in slot M1 + c - 1.
 constexpr int W = MM + M1;
+// Right-hand sides whose back substitution runs together (the tide's three loads and the two
+// unit boundary loads).
+constexpr int kRhsTogether = 5;
 static_assert(L == lanes::kWidth);
 
 // Whether some lane's value is not exactly zero (NaN counts as nonzero).
@@ -202,13 +205,23 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
     for (int i = n; i >= 1; --i) {
         const int* terms = upper_terms + static_cast<std::size_t>(i - 1) * MM;
         const int count = upper_count[i - 1];
-        for (int j = 0; j < rhs; ++j) {
-            CVec s = load_c(B(i, j));
+        // Up to kRhsTogether right-hand sides' sums at once, each entry of the row loaded once
+        // per group; each sum still takes its terms in ascending order.
+        for (int j0 = 0; j0 < rhs; j0 += kRhsTogether) {
+            const int m = std::min(kRhsTogether, rhs - j0);
+            CVec s[kRhsTogether];
+            for (int j = 0; j < m; ++j)
+                s[j] = load_c(B(i, j0 + j));
             for (int q = 0; q < count; ++q) {
                 const int t = terms[q];
-                s = lanes::sub(s, lanes::mul(load_c(A(i, t)), load_c(B(i + t - 1, j))));
+                const CVec a = load_c(A(i, t));
+                const double* x = B(i + t - 1, j0);
+                for (int j = 0; j < m; ++j)
+                    s[j] = lanes::sub(s[j], lanes::mul(a, load_c(x + static_cast<std::size_t>(j) * kC)));
             }
-            store_c(B(i, j), lanes::div(s, load_c(A(i, 1))));
+            const CVec d = load_c(A(i, 1));
+            for (int j = 0; j < m; ++j)
+                store_c(B(i, j0 + j), lanes::div(s[j], d));
         }
     }
 }

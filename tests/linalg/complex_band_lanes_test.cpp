@@ -19,7 +19,9 @@ namespace tidal {
 namespace {
 
 using Complex = std::complex<double>;
-constexpr int kRhs = 3;
+// More right-hand sides than the back substitution takes together, in two groups (fails when
+// a group after the first reads the first group's solutions).
+constexpr int kRhs = 7;
 
 // One lane's band (n x 15), its entries drawn by `entry`, inside the matrix only.
 template <class Entry> std::vector<Complex> band(int n, Entry entry) {

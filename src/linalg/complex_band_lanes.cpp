@@ -226,6 +226,15 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
     }
 }
 
+// Per lane, whether every one of its `count` entries of b ([entry][lane]) is finite.
+TIDAL_LANE_CLONES void finite_lanes(const double* b, std::size_t count, bool* finite) {
+    Mask bad = {};
+    for (std::size_t e = 0; e < count; ++e)
+        bad |= ~lanes::le(lanes::abs(lanes::load(b + e * L)), lanes::splat(DBL_MAX));
+    for (int lane = 0; lane < L; ++lane)
+        finite[lane] = bad[lane] == 0;
+}
+
 } // namespace lane_kernels
 
 ComplexLaneBand::ComplexLaneBand(int order)
@@ -275,13 +284,13 @@ void ComplexLaneBand::solve(double* b, int rhs) const {
                         upper_count_.data(), b, rhs);
 }
 
-bool ComplexLaneBand::reliable(const double* b, int rhs, int lane) const {
-    if (failed_[static_cast<std::size_t>(lane)]) return false;
-    for (int row = 0; row < n_; ++row)
-        for (int r = 0; r < rhs; ++r)
-            for (int part = 0; part < 2; ++part)
-                if (!std::isfinite(b[index(rhs, row, r, part, lane)])) return false;
-    return true;
+std::array<bool, kLanes> ComplexLaneBand::reliable(const double* b, int rhs) const {
+    std::array<bool, kLanes> finite{};
+    lane_kernels::finite_lanes(b, storage(n_, rhs) / kLanes, finite.data());
+    for (int lane = 0; lane < L; ++lane)
+        finite[static_cast<std::size_t>(lane)] =
+            finite[static_cast<std::size_t>(lane)] && !failed_[static_cast<std::size_t>(lane)];
+    return finite;
 }
 
 } // namespace tidal

@@ -115,10 +115,10 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped. The
         // pivot row's columns that are nonzero in some lane:
         CVec y[MM + 1];
-        bool live[MM + 1];
+        int live[MM], live_count = 0;
         for (int c = 2; c <= MM; ++c) {
             y[c] = load_c(A(k, c));
-            live[c] = nonzero(y[c]);
+            if (nonzero(y[c])) live[live_count++] = c;
         }
         // A finite pivot (nonzero: a zero one is kTinyPivot by now) divides an exact zero into
         // an exact zero, which needs no division.
@@ -136,8 +136,10 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
                               ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
                 // Updated in place: the row's next step reads it one slot further on.
                 if (nonzero(q))
-                    for (int c = 2; c <= MM; ++c)
-                        if (live[c]) store_c(A(r, c), lanes::sub(load_c(A(r, c)), lanes::mul(q, y[c])));
+                    for (int j = 0; j < live_count; ++j) {
+                        const int c = live[j];
+                        store_c(A(r, c), lanes::sub(load_c(A(r, c)), lanes::mul(q, y[c])));
+                    }
             } else {
                 store_c(AL(k, r - k), zero);
             }

@@ -20,6 +20,15 @@ using lanes::Vec;
 constexpr int L = kLanes;
 constexpr int M1 = kBandLower, MM = kBandWidth;
 constexpr std::size_t kC = 2 * L; // doubles per complex entry of all lanes
+// Slots per row of the lane layout. Row r keeps the band's 15 columns in slots 0..14 (slot s
+// holding the matrix column r - M1 + s) and 7 slots more for the fill-in of its elimination:
+// where bandecdp moves the rows under the pivot one column left at every step, this layout
+// leaves each row in place, so that at step k the band column c of row r (bandecdp's a(r, c)
+// at that step) sits in slot k - r + M1 + c - 1, and the finished row k's in slot M1 + c - 1.
+constexpr int W = MM + M1;
+// Right-hand sides whose back substitution runs together (the tide's three loads and the two
+// unit boundary loads).
+constexpr int kRhsTogether = 5;
 static_assert(L == lanes::kWidth);
 
 // Whether some lane's value is not exactly zero (NaN counts as nonzero).
@@ -37,8 +46,9 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
                                  int* lower_terms, int* lower_count, int* upper_terms,
                                  int* upper_count, bool* failed) {
     Mask unreliable = {};
-    const auto A = [&](int i, int c) {
-        return a_ + (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
+    // Row r's band column c at step k (bandecdp's a(r, c) after its shifts).
+    const auto S = [&](int k, int r, int c) {
+        return a_ + (static_cast<std::size_t>(r - 1) * W + static_cast<std::size_t>(k - r + M1 + c - 1)) * kC;
     };
     const auto AL = [&](int k, int t) {
         return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
@@ -46,19 +56,11 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
     const auto copy = [](double* to, const double* from) { store_c(to, load_c(from)); };
     const CVec zero = {lanes::splat(0.0), lanes::splat(0.0)};
 
-    // Shift the first m1 rows left so that every row starts with its first in-band element.
-    int l = M1;
-    for (int i = 1; i <= M1; ++i) {
-        for (int c = M1 + 2 - i; c <= MM; ++c)
-            copy(A(i, c - l), A(i, c));
-        --l;
-        for (int c = MM - l; c <= MM; ++c)
-            store_c(A(i, c), zero);
-    }
-
+    int l;
     l = M1;
     for (int k = 1; k <= n; ++k) {
         if (l < n) ++l;
+        const auto A = [&](int r, int c) { return S(k, r, c); };
         // The candidate of largest |re| + |im| per lane; ties keep the earlier row.
         CVec pivot_value = load_c(A(k, 1));
         Vec size = lanes::abs(pivot_value.re) + lanes::abs(pivot_value.im);
@@ -67,6 +69,7 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
             const CVec v = load_c(A(r, 1));
             const Vec candidate = lanes::abs(v.re) + lanes::abs(v.im);
             const Mask larger = lanes::gt(candidate, size);
+            if (!lanes::any(larger)) continue; // most candidates are zero in every lane
             pivot_value.re = lanes::select(larger, v.re, pivot_value.re);
             pivot_value.im = lanes::select(larger, v.im, pivot_value.im);
             size = lanes::select(larger, candidate, size);
@@ -112,10 +115,10 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped. The
         // pivot row's columns that are nonzero in some lane:
         CVec y[MM + 1];
-        bool live[MM + 1];
+        int live[MM], live_count = 0;
         for (int c = 2; c <= MM; ++c) {
             y[c] = load_c(A(k, c));
-            live[c] = nonzero(y[c]);
+            if (nonzero(y[c])) live[live_count++] = c;
         }
         // A finite pivot (nonzero: a zero one is kTinyPivot by now) divides an exact zero into
         // an exact zero, which needs no division.
@@ -131,23 +134,15 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
                 // reported, for its caller to solve with the scalar code.
                 unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
                               ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
-                if (nonzero(q)) {
-                    // Updated and moved one column left (bandecdp's shift) in one pass.
-                    for (int c = 2; c <= MM; ++c) {
-                        CVec v = load_c(A(r, c));
-                        if (live[c]) v = lanes::sub(v, lanes::mul(q, y[c]));
-                        store_c(A(r, c - 1), v);
+                // Updated in place: the row's next step reads it one slot further on.
+                if (nonzero(q))
+                    for (int j = 0; j < live_count; ++j) {
+                        const int c = live[j];
+                        store_c(A(r, c), lanes::sub(load_c(A(r, c)), lanes::mul(q, y[c])));
                     }
-                    store_c(A(r, MM), zero);
-                    continue;
-                }
             } else {
                 store_c(AL(k, r - k), zero);
             }
-            // Nothing subtracted: the row moves one column left, its last column cleared.
-            for (int c = 2; c <= MM; ++c)
-                copy(A(r, c - 1), A(r, c));
-            store_c(A(r, MM), zero);
         }
     }
     for (int lane = 0; lane < L; ++lane)
@@ -160,7 +155,7 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         lower_count[k - 1] = count;
         count = 0;
         for (int t = 2; t <= std::min(MM, n - k + 1); ++t)
-            if (nonzero(load_c(A(k, t)))) upper_terms[(k - 1) * MM + count++] = t;
+            if (nonzero(load_c(S(k, k, t)))) upper_terms[(k - 1) * MM + count++] = t;
         upper_count[k - 1] = count;
     }
 }
@@ -171,7 +166,7 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
                              const int* lower_count, const int* upper_terms,
                              const int* upper_count, double* b_, int rhs) {
     const auto A = [&](int i, int c) {
-        return a_ + (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
+        return a_ + (static_cast<std::size_t>(i - 1) * W + static_cast<std::size_t>(M1 + c - 1)) * kC;
     };
     const auto AL = [&](int k, int t) {
         return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
@@ -212,21 +207,40 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
     for (int i = n; i >= 1; --i) {
         const int* terms = upper_terms + static_cast<std::size_t>(i - 1) * MM;
         const int count = upper_count[i - 1];
-        for (int j = 0; j < rhs; ++j) {
-            CVec s = load_c(B(i, j));
+        // Up to kRhsTogether right-hand sides' sums at once, each entry of the row loaded once
+        // per group; each sum still takes its terms in ascending order.
+        for (int j0 = 0; j0 < rhs; j0 += kRhsTogether) {
+            const int m = std::min(kRhsTogether, rhs - j0);
+            CVec s[kRhsTogether];
+            for (int j = 0; j < m; ++j)
+                s[j] = load_c(B(i, j0 + j));
             for (int q = 0; q < count; ++q) {
                 const int t = terms[q];
-                s = lanes::sub(s, lanes::mul(load_c(A(i, t)), load_c(B(i + t - 1, j))));
+                const CVec a = load_c(A(i, t));
+                const double* x = B(i + t - 1, j0);
+                for (int j = 0; j < m; ++j)
+                    s[j] = lanes::sub(s[j], lanes::mul(a, load_c(x + static_cast<std::size_t>(j) * kC)));
             }
-            store_c(B(i, j), lanes::div(s, load_c(A(i, 1))));
+            const CVec d = load_c(A(i, 1));
+            for (int j = 0; j < m; ++j)
+                store_c(B(i, j0 + j), lanes::div(s[j], d));
         }
     }
+}
+
+// Per lane, whether every one of its `count` entries of b ([entry][lane]) is finite.
+TIDAL_LANE_CLONES void finite_lanes(const double* b, std::size_t count, bool* finite) {
+    Mask bad = {};
+    for (std::size_t e = 0; e < count; ++e)
+        bad |= ~lanes::le(lanes::abs(lanes::load(b + e * L)), lanes::splat(DBL_MAX));
+    for (int lane = 0; lane < L; ++lane)
+        finite[lane] = bad[lane] == 0;
 }
 
 } // namespace lane_kernels
 
 ComplexLaneBand::ComplexLaneBand(int order)
-    : n_(order), upper_(static_cast<std::size_t>(order) * MM * kC),
+    : n_(order), upper_(static_cast<std::size_t>(order) * W * kC),
       lower_(static_cast<std::size_t>(order) * M1 * kC),
       pivot_(static_cast<std::size_t>(order) * L), common_(static_cast<std::size_t>(order)),
       lower_terms_(static_cast<std::size_t>(order) * M1), upper_terms_(static_cast<std::size_t>(order) * MM),
@@ -234,18 +248,18 @@ ComplexLaneBand::ComplexLaneBand(int order)
 
 void ComplexLaneBand::set_lane(int lane, Mat1View<const std::complex<double>> a) {
     for (int i = 1; i <= n_; ++i)
-        for (int c = 1; c <= MM; ++c) {
+        for (int c = 1; c <= W; ++c) {
             double* e = upper_.data() +
-                        (static_cast<std::size_t>(i - 1) * MM + static_cast<std::size_t>(c - 1)) * kC;
-            e[lane] = a(i, c).real();
-            e[L + lane] = a(i, c).imag();
+                        (static_cast<std::size_t>(i - 1) * W + static_cast<std::size_t>(c - 1)) * kC;
+            e[lane] = c <= MM ? a(i, c).real() : 0.0;
+            e[L + lane] = c <= MM ? a(i, c).imag() : 0.0;
         }
 }
 
 void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kLanes>& bands) {
     const std::size_t n = static_cast<std::size_t>(n_);
     double* e = upper_.data();
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t c = 0; c < static_cast<std::size_t>(MM); ++c, e += kC) {
             const std::size_t at = c * n + i;
             for (int lane = 0; lane < L; ++lane) {
@@ -254,6 +268,10 @@ void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kL
                 e[L + lane] = v.imag();
             }
         }
+        // The fill-in slots start cleared (bandecdp's zeros shifted in from the right).
+        std::fill(e, e + static_cast<std::size_t>(M1) * kC, 0.0);
+        e += static_cast<std::size_t>(M1) * kC;
+    }
 }
 
 void ComplexLaneBand::factorise() {
@@ -268,13 +286,13 @@ void ComplexLaneBand::solve(double* b, int rhs) const {
                         upper_count_.data(), b, rhs);
 }
 
-bool ComplexLaneBand::reliable(const double* b, int rhs, int lane) const {
-    if (failed_[static_cast<std::size_t>(lane)]) return false;
-    for (int row = 0; row < n_; ++row)
-        for (int r = 0; r < rhs; ++r)
-            for (int part = 0; part < 2; ++part)
-                if (!std::isfinite(b[index(rhs, row, r, part, lane)])) return false;
-    return true;
+std::array<bool, kLanes> ComplexLaneBand::reliable(const double* b, int rhs) const {
+    std::array<bool, kLanes> finite{};
+    lane_kernels::finite_lanes(b, storage(n_, rhs) / kLanes, finite.data());
+    for (int lane = 0; lane < L; ++lane)
+        finite[static_cast<std::size_t>(lane)] =
+            finite[static_cast<std::size_t>(lane)] && !failed_[static_cast<std::size_t>(lane)];
+    return finite;
 }
 
 } // namespace tidal

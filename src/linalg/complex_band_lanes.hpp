@@ -54,9 +54,9 @@ class ComplexLaneBand {
     // Solves every lane's system for its `rhs` right-hand sides in b, in place.
     void solve(double* b, int rhs) const;
 
-    // Whether lane `lane`'s solutions in b (after solve) are the scalar code's: its
+    // Per lane, whether its solutions in b (after solve) are the scalar code's: its
     // factorisation and solutions stayed finite.
-    bool reliable(const double* b, int rhs, int lane) const;
+    std::array<bool, kLanes> reliable(const double* b, int rhs) const;
 
   private:
     int n_;

@@ -62,9 +62,10 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                 }
             }
         band_.solve(rhs_.data(), R);
+        const std::array<bool, kLanes> reliable = band_.reliable(rhs_.data(), R);
         for (int i = 0; i < count; ++i) {
             if (alone[static_cast<std::size_t>(i)]) continue;
-            if (!band_.reliable(rhs_.data(), R, i)) {
+            if (!reliable[static_cast<std::size_t>(i)]) {
                 alone[static_cast<std::size_t>(i)] = true;
                 continue;
             }

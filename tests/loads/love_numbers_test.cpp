@@ -1,7 +1,7 @@
 // The Love numbers and the heating profile held to physics: the fluid limit, the balance
-// between the heat dissipated and the work the tide does on the displaced interfaces, the
-// time integration's Love numbers those of its scheme's periodic state, and the profile's
-// layers adding up to the power. (The classical homogeneous sphere: self_gravity_test.cpp,
+// between the heat dissipated and the work the tide does on the displaced interfaces, and
+// the profile's layers adding up to the power. (The time runs' Love numbers against their
+// scheme's periodic state: HarmonicSynthesis.TimeRunReachesThePeriodicStateOfTheExactTide.) (The classical homogeneous sphere: self_gravity_test.cpp,
 // zener_test.cpp, grid_error_test.cpp and solid_sphere_test.cpp.)
 #include <gtest/gtest.h>
 
@@ -61,25 +61,6 @@ TEST(LoveNumbers, DissipationIsTheTidesWorkForEveryRheology) {
             EXPECT_LT(std::fabs(off[1]), 1e-3) << r.name << " " << eta;
             EXPECT_GT(std::fabs(off[0] / off[1]), 3.5) << r.name << " " << eta;
             EXPECT_GT(std::fabs(off[1] / off[2]), 3.5) << r.name << " " << eta;
-        }
-}
-
-TEST(LoveNumbers, TimeIntegrationEndsAtItsSchemesPeriodicLoveNumbers) {
-    // Where the runs settle within their ten periods, the Love numbers of the last period's
-    // fundamentals are those of the scheme's own periodic state, surface and interface alike.
-    const ShellModel m = with_layers(*preset_body(1), 20, 400, 10);
-    RunWorkspace ws(m);
-    SteadyEngine engine(m);
-    // (Lower, the trapezoid's sign-alternating mode of the Maxwell memory decays slowly;
-    // higher, the shell relaxes over more than the ten periods.)
-    const std::vector<double> etas = {1e12};
-    for (const RheologyNames& r : kRheologies)
-        for (const RunRecords& run : run_batch(r.id, m, etas, ws)) {
-            const PeriodRecord s =
-                engine.solve(r.id, Flavour::Discrete, std::vector<double>(20, run.eta));
-            const double settled = r.id == Rheology::Andrade ? 1e-6 : 1e-9;
-            EXPECT_LT(std::abs(run.period.love.h2 - s.love.h2) / std::abs(s.love.h2), settled) << r.name << " " << run.eta;
-            EXPECT_LT(std::abs(run.period.love.k2 - s.love.k2) / std::abs(s.love.k2), settled) << r.name;
         }
 }
 

@@ -1,7 +1,8 @@
 // Self-gravitation against physics: the classical homogeneous incompressible sphere, the
 // fluid limit (a fluid boundary follows the tide plus the potential of the displaced mass),
-// the energy balance between dissipation and the tide's work, the time integration reaching
-// the periodic state, and the plain and batched runs agreeing to the bit.
+// the energy balance between dissipation and the tide's work, and the plain and batched runs
+// agreeing to the bit. (The time integration of self-gravitating bodies reaching their
+// periodic state: the layered bodies' tests, DensityJump, SolidSphere and LayerRheology.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -153,21 +154,6 @@ ShellModel self_gravitating(int choice, RunConstants run) {
     Body b = *preset_body(choice);
     b.self_gravity = true;
     return make_shell_model(b, run);
-}
-
-TEST(SelfGravity, TimeIntegrationEndsAtTheSchemesPeriodicState) {
-    const ShellModel m = self_gravitating(8, RunConstants{2.0, 200, 2000});
-    RunWorkspace ws(m);
-    SteadyEngine engine(m);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(m.body.layers), 1e14);
-    for (const Rheology r : {Rheology::Maxwell, Rheology::KelvinVoigt}) {
-        const RunRecords t = run_one(r, m, 1e14, ws);
-        const PeriodRecord d = engine.solve(r, Flavour::Discrete, layer_eta);
-        EXPECT_NEAR(t.period.power / d.power, 1.0, 1e-12);
-        EXPECT_NEAR(t.period.urmin / d.urmin, 1.0, 1e-12);
-        EXPECT_NEAR(t.period.amplitude / d.amplitude, 1.0, 1e-12);
-        EXPECT_NEAR(t.period.phase_lag_deg, d.phase_lag_deg, 1e-9);
-    }
 }
 
 TEST(SelfGravity, BatchedRunsMatchThePlainOnesBitForBit) {

@@ -49,27 +49,6 @@ TEST(ObliquityTide, SteadyHeatIsTheWorkOfTheObliquityTide) {
         }
 }
 
-// The same balance in the time integration's own last period, every rheology. Caught: the
-// order-1 boundary amplitude's sqrt(6 pi/5) written as sqrt(3 pi/10).
-TEST(ObliquityTide, TimeIntegrationHeatIsTheWorkOfTheObliquityTide) {
-    const Body b = *preset_body(1);
-    const ShellModel ecc = with_layers(b, 20, 400, 10);
-    const ShellModel obl = with_layers(tilted(b, 0.0, 2.0), 20, 400, 10);
-    RunWorkspace ws(ecc);
-    const std::vector<double> etas = {1e12, 1e15};
-    for (const RheologyNames& r : kRheologies) {
-        const std::vector<RunRecords> e = run_batch(r.id, ecc, etas, ws);
-        const std::vector<RunRecords> t = run_batch(r.id, obl, etas, ws);
-        for (std::size_t i = 0; i < etas.size(); ++i) {
-            // The grid's error (2e-4 at 20 layers) and the schemes' step errors at 400 steps a
-            // period: backward Euler's (Kelvin-Voigt) is 2.4e-3 on this sine-phased tide.
-            const double off = tide_work(obl.body, e[i].period.love.k2) / t[i].period.power - 1.0;
-            EXPECT_LT(std::fabs(off), r.id == Rheology::KelvinVoigt ? 3e-3 : 2e-3)
-                << r.name << " " << etas[i];
-        }
-    }
-}
-
 // Eccentricity and obliquity together: the two heats add (the order-1 pair is orthogonal to
 // the other components over the sphere), and their sum is the work of both tides. Caught:
 // the steady engine's order-1 runs skipped when the orbit is eccentric (`oblique() &&

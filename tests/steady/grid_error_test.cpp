@@ -73,35 +73,6 @@ TEST(GridError, EstimateMatchesTheTrueErrorOfTheHomogeneousSphere) {
     }
 }
 
-// A preset's power, h2 and k2, whose errors fall as h^2: the estimate against the true error,
-// the N-cell value against the Richardson limit of 160 and 320 cells (fourth order: its own
-// error is below 1e-7).
-// Deliberate faults this catches: as in the sphere's test.
-TEST(GridError, EstimateMatchesTheRefinementTableOfAPreset) {
-    const RunConstants run{2.0, 200, 2000};
-    for (const int preset : {1, 8}) {
-        Body b = *preset_body(preset);
-        const double eta = preset == 1 ? 1e14 : 1e15; // near the Maxwell peaks
-        const auto solve = [&](int layers) {
-            return steady(make_shell_model(sphere_of(b, layers), run), Rheology::Maxwell, eta);
-        };
-        const PeriodRecord f160 = solve(160), f320 = solve(320);
-        const double ratio = refinement_ratio(160);
-        const double power = richardson_limit(f160.power, f320.power, ratio);
-        const Complex h2 = richardson_limit(f160.love.h2, f320.love.h2, ratio);
-        for (const int layers : {10, 20, 40}) {
-            const PeriodRecord c = solve(layers), f = solve(2 * layers);
-            const GridError e = grid_error(c, f, layers);
-            const std::string where = "preset " + std::to_string(preset) + ", " +
-                                      std::to_string(layers) + " layers";
-            const double true_power = c.power / power - 1.0;
-            ASSERT_GT(std::fabs(true_power), 1e-6) << where;
-            EXPECT_NEAR(e.power / true_power, 1.0, 0.1) << where;
-            EXPECT_NEAR(e.h2 / std::abs(c.love.h2 / h2 - 1.0), 1.0, 0.1) << where;
-        }
-    }
-}
-
 // The extrapolated values of N and 2N cells against the Richardson limit of 160 and 320
 // cells, on the homogeneous sphere and on two presets. The h^2 term cancels, so the error
 // falls at least as h^3 from 10 to 20 to 40 cells (a ratio of 8, of 16 where it falls as h^4),

@@ -2,7 +2,8 @@
 // Bit-for-bit comparison of whole records through their field lists, so that a field added to
 // a record is compared without anyone remembering to. A record lists its fields either beside
 // its declaration in src (`fields()` and `field_names`: the time-run and steady records, the
-// Love numbers), or here (record_fields below: the body, its layers, the map records), by a
+// Love numbers), or here (record_fields below: the body, its layers and density jumps, the map
+// records), by a
 // structured binding that stops the build when the record gains a field the list lacks.
 // Caught: numerics.extrapolate read into grid_error (the key table of body_file.cpp pointing
 // both keys at one field), which the body comparison missed while it named fields by hand.
@@ -58,6 +59,13 @@ template <> struct record_fields<Body> {
                      b9, c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, d0] = r;
         return std::tie(a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, b0, b1, b2, b3, b4, b5, b6, b7,
                         b8, b9, c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, d0);
+    }
+};
+template <> struct record_fields<DensityJump> {
+    static constexpr std::array<const char*, 4> names = {"node", "radius", "jump", "gravity"};
+    static auto tie(const DensityJump& r) {
+        const auto& [a, b, c, d] = r;
+        return std::tie(a, b, c, d);
     }
 };
 template <> struct record_fields<LayerMap> {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <variant>
 
 #include "files/body_file.hpp"
@@ -143,33 +144,20 @@ TEST(InteriorLayers, AnOceanBetweenSolidsMapsOntoTwoBlocks) {
     const auto r = read(ocean_text());
     ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
     const Body b = std::get<Body>(r);
-    ASSERT_EQ(b.interior.size(), 5u);
-    EXPECT_TRUE(b.has_ocean());
-    EXPECT_EQ(b.layers, 6 + 3 + 1 + 6 + 4);
-    EXPECT_EQ(b.ocean_band_layer(), 10);
-    EXPECT_EQ(b.thickness, 42000.0);
-    EXPECT_EQ(b.density, 950.0);
-    EXPECT_EQ(b.density_contrast, 1800.0 - 950.0);
-    EXPECT_TRUE(b.self_gravity);
+    EXPECT_EQ(std::tuple(b.interior.size(), b.has_ocean(), b.layers, b.ocean_band_layer(), b.self_gravity),
+              std::tuple(std::size_t{5}, true, 6 + 3 + 1 + 6 + 4, 10, true));
+    EXPECT_EQ(std::tuple(b.thickness, b.density, b.density_contrast),
+              std::tuple(42000.0, 950.0, 1800.0 - 950.0));
     ASSERT_EQ(b.rigidity.size(), 20u);
-    EXPECT_EQ(b.rigidity[8], 4e9);
-    EXPECT_EQ(b.rigidity[10], 1e11);
-    EXPECT_EQ(b.rigidity[19], 5e10);
-    const DensityJump top = b.core_top();
-    EXPECT_EQ(top.node, 11);
-    EXPECT_EQ(top.radius, 190000.0);
-    EXPECT_EQ(top.jump, 2400.0 - 1800.0);
-    EXPECT_EQ(top.gravity, b.interior_gravity(190000.0));
-    const std::vector<DensityJump> jumps = b.density_jumps();
-    ASSERT_EQ(jumps.size(), 1u);
-    EXPECT_EQ(jumps[0].node, 17);
-    EXPECT_EQ(jumps[0].radius, 100000.0);
-    EXPECT_EQ(jumps[0].jump, 5000.0 - 2400.0);
+    EXPECT_EQ(std::tuple(b.rigidity[8], b.rigidity[10], b.rigidity[19]), std::tuple(4e9, 1e11, 5e10));
+    expect_same_record(b.core_top(), DensityJump{11, 190000.0, 2400.0 - 1800.0, b.interior_gravity(190000.0)});
+    testing_records::expect_same_bits(
+        b.density_jumps(), std::vector<DensityJump>{{17, 100000.0, 5000.0 - 2400.0, b.interior_gravity(100000.0)}},
+        "density_jumps");
     // The nodes' densities: the shell's, the mantle's, the jump's node weighted, the core's.
-    EXPECT_EQ(b.node_density(5, 1.0, 1.0), 950.0);
-    EXPECT_EQ(b.node_density(13, 1.0, 1.0), 2400.0);
-    EXPECT_EQ(b.node_density(17, 1.0, 1.0), (2400.0 + 5000.0) / 2.0);
-    EXPECT_EQ(b.node_density(19, 1.0, 1.0), 5000.0);
+    EXPECT_EQ(std::tuple(b.node_density(5, 1.0, 1.0), b.node_density(13, 1.0, 1.0), b.node_density(17, 1.0, 1.0),
+                         b.node_density(19, 1.0, 1.0)),
+              std::tuple(950.0, 2400.0, (2400.0 + 5000.0) / 2.0, 5000.0));
 }
 
 // An ice shell over an ocean over a mantle over a liquid core: the band's layers are the
@@ -183,25 +171,15 @@ TEST(InteriorLayers, ALiquidCoreUnderTheOceanIsTheInnerRegionsBase) {
                                  "name = \"core\"\ndensity = 5000.0\nstate = \"liquid\""));
     ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
     const Body b = std::get<Body>(r);
-    ASSERT_EQ(b.interior.size(), 5u);
-    EXPECT_TRUE(b.has_ocean());
-    EXPECT_TRUE(b.has_core_under_ocean());
-    EXPECT_EQ(b.core_region_end(), 4u);
-    EXPECT_EQ(b.layers, 6 + 3 + 1 + 6);
+    EXPECT_EQ(std::tuple(b.interior.size(), b.has_ocean(), b.has_core_under_ocean(), b.core_region_end(), b.layers,
+                         b.core_top().node, b.density_jumps().empty()),
+              std::tuple(std::size_t{5}, true, true, std::size_t{4}, 6 + 3 + 1 + 6, 11, true));
     ASSERT_EQ(b.rigidity.size(), 16u);
-    EXPECT_EQ(b.rigidity[15], 1e11);
-    EXPECT_EQ(b.core_top().node, 11);
-    const DensityJump base = b.liquid_core_top();
-    EXPECT_EQ(base.node, 16);
-    EXPECT_EQ(base.radius, 100000.0);
-    EXPECT_EQ(base.jump, 5000.0 - 2400.0);
-    EXPECT_EQ(base.gravity, b.interior_gravity(100000.0));
-    EXPECT_TRUE(b.density_jumps().empty());
-    EXPECT_EQ(b.node_density(16, 1.0, 1.0), 2400.0);
+    EXPECT_EQ(std::tuple(b.rigidity[15], b.node_density(16, 1.0, 1.0)), std::tuple(1e11, 2400.0));
+    expect_same_record(b.liquid_core_top(), DensityJump{16, 100000.0, 5000.0 - 2400.0, b.interior_gravity(100000.0)});
     // The ocean over the solid core reaching the centre keeps its form.
     const Body centre = std::get<Body>(read(ocean_text()));
-    EXPECT_FALSE(centre.has_core_under_ocean());
-    EXPECT_EQ(centre.core_region_end(), 5u);
+    EXPECT_EQ(std::tuple(centre.has_core_under_ocean(), centre.core_region_end()), std::tuple(false, std::size_t{5}));
 }
 
 // The shared body: the shell of its two solid layers over the liquid, each cell with its
@@ -214,12 +192,8 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
     ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
     const Body b = std::get<Body>(r);
     ASSERT_EQ(b.interior.size(), 3u);
-    EXPECT_EQ(b.interior[0].name, "ice");
-    EXPECT_EQ(b.interior[2].name, "interior");
-    EXPECT_EQ(b.layers, 9);
-    EXPECT_EQ(b.thickness, 42000.0);
-    EXPECT_EQ(b.density_contrast, 850.0);
-    EXPECT_TRUE(b.self_gravity);
+    EXPECT_EQ(std::tuple(b.interior[0].name, b.interior[2].name, b.layers, b.thickness, b.density_contrast, b.self_gravity),
+              std::tuple(std::string("ice"), std::string("interior"), 9, 42000.0, 850.0, true));
     ASSERT_EQ(b.rigidity.size(), 9u);
     for (std::size_t i = 0; i < 9; ++i) {
         EXPECT_EQ(b.rigidity[i], i < 6 ? 4e9 : 6e10) << i;
@@ -263,10 +237,8 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
     ASSERT_TRUE(std::holds_alternative<Body>(jumped)) << std::get<BodyError>(jumped).message;
     const Body& d = std::get<Body>(jumped);
     ASSERT_EQ(d.density_jumps().size(), 1u);
-    EXPECT_EQ(d.density_jumps()[0].node, 7);
-    EXPECT_EQ(d.density_jumps()[0].jump, 2050.0);
-    EXPECT_EQ(d.density_contrast, 1800.0 - 3000.0);
-    EXPECT_EQ(d.density_below(), 1800.0);
+    EXPECT_EQ(std::tuple(d.density_jumps()[0].node, d.density_jumps()[0].jump, d.density_contrast, d.density_below()),
+              std::tuple(7, 2050.0, 1800.0 - 3000.0, 1800.0));
 }
 
 // One solid layer reaching the centre: the whole body is the shell, with no inner boundary
@@ -283,13 +255,9 @@ TEST(InteriorLayers, SolidToTheCentreIsTheWholeBodyAsTheShell) {
     const auto r = read(sphere_text());
     ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message << "\n" << sphere_text();
     const Body& b = std::get<Body>(r);
-    ASSERT_EQ(b.interior.size(), 1u);
-    EXPECT_EQ(b.thickness, b.outer_radius);
-    EXPECT_EQ(b.inner_radius(), 0.0);
-    EXPECT_EQ(b.density_contrast, 0.0);
-    EXPECT_EQ(b.bottom_gravity, 0.0);
-    EXPECT_TRUE(b.self_gravity);
-    EXPECT_EQ(b.layers, 6);
+    EXPECT_EQ(std::tuple(b.interior.size(), b.thickness, b.inner_radius(), b.density_contrast, b.bottom_gravity,
+                         b.self_gravity, b.layers),
+              std::tuple(std::size_t{1}, b.outer_radius, 0.0, 0.0, 0.0, true, 6));
     const double G = 6.67430e-11, pi = 3.141592653589793, R = 252000.0;
     EXPECT_NEAR(b.surface_gravity, 4.0 / 3.0 * pi * G * 950.0 * R, 1e-15);
     // Given its thickness to rounding, the same body.
@@ -377,10 +345,8 @@ TEST(InteriorLayers, OverridesReachEveryLayerAndTheInnermostFollows) {
     const auto b = with(set);
     ASSERT_TRUE(std::holds_alternative<Body>(b)) << std::get<BodyError>(b).message;
     const Body& body = std::get<Body>(b);
-    EXPECT_EQ(body.thickness, 32000.0);
-    EXPECT_EQ(body.interior[2].thickness, 220000.0);
-    EXPECT_EQ(body.density_contrast, 1050.0);
-    EXPECT_EQ(body.layers, 11);
+    EXPECT_EQ(std::tuple(body.thickness, body.interior[2].thickness, body.density_contrast, body.layers),
+              std::tuple(32000.0, 220000.0, 1050.0, 11));
     EXPECT_EQ(std::vector<double>(body.viscosity_factors.begin(), body.viscosity_factors.begin() + 8),
               std::vector<double>(8, 0.5));
     // Written back, the innermost keeps reaching the centre, and reads to the same file.

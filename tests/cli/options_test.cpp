@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <tuple>
 #include <vector>
 
 #include "cli/options.hpp"
@@ -31,63 +32,37 @@ TEST(Options, NoneMeansTheMenuInTheWorkingDirectory) {
 
 TEST(Options, ValuesAsNextArgumentOrAfterEquals) {
     const Options a = accepted({"--body", "3", "--output", "europa/", "--jobs", "2"});
-    EXPECT_EQ(a.body, 3);
-    EXPECT_EQ(a.output, "europa/");
-    EXPECT_EQ(a.jobs, 2);
+    EXPECT_EQ(std::tuple(a.body, a.output, a.jobs, a.plain), std::tuple(3, "europa/", 2, false));
     const Options b = accepted({"--body=8", "--output=a b", "--jobs=1", "--plain"});
-    EXPECT_EQ(b.body, 8);
-    EXPECT_EQ(b.output, "a b");
-    EXPECT_EQ(b.jobs, 1);
-    EXPECT_TRUE(b.plain);
+    EXPECT_EQ(std::tuple(b.body, b.output, b.jobs, b.plain), std::tuple(8, "a b", 1, true));
     EXPECT_TRUE(accepted({"--help"}).help);
     EXPECT_TRUE(accepted({"-h"}).help);
     EXPECT_TRUE(accepted({"--version"}).version);
     EXPECT_EQ(accepted({"--body", "1", "--body", "2"}).body, 2); // the last one counts
     const Options f = accepted({"--body-file", "europa.toml", "--set", "shell.thickness=2e4",
                                 "--set=numerics.layers=40", "--print-body", "3"});
-    EXPECT_EQ(f.body_file, "europa.toml");
-    EXPECT_EQ(f.overrides, (std::vector<std::string>{"shell.thickness=2e4", "numerics.layers=40"}));
-    EXPECT_EQ(f.print_body, 3);
+    EXPECT_EQ(std::tuple(f.body_file, f.overrides, f.print_body),
+              std::tuple("europa.toml", std::vector<std::string>{"shell.thickness=2e4", "numerics.layers=40"}, 3));
     // --series adds up, in any decimal form.
     EXPECT_EQ(accepted({"--series", "1e15", "--series=3.5E20", "--series", "120000000000"}).series,
               (std::vector<double>{1e15, 3.5e20, 1.2e11}));
 }
 
 TEST(Options, BadFormsAreRefusedWithOneLine) {
-    for (const auto& args : std::vector<std::vector<const char*>>{
-             {"--body"},
-             {"--body", "0"},
-             {"--body", "9"},
-             {"--body", "1.5"},
-             {"--body", "x"},
-             {"--body", " 3"},
-             {"--body="},
-             {"--body", "99999999999"},
-             {"--jobs", "0"},
-             {"--jobs", "-2"},
-             {"--jobs", "100000"},
-             {"--output"},
-             {"--output="},
-             {"--print-body", "0"},
-             {"--body-file="},
-             {"--body", "1", "--body-file", "b.toml"},
-             {"--study", "s.toml", "--set", "orbit.eccentricity=0.1"},
-             {"--study", "s.toml", "--body-file", "b.toml"},
-             {"--study", "s.toml", "--print-body", "3"},
-             {"--study", "s.toml", "--body", "3"},
-             {"--set"},
-             {"--plain=maybe"},
-             {"--series"},
-             {"--series", "0"},
-             {"--series", "-1e15"},
-             {"--series", "inf"},
-             {"--series", "nan"},
-             {"--series", "1e15x"},
-             {"--series", "1e999"},
-             {"--frobnicate"},
-             {"-b", "3"},
-             {"3"},
-         }) {
+    // clang-format off
+    const std::vector<std::vector<const char*>> bad_forms = {
+        {"--body"}, {"--body", "0"}, {"--body", "9"}, {"--body", "1.5"}, {"--body", "x"},
+        {"--body", " 3"}, {"--body="}, {"--body", "99999999999"}, {"--jobs", "0"},
+        {"--jobs", "-2"}, {"--jobs", "100000"}, {"--output"}, {"--output="}, {"--print-body", "0"},
+        {"--body-file="}, {"--body", "1", "--body-file", "b.toml"},
+        {"--study", "s.toml", "--set", "orbit.eccentricity=0.1"},
+        {"--study", "s.toml", "--body-file", "b.toml"}, {"--study", "s.toml", "--print-body", "3"},
+        {"--study", "s.toml", "--body", "3"}, {"--set"}, {"--plain=maybe"}, {"--series"},
+        {"--series", "0"}, {"--series", "-1e15"}, {"--series", "inf"}, {"--series", "nan"},
+        {"--series", "1e15x"}, {"--series", "1e999"}, {"--frobnicate"}, {"-b", "3"}, {"3"},
+    };
+    // clang-format on
+    for (const auto& args : bad_forms) {
         const auto r = parse_options(args);
         ASSERT_TRUE(std::holds_alternative<OptionError>(r)) << args[0];
         const std::string& m = std::get<OptionError>(r).message;

@@ -93,11 +93,12 @@ TEST(Program, BadChoiceCreatesNoResultFile) {
 
 std::vector<ViscosityResults> sweep(const ShellModel& model, const ViscositySweep& viscosities,
                                     int threads, bool plain = false,
-                                    std::vector<double> series = {}) {
+                                    std::vector<double> series = {}, bool steady = false) {
     std::vector<ViscosityResults> all;
     SweepSettings settings;
     settings.threads = threads;
     settings.plain = plain;
+    settings.steady = steady;
     settings.series = std::move(series);
     EXPECT_TRUE(run_sweep(model, viscosities, settings,
                           [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
@@ -162,15 +163,7 @@ TEST(Sweep, EveryRheologyAndSteadyStateReachTheirViscosityOnAnyThreadCount) {
     body.models = {Rheology::KelvinVoigt, Rheology::Andrade, Rheology::Maxwell};
     const ShellModel model = make_shell_model(body, RunConstants{2.0, 20, 60});
     const ViscositySweep v{280, 9, 20}; // a full batch and a single viscosity
-    const auto run = [&](int threads) {
-        std::vector<ViscosityResults> all;
-        SweepSettings settings;
-        settings.threads = threads;
-        settings.steady = true;
-        EXPECT_TRUE(run_sweep(model, v, settings,
-                              [&](ViscosityResults&& r) { all.push_back(std::move(r)); }));
-        return all;
-    };
+    const auto run = [&](int threads) { return sweep(model, v, threads, false, {}, true); };
     const auto one = run(1), two = run(2), three = run(3);
     ASSERT_EQ(one.size(), 9u);
     ASSERT_EQ(two.size(), 9u);

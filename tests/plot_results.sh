@@ -21,12 +21,14 @@ cd "$scratch"
 "$tidal" --body 5 --output results --series 1e20 --set sweep.log10_viscosity_min=18 \
     --set sweep.log10_viscosity_max=21 --set numerics.periods=2 --set numerics.steps_per_period=400 > /dev/null
 printf 'name = "Exoplanet, 5-day orbit"\n[shell]\nouter_radius = 6400000.0\nthickness = 3200000.0\n' > results/body.toml
-"$plot" results figures > listed.txt 2> err.txt; status=$?
+# Directories given with a trailing slash: the paths listed have none doubled (caught: the
+# names printed as "figures//power.png").
+"$plot" results/ figures/ > listed.txt 2> err.txt; status=$?
 check "plot-results succeeds quietly" "[ $status -eq 0 ] && [ ! -s err.txt ]"
 for f in power heat_flux displacement series-1e+20 heating_profile; do
     check "$f.png is a valid PNG image" "valid_png figures/$f.png"
 done
-check "it lists the five figures it wrote" "[ \$(wc -l < listed.txt) -eq 5 ] && grep -qx figures/series-1e+20.png listed.txt && grep -qx figures/heating_profile.png listed.txt"
+check "it lists the five figures it wrote, as figures/NAME.png" "[ \$(wc -l < listed.txt) -eq 5 ] && grep -qx figures/series-1e+20.png listed.txt && grep -qx figures/heating_profile.png listed.txt && ! grep -q // listed.txt"
 "$plot" results > /dev/null 2>&1
 check "without OUTDIR the figures go into the result directory" "valid_png results/power.png"
 
@@ -89,9 +91,36 @@ check "five rheologies' heating profiles and maps have three rows of panels" \
 examples=$(realpath "$(dirname "$0")/../examples")
 "$tidal" --body-file "$examples/io-asthenosphere-over-liquid-core.toml" --method steady \
     --set sweep.log10_viscosity_min=9 --set sweep.log10_viscosity_max=10 --output layered > /dev/null 2>&1
-"$(dirname "$plot")/plot-heating" layered > /dev/null 2> err.txt
+TIDAL_PLOT_DUMP="$scratch/dump" "$(dirname "$plot")/plot-heating" layered > /dev/null 2> err.txt
 check "a layered body's heating profile has room for its named layers" \
     "[ ! -s err.txt ] && valid_png layered/heating_profile.png && [ \$(png_height layered/heating_profile.png) -ge 650 ]"
+# Io's heat lies in its asthenosphere, 30 to 80 km deep: beside the whole body, the depths down
+# to the asthenosphere's base enlarged; every layer's name in the margin, off the curves; each
+# curve broken at every boundary (a lithosphere, an asthenosphere and a mantle segment, each
+# within its layer). Caught: the enlarged depths ending at the base of the outermost layer
+# instead of the hottest; the names inside the plot (at graph 0.98); the curves drawn across
+# the boundaries.
+segments_in_layers() { # the curve files: "lithosphere asthenosphere mantle" segments, each in its layer
+    awk -v bounds="0 30 80 861.6" '
+        function layer(d,   k) { for (k = 1; k < nb; k++) if (d >= b[k] && d <= b[k + 1]) return k; return 0 }
+        function close_segment() { if (seen) curve = curve " " at; seen = 0 }
+        BEGIN { nb = split(bounds, b, " ") }
+        FNR == 1 { close_segment() }
+        NF == 0 { close_segment(); next }
+        { k = layer($1); if (!seen) { at = k; seen = 1 } else if (k != at) at = -1 }
+        END { close_segment(); print curve }' "$@" | grep -q -x -E '( 1 2 3)+'
+}
+check "... drawn whole, to the centre, and down to the asthenosphere's base (80 km) enlarged" \
+    "grep -q 'yrange \[1821.6:0\]' dump/plot-heating-layers.gp && grep -q 'yrange \[80:0\]' dump/plot-heating-layers-zoom.gp && grep -q 'views=2;' dump/plot-heating-profile-settings"
+check "... every layer named in the margin, beside the plot" \
+    "[ \$(grep -c 'set label' dump/plot-heating-layers.gp) -eq 4 ] && ! grep 'set label' dump/plot-heating-layers*.gp | grep -v -q 'at graph 1[.][0-9]*, '"
+check "... the curves broken at the boundaries between layers" "segments_in_layers dump/plot-heating-p-1-*.dat"
+# An Earth-like mantle heated mostly in its lower mantle, 670 to 2891 km deep: the whole body
+# alone (caught: the enlarged view drawn whatever the depth of the heat).
+"$tidal" --body-file "$examples/earth-mantle-over-liquid-core.toml" --method steady --output earth > /dev/null 2>&1
+TIDAL_PLOT_DUMP="$scratch/dump-earth" "$(dirname "$plot")/plot-heating" earth > /dev/null 2> err.txt
+check "a body heated deep down: its profile over the whole body alone" \
+    "[ ! -s err.txt ] && grep -q 'views=1;' dump-earth/plot-heating-profile-settings && [ ! -s dump-earth/plot-heating-layers-zoom.gp ] && grep -q 'yrange \[6371:0\]' dump-earth/plot-heating-layers.gp"
 sed -i 's/^name = "mantle"/name = "m\\" . system(\\"touch pwned\\") . \\""/' layered/body.toml
 "$(dirname "$plot")/plot-heating" layered > /dev/null 2> err.txt
 check "... and a layer's name is only a label" \
@@ -99,6 +128,12 @@ check "... and a layer's name is only a label" \
 printf 'name = "`touch pwned` \\" . system(\\"touch pwned\\") . \\""\n' > mapped/body.toml
 "$(dirname "$plot")/plot-heating" mapped > /dev/null 2> err.txt
 check "a body's name is only a title for the heating figures" "[ ! -e pwned ] && [ ! -s err.txt ] && valid_png mapped/heating_profile.png"
+
+# The tools alone, with no tidal to name the rheologies, on a run without Kelvin-Voigt (caught:
+# the legacy files' colours looked up for rheologies never described, an unbound variable).
+mkdir alone && cp "$(dirname "$plot")"/{plot-results,plot-results.gp,rheology-styles.sh,result-tables.sh} alone/
+env -u TIDAL alone/plot-results one alone-figures > listed.txt 2> err.txt; status=$?
+check "the plot tools without a tidal program beside them" "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 4 ]"
 
 # A body file holds text, not commands for gnuplot.
 mkdir hostile && cp results/summary.csv hostile/
@@ -111,6 +146,45 @@ mkdir legacy && (cd results && cp $files body.toml ../legacy/)
 "$plot" legacy > listed.txt 2> err.txt; status=$?
 check "the legacy files alone give power, heat flux, displacement and series figures" \
     "[ $status -eq 0 ] && [ ! -s err.txt ] && [ \$(wc -l < listed.txt) -eq 4 ] && valid_png legacy/series.png && valid_png legacy/heat_flux.png"
+# The axis labels stay inside the figure: its 12 leftmost columns of pixels are background
+# (caught: the series' left margin of 90 pixels, which put the y label of displacements such
+# as -0.0025 m at the figure's edge).
+left_blank() { # PNG file (8-bit RGB or RGBA, as pngcairo writes): its 12 leftmost columns one colour
+    /usr/bin/python3 - "$1" << 'PY'
+import struct, sys, zlib
+data = open(sys.argv[1], "rb").read()
+pos, idat = 8, b""
+while pos < len(data):
+    length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+    body = data[pos + 8:pos + 8 + length]
+    if kind == b"IHDR":
+        width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+    elif kind == b"IDAT":
+        idat += body
+    pos += 12 + length
+assert depth == 8 and colour in (2, 6)
+bpp = 3 if colour == 2 else 4
+raw, stride, previous, seen = zlib.decompress(idat), width * bpp, bytearray(width * bpp), set()
+for y in range(height):
+    kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+    for i in range(stride):  # the PNG filters: none, sub, up, average, Paeth
+        a = line[i - bpp] if i >= bpp else 0
+        b, c = previous[i], previous[i - bpp] if i >= bpp else 0
+        if kind == 1: line[i] = (line[i] + a) & 255
+        elif kind == 2: line[i] = (line[i] + b) & 255
+        elif kind == 3: line[i] = (line[i] + (a + b) // 2) & 255
+        elif kind == 4:
+            p = a + b - c
+            pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+            line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+    seen.update(bytes(line[x * bpp:(x + 1) * bpp]) for x in range(12))
+    previous = line
+sys.exit(0 if len(seen) == 1 else 1)
+PY
+}
+for f in legacy/series.png figures/series-1e+20.png four/series-1e+20.png; do
+    check "the labels of $f keep off its left edge" "left_blank $f"
+done
 
 # Failures: one line, a non-zero status, and no figure directory created.
 fails_cleanly() { # description, expected status ("any" for non-zero), arguments...
@@ -128,7 +202,7 @@ fails_cleanly "a missing result directory" 2 missing made
 check "... and the line names it" "grep -q \"'missing'\" err.txt"
 mkdir empty
 fails_cleanly "a directory without results" 1 empty made
-check "... and the line names the missing file" "grep -q pcelketa err.txt"
+check "... and the line says so" "grep -q \"'empty' holds no results\" err.txt"
 mkdir broken && sed '1s/maxwell_power_W/maxwell_power_kW/' results/summary.csv > broken/summary.csv
 fails_cleanly "a summary without a needed column" 1 broken made
 check "... and the line names the column" "grep -q \"no column 'maxwell_power_W'\" err.txt"
@@ -138,4 +212,35 @@ mkdir garbled && (head -1 results/summary.csv; echo 'a,b,c,d,e,f,g,h,i,j,k,l,m,n
 fails_cleanly "a summary whose rows hold no numbers" 1 garbled made
 touch plainfile
 fails_cleanly "a figure directory that is a file" 2 results plainfile
+
+# A run still computing, then stopped before its sweep is complete: refused in one line that
+# says so and names the table of its completed viscosities, not a legacy file (caught: the
+# message of a directory without results, naming pcelketa; the status 1 of those). Beside
+# the complete set of an earlier run, that set is drawn with a note saying which it is.
+long() { # directory: a run of about ten seconds a batch of viscosities, in the background
+    "$tidal" --body 1 --jobs 1 --set sweep.steps_per_decade=2 --set numerics.periods=50 --output "$1" > /dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 1 600); do
+        grep -qx "$pid" "$1/.tidal.lock" 2> /dev/null && [ -e "$1/summary.csv.partial" ] && break
+        sleep 0.05
+    done
+}
+long stopped
+fails_cleanly "a run still computing" 2 stopped made
+check "... and the line says so and names the table of its completed viscosities" \
+    "grep -q \"a run (process $pid) is still computing into 'stopped'\" err.txt && grep -q \"'stopped/summary.csv.partial'\" err.txt && ! grep -q pcelketa err.txt"
+kill -TERM $pid
+wait $pid
+fails_cleanly "a stopped run" 2 stopped made
+check "... and the line says so and names the table of its completed viscosities" \
+    "grep -q \"the run into 'stopped' was stopped before its sweep was complete\" err.txt && grep -q \"'stopped/summary.csv.partial'\" err.txt && ! grep -q pcelketa err.txt"
+long results
+"$plot" results figures > listed.txt 2> err.txt; status=$?
+kill -TERM $pid
+wait $pid
+"$plot" results figures > listed-after.txt 2> err-after.txt; status_after=$?
+check "the published set beside a run computing into its directory: drawn, with one note" \
+    "[ $status -eq 0 ] && [ \$(wc -l < listed.txt) -eq 5 ] && one_line err.txt && grep -q \"note: a run (process $pid) is computing into 'results'\" err.txt"
+check "... and beside the run once stopped" \
+    "[ $status_after -eq 0 ] && [ \$(wc -l < listed-after.txt) -eq 5 ] && one_line err-after.txt && grep -q \"note: a later run into 'results' was stopped\" err-after.txt"
 exit $failed

@@ -175,7 +175,7 @@ rows = (n + 1) / 2
 height = 900 + line_px * (rows - 1)
 set terminal pngcairo size 1000, height
 set output done("displacement")
-set multiplot layout 2,1 margins 0.09, 0.97, (117.0 + line_px * (rows - 1)) / height, 1 - 99.0 / height \
+set multiplot layout 2,1 margins 0.12, 0.97, (117.0 + line_px * (rows - 1)) / height, 1 - 99.0 / height \
     spacing 117.0 / height title title . "\n{/*0.85 surface displacement in the last orbital period}"
 set ylabel "displacement (m)"
 set title "|minimum radial displacement of the surface| (order 0)"
@@ -199,7 +199,8 @@ set ylabel "radial displacement (m)"
 set key off
 set datafile separator comma
 set datafile columnheaders
-# Panels of about 300 pixels; the title, the bottom and the gaps between panels keep their size
+# Panels of about 300 pixels, 120 pixels on the left for the tick labels and the axis label
+# (displacements such as -0.0025 m); the title, the bottom and the gaps between panels keep their size
 # in pixels (99, 72 and 108 on the canvas of 900 for two panels).
 series_height(panels) = 300 + 300 * panels
 do for [k=1:words(series_files)] {
@@ -212,7 +213,7 @@ do for [k=1:words(series_files)] {
     eta = word(series_etas, k) + 0.0
     set terminal pngcairo size 1000, height
     set output done(s[1:strlen(s) - 4])
-    set multiplot layout panels,1 margins 0.09, 0.97, 72.0 / height, 1 - 99.0 / height \
+    set multiplot layout panels,1 margins 0.12, 0.97, 72.0 / height, 1 - 99.0 / height \
         spacing 108.0 / height \
         title title . "\n{/*0.85 surface radial displacement (order 0) at viscosity " . sci(eta) . " Pa s}"
     do for [j=1:panels] {
@@ -234,7 +235,7 @@ if (strlen(series_files) == 0 && have("time") && have("timekelvin")) {
         last = last_eta + 0.0
         eta_text = " at viscosity " . sci(last) . " Pa s, the last of the sweep"
     }
-    set multiplot layout 2,1 margins 0.09, 0.97, 0.08, 0.89 spacing 0.12 title title . "\n{/*0.85 surface radial displacement (order 0)" . eta_text . "}"
+    set multiplot layout 2,1 margins 0.12, 0.97, 0.08, 0.89 spacing 0.12 title title . "\n{/*0.85 surface radial displacement (order 0)" . eta_text . "}"
     set title "Maxwell"
     plot file("time") using ($1 / nperiod):2 with lines lc rgb word(legacy_colours, 1)
     set title "Kelvin-Voigt"

@@ -483,7 +483,7 @@ void apply_layer_override(toml::table& doc, const std::string& key, const std::s
     if (layers == nullptr || dot <= 6)
         throw Failure{option + ": " + key + ": " +
                       (layers == nullptr ? "the body has no [[layer]] tables"
-                                         : "expected layer.NAME.KEY, such as layer.ice.thickness")};
+                                         : "expected layer.NAME.KEY, such as layer.mantle.thickness")};
     if (!is_layer_key(leaf)) throw Failure{option + ": " + key + ": unknown key of a layer"};
     toml::table* table = nullptr;
     for (std::size_t i = 0; i < layers->size() && table == nullptr; ++i) {

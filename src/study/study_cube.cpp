@@ -63,8 +63,12 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
 
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies) {
-    const std::string path = dir.point_label(point, "summary.csv");
-    const auto table = read_point_table(dir, point, "summary.csv");
+    return point_rows(read_point_table(dir, point, "summary.csv"),
+                      dir.point_label(point, "summary.csv"), rheologies);
+}
+
+StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
+                          const std::string& path, const std::vector<std::string>& rheologies) {
     if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");
     const std::vector<std::string>& header = table[0];
     const auto column = [&](const std::string& rheology, std::string_view q) {
@@ -122,16 +126,17 @@ void study_axes(const Study& study, StudyContent& content) {
     }
 }
 
-void write_study_nc(StudyDirectory& dir, const Study& study) {
+std::vector<std::string> point_rheologies(const Study& study, std::size_t point) {
+    std::vector<std::string> names;
+    for (const std::string_view n : table_names(study.points[point].body.models))
+        names.emplace_back(n);
+    return names;
+}
+
+void write_study_nc(StudyDirectory& dir, const Study& study,
+                    std::span<const StudyPointRows> points) {
     StudyContent content;
     study_axes(study, content);
-    std::vector<StudyPointRows> points;
-    for (std::size_t p = 0; p < study.points.size(); ++p) {
-        std::vector<std::string> names;
-        for (const std::string_view n : table_names(study.points[p].body.models))
-            names.emplace_back(n);
-        points.push_back(read_point_rows(dir, static_cast<int>(p), names));
-    }
     content.points = points;
     content.source = kVersion;
     content.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});

@@ -15,9 +15,16 @@ namespace tidal {
 
 namespace {
 
+// Whether a field must be quoted: it holds a comma, a quote or a line end.
+bool needs_quotes(std::string_view s) {
+    for (const char c : s)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    return false;
+}
+
 void field(std::string& out, const std::string& s) {
     out += ',';
-    if (s.find_first_of(",\"\r\n") == std::string::npos) {
+    if (!needs_quotes(s)) {
         out += s;
         return;
     }

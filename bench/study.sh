@@ -24,7 +24,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j "$(nproc)" --target tidal > /dev/null
 tidal=$PWD/build/tidal
 mpi=""
-if command -v mpirun > /dev/null && command -v mpicxx > /dev/null; then
+# The MPI build only where a way runs it (not for PART=steady without LOOP=1).
+if command -v mpirun > /dev/null && command -v mpicxx > /dev/null &&
+    { [ "${PART:-both}" != steady ] || [ "${LOOP:-0}" = 1 ]; }; then
     cmake -S . -B build-mpi -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTIDAL_MPI=ON > /dev/null
     cmake --build build-mpi -j "$(nproc)" --target tidal > /dev/null
     mpi=$PWD/build-mpi/tidal

@@ -153,12 +153,10 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     const int slots = threads + (remote ? remote->slots() : 0);
     // A long study is announced with its forecast; the job holds the points still to compute.
     double core_seconds = 0.0;
-    for (int p = 0; p < job.points(); ++p) {
-        const Engine engine(job.body(p));
+    for (int p = 0; p < job.points(); ++p)
         core_seconds += job.steady()
-                            ? forecast_steady_core_seconds(engine.model(), job.sweep(p).count)
-                            : forecast_core_seconds(engine.model(), job.sweep(p).count);
-    }
+                            ? forecast_steady_core_seconds(job.body(p), job.sweep(p).count)
+                            : forecast_core_seconds(Engine(job.body(p)).model(), job.sweep(p).count);
     if (const auto note = cost_note(std::to_string(job.points()) + " of " +
                                         std::to_string(total) + " points to compute",
                                     core_seconds, slots))

@@ -70,7 +70,7 @@ measure() {
 }
 
 # The baseline: each point's body written out, then one run per point.
-"$tidal" --study study.toml --output bodies --jobs "$cores" 2> /dev/null
+[ "${PART:-both}" != steady ] && "$tidal" --study study.toml --output bodies --jobs "$cores" 2> /dev/null
 cat > loop.sh <<SH
 for b in bodies/point-*/body.toml; do
     "$tidal" --body-file "\$b" --output "loop/\$(basename "\$(dirname "\$b")")" --jobs $cores > /dev/null

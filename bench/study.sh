@@ -9,24 +9,31 @@
 # process) and their ratio (the cores kept busy), and checks that the three study runs write
 # identical directories.
 # Then a steady study of 1000 Enceladus points (20 shell thicknesses x 50 eccentricities, 241
-# viscosities, Maxwell, Kelvin-Voigt and Andrade) the same ways, fastest of STEADY_RUNS rounds
-# (default 1): the loop is one --method steady run per point (a steady sweep runs on one core).
+# viscosities, Maxwell, Kelvin-Voigt and Andrade), each round run by a baseline build (s-base:
+# BASELINE_PROGRAM=path, else revision BASE, default main, built in a scratch worktree) and by
+# this one (s-thread), one after the other so that both see the same load; the load average is
+# printed beside every run, the fastest of STEADY_RUNS rounds (default 1) kept, and the two
+# study directories compared file by file. With LOOP=1 also a shell loop of one --method steady
+# run per point (s-loop; a steady sweep runs on one core) and, with MPI, mpirun -np N (s-ranks).
 # Usage: bench/study.sh            (builds build/ and, if MPI is installed, build-mpi/)
 #        PART=time or PART=steady  for one of the two studies only
 set -euo pipefail
 cd "$(dirname "$0")/.."
+repo=$PWD
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j "$(nproc)" --target tidal > /dev/null
 tidal=$PWD/build/tidal
 mpi=""
-if command -v mpirun > /dev/null && command -v mpicxx > /dev/null; then
+# The MPI build only where a way runs it (not for PART=steady without LOOP=1).
+if command -v mpirun > /dev/null && command -v mpicxx > /dev/null &&
+    { [ "${PART:-both}" != steady ] || [ "${LOOP:-0}" = 1 ]; }; then
     cmake -S . -B build-mpi -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTIDAL_MPI=ON > /dev/null
     cmake --build build-mpi -j "$(nproc)" --target tidal > /dev/null
     mpi=$PWD/build-mpi/tidal
 fi
 cores=$(nproc)
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+trap 'git -C "$repo" worktree remove --force "$scratch/base-src" > /dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 cd "$scratch"
 cat > study.toml <<'TOML'
 base = 3
@@ -55,13 +62,15 @@ measure() {
     local line
     line=$(awk -v l="$label" -v w="$wall" -v u="$user" -v s="$sys" \
         'BEGIN { printf "%-8s %8.2f %8.2f %10.2f\n", l, w, u + s, (u + s) / w }')
+    [ -n "${SHOW_LOAD:-}" ] && printf '  %-8s %8.2f s wall %8.2f s cpu   load average %s\n' "$label" "$wall" \
+        "$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')" "$(cut -d' ' -f1-3 /proc/loadavg)"
     if [ -z "${best[$label]:-}" ] || awk -v a="$wall" -v b="$(echo "${best[$label]}" | awk '{print $2}')" 'BEGIN { exit !(a < b) }'; then
         best[$label]=$line
     fi
 }
 
 # The baseline: each point's body written out, then one run per point.
-"$tidal" --study study.toml --output bodies --jobs "$cores" 2> /dev/null
+[ "${PART:-both}" != steady ] && "$tidal" --study study.toml --output bodies --jobs "$cores" 2> /dev/null
 cat > loop.sh <<SH
 for b in bodies/point-*/body.toml; do
     "$tidal" --body-file "\$b" --output "loop/\$(basename "\$(dirname "\$b")")" --jobs $cores > /dev/null
@@ -106,26 +115,51 @@ fi
     awk 'BEGIN { printf "\"shell.thickness\" = ["; for (i = 0; i < 20; i++) printf "%s%.1f", (i ? ", " : ""), 10000 + 1000 * i; print "]" }'
     awk 'BEGIN { printf "\"orbit.eccentricity\" = ["; for (i = 0; i < 50; i++) printf "%s%.4f", (i ? ", " : ""), 0.001 + 0.0002 * i; print "]" }'
 } > steady.toml
-rm -rf bodies
-"$tidal" --study steady.toml --output bodies --jobs "$cores" 2> /dev/null
-cat > steady-loop.sh <<SH
+# The baseline program: another build's, or revision BASE (default main) built here.
+if [ -n "${BASELINE_PROGRAM:-}" ]; then
+    base_tidal=$(realpath "$BASELINE_PROGRAM")
+else
+    git -C "$repo" worktree add --detach "$scratch/base-src" "${BASE:-main}" > /dev/null 2>&1
+    cmake -S "$scratch/base-src" -B "$scratch/base-build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF > /dev/null
+    cmake --build "$scratch/base-build" -j "$(nproc)" --target tidal > /dev/null
+    base_tidal=$scratch/base-build/tidal
+fi
+loop=${LOOP:-0}
+if [ "$loop" = 1 ]; then
+    rm -rf bodies
+    "$tidal" --study steady.toml --output bodies --jobs "$cores" 2> /dev/null
+    cat > steady-loop.sh <<SH
 for b in bodies/point-*/body.toml; do
     "$tidal" --body-file "\$b" --method steady --output "s-loop/\$(basename "\$(dirname "\$b")")" > /dev/null
 done
 SH
+fi
 best=()
-ways=(s-loop s-thread)
+ways=(s-base s-thread)
+SHOW_LOAD=1
+echo "steady study: each run with the load average after it"
 for round in $(seq 1 "${STEADY_RUNS:-1}"); do
-    measure s-loop bash steady-loop.sh
+    measure s-base "$base_tidal" --study steady.toml --output s-base --jobs "$cores"
     measure s-thread "$tidal" --study steady.toml --output s-thread --jobs "$cores"
-    if [ -n "$mpi" ]; then
-        measure s-ranks "${run[@]}" -np "$cores" "$mpi" --study steady.toml --output s-ranks --jobs 1
-        ways=(s-loop s-thread s-ranks)
+    if [ "$loop" = 1 ]; then
+        measure s-loop bash steady-loop.sh
+        ways+=(s-loop)
+        if [ -n "$mpi" ]; then
+            measure s-ranks "${run[@]}" -np "$cores" "$mpi" --study steady.toml --output s-ranks --jobs 1
+            ways+=(s-ranks)
+        fi
     fi
 done
 echo "steady study of 1000 points, 241 viscosities, 3 rheologies, fastest of ${STEADY_RUNS:-1} rounds:"
 printf '%-8s %8s %8s %10s\n' way wall_s cpu_s cpu/wall
-for w in "${ways[@]}"; do echo "${best[$w]}"; done
+for w in $(printf '%s\n' "${ways[@]}" | awk '!seen[$0]++'); do echo "${best[$w]}"; done
 echo "study_sweep.csv: $(du -h s-thread/study_sweep.csv | cut -f1), the whole output $(du -sh s-thread | cut -f1)"
-[ -n "$mpi" ] && diff -r s-thread s-ranks > /dev/null && echo "identical: threads and ranks wrote the same bytes"
-diff -r s-loop/point-00777 s-thread/point-00777 > /dev/null && echo "identical: a point and its single run"
+if diff -r s-base s-thread > /dev/null; then
+    echo "identical: the baseline's and this build's study directories, file by file"
+else
+    echo "DIFFERENT: the baseline's and this build's study directories"; exit 1
+fi
+if [ "$loop" = 1 ]; then
+    [ -n "$mpi" ] && diff -r s-thread s-ranks > /dev/null && echo "identical: threads and ranks wrote the same bytes"
+    diff -r s-loop/point-00777 s-thread/point-00777 > /dev/null && echo "identical: a point and its single run"
+fi

@@ -3,7 +3,8 @@
 # those of a single --body-file run of its body.toml; CSV points and axes give the same point;
 # a bad point refused before anything is created; a study stopped by SIGTERM and run again
 # gives the bytes of an uninterrupted one and computes no point twice; a directory of another
-# study refused; steady studies alike; a single body under mpirun refused.
+# study refused; steady studies alike (stopped while their writer threads publish points); a
+# single body under mpirun refused.
 # Usage: program_study.sh TIDAL
 set -uo pipefail
 tidal=$(realpath "$1")
@@ -121,6 +122,27 @@ check "a steady study is forecast by its solves, not by time steps it does not t
 cp -r steady1 steady3 && rm -rf steady3/point-00004 steady3/study.csv steady3/study_sweep.csv
 "$tidal" --study steady.toml --output steady3 2> err.txt; status=$?
 check "a steady study resumes where points are missing" "[ $status -eq 0 ] && grep -q ': 1 computed now, 5 published before' err.txt && diff -r steady1 steady3 > /dev/null"
+# Stopped by SIGTERM and run again: the point directories written by the writer threads while
+# later points are computed are all published and counted, so the rerun computes exactly the
+# points left and gives the bytes of the uninterrupted study. Points 4-6 have 200 layers
+# (about a second of solving and 9 MB of heating profile each), points 1-3 eight.
+# (Caught: the stop reported before the writers had published the points in hand, so the
+# count said fewer than the directories on disk.)
+sed '/^\[axes\]/,$d; s/^steps_per_decade = 5$/steps_per_decade = 100/' steady.toml > slow-steady.toml
+printf '[axes]\n"numerics.layers" = [8, 200]\n"orbit.eccentricity" = [0.005, 0.009, 0.02]\n' >> slow-steady.toml
+"$tidal" --study slow-steady.toml --output steady-whole --jobs 2 2> /dev/null
+"$tidal" --study slow-steady.toml --output steady-resumed --jobs 2 2> stopped.txt &
+pid=$!
+while [ ! -d steady-resumed/point-00003 ] && kill -0 $pid 2> /dev/null; do sleep 0.01; done
+kill -TERM $pid
+status=0; wait $pid || status=$?
+on_disk=$(find steady-resumed -maxdepth 1 -name 'point-*' | wc -l)
+"$tidal" --study slow-steady.toml --output steady-resumed --jobs 2 2> resumed.txt; status2=$?
+before=$(sed -n 's/.* \([0-9]*\) of them now.*/\1/p' stopped.txt)
+after=$(sed -n 's/.*: \([0-9]*\) computed now, \([0-9]*\) published before/\1 \2/p' resumed.txt)
+echo "stopped: $(cat stopped.txt); rerun: $(cat resumed.txt)"
+check "SIGTERM stops a steady study half-way, counting the points on disk" "[ $status -eq 143 ] && [ -n \"$before\" ] && [ $before -ge 3 ] && [ $before -lt 6 ] && [ $before -eq $on_disk ]"
+check "... the rerun computes only the points left, to the bytes of the uninterrupted study" "[ $status2 -eq 0 ] && [ \"$after\" = \"\$((6 - before)) $before\" ] && diff -r steady-whole steady-resumed > /dev/null && [ -z \"\$(find steady-resumed -name '*.partial')\" ]"
 "$tidal" --study steady.toml --output one 2> err.txt; status=$?
 "$tidal" --study study.toml --output steady1 2> err2.txt; status2=$?
 check "a study of the other method's directory is refused" "[ $status -eq 2 ] && one_line err.txt && grep -q 'holds a study of the time method' err.txt && [ $status2 -eq 2 ] && one_line err2.txt && grep -q 'holds a study of the steady method' err2.txt"

@@ -13,9 +13,13 @@ double forecast_core_seconds(const ShellModel& model, long long viscosities) {
 }
 
 double forecast_steady_core_seconds(const ShellModel& model, long long viscosities) {
-    const double grid_error = model.body.grid_error ? 2.5 : 1.0;
-    return static_cast<double>(viscosities) * static_cast<double>(model.body.models.size()) *
-           static_cast<double>(model.body.layers) * kSecondsPerLayerSteadySolve * grid_error;
+    return forecast_steady_core_seconds(model.body, viscosities);
+}
+
+double forecast_steady_core_seconds(const Body& body, long long viscosities) {
+    const double grid_error = body.grid_error ? 2.5 : 1.0;
+    return static_cast<double>(viscosities) * static_cast<double>(body.models.size()) *
+           static_cast<double>(body.layers) * kSecondsPerLayerSteadySolve * grid_error;
 }
 
 std::string sweep_size(const ShellModel& model, long long viscosities) {

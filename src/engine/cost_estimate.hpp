@@ -28,6 +28,9 @@ double forecast_core_seconds(const ShellModel& model, long long viscosities);
 // steady study's point). The grid error solves each state again on twice the layers, which
 // measures as 2.5 times the plain sweep.
 double forecast_steady_core_seconds(const ShellModel& model, long long viscosities);
+// The same from the body alone (the steady forecast needs no model: a study forecasts every
+// point before computing any).
+double forecast_steady_core_seconds(const Body& body, long long viscosities);
 
 // The size of such a sweep in words: "241 viscosities x 2 rheologies x 20000 time steps of 20
 // layers".

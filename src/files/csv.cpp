@@ -11,7 +11,12 @@ void append_number(std::string& out, double v) {
     // "1000000000000000000000"), which some readers take for an integer too wide for them:
     // such numbers are written in exponent form.
     const std::string_view digits(buf[0] == '-' ? buf + 1 : buf, res.ptr);
-    if (digits.size() > 15 && digits.find_first_not_of("0123456789") == std::string_view::npos)
+    const auto all_digits = [](std::string_view d) {
+        for (const char c : d)
+            if (c < '0' || c > '9') return false;
+        return true;
+    };
+    if (digits.size() > 15 && all_digits(digits))
         res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
     out.append(buf, res.ptr);
 }
@@ -23,7 +28,10 @@ void CsvRow::separate() {
 
 CsvRow& CsvRow::text(std::string_view s) {
     separate();
-    if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
+    bool plain = true;
+    for (const char c : s)
+        plain = plain && c != ',' && c != '"' && c != '\r' && c != '\n';
+    if (plain) {
         buf_ += s;
         return *this;
     }

@@ -38,7 +38,16 @@ void NetcdfFile::check(int status, std::string_view action) const {
     throw OutputError(msg);
 }
 
-NetcdfFile::NetcdfFile(std::string path) : path_(std::move(path)) {
+namespace {
+
+std::mutex& netcdf_library() {
+    static std::mutex library;
+    return library;
+}
+
+} // namespace
+
+NetcdfFile::NetcdfFile(std::string path) : path_(std::move(path)), library_(netcdf_library()) {
     errno = 0;
     // Built in memory and written by this program's own file code: a refused write (a full
     // disk) is then reported and cleaned up as for every other result file, never left inside
@@ -123,6 +132,7 @@ void NetcdfFile::close() {
     NC_memio image{};
     const int status = nc_close_memio(id_, &image);
     id_ = -1;
+    library_.unlock(); // the image is ours: written and synced while other files are made
     check(status, "close");
     struct Freed {
         void* p;

@@ -6,6 +6,7 @@
 // done and the library's reason, and the object's destructor then abandons the file (the
 // caller removes it: it is never a whole result).
 #include <cstddef>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,6 +54,10 @@ class NetcdfFile {
   private:
     void check(int status, std::string_view action) const;
     std::string path_;
+    // The NetCDF and HDF5 libraries keep state shared by all their files and are not safe to
+    // call from two threads at once: a file in the making holds the library (a process-wide
+    // lock) from its creation until its image is taken, in close() or the destructor.
+    std::unique_lock<std::mutex> library_;
     int id_ = -1;
 };
 

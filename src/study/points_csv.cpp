@@ -10,23 +10,36 @@ struct Failure {
     std::string message;
 };
 
-std::string trimmed(std::string_view s) {
-    const auto a = s.find_first_not_of(" \t");
-    if (a == std::string_view::npos) return {};
-    return std::string(s.substr(a, s.find_last_not_of(" \t") - a + 1));
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+// The first position from `from` that is not a blank, or npos.
+std::size_t first_not_blank(std::string_view s, std::size_t from) {
+    for (std::size_t i = from; i < s.size(); ++i)
+        if (!blank(s[i])) return i;
+    return std::string_view::npos;
 }
 
-// Splits one line (without its end) into fields.
-std::vector<std::string> fields(std::string_view line, const std::string& where) {
+std::string trimmed(std::string_view s) {
+    const std::size_t a = first_not_blank(s, 0);
+    if (a == std::string_view::npos) return {};
+    std::size_t b = s.size();
+    while (blank(s[b - 1]))
+        --b;
+    return std::string(s.substr(a, b - a));
+}
+
+// Splits line `number` of `source` (without its end) into fields.
+std::vector<std::string> fields(std::string_view line, std::string_view source, int number) {
+    const auto where = [&] { return std::string(source) + ":" + std::to_string(number); };
     std::vector<std::string> out;
     std::size_t i = 0;
     while (true) {
-        const std::size_t lead = line.find_first_not_of(" \t", i);
+        const std::size_t lead = first_not_blank(line, i);
         if (lead != std::string_view::npos && line[lead] == '"') {
             std::string value;
             std::size_t j = lead + 1;
             for (;; ++j) {
-                if (j >= line.size()) throw Failure{where + ": a quoted field is not closed"};
+                if (j >= line.size()) throw Failure{where() + ": a quoted field is not closed"};
                 if (line[j] == '"') {
                     if (j + 1 < line.size() && line[j + 1] == '"') {
                         value += '"';
@@ -41,7 +54,7 @@ std::vector<std::string> fields(std::string_view line, const std::string& where)
             const std::size_t end = line.find(',', j + 1);
             if (!trimmed(line.substr(j + 1, end == std::string_view::npos ? end : end - j - 1))
                      .empty())
-                throw Failure{where + ": text after a quoted field"};
+                throw Failure{where() + ": text after a quoted field"};
             out.push_back(value);
             if (end == std::string_view::npos) return out;
             i = end + 1;
@@ -69,8 +82,8 @@ read_csv_rows(std::string_view text, std::string_view source, std::vector<int>* 
             at = end + 1;
             ++number;
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            if (trimmed(line).empty()) continue;
-            rows.push_back(fields(line, std::string(source) + ":" + std::to_string(number)));
+            if (first_not_blank(line, 0) == std::string_view::npos) continue; // a blank line
+            rows.push_back(fields(line, source, number));
             if (lines != nullptr) lines->push_back(number);
         }
     } catch (const Failure& f) {

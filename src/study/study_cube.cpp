@@ -1,5 +1,6 @@
 #include "study/study_cube.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -63,20 +64,45 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
 
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies) {
-    const std::string path = dir.point_label(point, "summary.csv");
-    const auto table = read_point_table(dir, point, "summary.csv");
+    return point_rows(read_point_table(dir, point, "summary.csv"),
+                      dir.point_label(point, "summary.csv"), rheologies);
+}
+
+StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
+                          const std::string& path, const std::vector<std::string>& rheologies) {
     if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");
     const std::vector<std::string>& header = table[0];
-    const auto column = [&](const std::string& rheology, std::string_view q) {
-        const std::string name = rheology + "_" + std::string(q);
-        for (std::size_t c = 0; c < header.size(); ++c)
-            if (header[c] == name) return c;
-        throw OutputError("'" + path + "' has no column " + name);
+    // Each quantity's column, looked up once for all rows (in the order the rows use them); a
+    // missing one is reported where a row first needs it.
+    std::vector<std::size_t> columns;
+    std::vector<std::string> names;
+    for (const std::string& rh : rheologies) {
+        const auto add = [&](std::string_view q) {
+            names.push_back(rh + "_" + std::string(q));
+            columns.push_back(static_cast<std::size_t>(
+                std::find(header.begin(), header.end(), names.back()) - header.begin()));
+        };
+        for (const SummaryQuantity& q : summary_quantities())
+            add(q.name);
+        for (const SteadyQuantity& q : steady_quantities())
+            add(q.name);
+        for (const LoveQuantity& q : love_quantities())
+            add(q.name);
+        for (const GridErrorQuantity& q : grid_error_quantities())
+            add(q.name);
+    }
+    std::size_t next = 0; // the next quantity of the row, in the order above
+    const auto column = [&] {
+        const std::size_t k = next++;
+        if (columns[k] == header.size())
+            throw OutputError("'" + path + "' has no column " + names[k]);
+        return columns[k];
     };
     StudyPointRows out;
     out.rheologies = rheologies;
     const std::size_t n = rheologies.size();
     for (std::size_t r = 1; r < table.size(); ++r) {
+        next = 0;
         const std::vector<std::string>& f = table[r];
         const auto at = [&](std::size_t c) {
             if (c >= f.size()) throw OutputError("'" + path + "': a row is short");
@@ -89,15 +115,14 @@ StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
         row.love.resize(n);
         row.grid.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
-            const std::string& rh = rheologies[i];
             for (const SummaryQuantity& q : summary_quantities())
-                row.values[i].*q.value = at(column(rh, q.name)).value_or(0.0);
+                row.values[i].*q.value = at(column()).value_or(0.0);
             for (const SteadyQuantity& q : steady_quantities())
-                row.steady[i].*q.value = at(column(rh, q.name));
+                row.steady[i].*q.value = at(column());
             for (const LoveQuantity& q : love_quantities())
-                row.love[i].*q.value = at(column(rh, q.name));
+                row.love[i].*q.value = at(column());
             for (const GridErrorQuantity& q : grid_error_quantities())
-                row.grid[i].*q.value = at(column(rh, q.name));
+                row.grid[i].*q.value = at(column());
         }
         out.rows.push_back(std::move(row));
     }
@@ -122,16 +147,17 @@ void study_axes(const Study& study, StudyContent& content) {
     }
 }
 
-void write_study_nc(StudyDirectory& dir, const Study& study) {
+std::vector<std::string> point_rheologies(const Study& study, std::size_t point) {
+    std::vector<std::string> names;
+    for (const std::string_view n : table_names(study.points[point].body.models))
+        names.emplace_back(n);
+    return names;
+}
+
+void write_study_nc(StudyDirectory& dir, const Study& study,
+                    std::span<const StudyPointRows> points) {
     StudyContent content;
     study_axes(study, content);
-    std::vector<StudyPointRows> points;
-    for (std::size_t p = 0; p < study.points.size(); ++p) {
-        std::vector<std::string> names;
-        for (const std::string_view n : table_names(study.points[p].body.models))
-            names.emplace_back(n);
-        points.push_back(read_point_rows(dir, static_cast<int>(p), names));
-    }
     content.points = points;
     content.source = kVersion;
     content.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});

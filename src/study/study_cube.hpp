@@ -2,6 +2,7 @@
 // "study.nc" of a study (files/study_netcdf.hpp), from the summary.csv of every published
 // point: each field read back is the double the CSV's shortest round-trip text was written
 // from, so the hypercube holds the same numbers as the points' tables and study_sweep.csv.
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,13 +18,20 @@ inline constexpr std::string_view kStudyNetcdfName = "study.nc";
 // Throws OutputError if the table cannot be read or lacks one of their columns.
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies);
+// The same from the rows of the summary table already read (`label` names it in messages).
+StudyPointRows point_rows(const std::vector<std::vector<std::string>>& summary,
+                          const std::string& label, const std::vector<std::string>& rheologies);
+// The rheologies of point `point` of the study, as its tables name them (column order).
+std::vector<std::string> point_rheologies(const Study& study, std::size_t point);
 
 // The axes of `study`: its [axes] keys, or the one axis "point" of a points table (whose keys
 // are then `table_keys`).
 void study_axes(const Study& study, StudyContent& content);
 
 // Writes study.nc into the study's directory as "study.nc.partial", published with the
-// study's other files; a failed write removes it. Throws OutputError.
-void write_study_nc(StudyDirectory& dir, const Study& study);
+// study's other files, from every point's summary rows (study order); a failed write removes
+// it. Throws OutputError.
+void write_study_nc(StudyDirectory& dir, const Study& study,
+                    std::span<const StudyPointRows> points);
 
 } // namespace tidal

@@ -18,7 +18,8 @@
 #include "files/progress.hpp"
 #include "files/result_tables.hpp"
 #include "files/run_output.hpp"
-#include "study/study_cube.hpp"
+#include "study/point_writers.hpp"
+#include "study/study_results.hpp"
 #include "study/study_table.hpp"
 
 namespace tidal {
@@ -152,12 +153,10 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     const int slots = threads + (remote ? remote->slots() : 0);
     // A long study is announced with its forecast; the job holds the points still to compute.
     double core_seconds = 0.0;
-    for (int p = 0; p < job.points(); ++p) {
-        const Engine engine(job.body(p));
+    for (int p = 0; p < job.points(); ++p)
         core_seconds += job.steady()
-                            ? forecast_steady_core_seconds(engine.model(), job.sweep(p).count)
-                            : forecast_core_seconds(engine.model(), job.sweep(p).count);
-    }
+                            ? forecast_steady_core_seconds(job.body(p), job.sweep(p).count)
+                            : forecast_core_seconds(Engine(job.body(p)).model(), job.sweep(p).count);
     if (const auto note = cost_note(std::to_string(job.points()) + " of " +
                                         std::to_string(total) + " points to compute",
                                     core_seconds, slots))
@@ -190,6 +189,11 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     // The per-viscosity console lines of a single run are not shown for study points.
     DiscardedLines console;
     int computed = 0;
+    // A steady study's point directories are written by threads of their own, while this
+    // thread takes the next results in order; a journal is appended here, in study order.
+    std::optional<PointWriters> writers;
+    if (job.steady() && dir.point_directories()) writers.emplace(threads, 2 * threads);
+    const auto published_now = [&] { return computed + (writers ? writers->done() : 0); };
     std::optional<Engine> engine; // of the point being written
     std::optional<PointFiles> writing;
     {
@@ -202,6 +206,8 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 const auto [point, batch] = job.locate(u);
                 if (!r || static_cast<int>(r->size()) != job.batch_size(point, batch)) {
                     halt();
+                    if (writers) writers->finish(); // the points in hand are published
+                    computed = published_now();
                     progress.clear();
                     const int sig = settings.interrupted();
                     err << "interrupted by signal " << sig << ": " << prepared.published + computed
@@ -210,6 +216,17 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     return kExitSignalBase + sig;
                 }
                 const int number = job.number(point);
+                if (writers) {
+                    auto batch_in_hand = std::make_shared<const Batch>(std::move(*r));
+                    writers->submit([&dir, &job, point, number, batch_in_hand] {
+                        DiscardedLines lines;
+                        std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
+                        write_steady_point(*point_dir, job.body(point), *batch_in_hand, lines);
+                        dir.publish_point(number, std::move(point_dir));
+                    });
+                    progress.update(prepared.published + published_now());
+                    continue;
+                }
                 if (job.steady()) {
                     std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
                     write_steady_point(*point_dir, job.body(point), *r, console);
@@ -240,14 +257,13 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
             throw;
         }
         halt();
+        if (writers) writers->finish();
+        computed = published_now();
+        writers.reset();
+        progress.update(prepared.published + computed);
     }
 
-    std::vector<PointPeaks> peaks;
-    for (int p = 0; p < total; ++p)
-        peaks.push_back(read_point_peaks(dir, p));
-    dir.open_file("study.csv").rewrite(study_table(study, peaks));
-    write_study_sweep(study, dir, dir.open_file("study_sweep.csv"));
-    write_study_nc(dir, study);
+    const std::vector<PointPeaks> peaks = write_study_results(study, dir, threads);
     dir.publish_files();
     int unsettled = 0;
     for (const PointPeaks& p : peaks)

@@ -15,9 +15,16 @@ namespace tidal {
 
 namespace {
 
+// Whether a field must be quoted: it holds a comma, a quote or a line end.
+bool needs_quotes(std::string_view s) {
+    for (const char c : s)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    return false;
+}
+
 void field(std::string& out, const std::string& s) {
     out += ',';
-    if (s.find_first_of(",\"\r\n") == std::string::npos) {
+    if (!needs_quotes(s)) {
         out += s;
         return;
     }
@@ -111,6 +118,14 @@ std::vector<std::vector<std::string>> read_point_table(const StudyDirectory& dir
 PointPeaks read_point_peaks(const StudyDirectory& dir, int point) {
     const std::string path = dir.point_label(point, "peaks.csv");
     const auto rows = read_point_table(dir, point, "peaks.csv");
+    const std::string summary_path = dir.point_label(point, "summary.csv");
+    const auto summary = read_point_table(dir, point, "summary.csv");
+    return point_peaks(rows, path, summary, summary_path);
+}
+
+PointPeaks point_peaks(const std::vector<std::vector<std::string>>& rows, const std::string& path,
+                       const std::vector<std::vector<std::string>>& summary,
+                       const std::string& summary_path) {
     if (rows.size() < 2 || rows[0].empty() || rows[0][0] != "rheology")
         throw OutputError("'" + path + "' is not a table of peaks");
     PointPeaks p;
@@ -130,8 +145,6 @@ PointPeaks read_point_peaks(const StudyDirectory& dir, int point) {
             p.values.push_back(rows[r][c]);
         }
     }
-    const std::string summary_path = dir.point_label(point, "summary.csv");
-    const auto summary = read_point_table(dir, point, "summary.csv");
     add_worst_transients(summary, summary_path, p);
     // The Love numbers, then the grid errors: the columns of study.csv in the order they came.
     std::vector<std::string_view> love, grid;
@@ -166,40 +179,34 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
     return out;
 }
 
-void write_study_sweep(const Study& study, const StudyDirectory& dir, ResultFile& out) {
-    std::vector<std::string> columns;
-    for (std::size_t p = 0; p < study.points.size(); ++p) {
-        const int n = static_cast<int>(p);
-        const std::string path = dir.point_label(n, "summary.csv");
-        const auto rows = read_point_table(dir, n, "summary.csv");
-        if (rows.empty() || rows[0].empty() || rows[0][0] != "viscosity_Pa_s")
-            throw OutputError("'" + path + "' is not a summary table");
-        std::string text;
-        if (p == 0) {
-            columns = rows[0];
-            text = "point";
-            for (const std::string& key : study.keys)
-                field(text, key);
-            for (const std::string& c : columns)
-                field(text, c);
-            text += '\n';
-        } else if (rows[0] != columns) {
-            throw OutputError("the summary of " + StudyDirectory::point_name(n) +
-                              " has other columns than that of the first point");
-        }
-        std::string values;
-        for (const std::string& v : study.points[p].values)
-            field(values, v);
-        for (std::size_t r = 1; r < rows.size(); ++r) {
-            text += StudyDirectory::point_name(n);
-            text += values;
-            for (const std::string& v : rows[r])
-                field(text, v);
-            text += '\n';
-        }
-        out.write(text);
-        out.flush();
+std::string study_sweep_header(const Study& study, const std::vector<std::string>& columns) {
+    std::string text = "point";
+    for (const std::string& key : study.keys)
+        field(text, key);
+    for (const std::string& c : columns)
+        field(text, c);
+    text += '\n';
+    return text;
+}
+
+std::string study_sweep_rows(const Study& study, std::size_t point,
+                             const std::vector<std::vector<std::string>>& summary,
+                             const std::string& path) {
+    if (summary.empty() || summary[0].empty() || summary[0][0] != "viscosity_Pa_s")
+        throw OutputError("'" + path + "' is not a summary table");
+    const std::string name = StudyDirectory::point_name(static_cast<int>(point));
+    std::string values;
+    for (const std::string& v : study.points[point].values)
+        field(values, v);
+    std::string text;
+    for (std::size_t r = 1; r < summary.size(); ++r) {
+        text += name;
+        text += values;
+        for (const std::string& v : summary[r])
+            field(text, v);
+        text += '\n';
     }
+    return text;
 }
 
 } // namespace tidal

@@ -25,6 +25,12 @@ struct PointPeaks {
 // Reads the peaks.csv and summary.csv of published point `point` of `dir`. Throws OutputError
 // if one cannot be read or is not such a table.
 PointPeaks read_point_peaks(const StudyDirectory& dir, int point);
+// The same from the point's tables already read: the rows of its peaks.csv and of its
+// summary.csv, and the labels that name them in messages.
+PointPeaks point_peaks(const std::vector<std::vector<std::string>>& peaks,
+                       const std::string& peaks_label,
+                       const std::vector<std::vector<std::string>>& summary,
+                       const std::string& summary_label);
 
 // The rows of a CSV table a study reads back (a point's summary.csv or peaks.csv), each a list
 // of its fields. Throws OutputError naming the file.
@@ -41,9 +47,13 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
 
 // "study_sweep.csv", the study's whole map in one table: one row per point and swept viscosity,
 // the point's directory name, its values of the varied keys, then the columns of its
-// summary.csv (the same texts, so the same numbers), points in study order. Reads each point's
-// summary.csv from `dir` and writes the table into `out`, point by point. Throws OutputError
-// if a summary cannot be read or has other columns than the first point's.
-void write_study_sweep(const Study& study, const StudyDirectory& dir, ResultFile& out);
+// summary.csv (the same texts, so the same numbers), points in study order; every point's
+// summary has the first point's columns. Its header line, from those columns; and the lines
+// of point `point` (counted from 0) from the rows of its summary.csv, header row first
+// (`label` names the table in messages; throws OutputError if it is not a summary table).
+std::string study_sweep_header(const Study& study, const std::vector<std::string>& columns);
+std::string study_sweep_rows(const Study& study, std::size_t point,
+                             const std::vector<std::vector<std::string>>& summary,
+                             const std::string& label);
 
 } // namespace tidal

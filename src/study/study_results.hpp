@@ -1,0 +1,22 @@
+#pragma once
+// The study's own files, written once every point is published: study.csv (every point's
+// peaks), study_sweep.csv (every point's summary rows) and study.nc (the same rows as a
+// hypercube). Each point's peaks.csv and summary.csv are read and parsed once, by several
+// threads a block of points at a time, and the results taken in study order, so that the
+// files are the same bytes for any number of threads.
+#include <vector>
+
+#include "study/study_directory.hpp"
+#include "study/study_file.hpp"
+#include "study/study_table.hpp"
+
+namespace tidal {
+
+// Writes study.csv, study_sweep.csv and study.nc into `dir` (as .partial files, published by
+// dir.publish_files()) from the published points, reading them on `threads` threads; returns
+// every point's peaks, in study order. Throws OutputError: a point's table that cannot be read
+// or is not such a table (the first such point in study order), or summaries whose columns
+// differ from the first point's.
+std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& dir, int threads);
+
+} // namespace tidal

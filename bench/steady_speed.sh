@@ -29,6 +29,10 @@ if [ -z "$base_build" ]; then
     cmake --build "$scratch/build" -j "$(nproc)" --target tidal steady_speed > /dev/null
     base_build=$scratch/build
 fi
+# The baseline's commit: that of the source tree its build was configured from.
+base_source=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$base_build/CMakeCache.txt")
+base_commit=$(git -C "$base_source" rev-parse --short HEAD 2> /dev/null || echo unknown)
+git -C "$base_source" diff --quiet HEAD -- . ':!bench' 2> /dev/null || base_commit="$base_commit, modified"
 count=${COUNT:-24001} runs=${RUNS:-3}
 timed() { # label, program, arguments...: its lines, then its CPU time
     local label=$1; shift
@@ -37,7 +41,7 @@ timed() { # label, program, arguments...: its lines, then its CPU time
     awk '{ printf "  CPU time of the process (user + system): %.3f s\n", $1 + $2 }' "$scratch/cpu.txt"
 }
 for round in 1 2; do # alternated, so that a shared machine's load weighs on both
-    timed "baseline (${BASE:-bed8fb9}), round $round" "$base_build/bench/steady_speed" "$count" "$runs"
+    timed "baseline ($base_commit), round $round" "$base_build/bench/steady_speed" "$count" "$runs"
     timed "this tree, round $round" build/bench/steady_speed "$count" "$runs"
 done
 if command -v valgrind > /dev/null; then
@@ -46,7 +50,7 @@ if command -v valgrind > /dev/null; then
             awk '/Collected/ { print $NF }'
     }
     a=$(counted "$base_build/bench/steady_speed" 241 1) b=$(counted build/bench/steady_speed 241 1)
-    awk -v a="$a" -v b="$b" 'BEGIN { printf "instructions, 241 viscosities, both cases: baseline %.0f, this tree %.0f, ratio %.3f\n", a, b, b / a }'
+    awk -v a="$a" -v b="$b" -v c="$base_commit" 'BEGIN { printf "instructions, 241 viscosities, both cases: baseline (%s) %.0f, this tree %.0f, ratio %.3f\n", c, a, b, b / a }'
 fi
 old=$base_build/tidal new=$PWD/build/tidal differ=0
 same() { # name, options...

@@ -2,8 +2,11 @@
 #include "linalg/complex_band_lanes.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <cmath>
+#include <optional>
+#include <stdexcept>
 
 #include "linalg/band_lu.hpp"
 #include "linalg/complex_lanes.hpp"
@@ -16,7 +19,7 @@ using lanes::CVec;
 using lanes::load_c;
 using lanes::Mask;
 using lanes::store_c;
-using lanes::Vec;
+using lanes::Split;
 constexpr int L = kLanes;
 constexpr int M1 = kBandLower, MM = kBandWidth;
 constexpr std::size_t kC = 2 * L; // doubles per complex entry of all lanes
@@ -30,22 +33,24 @@ constexpr int W = MM + M1;
 // unit boundary loads).
 constexpr int kRhsTogether = 5;
 static_assert(L == lanes::kWidth);
-
-// Whether some lane's value is not exactly zero (NaN counts as nonzero).
-[[gnu::always_inline]] inline bool nonzero(CVec v) {
-    return lanes::any(lanes::ne(v.re, lanes::splat(0.0)) | lanes::ne(v.im, lanes::splat(0.0)));
-}
+// The 15 band columns of a row as bits.
+constexpr std::uint32_t kColumns = (1u << MM) - 1;
+static_assert(W <= 32);
 
 } // namespace
 
 // The kernels, compiled for the baseline, AVX2 and AVX-512 (external linkage for the clones).
 namespace lane_kernels {
 
-// bandecdp on every lane: a is [row][column][part][lane] (n x 15), al [row][7][part][lane].
+// bandecdp on every lane: a is [row][slot][part][lane] (n x W), al [row][7][part][lane].
+// mask[r - 1] holds the slots of row r that may be nonzero in some lane (set from the band's
+// pattern; the other slots are read as zeros, whatever they hold), and follows the fill-in:
+// a product is formed where both its factors may be nonzero, as bandecdp forms it, and left
+// out where one of them is zero in every lane (docs/method.md §4, the banded solve).
 TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* common, int n,
+                                 std::uint32_t* mask, const std::uint32_t* pattern,
                                  int* lower_terms, int* lower_count, int* upper_terms,
                                  int* upper_count, bool* failed) {
-    Mask unreliable = {};
     // Row r's band column c at step k (bandecdp's a(r, c) after its shifts).
     const auto S = [&](int k, int r, int c) {
         return a_ + (static_cast<std::size_t>(r - 1) * W + static_cast<std::size_t>(k - r + M1 + c - 1)) * kC;
@@ -53,33 +58,44 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
     const auto AL = [&](int k, int t) {
         return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
     };
-    const auto copy = [](double* to, const double* from) { store_c(to, load_c(from)); };
     const CVec zero = {lanes::splat(0.0), lanes::splat(0.0)};
+    // Whether band column c of row r is among its possibly nonzero slots at step k.
+    const auto in = [&](int k, int r, int c) { return (mask[r - 1] >> (k - r + M1 + c - 1) & 1u) != 0; };
+    const auto read = [&](int k, int r, int c) { return in(k, r, c) ? load_c(S(k, r, c)) : zero; };
+    // Row r's band columns 1..15 at step k as bits 0..14.
+    const auto columns = [&](int k, int r) { return mask[r - 1] >> (k - r + M1) & kColumns; };
+    // 0 times every pivot, entry of the pivot rows and multiplier: zero while they are
+    // finite, NaN in a lane once one is not (then a left-out product of a zero factor with it
+    // would not have been zero: that lane is reported).
+    Split unfinite = lanes::splat(0.0);
+    const auto watch = [&](CVec v) {
+        unfinite = unfinite + v.re * lanes::splat(0.0);
+        unfinite = unfinite + v.im * lanes::splat(0.0);
+    };
+    std::copy(pattern, pattern + n, mask);
 
-    int l;
-    l = M1;
     for (int k = 1; k <= n; ++k) {
-        if (l < n) ++l;
+        const int l = std::min(k + M1, n);
         const auto A = [&](int r, int c) { return S(k, r, c); };
-        // The candidate of largest |re| + |im| per lane; ties keep the earlier row.
+        if (!in(k, k, 1)) { // a zero first entry, read as such
+            store_c(A(k, 1), zero);
+            mask[k - 1] |= 1u << M1;
+        }
+        // The candidate of largest |re| + |im| per lane; ties keep the earlier row. A row
+        // whose first entry is zero in every lane is never larger, and is passed over.
         CVec pivot_value = load_c(A(k, 1));
-        Vec size = lanes::abs(pivot_value.re) + lanes::abs(pivot_value.im);
-        Vec chosen = lanes::splat(static_cast<double>(k));
+        Split size = lanes::abs(pivot_value.re) + lanes::abs(pivot_value.im);
+        Split chosen = lanes::splat(static_cast<double>(k));
         for (int r = k + 1; r <= l; ++r) {
+            if (!in(k, r, 1)) continue;
             const CVec v = load_c(A(r, 1));
-            const Vec candidate = lanes::abs(v.re) + lanes::abs(v.im);
+            const Split candidate = lanes::abs(v.re) + lanes::abs(v.im);
             const Mask larger = lanes::gt(candidate, size);
-            if (!lanes::any(larger)) continue; // most candidates are zero in every lane
+            if (!lanes::any(larger)) continue;
             pivot_value.re = lanes::select(larger, v.re, pivot_value.re);
             pivot_value.im = lanes::select(larger, v.im, pivot_value.im);
             size = lanes::select(larger, candidate, size);
             chosen = lanes::select(larger, lanes::splat(static_cast<double>(r)), chosen);
-        }
-        int* row_pivot = pivot + static_cast<std::size_t>(k - 1) * L;
-        bool same = true;
-        for (int lane = 0; lane < L; ++lane) {
-            row_pivot[lane] = static_cast<int>(chosen[lane]);
-            same = same && row_pivot[lane] == row_pivot[0];
         }
         // A zero pivot (its lane interchanges nothing) becomes kTinyPivot.
         const Mask zero_pivot = lanes::eq(pivot_value.re, lanes::splat(0.0)) & lanes::eq(pivot_value.im, lanes::splat(0.0));
@@ -89,75 +105,91 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
             d.im = lanes::select(zero_pivot, lanes::splat(0.0), d.im);
             store_c(A(k, 1), d);
         }
-        if (same) {
-            const int p = row_pivot[0];
+        const double first = chosen[0];
+        if (!lanes::any(lanes::ne(chosen, lanes::splat(first)))) {
+            const int p = static_cast<int>(first);
             common[k - 1] = p;
-            if (p != k)
-                for (int c = 1; c <= MM; ++c) {
-                    const CVec t = load_c(A(k, c));
-                    copy(A(k, c), A(p, c));
-                    store_c(A(p, c), t);
+            if (p != k) {
+                // Rows k and p exchange their columns (a column zero in one row is copied).
+                const std::uint32_t fk = columns(k, k), fp = columns(k, p);
+                for (std::uint32_t bits = fk | fp; bits != 0; bits &= bits - 1) {
+                    const int c = std::countr_zero(bits) + 1;
+                    const std::uint32_t bit = 1u << (c - 1);
+                    if ((fk & bit) && (fp & bit)) {
+                        const CVec t = load_c(A(k, c));
+                        store_c(A(k, c), load_c(A(p, c)));
+                        store_c(A(p, c), t);
+                    } else if (fk & bit) {
+                        store_c(A(p, c), load_c(A(k, c)));
+                    } else {
+                        store_c(A(k, c), load_c(A(p, c)));
+                    }
                 }
+                mask[k - 1] = fp << M1;
+                mask[p - 1] = fk << (k - p + M1);
+            }
         } else {
+            // Lanes that interchange different rows: each row's columns where either may be
+            // nonzero, exchanged lane by lane.
             common[k - 1] = -1;
+            int* row_pivot = pivot + static_cast<std::size_t>(k - 1) * L;
+            for (int lane = 0; lane < L; ++lane)
+                row_pivot[lane] = static_cast<int>(chosen[lane]);
             for (int r = k + 1; r <= l; ++r) {
                 const Mask here = lanes::eq(chosen, lanes::splat(static_cast<double>(r)));
                 if (!lanes::any(here)) continue;
-                for (int c = 1; c <= MM; ++c) {
-                    const CVec t = load_c(A(k, c)), s = load_c(A(r, c));
+                const std::uint32_t both = columns(k, k) | columns(k, r);
+                for (std::uint32_t bits = both; bits != 0; bits &= bits - 1) {
+                    const int c = std::countr_zero(bits) + 1;
+                    const CVec t = read(k, k, c), s = read(k, r, c);
                     store_c(A(k, c), {lanes::select(here, s.re, t.re), lanes::select(here, s.im, t.im)});
                     store_c(A(r, c), {lanes::select(here, t.re, s.re), lanes::select(here, t.im, s.im)});
                 }
+                mask[k - 1] = both << M1;
+                mask[r - 1] = both << (k - r + M1);
             }
         }
+        // The pivot row's columns 2..15 that may be nonzero: the row of the upper factor.
+        const std::uint32_t live_bits = columns(k, k) & ~1u;
         const CVec pk = load_c(A(k, 1));
-        // Most entries of these bands are exactly zero in every lane: a product with a zero
-        // multiplier or a zero entry of the pivot row subtracts nothing, and is skipped. The
-        // pivot row's columns that are nonzero in some lane:
+        watch(pk);
         CVec y[MM + 1];
         int live[MM], live_count = 0;
-        for (int c = 2; c <= MM; ++c) {
+        for (std::uint32_t bits = live_bits; bits != 0; bits &= bits - 1) {
+            const int c = std::countr_zero(bits) + 1;
             y[c] = load_c(A(k, c));
-            if (nonzero(y[c])) live[live_count++] = c;
+            watch(y[c]);
+            live[live_count] = c;
+            upper_terms[(k - 1) * MM + live_count++] = c;
         }
-        // A finite pivot (nonzero: a zero one is kTinyPivot by now) divides an exact zero into
-        // an exact zero, which needs no division.
-        const bool finite_pivot = !lanes::any(~lanes::le(lanes::abs(pk.re), lanes::splat(DBL_MAX)) |
-                                              ~lanes::le(lanes::abs(pk.im), lanes::splat(DBL_MAX)));
+        upper_count[k - 1] = live_count;
+        // The rows whose first entry may be nonzero: their multipliers and updates. The
+        // others' multipliers are zero (0 / pivot) and change nothing.
+        int count = 0;
+        std::optional<lanes::Divisor> divisor;
         for (int r = k + 1; r <= l; ++r) {
-            const CVec below = load_c(A(r, 1));
-            const bool q_live = !finite_pivot || nonzero(below);
-            if (q_live) {
-                const CVec q = lanes::div(below, pk);
-                store_c(AL(k, r - k), q);
-                // An infinite or NaN multiplier's products are not all skipped: such a lane is
-                // reported, for its caller to solve with the scalar code.
-                unreliable |= ~lanes::le(lanes::abs(q.re), lanes::splat(DBL_MAX)) |
-                              ~lanes::le(lanes::abs(q.im), lanes::splat(DBL_MAX));
-                // Updated in place: the row's next step reads it one slot further on.
-                if (nonzero(q))
-                    for (int j = 0; j < live_count; ++j) {
-                        const int c = live[j];
-                        store_c(A(r, c), lanes::sub(load_c(A(r, c)), lanes::mul(q, y[c])));
-                    }
-            } else {
-                store_c(AL(k, r - k), zero);
+            if (!in(k, r, 1)) continue;
+            if (!divisor) divisor.emplace(pk);
+            const CVec q = lanes::div(load_c(A(r, 1)), *divisor);
+            store_c(AL(k, r - k), q);
+            watch(q);
+            lower_terms[(k - 1) * M1 + count++] = r - k;
+            // Updated in place: the row's next step reads it one slot further on. An entry
+            // zero so far is 0 - q y, as bandecdp forms it.
+            // (Two branches: a conditional load would pass the vectors through memory.)
+            for (int j = 0; j < live_count; ++j) {
+                const int c = live[j];
+                double* e = A(r, c);
+                if (in(k, r, c)) store_c(e, lanes::sub(load_c(e), lanes::mul(q, y[c])));
+                else store_c(e, lanes::sub(zero, lanes::mul(q, y[c])));
             }
+            const int first_slot = k - r + M1;
+            mask[r - 1] = (mask[r - 1] | live_bits << first_slot) & ~(1u << first_slot);
         }
+        lower_count[k - 1] = count;
     }
     for (int lane = 0; lane < L; ++lane)
-        failed[lane] = unreliable[lane] != 0;
-    // The terms of the substitution that are nonzero in some lane, per row, ascending.
-    for (int k = 1; k <= n; ++k) {
-        int count = 0;
-        for (int t = 1; t <= std::min(M1, n - k); ++t)
-            if (nonzero(load_c(AL(k, t)))) lower_terms[(k - 1) * M1 + count++] = t;
-        lower_count[k - 1] = count;
-        count = 0;
-        for (int t = 2; t <= std::min(MM, n - k + 1); ++t)
-            if (nonzero(load_c(S(k, k, t)))) upper_terms[(k - 1) * MM + count++] = t;
-        upper_count[k - 1] = count;
-    }
+        failed[lane] = unfinite[lane] != 0.0; // NaN
 }
 
 // banbksdp on every lane and right-hand side of b ([row][rhs][part][lane]).
@@ -232,7 +264,7 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
 TIDAL_LANE_CLONES void finite_lanes(const double* b, std::size_t count, bool* finite) {
     Mask bad = {};
     for (std::size_t e = 0; e < count; ++e)
-        bad |= ~lanes::le(lanes::abs(lanes::load(b + e * L)), lanes::splat(DBL_MAX));
+        bad |= ~lanes::le(lanes::abs(lanes::load_lanes(b + e * L)), lanes::splat(DBL_MAX));
     for (int lane = 0; lane < L; ++lane)
         finite[lane] = bad[lane] == 0;
 }
@@ -243,8 +275,27 @@ ComplexLaneBand::ComplexLaneBand(int order)
     : n_(order), upper_(static_cast<std::size_t>(order) * W * kC),
       lower_(static_cast<std::size_t>(order) * M1 * kC),
       pivot_(static_cast<std::size_t>(order) * L), common_(static_cast<std::size_t>(order)),
+      pattern_(static_cast<std::size_t>(order)), mask_(static_cast<std::size_t>(order)),
       lower_terms_(static_cast<std::size_t>(order) * M1), upper_terms_(static_cast<std::size_t>(order) * MM),
-      lower_count_(static_cast<std::size_t>(order)), upper_count_(static_cast<std::size_t>(order)) {}
+      lower_count_(static_cast<std::size_t>(order)), upper_count_(static_cast<std::size_t>(order)) {
+    for (int i = 1; i <= n_; ++i)
+        pattern_[static_cast<std::size_t>(i - 1)] = inside(i);
+}
+
+std::uint32_t ComplexLaneBand::inside(int i) const {
+    // Row i's band column c is the matrix column i - 8 + c: columns max(1, 9 - i) ..
+    // min(15, n + 8 - i).
+    const int from = std::max(1, M1 + 2 - i), to = std::min(MM, n_ + M1 + 1 - i);
+    if (to < from) return 0;
+    return ((1u << to) - 1u) & ~((1u << (from - 1)) - 1u);
+}
+
+void ComplexLaneBand::set_pattern(std::span<const std::uint32_t> rows) {
+    if (rows.size() != pattern_.size())
+        throw std::invalid_argument("ComplexLaneBand::set_pattern: one mask per row");
+    for (int i = 1; i <= n_; ++i)
+        pattern_[static_cast<std::size_t>(i - 1)] = rows[static_cast<std::size_t>(i - 1)] & inside(i);
+}
 
 void ComplexLaneBand::set_lane(int lane, Mat1View<const std::complex<double>> a) {
     for (int i = 1; i <= n_; ++i)
@@ -257,10 +308,12 @@ void ComplexLaneBand::set_lane(int lane, Mat1View<const std::complex<double>> a)
 }
 
 void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kLanes>& bands) {
+    // The pattern's entries only: the factorisation reads no other slot.
     const std::size_t n = static_cast<std::size_t>(n_);
-    double* e = upper_.data();
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t c = 0; c < static_cast<std::size_t>(MM); ++c, e += kC) {
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::uint32_t bits = pattern_[i]; bits != 0; bits &= bits - 1) {
+            const std::size_t c = static_cast<std::size_t>(std::countr_zero(bits));
+            double* e = upper_.data() + (i * W + c) * kC;
             const std::size_t at = c * n + i;
             for (int lane = 0; lane < L; ++lane) {
                 const std::complex<double> v = bands[static_cast<std::size_t>(lane)][at];
@@ -268,16 +321,13 @@ void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kL
                 e[L + lane] = v.imag();
             }
         }
-        // The fill-in slots start cleared (bandecdp's zeros shifted in from the right).
-        std::fill(e, e + static_cast<std::size_t>(M1) * kC, 0.0);
-        e += static_cast<std::size_t>(M1) * kC;
-    }
 }
 
 void ComplexLaneBand::factorise() {
     lane_kernels::factorise(upper_.data(), lower_.data(), pivot_.data(), common_.data(), n_,
-                            lower_terms_.data(), lower_count_.data(), upper_terms_.data(),
-                            upper_count_.data(), failed_.data());
+                            mask_.data(), pattern_.data(), lower_terms_.data(),
+                            lower_count_.data(), upper_terms_.data(), upper_count_.data(),
+                            failed_.data());
 }
 
 void ComplexLaneBand::solve(double* b, int rhs) const {

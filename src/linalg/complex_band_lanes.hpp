@@ -5,15 +5,18 @@
 // viscosity), the lanes innermost so that one vector instruction serves them all. Each lane
 // sees the operations of bandecdp and banbksdp on its own matrix in their order (pivots
 // chosen per lane, interchanges per lane), with complex arithmetic as the compiler emits it
-// (linalg/complex_lanes.hpp), except the products with a factor that is exactly zero in
-// every lane, which subtract nothing and are skipped (most entries of the tide's bands are
-// such zeros). Its solutions therefore equal the scalar code's value for value, to the bit;
-// only an exactly zero value may carry the other sign, as x - 0 y for x = -0 would have
-// given +0. A lane whose arithmetic met an infinity or NaN (where the skipped products and
-// the compiler's library calls could tell) is reported by reliable(), for the caller to
-// solve with the scalar code.
+// (linalg/complex_lanes.hpp), except the products with a factor that is zero in every lane
+// by structure, which subtract nothing and are skipped: an entry outside the bands' pattern
+// (set_pattern: most entries of the tide's bands are such zeros) or not yet filled in by the
+// elimination, followed from row to row as bit masks. Its solutions therefore equal the
+// scalar code's value for value, to the bit; only an exactly zero value may carry the other
+// sign, as x - 0 y for x = -0 would have given +0. A lane whose arithmetic met an infinity or
+// NaN (where the skipped products and the compiler's library calls could tell) is reported
+// by reliable(), for the caller to solve with the scalar code.
 #include <array>
 #include <complex>
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "linalg/band_solve_fast.hpp"
@@ -27,13 +30,19 @@ class ComplexLaneBand {
 
     int order() const { return n_; }
 
+    // The entries of the bands to come that may be nonzero: bit c - 1 of rows[i - 1] for
+    // band column c of row i (entries outside the matrix never count). Every other entry is
+    // taken as zero, whatever the bands hold there: set_lanes copies none of them, and the
+    // factorisation forms no product with them. By default every entry inside the matrix.
+    void set_pattern(std::span<const std::uint32_t> rows);
+
     // Sets lane `lane`'s matrix from the band storage that bandecdp takes (n x 15, column
     // by column).
     void set_lane(int lane, Mat1View<const std::complex<double>> a);
 
     // Sets every lane's matrix at once, lane `lane`'s from bands[lane] (band storage as for
-    // set_lane, n x 15 column by column): the same entries as kLanes calls of set_lane, with
-    // the lane layout written once, row by row.
+    // set_lane, n x 15 column by column): the pattern's entries, as kLanes calls of set_lane
+    // would set them, with the lane layout written once, row by row.
     void set_lanes(const std::array<const std::complex<double>*, kLanes>& bands);
 
     // Factorises every lane in place (bandecdp's steps; kTinyPivot for a zero pivot).
@@ -59,15 +68,20 @@ class ComplexLaneBand {
     std::array<bool, kLanes> reliable(const double* b, int rhs) const;
 
   private:
+    // Row i's band columns inside the matrix, as bits.
+    std::uint32_t inside(int i) const;
+
     int n_;
     std::vector<double> upper_;   // [row][band column][part][lane]
     std::vector<double> lower_;   // [row][multiplier][part][lane]
     std::vector<int> pivot_;      // [row][lane], 1-based row interchanged at that step
     std::vector<int> common_;     // [row]: the row of every lane, or -1 where they differ
-    // Per row, ascending: the multipliers (1..7) and super-diagonal columns (2..15) that are
-    // nonzero in some lane, and how many.
+    std::vector<std::uint32_t> pattern_; // [row]: the band columns that may be nonzero
+    std::vector<std::uint32_t> mask_;    // [row]: its slots that may be nonzero (factorise)
+    // Per row, ascending: the multipliers (1..7) and super-diagonal columns (2..15) that may
+    // be nonzero in some lane, and how many.
     std::vector<int> lower_terms_, upper_terms_, lower_count_, upper_count_;
-    std::array<bool, kLanes> failed_{}; // [lane]: an infinite or NaN multiplier
+    std::array<bool, kLanes> failed_{}; // [lane]: an infinite or NaN factor
 };
 
 } // namespace tidal

@@ -1,5 +1,5 @@
 #pragma once
-// Complex numbers of all lanes of a batch (lanes::Vec of real and of imaginary parts),
+// Complex numbers of all lanes of a batch (lanes::Split of real and of imaginary parts),
 // operated on with exactly the IEEE operations that g++ emits for std::complex<double>, so
 // that each lane's bits equal those of the scalar complex code it replaces:
 //   product   (a + ib)(c + id) = (ac - bd) + i(ad + bc), the inline formula; the compiler calls
@@ -11,7 +11,10 @@
 // Where a result is NaN in both parts the library would try to recover infinities: these
 // helpers leave the NaN, and callers redo such a lane with the scalar code (a NaN reaches
 // the solution of every system whose factors or substitution meet one).
-// Helpers are always inlined (see lane_vec.hpp).
+// The lanes are held as two halves of four: the compiler keeps a vector wider than its
+// registers (lanes::Vec under AVX2) in memory, storing and loading it around every
+// operation, while a half of register width stays in a register. Helpers are always inlined
+// (see lane_vec.hpp).
 #include <cfloat>
 #include <cstring>
 
@@ -19,91 +22,103 @@
 
 namespace tidal::lanes {
 
-using Mask = long __attribute__((vector_size(sizeof(long) * kWidth)));
-static_assert(sizeof(Mask) == sizeof(Vec) && kWidth == 8);
+// Four lanes: one AVX register (half of one under AVX-512, two SSE2 registers on the
+// baseline), and a comparison's mask of them (every bit of a lane set or clear).
+using Half = double __attribute__((vector_size(sizeof(double) * kWidth / 2)));
+using HalfMask = long __attribute__((vector_size(sizeof(long) * kWidth / 2)));
+static_assert(kWidth == 8);
+
+// All lanes, as lanes 0..3 and 4..7.
+struct Split {
+    Half lo, hi;
+    [[gnu::always_inline]] double operator[](int lane) const { return lane < 4 ? lo[lane] : hi[lane - 4]; }
+};
+struct Mask {
+    HalfMask lo, hi;
+    [[gnu::always_inline]] long operator[](int lane) const { return lane < 4 ? lo[lane] : hi[lane - 4]; }
+};
+
+// Element by element, one IEEE operation per lane.
+[[gnu::always_inline]] inline Split operator+(Split x, Split y) { return {x.lo + y.lo, x.hi + y.hi}; }
+[[gnu::always_inline]] inline Split operator-(Split x, Split y) { return {x.lo - y.lo, x.hi - y.hi}; }
+[[gnu::always_inline]] inline Split operator*(Split x, Split y) { return {x.lo * y.lo, x.hi * y.hi}; }
+[[gnu::always_inline]] inline Split operator/(Split x, Split y) { return {x.lo / y.lo, x.hi / y.hi}; }
+[[gnu::always_inline]] inline Split& operator*=(Split& x, Split y) { return x = x * y; }
+[[gnu::always_inline]] inline Mask operator&(Mask x, Mask y) { return {x.lo & y.lo, x.hi & y.hi}; }
+[[gnu::always_inline]] inline Mask operator|(Mask x, Mask y) { return {x.lo | y.lo, x.hi | y.hi}; }
+[[gnu::always_inline]] inline Mask& operator|=(Mask& x, Mask y) { return x = x | y; }
+[[gnu::always_inline]] inline Mask operator~(Mask x) { return {~x.lo, ~x.hi}; }
+
+[[gnu::always_inline]] inline Split load_lanes(const double* p) {
+    Split v;
+    __builtin_memcpy(&v.lo, p, sizeof v.lo);
+    __builtin_memcpy(&v.hi, p + kWidth / 2, sizeof v.hi);
+    return v;
+}
+[[gnu::always_inline]] inline void store_lanes(double* p, Split v) {
+    __builtin_memcpy(p, &v.lo, sizeof v.lo);
+    __builtin_memcpy(p + kWidth / 2, &v.hi, sizeof v.hi);
+}
 
 struct CVec {
-    Vec re, im;
+    Split re, im;
 };
 
 [[gnu::always_inline]] inline CVec load_c(const double* p) {
-    return {load(p), load(p + kWidth)};
+    return {load_lanes(p), load_lanes(p + kWidth)};
 }
 [[gnu::always_inline]] inline void store_c(double* p, CVec v) {
-    store(p, v.re);
-    store(p + kWidth, v.im);
+    store_lanes(p, v.re);
+    store_lanes(p + kWidth, v.im);
 }
 
-[[gnu::always_inline]] inline Vec splat(double x) {
-    Vec v;
-    for (int i = 0; i < kWidth; ++i)
-        v[i] = x;
+[[gnu::always_inline]] inline Split splat(double x) {
+    Split v;
+    for (int i = 0; i < kWidth / 2; ++i)
+        v.lo[i] = v.hi[i] = x;
     return v;
 }
 
 // |x| by clearing the sign bit, as fabs does.
-[[gnu::always_inline]] inline Vec abs(Vec x) {
-    Mask m;
+[[gnu::always_inline]] inline Half abs(Half x) {
+    HalfMask m;
     std::memcpy(&m, &x, sizeof m);
     m &= 0x7fffffffffffffffL;
     std::memcpy(&x, &m, sizeof x);
     return x;
 }
+[[gnu::always_inline]] inline Split abs(Split x) { return {abs(x.lo), abs(x.hi)}; }
 
 // Whether some lane of a comparison's result is set (halving reductions, no lane by lane
 // extraction).
-[[gnu::always_inline]] inline bool any(Mask m) {
-    m |= __builtin_shufflevector(m, m, 4, 5, 6, 7, 0, 1, 2, 3);
-    m |= __builtin_shufflevector(m, m, 2, 3, 0, 1, 6, 7, 4, 5);
-    m |= __builtin_shufflevector(m, m, 1, 0, 3, 2, 5, 4, 7, 6);
+[[gnu::always_inline]] inline bool any(Mask mask) {
+    HalfMask m = mask.lo | mask.hi;
+    m |= __builtin_shufflevector(m, m, 2, 3, 0, 1);
+    m |= __builtin_shufflevector(m, m, 1, 0, 3, 2);
     return m[0] != 0;
 }
 
-// Comparisons lane by lane, half a vector at a time: the compiler splits a comparison of
-// vectors wider than its registers into one per lane, but compares halves of AVX2 width
-// whole. The same IEEE comparisons (false for NaN, except not-equal), the same masks.
-using Half = double __attribute__((vector_size(sizeof(double) * kWidth / 2)));
-using HalfMask = long __attribute__((vector_size(sizeof(long) * kWidth / 2)));
-template <class Compare>
-[[gnu::always_inline]] inline Mask compare(Vec a, Vec b, Compare op) {
-    const Half a0 = __builtin_shufflevector(a, a, 0, 1, 2, 3);
-    const Half a1 = __builtin_shufflevector(a, a, 4, 5, 6, 7);
-    const Half b0 = __builtin_shufflevector(b, b, 0, 1, 2, 3);
-    const Half b1 = __builtin_shufflevector(b, b, 4, 5, 6, 7);
-    const HalfMask m0 = op(a0, b0), m1 = op(a1, b1);
-    return __builtin_shufflevector(m0, m1, 0, 1, 2, 3, 4, 5, 6, 7);
-}
-[[gnu::always_inline]] inline Mask lt(Vec a, Vec b) {
-    return compare(a, b, [](Half x, Half y) { return x < y; });
-}
-[[gnu::always_inline]] inline Mask le(Vec a, Vec b) {
-    return compare(a, b, [](Half x, Half y) { return x <= y; });
-}
-[[gnu::always_inline]] inline Mask gt(Vec a, Vec b) {
-    return compare(a, b, [](Half x, Half y) { return x > y; });
-}
-[[gnu::always_inline]] inline Mask ge(Vec a, Vec b) {
-    return compare(a, b, [](Half x, Half y) { return x >= y; });
-}
-[[gnu::always_inline]] inline Mask eq(Vec a, Vec b) {
-    return compare(a, b, [](Half x, Half y) { return x == y; });
-}
-[[gnu::always_inline]] inline Mask ne(Vec a, Vec b) {
-    return compare(a, b, [](Half x, Half y) { return x != y; });
-}
+// Comparisons lane by lane: the same IEEE comparisons (false for NaN, except not-equal).
+[[gnu::always_inline]] inline Mask lt(Split a, Split b) { return {a.lo < b.lo, a.hi < b.hi}; }
+[[gnu::always_inline]] inline Mask le(Split a, Split b) { return {a.lo <= b.lo, a.hi <= b.hi}; }
+[[gnu::always_inline]] inline Mask gt(Split a, Split b) { return {a.lo > b.lo, a.hi > b.hi}; }
+[[gnu::always_inline]] inline Mask ge(Split a, Split b) { return {a.lo >= b.lo, a.hi >= b.hi}; }
+[[gnu::always_inline]] inline Mask eq(Split a, Split b) { return {a.lo == b.lo, a.hi == b.hi}; }
+[[gnu::always_inline]] inline Mask ne(Split a, Split b) { return {a.lo != b.lo, a.hi != b.hi}; }
 
-// m ? a : b lane by lane, for a comparison's mask m (every bit of a lane set or clear), by
-// the bits: the compiler splits a conditional expression on vectors wider than its registers
-// into a branch per lane, and a select has no arithmetic, so the values are those the
-// conditional would give.
-[[gnu::always_inline]] inline Vec select(Mask m, Vec a, Vec b) {
-    Mask x, y;
+// m ? a : b lane by lane, for a comparison's mask m, by the bits: a select has no
+// arithmetic, so the values are those the conditional would give.
+[[gnu::always_inline]] inline Half select(HalfMask m, Half a, Half b) {
+    HalfMask x, y;
     std::memcpy(&x, &a, sizeof x);
     std::memcpy(&y, &b, sizeof y);
     x = (x & m) | (y & ~m);
-    Vec out;
+    Half out;
     std::memcpy(&out, &x, sizeof out);
     return out;
+}
+[[gnu::always_inline]] inline Split select(Mask m, Split a, Split b) {
+    return {select(m.lo, a.lo, b.lo), select(m.hi, a.hi, b.hi)};
 }
 
 [[gnu::always_inline]] inline CVec sub(CVec x, CVec y) {
@@ -114,43 +129,81 @@ template <class Compare>
     return {x.re * y.re - x.im * y.im, x.re * y.im + x.im * y.re};
 }
 
-// x / y as __divdc3 computes it (the constants are its RBIG, RMIN, RMIN2, RMINSCAL, RMAX2).
-[[gnu::always_inline]] inline CVec div(CVec x, CVec y) {
-    constexpr double kBig = DBL_MAX / 2.0, kMin = DBL_MIN, kMin2 = DBL_EPSILON;
-    constexpr double kMinScale = 1.0 / DBL_EPSILON, kMax2 = kBig * kMin2;
-    Vec a = x.re, b = x.im, c = y.re, d = y.im;
-    // By the larger part of the divisor: d when |c| < |d| (false for NaN parts), else c.
-    const Mask by_d = lt(abs(c), abs(d));
-    Vec big = select(by_d, abs(d), abs(c));
-    // Multiplying by 1 changes nothing: the scalings are applied to every lane, branch-free.
-    const Vec halve = select(ge(big, splat(kBig)), splat(0.5), splat(1.0));
-    a *= halve;
-    b *= halve;
-    c *= halve;
-    d *= halve;
-    big *= halve;
-    const Vec aa = abs(a), ab = abs(b);
-    const Mask scale_up = lt(big, splat(kMin2)) |
-                          (lt(aa, splat(kMin)) & lt(ab, splat(kMax2)) & lt(big, splat(kMax2))) |
-                          (lt(ab, splat(kMin)) & lt(aa, splat(kMax2)) & lt(big, splat(kMax2)));
-    const Vec up = select(scale_up, splat(kMinScale), splat(1.0));
+// A divisor y prepared for the quotients x / y that share it, as __divdc3 computes them (the
+// constants are its RBIG, RMIN, RMIN2, RMINSCAL, RMAX2): what the library derives from y alone.
+// It divides by the larger part of y (d when |c| < |d|, false for NaN parts, else c), halves
+// a huge divisor, and scales every operand up by 2^52 when the divisor, or a part of the
+// numerator, is tiny. The ratio p / q of the divisor's parts is the same with or without that
+// exact scaling (IEEE division rounds the one real quotient), so it is formed once; the
+// denominator p ratio + q is formed both ways, and each quotient takes its lane's.
+struct Divisor {
+    static constexpr double kBig = DBL_MAX / 2.0, kMin = DBL_MIN, kMin2 = DBL_EPSILON;
+    static constexpr double kMinScale = 1.0 / DBL_EPSILON, kMax2 = kBig * kMin2;
+    Mask by_d;           // the divisor's imaginary part is the larger
+    Mask tiny, moderate; // big < RMIN2 (always scaled up), big < RMAX2 (scaled for a tiny numerator part)
+    Mask subnormal;      // !(|ratio| > RMIN): the alternative order
+    bool halved, any_subnormal;
+    Split halve;                        // 0.5 for a huge divisor, else 1
+    Split ratio;                        // p / q
+    Split p, q, denom;                  // unscaled: the smaller part, the larger, p ratio + q
+    Split p_up, q_up, denom_up;         // scaled up by 2^52
+
+    [[gnu::always_inline]] explicit Divisor(CVec y) {
+        Split c = y.re, d = y.im;
+        by_d = lt(abs(c), abs(d));
+        Split big = select(by_d, abs(d), abs(c));
+        // Multiplying by 1 changes nothing: the halving is applied to every lane, branch-free.
+        const Mask huge = ge(big, splat(kBig));
+        halved = any(huge);
+        halve = select(huge, splat(0.5), splat(1.0));
+        c *= halve;
+        d *= halve;
+        big *= halve;
+        tiny = lt(big, splat(kMin2));
+        moderate = lt(big, splat(kMax2));
+        p = select(by_d, c, d);
+        q = select(by_d, d, c);
+        ratio = p / q;
+        denom = p * ratio + q;
+        p_up = p * splat(kMinScale);
+        q_up = q * splat(kMinScale);
+        denom_up = p_up * ratio + q_up;
+        subnormal = ~gt(abs(ratio), splat(kMin)); // also a NaN ratio
+        any_subnormal = any(subnormal);
+    }
+};
+
+// x / y for the prepared divisor y: the library's operations on the numerator, in its order.
+[[gnu::always_inline]] inline CVec div(CVec x, const Divisor& y) {
+    using D = Divisor;
+    Split a = x.re, b = x.im;
+    if (y.halved) {
+        a *= y.halve;
+        b *= y.halve;
+    }
+    const Split aa = abs(a), ab = abs(b);
+    const Mask scale_up =
+        y.tiny | (((lt(aa, splat(D::kMin)) & lt(ab, splat(D::kMax2))) |
+                   (lt(ab, splat(D::kMin)) & lt(aa, splat(D::kMax2)))) &
+                  y.moderate);
+    const Split up = select(scale_up, splat(D::kMinScale), splat(1.0));
     a *= up;
     b *= up;
-    c *= up;
-    d *= up;
-    // p the smaller part of the divisor, q the larger; u, v the numerator's parts in the
-    // library's roles (x = (u ratio + v) / denom).
-    const Vec p = select(by_d, c, d), q = select(by_d, d, c);
-    const Vec u = select(by_d, a, b), v = select(by_d, b, a);
-    const Vec ratio = p / q;
-    const Vec denom = p * ratio + q;
-    Vec xn = u * ratio + v, t = v * ratio;
-    const Mask subnormal = ~gt(abs(ratio), splat(kMin)); // also a NaN ratio
-    if (any(subnormal)) {
-        xn = select(subnormal, p * (u / q) + v, xn);
-        t = select(subnormal, p * (v / q), t);
+    const Split denom = select(scale_up, y.denom_up, y.denom);
+    // u, v the numerator's parts in the library's roles (x = (u ratio + v) / denom).
+    const Split u = select(y.by_d, a, b), v = select(y.by_d, b, a);
+    Split xn = u * y.ratio + v, t = v * y.ratio;
+    if (y.any_subnormal) {
+        const Split p = select(scale_up, y.p_up, y.p), q = select(scale_up, y.q_up, y.q);
+        xn = select(y.subnormal, p * (u / q) + v, xn);
+        t = select(y.subnormal, p * (v / q), t);
     }
-    return {xn / denom, select(by_d, t - u, u - t) / denom};
+    return {xn / denom, select(y.by_d, t - u, u - t) / denom};
+}
+
+// x / y as __divdc3 computes it.
+[[gnu::always_inline]] inline CVec div(CVec x, CVec y) {
+    return div(x, Divisor(y));
 }
 
 } // namespace tidal::lanes

@@ -135,16 +135,17 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
                               std::vector<double>& layer_heating) const {
     const int N = model_.body.layers;
     const double dt = time_step(model_);
-    std::vector<double> layer_power(static_cast<std::size_t>(N));
+    // The continuous values are already means over the period: the layers' powers are their
+    // heating, the shell's that of a window of unit length.
+    std::vector<double> layer_power;
+    std::vector<double>& powers = flavour == Flavour::Continuous ? layer_heating : layer_power;
+    powers.assign(static_cast<std::size_t>(N), 0.0);
     for (const RheologySpan& span : rheology_spans(model_.body, rheology))
         with_rheology(span.rheology, [&]<class R>(R) {
-            power_of<R>(state, rheology, flavour, layer_eta, span, layer_power);
+            power_of<R>(state, rheology, flavour, layer_eta, span, powers);
         });
-    // The continuous values are already means over the period: a window of unit length.
-    if (flavour == Flavour::Continuous) {
-        layer_heating = layer_power;
-        return shell_power(N, 1, 1.0, vec1(std::as_const(layer_power)), model_.grid);
-    }
+    if (flavour == Flavour::Continuous)
+        return shell_power(N, 1, 1.0, vec1(std::as_const(layer_heating)), model_.grid);
     layer_heating = period_means(layer_power, model_.run.nperiod, dt);
     return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
                        model_.grid);
@@ -175,23 +176,30 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
             for (int c = 0; c < kComponents; ++c) {
                 double tsum = 0.0, tfirst = 0.0, tlast = 0.0;
                 for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
-                    std::fill(v.begin(), v.end(), 0.0);
-                    for (int h = 1; h <= state.harmonics; ++h) {
+                    // a_h: the term's amplitude of harmonic h, (Re a_h, Im a_h) the entries
+                    // 2h - 2, 2h - 1 of v.
+                    const auto amplitude = [&](int h) {
                         const std::size_t hi = static_cast<std::size_t>(h - 1);
-                        const Complex a =
-                            term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
-                                                   [static_cast<std::size_t>(k.unknown - 1)];
-                        v[static_cast<std::size_t>(2 * h - 2)] = a.real();
-                        v[static_cast<std::size_t>(2 * h - 1)] = a.imag();
-                    }
+                        return term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                                                      [static_cast<std::size_t>(k.unknown - 1)];
+                    };
                     if (flavour == Flavour::Continuous) {
                         // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2,
-                        // the harmonics' cross terms averaging out over the period.
+                        // the harmonics' cross terms averaging out over the period (the
+                        // squares of v's entries summed in their order).
                         double m = 0.0;
-                        for (const double x : v)
-                            m += x * x;
+                        for (int h = 1; h <= state.harmonics; ++h) {
+                            const Complex a = amplitude(h);
+                            m += a.real() * a.real();
+                            m += a.imag() * a.imag();
+                        }
                         tsum += m / 2.0;
                     } else {
+                        for (int h = 1; h <= state.harmonics; ++h) {
+                            const Complex a = amplitude(h);
+                            v[static_cast<std::size_t>(2 * h - 2)] = a.real();
+                            v[static_cast<std::size_t>(2 * h - 1)] = a.imag();
+                        }
                         tsum += quadratic_form(w.gram, v.data(), B);
                         const double f = dot(bfirst.data(), v.data(), B),
                                      g = dot(blast.data(), v.data(), B);

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "steady/band_pattern.hpp"
+
 namespace tidal {
 
 PeriodicLanes::PeriodicLanes(const ShellModel& model)
@@ -29,6 +31,12 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
     const int n = model_.order(), R = rhs_count_;
     const HarmonicForcing& forcing = scalar_.forcing();
     std::array<bool, kLanes> alone{};
+    // The band's entries that may be nonzero: those the assembly writes (its other entries
+    // stay zero in every lane's band).
+    std::vector<std::uint32_t>& pattern =
+        patterns_[index_of(rheology)][flavour == Flavour::Continuous ? 0 : 1];
+    if (pattern.empty()) pattern = assembly_pattern(scalar_, rheology, flavour);
+    band_.set_pattern(pattern);
     for (int i = 0; i < count; ++i)
         states[static_cast<std::size_t>(i)].resize(forcing.harmonics);
     for (int h = 1; h <= forcing.harmonics; ++h) {

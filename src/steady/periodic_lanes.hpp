@@ -8,6 +8,7 @@
 // linalg/complex_band_lanes.hpp); a lane whose vector arithmetic met an infinity or NaN is
 // solved again alone by PeriodicSolver.
 #include <array>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -39,6 +40,8 @@ class PeriodicLanes {
     // written again.
     std::array<std::vector<Complex>, kLanes> scratch_;
     std::array<bool, kLanes> assembled_{};
+    // The entries the assembly writes, per rheology and flavour (found at first use).
+    std::array<std::array<std::vector<std::uint32_t>, 2>, kRheologyCount> patterns_;
     std::vector<double> rhs_;      // [row][rhs][part][lane]
     SelfGravityCoupling coupling_; // a self-gravitating body's interfaces
     int rhs_count_;

@@ -127,7 +127,8 @@ TEST(ComplexBandLanes, RandomLanesPivotingDifferentlyMatchTheScalarCode) {
     for (const bool b : nan)
         EXPECT_FALSE(b);
     // The same lanes set again after other full bands were factorised in them, whose fill-in
-    // is left behind in the rows (fails when set_lanes does not clear the fill-in slots).
+    // is left behind in the rows (fails when the factorisation reads a slot its row's mask
+    // does not hold). Caught: the fill-in of a row not added to its mask.
     std::vector<std::vector<Complex>> other;
     for (int lane = 0; lane < kLanes; ++lane)
         other.push_back(band(n, [&](int, int) { return Complex(u(rng), u(rng)); }));

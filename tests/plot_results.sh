@@ -234,6 +234,14 @@ wait $pid
 fails_cleanly "a stopped run" 2 stopped made
 check "... and the line says so and names the table of its completed viscosities" \
     "grep -q \"the run into 'stopped' was stopped before its sweep was complete\" err.txt && grep -q \"'stopped/summary.csv.partial'\" err.txt && ! grep -q pcelketa err.txt"
+# plot-heating on its own refuses the same directories (caught: it drew nothing and exited 0),
+# and a directory without results (caught: the same silent success).
+"$(dirname "$plot")/plot-heating" stopped made > out.txt 2> err.txt; status=$?
+check "plot-heating on the stopped run: status 2, the same one line, nothing created" \
+    "[ $status -eq 2 ] && one_line err.txt && [ ! -s out.txt ] && [ ! -e made ] && grep -q \"the run into 'stopped' was stopped before its sweep was complete\" err.txt"
+"$(dirname "$plot")/plot-heating" empty made > out.txt 2> err.txt; status=$?
+check "plot-heating on a directory without results: status 1, one line, nothing created" \
+    "[ $status -eq 1 ] && one_line err.txt && [ ! -s out.txt ] && [ ! -e made ] && grep -q \"'empty' holds no results\" err.txt"
 long results
 "$plot" results figures > listed.txt 2> err.txt; status=$?
 kill -TERM $pid

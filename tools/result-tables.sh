@@ -12,7 +12,9 @@
 #                    (m) and its heating (W/m^3), the rows of heating_profile.csv
 #   map_tables       $work/maps/map-<viscosity>.csv: latitude, longitude and per rheology the
 #                    surface heat flux (W/m^2), one file a map, named as the run names its map
-# Each returns 1 when its source (for the last two, either source) lacks its quantities, and sets table_source to
+#   refuse_unpublished
+#                    refuses a directory whose run was stopped or is computing (below)
+# Each of the first three returns 1 when its source (for the last two, either source) lacks its quantities, and sets table_source to
 # "results.nc" or "csv". A results.nc that ncdump cannot read is passed over with one note on
 # standard error (once for plot-results and the plot-heating it calls); without ncdump the
 # CSV tables are read silently. TIDAL_PLOT_DUMP=DIR (for the tests) copies into DIR every data
@@ -23,6 +25,59 @@ sweep_quantities="power_W heat_flux_W_m2 min_surface_displacement_m max_equator_
 sweep_required="power_W heat_flux_W_m2 min_surface_displacement_m max_equator_displacement_m"
 table_source=""
 mkdir -p -- "$work/maps" || fail 1 "cannot create a temporary directory"
+
+# --- Whether the directory holds a published result set -----------------------------------
+# Refuses, in one line, a directory whose run was stopped while publishing (status 1), or is
+# still computing or was stopped before its sweep was complete and so published nothing
+# (status 2, naming the .partial table of the viscosities it completed); beside the complete
+# set of an earlier run it says once, in a note, which set is drawn (once for plot-results and
+# the plot-heating it calls).
+refuse_unpublished() {
+    # A run stopped between two renames of its publication leaves new files beside old ones.
+    [ -e "$dir/.tidal.publishing" ] &&
+        fail 1 "the result set in '$dir' is incomplete: a run was stopped while publishing it (the next tidal run into '$dir' completes it)"
+    # A run under way or stopped before its sweep was complete has published nothing: what it
+    # completed is in NAME.partial files beside any complete set of an earlier run.
+    partial=""
+    for f in summary.csv pcelketa "*"; do
+        for p in "$dir"/$f.partial; do [ -f "$p" ] && { partial=$p; break 2; }; done
+    done
+    if [ -n "$partial" ]; then
+        # The run holds an exclusive lock on .tidal.lock (its first line the process id) while
+        # it lives.
+        running=""
+        [ -f "$dir/.tidal.lock" ] && command -v flock > /dev/null &&
+            ! flock -n -s "$dir/.tidal.lock" true 2> /dev/null && running=$(head -1 "$dir/.tidal.lock" | tr -cd '0-9')
+        rows=""
+        case $partial in
+            */summary.csv.partial) rows=$(($(wc -l < "$partial") - 1)) ;;
+            */pcelketa.partial) rows=$(wc -l < "$partial") ;;
+        esac
+        [ -n "$rows" ] && [ "$rows" -lt 0 ] && rows=0
+        # What the run completed, as said of a stopped run ("has" for one still running).
+        done_text() { # "" or "has "
+            local has=${1:-}
+            case $rows in
+                "") echo "what it ${has}completed is in '$partial'" ;;
+                0) echo "'$partial' holds no completed viscosity${has:+ yet}" ;;
+                1) echo "the one viscosity it ${has}completed is in '$partial'" ;;
+                *) echo "the $rows viscosities it ${has}completed are in '$partial'" ;;
+            esac
+        }
+        if [ -e "$dir/summary.csv" ] || [ -e "$dir/pcelketa" ]; then
+            if [ -n "$running" ]; then
+                [ -n "${TIDAL_PUBLICATION_NOTED:-}" ] || echo "$me: note: a run (process $running) is computing into '$dir'; drawing the results published there before it" >&2
+            else
+                [ -n "${TIDAL_PUBLICATION_NOTED:-}" ] || echo "$me: note: a later run into '$dir' was stopped before its sweep was complete ($(done_text)); drawing the complete results of the run before it" >&2
+            fi
+        elif [ -n "$running" ]; then
+            fail 2 "a run (process $running) is still computing into '$dir' and publishes its results when its sweep is complete; $(done_text "has ")"
+        else
+            fail 2 "the run into '$dir' was stopped before its sweep was complete and published no results; $(done_text) (the next run into '$dir' replaces the .partial files)"
+        fi
+    fi
+    export TIDAL_PUBLICATION_NOTED=1
+}
 
 # --- results.nc --------------------------------------------------------------------------
 # The header of results.nc, once; status 1 (and its note, once) when it cannot be read.

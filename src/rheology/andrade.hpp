@@ -109,7 +109,7 @@ struct Andrade : KelvinChain<Andrade, AndradeParameters> {
             KelvinChain<Andrade, AndradeParameters>::dissipation_terms(p, mu, eta, flavour, hs, out);
             return;
         }
-        out.assign(1, DissipationTerm::per_harmonic(hs.harmonics));
+        DissipationTerm::reset(out, 1, hs.harmonics);
         for (int h = 0; h < hs.harmonics; ++h) {
             const std::complex<double> s = hs.s[static_cast<std::size_t>(h)];
             out[0].gain[static_cast<std::size_t>(h)] =

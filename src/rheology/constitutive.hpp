@@ -33,6 +33,7 @@
 // same bits. load and advance are always inlined: the batched path calls them from functions
 // compiled once per instruction set, and a lane vector passed to or returned from a function
 // compiled for another set would not be passed the same way.
+#include <algorithm>
 #include <array>
 #include <complex>
 #include <string_view>
@@ -63,14 +64,20 @@ enum class Flavour {
 struct DissipationTerm {
     std::vector<std::complex<double>> gain;
     double weight = 1.0;
-    // A term squared as the stress itself at every one of `harmonics` harmonics.
-    static DissipationTerm stress(int harmonics, double weight) {
-        return {std::vector<std::complex<double>>(static_cast<std::size_t>(harmonics), 1.0),
-                weight};
+    // Makes `out` `count` terms of `harmonics` gains each, zero until the rheology fills them
+    // in, of weight 1. The reduction asks for every layer's terms in turn: the terms and their
+    // gains keep their storage from layer to layer, so this allocates only the first time.
+    static void reset(std::vector<DissipationTerm>& out, int count, int harmonics) {
+        out.resize(static_cast<std::size_t>(count));
+        for (DissipationTerm& t : out) {
+            t.gain.assign(static_cast<std::size_t>(harmonics), 0.0);
+            t.weight = 1.0;
+        }
     }
-    // A term whose gains the rheology fills in, harmonic by harmonic (zero until then).
-    static DissipationTerm per_harmonic(int harmonics, double weight = 1.0) {
-        return {std::vector<std::complex<double>>(static_cast<std::size_t>(harmonics)), weight};
+    // This term as the stress itself at every harmonic, weighted by `w`.
+    void set_stress(double w) {
+        std::fill(gain.begin(), gain.end(), std::complex<double>(1.0));
+        weight = w;
     }
 };
 

@@ -246,9 +246,8 @@ template <class Self, class P> struct KelvinChain {
     static void dissipation_terms(const P& p, double mu, double eta,
                                   Flavour flavour, const HarmonicSymbols& hs,
                                   std::vector<DissipationTerm>& out) {
-        out.assign(static_cast<std::size_t>(1 + Self::elements(p)),
-                   DissipationTerm::per_harmonic(hs.harmonics));
-        out[0] = DissipationTerm::stress(hs.harmonics, Self::parts(p, mu, eta).fluidity);
+        DissipationTerm::reset(out, 1 + Self::elements(p), hs.harmonics);
+        out[0].set_stress(Self::parts(p, mu, eta).fluidity);
         for (int i = 0; i < Self::elements(p); ++i) {
             const ChainElement e = Self::element(p, mu, eta, i);
             DissipationTerm& t = out[static_cast<std::size_t>(1 + i)];

@@ -82,7 +82,7 @@ struct KelvinVoigt {
     static void dissipation_terms(const Parameters&, double mu, double eta,
                                  Flavour flavour, const HarmonicSymbols& hs,
                                  std::vector<DissipationTerm>& out) {
-        out.assign(1, DissipationTerm::per_harmonic(hs.harmonics));
+        DissipationTerm::reset(out, 1, hs.harmonics);
         for (int h = 0; h < hs.harmonics; ++h) {
             const std::complex<double> s = hs.s[static_cast<std::size_t>(h)];
             const std::complex<double> z = hs.z[static_cast<std::size_t>(h)];

@@ -67,7 +67,8 @@ struct Maxwell {
     // What is squared in the dissipation: the stress itself.
     static void dissipation_terms(const Parameters&, double, double, Flavour,
                                  const HarmonicSymbols& hs, std::vector<DissipationTerm>& out) {
-        out.assign(1, DissipationTerm::stress(hs.harmonics, 1.0));
+        DissipationTerm::reset(out, 1, hs.harmonics);
+        out[0].set_stress(1.0);
     }
 };
 

@@ -27,6 +27,13 @@ namespace {
     return std::holds_alternative<Body>(r) ? std::get<Body>(r) : Body{};
 }
 
+// The refusal of a body file's text, or "(accepted)".
+[[maybe_unused]] std::string read_refusal(const std::string& text,
+                                          std::vector<std::string> overrides = {}) {
+    auto r = read_body(text, "test.toml", overrides);
+    return std::holds_alternative<Body>(r) ? "(accepted)" : std::get<BodyError>(r).message;
+}
+
 // The body on `layers` cells of one rigidity (its first) and viscosity factor 1, run with
 // `nperiod` steps a period for `periods` periods.
 [[maybe_unused]] ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {

@@ -14,6 +14,7 @@
 #include "body/interior_layers.hpp"
 #include "body/plausibility.hpp"
 #include "same_records.hpp"
+#include "shell_fixtures.hpp"
 #include "test_data.hpp"
 
 namespace tidal {
@@ -39,24 +40,19 @@ std::string line_of(const std::string& text, const std::string& what) {
     return std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<long>(std::min(at, text.size())), '\n'));
 }
 
-std::variant<Body, BodyError> read(const std::string& text) {
-    return read_body(text, "test.toml");
-}
-
-std::string error_of(const std::string& text) {
-    const auto r = read(text);
-    return std::holds_alternative<Body>(r) ? "(accepted)" : std::get<BodyError>(r).message;
-}
-
 const std::string kInner = "name = \"interior\"";
 
 TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
-    // Each case: the text replaced, its replacement, the text on the line the refusal names
-    // and the refusal after "test.toml:<line>: ".
+    // Each case: the text replaced, its replacement, the text on the line the refusal names,
+    // the refusal after "test.toml:<line>: " and a second replacement if any.
     struct Case {
-        std::string from, to, at, expected;
+        std::string from, to, at, expected, from2 = "", to2 = "";
     };
     const std::string ice_thickness = "thickness = 30000.0";
+    const std::string liquid = kInner + "\ndensity = 1800.0\nstate = \"liquid\"";
+    const std::string ocean = "name = \"ocean\"\nthickness = 20000.0\ndensity = 1800.0\nstate = \"liquid\"\n\n";
+    const std::string mantle = "[[layer]]\nname = \"mantle\"\nthickness = 100000.0\ndensity = 2400.0\nstate = \"solid\"\n"
+                               "rigidity = 1e11\nviscosity = \"swept\"\ncells = 4\n\n";
     const Case cases[] = {
         // gaps and overlaps, by thickness and by outer radius
         {kInner, kInner + "\nthickness = 200000.0", "thickness = 200000.0", "layer[3].thickness: the innermost layer ends at r = 10000 m, leaving a gap above the centre"},
@@ -89,40 +85,26 @@ TEST(InteriorLayers, EveryRefusalNamesFileLineAndKey) {
         {"[orbit]", "[shell]\nthickness = 1.0\n\n[orbit]", "[shell]", "[shell]: a body is described by its [shell] or by [[layer]] tables, not both"},
         {"[sweep]", "[numerics]\nlayers = 40\n\n[sweep]", "layers = 40", "numerics.layers: a layered body gives its cells per layer"},
         {"outer_radius = 252000.0", "", "# A body", "outer_radius: missing (m)"}, // at the first line
+        // Liquids that remain refused, at the state of the first one not run: a third liquid (a
+        // liquid between two solids under the ocean), and a liquid right under the ocean.
+        {liquid, ocean + mantle + "[[layer]]\nname = \"outer core\"\nthickness = 50000.0\ndensity = 3000.0\nstate = \"liquid\"\n\n"
+         "[[layer]]\nname = \"inner core\"\ndensity = 5000.0\nstate = \"solid\"\nrigidity = 1e11\nviscosity = 1e20\n"
+         "rheology = \"maxwell\"\ncells = 4", "state = \"liquid\"\n\n[[layer]]\nname = \"inner core\"",
+         "layer[5].state: a second liquid layer below a solid one cannot be run so far"},
+        {liquid, ocean + "[[layer]]\nname = \"deep ocean\"\ndensity = 3000.0\nstate = \"liquid\"", "state = \"liquid\"\n\n[orbit]",
+         "layer[4].state: a second liquid layer below a solid one cannot be run so far"},
+        // Radii that do not decrease downward, refused at the layer above.
+        {ice_thickness, "outer_radius = 252000.0", "outer_radius = 252000.0\ndensity", "layer[1].outer_radius: radii must decrease downward",
+         "thickness = 12000.0", "outer_radius = 260000.0"},
     };
     const std::string base = layers_text();
     for (const Case& c : cases) {
-        const std::string text = replaced(base, c.from, c.to);
-        const std::string e = error_of(text);
+        std::string text = replaced(base, c.from, c.to);
+        if (!c.from2.empty()) text = replaced(text, c.from2, c.to2);
+        const std::string e = read_refusal(text);
         EXPECT_EQ(e.rfind("test.toml:" + line_of(text, c.at) + ": " + c.expected, 0), 0u) << c.to << "\n  got: " << e;
         EXPECT_EQ(e.find('\n'), std::string::npos) << e;
     }
-    // Liquids that remain refused, at the state of the first one not run: a third liquid (a
-    // liquid between two solids under the ocean), and a liquid right under the ocean.
-    const std::string ocean = "name = \"ocean\"\nthickness = 20000.0\ndensity = 1800.0\nstate = \"liquid\"\n\n";
-    const std::string mantle = "[[layer]]\nname = \"mantle\"\nthickness = 100000.0\ndensity = 2400.0\nstate = \"solid\"\n"
-                               "rigidity = 1e11\nviscosity = \"swept\"\ncells = 4\n\n";
-    const std::string three = replaced(base, kInner + "\ndensity = 1800.0\nstate = \"liquid\"",
-        ocean + mantle + "[[layer]]\nname = \"outer core\"\nthickness = 50000.0\ndensity = 3000.0\nstate = \"liquid\"\n\n"
-        "[[layer]]\nname = \"inner core\"\ndensity = 5000.0\nstate = \"solid\"\nrigidity = 1e11\nviscosity = 1e20\n"
-        "rheology = \"maxwell\"\ncells = 4");
-    EXPECT_EQ(error_of(three).rfind("test.toml:" + line_of(three, "state = \"liquid\"\n\n[[layer]]\nname = \"inner core\"") +
-                                        ": layer[5].state: a second liquid layer below a solid one cannot be run so far", 0),
-              0u)
-        << error_of(three);
-    const std::string two = replaced(base, kInner + "\ndensity = 1800.0\nstate = \"liquid\"",
-        ocean + "[[layer]]\nname = \"deep ocean\"\ndensity = 3000.0\nstate = \"liquid\"");
-    EXPECT_EQ(error_of(two).rfind("test.toml:" + line_of(two, "state = \"liquid\"\n\n[orbit]") +
-                                      ": layer[4].state: a second liquid layer below a solid one cannot be run so far", 0),
-              0u)
-        << error_of(two);
-    // Radii that do not decrease downward, refused at the layer above.
-    const std::string upside = replaced(replaced(base, "thickness = 30000.0", "outer_radius = 252000.0"),
-                                        "thickness = 12000.0", "outer_radius = 260000.0");
-    EXPECT_EQ(error_of(upside).rfind("test.toml:" + line_of(upside, "outer_radius = 252000.0\ndensity") +
-                                         ": layer[1].outer_radius: radii must decrease downward", 0),
-              0u)
-        << error_of(upside);
 }
 
 // An ice shell over an ocean over a mantle and a core: the band's layers are the shell's cells
@@ -141,9 +123,7 @@ std::string ocean_text() {
 }
 
 TEST(InteriorLayers, AnOceanBetweenSolidsMapsOntoTwoBlocks) {
-    const auto r = read(ocean_text());
-    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
-    const Body b = std::get<Body>(r);
+    const Body b = read_ok(ocean_text());
     EXPECT_EQ(std::tuple(b.interior.size(), b.has_ocean(), b.layers, b.ocean_band_layer(), b.self_gravity),
               std::tuple(std::size_t{5}, true, 6 + 3 + 1 + 6 + 4, 10, true));
     EXPECT_EQ(std::tuple(b.thickness, b.density, b.density_contrast),
@@ -167,10 +147,8 @@ TEST(InteriorLayers, AnOceanBetweenSolidsMapsOntoTwoBlocks) {
 // one more inert cell (17 band layers, its top on node 17).
 TEST(InteriorLayers, ALiquidCoreUnderTheOceanIsTheInnerRegionsBase) {
     const std::string text = replaced(ocean_text(), "rigidity = 5e10\nviscosity = \"swept\"\ncells = 4", "");
-    const auto r = read(replaced(text, "name = \"core\"\ndensity = 5000.0\nstate = \"solid\"",
+    const Body b = read_ok(replaced(text, "name = \"core\"\ndensity = 5000.0\nstate = \"solid\"",
                                  "name = \"core\"\ndensity = 5000.0\nstate = \"liquid\""));
-    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
-    const Body b = std::get<Body>(r);
     EXPECT_EQ(std::tuple(b.interior.size(), b.has_ocean(), b.has_core_under_ocean(), b.core_region_end(), b.layers,
                          b.core_top().node, b.density_jumps().empty()),
               std::tuple(std::size_t{5}, true, true, std::size_t{4}, 6 + 3 + 1 + 6, 11, true));
@@ -178,7 +156,7 @@ TEST(InteriorLayers, ALiquidCoreUnderTheOceanIsTheInnerRegionsBase) {
     EXPECT_EQ(std::tuple(b.rigidity[15], b.node_density(16, 1.0, 1.0)), std::tuple(1e11, 2400.0));
     expect_same_record(b.liquid_core_top(), DensityJump{16, 100000.0, 5000.0 - 2400.0, b.interior_gravity(100000.0)});
     // The ocean over the solid core reaching the centre keeps its form.
-    const Body centre = std::get<Body>(read(ocean_text()));
+    const Body centre = read_ok(ocean_text());
     EXPECT_EQ(std::tuple(centre.has_core_under_ocean(), centre.core_region_end()), std::tuple(false, std::size_t{5}));
 }
 
@@ -188,9 +166,7 @@ TEST(InteriorLayers, ALiquidCoreUnderTheOceanIsTheInnerRegionsBase) {
 // layer then swept).
 TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
     const std::string base = replaced(layers_text(), "rigidity = 4e9\nviscosity = 1e20", "rigidity = 6e10\nviscosity = 1e20");
-    const auto r = read(base);
-    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
-    const Body b = std::get<Body>(r);
+    const Body b = read_ok(base);
     ASSERT_EQ(b.interior.size(), 3u);
     EXPECT_EQ(std::tuple(b.interior[0].name, b.interior[2].name, b.layers, b.thickness, b.density_contrast, b.self_gravity),
               std::tuple(std::string("ice"), std::string("interior"), 9, 42000.0, 850.0, true));
@@ -212,9 +188,7 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
          {replaced(base, kInner, kInner + "\nthickness = 210000.0000001"),
           replaced(base, kInner, kInner + "\nouter_radius = 210000.0"),
           replaced(base, "thickness = 30000.0", "outer_radius = 252000.0\nthickness = 30000.0")}) {
-        const auto other = read(text);
-        ASSERT_TRUE(std::holds_alternative<Body>(other)) << std::get<BodyError>(other).message;
-        expect_same_record(std::get<Body>(other), b);
+        expect_same_record(read_ok(text), b);
     }
     // A fixed layer's rheology beside other swept ones, or other than the sweep's, is its
     // cells' own; the swept cells run the sweep's. Caught: the fixed layer's rheology left out
@@ -222,9 +196,7 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
     const std::string two_models = replaced(base, "models = [\"maxwell\"]", "models = [\"maxwell\", \"andrade\"]");
     const std::string other = replaced(two_models, "rheology = \"maxwell\"", "rheology = \"kelvin_voigt\"");
     for (const std::string& text : {two_models, other}) {
-        const auto mixed = read(text);
-        ASSERT_TRUE(std::holds_alternative<Body>(mixed)) << std::get<BodyError>(mixed).message;
-        const Body& m = std::get<Body>(mixed);
+        const Body m = read_ok(text);
         ASSERT_EQ(m.fixed_rheologies.size(), 9u);
         const Rheology fixed = text == other ? Rheology::KelvinVoigt : Rheology::Maxwell;
         for (std::size_t i = 0; i < 9; ++i)
@@ -232,10 +204,8 @@ TEST(InteriorLayers, AcceptedFormsGiveTheShellOfTheirDensities) {
     }
     // A density jump inside the solid runs: the buoyancy and potential of its interface on
     // its node (the gravities from the densities), the liquid's jump from the solid just above.
-    const auto jumped = read(replaced(base, "density = 950.0\nstate = \"solid\"\nrigidity = 6e10",
+    const Body d = read_ok(replaced(base, "density = 950.0\nstate = \"solid\"\nrigidity = 6e10",
                                       "density = 3000.0\nstate = \"solid\"\nrigidity = 6e10"));
-    ASSERT_TRUE(std::holds_alternative<Body>(jumped)) << std::get<BodyError>(jumped).message;
-    const Body& d = std::get<Body>(jumped);
     ASSERT_EQ(d.density_jumps().size(), 1u);
     EXPECT_EQ(std::tuple(d.density_jumps()[0].node, d.density_jumps()[0].jump, d.density_contrast, d.density_below()),
               std::tuple(7, 2050.0, 1800.0 - 3000.0, 1800.0));
@@ -252,18 +222,15 @@ std::string sphere_text() {
 }
 
 TEST(InteriorLayers, SolidToTheCentreIsTheWholeBodyAsTheShell) {
-    const auto r = read(sphere_text());
-    ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message << "\n" << sphere_text();
-    const Body& b = std::get<Body>(r);
+    const Body b = read_ok(sphere_text());
     EXPECT_EQ(std::tuple(b.interior.size(), b.thickness, b.inner_radius(), b.density_contrast, b.bottom_gravity,
                          b.self_gravity, b.layers),
               std::tuple(std::size_t{1}, b.outer_radius, 0.0, 0.0, 0.0, true, 6));
     const double G = 6.67430e-11, pi = 3.141592653589793, R = 252000.0;
     EXPECT_NEAR(b.surface_gravity, 4.0 / 3.0 * pi * G * 950.0 * R, 1e-15);
     // Given its thickness to rounding, the same body.
-    const auto rounded = read(replaced(sphere_text(), "density = 950.0", "thickness = 252000.0000001\ndensity = 950.0"));
-    ASSERT_TRUE(std::holds_alternative<Body>(rounded)) << std::get<BodyError>(rounded).message;
-    EXPECT_EQ(std::get<Body>(rounded).thickness, std::get<Body>(rounded).outer_radius);
+    const Body rounded = read_ok(replaced(sphere_text(), "density = 950.0", "thickness = 252000.0000001\ndensity = 950.0"));
+    EXPECT_EQ(rounded.thickness, rounded.outer_radius);
 }
 
 // The density jumps inside a solid region: as many as the self-gravitation coupling holds run
@@ -281,10 +248,8 @@ TEST(InteriorLayers, DensityJumpsInsideTheSolidUpToTheCouplingsSize) {
         return text + "[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n"
                       "[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n";
     };
-    const auto inside = read(layers(kMaxDensityJumps));
-    ASSERT_TRUE(std::holds_alternative<Body>(inside)) << std::get<BodyError>(inside).message;
-    EXPECT_EQ(std::get<Body>(inside).density_jumps().size(), kMaxDensityJumps);
-    const std::string outside = error_of(layers(kMaxDensityJumps + 1));
+    EXPECT_EQ(read_ok(layers(kMaxDensityJumps)).density_jumps().size(), kMaxDensityJumps);
+    const std::string outside = read_refusal(layers(kMaxDensityJumps + 1));
     EXPECT_NE(outside.find("layer[16].density: more than 14 density jumps inside the solid cannot be run"),
               std::string::npos)
         << outside;
@@ -295,43 +260,32 @@ TEST(InteriorLayers, DensityJumpsInsideTheSolidUpToTheCouplingsSize) {
 TEST(InteriorLayers, WrittenLayersReadBackToTheSameFile) {
     for (const std::string& text : {layers_text(), ocean_text(), sphere_text(),
                                     replaced(layers_text(), "viscosity_factor = 2.0", "viscosity_factor = 0.25")}) {
-        const auto r = read(text);
-        ASSERT_TRUE(std::holds_alternative<Body>(r)) << std::get<BodyError>(r).message;
-        const Body& b = std::get<Body>(r);
+        const Body b = read_ok(text);
         const std::string written = write_body(b, "header");
         EXPECT_NE(written.find("[[layer]]\nname = \"ice\""), std::string::npos) << written;
         EXPECT_EQ(written.find("[shell]"), std::string::npos) << written;
-        const auto again = read_body(written, "written.toml");
-        ASSERT_TRUE(std::holds_alternative<Body>(again)) << std::get<BodyError>(again).message << "\n" << written;
-        const Body& a = std::get<Body>(again);
+        const Body a = read_ok(written);
         EXPECT_EQ(write_body(a, "header"), written);
         expect_same_record(a, b);
         // Overrides of other keys go through the layered file too.
         const auto o = override_body(b, "preset", std::vector<std::string>{"orbit.eccentricity=0.01"});
         ASSERT_TRUE(std::holds_alternative<Body>(o)) << std::get<BodyError>(o).message;
-        EXPECT_EQ(std::get<Body>(o).eccentricity, 0.01);
-        EXPECT_EQ(std::get<Body>(o).interior.size(), b.interior.size());
+        EXPECT_EQ(std::tuple(std::get<Body>(o).eccentricity, std::get<Body>(o).interior.size()), std::tuple(0.01, b.interior.size()));
     }
 }
 
 TEST(InteriorLayers, DensityIncreasingOutwardWarnsOnce) {
-    const auto warnings_of = [](const std::string& text) {
-        const auto r = read(text);
-        EXPECT_TRUE(std::holds_alternative<Body>(r));
-        return std::holds_alternative<Body>(r) ? implausible_values(std::get<Body>(r))
-                                               : std::vector<std::string>{};
-    };
-    const auto count_inversions = [](const std::vector<std::string>& w) {
+    const auto count_inversions = [](const std::string& text) {
         int n = 0;
-        for (const std::string& line : w)
+        for (const std::string& line : implausible_values(read_ok(text)))
             n += line.find("density increases outward") != std::string::npos ? 1 : 0;
         return n;
     };
     const std::string base = layers_text();
-    EXPECT_EQ(count_inversions(warnings_of(base)), 0);
-    EXPECT_EQ(count_inversions(warnings_of(replaced(base, "density = 1800.0", "density = 900.0"))), 1);
+    EXPECT_EQ(count_inversions(base), 0);
+    EXPECT_EQ(count_inversions(replaced(base, "density = 1800.0", "density = 900.0")), 1);
     // Equal densities (a homogeneous body) are no inversion.
-    EXPECT_EQ(count_inversions(warnings_of(replaced(base, "density = 1800.0", "density = 950.0"))), 0);
+    EXPECT_EQ(count_inversions(replaced(base, "density = 1800.0", "density = 950.0")), 0);
 }
 
 // Any layer's key can be replaced like any other key (--set, studies, Python): by the layer's
@@ -339,12 +293,9 @@ TEST(InteriorLayers, DensityIncreasingOutwardWarnsOnce) {
 // the centre, so a thicker shell leaves no gap.
 TEST(InteriorLayers, OverridesReachEveryLayerAndTheInnermostFollows) {
     const std::string to_centre = layers_text();
-    const auto with = [&](std::vector<std::string> o) { return read_body(to_centre, "test.toml", o); };
     const std::vector<std::string> set = {"layer.ice.thickness=20000", "layer.3.density=2000", "layer.ice.cells=8",
                                           "layer.ice.viscosity_factor=0.5"};
-    const auto b = with(set);
-    ASSERT_TRUE(std::holds_alternative<Body>(b)) << std::get<BodyError>(b).message;
-    const Body& body = std::get<Body>(b);
+    const Body body = read_ok(to_centre, set);
     EXPECT_EQ(std::tuple(body.thickness, body.interior[2].thickness, body.density_contrast, body.layers),
               std::tuple(32000.0, 220000.0, 1050.0, 11));
     EXPECT_EQ(std::vector<double>(body.viscosity_factors.begin(), body.viscosity_factors.begin() + 8),
@@ -352,16 +303,11 @@ TEST(InteriorLayers, OverridesReachEveryLayerAndTheInnermostFollows) {
     // Written back, the innermost keeps reaching the centre, and reads to the same file.
     const std::string written = write_body(body, "");
     EXPECT_EQ(written.find("thickness = 220000.0"), std::string::npos) << written;
-    const auto again = read_body(written, "written.toml", std::vector<std::string>{"layer.ice.thickness=10000"});
-    ASSERT_TRUE(std::holds_alternative<Body>(again)) << std::get<BodyError>(again).message;
     std::vector<std::string> thinner = set;
     thinner[0] = "layer.ice.thickness=10000";
-    EXPECT_EQ(std::get<Body>(again).bottom_gravity, std::get<Body>(with(thinner)).bottom_gravity);
+    EXPECT_EQ(read_ok(written, {thinner[0]}).bottom_gravity, read_ok(to_centre, thinner).bottom_gravity);
     // Refusals name the option.
-    const auto error = [&](std::vector<std::string> o) {
-        const auto r = with(o);
-        return std::holds_alternative<Body>(r) ? std::string("(accepted)") : std::get<BodyError>(r).message;
-    };
+    const auto error = [&](std::vector<std::string> o) { return read_refusal(to_centre, o); };
     EXPECT_EQ(error({"layer.mantle.density=3000"}), "--set layer.mantle.density=3000: layer.mantle.density: no layer is named \"mantle\"");
     EXPECT_EQ(error({"layer.ice.colour=3"}), "--set layer.ice.colour=3: layer.ice.colour: unknown key of a layer");
     EXPECT_EQ(error({"layer.ice.density=-1"}), "--set layer.ice.density=-1: layer[1].density: must be positive, got -1");

@@ -24,10 +24,8 @@ Options accepted(std::initializer_list<const char*> args) {
 
 TEST(Options, NoneMeansTheMenuInTheWorkingDirectory) {
     const Options o = accepted({});
-    EXPECT_FALSE(o.body);
-    EXPECT_FALSE(o.jobs);
-    EXPECT_EQ(o.output, ".");
-    EXPECT_FALSE(o.plain || o.help || o.version);
+    EXPECT_EQ(std::tuple(o.body.has_value(), o.jobs.has_value(), o.output, o.plain || o.help || o.version),
+              std::tuple(false, false, ".", false));
 }
 
 TEST(Options, ValuesAsNextArgumentOrAfterEquals) {
@@ -35,9 +33,8 @@ TEST(Options, ValuesAsNextArgumentOrAfterEquals) {
     EXPECT_EQ(std::tuple(a.body, a.output, a.jobs, a.plain), std::tuple(3, "europa/", 2, false));
     const Options b = accepted({"--body=8", "--output=a b", "--jobs=1", "--plain"});
     EXPECT_EQ(std::tuple(b.body, b.output, b.jobs, b.plain), std::tuple(8, "a b", 1, true));
-    EXPECT_TRUE(accepted({"--help"}).help);
-    EXPECT_TRUE(accepted({"-h"}).help);
-    EXPECT_TRUE(accepted({"--version"}).version);
+    EXPECT_EQ(std::tuple(accepted({"--help"}).help, accepted({"-h"}).help, accepted({"--version"}).version),
+              std::tuple(true, true, true));
     EXPECT_EQ(accepted({"--body", "1", "--body", "2"}).body, 2); // the last one counts
     const Options f = accepted({"--body-file", "europa.toml", "--set", "shell.thickness=2e4",
                                 "--set=numerics.layers=40", "--print-body", "3"});

@@ -120,10 +120,8 @@ TEST(Sweep, AscendingAndIndependentOfTheThreadCount) {
     EXPECT_EQ(nearest_swept_viscosity(v, std::pow(10.0, 16.02)), 1e16);
     const auto three = sweep(model, v, 3, false, {asked});
     const auto plain = sweep(model, v, 2, true);
-    ASSERT_EQ(one.size(), 21u);
-    ASSERT_EQ(plain.size(), 21u);
-    ASSERT_EQ(two.size(), 21u);
-    ASSERT_EQ(three.size(), 21u);
+    for (const auto* s : {&one, &plain, &two, &three})
+        ASSERT_EQ(s->size(), 21u);
     EXPECT_EQ(one.front()[Rheology::Maxwell].eta, 1e15);
     EXPECT_EQ(one.back()[Rheology::KelvinVoigt].eta, 1e16);
     for (std::size_t i = 0; i < one.size(); ++i) {
@@ -165,9 +163,8 @@ TEST(Sweep, EveryRheologyAndSteadyStateReachTheirViscosityOnAnyThreadCount) {
     const ViscositySweep v{280, 9, 20}; // a full batch and a single viscosity
     const auto run = [&](int threads) { return sweep(model, v, threads, false, {}, true); };
     const auto one = run(1), two = run(2), three = run(3);
-    ASSERT_EQ(one.size(), 9u);
-    ASSERT_EQ(two.size(), 9u);
-    ASSERT_EQ(three.size(), 9u);
+    for (const auto* s : {&one, &two, &three})
+        ASSERT_EQ(s->size(), 9u);
     for (std::size_t i = 0; i < one.size(); ++i) {
         ASSERT_TRUE(one[i].steady);
         for (const auto* other : {&two[i], &three[i]}) {

@@ -2,9 +2,9 @@
 // of the tensor components, the angular functions are orthogonal with the norms the power
 // assumes, the maps integrate to the power (exactly under a quadrature that integrates their
 // polynomials exactly; the exact tide's too, summed over its harmonics, which tend to the
-// first-order tide's as e -> 0 and come through the vector lanes unchanged), have the symmetries of the eccentricity tide of a synchronous body,
-// and a shell over an ocean heats most at its poles; an oblique body's maps (the order-1 pair
-// beside) integrate to both runs' power and have the symmetries of the order-1 tide.
+// first-order tide's as e -> 0), have the symmetries of the eccentricity tide of a synchronous
+// body, and a shell over an ocean heats most at its poles; an oblique body's maps (the order-1
+// pair beside) integrate to both runs' power and have the symmetries of the order-1 tide.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -18,7 +18,6 @@
 #include "same_records.hpp"
 #include "shell_fixtures.hpp"
 #include "steady/period_reduction.hpp"
-#include "steady/periodic_lanes.hpp"
 #include "steady/steady_sweep.hpp"
 #include "steady/surface_maps.hpp"
 
@@ -243,59 +242,6 @@ TEST(HeatingMap, ExactTidesMapTendsToTheFirstOrderOnesAsTheSquareOfE) {
     EXPECT_LT(worst[2], 1e-2);
     EXPECT_NEAR(worst[1] / worst[0], 100.0, 3.0);
     EXPECT_NEAR(worst[2] / worst[1], 25.0, 1.5);
-}
-
-// Caught: the lanes loading every harmonic past the first with the first's forcing.
-TEST(HeatingMap, ExactTidesMapsThroughTheLanesAreThePlainOnesToTheBit) {
-    // The states of eight viscosities solved in vector lanes, reduced to layer maps, against
-    // the plain solver's, bit for bit, both flavours, self-gravitating too, at e = 0.3.
-    for (const bool gravity : {false, true}) {
-        Body b = exact_body(0.3, 6);
-        b.self_gravity = gravity;
-        const ShellModel m = make_shell_model(b, RunConstants{2.0, 200, 800});
-        PeriodicSolver solver(m);
-        PeriodicLanes lanes(m);
-        const PeriodReduction reduction(m, solver.forcing().harmonics);
-        std::vector<std::vector<double>> etas;
-        std::vector<std::span<const double>> views;
-        for (int i = 0; i < 8; ++i)
-            etas.emplace_back(6, std::pow(10.0, 11.0 + 0.8 * i));
-        for (const auto& v : etas)
-            views.emplace_back(v);
-        std::vector<PeriodicState> states(8);
-        PeriodicState plain;
-        for (const Rheology r : {Rheology::Maxwell, Rheology::Andrade})
-            for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
-                lanes.solve(r, flavour, views, states);
-                for (std::size_t i = 0; i < 8; ++i) {
-                    solver.solve(r, flavour, etas[i], plain);
-                    const auto a = reduction.layer_maps(states[i], r, flavour, etas[i]);
-                    const auto c = reduction.layer_maps(plain, r, flavour, etas[i]);
-                    testing_records::expect_same_bits(a, c, "lane " + std::to_string(i));
-                }
-            }
-    }
-}
-
-TEST(HeatingMap, RegularGridIntegratesToThePowerAtSecondOrder) {
-    // The written grid (trapezoid in latitude with cos weights, uniform in longitude) converges
-    // to the power as its step shrinks.
-    const ShellModel m = model_of(1);
-    const double power = SteadyEngine(m)
-                             .solve(Rheology::Maxwell, Flavour::Continuous,
-                                    std::vector<double>(20, 1e13))
-                             .power;
-    double error[3];
-    const double steps[3] = {6.0, 3.0, 1.5};
-    for (int s = 0; s < 3; ++s) {
-        const MapGrid grid{steps[s]};
-        const HeatingMap map = surface_maps(m, 1e13, Flavour::Continuous, grid).front();
-        error[s] = std::fabs(map_integral(map, grid) * m.body.outer_radius * m.body.outer_radius /
-                             power - 1.0);
-    }
-    EXPECT_LT(error[0], 1e-2);
-    EXPECT_GT(error[0] / error[1], 3.5);
-    EXPECT_GT(error[1] / error[2], 3.5);
 }
 
 TEST(HeatingMap, EccentricityTideIsSymmetricAndHeatsAnIceShellMostAtThePoles) {

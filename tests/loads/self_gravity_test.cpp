@@ -111,10 +111,8 @@ TEST(SelfGravity, FluidBoundariesFollowTheTidePlusThePotentialOfTheDisplacedMass
         SCOPED_TRACE(choice);
         Body b = *preset_body(choice);
         b.self_gravity = true;
-        b.layers = 40;
-        b.rigidity.assign(40, b.rigidity[0]);
-        b.viscosity_factors.assign(40, 1.0);
-        const ShellModel m = make_shell_model(b, RunConstants{2.0, 100, 1000});
+        const ShellModel m = with_layers(b, 40, 100, 10);
+        b = m.body;
         const double eta = 1e-8 * b.rigidity[0] / b.angular_frequency();
         const auto u = boundary_amplitudes(m, Rheology::Maxwell, eta);
         const C h2 = u[0] * b.surface_gravity / tide(b, b.outer_radius);
@@ -149,34 +147,21 @@ TEST(SelfGravity, DissipationIsTheTidesWorkOnTheDisplacedMass) {
         }
 }
 
-// A self-gravitating Mercury (mantle over a dense core, the tide to second order).
-ShellModel self_gravitating(int choice, RunConstants run) {
-    Body b = *preset_body(choice);
-    b.self_gravity = true;
-    return make_shell_model(b, run);
-}
-
 TEST(SelfGravity, BatchedRunsMatchThePlainOnesBitForBit) {
     // Europa, Mercury and a two-layer Europa, whose nodes around the surface and the inner
     // boundary overlap.
-    Body two = *preset_body(3);
-    two.self_gravity = true;
-    two.layers = 2;
-    two.rigidity.assign(2, two.rigidity[0]);
-    two.viscosity_factors.assign(2, 1.0);
     for (const int choice : {3, 8, 0}) {
-        const ShellModel m = choice == 0 ? make_shell_model(two, RunConstants{2.0, 40, 200})
-                                         : self_gravitating(choice, RunConstants{2.0, 40, 200});
+        Body b = *preset_body(choice == 0 ? 3 : choice);
+        b.self_gravity = true;
+        const ShellModel m = with_layers(b, choice == 0 ? 2 : b.layers, 40, 5);
         RunWorkspace ws(m);
         // Viscosities across the sweep, so that the lanes pivot differently.
         const std::vector<double> etas = {1e12, 1e14, 1e16, 1e18, 1e20};
         for (const RheologyNames& r : kRheologies) {
             SCOPED_TRACE(testing::Message() << "body " << choice << ", " << r.name);
             const auto batch = run_batch(r.id, m, etas, ws);
-            for (std::size_t i = 0; i < etas.size(); ++i) {
-                const RunRecords plain = run_reference(m, etas[i], r.id);
-                expect_same_record(batch[i], plain);
-            }
+            for (std::size_t i = 0; i < etas.size(); ++i)
+                expect_same_record(batch[i], run_reference(m, etas[i], r.id));
         }
     }
 }

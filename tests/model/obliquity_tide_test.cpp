@@ -175,27 +175,6 @@ TEST(ObliquityTide, ExactTideOfACircularOrbitIsItsClosedForm) {
     }
 }
 
-// The exact tide against the first-order one at small e and theta: the heat differs by
-// O(e^2) and O(theta^2) relative, so halving both quarters the difference. Caught: the
-// order-1 weight of TideHarmonic::power_weight written 6 pi/5 (the harmonics then never reach
-// the tolerance), and the first-order amplitude's sqrt(6 pi/5) written sqrt(3 pi/10).
-TEST(ObliquityTide, ExactHeatDiffersFromTheFirstOrderOneAtSecondOrder) {
-    std::vector<double> d;
-    for (const double k : {1.0, 0.5, 0.25}) {
-        Body first = tilted(*preset_body(1), 0.02 * k, 8.0 * k, 30.0);
-        first.layers = 6;
-        Body exact = first;
-        exact.tide = "exact";
-        const ShellModel mf = make_shell_model(first, RunConstants{2.0, 200, 2000});
-        const ShellModel me = make_shell_model(exact, RunConstants{2.0, 200, 2000});
-        d.push_back(steady(me, Rheology::Maxwell, 1e13).power /
-                        steady(mf, Rheology::Maxwell, 1e13).power - 1.0);
-    }
-    EXPECT_GT(std::fabs(d[0]), 1e-4); // the difference is there
-    EXPECT_NEAR(d[0] / d[1], 4.0, 0.2);
-    EXPECT_NEAR(d[1] / d[2], 4.0, 0.1);
-}
-
 // The exact tide of an eccentric oblique orbit stepped in time against its harmonics solved
 // one at a time: harmonic h dissipates its power weight (the order-1 pair's 12 pi/5 included)
 // times the power per unit weight at h omega, from the first-order eccentricity tide of a body

@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "body/presets.hpp"
-#include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
 #include "model/forcing.hpp"
-#include "timestep/reference_run.hpp"
 #include "timestep/run.hpp"
 #include "same_records.hpp"
 
@@ -76,30 +74,6 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
         EXPECT_NEAR(amplitude / d.amplitude, 1.0, settled(rheology));
         // The time step matters, the transient does not.
         EXPECT_GT(std::fabs(step_error(s)), 1e-5);
-    }
-}
-
-TEST(DiscreteSteadyState, FollowsAViscosityThatVariesFromLayerToLayer) {
-    // Viscosities from 1e13 Pa s at the surface to 1e15 Pa s at the bottom of Mercury's mantle.
-    const ShellModel model = model_of(8, 200, 10);
-    const int N = model.body.layers;
-    std::vector<double> layer_eta;
-    for (int l = 1; l <= N; ++l)
-        layer_eta.push_back(std::pow(10.0, 13.0 + 2.0 * (l - 1) / (N - 1)));
-    SteadyEngine engine(model);
-    for (const RheologyNames& r : kRheologies) {
-        SCOPED_TRACE(r.name);
-        const Rheology rheology = r.id;
-        const RunRecords t = run_reference(model, layer_eta, rheology);
-        const PeriodRecord d = engine.solve(rheology, Flavour::Discrete, layer_eta);
-        EXPECT_NEAR(t.period.power / d.power, 1.0, settled(rheology));
-        EXPECT_NEAR(t.period.urmin / d.urmin, 1.0, settled(rheology));
-        EXPECT_NEAR(t.period.urthmax / d.urthmax, 1.0, settled(rheology));
-        // Not the same as any one of the viscosities everywhere.
-        const std::vector<double> uniform(static_cast<std::size_t>(N), layer_eta[0]);
-        EXPECT_GT(
-            std::fabs(engine.solve(rheology, Flavour::Discrete, uniform).power / d.power - 1.0),
-            1e-3);
     }
 }
 

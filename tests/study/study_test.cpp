@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <variant>
 
 #include "files/body_file.hpp"
@@ -42,11 +43,9 @@ TEST(StudyFile, AxesInFileOrderFirstSlowestWithExactValues) {
     ASSERT_EQ(s.points.size(), 6u);
     EXPECT_EQ(s.keys, (std::vector<std::string>{"shell.thickness", "orbit.eccentricity",
                                                 "numerics.layers"}));
-    EXPECT_EQ(s.points[0].body.thickness, 1.0000000000000002e4);
-    EXPECT_EQ(s.points[2].body.eccentricity, 0.30000000000000004);
-    EXPECT_EQ(s.points[3].body.thickness, 2e4);
-    EXPECT_EQ(s.points[3].body.eccentricity, 0.1);
-    EXPECT_EQ(s.points[5].body.layers, 7);
+    EXPECT_EQ(std::tuple(s.points[0].body.thickness, s.points[2].body.eccentricity, s.points[3].body.thickness,
+                         s.points[3].body.eccentricity, s.points[5].body.layers),
+              std::tuple(1.0000000000000002e4, 0.30000000000000004, 2e4, 0.1, 7));
     EXPECT_EQ(s.points[4].values, (std::vector<std::string>{"20000.0", "0.2", "7"}));
 }
 
@@ -54,9 +53,8 @@ TEST(StudyFile, MethodChoosesStepsOrSteadyStatesAndIsNoBodyKey) {
     const std::string axes = "[axes]\n\"orbit.eccentricity\" = [0.1]\n";
     const Study time = read_ok("base = 3\n" + axes);
     const Study steady = read_ok("base = 3\nmethod = \"steady\"\n" + axes);
-    EXPECT_FALSE(time.steady);
-    EXPECT_TRUE(steady.steady);
-    EXPECT_FALSE(read_ok("base = 3\nmethod = \"time\"\n" + axes).steady);
+    EXPECT_EQ(std::tuple(time.steady, steady.steady, read_ok("base = 3\nmethod = \"time\"\n" + axes).steady),
+              std::tuple(false, true, false));
     // The method changes how the points run, not the bodies.
     EXPECT_EQ(write_body(time.points[0].body, ""), write_body(steady.points[0].body, ""));
 }
@@ -67,10 +65,8 @@ TEST(StudyFile, BodySectionsApplyToEveryPoint) {
                             "[rheology.andrade]\nalpha = 0.25\n[axes]\n"
                             "\"rheology.models\" = [[\"maxwell\"], [\"andrade\", \"burgers\"]]\n");
     ASSERT_EQ(s.points.size(), 2u);
-    for (const StudyPoint& p : s.points) {
-        EXPECT_EQ(p.body.steps_per_decade, 4);
-        EXPECT_EQ(p.body.rheology.of<Andrade>().alpha, 0.25);
-    }
+    for (const StudyPoint& p : s.points)
+        EXPECT_EQ(std::tuple(p.body.steps_per_decade, p.body.rheology.of<Andrade>().alpha), std::tuple(4, 0.25));
     EXPECT_EQ(s.points[1].body.models,
               (std::vector<Rheology>{Rheology::Burgers, Rheology::Andrade}));
 }
@@ -104,11 +100,10 @@ TEST(PointsCsv, QuotedFieldsBlankLinesAndErrors) {
     auto t = read_points_csv("a, b\r\n\n1,\"[1, 2]\"\n\" x\"\"y\" ,3\n", "p.csv");
     ASSERT_TRUE(std::holds_alternative<PointTable>(t));
     const PointTable& p = std::get<PointTable>(t);
-    EXPECT_EQ(p.keys, (std::vector<std::string>{"a", "b"}));
-    ASSERT_EQ(p.rows.size(), 2u);
-    EXPECT_EQ(p.rows[0][1], "[1, 2]");
-    EXPECT_EQ(p.rows[1][0], " x\"y");
-    EXPECT_EQ(p.lines, (std::vector<int>{3, 4}));
+    EXPECT_EQ(std::tuple(p.keys, p.rows, p.lines),
+              std::tuple(std::vector<std::string>{"a", "b"},
+                         std::vector<std::vector<std::string>>{{"1", "[1, 2]"}, {" x\"y", "3"}},
+                         std::vector<int>{3, 4}));
     for (const auto& [text, expected] : {std::pair{"a,b\n1\n", "p.csv:2: 1 values for 2 keys"},
                                          {"a,a\n1,2\n", "named twice"},
                                          {"a\n\"1\n", "not closed"},

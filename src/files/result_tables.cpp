@@ -290,7 +290,7 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
     love_.flush();
 }
 
-void ResultTables::add_row(const SummaryRow& row) {
+void ResultTables::add_row(SummaryRow&& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
@@ -298,23 +298,29 @@ void ResultTables::add_row(const SummaryRow& row) {
         summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated,
                        row.layer_power));
     summary_.flush();
+    // A table whose text is dropped (a study's journal keeps the summary and the peaks only)
+    // is not formatted: the profile's rows are most of a sweep's text.
     const std::vector<std::string_view> names = table_names(models_);
-    for (std::size_t i = 0; i < models_.size(); ++i)
-        profile_.write(profile_records(row.eta, names[i], row.profile[i],
-                                       !model_.body.interior.empty()));
-    profile_.flush();
-    for (std::size_t i = 0; i < models_.size(); ++i)
-        love_.write(love_numbers_record(row.eta, names[i], row.surface_love[i],
-                                        model_.body.extrapolate));
-    love_.flush();
-    rows_.push_back(row);
+    if (!profile_.discards()) {
+        for (std::size_t i = 0; i < models_.size(); ++i)
+            profile_.write(profile_records(row.eta, names[i], row.profile[i],
+                                           !model_.body.interior.empty()));
+        profile_.flush();
+    }
+    if (!love_.discards()) {
+        for (std::size_t i = 0; i < models_.size(); ++i)
+            love_.write(love_numbers_record(row.eta, names[i], row.surface_love[i],
+                                            model_.body.extrapolate));
+        love_.flush();
+    }
+    rows_.push_back(std::move(row));
 }
 
 void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
-    const SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
+    SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
     const double eta = row.eta;
     doubts_.add(eta, row.steady, row.grid);
-    add_row(row);
+    add_row(std::move(row));
 
     if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
     dir_.open(series_file_name(eta))
@@ -323,9 +329,9 @@ void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn)
 }
 
 void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>& tn) {
-    const SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
+    SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
     doubts_.add(row.eta, row.steady, row.grid);
-    add_row(row);
+    add_row(std::move(row));
 }
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.

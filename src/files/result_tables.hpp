@@ -4,6 +4,7 @@
 // for (written whole once that viscosity is done), and "peaks.csv" once the sweep is complete.
 #include <array>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -80,6 +81,8 @@ class ResultTables {
     void finish();
     // The rows so far, in the order added (ascending viscosity).
     const std::vector<SummaryRow>& rows() const { return rows_; }
+    // The rows, moved out (none are left).
+    std::vector<SummaryRow> take_rows() { return std::exchange(rows_, {}); }
     // After finish(): the warning of a largest power at an end of the sweep, if any.
     const std::optional<std::string>& edge_warning() const { return edge_warning_; }
     // After finish(): the lines that close the run on standard error: the warnings of values
@@ -97,7 +100,7 @@ class ResultTables {
     ResultFile& summary_;
     ResultFile& profile_;
     ResultFile& love_;
-    void add_row(const SummaryRow& row);
+    void add_row(SummaryRow&& row);
 
     std::vector<SummaryRow> rows_;           // for results.nc, written once complete
     std::vector<double> eta_;                // viscosities so far

@@ -97,7 +97,7 @@ std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& con
                                                const ShellModel& model,
                                                std::span<const SteadySweepRow> rows,
                                                const std::vector<SweepMap>& maps,
-                                               int* written) {
+                                               int* written, std::vector<SummaryRow>* summary) {
     ResultTables tables(dir, model, {});
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {
@@ -111,7 +111,9 @@ std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& con
     tables.finish();
     write_maps(dir, model, maps);
     write_results_nc(dir, model, tables.rows(), maps, "steady");
-    return tables.closing_lines();
+    std::vector<std::string> closing = tables.closing_lines();
+    if (summary) *summary = tables.take_rows();
+    return closing;
 }
 
 RunOutput::RunOutput(ResultDirectory& dir, LineSink& console, const ShellModel& model,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 
 #include "files/body_file.hpp"
 #include "files/body_keys.hpp"
+#include "files/csv.hpp"
 #include "files/version.hpp"
 #include "files/result_tables.hpp"
 #include "files/result_file.hpp"
@@ -123,6 +125,53 @@ StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
                 row.love[i].*q.value = at(column());
             for (const GridErrorQuantity& q : grid_error_quantities())
                 row.grid[i].*q.value = at(column());
+        }
+        out.rows.push_back(std::move(row));
+    }
+    return out;
+}
+
+namespace {
+
+// A double as its field of summary.csv reads back: itself (its shortest round-trip text parses
+// to it), but a NaN as the NaN its text parses to, whatever its payload was.
+double read_back(double v) {
+    if (!std::isnan(v)) return v;
+    std::string text;
+    append_number(text, v);
+    double back = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    return back;
+}
+
+std::optional<double> read_back(const std::optional<double>& v) {
+    return v ? std::optional<double>(read_back(*v)) : std::nullopt;
+}
+
+} // namespace
+
+StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
+                                 const std::vector<std::string>& rheologies) {
+    StudyPointRows out;
+    out.rheologies = rheologies;
+    out.rows.reserve(rows.size());
+    const std::size_t n = rheologies.size();
+    for (const SummaryRow& in : rows) {
+        SummaryRow row;
+        row.eta = read_back(in.eta);
+        row.values.resize(n);
+        row.steady.resize(n);
+        row.love.resize(n);
+        row.grid.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (const SummaryQuantity& q : summary_quantities())
+                row.values[i].*q.value = read_back(in.values[i].*q.value);
+            for (const SteadyQuantity& q : steady_quantities())
+                row.steady[i].*q.value = read_back(in.steady[i].*q.value);
+            for (const LoveQuantity& q : love_quantities())
+                row.love[i].*q.value = read_back(in.love[i].*q.value);
+            for (const GridErrorQuantity& q : grid_error_quantities())
+                row.grid[i].*q.value = read_back(in.grid[i].*q.value);
         }
         out.rows.push_back(std::move(row));
     }

@@ -21,6 +21,11 @@ StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
 // The same from the rows of the summary table already read (`label` names it in messages).
 StudyPointRows point_rows(const std::vector<std::vector<std::string>>& summary,
                           const std::string& label, const std::vector<std::string>& rheologies);
+// The same from the summary rows the table was written from (files/result_tables.hpp), without
+// its text: every value the table holds, as it reads back (a NaN as its text parses), and
+// nothing it does not hold (the heating profile, the layers' powers).
+StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
+                                 const std::vector<std::string>& rheologies);
 // The rheologies of point `point` of the study, as its tables name them (column order).
 std::vector<std::string> point_rheologies(const Study& study, std::size_t point);
 

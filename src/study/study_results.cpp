@@ -24,7 +24,8 @@ struct PointResults {
     std::exception_ptr failure;       // set instead of the rest when the point cannot be read
 };
 
-PointResults point_results(const Study& study, const StudyDirectory& dir, std::size_t p) {
+PointResults point_results(const Study& study, const StudyDirectory& dir, std::size_t p,
+                           std::optional<StudyPointRows>& known) {
     PointResults out;
     try {
         const int n = static_cast<int>(p);
@@ -35,7 +36,12 @@ PointResults point_results(const Study& study, const StudyDirectory& dir, std::s
         out.peaks = point_peaks(peaks, peaks_label, summary, summary_label);
         out.sweep = study_sweep_rows(study, p, summary, summary_label);
         out.columns = summary[0];
-        out.rows = point_rows(summary, summary_label, point_rheologies(study, p));
+        if (known) {
+            out.rows = std::move(*known);
+            known.reset();
+        } else {
+            out.rows = point_rows(summary, summary_label, point_rheologies(study, p));
+        }
     } catch (...) {
         out.failure = std::current_exception();
     }
@@ -44,11 +50,12 @@ PointResults point_results(const Study& study, const StudyDirectory& dir, std::s
 
 // Fills `block` with the results of points first, first + 1, ... on up to `threads` threads.
 void read_block(const Study& study, const StudyDirectory& dir, std::size_t first,
-                std::vector<PointResults>& block, int threads) {
+                std::vector<PointResults>& block, int threads,
+                std::vector<std::optional<StudyPointRows>>& summaries) {
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
         for (std::size_t i = next++; i < block.size(); i = next++)
-            block[i] = point_results(study, dir, first + i);
+            block[i] = point_results(study, dir, first + i, summaries[first + i]);
     };
     std::vector<std::jthread> helpers;
     for (int t = 1; t < threads; ++t) {
@@ -63,12 +70,13 @@ void read_block(const Study& study, const StudyDirectory& dir, std::size_t first
 
 } // namespace
 
-std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& dir,
-                                            int threads) {
+std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& dir, int threads,
+                                            std::vector<std::optional<StudyPointRows>>& summaries) {
     // Opened in the order their publication renames them: study.csv, then study_sweep.csv.
     ResultFile& table = dir.open_file("study.csv");
     ResultFile& sweep = dir.open_file("study_sweep.csv");
     const std::size_t total = study.points.size();
+    summaries.resize(total);
     // A block holds a few points per thread: their parsed tables are large (a summary of 241
     // viscosities and three rheologies is some 70 000 fields).
     const std::size_t block_size = static_cast<std::size_t>(std::max(1, threads)) * 8;
@@ -79,7 +87,7 @@ std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& 
     std::vector<std::string> columns;
     for (std::size_t first = 0; first < total; first += block_size) {
         std::vector<PointResults> block(std::min(block_size, total - first));
-        read_block(study, dir, first, block, threads);
+        read_block(study, dir, first, block, threads, summaries);
         for (std::size_t i = 0; i < block.size(); ++i) {
             PointResults& r = block[i];
             if (r.failure) std::rethrow_exception(r.failure);

@@ -4,8 +4,10 @@
 // hypercube). Each point's peaks.csv and summary.csv are read and parsed once, by several
 // threads a block of points at a time, and the results taken in study order, so that the
 // files are the same bytes for any number of threads.
+#include <optional>
 #include <vector>
 
+#include "files/study_netcdf.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 #include "study/study_table.hpp"
@@ -14,9 +16,12 @@ namespace tidal {
 
 // Writes study.csv, study_sweep.csv and study.nc into `dir` (as .partial files, published by
 // dir.publish_files()) from the published points, reading them on `threads` threads; returns
-// every point's peaks, in study order. Throws OutputError: a point's table that cannot be read
-// or is not such a table (the first such point in study order), or summaries whose columns
-// differ from the first point's.
-std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& dir, int threads);
+// every point's peaks, in study order. `summaries`, by study point, holds the summary rows of
+// points written by this run (rows_as_read_back), which study.nc takes instead of parsing the
+// numbers of their summary.csv back (they are moved out); empty for every other point. Throws
+// OutputError: a point's table that cannot be read or is not such a table (the first such
+// point in study order), or summaries whose columns differ from the first point's.
+std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& dir, int threads,
+                                            std::vector<std::optional<StudyPointRows>>& summaries);
 
 } // namespace tidal

@@ -40,11 +40,16 @@ struct ViscosityPeriods {
 ViscosityPeriods periods_of(const ViscosityResults& r, const TableRheologies& models);
 ViscosityPeriods periods_of(const SteadySweepRow& r, const TableRheologies& models);
 
+// What a summary row holds: everything the tables and results.nc show, or only the columns
+// of summary.csv (no heating profile, no surface Love numbers), for results kept without
+// those files (a study's journal).
+enum class RowParts { All, SummaryColumns };
+
 // The summary row of one viscosity; `tn` are the phases written for its rheologies (column
 // order). The steady columns are filled where the periodic states are; the transient and the
 // step error only for a time run.
 SummaryRow summary_row(const ViscosityPeriods& v, const ShellModel& model,
-                       const std::vector<double>& tn);
+                       const std::vector<double>& tn, RowParts parts = RowParts::All);
 
 // The surface displacement series (m) of every rheology's run of one viscosity, column order.
 std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
@@ -96,10 +101,14 @@ class ResultTables {
     ResultDirectory& dir_;
     const ShellModel& model_;
     const TableRheologies& models_;
+    const std::vector<std::string_view> names_; // table_names(models_)
     std::vector<double> series_;
     ResultFile& summary_;
     ResultFile& profile_;
     ResultFile& love_;
+    // Only the summary's columns where the profile and Love tables are dropped and no
+    // results.nc is written (a directory in memory).
+    RowParts parts_;
     void add_row(SummaryRow&& row);
 
     std::vector<SummaryRow> rows_;           // for results.nc, written once complete

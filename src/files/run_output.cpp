@@ -102,9 +102,11 @@ std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& con
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {
         const std::vector<double> phases = written_phases(tn, periods_of(row, model.body.models));
-        console.write(Record().text("viscosity ").real(row.eta).line());
-        for (const Rheology m : model.body.models)
-            console.write(Record().real(row[m].continuous.power).line());
+        if (!console.discards()) {
+            console.write(Record().text("viscosity ").real(row.eta).line());
+            for (const Rheology m : model.body.models)
+                console.write(Record().real(row[m].continuous.power).line());
+        }
         tables.add_steady(row, phases);
         if (written) ++*written;
     }

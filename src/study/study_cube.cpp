@@ -22,12 +22,12 @@ namespace tidal {
 namespace {
 
 // A field of summary.csv: empty (no value), or the shortest round-trip text of a double.
-std::optional<double> field_value(const std::string& text, const std::string& path) {
+std::optional<double> field_value(std::string_view text, const std::string& path) {
     if (text.empty()) return std::nullopt;
     double v = 0.0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
     if (r.ec != std::errc() || r.ptr != text.data() + text.size())
-        throw OutputError("'" + path + "': not a number: " + text);
+        throw OutputError("'" + path + "': not a number: " + std::string(text));
     return v;
 }
 
@@ -66,14 +66,14 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
 
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies) {
-    return point_rows(read_point_table(dir, point, "summary.csv"),
-                      dir.point_label(point, "summary.csv"), rheologies);
+    const std::string label = dir.point_label(point, "summary.csv");
+    return point_rows(CsvFields(dir.point_text(point, "summary.csv"), label), label, rheologies);
 }
 
-StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
-                          const std::string& path, const std::vector<std::string>& rheologies) {
+StudyPointRows point_rows(const CsvFields& table, const std::string& path,
+                          const std::vector<std::string>& rheologies) {
     if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");
-    const std::vector<std::string>& header = table[0];
+    const std::span<const std::string_view> header = table[0];
     // Each quantity's column, looked up once for all rows (in the order the rows use them); a
     // missing one is reported where a row first needs it.
     std::vector<std::size_t> columns;
@@ -105,7 +105,7 @@ StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
     const std::size_t n = rheologies.size();
     for (std::size_t r = 1; r < table.size(); ++r) {
         next = 0;
-        const std::vector<std::string>& f = table[r];
+        const std::span<const std::string_view> f = table[r];
         const auto at = [&](std::size_t c) {
             if (c >= f.size()) throw OutputError("'" + path + "': a row is short");
             return field_value(f[c], path);

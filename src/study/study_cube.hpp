@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "files/study_netcdf.hpp"
+#include "study/csv_fields.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 
@@ -19,8 +20,8 @@ inline constexpr std::string_view kStudyNetcdfName = "study.nc";
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies);
 // The same from the rows of the summary table already read (`label` names it in messages).
-StudyPointRows point_rows(const std::vector<std::vector<std::string>>& summary,
-                          const std::string& label, const std::vector<std::string>& rheologies);
+StudyPointRows point_rows(const CsvFields& summary, const std::string& label,
+                          const std::vector<std::string>& rheologies);
 // The same from the summary rows the table was written from (files/result_tables.hpp), without
 // its text: every value the table holds, as it reads back (a NaN as its text parses), and
 // nothing it does not hold (the heating profile, the layers' powers).

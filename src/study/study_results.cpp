@@ -31,11 +31,11 @@ PointResults point_results(const Study& study, const StudyDirectory& dir, std::s
         const int n = static_cast<int>(p);
         const std::string peaks_label = dir.point_label(n, "peaks.csv");
         const std::string summary_label = dir.point_label(n, "summary.csv");
-        const auto peaks = read_point_table(dir, n, "peaks.csv");
-        const auto summary = read_point_table(dir, n, "summary.csv");
+        const CsvFields peaks(dir.point_text(n, "peaks.csv"), peaks_label);
+        const CsvFields summary(dir.point_text(n, "summary.csv"), summary_label);
         out.peaks = point_peaks(peaks, peaks_label, summary, summary_label);
         out.sweep = study_sweep_rows(study, p, summary, summary_label);
-        out.columns = summary[0];
+        out.columns.assign(summary[0].begin(), summary[0].end());
         if (known) {
             out.rows = std::move(*known);
             known.reset();

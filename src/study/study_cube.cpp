@@ -205,12 +205,16 @@ std::vector<std::string> point_rheologies(const Study& study, std::size_t point)
 
 void write_study_nc(StudyDirectory& dir, const Study& study,
                     std::span<const StudyPointRows> points) {
+    write_study_nc_at(dir.reserve_file(std::string(kStudyNetcdfName)), study, points);
+}
+
+void write_study_nc_at(const std::string& partial, const Study& study,
+                       std::span<const StudyPointRows> points) {
     StudyContent content;
     study_axes(study, content);
     content.points = points;
     content.source = kVersion;
     content.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});
-    const std::string partial = dir.reserve_file(std::string(kStudyNetcdfName));
     try {
         write_study_netcdf(partial, content);
     } catch (...) {

@@ -39,5 +39,8 @@ void study_axes(const Study& study, StudyContent& content);
 // it. Throws OutputError.
 void write_study_nc(StudyDirectory& dir, const Study& study,
                     std::span<const StudyPointRows> points);
+// The same at `partial`, the path the directory reserved for it (reserve_file).
+void write_study_nc_at(const std::string& partial, const Study& study,
+                       std::span<const StudyPointRows> points);
 
 } // namespace tidal

@@ -1,9 +1,12 @@
 #pragma once
 // The study's own files, written once every point is published: study.csv (every point's
 // peaks), study_sweep.csv (every point's summary rows) and study.nc (the same rows as a
-// hypercube). Each point's peaks.csv and summary.csv are read and parsed once, by several
+// hypercube). Each point's peaks.csv and summary.csv are read and split once, by several
 // threads a block of points at a time, and the results taken in study order, so that the
-// files are the same bytes for any number of threads.
+// files are the same bytes for any number of threads. The numbers of study.nc are those the
+// points written by this run kept in memory (the doubles their summary.csv reads back as) and
+// those read back from the points published before; study.nc is written on a thread of its
+// own while the two tables are.
 #include <optional>
 #include <vector>
 

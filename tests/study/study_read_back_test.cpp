@@ -9,7 +9,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -26,6 +29,9 @@
 #include "study/csv_fields.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_cube.hpp"
+#include "study/study_directory.hpp"
+#include "study/study_file.hpp"
+#include "study/study_results.hpp"
 #include "test_data.hpp"
 
 namespace tidal {
@@ -174,6 +180,71 @@ TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
     ASSERT_EQ(from_memory.rows.size(), parsed.rows.size());
     for (std::size_t r = 0; r < parsed.rows.size(); ++r)
         expect_same_record(from_memory.rows[r], parsed.rows[r]);
+}
+
+// Deliberate faults this caught: a point whose summary cannot be read back for study.nc
+// reported there, before an earlier point's damaged peaks (the first bad point in study
+// order is the one named); study.nc.partial left behind, written by its thread, when the
+// tables written beside it failed.
+TEST(StudyReadBack, ADamagedPointIsReportedInStudyOrderAndLeavesNoCubeBehind) {
+    auto read = read_body(test_data("layered_body.toml"), "layered_body.toml",
+                          std::vector<std::string>{"sweep.log10_viscosity_min=13.0",
+                                                   "sweep.log10_viscosity_max=15.0",
+                                                   "sweep.steps_per_decade=2"});
+    ASSERT_TRUE(std::holds_alternative<Body>(read)) << std::get<BodyError>(read).message;
+    const Engine engine(std::get<Body>(read));
+    const std::vector<SteadySweepRow> sweep = engine.steady(engine.swept());
+    Study study;
+    study.steady = true;
+    study.keys = {"orbit.eccentricity"};
+    study.axes = {{"0.001", "0.002", "0.003"}};
+    for (const std::string& v : study.axes[0])
+        study.points.push_back({{v}, engine.body()});
+    DiscardedLines console;
+    // The three points published (by an earlier run), their tables damaged as `damage` says.
+    const auto run = [&](const std::function<void(const std::filesystem::path&)>& damage,
+                         std::string& error, bool& partial_left) {
+        const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
+        StudyDirectory study_dir(dir.string());
+        for (int p = 0; p < 3; ++p) {
+            std::unique_ptr<ResultDirectory> point = study_dir.begin_point(p);
+            write_steady_tables(*point, console, engine.model(), sweep, {});
+            point->publish();
+            study_dir.publish_point(p, std::move(point));
+        }
+        damage(dir);
+        std::vector<std::optional<StudyPointRows>> summaries(3);
+        error.clear();
+        try {
+            EXPECT_EQ(write_study_results(study, study_dir, 2, summaries).size(), 3u);
+        } catch (const OutputError& e) {
+            error = e.what();
+        }
+        partial_left = std::filesystem::exists(dir / "study.nc.partial");
+        std::filesystem::remove_all(dir);
+    };
+    const auto overwrite = [](const std::filesystem::path& file, const char* text) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    };
+    std::string error;
+    bool partial = false;
+    run([](const std::filesystem::path&) {}, error, partial);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(partial); // written, for the publication that follows
+    run(
+        [&](const std::filesystem::path& d) {
+            overwrite(d / "point-00002" / "peaks.csv", "x\n");
+            overwrite(d / "point-00003" / "summary.csv", "\"viscosity_Pa_s\n");
+        },
+        error, partial);
+    EXPECT_NE(error.find("point-00002/peaks.csv' is not a table of peaks"), std::string::npos)
+        << error;
+    EXPECT_FALSE(partial);
+    run([&](const std::filesystem::path& d) { overwrite(d / "point-00002" / "peaks.csv", "x\n"); },
+        error, partial);
+    EXPECT_NE(error.find("point-00002/peaks.csv' is not a table of peaks"), std::string::npos)
+        << error;
+    EXPECT_FALSE(partial);
 }
 
 } // namespace

@@ -118,8 +118,9 @@ class MpiWorkers final : public RemoteWorkers {
         }
         while (!waiting_.empty()) {
             int unit = -1;
-            const auto claim = finishing_ || results == nullptr ? OrderedResults<UnitResult>::Claim::None
-                                                                : results->try_claim(unit);
+            const auto claim = finishing_ || results == nullptr
+                                   ? OrderedResults<UnitResult>::Claim::None
+                                   : results->try_claim(unit);
             if (claim == OrderedResults<UnitResult>::Claim::NotYet) break;
             const int to = waiting_.front();
             waiting_.pop_front();

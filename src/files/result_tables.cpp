@@ -284,9 +284,9 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
       series_(std::move(series)), summary_(dir.open("summary.csv")),
       profile_(dir.open("heating_profile.csv")), love_(dir.open("love_numbers.csv")),
       parts_(dir.in_memory() && profile_.discards() && love_.discards() ? RowParts::SummaryColumns
-                                                                         : RowParts::All),
-      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit,
-              grid_refinement_key(model.body)) {
+                                                                        : RowParts::All),
+      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod,
+                                      model.body.doubt_limit, grid_refinement_key(model.body)) {
     summary_.write(summary_header(table_names(models_), model.body.extrapolate,
                                   solid_layer_numbers(model.body)));
     summary_.flush();
@@ -308,8 +308,8 @@ void ResultTables::add_row(SummaryRow&& row) {
     // is not formatted: the profile's rows are most of a sweep's text.
     if (!profile_.discards()) {
         for (std::size_t i = 0; i < models_.size(); ++i)
-            profile_.write(profile_records(row.eta, names_[i], row.profile[i],
-                                           !model_.body.interior.empty()));
+            profile_.write(
+                profile_records(row.eta, names_[i], row.profile[i], !model_.body.interior.empty()));
         profile_.flush();
     }
     if (!love_.discards()) {

@@ -94,10 +94,10 @@ void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec) {
 }
 
 std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& console,
-                                               const ShellModel& model,
-                                               std::span<const SteadySweepRow> rows,
-                                               const std::vector<SweepMap>& maps,
-                                               int* written, std::vector<SummaryRow>* summary) {
+                                             const ShellModel& model,
+                                             std::span<const SteadySweepRow> rows,
+                                             const std::vector<SweepMap>& maps, int* written,
+                                             std::vector<SummaryRow>* summary) {
     ResultTables tables(dir, model, {});
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {

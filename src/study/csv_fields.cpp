@@ -37,8 +37,8 @@ CsvFields::CsvFields(std::string text, const std::string& label) : text_(std::mo
     fields_.reserve(text_.size() / 16);
     bool plain = true;
     for (const char* c = begin;; ++c) {
-        const unsigned char k =
-            c == end ? static_cast<unsigned char>(kLineFeed) : kClasses[static_cast<unsigned char>(*c)];
+        const unsigned char k = c == end ? static_cast<unsigned char>(kLineFeed)
+                                         : kClasses[static_cast<unsigned char>(*c)];
         if (k == kOther) continue;
         if (k == kNotPlain) {
             plain = false;
@@ -72,9 +72,9 @@ CsvFields::CsvFields(std::string text, const std::string& label) : text_(std::mo
 std::string_view CsvFields::line(std::size_t row) const {
     const std::span<const std::string_view> f = (*this)[row];
     if (f.empty()) return {};
-    return std::string_view(f.front().data(),
-                            static_cast<std::size_t>(f.back().data() + f.back().size() -
-                                                     f.front().data()));
+    return std::string_view(
+        f.front().data(),
+        static_cast<std::size_t>(f.back().data() + f.back().size() - f.front().data()));
 }
 
 } // namespace tidal

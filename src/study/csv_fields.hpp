@@ -23,8 +23,8 @@ class CsvFields {
     std::size_t size() const { return starts_.size() - 1; }
     bool empty() const { return size() == 0; }
     std::span<const std::string_view> operator[](std::size_t row) const {
-        return std::span<const std::string_view>(fields_).subspan(
-            starts_[row], starts_[row + 1] - starts_[row]);
+        return std::span<const std::string_view>(fields_).subspan(starts_[row],
+                                                                  starts_[row + 1] - starts_[row]);
     }
     // Whether every field is its text unchanged and the fields of a row follow one another
     // in it, separated by single commas: row `row`'s fields are then line(row).

@@ -11,9 +11,9 @@
 #include "files/body_file.hpp"
 #include "files/body_keys.hpp"
 #include "files/csv.hpp"
-#include "files/version.hpp"
-#include "files/result_tables.hpp"
 #include "files/result_file.hpp"
+#include "files/result_tables.hpp"
+#include "files/version.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_table.hpp"
 

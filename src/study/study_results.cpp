@@ -80,8 +80,8 @@ void read_block(const Study& study, const StudyDirectory& dir, std::size_t first
                 std::vector<PointResults>& block, int threads,
                 std::vector<std::optional<StudyPointRows>>* summaries) {
     on_threads(block.size(), threads, [&](std::size_t i) {
-        block[i] = point_results(study, dir, first + i,
-                                 summaries ? &(*summaries)[first + i] : nullptr);
+        block[i] =
+            point_results(study, dir, first + i, summaries ? &(*summaries)[first + i] : nullptr);
     });
 }
 

@@ -9,10 +9,10 @@
 #include <system_error>
 #include <thread>
 
-#include "files/body_file.hpp"
-#include "engine/engine.hpp"
 #include "engine/cost_estimate.hpp"
+#include "engine/engine.hpp"
 #include "engine/ordered_workers.hpp"
+#include "files/body_file.hpp"
 #include "files/exit_status.hpp"
 #include "files/line_sink.hpp"
 #include "files/progress.hpp"
@@ -59,8 +59,7 @@ std::shared_ptr<const Engine> engine_of(const UnitResult& r, const Body& body) {
 // body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
 // Returns its summary rows as study.nc reads them back.
 StudyPointRows write_steady_point(ResultDirectory& dir, const Body& body_spec,
-                                  const ShellModel& model, const Batch& batch,
-                                  LineSink& console) {
+                                  const ShellModel& model, const Batch& batch, LineSink& console) {
     write_body_toml(dir, body_spec);
     std::vector<SteadySweepRow> rows;
     rows.reserve(batch.size());
@@ -241,9 +240,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                         DiscardedLines lines;
                         const auto point_engine = engine_of(*in_hand, job.body(point));
                         std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
-                        StudyPointRows rows = write_steady_point(
-                            *point_dir, job.body(point), point_engine->model(), in_hand->batch,
-                            lines);
+                        StudyPointRows rows =
+                            write_steady_point(*point_dir, job.body(point), point_engine->model(),
+                                               in_hand->batch, lines);
                         dir.publish_point(number, std::move(point_dir));
                         summary = std::move(rows);
                     });

@@ -113,8 +113,8 @@ PointPeaks point_peaks(const CsvFields& rows, const std::string& path, const Csv
     // The largest power of each rheology (rank 1; a table without ranks has only those), with
     // the fields a table without ranks has: points published before and after ranks came in
     // give the same columns.
-    const auto rank = std::find(rows[0].begin(), rows[0].end(), std::string_view("rank")) -
-                      rows[0].begin();
+    const auto rank =
+        std::find(rows[0].begin(), rows[0].end(), std::string_view("rank")) - rows[0].begin();
     for (std::size_t r = 1; r < rows.size(); ++r) {
         if (rows[r].size() != rows[0].size())
             throw OutputError("'" + path + "' is not a table of peaks");

@@ -55,8 +55,8 @@ TEST(StudyReadBack, TablesSplitInPlaceAsTheGeneralReaderSplitsThem) {
         {"x", true},
         {"", true},
         {"\"a, b\",c\n1,\"say \"\"hi\"\"\"\n", false}, // quoted fields
-        {" a , b \n\t1,2\n", false},                    // blanks trimmed
-        {"a,b\r\n1,2\r\n\r\n", false},                  // carriage returns, a blank line
+        {" a , b \n\t1,2\n", false},                   // blanks trimmed
+        {"a,b\r\n1,2\r\n\r\n", false},                 // carriage returns, a blank line
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -79,7 +79,9 @@ TEST(StudyReadBack, TablesSplitInPlaceAsTheGeneralReaderSplitsThem) {
     EXPECT_THROW(CsvFields("a,\"b\n", "t.csv"), OutputError);
 }
 
-double bits(std::uint64_t b) { return std::bit_cast<double>(b); }
+double bits(std::uint64_t b) {
+    return std::bit_cast<double>(b);
+}
 
 // Deliberate fault this caught: a NaN kept with its own payload instead of the NaN its text
 // "nan" reads back as (the hypercube of a study would then differ from the one built from its
@@ -90,7 +92,8 @@ TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
     // Values whose text is no plain decimal: NaNs with a payload and a sign, infinities, a
     // negative zero, the smallest denormal, a whole number past 1e15 (written with an
     // exponent), and some that need all 17 digits.
-    const std::vector<double> special = {bits(0x7ff8000000000123), -bits(0x7ff8000000000000),
+    const std::vector<double> special = {bits(0x7ff8000000000123),
+                                         -bits(0x7ff8000000000000),
                                          std::numeric_limits<double>::infinity(),
                                          -std::numeric_limits<double>::infinity(),
                                          -0.0,
@@ -109,8 +112,8 @@ TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
             RheologySummary v{value(), value(), value(), value(), value(), value(), value()};
             row.values.push_back(v);
             // Empty values stay empty: a sweep without time runs has no transient.
-            row.steady.push_back({value(), value(), std::nullopt, r % 2 ? std::optional(value())
-                                                                        : std::nullopt});
+            row.steady.push_back(
+                {value(), value(), std::nullopt, r % 2 ? std::optional(value()) : std::nullopt});
             row.love.push_back({value(), value(), value(), value(), value(), std::nullopt});
             row.grid.push_back({value(), std::nullopt, value()});
             // What summary.csv does not show, and study.nc must not hold either.
@@ -125,8 +128,8 @@ TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
     }
     std::string text = summary_header(views, true);
     for (const SummaryRow& row : rows)
-        text += summary_record(row.eta, row.values, row.steady, row.love, row.grid,
-                               row.extrapolated);
+        text +=
+            summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated);
     const StudyPointRows parsed = point_rows(CsvFields(text, "summary.csv"), "summary.csv", names);
     const StudyPointRows kept = rows_as_read_back(rows, names);
     EXPECT_EQ(kept.rheologies, parsed.rheologies);
@@ -175,7 +178,8 @@ TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
     const std::vector<std::string> names = {"maxwell", "andrade"};
     ASSERT_EQ(kept.size(), sweep.size());
     EXPECT_TRUE(kept.front().profile.empty());
-    const StudyPointRows parsed = point_rows(CsvFields(summary, "summary.csv"), "summary.csv", names);
+    const StudyPointRows parsed =
+        point_rows(CsvFields(summary, "summary.csv"), "summary.csv", names);
     const StudyPointRows from_memory = rows_as_read_back(kept, names);
     ASSERT_EQ(from_memory.rows.size(), parsed.rows.size());
     for (std::size_t r = 0; r < parsed.rows.size(); ++r)

@@ -203,6 +203,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     // The per-viscosity console lines of a single run are not shown for study points.
     DiscardedLines console;
     int computed = 0;
+    // The summary rows of the steady points written now, by study point, for study.nc; filled
+    // by the writing threads too, so it outlives them.
+    std::vector<std::optional<StudyPointRows>> summaries(study.points.size());
     // A steady study's point directories are written by threads of their own, while this
     // thread takes the next results in order; a journal is appended here, in study order.
     std::optional<PointWriters> writers;
@@ -210,8 +213,6 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     const auto published_now = [&] { return computed + (writers ? writers->done() : 0); };
     std::shared_ptr<const Engine> engine; // of the point being written
     std::optional<PointFiles> writing;
-    // The summary rows of the steady points written now, by study point, for study.nc.
-    std::vector<std::optional<StudyPointRows>> summaries(study.points.size());
     {
         ProgressLine progress(err, total, settings.progress, "point");
         progress.update(prepared.published);

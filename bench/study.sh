@@ -15,6 +15,10 @@
 # printed beside every run, the fastest of STEADY_RUNS rounds (default 1) kept, and the two
 # study directories compared file by file. With LOOP=1 also a shell loop of one --method steady
 # run per point (s-loop; a steady sweep runs on one core) and, with MPI, mpirun -np N (s-ranks).
+# JOURNAL=1 keeps the steady study's points in a journal (point_directories = false) instead of
+# a directory each. CALLGRIND=1 (with valgrind) also counts the instructions of both programs
+# on the first 20 of those points (4 thicknesses x 5 eccentricities, a journal, one thread):
+# the figure to compare on a shared machine, whatever else it runs.
 # Usage: bench/study.sh            (builds build/ and, if MPI is installed, build-mpi/)
 #        PART=time or PART=steady  for one of the two studies only
 set -euo pipefail
@@ -115,6 +119,18 @@ fi
     awk 'BEGIN { printf "\"shell.thickness\" = ["; for (i = 0; i < 20; i++) printf "%s%.1f", (i ? ", " : ""), 10000 + 1000 * i; print "]" }'
     awk 'BEGIN { printf "\"orbit.eccentricity\" = ["; for (i = 0; i < 50; i++) printf "%s%.4f", (i ? ", " : ""), 0.001 + 0.0002 * i; print "]" }'
 } > steady.toml
+# A journal instead of point directories: the key goes before the first table.
+[ "${JOURNAL:-0}" = 1 ] && sed -i '2a point_directories = false' steady.toml
+{
+    echo 'base = 1'
+    echo 'method = "steady"'
+    echo 'point_directories = false'
+    echo '[rheology]'
+    echo 'models = ["maxwell", "kelvin_voigt", "andrade"]'
+    echo '[axes]'
+    echo '"shell.thickness" = [10000.0, 11000.0, 12000.0, 13000.0]'
+    echo '"orbit.eccentricity" = [0.001, 0.0012, 0.0014, 0.0016, 0.0018]'
+} > steady20.toml
 # The baseline program: another build's, or revision BASE (default main) built here.
 if [ -n "${BASELINE_PROGRAM:-}" ]; then
     base_tidal=$(realpath "$BASELINE_PROGRAM")
@@ -154,6 +170,15 @@ echo "steady study of 1000 points, 241 viscosities, 3 rheologies, fastest of ${S
 printf '%-8s %8s %8s %10s\n' way wall_s cpu_s cpu/wall
 for w in $(printf '%s\n' "${ways[@]}" | awk '!seen[$0]++'); do echo "${best[$w]}"; done
 echo "study_sweep.csv: $(du -h s-thread/study_sweep.csv | cut -f1), the whole output $(du -sh s-thread | cut -f1)"
+if [ "${CALLGRIND:-0}" = 1 ] && command -v valgrind > /dev/null; then
+    counted() { # output directory, program
+        valgrind --tool=callgrind --callgrind-out-file=/dev/null "$2" --study steady20.toml \
+            --output "$1" --jobs 1 2>&1 > /dev/null | awk '/Collected/ { print $NF }'
+    }
+    a=$(counted c-base "$base_tidal") b=$(counted c-thread "$tidal")
+    awk -v a="$a" -v b="$b" 'BEGIN { printf "instructions, 20 points in a journal, one thread: baseline %.0f, this build %.0f, ratio %.3f\n", a, b, b / a }'
+    diff -r c-base c-thread > /dev/null && echo "identical: the two 20-point journal studies"
+fi
 if diff -r s-base s-thread > /dev/null; then
     echo "identical: the baseline's and this build's study directories, file by file"
 else

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "description/body.hpp"
+#include "files/tables.hpp"
 #include "loads/heating_map.hpp"
 #include "rheology/rheologies.hpp"
 
@@ -80,6 +81,76 @@ template <> struct record_fields<HeatingMap> {
     static auto tie(const HeatingMap& r) {
         const auto& [a, b, c] = r;
         return std::tie(a, b, c);
+    }
+};
+
+// The rows of summary.csv (files/tables.hpp) and what a row holds besides.
+template <> struct record_fields<RheologySummary> {
+    static constexpr std::array<const char*, 7> names = {
+        "power", "heat_flux", "min_surface", "min_phase", "max_equator", "phase_lag_deg",
+        "amplitude"};
+    static auto tie(const RheologySummary& r) {
+        const auto& [a, b, c, d, e, f, g] = r;
+        return std::tie(a, b, c, d, e, f, g);
+    }
+};
+template <> struct record_fields<SteadySummary> {
+    static constexpr std::array<const char*, 4> names = {"power", "phase_lag_deg", "transient",
+                                                         "step_error"};
+    static auto tie(const SteadySummary& r) {
+        const auto& [a, b, c, d] = r;
+        return std::tie(a, b, c, d);
+    }
+};
+template <> struct record_fields<LoveSummary> {
+    static constexpr std::array<const char*, 6> names = {"h2_real", "h2_imag",     "k2_real",
+                                                         "k2_imag", "minus_im_k2", "tidal_q"};
+    static auto tie(const LoveSummary& r) {
+        const auto& [a, b, c, d, e, f] = r;
+        return std::tie(a, b, c, d, e, f);
+    }
+};
+template <> struct record_fields<GridErrorSummary> {
+    static constexpr std::array<const char*, 3> names = {"power", "h2", "k2"};
+    static auto tie(const GridErrorSummary& r) {
+        const auto& [a, b, c] = r;
+        return std::tie(a, b, c);
+    }
+};
+template <> struct record_fields<ExtrapolatedSummary> {
+    static constexpr std::array<const char*, 6> names = {"power",   "phase_lag_deg", "h2_real",
+                                                         "h2_imag", "k2_real",       "k2_imag"};
+    static auto tie(const ExtrapolatedSummary& r) {
+        const auto& [a, b, c, d, e, f] = r;
+        return std::tie(a, b, c, d, e, f);
+    }
+};
+template <> struct record_fields<SurfaceLoveSummary> {
+    static constexpr std::array<const char*, 15> names = {
+        "h2_real", "h2_imag", "k2_real", "k2_imag", "l2_real", "l2_imag",
+        "h2_grid_error", "k2_grid_error", "l2_grid_error", "extrapolated_h2_real",
+        "extrapolated_h2_imag", "extrapolated_k2_real", "extrapolated_k2_imag",
+        "extrapolated_l2_real", "extrapolated_l2_imag"};
+    static auto tie(const SurfaceLoveSummary& r) {
+        const auto& [a, b, c, d, e, f, g, h, i, j, k, l, m, n, o] = r;
+        return std::tie(a, b, c, d, e, f, g, h, i, j, k, l, m, n, o);
+    }
+};
+template <> struct record_fields<ProfileRecord> {
+    static constexpr std::array<const char*, 6> names = {
+        "layer", "outer_radius", "inner_radius", "heating", "power", "body_layer"};
+    static auto tie(const ProfileRecord& r) {
+        const auto& [a, b, c, d, e, f] = r;
+        return std::tie(a, b, c, d, e, f);
+    }
+};
+template <> struct record_fields<SummaryRow> {
+    static constexpr std::array<const char*, 9> names = {
+        "eta", "values", "steady", "love", "grid", "extrapolated", "surface_love", "profile",
+        "layer_power"};
+    static auto tie(const SummaryRow& r) {
+        const auto& [a, b, c, d, e, f, g, h, i] = r;
+        return std::tie(a, b, c, d, e, f, g, h, i);
     }
 };
 

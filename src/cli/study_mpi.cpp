@@ -78,7 +78,7 @@ class MpiWorkers final : public RemoteWorkers {
         told_[0] = true;
     }
     int slots() const override { return slots_; }
-    void poll(OrderedResults<Batch>& results) override { serve(&results); }
+    void poll(OrderedResults<UnitResult>& results) override { serve(&results); }
     std::vector<int> units_handed() const override {
         return std::vector<int>(handed_.begin() + 1, handed_.end());
     }
@@ -92,7 +92,7 @@ class MpiWorkers final : public RemoteWorkers {
 
   private:
     // Receives what has come; hands out units (none once finishing; results then dropped).
-    void serve(OrderedResults<Batch>* results) {
+    void serve(OrderedResults<UnitResult>* results) {
         int flag = 0;
         MPI_Status st;
         while (MPI_Iprobe(MPI_ANY_SOURCE, MPI_ANY_TAG, MPI_COMM_WORLD, &flag, &st), flag) {
@@ -111,17 +111,20 @@ class MpiWorkers final : public RemoteWorkers {
                 --owed_[from];
                 int unit = 0;
                 Batch batch = unpack(data, unit);
-                if (results != nullptr && !finishing_) results->deliver(unit, std::move(batch));
+                // Without its engine: the writing thread builds the point's model.
+                if (results != nullptr && !finishing_)
+                    results->deliver(unit, UnitResult{std::move(batch), nullptr});
             }
         }
         while (!waiting_.empty()) {
             int unit = -1;
-            const auto claim = finishing_ || results == nullptr ? OrderedResults<Batch>::Claim::None
-                                                                : results->try_claim(unit);
-            if (claim == OrderedResults<Batch>::Claim::NotYet) break;
+            const auto claim = finishing_ || results == nullptr
+                                   ? OrderedResults<UnitResult>::Claim::None
+                                   : results->try_claim(unit);
+            if (claim == OrderedResults<UnitResult>::Claim::NotYet) break;
             const int to = waiting_.front();
             waiting_.pop_front();
-            if (claim == OrderedResults<Batch>::Claim::Unit) {
+            if (claim == OrderedResults<UnitResult>::Claim::Unit) {
                 MPI_Send(&unit, 1, MPI_INT, to, kUnit, MPI_COMM_WORLD);
                 ++owed_[static_cast<std::size_t>(to)];
                 ++handed_[static_cast<std::size_t>(to)];

@@ -27,10 +27,11 @@ ViscositySweep viscosity_sweep(const Body& body) {
 
 Engine::Engine(const Body& body)
     : model_(make_shell_model(body, run_constants(body))), viscosities_(viscosity_sweep(body)) {
-    // The grid error of every row comes from the periodic state on twice the cells.
+    // The grid error of every row comes from the periodic state on twice the cells: the same
+    // rheology, orbit and run constants, so the same prepared rheologies.
     if (body.grid_error)
-        model_.twice_the_cells =
-            std::make_shared<const ShellModel>(make_shell_model(refined(body), run_constants(body)));
+        model_.twice_the_cells = std::make_shared<const ShellModel>(
+            make_shell_model(refined(body), run_constants(body), &model_.body.rheology));
 }
 
 std::vector<double> Engine::swept() const {

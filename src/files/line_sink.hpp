@@ -12,6 +12,8 @@ class LineSink {
     virtual void write(std::string_view text) = 0;
     // Hands the lines written so far to the reader.
     virtual void flush() = 0;
+    // Whether nobody reads the lines: a writer may then leave them unformatted.
+    virtual bool discards() const { return false; }
 };
 
 // Lines nobody reads.
@@ -19,6 +21,7 @@ class DiscardedLines final : public LineSink {
   public:
     void write(std::string_view) override {}
     void flush() override {}
+    bool discards() const override { return true; }
 };
 
 } // namespace tidal

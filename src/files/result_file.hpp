@@ -43,6 +43,9 @@ class ResultFile {
     const std::string& path() const { return path_; }
     // The text flushed so far of a file held in memory and kept (empty otherwise).
     const std::string& content() const { return content_; }
+    // Whether whatever is written is dropped (a file held in memory and not kept): a writer
+    // may then leave its records unformatted.
+    bool discards() const { return in_memory_ && !keep_; }
 
   private:
     [[noreturn]] void fail(const char* action, int err) const;

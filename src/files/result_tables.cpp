@@ -155,7 +155,8 @@ ViscosityPeriods periods_of(const SteadySweepRow& r, const TableRheologies& mode
 }
 
 SummaryRow summary_row(const ViscosityPeriods& v, const ShellModel& model,
-                       const std::vector<double>& tn) {
+                       const std::vector<double>& tn, RowParts parts) {
+    const bool all = parts == RowParts::All;
     const std::size_t n = model.body.models.size();
     const double rout = model.body.outer_radius;
     SummaryRow row;
@@ -171,10 +172,13 @@ SummaryRow summary_row(const ViscosityPeriods& v, const ShellModel& model,
                          p.urthmax, p.phase_lag_deg,
                          p.amplitude};
         row.love.push_back(love_summary(p.love));
-        row.surface_love.push_back(surface_love_of(p.love, pair, model));
-        row.profile.push_back(profile_of(p.layer_heating, model));
+        if (all) {
+            row.surface_love.push_back(surface_love_of(p.love, pair, model));
+            row.profile.push_back(profile_of(p.layer_heating, model));
+        }
         if (!model.body.interior.empty())
-            row.layer_power.push_back(layer_powers(row.profile.back(), model.body));
+            row.layer_power.push_back(layer_powers(
+                all ? row.profile.back() : profile_of(p.layer_heating, model), model.body));
         if (!pair) continue;
         row.steady[i] = {pair->continuous.power, pair->continuous.phase_lag_deg,
                          v.time_run ? std::optional(transient(p.power, *pair)) : std::nullopt,
@@ -276,11 +280,13 @@ series_viscosities(const ViscositySweep& sweep, const std::vector<double>& asked
 
 ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
                            std::vector<double> series)
-    : dir_(dir), model_(model), models_(model.body.models), series_(std::move(series)),
-      summary_(dir.open("summary.csv")), profile_(dir.open("heating_profile.csv")),
-      love_(dir.open("love_numbers.csv")),
-      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod, model.body.doubt_limit,
-              grid_refinement_key(model.body)) {
+    : dir_(dir), model_(model), models_(model.body.models), names_(table_names(models_)),
+      series_(std::move(series)), summary_(dir.open("summary.csv")),
+      profile_(dir.open("heating_profile.csv")), love_(dir.open("love_numbers.csv")),
+      parts_(dir.in_memory() && profile_.discards() && love_.discards() ? RowParts::SummaryColumns
+                                                                        : RowParts::All),
+      power_(models_.size()), doubts_(models_, model.run.nsteps / model.run.nperiod,
+                                      model.body.doubt_limit, grid_refinement_key(model.body)) {
     summary_.write(summary_header(table_names(models_), model.body.extrapolate,
                                   solid_layer_numbers(model.body)));
     summary_.flush();
@@ -290,7 +296,7 @@ ResultTables::ResultTables(ResultDirectory& dir, const ShellModel& model,
     love_.flush();
 }
 
-void ResultTables::add_row(const SummaryRow& row) {
+void ResultTables::add_row(SummaryRow&& row) {
     for (std::size_t i = 0; i < models_.size(); ++i)
         power_[i].push_back(row.values[i].power);
     eta_.push_back(row.eta);
@@ -298,23 +304,28 @@ void ResultTables::add_row(const SummaryRow& row) {
         summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated,
                        row.layer_power));
     summary_.flush();
-    const std::vector<std::string_view> names = table_names(models_);
-    for (std::size_t i = 0; i < models_.size(); ++i)
-        profile_.write(profile_records(row.eta, names[i], row.profile[i],
-                                       !model_.body.interior.empty()));
-    profile_.flush();
-    for (std::size_t i = 0; i < models_.size(); ++i)
-        love_.write(love_numbers_record(row.eta, names[i], row.surface_love[i],
-                                        model_.body.extrapolate));
-    love_.flush();
-    rows_.push_back(row);
+    // A table whose text is dropped (a study's journal keeps the summary and the peaks only)
+    // is not formatted: the profile's rows are most of a sweep's text.
+    if (!profile_.discards()) {
+        for (std::size_t i = 0; i < models_.size(); ++i)
+            profile_.write(
+                profile_records(row.eta, names_[i], row.profile[i], !model_.body.interior.empty()));
+        profile_.flush();
+    }
+    if (!love_.discards()) {
+        for (std::size_t i = 0; i < models_.size(); ++i)
+            love_.write(love_numbers_record(row.eta, names_[i], row.surface_love[i],
+                                            model_.body.extrapolate));
+        love_.flush();
+    }
+    rows_.push_back(std::move(row));
 }
 
 void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn) {
-    const SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
+    SummaryRow row = summary_row(periods_of(r, models_), model_, tn, parts_);
     const double eta = row.eta;
     doubts_.add(eta, row.steady, row.grid);
-    add_row(row);
+    add_row(std::move(row));
 
     if (std::find(series_.begin(), series_.end(), eta) == series_.end()) return;
     dir_.open(series_file_name(eta))
@@ -323,9 +334,9 @@ void ResultTables::add(const ViscosityResults& r, const std::vector<double>& tn)
 }
 
 void ResultTables::add_steady(const SteadySweepRow& r, const std::vector<double>& tn) {
-    const SummaryRow row = summary_row(periods_of(r, models_), model_, tn);
+    SummaryRow row = summary_row(periods_of(r, models_), model_, tn, parts_);
     doubts_.add(row.eta, row.steady, row.grid);
-    add_row(row);
+    add_row(std::move(row));
 }
 
 // Two significant digits in the compact exponent form of a message: -3.1e-3, 1.1e14.

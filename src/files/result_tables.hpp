@@ -4,6 +4,7 @@
 // for (written whole once that viscosity is done), and "peaks.csv" once the sweep is complete.
 #include <array>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -39,11 +40,16 @@ struct ViscosityPeriods {
 ViscosityPeriods periods_of(const ViscosityResults& r, const TableRheologies& models);
 ViscosityPeriods periods_of(const SteadySweepRow& r, const TableRheologies& models);
 
+// What a summary row holds: everything the tables and results.nc show, or only the columns
+// of summary.csv (no heating profile, no surface Love numbers), for results kept without
+// those files (a study's journal).
+enum class RowParts { All, SummaryColumns };
+
 // The summary row of one viscosity; `tn` are the phases written for its rheologies (column
 // order). The steady columns are filled where the periodic states are; the transient and the
 // step error only for a time run.
 SummaryRow summary_row(const ViscosityPeriods& v, const ShellModel& model,
-                       const std::vector<double>& tn);
+                       const std::vector<double>& tn, RowParts parts = RowParts::All);
 
 // The surface displacement series (m) of every rheology's run of one viscosity, column order.
 std::vector<const std::vector<double>*> series_of(const ViscosityResults& r,
@@ -80,6 +86,8 @@ class ResultTables {
     void finish();
     // The rows so far, in the order added (ascending viscosity).
     const std::vector<SummaryRow>& rows() const { return rows_; }
+    // The rows, moved out (none are left).
+    std::vector<SummaryRow> take_rows() { return std::exchange(rows_, {}); }
     // After finish(): the warning of a largest power at an end of the sweep, if any.
     const std::optional<std::string>& edge_warning() const { return edge_warning_; }
     // After finish(): the lines that close the run on standard error: the warnings of values
@@ -93,11 +101,15 @@ class ResultTables {
     ResultDirectory& dir_;
     const ShellModel& model_;
     const TableRheologies& models_;
+    const std::vector<std::string_view> names_; // table_names(models_)
     std::vector<double> series_;
     ResultFile& summary_;
     ResultFile& profile_;
     ResultFile& love_;
-    void add_row(const SummaryRow& row);
+    // Only the summary's columns where the profile and Love tables are dropped and no
+    // results.nc is written (a directory in memory).
+    RowParts parts_;
+    void add_row(SummaryRow&& row);
 
     std::vector<SummaryRow> rows_;           // for results.nc, written once complete
     std::vector<double> eta_;                // viscosities so far

@@ -94,24 +94,28 @@ void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec) {
 }
 
 std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& console,
-                                               const ShellModel& model,
-                                               std::span<const SteadySweepRow> rows,
-                                               const std::vector<SweepMap>& maps,
-                                               int* written) {
+                                             const ShellModel& model,
+                                             std::span<const SteadySweepRow> rows,
+                                             const std::vector<SweepMap>& maps, int* written,
+                                             std::vector<SummaryRow>* summary) {
     ResultTables tables(dir, model, {});
     double tn = 0.0;
     for (const SteadySweepRow& row : rows) {
         const std::vector<double> phases = written_phases(tn, periods_of(row, model.body.models));
-        console.write(Record().text("viscosity ").real(row.eta).line());
-        for (const Rheology m : model.body.models)
-            console.write(Record().real(row[m].continuous.power).line());
+        if (!console.discards()) {
+            console.write(Record().text("viscosity ").real(row.eta).line());
+            for (const Rheology m : model.body.models)
+                console.write(Record().real(row[m].continuous.power).line());
+        }
         tables.add_steady(row, phases);
         if (written) ++*written;
     }
     tables.finish();
     write_maps(dir, model, maps);
     write_results_nc(dir, model, tables.rows(), maps, "steady");
-    return tables.closing_lines();
+    std::vector<std::string> closing = tables.closing_lines();
+    if (summary) *summary = tables.take_rows();
+    return closing;
 }
 
 RunOutput::RunOutput(ResultDirectory& dir, LineSink& console, const ShellModel& model,

@@ -37,13 +37,13 @@ void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec);
 // "heating_profile.csv", "peaks.csv", the map tables of `maps` and "results.nc", no legacy
 // files (they describe a time integration). The console shows the
 // lines of a time sweep, with the periodic state's powers. Publishing is the caller's.
-// `written`, if given, counts the viscosities whose rows have reached the files. Returns the
-// lines that close the run (warnings of doubt, of a sweep end, the accuracy summary).
-std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& console,
-                                               const ShellModel& model,
-                                               std::span<const SteadySweepRow> rows,
-                                               const std::vector<SweepMap>& maps,
-                                               int* written = nullptr);
+// `written`, if given, counts the viscosities whose rows have reached the files; `summary`, if
+// given, receives the summary rows the files were written from (ascending viscosity). Returns
+// the lines that close the run (warnings of doubt, of a sweep end, the accuracy summary).
+std::vector<std::string>
+write_steady_tables(ResultDirectory& dir, LineSink& console, const ShellModel& model,
+                    std::span<const SteadySweepRow> rows, const std::vector<SweepMap>& maps,
+                    int* written = nullptr, std::vector<SummaryRow>* summary = nullptr);
 
 class RunOutput {
   public:

@@ -86,22 +86,27 @@ void write_study_netcdf(const std::string& path, const StudyContent& c) {
     nc.put(v_rheology, std::span<const std::string>(rheologies));
     nc.put(v_viscosity, etas);
 
-    // Where each point's rheology and row lands: the point's block is rheologies x etas.
+    // Where each point's rheology and row lands: the point's block is rheologies x etas. The
+    // places are found once, for every variable.
     const std::size_t block = rheologies.size() * etas.size();
+    std::vector<std::vector<std::size_t>> rheology_at(c.points.size()), eta_at(c.points.size());
+    for (std::size_t p = 0; p < c.points.size(); ++p) {
+        for (const std::string& r : c.points[p].rheologies)
+            rheology_at[p].push_back(static_cast<std::size_t>(
+                std::find(rheologies.begin(), rheologies.end(), r) - rheologies.begin()));
+        for (const SummaryRow& row : c.points[p].rows)
+            eta_at[p].push_back(static_cast<std::size_t>(
+                std::lower_bound(etas.begin(), etas.end(), row.eta) - etas.begin()));
+    }
+    std::vector<double> values(c.points.size() * block);
     for (const auto& [id, v] : vars) {
-        std::vector<double> values(c.points.size() * block,
-                                   std::numeric_limits<double>::quiet_NaN());
+        std::fill(values.begin(), values.end(), std::numeric_limits<double>::quiet_NaN());
         for (std::size_t p = 0; p < c.points.size(); ++p) {
             const StudyPointRows& point = c.points[p];
             for (std::size_t r = 0; r < point.rheologies.size(); ++r) {
-                const std::size_t ri = static_cast<std::size_t>(
-                    std::find(rheologies.begin(), rheologies.end(), point.rheologies[r]) -
-                    rheologies.begin());
-                for (const SummaryRow& row : point.rows) {
-                    const std::size_t vi = static_cast<std::size_t>(
-                        std::lower_bound(etas.begin(), etas.end(), row.eta) - etas.begin());
-                    values[p * block + ri * etas.size() + vi] = v.value(row, r);
-                }
+                const std::size_t at = p * block + rheology_at[p][r] * etas.size();
+                for (std::size_t k = 0; k < point.rows.size(); ++k)
+                    values[at + eta_at[p][k]] = v.value(point.rows[k], r);
             }
         }
         nc.put(id, values);

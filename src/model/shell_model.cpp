@@ -46,7 +46,8 @@ std::vector<double> elastic_reference_solution(const ShellModel& model) {
     return b;
 }
 
-ShellModel make_shell_model(const Body& body, RunConstants run) {
+ShellModel make_shell_model(const Body& body, RunConstants run,
+                            const RheologyParameters* prepared) {
     ShellModel m;
     m.body = body;
     m.run = run;
@@ -82,7 +83,10 @@ ShellModel make_shell_model(const Body& body, RunConstants run) {
     m.elastic = elastic_reference_solution(m);
     // The rheologies that approximate their law in time fit it to the band the run resolves.
     const double dt = time_step(m);
-    prepare_rheologies(m.body.rheology, 1.0 / (dt * m.run.nsteps), 1.0 / dt);
+    if (prepared)
+        m.body.rheology = *prepared;
+    else
+        prepare_rheologies(m.body.rheology, 1.0 / (dt * m.run.nsteps), 1.0 / dt);
     return m;
 }
 

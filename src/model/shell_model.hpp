@@ -57,8 +57,12 @@ struct ShellModel {
 
 // Builds the model of `body`: coefficients, grid and the elastic reference solution, with
 // every rheology prepared for the band of angular frequencies the run resolves (from one
-// over its duration to one over its time step).
-ShellModel make_shell_model(const Body& body, RunConstants run = {});
+// over its duration to one over its time step). `prepared`, if given, is the rheology of a
+// model already built for the same rheology, orbit and run constants (so the same band), as
+// the grid error's model on twice the cells is for its model: its fits are taken as they are
+// instead of being made again (Andrade's Prony series is most of a model's cost).
+ShellModel make_shell_model(const Body& body, RunConstants run = {},
+                            const RheologyParameters* prepared = nullptr);
 
 // The model's exact tide: its own, or for a model built otherwise than by make_shell_model the
 // body's, computed now; null for the expanded tides.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -9,9 +10,10 @@
 
 #include "files/body_file.hpp"
 #include "files/body_keys.hpp"
-#include "files/version.hpp"
-#include "files/result_tables.hpp"
+#include "files/csv.hpp"
 #include "files/result_file.hpp"
+#include "files/result_tables.hpp"
+#include "files/version.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_table.hpp"
 
@@ -20,12 +22,12 @@ namespace tidal {
 namespace {
 
 // A field of summary.csv: empty (no value), or the shortest round-trip text of a double.
-std::optional<double> field_value(const std::string& text, const std::string& path) {
+std::optional<double> field_value(std::string_view text, const std::string& path) {
     if (text.empty()) return std::nullopt;
     double v = 0.0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
     if (r.ec != std::errc() || r.ptr != text.data() + text.size())
-        throw OutputError("'" + path + "': not a number: " + text);
+        throw OutputError("'" + path + "': not a number: " + std::string(text));
     return v;
 }
 
@@ -64,14 +66,14 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
 
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies) {
-    return point_rows(read_point_table(dir, point, "summary.csv"),
-                      dir.point_label(point, "summary.csv"), rheologies);
+    const std::string label = dir.point_label(point, "summary.csv");
+    return point_rows(CsvFields(dir.point_text(point, "summary.csv"), label), label, rheologies);
 }
 
-StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
-                          const std::string& path, const std::vector<std::string>& rheologies) {
+StudyPointRows point_rows(const CsvFields& table, const std::string& path,
+                          const std::vector<std::string>& rheologies) {
     if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");
-    const std::vector<std::string>& header = table[0];
+    const std::span<const std::string_view> header = table[0];
     // Each quantity's column, looked up once for all rows (in the order the rows use them); a
     // missing one is reported where a row first needs it.
     std::vector<std::size_t> columns;
@@ -103,7 +105,7 @@ StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
     const std::size_t n = rheologies.size();
     for (std::size_t r = 1; r < table.size(); ++r) {
         next = 0;
-        const std::vector<std::string>& f = table[r];
+        const std::span<const std::string_view> f = table[r];
         const auto at = [&](std::size_t c) {
             if (c >= f.size()) throw OutputError("'" + path + "': a row is short");
             return field_value(f[c], path);
@@ -123,6 +125,53 @@ StudyPointRows point_rows(const std::vector<std::vector<std::string>>& table,
                 row.love[i].*q.value = at(column());
             for (const GridErrorQuantity& q : grid_error_quantities())
                 row.grid[i].*q.value = at(column());
+        }
+        out.rows.push_back(std::move(row));
+    }
+    return out;
+}
+
+namespace {
+
+// A double as its field of summary.csv reads back: itself (its shortest round-trip text parses
+// to it), but a NaN as the NaN its text parses to, whatever its payload was.
+double read_back(double v) {
+    if (!std::isnan(v)) return v;
+    std::string text;
+    append_number(text, v);
+    double back = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    return back;
+}
+
+std::optional<double> read_back(const std::optional<double>& v) {
+    return v ? std::optional<double>(read_back(*v)) : std::nullopt;
+}
+
+} // namespace
+
+StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
+                                 const std::vector<std::string>& rheologies) {
+    StudyPointRows out;
+    out.rheologies = rheologies;
+    out.rows.reserve(rows.size());
+    const std::size_t n = rheologies.size();
+    for (const SummaryRow& in : rows) {
+        SummaryRow row;
+        row.eta = read_back(in.eta);
+        row.values.resize(n);
+        row.steady.resize(n);
+        row.love.resize(n);
+        row.grid.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (const SummaryQuantity& q : summary_quantities())
+                row.values[i].*q.value = read_back(in.values[i].*q.value);
+            for (const SteadyQuantity& q : steady_quantities())
+                row.steady[i].*q.value = read_back(in.steady[i].*q.value);
+            for (const LoveQuantity& q : love_quantities())
+                row.love[i].*q.value = read_back(in.love[i].*q.value);
+            for (const GridErrorQuantity& q : grid_error_quantities())
+                row.grid[i].*q.value = read_back(in.grid[i].*q.value);
         }
         out.rows.push_back(std::move(row));
     }
@@ -156,12 +205,16 @@ std::vector<std::string> point_rheologies(const Study& study, std::size_t point)
 
 void write_study_nc(StudyDirectory& dir, const Study& study,
                     std::span<const StudyPointRows> points) {
+    write_study_nc_at(dir.reserve_file(std::string(kStudyNetcdfName)), study, points);
+}
+
+void write_study_nc_at(const std::string& partial, const Study& study,
+                       std::span<const StudyPointRows> points) {
     StudyContent content;
     study_axes(study, content);
     content.points = points;
     content.source = kVersion;
     content.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});
-    const std::string partial = dir.reserve_file(std::string(kStudyNetcdfName));
     try {
         write_study_netcdf(partial, content);
     } catch (...) {

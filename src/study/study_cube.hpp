@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "files/study_netcdf.hpp"
+#include "study/csv_fields.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 
@@ -19,8 +20,13 @@ inline constexpr std::string_view kStudyNetcdfName = "study.nc";
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
                                const std::vector<std::string>& rheologies);
 // The same from the rows of the summary table already read (`label` names it in messages).
-StudyPointRows point_rows(const std::vector<std::vector<std::string>>& summary,
-                          const std::string& label, const std::vector<std::string>& rheologies);
+StudyPointRows point_rows(const CsvFields& summary, const std::string& label,
+                          const std::vector<std::string>& rheologies);
+// The same from the summary rows the table was written from (files/result_tables.hpp), without
+// its text: every value the table holds, as it reads back (a NaN as its text parses), and
+// nothing it does not hold (the heating profile, the layers' powers).
+StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
+                                 const std::vector<std::string>& rheologies);
 // The rheologies of point `point` of the study, as its tables name them (column order).
 std::vector<std::string> point_rheologies(const Study& study, std::size_t point);
 
@@ -33,5 +39,8 @@ void study_axes(const Study& study, StudyContent& content);
 // it. Throws OutputError.
 void write_study_nc(StudyDirectory& dir, const Study& study,
                     std::span<const StudyPointRows> points);
+// The same at `partial`, the path the directory reserved for it (reserve_file).
+void write_study_nc_at(const std::string& partial, const Study& study,
+                       std::span<const StudyPointRows> points);
 
 } // namespace tidal

@@ -52,7 +52,7 @@ Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
     const auto [point, batch] = job_.locate(unit);
     if (point != point_) {
         ws_.reset();
-        engine_.emplace(job_.body(point));
+        engine_ = std::make_shared<const Engine>(job_.body(point));
         if (!job_.steady()) ws_.emplace(engine_->model());
         point_ = point;
     }

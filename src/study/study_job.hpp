@@ -5,6 +5,7 @@
 // steady states takes a point's whole sweep as one unit: a steady sweep costs a few tens of
 // milliseconds, so the points themselves keep the threads busy.
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -55,6 +56,14 @@ class StudyJob {
     bool steady_ = false;
 };
 
+// A unit as the thread that writes the points takes it: its records and the engine of its
+// point that computed them, whose model the point's files are written from (built once per
+// point and thread); null for a unit computed by another process.
+struct UnitResult {
+    Batch batch;
+    std::shared_ptr<const Engine> engine;
+};
+
 // Computes units of a job in one thread, keeping the model of the latest point (the units a
 // thread takes are mostly of one point).
 class UnitComputer {
@@ -64,12 +73,15 @@ class UnitComputer {
     // them, or the steady state alone (continuous in time) for a steady study. The plain path
     // may stop inside (a short batch) when `stop` says so.
     Batch compute(int unit, const std::function<bool()>& stop);
+    // The engine of the point of the unit computed last (shared: it stays valid for whoever
+    // holds it after this computer moves on to another point).
+    const std::shared_ptr<const Engine>& engine() const { return engine_; }
 
   private:
     const StudyJob& job_;
     bool plain_;
     int point_ = -1;
-    std::optional<Engine> engine_;
+    std::shared_ptr<const Engine> engine_;
     std::optional<RunWorkspace> ws_;
 };
 

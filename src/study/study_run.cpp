@@ -9,16 +9,17 @@
 #include <system_error>
 #include <thread>
 
-#include "files/body_file.hpp"
-#include "engine/engine.hpp"
 #include "engine/cost_estimate.hpp"
+#include "engine/engine.hpp"
 #include "engine/ordered_workers.hpp"
+#include "files/body_file.hpp"
 #include "files/exit_status.hpp"
 #include "files/line_sink.hpp"
 #include "files/progress.hpp"
 #include "files/result_tables.hpp"
 #include "files/run_output.hpp"
 #include "study/point_writers.hpp"
+#include "study/study_cube.hpp"
 #include "study/study_results.hpp"
 #include "study/study_table.hpp"
 
@@ -48,17 +49,29 @@ struct PointFiles {
     RunOutput output;
 };
 
+// The engine of a unit's point: the one that computed it, else (a unit from another process)
+// built here.
+std::shared_ptr<const Engine> engine_of(const UnitResult& r, const Body& body) {
+    return r.engine ? r.engine : std::make_shared<const Engine>(body);
+}
+
 // A point of a steady study, written as a single run with --method steady writes it:
 // body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
-void write_steady_point(ResultDirectory& dir, const Body& body_spec, const Batch& batch,
-                        LineSink& console) {
+// Returns its summary rows as study.nc reads them back.
+StudyPointRows write_steady_point(ResultDirectory& dir, const Body& body_spec,
+                                  const ShellModel& model, const Batch& batch, LineSink& console) {
     write_body_toml(dir, body_spec);
     std::vector<SteadySweepRow> rows;
     rows.reserve(batch.size());
     for (const ViscosityResults& v : batch)
         rows.push_back(*v.steady);
-    write_steady_tables(dir, console, Engine(body_spec).model(), rows, {});
+    std::vector<SummaryRow> summary;
+    write_steady_tables(dir, console, model, rows, {}, nullptr, &summary);
     dir.publish();
+    std::vector<std::string> names;
+    for (const std::string_view n : table_names(model.body.models))
+        names.emplace_back(n);
+    return rows_as_read_back(summary, names);
 }
 
 } // namespace
@@ -162,10 +175,11 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                                     core_seconds, slots))
         err << *note << '\n';
 
-    OrderedResults<Batch> results(job.units(), 2 * slots);
+    OrderedResults<UnitResult> results(job.units(), 2 * slots);
     const auto make_worker = [&] {
         return [&, computer = UnitComputer(job, settings.plain)](int u) mutable {
-            return computer.compute(u, stop);
+            Batch batch = computer.compute(u, stop);
+            return UnitResult{std::move(batch), computer.engine()};
         };
     };
     std::vector<std::jthread> workers =
@@ -189,12 +203,15 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     // The per-viscosity console lines of a single run are not shown for study points.
     DiscardedLines console;
     int computed = 0;
+    // The summary rows of the steady points written now, by study point, for study.nc; filled
+    // by the writing threads too, so it outlives them.
+    std::vector<std::optional<StudyPointRows>> summaries(study.points.size());
     // A steady study's point directories are written by threads of their own, while this
     // thread takes the next results in order; a journal is appended here, in study order.
     std::optional<PointWriters> writers;
     if (job.steady() && dir.point_directories()) writers.emplace(threads, 2 * threads);
     const auto published_now = [&] { return computed + (writers ? writers->done() : 0); };
-    std::optional<Engine> engine; // of the point being written
+    std::shared_ptr<const Engine> engine; // of the point being written
     std::optional<PointFiles> writing;
     {
         ProgressLine progress(err, total, settings.progress, "point");
@@ -202,9 +219,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         try {
             for (int u = 0; u < job.units(); ++u) {
                 if (remote) remote->poll(results); // also when no unit keeps us waiting
-                std::optional<Batch> r = results.take(u, idle, interval);
+                std::optional<UnitResult> r = results.take(u, idle, interval);
                 const auto [point, batch] = job.locate(u);
-                if (!r || static_cast<int>(r->size()) != job.batch_size(point, batch)) {
+                if (!r || static_cast<int>(r->batch.size()) != job.batch_size(point, batch)) {
                     halt();
                     if (writers) writers->finish(); // the points in hand are published
                     computed = published_now();
@@ -217,31 +234,40 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 }
                 const int number = job.number(point);
                 if (writers) {
-                    auto batch_in_hand = std::make_shared<const Batch>(std::move(*r));
-                    writers->submit([&dir, &job, point, number, batch_in_hand] {
+                    auto in_hand = std::make_shared<const UnitResult>(std::move(*r));
+                    std::optional<StudyPointRows>& summary =
+                        summaries[static_cast<std::size_t>(number)];
+                    writers->submit([&dir, &job, point, number, in_hand, &summary] {
                         DiscardedLines lines;
+                        const auto point_engine = engine_of(*in_hand, job.body(point));
                         std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
-                        write_steady_point(*point_dir, job.body(point), *batch_in_hand, lines);
+                        StudyPointRows rows =
+                            write_steady_point(*point_dir, job.body(point), point_engine->model(),
+                                               in_hand->batch, lines);
                         dir.publish_point(number, std::move(point_dir));
+                        summary = std::move(rows);
                     });
                     progress.update(prepared.published + published_now());
                     continue;
                 }
                 if (job.steady()) {
+                    const auto point_engine = engine_of(*r, job.body(point));
                     std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
-                    write_steady_point(*point_dir, job.body(point), *r, console);
+                    StudyPointRows rows = write_steady_point(
+                        *point_dir, job.body(point), point_engine->model(), r->batch, console);
                     dir.publish_point(number, std::move(point_dir));
+                    summaries[static_cast<std::size_t>(number)] = std::move(rows);
                     ++computed;
                     progress.update(prepared.published + computed);
                     continue;
                 }
                 if (batch == 0) {
                     writing.reset();
-                    engine.emplace(job.body(point));
+                    engine = engine_of(*r, job.body(point));
                     writing.emplace(dir.begin_point(number), job.body(point), engine->model(),
                                     job.series(point), console);
                 }
-                for (const ViscosityResults& v : *r)
+                for (const ViscosityResults& v : r->batch)
                     writing->output.add(v);
                 if (batch + 1 == job.batches(point)) {
                     writing->publish();
@@ -263,7 +289,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         progress.update(prepared.published + computed);
     }
 
-    const std::vector<PointPeaks> peaks = write_study_results(study, dir, threads);
+    const std::vector<PointPeaks> peaks = write_study_results(study, dir, threads, summaries);
     dir.publish_files();
     int unsettled = 0;
     for (const PointPeaks& p : peaks)

@@ -35,7 +35,7 @@ class RemoteWorkers {
     virtual int slots() const = 0;
     // Hands units claimed from `results` to workers that ask for them and delivers the results
     // that have come back. Does not wait.
-    virtual void poll(OrderedResults<Batch>& results) = 0;
+    virtual void poll(OrderedResults<UnitResult>& results) = 0;
     // Tells every worker that no more units come and waits for the results they still owe.
     virtual void finish() = 0;
     // Units handed to each of them so far.

@@ -8,6 +8,7 @@
 
 #include "files/result_file.hpp"
 #include "files/tables.hpp"
+#include "study/csv_fields.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_directory.hpp"
 
@@ -22,7 +23,7 @@ bool needs_quotes(std::string_view s) {
     return false;
 }
 
-void field(std::string& out, const std::string& s) {
+void field(std::string& out, std::string_view s) {
     out += ',';
     if (!needs_quotes(s)) {
         out += s;
@@ -34,21 +35,20 @@ void field(std::string& out, const std::string& s) {
     out += '"';
 }
 
-double number(const std::string& s) {
+double number(std::string_view s) {
     double v = 0.0;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     return r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : 0.0;
 }
 
 // Adds each "<rheology>_transient" column's value largest in magnitude.
-void add_worst_transients(const std::vector<std::vector<std::string>>& rows,
-                          const std::string& path, PointPeaks& p) {
+void add_worst_transients(const CsvFields& rows, const std::string& path, PointPeaks& p) {
     if (rows.empty()) throw OutputError("'" + path + "' is not a summary table");
-    const std::string suffix = "_transient";
+    const std::string_view suffix = "_transient";
     for (std::size_t c = 0; c < rows[0].size(); ++c) {
-        const std::string& name = rows[0][c];
+        const std::string_view name = rows[0][c];
         if (name.size() <= suffix.size() || !name.ends_with(suffix)) continue;
-        std::string worst;
+        std::string_view worst;
         double magnitude = -1.0;
         for (std::size_t r = 1; r < rows.size(); ++r) {
             if (c >= rows[r].size() || rows[r][c].empty()) continue;
@@ -58,8 +58,9 @@ void add_worst_transients(const std::vector<std::vector<std::string>>& rows,
                 worst = rows[r][c];
             }
         }
-        p.columns.push_back(name.substr(0, name.size() - suffix.size()) + "_worst" + suffix);
-        p.values.push_back(worst);
+        p.columns.push_back(std::string(name.substr(0, name.size() - suffix.size())) + "_worst" +
+                            std::string(suffix));
+        p.values.emplace_back(worst);
         p.worst_transient = std::max(p.worst_transient, magnitude);
     }
 }
@@ -67,25 +68,26 @@ void add_worst_transients(const std::vector<std::vector<std::string>>& rows,
 // Adds the quantities `names` of summary.csv at each rheology's swept peak viscosity (the
 // first row of the rheology in peaks.csv), "<rheology>_peak_<quantity>"; empty where the
 // table has no such column.
-void add_peak_values(const std::vector<std::vector<std::string>>& rows, const std::string& path,
-                     const std::vector<std::vector<std::string>>& peaks,
+void add_peak_values(const CsvFields& rows, const std::string& path, const CsvFields& peaks,
                      const std::vector<std::string_view>& names, PointPeaks& p) {
     if (rows.empty()) throw OutputError("'" + path + "' is not a summary table");
-    std::vector<std::string> seen;
+    const std::span<const std::string_view> header = rows[0];
+    std::vector<std::string_view> seen;
     for (std::size_t r = 1; r < peaks.size(); ++r) {
-        const std::string& rheology = peaks[r][0];
-        if (std::find(seen.begin(), seen.end(), rheology) != seen.end()) continue;
-        seen.push_back(rheology);
-        const auto row = std::find_if(rows.begin() + 1, rows.end(), [&](const auto& row) {
-            return !row.empty() && row[0] == peaks[r][1];
-        });
+        const std::string rheology(peaks[r][0]);
+        if (std::find(seen.begin(), seen.end(), peaks[r][0]) != seen.end()) continue;
+        seen.push_back(peaks[r][0]);
+        // The summary's row of the peak's viscosity (the first with that text), if any.
+        std::size_t row = 1;
+        while (row < rows.size() && (rows[row].empty() || rows[row][0] != peaks[r][1]))
+            ++row;
         for (const std::string_view q : names) {
             const std::string name = rheology + "_" + std::string(q);
-            const auto c = std::find(rows[0].begin(), rows[0].end(), name);
+            const auto c = std::find(header.begin(), header.end(), name);
             std::string value;
-            if (row != rows.end() && c != rows[0].end()) {
-                const std::size_t at = static_cast<std::size_t>(c - rows[0].begin());
-                if (at < row->size()) value = (*row)[at];
+            if (row < rows.size() && c != header.end()) {
+                const std::size_t at = static_cast<std::size_t>(c - header.begin());
+                if (at < rows[row].size()) value = std::string(rows[row][at]);
             }
             p.columns.push_back(rheology + "_peak_" + std::string(q));
             p.values.push_back(value);
@@ -95,36 +97,15 @@ void add_peak_values(const std::vector<std::vector<std::string>>& rows, const st
 
 } // namespace
 
-std::vector<std::vector<std::string>> read_table(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) throw OutputError("cannot read '" + path + "'");
-    return read_table_text(text.str(), path);
-}
-
-std::vector<std::vector<std::string>> read_table_text(const std::string& text,
-                                                      const std::string& label) {
-    auto parsed = read_csv_rows(text, label);
-    if (const auto* e = std::get_if<PointTableError>(&parsed)) throw OutputError(e->message);
-    return std::get<std::vector<std::vector<std::string>>>(std::move(parsed));
-}
-
-std::vector<std::vector<std::string>> read_point_table(const StudyDirectory& dir, int point,
-                                                       const std::string& file) {
-    return read_table_text(dir.point_text(point, file), dir.point_label(point, file));
-}
-
 PointPeaks read_point_peaks(const StudyDirectory& dir, int point) {
     const std::string path = dir.point_label(point, "peaks.csv");
-    const auto rows = read_point_table(dir, point, "peaks.csv");
+    const CsvFields rows(dir.point_text(point, "peaks.csv"), path);
     const std::string summary_path = dir.point_label(point, "summary.csv");
-    const auto summary = read_point_table(dir, point, "summary.csv");
+    const CsvFields summary(dir.point_text(point, "summary.csv"), summary_path);
     return point_peaks(rows, path, summary, summary_path);
 }
 
-PointPeaks point_peaks(const std::vector<std::vector<std::string>>& rows, const std::string& path,
-                       const std::vector<std::vector<std::string>>& summary,
+PointPeaks point_peaks(const CsvFields& rows, const std::string& path, const CsvFields& summary,
                        const std::string& summary_path) {
     if (rows.size() < 2 || rows[0].empty() || rows[0][0] != "rheology")
         throw OutputError("'" + path + "' is not a table of peaks");
@@ -132,7 +113,8 @@ PointPeaks point_peaks(const std::vector<std::vector<std::string>>& rows, const 
     // The largest power of each rheology (rank 1; a table without ranks has only those), with
     // the fields a table without ranks has: points published before and after ranks came in
     // give the same columns.
-    const auto rank = std::find(rows[0].begin(), rows[0].end(), "rank") - rows[0].begin();
+    const auto rank =
+        std::find(rows[0].begin(), rows[0].end(), std::string_view("rank")) - rows[0].begin();
     for (std::size_t r = 1; r < rows.size(); ++r) {
         if (rows[r].size() != rows[0].size())
             throw OutputError("'" + path + "' is not a table of peaks");
@@ -141,8 +123,8 @@ PointPeaks point_peaks(const std::vector<std::vector<std::string>>& rows, const 
             continue;
         for (std::size_t c = 1; c < rows[r].size(); ++c) {
             if (rows[0][c] == "rank" || rows[0][c] == "position") continue;
-            p.columns.push_back(rows[r][0] + "_peak_" + rows[0][c]);
-            p.values.push_back(rows[r][c]);
+            p.columns.push_back(std::string(rows[r][0]) + "_peak_" + std::string(rows[0][c]));
+            p.values.emplace_back(rows[r][c]);
         }
     }
     add_worst_transients(summary, summary_path, p);
@@ -189,8 +171,7 @@ std::string study_sweep_header(const Study& study, const std::vector<std::string
     return text;
 }
 
-std::string study_sweep_rows(const Study& study, std::size_t point,
-                             const std::vector<std::vector<std::string>>& summary,
+std::string study_sweep_rows(const Study& study, std::size_t point, const CsvFields& summary,
                              const std::string& path) {
     if (summary.empty() || summary[0].empty() || summary[0][0] != "viscosity_Pa_s")
         throw OutputError("'" + path + "' is not a summary table");
@@ -202,8 +183,14 @@ std::string study_sweep_rows(const Study& study, std::size_t point,
     for (std::size_t r = 1; r < summary.size(); ++r) {
         text += name;
         text += values;
-        for (const std::string& v : summary[r])
-            field(text, v);
+        if (summary.verbatim()) {
+            // No field needs quotes: the row's fields as they stand, after a comma.
+            text += ',';
+            text += summary.line(r);
+        } else {
+            for (const std::string_view v : summary[r])
+                field(text, v);
+        }
         text += '\n';
     }
     return text;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/result_file.hpp"
+#include "study/csv_fields.hpp"
 #include "study/study_directory.hpp"
 #include "study/study_file.hpp"
 
@@ -25,22 +26,10 @@ struct PointPeaks {
 // Reads the peaks.csv and summary.csv of published point `point` of `dir`. Throws OutputError
 // if one cannot be read or is not such a table.
 PointPeaks read_point_peaks(const StudyDirectory& dir, int point);
-// The same from the point's tables already read: the rows of its peaks.csv and of its
-// summary.csv, and the labels that name them in messages.
-PointPeaks point_peaks(const std::vector<std::vector<std::string>>& peaks,
-                       const std::string& peaks_label,
-                       const std::vector<std::vector<std::string>>& summary,
-                       const std::string& summary_label);
-
-// The rows of a CSV table a study reads back (a point's summary.csv or peaks.csv), each a list
-// of its fields. Throws OutputError naming the file.
-std::vector<std::vector<std::string>> read_table(const std::string& path);
-// The same of a table's text; `label` names it in messages.
-std::vector<std::vector<std::string>> read_table_text(const std::string& text,
-                                                      const std::string& label);
-// The same of file `file` of published point `point` of `dir`.
-std::vector<std::vector<std::string>> read_point_table(const StudyDirectory& dir, int point,
-                                                       const std::string& file);
+// The same from the point's tables already read: its peaks.csv and its summary.csv, and the
+// labels that name them in messages.
+PointPeaks point_peaks(const CsvFields& peaks, const std::string& peaks_label,
+                       const CsvFields& summary, const std::string& summary_label);
 
 // The whole study.csv. Throws OutputError if the points' peaks have different columns.
 std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks);
@@ -52,8 +41,7 @@ std::string study_table(const Study& study, const std::vector<PointPeaks>& peaks
 // of point `point` (counted from 0) from the rows of its summary.csv, header row first
 // (`label` names the table in messages; throws OutputError if it is not a summary table).
 std::string study_sweep_header(const Study& study, const std::vector<std::string>& columns);
-std::string study_sweep_rows(const Study& study, std::size_t point,
-                             const std::vector<std::vector<std::string>>& summary,
+std::string study_sweep_rows(const Study& study, std::size_t point, const CsvFields& summary,
                              const std::string& label);
 
 } // namespace tidal

@@ -1,0 +1,255 @@
+// What a study takes from its points without reading their text back the slow way: the tables
+// split in place must be the tables the general CSV reader gives, and the summary rows kept in
+// memory must be the rows study.nc would parse back out of summary.csv, to the bit; a point
+// written into a journal (its profile and Love tables dropped, its rows trimmed to the
+// summary's columns) must write the summary and peaks of a point written to disk.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "engine/engine.hpp"
+#include "files/body_file.hpp"
+#include "files/line_sink.hpp"
+#include "files/result_directory.hpp"
+#include "files/run_output.hpp"
+#include "files/tables.hpp"
+#include "same_records.hpp"
+#include "scratch_dir.hpp"
+#include "study/csv_fields.hpp"
+#include "study/points_csv.hpp"
+#include "study/study_cube.hpp"
+#include "study/study_directory.hpp"
+#include "study/study_file.hpp"
+#include "study/study_results.hpp"
+#include "test_data.hpp"
+
+namespace tidal {
+namespace {
+
+std::vector<std::string> fields_of(const CsvFields& t, std::size_t r) {
+    return {t[r].begin(), t[r].end()};
+}
+
+// Deliberate faults this caught: the last field of every line dropped by the in-place split
+// (`k == kComma` alone pushing a field); an empty line taken for a row of one empty field.
+TEST(StudyReadBack, TablesSplitInPlaceAsTheGeneralReaderSplitsThem) {
+    struct Case {
+        std::string text;
+        bool in_place; // the split in place applies
+    };
+    const std::vector<Case> cases = {
+        {"viscosity_Pa_s,maxwell_power_W\n1e+14,2.5\n1e+15,-3e-09\n", true},
+        {"a,b,c\n\n\n1,,3\n,\n", true}, // empty fields, empty lines
+        {"a,b\n1,2", true},             // no line feed at the end
+        {"x", true},
+        {"", true},
+        {"\"a, b\",c\n1,\"say \"\"hi\"\"\"\n", false}, // quoted fields
+        {" a , b \n\t1,2\n", false},                   // blanks trimmed
+        {"a,b\r\n1,2\r\n\r\n", false},                 // carriage returns, a blank line
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const CsvFields split(c.text, "t.csv");
+        const auto read = read_csv_rows(c.text, "t.csv");
+        ASSERT_TRUE(std::holds_alternative<std::vector<std::vector<std::string>>>(read));
+        const auto& rows = std::get<std::vector<std::vector<std::string>>>(read);
+        EXPECT_EQ(split.verbatim(), c.in_place);
+        ASSERT_EQ(split.size(), rows.size());
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            EXPECT_EQ(fields_of(split, r), rows[r]) << "row " << r;
+            if (!split.verbatim()) continue;
+            // The row's stretch of text is its fields with commas between.
+            std::string joined;
+            for (std::size_t f = 0; f < rows[r].size(); ++f)
+                joined += (f ? "," : "") + rows[r][f];
+            EXPECT_EQ(split.line(r), joined) << "row " << r;
+        }
+    }
+    EXPECT_THROW(CsvFields("a,\"b\n", "t.csv"), OutputError);
+}
+
+double bits(std::uint64_t b) {
+    return std::bit_cast<double>(b);
+}
+
+// Deliberate fault this caught: a NaN kept with its own payload instead of the NaN its text
+// "nan" reads back as (the hypercube of a study would then differ from the one built from its
+// journal after a resume).
+TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
+    const std::vector<std::string> names = {"maxwell", "andrade"};
+    const std::vector<std::string_view> views = {"maxwell", "andrade"};
+    // Values whose text is no plain decimal: NaNs with a payload and a sign, infinities, a
+    // negative zero, the smallest denormal, a whole number past 1e15 (written with an
+    // exponent), and some that need all 17 digits.
+    const std::vector<double> special = {bits(0x7ff8000000000123),
+                                         -bits(0x7ff8000000000000),
+                                         std::numeric_limits<double>::infinity(),
+                                         -std::numeric_limits<double>::infinity(),
+                                         -0.0,
+                                         bits(1),
+                                         1e21,
+                                         0.1,
+                                         1.0 / 3.0,
+                                         -2.5e-300};
+    std::vector<SummaryRow> rows;
+    std::size_t next = 0;
+    const auto value = [&] { return special[next++ % special.size()]; };
+    for (int r = 0; r < 7; ++r) {
+        SummaryRow row;
+        row.eta = r == 3 ? value() : 1e13 * (r + 1);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            RheologySummary v{value(), value(), value(), value(), value(), value(), value()};
+            row.values.push_back(v);
+            // Empty values stay empty: a sweep without time runs has no transient.
+            row.steady.push_back(
+                {value(), value(), std::nullopt, r % 2 ? std::optional(value()) : std::nullopt});
+            row.love.push_back({value(), value(), value(), value(), value(), std::nullopt});
+            row.grid.push_back({value(), std::nullopt, value()});
+            // What summary.csv does not show, and study.nc must not hold either.
+            row.extrapolated.push_back({value(), value(), value(), value(), value(), value()});
+            SurfaceLoveSummary surface;
+            surface.h2_real = value();
+            surface.l2_imag = value();
+            row.surface_love.push_back(surface);
+            row.profile.push_back({{1, 2.0, 1.0, value(), value(), "ice"}});
+        }
+        rows.push_back(row);
+    }
+    std::string text = summary_header(views, true);
+    for (const SummaryRow& row : rows)
+        text +=
+            summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated);
+    const StudyPointRows parsed = point_rows(CsvFields(text, "summary.csv"), "summary.csv", names);
+    const StudyPointRows kept = rows_as_read_back(rows, names);
+    EXPECT_EQ(kept.rheologies, parsed.rheologies);
+    ASSERT_EQ(kept.rows.size(), parsed.rows.size());
+    for (std::size_t r = 0; r < kept.rows.size(); ++r) {
+        SCOPED_TRACE("row " + std::to_string(r));
+        expect_same_record(kept.rows[r], parsed.rows[r]);
+    }
+}
+
+// Deliberate fault this caught: the layers' powers left out of a row trimmed to the summary's
+// columns (a body given by its layers then wrote a journal summary short of its last columns).
+TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
+    auto read = read_body(test_data("layered_body.toml"), "layered_body.toml",
+                          std::vector<std::string>{"sweep.log10_viscosity_min=13.0",
+                                                   "sweep.log10_viscosity_max=15.0",
+                                                   "sweep.steps_per_decade=4",
+                                                   "rheology.models=[\"maxwell\", \"andrade\"]"});
+    ASSERT_TRUE(std::holds_alternative<Body>(read)) << std::get<BodyError>(read).message;
+    const Engine engine(std::get<Body>(read));
+    ASSERT_FALSE(engine.body().interior.empty());
+    const std::vector<SteadySweepRow> sweep = engine.steady(engine.swept());
+    DiscardedLines console;
+
+    ResultDirectory memory(ResultDirectory::InMemory{{"summary.csv", "peaks.csv"}});
+    std::vector<SummaryRow> kept;
+    write_steady_tables(memory, console, engine.model(), sweep, {}, nullptr, &kept);
+
+    const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
+    {
+        ResultDirectory disk(dir.string());
+        write_steady_tables(disk, console, engine.model(), sweep, {});
+        disk.publish();
+    }
+    const auto file = [&](const char* name) {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    const std::string summary = file("summary.csv");
+    EXPECT_EQ(memory.text("summary.csv"), summary);
+    EXPECT_EQ(memory.text("peaks.csv"), file("peaks.csv"));
+    std::filesystem::remove_all(dir);
+
+    const std::vector<std::string> names = {"maxwell", "andrade"};
+    ASSERT_EQ(kept.size(), sweep.size());
+    EXPECT_TRUE(kept.front().profile.empty());
+    const StudyPointRows parsed =
+        point_rows(CsvFields(summary, "summary.csv"), "summary.csv", names);
+    const StudyPointRows from_memory = rows_as_read_back(kept, names);
+    ASSERT_EQ(from_memory.rows.size(), parsed.rows.size());
+    for (std::size_t r = 0; r < parsed.rows.size(); ++r)
+        expect_same_record(from_memory.rows[r], parsed.rows[r]);
+}
+
+// Deliberate faults this caught: a point whose summary cannot be read back for study.nc
+// reported there, before an earlier point's damaged peaks (the first bad point in study
+// order is the one named); study.nc.partial left behind, written by its thread, when the
+// tables written beside it failed.
+TEST(StudyReadBack, ADamagedPointIsReportedInStudyOrderAndLeavesNoCubeBehind) {
+    auto read = read_body(test_data("layered_body.toml"), "layered_body.toml",
+                          std::vector<std::string>{"sweep.log10_viscosity_min=13.0",
+                                                   "sweep.log10_viscosity_max=15.0",
+                                                   "sweep.steps_per_decade=2"});
+    ASSERT_TRUE(std::holds_alternative<Body>(read)) << std::get<BodyError>(read).message;
+    const Engine engine(std::get<Body>(read));
+    const std::vector<SteadySweepRow> sweep = engine.steady(engine.swept());
+    Study study;
+    study.steady = true;
+    study.keys = {"orbit.eccentricity"};
+    study.axes = {{"0.001", "0.002", "0.003"}};
+    for (const std::string& v : study.axes[0])
+        study.points.push_back({{v}, engine.body()});
+    DiscardedLines console;
+    // The three points published (by an earlier run), their tables damaged as `damage` says.
+    const auto run = [&](const std::function<void(const std::filesystem::path&)>& damage,
+                         std::string& error, bool& partial_left) {
+        const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
+        StudyDirectory study_dir(dir.string());
+        for (int p = 0; p < 3; ++p) {
+            std::unique_ptr<ResultDirectory> point = study_dir.begin_point(p);
+            write_steady_tables(*point, console, engine.model(), sweep, {});
+            point->publish();
+            study_dir.publish_point(p, std::move(point));
+        }
+        damage(dir);
+        std::vector<std::optional<StudyPointRows>> summaries(3);
+        error.clear();
+        try {
+            EXPECT_EQ(write_study_results(study, study_dir, 2, summaries).size(), 3u);
+        } catch (const OutputError& e) {
+            error = e.what();
+        }
+        partial_left = std::filesystem::exists(dir / "study.nc.partial");
+        std::filesystem::remove_all(dir);
+    };
+    const auto overwrite = [](const std::filesystem::path& file, const char* text) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    };
+    std::string error;
+    bool partial = false;
+    run([](const std::filesystem::path&) {}, error, partial);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(partial); // written, for the publication that follows
+    run(
+        [&](const std::filesystem::path& d) {
+            overwrite(d / "point-00002" / "peaks.csv", "x\n");
+            overwrite(d / "point-00003" / "summary.csv", "\"viscosity_Pa_s\n");
+        },
+        error, partial);
+    EXPECT_NE(error.find("point-00002/peaks.csv' is not a table of peaks"), std::string::npos)
+        << error;
+    EXPECT_FALSE(partial);
+    run([&](const std::filesystem::path& d) { overwrite(d / "point-00002" / "peaks.csv", "x\n"); },
+        error, partial);
+    EXPECT_NE(error.find("point-00002/peaks.csv' is not a table of peaks"), std::string::npos)
+        << error;
+    EXPECT_FALSE(partial);
+}
+
+} // namespace
+} // namespace tidal

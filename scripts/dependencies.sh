@@ -5,7 +5,7 @@
 # apt-get command that does, with status 1. SET is one of
 #   run   building the program and drawing its figures (scripts/run.sh)
 #   test  that, plus the unit tests, the Python module and its tests (scripts/test.sh)
-#   ci    that, plus MPI for the study under mpirun (.ci/run)
+#   ci    that, plus MPI for the study under mpirun and ccache (.ci/run)
 
 tidal_missing_packages() { # set
     local need=()
@@ -41,6 +41,9 @@ tidal_missing_packages() { # set
     if [ "$1" = ci ]; then
         command -v mpicxx > /dev/null || need+=(libopenmpi-dev)
         command -v mpirun > /dev/null || need+=(openmpi-bin)
+        # A compiler cache that the builds use when it is there (CMakeLists.txt): a second run
+        # takes every unchanged object from it.
+        command -v ccache > /dev/null || need+=(ccache)
     fi
     echo "${need[*]}"
 }

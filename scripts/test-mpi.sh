@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Builds the program with MPI (a separate build directory, the program only) and checks that a
+# Builds the program with MPI beside the one without in build/ (from scripts/test.sh; mpi/tidal
+# shares its libraries and main(), only the launch of a study is compiled) and checks that a
 # short study under mpirun with 1, 2 and 3 processes writes the bytes of the study run by the
 # program without MPI (build/tidal, from scripts/test.sh) on one thread and on two, a steady
 # study likewise with 2 and 3; a single
 # body under mpirun is refused in one line. Runs as root in CI, hence --allow-run-as-root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-mpi -DCMAKE_BUILD_TYPE=Release -DTIDAL_WERROR=ON -DBUILD_TESTING=OFF \
-      -DTIDAL_MPI=ON > /dev/null
-cmake --build build-mpi -j "$(nproc)" --target tidal
+[ -x build/tidal ] || { echo "$(basename "$0"): no build/tidal; run scripts/test.sh first" >&2; exit 2; }
+cmake -S . -B build -DTIDAL_MPI_BESIDE=ON > /dev/null
+cmake --build build -j "$(nproc)" --target tidal tidal_mpi
 plain=$(realpath build/tidal)
-mpi=$(realpath build-mpi/tidal)
+mpi=$(realpath build/mpi/tidal)
 study=$(realpath tests/data/study_small.toml)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT

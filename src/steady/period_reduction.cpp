@@ -331,8 +331,8 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicSt
 }
 
 PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,
-                                      Flavour flavour, std::span<const double> layer_eta,
-                                      const HarmonicForcing& forcing) const {
+                                     Flavour flavour, std::span<const double> layer_eta,
+                                     const HarmonicForcing& forcing, RecordFields fields) const {
     check_harmonics(state);
     PeriodRecord out;
     out.power = power(state, rheology, flavour, layer_eta, out.layer_heating);
@@ -345,7 +345,9 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
     std::vector<Complex> surface(H), equator(H);
     // The response of the Love numbers and the phase: order 0, or an order-1 model's cosine.
     const int response = response_slot(model_.orders);
-    for (int h = 1; h <= state.harmonics; ++h) {
+    // Without the extremes only the fundamental's surface amplitude is read.
+    const bool extremes = fields == RecordFields::All;
+    for (int h = 1; h <= (extremes ? state.harmonics : 1); ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         const auto ur = [&](int node, int c) {
             const auto& x = state.x[hi][static_cast<std::size_t>(c)];
@@ -353,6 +355,7 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
         };
         surface[hi] = (ur(1, response) + ur(2, response)) / 2.0;
+        if (!extremes) continue;
         equator[hi] = equator_displacement(eq, surface[hi],
                                            ur(1, kComponentCosine) + ur(2, kComponentCosine));
     }
@@ -384,6 +387,8 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
         out.love = love_(surface[0], tangential, (ur(b) + ur(b + 1)) / 2.0, forcing.order0[0],
                          jumps);
     }
+
+    if (!extremes) return out;
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
     const int start = nsteps - nperiod;

@@ -18,6 +18,15 @@
 
 namespace tidal {
 
+// Which fields of a period's record a reduction forms.
+enum class RecordFields {
+    All,
+    // What the grid error and the Richardson limits take from the state on twice the cells:
+    // the power and its layers' heating, the phase lag, the amplitude and the Love numbers
+    // (each formed as for All, the same bits); the displacement's extremes (urmin, tn,
+    // urthmax) are not searched and keep their defaults.
+    GridError,
+};
 
 // Reduces periodic states of one body. The continuous flavour is reduced exactly in time: the
 // mean of a product of harmonics over a period, extremes of the reconstructed signal. The
@@ -31,7 +40,8 @@ class PeriodReduction {
     PeriodReduction(const ShellModel& model, int harmonics);
 
     PeriodRecord reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
-                         std::span<const double> layer_eta, const HarmonicForcing& forcing) const;
+                        std::span<const double> layer_eta, const HarmonicForcing& forcing,
+                        RecordFields fields = RecordFields::All) const;
 
     // Per layer, the period-mean products of the parts of what the rheology dissipates, for
     // the surface maps (loads/heating_map.hpp): exact means (continuous flavour) or the time

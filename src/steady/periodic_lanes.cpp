@@ -48,7 +48,8 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             if (lane < count) {
                 states[at].s[hi] = scalar_.assemble(rheology, flavour, h, layer_etas[at],
                                                     mat1(scratch_[at], n, kBandColumns),
-                                                    !assembled_[at]);
+                                                    assembled_[at] ? BandWrite::Laws
+                                                                   : BandWrite::Clear);
                 assembled_[at] = true;
             }
             bands[static_cast<std::size_t>(lane)] = scratch_[at].data();

@@ -36,8 +36,8 @@ class PeriodicLanes {
     const ShellModel& model_;
     PeriodicSolver scalar_;
     ComplexLaneBand band_;
-    // Each lane's assembled band; once assembled, its zeros stay and only its entries are
-    // written again.
+    // Each lane's assembled band; once assembled, only its constitutive rows (what the
+    // rheology, harmonic and viscosities enter) are written again.
     std::array<std::vector<Complex>, kLanes> scratch_;
     std::array<bool, kLanes> assembled_{};
     // The entries the assembly writes, per rheology and flavour (found at first use).

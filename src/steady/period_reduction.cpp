@@ -77,9 +77,8 @@ void PeriodReduction::window_ends(const Window& w, double* first, double* last) 
     if (w.has_last) basis(w.last, last);
 }
 
-HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state, Rheology swept,
-                                            Rheology own, Flavour flavour) const {
-    HarmonicSymbols symbols;
+void PeriodReduction::symbols_of(const PeriodicState& state, Rheology swept, Rheology own,
+                                 Flavour flavour, HarmonicSymbols& symbols) const {
     symbols.harmonics = state.harmonics;
     symbols.dt = time_step(model_);
     symbols.s.resize(static_cast<std::size_t>(state.harmonics));
@@ -89,7 +88,6 @@ HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state, Rheology
         symbols.s[hi] = own == swept ? state.s[hi] : rheology_symbol(own, flavour, h, model_);
         symbols.z[hi] = step_factor(h, model_.run.nperiod);
     }
-    return symbols;
 }
 
 void PeriodReduction::basis(int n, double* b) const {
@@ -133,7 +131,7 @@ PeriodReduction::make_window(const std::function<bool(int, int)>& dissipates) co
 
 double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Flavour flavour,
                               std::span<const double> layer_eta,
-                              std::vector<double>& layer_heating) const {
+                              std::vector<double>& layer_heating) {
     const int N = model_.body.layers;
     const double dt = time_step(model_);
     // The continuous values are already means over the period: the layers' powers are their
@@ -155,20 +153,29 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
 template <class R>
 void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavour flavour,
                                std::span<const double> layer_eta, const RheologySpan& span,
-                               std::vector<double>& layer_power) const {
+                               std::vector<double>& layer_power) {
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
     const int B = basis_;
-    std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst), v(bfirst);
+    std::vector<double>& bfirst = scratch_.bfirst;
+    std::vector<double>& blast = scratch_.blast;
+    std::vector<double>& v = scratch_.v;
+    bfirst.assign(static_cast<std::size_t>(B), 0.0);
+    blast.assign(static_cast<std::size_t>(B), 0.0);
+    v.assign(static_cast<std::size_t>(B), 0.0);
     window_ends(w, bfirst.data(), blast.data());
 
-    const HarmonicSymbols symbols = symbols_of(state, swept, rheology_id<R>, flavour);
-    std::vector<DissipationTerm> terms;
+    const HarmonicSymbols& symbols = scratch_.symbols;
+    symbols_of(state, swept, rheology_id<R>, flavour, scratch_.symbols);
+    std::vector<DissipationTerm>& terms = scratch_.terms;
     // The continuous means four terms at a time (term_mean_squares): the gains, the layer's
     // stress amplitudes and the terms' means in its layouts.
     const std::size_t H = static_cast<std::size_t>(state.harmonics);
-    std::vector<double> gains, stresses(H * kComponents * 3 * 2), means;
+    std::vector<double>& gains = scratch_.gains;
+    std::vector<double>& stresses = scratch_.stresses;
+    std::vector<double>& means = scratch_.means;
+    stresses.resize(H * kComponents * 3 * 2);
     for (int l = span.first; l <= span.last; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
@@ -287,7 +294,8 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicSt
     const int B = basis_;
     std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst);
     window_ends(w, bfirst.data(), blast.data());
-    const HarmonicSymbols symbols = symbols_of(state, swept, rheology_id<R>, flavour);
+    HarmonicSymbols symbols;
+    symbols_of(state, swept, rheology_id<R>, flavour, symbols);
     // Where each map component's amplitudes are: the first three in the state's slots, an
     // oblique body's order-1 pair in the cosine and sine slots of its order-1 state (the same
     // radial operator and harmonics, so the same dissipation terms).
@@ -367,7 +375,7 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicSt
 
 PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,
                                      Flavour flavour, std::span<const double> layer_eta,
-                                     const HarmonicForcing& forcing, RecordFields fields) const {
+                                     const HarmonicForcing& forcing, RecordFields fields) {
     check_harmonics(state);
     PeriodRecord out;
     out.power = power(state, rheology, flavour, layer_eta, out.layer_heating);

@@ -169,8 +169,8 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
     const HarmonicSymbols& symbols = scratch_.symbols;
     symbols_of(state, swept, rheology_id<R>, flavour, scratch_.symbols);
     std::vector<DissipationTerm>& terms = scratch_.terms;
-    // The continuous means four terms at a time (term_mean_squares): the gains, the layer's
-    // stress amplitudes and the terms' means in its layouts.
+    // The continuous means in vector lanes (term_mean_squares): the gains, the layer's stress
+    // amplitudes and the terms' means in its layouts.
     const std::size_t H = static_cast<std::size_t>(state.harmonics);
     std::vector<double>& gains = scratch_.gains;
     std::vector<double>& stresses = scratch_.stresses;
@@ -186,8 +186,8 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
         double sum[kComponents] = {}, first[kComponents] = {}, last[kComponents] = {};
         bool summed = false;
         if (flavour == Flavour::Continuous) {
-            const std::size_t T = (terms.size() + kTermLanes - 1) / kTermLanes * kTermLanes;
-            gains.assign(2 * H * T, 0.0);
+            const std::size_t T = terms.size();
+            gains.resize(2 * H * T);
             means.resize(T * kComponents);
             for (std::size_t t = 0; t < terms.size(); ++t)
                 for (std::size_t h = 0; h < H; ++h) {

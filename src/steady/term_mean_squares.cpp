@@ -11,37 +11,47 @@ TIDAL_LANE_CLONES bool term_mean_squares(const double* g, int terms, const doubl
                                          int harmonics, double* out) {
     using lanes::Half;
     using lanes::HalfMask;
-    constexpr int kRows = 3 * 3; // the three components' three stress rows, [c][k]
+    // The three components' three stress rows, [c][k], in three vectors of four lanes (the
+    // last three lanes hold zeros).
+    constexpr int kRows = 3 * 3, kGroups = 3, kWidth = 4;
     const std::size_t T = static_cast<std::size_t>(terms);
+    const std::size_t H = static_cast<std::size_t>(harmonics);
     HalfMask unfinished = {0, 0, 0, 0};
-    for (std::size_t t0 = 0; t0 < T; t0 += kTermLanes) {
+    for (std::size_t t = 0; t < T; ++t) {
         // Per component and stress row, the sum over the harmonics of the squared parts.
-        Half m[kRows];
+        Half m[kGroups];
         for (Half& v : m)
             v = Half{0.0, 0.0, 0.0, 0.0};
-        for (std::size_t h = 0; h < static_cast<std::size_t>(harmonics); ++h) {
-            Half gr, gi;
-            std::memcpy(&gr, g + (2 * h) * T + t0, sizeof gr);
-            std::memcpy(&gi, g + (2 * h + 1) * T + t0, sizeof gi);
+        for (std::size_t h = 0; h < H; ++h) {
+            const double gr = g[2 * h * T + t], gi = g[(2 * h + 1) * T + t];
             const double* v = x + h * kRows * 2;
-            for (int ck = 0; ck < kRows; ++ck) {
-                const double xr = v[2 * ck], xi = v[2 * ck + 1];
+            for (int q = 0; q < kGroups; ++q) {
+                Half xr = {0.0, 0.0, 0.0, 0.0}, xi = xr;
+                for (int i = 0; i < kWidth && q * kWidth + i < kRows; ++i) {
+                    xr[i] = v[2 * (q * kWidth + i)];
+                    xi[i] = v[2 * (q * kWidth + i) + 1];
+                }
                 const Half ar = gr * xr - gi * xi;
                 const Half ai = gr * xi + gi * xr;
-                m[ck] += ar * ar;
-                m[ck] += ai * ai;
+                m[q] += ar * ar;
+                m[q] += ai * ai;
             }
         }
-        for (int c = 0; c < 3; ++c) {
-            Half sum = {0.0, 0.0, 0.0, 0.0};
-            for (int k = 0; k < 3; ++k)
-                sum += m[3 * c + k] / 2.0;
+        double half[kGroups * kWidth];
+        for (int q = 0; q < kGroups; ++q) {
+            const Half d = m[q] / 2.0;
             // A product whose parts are both NaN leaves a NaN mean (so may another NaN).
-            unfinished |= sum != sum;
-            std::memcpy(out + static_cast<std::size_t>(c) * T + t0, &sum, sizeof sum);
+            unfinished |= d != d;
+            std::memcpy(half + q * kWidth, &d, sizeof d);
+        }
+        for (int c = 0; c < 3; ++c) {
+            double sum = 0.0;
+            for (int k = 0; k < 3; ++k)
+                sum += half[3 * c + k];
+            out[static_cast<std::size_t>(c) * T + t] = sum;
         }
     }
-    for (int i = 0; i < kTermLanes; ++i)
+    for (int i = 0; i < kWidth; ++i)
         if (unfinished[i] != 0) return false;
     return true;
 }

@@ -1,17 +1,15 @@
 #pragma once
 // Method: docs/method.md §8 (the power of a periodic state).
 // The period means of the squared dissipation terms of one layer of a continuous periodic
-// state, four terms at a time in vector lanes: what PeriodReduction sums per term and load
-// component before weighting the terms, with the same operations in the same order for each
-// term, so that every mean has the scalar loop's bits.
+// state, the layer's nine stress amplitudes (three load components, three stress rows) side
+// by side in vector lanes: what PeriodReduction sums per term and load component before
+// weighting the terms, with the same operations in the same order for each amplitude, so
+// that every mean has the scalar loop's bits.
 #include <cstddef>
 
 namespace tidal {
 
-// Terms are padded to a multiple of this for term_mean_squares.
-inline constexpr int kTermLanes = 4;
-
-// For term t (0 .. terms - 1, `terms` a multiple of kTermLanes) and load component c (0..2):
+// For term t (0 .. terms - 1) and load component c (0..2):
 // out[c terms + t] = sum over the layer's three stress rows k, in order, of
 // (sum over harmonics h, ascending, of Re(a)^2 then Im(a)^2) / 2, a = g_{t,h} x_{h,c,k},
 // the mean over the period of the squared term (its harmonics' cross terms average out).

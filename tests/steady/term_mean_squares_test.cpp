@@ -66,7 +66,7 @@ Terms random_terms(int terms, int harmonics, std::mt19937_64& rng) {
     std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
     std::uniform_int_distribution<int> exponent(-150, 150);
     const auto value = [&] { return std::ldexp(mantissa(rng), exponent(rng)); };
-    Terms s{terms, (terms + kTermLanes - 1) / kTermLanes * kTermLanes, harmonics, {}, {}};
+    Terms s{terms, terms, harmonics, {}, {}};
     for (int t = 0; t < terms; ++t) {
         s.gain.emplace_back();
         for (int h = 0; h < harmonics; ++h)

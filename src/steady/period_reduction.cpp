@@ -11,7 +11,6 @@
 #include "loads/heating_profile.hpp"
 #include "model/forcing.hpp"
 #include "model/last_period_extremes.hpp"
-#include "steady/term_mean_squares.hpp"
 #include "steady/trig_extremum.hpp"
 
 namespace tidal {
@@ -169,13 +168,6 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
     const HarmonicSymbols& symbols = scratch_.symbols;
     symbols_of(state, swept, rheology_id<R>, flavour, scratch_.symbols);
     std::vector<DissipationTerm>& terms = scratch_.terms;
-    // The continuous means in vector lanes (term_mean_squares): the gains, the layer's stress
-    // amplitudes and the terms' means in its layouts.
-    const std::size_t H = static_cast<std::size_t>(state.harmonics);
-    std::vector<double>& gains = scratch_.gains;
-    std::vector<double>& stresses = scratch_.stresses;
-    std::vector<double>& means = scratch_.means;
-    stresses.resize(H * kComponents * 3 * 2);
     for (int l = span.first; l <= span.last; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
@@ -184,75 +176,45 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
         // samples and the two end samples (discrete), over the layer's three stresses and the
         // rheology's terms.
         double sum[kComponents] = {}, first[kComponents] = {}, last[kComponents] = {};
-        bool summed = false;
-        if (flavour == Flavour::Continuous) {
-            const std::size_t T = terms.size();
-            gains.resize(2 * H * T);
-            means.resize(T * kComponents);
-            for (std::size_t t = 0; t < terms.size(); ++t)
-                for (std::size_t h = 0; h < H; ++h) {
-                    gains[2 * h * T + t] = terms[t].gain[h].real();
-                    gains[(2 * h + 1) * T + t] = terms[t].gain[h].imag();
-                }
-            double* at = stresses.data();
-            for (std::size_t h = 0; h < H; ++h)
-                for (int c = 0; c < kComponents; ++c)
-                    for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
-                        const Complex x = state.x[h][static_cast<std::size_t>(c)]
-                                                 [static_cast<std::size_t>(k.unknown - 1)];
-                        *at++ = x.real();
-                        *at++ = x.imag();
-                    }
-            summed = term_mean_squares(gains.data(), static_cast<int>(T), stresses.data(),
-                                       state.harmonics, means.data());
-            if (summed)
-                for (std::size_t t = 0; t < terms.size(); ++t)
-                    for (int c = 0; c < kComponents; ++c)
-                        sum[c] += terms[t].weight * means[static_cast<std::size_t>(c) * T + t];
-        }
-        if (!summed) {
-            // The discrete flavour, or a product whose parts both came out NaN (the library's
-            // complex product then).
-            for (const DissipationTerm& term : terms)
-                for (int c = 0; c < kComponents; ++c) {
-                    double tsum = 0.0, tfirst = 0.0, tlast = 0.0;
-                    for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
-                        // a_h: the term's amplitude of harmonic h, (Re a_h, Im a_h) the entries
-                        // 2h - 2, 2h - 1 of v.
-                        const auto amplitude = [&](int h) {
-                            const std::size_t hi = static_cast<std::size_t>(h - 1);
-                            return term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
-                                                          [static_cast<std::size_t>(k.unknown - 1)];
-                        };
-                        if (flavour == Flavour::Continuous) {
-                            // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2,
-                            // the harmonics' cross terms averaging out over the period (the
-                            // squares of v's entries summed in their order).
-                            double m = 0.0;
-                            for (int h = 1; h <= state.harmonics; ++h) {
-                                const Complex a = amplitude(h);
-                                m += a.real() * a.real();
-                                m += a.imag() * a.imag();
-                            }
-                            tsum += m / 2.0;
-                        } else {
-                            for (int h = 1; h <= state.harmonics; ++h) {
-                                const Complex a = amplitude(h);
-                                v[static_cast<std::size_t>(2 * h - 2)] = a.real();
-                                v[static_cast<std::size_t>(2 * h - 1)] = a.imag();
-                            }
-                            tsum += quadratic_form(w.gram, v.data(), B);
-                            const double f = dot(bfirst.data(), v.data(), B),
-                                         g = dot(blast.data(), v.data(), B);
-                            tfirst += f * f;
-                            tlast += g * g;
+        for (const DissipationTerm& term : terms)
+            for (int c = 0; c < kComponents; ++c) {
+                double tsum = 0.0, tfirst = 0.0, tlast = 0.0;
+                for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
+                    // a_h: the term's amplitude of harmonic h, (Re a_h, Im a_h) the entries
+                    // 2h - 2, 2h - 1 of v.
+                    const auto amplitude = [&](int h) {
+                        const std::size_t hi = static_cast<std::size_t>(h - 1);
+                        return term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
+                                                      [static_cast<std::size_t>(k.unknown - 1)];
+                    };
+                    if (flavour == Flavour::Continuous) {
+                        // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2,
+                        // the harmonics' cross terms averaging out over the period (the
+                        // squares of v's entries summed in their order).
+                        double m = 0.0;
+                        for (int h = 1; h <= state.harmonics; ++h) {
+                            const Complex a = amplitude(h);
+                            m += a.real() * a.real();
+                            m += a.imag() * a.imag();
                         }
+                        tsum += m / 2.0;
+                    } else {
+                        for (int h = 1; h <= state.harmonics; ++h) {
+                            const Complex a = amplitude(h);
+                            v[static_cast<std::size_t>(2 * h - 2)] = a.real();
+                            v[static_cast<std::size_t>(2 * h - 1)] = a.imag();
+                        }
+                        tsum += quadratic_form(w.gram, v.data(), B);
+                        const double f = dot(bfirst.data(), v.data(), B),
+                                     g = dot(blast.data(), v.data(), B);
+                        tfirst += f * f;
+                        tlast += g * g;
                     }
-                    sum[c] += term.weight * tsum;
-                    first[c] += term.weight * tfirst;
-                    last[c] += term.weight * tlast;
                 }
-        }
+                sum[c] += term.weight * tsum;
+                first[c] += term.weight * tfirst;
+                last[c] += term.weight * tlast;
+            }
         // Combine the components as the run's samples do (the continuous values are already
         // rates: only the order-2 components' double weight applies to them).
         const auto combine = [&](const double* s) {

@@ -98,13 +98,11 @@ class PeriodReduction {
     std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1
     std::array<Window, kRheologyCount> windows_; // per rheology, in list order
     // The power's workspace, kept from layer to layer and state to state: the dissipation
-    // terms and symbols, the window's end rows and a term's amplitudes (discrete flavour),
-    // and the layouts of term_mean_squares (continuous flavour).
+    // terms and symbols, the window's end rows and a term's amplitudes (discrete flavour).
     struct PowerScratch {
         std::vector<DissipationTerm> terms;
         HarmonicSymbols symbols;
         std::vector<double> bfirst, blast, v;
-        std::vector<double> gains, stresses, means;
     };
     PowerScratch scratch_;
 };

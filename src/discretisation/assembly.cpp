@@ -16,26 +16,31 @@ template <class V> struct BandWriter {
     void operator()(int row, int col, V value) const { a(row, col - row + 8) = value; }
 };
 
-// Incompressibility row 6l-3 and constitutive rows 6l-2, 6l-1, 6l of layer l, with the
-// rheology's coefficients `law` for the layer.
+// Incompressibility row 6l-3 of layer l.
 template <class V>
-void write_layer_rows(const BandWriter<V>& put, const AssemblyInputs& in, int l,
-                      const Constitutive<V>& law) {
+void write_incompressibility_row(const BandWriter<V>& put, const AssemblyInputs& in, int l) {
     const auto K = in.K;
-    const auto rhat = vec1(in.grid->rhat);
-    const auto rtilde = vec1(in.grid->rtilde);
-    const double H = rhat(l);
-    const double T = rtilde(l);
-
-    // Rigidity of the displacement terms and coefficient of the stress unknown.
-    const V M = law.rigidity;
-    const V stress = (H * T * law.stress) / (H * T);
-
+    const double H = vec1(in.grid->rhat)(l);
+    const double T = vec1(in.grid->rtilde)(l);
     const int row = 6 * l - 3;
     put(row, 6 * l - 5, K(2) * T - K(1) * H);
     put(row, 6 * l - 4, K(4) * T - K(3) * H);
     put(row, 6 * l + 1, H * K(1) + T * K(2));
     put(row, 6 * l + 2, H * K(3) + T * K(4));
+}
+
+// Constitutive rows 6l-2, 6l-1, 6l of layer l, with the rheology's coefficients `law` for the
+// layer.
+template <class V>
+void write_constitutive_rows(const BandWriter<V>& put, const AssemblyInputs& in, int l,
+                             const Constitutive<V>& law) {
+    const auto K = in.K;
+    const double H = vec1(in.grid->rhat)(l);
+    const double T = vec1(in.grid->rtilde)(l);
+
+    // Rigidity of the displacement terms and coefficient of the stress unknown.
+    const V M = law.rigidity;
+    const V stress = (H * T * law.stress) / (H * T);
 
     const int rjm2 = 6 * l - 2;
     put(rjm2, 6 * l - 5, (T * M * K(6) - H * M * K(5)) / (H * T));
@@ -198,14 +203,24 @@ template <class V> void write_inert_layer_rows(const BandWriter<V>& put, int l) 
 
 template <class V>
 void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Constitutive<V>> laws,
-                     bool time_stepping, bool clear) {
+                     bool time_stepping, BandWrite write) {
     const int N = in.grid->N;
-    if (clear) std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), V(0.0));
     const BandWriter<V> put{a};
     const int ocean = in.grid->liquid_layer;
+    if (write == BandWrite::Laws) {
+        for (int l = 1; l <= N; ++l)
+            if (l != ocean) write_constitutive_rows(put, in, l, laws[static_cast<std::size_t>(l - 1)]);
+        return;
+    }
+    if (write == BandWrite::Clear)
+        std::fill(a.data(), a.data() + static_cast<std::size_t>(a.rows()) * a.cols(), V(0.0));
     for (int l = 1; l <= N; ++l) {
-        if (l == ocean) write_inert_layer_rows(put, l);
-        else write_layer_rows(put, in, l, laws[static_cast<std::size_t>(l - 1)]);
+        if (l == ocean) {
+            write_inert_layer_rows(put, l);
+        } else {
+            write_incompressibility_row(put, in, l);
+            write_constitutive_rows(put, in, l, laws[static_cast<std::size_t>(l - 1)]);
+        }
         // The ocean's two nodes (rows 6l+1, 6l+2 of l = ocean - 1, ocean) carry the traction
         // rows of the faces on it instead of a momentum balance.
         if (l < N && (ocean == 0 || (l != ocean - 1 && l != ocean)))
@@ -215,17 +230,17 @@ void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Co
 }
 
 template void assemble_system<double>(Mat1View<double>, const AssemblyInputs&,
-                                      std::span<const Constitutive<double>>, bool, bool);
+                                      std::span<const Constitutive<double>>, bool, BandWrite);
 template void assemble_system<std::complex<double>>(
     Mat1View<std::complex<double>>, const AssemblyInputs&,
-    std::span<const Constitutive<std::complex<double>>>, bool, bool);
+    std::span<const Constitutive<std::complex<double>>>, bool, BandWrite);
 
 void assemble_a(Mat1View<double> a, const AssemblyInputs& in) {
     const auto mu = vec1(in.grid->mu);
     std::vector<Constitutive<double>> laws(static_cast<std::size_t>(in.grid->N));
     for (int l = 1; l <= in.grid->N; ++l)
         laws[static_cast<std::size_t>(l - 1)] = {mu(l), 1.0};
-    assemble_system<double>(a, in, laws, false, true);
+    assemble_system<double>(a, in, laws, false, BandWrite::Clear);
 }
 
 } // namespace tidal

@@ -50,16 +50,28 @@ inline int system_order(int N) {
     return 6 * N + 2;
 }
 
+// What assemble_system writes into the band.
+enum class BandWrite {
+    Clear,   // clears the band, then writes every entry
+    Entries, // writes every entry, the others left as they are
+    // Writes only the constitutive rows' entries (the rigidity and stress terms), the only ones
+    // the laws enter: for a band that holds an assembly of the same inputs, whatever its laws
+    // (the time-stepping flag, the body's grid, ocean, jumps and K as now).
+    Laws,
+};
+
 // Clears the (6N+2) x 15 band array `a` and writes every entry, with the constitutive
 // coefficients `laws` of every layer (N of them). The time-stepping matrices (`time_stepping`)
 // divide the momentum rows by Hd*Td, so that the body forces enter at the scale of a stress
 // gradient; the static elastic one does not. Which entries are written depends on the body
-// alone (its grid, ocean and density jumps), never on the laws: a band that already holds an
-// assembly of the same inputs keeps its zeros, and `clear` = false skips clearing it (the
-// same band, bit for bit). Instantiated for double and std::complex<double>.
+// alone (its grid, ocean and density jumps), never on the laws, and only the constitutive
+// rows' values depend on the laws: a band that already holds an assembly of the same inputs
+// keeps its zeros (BandWrite::Entries skips the clearing) and its other rows
+// (BandWrite::Laws writes the constitutive rows only), the same band bit for bit.
+// Instantiated for double and std::complex<double>.
 template <class V>
 void assemble_system(Mat1View<V> a, const AssemblyInputs& in, std::span<const Constitutive<V>> laws,
-                     bool time_stepping = true, bool clear = true);
+                     bool time_stepping = true, BandWrite write = BandWrite::Clear);
 
 // The matrix of rheology R with the layer viscosities `eta` (Pa s) and time step `dt` (s).
 //

@@ -192,11 +192,13 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         failed[lane] = unfinite[lane] != 0.0; // NaN
 }
 
-// banbksdp on every lane and right-hand side of b ([row][rhs][part][lane]).
+// banbksdp on every lane and right-hand side of b ([row][rhs][part][lane]); finite[lane]:
+// whether every one of the lane's solutions is finite (checked as the back pass stores them,
+// and it stores every entry of b).
 TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* pivot,
                              const int* common, int n, const int* lower_terms,
                              const int* lower_count, const int* upper_terms,
-                             const int* upper_count, double* b_, int rhs) {
+                             const int* upper_count, double* b_, int rhs, bool* finite) {
     const auto A = [&](int i, int c) {
         return a_ + (static_cast<std::size_t>(i - 1) * W + static_cast<std::size_t>(M1 + c - 1)) * kC;
     };
@@ -236,6 +238,8 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
         }
     }
     // Back pass with the left-aligned upper factor.
+    const Split largest = lanes::splat(DBL_MAX);
+    Mask bounded = lanes::le(lanes::splat(0.0), largest); // every lane
     for (int i = n; i >= 1; --i) {
         const int* terms = upper_terms + static_cast<std::size_t>(i - 1) * MM;
         const int count = upper_count[i - 1];
@@ -254,19 +258,16 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
                     s[j] = lanes::sub(s[j], lanes::mul(a, load_c(x + static_cast<std::size_t>(j) * kC)));
             }
             const CVec d = load_c(A(i, 1));
-            for (int j = 0; j < m; ++j)
-                store_c(B(i, j0 + j), lanes::div(s[j], d));
+            for (int j = 0; j < m; ++j) {
+                const CVec x = lanes::div(s[j], d);
+                store_c(B(i, j0 + j), x);
+                bounded = bounded & lanes::le(lanes::abs(x.re), largest) &
+                          lanes::le(lanes::abs(x.im), largest);
+            }
         }
     }
-}
-
-// Per lane, whether every one of its `count` entries of b ([entry][lane]) is finite.
-TIDAL_LANE_CLONES void finite_lanes(const double* b, std::size_t count, bool* finite) {
-    Mask bad = {};
-    for (std::size_t e = 0; e < count; ++e)
-        bad |= ~lanes::le(lanes::abs(lanes::load_lanes(b + e * L)), lanes::splat(DBL_MAX));
     for (int lane = 0; lane < L; ++lane)
-        finite[lane] = bad[lane] == 0;
+        finite[lane] = bounded[lane] != 0;
 }
 
 } // namespace lane_kernels
@@ -330,19 +331,17 @@ void ComplexLaneBand::factorise() {
                             failed_.data());
 }
 
-void ComplexLaneBand::solve(double* b, int rhs) const {
+void ComplexLaneBand::solve(double* b, int rhs) {
     lane_kernels::solve(upper_.data(), lower_.data(), pivot_.data(), common_.data(), n_,
                         lower_terms_.data(), lower_count_.data(), upper_terms_.data(),
-                        upper_count_.data(), b, rhs);
+                        upper_count_.data(), b, rhs, finite_.data());
 }
 
-std::array<bool, kLanes> ComplexLaneBand::reliable(const double* b, int rhs) const {
-    std::array<bool, kLanes> finite{};
-    lane_kernels::finite_lanes(b, storage(n_, rhs) / kLanes, finite.data());
-    for (int lane = 0; lane < L; ++lane)
-        finite[static_cast<std::size_t>(lane)] =
-            finite[static_cast<std::size_t>(lane)] && !failed_[static_cast<std::size_t>(lane)];
-    return finite;
+std::array<bool, kLanes> ComplexLaneBand::reliable() const {
+    std::array<bool, kLanes> out{};
+    for (std::size_t lane = 0; lane < out.size(); ++lane)
+        out[lane] = finite_[lane] && !failed_[lane];
+    return out;
 }
 
 } // namespace tidal

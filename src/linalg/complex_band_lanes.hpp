@@ -61,11 +61,11 @@ class ComplexLaneBand {
     }
 
     // Solves every lane's system for its `rhs` right-hand sides in b, in place.
-    void solve(double* b, int rhs) const;
+    void solve(double* b, int rhs);
 
-    // Per lane, whether its solutions in b (after solve) are the scalar code's: its
-    // factorisation and solutions stayed finite.
-    std::array<bool, kLanes> reliable(const double* b, int rhs) const;
+    // Per lane, whether its solutions of the last solve are the scalar code's: its
+    // factorisation and those solutions stayed finite.
+    std::array<bool, kLanes> reliable() const;
 
   private:
     // Row i's band columns inside the matrix, as bits.
@@ -82,6 +82,7 @@ class ComplexLaneBand {
     // be nonzero in some lane, and how many.
     std::vector<int> lower_terms_, upper_terms_, lower_count_, upper_count_;
     std::array<bool, kLanes> failed_{}; // [lane]: an infinite or NaN factor
+    std::array<bool, kLanes> finite_{}; // [lane]: the last solve's solutions all finite
 };
 
 } // namespace tidal

@@ -16,7 +16,7 @@ std::vector<std::uint32_t> assembly_pattern(PeriodicSolver& solver, Rheology rhe
     std::vector<Complex> band(static_cast<std::size_t>(n) * kBandColumns, Complex(marker, marker));
     // Any viscosity: which entries are written does not depend on it.
     const std::vector<double> eta(static_cast<std::size_t>(model.body.layers), 1e18);
-    solver.assemble(rheology, flavour, 1, eta, mat1(band, n, kBandColumns), false);
+    solver.assemble(rheology, flavour, 1, eta, mat1(band, n, kBandColumns), BandWrite::Entries);
     std::vector<std::uint32_t> rows(static_cast<std::size_t>(n), 0);
     for (int c = 0; c < kBandColumns; ++c)
         for (int i = 0; i < n; ++i) {

@@ -76,9 +76,8 @@ void PeriodReduction::window_ends(const Window& w, double* first, double* last) 
     if (w.has_last) basis(w.last, last);
 }
 
-HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state, Rheology swept,
-                                            Rheology own, Flavour flavour) const {
-    HarmonicSymbols symbols;
+void PeriodReduction::symbols_of(const PeriodicState& state, Rheology swept, Rheology own,
+                                 Flavour flavour, HarmonicSymbols& symbols) const {
     symbols.harmonics = state.harmonics;
     symbols.dt = time_step(model_);
     symbols.s.resize(static_cast<std::size_t>(state.harmonics));
@@ -88,7 +87,6 @@ HarmonicSymbols PeriodReduction::symbols_of(const PeriodicState& state, Rheology
         symbols.s[hi] = own == swept ? state.s[hi] : rheology_symbol(own, flavour, h, model_);
         symbols.z[hi] = step_factor(h, model_.run.nperiod);
     }
-    return symbols;
 }
 
 void PeriodReduction::basis(int n, double* b) const {
@@ -132,7 +130,7 @@ PeriodReduction::make_window(const std::function<bool(int, int)>& dissipates) co
 
 double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Flavour flavour,
                               std::span<const double> layer_eta,
-                              std::vector<double>& layer_heating) const {
+                              std::vector<double>& layer_heating) {
     const int N = model_.body.layers;
     const double dt = time_step(model_);
     // The continuous values are already means over the period: the layers' powers are their
@@ -154,16 +152,22 @@ double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Fla
 template <class R>
 void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavour flavour,
                                std::span<const double> layer_eta, const RheologySpan& span,
-                               std::vector<double>& layer_power) const {
+                               std::vector<double>& layer_power) {
     const auto mu = vec1(model_.grid.mu);
     const double dt = time_step(model_);
     const Window& w = windows_[index_of(rheology_id<R>)];
     const int B = basis_;
-    std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst), v(bfirst);
+    std::vector<double>& bfirst = scratch_.bfirst;
+    std::vector<double>& blast = scratch_.blast;
+    std::vector<double>& v = scratch_.v;
+    bfirst.assign(static_cast<std::size_t>(B), 0.0);
+    blast.assign(static_cast<std::size_t>(B), 0.0);
+    v.assign(static_cast<std::size_t>(B), 0.0);
     window_ends(w, bfirst.data(), blast.data());
 
-    const HarmonicSymbols symbols = symbols_of(state, swept, rheology_id<R>, flavour);
-    std::vector<DissipationTerm> terms;
+    const HarmonicSymbols& symbols = scratch_.symbols;
+    symbols_of(state, swept, rheology_id<R>, flavour, scratch_.symbols);
+    std::vector<DissipationTerm>& terms = scratch_.terms;
     for (int l = span.first; l <= span.last; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
@@ -252,7 +256,8 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicSt
     const int B = basis_;
     std::vector<double> bfirst(static_cast<std::size_t>(B)), blast(bfirst);
     window_ends(w, bfirst.data(), blast.data());
-    const HarmonicSymbols symbols = symbols_of(state, swept, rheology_id<R>, flavour);
+    HarmonicSymbols symbols;
+    symbols_of(state, swept, rheology_id<R>, flavour, symbols);
     // Where each map component's amplitudes are: the first three in the state's slots, an
     // oblique body's order-1 pair in the cosine and sine slots of its order-1 state (the same
     // radial operator and harmonics, so the same dissipation terms).
@@ -331,8 +336,8 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicSt
 }
 
 PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheology,
-                                      Flavour flavour, std::span<const double> layer_eta,
-                                      const HarmonicForcing& forcing) const {
+                                     Flavour flavour, std::span<const double> layer_eta,
+                                     const HarmonicForcing& forcing, RecordFields fields) {
     check_harmonics(state);
     PeriodRecord out;
     out.power = power(state, rheology, flavour, layer_eta, out.layer_heating);
@@ -345,7 +350,9 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
     std::vector<Complex> surface(H), equator(H);
     // The response of the Love numbers and the phase: order 0, or an order-1 model's cosine.
     const int response = response_slot(model_.orders);
-    for (int h = 1; h <= state.harmonics; ++h) {
+    // Without the extremes only the fundamental's surface amplitude is read.
+    const bool extremes = fields == RecordFields::All;
+    for (int h = 1; h <= (extremes ? state.harmonics : 1); ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         const auto ur = [&](int node, int c) {
             const auto& x = state.x[hi][static_cast<std::size_t>(c)];
@@ -353,6 +360,7 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
         };
         surface[hi] = (ur(1, response) + ur(2, response)) / 2.0;
+        if (!extremes) continue;
         equator[hi] = equator_displacement(eq, surface[hi],
                                            ur(1, kComponentCosine) + ur(2, kComponentCosine));
     }
@@ -384,6 +392,8 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
         out.love = love_(surface[0], tangential, (ur(b) + ur(b + 1)) / 2.0, forcing.order0[0],
                          jumps);
     }
+
+    if (!extremes) return out;
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
     const int start = nsteps - nperiod;

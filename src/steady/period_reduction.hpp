@@ -18,6 +18,15 @@
 
 namespace tidal {
 
+// Which fields of a period's record a reduction forms.
+enum class RecordFields {
+    All,
+    // What the grid error and the Richardson limits take from the state on twice the cells:
+    // the power and its layers' heating, the phase lag, the amplitude and the Love numbers
+    // (each formed as for All, the same bits); the displacement's extremes (urmin, tn,
+    // urthmax) are not searched and keep their defaults.
+    GridError,
+};
 
 // Reduces periodic states of one body. The continuous flavour is reduced exactly in time: the
 // mean of a product of harmonics over a period, extremes of the reconstructed signal. The
@@ -30,8 +39,11 @@ class PeriodReduction {
     // forcing's, HarmonicForcing::harmonics).
     PeriodReduction(const ShellModel& model, int harmonics);
 
+    // (Not const: the power's workspace is kept from state to state, so one reduction serves
+    // one thread.)
     PeriodRecord reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
-                         std::span<const double> layer_eta, const HarmonicForcing& forcing) const;
+                        std::span<const double> layer_eta, const HarmonicForcing& forcing,
+                        RecordFields fields = RecordFields::All);
 
     // Per layer, the period-mean products of the parts of what the rheology dissipates, for
     // the surface maps (loads/heating_map.hpp): exact means (continuous flavour) or the time
@@ -63,20 +75,20 @@ class PeriodReduction {
     void check_harmonics(const PeriodicState& state) const;
     // The factors s and step factors z of the state's harmonics, and the time step, for the
     // cells of rheology `own` in a state of `swept` (their own scheme's s, discrete flavour).
-    HarmonicSymbols symbols_of(const PeriodicState& state, Rheology swept, Rheology own,
-                               Flavour flavour) const;
+    void symbols_of(const PeriodicState& state, Rheology swept, Rheology own, Flavour flavour,
+                    HarmonicSymbols& out) const;
     // Row b of step n: x_n = b . v for v = (Re X_1, Im X_1, Re X_2, Im X_2, ...), where
     // x_n = sum over h of Re(X_h z^{h n}); 2 H entries.
     void basis(int n, double* b) const;
     // The mean power (W), and each layer's sphere-integrated heating into `layer_heating`.
     double power(const PeriodicState& state, Rheology rheology, Flavour flavour,
-                 std::span<const double> layer_eta, std::vector<double>& layer_heating) const;
+                 std::span<const double> layer_eta, std::vector<double>& layer_heating);
     // The powers of the span's layers (of rheology R) into `layer_power`, before the
     // window's means (docs/method.md §8).
     template <class R>
     void power_of(const PeriodicState& state, Rheology swept, Flavour flavour,
                   std::span<const double> layer_eta, const RheologySpan& span,
-                  std::vector<double>& layer_power) const;
+                  std::vector<double>& layer_power);
 
     const ShellModel& model_;
     int harmonics_; // H
@@ -85,6 +97,14 @@ class PeriodReduction {
     StressParts parts_;
     std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1
     std::array<Window, kRheologyCount> windows_; // per rheology, in list order
+    // The power's workspace, kept from layer to layer and state to state: the dissipation
+    // terms and symbols, the window's end rows and a term's amplitudes (discrete flavour).
+    struct PowerScratch {
+        std::vector<DissipationTerm> terms;
+        HarmonicSymbols symbols;
+        std::vector<double> bfirst, blast, v;
+    };
+    PowerScratch scratch_;
 };
 
 } // namespace tidal

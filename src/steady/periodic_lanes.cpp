@@ -14,12 +14,29 @@ PeriodicLanes::PeriodicLanes(const ShellModel& model)
       coupling_(model.body.self_gravity ? self_gravity_coupling(model.body, model.grid)
                                         : SelfGravityCoupling{}),
       rhs_count_(kComponents + coupling_.size()) {
-    rhs_.resize(ComplexLaneBand::storage(model.order(), rhs_count_));
+    const int n = model.order(), R = rhs_count_;
+    rhs_.resize(ComplexLaneBand::storage(n, R));
     for (std::vector<Complex>& band : scratch_)
-        band.resize(static_cast<std::size_t>(model.order()) * kBandColumns);
+        band.resize(static_cast<std::size_t>(n) * kBandColumns);
+    std::vector<std::vector<double>> units;
     for (int c = 0; c < coupling_.size(); ++c)
-        units_.push_back(
+        units.push_back(
             SelfGravitySolve<Complex>::unit_load(coupling_, c, model.body.layers, model.run.j));
+    // Per harmonic, its right-hand sides row by row: the harmonic's three load components,
+    // then the unit boundary loads.
+    const HarmonicForcing& forcing = scalar_.forcing();
+    loads_.resize(static_cast<std::size_t>(forcing.harmonics));
+    for (std::size_t hi = 0; hi < loads_.size(); ++hi) {
+        std::vector<Complex>& b = loads_[hi];
+        b.clear();
+        for (int row = 0; row < n; ++row)
+            for (int r = 0; r < R; ++r)
+                b.push_back(r < kComponents
+                                ? forcing.loads[hi][static_cast<std::size_t>(r)]
+                                               [static_cast<std::size_t>(row)]
+                                : Complex(units[static_cast<std::size_t>(r - kComponents)]
+                                               [static_cast<std::size_t>(row)]));
+    }
 }
 
 void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
@@ -48,29 +65,23 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             if (lane < count) {
                 states[at].s[hi] = scalar_.assemble(rheology, flavour, h, layer_etas[at],
                                                     mat1(scratch_[at], n, kBandColumns),
-                                                    !assembled_[at]);
+                                                    assembled_[at] ? BandWrite::Laws
+                                                                   : BandWrite::Clear);
                 assembled_[at] = true;
             }
             bands[static_cast<std::size_t>(lane)] = scratch_[at].data();
         }
         band_.set_lanes(bands);
         band_.factorise();
-        // The right-hand sides: the harmonic's three load components (the same for every
-        // lane), then the unit boundary loads.
-        for (int row = 0; row < n; ++row)
-            for (int r = 0; r < R; ++r) {
-                const Complex v =
-                    r < kComponents
-                        ? forcing.loads[hi][static_cast<std::size_t>(r)][static_cast<std::size_t>(row)]
-                        : Complex(units_[static_cast<std::size_t>(r - kComponents)]
-                                        [static_cast<std::size_t>(row)]);
-                for (int lane = 0; lane < kLanes; ++lane) {
-                    rhs_[ComplexLaneBand::index(R, row, r, 0, lane)] = v.real();
-                    rhs_[ComplexLaneBand::index(R, row, r, 1, lane)] = v.imag();
-                }
-            }
+        // The right-hand sides, the same in every lane.
+        double* b = rhs_.data();
+        for (const Complex& v : loads_[hi]) {
+            std::fill_n(b, kLanes, v.real());
+            std::fill_n(b + kLanes, kLanes, v.imag());
+            b += 2 * kLanes;
+        }
         band_.solve(rhs_.data(), R);
-        const std::array<bool, kLanes> reliable = band_.reliable(rhs_.data(), R);
+        const std::array<bool, kLanes> reliable = band_.reliable();
         for (int i = 0; i < count; ++i) {
             if (alone[static_cast<std::size_t>(i)]) continue;
             if (!reliable[static_cast<std::size_t>(i)]) {

@@ -36,16 +36,18 @@ class PeriodicLanes {
     const ShellModel& model_;
     PeriodicSolver scalar_;
     ComplexLaneBand band_;
-    // Each lane's assembled band; once assembled, its zeros stay and only its entries are
-    // written again.
+    // Each lane's assembled band; once assembled, only its constitutive rows (what the
+    // rheology, harmonic and viscosities enter) are written again.
     std::array<std::vector<Complex>, kLanes> scratch_;
     std::array<bool, kLanes> assembled_{};
     // The entries the assembly writes, per rheology and flavour (found at first use).
     std::array<std::array<std::vector<std::uint32_t>, 2>, kRheologyCount> patterns_;
-    std::vector<double> rhs_;      // [row][rhs][part][lane]
+    std::vector<double> rhs_;      // [row][rhs][part][lane], solved in place
     SelfGravityCoupling coupling_; // a self-gravitating body's interfaces
     int rhs_count_;
-    std::vector<std::vector<double>> units_; // and their unit loads
+    // Per harmonic, the right-hand sides of every lane, [row][rhs]: the tide's loads and a
+    // self-gravitating body's unit boundary loads.
+    std::vector<std::vector<Complex>> loads_;
     SelfGravitySolve<Complex> gravity_;
     long redone_ = 0;
 };

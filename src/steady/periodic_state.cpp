@@ -22,7 +22,7 @@ PeriodicSolver::PeriodicSolver(const ShellModel& model)
 
 Complex PeriodicSolver::assemble(Rheology rheology, Flavour flavour, int h,
                                  std::span<const double> layer_eta, Mat1View<Complex> a,
-                                 bool clear) {
+                                 BandWrite write) {
     const Vec1View<const double> eta(layer_eta.data(), static_cast<int>(layer_eta.size()));
     const Complex s = rheology_symbol(rheology, flavour, h, model_);
     // The time-stepping matrix with its implicit rate (2/dt for the trapezoidal rule, 1/dt
@@ -49,7 +49,7 @@ Complex PeriodicSolver::assemble(Rheology rheology, Flavour flavour, int h,
         });
     }
     assemble_system<Complex>(a, model_.assembly_inputs(),
-                             std::span<const Constitutive<Complex>>(laws_), true, clear);
+                             std::span<const Constitutive<Complex>>(laws_), true, write);
     return s;
 }
 

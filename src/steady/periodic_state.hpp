@@ -46,10 +46,11 @@ class PeriodicSolver {
 
     // The periodic system of harmonic h (1..forcing().harmonics) in band storage (n x kBandColumns, as
     // bandecdp takes it): the time-stepping matrix with its time derivatives replaced by the
-    // harmonic's factor s, which it returns. `clear` = false: `a` holds an earlier assembly of
-    // this body, whose zeros stay (assemble_system).
+    // harmonic's factor s, which it returns. `write`: how much of `a` is written
+    // (assemble_system); BandWrite::Laws for an `a` that holds an earlier assembly of this body
+    // (any rheology, flavour, harmonic and viscosities), whose other entries stay.
     Complex assemble(Rheology rheology, Flavour flavour, int h, std::span<const double> layer_eta,
-                     Mat1View<Complex> a, bool clear = true);
+                     Mat1View<Complex> a, BandWrite write = BandWrite::Clear);
 
   private:
     const ShellModel& model_;

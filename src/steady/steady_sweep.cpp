@@ -15,23 +15,26 @@ SteadyEngine::SteadyEngine(const ShellModel& model)
 }
 
 PeriodRecord SteadyEngine::solve(Rheology rheology, Flavour flavour,
-                                  std::span<const double> layer_eta) {
+                                 std::span<const double> layer_eta, RecordFields fields) {
     solver_.solve(rheology, flavour, layer_eta, state_);
-    PeriodRecord out = reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing());
-    if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta), circular_);
+    PeriodRecord out =
+        reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing(), fields);
+    if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta, fields), circular_);
     return out;
 }
 
 void SteadyEngine::solve(Rheology rheology, Flavour flavour,
                          std::span<const std::span<const double>> layer_etas,
-                         std::span<PeriodRecord> out) {
+                         std::span<PeriodRecord> out, RecordFields fields) {
     const std::size_t count = layer_etas.size();
     lanes_.solve(rheology, flavour, layer_etas, std::span<PeriodicState>(states_.data(), count));
     for (std::size_t i = 0; i < count; ++i)
-        out[i] = reduction_.reduce(states_[i], rheology, flavour, layer_etas[i], lanes_.forcing());
+        out[i] = reduction_.reduce(states_[i], rheology, flavour, layer_etas[i],
+                                   lanes_.forcing(), fields);
     if (!one_) return;
     std::array<PeriodRecord, kLanes> one;
-    one_->solve(rheology, flavour, layer_etas, std::span<PeriodRecord>(one.data(), count));
+    one_->solve(rheology, flavour, layer_etas, std::span<PeriodRecord>(one.data(), count),
+                fields);
     for (std::size_t i = 0; i < count; ++i)
         add_order_one(out[i], one[i], circular_);
 }
@@ -40,7 +43,8 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
                                          SteadyFlavours flavours,
                                          const std::function<bool()>& stop) {
     // The viscosities go kLanes at a time through the vector lanes; each row is what one
-    // viscosity at a time would give.
+    // viscosity at a time would give. The state on twice the cells is reduced to what the
+    // grid error reads of it.
     const ShellModel* fine = model.twice_the_cells.get();
     SteadyEngine engine(model);
     std::optional<SteadyEngine> fine_engine;
@@ -84,7 +88,8 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
                     batch_rows[i][r].discrete = std::move(records[i]);
             }
             if (fine_engine) {
-                fine_engine->solve(r, Flavour::Continuous, fine_views, out);
+                fine_engine->solve(r, Flavour::Continuous, fine_views, out,
+                                   RecordFields::GridError);
                 for (std::size_t i = 0; i < count; ++i)
                     batch_rows[i][r].refined = std::move(records[i]);
             }

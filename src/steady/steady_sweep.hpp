@@ -22,13 +22,16 @@ class SteadyEngine {
   public:
     explicit SteadyEngine(const ShellModel& model);
 
-    // The steady state of `rheology` with per-layer viscosities `layer_eta` (N values, Pa s).
-    PeriodRecord solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta);
+    // The steady state of `rheology` with per-layer viscosities `layer_eta` (N values, Pa s),
+    // reduced to the record's `fields`.
+    PeriodRecord solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
+                       RecordFields fields = RecordFields::All);
 
     // The same for up to kLanes profiles at once, out[i] for layer_etas[i] (the same records
     // as one at a time, solved in vector lanes).
     void solve(Rheology rheology, Flavour flavour,
-               std::span<const std::span<const double>> layer_etas, std::span<PeriodRecord> out);
+               std::span<const std::span<const double>> layer_etas, std::span<PeriodRecord> out,
+               RecordFields fields = RecordFields::All);
 
   private:
     // An oblique body's order-1 pair: its model (order_one_model) and engine, whose records'
@@ -46,7 +49,9 @@ class SteadyEngine {
 struct SteadyPair {
     PeriodRecord continuous;
     std::optional<PeriodRecord> discrete; // when asked for
-    // The continuous state on twice the cells, when the model carries them (grid error).
+    // The continuous state on twice the cells, when the model carries them: only what the
+    // grid error and the Richardson limits read (RecordFields::GridError; its extremes are
+    // left at their defaults).
     std::optional<PeriodRecord> refined = std::nullopt;
 
     // Every field with its name (see PeriodRecord::fields).

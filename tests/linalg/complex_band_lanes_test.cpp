@@ -75,7 +75,7 @@ std::vector<bool> expect_lanes_match_scalar(const std::vector<std::vector<Comple
             }
     lanes.solve(b.data(), kRhs);
     std::vector<bool> nan(kLanes);
-    const std::array<bool, kLanes> reliable = lanes.reliable(b.data(), kRhs);
+    const std::array<bool, kLanes> reliable = lanes.reliable();
     for (int lane = 0; lane < kLanes; ++lane) {
         nan[static_cast<std::size_t>(lane)] = !reliable[static_cast<std::size_t>(lane)];
         if (nan[static_cast<std::size_t>(lane)]) continue;

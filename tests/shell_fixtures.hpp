@@ -51,6 +51,21 @@ namespace {
     return engine.solve(r, flavour, layer_eta);
 }
 
+// kLanes per-cell viscosity profiles (Pa s) of the model's body, one for each of kLanes swept
+// viscosities spread evenly in log10 from the lowest of its sweep to the highest.
+[[maybe_unused]] std::vector<std::vector<double>> lane_profiles(const ShellModel& model) {
+    const Body& b = model.body;
+    std::vector<std::vector<double>> etas;
+    for (int i = 0; i < kLanes; ++i) {
+        const double eta = std::pow(10.0, b.log10_viscosity_min +
+                                              (b.log10_viscosity_max - b.log10_viscosity_min) * i / (kLanes - 1));
+        etas.emplace_back(static_cast<std::size_t>(b.layers));
+        for (std::size_t l = 0; l < etas.back().size(); ++l)
+            etas.back()[l] = b.cell_viscosity(l, eta);
+    }
+    return etas;
+}
+
 // The mean power (W) of the tide's work on the displaced masses of a synchronous body, to
 // first order in the eccentricity e and the obliquity theta, from its Love number k2
 // (docs/method.md §2.1, §2.2): -Im k2 (omega R)^5 ((21/2) e^2 + (3/2) sin^2 theta) / G.

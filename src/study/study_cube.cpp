@@ -62,6 +62,17 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
     return a;
 }
 
+// A summary row at viscosity eta (Pa s) with room for the quantities of n rheologies.
+SummaryRow row_of(double eta, std::size_t n) {
+    SummaryRow row;
+    row.eta = eta;
+    row.values.resize(n);
+    row.steady.resize(n);
+    row.love.resize(n);
+    row.grid.resize(n);
+    return row;
+}
+
 } // namespace
 
 StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
@@ -110,12 +121,7 @@ StudyPointRows point_rows(const CsvFields& table, const std::string& path,
             if (c >= f.size()) throw OutputError("'" + path + "': a row is short");
             return field_value(f[c], path);
         };
-        SummaryRow row;
-        row.eta = at(0).value_or(0.0);
-        row.values.resize(n);
-        row.steady.resize(n);
-        row.love.resize(n);
-        row.grid.resize(n);
+        SummaryRow row = row_of(at(0).value_or(0.0), n);
         for (std::size_t i = 0; i < n; ++i) {
             for (const SummaryQuantity& q : summary_quantities())
                 row.values[i].*q.value = at(column()).value_or(0.0);
@@ -157,12 +163,7 @@ StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
     out.rows.reserve(rows.size());
     const std::size_t n = rheologies.size();
     for (const SummaryRow& in : rows) {
-        SummaryRow row;
-        row.eta = read_back(in.eta);
-        row.values.resize(n);
-        row.steady.resize(n);
-        row.love.resize(n);
-        row.grid.resize(n);
+        SummaryRow row = row_of(read_back(in.eta), n);
         for (std::size_t i = 0; i < n; ++i) {
             for (const SummaryQuantity& q : summary_quantities())
                 row.values[i].*q.value = read_back(in.values[i].*q.value);

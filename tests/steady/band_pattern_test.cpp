@@ -16,6 +16,7 @@
 #include "body/presets.hpp"
 #include "files/body_source.hpp"
 #include "same_records.hpp"
+#include "shell_fixtures.hpp"
 #include "steady/band_pattern.hpp"
 #include "steady/steady_sweep.hpp"
 
@@ -78,15 +79,8 @@ TEST(BandPattern, LanesGiveEveryBodyThePlainSolvesRecordsToTheBit) {
         SCOPED_TRACE(name);
         const ShellModel model = make_shell_model(body);
         SteadyEngine lanes(model), plain(model);
-        std::vector<std::vector<double>> etas;
+        const std::vector<std::vector<double>> etas = lane_profiles(model);
         std::vector<std::span<const double>> views;
-        for (int i = 0; i < kLanes; ++i) {
-            const double eta = std::pow(10.0, body.log10_viscosity_min +
-                                                  (body.log10_viscosity_max - body.log10_viscosity_min) * i / (kLanes - 1));
-            etas.emplace_back(static_cast<std::size_t>(model.body.layers), eta);
-            for (std::size_t l = 0; l < etas.back().size(); ++l)
-                etas.back()[l] = model.body.cell_viscosity(l, eta);
-        }
         for (const auto& v : etas)
             views.emplace_back(v);
         std::vector<PeriodRecord> out(kLanes);

@@ -18,11 +18,12 @@ long='program\.(study|study_journal|command_line|publication|body_files|referenc
 log=$(mktemp -d)
 trap 'rm -rf "$log"' EXIT
 
-# One ctest run: "NAME pass" or "NAME FAIL: tests...", and its output kept on failure.
+# One ctest run: "NAME pass" or "NAME FAIL: tests...", and its output kept on failure (with
+# every failed test's own output, to tell what it saw).
 run() { # name build [ctest options]
     local name=$1 dir=$2
     shift 2
-    if ctest --test-dir "$dir" -j2 --timeout 900 "$@" > "$log/$name.txt" 2>&1; then
+    if ctest --test-dir "$dir" -j2 --timeout 900 --output-on-failure "$@" > "$log/$name.txt" 2>&1; then
         echo "$name pass"
     else
         echo "$name FAIL: $(sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (.*)$/\1/p' "$log/$name.txt" | tr '\n' ' ')"

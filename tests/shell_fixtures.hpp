@@ -5,6 +5,7 @@
 // integral of a written heat-flux map.
 #include <cmath>
 #include <complex>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -52,18 +53,28 @@ namespace {
 }
 
 // kLanes per-cell viscosity profiles (Pa s) of the model's body, one for each of kLanes swept
-// viscosities spread evenly in log10 from the lowest of its sweep to the highest.
-[[maybe_unused]] std::vector<std::vector<double>> lane_profiles(const ShellModel& model) {
-    const Body& b = model.body;
+// viscosities spread evenly in log10 from the lowest of its sweep to the highest, with views
+// of them as the lanes take them (into `etas`: moved, not copied, so that they stay valid).
+struct LaneProfiles {
     std::vector<std::vector<double>> etas;
+    std::vector<std::span<const double>> views;
+    LaneProfiles() = default;
+    LaneProfiles(LaneProfiles&&) = default;
+    LaneProfiles(const LaneProfiles&) = delete;
+};
+[[maybe_unused]] LaneProfiles lane_profiles(const ShellModel& model) {
+    const Body& b = model.body;
+    LaneProfiles p;
     for (int i = 0; i < kLanes; ++i) {
         const double eta = std::pow(10.0, b.log10_viscosity_min +
                                               (b.log10_viscosity_max - b.log10_viscosity_min) * i / (kLanes - 1));
-        etas.emplace_back(static_cast<std::size_t>(b.layers));
-        for (std::size_t l = 0; l < etas.back().size(); ++l)
-            etas.back()[l] = b.cell_viscosity(l, eta);
+        p.etas.emplace_back(static_cast<std::size_t>(b.layers));
+        for (std::size_t l = 0; l < p.etas.back().size(); ++l)
+            p.etas.back()[l] = b.cell_viscosity(l, eta);
     }
-    return etas;
+    for (const auto& v : p.etas)
+        p.views.emplace_back(v);
+    return p;
 }
 
 // The mean power (W) of the tide's work on the displaced masses of a synchronous body, to

@@ -204,10 +204,7 @@ TEST(GridError, StateOnTwiceTheCellsKeepsTheFullRecordsPowerLoveAndPhase) {
         SCOPED_TRACE(name);
         const ShellModel model = make_shell_model(refined(body));
         SteadyEngine lanes(model), plain(model);
-        const std::vector<std::vector<double>> etas = lane_profiles(model);
-        std::vector<std::span<const double>> views;
-        for (const auto& v : etas)
-            views.emplace_back(v);
+        const auto [etas, views] = lane_profiles(model);
         std::vector<PeriodRecord> out(kLanes);
         for (const Rheology r : body.models) {
             lanes.solve(r, Flavour::Continuous, views, out, RecordFields::GridError);

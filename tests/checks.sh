@@ -9,6 +9,12 @@ check() { # description, condition (evaluated)
 col() { # file, column name: the column's values, one a line
     tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'
 }
+# For a check's condition that failed: shows what the command said on standard error (kept in
+# FILE), so that a failure seen once under load still tells its cause; always false.
+said() { # file
+    [ -s "$1" ] && sed "s|^|  ($1) |" "$1"
+    false
+}
 one_line() { [ "$(wc -l < "$1")" -eq 1 ]; }
 # Nothing but warning and note lines (or nothing at all).
 only_warnings() { ! grep -q -v -e '^warning: ' -e '^note: ' "$1"; }

@@ -48,7 +48,7 @@ both() { # directory, what, number of figures
     draw "$1" "$1-csv"; local csv=$?
     mv "$1.nc" "$1/results.nc"
     check "$2: drawn from results.nc and from the CSV tables, quietly, $3 figures" \
-        "[ $nc -eq 0 ] && [ $csv -eq 0 ] && [ ! -s err-$1-nc ] && [ ! -s err-$1-csv ] && [ \$(wc -l < listed-$1-nc) -eq $3 ]"
+        "[ $nc -eq 0 ] && [ $csv -eq 0 ] && [ ! -s err-$1-nc ] && [ ! -s err-$1-csv ] && [ \$(wc -l < listed-$1-nc) -eq $3 ] || said err-$1-nc || said err-$1-csv"
     check "... the one from results.nc' sweep, profile and maps, the other from the CSV tables" \
         "from $1-nc results.nc && from $1-csv csv && [ \$(wc -l < dump-$1-nc/sources) -eq 3 ]"
     check "... from the same numbers: the same data, settings and figures, byte for byte" \

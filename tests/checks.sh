@@ -3,8 +3,14 @@
 scratch=$(mktemp -d)
 trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
 failed=0
+# A failed check shows the start of err.txt, where the scripts keep the standard error of the
+# command checked, so that a failure seen once under load still tells its cause.
 check() { # description, condition (evaluated)
-    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
+    if eval "$2"; then echo "ok: $1"; else
+        echo "FAILED: $1"
+        [ -s err.txt ] && head -5 err.txt | sed 's|^|  (err.txt) |'
+        failed=1
+    fi
 }
 col() { # file, column name: the column's values, one a line
     tr -d '\r' < "$1" | awk -F, -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { print $c }'

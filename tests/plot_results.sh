@@ -30,7 +30,7 @@ for f in power heat_flux displacement series-1e+20 heating_profile; do
 done
 check "it lists the five figures it wrote, as figures/NAME.png" "[ \$(wc -l < listed.txt) -eq 5 ] && grep -qx figures/series-1e+20.png listed.txt && grep -qx figures/heating_profile.png listed.txt && ! grep -q // listed.txt"
 "$plot" results > /dev/null 2> err.txt
-check "without OUTDIR the figures go into the result directory" "valid_png results/power.png || said err.txt"
+check "without OUTDIR the figures go into the result directory" "valid_png results/power.png"
 
 # The figures carry the run's error bar: the largest transient, step and grid error that the
 # run's closing accuracy line gives (gnuplot's settings caught on their way in); a steady
@@ -139,7 +139,7 @@ check "the plot tools without a tidal program beside them" "[ $status -eq 0 ] &&
 mkdir hostile && cp results/summary.csv hostile/
 printf '[shell]\nouter_radius = system("touch${IFS}pwned")\n[numerics]\nsteps_per_period = system("touch${IFS}pwned")\n' > hostile/body.toml
 "$plot" hostile > /dev/null 2> err.txt
-check "values of body.toml are never run" "[ ! -e pwned ] && valid_png hostile/power.png || said err.txt"
+check "values of body.toml are never run" "[ ! -e pwned ] && valid_png hostile/power.png"
 
 # A directory of the legacy files only: the same figures from them, the series of the last run.
 mkdir legacy && (cd results && cp $files body.toml ../legacy/)

@@ -21,6 +21,7 @@
 #include "files/peak.hpp"
 #include "files/result_directory.hpp"
 #include "scratch_dir.hpp"
+#include "test_data.hpp"
 
 namespace tidal {
 namespace {
@@ -237,13 +238,6 @@ TEST(Cost, ASteadySweepIsForecastByItsSolves) {
         << *note;
 }
 
-std::string read(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST(Publication, ASetInterruptedBetweenRenamesIsMarkedAndCompletedByTheNextRun) {
     const fs::path dir = testing_scratch::scratch_dir("tidal_interrupted_publication");
     for (const char* name : {"a", "b", "c"})
@@ -257,8 +251,8 @@ TEST(Publication, ASetInterruptedBetweenRenamesIsMarkedAndCompletedByTheNextRun)
         fs::remove(dir / "b");
         fs::create_directories(dir / "b" / "blocked");
         EXPECT_THROW(out.publish(), OutputError);
-        EXPECT_EQ(read(dir / "a"), "new a\n");
-        EXPECT_EQ(read(dir / "c"), "old c\n");
+        EXPECT_EQ(file_text(dir / "a"), "new a\n");
+        EXPECT_EQ(file_text(dir / "c"), "old c\n");
         // Every reader sees a set being published.
         EXPECT_TRUE(fs::exists(dir / kPublishingFileName));
     }
@@ -269,7 +263,7 @@ TEST(Publication, ASetInterruptedBetweenRenamesIsMarkedAndCompletedByTheNextRun)
         ResultDirectory next(dir.string());
         EXPECT_FALSE(fs::exists(dir / kPublishingFileName));
         for (const char* name : {"a", "b", "c"})
-            EXPECT_EQ(read(dir / name), std::string("new ") + name + "\n") << name;
+            EXPECT_EQ(file_text(dir / name), std::string("new ") + name + "\n") << name;
     }
     fs::remove_all(dir);
 }

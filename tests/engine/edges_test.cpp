@@ -1,4 +1,4 @@
-// Honest edges: a stop seen inside a long run, every heating peak and a maximum at the end of
+// Honest edges: every heating peak and a maximum at the end of
 // the sweep told apart from a peak, the warnings of doubtful numbers, and a publication
 // interrupted between two renames.
 #include <gtest/gtest.h>
@@ -156,20 +156,6 @@ TEST(Doubts, AnErrorBeyondTheLimitIsToldWithTheKeyThatMendsIt) {
     steady.add(1e14, {SteadySummary{1.0, 0.0, std::nullopt, std::nullopt}}, {GridErrorSummary{}});
     EXPECT_TRUE(steady.warnings().empty());
     EXPECT_FALSE(steady.accuracy_summary());
-}
-
-TEST(Sweep, AStopIsSeenInsideARunNotOnlyBetweenBatches) {
-    // One batch of long runs: a sweep that looks only between batches would finish it.
-    const ViscositySweep v{280, 2, 20};
-    const ShellModel model = make_shell_model(*preset_body(1), RunConstants{2.0, 1000, 4000});
-    for (const int threads : {1, 2}) {
-        int asked = 0, seen = 0;
-        SweepSettings settings;
-        settings.threads = threads;
-        settings.stop = [&] { return ++asked > 1; }; // the first question, before the batch
-        EXPECT_FALSE(run_sweep(model, v, settings, [&](ViscosityResults&&) { ++seen; }));
-        EXPECT_EQ(seen, 0) << threads;
-    }
 }
 
 TEST(Plausibility, AValueInTheWrongUnitIsToldInOneLineThePresetsPassSilently) {

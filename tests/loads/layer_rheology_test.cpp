@@ -21,29 +21,16 @@
 namespace tidal {
 namespace {
 
-// A solid layer of fixed viscosity and rheology, or swept (`rheology` empty).
-std::string layer(const std::string& name, double thickness, double density, double mu, const std::string& viscosity,
-                  const std::string& rheology, int cells) {
-    return "[[layer]]\nname = \"" + name + "\"\nthickness = " + toml_real(thickness) + "\ndensity = " + toml_real(density) +
-           "\nstate = \"solid\"\nrigidity = " + toml_real(mu) + "\nviscosity = " + viscosity + "\n" +
-           (rheology.empty() ? "" : "rheology = \"" + rheology + "\"\n") + "cells = " + std::to_string(cells) + "\n";
-}
-
 // Fixed lid, swept ice, fixed rock, liquid iron; the sweep runs `models`.
 std::string body(const std::string& lid_rheology, const std::string& lid_eta, const std::string& rock_rheology,
                  const std::string& rock_eta, const std::string& models) {
-    return "name = \"mixed\"\nouter_radius = 1000000.0\n" + layer("lid", 10000.0, 950.0, 3.5e9, lid_eta, lid_rheology, 4) +
-           layer("ice", 90000.0, 950.0, 3.5e9, "\"swept\"", "", 12) +
-           layer("rock", 400000.0, 3300.0, 6e10, rock_eta, rock_rheology, 12) +
-           "[[layer]]\nname = \"iron\"\ndensity = 7000.0\nstate = \"liquid\"\n"
-           "[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n"
-           "[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n"
-           "[rheology]\nmodels = [" + models + "]\n"
-           "[numerics]\nperiods = 10\nsteps_per_period = 400\n";
+    return layers_on_an_orbit("mixed", 1000000.0,
+                              solid_layer("lid", 10000.0, 950.0, 3.5e9, 4, lid_eta, lid_rheology) +
+                                  solid_layer("ice", 90000.0, 950.0, 3.5e9, 12) +
+                                  solid_layer("rock", 400000.0, 3300.0, 6e10, 12, rock_eta, rock_rheology) +
+                                  "[[layer]]\nname = \"iron\"\ndensity = 7000.0\nstate = \"liquid\"\n",
+                              models);
 }
-
-const std::string kAllModels =
-    "\"maxwell\", \"kelvin_voigt\", \"burgers\", \"andrade\", \"zener\"";
 
 std::vector<double> cell_viscosities(const Body& b, double eta) {
     std::vector<double> out(static_cast<std::size_t>(b.layers));
@@ -63,7 +50,7 @@ std::vector<double> cell_viscosities(const Body& b, double eta) {
 // viscosity (k2 off by 2e-3).
 TEST(LayerRheology, TimeRunsReachTheMixedPeriodicStateInBothPaths) {
     for (const auto& [lid, rock] : {std::pair{"andrade", "kelvin_voigt"}, std::pair{"maxwell", "zener"}}) {
-        const Body b = read_ok(body(lid, "1e13", rock, "1e10", kAllModels));
+        const Body b = read_ok(body(lid, "1e13", rock, "1e10", kEveryModel));
         const Engine engine(b);
         const ShellModel& m = engine.model();
         RunWorkspace ws(m);

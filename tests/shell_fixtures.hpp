@@ -74,6 +74,12 @@ namespace {
     return engine.solve(r, flavour, layer_eta);
 }
 
+// The periodic states of both flavours, continuous and the scheme's, of rheology r with
+// viscosity eta in every layer.
+[[maybe_unused]] SteadyPair steady_pair(const ShellModel& model, Rheology r, double eta) {
+    return {steady(model, r, eta), steady(model, r, eta, Flavour::Discrete)};
+}
+
 // kLanes per-cell viscosity profiles (Pa s) of the model's body, one for each of kLanes swept
 // viscosities spread evenly in log10 from the lowest of its sweep to the highest, with views
 // of them as the lanes take them (into `etas`: moved, not copied, so that they stay valid).

@@ -10,6 +10,7 @@
 
 #include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
+#include "shell_fixtures.hpp"
 #include "model/forcing.hpp"
 #include "timestep/run.hpp"
 #include "same_records.hpp"
@@ -19,13 +20,6 @@ namespace {
 
 ShellModel model_of(int body, int nperiod, int periods) {
     return make_shell_model(*preset_body(body), RunConstants{2.0, nperiod, nperiod * periods});
-}
-
-SteadyPair steady(const ShellModel& model, Rheology rheology, double eta) {
-    SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
-    return {engine.solve(rheology, Flavour::Continuous, layer_eta),
-            engine.solve(rheology, Flavour::Discrete, layer_eta)};
 }
 
 RunRecords run(const ShellModel& model, Rheology rheology, double eta) {
@@ -63,7 +57,7 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
         SCOPED_TRACE(r.name);
         const Rheology rheology = r.id;
         const RunRecords t = run(model, rheology, 1e14);
-        const SteadyPair s = steady(model, rheology, 1e14);
+        const SteadyPair s = steady_pair(model, rheology, 1e14);
         const PeriodRecord& d = *s.discrete;
         EXPECT_NEAR(transient(t.period.power, s), 0.0, settled(rheology));
         EXPECT_NEAR(t.period.urmin / d.urmin, 1.0, settled(rheology));
@@ -102,7 +96,7 @@ TEST(DiscreteSteadyState, TransientOfEnceladusMaxwellShrinksWithTheRunLength) {
     for (const int periods : {10, 20, 40}) {
         const ShellModel model = model_of(1, 100, periods);
         const double t = transient(run(model, Rheology::Maxwell, 1e14).period.power,
-                                   steady(model, Rheology::Maxwell, 1e14));
+                                   steady_pair(model, Rheology::Maxwell, 1e14));
         if (periods == 10) {
             EXPECT_GT(std::fabs(t), 1.5e-4);
             EXPECT_LT(std::fabs(t), 4e-4);
@@ -135,7 +129,7 @@ TEST(DiscreteSteadyState, TendsToTheContinuousOneAtTheSchemesOrders) {
         std::vector<double> errors;
         PeriodRecord first_continuous;
         for (const int nperiod : {c.nperiod, 2 * c.nperiod, 4 * c.nperiod}) {
-            const SteadyPair s = steady(model_of(1, nperiod, 10), c.rheology, c.eta);
+            const SteadyPair s = steady_pair(model_of(1, nperiod, 10), c.rheology, c.eta);
             errors.push_back(step_error(s));
             if (nperiod == c.nperiod) first_continuous = s.continuous;
             EXPECT_NEAR(s.continuous.power / first_continuous.power, 1.0, 1e-14);
@@ -164,7 +158,7 @@ TEST(ContinuousSteadyState, MaxwellPowerLawAndElasticLimits) {
     EXPECT_LT(std::fabs(rows[3][Rheology::Maxwell].continuous.phase_lag_deg), 1e-6);
     EXPECT_LT(std::fabs(rows[0][Rheology::KelvinVoigt].continuous.phase_lag_deg), 1e-5);
     // Away from the limits the displacement lags the tide.
-    const SteadyPair peak = steady(model, Rheology::Maxwell, 1e14);
+    const SteadyPair peak = steady_pair(model, Rheology::Maxwell, 1e14);
     EXPECT_GT(peak.continuous.phase_lag_deg, 10.0);
     EXPECT_LT(peak.continuous.phase_lag_deg, 90.0);
 }
@@ -173,7 +167,7 @@ TEST(ContinuousSteadyState, ExtremesOfTwoHarmonicsBoundTheSampledSignal) {
     // Mercury's tide has two harmonics: the reconstructed minimum and equatorial maximum are
     // the extremes of the signal sampled densely over the period.
     const ShellModel model = model_of(8, 2000, 10);
-    const SteadyPair s = steady(model, Rheology::Maxwell, 1e16);
+    const SteadyPair s = steady_pair(model, Rheology::Maxwell, 1e16);
     const PeriodRecord& c = s.continuous;
     const PeriodRecord& d = *s.discrete;
     EXPECT_LE(c.urmin, d.urmin);

@@ -13,7 +13,6 @@
 #include "shell_fixtures.hpp"
 #include "model/forcing.hpp"
 #include "timestep/run.hpp"
-#include "same_records.hpp"
 
 namespace tidal {
 namespace {
@@ -68,24 +67,6 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
         EXPECT_NEAR(amplitude / d.amplitude, 1.0, settled(rheology));
         // The time step matters, the transient does not.
         EXPECT_GT(std::fabs(step_error(s)), 1e-5);
-    }
-}
-
-TEST(SteadySweep, TakesEachLayersViscosityAsTheSweptOneTimesItsFactor) {
-    Body body_spec = preset(3).body_spec;
-    body_spec.layers = 5;
-    body_spec.viscosity_factors = {1.0, 0.5, 0.1, 0.05, 0.01};
-    body_spec.models = {Rheology::Maxwell, Rheology::Burgers};
-    const ShellModel model = make_shell_model(body_spec, RunConstants{2.0, 100, 200});
-    const double eta = 1e14;
-    const std::vector<double> layer_eta = {1e14, 5e13, 1e13, 5e12, 1e12};
-    const std::vector<SteadySweepRow> rows = steady_sweep(model, {&eta, 1}, SteadyFlavours::Both);
-    ASSERT_EQ(rows.size(), 1u);
-    SteadyEngine engine(model);
-    for (const Rheology r : body_spec.models) {
-        expect_same_record(rows[0][r].continuous, engine.solve(r, Flavour::Continuous, layer_eta));
-        ASSERT_TRUE(rows[0][r].discrete);
-        expect_same_record(*rows[0][r].discrete, engine.solve(r, Flavour::Discrete, layer_eta));
     }
 }
 

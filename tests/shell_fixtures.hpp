@@ -35,6 +35,28 @@ namespace {
     return std::holds_alternative<Body>(r) ? "(accepted)" : std::get<BodyError>(r).message;
 }
 
+// Every rheology of the list, as rheology.models names them.
+[[maybe_unused]] const std::string kEveryModel = "\"maxwell\", \"kelvin_voigt\", \"burgers\", \"andrade\", \"zener\"";
+
+// A solid [[layer]] of a body file: swept, or of its own viscosity (Pa s) and rheology; no
+// thickness when it is 0 (the innermost layer, reaching the centre).
+[[maybe_unused]] std::string solid_layer(const std::string& name, double thickness, double density, double mu, int cells,
+                                         const std::string& viscosity = "\"swept\"", const std::string& rheology = "") {
+    return "[[layer]]\nname = \"" + name + "\"\n" + (thickness > 0.0 ? "thickness = " + toml_real(thickness) + "\n" : "") +
+           "density = " + toml_real(density) + "\nstate = \"solid\"\nrigidity = " + toml_real(mu) + "\nviscosity = " + viscosity +
+           "\n" + (rheology.empty() ? "" : "rheology = \"" + rheology + "\"\n") + "cells = " + std::to_string(cells) + "\n";
+}
+
+// A body file of these [[layer]] tables (outer radius in m) on Enceladus' orbit, sweeping
+// 1e14 to 1e15 Pa s with `models`, `periods` periods of `steps` time steps.
+[[maybe_unused]] std::string layers_on_an_orbit(const std::string& name, double radius, const std::string& layers,
+                                                const std::string& models, int steps = 400, int periods = 10) {
+    return "name = \"" + name + "\"\nouter_radius = " + toml_real(radius) + "\n" + layers +
+           "[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n"
+           "[rheology]\nmodels = [" + models + "]\n[numerics]\nperiods = " + std::to_string(periods) +
+           "\nsteps_per_period = " + std::to_string(steps) + "\n";
+}
+
 // The body on `layers` cells of one rigidity (its first) and viscosity factor 1, run with
 // `nperiod` steps a period for `periods` periods.
 [[maybe_unused]] ShellModel with_layers(Body body, int layers, int nperiod = 200, int periods = 10) {
@@ -50,6 +72,12 @@ namespace {
     SteadyEngine engine(model);
     const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
     return engine.solve(r, flavour, layer_eta);
+}
+
+// The periodic states of both flavours, continuous and the scheme's, of rheology r with
+// viscosity eta in every layer.
+[[maybe_unused]] SteadyPair steady_pair(const ShellModel& model, Rheology r, double eta) {
+    return {steady(model, r, eta), steady(model, r, eta, Flavour::Discrete)};
 }
 
 // kLanes per-cell viscosity profiles (Pa s) of the model's body, one for each of kLanes swept

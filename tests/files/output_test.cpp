@@ -20,6 +20,7 @@
 #include "files/result_file.hpp"
 #include "files/result_set.hpp"
 #include "scratch_dir.hpp"
+#include "test_data.hpp"
 
 namespace tidal {
 namespace {
@@ -58,14 +59,8 @@ TEST(Record, OneLeadingBlankAndShortestRoundTripDoubles) {
 
 TEST(Csv, QuotedTextRoundTripNumbersAndLf) {
     CsvRow row;
-    const std::string line = row.text("plain")
-                                 .text("a,b")
-                                 .text("say \"x\"")
-                                 .number(-16.924849751068784)
-                                 .number(0.0005)
-                                 .empty()
-                                 .integer(20000)
-                                 .line();
+    const std::string line =
+        row.text("plain").text("a,b").text("say \"x\"").number(-16.924849751068784).number(0.0005).empty().integer(20000).line();
     EXPECT_EQ(line, "plain,\"a,b\",\"say \"\"x\"\"\",-16.924849751068784,5e-04,,20000\n");
     // A large whole number is written with an exponent, not as 22 digits that a reader may
     // take for an integer it cannot hold; it still reads back exactly.
@@ -169,18 +164,12 @@ class InScratchDir : public ::testing::Test {
         fs::current_path(old);
         fs::remove_all(dir);
     }
-    static std::string slurp(const char* name) {
-        std::ifstream in(name);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static std::string slurp(const char* name) { return file_text(name); }
     fs::path dir, old;
 };
 
 TEST_F(InScratchDir, FilesArePublishedOnlyWhenTheRunIsComplete) {
-    {
-        std::ofstream f("ureta");
-        f << " earlier complete result\n";
-    }
+    std::ofstream("ureta") << " earlier complete result\n";
     ResultDirectory dir(".");
     ResultSet files(dir, {"", "kelvin"});
     files.summary(LegacyQuantity::MinSurface, 0, 1e10, -16.5);
@@ -242,10 +231,7 @@ TEST_F(InScratchDir, AStoppedRunLeavesPartialFilesThatTheNextRunReplaces) {
 }
 
 TEST_F(InScratchDir, APlantedLinkAtTheTemporaryNameIsNeitherWrittenThroughNorPublished) {
-    {
-        std::ofstream f("victim");
-        f << "not yours\n";
-    }
+    std::ofstream("victim") << "not yours\n";
     fs::create_directory("out");
     fs::create_symlink("../victim", "out/pcelketa.partial");
     ResultDirectory dir("out");
@@ -258,28 +244,18 @@ TEST_F(InScratchDir, APlantedLinkAtTheTemporaryNameIsNeitherWrittenThroughNorPub
 
 TEST_F(InScratchDir, ASecondRunIntoTheSameDirectoryIsRefused) {
     ResultDirectory first("shared");
-    try {
-        ResultDirectory second("shared");
-        FAIL() << "expected DirectoryInUse";
-    } catch (const DirectoryInUse& e) {
-        const std::string msg = e.what();
-        EXPECT_NE(msg.find("'shared'"), std::string::npos) << msg;
-        EXPECT_NE(msg.find("process " + std::to_string(getpid())), std::string::npos) << msg;
-    }
+    const std::string msg = thrown<DirectoryInUse>([] { ResultDirectory second("shared"); });
+    EXPECT_NE(msg.find("'shared'"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("process " + std::to_string(getpid())), std::string::npos) << msg;
     ResultDirectory elsewhere("other"); // another directory is free
 }
 
 TEST_F(InScratchDir, UncreatableFileNamesTheFileAndTheReason) {
     fs::create_directory("tneta"); // a directory where a result must be published
     ResultDirectory dir(".");
-    try {
-        ResultSet files(dir, {"", "kelvin"});
-        FAIL() << "expected an OutputError";
-    } catch (const OutputError& e) {
-        const std::string msg = e.what();
-        EXPECT_NE(msg.find("'tneta'"), std::string::npos) << msg;
-        EXPECT_NE(msg.find("Is a directory"), std::string::npos) << msg;
-    }
+    const std::string msg = thrown<OutputError>([&] { ResultSet files(dir, {"", "kelvin"}); });
+    EXPECT_NE(msg.find("'tneta'"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("Is a directory"), std::string::npos) << msg;
 }
 
 // A write that the system takes only in part (here a file size limit, as a full disk would)
@@ -297,37 +273,21 @@ TEST_F(InScratchDir, AWriteCutShortLeavesNoTornRecord) {
     rlimit small = old;
     small.rlim_cur = 150;
     setrlimit(RLIMIT_FSIZE, &small);
-    bool reported = false;
-    try {
-        f.write(std::string(99, 'b') + "\n");
-        f.flush();
-    } catch (const OutputError& e) {
-        reported = std::string(e.what()).find("'limited'") != std::string::npos;
-    }
+    const std::string msg = thrown<OutputError>([&] { f.write(std::string(99, 'b') + "\n"); f.flush(); });
     setrlimit(RLIMIT_FSIZE, &old);
     sigaction(SIGXFSZ, &previous, nullptr);
-    EXPECT_TRUE(reported);
+    EXPECT_NE(msg.find("'limited'"), std::string::npos) << msg;
     EXPECT_EQ(slurp("limited"), std::string(99, 'a') + "\n");
 }
 
-TEST(ResultFile, FullDiskIsReportedNotSwallowed) {
+// A full disk is reported at the flush, and at the close of a write still buffered.
+TEST(ResultFile, FullDiskIsReportedNotSwallowedAtAFlushOrAClose) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-    ResultFile f("/dev/full");
-    bool reported = false;
-    try {
-        f.write(" 1 2\n");
-        f.flush();
-    } catch (const OutputError& e) {
-        reported = std::string(e.what()).find("No space left on device") != std::string::npos;
-    }
-    EXPECT_TRUE(reported);
-}
-
-TEST(ResultFile, CloseReportsADelayedWriteFailure) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-    ResultFile f("/dev/full");
-    f.write(" 1 2\n"); // buffered, fails only when handed to the system
-    EXPECT_THROW(f.close(), OutputError);
+    ResultFile f("/dev/full"), g("/dev/full");
+    const std::string msg = thrown<OutputError>([&] { f.write(" 1 2\n"); f.flush(); });
+    EXPECT_NE(msg.find("No space left on device"), std::string::npos) << msg;
+    g.write(" 1 2\n"); // buffered, fails only when handed to the system
+    EXPECT_THROW(g.close(), OutputError);
 }
 
 } // namespace

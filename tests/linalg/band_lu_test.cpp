@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <random>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -104,36 +105,34 @@ template <class T> void expect_close(const std::vector<T>& x, const std::vector<
         EXPECT_LT(std::abs(x[i] - y[i]), tol) << "entry " << i;
 }
 
-TEST(BandLu, DiagonallyDominantNeedsNoInterchange) {
-    std::mt19937_64 rng(1);
-    const Dense A = random_band(12, 2, 3, rng, true);
-    const Factorised f(A, 2, 3);
-    for (int k = 1; k <= 12; ++k)
-        EXPECT_EQ(f.indx[k - 1], k);
-    EXPECT_EQ(f.d, 1.0);
-    const std::vector<double> b(12, 1.0);
-    expect_close(f.solve(b), dense_solve(A, b), 1e-14);
-}
-
-TEST(BandLu, LargestFirstColumnEntryInRowThreeIsChosen) {
-    // Only the first step interchanges (rows 1 and 3); the later pivots dominate.
-    const Dense A = {
-        {1, 0, 0, 0, 0}, {0.5, 10, 1, 0, 0}, {5, 1, 10, 1, 0}, {0, 1, 1, 10, 1}, {0, 0, 1, 1, 10}};
-    const Factorised f(A, 2, 2);
-    EXPECT_EQ(f.indx, (std::vector<int>{3, 2, 3, 4, 5}));
-    EXPECT_EQ(f.d, -1.0);
-    const std::vector<double> b = {1, -2, 3, 0.5, 4};
-    expect_close(f.solve(b), dense_solve(A, b), 1e-13);
-}
-
-TEST(BandLu, TiesKeepTheEarlierRow) {
-    // Rows 1 and 2 tie in |first column|; row 2 would also win a >= comparison.
-    const Dense A = {{-2, 1, 0}, {2, 3, 1}, {0, 1, 4}};
-    const Factorised f(A, 1, 1);
-    EXPECT_EQ(f.indx[0], 1);
-    EXPECT_EQ(f.d, 1.0);
-    const std::vector<double> b = {1, 2, 3};
-    expect_close(f.solve(b), dense_solve(A, b), 1e-14);
+// The interchanges and their sign, and the solve against the dense one: a diagonally dominant
+// matrix needs none; only the first step interchanges (rows 1 and 3, the largest first-column
+// entry), the later pivots dominating; rows 1 and 2 tie in |first column| and the earlier is
+// kept (row 2 would win a >= comparison); an order equal to the lower bandwidth (interchanges
+// not checked: an empty list).
+TEST(BandLu, InterchangesAndSolvesOfSmallMatrices) {
+    struct Case {
+        Dense A;
+        int m1, m2;
+        std::vector<int> indx;
+        double d, tol;
+    };
+    std::mt19937_64 rng(1), rng7(7);
+    const Case cases[] = {
+        {random_band(12, 2, 3, rng, true), 2, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 1.0, 1e-14},
+        {{{1, 0, 0, 0, 0}, {0.5, 10, 1, 0, 0}, {5, 1, 10, 1, 0}, {0, 1, 1, 10, 1}, {0, 0, 1, 1, 10}}, 2, 2, {3, 2, 3, 4, 5}, -1.0, 1e-13},
+        {{{-2, 1, 0}, {2, 3, 1}, {0, 1, 4}}, 1, 1, {1, 2, 3}, 1.0, 1e-14},
+        {random_band(4, 4, 2, rng7, false), 4, 2, {}, 0.0, 1e-12},
+    };
+    for (const Case& c : cases) {
+        const Factorised f(c.A, c.m1, c.m2);
+        if (!c.indx.empty()) {
+            EXPECT_EQ(std::tuple(f.indx, f.d), std::tuple(c.indx, c.d));
+        }
+        std::vector<double> b(c.A.size());
+        for (std::size_t i = 0; i < b.size(); ++i) b[i] = 1.0 - 0.75 * static_cast<double>(i % 3);
+        expect_close(f.solve(b), dense_solve(c.A, b), c.tol);
+    }
 }
 
 TEST(BandLu, ZeroColumnGetsTinyPivot) {
@@ -146,14 +145,6 @@ TEST(BandLu, ZeroColumnGetsTinyPivot) {
     EXPECT_DOUBLE_EQ(x[0], 1.0);
     for (double v : x)
         EXPECT_TRUE(std::isfinite(v));
-}
-
-TEST(BandLu, OrderEqualToLowerBandwidth) {
-    std::mt19937_64 rng(7);
-    const Dense A = random_band(4, 4, 2, rng, false);
-    const Factorised f(A, 4, 2);
-    const std::vector<double> b = {0.3, -1.0, 2.0, 0.7};
-    expect_close(f.solve(b), dense_solve(A, b), 1e-12);
 }
 
 template <class T> class BandLuRandom : public ::testing::Test {};

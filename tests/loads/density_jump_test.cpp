@@ -20,30 +20,20 @@
 #include "timestep/run.hpp"
 
 #include "same_records.hpp"
+#include "shell_fixtures.hpp"
 
 namespace tidal {
 namespace {
 
-std::string solid(const std::string& name, double thickness, double density, double mu, int cells) {
-    return "[[layer]]\nname = \"" + name + "\"\n" +
-           (thickness > 0.0 ? "thickness = " + toml_real(thickness) + "\n" : std::string()) +
-           "density = " + toml_real(density) + "\nstate = \"solid\"\nrigidity = " + toml_real(mu) +
-           "\nviscosity = \"swept\"\ncells = " + std::to_string(cells) + "\n";
-}
-
 std::string with_orbit(const std::string& layers) {
-    return "name = \"jumps\"\nouter_radius = 1000000.0\n" + layers +
-           "[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n"
-           "[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n"
-           "[rheology]\nmodels = [\"maxwell\", \"kelvin_voigt\", \"burgers\", \"andrade\", \"zener\"]\n"
-           "[numerics]\nperiods = 10\nsteps_per_period = 400\n";
+    return layers_on_an_orbit("jumps", 1000000.0, layers, kEveryModel);
 }
 
 TEST(DensityJump, TimeIntegrationReachesThePeriodicStateInBothPaths) {
     const std::string sphere =
-        solid("mantle", 400000.0, 3000.0, 2.65e8, 12) + solid("core", 0.0, 5500.0, 1e10, 12);
-    const std::string shell = solid("ice", 100000.0, 950.0, 3.5e9, 12) +
-                              solid("rock", 400000.0, 3300.0, 6e10, 12) +
+        solid_layer("mantle", 400000.0, 3000.0, 2.65e8, 12) + solid_layer("core", 0.0, 5500.0, 1e10, 12);
+    const std::string shell = solid_layer("ice", 100000.0, 950.0, 3.5e9, 12) +
+                              solid_layer("rock", 400000.0, 3300.0, 6e10, 12) +
                               "[[layer]]\nname = \"iron\"\ndensity = 7000.0\nstate = \"liquid\"\n";
     // Viscosities whose Maxwell times are short of the period in the layers that relax, so that
     // ten periods end in the periodic state to rounding.

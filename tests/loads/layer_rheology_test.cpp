@@ -21,38 +21,16 @@
 namespace tidal {
 namespace {
 
-// A solid layer of fixed viscosity and rheology, or swept (`rheology` empty) with `factor`.
-std::string layer(const std::string& name, double thickness, double density, double mu,
-                  const std::string& viscosity, const std::string& rheology, int cells,
-                  double factor = 1.0) {
-    std::string s = "[[layer]]\nname = \"" + name + "\"\nthickness = " + toml_real(thickness) +
-                    "\ndensity = " + toml_real(density) +
-                    "\nstate = \"solid\"\nrigidity = " + toml_real(mu) +
-                    "\nviscosity = " + viscosity + "\n";
-    if (!rheology.empty()) s += "rheology = \"" + rheology + "\"\n";
-    if (factor != 1.0) s += "viscosity_factor = " + toml_real(factor) + "\n";
-    return s + "cells = " + std::to_string(cells) + "\n";
+// Fixed lid, swept ice, fixed rock, liquid iron; the sweep runs `models`.
+std::string body(const std::string& lid_rheology, const std::string& lid_eta, const std::string& rock_rheology,
+                 const std::string& rock_eta, const std::string& models) {
+    return layers_on_an_orbit("mixed", 1000000.0,
+                              solid_layer("lid", 10000.0, 950.0, 3.5e9, 4, lid_eta, lid_rheology) +
+                                  solid_layer("ice", 90000.0, 950.0, 3.5e9, 12) +
+                                  solid_layer("rock", 400000.0, 3300.0, 6e10, 12, rock_eta, rock_rheology) +
+                                  "[[layer]]\nname = \"iron\"\ndensity = 7000.0\nstate = \"liquid\"\n",
+                              models);
 }
-
-// Lid (fixed unless `lid_rheology` is empty: then swept with `lid_factor`), swept ice, fixed
-// rock, liquid iron; the sweep runs `models`.
-std::string body(const std::string& lid_rheology, const std::string& lid_eta,
-                 const std::string& rock_rheology, const std::string& rock_eta,
-                 const std::string& models, double lid_factor = 1.0) {
-    return "name = \"mixed\"\nouter_radius = 1000000.0\n" +
-           layer("lid", 10000.0, 950.0, 3.5e9, lid_rheology.empty() ? "\"swept\"" : lid_eta,
-                 lid_rheology, 4, lid_factor) +
-           layer("ice", 90000.0, 950.0, 3.5e9, "\"swept\"", "", 12) +
-           layer("rock", 400000.0, 3300.0, 6e10, rock_eta, rock_rheology, 12) +
-           "[[layer]]\nname = \"iron\"\ndensity = 7000.0\nstate = \"liquid\"\n"
-           "[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n"
-           "[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n"
-           "[rheology]\nmodels = [" + models + "]\n"
-           "[numerics]\nperiods = 10\nsteps_per_period = 400\n";
-}
-
-const std::string kAllModels =
-    "\"maxwell\", \"kelvin_voigt\", \"burgers\", \"andrade\", \"zener\"";
 
 std::vector<double> cell_viscosities(const Body& b, double eta) {
     std::vector<double> out(static_cast<std::size_t>(b.layers));
@@ -72,7 +50,7 @@ std::vector<double> cell_viscosities(const Body& b, double eta) {
 // viscosity (k2 off by 2e-3).
 TEST(LayerRheology, TimeRunsReachTheMixedPeriodicStateInBothPaths) {
     for (const auto& [lid, rock] : {std::pair{"andrade", "kelvin_voigt"}, std::pair{"maxwell", "zener"}}) {
-        const Body b = read_ok(body(lid, "1e13", rock, "1e10", kAllModels));
+        const Body b = read_ok(body(lid, "1e13", rock, "1e10", kEveryModel));
         const Engine engine(b);
         const ShellModel& m = engine.model();
         RunWorkspace ws(m);
@@ -102,35 +80,6 @@ TEST(LayerRheology, TimeRunsReachTheMixedPeriodicStateInBothPaths) {
                 EXPECT_LT(std::fabs(run.period.power / s.power - 1.0), 5e-5);
             }
         }
-    }
-}
-
-// A fixed layer whose rheology is the sweep's runs exactly as the same layer swept with the
-// factor that gives it that viscosity (1e15 Pa s x 1e4 = 1e19 Pa s, exact): the single
-// rheology's kernels, in both methods and both paths, every field bit for bit.
-// Caught: a fixed layer's cells given the list's first rheology (Maxwell) instead of their
-// own (cell_rheology returning Rheology{}).
-TEST(LayerRheology, FixedLayerOfTheSweepsRheologyRunsAsTheSweptOne) {
-    for (const std::string name : {"burgers", "zener"}) {
-        SCOPED_TRACE(name);
-        const std::string models = "\"" + name + "\"";
-        const Body fixed = read_ok(body(name, "1e19", name, "1e20", models));
-        const Body swept = read_ok(body("", "", name, "1e20", models, 1e4));
-        const Rheology r = *rheology_named(name);
-        const Engine a(fixed), b(swept);
-        ASSERT_EQ(cell_viscosities(fixed, 1e15), cell_viscosities(swept, 1e15));
-        RunWorkspace wa(a.model()), wb(b.model());
-        const double eta = 1e15;
-        const std::vector<double> etas = {eta};
-        testing_records::expect_same_bits(run_batch(r, a.model(), etas, wa).front(),
-                                          run_batch(r, b.model(), etas, wb).front(), "batched");
-        testing_records::expect_same_bits(run_reference(a.model(), eta, r),
-                                          run_reference(b.model(), eta, r), "plain");
-        SteadyEngine pa(a.model()), pb(b.model());
-        for (const Flavour f : {Flavour::Continuous, Flavour::Discrete})
-            testing_records::expect_same_bits(pa.solve(r, f, cell_viscosities(fixed, eta)),
-                                              pb.solve(r, f, cell_viscosities(swept, eta)),
-                                              "steady");
     }
 }
 

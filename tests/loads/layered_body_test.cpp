@@ -1,8 +1,8 @@
 // A body given by its layers against physics: in the fluid limit its Love numbers are those of
 // the equilibrium figure of its density profile (each interface an equipotential of the tide
 // plus the potential of every displaced interface), derived here independently; the [shell]
-// form with the gravities of the same densities gives the same numbers (so the [shell] form's
-// energy balance, self_gravity_test.cpp, holds for the layers too).
+// form with the gravities of the same densities gives the same numbers (so what the [shell]
+// form is shown to satisfy holds for the layers too).
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -40,17 +40,10 @@ double balanced_rigidity() {
 }
 
 // A uniform solid sphere as a body file of one layer reaching the centre.
-std::string solid_sphere(int cells, const std::string& models = "\"maxwell\"",
-                         int steps_per_period = 2000, int periods = 10) {
-    return "name = \"solid sphere\"\nouter_radius = " + toml_real(kRadius) +
-           "\n[[layer]]\nname = \"rock\"\ndensity = " + toml_real(kDensity) +
-           "\nstate = \"solid\"\nrigidity = " + toml_real(balanced_rigidity()) +
-           "\nviscosity = \"swept\"\ncells = " + std::to_string(cells) +
-           "\n[orbit]\nperiod = 152853.5\neccentricity = 0.0041\n"
-           "[sweep]\nlog10_viscosity_min = 14.0\nlog10_viscosity_max = 15.0\n"
-           "[rheology]\nmodels = [" + models + "]\n[numerics]\nperiods = " +
-           std::to_string(periods) + "\nsteps_per_period = " + std::to_string(steps_per_period) +
-           "\n";
+std::string solid_sphere(int cells, const std::string& models = "\"maxwell\"", int steps_per_period = 2000,
+                         int periods = 10) {
+    return layers_on_an_orbit("solid sphere", kRadius, solid_layer("rock", 0.0, kDensity, balanced_rigidity(), cells), models,
+                              steps_per_period, periods);
 }
 
 // h2 of the homogeneous incompressible self-gravitating sphere for a rigidity mu (complex for
@@ -172,7 +165,7 @@ TEST(SolidSphere, ProfileAndMapsCoverTheWholeSphere) {
 // pushed off zero: the runs' power no longer the tide's work); the plain path's power summed
 // on a shell's grid instead of the sphere's (lanes and plain no longer the same bits).
 TEST(SolidSphere, TimeIntegrationReachesThePeriodicStateInBothPaths) {
-    const Body b = read_ok(solid_sphere(12, "\"maxwell\", \"kelvin_voigt\", \"burgers\", \"andrade\", \"zener\"", 400, 10));
+    const Body b = read_ok(solid_sphere(12, kEveryModel, 400, 10));
     const Engine engine(b);
     const ShellModel& m = engine.model();
     RunWorkspace ws(m);

@@ -52,7 +52,8 @@ TEST(ObliquityTide, SteadyHeatIsTheWorkOfTheObliquityTide) {
 // Eccentricity and obliquity together: the two heats add (the order-1 pair is orthogonal to
 // the other components over the sphere), and their sum is the work of both tides. Caught:
 // the steady engine's order-1 runs skipped when the orbit is eccentric (`oblique() &&
-// eccentricity == 0.0`).
+// eccentricity == 0.0`); the eccentric body's Love numbers taken from its order-1 run, as a
+// circular orbit's are (no other test sees it).
 TEST(ObliquityTide, EccentricityAndObliquityHeatsAdd) {
     const Body b = *preset_body(1);
     const ShellModel both = with_layers(tilted(b, b.eccentricity, 3.0, 70.0), 20);

@@ -12,6 +12,7 @@
 
 #include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
+#include "shell_fixtures.hpp"
 #include "timestep/run.hpp"
 
 namespace tidal {
@@ -23,13 +24,6 @@ ShellModel model_of(const RheologyParameters& p, int nperiod, int periods = 10) 
     Body body = *preset_body(1);
     body.rheology = p;
     return make_shell_model(body, RunConstants{2.0, nperiod, nperiod * periods});
-}
-
-SteadyPair steady(const ShellModel& model, Rheology rheology, double eta) {
-    SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
-    return {engine.solve(rheology, Flavour::Continuous, layer_eta),
-            engine.solve(rheology, Flavour::Discrete, layer_eta)};
 }
 
 // Sum over the dissipation terms of weight |gain|^2 at s = i w, against the loss of the
@@ -88,7 +82,7 @@ TEST(Rheology, AndradeWithManyElementsGivesAFinitePower) {
 
 // |P / P_maxwell - 1| of the continuous and discrete steady states.
 std::pair<double, double> off_maxwell(const ShellModel& model, Rheology r, double eta) {
-    const SteadyPair m = steady(model, Rheology::Maxwell, eta), x = steady(model, r, eta);
+    const SteadyPair m = steady_pair(model, Rheology::Maxwell, eta), x = steady_pair(model, r, eta);
     return {std::fabs(x.continuous.power / m.continuous.power - 1.0),
             std::fabs(x.discrete->power / m.discrete->power - 1.0)};
 }
@@ -135,8 +129,8 @@ TEST(Rheology, AndradeStepErrorIsTheSchemesPlusTheFit) {
             const ShellModel model = model_of({}, nperiod);
             const double fit = model.body.rheology.of<Andrade>().series.worst_error;
             EXPECT_LT(fit, 1e-4);
-            const double burgers = std::fabs(step_error(steady(model, Rheology::Burgers, eta)));
-            const double andrade = std::fabs(step_error(steady(model, Rheology::Andrade, eta)));
+            const double burgers = std::fabs(step_error(steady_pair(model, Rheology::Burgers, eta)));
+            const double andrade = std::fabs(step_error(steady_pair(model, Rheology::Andrade, eta)));
             EXPECT_LT(andrade, 2.0 * (burgers + fit)) << eta << " " << nperiod;
         }
 }

@@ -1,7 +1,7 @@
 // The periodic state of the exact tide by harmonic synthesis against independent computations:
 // each harmonic's response at its own frequency (the first-order tide of a body whose period
 // is T/h), the time integration's long-run limit at e = 0.2 and 0.5, the first-order
-// expansion as e -> 0, the 3:2 resonance of a Mercury-like body against its time run, the
+// expansion as e -> 0, the
 // vector lanes against the plain solve, and the extremes of a signal of many harmonics.
 #include <gtest/gtest.h>
 
@@ -119,16 +119,14 @@ TEST(HarmonicSynthesis, ExactTideTendsToTheFirstOrderExpansionAsTheSquareOfE) {
     std::vector<double> power, profile, amplitude, extremes, when;
     for (const double e : es) {
         const PeriodRecord x = steady(model_of(enceladus(e, 8)), Rheology::Maxwell, 1e13);
-        const PeriodRecord f =
-            steady(model_of(enceladus(e, 8, "expansion")), Rheology::Maxwell, 1e13);
+        const PeriodRecord f = steady(model_of(enceladus(e, 8, "expansion")), Rheology::Maxwell, 1e13);
         power.push_back(x.power / f.power - 1.0);
         double worst = 0.0;
         for (std::size_t l = 0; l < f.layer_heating.size(); ++l)
             worst = std::max(worst, std::fabs(x.layer_heating[l] / f.layer_heating[l] - 1.0));
         profile.push_back(worst);
         amplitude.push_back(x.amplitude / f.amplitude - 1.0);
-        extremes.push_back(std::max({std::fabs(x.urmin / f.urmin - 1.0),
-                                     std::fabs(x.urthmax / f.urthmax - 1.0)}));
+        extremes.push_back(std::max({std::fabs(x.urmin / f.urmin - 1.0), std::fabs(x.urthmax / f.urthmax - 1.0)}));
         EXPECT_NEAR(std::abs(x.love.k2 / f.love.k2 - 1.0), 0.0, 1e-13);
         EXPECT_NEAR(std::abs(x.love.h2 / f.love.h2 - 1.0), 0.0, 1e-13);
         EXPECT_NEAR(x.phase_lag_deg, f.phase_lag_deg, 1e-11);
@@ -146,34 +144,6 @@ TEST(HarmonicSynthesis, ExactTideTendsToTheFirstOrderExpansionAsTheSquareOfE) {
     }
 }
 
-// Caught: the exact tide's harmonics taken for a synchronous body in the 3:2 resonance.
-TEST(HarmonicSynthesis, MercuryLikeThreeToTwoSteadyPowerIsItsTimeRuns) {
-    // A Mercury-like body in the 3:2 resonance at e = 0.2056: the exact tide's periodic state
-    // against its time run (ten periods, the step error of 4000 steps, the transient gone),
-    // and, independently, against the expanded 3:2 tide (the same to corrections of a few per
-    // cent).
-    Body b = preset(8).body_spec;
-    b.layers = 8;
-    b.second_order = false;
-    b.rotation = "3:2";
-    b.tide = "exact";
-    const ShellModel m = model_of(b, 4000, 10);
-    RunWorkspace ws(m);
-    for (const double eta : {1e14, 1e17}) {
-        SCOPED_TRACE(eta);
-        const double time = run_one(Rheology::Maxwell, m, eta, ws).period.power;
-        const PeriodRecord continuous = steady(m, Rheology::Maxwell, eta);
-        const PeriodRecord discrete = steady(m, Rheology::Maxwell, eta, Flavour::Discrete);
-        EXPECT_NEAR(time / discrete.power, 1.0, 1e-6);
-        EXPECT_NEAR(time / continuous.power, 1.0, 1e-3);
-        Body expanded = b;
-        expanded.tide = "expansion";
-        const double ratio = continuous.power / steady(model_of(expanded), Rheology::Maxwell, eta).power;
-        EXPECT_GT(ratio, 1.0);
-        EXPECT_LT(ratio, 1.1);
-    }
-}
-
 // Caught: the lanes loading every harmonic past the first with the first's forcing.
 TEST(HarmonicSynthesis, LanesGiveThePlainSolvesRecordsToTheBit) {
     // Eight viscosities through the vector lanes against one at a time, every field of every
@@ -182,21 +152,17 @@ TEST(HarmonicSynthesis, LanesGiveThePlainSolvesRecordsToTheBit) {
         Body b = enceladus(0.5, 6);
         b.self_gravity = gravity;
         b.models = {Rheology::Maxwell, Rheology::Burgers};
+        b.log10_viscosity_min = 11.0; // to 1e15.9 Pa s
+        b.log10_viscosity_max = 15.9;
         const ShellModel m = model_of(b);
         SteadyEngine lanes(m), plain(m);
-        std::vector<std::vector<double>> etas;
-        std::vector<std::span<const double>> views;
-        for (int i = 0; i < 8; ++i)
-            etas.emplace_back(6, std::pow(10.0, 11.0 + 0.7 * i));
-        for (const auto& v : etas)
-            views.emplace_back(v);
-        std::vector<PeriodRecord> out(8);
+        const LaneProfiles p = lane_profiles(m);
+        std::vector<PeriodRecord> out(kLanes);
         for (const Rheology r : b.models)
             for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
-                lanes.solve(r, flavour, views, out);
-                for (std::size_t i = 0; i < 8; ++i)
-                    testing_records::expect_same_bits(out[i], plain.solve(r, flavour, etas[i]),
-                                                      "lane " + std::to_string(i));
+                lanes.solve(r, flavour, p.views, out);
+                for (std::size_t i = 0; i < kLanes; ++i)
+                    testing_records::expect_same_bits(out[i], plain.solve(r, flavour, p.etas[i]), "lane " + std::to_string(i));
             }
     }
 }

@@ -10,22 +10,15 @@
 
 #include "body/presets.hpp"
 #include "steady/steady_sweep.hpp"
+#include "shell_fixtures.hpp"
 #include "model/forcing.hpp"
 #include "timestep/run.hpp"
-#include "same_records.hpp"
 
 namespace tidal {
 namespace {
 
 ShellModel model_of(int body, int nperiod, int periods) {
     return make_shell_model(*preset_body(body), RunConstants{2.0, nperiod, nperiod * periods});
-}
-
-SteadyPair steady(const ShellModel& model, Rheology rheology, double eta) {
-    SteadyEngine engine(model);
-    const std::vector<double> layer_eta(static_cast<std::size_t>(model.body.layers), eta);
-    return {engine.solve(rheology, Flavour::Continuous, layer_eta),
-            engine.solve(rheology, Flavour::Discrete, layer_eta)};
 }
 
 RunRecords run(const ShellModel& model, Rheology rheology, double eta) {
@@ -63,7 +56,7 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
         SCOPED_TRACE(r.name);
         const Rheology rheology = r.id;
         const RunRecords t = run(model, rheology, 1e14);
-        const SteadyPair s = steady(model, rheology, 1e14);
+        const SteadyPair s = steady_pair(model, rheology, 1e14);
         const PeriodRecord& d = *s.discrete;
         EXPECT_NEAR(transient(t.period.power, s), 0.0, settled(rheology));
         EXPECT_NEAR(t.period.urmin / d.urmin, 1.0, settled(rheology));
@@ -77,24 +70,6 @@ TEST(DiscreteSteadyState, IsWhereTheTimeIntegrationEnds) {
     }
 }
 
-TEST(SteadySweep, TakesEachLayersViscosityAsTheSweptOneTimesItsFactor) {
-    Body body_spec = preset(3).body_spec;
-    body_spec.layers = 5;
-    body_spec.viscosity_factors = {1.0, 0.5, 0.1, 0.05, 0.01};
-    body_spec.models = {Rheology::Maxwell, Rheology::Burgers};
-    const ShellModel model = make_shell_model(body_spec, RunConstants{2.0, 100, 200});
-    const double eta = 1e14;
-    const std::vector<double> layer_eta = {1e14, 5e13, 1e13, 5e12, 1e12};
-    const std::vector<SteadySweepRow> rows = steady_sweep(model, {&eta, 1}, SteadyFlavours::Both);
-    ASSERT_EQ(rows.size(), 1u);
-    SteadyEngine engine(model);
-    for (const Rheology r : body_spec.models) {
-        expect_same_record(rows[0][r].continuous, engine.solve(r, Flavour::Continuous, layer_eta));
-        ASSERT_TRUE(rows[0][r].discrete);
-        expect_same_record(*rows[0][r].discrete, engine.solve(r, Flavour::Discrete, layer_eta));
-    }
-}
-
 TEST(DiscreteSteadyState, TransientOfEnceladusMaxwellShrinksWithTheRunLength) {
     // Near its heating peak Enceladus' Maxwell shell relaxes slowly: after ten periods the power
     // is still about 2.5e-4 below the periodic state, and the gap closes as the run lengthens.
@@ -102,7 +77,7 @@ TEST(DiscreteSteadyState, TransientOfEnceladusMaxwellShrinksWithTheRunLength) {
     for (const int periods : {10, 20, 40}) {
         const ShellModel model = model_of(1, 100, periods);
         const double t = transient(run(model, Rheology::Maxwell, 1e14).period.power,
-                                   steady(model, Rheology::Maxwell, 1e14));
+                                   steady_pair(model, Rheology::Maxwell, 1e14));
         if (periods == 10) {
             EXPECT_GT(std::fabs(t), 1.5e-4);
             EXPECT_LT(std::fabs(t), 4e-4);
@@ -135,7 +110,7 @@ TEST(DiscreteSteadyState, TendsToTheContinuousOneAtTheSchemesOrders) {
         std::vector<double> errors;
         PeriodRecord first_continuous;
         for (const int nperiod : {c.nperiod, 2 * c.nperiod, 4 * c.nperiod}) {
-            const SteadyPair s = steady(model_of(1, nperiod, 10), c.rheology, c.eta);
+            const SteadyPair s = steady_pair(model_of(1, nperiod, 10), c.rheology, c.eta);
             errors.push_back(step_error(s));
             if (nperiod == c.nperiod) first_continuous = s.continuous;
             EXPECT_NEAR(s.continuous.power / first_continuous.power, 1.0, 1e-14);
@@ -164,7 +139,7 @@ TEST(ContinuousSteadyState, MaxwellPowerLawAndElasticLimits) {
     EXPECT_LT(std::fabs(rows[3][Rheology::Maxwell].continuous.phase_lag_deg), 1e-6);
     EXPECT_LT(std::fabs(rows[0][Rheology::KelvinVoigt].continuous.phase_lag_deg), 1e-5);
     // Away from the limits the displacement lags the tide.
-    const SteadyPair peak = steady(model, Rheology::Maxwell, 1e14);
+    const SteadyPair peak = steady_pair(model, Rheology::Maxwell, 1e14);
     EXPECT_GT(peak.continuous.phase_lag_deg, 10.0);
     EXPECT_LT(peak.continuous.phase_lag_deg, 90.0);
 }
@@ -173,7 +148,7 @@ TEST(ContinuousSteadyState, ExtremesOfTwoHarmonicsBoundTheSampledSignal) {
     // Mercury's tide has two harmonics: the reconstructed minimum and equatorial maximum are
     // the extremes of the signal sampled densely over the period.
     const ShellModel model = model_of(8, 2000, 10);
-    const SteadyPair s = steady(model, Rheology::Maxwell, 1e16);
+    const SteadyPair s = steady_pair(model, Rheology::Maxwell, 1e16);
     const PeriodRecord& c = s.continuous;
     const PeriodRecord& d = *s.discrete;
     EXPECT_LE(c.urmin, d.urmin);

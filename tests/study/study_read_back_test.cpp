@@ -25,6 +25,7 @@
 #include "files/run_output.hpp"
 #include "files/tables.hpp"
 #include "same_records.hpp"
+#include "shell_fixtures.hpp"
 #include "scratch_dir.hpp"
 #include "study/csv_fields.hpp"
 #include "study/points_csv.hpp"
@@ -36,6 +37,12 @@
 
 namespace tidal {
 namespace {
+
+// The engine of the layered body of tests/data swept from 1e13 to 1e15 Pa s, with `more` keys.
+Engine layered_engine(std::vector<std::string> more) {
+    more.insert(more.begin(), {"sweep.log10_viscosity_min=13.0", "sweep.log10_viscosity_max=15.0"});
+    return Engine(read_ok(test_data("layered_body.toml"), more));
+}
 
 std::vector<std::string> fields_of(const CsvFields& t, std::size_t r) {
     return {t[r].begin(), t[r].end()};
@@ -92,16 +99,9 @@ TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
     // Values whose text is no plain decimal: NaNs with a payload and a sign, infinities, a
     // negative zero, the smallest denormal, a whole number past 1e15 (written with an
     // exponent), and some that need all 17 digits.
-    const std::vector<double> special = {bits(0x7ff8000000000123),
-                                         -bits(0x7ff8000000000000),
-                                         std::numeric_limits<double>::infinity(),
-                                         -std::numeric_limits<double>::infinity(),
-                                         -0.0,
-                                         bits(1),
-                                         1e21,
-                                         0.1,
-                                         1.0 / 3.0,
-                                         -2.5e-300};
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<double> special = {bits(0x7ff8000000000123), -bits(0x7ff8000000000000), inf, -inf, -0.0, bits(1),
+                                         1e21, 0.1, 1.0 / 3.0, -2.5e-300};
     std::vector<SummaryRow> rows;
     std::size_t next = 0;
     const auto value = [&] { return special[next++ % special.size()]; };
@@ -128,8 +128,7 @@ TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
     }
     std::string text = summary_header(views, true);
     for (const SummaryRow& row : rows)
-        text +=
-            summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated);
+        text += summary_record(row.eta, row.values, row.steady, row.love, row.grid, row.extrapolated);
     const StudyPointRows parsed = point_rows(CsvFields(text, "summary.csv"), "summary.csv", names);
     const StudyPointRows kept = rows_as_read_back(rows, names);
     EXPECT_EQ(kept.rheologies, parsed.rheologies);
@@ -143,13 +142,7 @@ TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
 // Deliberate fault this caught: the layers' powers left out of a row trimmed to the summary's
 // columns (a body given by its layers then wrote a journal summary short of its last columns).
 TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
-    auto read = read_body(test_data("layered_body.toml"), "layered_body.toml",
-                          std::vector<std::string>{"sweep.log10_viscosity_min=13.0",
-                                                   "sweep.log10_viscosity_max=15.0",
-                                                   "sweep.steps_per_decade=4",
-                                                   "rheology.models=[\"maxwell\", \"andrade\"]"});
-    ASSERT_TRUE(std::holds_alternative<Body>(read)) << std::get<BodyError>(read).message;
-    const Engine engine(std::get<Body>(read));
+    const Engine engine = layered_engine({"sweep.steps_per_decade=4", "rheology.models=[\"maxwell\", \"andrade\"]"});
     ASSERT_FALSE(engine.body().interior.empty());
     const std::vector<SteadySweepRow> sweep = engine.steady(engine.swept());
     DiscardedLines console;
@@ -164,22 +157,15 @@ TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
         write_steady_tables(disk, console, engine.model(), sweep, {});
         disk.publish();
     }
-    const auto file = [&](const char* name) {
-        std::ifstream in(dir / name, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    };
-    const std::string summary = file("summary.csv");
+    const std::string summary = file_text(dir / "summary.csv");
     EXPECT_EQ(memory.text("summary.csv"), summary);
-    EXPECT_EQ(memory.text("peaks.csv"), file("peaks.csv"));
+    EXPECT_EQ(memory.text("peaks.csv"), file_text(dir / "peaks.csv"));
     std::filesystem::remove_all(dir);
 
     const std::vector<std::string> names = {"maxwell", "andrade"};
     ASSERT_EQ(kept.size(), sweep.size());
     EXPECT_TRUE(kept.front().profile.empty());
-    const StudyPointRows parsed =
-        point_rows(CsvFields(summary, "summary.csv"), "summary.csv", names);
+    const StudyPointRows parsed = point_rows(CsvFields(summary, "summary.csv"), "summary.csv", names);
     const StudyPointRows from_memory = rows_as_read_back(kept, names);
     ASSERT_EQ(from_memory.rows.size(), parsed.rows.size());
     for (std::size_t r = 0; r < parsed.rows.size(); ++r)
@@ -191,12 +177,7 @@ TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
 // order is the one named); study.nc.partial left behind, written by its thread, when the
 // tables written beside it failed.
 TEST(StudyReadBack, ADamagedPointIsReportedInStudyOrderAndLeavesNoCubeBehind) {
-    auto read = read_body(test_data("layered_body.toml"), "layered_body.toml",
-                          std::vector<std::string>{"sweep.log10_viscosity_min=13.0",
-                                                   "sweep.log10_viscosity_max=15.0",
-                                                   "sweep.steps_per_decade=2"});
-    ASSERT_TRUE(std::holds_alternative<Body>(read)) << std::get<BodyError>(read).message;
-    const Engine engine(std::get<Body>(read));
+    const Engine engine = layered_engine({"sweep.steps_per_decade=2"});
     const std::vector<SteadySweepRow> sweep = engine.steady(engine.swept());
     Study study;
     study.steady = true;
@@ -205,9 +186,9 @@ TEST(StudyReadBack, ADamagedPointIsReportedInStudyOrderAndLeavesNoCubeBehind) {
     for (const std::string& v : study.axes[0])
         study.points.push_back({{v}, engine.body()});
     DiscardedLines console;
-    // The three points published (by an earlier run), their tables damaged as `damage` says.
-    const auto run = [&](const std::function<void(const std::filesystem::path&)>& damage,
-                         std::string& error, bool& partial_left) {
+    // The three points published (by an earlier run), their tables damaged as `damage` says:
+    // what write_study_results says, and whether study.nc.partial is left.
+    const auto run = [&](const std::function<void(const std::filesystem::path&)>& damage) {
         const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
         StudyDirectory study_dir(dir.string());
         for (int p = 0; p < 3; ++p) {
@@ -218,37 +199,30 @@ TEST(StudyReadBack, ADamagedPointIsReportedInStudyOrderAndLeavesNoCubeBehind) {
         }
         damage(dir);
         std::vector<std::optional<StudyPointRows>> summaries(3);
-        error.clear();
+        std::string error;
         try {
             EXPECT_EQ(write_study_results(study, study_dir, 2, summaries).size(), 3u);
         } catch (const OutputError& e) {
             error = e.what();
         }
-        partial_left = std::filesystem::exists(dir / "study.nc.partial");
+        const bool partial_left = std::filesystem::exists(dir / "study.nc.partial");
         std::filesystem::remove_all(dir);
+        return std::pair(error, partial_left);
     };
     const auto overwrite = [](const std::filesystem::path& file, const char* text) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     };
-    std::string error;
-    bool partial = false;
-    run([](const std::filesystem::path&) {}, error, partial);
-    EXPECT_EQ(error, "");
-    EXPECT_TRUE(partial); // written, for the publication that follows
-    run(
-        [&](const std::filesystem::path& d) {
+    // Written when nothing is damaged, for the publication that follows.
+    EXPECT_EQ(run([](const std::filesystem::path&) {}), std::pair(std::string(), true));
+    const std::string peaks = "point-00002/peaks.csv' is not a table of peaks";
+    for (const bool summary_too : {true, false}) {
+        const auto [error, partial] = run([&](const std::filesystem::path& d) {
             overwrite(d / "point-00002" / "peaks.csv", "x\n");
-            overwrite(d / "point-00003" / "summary.csv", "\"viscosity_Pa_s\n");
-        },
-        error, partial);
-    EXPECT_NE(error.find("point-00002/peaks.csv' is not a table of peaks"), std::string::npos)
-        << error;
-    EXPECT_FALSE(partial);
-    run([&](const std::filesystem::path& d) { overwrite(d / "point-00002" / "peaks.csv", "x\n"); },
-        error, partial);
-    EXPECT_NE(error.find("point-00002/peaks.csv' is not a table of peaks"), std::string::npos)
-        << error;
-    EXPECT_FALSE(partial);
+            if (summary_too) overwrite(d / "point-00003" / "summary.csv", "\"viscosity_Pa_s\n");
+        });
+        EXPECT_NE(error.find(peaks), std::string::npos) << error;
+        EXPECT_FALSE(partial);
+    }
 }
 
 } // namespace

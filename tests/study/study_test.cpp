@@ -19,6 +19,7 @@
 #include "study/study_job.hpp"
 #include "study/study_table.hpp"
 #include "scratch_dir.hpp"
+#include "test_data.hpp"
 
 namespace tidal {
 namespace {
@@ -132,19 +133,18 @@ TEST(StudyTable, PeaksAndWorstTransientsAsThePointWroteThem) {
     EXPECT_THROW(read_point_peaks(*study_dir, 1), OutputError); // no such point
     study_dir.reset();
     std::filesystem::remove_all(dir);
-    std::vector<std::string> columns = {
-        "maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W",
-        "maxwell_peak_refined_power_W", "kelvin_voigt_peak_viscosity_Pa_s",
-        "kelvin_voigt_peak_power_W", "kelvin_voigt_peak_refined_power_W",
-        "maxwell_worst_transient", "kelvin_voigt_worst_transient"};
+    std::vector<std::string> columns;
     for (const std::string r : {"maxwell", "kelvin_voigt"})
-        for (const std::string q :
-             {"h2_real", "h2_imag", "k2_real", "k2_imag", "minus_im_k2", "tidal_q"})
+        for (const std::string q : {"viscosity_Pa_s", "power_W", "refined_power_W"})
             columns.push_back(r + "_peak_" + q);
-    // The grid errors after every Love number: the columns study.csv had keep their places.
-    for (const std::string r : {"maxwell", "kelvin_voigt"})
-        for (const std::string q : {"grid_error", "h2_grid_error", "k2_grid_error"})
-            columns.push_back(r + "_peak_" + q);
+    columns.insert(columns.end(), {"maxwell_worst_transient", "kelvin_voigt_worst_transient"});
+    // The Love numbers, then the grid errors after every Love number: the columns study.csv had
+    // keep their places.
+    for (const auto& quantities : {std::vector<std::string>{"h2_real", "h2_imag", "k2_real", "k2_imag", "minus_im_k2", "tidal_q"},
+                                   std::vector<std::string>{"grid_error", "h2_grid_error", "k2_grid_error"}})
+        for (const std::string r : {"maxwell", "kelvin_voigt"})
+            for (const std::string& q : quantities)
+                columns.push_back(r + "_peak_" + q);
     EXPECT_EQ(p.columns, columns);
     // The Love numbers of the peak's own row; none where summary.csv lacks the column or row.
     EXPECT_EQ(std::vector<std::string>(p.values.begin() + 8, p.values.end()),
@@ -181,18 +181,10 @@ TEST(StudyTable, PointsWithOtherColumnsAreRefused) {
     // table can hold them.
     const Study s = read_ok("base = 1\n[axes]\n"
                             "\"rheology.models\" = [[\"maxwell\"], [\"andrade\"]]\n");
-    PointPeaks maxwell, andrade;
-    maxwell.columns = {"maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W"};
-    maxwell.values = {"1e+14", "2.5"};
-    andrade.columns = {"andrade_peak_viscosity_Pa_s", "andrade_peak_power_W"};
-    andrade.values = {"1e+14", "3.5"};
-    try {
-        (void)study_table(s, {maxwell, andrade});
-        ADD_FAILURE() << "expected an OutputError";
-    } catch (const OutputError& e) {
-        EXPECT_NE(std::string(e.what()).find("point-00002 have other columns"), std::string::npos)
-            << e.what();
-    }
+    const PointPeaks maxwell{{"maxwell_peak_viscosity_Pa_s", "maxwell_peak_power_W"}, {"1e+14", "2.5"}};
+    const PointPeaks andrade{{"andrade_peak_viscosity_Pa_s", "andrade_peak_power_W"}, {"1e+14", "3.5"}};
+    const std::string m = thrown<OutputError>([&] { (void)study_table(s, {maxwell, andrade}); });
+    EXPECT_NE(m.find("point-00002 have other columns"), std::string::npos) << m;
 }
 
 TEST(StudyJob, UnitsRunPointByPointInSweepOrder) {

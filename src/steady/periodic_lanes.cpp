@@ -72,7 +72,6 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             bands[static_cast<std::size_t>(lane)] = scratch_[at].data();
         }
         band_.set_lanes(bands);
-        band_.factorise();
         // The right-hand sides, the same in every lane.
         double* b = rhs_.data();
         for (const Complex& v : loads_[hi]) {
@@ -80,7 +79,8 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             std::fill_n(b + kLanes, kLanes, v.imag());
             b += 2 * kLanes;
         }
-        band_.solve(rhs_.data(), R);
+        band_.factorise(rhs_.data(), R);
+        band_.back_substitute(rhs_.data(), R);
         const std::array<bool, kLanes> reliable = band_.reliable();
         for (int i = 0; i < count; ++i) {
             if (alone[static_cast<std::size_t>(i)]) continue;

@@ -57,13 +57,12 @@ std::vector<bool> expect_lanes_match_scalar(const std::vector<std::vector<Comple
     ComplexLaneBand lanes(n);
     if (before) {
         lanes.set_lanes(pointers(*before));
-        lanes.factorise();
+        lanes.factorise(nullptr, 0);
         lanes.set_lanes(pointers(bands));
     } else {
         for (int lane = 0; lane < kLanes; ++lane)
             lanes.set_lane(lane, mat1(bands[static_cast<std::size_t>(lane)], n, kBandWidth));
     }
-    lanes.factorise();
     std::vector<double> b(ComplexLaneBand::storage(n, kRhs));
     for (int lane = 0; lane < kLanes; ++lane)
         for (int r = 0; r < kRhs; ++r)
@@ -73,7 +72,8 @@ std::vector<bool> expect_lanes_match_scalar(const std::vector<std::vector<Comple
                 b[ComplexLaneBand::index(kRhs, i, r, 0, lane)] = v.real();
                 b[ComplexLaneBand::index(kRhs, i, r, 1, lane)] = v.imag();
             }
-    lanes.solve(b.data(), kRhs);
+    lanes.factorise(b.data(), kRhs);
+    lanes.back_substitute(b.data(), kRhs);
     std::vector<bool> nan(kLanes);
     const std::array<bool, kLanes> reliable = lanes.reliable();
     for (int lane = 0; lane < kLanes; ++lane) {

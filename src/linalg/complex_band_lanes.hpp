@@ -83,7 +83,7 @@ class ComplexLaneBand {
     // nonzero in some lane, and how many.
     std::vector<int> upper_terms_, upper_count_;
     std::array<bool, kLanes> failed_{}; // [lane]: an infinite or NaN factor
-    std::array<bool, kLanes> finite_{}; // [lane]: the last solve's solutions all finite
+    std::array<bool, kLanes> finite_{}; // [lane]: the last back substitution's solutions all finite
 };
 
 } // namespace tidal

@@ -5,7 +5,8 @@
 // (the refined grid of twice the cells). Prints the fastest of RUNS repetitions per case.
 // Only the engine's public interface is used, so the same source builds against an older
 // tree for a side-by-side comparison (bench/steady_speed.sh).
-// Usage: steady_speed [COUNT [RUNS]]    defaults 24001 and 3
+// Usage: steady_speed [COUNT [RUNS [CASE]]]    defaults 24001, 3 and both cases; CASE
+// "without" or "with" times the sweep without or with the grid error alone (for profiles).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,12 +20,15 @@ int main(int argc, char** argv) {
     using namespace tidal;
     const long count = argc > 1 ? std::atol(argv[1]) : 24001;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-    if (count < 2 || count % 12 != 1 || runs < 1) {
-        std::fprintf(stderr, "usage: steady_speed [COUNT = 12 k + 1 [RUNS]]\n");
+    const std::string only = argc > 3 ? argv[3] : "";
+    if (count < 2 || count % 12 != 1 || runs < 1 ||
+        (only != "" && only != "without" && only != "with")) {
+        std::fprintf(stderr, "usage: steady_speed [COUNT = 12 k + 1 [RUNS [without | with]]]\n");
         return 2;
     }
     double checksum = 0.0;
     for (const bool grid_error : {false, true}) {
+        if (only == (grid_error ? "without" : "with")) continue;
         Body body = *preset_body(1);
         body.steps_per_decade = static_cast<int>((count - 1) / 12);
         body.grid_error = grid_error;

@@ -42,21 +42,26 @@ static_assert(W <= 32);
 // The kernels, compiled for the baseline, AVX2 and AVX-512 (external linkage for the clones).
 namespace lane_kernels {
 
-// bandecdp on every lane: a is [row][slot][part][lane] (n x W), al [row][7][part][lane].
+// bandecdp on every lane, a being [row][slot][part][lane] (n x W), with the forward pass of
+// banbksdp on the `rhs` right-hand sides of b ([row][rhs][part][lane]) done step by step as
+// the multipliers are formed: at step k each lane's rows k and p of b are interchanged, then
+// each row r under the pivot loses its multiplier times row k, in ascending r (banbksdp's
+// operations in its order, per lane: no later step touches row k or a multiplier of step k,
+// so the multipliers are used where they are formed and never stored).
 // mask[r - 1] holds the slots of row r that may be nonzero in some lane (set from the band's
 // pattern; the other slots are read as zeros, whatever they hold), and follows the fill-in:
 // a product is formed where both its factors may be nonzero, as bandecdp forms it, and left
 // out where one of them is zero in every lane (docs/method.md §4, the banded solve).
-TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* common, int n,
-                                 std::uint32_t* mask, const std::uint32_t* pattern,
-                                 int* lower_terms, int* lower_count, int* upper_terms,
-                                 int* upper_count, bool* failed) {
+TIDAL_LANE_CLONES void factorise(double* a_, int n, std::uint32_t* mask,
+                                 const std::uint32_t* pattern, int* upper_terms,
+                                 int* upper_count, bool* failed, double* b_, int rhs) {
     // Row r's band column c at step k (bandecdp's a(r, c) after its shifts).
     const auto S = [&](int k, int r, int c) {
         return a_ + (static_cast<std::size_t>(r - 1) * W + static_cast<std::size_t>(k - r + M1 + c - 1)) * kC;
     };
-    const auto AL = [&](int k, int t) {
-        return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
+    const auto B = [&](int i, int j) {
+        return b_ + (static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(rhs) +
+                     static_cast<std::size_t>(j)) * kC;
     };
     const CVec zero = {lanes::splat(0.0), lanes::splat(0.0)};
     // Whether band column c of row r is among its possibly nonzero slots at step k.
@@ -108,8 +113,12 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         const double first = chosen[0];
         if (!lanes::any(lanes::ne(chosen, lanes::splat(first)))) {
             const int p = static_cast<int>(first);
-            common[k - 1] = p;
             if (p != k) {
+                for (int j = 0; j < rhs; ++j) {
+                    const CVec t = load_c(B(k, j));
+                    store_c(B(k, j), load_c(B(p, j)));
+                    store_c(B(p, j), t);
+                }
                 // Rows k and p exchange their columns (a column zero in one row is copied).
                 const std::uint32_t fk = columns(k, k), fp = columns(k, p);
                 for (std::uint32_t bits = fk | fp; bits != 0; bits &= bits - 1) {
@@ -131,13 +140,14 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         } else {
             // Lanes that interchange different rows: each row's columns where either may be
             // nonzero, exchanged lane by lane.
-            common[k - 1] = -1;
-            int* row_pivot = pivot + static_cast<std::size_t>(k - 1) * L;
-            for (int lane = 0; lane < L; ++lane)
-                row_pivot[lane] = static_cast<int>(chosen[lane]);
             for (int r = k + 1; r <= l; ++r) {
                 const Mask here = lanes::eq(chosen, lanes::splat(static_cast<double>(r)));
                 if (!lanes::any(here)) continue;
+                for (int j = 0; j < rhs; ++j) {
+                    const CVec t = load_c(B(k, j)), s = load_c(B(r, j));
+                    store_c(B(k, j), {lanes::select(here, s.re, t.re), lanes::select(here, s.im, t.im)});
+                    store_c(B(r, j), {lanes::select(here, t.re, s.re), lanes::select(here, t.im, s.im)});
+                }
                 const std::uint32_t both = columns(k, k) | columns(k, r);
                 for (std::uint32_t bits = both; bits != 0; bits &= bits - 1) {
                     const int c = std::countr_zero(bits) + 1;
@@ -165,15 +175,14 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
         upper_count[k - 1] = live_count;
         // The rows whose first entry may be nonzero: their multipliers and updates. The
         // others' multipliers are zero (0 / pivot) and change nothing.
-        int count = 0;
         std::optional<lanes::Divisor> divisor;
         for (int r = k + 1; r <= l; ++r) {
             if (!in(k, r, 1)) continue;
             if (!divisor) divisor.emplace(pk);
             const CVec q = lanes::div(load_c(A(r, 1)), *divisor);
-            store_c(AL(k, r - k), q);
             watch(q);
-            lower_terms[(k - 1) * M1 + count++] = r - k;
+            for (int j = 0; j < rhs; ++j)
+                store_c(B(r, j), lanes::sub(load_c(B(r, j)), lanes::mul(q, load_c(B(k, j)))));
             // Updated in place: the row's next step reads it one slot further on. An entry
             // zero so far is 0 - q y, as bandecdp forms it.
             // (Two branches: a conditional load would pass the vectors through memory.)
@@ -186,57 +195,23 @@ TIDAL_LANE_CLONES void factorise(double* a_, double* al_, int* pivot, int* commo
             const int first_slot = k - r + M1;
             mask[r - 1] = (mask[r - 1] | live_bits << first_slot) & ~(1u << first_slot);
         }
-        lower_count[k - 1] = count;
     }
     for (int lane = 0; lane < L; ++lane)
         failed[lane] = unfinite[lane] != 0.0; // NaN
 }
 
-// banbksdp on every lane and right-hand side of b ([row][rhs][part][lane]); finite[lane]:
-// whether every one of the lane's solutions is finite (checked as the back pass stores them,
-// and it stores every entry of b).
-TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* pivot,
-                             const int* common, int n, const int* lower_terms,
-                             const int* lower_count, const int* upper_terms,
-                             const int* upper_count, double* b_, int rhs, bool* finite) {
+// The back pass of banbksdp on every lane and right-hand side of b ([row][rhs][part][lane]),
+// whose forward pass the factorisation did; finite[lane]: whether every one of the lane's
+// solutions is finite (checked as the back pass stores them, and it stores every entry of b).
+TIDAL_LANE_CLONES void back_substitute(const double* a_, int n, const int* upper_terms,
+                                       const int* upper_count, double* b_, int rhs, bool* finite) {
     const auto A = [&](int i, int c) {
         return a_ + (static_cast<std::size_t>(i - 1) * W + static_cast<std::size_t>(M1 + c - 1)) * kC;
-    };
-    const auto AL = [&](int k, int t) {
-        return al_ + (static_cast<std::size_t>(k - 1) * M1 + static_cast<std::size_t>(t - 1)) * kC;
     };
     const auto B = [&](int i, int j) {
         return b_ + (static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(rhs) +
                      static_cast<std::size_t>(j)) * kC;
     };
-    // Forward pass: the interchanges and the stored multipliers.
-    for (int k = 1; k <= n; ++k) {
-        const int p = common[k - 1];
-        if (p >= 0) {
-            if (p != k)
-                for (int j = 0; j < rhs; ++j) {
-                    const CVec t = load_c(B(k, j));
-                    store_c(B(k, j), load_c(B(p, j)));
-                    store_c(B(p, j), t);
-                }
-        } else {
-            const int* row_pivot = pivot + static_cast<std::size_t>(k - 1) * L;
-            for (int lane = 0; lane < L; ++lane) {
-                const int i = row_pivot[lane];
-                if (i == k) continue;
-                for (int j = 0; j < rhs; ++j)
-                    for (int part = 0; part < 2; ++part)
-                        std::swap(B(k, j)[part * L + lane], B(i, j)[part * L + lane]);
-            }
-        }
-        for (int q = 0; q < lower_count[k - 1]; ++q) {
-            const int t = lower_terms[(k - 1) * M1 + q];
-            const CVec m = load_c(AL(k, t));
-            for (int j = 0; j < rhs; ++j)
-                store_c(B(k + t, j),
-                        lanes::sub(load_c(B(k + t, j)), lanes::mul(m, load_c(B(k, j)))));
-        }
-    }
     // Back pass with the left-aligned upper factor.
     const Split largest = lanes::splat(DBL_MAX);
     Mask bounded = lanes::le(lanes::splat(0.0), largest); // every lane
@@ -274,11 +249,8 @@ TIDAL_LANE_CLONES void solve(const double* a_, const double* al_, const int* piv
 
 ComplexLaneBand::ComplexLaneBand(int order)
     : n_(order), upper_(static_cast<std::size_t>(order) * W * kC),
-      lower_(static_cast<std::size_t>(order) * M1 * kC),
-      pivot_(static_cast<std::size_t>(order) * L), common_(static_cast<std::size_t>(order)),
       pattern_(static_cast<std::size_t>(order)), mask_(static_cast<std::size_t>(order)),
-      lower_terms_(static_cast<std::size_t>(order) * M1), upper_terms_(static_cast<std::size_t>(order) * MM),
-      lower_count_(static_cast<std::size_t>(order)), upper_count_(static_cast<std::size_t>(order)) {
+      upper_terms_(static_cast<std::size_t>(order) * MM), upper_count_(static_cast<std::size_t>(order)) {
     for (int i = 1; i <= n_; ++i)
         pattern_[static_cast<std::size_t>(i - 1)] = inside(i);
 }
@@ -324,17 +296,14 @@ void ComplexLaneBand::set_lanes(const std::array<const std::complex<double>*, kL
         }
 }
 
-void ComplexLaneBand::factorise() {
-    lane_kernels::factorise(upper_.data(), lower_.data(), pivot_.data(), common_.data(), n_,
-                            mask_.data(), pattern_.data(), lower_terms_.data(),
-                            lower_count_.data(), upper_terms_.data(), upper_count_.data(),
-                            failed_.data());
+void ComplexLaneBand::factorise(double* b, int rhs) {
+    lane_kernels::factorise(upper_.data(), n_, mask_.data(), pattern_.data(), upper_terms_.data(),
+                            upper_count_.data(), failed_.data(), b, rhs);
 }
 
-void ComplexLaneBand::solve(double* b, int rhs) {
-    lane_kernels::solve(upper_.data(), lower_.data(), pivot_.data(), common_.data(), n_,
-                        lower_terms_.data(), lower_count_.data(), upper_terms_.data(),
-                        upper_count_.data(), b, rhs, finite_.data());
+void ComplexLaneBand::back_substitute(double* b, int rhs) {
+    lane_kernels::back_substitute(upper_.data(), n_, upper_terms_.data(), upper_count_.data(), b,
+                                  rhs, finite_.data());
 }
 
 std::array<bool, kLanes> ComplexLaneBand::reliable() const {

@@ -45,9 +45,6 @@ class ComplexLaneBand {
     // would set them, with the lane layout written once, row by row.
     void set_lanes(const std::array<const std::complex<double>*, kLanes>& bands);
 
-    // Factorises every lane in place (bandecdp's steps; kTinyPivot for a zero pivot).
-    void factorise();
-
     // Right-hand sides of all lanes, [row][rhs][real, imaginary][lane]: `rhs` of them.
     static std::size_t storage(int order, int rhs) {
         return static_cast<std::size_t>(order) * static_cast<std::size_t>(rhs) * 2 * kLanes;
@@ -60,11 +57,18 @@ class ComplexLaneBand {
                static_cast<std::size_t>(lane);
     }
 
-    // Solves every lane's system for its `rhs` right-hand sides in b, in place.
-    void solve(double* b, int rhs);
+    // Factorises every lane in place (bandecdp's steps; kTinyPivot for a zero pivot) and
+    // eliminates forward with it, as it goes, the `rhs` right-hand sides in b (banbksdp's
+    // interchanges and multipliers: the multipliers are not kept, so every right-hand side
+    // to be solved with this factorisation is given here; rhs may be 0).
+    void factorise(double* b, int rhs);
 
-    // Per lane, whether its solutions of the last solve are the scalar code's: its
-    // factorisation and those solutions stayed finite.
+    // Completes the solution of every lane's system for the `rhs` right-hand sides in b that
+    // factorise eliminated forward, in place (banbksdp's back pass).
+    void back_substitute(double* b, int rhs);
+
+    // Per lane, whether its solutions of the last back substitution are the scalar code's:
+    // its factorisation and those solutions stayed finite.
     std::array<bool, kLanes> reliable() const;
 
   private:
@@ -72,17 +76,14 @@ class ComplexLaneBand {
     std::uint32_t inside(int i) const;
 
     int n_;
-    std::vector<double> upper_;   // [row][band column][part][lane]
-    std::vector<double> lower_;   // [row][multiplier][part][lane]
-    std::vector<int> pivot_;      // [row][lane], 1-based row interchanged at that step
-    std::vector<int> common_;     // [row]: the row of every lane, or -1 where they differ
+    std::vector<double> upper_;   // [row][slot][part][lane]
     std::vector<std::uint32_t> pattern_; // [row]: the band columns that may be nonzero
     std::vector<std::uint32_t> mask_;    // [row]: its slots that may be nonzero (factorise)
-    // Per row, ascending: the multipliers (1..7) and super-diagonal columns (2..15) that may
-    // be nonzero in some lane, and how many.
-    std::vector<int> lower_terms_, upper_terms_, lower_count_, upper_count_;
+    // Per row, ascending: the super-diagonal columns (2..15) of the upper factor that may be
+    // nonzero in some lane, and how many.
+    std::vector<int> upper_terms_, upper_count_;
     std::array<bool, kLanes> failed_{}; // [lane]: an infinite or NaN factor
-    std::array<bool, kLanes> finite_{}; // [lane]: the last solve's solutions all finite
+    std::array<bool, kLanes> finite_{}; // [lane]: the last back substitution's solutions all finite
 };
 
 } // namespace tidal

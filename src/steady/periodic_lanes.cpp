@@ -72,7 +72,6 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             bands[static_cast<std::size_t>(lane)] = scratch_[at].data();
         }
         band_.set_lanes(bands);
-        band_.factorise();
         // The right-hand sides, the same in every lane.
         double* b = rhs_.data();
         for (const Complex& v : loads_[hi]) {
@@ -80,35 +79,55 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             std::fill_n(b + kLanes, kLanes, v.imag());
             b += 2 * kLanes;
         }
-        band_.solve(rhs_.data(), R);
+        band_.factorise(rhs_.data(), R);
+        band_.back_substitute(rhs_.data(), R);
         const std::array<bool, kLanes> reliable = band_.reliable();
+        // The tide's components of every reliable lane, copied out row by row (each row's
+        // solutions of all lanes read at once, rather than one lane at a time).
+        std::array<Complex*, kLanes * kComponents> out{};
+        int used = 0;
+        std::array<int, kLanes> lane_of{};
         for (int i = 0; i < count; ++i) {
             if (alone[static_cast<std::size_t>(i)]) continue;
             if (!reliable[static_cast<std::size_t>(i)]) {
                 alone[static_cast<std::size_t>(i)] = true;
                 continue;
             }
-            const auto solution = [&](int r, std::vector<Complex>& x) {
-                x.resize(static_cast<std::size_t>(n));
-                for (int row = 0; row < n; ++row)
-                    x[static_cast<std::size_t>(row)] =
-                        Complex(rhs_[ComplexLaneBand::index(R, row, r, 0, i)],
-                                rhs_[ComplexLaneBand::index(R, row, r, 1, i)]);
-            };
             PeriodicState& state = states[static_cast<std::size_t>(i)];
-            // A self-gravitating body: the unit responses of this lane, then the coupling.
-            if (model_.body.self_gravity) {
-                int next = kComponents;
-                gravity_.prepare(coupling_, model_.body.layers,
-                                 model_.run.j,
-                                 [&](std::vector<Complex>& z) { solution(next++, z); });
-            }
             for (int c = 0; c < kComponents; ++c) {
                 auto& x = state.x[hi][static_cast<std::size_t>(c)];
-                solution(c, x);
-                if (model_.body.self_gravity) gravity_.correct(x.data());
+                x.resize(static_cast<std::size_t>(n));
+                out[static_cast<std::size_t>(used * kComponents + c)] = x.data();
             }
+            lane_of[static_cast<std::size_t>(used++)] = i;
         }
+        for (int row = 0; row < n; ++row)
+            for (int c = 0; c < kComponents; ++c) {
+                const double* v = rhs_.data() + ComplexLaneBand::index(R, row, c, 0, 0);
+                for (int u = 0; u < used; ++u) {
+                    const int lane = lane_of[static_cast<std::size_t>(u)];
+                    out[static_cast<std::size_t>(u * kComponents + c)][row] =
+                        Complex(v[lane], v[kLanes + lane]);
+                }
+            }
+        // A self-gravitating body: each lane's unit responses, then the coupling's correction
+        // of its components.
+        if (model_.body.self_gravity)
+            for (int u = 0; u < used; ++u) {
+                const int i = lane_of[static_cast<std::size_t>(u)];
+                int next = kComponents;
+                gravity_.prepare(coupling_, model_.body.layers, model_.run.j,
+                                 [&](std::vector<Complex>& z) {
+                                     z.resize(static_cast<std::size_t>(n));
+                                     for (int row = 0; row < n; ++row)
+                                         z[static_cast<std::size_t>(row)] =
+                                             Complex(rhs_[ComplexLaneBand::index(R, row, next, 0, i)],
+                                                     rhs_[ComplexLaneBand::index(R, row, next, 1, i)]);
+                                     ++next;
+                                 });
+                for (int c = 0; c < kComponents; ++c)
+                    gravity_.correct(states[static_cast<std::size_t>(i)].x[hi][static_cast<std::size_t>(c)].data());
+            }
     }
     for (int i = 0; i < count; ++i)
         if (alone[static_cast<std::size_t>(i)]) {

@@ -1,7 +1,14 @@
 # Shared by the whole-program test scripts (sourced): a scratch directory removed at exit, the
 # check helper that counts failures, and tests on result files.
 scratch=$(mktemp -d)
-trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
+# With TIDAL_TEST_KEEP set, a script with a failed check leaves its scratch directory there
+# (TIDAL_TEST_KEEP/NAME-PID) for a look at what it saw.
+keep_failed() {
+    [ "$failed" = 1 ] && [ -n "${TIDAL_TEST_KEEP:-}" ] && mkdir -p "$TIDAL_TEST_KEEP" &&
+        cp -a "$scratch" "$TIDAL_TEST_KEEP/$(basename "$0" .sh)-$$" 2> /dev/null
+    chmod -R u+w "$scratch"; rm -rf "$scratch"
+}
+trap keep_failed EXIT
 failed=0
 # A failed check shows the start of err.txt, where the scripts keep the standard error of the
 # command checked, so that a failure seen once under load still tells its cause.

@@ -54,7 +54,7 @@ sed '1i point_directories = false' slow.toml > slow-journal.toml
 rank0() {
     local p
     for p in $(pgrep -f -x "$mpi --study .*" || true); do
-        tr '\0' '\n' < /proc/$p/environ 2> /dev/null | grep -qx 'OMPI_COMM_WORLD_RANK=0' && { echo $p; return; }
+        grep -qx 'OMPI_COMM_WORLD_RANK=0' <<< "$(tr '\0' '\n' < /proc/$p/environ 2> /dev/null)" && { echo $p; return; }
     done
 }
 for kept in dirs journal; do

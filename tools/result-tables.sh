@@ -24,6 +24,13 @@ sweep_quantities="power_W heat_flux_W_m2 min_surface_displacement_m max_equator_
 # Those every sweep has; the others are absent from older tables.
 sweep_required="power_W heat_flux_W_m2 min_surface_displacement_m max_equator_displacement_m"
 table_source=""
+# Whether TEXT has the line LINE. Given as a here-string, not through a pipe: under pipefail a
+# grep -q that stops at its match fails the pipe whenever its writer still has lines to write
+# and is killed by SIGPIPE (the shell's printf writes a line at a time), which happens or not
+# as the processes are scheduled.
+has_line() { # text, line
+    grep -q -x -F -- "$2" <<< "$1"
+}
 mkdir -p -- "$work/maps" || fail 1 "cannot create a temporary directory"
 
 # --- Whether the directory holds a published result set -----------------------------------
@@ -205,7 +212,7 @@ sweep_from_csv() {
     header=$(head -1 "$dir/summary.csv" | tr -d '\r' | tr ',' '\n')
     for r in $models; do
         for q in $sweep_quantities; do
-            printf '%s\n' "$header" | grep -q -x -F "${r}_$q" && columns+=" ${r}_$q"
+            has_line "$header" "${r}_$q" && columns+=" ${r}_$q"
         done
     done
     csv_columns "$dir/summary.csv" "$columns" > "$work/sweep.csv"

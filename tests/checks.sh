@@ -15,7 +15,7 @@ failed=0
 check() { # description, condition (evaluated)
     if eval "$2"; then echo "ok: $1"; else
         echo "FAILED: $1"
-        [ -s err.txt ] && head -5 err.txt | sed 's|^|  (err.txt) |'
+        said err.txt || :
         failed=1
     fi
 }
@@ -25,7 +25,7 @@ col() { # file, column name: the column's values, one a line
 # For a check's condition that failed: shows what the command said on standard error (kept in
 # FILE), so that a failure seen once under load still tells its cause; always false.
 said() { # file
-    [ -s "$1" ] && sed "s|^|  ($1) |" "$1"
+    [ -s "$1" ] && head -5 "$1" | sed "s|^|  ($1) |"
     false
 }
 one_line() { [ "$(wc -l < "$1")" -eq 1 ]; }

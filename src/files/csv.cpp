@@ -63,6 +63,11 @@ CsvRow& CsvRow::empty() {
     return *this;
 }
 
+CsvRow& CsvRow::reserve(std::size_t bytes) {
+    buf_.reserve(bytes);
+    return *this;
+}
+
 const std::string& CsvRow::line() {
     if (!buf_.ends_with('\n')) buf_ += '\n';
     return buf_;

@@ -22,6 +22,8 @@ class CsvRow {
     CsvRow& integer(long long v);
     // An empty field (a value that does not exist; read as missing).
     CsvRow& empty();
+    // Room for `bytes` of the record, so that a long record is not moved as it grows.
+    CsvRow& reserve(std::size_t bytes);
     // The finished record, with its line feed.
     const std::string& line();
 

@@ -173,6 +173,13 @@ std::string ResultDirectory::text(std::string_view name) const {
     return out;
 }
 
+std::string ResultDirectory::take_text(std::string_view name) {
+    std::string out;
+    for (const auto& [n, file] : files_)
+        if (n == name && file) out = file->take_content();
+    return out;
+}
+
 std::optional<std::string> ResultDirectory::reserve(std::string_view name) {
     if (memory_) return std::nullopt;
     const std::string final_path = path(name);

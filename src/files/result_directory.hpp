@@ -66,6 +66,9 @@ class ResultDirectory {
 
     // In memory: the text written into kept file NAME (empty if it was never opened).
     std::string text(std::string_view name) const;
+    // The same, moved out of the directory (whose file NAME is then empty): no copy of a
+    // large table handed on whole.
+    std::string take_text(std::string_view name);
     bool in_memory() const { return memory_.has_value(); }
 
     // Closes every file and renames each "NAME.partial" to "NAME", in the order opened, with

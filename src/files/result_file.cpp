@@ -28,16 +28,18 @@ void ResultFile::fail(const char* action, int err) const {
 }
 
 void ResultFile::write(std::string_view text) {
-    if (fd_ < 0 && !in_memory_) fail("write", EBADF);
+    if (in_memory_) {
+        // Nothing in memory can fail part way: the text goes straight to where it is kept
+        // (or nowhere), without a second copy at the flush.
+        if (keep_) content_.append(text);
+        return;
+    }
+    if (fd_ < 0) fail("write", EBADF);
     pending_.append(text);
 }
 
 void ResultFile::flush() {
-    if (in_memory_) {
-        if (keep_) content_.append(pending_);
-        pending_.clear();
-        return;
-    }
+    if (in_memory_) return;
     if (fd_ < 0) fail("write", EBADF);
     std::size_t done = 0;
     while (done < pending_.size()) {
@@ -62,7 +64,6 @@ void ResultFile::flush() {
 
 void ResultFile::rewrite(std::string_view text) {
     if (in_memory_) {
-        pending_.clear();
         content_.clear();
         if (keep_) content_.assign(text);
         return;
@@ -76,10 +77,7 @@ void ResultFile::rewrite(std::string_view text) {
 }
 
 void ResultFile::close() {
-    if (in_memory_) {
-        flush();
-        return;
-    }
+    if (in_memory_) return;
     if (fd_ < 0) return;
     flush();
     const int fd = std::exchange(fd_, -1);
@@ -88,6 +86,10 @@ void ResultFile::close() {
     const int sync_errno = errno;
     if (::close(fd) != 0 && errno != EINTR) fail("close", errno);
     if (sync_error) fail("write", sync_errno);
+}
+
+std::string ResultFile::take_content() {
+    return std::exchange(content_, {});
 }
 
 } // namespace tidal

@@ -41,8 +41,11 @@ class ResultFile {
     void close();
 
     const std::string& path() const { return path_; }
-    // The text flushed so far of a file held in memory and kept (empty otherwise).
+    // The text written so far of a file held in memory and kept (empty otherwise; in memory
+    // a write cannot fail part way, so what is written counts as flushed).
     const std::string& content() const { return content_; }
+    // The same, moved out: the file in memory is then empty.
+    std::string take_content();
     // Whether whatever is written is dropped (a file held in memory and not kept): a writer
     // may then leave its records unformatted.
     bool discards() const { return in_memory_ && !keep_; }
@@ -54,7 +57,7 @@ class ResultFile {
     std::string pending_;
     off_t whole_ = 0; // end of the last whole flush
     bool in_memory_ = false, keep_ = false;
-    std::string content_; // a kept file's text in memory
+    std::string content_; // a kept file's text in memory, as written
 };
 
 } // namespace tidal

@@ -94,7 +94,16 @@ std::string summary_record(double viscosity, std::span<const RheologySummary> va
                            std::span<const GridErrorSummary> grid,
                            std::span<const ExtrapolatedSummary> extrapolated,
                            std::span<const std::vector<double>> layer_power) {
+    // A field is at most 24 characters and its comma ("-1.2345678901234567e-123").
+    std::size_t fields = 1 + values.size() * summary_quantities().size() +
+                         steady.size() * steady_quantities().size() +
+                         love.size() * love_quantities().size() +
+                         grid.size() * grid_error_quantities().size() +
+                         extrapolated.size() * extrapolated_quantities().size();
+    for (const std::vector<double>& powers : layer_power)
+        fields += powers.size();
     CsvRow row;
+    row.reserve(25 * fields + 1);
     row.number(viscosity);
     for (const RheologySummary& v : values)
         for (const SummaryQuantity& q : summary_quantities())

@@ -6,6 +6,7 @@
 #include "discretisation/coefficients.hpp"
 #include "linalg/band_lu.hpp"
 #include "loads/boundary_loads.hpp"
+#include "model/prepared_rheologies.hpp"
 
 namespace tidal {
 
@@ -86,7 +87,8 @@ ShellModel make_shell_model(const Body& body, RunConstants run,
     if (prepared)
         m.body.rheology = *prepared;
     else
-        prepare_rheologies(m.body.rheology, 1.0 / (dt * m.run.nsteps), 1.0 / dt);
+        m.body.rheology =
+            prepared_rheologies(m.body.rheology, 1.0 / (dt * m.run.nsteps), 1.0 / dt);
     return m;
 }
 

@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "files/result_file.hpp"
@@ -164,23 +166,42 @@ std::string PointJournal::text(const std::string& name, const std::string& file)
 
 void PointJournal::append(const std::string& name,
                           const std::vector<std::pair<std::string, std::string>>& files) {
-    std::string record = name;
+    // The record goes out in pieces (its first line, each file's text as it stands, its last
+    // line) by one gathering write: the files' texts, most of the record, are not copied.
+    std::string head = name;
     for (const auto& [file, text] : files)
-        record += " " + file + "=" + std::to_string(text.size());
-    record += '\n';
+        head += " " + file + "=" + std::to_string(text.size());
+    head += '\n';
+    const std::string tail = "end " + name + "\n";
+    std::vector<std::string_view> pieces;
+    pieces.reserve(files.size() + 2);
+    pieces.emplace_back(head);
     std::map<std::string, Extent> extents;
-    long long offset = end_ + static_cast<long long>(record.size());
+    long long offset = end_ + static_cast<long long>(head.size());
     for (const auto& [file, text] : files) {
         extents[file] = Extent{offset, static_cast<long long>(text.size())};
         offset += static_cast<long long>(text.size());
-        record += text;
+        pieces.emplace_back(text);
     }
-    record += "end " + name + "\n";
+    pieces.emplace_back(tail);
+    const long long size = offset + static_cast<long long>(tail.size()) - end_;
     long long done = 0;
-    const long long size = static_cast<long long>(record.size());
     while (done < size) {
-        const ssize_t n = ::pwrite(fd_, record.data() + done, static_cast<std::size_t>(size - done),
-                                   static_cast<off_t>(end_ + done));
+        // The pieces from byte `done` of the record on.
+        std::vector<iovec> left;
+        long long skip = done;
+        for (const std::string_view piece : pieces) {
+            const long long n = static_cast<long long>(piece.size());
+            if (skip >= n) {
+                skip -= n;
+                continue;
+            }
+            left.push_back({const_cast<char*>(piece.data()) + skip,
+                            static_cast<std::size_t>(n - skip)});
+            skip = 0;
+        }
+        const ssize_t n = ::pwritev(fd_, left.data(), static_cast<int>(left.size()),
+                                    static_cast<off_t>(end_ + done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             const int err = errno;

@@ -111,7 +111,7 @@ void StudyDirectory::publish_point(int point, std::unique_ptr<ResultDirectory> w
         // The files the study's tables are built from, byte for byte; the rest was dropped.
         std::vector<std::pair<std::string, std::string>> files;
         for (const char* name : {"body.toml", "summary.csv", "peaks.csv"})
-            files.emplace_back(name, written->text(name));
+            files.emplace_back(name, written->take_text(name));
         journal_->append(point_name(point), files);
         return;
     }

@@ -1,6 +1,9 @@
 #include "study/csv_fields.hpp"
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "files/result_file.hpp"
@@ -25,6 +28,33 @@ constexpr std::array<unsigned char, 256> char_classes() {
 
 constexpr std::array<unsigned char, 256> kClasses = char_classes();
 
+// Every character of another class than kOther lies below this one ('-'): digits, letters,
+// points, signs of exponents, underscores are skipped in words of eight bytes.
+constexpr unsigned char kFirstPlain = '-';
+static_assert([] {
+    for (int c = kFirstPlain; c < 256; ++c)
+        if (kClasses[static_cast<std::size_t>(c)] != kOther) return false;
+    return true;
+}());
+
+// The first character at or after `c` (`end` if none) below kFirstPlain. Eight bytes at a
+// time: a byte below n makes its top bit set in (w - n...n) & ~w & 80...80, and the borrow of
+// a byte can only mark bytes after it, so the lowest marked byte is the first one below n.
+const char* next_below_plain(const char* c, const char* end) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    while (end - c >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, c, 8);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+        const std::uint64_t marked = (w - ones * kFirstPlain) & ~w & (ones * 0x80);
+        if (marked != 0) return c + (std::countr_zero(marked) >> 3);
+        c += 8;
+    }
+    while (c < end && static_cast<unsigned char>(*c) >= kFirstPlain)
+        ++c;
+    return c;
+}
+
 } // namespace
 
 CsvFields::CsvFields(std::string text, const std::string& label) : text_(std::move(text)) {
@@ -37,6 +67,7 @@ CsvFields::CsvFields(std::string text, const std::string& label) : text_(std::mo
     fields_.reserve(text_.size() / 16);
     bool plain = true;
     for (const char* c = begin;; ++c) {
+        c = next_below_plain(c, end);
         const unsigned char k = c == end ? static_cast<unsigned char>(kLineFeed)
                                          : kClasses[static_cast<unsigned char>(*c)];
         if (k == kOther) continue;

@@ -64,6 +64,12 @@ TEST(StudyReadBack, TablesSplitInPlaceAsTheGeneralReaderSplitsThem) {
         {"\"a, b\",c\n1,\"say \"\"hi\"\"\"\n", false}, // quoted fields
         {" a , b \n\t1,2\n", false},                   // blanks trimmed
         {"a,b\r\n1,2\r\n\r\n", false},                 // carriage returns, a blank line
+        // Fields longer than a word of eight bytes, commas, line ends, a quote or a blank at
+        // every place in one.
+        {"viscosity_Pa_s,1.2345678901234567e+15,x\nabcdefgh,ijklmnopq\nrstuvwxyz0123456", true},
+        {"abcdefghijk\"l\"\n", false},
+        {"abcdefghijklmn opq\n", false},
+        {"abcdefghijklmnopqrstuvw\tx\n", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

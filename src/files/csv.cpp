@@ -1,5 +1,6 @@
 #include "files/csv.hpp"
 
+#include <bit>
 #include <charconv>
 
 namespace tidal {
@@ -19,6 +20,18 @@ void append_number(std::string& out, double v) {
     if (digits.size() > 15 && all_digits(digits))
         res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
     out.append(buf, res.ptr);
+}
+
+std::string_view NumberSlots::text(std::size_t slot, double v) {
+    if (slot >= slots_.size()) slots_.resize(slot + 1);
+    auto& [bits, text] = slots_[slot];
+    const std::uint64_t b = std::bit_cast<std::uint64_t>(v);
+    if (text.empty() || bits != b) {
+        bits = b;
+        text.clear();
+        append_number(text, v);
+    }
+    return text;
 }
 
 void CsvRow::separate() {
@@ -41,6 +54,18 @@ CsvRow& CsvRow::text(std::string_view s) {
         buf_ += c;
     }
     buf_ += '"';
+    return *this;
+}
+
+CsvRow& CsvRow::formatted(std::string_view s) {
+    separate();
+    buf_ += s;
+    return *this;
+}
+
+CsvRow& CsvRow::clear() {
+    buf_.clear();
+    first_ = true;
     return *this;
 }
 

@@ -309,7 +309,8 @@ void ResultTables::add_row(SummaryRow&& row) {
     if (!profile_.discards()) {
         for (std::size_t i = 0; i < models_.size(); ++i)
             profile_.write(
-                profile_records(row.eta, names_[i], row.profile[i], !model_.body.interior.empty()));
+                profile_records(row.eta, names_[i], row.profile[i], !model_.body.interior.empty(),
+                                &profile_radii_));
         profile_.flush();
     }
     if (!love_.discards()) {

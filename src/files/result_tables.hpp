@@ -111,6 +111,7 @@ class ResultTables {
     RowParts parts_;
     void add_row(SummaryRow&& row);
 
+    NumberSlots profile_radii_; // the profile's radii, formatted once
     std::vector<SummaryRow> rows_;           // for results.nc, written once complete
     std::vector<double> eta_;                // viscosities so far
     std::vector<std::vector<double>> power_; // per rheology, per viscosity, W

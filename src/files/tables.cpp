@@ -148,17 +148,25 @@ std::string profile_header(bool named_layers) {
 }
 
 std::string profile_records(double viscosity, std::string_view rheology,
-                            std::span<const ProfileRecord> layers, bool named_layers) {
+                            std::span<const ProfileRecord> layers, bool named_layers,
+                            NumberSlots* radii) {
+    // The viscosity and the rheology, the same in every row, formatted once.
+    std::string eta;
+    append_number(eta, viscosity);
     std::string text;
-    for (const ProfileRecord& l : layers) {
-        CsvRow row;
-        row.number(viscosity)
-            .text(rheology)
-            .integer(l.layer)
-            .number(l.outer_radius)
-            .number(l.inner_radius)
-            .number(l.heating)
-            .number(l.power);
+    text.reserve(layers.size() * 128);
+    CsvRow row;
+    row.reserve(128);
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        const ProfileRecord& l = layers[i];
+        row.clear().formatted(eta).text(rheology).integer(l.layer);
+        if (radii) {
+            row.formatted(radii->text(2 * i, l.outer_radius))
+                .formatted(radii->text(2 * i + 1, l.inner_radius));
+        } else {
+            row.number(l.outer_radius).number(l.inner_radius);
+        }
+        row.number(l.heating).number(l.power);
         if (named_layers) row.text(l.body_layer);
         text += row.line();
     }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/csv.hpp"
 #include "files/love_table.hpp"
 
 namespace tidal {
@@ -139,8 +140,11 @@ struct ProfileRecord {
 std::string profile_header(bool named_layers = false);
 
 // The rows of one viscosity (Pa s) and rheology (each with its body layer if `named_layers`).
+// With `radii`, the layers' radii (the same at every viscosity of a model) are formatted once
+// per value and layer: the same text.
 std::string profile_records(double viscosity, std::string_view rheology,
-                            std::span<const ProfileRecord> layers, bool named_layers = false);
+                            std::span<const ProfileRecord> layers, bool named_layers = false,
+                            NumberSlots* radii = nullptr);
 
 // The record of one viscosity in "summary.csv": its time-domain (or steady) values and its
 // steady-state columns, every rheology of the tables in column order.

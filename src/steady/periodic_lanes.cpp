@@ -87,6 +87,7 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
     // Where each solved state's components go, and whose they are.
     std::vector<Complex*> out;
     std::vector<std::pair<int, int>> solved; // (model, lane)
+    std::vector<std::size_t> offsets;
     for (int h = 1; h <= harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         // Lanes past `count` repeat the last profile's system (their solutions are unused).
@@ -116,10 +117,11 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
         band_.back_substitute(rhs_.data(), R);
         // A lane's solutions of model g are those it gets alone when the factorisation, its
         // own three right-hand sides' solutions and the unit loads' stayed finite.
-        std::vector<std::array<bool, kLanes>> reliable(static_cast<std::size_t>(G));
-        if (G == 1) {
-            reliable[0] = band_.reliable();
-        } else {
+        // (Every one, in the lanes whose solutions all stayed finite.)
+        std::vector<std::array<bool, kLanes>> reliable(static_cast<std::size_t>(G),
+                                                       band_.reliable());
+        const std::array<bool, kLanes>& all = reliable.front();
+        if (G > 1 && std::find(all.begin(), all.end(), false) != all.end()) {
             const std::array<bool, kLanes> units =
                 band_.reliable(rhs_.data(), R, tide, R - tide);
             for (int g = 0; g < G; ++g) {
@@ -150,17 +152,19 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                 }
                 solved.emplace_back(g, i);
             }
-        const std::size_t used = solved.size();
-        for (int row = 0; row < n; ++row)
-            for (std::size_t u = 0; u < used; ++u) {
-                const auto [g, lane] = solved[u];
-                for (int c = 0; c < kComponents; ++c) {
-                    const double* v =
-                        rhs_.data() + ComplexLaneBand::index(R, row, kComponents * g + c, 0, 0);
-                    out[u * kComponents + static_cast<std::size_t>(c)][row] =
-                        Complex(v[lane], v[kLanes + lane]);
+        // Within a row, where each solved state's first component sits.
+        offsets.clear();
+        for (const auto& [g, lane] : solved)
+            offsets.push_back(ComplexLaneBand::index(R, 0, kComponents * g, 0, lane));
+        const std::size_t used = solved.size(), stride = ComplexLaneBand::index(R, 0, 1, 0, 0);
+        for (int row = 0; row < n; ++row) {
+            const double* v = rhs_.data() + ComplexLaneBand::index(R, row, 0, 0, 0);
+            for (std::size_t u = 0; u < used; ++u)
+                for (std::size_t c = 0; c < kComponents; ++c) {
+                    const double* at = v + offsets[u] + c * stride;
+                    out[u * kComponents + c][row] = Complex(at[0], at[kLanes]);
                 }
-            }
+        }
         // A self-gravitating body: each lane's unit responses, then the coupling's correction
         // of the components of every model solved in it.
         if (model_.body.self_gravity)

@@ -1,8 +1,9 @@
 // A study spread over the processes of mpirun. The first process (rank 0) reads the study,
 // owns the output directory and writes every file, in the study's order, exactly as a single
 // process does; it also computes units on its own threads. The others ask it for work units
-// (a batch of viscosities of one point) whenever a thread of theirs is free and send back the
-// records, so that fast and slow processes alike stay busy to the end. Records travel as
+// (a batch of viscosities of one point, or a steady study's run of points solved together)
+// whenever a thread of theirs is free and send back the records, so that fast and slow
+// processes alike stay busy to the end. Records travel as
 // doubles, bit for bit, so the files are those of a run in one process. Only the first process
 // needs to see the output directory and the study's files.
 #include <mpi.h>

@@ -4,7 +4,9 @@
 // anything else, or whose tides take another path, must not be grouped.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <numeric>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "body/presets.hpp"
 #include "files/body_file.hpp"
 #include "same_records.hpp"
+#include "steady/periodic_lanes.hpp"
 #include "steady/periodic_state.hpp"
 #include "study/shared_radial_problem.hpp"
 #include "study/study_job.hpp"
@@ -133,6 +136,49 @@ TEST(SharedRadialProblem, OnlyTheEccentricityMayDiffer) {
     Body circular = a, circular_b = a;
     circular.eccentricity = circular_b.eccentricity = 0.0;
     EXPECT_TRUE(share_radial_problem(circular, circular_b));
+}
+
+// A lane whose arithmetic overflows (a viscosity so small that the Maxwell rate mu / eta is
+// infinite) is solved again alone for every point of the group, the others keep the group's
+// solutions: each state equals its model's plain solver's to the bit, self-gravitating too.
+// Caught: the lane solved again for the group's first point only.
+TEST(SharedRadialProblem, AnOverflowingLaneIsSolvedAgainForEveryPoint) {
+    for (const bool gravity : {false, true}) {
+        SCOPED_TRACE(gravity ? "self-gravitating" : "not self-gravitating");
+        Body base = *preset_body(1);
+        base.self_gravity = gravity;
+        std::vector<ShellModel> models;
+        for (const Body& b : eccentricities(base, 3, 0.002, 0.003))
+            models.push_back(make_shell_model(b));
+        std::vector<const ShellModel*> group;
+        for (const ShellModel& m : models)
+            group.push_back(&m);
+        const std::size_t N = static_cast<std::size_t>(base.layers);
+        std::vector<std::vector<double>> etas(kLanes);
+        std::vector<std::span<const double>> views;
+        for (std::size_t i = 0; i < etas.size(); ++i) {
+            etas[i].assign(N, i == 2 ? 1e-320 : std::pow(10.0, 13.0 + 0.5 * static_cast<double>(i)));
+            views.emplace_back(etas[i]);
+        }
+        PeriodicLanes lanes(group);
+        std::vector<PeriodicState> states(group.size() * kLanes);
+        lanes.solve(Rheology::Maxwell, Flavour::Continuous, views, states);
+        EXPECT_EQ(lanes.redone(), static_cast<long>(group.size()));
+        for (std::size_t g = 0; g < group.size(); ++g) {
+            PeriodicSolver plain(*group[g]);
+            for (std::size_t i = 0; i < kLanes; ++i) {
+                PeriodicState alone;
+                plain.solve(Rheology::Maxwell, Flavour::Continuous, etas[i], alone);
+                const PeriodicState& got = states[g * kLanes + i];
+                testing_records::expect_same_bits(got.s, alone.s, "s");
+                ASSERT_EQ(got.x.size(), alone.x.size());
+                for (std::size_t h = 0; h < alone.x.size(); ++h)
+                    testing_records::expect_same_bits(
+                        got.x[h], alone.x[h],
+                        "model " + std::to_string(g) + " lane " + std::to_string(i));
+            }
+        }
+    }
 }
 
 } // namespace

@@ -118,10 +118,12 @@ check "... and a time study has it too" "[ \$(wc -l < one/study_sweep.csv) -eq 6
 sed 's/^steps_per_period = 100$/steps_per_period = 20000000/' steady.toml > steady-long-steps.toml
 "$tidal" --study steady-long-steps.toml --output steady-long 2> err.txt; status=$?
 check "a steady study is forecast by its solves, not by time steps it does not take" "[ $status -eq 0 ] && one_line err.txt && grep -q '^study of 6 points complete' err.txt"
-# Resumed: a point removed is computed again, to the same bytes.
-cp -r steady1 steady3 && rm -rf steady3/point-00004 steady3/study.csv steady3/study_sweep.csv
+# Resumed: points removed are computed again, to the same bytes: two of the three
+# eccentricities of one shell (solved together, as one radial problem, beside the published
+# third) and one of the other's.
+cp -r steady1 steady3 && rm -rf steady3/point-0000[236] steady3/study.csv steady3/study_sweep.csv
 "$tidal" --study steady.toml --output steady3 2> err.txt; status=$?
-check "a steady study resumes where points are missing" "[ $status -eq 0 ] && grep -q ': 1 computed now, 5 published before' err.txt && diff -r steady1 steady3 > /dev/null"
+check "a steady study resumes where points are missing" "[ $status -eq 0 ] && grep -q ': 3 computed now, 3 published before' err.txt && diff -r steady1 steady3 > /dev/null"
 # Stopped by SIGTERM and run again: the point directories written by the writer threads while
 # later points are computed are all published and counted, so the rerun computes exactly the
 # points left and gives the bytes of the uninterrupted study. Points 4-6 have 200 layers

@@ -1,8 +1,9 @@
 // A study spread over the processes of mpirun. The first process (rank 0) reads the study,
 // owns the output directory and writes every file, in the study's order, exactly as a single
 // process does; it also computes units on its own threads. The others ask it for work units
-// (a batch of viscosities of one point) whenever a thread of theirs is free and send back the
-// records, so that fast and slow processes alike stay busy to the end. Records travel as
+// (a batch of viscosities of one point, or a steady study's run of points solved together)
+// whenever a thread of theirs is free and send back the records, so that fast and slow
+// processes alike stay busy to the end. Records travel as
 // doubles, bit for bit, so the files are those of a run in one process. Only the first process
 // needs to see the output directory and the study's files.
 #include <mpi.h>
@@ -33,35 +34,45 @@ enum Tag : int {
     kResult = 4,  // worker to rank 0: the records of a unit
 };
 
-// A unit's records as doubles (engine/record_doubles.hpp), after its index. Only the series
-// the point's files keep travel: the last run's of its sweep (the legacy series files) and
-// those of the viscosities asked for with --series; the other batches' last series would only
-// be overwritten, so they are dropped from the batch before it is packed.
-std::vector<double> pack(const StudyJob& job, int unit, Batch& batch) {
+// A unit's records as doubles (engine/record_doubles.hpp), after its index and its number of
+// points (a steady unit may hold several, one batch each). Only the series the point's files
+// keep travel: the last run's of its sweep (the legacy series files) and those of the
+// viscosities asked for with --series; the other batches' last series would only be
+// overwritten, so they are dropped from the batch before it is packed.
+std::vector<double> pack(const StudyJob& job, int unit, std::vector<Batch>& batches) {
     const auto [point, b] = job.locate(unit);
-    const std::vector<double>& asked = job.series(point);
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-        ViscosityResults& v = batch[i];
-        const bool last = b + 1 == job.batches(point) && i + 1 == batch.size();
-        const bool series = last || std::find(asked.begin(), asked.end(),
-                                              job.sweep(point).viscosity(v.k)) != asked.end();
-        if (!series)
-            for (RunRecords& run : v.runs)
-                run.ursurf.clear();
-    }
     std::vector<double> out;
     append_doubles(out, unit);
-    append_doubles(out, batch);
+    append_doubles(out, static_cast<int>(batches.size()));
+    for (std::size_t k = 0; k < batches.size(); ++k) {
+        const int p = point + static_cast<int>(k);
+        Batch& batch = batches[k];
+        const std::vector<double>& asked = job.series(p);
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            ViscosityResults& v = batch[i];
+            const bool last = b + 1 == job.batches(p) && i + 1 == batch.size();
+            const bool series = last || std::find(asked.begin(), asked.end(),
+                                                  job.sweep(p).viscosity(v.k)) != asked.end();
+            if (!series)
+                for (RunRecords& run : v.runs)
+                    run.ursurf.clear();
+        }
+        append_doubles(out, batch);
+    }
     return out;
 }
 
-Batch unpack(const std::vector<double>& in, int& unit) {
+std::vector<Batch> unpack(const std::vector<double>& in, int& unit) {
     DoublesReader reader(in.data(), in.data() + in.size());
     read_doubles(reader, unit);
-    Batch batch;
-    read_doubles(reader, batch);
+    int count = 0;
+    read_doubles(reader, count);
+    if (count < 0) throw RecordDoublesError("a unit's message holds no points");
+    std::vector<Batch> batches(static_cast<std::size_t>(count));
+    for (Batch& batch : batches)
+        read_doubles(reader, batch);
     if (!reader.done()) throw RecordDoublesError("a unit's message is longer than its records");
-    return batch;
+    return batches;
 }
 
 void pause() {
@@ -110,10 +121,10 @@ class MpiWorkers final : public RemoteWorkers {
                          MPI_STATUS_IGNORE);
                 --owed_[from];
                 int unit = 0;
-                Batch batch = unpack(data, unit);
-                // Without its engine: the writing thread builds the point's model.
+                std::vector<Batch> batches = unpack(data, unit);
+                // Without their engines: the writing thread builds the points' models.
                 if (results != nullptr && !finishing_)
-                    results->deliver(unit, UnitResult{std::move(batch), nullptr});
+                    results->deliver(unit, UnitResult{std::move(batches), {}});
             }
         }
         while (!waiting_.empty()) {
@@ -155,7 +166,7 @@ void serve_units(const StudyJob& job, int threads, bool plain) {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<int> todo;
-    std::deque<std::pair<int, Batch>> done;
+    std::deque<std::pair<int, std::vector<Batch>>> done;
     bool quit = false;
     std::exception_ptr error;
     std::vector<std::jthread> pool;
@@ -172,13 +183,13 @@ void serve_units(const StudyJob& job, int threads, bool plain) {
                     todo.pop_front();
                 }
                 try {
-                    Batch b = computer.compute(unit, [] { return false; });
+                    std::vector<Batch> b = computer.compute(unit, [] { return false; });
                     std::lock_guard lock(mutex);
                     done.emplace_back(unit, std::move(b));
                 } catch (...) {
                     std::lock_guard lock(mutex);
                     if (!error) error = std::current_exception();
-                    done.emplace_back(-1, Batch{});
+                    done.emplace_back(-1, std::vector<Batch>{});
                 }
             }
         });
@@ -224,7 +235,7 @@ void serve_units(const StudyJob& job, int threads, bool plain) {
                 }
             }
         }
-        std::deque<std::pair<int, Batch>> ready;
+        std::deque<std::pair<int, std::vector<Batch>>> ready;
         {
             std::lock_guard lock(mutex);
             ready.swap(done);

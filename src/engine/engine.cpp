@@ -55,6 +55,14 @@ std::vector<SteadySweepRow> Engine::steady(std::span<const double> etas,
     return steady_sweep(model_, etas, SteadyFlavours::Continuous, stop);
 }
 
+std::vector<std::vector<SteadySweepRow>> steady_together(const std::vector<const Engine*>& engines,
+                                                         std::span<const double> etas) {
+    std::vector<const ShellModel*> models;
+    for (const Engine* e : engines)
+        models.push_back(&e->model());
+    return steady_sweep(models, etas, SteadyFlavours::Continuous);
+}
+
 std::vector<SweepMap> Engine::maps(const std::vector<double>& etas, Flavour flavour,
                                    double step) const {
     return sweep_maps(model_, etas, flavour, step);

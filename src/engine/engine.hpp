@@ -54,4 +54,10 @@ class Engine {
     ViscositySweep viscosities_;
 };
 
+// The steady method for engines whose bodies share their radial problem (they differ only in
+// the orbit's eccentricity, study/shared_radial_problem.hpp), solved together: rows[g] is
+// what engines[g]->steady(etas) gives, bit for bit.
+std::vector<std::vector<SteadySweepRow>> steady_together(const std::vector<const Engine*>& engines,
+                                                         std::span<const double> etas);
+
 } // namespace tidal

@@ -313,4 +313,19 @@ std::array<bool, kLanes> ComplexLaneBand::reliable() const {
     return out;
 }
 
+std::array<bool, kLanes> ComplexLaneBand::reliable(const double* b, int rhs, int first,
+                                                   int count) const {
+    std::array<bool, kLanes> out{};
+    for (std::size_t lane = 0; lane < out.size(); ++lane)
+        out[lane] = !failed_[lane];
+    for (int row = 0; row < n_; ++row)
+        for (int r = first; r < first + count; ++r)
+            for (int part = 0; part < 2; ++part) {
+                const double* v = b + index(rhs, row, r, part, 0);
+                for (std::size_t lane = 0; lane < out.size(); ++lane)
+                    out[lane] = out[lane] && std::abs(v[lane]) <= DBL_MAX;
+            }
+    return out;
+}
+
 } // namespace tidal

@@ -70,6 +70,10 @@ class ComplexLaneBand {
     // Per lane, whether its solutions of the last back substitution are the scalar code's:
     // its factorisation and those solutions stayed finite.
     std::array<bool, kLanes> reliable() const;
+    // The same for a part of those solutions, right-hand sides first .. first + count - 1 of
+    // the `rhs` in b: its factorisation and these solutions stayed finite (what reliable()
+    // would say of a substitution of these right-hand sides alone).
+    std::array<bool, kLanes> reliable(const double* b, int rhs, int first, int count) const;
 
   private:
     // Row i's band columns inside the matrix, as bits.

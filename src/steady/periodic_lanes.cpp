@@ -9,32 +9,52 @@
 
 namespace tidal {
 
+namespace {
+
+std::vector<const ShellModel*> checked_group(std::vector<const ShellModel*> group) {
+    if (group.empty()) throw std::invalid_argument("PeriodicLanes: a group of one model or more");
+    return group;
+}
+
+} // namespace
+
 PeriodicLanes::PeriodicLanes(const ShellModel& model)
-    : model_(model), scalar_(model), band_(model.order()),
-      coupling_(model.body.self_gravity ? self_gravity_coupling(model.body, model.grid)
-                                        : SelfGravityCoupling{}),
-      rhs_count_(kComponents + coupling_.size()) {
-    const int n = model.order(), R = rhs_count_;
+    : PeriodicLanes(std::vector<const ShellModel*>{&model}) {}
+
+PeriodicLanes::PeriodicLanes(std::vector<const ShellModel*> group)
+    : model_(*checked_group(group).front()), band_(model_.order()),
+      coupling_(model_.body.self_gravity ? self_gravity_coupling(model_.body, model_.grid)
+                                         : SelfGravityCoupling{}),
+      rhs_count_(kComponents * static_cast<int>(group.size()) + coupling_.size()) {
+    scalars_.reserve(group.size());
+    for (const ShellModel* m : group)
+        scalars_.emplace_back(*m);
+    const int n = model_.order(), R = rhs_count_, G = points();
+    const int harmonics = forcing().harmonics;
+    for (const PeriodicSolver& s : scalars_)
+        if (s.model().order() != n || s.forcing().harmonics != harmonics)
+            throw std::invalid_argument("PeriodicLanes: a group's models share their radial problem");
     rhs_.resize(ComplexLaneBand::storage(n, R));
     for (std::vector<Complex>& band : scratch_)
         band.resize(static_cast<std::size_t>(n) * kBandColumns);
     std::vector<std::vector<double>> units;
     for (int c = 0; c < coupling_.size(); ++c)
         units.push_back(
-            SelfGravitySolve<Complex>::unit_load(coupling_, c, model.body.layers, model.run.j));
-    // Per harmonic, its right-hand sides row by row: the harmonic's three load components,
-    // then the unit boundary loads.
-    const HarmonicForcing& forcing = scalar_.forcing();
-    loads_.resize(static_cast<std::size_t>(forcing.harmonics));
+            SelfGravitySolve<Complex>::unit_load(coupling_, c, model_.body.layers, model_.run.j));
+    // Per harmonic, its right-hand sides row by row: every model's three load components of
+    // the harmonic, then the unit boundary loads.
+    const int tide = kComponents * G;
+    loads_.resize(static_cast<std::size_t>(harmonics));
     for (std::size_t hi = 0; hi < loads_.size(); ++hi) {
         std::vector<Complex>& b = loads_[hi];
         b.clear();
         for (int row = 0; row < n; ++row)
             for (int r = 0; r < R; ++r)
-                b.push_back(r < kComponents
-                                ? forcing.loads[hi][static_cast<std::size_t>(r)]
-                                               [static_cast<std::size_t>(row)]
-                                : Complex(units[static_cast<std::size_t>(r - kComponents)]
+                b.push_back(r < tide
+                                ? forcing(r / kComponents)
+                                      .loads[hi][static_cast<std::size_t>(r % kComponents)]
+                                            [static_cast<std::size_t>(row)]
+                                : Complex(units[static_cast<std::size_t>(r - tide)]
                                                [static_cast<std::size_t>(row)]));
     }
 }
@@ -43,30 +63,44 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                           std::span<const std::span<const double>> layer_etas,
                           std::span<PeriodicState> states) {
     const int count = static_cast<int>(layer_etas.size());
-    if (count < 1 || count > kLanes || states.size() != layer_etas.size())
-        throw std::invalid_argument("PeriodicLanes::solve: 1 to kLanes profiles, one state each");
-    const int n = model_.order(), R = rhs_count_;
-    const HarmonicForcing& forcing = scalar_.forcing();
-    std::array<bool, kLanes> alone{};
+    const int G = points();
+    if (count < 1 || count > kLanes ||
+        states.size() != static_cast<std::size_t>(G) * layer_etas.size())
+        throw std::invalid_argument(
+            "PeriodicLanes::solve: 1 to kLanes profiles, one state each per model");
+    const int n = model_.order(), R = rhs_count_, tide = kComponents * G;
+    const int harmonics = forcing().harmonics;
+    PeriodicSolver& matrices = scalars_.front();
+    const auto state = [&](int g, int i) -> PeriodicState& {
+        return states[static_cast<std::size_t>(g * count + i)];
+    };
+    // [g * kLanes + i]: model g's state of profile i is solved again alone.
+    std::vector<bool> alone(static_cast<std::size_t>(G * kLanes), false);
     // The band's entries that may be nonzero: those the assembly writes (its other entries
     // stay zero in every lane's band).
     std::vector<std::uint32_t>& pattern =
         patterns_[index_of(rheology)][flavour == Flavour::Continuous ? 0 : 1];
-    if (pattern.empty()) pattern = assembly_pattern(scalar_, rheology, flavour);
+    if (pattern.empty()) pattern = assembly_pattern(matrices, rheology, flavour);
     band_.set_pattern(pattern);
-    for (int i = 0; i < count; ++i)
-        states[static_cast<std::size_t>(i)].resize(forcing.harmonics);
-    for (int h = 1; h <= forcing.harmonics; ++h) {
+    for (PeriodicState& s : states)
+        s.resize(harmonics);
+    // Where each solved state's components go, and whose they are.
+    std::vector<Complex*> out;
+    std::vector<std::pair<int, int>> solved; // (model, lane)
+    std::vector<std::size_t> offsets;
+    for (int h = 1; h <= harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         // Lanes past `count` repeat the last profile's system (their solutions are unused).
         std::array<const Complex*, kLanes> bands;
         for (int lane = 0; lane < kLanes; ++lane) {
             const std::size_t at = static_cast<std::size_t>(std::min(lane, count - 1));
             if (lane < count) {
-                states[at].s[hi] = scalar_.assemble(rheology, flavour, h, layer_etas[at],
+                const Complex s = matrices.assemble(rheology, flavour, h, layer_etas[at],
                                                     mat1(scratch_[at], n, kBandColumns),
                                                     assembled_[at] ? BandWrite::Laws
                                                                    : BandWrite::Clear);
+                for (int g = 0; g < G; ++g)
+                    state(g, lane).s[hi] = s;
                 assembled_[at] = true;
             }
             bands[static_cast<std::size_t>(lane)] = scratch_[at].data();
@@ -81,41 +115,65 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
         }
         band_.factorise(rhs_.data(), R);
         band_.back_substitute(rhs_.data(), R);
-        const std::array<bool, kLanes> reliable = band_.reliable();
+        // A lane's solutions of model g are those it gets alone when the factorisation, its
+        // own three right-hand sides' solutions and the unit loads' stayed finite.
+        // (Every one, in the lanes whose solutions all stayed finite.)
+        std::vector<std::array<bool, kLanes>> reliable(static_cast<std::size_t>(G),
+                                                       band_.reliable());
+        const std::array<bool, kLanes>& all = reliable.front();
+        if (G > 1 && std::find(all.begin(), all.end(), false) != all.end()) {
+            const std::array<bool, kLanes> units =
+                band_.reliable(rhs_.data(), R, tide, R - tide);
+            for (int g = 0; g < G; ++g) {
+                reliable[static_cast<std::size_t>(g)] =
+                    band_.reliable(rhs_.data(), R, kComponents * g, kComponents);
+                for (int lane = 0; lane < kLanes; ++lane)
+                    reliable[static_cast<std::size_t>(g)][static_cast<std::size_t>(lane)] =
+                        reliable[static_cast<std::size_t>(g)][static_cast<std::size_t>(lane)] &&
+                        units[static_cast<std::size_t>(lane)];
+            }
+        }
         // The tide's components of every reliable lane, copied out row by row (each row's
         // solutions of all lanes read at once, rather than one lane at a time).
-        std::array<Complex*, kLanes * kComponents> out{};
-        int used = 0;
-        std::array<int, kLanes> lane_of{};
-        for (int i = 0; i < count; ++i) {
-            if (alone[static_cast<std::size_t>(i)]) continue;
-            if (!reliable[static_cast<std::size_t>(i)]) {
-                alone[static_cast<std::size_t>(i)] = true;
-                continue;
-            }
-            PeriodicState& state = states[static_cast<std::size_t>(i)];
-            for (int c = 0; c < kComponents; ++c) {
-                auto& x = state.x[hi][static_cast<std::size_t>(c)];
-                x.resize(static_cast<std::size_t>(n));
-                out[static_cast<std::size_t>(used * kComponents + c)] = x.data();
-            }
-            lane_of[static_cast<std::size_t>(used++)] = i;
-        }
-        for (int row = 0; row < n; ++row)
-            for (int c = 0; c < kComponents; ++c) {
-                const double* v = rhs_.data() + ComplexLaneBand::index(R, row, c, 0, 0);
-                for (int u = 0; u < used; ++u) {
-                    const int lane = lane_of[static_cast<std::size_t>(u)];
-                    out[static_cast<std::size_t>(u * kComponents + c)][row] =
-                        Complex(v[lane], v[kLanes + lane]);
+        out.clear();
+        solved.clear();
+        for (int g = 0; g < G; ++g)
+            for (int i = 0; i < count; ++i) {
+                const std::size_t k = static_cast<std::size_t>(g * kLanes + i);
+                if (alone[k]) continue;
+                if (!reliable[static_cast<std::size_t>(g)][static_cast<std::size_t>(i)]) {
+                    alone[k] = true;
+                    continue;
                 }
+                for (int c = 0; c < kComponents; ++c) {
+                    auto& x = state(g, i).x[hi][static_cast<std::size_t>(c)];
+                    x.resize(static_cast<std::size_t>(n));
+                    out.push_back(x.data());
+                }
+                solved.emplace_back(g, i);
             }
+        // Within a row, where each solved state's first component sits.
+        offsets.clear();
+        for (const auto& [g, lane] : solved)
+            offsets.push_back(ComplexLaneBand::index(R, 0, kComponents * g, 0, lane));
+        const std::size_t used = solved.size(), stride = ComplexLaneBand::index(R, 0, 1, 0, 0);
+        for (int row = 0; row < n; ++row) {
+            const double* v = rhs_.data() + ComplexLaneBand::index(R, row, 0, 0, 0);
+            for (std::size_t u = 0; u < used; ++u)
+                for (std::size_t c = 0; c < kComponents; ++c) {
+                    const double* at = v + offsets[u] + c * stride;
+                    out[u * kComponents + c][row] = Complex(at[0], at[kLanes]);
+                }
+        }
         // A self-gravitating body: each lane's unit responses, then the coupling's correction
-        // of its components.
+        // of the components of every model solved in it.
         if (model_.body.self_gravity)
-            for (int u = 0; u < used; ++u) {
-                const int i = lane_of[static_cast<std::size_t>(u)];
-                int next = kComponents;
+            for (int i = 0; i < count; ++i) {
+                bool any = false;
+                for (const auto& [g, lane] : solved)
+                    any = any || lane == i;
+                if (!any) continue;
+                int next = tide;
                 gravity_.prepare(coupling_, model_.body.layers, model_.run.j,
                                  [&](std::vector<Complex>& z) {
                                      z.resize(static_cast<std::size_t>(n));
@@ -125,16 +183,19 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                                                      rhs_[ComplexLaneBand::index(R, row, next, 1, i)]);
                                      ++next;
                                  });
-                for (int c = 0; c < kComponents; ++c)
-                    gravity_.correct(states[static_cast<std::size_t>(i)].x[hi][static_cast<std::size_t>(c)].data());
+                for (const auto& [g, lane] : solved)
+                    if (lane == i)
+                        for (int c = 0; c < kComponents; ++c)
+                            gravity_.correct(state(g, i).x[hi][static_cast<std::size_t>(c)].data());
             }
     }
-    for (int i = 0; i < count; ++i)
-        if (alone[static_cast<std::size_t>(i)]) {
-            scalar_.solve(rheology, flavour, layer_etas[static_cast<std::size_t>(i)],
-                          states[static_cast<std::size_t>(i)]);
-            ++redone_;
-        }
+    for (int g = 0; g < G; ++g)
+        for (int i = 0; i < count; ++i)
+            if (alone[static_cast<std::size_t>(g * kLanes + i)]) {
+                scalars_[static_cast<std::size_t>(g)].solve(
+                    rheology, flavour, layer_etas[static_cast<std::size_t>(i)], state(g, i));
+                ++redone_;
+            }
 }
 
 } // namespace tidal

@@ -7,6 +7,11 @@
 // the one PeriodicSolver gives, value for value (an exact zero may differ in sign, see
 // linalg/complex_band_lanes.hpp); a lane whose vector arithmetic met an infinity or NaN is
 // solved again alone by PeriodicSolver.
+// A group of models that share their radial problem (study/shared_radial_problem.hpp: they
+// differ only in the tide's loads) is solved with one factorisation per lane, each model's
+// loads as three more right-hand sides and the unit boundary loads once for all: every
+// right-hand side is eliminated and substituted by its own operations, in the same order
+// whatever the others are, so each model's states are those it gets alone, bit for bit.
 #include <array>
 #include <cstdint>
 #include <span>
@@ -20,11 +25,18 @@ namespace tidal {
 class PeriodicLanes {
   public:
     explicit PeriodicLanes(const ShellModel& model);
+    // The models of a group that share their radial problem, in order; the first one's
+    // matrices serve all.
+    explicit PeriodicLanes(std::vector<const ShellModel*> group);
 
-    const HarmonicForcing& forcing() const { return scalar_.forcing(); }
+    int points() const { return static_cast<int>(scalars_.size()); }
+    const HarmonicForcing& forcing(int point = 0) const {
+        return scalars_[static_cast<std::size_t>(point)].forcing();
+    }
 
-    // states[i]: the periodic state of `rheology` with the per-layer viscosities
-    // layer_etas[i] (N values, Pa s), in the given flavour; at most kLanes profiles.
+    // states[g * P + i] (P = layer_etas.size(), at most kLanes profiles): the periodic state of
+    // the group's model g for `rheology` with the per-layer viscosities layer_etas[i] (N
+    // values, Pa s), in the given flavour.
     void solve(Rheology rheology, Flavour flavour,
                std::span<const std::span<const double>> layer_etas,
                std::span<PeriodicState> states);
@@ -34,7 +46,8 @@ class PeriodicLanes {
 
   private:
     const ShellModel& model_;
-    PeriodicSolver scalar_;
+    // Per model of the group: its forcing, and the scalar solve of an unreliable lane.
+    std::vector<PeriodicSolver> scalars_;
     ComplexLaneBand band_;
     // Each lane's assembled band; once assembled, only its constitutive rows (what the
     // rheology, harmonic and viscosities enter) are written again.
@@ -45,8 +58,9 @@ class PeriodicLanes {
     std::vector<double> rhs_;      // [row][rhs][part][lane], solved in place
     SelfGravityCoupling coupling_; // a self-gravitating body's interfaces
     int rhs_count_;
-    // Per harmonic, the right-hand sides of every lane, [row][rhs]: the tide's loads and a
-    // self-gravitating body's unit boundary loads.
+    // Per harmonic, the right-hand sides of every lane, [row][rhs]: the tide's loads of each
+    // model (model g's component c is right-hand side 3g + c), then a self-gravitating body's
+    // unit boundary loads.
     std::vector<std::vector<Complex>> loads_;
     SelfGravitySolve<Complex> gravity_;
     long redone_ = 0;

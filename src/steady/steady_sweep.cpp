@@ -2,13 +2,22 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 namespace tidal {
 
 SteadyEngine::SteadyEngine(const ShellModel& model)
-    : circular_(model.body.eccentricity == 0.0), solver_(model), lanes_(model),
-      reduction_(model, solver_.forcing().harmonics) {
+    : SteadyEngine(std::vector<const ShellModel*>{&model}) {}
+
+SteadyEngine::SteadyEngine(std::vector<const ShellModel*> group)
+    : circular_(group.at(0)->body.eccentricity == 0.0), solver_(*group.front()), lanes_(group),
+      states_(group.size() * kLanes) {
+    const ShellModel& model = *group.front();
+    for (std::size_t g = 0; g < group.size(); ++g)
+        reductions_.emplace_back(*group[g], lanes_.forcing(static_cast<int>(g)).harmonics);
     if (model.body.oblique() && model.orders == TideOrders::ZeroAndTwo) {
+        if (group.size() > 1)
+            throw std::invalid_argument("SteadyEngine: an oblique body is solved on its own");
         one_model_ = std::make_unique<const ShellModel>(order_one_model(model));
         one_ = std::make_unique<SteadyEngine>(*one_model_);
     }
@@ -18,7 +27,7 @@ PeriodRecord SteadyEngine::solve(Rheology rheology, Flavour flavour,
                                  std::span<const double> layer_eta, RecordFields fields) {
     solver_.solve(rheology, flavour, layer_eta, state_);
     PeriodRecord out =
-        reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing(), fields);
+        reductions_.front().reduce(state_, rheology, flavour, layer_eta, solver_.forcing(), fields);
     if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta, fields), circular_);
     return out;
 }
@@ -27,10 +36,14 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
                          std::span<const std::span<const double>> layer_etas,
                          std::span<PeriodRecord> out, RecordFields fields) {
     const std::size_t count = layer_etas.size();
-    lanes_.solve(rheology, flavour, layer_etas, std::span<PeriodicState>(states_.data(), count));
-    for (std::size_t i = 0; i < count; ++i)
-        out[i] = reduction_.reduce(states_[i], rheology, flavour, layer_etas[i],
-                                   lanes_.forcing(), fields);
+    const std::size_t G = static_cast<std::size_t>(points());
+    lanes_.solve(rheology, flavour, layer_etas,
+                 std::span<PeriodicState>(states_.data(), G * count));
+    for (std::size_t g = 0; g < G; ++g)
+        for (std::size_t i = 0; i < count; ++i)
+            out[g * count + i] =
+                reductions_[g].reduce(states_[g * count + i], rheology, flavour, layer_etas[i],
+                                      lanes_.forcing(static_cast<int>(g)), fields);
     if (!one_) return;
     std::array<PeriodRecord, kLanes> one;
     one_->solve(rheology, flavour, layer_etas, std::span<PeriodRecord>(one.data(), count),
@@ -42,13 +55,27 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
                                          SteadyFlavours flavours,
                                          const std::function<bool()>& stop) {
+    return std::move(steady_sweep(std::vector<const ShellModel*>{&model}, etas, flavours, stop)[0]);
+}
+
+std::vector<std::vector<SteadySweepRow>>
+steady_sweep(const std::vector<const ShellModel*>& group, std::span<const double> etas,
+             SteadyFlavours flavours, const std::function<bool()>& stop) {
     // The viscosities go kLanes at a time through the vector lanes; each row is what one
     // viscosity at a time would give. The state on twice the cells is reduced to what the
-    // grid error reads of it.
+    // grid error reads of it. The group's bodies differ only in their eccentricity, so the
+    // first one's layer viscosities are every one's.
+    const ShellModel& model = *group.at(0);
+    const std::size_t G = group.size();
     const ShellModel* fine = model.twice_the_cells.get();
-    SteadyEngine engine(model);
+    SteadyEngine engine(group);
     std::optional<SteadyEngine> fine_engine;
-    if (fine) fine_engine.emplace(*fine);
+    if (fine) {
+        std::vector<const ShellModel*> fine_group;
+        for (const ShellModel* m : group)
+            fine_group.push_back(m->twice_the_cells.get());
+        fine_engine.emplace(fine_group);
+    }
     const auto profiles = [](const ShellModel& m, std::span<const double> batch,
                              std::vector<std::vector<double>>& eta,
                              std::vector<std::span<const double>>& views) {
@@ -64,9 +91,10 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
     };
     std::vector<std::vector<double>> layer_eta, fine_eta;
     std::vector<std::span<const double>> views, fine_views;
-    std::array<PeriodRecord, kLanes> records;
-    std::vector<SteadySweepRow> rows;
-    rows.reserve(etas.size());
+    std::vector<PeriodRecord> records(G * kLanes);
+    std::vector<std::vector<SteadySweepRow>> rows(G);
+    for (std::vector<SteadySweepRow>& r : rows)
+        r.reserve(etas.size());
     for (std::size_t first = 0; first < etas.size(); first += kLanes) {
         if (stop && stop()) break;
         const std::span<const double> batch =
@@ -74,28 +102,30 @@ std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<cons
         const std::size_t count = batch.size();
         profiles(model, batch, layer_eta, views);
         if (fine) profiles(*fine, batch, fine_eta, fine_views);
-        std::array<SteadySweepRow, kLanes> batch_rows;
-        for (std::size_t i = 0; i < count; ++i)
-            batch_rows[i].eta = batch[i];
-        const std::span<PeriodRecord> out(records.data(), count);
+        for (std::vector<SteadySweepRow>& r : rows)
+            for (std::size_t i = 0; i < count; ++i)
+                r.emplace_back().eta = batch[i];
+        const std::span<PeriodRecord> out(records.data(), G * count);
+        const auto keep = [&](std::optional<PeriodRecord> SteadyPair::*to, Rheology r) {
+            for (std::size_t g = 0; g < G; ++g)
+                for (std::size_t i = 0; i < count; ++i)
+                    rows[g][first + i][r].*to = std::move(records[g * count + i]);
+        };
         for (const Rheology r : model.body.models) {
             engine.solve(r, Flavour::Continuous, views, out);
-            for (std::size_t i = 0; i < count; ++i)
-                batch_rows[i][r].continuous = std::move(records[i]);
+            for (std::size_t g = 0; g < G; ++g)
+                for (std::size_t i = 0; i < count; ++i)
+                    rows[g][first + i][r].continuous = std::move(records[g * count + i]);
             if (flavours == SteadyFlavours::Both) {
                 engine.solve(r, Flavour::Discrete, views, out);
-                for (std::size_t i = 0; i < count; ++i)
-                    batch_rows[i][r].discrete = std::move(records[i]);
+                keep(&SteadyPair::discrete, r);
             }
             if (fine_engine) {
                 fine_engine->solve(r, Flavour::Continuous, fine_views, out,
                                    RecordFields::GridError);
-                for (std::size_t i = 0; i < count; ++i)
-                    batch_rows[i][r].refined = std::move(records[i]);
+                keep(&SteadyPair::refined, r);
             }
         }
-        for (std::size_t i = 0; i < count; ++i)
-            rows.push_back(std::move(batch_rows[i]));
     }
     return rows;
 }

@@ -3,6 +3,7 @@
 // alternative to the time integration (continuous flavour), and the yardstick of how far a
 // time integration's last period is from its periodic state (discrete flavour).
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,18 +18,25 @@
 
 namespace tidal {
 
-// One body's solver and reduction, reused from viscosity to viscosity (one per thread).
+// One body's solver and reduction, reused from viscosity to viscosity (one per thread); or
+// those of a group of bodies that share their radial problem (study/shared_radial_problem.hpp),
+// solved with one factorisation and reduced each on its own.
 class SteadyEngine {
   public:
     explicit SteadyEngine(const ShellModel& model);
+    // The group's models, in order (not oblique when more than one).
+    explicit SteadyEngine(std::vector<const ShellModel*> group);
+
+    int points() const { return lanes_.points(); }
 
     // The steady state of `rheology` with per-layer viscosities `layer_eta` (N values, Pa s),
     // reduced to the record's `fields`.
     PeriodRecord solve(Rheology rheology, Flavour flavour, std::span<const double> layer_eta,
                        RecordFields fields = RecordFields::All);
 
-    // The same for up to kLanes profiles at once, out[i] for layer_etas[i] (the same records
-    // as one at a time, solved in vector lanes).
+    // The same for up to kLanes profiles at once, out[g * P + i] for layer_etas[i] (P of them)
+    // and the group's model g (the same records as one model and one profile at a time,
+    // solved in vector lanes).
     void solve(Rheology rheology, Flavour flavour,
                std::span<const std::span<const double>> layer_etas, std::span<PeriodRecord> out,
                RecordFields fields = RecordFields::All);
@@ -39,11 +47,11 @@ class SteadyEngine {
     std::unique_ptr<const ShellModel> one_model_;
     std::unique_ptr<SteadyEngine> one_;
     bool circular_; // e = 0: the Love numbers are the order-1 pair's
-    PeriodicSolver solver_;
+    PeriodicSolver solver_; // the first model's, for one profile at a time
     PeriodicLanes lanes_;
-    PeriodReduction reduction_;
+    std::deque<PeriodReduction> reductions_; // per model of the group
     PeriodicState state_;
-    std::array<PeriodicState, kLanes> states_;
+    std::vector<PeriodicState> states_; // [g * kLanes + i]
 };
 
 struct SteadyPair {
@@ -98,6 +106,12 @@ enum class SteadyFlavours {
 std::vector<SteadySweepRow> steady_sweep(const ShellModel& model, std::span<const double> etas,
                                          SteadyFlavours flavours,
                                          const std::function<bool()>& stop = {});
+
+// The same for models that share their radial problem (study/shared_radial_problem.hpp), in
+// one pass: rows[g] is what steady_sweep gives for group[g] alone, bit for bit.
+std::vector<std::vector<SteadySweepRow>>
+steady_sweep(const std::vector<const ShellModel*>& group, std::span<const double> etas,
+             SteadyFlavours flavours, const std::function<bool()>& stop = {});
 
 // How far a time integration's last-period power is from the scheme's periodic state:
 // time-domain power / discrete steady power - 1 (0 once the transient has died).

@@ -4,20 +4,31 @@
 
 #include "engine/engine.hpp"
 #include "files/result_tables.hpp"
+#include "study/shared_radial_problem.hpp"
 
 namespace tidal {
 
 namespace {
 
-// A point's whole sweep of periodic steady states (the continuous flavour, as --method steady
-// gives it), as records of a batch: the steady rows alone, no time runs.
-Batch steady_batch(const Engine& engine) {
-    const ViscositySweep& sweep = engine.viscosities();
-    std::vector<SteadySweepRow> rows = engine.steady(engine.swept());
-    Batch out(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        out[i].k = sweep.first_k + static_cast<int>(i);
-        out[i].steady = std::move(rows[i]);
+// The whole sweeps of periodic steady states (the continuous flavour, as --method steady
+// gives it) of points that share their radial problem, solved together, as records of one
+// batch per point: the steady rows alone, no time runs.
+std::vector<Batch> steady_batches(const std::vector<std::shared_ptr<const Engine>>& engines) {
+    std::vector<const Engine*> group;
+    for (const auto& e : engines)
+        group.push_back(e.get());
+    const Engine& first = *group.front();
+    std::vector<std::vector<SteadySweepRow>> rows =
+        group.size() == 1 ? std::vector<std::vector<SteadySweepRow>>{first.steady(first.swept())}
+                          : steady_together(group, first.swept());
+    std::vector<Batch> out(rows.size());
+    for (std::size_t g = 0; g < rows.size(); ++g) {
+        const ViscositySweep& sweep = group[g]->viscosities();
+        out[g].resize(rows[g].size());
+        for (std::size_t i = 0; i < rows[g].size(); ++i) {
+            out[g][i].k = sweep.first_k + static_cast<int>(i);
+            out[g][i].steady = std::move(rows[g][i]);
+        }
     }
     return out;
 }
@@ -25,9 +36,17 @@ Batch steady_batch(const Engine& engine) {
 } // namespace
 
 StudyJob::StudyJob(std::vector<Body> bodies, std::vector<int> numbers,
-                   const std::vector<double>& series, bool steady)
+                   const std::vector<double>& series, bool steady, int group)
     : bodies_(std::move(bodies)), numbers_(std::move(numbers)), steady_(steady) {
     first_unit_.push_back(0);
+    if (steady_) {
+        // Runs of consecutive points that share their radial problem with the run's first.
+        for (int p = 0; p < points(); ++p)
+            if (group_start_.empty() || p - group_start_.back() >= group ||
+                !share_radial_problem(body(group_start_.back()), body(p)))
+                group_start_.push_back(p);
+        group_start_.push_back(points());
+    }
     for (const Body& b : bodies_) {
         sweeps_.push_back(viscosity_sweep(b));
         auto kept = series_viscosities(sweeps_.back(), series);
@@ -42,27 +61,41 @@ int StudyJob::batch_size(int point, int batch) const {
     return steady_ ? sweep(point).count : tidal::batch_size(sweep(point), batch);
 }
 
+int StudyJob::units() const {
+    if (steady_) return group_start_.empty() ? 0 : static_cast<int>(group_start_.size()) - 1;
+    return first_unit_.empty() ? 0 : first_unit_.back();
+}
+
+int StudyJob::unit_points(int unit) const {
+    if (!steady_) return 1;
+    return group_start_[static_cast<std::size_t>(unit) + 1] -
+           group_start_[static_cast<std::size_t>(unit)];
+}
+
 std::pair<int, int> StudyJob::locate(int unit) const {
+    if (steady_) return {group_start_[static_cast<std::size_t>(unit)], 0};
     const auto after = std::upper_bound(first_unit_.begin(), first_unit_.end(), unit);
     const int point = static_cast<int>(after - first_unit_.begin()) - 1;
     return {point, unit - first_unit(point)};
 }
 
-Batch UnitComputer::compute(int unit, const std::function<bool()>& stop) {
+std::vector<Batch> UnitComputer::compute(int unit, const std::function<bool()>& stop) {
     const auto [point, batch] = job_.locate(unit);
-    if (point != point_) {
+    if (point != point_ || static_cast<int>(engines_.size()) != job_.unit_points(unit)) {
         ws_.reset();
-        engine_ = std::make_shared<const Engine>(job_.body(point));
-        if (!job_.steady()) ws_.emplace(engine_->model());
+        engines_.clear();
+        for (int p = point; p < point + job_.unit_points(unit); ++p)
+            engines_.push_back(std::make_shared<const Engine>(job_.body(p)));
+        if (!job_.steady()) ws_.emplace(engines_.front()->model());
         point_ = point;
     }
-    if (job_.steady()) return steady_batch(*engine_);
+    if (job_.steady()) return steady_batches(engines_);
     SweepSettings settings;
     settings.plain = plain_;
     settings.series = job_.series(point);
     settings.steady = true; // as in a single run: the transient of every run is reported
     settings.stop = stop;
-    return engine_->time_batch(batch, settings, *ws_);
+    return {engines_.front()->time_batch(batch, settings, *ws_)};
 }
 
 std::optional<std::string> study_series_error(const std::vector<Body>& bodies,

@@ -49,10 +49,21 @@ struct PointFiles {
     RunOutput output;
 };
 
-// The engine of a unit's point: the one that computed it, else (a unit from another process)
-// built here.
-std::shared_ptr<const Engine> engine_of(const UnitResult& r, const Body& body) {
-    return r.engine ? r.engine : std::make_shared<const Engine>(body);
+// The engine of point k of a unit: the one that computed it, else (a unit from another
+// process) built here.
+std::shared_ptr<const Engine> engine_of(const UnitResult& r, std::size_t k, const Body& body) {
+    return k < r.engines.size() ? r.engines[k] : std::make_shared<const Engine>(body);
+}
+
+// Whether a unit came back whole: a batch per point, each of its full size.
+bool complete(const std::optional<UnitResult>& r, const StudyJob& job, int unit) {
+    if (!r || static_cast<int>(r->batches.size()) != job.unit_points(unit)) return false;
+    const auto [point, batch] = job.locate(unit);
+    for (std::size_t k = 0; k < r->batches.size(); ++k)
+        if (static_cast<int>(r->batches[k].size()) !=
+            job.batch_size(point + static_cast<int>(k), batch))
+            return false;
+    return true;
 }
 
 // A point of a steady study, written as a single run with --method steady writes it:
@@ -178,8 +189,8 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     OrderedResults<UnitResult> results(job.units(), 2 * slots);
     const auto make_worker = [&] {
         return [&, computer = UnitComputer(job, settings.plain)](int u) mutable {
-            Batch batch = computer.compute(u, stop);
-            return UnitResult{std::move(batch), computer.engine()};
+            std::vector<Batch> batches = computer.compute(u, stop);
+            return UnitResult{std::move(batches), computer.engines()};
         };
     };
     std::vector<std::jthread> workers =
@@ -221,7 +232,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 if (remote) remote->poll(results); // also when no unit keeps us waiting
                 std::optional<UnitResult> r = results.take(u, idle, interval);
                 const auto [point, batch] = job.locate(u);
-                if (!r || static_cast<int>(r->batch.size()) != job.batch_size(point, batch)) {
+                if (!complete(r, job, u)) {
                     halt();
                     if (writers) writers->finish(); // the points in hand are published
                     computed = published_now();
@@ -232,42 +243,49 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                         << " of them now; the same command resumes the study\n";
                     return kExitSignalBase + sig;
                 }
-                const int number = job.number(point);
-                if (writers) {
+                if (job.steady()) {
+                    // Each point of the unit, in study order.
                     auto in_hand = std::make_shared<const UnitResult>(std::move(*r));
-                    std::optional<StudyPointRows>& summary =
-                        summaries[static_cast<std::size_t>(number)];
-                    writers->submit([&dir, &job, point, number, in_hand, &summary] {
-                        DiscardedLines lines;
-                        const auto point_engine = engine_of(*in_hand, job.body(point));
+                    for (int k = 0; k < job.unit_points(u); ++k) {
+                        const int p = point + k, number = job.number(p);
+                        const std::size_t at = static_cast<std::size_t>(k);
+                        std::optional<StudyPointRows>& summary =
+                            summaries[static_cast<std::size_t>(number)];
+                        if (writers) {
+                            writers->submit([&dir, &job, p, at, number, in_hand, &summary] {
+                                DiscardedLines lines;
+                                const auto point_engine = engine_of(*in_hand, at, job.body(p));
+                                std::unique_ptr<ResultDirectory> point_dir =
+                                    dir.begin_point(number);
+                                StudyPointRows rows = write_steady_point(
+                                    *point_dir, job.body(p), point_engine->model(),
+                                    in_hand->batches[at], lines);
+                                dir.publish_point(number, std::move(point_dir));
+                                summary = std::move(rows);
+                            });
+                            progress.update(prepared.published + published_now());
+                            continue;
+                        }
+                        const auto point_engine = engine_of(*in_hand, at, job.body(p));
                         std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
                         StudyPointRows rows =
-                            write_steady_point(*point_dir, job.body(point), point_engine->model(),
-                                               in_hand->batch, lines);
+                            write_steady_point(*point_dir, job.body(p), point_engine->model(),
+                                               in_hand->batches[at], console);
                         dir.publish_point(number, std::move(point_dir));
                         summary = std::move(rows);
-                    });
-                    progress.update(prepared.published + published_now());
+                        ++computed;
+                        progress.update(prepared.published + computed);
+                    }
                     continue;
                 }
-                if (job.steady()) {
-                    const auto point_engine = engine_of(*r, job.body(point));
-                    std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
-                    StudyPointRows rows = write_steady_point(
-                        *point_dir, job.body(point), point_engine->model(), r->batch, console);
-                    dir.publish_point(number, std::move(point_dir));
-                    summaries[static_cast<std::size_t>(number)] = std::move(rows);
-                    ++computed;
-                    progress.update(prepared.published + computed);
-                    continue;
-                }
+                const int number = job.number(point);
                 if (batch == 0) {
                     writing.reset();
-                    engine = engine_of(*r, job.body(point));
+                    engine = engine_of(*r, 0, job.body(point));
                     writing.emplace(dir.begin_point(number), job.body(point), engine->model(),
                                     job.series(point), console);
                 }
-                for (const ViscosityResults& v : r->batch)
+                for (const ViscosityResults& v : r->batches.front())
                     writing->output.add(v);
                 if (batch + 1 == job.batches(point)) {
                     writing->publish();

@@ -146,6 +146,34 @@ struct Andrade : KelvinChain<Andrade, AndradeParameters> {
     // The continuous flavour's dissipation from the exact compliance: a stress amplitude tau
     // at frequency w dissipates -(w/4) |tau|^2 Im J(i w) on average; as the mean square of
     // gain * tau with the chain's normalisation (half the sample), gain^2 = -w Im J(i w).
+    // What every layer's periodic rows share at one harmonic of factor s: the chain's
+    // context and s^(-alpha) (continuous flavour).
+    struct RowsContext {
+        ChainTermsContext<Constants> chain;
+        std::complex<double> s_power;
+    };
+    static RowsContext rows_context(const Parameters& p, Flavour flavour, std::complex<double> s,
+                                    double dt) {
+        return {KelvinChain<Andrade, AndradeParameters>::chain_context(p, flavour, dt),
+                flavour == Flavour::Continuous ? std::pow(s, -p.alpha) : 0.0};
+    }
+    static Constitutive<std::complex<double>>
+    periodic_constitutive(const Parameters& p, const RowsContext& c, double mu, double eta,
+                          Flavour flavour, std::complex<double> s, std::complex<double> z,
+                          double dt) {
+        if (flavour == Flavour::Continuous)
+            return {mu, mu * continuous_compliance(mu, eta,
+                                                   creep_factor(p, c.chain.constants, mu, eta), s,
+                                                   c.s_power)};
+        return {mu, mu * compliance(p, c.chain, mu, eta, flavour, s, z, dt)};
+    }
+    static Constitutive<std::complex<double>>
+    periodic_constitutive(const Parameters& p, double mu, double eta, Flavour flavour,
+                          std::complex<double> s, std::complex<double> z, double dt) {
+        return periodic_constitutive(p, rows_context(p, flavour, s, dt), mu, eta, flavour, s, z,
+                                     dt);
+    }
+
     static void dissipation_terms(const Parameters& p, const TermsContext& c, double mu,
                                   double eta, Flavour flavour, const HarmonicSymbols& hs,
                                   std::vector<DissipationTerm>& out) {

@@ -130,16 +130,31 @@ template <class Self, class P> struct KelvinChain {
     }
 
     // The chain's compliance in a periodic state: the dashpots at s (i omega, or the
-    // trapezoid's symbol), the elements exactly or as stepped.
+    // trapezoid's symbol), the elements exactly or as stepped (their steps from the context
+    // where it keeps them).
+    template <class C>
+    static std::complex<double> compliance(const P& p, const ChainTermsContext<C>& c, double mu,
+                                           double eta, Flavour flavour, std::complex<double> s,
+                                           std::complex<double> z, double dt) {
+        const double f = Self::shared(p, c.constants, mu, eta);
+        const ChainParts parts = Self::parts(p, mu, eta, f);
+        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
+        for (int i = 0; i < Self::elements(p); ++i) {
+            const ChainElement e = Self::element(p, mu, eta, f, i);
+            J += flavour == Flavour::Continuous
+                     ? element_strain(e, flavour, s, z, dt)
+                     : stepped_strain(c.shapes > 0
+                                          ? element_step(e, c.shape[static_cast<std::size_t>(i)])
+                                          : element_step(e, dt),
+                                      z);
+        }
+        return J;
+    }
     static std::complex<double> compliance(const P& p, double mu, double eta,
                                            Flavour flavour, std::complex<double> s,
                                            std::complex<double> z, double dt) {
-        const double f = shared_at(p, mu, eta);
-        const ChainParts parts = Self::parts(p, mu, eta, f);
-        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
-        for (int i = 0; i < Self::elements(p); ++i)
-            J += element_strain(Self::element(p, mu, eta, f, i), flavour, s, z, dt);
-        return J;
+        return compliance(p, chain_context(p, Flavour::Continuous, dt), mu, eta, flavour, s, z,
+                          dt);
     }
 
     // J(s) of the chain.
@@ -149,13 +164,25 @@ template <class Self, class P> struct KelvinChain {
     }
 
     // The rows of a periodic state: the compliance times mu (a chain that approximates its
-    // law gives its exact one for the continuous flavour).
+    // law gives its exact one for the continuous flavour). Every layer's rows at one harmonic
+    // share the context of rows_context.
+    static auto rows_context(const P& p, Flavour flavour, std::complex<double>, double dt) {
+        return chain_context(p, flavour, dt);
+    }
+    template <class C>
+    static Constitutive<std::complex<double>>
+    periodic_constitutive(const P& p, const ChainTermsContext<C>& c, double mu, double eta,
+                          Flavour flavour, std::complex<double> s, std::complex<double> z,
+                          double dt) {
+        if (flavour == Flavour::Continuous)
+            return {mu, mu * Self::continuous_compliance(p, mu, eta, s)};
+        return {mu, mu * compliance(p, c, mu, eta, flavour, s, z, dt)};
+    }
     static Constitutive<std::complex<double>>
     periodic_constitutive(const P& p, double mu, double eta, Flavour flavour,
                           std::complex<double> s, std::complex<double> z, double dt) {
-        if (flavour == Flavour::Continuous)
-            return {mu, mu * Self::continuous_compliance(p, mu, eta, s)};
-        return {mu, mu * compliance(p, mu, eta, flavour, s, z, dt)};
+        return periodic_constitutive(p, rows_context(p, flavour, s, dt), mu, eta, flavour, s, z,
+                                     dt);
     }
 
     // Columns: the dashpots' memory, the previous stress (less the elastic state, so that the
@@ -290,6 +317,10 @@ template <class Self, class P> struct KelvinChain {
     // The context of one state's reduction (ChainTermsContext); the shapes only where the
     // element times are the parameters' own (kLayerFreeTimes).
     static auto terms_context(const P& p, Flavour flavour, const HarmonicSymbols& hs) {
+        return chain_context(p, flavour, hs.dt);
+    }
+    // The same at a step dt.
+    static auto chain_context(const P& p, Flavour flavour, double dt) {
         using Context = ChainTermsContext<decltype(Self::constants(p))>;
         Context c{Self::constants(p), 0, {}};
         const int n = Self::elements(p);
@@ -297,7 +328,7 @@ template <class Self, class P> struct KelvinChain {
             const double f = Self::shared(p, c.constants, 1.0, 1.0);
             for (int i = 0; i < n; ++i)
                 c.shape[static_cast<std::size_t>(i)] =
-                    step_shape(Self::element(p, 1.0, 1.0, f, i).time, hs.dt);
+                    step_shape(Self::element(p, 1.0, 1.0, f, i).time, dt);
             c.shapes = n;
         }
         return c;

@@ -153,6 +153,8 @@ template <class Self, class P> struct KelvinChain {
     static std::complex<double> compliance(const P& p, double mu, double eta,
                                            Flavour flavour, std::complex<double> s,
                                            std::complex<double> z, double dt) {
+        // One layer alone: the context's constants only (asked as for the continuous flavour,
+        // which keeps no steps), each element stepped where it is used.
         return compliance(p, chain_context(p, Flavour::Continuous, dt), mu, eta, flavour, s, z,
                           dt);
     }

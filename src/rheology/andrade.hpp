@@ -8,6 +8,7 @@
 // beta Gamma(1+alpha): a spring, a dashpot and Kelvin-Voigt elements in series with the
 // Maxwell body (kelvin_chain.hpp). The discrete periodic state is that of the series; the
 // continuous one uses the exact compliance, so the step error includes the fit's error.
+#include <array>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -72,49 +73,129 @@ struct Andrade : KelvinChain<Andrade, AndradeParameters> {
         return {what, s.worst_error, s.band_low, s.band_high, "numerics.andrade_elements"};
     }
 
+    // What the creep factor takes from the parameters alone: zeta^(-alpha) and
+    // Gamma(1+alpha).
+    struct Constants {
+        double zeta_power = 0.0, gamma = 0.0;
+    };
+    static Constants constants(const Parameters& p) {
+        return {std::pow(p.zeta, -p.alpha), std::tgamma(1.0 + p.alpha)};
+    }
     // beta Gamma(1+alpha), 1/(Pa s^alpha): the factor of s^(-alpha) in J(s).
+    static double creep_factor(const AndradeParameters& a, const Constants& c, double mu,
+                               double eta) {
+        const double beta = std::pow(mu, a.alpha - 1.0) * std::pow(eta, -a.alpha) * c.zeta_power;
+        return beta * c.gamma;
+    }
     static double creep_factor(const AndradeParameters& a, double mu, double eta) {
-        const double beta =
-            std::pow(mu, a.alpha - 1.0) * std::pow(eta, -a.alpha) * std::pow(a.zeta, -a.alpha);
-        return beta * std::tgamma(1.0 + a.alpha);
+        return creep_factor(a, constants(a), mu, eta);
     }
 
+    // The chain's parts and elements share the creep factor g; the elements' times are the
+    // series', whatever the layer.
+    static double shared(const Parameters& p, const Constants& c, double mu, double eta) {
+        return creep_factor(p, c, mu, eta);
+    }
+    static constexpr bool kLayerFreeTimes = true;
     static int elements(const Parameters& p) {
         return static_cast<int>(p.series.weight.size());
     }
-    static ChainParts parts(const Parameters& p, double mu, double eta) {
-        const double g = creep_factor(p, mu, eta);
+    static ChainParts parts(const Parameters& p, double, double eta, double g) {
         return {g * p.series.spring, 1.0 / eta + g * p.series.dashpot};
     }
-    static ChainElement element(const Parameters& p, double mu, double eta, int i) {
+    static ChainElement element(const Parameters& p, double, double, double g, int i) {
         const std::size_t at = static_cast<std::size_t>(i);
-        return {creep_factor(p, mu, eta) * p.series.weight[at],
-                p.series.time[at]};
+        return {g * p.series.weight[at], p.series.time[at]};
     }
 
-    // The exact compliance, for the continuous periodic state.
+    // The exact compliance, for the continuous periodic state; s_power = s^(-alpha), g the
+    // creep factor.
+    static std::complex<double> continuous_compliance(double mu, double eta, double g,
+                                                      std::complex<double> s,
+                                                      std::complex<double> s_power) {
+        return 1.0 / mu + 1.0 / (eta * s) + g * s_power;
+    }
     static std::complex<double> continuous_compliance(const Parameters& p, double mu,
                                                       double eta, std::complex<double> s) {
-        return 1.0 / mu + 1.0 / (eta * s) +
-               creep_factor(p, mu, eta) * std::pow(s, -p.alpha);
+        return continuous_compliance(mu, eta, creep_factor(p, mu, eta), s,
+                                     std::pow(s, -p.alpha));
+    }
+
+    // What every layer's terms share in the reduction of one state: the chain's (discrete
+    // flavour), or the constants and s^(-alpha) of each harmonic (continuous; beyond
+    // kPowersKept harmonics the powers are formed per layer).
+    static constexpr int kPowersKept = 8;
+    struct TermsContext {
+        ChainTermsContext<Constants> chain;
+        int powers = 0;
+        std::array<std::complex<double>, kPowersKept> s_power;
+    };
+    static TermsContext terms_context(const Parameters& p, Flavour flavour,
+                                      const HarmonicSymbols& hs) {
+        TermsContext c{KelvinChain<Andrade, AndradeParameters>::terms_context(p, flavour, hs), 0,
+                       {}};
+        if (flavour == Flavour::Continuous && hs.harmonics <= kPowersKept) {
+            for (int h = 0; h < hs.harmonics; ++h)
+                c.s_power[static_cast<std::size_t>(h)] =
+                    std::pow(hs.s[static_cast<std::size_t>(h)], -p.alpha);
+            c.powers = hs.harmonics;
+        }
+        return c;
     }
 
     // The continuous flavour's dissipation from the exact compliance: a stress amplitude tau
     // at frequency w dissipates -(w/4) |tau|^2 Im J(i w) on average; as the mean square of
     // gain * tau with the chain's normalisation (half the sample), gain^2 = -w Im J(i w).
-    static void dissipation_terms(const Parameters& p, double mu, double eta,
-                                  Flavour flavour, const HarmonicSymbols& hs,
+    // What every layer's periodic rows share at one harmonic of factor s: the chain's
+    // context and s^(-alpha) (continuous flavour).
+    struct RowsContext {
+        ChainTermsContext<Constants> chain;
+        std::complex<double> s_power;
+    };
+    static RowsContext rows_context(const Parameters& p, Flavour flavour, std::complex<double> s,
+                                    double dt) {
+        return {KelvinChain<Andrade, AndradeParameters>::chain_context(p, flavour, dt),
+                flavour == Flavour::Continuous ? std::pow(s, -p.alpha) : 0.0};
+    }
+    static Constitutive<std::complex<double>>
+    periodic_constitutive(const Parameters& p, const RowsContext& c, double mu, double eta,
+                          Flavour flavour, std::complex<double> s, std::complex<double> z,
+                          double dt) {
+        if (flavour == Flavour::Continuous)
+            return {mu, mu * continuous_compliance(mu, eta,
+                                                   creep_factor(p, c.chain.constants, mu, eta), s,
+                                                   c.s_power)};
+        return {mu, mu * compliance(p, c.chain, mu, eta, flavour, s, z, dt)};
+    }
+    static Constitutive<std::complex<double>>
+    periodic_constitutive(const Parameters& p, double mu, double eta, Flavour flavour,
+                          std::complex<double> s, std::complex<double> z, double dt) {
+        return periodic_constitutive(p, rows_context(p, flavour, s, dt), mu, eta, flavour, s, z,
+                                     dt);
+    }
+
+    static void dissipation_terms(const Parameters& p, const TermsContext& c, double mu,
+                                  double eta, Flavour flavour, const HarmonicSymbols& hs,
                                   std::vector<DissipationTerm>& out) {
         if (flavour == Flavour::Discrete) {
-            KelvinChain<Andrade, AndradeParameters>::dissipation_terms(p, mu, eta, flavour, hs, out);
+            KelvinChain<Andrade, AndradeParameters>::dissipation_terms(p, c.chain, mu, eta,
+                                                                       flavour, hs, out);
             return;
         }
         DissipationTerm::reset(out, 1, hs.harmonics);
+        const double g = creep_factor(p, c.chain.constants, mu, eta);
         for (int h = 0; h < hs.harmonics; ++h) {
-            const std::complex<double> s = hs.s[static_cast<std::size_t>(h)];
-            out[0].gain[static_cast<std::size_t>(h)] =
-                std::sqrt(-s.imag() * continuous_compliance(p, mu, eta, s).imag());
+            const std::size_t hi = static_cast<std::size_t>(h);
+            const std::complex<double> s = hs.s[hi];
+            const std::complex<double> s_power =
+                c.powers > 0 ? c.s_power[hi] : std::pow(s, -p.alpha);
+            out[0].gain[hi] =
+                std::sqrt(-s.imag() * continuous_compliance(mu, eta, g, s, s_power).imag());
         }
+    }
+    static void dissipation_terms(const Parameters& p, double mu, double eta, Flavour flavour,
+                                  const HarmonicSymbols& hs, std::vector<DissipationTerm>& out) {
+        dissipation_terms(p, terms_context(p, flavour, hs), mu, eta, flavour, hs, out);
     }
 };
 

@@ -41,11 +41,11 @@ struct Burgers : KelvinChain<Burgers, BurgersParameters> {
     });
 
     static int elements(const Parameters&) { return 1; }
-    static ChainParts parts(const Parameters&, double, double eta) {
+    static ChainParts parts(const Parameters&, double, double eta, double) {
         return {0.0, 1.0 / eta};
     }
     // J_2 = 1/mu_2 and t_2 = eta_2/mu_2.
-    static ChainElement element(const Parameters& p, double mu, double eta, int) {
+    static ChainElement element(const Parameters& p, double mu, double eta, double, int) {
         const double mu2 = mu * p.rigidity_ratio;
         const double eta2 = eta * p.viscosity_ratio;
         return {1.0 / mu2, eta2 / mu2};

@@ -27,9 +27,15 @@
 //
 // A chain type derives from KelvinChain<Self, its Parameters> and gives (p its parameters)
 //   elements(p)                          its number of elements;
-//   parts(p, mu, eta) -> ChainParts       spring and fluidity;
-//   element(p, mu, eta, i) -> ChainElement  J_i and t_i;
-// and may replace continuous_compliance (the exact J(i omega) where the chain approximates it).
+//   parts(p, mu, eta, f) -> ChainParts    spring and fluidity;
+//   element(p, mu, eta, f, i) -> ChainElement  J_i and t_i;
+// where f is what its parts and elements share at one layer's (mu, eta), formed once per layer
+// by shared(p, constants(p), mu, eta) (nothing by default; Andrade's creep factor), and
+// constants(p) what that takes from the parameters alone. It may replace
+// continuous_compliance (the exact J(i omega) where the chain approximates it), and declare
+// kLayerFreeTimes when its elements' times t_i depend on its parameters alone, so that a
+// reduction forms their steps once for all its layers and viscosities.
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <type_traits>
@@ -48,18 +54,53 @@ struct ChainElement {
     double time = 0.0;       // t_i, s
 };
 
+// What depends on an element's step over its time alone (KelvinChain::step_shape).
+struct ChainStepShape {
+    double E, a, b;
+};
+
+// What every layer's dissipation terms share in a reduction of one state: the chain type's
+// constants of its parameters (C) and, for a chain whose element times are the parameters'
+// own, the elements' step shapes at the state's step (discrete flavour).
+template <class C> struct ChainTermsContext {
+    static constexpr int kShapesKept = 64;
+    C constants;
+    int shapes = 0; // how many of `shape` hold the elements' shapes (0: none kept)
+    std::array<ChainStepShape, kShapesKept> shape;
+};
+
 template <class Self, class P> struct KelvinChain {
     using Parameters = P;
 
-    // One step of element e over dt: w_n = E w_{n-1} + A tau_{n-1} + B tau_n.
+    // What the parts and elements share at one layer, and what that takes from the
+    // parameters alone: nothing, unless the chain type says otherwise.
+    struct Constants {};
+    static Constants constants(const P&) { return {}; }
+    static double shared(const P&, const Constants&, double, double) { return 0.0; }
+    static constexpr bool kLayerFreeTimes = false;
+    // The shared factor of one layer.
+    static double shared_at(const P& p, double mu, double eta) {
+        return Self::shared(p, Self::constants(p), mu, eta);
+    }
+
+    // One step of element e over dt: w_n = E w_{n-1} + A tau_{n-1} + B tau_n. Its shape, what
+    // depends on the step over the element's time h = dt/t_i alone: E = e^{-h},
+    // a = (1 - E)/h - E and b = 1 - (1 - E)/h, so that A = J a and B = J b.
     struct ElementStep {
         double E, A, B;
     };
-    static ElementStep element_step(const ChainElement& e, double dt) {
-        const double h = dt / e.time;
+    using StepShape = ChainStepShape;
+    static StepShape step_shape(double time, double dt) {
+        const double h = dt / time;
         const double E = std::exp(-h);
         const double g = -std::expm1(-h) / h; // (1 - E)/h
-        return {E, e.compliance * (g - E), e.compliance * ((h + std::expm1(-h)) / h)};
+        return {E, g - E, (h + std::expm1(-h)) / h};
+    }
+    static ElementStep element_step(const ChainElement& e, const StepShape& s) {
+        return {s.E, e.compliance * s.a, e.compliance * s.b};
+    }
+    static ElementStep element_step(const ChainElement& e, double dt) {
+        return element_step(e, step_shape(e.time, dt));
     }
 
     // The time-stepping rows (V = double: the elements' steps are not a rate that a complex
@@ -67,10 +108,11 @@ template <class Self, class P> struct KelvinChain {
     template <class V>
     static Constitutive<V> constitutive(const P& p, double mu, double eta, V dt) {
         static_assert(std::is_same_v<V, double>);
-        const ChainParts parts = Self::parts(p, mu, eta);
+        const double f = shared_at(p, mu, eta);
+        const ChainParts parts = Self::parts(p, mu, eta, f);
         double sum = 0.0;
         for (int i = 0; i < Self::elements(p); ++i)
-            sum += element_step(Self::element(p, mu, eta, i), dt).B;
+            sum += element_step(Self::element(p, mu, eta, f, i), dt).B;
         const V c = (mu * parts.fluidity) * dt;
         return {V(mu), 1.0 + mu * parts.spring + c / 2.0 + mu * sum};
     }
@@ -81,20 +123,40 @@ template <class Self, class P> struct KelvinChain {
                                                std::complex<double> s, std::complex<double> z,
                                                double dt) {
         if (flavour == Flavour::Continuous) return e.compliance / (1.0 + s * e.time);
-        const ElementStep st = element_step(e, dt);
+        return stepped_strain(element_step(e, dt), z);
+    }
+    static std::complex<double> stepped_strain(const ElementStep& st, std::complex<double> z) {
         return (st.A + st.B * z) / (z - st.E);
     }
 
     // The chain's compliance in a periodic state: the dashpots at s (i omega, or the
-    // trapezoid's symbol), the elements exactly or as stepped.
+    // trapezoid's symbol), the elements exactly or as stepped (their steps from the context
+    // where it keeps them).
+    template <class C>
+    static std::complex<double> compliance(const P& p, const ChainTermsContext<C>& c, double mu,
+                                           double eta, Flavour flavour, std::complex<double> s,
+                                           std::complex<double> z, double dt) {
+        const double f = Self::shared(p, c.constants, mu, eta);
+        const ChainParts parts = Self::parts(p, mu, eta, f);
+        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
+        for (int i = 0; i < Self::elements(p); ++i) {
+            const ChainElement e = Self::element(p, mu, eta, f, i);
+            J += flavour == Flavour::Continuous
+                     ? element_strain(e, flavour, s, z, dt)
+                     : stepped_strain(c.shapes > 0
+                                          ? element_step(e, c.shape[static_cast<std::size_t>(i)])
+                                          : element_step(e, dt),
+                                      z);
+        }
+        return J;
+    }
     static std::complex<double> compliance(const P& p, double mu, double eta,
                                            Flavour flavour, std::complex<double> s,
                                            std::complex<double> z, double dt) {
-        const ChainParts parts = Self::parts(p, mu, eta);
-        std::complex<double> J = 1.0 / mu + parts.spring + parts.fluidity / s;
-        for (int i = 0; i < Self::elements(p); ++i)
-            J += element_strain(Self::element(p, mu, eta, i), flavour, s, z, dt);
-        return J;
+        // One layer alone: the context's constants only (asked as for the continuous flavour,
+        // which keeps no steps), each element stepped where it is used.
+        return compliance(p, chain_context(p, Flavour::Continuous, dt), mu, eta, flavour, s, z,
+                          dt);
     }
 
     // J(s) of the chain.
@@ -104,13 +166,25 @@ template <class Self, class P> struct KelvinChain {
     }
 
     // The rows of a periodic state: the compliance times mu (a chain that approximates its
-    // law gives its exact one for the continuous flavour).
+    // law gives its exact one for the continuous flavour). Every layer's rows at one harmonic
+    // share the context of rows_context.
+    static auto rows_context(const P& p, Flavour flavour, std::complex<double>, double dt) {
+        return chain_context(p, flavour, dt);
+    }
+    template <class C>
+    static Constitutive<std::complex<double>>
+    periodic_constitutive(const P& p, const ChainTermsContext<C>& c, double mu, double eta,
+                          Flavour flavour, std::complex<double> s, std::complex<double> z,
+                          double dt) {
+        if (flavour == Flavour::Continuous)
+            return {mu, mu * Self::continuous_compliance(p, mu, eta, s)};
+        return {mu, mu * compliance(p, c, mu, eta, flavour, s, z, dt)};
+    }
     static Constitutive<std::complex<double>>
     periodic_constitutive(const P& p, double mu, double eta, Flavour flavour,
                           std::complex<double> s, std::complex<double> z, double dt) {
-        if (flavour == Flavour::Continuous)
-            return {mu, mu * Self::continuous_compliance(p, mu, eta, s)};
-        return {mu, mu * compliance(p, mu, eta, flavour, s, z, dt)};
+        return periodic_constitutive(p, rows_context(p, flavour, s, dt), mu, eta, flavour, s, z,
+                                     dt);
     }
 
     // Columns: the dashpots' memory, the previous stress (less the elastic state, so that the
@@ -123,12 +197,13 @@ template <class Self, class P> struct KelvinChain {
     }
     static void step_coefficients(const P& p, double mu, double eta, double dt,
                                   double* k) {
-        const ChainParts parts = Self::parts(p, mu, eta);
+        const double f = shared_at(p, mu, eta);
+        const ChainParts parts = Self::parts(p, mu, eta, f);
         k[0] = (mu * parts.fluidity) * dt;
         k[1] = mu;
         k[2] = parts.fluidity;
         for (int i = 0; i < Self::elements(p); ++i) {
-            const ChainElement e = Self::element(p, mu, eta, i);
+            const ChainElement e = Self::element(p, mu, eta, f, i);
             const ElementStep st = element_step(e, dt);
             double* ki = k + 3 + kElementCoefficients * i;
             ki[0] = st.E;
@@ -241,23 +316,61 @@ template <class Self, class P> struct KelvinChain {
     }
     static std::complex<double> step_for_symbol(std::complex<double> s) { return 2.0 / s; }
 
+    // The context of one state's reduction (ChainTermsContext); the shapes only where the
+    // element times are the parameters' own (kLayerFreeTimes).
+    static auto terms_context(const P& p, Flavour flavour, const HarmonicSymbols& hs) {
+        return chain_context(p, flavour, hs.dt);
+    }
+    // The same at a step dt.
+    static auto chain_context(const P& p, Flavour flavour, double dt) {
+        using Context = ChainTermsContext<decltype(Self::constants(p))>;
+        Context c{Self::constants(p), 0, {}};
+        const int n = Self::elements(p);
+        if (Self::kLayerFreeTimes && flavour == Flavour::Discrete && n <= Context::kShapesKept) {
+            const double f = Self::shared(p, c.constants, 1.0, 1.0);
+            for (int i = 0; i < n; ++i)
+                c.shape[static_cast<std::size_t>(i)] =
+                    step_shape(Self::element(p, 1.0, 1.0, f, i).time, dt);
+            c.shapes = n;
+        }
+        return c;
+    }
+
     // The dashpots' term (the stress, weighted by the fluidity) and one per element, its
     // dashpot's stress tau - w/J_i, weighted by J_i/t_i.
-    static void dissipation_terms(const P& p, double mu, double eta,
+    template <class C>
+    static void dissipation_terms(const P& p, const ChainTermsContext<C>& c, double mu, double eta,
                                   Flavour flavour, const HarmonicSymbols& hs,
                                   std::vector<DissipationTerm>& out) {
-        DissipationTerm::reset(out, 1 + Self::elements(p), hs.harmonics);
-        out[0].set_stress(Self::parts(p, mu, eta).fluidity);
-        for (int i = 0; i < Self::elements(p); ++i) {
-            const ChainElement e = Self::element(p, mu, eta, i);
+        const int n = Self::elements(p);
+        DissipationTerm::reset(out, 1 + n, hs.harmonics);
+        const double f = Self::shared(p, c.constants, mu, eta);
+        out[0].set_stress(Self::parts(p, mu, eta, f).fluidity);
+        for (int i = 0; i < n; ++i) {
+            const ChainElement e = Self::element(p, mu, eta, f, i);
             DissipationTerm& t = out[static_cast<std::size_t>(1 + i)];
             t.weight = e.compliance / e.time;
+            if (flavour == Flavour::Discrete) {
+                // The element's step, the same at every harmonic.
+                const ElementStep st =
+                    c.shapes > 0 ? element_step(e, c.shape[static_cast<std::size_t>(i)])
+                                 : element_step(e, hs.dt);
+                for (int h = 0; h < hs.harmonics; ++h) {
+                    const std::size_t hi = static_cast<std::size_t>(h);
+                    t.gain[hi] = 1.0 - stepped_strain(st, hs.z[hi]) / e.compliance;
+                }
+                continue;
+            }
             for (int h = 0; h < hs.harmonics; ++h) {
                 const std::size_t hi = static_cast<std::size_t>(h);
                 t.gain[hi] = 1.0 - element_strain(e, flavour, hs.s[hi], hs.z[hi], hs.dt) /
                                        e.compliance;
             }
         }
+    }
+    static void dissipation_terms(const P& p, double mu, double eta, Flavour flavour,
+                                  const HarmonicSymbols& hs, std::vector<DissipationTerm>& out) {
+        dissipation_terms(p, terms_context(p, flavour, hs), mu, eta, flavour, hs, out);
     }
 
   private:

@@ -41,9 +41,9 @@ struct Zener : KelvinChain<Zener, ZenerParameters> {
 
     static int elements(const Parameters&) { return 1; }
     // No series dashpot, no extra spring: no flow at long times.
-    static ChainParts parts(const Parameters&, double, double) { return {0.0, 0.0}; }
+    static ChainParts parts(const Parameters&, double, double, double) { return {0.0, 0.0}; }
     // J_2 = 1/mu_2 and t_2 = eta/mu_2.
-    static ChainElement element(const Parameters& p, double mu, double eta, int) {
+    static ChainElement element(const Parameters& p, double mu, double eta, double, int) {
         const double mu2 = mu * p.element_rigidity_ratio;
         return {1.0 / mu2, eta / mu2};
     }

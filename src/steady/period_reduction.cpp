@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "loads/boundary_loads.hpp"
@@ -43,6 +44,29 @@ double phase_lag_degrees(Complex f, Complex u) {
     return lag == -180.0 ? 180.0 : lag;
 }
 
+// A rheology's terms without a context shared by the layers.
+struct NoTermsContext {};
+
+// What every layer's dissipation terms share in the reduction of one state, formed once for
+// all of them where the rheology declares it (its terms_context); the terms of one layer with
+// it. The same terms, bit for bit, as the rheology forms without it.
+template <class R>
+auto terms_context_of(const typename R::Parameters& p, Flavour flavour,
+                      const HarmonicSymbols& hs) {
+    if constexpr (requires { R::terms_context(p, flavour, hs); })
+        return R::terms_context(p, flavour, hs);
+    else
+        return NoTermsContext{};
+}
+template <class R, class C>
+void layer_terms(const typename R::Parameters& p, const C& context, double mu, double eta,
+                 Flavour flavour, const HarmonicSymbols& hs, std::vector<DissipationTerm>& out) {
+    if constexpr (std::is_same_v<C, NoTermsContext>)
+        R::dissipation_terms(p, mu, eta, flavour, hs, out);
+    else
+        R::dissipation_terms(p, context, mu, eta, flavour, hs, out);
+}
+
 } // namespace
 
 PeriodReduction::PeriodReduction(const ShellModel& model, int harmonics)
@@ -57,11 +81,32 @@ PeriodReduction::PeriodReduction(const ShellModel& model, int harmonics)
         cos_[static_cast<std::size_t>(k)] = z.real();
         sin_[static_cast<std::size_t>(k)] = z.imag();
     }
-    for (const RheologyNames& r : kRheologies)
-        windows_[index_of(r.id)] = with_rheology(r.id, [&]<class R>(R) {
-            // The steps the time integration samples (and which of them it forms no sample at).
-            return make_window([](int step, int nsteps) { return R::dissipates(step, nsteps); });
+    for (int h = 1; h <= harmonics; ++h)
+        z_.push_back(step_factor(h, m));
+    // The steps the time integration samples (and which of them it forms no sample at): a
+    // rheology that samples the same steps as one before it has the same window, the same
+    // sums of the same products, and takes a copy of it.
+    std::vector<std::pair<std::vector<bool>, std::size_t>> made; // steps, window
+    for (const RheologyNames& r : kRheologies) {
+        const std::size_t i = index_of(r.id);
+        with_rheology(r.id, [&]<class R>(R) {
+            const auto dissipates = [](int step, int nsteps) { return R::dissipates(step, nsteps); };
+            std::vector<bool> steps = sampled_steps(dissipates);
+            const auto same = std::find_if(made.begin(), made.end(),
+                                           [&](const auto& m) { return m.first == steps; });
+            windows_[i] = same != made.end() ? windows_[same->second] : make_window(dissipates);
+            if (same == made.end()) made.emplace_back(std::move(steps), i);
         });
+    }
+}
+
+std::vector<bool>
+PeriodReduction::sampled_steps(const std::function<bool(int, int)>& dissipates) const {
+    const int nsteps = model_.run.nsteps;
+    std::vector<bool> out;
+    for (int n = nsteps - model_.run.nperiod; n <= nsteps; ++n)
+        out.push_back(n >= 1 && dissipates(n, nsteps));
+    return out;
 }
 
 void PeriodReduction::check_harmonics(const PeriodicState& state) const {
@@ -85,7 +130,7 @@ void PeriodReduction::symbols_of(const PeriodicState& state, Rheology swept, Rhe
     for (int h = 1; h <= state.harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         symbols.s[hi] = own == swept ? state.s[hi] : rheology_symbol(own, flavour, h, model_);
-        symbols.z[hi] = step_factor(h, model_.run.nperiod);
+        symbols.z[hi] = z_[hi];
     }
 }
 
@@ -168,10 +213,12 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
     const HarmonicSymbols& symbols = scratch_.symbols;
     symbols_of(state, swept, rheology_id<R>, flavour, scratch_.symbols);
     std::vector<DissipationTerm>& terms = scratch_.terms;
+    const auto& p = model_.body.rheology.template of<R>();
+    const auto context = terms_context_of<R>(p, flavour, symbols);
     for (int l = span.first; l <= span.last; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
-        R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
+        layer_terms<R>(p, context, mu(l), eta, flavour, symbols, terms);
         // Per component: the period's mean square (continuous), or the plain sum of the
         // samples and the two end samples (discrete), over the layer's three stresses and the
         // rheology's terms.
@@ -283,9 +330,11 @@ void PeriodReduction::layer_maps_of(const PeriodicState& state, const PeriodicSt
                               ? 1.0
                               : static_cast<double>(model_.run.nperiod) * dt;
     std::vector<DissipationTerm> terms;
+    const auto& p = model_.body.rheology.template of<R>();
+    const auto context = terms_context_of<R>(p, flavour, symbols);
     for (int l = span.first; l <= span.last; ++l) {
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
-        R::dissipation_terms(model_.body.rheology.template of<R>(), mu(l), eta, flavour, symbols, terms);
+        layer_terms<R>(p, context, mu(l), eta, flavour, symbols, terms);
         const double scale = R::layer_power(1.0, eta) * sample_scale / window;
         LayerMap& map = out[static_cast<std::size_t>(l - 1)];
         map.components = components;

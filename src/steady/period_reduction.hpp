@@ -68,6 +68,8 @@ class PeriodReduction {
         int first = 0, last = 0; // the end steps
     };
     Window make_window(const std::function<bool(int, int)>& dissipates) const;
+    // Whether each step nsteps - nperiod .. nsteps is one the window sums.
+    std::vector<bool> sampled_steps(const std::function<bool(int, int)>& dissipates) const;
     // The rows b (see basis()) of the window's end samples, where it has them; `first` and
     // `last` stay zero otherwise.
     void window_ends(const Window& w, double* first, double* last) const;
@@ -96,6 +98,7 @@ class PeriodReduction {
     LoveNumberScale love_;
     StressParts parts_;
     std::vector<double> cos_, sin_; // cos, sin of 2 pi m / nperiod, m = 0..nperiod-1
+    std::vector<Complex> z_;        // the step factor of harmonic h at z_[h - 1]
     std::array<Window, kRheologyCount> windows_; // per rheology, in list order
     // The power's workspace, kept from layer to layer and state to state: the dissipation
     // terms and symbols, the window's end rows and a term's amplitudes (discrete flavour).

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "description/rheology_spans.hpp"
 #include "linalg/band_lu.hpp"
 #include "linalg/band_solve_fast.hpp"
 
@@ -34,18 +35,23 @@ Complex PeriodicSolver::assemble(Rheology rheology, Flavour flavour, int h,
     const Complex z = step_factor(h, model_.run.nperiod);
     const double dt = time_step(model_);
     laws_.resize(static_cast<std::size_t>(model_.body.layers));
-    for (int l = 1; l <= model_.body.layers; ++l) {
-        const Rheology own = model_.body.cell_rheology(static_cast<std::size_t>(l - 1), rheology);
+    for (const RheologySpan& span : rheology_spans(model_.body, rheology)) {
+        const Rheology own = span.rheology;
         const Complex s_own = own == rheology ? s : rheology_symbol(own, flavour, h, model_);
         with_rheology(own, [&]<class R>(R) {
             const auto& p = model_.body.rheology.of<R>();
-            Constitutive<Complex>& law = laws_[static_cast<std::size_t>(l - 1)];
-            if constexpr (requires { R::periodic_constitutive(p, mu(l), eta(l), flavour, s_own,
-                                                              z, dt); })
-                law = R::periodic_constitutive(p, mu(l), eta(l), flavour, s_own, z, dt);
-            else
-                law = R::template constitutive<Complex>(p, mu(l), eta(l),
-                                                        R::step_for_symbol(s_own));
+            // What the span's layers' rows share (the rheology's rows_context), formed once.
+            if constexpr (requires { R::rows_context(p, flavour, s_own, dt); }) {
+                const auto context = R::rows_context(p, flavour, s_own, dt);
+                for (int l = span.first; l <= span.last; ++l)
+                    laws_[static_cast<std::size_t>(l - 1)] = R::periodic_constitutive(
+                        p, context, mu(l), eta(l), flavour, s_own, z, dt);
+            } else {
+                for (int l = span.first; l <= span.last; ++l)
+                    laws_[static_cast<std::size_t>(l - 1)] =
+                        R::template constitutive<Complex>(p, mu(l), eta(l),
+                                                          R::step_for_symbol(s_own));
+            }
         });
     }
     assemble_system<Complex>(a, model_.assembly_inputs(),

@@ -54,6 +54,35 @@ TEST(Rheology, DissipationTermsAddUpToTheLossOfTheCompliance) {
     expect_terms_match_the_loss<Andrade>(model.body.rheology); // its Prony series
 }
 
+// Andrade's creep factor and its power of the frequency are formed once per state from its
+// parameters: every parameter set in one process must get its own. Against the compliance's
+// definition written out with other functions (exp, log, lgamma), the dissipation terms'
+// -w Im J(i w) through the shared context and the rows' compliance.
+TEST(Rheology, AndradeSharedFactorsFollowEachParameterSet) {
+    const double mu = 3.3e9, eta = 1e14, w = 5.3e-5;
+    const Complex s(0.0, w);
+    for (const double alpha : {0.3, 0.2, 0.45})
+        for (const double zeta : {1.0, 4.0}) {
+            AndradeParameters a;
+            a.alpha = alpha;
+            a.zeta = zeta;
+            const double factor = std::exp((alpha - 1.0) * std::log(mu) -
+                                           alpha * std::log(eta * zeta) + std::lgamma(1.0 + alpha));
+            const Complex J = 1.0 / mu + 1.0 / (eta * s) +
+                              factor * std::exp(-alpha * std::log(s));
+            HarmonicSymbols hs;
+            hs.s = {s};
+            hs.z = {Complex(0.0)};
+            std::vector<DissipationTerm> terms;
+            Andrade::dissipation_terms(a, Andrade::terms_context(a, Flavour::Continuous, hs), mu,
+                                       eta, Flavour::Continuous, hs, terms);
+            EXPECT_NEAR(std::norm(terms[0].gain[0]) / (-w * J.imag()), 1.0, 1e-12) << alpha;
+            const Complex rows = Andrade::periodic_constitutive(a, mu, eta, Flavour::Continuous,
+                                                                s, 0.0, 0.0).stress / mu;
+            EXPECT_NEAR(std::abs(rows / J - 1.0), 0.0, 1e-12) << alpha << " " << zeta;
+        }
+}
+
 TEST(Rheology, BurgersComplianceIsMaxwellsPlusItsTransientElement) {
     // Distinct rigidity and viscosity ratios, so that swapping them shows.
     RheologyParameters p;

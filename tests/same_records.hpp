@@ -26,6 +26,7 @@
 #include "description/body.hpp"
 #include "files/tables.hpp"
 #include "loads/heating_map.hpp"
+#include "rheology/andrade.hpp"
 #include "rheology/rheologies.hpp"
 
 namespace tidal::testing_records {
@@ -198,6 +199,20 @@ inline void expect_same_bits(const RheologyParameters& got, const RheologyParame
     for (const RheologyParameter& p : rheology_parameters())
         expect_same_bits(parameter_value(got, p), parameter_value(want, p),
                          where + "." + p.dotted());
+}
+// Every parameter, and the Andrade creep's fitted Prony series (what preparing the rheologies
+// adds to them), to the bit.
+inline void expect_same_preparation(const RheologyParameters& got, const RheologyParameters& want) {
+    expect_same_bits(got, want, "rheology");
+    const PronySeries& g = got.of<Andrade>().series;
+    const PronySeries& w = want.of<Andrade>().series;
+    expect_same_bits(g.spring, w.spring, "spring");
+    expect_same_bits(g.dashpot, w.dashpot, "dashpot");
+    expect_same_bits(g.weight, w.weight, "weight");
+    expect_same_bits(g.time, w.time, "time");
+    expect_same_bits(g.worst_error, w.worst_error, "worst_error");
+    expect_same_bits(g.band_low, w.band_low, "band_low");
+    expect_same_bits(g.band_high, w.band_high, "band_high");
 }
 template <class T>
 void expect_same_bits(const std::optional<T>& got, const std::optional<T>& want,

@@ -15,19 +15,6 @@
 namespace tidal {
 namespace {
 
-void expect_same_preparation(const RheologyParameters& got, const RheologyParameters& want) {
-    testing_records::expect_same_bits(got, want, "rheology");
-    const PronySeries& g = got.of<Andrade>().series;
-    const PronySeries& w = want.of<Andrade>().series;
-    testing_records::expect_same_bits(g.spring, w.spring, "spring");
-    testing_records::expect_same_bits(g.dashpot, w.dashpot, "dashpot");
-    testing_records::expect_same_bits(g.weight, w.weight, "weight");
-    testing_records::expect_same_bits(g.time, w.time, "time");
-    testing_records::expect_same_bits(g.worst_error, w.worst_error, "worst_error");
-    testing_records::expect_same_bits(g.band_low, w.band_low, "band_low");
-    testing_records::expect_same_bits(g.band_high, w.band_high, "band_high");
-}
-
 // Deliberate faults this caught: the inputs' key without the band's upper end (the fit of
 // the narrower band given to the wider one), and without the integer parameters (16
 // elements' fit given to 12).
@@ -59,7 +46,7 @@ TEST(PreparedRheologies, AreWhatPreparingAnewGivesAndNeverAnotherInputsFit) {
         if (in.differs) {
             EXPECT_NE(anew.of<Andrade>().series.weight, first.of<Andrade>().series.weight);
         }
-        expect_same_preparation(prepared_rheologies(p, l, h), anew);
+        testing_records::expect_same_preparation(prepared_rheologies(p, l, h), anew);
     }
 }
 

@@ -48,4 +48,41 @@ check "... after the CSV tables were written whole" \
     "[ -s fits/run/summary.csv.partial ] && [ -s fits/run/peaks.csv.partial ] && [ -s fits/run/map-1e+14.csv.partial ]"
 check "... no half-written results.nc under either name, the earlier one untouched" \
     "[ ! -e fits/run/results.nc.partial ] && [ \"\$(md5sum < fits/run/results.nc)\" = \"\$earlier\" ]"
+
+# A steady study whose own files fill the disk at its end, its points already in the journal:
+# one line naming one of those files and the reason, none of them published, no study.nc.partial
+# (the tables' .partial files kept whole, as a single run keeps its own), and the journal kept, so that the same command resumes the study once there
+# is room, computing nothing again.
+rm -rf fits/run fits/filler
+cat > study.toml <<'TOML'
+base = 1
+method = "steady"
+point_directories = false
+[sweep]
+log10_viscosity_min = 12.0
+log10_viscosity_max = 16.0
+steps_per_decade = 10
+[rheology]
+models = ["maxwell", "andrade"]
+[axes]
+"orbit.eccentricity" = [0.002, 0.004, 0.006, 0.008]
+TOML
+"$tidal" --study study.toml --output fits/study > /dev/null 2>&1
+journal=$(pages fits/study/study.journal)
+sweep=$(pages fits/study/study_sweep.csv)
+journal_sum=$(md5sum < fits/study/study.journal)
+rm -rf fits/study
+free_kib=$(df -k --output=avail fits | tail -n 1)
+dd if=/dev/zero of=fits/filler bs=1k count=$((free_kib - 4 * (journal + 2 + sweep / 2))) 2> /dev/null
+"$tidal" --study study.toml --output fits/study > /dev/null 2> err.txt; status=$?
+check "a study's own files filling the disk: status 1, one line naming one and the reason" \
+    "[ $status -eq 1 ] && one_line err.txt && grep -Eq \"study(_sweep\\.csv|\\.csv|\\.nc)\\.partial'.*No space left on device\" err.txt"
+check "... none of them published, no study.nc.partial, the tables' .partial files cut to whole lines" \
+    "[ -z \"\$(ls fits/study | grep -E '^study(_sweep)?\\.(csv|nc)\$')\" ] && [ ! -e fits/study/study.nc.partial ] && whole_lines fits/study/*.partial"
+check "... every point kept in the journal" \
+    "[ \"\$(md5sum < fits/study/study.journal)\" = \"\$journal_sum\" ]"
+rm fits/filler
+"$tidal" --study study.toml --output fits/study > /dev/null 2> err.txt; status=$?
+check "... and the same command then completes it, computing nothing again" \
+    "[ $status -eq 0 ] && grep -q '0 computed now, 4 published before' err.txt && [ -s fits/study/study.nc ] && [ -s fits/study/study_sweep.csv ]"
 exit $failed

@@ -180,6 +180,11 @@ std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& 
     try {
         write_tables(study, dir, threads, table, sweep, cube.joinable() ? nullptr : &summaries,
                      peaks, rows);
+        // Made durable now, while study.nc is still being built: the disk takes the tables'
+        // hundreds of megabytes meanwhile instead of after it (their publication closes them
+        // again, which then does nothing).
+        table.close();
+        sweep.close();
     } catch (...) {
         if (cube.joinable()) {
             cube.join();

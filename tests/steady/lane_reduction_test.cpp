@@ -60,8 +60,7 @@ void expect_batches_reduce_alone(const ShellModel& m, const std::string& what) {
 }
 
 // Caught: every lane given the first lane's gains (the terms packed from lane 0); the window's
-// end samples swapped (first for last) in the lanes; a lane's stress rows taken from the
-// layer below (one unknown off).
+// end samples swapped (first for last) in the lanes.
 TEST(LaneReduction, BatchesGiveEachStatesRecordToTheBit) {
     // The exact tide at e = 0.3: many harmonics, each with its own gains and window sums.
     Body tide = preset(1).body_spec;
@@ -86,8 +85,8 @@ TEST(LaneReduction, BatchesGiveEachStatesRecordToTheBit) {
     expect_batches_reduce_alone(engine.model(), "layered");
 }
 
-// Caught: the fallback removed (the lane's NaN power kept where the plain product recovers
-// the infinity); the lanes after an unreliable one reduced by it.
+// Caught: the fallback removed (the lane's NaN kept where the plain product recovers the
+// infinity); the fallback reducing the batch's first state in place of the lane's own.
 TEST(LaneReduction, ALaneThatMeetsAnInfinityIsReducedAlone) {
     Body b = preset(1).body_spec;
     b.layers = 4;

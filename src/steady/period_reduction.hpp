@@ -150,7 +150,7 @@ class PeriodReduction {
         std::array<std::vector<DissipationTerm>, kLanes> terms;
         std::array<HarmonicSymbols, kLanes> symbols;
         std::vector<double> weight, gain, x;
-        std::vector<lanes::Split> v;
+        std::vector<double> v; // the amplitudes' lane vectors, aligned within
         std::array<std::vector<double>, kLanes> layer_power;
     };
     LaneScratch lanes_;

@@ -5,6 +5,7 @@
 // combination of components and the layer's power (steady/layer_power.hpp) on lane vectors.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -61,7 +62,14 @@ bool PeriodReduction::power_of_lanes(std::span<const PeriodicState> states, Rheo
     const auto mu = vec1(model_.grid.mu);
     const dissipation::LayerWindow w =
         layer_window(rheology_id<R>, flavour, scratch_.bfirst, scratch_.blast);
-    lanes_.v.resize(static_cast<std::size_t>(basis_));
+    // Room for 2 H lane vectors on a 64-byte boundary: the clones' vector moves assume their
+    // registers' width, while this file's baseline build aligns a Split to 16 bytes only.
+    constexpr std::size_t kAlign = 64;
+    const std::size_t room = static_cast<std::size_t>(basis_) * sizeof(Split);
+    lanes_.v.resize((room + kAlign) / sizeof(double));
+    void* aligned = lanes_.v.data();
+    std::size_t space = lanes_.v.size() * sizeof(double);
+    Split* const v = static_cast<Split*>(std::align(kAlign, room, aligned, space));
     const auto& p = model_.body.rheology.template of<R>();
     // Each state's symbols, and what its layers' terms share.
     using Context = decltype(terms_context_of<R>(p, flavour, lanes_.symbols[0]));
@@ -115,7 +123,7 @@ bool PeriodReduction::power_of_lanes(std::span<const PeriodicState> states, Rheo
         lane_sums(w,
                   PackedLayer{static_cast<int>(T), lanes_.weight.data(), lanes_.gain.data(),
                               lanes_.x.data()},
-                  lanes_.v.data(), sums);
+                  v, sums);
         Split sum[kComponents], first[kComponents], last[kComponents];
         for (int c = 0; c < kComponents; ++c) {
             sum[c] = lanes::load_lanes(sums + c * kLanes);

@@ -59,8 +59,7 @@ void expect_batches_reduce_alone(const ShellModel& m, const std::string& what) {
     EXPECT_EQ(batch.redone(), 0) << what;
 }
 
-// Caught: every lane given the first lane's gains (the terms packed from lane 0); the window's
-// end samples swapped (first for last) in the lanes.
+// Caught: every lane given the first lane's gains (the terms packed from lane 0).
 TEST(LaneReduction, BatchesGiveEachStatesRecordToTheBit) {
     // The exact tide at e = 0.3: many harmonics, each with its own gains and window sums.
     Body tide = preset(1).body_spec;

@@ -79,6 +79,12 @@ struct CVec {
     return v;
 }
 
+// With a double shared by every lane: the double in every lane, then one operation per lane,
+// as the plain code's double operation (what templates on the value type write).
+[[gnu::always_inline]] inline Split operator*(double a, Split x) { return splat(a) * x; }
+[[gnu::always_inline]] inline Split operator/(Split x, double a) { return x / splat(a); }
+[[gnu::always_inline]] inline Split operator/(double a, Split x) { return splat(a) / x; }
+
 // |x| by clearing the sign bit, as fabs does.
 [[gnu::always_inline]] inline Half abs(Half x) {
     HalfMask m;

@@ -52,8 +52,9 @@ inline double surface_heat_flux(double power, double rout) {
 void vypocitejur(int N, double j, Vec1View<const double> x, Vec1View<double> ur);
 
 // Time integral of one layer's dissipation samples over the window by the trapezoidal rule,
-// from their plain sum (oldest first) and the two end samples.
-inline double window_integral(double sum, double first, double last, double dt) {
+// from their plain sum (oldest first) and the two end samples (V: double, or the lane vector
+// of the steady reduction's batches).
+template <class V> V window_integral(V sum, V first, V last, double dt) {
     return dt * sum - dt * first / 2.0 - dt * last / 2.0;
 }
 

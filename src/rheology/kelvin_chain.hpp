@@ -308,7 +308,7 @@ template <class Self, class P> struct KelvinChain {
     }
 
     // The samples are twice the dissipation per unit volume.
-    static double layer_power(double integral, double) { return integral / 2.0; }
+    template <class V> static V layer_power(V integral, V) { return integral / 2.0; }
 
     // The dashpots' trapezoidal rule.
     static std::complex<double> discrete_symbol(std::complex<double> z, double dt) {

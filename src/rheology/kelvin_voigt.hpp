@@ -65,7 +65,7 @@ struct KelvinVoigt {
 
     // 2 eta (de/dt)^2 integrated over the window, written as the division by 2 (1/(4 eta)) in
     // which the published results were computed (it is 2 eta times the integral, to rounding).
-    static double layer_power(double integral, double eta) {
+    template <class V> static V layer_power(V integral, V eta) {
         return integral / 2.0 / ((1.0 / eta) / 4.0);
     }
 

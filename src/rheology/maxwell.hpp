@@ -56,7 +56,8 @@ struct Maxwell {
     }
 
     // tau^2 / (2 eta) integrated over the window (the integral is of the squared stresses).
-    static double layer_power(double integral, double eta) { return integral / 2.0 / eta; }
+    // (V: double, or the lane vector of the steady reduction's batches.)
+    template <class V> static V layer_power(V integral, V eta) { return integral / 2.0 / eta; }
 
     // Periodic state: the trapezoidal rule's symbol, (x_n - x_{n-1}) = dt (x'_n + x'_{n-1}) / 2,
     // s = 2 (z - 1) / ((z + 1) dt); the row's rate 2/dt becomes s for the step 2/s.

@@ -12,20 +12,13 @@
 #include "loads/heating_profile.hpp"
 #include "model/forcing.hpp"
 #include "model/last_period_extremes.hpp"
+#include "steady/layer_power.hpp"
+#include "steady/layer_terms.hpp"
 #include "steady/trig_extremum.hpp"
 
 namespace tidal {
 
 namespace {
-
-// v^T G v for the Gram matrix G of a window (B x B, row-major) and a vector of B entries.
-double quadratic_form(const std::vector<double>& g, const double* v, int B) {
-    double q = 0.0;
-    for (int i = 0; i < B; ++i)
-        for (int k = 0; k < B; ++k)
-            q += g[static_cast<std::size_t>(i * B + k)] * v[i] * v[k];
-    return q;
-}
 
 double dot(const double* b, const double* v, int B) {
     double s = 0.0;
@@ -42,29 +35,6 @@ double phase_lag_degrees(Complex f, Complex u) {
     if (u == Complex(0.0) || f == Complex(0.0)) return 0.0;
     const double lag = std::arg(f * std::conj(u)) * (180.0 / kPi);
     return lag == -180.0 ? 180.0 : lag;
-}
-
-// A rheology's terms without a context shared by the layers.
-struct NoTermsContext {};
-
-// What every layer's dissipation terms share in the reduction of one state, formed once for
-// all of them where the rheology declares it (its terms_context); the terms of one layer with
-// it. The same terms, bit for bit, as the rheology forms without it.
-template <class R>
-auto terms_context_of(const typename R::Parameters& p, Flavour flavour,
-                      const HarmonicSymbols& hs) {
-    if constexpr (requires { R::terms_context(p, flavour, hs); })
-        return R::terms_context(p, flavour, hs);
-    else
-        return NoTermsContext{};
-}
-template <class R, class C>
-void layer_terms(const typename R::Parameters& p, const C& context, double mu, double eta,
-                 Flavour flavour, const HarmonicSymbols& hs, std::vector<DissipationTerm>& out) {
-    if constexpr (std::is_same_v<C, NoTermsContext>)
-        R::dissipation_terms(p, mu, eta, flavour, hs, out);
-    else
-        R::dissipation_terms(p, context, mu, eta, flavour, hs, out);
 }
 
 } // namespace
@@ -176,22 +146,39 @@ PeriodReduction::make_window(const std::function<bool(int, int)>& dissipates) co
 double PeriodReduction::power(const PeriodicState& state, Rheology rheology, Flavour flavour,
                               std::span<const double> layer_eta,
                               std::vector<double>& layer_heating) {
-    const int N = model_.body.layers;
-    const double dt = time_step(model_);
-    // The continuous values are already means over the period: the layers' powers are their
-    // heating, the shell's that of a window of unit length.
-    std::vector<double> layer_power;
-    std::vector<double>& powers = flavour == Flavour::Continuous ? layer_heating : layer_power;
-    powers.assign(static_cast<std::size_t>(N), 0.0);
+    std::vector<double>& powers = scratch_.layer_power;
+    powers.assign(static_cast<std::size_t>(model_.body.layers), 0.0);
     for (const RheologySpan& span : rheology_spans(model_.body, rheology))
         with_rheology(span.rheology, [&]<class R>(R) {
             power_of<R>(state, rheology, flavour, layer_eta, span, powers);
         });
-    if (flavour == Flavour::Continuous)
+    return mean_power(flavour, powers, layer_heating);
+}
+
+double PeriodReduction::mean_power(Flavour flavour, const std::vector<double>& layer_power,
+                                   std::vector<double>& layer_heating) const {
+    const int N = model_.body.layers;
+    const double dt = time_step(model_);
+    // The continuous values are already means over the period: the layers' powers are their
+    // heating, the shell's that of a window of unit length.
+    if (flavour == Flavour::Continuous) {
+        layer_heating = layer_power;
         return shell_power(N, 1, 1.0, vec1(std::as_const(layer_heating)), model_.grid);
+    }
     layer_heating = period_means(layer_power, model_.run.nperiod, dt);
     return shell_power(N, model_.run.nperiod, dt, vec1(std::as_const(layer_power)),
                        model_.grid);
+}
+
+dissipation::LayerWindow PeriodReduction::layer_window(Rheology own, Flavour flavour,
+                                                       std::vector<double>& first,
+                                                       std::vector<double>& last) const {
+    const Window& w = windows_[index_of(own)];
+    first.assign(static_cast<std::size_t>(basis_), 0.0);
+    last.assign(static_cast<std::size_t>(basis_), 0.0);
+    window_ends(w, first.data(), last.data());
+    return {flavour, harmonics_, basis_, w.gram.data(), first.data(), last.data(),
+            time_step(model_)};
 }
 
 template <class R>
@@ -199,17 +186,10 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
                                std::span<const double> layer_eta, const RheologySpan& span,
                                std::vector<double>& layer_power) {
     const auto mu = vec1(model_.grid.mu);
-    const double dt = time_step(model_);
-    const Window& w = windows_[index_of(rheology_id<R>)];
-    const int B = basis_;
-    std::vector<double>& bfirst = scratch_.bfirst;
-    std::vector<double>& blast = scratch_.blast;
+    const dissipation::LayerWindow w =
+        layer_window(rheology_id<R>, flavour, scratch_.bfirst, scratch_.blast);
     std::vector<double>& v = scratch_.v;
-    bfirst.assign(static_cast<std::size_t>(B), 0.0);
-    blast.assign(static_cast<std::size_t>(B), 0.0);
-    v.assign(static_cast<std::size_t>(B), 0.0);
-    window_ends(w, bfirst.data(), blast.data());
-
+    v.assign(static_cast<std::size_t>(basis_), 0.0);
     const HarmonicSymbols& symbols = scratch_.symbols;
     symbols_of(state, swept, rheology_id<R>, flavour, scratch_.symbols);
     std::vector<DissipationTerm>& terms = scratch_.terms;
@@ -219,62 +199,20 @@ void PeriodReduction::power_of(const PeriodicState& state, Rheology swept, Flavo
         const double eta = layer_eta[static_cast<std::size_t>(l - 1)];
         // What is squared and summed, per harmonic, as a multiple of the stress, and weighted.
         layer_terms<R>(p, context, mu(l), eta, flavour, symbols, terms);
-        // Per component: the period's mean square (continuous), or the plain sum of the
-        // samples and the two end samples (discrete), over the layer's three stresses and the
-        // rheology's terms.
-        double sum[kComponents] = {}, first[kComponents] = {}, last[kComponents] = {};
-        for (const DissipationTerm& term : terms)
-            for (int c = 0; c < kComponents; ++c) {
-                double tsum = 0.0, tfirst = 0.0, tlast = 0.0;
-                for (const unknowns::StressRow k : unknowns::stress_rows(l)) {
-                    // a_h: the term's amplitude of harmonic h, (Re a_h, Im a_h) the entries
-                    // 2h - 2, 2h - 1 of v.
-                    const auto amplitude = [&](int h) {
-                        const std::size_t hi = static_cast<std::size_t>(h - 1);
-                        return term.gain[hi] * state.x[hi][static_cast<std::size_t>(c)]
-                                                      [static_cast<std::size_t>(k.unknown - 1)];
-                    };
-                    if (flavour == Flavour::Continuous) {
-                        // Mean of (sum over h of Re(a_h e^{i h omega t}))^2: sum of |a_h|^2 / 2,
-                        // the harmonics' cross terms averaging out over the period (the
-                        // squares of v's entries summed in their order).
-                        double m = 0.0;
-                        for (int h = 1; h <= state.harmonics; ++h) {
-                            const Complex a = amplitude(h);
-                            m += a.real() * a.real();
-                            m += a.imag() * a.imag();
-                        }
-                        tsum += m / 2.0;
-                    } else {
-                        for (int h = 1; h <= state.harmonics; ++h) {
-                            const Complex a = amplitude(h);
-                            v[static_cast<std::size_t>(2 * h - 2)] = a.real();
-                            v[static_cast<std::size_t>(2 * h - 1)] = a.imag();
-                        }
-                        tsum += quadratic_form(w.gram, v.data(), B);
-                        const double f = dot(bfirst.data(), v.data(), B),
-                                     g = dot(blast.data(), v.data(), B);
-                        tfirst += f * f;
-                        tlast += g * g;
-                    }
-                }
-                sum[c] += term.weight * tsum;
-                first[c] += term.weight * tfirst;
-                last[c] += term.weight * tlast;
-            }
-        // Combine the components as the run's samples do (the continuous values are already
-        // rates: only the order-2 components' double weight applies to them).
-        const auto combine = [&](const double* s) {
-            if (flavour == Flavour::Continuous)
-                return Maxwell::sample(s[kComponentOrder0], s[kComponentCosine],
-                                       s[kComponentSine], dt);
-            return R::sample(s[kComponentOrder0], s[kComponentCosine], s[kComponentSine], dt);
+        const std::array<unknowns::StressRow, 3> rows = unknowns::stress_rows(l);
+        const auto weight = [&](int t) { return terms[static_cast<std::size_t>(t)].weight; };
+        const auto amplitude = [&](int t, int h, int c, int r) {
+            const std::size_t hi = static_cast<std::size_t>(h - 1);
+            return dissipation::Values<double>::times(
+                terms[static_cast<std::size_t>(t)].gain[hi],
+                state.x[hi][static_cast<std::size_t>(c)]
+                       [static_cast<std::size_t>(rows[static_cast<std::size_t>(r)].unknown - 1)]);
         };
+        double sum[kComponents], first[kComponents], last[kComponents];
+        dissipation::layer_sums(w, static_cast<int>(terms.size()), weight, amplitude, v.data(),
+                                sum, first, last);
         layer_power[static_cast<std::size_t>(l - 1)] =
-            flavour == Flavour::Continuous
-                ? R::layer_power(combine(sum), eta)
-                : R::layer_power(window_integral(combine(sum), combine(first), combine(last), dt),
-                                 eta);
+            dissipation::layer_power<R>(w, sum, first, last, eta);
     }
 }
 
@@ -390,7 +328,13 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
     check_harmonics(state);
     PeriodRecord out;
     out.power = power(state, rheology, flavour, layer_eta, out.layer_heating);
+    finish(state, flavour, forcing, fields, out);
+    return out;
+}
 
+void PeriodReduction::finish(const PeriodicState& state, Flavour flavour,
+                             const HarmonicForcing& forcing, RecordFields fields,
+                             PeriodRecord& out) const {
     // Surface amplitudes per harmonic: the order-0 surface displacement (mean of the two
     // outermost nodes) and the equatorial displacement.
     const DegreeFactors f = degree_factors(model_.run.j);
@@ -442,7 +386,7 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
                          jumps);
     }
 
-    if (!extremes) return out;
+    if (!extremes) return;
 
     const int nperiod = model_.run.nperiod, nsteps = model_.run.nsteps;
     const int start = nsteps - nperiod;
@@ -463,7 +407,7 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
         const double low = trig_minimum(equator).value;
         const double high = -trig_minimum(negated).value;
         out.urthmax = std::max({0.0, -low, high});
-        return out;
+        return;
     }
 
     // The run's last period, step by step as the time integration takes it
@@ -483,7 +427,6 @@ PeriodRecord PeriodReduction::reduce(const PeriodicState& state, Rheology rheolo
         add_last_period_step(out, n, nsteps, nperiod, ursurf, urth);
     }
     close_last_period(out);
-    return out;
 }
 
 } // namespace tidal

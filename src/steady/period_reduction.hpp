@@ -13,7 +13,10 @@
 
 #include "description/rheology_spans.hpp"
 #include "loads/heating_map.hpp"
+#include "linalg/band_solve_fast.hpp"
+#include "linalg/complex_lanes.hpp"
 #include "model/period_record.hpp"
+#include "steady/layer_power.hpp"
 #include "steady/periodic_state.hpp"
 
 namespace tidal {
@@ -44,6 +47,19 @@ class PeriodReduction {
     PeriodRecord reduce(const PeriodicState& state, Rheology rheology, Flavour flavour,
                         std::span<const double> layer_eta, const HarmonicForcing& forcing,
                         RecordFields fields = RecordFields::All);
+
+    // The same for up to kLanes states of the rheology at once, out[i] for states[i] with the
+    // viscosities layer_etas[i]: each record the one reduce() gives the state alone, bit for
+    // bit. The power and the layers' heating are formed for all states together, one per
+    // vector lane; a state whose lane meets an infinity or NaN is reduced again alone.
+    void reduce(std::span<const PeriodicState> states, Rheology rheology, Flavour flavour,
+                std::span<const std::span<const double>> layer_etas,
+                const HarmonicForcing& forcing, std::span<PeriodRecord> out,
+                RecordFields fields = RecordFields::All);
+
+    // How many states of a batch were reduced again alone so far (an infinity or NaN in
+    // their lane).
+    long redone() const { return redone_; }
 
     // Per layer, the period-mean products of the parts of what the rheology dissipates, for
     // the surface maps (loads/heating_map.hpp): exact means (continuous flavour) or the time
@@ -91,6 +107,24 @@ class PeriodReduction {
     void power_of(const PeriodicState& state, Rheology swept, Flavour flavour,
                   std::span<const double> layer_eta, const RheologySpan& span,
                   std::vector<double>& layer_power);
+    // The same for the states of a batch, one per lane: lane_power_[i] for states[i]
+    // (the lanes past the batch repeat its last state). False when the layers' terms differ in
+    // number from lane to lane (then nothing is formed).
+    template <class R>
+    bool power_of_lanes(std::span<const PeriodicState> states, Rheology swept, Flavour flavour,
+                        std::span<const std::span<const double>> layer_etas,
+                        const RheologySpan& span);
+    // The mean power (W) from the layers' powers before the window's means, and each
+    // layer's heating into `layer_heating`.
+    double mean_power(Flavour flavour, const std::vector<double>& layer_power,
+                      std::vector<double>& layer_heating) const;
+    // The window of rheology `own`'s cells, its end rows in `first` and `last`.
+    dissipation::LayerWindow layer_window(Rheology own, Flavour flavour,
+                                          std::vector<double>& first,
+                                          std::vector<double>& last) const;
+    // Everything of the record but the power and the layers' heating (reduce()).
+    void finish(const PeriodicState& state, Flavour flavour, const HarmonicForcing& forcing,
+                RecordFields fields, PeriodRecord& out) const;
 
     const ShellModel& model_;
     int harmonics_; // H
@@ -105,9 +139,22 @@ class PeriodReduction {
     struct PowerScratch {
         std::vector<DissipationTerm> terms;
         HarmonicSymbols symbols;
-        std::vector<double> bfirst, blast, v;
+        std::vector<double> bfirst, blast, v, layer_power;
     };
     PowerScratch scratch_;
+    // The same for a batch's lanes: each lane's terms and symbols, the terms' weights and
+    // gains and the layer's stress amplitudes packed lane by lane (gain[(t H + h - 1)],
+    // x[((h - 1) kComponents + c) 3 + r] for stress row r, each kLanes real parts then kLanes
+    // imaginary ones), the amplitudes' vector and the layers' powers per lane.
+    struct LaneScratch {
+        std::array<std::vector<DissipationTerm>, kLanes> terms;
+        std::array<HarmonicSymbols, kLanes> symbols;
+        std::vector<double> weight, gain, x;
+        std::vector<double> v; // the amplitudes' lane vectors, aligned within
+        std::array<std::vector<double>, kLanes> layer_power;
+    };
+    LaneScratch lanes_;
+    long redone_ = 0;
 };
 
 } // namespace tidal

@@ -39,11 +39,11 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
     const std::size_t G = static_cast<std::size_t>(points());
     lanes_.solve(rheology, flavour, layer_etas,
                  std::span<PeriodicState>(states_.data(), G * count));
+    // Each model's states reduced together, one per lane, as each alone.
     for (std::size_t g = 0; g < G; ++g)
-        for (std::size_t i = 0; i < count; ++i)
-            out[g * count + i] =
-                reductions_[g].reduce(states_[g * count + i], rheology, flavour, layer_etas[i],
-                                      lanes_.forcing(static_cast<int>(g)), fields);
+        reductions_[g].reduce(std::span<const PeriodicState>(states_.data() + g * count, count),
+                              rheology, flavour, layer_etas, lanes_.forcing(static_cast<int>(g)),
+                              out.subspan(g * count, count), fields);
     if (!one_) return;
     std::array<PeriodRecord, kLanes> one;
     one_->solve(rheology, flavour, layer_etas, std::span<PeriodRecord>(one.data(), count),

@@ -27,9 +27,9 @@ void expect_records(const PointJournal& journal,
     }
 }
 
-// Deliberate faults this caught: the record's last line left out of its size (the next run
-// finds every record after the first damaged); each file's offset counted from the record's
-// start rather than after its first line (every text read back shifted by the header).
+// Deliberate faults this caught: the record's last line left out of what is written (the next
+// run finds the journal damaged at the first record); each file's offset counted from the
+// record's start rather than after its first line (every text read back shifted by the header).
 TEST(PointJournal, RecordsReadBackAsWrittenInThisRunAndTheNext) {
     const std::filesystem::path dir = testing_scratch::scratch_dir("tidal-journal");
     const std::string path = (dir / "study.journal").string();

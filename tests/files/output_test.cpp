@@ -1,12 +1,15 @@
 // Record form and result files, including the failures a user can run into.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <csignal>
@@ -19,6 +22,7 @@
 #include "files/result_directory.hpp"
 #include "files/result_file.hpp"
 #include "files/result_set.hpp"
+#include "files/tables.hpp"
 #include "scratch_dir.hpp"
 #include "test_data.hpp"
 
@@ -82,6 +86,63 @@ TEST(Csv, QuotedTextRoundTripNumbersAndLf) {
         append_number(s, v);
         EXPECT_EQ(slots.text(1, v), s);
     }
+}
+
+// The heating profile's rows of one viscosity and rheology: one line per layer holding that
+// layer's own fields, each number reading back to its double's bits, whether the radii are
+// formatted afresh or taken from slots kept over the viscosities (the same radii again, then
+// other ones). Deliberate fault this caught: the row not emptied between layers (each line
+// holding every line before it), which a study and a single run share, so that comparing
+// their files let it through.
+TEST(Csv, ProfileRowsAreEachLayersOwnFieldsWithOrWithoutRadiusSlots) {
+    const std::vector<ProfileRecord> layers = {
+        {1, 1.5608e6, 1.5517e6, 2.5e-7, 1.25e11, "ice"},
+        {2, 1.5517e6, 1.5426000000000002e6, -0.0, 3.0000000000000004e10, "rock"},
+        {3, 1.5426000000000002e6, 1.4e6, 1e-300, 0.1, "core"},
+    };
+    std::vector<ProfileRecord> moved = layers;
+    for (ProfileRecord& l : moved) {
+        l.outer_radius *= 0.5;
+        l.inner_radius *= 0.5;
+    }
+    const auto read = [](const std::string& s) {
+        double v = 0.0;
+        const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+        EXPECT_TRUE(r.ec == std::errc() && r.ptr == s.data() + s.size()) << s;
+        return v;
+    };
+    const auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    NumberSlots radii;
+    for (const bool named : {false, true})
+        for (const auto& [eta, records] :
+             std::vector<std::pair<double, const std::vector<ProfileRecord>*>>{
+                 {1e14, &layers}, {3e14, &layers}, {1e15, &moved}}) {
+            SCOPED_TRACE(std::to_string(eta) + (named ? " named" : ""));
+            const std::string fresh = profile_records(eta, "andrade", *records, named);
+            EXPECT_EQ(profile_records(eta, "andrade", *records, named, &radii), fresh);
+            std::istringstream in(fresh);
+            std::size_t row = 0;
+            for (std::string line; std::getline(in, line); ++row) {
+                ASSERT_LT(row, records->size()) << line;
+                const ProfileRecord& l = (*records)[row];
+                std::vector<std::string> f;
+                std::istringstream fields(line);
+                for (std::string x; std::getline(fields, x, ',');)
+                    f.push_back(x);
+                ASSERT_EQ(f.size(), named ? 8u : 7u) << line;
+                EXPECT_TRUE(same(read(f[0]), eta)) << line;
+                EXPECT_EQ(f[1], "andrade");
+                EXPECT_EQ(f[2], std::to_string(l.layer));
+                EXPECT_TRUE(same(read(f[3]), l.outer_radius)) << line;
+                EXPECT_TRUE(same(read(f[4]), l.inner_radius)) << line;
+                EXPECT_TRUE(same(read(f[5]), l.heating)) << line;
+                EXPECT_TRUE(same(read(f[6]), l.power)) << line;
+                if (named) {
+                    EXPECT_EQ(f[7], l.body_layer);
+                }
+            }
+            EXPECT_EQ(row, records->size());
+        }
 }
 
 // The peak finder on a table of curves: a maximum at every sample from the first to the last

@@ -20,12 +20,7 @@ namespace tidal {
 
 namespace {
 
-double dot(const double* b, const double* v, int B) {
-    double s = 0.0;
-    for (int i = 0; i < B; ++i)
-        s += b[i] * v[i];
-    return s;
-}
+using dissipation::dot;
 
 // Phase (degrees, in (-180, 180]) by which the displacement's fundamental `u` lags the
 // forcing's fundamental `f`: arg f - arg u. The order-0 surface displacement of an elastic

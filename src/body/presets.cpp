@@ -20,8 +20,8 @@ struct Row {
     double log10_min, log10_max;
 };
 
-// Ice shells over an ocean; rocky mantles over a denser core. Mercury is eccentric enough
-// that its tide is expanded to second order in the eccentricity.
+// Ice shells over an ocean; rocky mantles over a denser core. Mercury spins three times in
+// two orbits: `second_order` marks the tide of that 3:2 resonance (its files keep the key).
 const Row kRows[] = {
     {"Enceladus 26km(1)", "Enceladus, 26 km ice shell", "Enceladus, 26 km ice shell", 252100.0,
      26000.0, 3.3e9, 925.0, 82.0, 0.11, 0.13, kEnceladusPeriod, 0.0045, false, 10, 22},

@@ -151,7 +151,7 @@ const std::vector<Key>& keys() {
         {"orbit", "rotation", Kind::Text, false, "\"synchronous\" or \"3:2\"", &B::rotation,
          rotation_written},
         {"orbit", "second_order", Kind::Boolean, false,
-         "tide expanded to second order in the eccentricity", &B::second_order},
+         "true: the older name of rotation = \"3:2\", the 3:2 resonance's tide", &B::second_order},
         {"orbit", "tide", Kind::Text, false, "\"expansion\" or \"exact\"", &B::tide,
          tide_written},
         {"orbit", "obliquity", Kind::Real, false,

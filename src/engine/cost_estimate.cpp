@@ -12,14 +12,30 @@ double forecast_core_seconds(const ShellModel& model, long long viscosities) {
            kSecondsPerLayerStep;
 }
 
-double forecast_steady_core_seconds(const ShellModel& model, long long viscosities) {
-    return forecast_steady_core_seconds(model.body, viscosities);
+namespace {
+
+// Core-seconds of the solves of one viscosity and rheology of `body`.
+double steady_solve_seconds(const Body& body) {
+    const double grid_error = body.grid_error ? kGridErrorSolveFactor : 1.0;
+    return static_cast<double>(body.layers) * kSecondsPerLayerSteadySolve * grid_error;
 }
 
-double forecast_steady_core_seconds(const Body& body, long long viscosities) {
-    const double grid_error = body.grid_error ? 2.5 : 1.0;
-    return static_cast<double>(viscosities) * static_cast<double>(body.models.size()) *
-           static_cast<double>(body.layers) * kSecondsPerLayerSteadySolve * grid_error;
+double viscosity_rheologies(const Body& body, long long viscosities) {
+    return static_cast<double>(viscosities) * static_cast<double>(body.models.size());
+}
+
+} // namespace
+
+double forecast_steady_core_seconds(const ShellModel& model, long long viscosities) {
+    const Body& body = model.body;
+    return viscosity_rheologies(body, viscosities) *
+           (steady_solve_seconds(body) +
+            static_cast<double>(body.layers) * kSecondsPerLayerSteadyOutput);
+}
+
+double forecast_steady_point_core_seconds(const Body& body, long long viscosities) {
+    return viscosity_rheologies(body, viscosities) *
+           (steady_solve_seconds(body) + kSecondsPerSteadyStudyRow);
 }
 
 std::string sweep_size(const ShellModel& model, long long viscosities) {

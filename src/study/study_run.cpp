@@ -179,7 +179,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     double core_seconds = 0.0;
     for (int p = 0; p < job.points(); ++p)
         core_seconds += job.steady()
-                            ? forecast_steady_core_seconds(job.body(p), job.sweep(p).count)
+                            ? forecast_steady_point_core_seconds(job.body(p), job.sweep(p).count)
                             : forecast_core_seconds(Engine(job.body(p)).model(), job.sweep(p).count);
     if (const auto note = cost_note(std::to_string(job.points()) + " of " +
                                         std::to_string(total) + " points to compute",

@@ -210,6 +210,28 @@ TEST(Cost, ASteadySweepIsForecastByItsSolves) {
         << *note;
 }
 
+// A steady study's point writes rows, not a single run's files: a 1000-point study of body 1
+// (241 viscosities x 3 rheologies, grid error) takes some 14 s on 2 cores and is not
+// announced; 20 000 such points, some 5 minutes, are. A single run of those viscosities writes
+// its profiles and costs more than such a point, the grid error's second solve more again.
+// Caught: a point forecast as a single run with its files (the 1000 points announced).
+TEST(Cost, ASteadyStudyPointIsForecastByItsSolvesAndRows) {
+    Body body = *preset_body(1);
+    body.models = {Rheology::Maxwell, Rheology::KelvinVoigt, Rheology::Andrade};
+    const ViscositySweep v = viscosity_sweep(body);
+    ASSERT_EQ(v.count, 241);
+    ASSERT_TRUE(body.grid_error);
+    const double point = forecast_steady_point_core_seconds(body, v.count);
+    EXPECT_FALSE(cost_note("study", 1000 * point, 2));
+    const auto note = cost_note("study", 20000 * point, 2);
+    ASSERT_TRUE(note);
+    EXPECT_TRUE(note->starts_with("note: study: about ") && note->find(" minutes on 2 threads") != std::string::npos) << *note;
+    EXPECT_GT(forecast_steady_core_seconds(make_shell_model(body), v.count), point);
+    Body plain = body;
+    plain.grid_error = false;
+    EXPECT_LT(2.0 * forecast_steady_point_core_seconds(plain, v.count), point);
+}
+
 TEST(Publication, ASetInterruptedBetweenRenamesIsMarkedAndCompletedByTheNextRun) {
     const fs::path dir = testing_scratch::scratch_dir("tidal_interrupted_publication");
     for (const char* name : {"a", "b", "c"})

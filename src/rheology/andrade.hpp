@@ -9,7 +9,9 @@
 // Maxwell body (kelvin_chain.hpp). The discrete periodic state is that of the series; the
 // continuous one uses the exact compliance, so the step error includes the fit's error.
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -74,18 +76,30 @@ struct Andrade : KelvinChain<Andrade, AndradeParameters> {
     }
 
     // What the creep factor takes from the parameters alone: zeta^(-alpha) and
-    // Gamma(1+alpha).
+    // Gamma(1+alpha); and the last creep factor formed with them, by the bits of its rigidity
+    // and viscosity, which the next layer of a uniform shell takes again (a context lives in
+    // one reduction or assembly, on one thread).
     struct Constants {
         double zeta_power = 0.0, gamma = 0.0;
+        struct Last {
+            bool known = false;
+            std::uint64_t mu = 0, eta = 0;
+            double g = 0.0;
+        };
+        mutable Last last;
     };
     static Constants constants(const Parameters& p) {
-        return {std::pow(p.zeta, -p.alpha), std::tgamma(1.0 + p.alpha)};
+        return {std::pow(p.zeta, -p.alpha), std::tgamma(1.0 + p.alpha), {}};
     }
     // beta Gamma(1+alpha), 1/(Pa s^alpha): the factor of s^(-alpha) in J(s).
     static double creep_factor(const AndradeParameters& a, const Constants& c, double mu,
                                double eta) {
+        const std::uint64_t mu_bits = std::bit_cast<std::uint64_t>(mu);
+        const std::uint64_t eta_bits = std::bit_cast<std::uint64_t>(eta);
+        if (c.last.known && c.last.mu == mu_bits && c.last.eta == eta_bits) return c.last.g;
         const double beta = std::pow(mu, a.alpha - 1.0) * std::pow(eta, -a.alpha) * c.zeta_power;
-        return beta * c.gamma;
+        c.last = {true, mu_bits, eta_bits, beta * c.gamma};
+        return c.last.g;
     }
     static double creep_factor(const AndradeParameters& a, double mu, double eta) {
         return creep_factor(a, constants(a), mu, eta);

@@ -11,10 +11,8 @@ SteadyEngine::SteadyEngine(const ShellModel& model)
 
 SteadyEngine::SteadyEngine(std::vector<const ShellModel*> group)
     : circular_(group.at(0)->body.eccentricity == 0.0), solver_(*group.front()), lanes_(group),
-      states_(group.size() * kLanes) {
+      reduction_(*group.front(), lanes_.forcing(0).harmonics), states_(group.size() * kLanes) {
     const ShellModel& model = *group.front();
-    for (std::size_t g = 0; g < group.size(); ++g)
-        reductions_.emplace_back(*group[g], lanes_.forcing(static_cast<int>(g)).harmonics);
     if (model.body.oblique() && model.orders == TideOrders::ZeroAndTwo) {
         if (group.size() > 1)
             throw std::invalid_argument("SteadyEngine: an oblique body is solved on its own");
@@ -27,7 +25,7 @@ PeriodRecord SteadyEngine::solve(Rheology rheology, Flavour flavour,
                                  std::span<const double> layer_eta, RecordFields fields) {
     solver_.solve(rheology, flavour, layer_eta, state_);
     PeriodRecord out =
-        reductions_.front().reduce(state_, rheology, flavour, layer_eta, solver_.forcing(), fields);
+        reduction_.reduce(state_, rheology, flavour, layer_eta, solver_.forcing(), fields);
     if (one_) add_order_one(out, one_->solve(rheology, flavour, layer_eta, fields), circular_);
     return out;
 }
@@ -41,7 +39,7 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
                  std::span<PeriodicState>(states_.data(), G * count));
     // Each model's states reduced together, one per lane, as each alone.
     for (std::size_t g = 0; g < G; ++g)
-        reductions_[g].reduce(std::span<const PeriodicState>(states_.data() + g * count, count),
+        reduction_.reduce(std::span<const PeriodicState>(states_.data() + g * count, count),
                               rheology, flavour, layer_etas, lanes_.forcing(static_cast<int>(g)),
                               out.subspan(g * count, count), fields);
     if (!one_) return;

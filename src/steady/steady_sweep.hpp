@@ -3,7 +3,6 @@
 // alternative to the time integration (continuous flavour), and the yardstick of how far a
 // time integration's last period is from its periodic state (discrete flavour).
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,7 +48,9 @@ class SteadyEngine {
     bool circular_; // e = 0: the Love numbers are the order-1 pair's
     PeriodicSolver solver_; // the first model's, for one profile at a time
     PeriodicLanes lanes_;
-    std::deque<PeriodReduction> reductions_; // per model of the group
+    // The group's models differ only in the tide's loads, which each reduction is given: one
+    // reduction (its trigonometric tables, windows and Love number scale) serves them all.
+    PeriodReduction reduction_;
     PeriodicState state_;
     std::vector<PeriodicState> states_; // [g * kLanes + i]
 };

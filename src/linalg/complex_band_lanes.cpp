@@ -218,6 +218,8 @@ TIDAL_LANE_CLONES void back_substitute(const double* a_, int n, const int* upper
     for (int i = n; i >= 1; --i) {
         const int* terms = upper_terms + static_cast<std::size_t>(i - 1) * MM;
         const int count = upper_count[i - 1];
+        // The pivot prepared once for every right-hand side's quotient (the same operations).
+        const lanes::Divisor d(load_c(A(i, 1)));
         // Up to kRhsTogether right-hand sides' sums at once, each entry of the row loaded once
         // per group; each sum still takes its terms in ascending order.
         for (int j0 = 0; j0 < rhs; j0 += kRhsTogether) {
@@ -232,7 +234,6 @@ TIDAL_LANE_CLONES void back_substitute(const double* a_, int n, const int* upper
                 for (int j = 0; j < m; ++j)
                     s[j] = lanes::sub(s[j], lanes::mul(a, load_c(x + static_cast<std::size_t>(j) * kC)));
             }
-            const CVec d = load_c(A(i, 1));
             for (int j = 0; j < m; ++j) {
                 const CVec x = lanes::div(s[j], d);
                 store_c(B(i, j0 + j), x);

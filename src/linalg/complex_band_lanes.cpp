@@ -7,6 +7,7 @@
 #include <cmath>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 
 #include "linalg/band_lu.hpp"
 #include "linalg/complex_lanes.hpp"
@@ -33,6 +34,7 @@ constexpr int W = MM + M1;
 // unit boundary loads).
 constexpr int kRhsTogether = 5;
 static_assert(L == lanes::kWidth);
+static_assert(kRhsTogether <= 5); // the back pass groups the rest by 4, 3, 2 or 1
 // The 15 band columns of a row as bits.
 constexpr std::uint32_t kColumns = (1u << MM) - 1;
 static_assert(W <= 32);
@@ -220,26 +222,38 @@ TIDAL_LANE_CLONES void back_substitute(const double* a_, int n, const int* upper
         const int count = upper_count[i - 1];
         // The pivot prepared once for every right-hand side's quotient (the same operations).
         const lanes::Divisor d(load_c(A(i, 1)));
-        // Up to kRhsTogether right-hand sides' sums at once, each entry of the row loaded once
-        // per group; each sum still takes its terms in ascending order.
-        for (int j0 = 0; j0 < rhs; j0 += kRhsTogether) {
-            const int m = std::min(kRhsTogether, rhs - j0);
-            CVec s[kRhsTogether];
-            for (int j = 0; j < m; ++j)
+        // The sums of M right-hand sides from j0 at once (up to kRhsTogether), each entry of
+        // the row loaded once per group; each sum still takes its terms in ascending order.
+        // M is a constant of each call, so that the sums stay in registers; inlined, the
+        // group is compiled for the clone's instruction set.
+        const auto group = [&]<int M>(std::integral_constant<int, M>,
+                                      int j0) __attribute__((always_inline)) {
+            CVec s[M];
+            for (int j = 0; j < M; ++j)
                 s[j] = load_c(B(i, j0 + j));
             for (int q = 0; q < count; ++q) {
                 const int t = terms[q];
                 const CVec a = load_c(A(i, t));
                 const double* x = B(i + t - 1, j0);
-                for (int j = 0; j < m; ++j)
+                for (int j = 0; j < M; ++j)
                     s[j] = lanes::sub(s[j], lanes::mul(a, load_c(x + static_cast<std::size_t>(j) * kC)));
             }
-            for (int j = 0; j < m; ++j) {
+            for (int j = 0; j < M; ++j) {
                 const CVec x = lanes::div(s[j], d);
                 store_c(B(i, j0 + j), x);
                 bounded = bounded & lanes::le(lanes::abs(x.re), largest) &
                           lanes::le(lanes::abs(x.im), largest);
             }
+        };
+        int j0 = 0;
+        for (; j0 + kRhsTogether <= rhs; j0 += kRhsTogether)
+            group(std::integral_constant<int, kRhsTogether>{}, j0);
+        switch (rhs - j0) { // the rest, fewer than kRhsTogether
+        case 4: group(std::integral_constant<int, 4>{}, j0); break;
+        case 3: group(std::integral_constant<int, 3>{}, j0); break;
+        case 2: group(std::integral_constant<int, 2>{}, j0); break;
+        case 1: group(std::integral_constant<int, 1>{}, j0); break;
+        default: break;
         }
     }
     for (int lane = 0; lane < L; ++lane)

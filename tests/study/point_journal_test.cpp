@@ -56,6 +56,9 @@ void expect_short_writes_if_asked(const std::filesystem::path& dir) {
 // Deliberate faults this caught: the record's last line left out of what is written (the next
 // run finds the journal damaged at the first record); each file's offset counted from the
 // record's start rather than after its first line (every text read back shifted by the header).
+// Under short writes (ctest study.journal_short_writes): the pieces after a partly written one
+// resumed at the same byte as it; a partly written piece resumed whole from its start; the
+// write resumed at the record's start rather than after the bytes already written.
 TEST(PointJournal, RecordsReadBackAsWrittenInThisRunAndTheNext) {
     const std::filesystem::path dir = testing_scratch::scratch_dir("tidal-journal");
     const std::string path = (dir / "study.journal").string();

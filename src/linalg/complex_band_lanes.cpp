@@ -5,6 +5,7 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
@@ -260,7 +261,54 @@ TIDAL_LANE_CLONES void back_substitute(const double* a_, int n, const int* upper
         finite[lane] = bounded[lane] != 0;
 }
 
+// ComplexLaneBand::broadcast, compiled per instruction set so that each half of an entry is
+// stored a full vector at a time.
+TIDAL_LANE_CLONES void broadcast(const std::complex<double>* values, std::size_t count, double* b) {
+    for (std::size_t k = 0; k < count; ++k, b += kC) {
+        const double re = values[k].real(), im = values[k].imag();
+        for (int lane = 0; lane < L; ++lane) {
+            b[lane] = re;
+            b[L + lane] = im;
+        }
+    }
+}
+
+// ComplexLaneBand::copy_lanes: each row's four lanes at a time interleaved from their real
+// and imaginary parts by two shuffles (one instruction each where the clone has 256-bit
+// vectors), each lane's value stored where it goes.
+TIDAL_LANE_CLONES void copy_lanes(const double* b, int n, std::size_t row_stride,
+                                  double* const* to) {
+    using V = double __attribute__((vector_size(32)));
+    using I = long long __attribute__((vector_size(32)));
+    for (int row = 0; row < n; ++row, b += row_stride)
+        for (int lane = 0; lane < L; lane += 4) {
+            V re, im;
+            std::memcpy(&re, b + lane, sizeof re);
+            std::memcpy(&im, b + L + lane, sizeof im);
+            const V even = __builtin_shuffle(re, im, I{0, 4, 2, 6}); // lanes 0, 2 of the four
+            const V odd = __builtin_shuffle(re, im, I{1, 5, 3, 7});  // lanes 1, 3
+            const std::size_t at = 2 * static_cast<std::size_t>(row);
+            std::memcpy(to[lane] + at, &even, 2 * sizeof(double));
+            std::memcpy(to[lane + 1] + at, &odd, 2 * sizeof(double));
+            std::memcpy(to[lane + 2] + at, reinterpret_cast<const double*>(&even) + 2, 2 * sizeof(double));
+            std::memcpy(to[lane + 3] + at, reinterpret_cast<const double*>(&odd) + 2, 2 * sizeof(double));
+        }
+}
+
 } // namespace lane_kernels
+
+void ComplexLaneBand::copy_lanes(const double* b, int order, int rhs, int column,
+                                 const std::array<std::complex<double>*, kLanes>& to) {
+    std::array<double*, kLanes> parts;
+    for (std::size_t lane = 0; lane < parts.size(); ++lane)
+        parts[lane] = reinterpret_cast<double*>(to[lane]);
+    lane_kernels::copy_lanes(b + index(rhs, 0, column, 0, 0), order, index(rhs, 1, 0, 0, 0),
+                             parts.data());
+}
+
+void ComplexLaneBand::broadcast(std::span<const std::complex<double>> values, double* b) {
+    lane_kernels::broadcast(values.data(), values.size(), b);
+}
 
 ComplexLaneBand::ComplexLaneBand(int order)
     : n_(order), upper_(static_cast<std::size_t>(order) * W * kC),

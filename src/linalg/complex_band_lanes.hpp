@@ -49,6 +49,14 @@ class ComplexLaneBand {
     static std::size_t storage(int order, int rhs) {
         return static_cast<std::size_t>(order) * static_cast<std::size_t>(rhs) * 2 * kLanes;
     }
+    // Writes values[k] into every lane of the k-th complex entry of b, in the layout of the
+    // right-hand sides (real parts of all lanes, then imaginary parts): b holds 2 kLanes
+    // doubles per value.
+    static void broadcast(std::span<const std::complex<double>> values, double* b);
+    // Copies right-hand side `column` of every lane, rows 0..order-1 of b (rhs of them), into
+    // to[lane][0..order-1].
+    static void copy_lanes(const double* b, int order, int rhs, int column,
+                           const std::array<std::complex<double>*, kLanes>& to);
     // Where part `part` (0 real, 1 imaginary) of row `row` (0-based) of right-hand side `r`
     // of lane `lane` sits.
     static std::size_t index(int rhs, int row, int r, int part, int lane) {

@@ -59,6 +59,45 @@ PeriodicLanes::PeriodicLanes(std::vector<const ShellModel*> group)
     }
 }
 
+// Copies the tide's components of harmonic index hi of every (model, lane) in `solved` out of
+// the lane layout of the right-hand sides into their states (each x already n long). A model
+// whose lanes are all solved has each row's eight lanes transposed two at a time (a lane's real
+// and imaginary parts sit kLanes doubles apart); the others are copied value by value.
+void PeriodicLanes::copy_solutions(std::span<const std::pair<int, int>> solved, int count,
+                                   std::size_t hi, int R, std::span<PeriodicState> states) {
+    const int n = model_.order();
+    const auto x = [&](int g, int lane, int c) {
+        return states[static_cast<std::size_t>(g * count + lane)]
+            .x[hi][static_cast<std::size_t>(c)]
+            .data();
+    };
+    for (std::size_t u = 0; u < solved.size();) {
+        const int g = solved[u].first;
+        std::size_t end = u;
+        while (end < solved.size() && solved[end].first == g)
+            ++end;
+        for (int c = 0; c < kComponents; ++c) {
+            const double* from = rhs_.data() + ComplexLaneBand::index(R, 0, kComponents * g + c, 0, 0);
+            const std::size_t row_stride = ComplexLaneBand::index(R, 1, 0, 0, 0);
+            if (end - u == static_cast<std::size_t>(kLanes)) {
+                std::array<Complex*, kLanes> to;
+                for (int lane = 0; lane < kLanes; ++lane)
+                    to[static_cast<std::size_t>(lane)] = x(g, lane, c);
+                ComplexLaneBand::copy_lanes(rhs_.data(), n, R, kComponents * g + c, to);
+            } else {
+                for (std::size_t v = u; v < end; ++v) {
+                    const int lane = solved[v].second;
+                    Complex* to = x(g, lane, c);
+                    const double* at = from + lane;
+                    for (int row = 0; row < n; ++row, at += row_stride)
+                        to[row] = Complex(at[0], at[kLanes]);
+                }
+            }
+        }
+        u = end;
+    }
+}
+
 void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                           std::span<const std::span<const double>> layer_etas,
                           std::span<PeriodicState> states) {
@@ -85,9 +124,7 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
     for (PeriodicState& s : states)
         s.resize(harmonics);
     // Where each solved state's components go, and whose they are.
-    std::vector<Complex*> out;
-    std::vector<std::pair<int, int>> solved; // (model, lane)
-    std::vector<std::size_t> offsets;
+    std::vector<std::pair<int, int>> solved; // (model, lane), by model and then lane
     for (int h = 1; h <= harmonics; ++h) {
         const std::size_t hi = static_cast<std::size_t>(h - 1);
         // Lanes past `count` repeat the last profile's system (their solutions are unused).
@@ -107,12 +144,7 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
         }
         band_.set_lanes(bands);
         // The right-hand sides, the same in every lane.
-        double* b = rhs_.data();
-        for (const Complex& v : loads_[hi]) {
-            std::fill_n(b, kLanes, v.real());
-            std::fill_n(b + kLanes, kLanes, v.imag());
-            b += 2 * kLanes;
-        }
+        ComplexLaneBand::broadcast(loads_[hi], rhs_.data());
         band_.factorise(rhs_.data(), R);
         band_.back_substitute(rhs_.data(), R);
         // A lane's solutions of model g are those it gets alone when the factorisation, its
@@ -135,7 +167,6 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
         }
         // The tide's components of every reliable lane, copied out row by row (each row's
         // solutions of all lanes read at once, rather than one lane at a time).
-        out.clear();
         solved.clear();
         for (int g = 0; g < G; ++g)
             for (int i = 0; i < count; ++i) {
@@ -145,26 +176,11 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                     alone[k] = true;
                     continue;
                 }
-                for (int c = 0; c < kComponents; ++c) {
-                    auto& x = state(g, i).x[hi][static_cast<std::size_t>(c)];
-                    x.resize(static_cast<std::size_t>(n));
-                    out.push_back(x.data());
-                }
+                for (int c = 0; c < kComponents; ++c)
+                    state(g, i).x[hi][static_cast<std::size_t>(c)].resize(static_cast<std::size_t>(n));
                 solved.emplace_back(g, i);
             }
-        // Within a row, where each solved state's first component sits.
-        offsets.clear();
-        for (const auto& [g, lane] : solved)
-            offsets.push_back(ComplexLaneBand::index(R, 0, kComponents * g, 0, lane));
-        const std::size_t used = solved.size(), stride = ComplexLaneBand::index(R, 0, 1, 0, 0);
-        for (int row = 0; row < n; ++row) {
-            const double* v = rhs_.data() + ComplexLaneBand::index(R, row, 0, 0, 0);
-            for (std::size_t u = 0; u < used; ++u)
-                for (std::size_t c = 0; c < kComponents; ++c) {
-                    const double* at = v + offsets[u] + c * stride;
-                    out[u * kComponents + c][row] = Complex(at[0], at[kLanes]);
-                }
-        }
+        copy_solutions(solved, count, hi, R, states);
         // A self-gravitating body: each lane's unit responses, then the coupling's correction
         // of the components of every model solved in it.
         if (model_.body.self_gravity)

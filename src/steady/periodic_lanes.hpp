@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "linalg/complex_band_lanes.hpp"
@@ -45,6 +46,9 @@ class PeriodicLanes {
     long redone() const { return redone_; }
 
   private:
+    void copy_solutions(std::span<const std::pair<int, int>> solved, int count, std::size_t hi,
+                        int R, std::span<PeriodicState> states);
+
     const ShellModel& model_;
     // Per model of the group: its forcing, and the scalar solve of an unreliable lane.
     std::vector<PeriodicSolver> scalars_;

@@ -177,10 +177,10 @@ if [ "${CALLGRIND:-0}" = 1 ] && command -v valgrind > /dev/null; then
     }
     a=$(counted c-base "$base_tidal") b=$(counted c-thread "$tidal")
     awk -v a="$a" -v b="$b" 'BEGIN { printf "instructions, 20 points in a journal, one thread: baseline %.0f, this build %.0f, ratio %.3f\n", a, b, b / a }'
-    diff -r c-base c-thread > /dev/null && echo "identical: the two 20-point journal studies"
+    same_outputs c-base c-thread && echo "identical: the two 20-point journal studies (study.nc by its content)"
 fi
-if diff -r s-base s-thread > /dev/null; then
-    echo "identical: the baseline's and this build's study directories, file by file"
+if same_outputs s-base s-thread; then
+    echo "identical: the baseline's and this build's study directories, file by file (study.nc by its content)"
 else
     echo "DIFFERENT: the baseline's and this build's study directories"; exit 1
 fi

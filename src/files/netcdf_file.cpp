@@ -86,6 +86,11 @@ int NetcdfFile::variable(std::string_view name, Type type, std::span<const int> 
     return var;
 }
 
+void NetcdfFile::write_through(int var) {
+    errno = 0;
+    check(nc_set_var_chunk_cache(id_, var, 0, 0, 1.0f), "set the chunk cache of a variable");
+}
+
 void NetcdfFile::text(int var, std::string_view name, std::string_view value) {
     errno = 0;
     check(nc_put_att_text(id_, nc_var(var), std::string(name).c_str(), value.size(), value.data()),

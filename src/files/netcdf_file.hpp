@@ -34,6 +34,10 @@ class NetcdfFile {
     // value is put (the _FillValue readers take as missing). `compress` deflates its chunks.
     int variable(std::string_view name, Type type, std::span<const int> dims,
                  std::string_view units, std::string_view long_name, bool compress = false);
+    // Has the chunks of variable `var` compressed and stored as a put hands them over, rather
+    // than kept uncompressed in the library's chunk cache until the file is closed: for a
+    // variable put whole, once, so that the work of each put is done within it.
+    void write_through(int var);
     // Attributes of a variable (or of the file: kGlobal).
     void text(int var, std::string_view name, std::string_view value);
     void number(int var, std::string_view name, double value);

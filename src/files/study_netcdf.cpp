@@ -1,7 +1,10 @@
 #include "files/study_netcdf.hpp"
 
 #include <algorithm>
+#include <exception>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 namespace tidal {
 
@@ -74,9 +77,11 @@ void write_study_netcdf(const std::string& path, const StudyContent& c) {
     dims.push_back(d_rheology);
     dims.push_back(d_viscosity);
     std::vector<std::pair<int, SummaryVariable>> vars;
-    for (SummaryVariable& v : summary_variables())
+    for (SummaryVariable& v : summary_variables()) {
         vars.emplace_back(nc.variable(v.name, T::Double, dims, v.units, v.long_name, true),
                           std::move(v));
+        nc.write_through(vars.back().first);
+    }
     nc.end_definitions();
 
     for (std::size_t a = 0; a < c.axes.size(); ++a)
@@ -98,9 +103,9 @@ void write_study_netcdf(const std::string& path, const StudyContent& c) {
             eta_at[p].push_back(static_cast<std::size_t>(
                 std::lower_bound(etas.begin(), etas.end(), row.eta) - etas.begin()));
     }
-    std::vector<double> values(c.points.size() * block);
-    for (const auto& [id, v] : vars) {
-        std::fill(values.begin(), values.end(), std::numeric_limits<double>::quiet_NaN());
+    // A variable's hypercube: NaN where a point has no such rheology or viscosity.
+    const auto gather = [&](const SummaryVariable& v, std::vector<double>& values) {
+        values.assign(c.points.size() * block, std::numeric_limits<double>::quiet_NaN());
         for (std::size_t p = 0; p < c.points.size(); ++p) {
             const StudyPointRows& point = c.points[p];
             for (std::size_t r = 0; r < point.rheologies.size(); ++r) {
@@ -109,7 +114,36 @@ void write_study_netcdf(const std::string& path, const StudyContent& c) {
                     values[at + eta_at[p][k]] = v.value(point.rows[k], r);
             }
         }
-        nc.put(id, values);
+    };
+    // Each variable's values are gathered on a thread of their own while the one before them
+    // is compressed into the file (where no thread can be had, here, after it).
+    std::vector<double> values, next;
+    if (!vars.empty()) gather(vars.front().second, values);
+    for (std::size_t i = 0; i < vars.size(); ++i) {
+        bool ahead = false;
+        std::exception_ptr failure;
+        {
+            std::jthread helper;
+            if (i + 1 < vars.size()) {
+                try {
+                    helper = std::jthread([&, i] {
+                        try {
+                            gather(vars[i + 1].second, next);
+                        } catch (...) {
+                            failure = std::current_exception();
+                        }
+                    });
+                    ahead = true;
+                } catch (const std::system_error&) {
+                }
+            }
+            nc.put(vars[i].first, values);
+        } // the helper has finished
+        if (failure) std::rethrow_exception(failure);
+        if (i + 1 < vars.size()) {
+            if (!ahead) gather(vars[i + 1].second, next);
+            std::swap(values, next);
+        }
     }
     nc.close();
 }

@@ -1,7 +1,7 @@
 # Shared by the whole-program benchmarks (sourced): a scratch directory, a baseline build from
 # a git revision, timing of repeated runs and ratios against a limit.
 scratch=$(mktemp -d)
-bench_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/same_outputs.sh"
 trap 'git worktree remove --force "$scratch/src" > /dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 runs=${RUNS:-3}
 declare -A median median_cpu all_times all_cpus all_peaks
@@ -80,16 +80,3 @@ instruction_ratio() {
         printf "%-44s %.3f (%.0f / %.0f instructions; limit %s) %s\n", l, r, a, b, lim, (r <= lim ? "ok" : "OVER") }'
 }
 
-# same_outputs A B: whether two output directories hold the same results: every file the same
-# bytes, but a NetCDF file (.nc) that differs in its bytes the same content by same_netcdf.py
-# (every value to the bit; the library may lay the same chunks out in another order).
-same_outputs() {
-    diff -r -x '*.nc' "$1" "$2" > /dev/null || return 1
-    local f
-    while IFS= read -r f; do
-        [ -e "$2/$f" ] || return 1
-        cmp -s "$1/$f" "$2/$f" && continue
-        "${PYTHON:-/usr/bin/python3}" "$bench_dir/same_netcdf.py" "$1/$f" "$2/$f" || return 1
-    done < <(cd "$1" && find . -name '*.nc')
-    [ "$(cd "$1" && find . -name '*.nc' | sort)" = "$(cd "$2" && find . -name '*.nc' | sort)" ]
-}

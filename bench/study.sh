@@ -24,6 +24,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+source bench/same_outputs.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j "$(nproc)" --target tidal > /dev/null
 tidal=$PWD/build/tidal

@@ -57,6 +57,17 @@ class PeriodReduction {
                 const HarmonicForcing& forcing, std::span<PeriodRecord> out,
                 RecordFields fields = RecordFields::All);
 
+    // The same for the states of several models that share their radial problem and differ
+    // only in the tide's loads (a study's eccentricities): model g's states are
+    // states[g count + i] (count = layer_etas.size()), with the viscosities layer_etas[i],
+    // its forcing forcings[g] and its records out[g count + i], each as the model's batch
+    // alone would give it. Each layer's dissipation terms of every lane are formed once for
+    // all the models.
+    void reduce(std::span<const PeriodicState> states, Rheology rheology, Flavour flavour,
+                std::span<const std::span<const double>> layer_etas,
+                std::span<const HarmonicForcing* const> forcings, std::span<PeriodRecord> out,
+                RecordFields fields = RecordFields::All);
+
     // How many states of a batch were reduced again alone so far (an infinity or NaN in
     // their lane).
     long redone() const { return redone_; }
@@ -107,11 +118,13 @@ class PeriodReduction {
     void power_of(const PeriodicState& state, Rheology swept, Flavour flavour,
                   std::span<const double> layer_eta, const RheologySpan& span,
                   std::vector<double>& layer_power);
-    // The same for the states of a batch, one per lane: lane_power_[i] for states[i]
-    // (the lanes past the batch repeat its last state). False when the layers' terms differ in
-    // number from lane to lane (then nothing is formed).
+    // The same for the states of `models` models' batches, one state per lane:
+    // lanes_.layer_power[g count + i] for states[g count + i] (the lanes past a batch repeat
+    // its last state), the terms formed once per layer and lane for all models. False when the
+    // layers' terms differ in number from lane to lane (then nothing is formed).
     template <class R>
-    bool power_of_lanes(std::span<const PeriodicState> states, Rheology swept, Flavour flavour,
+    bool power_of_lanes(std::span<const PeriodicState> states, int models, Rheology swept,
+                        Flavour flavour,
                         std::span<const std::span<const double>> layer_etas,
                         const RheologySpan& span);
     // The mean power (W) from the layers' powers before the window's means, and each
@@ -151,7 +164,7 @@ class PeriodReduction {
         std::array<HarmonicSymbols, kLanes> symbols;
         std::vector<double> weight, gain, x;
         std::vector<double> v; // the amplitudes' lane vectors, aligned within
-        std::array<std::vector<double>, kLanes> layer_power;
+        std::vector<std::vector<double>> layer_power; // per model and lane
     };
     LaneScratch lanes_;
     long redone_ = 0;

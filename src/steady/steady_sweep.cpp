@@ -37,11 +37,12 @@ void SteadyEngine::solve(Rheology rheology, Flavour flavour,
     const std::size_t G = static_cast<std::size_t>(points());
     lanes_.solve(rheology, flavour, layer_etas,
                  std::span<PeriodicState>(states_.data(), G * count));
-    // Each model's states reduced together, one per lane, as each alone.
+    // Every model's states reduced together, one per lane, as each alone.
+    std::vector<const HarmonicForcing*> forcings;
     for (std::size_t g = 0; g < G; ++g)
-        reduction_.reduce(std::span<const PeriodicState>(states_.data() + g * count, count),
-                              rheology, flavour, layer_etas, lanes_.forcing(static_cast<int>(g)),
-                              out.subspan(g * count, count), fields);
+        forcings.push_back(&lanes_.forcing(static_cast<int>(g)));
+    reduction_.reduce(std::span<const PeriodicState>(states_.data(), G * count), rheology,
+                      flavour, layer_etas, forcings, out.first(G * count), fields);
     if (!one_) return;
     std::array<PeriodRecord, kLanes> one;
     one_->solve(rheology, flavour, layer_etas, std::span<PeriodRecord>(one.data(), count),

@@ -84,6 +84,55 @@ TEST(LaneReduction, BatchesGiveEachStatesRecordToTheBit) {
     expect_batches_reduce_alone(engine.model(), "layered");
 }
 
+// The batches of two models that differ only in the tide's loads (their eccentricities),
+// reduced in one call, against each state reduced alone with its own model's forcing; and a
+// third model whose states carry another factor s (their terms cannot be the first model's),
+// reduced the same way.
+// Caught: every model given the first model's stress amplitudes; every record finished with
+// the first model's forcing; the check of the factors s removed (the third model's terms
+// formed from the first model's s).
+TEST(LaneReduction, ModelsOfAGroupGiveEachModelsRecordsToTheBit) {
+    Body b = preset(1).body_spec;
+    b.layers = 5;
+    b.models = {Rheology::Maxwell, Rheology::KelvinVoigt, Rheology::Andrade};
+    std::vector<ShellModel> models;
+    for (const double e : {0.002, 0.007, 0.011}) {
+        b.eccentricity = e;
+        models.push_back(make_shell_model(b, RunConstants{2.0, 100, 1000}));
+    }
+    std::vector<PeriodicSolver> solvers(models.begin(), models.end());
+    const LaneProfiles p = lane_profiles(models[0]);
+    const int harmonics = solvers[0].forcing().harmonics;
+    PeriodReduction alone(models[0], harmonics), group(models[0], harmonics);
+    std::vector<const HarmonicForcing*> forcings;
+    for (const PeriodicSolver& s : solvers)
+        forcings.push_back(&s.forcing());
+    for (const Rheology r : b.models)
+        for (const Flavour flavour : {Flavour::Continuous, Flavour::Discrete}) {
+            for (const std::size_t G : {std::size_t{2}, std::size_t{3}}) {
+                std::vector<PeriodicState> states;
+                for (std::size_t g = 0; g < G; ++g)
+                    for (const PeriodicState& s : states_of(solvers[g], r, flavour, p))
+                        states.push_back(s);
+                if (G == 3) // another time step's symbol, as far as the terms can tell
+                    for (std::size_t i = 2 * kLanes; i < states.size(); ++i)
+                        for (Complex& s : states[i].s)
+                            s *= 1.0 + 1e-9;
+                std::vector<PeriodRecord> out(states.size());
+                group.reduce(states, r, flavour, p.views,
+                             std::span(forcings).first(G), out);
+                for (std::size_t k = 0; k < states.size(); ++k)
+                    testing_records::expect_same_bits(
+                        out[k],
+                        alone.reduce(states[k], r, flavour, p.etas[k % kLanes],
+                                     *forcings[k / kLanes]),
+                        "rheology " + std::to_string(index_of(r)) + " of " +
+                            std::to_string(G) + " models, state " + std::to_string(k));
+            }
+        }
+    EXPECT_EQ(group.redone(), 0);
+}
+
 // Caught: the fallback removed (the lane's NaN kept where the plain product recovers the
 // infinity); the fallback reducing the batch's first state in place of the lane's own.
 TEST(LaneReduction, ALaneThatMeetsAnInfinityIsReducedAlone) {

@@ -4,24 +4,6 @@
 
 namespace tidal {
 
-RadialCell radial_cell(int i, const RadialGrid& grid) {
-    const auto r = vec1(grid.r);
-    const int N = grid.N;
-    const double mid = (r(i) + r(i + 1)) / 2.0;
-    const double thickness = r(i) - r(i + 1);
-    const int ocean = grid.liquid_layer;
-    if (ocean > 0) {
-        // Over and under an ocean: the shell's base and the core's top lie on mid-radii, so
-        // the cells there are halves; the ocean's inert layer dissipates nothing.
-        if (i == ocean) return {mid, thickness, 0.0};
-        // (And the inner region's base over a liquid core.)
-        const bool face = i == 1 || i == ocean - 1 || i == ocean + 1 || (i == N && !grid.centre);
-        return {mid, thickness, face ? 0.5 : 1.0};
-    }
-    const bool half = i == 1 || (i == N && !grid.centre);
-    return {mid, thickness, half ? 0.5 : 1.0};
-}
-
 std::vector<double> period_means(const std::vector<double>& integrals, int nperiod, double dt) {
     const double tau = static_cast<double>(nperiod) * dt;
     std::vector<double> out;

@@ -335,7 +335,10 @@ void PeriodReduction::finish(const PeriodicState& state, Flavour flavour,
     const DegreeFactors f = degree_factors(model_.run.j);
     const EquatorHarmonics eq = equator_harmonics();
     const std::size_t H = static_cast<std::size_t>(state.harmonics);
-    std::vector<Complex> surface(H), equator(H);
+    std::vector<Complex>& surface = finish_.surface;
+    std::vector<Complex>& equator = finish_.equator;
+    surface.assign(H, Complex{});
+    equator.assign(H, Complex{});
     // The response of the Love numbers and the phase: order 0, or an order-1 model's cosine.
     const int response = response_slot(model_.orders);
     // Without the extremes only the fundamental's surface amplitude is read.
@@ -361,7 +364,8 @@ void PeriodReduction::finish(const PeriodicState& state, Flavour flavour,
             return radial_displacement(f, x[static_cast<std::size_t>(unknowns::u_minus(node) - 1)],
                                        x[static_cast<std::size_t>(unknowns::u_plus(node) - 1)]);
         };
-        std::vector<Complex> jumps;
+        std::vector<Complex>& jumps = finish_.jumps;
+        jumps.clear();
         for (const DensityJump& d : model_.jumps)
             jumps.push_back(ur(d.node));
         const int ocean = model_.grid.liquid_layer;
@@ -396,7 +400,8 @@ void PeriodReduction::finish(const PeriodicState& state, Flavour flavour,
             tn -= std::floor(tn);
             out.tn = tn >= 1.0 ? 0.0 : tn;
         }
-        std::vector<Complex> negated(H);
+        std::vector<Complex>& negated = finish_.negated;
+        negated.resize(H);
         for (std::size_t h = 0; h < H; ++h)
             negated[h] = -equator[h];
         const double low = trig_minimum(equator).value;

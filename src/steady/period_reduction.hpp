@@ -167,6 +167,12 @@ class PeriodReduction {
         std::vector<std::vector<double>> layer_power; // per model and lane
     };
     LaneScratch lanes_;
+    // finish()'s surface and equatorial amplitudes per harmonic, their negatives and the
+    // displacements at the density jumps, kept from record to record.
+    struct FinishScratch {
+        std::vector<Complex> surface, equator, negated, jumps;
+    };
+    mutable FinishScratch finish_;
     long redone_ = 0;
 };
 

@@ -61,8 +61,9 @@ PeriodicLanes::PeriodicLanes(std::vector<const ShellModel*> group)
 
 // Copies the tide's components of harmonic index hi of every (model, lane) in `solved` out of
 // the lane layout of the right-hand sides into their states (each x already n long). A model
-// whose lanes are all solved has each row's eight lanes transposed two at a time (a lane's real
-// and imaginary parts sit kLanes doubles apart); the others are copied value by value.
+// whose lanes are all solved has each component's lanes copied together
+// (ComplexLaneBand::copy_lanes: a lane's real and imaginary parts sit kLanes doubles apart, and
+// are interleaved four lanes at a time); the others are copied value by value.
 void PeriodicLanes::copy_solutions(std::span<const std::pair<int, int>> solved, int count,
                                    std::size_t hi, int R, std::span<PeriodicState> states) {
     const int n = model_.order();
@@ -165,8 +166,7 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                         units[static_cast<std::size_t>(lane)];
             }
         }
-        // The tide's components of every reliable lane, copied out row by row (each row's
-        // solutions of all lanes read at once, rather than one lane at a time).
+        // The tide's components of every reliable lane, copied out of the lane layout.
         solved.clear();
         for (int g = 0; g < G; ++g)
             for (int i = 0; i < count; ++i) {

@@ -40,11 +40,22 @@ StudyJob::StudyJob(std::vector<Body> bodies, std::vector<int> numbers,
     : bodies_(std::move(bodies)), numbers_(std::move(numbers)), steady_(steady) {
     first_unit_.push_back(0);
     if (steady_) {
-        // Runs of consecutive points that share their radial problem with the run's first.
-        for (int p = 0; p < points(); ++p)
-            if (group_start_.empty() || p - group_start_.back() >= group ||
-                !share_radial_problem(body(group_start_.back()), body(p)))
-                group_start_.push_back(p);
+        // Runs of consecutive points that share their radial problem with the run's first,
+        // each cut into the fewest units of at most `group` points, of sizes that differ by
+        // one at most (a run of 50 into two of 25, not 25, 25 and nothing; 30 into two of 15,
+        // not 25 and 5): one factorisation serves a unit's points, so units of even size
+        // spend the fewest and keep the threads evenly loaded.
+        const int cap = std::max(1, group);
+        for (int first = 0; first < points();) {
+            int end = first + 1;
+            while (end < points() && share_radial_problem(body(first), body(end)))
+                ++end;
+            const int length = end - first;
+            const int units = (length + cap - 1) / cap;
+            for (int u = 0; u < units; ++u)
+                group_start_.push_back(first + u * length / units);
+            first = end;
+        }
         group_start_.push_back(points());
     }
     for (const Body& b : bodies_) {

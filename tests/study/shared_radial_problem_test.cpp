@@ -4,6 +4,7 @@
 // anything else, or whose tides take another path, must not be grouped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <span>
@@ -73,9 +74,60 @@ int expect_units_are_points_alone(const std::vector<Body>& bodies) {
     return largest;
 }
 
+// The points of each unit of a steady job of `bodies`.
+std::vector<int> unit_sizes(const std::vector<Body>& bodies) {
+    std::vector<int> numbers(bodies.size());
+    std::iota(numbers.begin(), numbers.end(), 0);
+    const StudyJob job(bodies, numbers, {}, true);
+    std::vector<int> sizes;
+    int next = 0;
+    for (int u = 0; u < job.units(); ++u) {
+        EXPECT_EQ(job.locate(u).first, next) << "unit " << u << " starts where the last ended";
+        sizes.push_back(job.unit_points(u));
+        next += sizes.back();
+    }
+    EXPECT_EQ(next, job.points()) << "every point in one unit";
+    return sizes;
+}
+
+// Caught: a run cut into units of kSteadyGroup and a remainder (26 points as 25 + 1); one
+// unit more than needed; a unit carried on past a point of another shell; the last point of
+// a run left out.
+TEST(SharedRadialProblem, RunsAreCutIntoTheFewestUnitsOfEvenSize) {
+    const Body base = short_sweep(*preset_body(1));
+    const int G = kSteadyGroup;
+    using Sizes = std::vector<int>;
+    EXPECT_EQ(unit_sizes(eccentricities(base, 1, 0.002, 0.001)), Sizes{1});
+    EXPECT_EQ(unit_sizes(eccentricities(base, G, 0.002, 0.001)), Sizes{G});
+    EXPECT_EQ(unit_sizes(eccentricities(base, G + 1, 0.002, 0.001)),
+              (Sizes{(G + 1) / 2, G + 1 - (G + 1) / 2}));
+    EXPECT_EQ(unit_sizes(eccentricities(base, 2 * G, 0.002, 0.0001)), (Sizes{G, G}));
+    // 2G + 1 points: three units, 17, 17 and 17 for G = 25.
+    const Sizes three = unit_sizes(eccentricities(base, 2 * G + 1, 0.002, 0.0001));
+    ASSERT_EQ(three.size(), 3u);
+    EXPECT_LE(*std::max_element(three.begin(), three.end()) -
+                  *std::min_element(three.begin(), three.end()),
+              1);
+    // Two shells: a run of 3 points, then one of 4, each its own unit.
+    std::vector<Body> two = eccentricities(base, 3, 0.002, 0.001);
+    Body thicker = base;
+    thicker.thickness *= 1.5;
+    for (const Body& b : eccentricities(thicker, 4, 0.002, 0.001))
+        two.push_back(b);
+    EXPECT_EQ(unit_sizes(two), (Sizes{3, 4}));
+    // The cap as given: runs of 7 with units of at most 3 are 3, 2, 2.
+    std::vector<int> numbers(7);
+    std::iota(numbers.begin(), numbers.end(), 0);
+    const StudyJob capped(eccentricities(base, 7, 0.002, 0.001), numbers, {}, true, 3);
+    ASSERT_EQ(capped.units(), 3);
+    EXPECT_EQ(capped.unit_points(0) + capped.unit_points(1) + capped.unit_points(2), 7);
+    for (int u = 0; u < 3; ++u)
+        EXPECT_TRUE(capped.unit_points(u) == 2 || capped.unit_points(u) == 3) << "unit " << u;
+}
+
 // Caught: every point given the first point's loads (its columns 0..2 read for all); the unit
-// loads' columns taken after the first point's instead of after every point's; the study's
-// runs capped one point past kSteadyGroup.
+// loads' columns taken after the first point's instead of after every point's; a unit of
+// kSteadyGroup points cut in two.
 TEST(SharedRadialProblem, GroupedPointsGiveTheRowsEachGivesAlone) {
     Body preset = short_sweep(*preset_body(1));
     preset.models = {Rheology::Maxwell, Rheology::KelvinVoigt, Rheology::Andrade};
@@ -84,11 +136,11 @@ TEST(SharedRadialProblem, GroupedPointsGiveTheRowsEachGivesAlone) {
     auto layered = read_body(test_data("layered_body.toml"), "layered_body.toml", {});
     ASSERT_TRUE(std::holds_alternative<Body>(layered)) << std::get<BodyError>(layered).message;
     const Body interior = short_sweep(std::get<Body>(layered));
-    // G + 1 points: a unit of kSteadyGroup and one of a single point.
+    // kSteadyGroup points: the largest unit there is.
     for (const Body& base : {preset, gravity, interior}) {
         SCOPED_TRACE(base.name + (base.self_gravity ? " self-gravitating" : ""));
         EXPECT_EQ(expect_units_are_points_alone(
-                      eccentricities(base, kSteadyGroup + 1, 0.002, 0.001)),
+                      eccentricities(base, kSteadyGroup, 0.002, 0.0005)),
                   kSteadyGroup);
     }
     // The exact tide: its harmonics' count grows with the eccentricity, so runs of equal

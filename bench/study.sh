@@ -17,8 +17,9 @@
 # run per point (s-loop; a steady sweep runs on one core) and, with MPI, mpirun -np N (s-ranks).
 # JOURNAL=1 keeps the steady study's points in a journal (point_directories = false) instead of
 # a directory each. CALLGRIND=1 (with valgrind) also counts the instructions of both programs
-# on the first 20 of those points (4 thicknesses x 5 eccentricities, a journal, one thread):
-# the figure to compare on a shared machine, whatever else it runs.
+# on 20 of those points (4 thicknesses x 5 eccentricities) and on 100 (2 thicknesses x all 50
+# eccentricities, whole runs of a shell), each in a journal on one thread: the figures to
+# compare on a shared machine, whatever else it runs.
 # Usage: bench/study.sh            (builds build/ and, if MPI is installed, build-mpi/)
 #        PART=time or PART=steady  for one of the two studies only
 set -euo pipefail
@@ -61,6 +62,9 @@ declare -A best
 measure() {
     local label=$1; shift
     rm -rf "$label"
+    # The files of the runs before reach the disk first, so that no run is timed while the
+    # system writes back another's hundreds of megabytes.
+    sync
     /usr/bin/time -f "%e %U %S" -o time.txt "$@" > /dev/null 2> "$label.err" || {
         echo "$label failed:"; cat "$label.err"; exit 1; }
     read -r wall user sys < time.txt
@@ -132,6 +136,10 @@ fi
     echo '"shell.thickness" = [10000.0, 11000.0, 12000.0, 13000.0]'
     echo '"orbit.eccentricity" = [0.001, 0.0012, 0.0014, 0.0016, 0.0018]'
 } > steady20.toml
+# 100 of the 1000 points (2 shells x all 50 eccentricities): whole runs of one shell, which a
+# study cuts into units of points solved together.
+sed -e 's/^"shell.thickness" = .*/"shell.thickness" = [10000.0, 11000.0]/' steady.toml > steady100.toml
+grep -q '^point_directories' steady100.toml || sed -i '2a point_directories = false' steady100.toml
 # The baseline program: another build's, or revision BASE (default main) built here.
 if [ -n "${BASELINE_PROGRAM:-}" ]; then
     base_tidal=$(realpath "$BASELINE_PROGRAM")
@@ -172,13 +180,15 @@ printf '%-8s %8s %8s %10s\n' way wall_s cpu_s cpu/wall
 for w in $(printf '%s\n' "${ways[@]}" | awk '!seen[$0]++'); do echo "${best[$w]}"; done
 echo "study_sweep.csv: $(du -h s-thread/study_sweep.csv | cut -f1), the whole output $(du -sh s-thread | cut -f1)"
 if [ "${CALLGRIND:-0}" = 1 ] && command -v valgrind > /dev/null; then
-    counted() { # output directory, program
-        valgrind --tool=callgrind --callgrind-out-file=/dev/null "$2" --study steady20.toml \
+    counted() { # output directory, program, study file
+        valgrind --tool=callgrind --callgrind-out-file=/dev/null "$2" --study "$3" \
             --output "$1" --jobs 1 2>&1 > /dev/null | awk '/Collected/ { print $NF }'
     }
-    a=$(counted c-base "$base_tidal") b=$(counted c-thread "$tidal")
-    awk -v a="$a" -v b="$b" 'BEGIN { printf "instructions, 20 points in a journal, one thread: baseline %.0f, this build %.0f, ratio %.3f\n", a, b, b / a }'
-    same_outputs c-base c-thread && echo "identical: the two 20-point journal studies (study.nc by its content)"
+    for n in 20 100; do
+        a=$(counted c-base-$n "$base_tidal" steady$n.toml) b=$(counted c-thread-$n "$tidal" steady$n.toml)
+        awk -v n="$n" -v a="$a" -v b="$b" 'BEGIN { printf "instructions, %d points in a journal, one thread: baseline %.0f, this build %.0f, ratio %.3f\n", n, a, b, b / a }'
+        same_outputs c-base-$n c-thread-$n && echo "identical: the two $n-point journal studies (study.nc by its content)"
+    done
 fi
 if same_outputs s-base s-thread; then
     echo "identical: the baseline's and this build's study directories, file by file (study.nc by its content)"

@@ -42,9 +42,10 @@ StudyJob::StudyJob(std::vector<Body> bodies, std::vector<int> numbers,
     if (steady_) {
         // Runs of consecutive points that share their radial problem with the run's first,
         // each cut into the fewest units of at most `group` points, of sizes that differ by
-        // one at most (a run of 50 into two of 25, not 25, 25 and nothing; 30 into two of 15,
-        // not 25 and 5): one factorisation serves a unit's points, so units of even size
-        // spend the fewest and keep the threads evenly loaded.
+        // one at most (with units of at most 13, a run of 50 into 12, 13, 12 and 13 rather
+        // than 13, 13, 13 and 11; 14 into two of 7 rather than 13 and 1): one factorisation
+        // serves a unit's points, so units of even size spend the fewest and keep the threads
+        // evenly loaded.
         const int cap = std::max(1, group);
         for (int first = 0; first < points();) {
             int end = first + 1;

@@ -20,10 +20,11 @@
 namespace tidal {
 
 // The most points of a steady study solved as one unit. A unit's points share one
-// factorisation per viscosity and harmonic, their loads its further right-hand sides: with 25
-// points it is some 4 % of a unit's work instead of 13 % with 8, while a study of a few
-// shells still has units for every thread.
-inline constexpr int kSteadyGroup = 25;
+// factorisation per viscosity and harmonic, their loads its further right-hand sides: more
+// points spend fewer instructions on the factorisation, but past a dozen or so the block of
+// right-hand sides (three columns a point, in every lane) no longer stays in the second-level
+// cache and the states kept grow the memory (docs/performance-steady.md).
+inline constexpr int kSteadyGroup = 13;
 
 class StudyJob {
   public:

@@ -102,7 +102,7 @@ TEST(SharedRadialProblem, RunsAreCutIntoTheFewestUnitsOfEvenSize) {
     EXPECT_EQ(unit_sizes(eccentricities(base, G + 1, 0.002, 0.001)),
               (Sizes{(G + 1) / 2, G + 1 - (G + 1) / 2}));
     EXPECT_EQ(unit_sizes(eccentricities(base, 2 * G, 0.002, 0.0001)), (Sizes{G, G}));
-    // 2G + 1 points: three units, 17, 17 and 17 for G = 25.
+    // 2G + 1 points: three units of sizes that differ by one at most.
     const Sizes three = unit_sizes(eccentricities(base, 2 * G + 1, 0.002, 0.0001));
     ASSERT_EQ(three.size(), 3u);
     EXPECT_LE(*std::max_element(three.begin(), three.end()) -

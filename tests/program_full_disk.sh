@@ -49,10 +49,11 @@ check "... after the CSV tables were written whole" \
 check "... no half-written results.nc under either name, the earlier one untouched" \
     "[ ! -e fits/run/results.nc.partial ] && [ \"\$(md5sum < fits/run/results.nc)\" = \"\$earlier\" ]"
 
-# A steady study whose own files fill the disk at its end, its points already in the journal:
-# one line naming one of those files and the reason, none of them published, no study.nc.partial
-# (the tables' .partial files kept whole, as a single run keeps its own), and the journal kept, so that the same command resumes the study once there
-# is room, computing nothing again.
+# A steady study whose own files fill the disk at its end, its points already in the journal (an
+# earlier run published them all, and its study files are gone): one line naming one of those
+# files and the reason, none of them published, no study.nc.partial (the tables' .partial files
+# kept whole, as a single run keeps its own), and the journal kept, so that the same command
+# resumes the study once there is room, computing nothing again.
 rm -rf fits/run fits/filler
 cat > study.toml <<'TOML'
 base = 1
@@ -71,9 +72,11 @@ TOML
 journal=$(pages fits/study/study.journal)
 sweep=$(pages fits/study/study_sweep.csv)
 journal_sum=$(md5sum < fits/study/study.journal)
-rm -rf fits/study
+tables_sum=$(cd fits/study && md5sum study.csv study_sweep.csv)
+cp fits/study/study.journal full.journal
+rm fits/study/study.csv fits/study/study_sweep.csv fits/study/study.nc
 free_kib=$(df -k --output=avail fits | tail -n 1)
-dd if=/dev/zero of=fits/filler bs=1k count=$((free_kib - 4 * (journal + 2 + sweep / 2))) 2> /dev/null
+dd if=/dev/zero of=fits/filler bs=1k count=$((free_kib - 4 * (2 + sweep / 2))) 2> /dev/null
 "$tidal" --study study.toml --output fits/study > /dev/null 2> err.txt; status=$?
 check "a study's own files filling the disk: status 1, one line naming one and the reason" \
     "[ $status -eq 1 ] && one_line err.txt && grep -Eq \"study(_sweep\\.csv|\\.csv|\\.nc)\\.partial'.*No space left on device\" err.txt"
@@ -85,4 +88,27 @@ rm fits/filler
 "$tidal" --study study.toml --output fits/study > /dev/null 2> err.txt; status=$?
 check "... and the same command then completes it, computing nothing again" \
     "[ $status -eq 0 ] && grep -q '0 computed now, 4 published before' err.txt && [ -s fits/study/study.nc ] && [ -s fits/study/study_sweep.csv ]"
+
+# The same study on a disk that fills while its points are computed: the journal and the
+# study's tables grow together, so either may be the file refused. One line naming it and the
+# reason, nothing of the study published, the journal a run of whole records (a prefix of the
+# complete one), and the same command then completes the study to the same tables.
+rm -rf fits/study
+free_kib=$(df -k --output=avail fits | tail -n 1)
+dd if=/dev/zero of=fits/filler bs=1k count=$((free_kib - 4 * (2 + (journal + sweep) / 2))) 2> /dev/null
+"$tidal" --study study.toml --output fits/study > /dev/null 2> err.txt; status=$?
+check "a disk full while a study's points are computed: status 1, one line naming the file and the reason" \
+    "[ $status -eq 1 ] && one_line err.txt && grep -Eq \"study(\\.journal|_sweep\\.csv\\.partial|\\.csv\\.partial)'.*No space left on device\" err.txt"
+# Whole records: the journal is empty or ends with a record's last line, and is the start of the
+# complete journal.
+whole_records() {
+    [ ! -s "$1" ] || tail -n 1 "$1" | grep -Eq '^end point-[0-9]+$' &&
+        cmp -s -n "$(stat -c %s "$1")" "$1" full.journal
+}
+check "... nothing of the study published, its journal whole records of the complete one" \
+    "[ -z \"\$(ls fits/study | grep -E '^study(_sweep)?\\.(csv|nc)\$')\" ] && [ ! -e fits/study/study.nc.partial ] && whole_lines fits/study/*.partial && whole_records fits/study/study.journal"
+rm fits/filler
+"$tidal" --study study.toml --output fits/study > /dev/null 2> err.txt; status=$?
+check "... and the same command then completes it to the same tables" \
+    "[ $status -eq 0 ] && grep -q 'study of 4 points complete' err.txt && [ \"\$(md5sum < fits/study/study.journal)\" = \"\$journal_sum\" ] && [ \"\$(cd fits/study && md5sum study.csv study_sweep.csv)\" = \"\$tables_sum\" ]"
 exit $failed

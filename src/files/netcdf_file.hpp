@@ -38,6 +38,9 @@ class NetcdfFile {
     // than kept uncompressed in the library's chunk cache until the file is closed: for a
     // variable put whole, once, so that the work of each put is done within it.
     void write_through(int var);
+    // Stores variable `var` (declared, not yet put) in chunks of `sizes` entries along each of
+    // its dimensions, slowest first, instead of the library's choice.
+    void chunks(int var, std::span<const std::size_t> sizes);
     // Attributes of a variable (or of the file: kGlobal).
     void text(int var, std::string_view name, std::string_view value);
     void number(int var, std::string_view name, double value);
@@ -47,6 +50,9 @@ class NetcdfFile {
 
     // Puts the whole of a variable (its values in C order: the last dimension fastest).
     void put(int var, std::span<const double> values);
+    // Puts the block of `count` entries along each dimension from `start` (C order).
+    void put(int var, std::span<const std::size_t> start, std::span<const std::size_t> count,
+             std::span<const double> values);
     void put(int var, std::span<const int> values);
     void put(int var, std::span<const std::string> values);
 
@@ -59,9 +65,9 @@ class NetcdfFile {
     void check(int status, std::string_view action) const;
     std::string path_;
     // The NetCDF and HDF5 libraries keep state shared by all their files and are not safe to
-    // call from two threads at once: a file in the making holds the library (a process-wide
-    // lock) from its creation until its image is taken, in close() or the destructor.
-    std::unique_lock<std::mutex> library_;
+    // call from two threads at once: every call into them holds the library (a process-wide
+    // lock), so that files are built on several threads, one call at a time.
+    static std::unique_lock<std::mutex> library();
     int id_ = -1;
 };
 

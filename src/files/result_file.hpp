@@ -56,6 +56,7 @@ class ResultFile {
     int fd_ = -1;
     std::string pending_;
     off_t whole_ = 0; // end of the last whole flush
+    off_t handed_ = 0; // the records before this are being written to the disk already
     bool in_memory_ = false, keep_ = false;
     std::string content_; // a kept file's text in memory, as written
 };

@@ -1,10 +1,10 @@
 #include "files/study_netcdf.hpp"
 
 #include <algorithm>
-#include <exception>
 #include <limits>
-#include <system_error>
-#include <thread>
+#include <optional>
+
+#include "files/netcdf_file.hpp"
 
 namespace tidal {
 
@@ -30,29 +30,65 @@ void put_axis(NetcdfFile& nc, int var, const StudyAxis& a) {
 
 } // namespace
 
-void write_study_netcdf(const std::string& path, const StudyContent& c) {
-    std::size_t count = 1;
-    for (const StudyAxis& a : c.axes)
-        count *= a.size();
-    if (count != c.points.size())
-        throw OutputError("cannot write result file '" + path + "': the study's axes hold " +
-                          std::to_string(count) + " points, not its " +
-                          std::to_string(c.points.size()));
-
-    // Every point's rheologies (first seen first) and viscosities (ascending), together.
-    std::vector<std::string> rheologies;
-    std::vector<double> etas;
-    for (const StudyPointRows& p : c.points) {
-        for (const std::string& r : p.rheologies)
-            if (std::find(rheologies.begin(), rheologies.end(), r) == rheologies.end())
-                rheologies.push_back(r);
-        for (const SummaryRow& row : p.rows)
-            etas.push_back(row.eta);
+std::vector<std::size_t> study_chunk_points(std::span<const std::size_t> sizes,
+                                            std::size_t per_point, std::size_t target) {
+    std::vector<std::size_t> out(sizes.size(), 1);
+    const std::size_t points = std::max<std::size_t>(1, target / std::max<std::size_t>(1, per_point));
+    std::size_t run = 1; // points of the whole trailing axes taken so far
+    for (std::size_t a = sizes.size(); a-- > 0;) {
+        const std::size_t n = std::max<std::size_t>(1, sizes[a]);
+        if (run * n <= points) {
+            out[a] = n;
+            run *= n;
+            continue;
+        }
+        // As few stretches as the target allows, of sizes as even as chunks can be: 50
+        // points at most 45 a chunk make two chunks of 25, not 45 and 5.
+        const std::size_t most = std::max<std::size_t>(1, points / run);
+        const std::size_t pieces = (n + most - 1) / most;
+        out[a] = (n + pieces - 1) / pieces;
+        break;
     }
-    std::sort(etas.begin(), etas.end());
-    etas.erase(std::unique(etas.begin(), etas.end()), etas.end());
+    return out;
+}
 
-    NetcdfFile nc(path);
+struct StudyNetcdfWriter::State {
+    StudyShape shape;
+    NetcdfFile nc;
+    std::vector<std::pair<int, SummaryVariable>> vars;
+    std::vector<std::size_t> sizes; // of the axes
+    std::vector<std::size_t> chunk; // points a chunk spans along each axis
+    std::size_t total = 1;          // points
+    std::size_t added = 0;          // points added so far
+    std::size_t first = 0;          // the first point of the chunk in the making
+    std::vector<StudyPointRows> pending; // its points added so far
+    std::vector<double> values;     // one variable's chunk
+    State(std::string path, StudyShape s) : shape(std::move(s)), nc(std::move(path)) {}
+
+    // The points of the chunk that starts at point `p`: the stretch of the axis before the
+    // whole trailing ones, cut at its end.
+    std::size_t chunk_length(std::size_t p) const {
+        std::size_t run = 1, a = sizes.size();
+        while (a > 0 && chunk[a - 1] == sizes[a - 1]) {
+            --a;
+            run *= sizes[a];
+        }
+        if (a == 0) return total;
+        const std::size_t along = (p / run) % sizes[a - 1];
+        return std::min(chunk[a - 1], sizes[a - 1] - along) * run;
+    }
+};
+
+StudyNetcdfWriter::StudyNetcdfWriter(std::string path, StudyShape shape,
+                                     std::size_t chunk_values)
+    : s_(std::make_unique<State>(std::move(path), std::move(shape))) {
+    State& s = *s_;
+    const StudyShape& c = s.shape;
+    for (const StudyAxis& a : c.axes) {
+        s.sizes.push_back(a.size());
+        s.total *= a.size();
+    }
+    NetcdfFile& nc = s.nc;
     nc.text(NetcdfFile::kGlobal, "Conventions", "CF-1.8");
     nc.text(NetcdfFile::kGlobal, "title",
             "Tidal heating of a viscoelastic shell over the axes of a study and its viscosity");
@@ -68,19 +104,25 @@ void write_study_netcdf(const std::string& path, const StudyContent& c) {
     std::vector<int> key_vars;
     for (const StudyAxis& k : c.table_keys)
         key_vars.push_back(define_axis(nc, k, dims.front()));
-    const int d_rheology = nc.dimension("rheology", rheologies.size());
-    const int d_viscosity = nc.dimension("viscosity", etas.size());
+    const int d_rheology = nc.dimension("rheology", c.rheologies.size());
+    const int d_viscosity = nc.dimension("viscosity", c.viscosities.size());
     const int v_rheology = nc.variable("rheology", T::String, std::array{d_rheology}, "",
                                        "rheology of the shell");
     const int v_viscosity = nc.variable("viscosity", T::Double, std::array{d_viscosity}, "Pa s",
                                         "shear viscosity of the shell");
     dims.push_back(d_rheology);
     dims.push_back(d_viscosity);
-    std::vector<std::pair<int, SummaryVariable>> vars;
+    const std::size_t block = c.rheologies.size() * c.viscosities.size();
+    s.chunk = study_chunk_points(s.sizes, block, chunk_values);
+    std::vector<std::size_t> chunk_sizes = s.chunk;
+    chunk_sizes.push_back(std::max<std::size_t>(1, c.rheologies.size()));
+    chunk_sizes.push_back(std::max<std::size_t>(1, c.viscosities.size()));
     for (SummaryVariable& v : summary_variables()) {
-        vars.emplace_back(nc.variable(v.name, T::Double, dims, v.units, v.long_name, true),
-                          std::move(v));
-        nc.write_through(vars.back().first);
+        const int var = nc.variable(v.name, T::Double, dims, v.units, v.long_name, true);
+        if (s.total > 0 && block > 0) nc.chunks(var, chunk_sizes);
+        // Each chunk is put whole, once: compressed and stored within the put.
+        nc.write_through(var);
+        s.vars.emplace_back(var, std::move(v));
     }
     nc.end_definitions();
 
@@ -88,64 +130,89 @@ void write_study_netcdf(const std::string& path, const StudyContent& c) {
         put_axis(nc, axis_vars[a], c.axes[a]);
     for (std::size_t k = 0; k < c.table_keys.size(); ++k)
         put_axis(nc, key_vars[k], c.table_keys[k]);
-    nc.put(v_rheology, std::span<const std::string>(rheologies));
-    nc.put(v_viscosity, etas);
+    nc.put(v_rheology, std::span<const std::string>(c.rheologies));
+    nc.put(v_viscosity, c.viscosities);
+}
 
-    // Where each point's rheology and row lands: the point's block is rheologies x etas. The
-    // places are found once, for every variable.
-    const std::size_t block = rheologies.size() * etas.size();
-    std::vector<std::vector<std::size_t>> rheology_at(c.points.size()), eta_at(c.points.size());
-    for (std::size_t p = 0; p < c.points.size(); ++p) {
-        for (const std::string& r : c.points[p].rheologies)
-            rheology_at[p].push_back(static_cast<std::size_t>(
-                std::find(rheologies.begin(), rheologies.end(), r) - rheologies.begin()));
-        for (const SummaryRow& row : c.points[p].rows)
-            eta_at[p].push_back(static_cast<std::size_t>(
-                std::lower_bound(etas.begin(), etas.end(), row.eta) - etas.begin()));
+StudyNetcdfWriter::~StudyNetcdfWriter() = default;
+
+void StudyNetcdfWriter::add(StudyPointRows point) {
+    State& s = *s_;
+    if (s.added == s.total)
+        throw OutputError("cannot write result file '" + s.nc.path() +
+                          "': more points than the study's axes hold (" +
+                          std::to_string(s.total) + ")");
+    ++s.added;
+    s.pending.push_back(std::move(point));
+    if (s.pending.size() == s.chunk_length(s.first)) put_chunk();
+}
+
+void StudyNetcdfWriter::put_chunk() {
+    State& s = *s_;
+    const StudyShape& c = s.shape;
+    const std::size_t R = c.rheologies.size(), V = c.viscosities.size(), block = R * V;
+    // Where each point's rheology and row lands in its block (rheologies x viscosities),
+    // found once for every variable.
+    std::vector<std::vector<std::size_t>> rheology_at(s.pending.size()), eta_at(s.pending.size());
+    for (std::size_t i = 0; i < s.pending.size(); ++i) {
+        const StudyPointRows& point = s.pending[i];
+        for (const std::string& r : point.rheologies) {
+            const auto at = std::find(c.rheologies.begin(), c.rheologies.end(), r);
+            if (at == c.rheologies.end())
+                throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
+                                  std::to_string(s.first + i + 1) + " has rheology " + r +
+                                  ", which the study does not list");
+            rheology_at[i].push_back(static_cast<std::size_t>(at - c.rheologies.begin()));
+        }
+        for (const SummaryRow& row : point.rows) {
+            const auto at = std::lower_bound(c.viscosities.begin(), c.viscosities.end(), row.eta);
+            if (at == c.viscosities.end() || !(*at == row.eta))
+                throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
+                                  std::to_string(s.first + i + 1) +
+                                  " has a viscosity outside its sweep");
+            eta_at[i].push_back(static_cast<std::size_t>(at - c.viscosities.begin()));
+        }
     }
-    // A variable's hypercube: NaN where a point has no such rheology or viscosity.
-    const auto gather = [&](const SummaryVariable& v, std::vector<double>& values) {
-        values.assign(c.points.size() * block, std::numeric_limits<double>::quiet_NaN());
-        for (std::size_t p = 0; p < c.points.size(); ++p) {
-            const StudyPointRows& point = c.points[p];
+    // The chunk's place: the indices of its first point, and its extent.
+    std::vector<std::size_t> start(s.sizes.size() + 2, 0), count(s.sizes.size() + 2, 1);
+    {
+        std::size_t rest = s.first;
+        for (std::size_t a = s.sizes.size(); a-- > 0;) {
+            start[a] = rest % s.sizes[a];
+            rest /= s.sizes[a];
+        }
+        std::size_t left = s.pending.size();
+        for (std::size_t a = s.sizes.size(); a-- > 0 && left > 1;) {
+            count[a] = std::min(left, s.sizes[a]);
+            left /= count[a];
+        }
+        count[s.sizes.size()] = R;
+        count[s.sizes.size() + 1] = V;
+    }
+    for (const auto& [var, v] : s.vars) {
+        // NaN where a point has no such rheology or viscosity.
+        s.values.assign(s.pending.size() * block, std::numeric_limits<double>::quiet_NaN());
+        for (std::size_t i = 0; i < s.pending.size(); ++i) {
+            const StudyPointRows& point = s.pending[i];
             for (std::size_t r = 0; r < point.rheologies.size(); ++r) {
-                const std::size_t at = p * block + rheology_at[p][r] * etas.size();
+                const std::size_t at = i * block + rheology_at[i][r] * V;
                 for (std::size_t k = 0; k < point.rows.size(); ++k)
-                    values[at + eta_at[p][k]] = v.value(point.rows[k], r);
+                    s.values[at + eta_at[i][k]] = v.value(point.rows[k], r);
             }
         }
-    };
-    // Each variable's values are gathered on a thread of their own while the one before them
-    // is compressed into the file (where no thread can be had, here, after it).
-    std::vector<double> values, next;
-    if (!vars.empty()) gather(vars.front().second, values);
-    for (std::size_t i = 0; i < vars.size(); ++i) {
-        bool ahead = false;
-        std::exception_ptr failure;
-        {
-            std::jthread helper;
-            if (i + 1 < vars.size()) {
-                try {
-                    helper = std::jthread([&, i] {
-                        try {
-                            gather(vars[i + 1].second, next);
-                        } catch (...) {
-                            failure = std::current_exception();
-                        }
-                    });
-                    ahead = true;
-                } catch (const std::system_error&) {
-                }
-            }
-            nc.put(vars[i].first, values);
-        } // the helper has finished
-        if (failure) std::rethrow_exception(failure);
-        if (i + 1 < vars.size()) {
-            if (!ahead) gather(vars[i + 1].second, next);
-            std::swap(values, next);
-        }
+        s.nc.put(var, start, count, s.values);
     }
-    nc.close();
+    s.first += s.pending.size();
+    s.pending.clear();
+}
+
+void StudyNetcdfWriter::close() {
+    State& s = *s_;
+    if (s.added != s.total)
+        throw OutputError("cannot write result file '" + s.nc.path() + "': " +
+                          std::to_string(s.added) + " of the study's " +
+                          std::to_string(s.total) + " points were given");
+    s.nc.close();
 }
 
 } // namespace tidal

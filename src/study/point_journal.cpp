@@ -149,17 +149,25 @@ PointJournal::~PointJournal() {
 }
 
 bool PointJournal::has(const std::string& name) const {
+    const std::lock_guard lock(index_mutex_);
     return index_.count(name) != 0;
 }
 
 std::string PointJournal::text(const std::string& name, const std::string& file) const {
-    const auto record = index_.find(name);
-    if (record == index_.end()) throw OutputError("'" + path_ + "' holds no record of " + name);
-    const auto extent = record->second.find(file);
-    if (extent == record->second.end())
-        throw OutputError("'" + path_ + "': the record of " + name + " holds no " + file);
-    std::string out = read_at(fd_, path_, extent->second.offset, extent->second.size);
-    if (static_cast<long long>(out.size()) != extent->second.size)
+    Extent extent;
+    {
+        const std::lock_guard lock(index_mutex_);
+        const auto record = index_.find(name);
+        if (record == index_.end())
+            throw OutputError("'" + path_ + "' holds no record of " + name);
+        const auto found = record->second.find(file);
+        if (found == record->second.end())
+            throw OutputError("'" + path_ + "': the record of " + name + " holds no " + file);
+        extent = found->second;
+    }
+    // A complete record is never written again: read without the index held.
+    std::string out = read_at(fd_, path_, extent.offset, extent.size);
+    if (static_cast<long long>(out.size()) != extent.size)
         throw OutputError("'" + path_ + "' ended while " + name + "/" + file + " was read");
     return out;
 }
@@ -216,6 +224,7 @@ void PointJournal::append(const std::string& name,
         fail("sync", path_, err);
     }
     end_ += size;
+    const std::lock_guard lock(index_mutex_);
     index_[name] = std::move(extents);
 }
 

@@ -10,6 +10,7 @@
 // cuts it off and computes that point again. Anything else that does not read as records is
 // an error, never silently dropped.
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,7 +27,8 @@ class PointJournal {
     PointJournal(const PointJournal&) = delete;
     PointJournal& operator=(const PointJournal&) = delete;
 
-    // Whether point `name` (e.g. "point-00007") has a complete record.
+    // Whether point `name` (e.g. "point-00007") has a complete record. has() and text() may
+    // be called while another thread appends.
     bool has(const std::string& name) const;
 
     // The text of file `file` of point `name`'s record. Throws OutputError if there is no
@@ -48,6 +50,8 @@ class PointJournal {
     std::string path_;
     int fd_ = -1;
     long long end_ = 0; // bytes of complete records
+    // The records are read by one thread while another appends: the index is shared.
+    mutable std::mutex index_mutex_;
     std::map<std::string, std::map<std::string, Extent>> index_;
 };
 

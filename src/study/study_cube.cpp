@@ -6,14 +6,13 @@
 #include <fstream>
 #include <sstream>
 
-#include <unistd.h>
-
 #include "files/body_file.hpp"
 #include "files/body_keys.hpp"
 #include "files/csv.hpp"
 #include "files/result_file.hpp"
 #include "files/result_tables.hpp"
 #include "files/version.hpp"
+#include "engine/engine.hpp"
 #include "study/points_csv.hpp"
 #include "study/study_table.hpp"
 
@@ -179,7 +178,7 @@ StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
     return out;
 }
 
-void study_axes(const Study& study, StudyContent& content) {
+void study_axes(const Study& study, StudyShape& content) {
     if (!study.axes.empty()) {
         for (std::size_t k = 0; k < study.keys.size(); ++k)
             content.axes.push_back(axis_of(study.keys[k], study.axes[k]));
@@ -204,24 +203,24 @@ std::vector<std::string> point_rheologies(const Study& study, std::size_t point)
     return names;
 }
 
-void write_study_nc(StudyDirectory& dir, const Study& study,
-                    std::span<const StudyPointRows> points) {
-    write_study_nc_at(dir.reserve_file(std::string(kStudyNetcdfName)), study, points);
-}
-
-void write_study_nc_at(const std::string& partial, const Study& study,
-                       std::span<const StudyPointRows> points) {
-    StudyContent content;
-    study_axes(study, content);
-    content.points = points;
-    content.source = kVersion;
-    content.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});
-    try {
-        write_study_netcdf(partial, content);
-    } catch (...) {
-        ::unlink(partial.c_str());
-        throw;
+StudyShape study_shape(const Study& study) {
+    StudyShape shape;
+    study_axes(study, shape);
+    for (std::size_t p = 0; p < study.points.size(); ++p) {
+        for (std::string& r : point_rheologies(study, p))
+            if (std::find(shape.rheologies.begin(), shape.rheologies.end(), r) ==
+                shape.rheologies.end())
+                shape.rheologies.push_back(std::move(r));
+        const ViscositySweep sweep = viscosity_sweep(study.points[p].body);
+        for (int k = sweep.first_k; k < sweep.first_k + sweep.count; ++k)
+            shape.viscosities.push_back(sweep.viscosity(k));
     }
+    std::sort(shape.viscosities.begin(), shape.viscosities.end());
+    shape.viscosities.erase(std::unique(shape.viscosities.begin(), shape.viscosities.end()),
+                            shape.viscosities.end());
+    shape.source = kVersion;
+    shape.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});
+    return shape;
 }
 
 } // namespace tidal

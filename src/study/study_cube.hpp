@@ -32,15 +32,10 @@ std::vector<std::string> point_rheologies(const Study& study, std::size_t point)
 
 // The axes of `study`: its [axes] keys, or the one axis "point" of a points table (whose keys
 // are then `table_keys`).
-void study_axes(const Study& study, StudyContent& content);
+void study_axes(const Study& study, StudyShape& content);
 
-// Writes study.nc into the study's directory as "study.nc.partial", published with the
-// study's other files, from every point's summary rows (study order); a failed write removes
-// it. Throws OutputError.
-void write_study_nc(StudyDirectory& dir, const Study& study,
-                    std::span<const StudyPointRows> points);
-// The same at `partial`, the path the directory reserved for it (reserve_file).
-void write_study_nc_at(const std::string& partial, const Study& study,
-                       std::span<const StudyPointRows> points);
+// The shape of study.nc: the axes, every point's rheologies (its tables' names) and swept
+// viscosities together, the program and the method.
+StudyShape study_shape(const Study& study);
 
 } // namespace tidal

@@ -29,10 +29,9 @@ struct PointResults {
     std::exception_ptr failure;       // set instead of the rest when the point cannot be read
 };
 
-// `known`: the point's rows if in hand, else read back here; null when study.nc takes its
-// rows elsewhere.
+// `known`: the point's rows if in hand (moved out), else they are read back here.
 PointResults point_results(const Study& study, const StudyDirectory& dir, std::size_t p,
-                           std::optional<StudyPointRows>* known) {
+                           std::optional<StudyPointRows>& known) {
     PointResults out;
     try {
         const int n = static_cast<int>(p);
@@ -43,10 +42,10 @@ PointResults point_results(const Study& study, const StudyDirectory& dir, std::s
         out.peaks = point_peaks(peaks, peaks_label, summary, summary_label);
         out.sweep = study_sweep_rows(study, p, summary, summary_label);
         out.columns.assign(summary[0].begin(), summary[0].end());
-        if (known && *known) {
-            out.rows = std::move(**known);
-            known->reset();
-        } else if (known) {
+        if (known) {
+            out.rows = std::move(*known);
+            known.reset();
+        } else {
             out.rows = point_rows(summary, summary_label, point_rheologies(study, p));
         }
     } catch (...) {
@@ -55,8 +54,8 @@ PointResults point_results(const Study& study, const StudyDirectory& dir, std::s
     return out;
 }
 
-// Fills `block` with the results of points first, first + 1, ... on up to `threads` threads.
-// Runs task(0), task(1), ... task(count - 1) on up to `threads` threads, this one among them.
+// Runs task(0), task(1), ... task(count - 1) on up to `threads` threads (no more than tasks),
+// this one among them.
 void on_threads(std::size_t count, int threads, const std::function<void(std::size_t)>& task) {
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
@@ -64,7 +63,7 @@ void on_threads(std::size_t count, int threads, const std::function<void(std::si
             task(i);
     };
     std::vector<std::jthread> helpers;
-    for (int t = 1; t < threads; ++t) {
+    for (int t = 1; t < threads && static_cast<std::size_t>(t) < count; ++t) {
         try {
             helpers.emplace_back(work);
         } catch (const std::system_error&) {
@@ -74,131 +73,154 @@ void on_threads(std::size_t count, int threads, const std::function<void(std::si
     work();
 }
 
-// Fills `block` with the results of points first, first + 1, ... on up to `threads` threads;
-// with their rows for study.nc unless `summaries` is null.
+// Fills `block` with the results of points first, first + 1, ... on up to `threads` threads,
+// known[i] holding the rows of point first + i if in hand.
 void read_block(const Study& study, const StudyDirectory& dir, std::size_t first,
                 std::vector<PointResults>& block, int threads,
-                std::vector<std::optional<StudyPointRows>>* summaries) {
+                std::vector<std::optional<StudyPointRows>>& known) {
     on_threads(block.size(), threads, [&](std::size_t i) {
-        block[i] =
-            point_results(study, dir, first + i, summaries ? &(*summaries)[first + i] : nullptr);
+        block[i] = point_results(study, dir, first + i, known[i]);
     });
-}
-
-// Reads back the rows of the points whose rows are not in hand (published by an earlier run),
-// on up to `threads` threads; true when every point's rows are then in hand. A point that
-// cannot be read is left without rows: reading its tables again reports it in study order.
-bool read_missing_rows(const Study& study, const StudyDirectory& dir,
-                       std::vector<std::optional<StudyPointRows>>& summaries, int threads) {
-    std::vector<std::size_t> missing;
-    for (std::size_t p = 0; p < summaries.size(); ++p)
-        if (!summaries[p]) missing.push_back(p);
-    std::atomic<bool> all{true};
-    on_threads(missing.size(), threads, [&](std::size_t i) {
-        const std::size_t p = missing[i];
-        const int n = static_cast<int>(p);
-        try {
-            const std::string label = dir.point_label(n, "summary.csv");
-            summaries[p] = point_rows(CsvFields(dir.point_text(n, "summary.csv"), label), label,
-                                      point_rheologies(study, p));
-        } catch (...) {
-            all = false;
-        }
-    });
-    return all;
-}
-
-// Writes study_sweep.csv and study.csv from every point's tables, read a block at a time, and
-// fills `peaks` (and, unless `summaries` is null, `rows`) in study order.
-void write_tables(const Study& study, const StudyDirectory& dir, int threads, ResultFile& table,
-                  ResultFile& sweep, std::vector<std::optional<StudyPointRows>>* summaries,
-                  std::vector<PointPeaks>& peaks, std::vector<StudyPointRows>& rows) {
-    const std::size_t total = study.points.size();
-    // A block holds a few points per thread: their parsed tables are large (a summary of 241
-    // viscosities and three rheologies is some 70 000 fields).
-    const std::size_t block_size = static_cast<std::size_t>(std::max(1, threads)) * 8;
-    peaks.reserve(total);
-    std::vector<std::string> columns;
-    for (std::size_t first = 0; first < total; first += block_size) {
-        std::vector<PointResults> block(std::min(block_size, total - first));
-        read_block(study, dir, first, block, threads, summaries);
-        for (std::size_t i = 0; i < block.size(); ++i) {
-            PointResults& r = block[i];
-            if (r.failure) std::rethrow_exception(r.failure);
-            const std::size_t p = first + i;
-            if (p == 0) {
-                columns = r.columns;
-                sweep.write(study_sweep_header(study, columns));
-            } else if (r.columns != columns) {
-                throw OutputError("the summary of " +
-                                  StudyDirectory::point_name(static_cast<int>(p)) +
-                                  " has other columns than that of the first point");
-            }
-            sweep.write(r.sweep);
-            sweep.flush();
-            peaks.push_back(std::move(r.peaks));
-            if (summaries) rows.push_back(std::move(r.rows));
-        }
-    }
-    table.rewrite(study_table(study, peaks));
 }
 
 } // namespace
 
-std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& dir, int threads,
-                                            std::vector<std::optional<StudyPointRows>>& summaries) {
-    // Opened in the order their publication renames them: study.csv, then study_sweep.csv,
-    // then study.nc.
-    ResultFile& table = dir.open_file("study.csv");
-    ResultFile& sweep = dir.open_file("study_sweep.csv");
-    const std::size_t total = study.points.size();
-    summaries.resize(total);
-    // With every point's rows in hand (those of points written now are; those of points
-    // published before are read back first), study.nc is written on a thread of its own while
-    // study_sweep.csv and study.csv are. Otherwise a point cannot be read: the tables below
-    // report the first such point in study order, as they would have without that thread.
-    std::vector<PointPeaks> peaks;
-    std::vector<StudyPointRows> rows;
-    rows.reserve(total);
-    std::string cube_path;
-    std::exception_ptr cube_failure;
-    std::jthread cube;
-    if (read_missing_rows(study, dir, summaries, threads)) {
-        for (std::optional<StudyPointRows>& s : summaries) {
-            rows.push_back(std::move(*s));
-            s.reset();
+StudyResults::StudyResults(const Study& study, StudyDirectory& dir, int threads)
+    : study_(study), dir_(dir), threads_(std::max(1, threads)),
+      // Opened in the order their publication renames them: study.csv, then study_sweep.csv,
+      // then study.nc.
+      table_(dir.open_file("study.csv")), sweep_(dir.open_file("study_sweep.csv")),
+      ready_(study.points.size(), 0), rows_(study.points.size()) {
+    cube_path_ = dir.reserve_file(std::string(kStudyNetcdfName));
+    cube_.emplace(cube_path_, study_shape(study));
+    for (std::size_t p = 0; p < study.points.size(); ++p)
+        ready_[p] = dir.published(static_cast<int>(p)) ? 1 : 0;
+    peaks_.reserve(study.points.size());
+    try {
+        taker_ = std::jthread([this] { take_points(); });
+    } catch (const std::system_error&) {
+        // No thread to spare: finish() takes every point itself.
+    }
+}
+
+StudyResults::~StudyResults() {
+    if (taker_.joinable()) {
+        {
+            const std::lock_guard lock(mutex_);
+            abandoned_ = true;
         }
-        cube_path = dir.reserve_file(std::string(kStudyNetcdfName));
-        cube = std::jthread([&] {
-            try {
-                write_study_nc_at(cube_path, study, rows);
-            } catch (...) {
-                cube_failure = std::current_exception();
+        changed_.notify_all();
+        taker_.join();
+    }
+}
+
+void StudyResults::published(int point, std::optional<StudyPointRows> rows) {
+    {
+        const std::lock_guard lock(mutex_);
+        const std::size_t p = static_cast<std::size_t>(point);
+        ready_[p] = 1;
+        if (!stopped_) rows_[p] = std::move(rows); // kept only while they will be taken
+    }
+    changed_.notify_all();
+}
+
+void StudyResults::take_points() {
+    const std::size_t total = study_.points.size();
+    // A block holds a few points per thread: their parsed tables are large (a summary of 241
+    // viscosities and three rheologies is some 70 000 fields).
+    const std::size_t most = static_cast<std::size_t>(threads_) * 8;
+    try {
+        for (std::size_t first = 0; first < total;) {
+            std::vector<std::optional<StudyPointRows>> known;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return ready_[first] || abandoned_ || finishing_; });
+                if (abandoned_) return;
+                if (!ready_[first])
+                    throw OutputError("point " + std::to_string(first + 1) +
+                                      " of the study was never published");
+                // The points published from here on, in order.
+                std::size_t end = first;
+                while (end < total && end - first < most && ready_[end])
+                    ++end;
+                for (std::size_t p = first; p < end; ++p) {
+                    known.push_back(std::move(rows_[p]));
+                    rows_[p].reset();
+                }
             }
-        });
+            std::vector<PointResults> block(known.size());
+            read_block(study_, dir_, first, block, threads_, known);
+            for (std::size_t i = 0; i < block.size(); ++i) {
+                PointResults& r = block[i];
+                if (r.failure) std::rethrow_exception(r.failure);
+                const std::size_t p = first + i;
+                if (p == 0) {
+                    columns_ = r.columns;
+                    sweep_.write(study_sweep_header(study_, columns_));
+                } else if (r.columns != columns_) {
+                    throw OutputError("the summary of " +
+                                      StudyDirectory::point_name(static_cast<int>(p)) +
+                                      " has other columns than that of the first point");
+                }
+                sweep_.write(r.sweep);
+                sweep_.flush();
+                peaks_.push_back(std::move(r.peaks));
+                cube_->add(std::move(r.rows));
+            }
+            first += block.size();
+        }
+    } catch (...) {
+        failure_ = std::current_exception();
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        for (std::optional<StudyPointRows>& r : rows_)
+            r.reset();
+    }
+}
+
+std::vector<PointPeaks> StudyResults::finish() {
+    {
+        const std::lock_guard lock(mutex_);
+        finishing_ = true;
+    }
+    changed_.notify_all();
+    if (taker_.joinable()) taker_.join();
+    else take_points();
+    if (failure_) {
+        cube_.reset(); // nothing of it was written
+        std::rethrow_exception(failure_);
+    }
+    // study.nc's image is completed and written on a thread of its own while the tables are
+    // made durable: the disk takes both at once.
+    std::exception_ptr cube_failure;
+    const auto close_cube = [&] {
+        try {
+            cube_->close();
+        } catch (...) {
+            cube_failure = std::current_exception();
+        }
+    };
+    std::jthread closing;
+    try {
+        closing = std::jthread(close_cube);
+    } catch (const std::system_error&) {
+        close_cube(); // no thread: here, first
     }
     try {
-        write_tables(study, dir, threads, table, sweep, cube.joinable() ? nullptr : &summaries,
-                     peaks, rows);
-        // Made durable now, while study.nc is still being built: the disk takes the tables'
-        // hundreds of megabytes meanwhile instead of after it (their publication closes them
-        // again, which then does nothing).
-        table.close();
-        sweep.close();
+        table_.rewrite(study_table(study_, peaks_));
+        table_.close();
+        sweep_.close();
     } catch (...) {
-        if (cube.joinable()) {
-            cube.join();
-            ::unlink(cube_path.c_str());
-        }
+        if (closing.joinable()) closing.join();
+        ::unlink(cube_path_.c_str());
         throw;
     }
-    if (cube.joinable()) {
-        cube.join();
-        if (cube_failure) std::rethrow_exception(cube_failure);
-    } else {
-        write_study_nc(dir, study, rows);
+    if (closing.joinable()) closing.join();
+    if (cube_failure) {
+        ::unlink(cube_path_.c_str());
+        std::rethrow_exception(cube_failure);
     }
-    return peaks;
+    return std::move(peaks_);
 }
 
 } // namespace tidal

@@ -1,13 +1,19 @@
 #pragma once
-// The study's own files, written once every point is published: study.csv (every point's
-// peaks), study_sweep.csv (every point's summary rows) and study.nc (the same rows as a
-// hypercube). Each point's peaks.csv and summary.csv are read and split once, by several
-// threads a block of points at a time, and the results taken in study order, so that the
-// files are the same bytes for any number of threads. The numbers of study.nc are those the
+// The study's own files: study.csv (every point's peaks), study_sweep.csv (every point's
+// summary rows) and study.nc (the same rows as a hypercube), built while the study runs. A
+// thread of their own takes the points in study order as they are published (by this run, or
+// found published by an earlier one): each point's peaks.csv and summary.csv are read and
+// split once (a run of points already published, as on resuming, on several threads a block
+// at a time), its lines appended to study_sweep.csv and its rows to study.nc, whose chunks are
+// compressed as they fill. The files are therefore the same bytes for any number of threads
+// and whatever order the points were computed in. The numbers of study.nc are those the
 // points written by this run kept in memory (the doubles their summary.csv reads back as) and
-// those read back from the points published before; study.nc is written on a thread of its
-// own while the two tables are.
+// those read back from the points published before.
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "files/study_netcdf.hpp"
@@ -17,14 +23,51 @@
 
 namespace tidal {
 
-// Writes study.csv, study_sweep.csv and study.nc into `dir` (as .partial files, published by
-// dir.publish_files()) from the published points, reading them on `threads` threads; returns
-// every point's peaks, in study order. `summaries`, by study point, holds the summary rows of
-// points written by this run (rows_as_read_back), which study.nc takes instead of parsing the
-// numbers of their summary.csv back (they are moved out); empty for every other point. Throws
-// OutputError: a point's table that cannot be read or is not such a table (the first such
-// point in study order), or summaries whose columns differ from the first point's.
-std::vector<PointPeaks> write_study_results(const Study& study, StudyDirectory& dir, int threads,
-                                            std::vector<std::optional<StudyPointRows>>& summaries);
+class StudyResults {
+  public:
+    // Opens study.csv, study_sweep.csv and study.nc in `dir` (as .partial files, published by
+    // dir.publish_files() after finish()) and starts taking the points already published;
+    // reads them on up to `threads` threads. Throws OutputError.
+    StudyResults(const Study& study, StudyDirectory& dir, int threads);
+    // Without finish(): stops taking points and abandons study.nc; the tables stay .partial.
+    ~StudyResults();
+    StudyResults(const StudyResults&) = delete;
+    StudyResults& operator=(const StudyResults&) = delete;
+
+    // Point `point` (of the study, from 0) is published; `rows`, its summary rows if in hand
+    // (rows_as_read_back), which study.nc then takes instead of parsing its summary.csv back.
+    // Safe from any thread.
+    void published(int point, std::optional<StudyPointRows> rows = std::nullopt);
+
+    // Every point published: completes the three files and returns every point's peaks, in
+    // study order. Throws OutputError: a point's table that cannot be read or is not such a
+    // table (the first such point in study order), or a summary whose columns differ from
+    // the first point's.
+    std::vector<PointPeaks> finish();
+
+  private:
+    void take_points();
+
+    const Study& study_;
+    StudyDirectory& dir_;
+    int threads_;
+    ResultFile& table_;
+    ResultFile& sweep_;
+    std::optional<StudyNetcdfWriter> cube_;
+    std::string cube_path_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<char> ready_;                          // by point: published
+    std::vector<std::optional<StudyPointRows>> rows_;  // by point: its rows, if handed over
+    bool finishing_ = false, abandoned_ = false;
+    bool stopped_ = false; // the taking thread met a failure
+
+    // The taking thread's own.
+    std::vector<PointPeaks> peaks_;
+    std::vector<std::string> columns_; // of the first point's summary
+    std::exception_ptr failure_;
+    std::jthread taker_;
+};
 
 } // namespace tidal

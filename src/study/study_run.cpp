@@ -186,6 +186,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                                     core_seconds, slots))
         err << *note << '\n';
 
+    // The study's own files are built as the points are published, in study order, beginning
+    // with those an earlier run published.
+    StudyResults study_files(study, dir, threads);
     OrderedResults<UnitResult> results(job.units(), 2 * slots);
     const auto make_worker = [&] {
         return [&, computer = UnitComputer(job, settings.plain)](int u) mutable {
@@ -214,9 +217,6 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     // The per-viscosity console lines of a single run are not shown for study points.
     DiscardedLines console;
     int computed = 0;
-    // The summary rows of the steady points written now, by study point, for study.nc; filled
-    // by the writing threads too, so it outlives them.
-    std::vector<std::optional<StudyPointRows>> summaries(study.points.size());
     // A steady study's point directories are written by threads of their own, while this
     // thread takes the next results in order; a journal is appended here, in study order.
     std::optional<PointWriters> writers;
@@ -249,10 +249,8 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     for (int k = 0; k < job.unit_points(u); ++k) {
                         const int p = point + k, number = job.number(p);
                         const std::size_t at = static_cast<std::size_t>(k);
-                        std::optional<StudyPointRows>& summary =
-                            summaries[static_cast<std::size_t>(number)];
                         if (writers) {
-                            writers->submit([&dir, &job, p, at, number, in_hand, &summary] {
+                            writers->submit([&dir, &job, p, at, number, in_hand, &study_files] {
                                 DiscardedLines lines;
                                 const auto point_engine = engine_of(*in_hand, at, job.body(p));
                                 std::unique_ptr<ResultDirectory> point_dir =
@@ -261,7 +259,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                                     *point_dir, job.body(p), point_engine->model(),
                                     in_hand->batches[at], lines);
                                 dir.publish_point(number, std::move(point_dir));
-                                summary = std::move(rows);
+                                study_files.published(number, std::move(rows));
                             });
                             progress.update(prepared.published + published_now());
                             continue;
@@ -272,7 +270,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                             write_steady_point(*point_dir, job.body(p), point_engine->model(),
                                                in_hand->batches[at], console);
                         dir.publish_point(number, std::move(point_dir));
-                        summary = std::move(rows);
+                        study_files.published(number, std::move(rows));
                         ++computed;
                         progress.update(prepared.published + computed);
                     }
@@ -292,6 +290,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     std::unique_ptr<ResultDirectory> written = std::move(writing->dir);
                     writing.reset();
                     dir.publish_point(number, std::move(written));
+                    study_files.published(number);
                     ++computed;
                     progress.update(prepared.published + computed);
                 }
@@ -307,7 +306,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         progress.update(prepared.published + computed);
     }
 
-    const std::vector<PointPeaks> peaks = write_study_results(study, dir, threads, summaries);
+    const std::vector<PointPeaks> peaks = study_files.finish();
     dir.publish_files();
     int unsettled = 0;
     for (const PointPeaks& p : peaks)

@@ -193,7 +193,7 @@ TEST(StudyReadBack, ADamagedPointIsReportedInStudyOrderAndLeavesNoCubeBehind) {
         study.points.push_back({{v}, engine.body()});
     DiscardedLines console;
     // The three points published (by an earlier run), their tables damaged as `damage` says:
-    // what write_study_results says, and whether study.nc.partial is left.
+    // what the study's files say, and whether study.nc.partial is left.
     const auto run = [&](const std::function<void(const std::filesystem::path&)>& damage) {
         const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
         StudyDirectory study_dir(dir.string());
@@ -204,10 +204,10 @@ TEST(StudyReadBack, ADamagedPointIsReportedInStudyOrderAndLeavesNoCubeBehind) {
             study_dir.publish_point(p, std::move(point));
         }
         damage(dir);
-        std::vector<std::optional<StudyPointRows>> summaries(3);
         std::string error;
         try {
-            EXPECT_EQ(write_study_results(study, study_dir, 2, summaries).size(), 3u);
+            StudyResults files(study, study_dir, 2);
+            EXPECT_EQ(files.finish().size(), 3u);
         } catch (const OutputError& e) {
             error = e.what();
         }

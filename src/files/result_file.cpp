@@ -41,9 +41,14 @@ void ResultFile::write(std::string_view text) {
 void ResultFile::flush() {
     if (in_memory_) return;
     if (fd_ < 0) fail("write", EBADF);
+    write_whole(pending_);
+    pending_.clear();
+}
+
+void ResultFile::write_whole(std::string_view unit) {
     std::size_t done = 0;
-    while (done < pending_.size()) {
-        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    while (done < unit.size()) {
+        const ssize_t n = ::write(fd_, unit.data() + done, unit.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             const int err = n < 0 ? errno : ENOSPC;
@@ -59,7 +64,6 @@ void ResultFile::flush() {
         done += static_cast<std::size_t>(n);
     }
     whole_ += static_cast<off_t>(done);
-    pending_.clear();
 #ifdef __linux__
     // A large file has its records written to the disk as it grows, without waiting for them:
     // its close() then waits for little more than the last of them, instead of for all of its
@@ -83,8 +87,9 @@ void ResultFile::rewrite(std::string_view text) {
     if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) fail("write", errno);
     whole_ = 0;
     handed_ = 0;
-    pending_.assign(text);
-    flush();
+    // Written from where it stands: a whole file (a NetCDF image of tens of megabytes) is not
+    // copied first.
+    write_whole(text);
 }
 
 void ResultFile::close() {

@@ -52,6 +52,9 @@ class ResultFile {
 
   private:
     [[noreturn]] void fail(const char* action, int err) const;
+    // Hands `unit` to the system after the last whole unit; on failure cuts the file back to
+    // that unit's end and throws.
+    void write_whole(std::string_view unit);
     std::string path_;
     int fd_ = -1;
     std::string pending_;

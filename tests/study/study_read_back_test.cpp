@@ -12,9 +12,11 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -176,6 +178,105 @@ TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
     ASSERT_EQ(from_memory.rows.size(), parsed.rows.size());
     for (std::size_t r = 0; r < parsed.rows.size(); ++r)
         expect_same_record(from_memory.rows[r], parsed.rows[r]);
+}
+
+// The study's files are built as points are published: whatever order they come in, from
+// whichever threads, with their rows in hand or read back, and with some published by an
+// earlier run, the files are the same bytes. A point never published is reported at the end
+// and leaves no study.nc; files abandoned part way leave none either.
+TEST(StudyReadBack, TheStudysFilesAreTheSameBytesWhateverOrderThePointsComeIn) {
+    Study study;
+    study.steady = true;
+    study.keys = {"orbit.eccentricity"};
+    study.axes = {{"0.001", "0.002", "0.003", "0.004", "0.005"}};
+    std::vector<Engine> engines;
+    std::vector<std::vector<SteadySweepRow>> sweeps;
+    for (const std::string& e : study.axes[0]) {
+        engines.emplace_back(read_ok(test_data("layered_body.toml"),
+                                     {"sweep.log10_viscosity_min=13.0",
+                                      "sweep.log10_viscosity_max=15.0",
+                                      "sweep.steps_per_decade=2", "orbit.eccentricity=" + e}));
+        sweeps.push_back(engines.back().steady(engines.back().swept()));
+        study.points.push_back({{e}, engines.back().body()});
+    }
+    const std::vector<std::string> names = point_rheologies(study, 0);
+    // Publishes point p into the study's journal; its rows as study.nc takes them.
+    const auto publish = [&](StudyDirectory& d, int p) {
+        DiscardedLines console;
+        std::unique_ptr<ResultDirectory> point = d.begin_point(p);
+        std::vector<SummaryRow> kept;
+        const std::size_t at = static_cast<std::size_t>(p);
+        write_steady_tables(*point, console, engines[at].model(), sweeps[at], {}, nullptr, &kept);
+        point->publish();
+        d.publish_point(p, std::move(point));
+        return rows_as_read_back(kept, names);
+    };
+    // The bytes of the three files after publishing `before` first (an earlier run), then the
+    // rest of `order` on two threads, alternately with and without their rows.
+    const auto files = [&](std::vector<int> order, std::size_t before) {
+        const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
+        {
+            StudyDirectory d(dir.string(), false);
+            for (std::size_t i = 0; i < before; ++i)
+                publish(d, order[i]);
+            StudyResults results(study, d, 2);
+            std::mutex journal; // one point appended at a time, as the study's writer does
+            const auto half = [&](std::size_t parity) {
+                for (std::size_t i = before; i < order.size(); ++i) {
+                    if (i % 2 != parity) continue;
+                    std::optional<StudyPointRows> rows;
+                    {
+                        const std::lock_guard lock(journal);
+                        rows = publish(d, order[i]);
+                    }
+                    results.published(order[i], i % 4 < 2 ? std::move(rows) : std::nullopt);
+                }
+            };
+            {
+                std::jthread other(half, 1);
+                half(0);
+            }
+            EXPECT_EQ(results.finish().size(), study.points.size());
+            d.publish_files();
+        }
+        std::vector<std::string> out;
+        for (const char* f : {"study.csv", "study_sweep.csv", "study.nc"})
+            out.push_back(file_text(dir / f));
+        std::filesystem::remove_all(dir);
+        return out;
+    };
+    const std::vector<std::string> in_order = files({0, 1, 2, 3, 4}, 0);
+    ASSERT_EQ(in_order.size(), 3u);
+    EXPECT_NE(in_order[1].find("point-00005"), std::string::npos);
+    EXPECT_EQ(files({4, 2, 0, 3, 1}, 0), in_order);
+    EXPECT_EQ(files({3, 1, 4, 0, 2}, 2), in_order);
+    EXPECT_EQ(files({0, 1, 2, 3, 4}, 5), in_order);
+
+    // Point 4 never published: finish() names it, and neither run leaves a study.nc.
+    for (const bool finished : {true, false}) {
+        const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
+        std::string error;
+        {
+            StudyDirectory d(dir.string(), false);
+            StudyResults results(study, d, 2);
+            for (const int p : {0, 1, 2, 4})
+                results.published(p, publish(d, p));
+            if (finished) {
+                try {
+                    results.finish();
+                } catch (const OutputError& e) {
+                    error = e.what();
+                }
+            }
+        }
+        if (finished) {
+            EXPECT_NE(error.find("point 4 of the study was never published"), std::string::npos)
+                << error;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir / "study.nc.partial"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "study.nc"));
+        std::filesystem::remove_all(dir);
+    }
 }
 
 // Deliberate faults this caught: a point whose summary cannot be read back for study.nc

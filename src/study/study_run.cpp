@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <span>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -70,12 +71,9 @@ bool complete(const std::optional<UnitResult>& r, const StudyJob& job, int unit)
 // body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
 // Returns its summary rows as study.nc reads them back.
 StudyPointRows write_steady_point(ResultDirectory& dir, const Body& body_spec,
-                                  const ShellModel& model, const Batch& batch, LineSink& console) {
+                                  const ShellModel& model, std::span<const SteadySweepRow> rows,
+                                  LineSink& console) {
     write_body_toml(dir, body_spec);
-    std::vector<SteadySweepRow> rows;
-    rows.reserve(batch.size());
-    for (const ViscosityResults& v : batch)
-        rows.push_back(*v.steady);
     std::vector<SummaryRow> summary;
     write_steady_tables(dir, console, model, rows, {}, nullptr, &summary);
     dir.publish();
@@ -244,20 +242,31 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                     return kExitSignalBase + sig;
                 }
                 if (job.steady()) {
-                    // Each point of the unit, in study order.
+                    // Each point of the unit, in study order, written from its steady rows,
+                    // moved out of its records (not copied: a point's are some thousands of
+                    // vectors).
+                    auto steady_rows =
+                        std::make_shared<std::vector<std::vector<SteadySweepRow>>>();
+                    for (Batch& b : r->batches) {
+                        std::vector<SteadySweepRow>& rows = steady_rows->emplace_back();
+                        rows.reserve(b.size());
+                        for (ViscosityResults& v : b)
+                            rows.push_back(std::move(*v.steady));
+                    }
                     auto in_hand = std::make_shared<const UnitResult>(std::move(*r));
                     for (int k = 0; k < job.unit_points(u); ++k) {
                         const int p = point + k, number = job.number(p);
                         const std::size_t at = static_cast<std::size_t>(k);
                         if (writers) {
-                            writers->submit([&dir, &job, p, at, number, in_hand, &study_files] {
+                            writers->submit([&dir, &job, p, at, number, in_hand, steady_rows,
+                                             &study_files] {
                                 DiscardedLines lines;
                                 const auto point_engine = engine_of(*in_hand, at, job.body(p));
                                 std::unique_ptr<ResultDirectory> point_dir =
                                     dir.begin_point(number);
                                 StudyPointRows rows = write_steady_point(
                                     *point_dir, job.body(p), point_engine->model(),
-                                    in_hand->batches[at], lines);
+                                    (*steady_rows)[at], lines);
                                 dir.publish_point(number, std::move(point_dir));
                                 study_files.published(number, std::move(rows));
                             });
@@ -268,7 +277,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                         std::unique_ptr<ResultDirectory> point_dir = dir.begin_point(number);
                         StudyPointRows rows =
                             write_steady_point(*point_dir, job.body(p), point_engine->model(),
-                                               in_hand->batches[at], console);
+                                               (*steady_rows)[at], console);
                         dir.publish_point(number, std::move(point_dir));
                         study_files.published(number, std::move(rows));
                         ++computed;

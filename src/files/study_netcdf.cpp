@@ -120,11 +120,13 @@ StudyNetcdfWriter::StudyNetcdfWriter(std::string path, StudyShape shape,
     for (SummaryVariable& v : summary_variables()) {
         const int var = nc.variable(v.name, T::Double, dims, v.units, v.long_name, true);
         if (s.total > 0 && block > 0) nc.chunks(var, chunk_sizes);
-        // Each chunk is put whole, once: compressed and stored within the put.
-        nc.write_through(var);
         s.vars.emplace_back(var, std::move(v));
     }
     nc.end_definitions();
+    // Each chunk is put whole, once: compressed and stored within the put. (Set once the
+    // variables exist: declaring a variable's chunks sizes its cache to hold them.)
+    for (const auto& [var, v] : s.vars)
+        nc.write_through(var);
 
     for (std::size_t a = 0; a < c.axes.size(); ++a)
         put_axis(nc, axis_vars[a], c.axes[a]);

@@ -178,21 +178,21 @@ StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
     return out;
 }
 
-void study_axes(const Study& study, StudyShape& content) {
+void study_axes(const Study& study, StudyShape& shape) {
     if (!study.axes.empty()) {
         for (std::size_t k = 0; k < study.keys.size(); ++k)
-            content.axes.push_back(axis_of(study.keys[k], study.axes[k]));
+            shape.axes.push_back(axis_of(study.keys[k], study.axes[k]));
         return;
     }
     StudyAxis point{"point", "point", "1", "the row of the points table, from 1", {}, {}};
     for (std::size_t p = 0; p < study.points.size(); ++p)
         point.numbers.push_back(static_cast<double>(p + 1));
-    content.axes.push_back(std::move(point));
+    shape.axes.push_back(std::move(point));
     for (std::size_t k = 0; k < study.keys.size(); ++k) {
         std::vector<std::string> values;
         for (const StudyPoint& p : study.points)
             values.push_back(p.values[k]);
-        content.table_keys.push_back(axis_of(study.keys[k], values));
+        shape.table_keys.push_back(axis_of(study.keys[k], values));
     }
 }
 

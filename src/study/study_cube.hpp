@@ -32,7 +32,7 @@ std::vector<std::string> point_rheologies(const Study& study, std::size_t point)
 
 // The axes of `study`: its [axes] keys, or the one axis "point" of a points table (whose keys
 // are then `table_keys`).
-void study_axes(const Study& study, StudyShape& content);
+void study_axes(const Study& study, StudyShape& shape);
 
 // The shape of study.nc: the axes, every point's rheologies (its tables' names) and swept
 // viscosities together, the program and the method.

@@ -211,9 +211,11 @@ TEST(StudyNetcdf, PointsItHasNoPlaceForAreRefusedAndNothingIsWritten) {
         w.add(p);
         w.add(point(1));
     }));
-    // Abandoned part way: nothing written either; the same points closed: written.
+    // Abandoned part way: nothing written either, and nothing refused.
     EXPECT_FALSE(refused([](StudyNetcdfWriter& w) { w.add(point(0)); }));
     EXPECT_FALSE(refused([](StudyNetcdfWriter&) {}));
+    // Every point added and closed: written.
+    EXPECT_TRUE(std::filesystem::exists(written(dir, "complete.nc", 4)));
     std::filesystem::remove_all(dir);
 }
 

@@ -74,12 +74,6 @@ SummaryRow row_of(double eta, std::size_t n) {
 
 } // namespace
 
-StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
-                               const std::vector<std::string>& rheologies) {
-    const std::string label = dir.point_label(point, "summary.csv");
-    return point_rows(CsvFields(dir.point_text(point, "summary.csv"), label), label, rheologies);
-}
-
 StudyPointRows point_rows(const CsvFields& table, const std::string& path,
                           const std::vector<std::string>& rheologies) {
     if (table.empty() || table[0].empty()) throw OutputError("'" + path + "' is not a summary table");

@@ -15,11 +15,9 @@ namespace tidal {
 
 inline constexpr std::string_view kStudyNetcdfName = "study.nc";
 
-// The rows of a published point's summary.csv, for `rheologies` (its models, column order).
-// Throws OutputError if the table cannot be read or lacks one of their columns.
-StudyPointRows read_point_rows(const StudyDirectory& dir, int point,
-                               const std::vector<std::string>& rheologies);
-// The same from the rows of the summary table already read (`label` names it in messages).
+// The rows of a published point's summary.csv (`summary`, read; `label` names it in
+// messages) for `rheologies` (its models, column order). Throws OutputError if the table lacks
+// one of their columns.
 StudyPointRows point_rows(const CsvFields& summary, const std::string& label,
                           const std::vector<std::string>& rheologies);
 // The same from the summary rows the table was written from (files/result_tables.hpp), without

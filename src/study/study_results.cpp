@@ -173,6 +173,7 @@ void StudyResults::take_points() {
         failure_ = std::current_exception();
         const std::lock_guard lock(mutex_);
         stopped_ = true;
+        failed_.store(true, std::memory_order_release);
         for (std::optional<StudyPointRows>& r : rows_)
             r.reset();
     }

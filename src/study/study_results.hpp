@@ -9,6 +9,7 @@
 // and whatever order the points were computed in. The numbers of study.nc are those the
 // points written by this run kept in memory (the doubles their summary.csv reads back as) and
 // those read back from the points published before.
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -45,6 +46,10 @@ class StudyResults {
     // the first point's.
     std::vector<PointPeaks> finish();
 
+    // True once the taking thread has met a failure (which finish() reports): the study need
+    // compute no further point. Safe from any thread.
+    bool failed() const { return failed_.load(std::memory_order_acquire); }
+
   private:
     void take_points();
 
@@ -62,6 +67,7 @@ class StudyResults {
     std::vector<std::optional<StudyPointRows>> rows_;  // by point: its rows, if handed over
     bool finishing_ = false, abandoned_ = false;
     bool stopped_ = false; // the taking thread met a failure
+    std::atomic<bool> failed_{false}; // stopped_, readable without the lock
 
     // The taking thread's own.
     std::vector<PointPeaks> peaks_;

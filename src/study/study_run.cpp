@@ -187,15 +187,19 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     // The study's own files are built as the points are published, in study order, beginning
     // with those an earlier run published.
     StudyResults study_files(study, dir, threads);
+    // A failure in the study's files (a point published before whose tables cannot be read,
+    // a disk full under study_sweep.csv) ends the study as soon as it is found: no further
+    // point is computed, and the failure is reported once the points in hand are published.
+    const auto give_up = [&] { return stop() || study_files.failed(); };
     OrderedResults<UnitResult> results(job.units(), 2 * slots);
     const auto make_worker = [&] {
         return [&, computer = UnitComputer(job, settings.plain)](int u) mutable {
-            std::vector<Batch> batches = computer.compute(u, stop);
+            std::vector<Batch> batches = computer.compute(u, give_up);
             return UnitResult{std::move(batches), computer.engines()};
         };
     };
     std::vector<std::jthread> workers =
-        start_ordered_workers(results, threads, make_worker, stop);
+        start_ordered_workers(results, threads, make_worker, give_up);
     if (workers.empty())
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
                                 "no thread for the study's points");
@@ -208,7 +212,7 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
     // Waiting for a unit, remote workers are served every millisecond.
     const auto idle = [&] {
         if (remote) remote->poll(results);
-        return stop();
+        return give_up();
     };
     const auto interval = std::chrono::milliseconds(remote ? 1 : 50);
 
@@ -227,9 +231,11 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
         progress.update(prepared.published);
         try {
             for (int u = 0; u < job.units(); ++u) {
+                if (study_files.failed()) break;
                 if (remote) remote->poll(results); // also when no unit keeps us waiting
                 std::optional<UnitResult> r = results.take(u, idle, interval);
                 const auto [point, batch] = job.locate(u);
+                if (!complete(r, job, u) && !stop() && study_files.failed()) break;
                 if (!complete(r, job, u)) {
                     halt();
                     if (writers) writers->finish(); // the points in hand are published

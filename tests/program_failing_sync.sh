@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A steady study whose table study_sweep.csv cannot be made durable (its fsync fails with EIO,
-# by a preloaded fsync, shims/failing_sync.cpp) while study.nc is being built beside it: one
+# by a preloaded fsync, shims/failing_sync.cpp) while study.nc is being built beside it, or
+# whose study.nc cannot while the tables are: one
 # line naming the file and the reason, status 1, no study.nc.partial left behind and nothing
 # published, the journal kept; the same command then completes the study, computing nothing
 # again. Caught: the tables closed after the block whose failure stops the study.nc thread and
@@ -24,14 +25,19 @@ models = ["maxwell"]
 [axes]
 "orbit.eccentricity" = [0.002, 0.004, 0.006]
 TOML
-LD_PRELOAD=$shim TIDAL_FAIL_SYNC=study_sweep.csv.partial \
+# The file whose sync fails: the sweep table (while study.nc is written beside it), or
+# study.nc itself (while the tables are made durable).
+for file in study_sweep.csv study.nc; do
+    rm -rf study
+    LD_PRELOAD=$shim TIDAL_FAIL_SYNC=$file.partial \
+        "$tidal" --study study.toml --output study > /dev/null 2> err.txt; status=$?
+    check "$file whose sync fails: status 1, one line naming it and the reason" \
+        "[ $status -eq 1 ] && one_line err.txt && grep -q \"$file\\.partial'.*Input/output error\" err.txt"
+    check "... no study.nc.partial left behind, nothing published" \
+        "[ ! -e study/study.nc.partial ] && [ -z \"\$(ls study | grep -E '^study(_sweep)?\\.(csv|nc)\$')\" ]"
+    check "... the journal kept" "[ -s study/study.journal ]"
     "$tidal" --study study.toml --output study > /dev/null 2> err.txt; status=$?
-check "a table whose sync fails: status 1, one line naming it and the reason" \
-    "[ $status -eq 1 ] && one_line err.txt && grep -q \"study_sweep\\.csv\\.partial'.*Input/output error\" err.txt"
-check "... no study.nc.partial left behind, nothing published" \
-    "[ ! -e study/study.nc.partial ] && [ -z \"\$(ls study | grep -E '^study(_sweep)?\\.(csv|nc)\$')\" ]"
-check "... the journal kept" "[ -s study/study.journal ]"
-"$tidal" --study study.toml --output study > /dev/null 2> err.txt; status=$?
-check "... and the same command then completes it, computing nothing again" \
-    "[ $status -eq 0 ] && grep -q '0 computed now, 3 published before' err.txt && [ -s study/study.nc ] && [ -s study/study_sweep.csv ] && [ -s study/study.csv ]"
+    check "... and the same command then completes it, computing nothing again" \
+        "[ $status -eq 0 ] && grep -q '0 computed now, 3 published before' err.txt && [ -s study/study.nc ] && [ -s study/study_sweep.csv ] && [ -s study/study.csv ]"
+done
 exit $failed

@@ -25,13 +25,13 @@ const std::vector<std::size_t> kSizes = {3, 5, 2};
 const std::vector<std::string> kRheologies = {"maxwell", "andrade"};
 const std::vector<double> kEtas = {1e13, 1e14, 1e15};
 
-StudyShape shape() {
+// A hypercube over axes of these lengths (slowest first), each axis's values its own.
+StudyShape shape(const std::vector<std::size_t>& sizes = kSizes) {
     StudyShape s;
-    const std::vector<std::string> names = {"shell_thickness", "orbit_eccentricity",
-                                            "orbit_obliquity"};
-    for (std::size_t a = 0; a < kSizes.size(); ++a) {
-        StudyAxis axis{names[a], names[a], "1", "", {}, {}};
-        for (std::size_t i = 0; i < kSizes[a]; ++i)
+    for (std::size_t a = 0; a < sizes.size(); ++a) {
+        const std::string name = "axis_" + std::to_string(a);
+        StudyAxis axis{name, name, "1", "", {}, {}};
+        for (std::size_t i = 0; i < sizes[a]; ++i)
             axis.numbers.push_back(static_cast<double>(10 * (a + 1) + i));
         s.axes.push_back(axis);
     }
@@ -70,13 +70,25 @@ StudyPointRows point(std::size_t p) {
     return out;
 }
 
-std::size_t points() { return kSizes[0] * kSizes[1] * kSizes[2]; }
+std::size_t points(const std::vector<std::size_t>& sizes = kSizes) {
+    std::size_t n = 1;
+    for (const std::size_t k : sizes)
+        n *= k;
+    return n;
+}
+
+std::vector<std::size_t> sizes_of(const StudyShape& s) {
+    std::vector<std::size_t> out;
+    for (const StudyAxis& a : s.axes)
+        out.push_back(a.size());
+    return out;
+}
 
 std::string written(const std::filesystem::path& dir, const std::string& name,
-                    std::size_t chunk_values) {
+                    std::size_t chunk_values, const StudyShape& s = shape()) {
     const std::string path = (dir / name).string();
-    StudyNetcdfWriter w(path, shape(), chunk_values);
-    for (std::size_t p = 0; p < points(); ++p)
+    StudyNetcdfWriter w(path, s, chunk_values);
+    for (std::size_t p = 0; p < points(sizes_of(s)); ++p)
         w.add(point(p));
     w.close();
     return path;
@@ -129,18 +141,24 @@ TEST(StudyNetcdf, ChunksAreRunsOfConsecutivePointsOfAboutTheTarget) {
               (std::vector<std::size_t>{2, 3}));
 }
 
-TEST(StudyNetcdf, EveryValueLandsAtItsPointWhateverTheChunks) {
-    const auto dir = testing_scratch::scratch_dir("tidal_study_netcdf_test");
+// Every variable of a cube over axes of these lengths, written with chunks of about
+// `chunk_points` points, holds each point's values at the point's place in study order (the
+// last axis fastest), bit for bit, NaN where a point lacks a rheology or a viscosity.
+void expect_every_value_at_its_point(const std::filesystem::path& dir, const StudyShape& cube,
+                                     std::size_t chunk_points) {
+    const std::vector<std::size_t> sizes = sizes_of(cube);
     const std::size_t block = kRheologies.size() * kEtas.size();
-    // One chunk for all; chunks of 4 points (2 x 2, the last of each row of the middle axis
-    // a single pair); a chunk per point.
-    const std::string whole = written(dir, "whole.nc", 1 << 20);
-    const std::string fours = written(dir, "fours.nc", 4 * block);
-    const std::string ones = written(dir, "ones.nc", 1);
+    std::string label = "axes";
+    for (const std::size_t k : sizes)
+        label += " " + std::to_string(k);
+    label += ", chunks of " + std::to_string(chunk_points) + " points";
+    const std::string file = written(dir, "cube.nc", chunk_points * block, cube);
+    const Opened f(file);
     for (const SummaryVariable& v : summary_variables()) {
         const std::string name(v.name);
-        std::vector<double> expected(points() * block, std::numeric_limits<double>::quiet_NaN());
-        for (std::size_t p = 0; p < points(); ++p) {
+        std::vector<double> expected(points(sizes) * block,
+                                     std::numeric_limits<double>::quiet_NaN());
+        for (std::size_t p = 0; p < points(sizes); ++p) {
             const StudyPointRows rows = point(p);
             for (std::size_t r = 0; r < rows.rheologies.size(); ++r) {
                 const std::size_t ri = rows.rheologies[r] == "maxwell" ? 0 : 1;
@@ -151,26 +169,55 @@ TEST(StudyNetcdf, EveryValueLandsAtItsPointWhateverTheChunks) {
                 }
             }
         }
-        for (const std::string& file : {whole, fours, ones}) {
-            std::vector<std::size_t> chunks;
-            const std::vector<double> got = Opened(file).values(name, &chunks);
-            ASSERT_EQ(got.size(), expected.size()) << file << " " << name;
-            for (std::size_t i = 0; i < got.size(); ++i)
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(got[i]),
-                          std::bit_cast<std::uint64_t>(expected[i]))
-                    << file << " " << name << " value " << i;
-            if (file == fours) {
-                EXPECT_EQ(chunks, (std::vector<std::size_t>{1, 2, 2, 2, 3}));
-            }
-            if (file == whole) {
-                EXPECT_EQ(chunks, (std::vector<std::size_t>{3, 5, 2, 2, 3}));
-            }
-        }
+        std::vector<std::size_t> chunks;
+        const std::vector<double> got = f.values(name, &chunks);
+        ASSERT_EQ(got.size(), expected.size()) << label << " " << name;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(got[i]), std::bit_cast<std::uint64_t>(expected[i]))
+                << label << " " << name << " value " << i;
+        // The chunks: the rule's points along each axis, then whole rheology and viscosity.
+        std::vector<std::size_t> want = study_chunk_points(sizes, block, chunk_points * block);
+        want.push_back(kRheologies.size());
+        want.push_back(kEtas.size());
+        EXPECT_EQ(chunks, want) << label << " " << name;
     }
-    // The coordinates, as given.
-    const Opened f(fours);
-    EXPECT_EQ(f.values("orbit_eccentricity"), (std::vector<double>{20, 21, 22, 23, 24}));
-    EXPECT_EQ(f.values("viscosity"), kEtas);
+    // Each axis's coordinate, in its own dimension of its own length.
+    for (const StudyAxis& a : cube.axes)
+        EXPECT_EQ(f.values(a.name), a.numbers) << label;
+    EXPECT_EQ(f.values("viscosity"), kEtas) << label;
+}
+
+TEST(StudyNetcdf, EveryValueLandsAtItsPointWhateverTheChunks) {
+    const auto dir = testing_scratch::scratch_dir("tidal_study_netcdf_test");
+    // One chunk for all; chunks of 4 points (2 x 2, the last of each row of the middle axis
+    // a single pair); a chunk per point.
+    for (const std::size_t chunk : {std::size_t{1} << 20, std::size_t{4}, std::size_t{1}})
+        expect_every_value_at_its_point(dir, shape(), chunk);
+    // The chunk shapes those cases are meant to have, spelled out.
+    const std::size_t block = kRheologies.size() * kEtas.size();
+    EXPECT_EQ(study_chunk_points(kSizes, block, 4 * block), (std::vector<std::size_t>{1, 2, 2}));
+    EXPECT_EQ(study_chunk_points(kSizes, block, 1 << 20), (std::vector<std::size_t>{3, 5, 2}));
+    // A single axis (as a table of points gives), cut into uneven chunks; axes of length one
+    // first, between and last; two axes of which the slower is the longer.
+    for (const auto& [sizes, chunk] : std::vector<std::pair<std::vector<std::size_t>, std::size_t>>{
+             {{7}, 3}, {{7}, 1 << 20}, {{1, 4, 1}, 3}, {{3, 1, 2}, 1}, {{6, 2}, 5}, {{1}, 1}})
+        expect_every_value_at_its_point(dir, shape(sizes), chunk);
+
+    // A table of points: the one axis "point", numbered from 1, and each key of the table a
+    // variable over it, numbers or texts, in the table's order.
+    StudyShape table = shape({5});
+    table.axes[0] = StudyAxis{"point", "point", "1", "", {1, 2, 3, 4, 5}, {}};
+    table.table_keys = {StudyAxis{"shell_thickness", "shell.thickness", "m", "", {9e3, 8e3, 7e3, 6e3, 5e3}, {}},
+                        StudyAxis{"shell_rheology", "shell.rheology", "", "", {}, {"maxwell", "andrade", "maxwell", "sundberg_cooper", "burgers"}}};
+    expect_every_value_at_its_point(dir, table, 2);
+    const Opened f(written(dir, "table.nc", 2 * kRheologies.size() * kEtas.size(), table));
+    EXPECT_EQ(f.values("shell_thickness"), table.table_keys[0].numbers);
+    int var = -1;
+    ASSERT_EQ(nc_inq_varid(f.id, "shell_rheology", &var), NC_NOERR);
+    std::vector<char*> texts(5, nullptr);
+    ASSERT_EQ(nc_get_var_string(f.id, var, texts.data()), NC_NOERR);
+    EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.end()), table.table_keys[1].texts);
+    nc_free_string(texts.size(), texts.data());
     std::filesystem::remove_all(dir);
 }
 

@@ -235,8 +235,9 @@ int run_study(const Study& study, PreparedStudy& prepared, std::ostream& err,
                 if (remote) remote->poll(results); // also when no unit keeps us waiting
                 std::optional<UnitResult> r = results.take(u, idle, interval);
                 const auto [point, batch] = job.locate(u);
-                if (!complete(r, job, u) && !stop() && study_files.failed()) break;
-                if (!complete(r, job, u)) {
+                const bool whole = complete(r, job, u);
+                if (!whole && !stop() && study_files.failed()) break; // reported by finish()
+                if (!whole) {
                     halt();
                     if (writers) writers->finish(); // the points in hand are published
                     computed = published_now();

@@ -24,9 +24,17 @@
 
 namespace tidal {
 
+// Which compiled kernels solve the lanes: the best for this processor (eight lanes in one
+// register where it has AVX-512, else two halves of four), or one vector type compiled for
+// the baseline instruction set, so that each can be checked on any machine.
+enum class LaneKernels { Best, Halves, Whole };
+
 class ComplexLaneBand {
   public:
     explicit ComplexLaneBand(int order = 0);
+
+    // The kernels that factorise and substitute (Best unless set: all give the same bits).
+    void use_kernels(LaneKernels k) { kernels_ = k; }
 
     int order() const { return n_; }
 
@@ -49,14 +57,6 @@ class ComplexLaneBand {
     static std::size_t storage(int order, int rhs) {
         return static_cast<std::size_t>(order) * static_cast<std::size_t>(rhs) * 2 * kLanes;
     }
-    // Writes values[k] into every lane of the k-th complex entry of b, in the layout of the
-    // right-hand sides (real parts of all lanes, then imaginary parts): b holds 2 kLanes
-    // doubles per value.
-    static void broadcast(std::span<const std::complex<double>> values, double* b);
-    // Copies right-hand side `column` of every lane, rows 0..order-1 of b (rhs of them), into
-    // to[lane][0..order-1].
-    static void copy_lanes(const double* b, int order, int rhs, int column,
-                           const std::array<std::complex<double>*, kLanes>& to);
     // Where part `part` (0 real, 1 imaginary) of row `row` (0-based) of right-hand side `r`
     // of lane `lane` sits.
     static std::size_t index(int rhs, int row, int r, int part, int lane) {
@@ -68,12 +68,18 @@ class ComplexLaneBand {
     // Factorises every lane in place (bandecdp's steps; kTinyPivot for a zero pivot) and
     // eliminates forward with it, as it goes, the `rhs` right-hand sides in b (banbksdp's
     // interchanges and multipliers: the multipliers are not kept, so every right-hand side
-    // to be solved with this factorisation is given here; rhs may be 0).
-    void factorise(double* b, int rhs);
+    // to be solved with this factorisation is given here; rhs may be 0). With `loads`
+    // (order x rhs complex values, row by row: loads[row * rhs + r] is row `row` of
+    // right-hand side r), b is not read before: each lane's right-hand sides are those
+    // values, b's rows set from them as the elimination reaches them.
+    void factorise(double* b, int rhs, const std::complex<double>* loads = nullptr);
 
     // Completes the solution of every lane's system for the `rhs` right-hand sides in b that
-    // factorise eliminated forward, in place (banbksdp's back pass).
-    void back_substitute(double* b, int rhs);
+    // factorise eliminated forward, in place (banbksdp's back pass). With `out` (rhs x
+    // kLanes pointers), right-hand side r's solution of lane `lane` is also written to
+    // out[r * kLanes + lane] (order complex values) as it is formed, for every r whose
+    // out[r * kLanes] is not null (then neither are its other lanes').
+    void back_substitute(double* b, int rhs, double* const* out = nullptr);
 
     // Per lane, whether its solutions of the last back substitution are the scalar code's:
     // its factorisation and those solutions stayed finite.
@@ -88,6 +94,7 @@ class ComplexLaneBand {
     std::uint32_t inside(int i) const;
 
     int n_;
+    LaneKernels kernels_ = LaneKernels::Best;
     std::vector<double> upper_;   // [row][slot][part][lane]
     std::vector<std::uint32_t> pattern_; // [row]: the band columns that may be nonzero
     std::vector<std::uint32_t> mask_;    // [row]: its slots that may be nonzero (factorise)

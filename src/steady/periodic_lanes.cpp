@@ -35,6 +35,9 @@ PeriodicLanes::PeriodicLanes(std::vector<const ShellModel*> group)
         if (s.model().order() != n || s.forcing().harmonics != harmonics)
             throw std::invalid_argument("PeriodicLanes: a group's models share their radial problem");
     rhs_.resize(ComplexLaneBand::storage(n, R));
+    // The unit boundary loads' solutions stay in rhs_ only.
+    outputs_.assign(static_cast<std::size_t>(R) * kLanes, nullptr);
+    sink_.resize(static_cast<std::size_t>(n));
     for (std::vector<Complex>& band : scratch_)
         band.resize(static_cast<std::size_t>(n) * kBandColumns);
     std::vector<std::vector<double>> units;
@@ -56,46 +59,6 @@ PeriodicLanes::PeriodicLanes(std::vector<const ShellModel*> group)
                                             [static_cast<std::size_t>(row)]
                                 : Complex(units[static_cast<std::size_t>(r - tide)]
                                                [static_cast<std::size_t>(row)]));
-    }
-}
-
-// Copies the tide's components of harmonic index hi of every (model, lane) in `solved` out of
-// the lane layout of the right-hand sides into their states (each x already n long). A model
-// whose lanes are all solved has each component's lanes copied together
-// (ComplexLaneBand::copy_lanes: a lane's real and imaginary parts sit kLanes doubles apart, and
-// are interleaved four lanes at a time); the others are copied value by value.
-void PeriodicLanes::copy_solutions(std::span<const std::pair<int, int>> solved, int count,
-                                   std::size_t hi, int R, std::span<PeriodicState> states) {
-    const int n = model_.order();
-    const auto x = [&](int g, int lane, int c) {
-        return states[static_cast<std::size_t>(g * count + lane)]
-            .x[hi][static_cast<std::size_t>(c)]
-            .data();
-    };
-    for (std::size_t u = 0; u < solved.size();) {
-        const int g = solved[u].first;
-        std::size_t end = u;
-        while (end < solved.size() && solved[end].first == g)
-            ++end;
-        for (int c = 0; c < kComponents; ++c) {
-            const double* from = rhs_.data() + ComplexLaneBand::index(R, 0, kComponents * g + c, 0, 0);
-            const std::size_t row_stride = ComplexLaneBand::index(R, 1, 0, 0, 0);
-            if (end - u == static_cast<std::size_t>(kLanes)) {
-                std::array<Complex*, kLanes> to;
-                for (int lane = 0; lane < kLanes; ++lane)
-                    to[static_cast<std::size_t>(lane)] = x(g, lane, c);
-                ComplexLaneBand::copy_lanes(rhs_.data(), n, R, kComponents * g + c, to);
-            } else {
-                for (std::size_t v = u; v < end; ++v) {
-                    const int lane = solved[v].second;
-                    Complex* to = x(g, lane, c);
-                    const double* at = from + lane;
-                    for (int row = 0; row < n; ++row, at += row_stride)
-                        to[row] = Complex(at[0], at[kLanes]);
-                }
-            }
-        }
-        u = end;
     }
 }
 
@@ -144,10 +107,24 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
             bands[static_cast<std::size_t>(lane)] = scratch_[at].data();
         }
         band_.set_lanes(bands);
-        // The right-hand sides, the same in every lane.
-        ComplexLaneBand::broadcast(loads_[hi], rhs_.data());
-        band_.factorise(rhs_.data(), R);
-        band_.back_substitute(rhs_.data(), R);
+        // Where the back substitution stores each lane's solution of the tide's components:
+        // straight into the states (those of a lane found unreliable below are solved again
+        // alone, which rewrites them), and the lanes past `count` into a sink.
+        for (int g = 0; g < G; ++g)
+            for (int c = 0; c < kComponents; ++c)
+                for (int lane = 0; lane < kLanes; ++lane) {
+                    double*& to = outputs_[static_cast<std::size_t>((kComponents * g + c) * kLanes + lane)];
+                    if (lane < count) {
+                        std::vector<Complex>& x = state(g, lane).x[hi][static_cast<std::size_t>(c)];
+                        x.resize(static_cast<std::size_t>(n));
+                        to = reinterpret_cast<double*>(x.data());
+                    } else {
+                        to = reinterpret_cast<double*>(sink_.data());
+                    }
+                }
+        // The right-hand sides, the same in every lane, set as the elimination reaches them.
+        band_.factorise(rhs_.data(), R, loads_[hi].data());
+        band_.back_substitute(rhs_.data(), R, outputs_.data());
         // A lane's solutions of model g are those it gets alone when the factorisation, its
         // own three right-hand sides' solutions and the unit loads' stayed finite.
         // (Every one, in the lanes whose solutions all stayed finite.)
@@ -166,7 +143,7 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                         units[static_cast<std::size_t>(lane)];
             }
         }
-        // The tide's components of every reliable lane, copied out of the lane layout.
+        // The reliable lanes, whose tide components the back substitution stored.
         solved.clear();
         for (int g = 0; g < G; ++g)
             for (int i = 0; i < count; ++i) {
@@ -176,11 +153,8 @@ void PeriodicLanes::solve(Rheology rheology, Flavour flavour,
                     alone[k] = true;
                     continue;
                 }
-                for (int c = 0; c < kComponents; ++c)
-                    state(g, i).x[hi][static_cast<std::size_t>(c)].resize(static_cast<std::size_t>(n));
                 solved.emplace_back(g, i);
             }
-        copy_solutions(solved, count, hi, R, states);
         // A self-gravitating body: each lane's unit responses, then the coupling's correction
         // of the components of every model solved in it.
         if (model_.body.self_gravity)

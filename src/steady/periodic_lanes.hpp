@@ -46,9 +46,6 @@ class PeriodicLanes {
     long redone() const { return redone_; }
 
   private:
-    void copy_solutions(std::span<const std::pair<int, int>> solved, int count, std::size_t hi,
-                        int R, std::span<PeriodicState> states);
-
     const ShellModel& model_;
     // Per model of the group: its forcing, and the scalar solve of an unreliable lane.
     std::vector<PeriodicSolver> scalars_;
@@ -60,6 +57,10 @@ class PeriodicLanes {
     // The entries the assembly writes, per rheology and flavour (found at first use).
     std::array<std::array<std::vector<std::uint32_t>, 2>, kRheologyCount> patterns_;
     std::vector<double> rhs_;      // [row][rhs][part][lane], solved in place
+    // [rhs][lane]: where the back substitution stores each solution of the tide's components
+    // (null for the unit boundary loads), the lanes past a batch's profiles into sink_.
+    std::vector<double*> outputs_;
+    std::vector<Complex> sink_;
     SelfGravityCoupling coupling_; // a self-gravitating body's interfaces
     int rhs_count_;
     // Per harmonic, the right-hand sides of every lane, [row][rhs]: the tide's loads of each

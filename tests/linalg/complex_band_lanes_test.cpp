@@ -10,6 +10,7 @@
 #include <complex>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "linalg/band_lu.hpp"
@@ -50,11 +51,13 @@ std::array<const Complex*, kLanes> pointers(const std::vector<std::vector<Comple
 // lanes found unreliable (an infinity or NaN met). With `before`, the lanes are first set
 // (set_lanes) to those bands and factorised, and then set to `bands` by set_lanes, as a sweep
 // reuses its lanes from one viscosity to the next.
-std::vector<bool> expect_lanes_match_scalar(const std::vector<std::vector<Complex>>& bands,
-                                            const std::vector<std::vector<Complex>>& rhs,
-                                            const std::vector<std::vector<Complex>>* before = nullptr) {
+std::vector<bool> lanes_match_scalar(LaneKernels kernels,
+                                     const std::vector<std::vector<Complex>>& bands,
+                                     const std::vector<std::vector<Complex>>& rhs,
+                                     const std::vector<std::vector<Complex>>* before) {
     const int n = static_cast<int>(bands[0].size() / kBandWidth);
     ComplexLaneBand lanes(n);
+    lanes.use_kernels(kernels);
     if (before) {
         lanes.set_lanes(pointers(*before));
         lanes.factorise(nullptr, 0);
@@ -102,6 +105,20 @@ std::vector<bool> expect_lanes_match_scalar(const std::vector<std::vector<Comple
         }
     }
     return nan;
+}
+
+// The same with each kernel: the processor's best, and the halves and the whole vector
+// compiled for the baseline (so that both vector types are checked on every machine); all
+// must find the same lanes unreliable.
+std::vector<bool> expect_lanes_match_scalar(const std::vector<std::vector<Complex>>& bands,
+                                            const std::vector<std::vector<Complex>>& rhs,
+                                            const std::vector<std::vector<Complex>>* before = nullptr) {
+    const std::vector<bool> best = lanes_match_scalar(LaneKernels::Best, bands, rhs, before);
+    for (const LaneKernels k : {LaneKernels::Halves, LaneKernels::Whole}) {
+        SCOPED_TRACE(k == LaneKernels::Halves ? "halves of four lanes" : "all lanes in one vector");
+        EXPECT_EQ(lanes_match_scalar(k, bands, rhs, before), best);
+    }
+    return best;
 }
 
 std::vector<std::vector<Complex>> random_rhs(int n, std::mt19937_64& rng) {
@@ -213,6 +230,68 @@ TEST(ComplexBandLanes, ALaneThatOverflowsIsFoundAndTheOthersStillMatch) {
     const auto nan = expect_lanes_match_scalar(bands, random_rhs(n, rng));
     for (int lane = 0; lane < kLanes; ++lane)
         EXPECT_EQ(nan[static_cast<std::size_t>(lane)], lane == 2 || lane == 6) << "lane " << lane;
+}
+
+// Loads given to the factorisation (the same in every lane, set row by row as the elimination
+// reaches them) and solutions stored by the back substitution straight into each lane's
+// vector: the same bits as loads written into every lane of b beforehand and the solutions
+// read out of b. Orders below, at and above the elimination's window of 8 rows, lanes that
+// pivot differently. Caught: the rows of b filled one short of the window.
+TEST(ComplexBandLanes, LoadsSetAsTheEliminationReachesThemAndSolutionsStoredPerLaneAreTheSame) {
+    std::mt19937_64 rng(19);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (const int n : {1, 5, 8, 9, 47}) {
+        SCOPED_TRACE("order " + std::to_string(n));
+        std::vector<std::vector<Complex>> bands;
+        for (int lane = 0; lane < kLanes; ++lane)
+            bands.push_back(band(n, [&](int i, int c) {
+                return Complex(u(rng), u(rng)) + (lane % 2 == 0 && i == c ? Complex(20.0) : 0.0);
+            }));
+        std::vector<Complex> loads(static_cast<std::size_t>(n) * kRhs); // [row][rhs]
+        for (Complex& v : loads)
+            v = {u(rng), u(rng)};
+        for (const LaneKernels k : {LaneKernels::Best, LaneKernels::Halves, LaneKernels::Whole}) {
+            ComplexLaneBand before(n), fused(n);
+            before.use_kernels(k);
+            fused.use_kernels(k);
+            before.set_lanes(pointers(bands));
+            fused.set_lanes(pointers(bands));
+            std::vector<double> b(ComplexLaneBand::storage(n, kRhs));
+            for (int i = 0; i < n; ++i)
+                for (int r = 0; r < kRhs; ++r)
+                    for (int lane = 0; lane < kLanes; ++lane) {
+                        const Complex v = loads[static_cast<std::size_t>(i * kRhs + r)];
+                        b[ComplexLaneBand::index(kRhs, i, r, 0, lane)] = v.real();
+                        b[ComplexLaneBand::index(kRhs, i, r, 1, lane)] = v.imag();
+                    }
+            before.factorise(b.data(), kRhs);
+            before.back_substitute(b.data(), kRhs);
+            // b2 starts as NaN: a row the factorisation did not set from the loads shows.
+            std::vector<double> b2(b.size(), std::nan(""));
+            // Right-hand sides 1, 2 and 5 stored per lane, the others in b2 only.
+            std::vector<std::vector<Complex>> stored(kRhs * kLanes,
+                                                     std::vector<Complex>(static_cast<std::size_t>(n), Complex(-7.0)));
+            std::vector<double*> out(kRhs * kLanes, nullptr);
+            for (const int r : {1, 2, 5})
+                for (int lane = 0; lane < kLanes; ++lane)
+                    out[static_cast<std::size_t>(r * kLanes + lane)] =
+                        reinterpret_cast<double*>(stored[static_cast<std::size_t>(r * kLanes + lane)].data());
+            fused.factorise(b2.data(), kRhs, loads.data());
+            fused.back_substitute(b2.data(), kRhs, out.data());
+            ASSERT_EQ(std::memcmp(b.data(), b2.data(), b.size() * sizeof(double)), 0);
+            for (int r = 0; r < kRhs; ++r)
+                for (int lane = 0; lane < kLanes; ++lane)
+                    for (int i = 0; i < n; ++i) {
+                        const Complex got = stored[static_cast<std::size_t>(r * kLanes + lane)][static_cast<std::size_t>(i)];
+                        const bool kept = r == 1 || r == 2 || r == 5;
+                        const Complex want = kept ? Complex(b[ComplexLaneBand::index(kRhs, i, r, 0, lane)],
+                                                            b[ComplexLaneBand::index(kRhs, i, r, 1, lane)])
+                                                  : Complex(-7.0);
+                        ASSERT_TRUE(same_value(got.real(), want.real()) && same_value(got.imag(), want.imag()))
+                            << "rhs " << r << " lane " << lane << " row " << i << ": " << got << " for " << want;
+                    }
+        }
+    }
 }
 
 } // namespace

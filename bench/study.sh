@@ -12,7 +12,8 @@
 # viscosities, Maxwell, Kelvin-Voigt and Andrade), each round run by a baseline build (s-base:
 # BASELINE_PROGRAM=path, else revision BASE, default main, built in a scratch worktree) and by
 # this one (s-thread), one after the other so that both see the same load; the load average is
-# printed beside every run, the fastest of STEADY_RUNS rounds (default 1) kept, and the two
+# printed beside every run, the fastest of STEADY_RUNS rounds (default 1) kept (the two taking
+# turns to go first, each run after a pause of SETTLE seconds, default 3), and the two
 # study directories compared file by file. With LOOP=1 also a shell loop of one --method steady
 # run per point (s-loop; a steady sweep runs on one core) and, with MPI, mpirun -np N (s-ranks).
 # JOURNAL=1 keeps the steady study's points in a journal (point_directories = false) instead of
@@ -62,9 +63,12 @@ declare -A best
 measure() {
     local label=$1; shift
     rm -rf "$label"
-    # The files of the runs before reach the disk first, so that no run is timed while the
-    # system writes back another's hundreds of megabytes.
+    # The files of the runs before reach the disk first, and the blocks of the directory just
+    # removed are given back (this disk discards them after the journal commits), so that no
+    # run is timed while the system writes back or discards another's hundreds of megabytes:
+    # without the pause, the second run of a round took 7 % more for the same program.
     sync
+    sleep "${SETTLE:-3}"
     /usr/bin/time -f "%e %U %S" -o time.txt "$@" > /dev/null 2> "$label.err" || {
         echo "$label failed:"; cat "$label.err"; exit 1; }
     read -r wall user sys < time.txt
@@ -167,8 +171,14 @@ ways=(s-base s-thread)
 SHOW_LOAD=1
 echo "steady study: each run with the load average after it"
 for round in $(seq 1 "${STEADY_RUNS:-1}"); do
-    measure s-base "$base_tidal" --study steady.toml --output s-base --jobs "$cores"
-    measure s-thread "$tidal" --study steady.toml --output s-thread --jobs "$cores"
+    # The two programs take turns going first.
+    if [ $((round % 2)) = 1 ]; then
+        measure s-base "$base_tidal" --study steady.toml --output s-base --jobs "$cores"
+        measure s-thread "$tidal" --study steady.toml --output s-thread --jobs "$cores"
+    else
+        measure s-thread "$tidal" --study steady.toml --output s-thread --jobs "$cores"
+        measure s-base "$base_tidal" --study steady.toml --output s-base --jobs "$cores"
+    fi
     if [ "$loop" = 1 ]; then
         measure s-loop bash steady-loop.sh
         ways+=(s-loop)

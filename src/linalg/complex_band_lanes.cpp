@@ -92,9 +92,15 @@ template <class V>
         for (; filled < last; ++filled) {
             const std::complex<double>* v = loads + static_cast<std::size_t>(filled) * static_cast<std::size_t>(rhs);
             double* row = B(filled + 1, 0);
+            // Lane by lane: the compiler makes each loop one broadcast and store in the
+            // function it is inlined into (a vector built by a helper would be assembled
+            // lane by lane where the helper is compiled for the baseline).
             for (int j = 0; j < rhs; ++j, row += kC) {
-                lanes::store_lanes(row, lanes::splat<V>(v[j].real()));
-                lanes::store_lanes(row + L, lanes::splat<V>(v[j].imag()));
+                const double re = v[j].real(), im = v[j].imag();
+                for (int lane = 0; lane < L; ++lane)
+                    row[lane] = re;
+                for (int lane = 0; lane < L; ++lane)
+                    row[L + lane] = im;
             }
         }
     };

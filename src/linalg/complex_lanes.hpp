@@ -115,16 +115,16 @@ template <class S> [[gnu::always_inline]] inline void store_c(double* p, Complex
     store_lanes(p + kWidth, v.im);
 }
 
+// x in every lane (one broadcast: set element by element, the whole vector would be
+// assembled by a masked move per lane).
 template <class S = Split> [[gnu::always_inline]] inline S splat(double x) {
-    S v;
+    static_assert(kWidth == 8);
     if constexpr (std::is_same_v<S, Split>) {
-        for (int i = 0; i < kWidth / 2; ++i)
-            v.lo[i] = v.hi[i] = x;
+        const Half h = {x, x, x, x};
+        return {h, h};
     } else {
-        for (int i = 0; i < kWidth; ++i)
-            v.v[i] = x;
+        return {Vec{x, x, x, x, x, x, x, x}};
     }
-    return v;
 }
 
 // With a double shared by every lane: the double in every lane, then one operation per lane,

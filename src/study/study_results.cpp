@@ -85,12 +85,14 @@ void read_block(const Study& study, const StudyDirectory& dir, std::size_t first
 
 } // namespace
 
-StudyResults::StudyResults(const Study& study, StudyDirectory& dir, int threads)
+StudyResults::StudyResults(const Study& study, StudyDirectory& dir, int threads,
+                           std::size_t most_held_rows)
     : study_(study), dir_(dir), threads_(std::max(1, threads)),
       // Opened in the order their publication renames them: study.csv, then study_sweep.csv,
       // then study.nc.
       table_(dir.open_file("study.csv")), sweep_(dir.open_file("study_sweep.csv")),
-      ready_(study.points.size(), 0), rows_(study.points.size()) {
+      ready_(study.points.size(), 0), rows_(study.points.size()),
+      most_held_rows_(std::max<std::size_t>(1, most_held_rows)) {
     cube_path_ = dir.reserve_file(std::string(kStudyNetcdfName));
     cube_.emplace(cube_path_, study_shape(study));
     for (std::size_t p = 0; p < study.points.size(); ++p)
@@ -116,12 +118,36 @@ StudyResults::~StudyResults() {
 
 void StudyResults::published(int point, std::optional<StudyPointRows> rows) {
     {
-        const std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         const std::size_t p = static_cast<std::size_t>(point);
+        // Waiting is safe only while the taking thread can go on: the rows held are then
+        // taken (or dropped, should it fail) whatever else is published.
+        if (rows && taker_.joinable())
+            changed_.wait(lock, [&] {
+                return held_rows_ < most_held_rows_ || stopped_ || abandoned_ ||
+                       next_ >= ready_.size() || !ready_[next_];
+            });
         ready_[p] = 1;
-        if (!stopped_) rows_[p] = std::move(rows); // kept only while they will be taken
+        if (!stopped_ && rows) { // kept only while they will be taken
+            held_rows_ += rows->rows.size();
+            peak_held_rows_ = std::max(peak_held_rows_, held_rows_);
+            rows_[p] = std::move(rows);
+        }
     }
     changed_.notify_all();
+}
+
+void StudyResults::hold_taking(bool hold) {
+    {
+        const std::lock_guard lock(mutex_);
+        held_ = hold;
+    }
+    changed_.notify_all();
+}
+
+std::size_t StudyResults::peak_held_rows() {
+    const std::lock_guard lock(mutex_);
+    return peak_held_rows_;
 }
 
 void StudyResults::take_points() {
@@ -134,7 +160,9 @@ void StudyResults::take_points() {
             std::vector<std::optional<StudyPointRows>> known;
             {
                 std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return ready_[first] || abandoned_ || finishing_; });
+                changed_.wait(lock, [&] {
+                    return (!held_ && (ready_[first] || finishing_)) || abandoned_;
+                });
                 if (abandoned_) return;
                 if (!ready_[first])
                     throw OutputError("point " + std::to_string(first + 1) +
@@ -144,10 +172,13 @@ void StudyResults::take_points() {
                 while (end < total && end - first < most && ready_[end])
                     ++end;
                 for (std::size_t p = first; p < end; ++p) {
+                    if (rows_[p]) held_rows_ -= rows_[p]->rows.size();
                     known.push_back(std::move(rows_[p]));
                     rows_[p].reset();
                 }
+                next_ = end;
             }
+            changed_.notify_all(); // a publisher may wait for the rows taken
             std::vector<PointResults> block(known.size());
             read_block(study_, dir_, first, block, threads_, known);
             for (std::size_t i = 0; i < block.size(); ++i) {
@@ -176,7 +207,9 @@ void StudyResults::take_points() {
         failed_.store(true, std::memory_order_release);
         for (std::optional<StudyPointRows>& r : rows_)
             r.reset();
+        held_rows_ = 0;
     }
+    changed_.notify_all();
 }
 
 std::vector<PointPeaks> StudyResults::finish() {

@@ -26,10 +26,15 @@ namespace tidal {
 
 class StudyResults {
   public:
+    // The summary rows handed over with published() that wait for the taking thread, at
+    // most (some hundred megabytes): past them, published() waits for it.
+    static constexpr std::size_t kMostHeldRows = std::size_t{1} << 16;
+
     // Opens study.csv, study_sweep.csv and study.nc in `dir` (as .partial files, published by
     // dir.publish_files() after finish()) and starts taking the points already published;
     // reads them on up to `threads` threads. Throws OutputError.
-    StudyResults(const Study& study, StudyDirectory& dir, int threads);
+    StudyResults(const Study& study, StudyDirectory& dir, int threads,
+                 std::size_t most_held_rows = kMostHeldRows);
     // Without finish(): stops taking points and abandons study.nc; the tables stay .partial.
     ~StudyResults();
     StudyResults(const StudyResults&) = delete;
@@ -37,8 +42,16 @@ class StudyResults {
 
     // Point `point` (of the study, from 0) is published; `rows`, its summary rows if in hand
     // (rows_as_read_back), which study.nc then takes instead of parsing its summary.csv back.
-    // Safe from any thread.
+    // Safe from any thread. While the rows handed over and not yet taken number
+    // most_held_rows or more and the taking thread can go on (the next point it takes is
+    // published), waits for it: a study whose files are written more slowly than its points
+    // are computed does not keep every point's rows in memory.
     void published(int point, std::optional<StudyPointRows> rows = std::nullopt);
+
+    // Tests: holds the taking thread before its next block of points while `hold` (a slow
+    // disk, say), and the most rows held at once so far.
+    void hold_taking(bool hold);
+    std::size_t peak_held_rows();
 
     // Every point published: completes the three files and returns every point's peaks, in
     // study order. Throws OutputError: a point's table that cannot be read or is not such a
@@ -65,7 +78,10 @@ class StudyResults {
     std::condition_variable changed_;
     std::vector<char> ready_;                          // by point: published
     std::vector<std::optional<StudyPointRows>> rows_;  // by point: its rows, if handed over
-    bool finishing_ = false, abandoned_ = false;
+    bool finishing_ = false, abandoned_ = false, held_ = false;
+    std::size_t most_held_rows_;
+    std::size_t held_rows_ = 0, peak_held_rows_ = 0; // in rows_
+    std::size_t next_ = 0; // the first point not yet taken
     bool stopped_ = false; // the taking thread met a failure
     std::atomic<bool> failed_{false}; // stopped_, readable without the lock
 

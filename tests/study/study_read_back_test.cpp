@@ -5,7 +5,9 @@
 // summary's columns) must write the summary and peaks of a point written to disk.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -184,24 +186,32 @@ TEST(StudyReadBack, AJournalPointWritesTheSummaryAndPeaksOfAPointOnDisk) {
 // whichever threads, with their rows in hand or read back, and with some published by an
 // earlier run, the files are the same bytes. A point never published is reported at the end
 // and leaves no study.nc; files abandoned part way leave none either.
-TEST(StudyReadBack, TheStudysFilesAreTheSameBytesWhateverOrderThePointsComeIn) {
+// A steady study of five eccentricities of the layered body (five viscosities each), and the
+// publication of its points into a study directory's journal.
+struct FivePoints {
     Study study;
-    study.steady = true;
-    study.keys = {"orbit.eccentricity"};
-    study.axes = {{"0.001", "0.002", "0.003", "0.004", "0.005"}};
     std::vector<Engine> engines;
     std::vector<std::vector<SteadySweepRow>> sweeps;
-    for (const std::string& e : study.axes[0]) {
-        engines.emplace_back(read_ok(test_data("layered_body.toml"),
-                                     {"sweep.log10_viscosity_min=13.0",
-                                      "sweep.log10_viscosity_max=15.0",
-                                      "sweep.steps_per_decade=2", "orbit.eccentricity=" + e}));
-        sweeps.push_back(engines.back().steady(engines.back().swept()));
-        study.points.push_back({{e}, engines.back().body()});
+    std::vector<std::string> names;
+
+    FivePoints() {
+        study.steady = true;
+        study.keys = {"orbit.eccentricity"};
+        study.axes = {{"0.001", "0.002", "0.003", "0.004", "0.005"}};
+        engines.reserve(study.axes[0].size());
+        for (const std::string& e : study.axes[0]) {
+            engines.emplace_back(read_ok(test_data("layered_body.toml"),
+                                         {"sweep.log10_viscosity_min=13.0",
+                                          "sweep.log10_viscosity_max=15.0",
+                                          "sweep.steps_per_decade=2", "orbit.eccentricity=" + e}));
+            sweeps.push_back(engines.back().steady(engines.back().swept()));
+            study.points.push_back({{e}, engines.back().body()});
+        }
+        names = point_rheologies(study, 0);
     }
-    const std::vector<std::string> names = point_rheologies(study, 0);
+
     // Publishes point p into the study's journal; its rows as study.nc takes them.
-    const auto publish = [&](StudyDirectory& d, int p) {
+    StudyPointRows publish(StudyDirectory& d, int p) const {
         DiscardedLines console;
         std::unique_ptr<ResultDirectory> point = d.begin_point(p);
         std::vector<SummaryRow> kept;
@@ -210,7 +220,21 @@ TEST(StudyReadBack, TheStudysFilesAreTheSameBytesWhateverOrderThePointsComeIn) {
         point->publish();
         d.publish_point(p, std::move(point));
         return rows_as_read_back(kept, names);
-    };
+    }
+
+    // The bytes of study.csv, study_sweep.csv and study.nc of a finished study in `dir`.
+    static std::vector<std::string> files_in(const std::filesystem::path& dir) {
+        std::vector<std::string> out;
+        for (const char* f : {"study.csv", "study_sweep.csv", "study.nc"})
+            out.push_back(file_text(dir / f));
+        return out;
+    }
+};
+
+TEST(StudyReadBack, TheStudysFilesAreTheSameBytesWhateverOrderThePointsComeIn) {
+    const FivePoints five;
+    const Study& study = five.study;
+    const auto publish = [&](StudyDirectory& d, int p) { return five.publish(d, p); };
     // The bytes of the three files after publishing `before` first (an earlier run), then the
     // rest of `order` on two threads, alternately with and without their rows.
     const auto files = [&](std::vector<int> order, std::size_t before) {
@@ -239,9 +263,7 @@ TEST(StudyReadBack, TheStudysFilesAreTheSameBytesWhateverOrderThePointsComeIn) {
             EXPECT_EQ(results.finish().size(), study.points.size());
             d.publish_files();
         }
-        std::vector<std::string> out;
-        for (const char* f : {"study.csv", "study_sweep.csv", "study.nc"})
-            out.push_back(file_text(dir / f));
+        std::vector<std::string> out = FivePoints::files_in(dir);
         std::filesystem::remove_all(dir);
         return out;
     };
@@ -277,6 +299,69 @@ TEST(StudyReadBack, TheStudysFilesAreTheSameBytesWhateverOrderThePointsComeIn) {
         EXPECT_EQ(error.empty(), !finished) << error;
         std::filesystem::remove_all(dir);
     }
+}
+
+// The rows handed over wait for the taking thread in a bounded backlog: while the taking
+// thread is held (a slow disk) with one point's rows waiting, the next point's publication
+// waits too; a point it cannot yet take (one before it missing) never waits, so points
+// published out of order cannot stall the study. Either way the files are those of a study
+// published in order with no bound. Caught: the wait left out (the second publication
+// returned while the thread was held); the wait asked for any point (the study stalled on
+// points published after a missing one).
+TEST(StudyReadBack, PublishedRowsWaitForTheTakingThreadBeyondTheirBound) {
+    const FivePoints five;
+    const std::size_t per_point = five.sweeps[0].size();
+    const auto study_of = [&](const std::vector<int>& order, bool hold) {
+        const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
+        std::size_t peak = 0;
+        {
+            StudyDirectory d(dir.string(), false);
+            StudyResults results(five.study, d, 2, per_point); // one point's rows at most
+            results.hold_taking(hold);
+            std::atomic<int> returned{0};
+            std::jthread publisher([&] {
+                for (const int p : order) {
+                    results.published(p, five.publish(d, p));
+                    ++returned;
+                }
+            });
+            if (hold) {
+                // The first point's rows fill the backlog; the second must wait for them.
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                EXPECT_EQ(returned.load(), 1) << "published while the taking thread was held";
+                results.hold_taking(false);
+            }
+            publisher.join();
+            EXPECT_EQ(results.finish().size(), five.study.points.size());
+            peak = results.peak_held_rows();
+            d.publish_files();
+        }
+        std::vector<std::string> out = FivePoints::files_in(dir);
+        std::filesystem::remove_all(dir);
+        return std::pair{out, peak};
+    };
+    // Unbounded and in order: the files to match.
+    std::vector<std::string> expected;
+    {
+        const auto dir = testing_scratch::scratch_dir("tidal_read_back_test");
+        {
+            StudyDirectory d(dir.string(), false);
+            StudyResults results(five.study, d, 2);
+            for (int p = 0; p < 5; ++p)
+                results.published(p, five.publish(d, p));
+            results.finish();
+            d.publish_files();
+        }
+        expected = FivePoints::files_in(dir);
+        std::filesystem::remove_all(dir);
+    }
+    const auto [held_files, held_peak] = study_of({0, 1, 2, 3, 4}, true);
+    EXPECT_EQ(held_files, expected);
+    EXPECT_EQ(held_peak, per_point); // never two points' rows at once
+    // Point 0 last: the four before it wait in the backlog beyond its bound, and nothing stalls.
+    const auto [late_files, late_peak] = study_of({1, 2, 3, 4, 0}, false);
+    EXPECT_EQ(late_files, expected);
+    EXPECT_GE(late_peak, 4 * per_point);
 }
 
 // Deliberate faults this caught: a point whose summary cannot be read back for study.nc

@@ -27,7 +27,8 @@ namespace tidal {
 class StudyResults {
   public:
     // The summary rows handed over with published() that wait for the taking thread, at
-    // most (some hundred megabytes): past them, published() waits for it.
+    // most (about a kilobyte each with three rheologies: some 60 MB); past them,
+    // published() waits for it.
     static constexpr std::size_t kMostHeldRows = std::size_t{1} << 16;
 
     // Opens study.csv, study_sweep.csv and study.nc in `dir` (as .partial files, published by

@@ -7,13 +7,14 @@
 #   rank1     mpirun -np 1 with every core (the MPI build on one process)
 # Prints the fastest wall time of RUNS rounds (default 3), its CPU time (user + system of every
 # process) and their ratio (the cores kept busy), and checks that the three study runs write
-# identical directories.
+# identical directories. Every timed run (of both studies) starts after a sync and a pause of
+# SETTLE seconds (default 3).
 # Then a steady study of 1000 Enceladus points (20 shell thicknesses x 50 eccentricities, 241
 # viscosities, Maxwell, Kelvin-Voigt and Andrade), each round run by a baseline build (s-base:
 # BASELINE_PROGRAM=path, else revision BASE, default main, built in a scratch worktree) and by
 # this one (s-thread), one after the other so that both see the same load; the load average is
 # printed beside every run, the fastest of STEADY_RUNS rounds (default 1) kept (the two taking
-# turns to go first, each run after a pause of SETTLE seconds, default 3), and the two
+# turns to go first), and the two
 # study directories compared file by file. With LOOP=1 also a shell loop of one --method steady
 # run per point (s-loop; a steady sweep runs on one core) and, with MPI, mpirun -np N (s-ranks).
 # JOURNAL=1 keeps the steady study's points in a journal (point_directories = false) instead of

@@ -56,7 +56,9 @@ namespace lane_kernels {
 // With `loads` ([row][rhs], the same value in every lane), each row of b is set from them
 // when the elimination first reaches it (the window of step k ends at row k + 7), rather
 // than in a pass of its own over all of b before: the row is written where it is used next.
-// V: the lanes' vector type (lanes::V or, compiled for AVX-512, lanes::Whole).
+// V: the lanes' vector type (lanes::Split or, compiled for AVX-512, lanes::Whole). Every
+// lambda that takes or returns a vector is always inlined: no vector crosses a call into code
+// compiled for another instruction set.
 template <class V>
 [[gnu::always_inline]] inline void factorise_lanes(double* a_, int n, std::uint32_t* mask,
                                                    const std::uint32_t* pattern, int* upper_terms,
@@ -75,14 +77,16 @@ template <class V>
     const CVec zero = {lanes::splat<V>(0.0), lanes::splat<V>(0.0)};
     // Whether band column c of row r is among its possibly nonzero slots at step k.
     const auto in = [&](int k, int r, int c) { return (mask[r - 1] >> (k - r + M1 + c - 1) & 1u) != 0; };
-    const auto read = [&](int k, int r, int c) { return in(k, r, c) ? load_c<V>(S(k, r, c)) : zero; };
+    const auto read = [&](int k, int r, int c) __attribute__((always_inline)) {
+        return in(k, r, c) ? load_c<V>(S(k, r, c)) : zero;
+    };
     // Row r's band columns 1..15 at step k as bits 0..14.
     const auto columns = [&](int k, int r) { return mask[r - 1] >> (k - r + M1) & kColumns; };
     // 0 times every pivot, entry of the pivot rows and multiplier: zero while they are
     // finite, NaN in a lane once one is not (then a left-out product of a zero factor with it
     // would not have been zero: that lane is reported).
     V unfinite = lanes::splat<V>(0.0);
-    const auto watch = [&](CVec v) {
+    const auto watch = [&](CVec v) __attribute__((always_inline)) {
         unfinite = unfinite + v.re * lanes::splat<V>(0.0);
         unfinite = unfinite + v.im * lanes::splat<V>(0.0);
     };
@@ -247,10 +251,8 @@ template <class V>
         four(x.re.lo, x.im.lo, to);
         four(x.re.hi, x.im.hi, to + 4);
     } else {
-        const auto lo = [](lanes::Vec v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); };
-        const auto hi = [](lanes::Vec v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); };
-        four(lo(x.re.v), lo(x.im.v), to);
-        four(hi(x.re.v), hi(x.im.v), to + 4);
+        four(lanes::low_half(x.re.v), lanes::low_half(x.im.v), to);
+        four(lanes::high_half(x.re.v), lanes::high_half(x.im.v), to + 4);
     }
 }
 

@@ -36,8 +36,11 @@ constexpr int kSums = 3 * kComponents * kLanes;
 TIDAL_LANE_CLONES void lane_sums(const dissipation::LayerWindow& w, const PackedLayer& in,
                                  Split* v, double* sums) {
     const int H = w.harmonics;
-    const auto weight = [&](int t) { return lanes::load_lanes(in.weight + t * kLanes); };
-    const auto amplitude = [&](int t, int h, int c, int r) {
+    // Always inlined: no vector crosses a call into code compiled for another instruction set.
+    const auto weight = [&](int t) __attribute__((always_inline)) {
+        return lanes::load_lanes(in.weight + t * kLanes);
+    };
+    const auto amplitude = [&](int t, int h, int c, int r) __attribute__((always_inline)) {
         const double* gain = in.gain + (t * H + h - 1) * 2 * kLanes;
         const double* x = in.x + (((h - 1) * kComponents + c) * 3 + r) * 2 * kLanes;
         return dissipation::Values<Split>::times(lanes::load_c(gain), lanes::load_c(x));

@@ -46,7 +46,9 @@ class StudyResults {
     // Safe from any thread. While the rows handed over and not yet taken number
     // most_held_rows or more and the taking thread can go on (the next point it takes is
     // published), waits for it: a study whose files are written more slowly than its points
-    // are computed does not keep every point's rows in memory.
+    // are computed does not keep every point's rows in memory. (Points published out of
+    // order, by several writing threads, may pass the bound while the next one to be taken
+    // is still being written: waiting for it could stall the study.)
     void published(int point, std::optional<StudyPointRows> rows = std::nullopt);
 
     // Tests: holds the taking thread before its next block of points while `hold` (a slow

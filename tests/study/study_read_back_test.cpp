@@ -326,7 +326,10 @@ TEST(StudyReadBack, PublishedRowsWaitForTheTakingThreadBeyondTheirBound) {
                 }
             });
             if (hold) {
-                // The first point's rows fill the backlog; the second must wait for them.
+                // The first point's rows fill the backlog (its journal record synced first,
+                // however slow the disk); the second must then wait for them.
+                for (int waited = 0; returned.load() < 1 && waited < 60000; waited += 10)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
                 EXPECT_EQ(returned.load(), 1) << "published while the taking thread was held";
                 results.hold_taking(false);

@@ -329,13 +329,13 @@ template <class V>
 // lane performs the same IEEE operations in the same order whatever the vector type, so the
 // three give the same bits.
 #ifdef TIDAL_BASELINE_ONLY
-#define TIDAL_KERNEL(isa, vector) void
+#define TIDAL_KERNEL(isa) void
 #else
-#define TIDAL_KERNEL(isa, vector) __attribute__((target(isa))) void
+#define TIDAL_KERNEL(isa) __attribute__((target(isa))) void
 #endif
 
 #define TIDAL_FACTORISE(isa, vector)                                                              \
-    TIDAL_KERNEL(isa, vector)                                                                     \
+    TIDAL_KERNEL(isa)                                                                             \
     factorise(double* a, int n, std::uint32_t* mask, const std::uint32_t* pattern,                \
               int* upper_terms, int* upper_count, bool* failed, double* b, int rhs,               \
               const std::complex<double>* loads) {                                                \
@@ -343,7 +343,7 @@ template <class V>
                                 loads);                                                           \
     }
 #define TIDAL_BACK_SUBSTITUTE(isa, vector)                                                        \
-    TIDAL_KERNEL(isa, vector)                                                                     \
+    TIDAL_KERNEL(isa)                                                                             \
     back_substitute(const double* a, int n, const int* upper_terms, const int* upper_count,       \
                     double* b, int rhs, bool* finite, double* const* out) {                       \
         back_substitute_lanes<vector>(a, n, upper_terms, upper_count, b, rhs, finite, out);      \

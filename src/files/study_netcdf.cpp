@@ -62,6 +62,9 @@ struct StudyNetcdfWriter::State {
     std::size_t added = 0;          // points added so far
     std::size_t first = 0;          // the first point of the chunk in the making
     std::vector<StudyPointRows> pending; // its points added so far
+    // Per pending point: where each of its rheologies and rows lands in its block
+    // (rheologies x viscosities), found as it is added.
+    std::vector<std::vector<std::size_t>> rheology_at, eta_at;
     std::vector<double> values;     // one variable's chunk
     State(std::string path, StudyShape s) : shape(std::move(s)), nc(std::move(path)) {}
 
@@ -144,8 +147,29 @@ void StudyNetcdfWriter::add(StudyPointRows point) {
         throw OutputError("cannot write result file '" + s.nc.path() +
                           "': more points than the study's axes hold (" +
                           std::to_string(s.total) + ")");
+    // A point that does not fit the shape is named as it comes, not when its chunk fills.
+    const StudyShape& c = s.shape;
+    const std::size_t number = s.first + s.pending.size() + 1;
+    std::vector<std::size_t> rheology_at, eta_at;
+    for (const std::string& r : point.rheologies) {
+        const auto at = std::find(c.rheologies.begin(), c.rheologies.end(), r);
+        if (at == c.rheologies.end())
+            throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
+                              std::to_string(number) + " has rheology " + r +
+                              ", which the study does not list");
+        rheology_at.push_back(static_cast<std::size_t>(at - c.rheologies.begin()));
+    }
+    for (const SummaryRow& row : point.rows) {
+        const auto at = std::lower_bound(c.viscosities.begin(), c.viscosities.end(), row.eta);
+        if (at == c.viscosities.end() || !(*at == row.eta))
+            throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
+                              std::to_string(number) + " has a viscosity outside its sweep");
+        eta_at.push_back(static_cast<std::size_t>(at - c.viscosities.begin()));
+    }
     ++s.added;
     s.pending.push_back(std::move(point));
+    s.rheology_at.push_back(std::move(rheology_at));
+    s.eta_at.push_back(std::move(eta_at));
     if (s.pending.size() == s.chunk_length(s.first)) put_chunk();
 }
 
@@ -153,28 +177,8 @@ void StudyNetcdfWriter::put_chunk() {
     State& s = *s_;
     const StudyShape& c = s.shape;
     const std::size_t R = c.rheologies.size(), V = c.viscosities.size(), block = R * V;
-    // Where each point's rheology and row lands in its block (rheologies x viscosities),
-    // found once for every variable.
-    std::vector<std::vector<std::size_t>> rheology_at(s.pending.size()), eta_at(s.pending.size());
-    for (std::size_t i = 0; i < s.pending.size(); ++i) {
-        const StudyPointRows& point = s.pending[i];
-        for (const std::string& r : point.rheologies) {
-            const auto at = std::find(c.rheologies.begin(), c.rheologies.end(), r);
-            if (at == c.rheologies.end())
-                throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
-                                  std::to_string(s.first + i + 1) + " has rheology " + r +
-                                  ", which the study does not list");
-            rheology_at[i].push_back(static_cast<std::size_t>(at - c.rheologies.begin()));
-        }
-        for (const SummaryRow& row : point.rows) {
-            const auto at = std::lower_bound(c.viscosities.begin(), c.viscosities.end(), row.eta);
-            if (at == c.viscosities.end() || !(*at == row.eta))
-                throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
-                                  std::to_string(s.first + i + 1) +
-                                  " has a viscosity outside its sweep");
-            eta_at[i].push_back(static_cast<std::size_t>(at - c.viscosities.begin()));
-        }
-    }
+    const auto& rheology_at = s.rheology_at;
+    const auto& eta_at = s.eta_at;
     // The chunk's place: the indices of its first point, and its extent.
     std::vector<std::size_t> start(s.sizes.size() + 2, 0), count(s.sizes.size() + 2, 1);
     {
@@ -206,6 +210,8 @@ void StudyNetcdfWriter::put_chunk() {
     }
     s.first += s.pending.size();
     s.pending.clear();
+    s.rheology_at.clear();
+    s.eta_at.clear();
 }
 
 void StudyNetcdfWriter::close() {

@@ -245,19 +245,30 @@ TEST(StudyNetcdf, PointsItHasNoPlaceForAreRefusedAndNothingIsWritten) {
         for (std::size_t p = 0; p <= points(); ++p)
             w.add(point(p));
     }));
-    // A rheology or a viscosity the shape does not hold.
-    EXPECT_TRUE(refused([](StudyNetcdfWriter& w) {
-        StudyPointRows p = point(0);
-        p.rheologies[1] = "burgers";
-        w.add(p);
-        w.add(point(1));
-    }));
-    EXPECT_TRUE(refused([](StudyNetcdfWriter& w) {
-        StudyPointRows p = point(0);
-        p.rows[1].eta = std::nextafter(kEtas[1], 2e14);
-        w.add(p);
-        w.add(point(1));
-    }));
+    // A rheology or a viscosity the shape does not hold: refused as the point is added, its
+    // chunk (every point of the study) far from full, and named. Caught: the check left to
+    // the chunk's put (the study computed every point of the chunk before it was told).
+    const auto refused_as_added = [&](StudyPointRows bad, const std::string& what) {
+        const std::string path = (dir / "cube.nc").string();
+        {
+            StudyNetcdfWriter w(path, shape(), std::size_t{1} << 30);
+            w.add(point(0));
+            try {
+                w.add(std::move(bad));
+                ADD_FAILURE() << "point 2 accepted: " << what;
+            } catch (const OutputError& e) {
+                EXPECT_NE(std::string(e.what()).find("point 2 has " + what), std::string::npos)
+                    << e.what();
+            }
+        }
+        EXPECT_FALSE(std::filesystem::exists(path));
+    };
+    StudyPointRows other_rheology = point(1);
+    other_rheology.rheologies[0] = "burgers";
+    refused_as_added(other_rheology, "rheology burgers");
+    StudyPointRows other_viscosity = point(1);
+    other_viscosity.rows[1].eta = std::nextafter(kEtas[1], 2e14);
+    refused_as_added(other_viscosity, "a viscosity outside its sweep");
     // Abandoned part way: nothing written either, and nothing refused.
     EXPECT_FALSE(refused([](StudyNetcdfWriter& w) { w.add(point(0)); }));
     EXPECT_FALSE(refused([](StudyNetcdfWriter&) {}));

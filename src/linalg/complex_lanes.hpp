@@ -133,22 +133,18 @@ template <class S = Split> [[gnu::always_inline]] inline S splat(double x) {
 [[gnu::always_inline]] inline Split operator/(Split x, double a) { return x / splat(a); }
 [[gnu::always_inline]] inline Split operator/(double a, Split x) { return splat(a) / x; }
 
-// |x| by clearing the sign bit, as fabs does.
-[[gnu::always_inline]] inline Half abs(Half x) {
-    HalfMask m;
+// |x| by clearing the sign bit, as fabs does; D a vector of doubles, B its integers.
+template <class B, class D> [[gnu::always_inline]] inline D cleared_sign(D x) {
+    static_assert(sizeof(B) == sizeof(D));
+    B m;
     std::memcpy(&m, &x, sizeof m);
     m &= 0x7fffffffffffffffL;
     std::memcpy(&x, &m, sizeof x);
     return x;
 }
+[[gnu::always_inline]] inline Half abs(Half x) { return cleared_sign<HalfMask>(x); }
 [[gnu::always_inline]] inline Split abs(Split x) { return {abs(x.lo), abs(x.hi)}; }
-[[gnu::always_inline]] inline Whole abs(Whole x) {
-    WholeBits m;
-    std::memcpy(&m, &x.v, sizeof m);
-    m &= 0x7fffffffffffffffL;
-    std::memcpy(&x.v, &m, sizeof x.v);
-    return x;
-}
+[[gnu::always_inline]] inline Whole abs(Whole x) { return {cleared_sign<WholeBits>(x.v)}; }
 
 // Whether some lane of a comparison's result is set (halving reductions, no lane by lane
 // extraction).
@@ -190,26 +186,22 @@ TIDAL_WHOLE_COMPARISON(ne, !=)
 
 // m ? a : b lane by lane, for a comparison's mask m, by the bits: a select has no
 // arithmetic, so the values are those the conditional would give.
-[[gnu::always_inline]] inline Half select(HalfMask m, Half a, Half b) {
-    HalfMask x, y;
+template <class B, class D> [[gnu::always_inline]] inline D selected(B m, D a, D b) {
+    static_assert(sizeof(B) == sizeof(D));
+    B x, y;
     std::memcpy(&x, &a, sizeof x);
     std::memcpy(&y, &b, sizeof y);
     x = (x & m) | (y & ~m);
-    Half out;
+    D out;
     std::memcpy(&out, &x, sizeof out);
     return out;
 }
+[[gnu::always_inline]] inline Half select(HalfMask m, Half a, Half b) { return selected(m, a, b); }
 [[gnu::always_inline]] inline Split select(Mask m, Split a, Split b) {
     return {select(m.lo, a.lo, b.lo), select(m.hi, a.hi, b.hi)};
 }
 [[gnu::always_inline]] inline Whole select(WholeMask m, Whole a, Whole b) {
-    WholeBits x, y;
-    std::memcpy(&x, &a.v, sizeof x);
-    std::memcpy(&y, &b.v, sizeof y);
-    x = (x & m.v) | (y & ~m.v);
-    Whole out;
-    std::memcpy(&out.v, &x, sizeof out.v);
-    return out;
+    return {selected(m.v, a.v, b.v)};
 }
 
 template <class S> [[gnu::always_inline]] inline Complexes<S> sub(Complexes<S> x, Complexes<S> y) {

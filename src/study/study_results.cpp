@@ -140,7 +140,7 @@ void StudyResults::published(int point, std::optional<StudyPointRows> rows) {
 void StudyResults::hold_taking(bool hold) {
     {
         const std::lock_guard lock(mutex_);
-        held_ = hold;
+        taking_paused_ = hold;
     }
     changed_.notify_all();
 }
@@ -161,7 +161,7 @@ void StudyResults::take_points() {
             {
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [&] {
-                    return (!held_ && (ready_[first] || finishing_)) || abandoned_;
+                    return (!taking_paused_ && (ready_[first] || finishing_)) || abandoned_;
                 });
                 if (abandoned_) return;
                 if (!ready_[first])

@@ -81,7 +81,7 @@ class StudyResults {
     std::condition_variable changed_;
     std::vector<char> ready_;                          // by point: published
     std::vector<std::optional<StudyPointRows>> rows_;  // by point: its rows, if handed over
-    bool finishing_ = false, abandoned_ = false, held_ = false;
+    bool finishing_ = false, abandoned_ = false, taking_paused_ = false;
     std::size_t most_held_rows_;
     std::size_t held_rows_ = 0, peak_held_rows_ = 0; // in rows_
     std::size_t next_ = 0; // the first point not yet taken

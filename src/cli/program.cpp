@@ -154,8 +154,7 @@ int run_program(std::istream& in, std::ostream& out, std::ostream& err,
     }
     // Taken before anything is written: a second run into the same directory stops here.
     ResultDirectory dir(settings.output);
-    write_body_toml(dir, body_spec);
-    if (body_spec.exact_tide()) write_tide_harmonics(dir, body_spec);
+    write_run_inputs(dir, body_spec);
     if (settings.method == Method::Steady) {
         int computed = 0;
         const auto closing = write_steady_sweep(

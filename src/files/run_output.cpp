@@ -93,6 +93,11 @@ void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec) {
     dir.open("tide.csv").rewrite(text);
 }
 
+void write_run_inputs(ResultDirectory& dir, const Body& body_spec) {
+    write_body_toml(dir, body_spec);
+    if (body_spec.exact_tide()) write_tide_harmonics(dir, body_spec);
+}
+
 std::vector<std::string> write_steady_tables(ResultDirectory& dir, LineSink& console,
                                              const ShellModel& model,
                                              std::span<const SteadySweepRow> rows,

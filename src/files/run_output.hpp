@@ -33,6 +33,10 @@ void write_body_toml(ResultDirectory& dir, const Body& body_spec);
 // the order-0 and the order-2 parts, the amplitude of the potential over r^2 (1/s^2).
 void write_tide_harmonics(ResultDirectory& dir, const Body& body_spec);
 
+// Writes the files that say what a run computes, before any of its results: "body.toml" and,
+// for the exact tide, "tide.csv". A single run and every point of a study write them here.
+void write_run_inputs(ResultDirectory& dir, const Body& body_spec);
+
 // The files of a sweep from the exact-in-time periodic state alone: "summary.csv",
 // "heating_profile.csv", "peaks.csv", the map tables of `maps` and "results.nc", no legacy
 // files (they describe a time integration). The console shows the

@@ -28,9 +28,9 @@ namespace tidal {
 
 namespace {
 
-// Writes body.toml first, as a single run does; returns true.
-bool body_toml_written(ResultDirectory& dir, const Body& body_spec) {
-    write_body_toml(dir, body_spec);
+// Writes body.toml (and the exact tide's tide.csv) first, as a single run does; returns true.
+bool run_inputs_written(ResultDirectory& dir, const Body& body_spec) {
+    write_run_inputs(dir, body_spec);
     return true;
 }
 
@@ -39,7 +39,7 @@ bool body_toml_written(ResultDirectory& dir, const Body& body_spec) {
 struct PointFiles {
     PointFiles(std::unique_ptr<ResultDirectory> into, const Body& body_spec,
                const ShellModel& model, std::vector<double> series, LineSink& console)
-        : dir(std::move(into)), body(body_toml_written(*dir, body_spec)),
+        : dir(std::move(into)), body(run_inputs_written(*dir, body_spec)),
           output(*dir, console, model, std::move(series)) {}
     void publish() {
         output.finish({});
@@ -68,12 +68,12 @@ bool complete(const std::optional<UnitResult>& r, const StudyJob& job, int unit)
 }
 
 // A point of a steady study, written as a single run with --method steady writes it:
-// body.toml, then summary.csv and peaks.csv from its sweep of steady states; published.
+// body.toml (and tide.csv), then its tables from its sweep of steady states; published.
 // Returns its summary rows as study.nc reads them back.
 StudyPointRows write_steady_point(ResultDirectory& dir, const Body& body_spec,
                                   const ShellModel& model, std::span<const SteadySweepRow> rows,
                                   LineSink& console) {
-    write_body_toml(dir, body_spec);
+    write_run_inputs(dir, body_spec);
     std::vector<SummaryRow> summary;
     write_steady_tables(dir, console, model, rows, {}, nullptr, &summary);
     dir.publish();

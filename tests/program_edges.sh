@@ -34,10 +34,10 @@ check "... which were announced as taking hours, before they started" \
     "[ \$(wc -l < err.txt) -eq 2 ] && grep -q '^note: 241 viscosities x 2 rheologies x 50000000 time steps of 20 layers: about .* hours on 2 threads' err.txt"
 
 # --- A stop inside a long steady sweep ----------------------------------------------------------
-# 60 001 viscosities: seconds of periodic states. SIGTERM ends it between batches of lanes with
+# 96 001 viscosities: some 6 s of periodic states, stopped after half a second. SIGTERM ends it between batches of lanes with
 # status 143 and one line, nothing published. Fails if the sweep does not ask to stop (it runs
 # on to the end, or past the 20 s of stop_job) or publishes a part of the sweep.
-"$tidal" --body 1 --method steady --set sweep.steps_per_decade=5000 --output steady > /dev/null 2> err.txt &
+"$tidal" --body 1 --method steady --set sweep.steps_per_decade=8000 --output steady > /dev/null 2> err.txt &
 pid=$!
 for _ in $(seq 1 400); do grep -qx "$pid" steady/.tidal.lock 2> /dev/null && break; sleep 0.02; done
 sleep 0.5
@@ -45,7 +45,7 @@ start=$(date +%s%N)
 stop_job $pid; status=$?
 took=$(( ($(date +%s%N) - start) / 1000000 ))
 check "SIGTERM stops a steady sweep with status 143 within moments (took ${took} ms), one line, nothing published" \
-    "[ $status -eq 143 ] && [ $took -lt 3000 ] && one_line err.txt && grep -q '^interrupted by signal 15 after [0-9]* of 60001 viscosities (nothing published' err.txt && [ ! -e steady/summary.csv ] && [ ! -e steady/body.toml ]"
+    "[ $status -eq 143 ] && [ $took -lt 3000 ] && one_line err.txt && grep -q '^interrupted by signal 15 after [0-9]* of 96001 viscosities (nothing published' err.txt && [ ! -e steady/summary.csv ] && [ ! -e steady/body.toml ]"
 
 # --- A circular orbit -------------------------------------------------------------------------
 "$tidal" --body 1 --set orbit.eccentricity=0 --output circular > out.txt 2> err.txt; status=$?

@@ -35,13 +35,23 @@ def same_bits(a, b, what):
     np.testing.assert_array_equal(bits(a), bits(b), err_msg=what)
 
 
-@pytest.fixture(scope="module", params=["steady", "time"])
+# The runs read back: each method, and the steady one with the extrapolated values (which add
+# variables of their own to results.nc).
+RUNS = {"steady": ["--method", "steady"], "time": ["--method", "time"],
+        "extrapolated": ["--method", "steady", "--set", "numerics.extrapolate=true"]}
+
+
+@pytest.fixture(scope="module", params=list(RUNS))
 def run(request, program, tmp_path_factory):
     """A short sweep of body 8 (four rheologies) with the maps of two viscosities."""
     out = tmp_path_factory.mktemp(request.param)
-    program("--body", 8, *SHORT, "--method", request.param, "--map", "1e14", "--map", "1e15",
+    program("--body", 8, *SHORT, *RUNS[request.param], "--map", "1e14", "--map", "1e15",
             "--map-step", "10", "--output", out)
     return out
+
+
+def run_args(run):
+    return RUNS[run.name.rstrip("0123456789")]
 
 
 OPENED = []
@@ -91,9 +101,13 @@ def test_summary_every_column_equals_the_csv_bit_for_bit(run):
         same_bits(ds[q].sel(rheology=rheology).values, column, f"{rheology} {q} (xarray)")
         quantities.add(q)
     # Nothing over (rheology, viscosity) that summary.csv does not have, but the tangential
-    # Love number of love_numbers.csv.
+    # Love number of love_numbers.csv (and its extrapolated limits where asked for).
     over = {n for n, v in raw.variables.items() if v.dimensions == ("rheology", "viscosity")}
-    assert over == quantities | {"l2_real", "l2_imag", "l2_grid_error"}
+    l2 = {"l2_real", "l2_imag", "l2_grid_error"}
+    if "numerics.extrapolate=true" in run_args(run):
+        assert "extrapolated_power_W" in quantities
+        l2 |= {"extrapolated_l2_real", "extrapolated_l2_imag"}
+    assert over == quantities | l2
 
 
 # Every column of love_numbers.csv is the variable of its name in results.nc, bit for bit
@@ -166,13 +180,24 @@ def test_maps_equal_the_map_tables_bit_for_bit(run):
         same_bits(got.isel(map_viscosity=m).values, number(r[2]), "lat 30 lon 50")
 
 
-def test_every_variable_carries_its_cf_attributes(run):
+def test_every_variable_carries_its_cf_attributes(run, program):
     raw, ds = open_both(run / "results.nc")
     assert raw.getncattr("Conventions") == "CF-1.8"
+    # Where the file came from: the program as --version names it, and the method of the run.
+    assert raw.getncattr("source") == program("--version").stdout.strip()
+    args = run_args(run)
+    assert raw.getncattr("method") == args[args.index("--method") + 1]
     for name, v in raw.variables.items():
         assert v.getncattr("long_name"), name
         if v.dtype != str:
             assert v.getncattr("units"), name
+        # A missing value is a NaN, and every double variable declares it, so that a reader
+        # that masks fill values masks exactly the empty fields of the CSV.
+        if v.dtype == np.float64:
+            assert np.isnan(v.getncattr("_FillValue")), name
+    # Radius grows upwards, and cell 1 is the outermost: the mid radii fall with the cell.
+    assert raw["radius"].positive == "up"
+    assert (np.diff(raw["radius"][:]) < 0).all() and raw["cell"][0] == 1
     assert raw["lat"].units == "degrees_north" and raw["lat"].standard_name == "latitude"
     assert raw["lon"].units == "degrees_east" and raw["lon"].standard_name == "longitude"
     assert raw["radius"].units == "m" and raw["radius"].bounds == "radius_bounds"
@@ -208,8 +233,7 @@ def test_the_body_keys_are_the_files_attributes(run):
 
 def test_a_full_run_and_its_write_from_python_agree(run, program, tmp_path):
     # The same run again gives the same bytes: the file is deterministic.
-    method = run.name.rstrip("0123456789")
-    program("--body", 8, *SHORT, "--method", method, "--map", "1e14", "--map", "1e15",
+    program("--body", 8, *SHORT, *run_args(run), "--map", "1e14", "--map", "1e15",
             "--map-step", "10", "--output", tmp_path)
     assert (tmp_path / "results.nc").read_bytes() == (run / "results.nc").read_bytes()
 
@@ -280,3 +304,52 @@ def test_a_study_of_a_points_table_has_one_point_axis(program, data_dir, tmp_pat
     for p in range(3):
         point = xr.load_dataset(tmp_path / "result" / f"point-0000{p + 1}" / "results.nc")
         same_bits(ds.power_W.isel(point=p).values, point.power_W.values, f"point {p + 1}")
+
+
+def body_comments(path):
+    """The comment body.toml gives each key it writes, by dotted key."""
+    out, section = {}, ""
+    for line in path.read_text().splitlines():
+        if line.startswith("["):
+            section = line.strip("[] ")
+        elif "=" in line and " # " in line:
+            key = line.split("=", 1)[0].strip()
+            out[f"{section}.{key}" if section else key] = line.rsplit(" # ", 1)[1].strip()
+    return out
+
+
+# A study over a text key and the low end of the sweep: the text axis holds the names without
+# their TOML quotes, the viscosities are those of every point together (NaN where a point did
+# not sweep), each axis's coordinate names its body key with the body file's comment on it,
+# and the file says which program wrote it by which method. Caught: the quotes kept; the
+# viscosities (and rheologies) of the first point only; an axis's key or comment dropped; the
+# method or source wrong.
+def test_study_of_a_text_axis_and_uneven_sweeps(program, tmp_path):
+    (tmp_path / "study.toml").write_text(
+        'base = 8\nmethod = "steady"\n[sweep]\nlog10_viscosity_max = 15.0\nsteps_per_decade = 2\n'
+        '[numerics]\nlayers = 8\n[axes]\n"orbit.tide" = ["expansion", "exact"]\n'
+        '"sweep.log10_viscosity_min" = [14.0, 13.0]\n')
+    program("--study", "study.toml", "--output", "result", cwd=tmp_path)
+    result = tmp_path / "result"
+    raw, ds = open_both(result / "study.nc")
+    assert list(ds.orbit_tide.values) == ["expansion", "exact"]
+    same_bits(ds.sweep_log10_viscosity_min.values, [14.0, 13.0], "axis 2")
+    same_bits(ds.viscosity.values, [1e13, 10 ** 13.5, 1e14, 10 ** 14.5, 1e15], "viscosity")
+    for p in range(4):
+        i, j = divmod(p, 2)
+        point = xr.load_dataset(result / f"point-0000{p + 1}" / "results.nc")
+        assert list(point.rheology.values) == list(ds.rheology.values)
+        cube = ds.isel(orbit_tide=i, sweep_log10_viscosity_min=j)
+        for q in ("power_W", "tidal_q", "h2_real", "grid_error"):
+            same_bits(cube[q].sel(viscosity=point.viscosity).values, point[q].values,
+                      f"point {p + 1} {q}")
+        unswept = cube.power_W.drop_sel(viscosity=point.viscosity.values)
+        assert unswept.sizes["viscosity"] == (2 if j == 0 else 0)
+        assert np.isnan(unswept.values).all(), f"point {p + 1}"
+    comments = body_comments(result / "point-00004" / "body.toml")
+    for key in ("orbit.tide", "sweep.log10_viscosity_min"):
+        v = raw[key.replace(".", "_")]
+        assert v.long_name == key and v.body_key == key and v.comment == comments[key], key
+    assert raw["sweep_log10_viscosity_min"].units == "1"
+    assert raw.getncattr("method") == "steady"
+    assert raw.getncattr("source") == program("--version").stdout.strip()

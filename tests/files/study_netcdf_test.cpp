@@ -171,6 +171,14 @@ void expect_every_value_at_its_point(const std::filesystem::path& dir, const Stu
         }
         std::vector<std::size_t> chunks;
         const std::vector<double> got = f.values(name, &chunks);
+        // Stored compressed (shuffled and deflated), a missing value declared as NaN.
+        int var = -1, shuffle = 0, deflate = 0, level = 0, no_fill = 1;
+        double fill = 0.0;
+        ASSERT_EQ(nc_inq_varid(f.id, name.c_str(), &var), NC_NOERR);
+        ASSERT_EQ(nc_inq_var_deflate(f.id, var, &shuffle, &deflate, &level), NC_NOERR);
+        EXPECT_TRUE(shuffle && deflate && level > 0) << label << " " << name;
+        ASSERT_EQ(nc_inq_var_fill(f.id, var, &no_fill, &fill), NC_NOERR);
+        EXPECT_TRUE(!no_fill && std::isnan(fill)) << label << " " << name;
         ASSERT_EQ(got.size(), expected.size()) << label << " " << name;
         for (std::size_t i = 0; i < got.size(); ++i)
             ASSERT_EQ(std::bit_cast<std::uint64_t>(got[i]), std::bit_cast<std::uint64_t>(expected[i]))

@@ -195,6 +195,11 @@ def test_every_variable_carries_its_cf_attributes(run, program):
         # that masks fill values masks exactly the empty fields of the CSV.
         if v.dtype == np.float64:
             assert np.isnan(v.getncattr("_FillValue")), name
+    # The large arrays, the profiles and the maps, are stored compressed.
+    for name in ("cell_heating_W_m3", "cell_power_W", "map_heat_flux_W_m2",
+                 "map_top_heating_W_m3", "map_bottom_heating_W_m3"):
+        filters = raw[name].filters()
+        assert filters["zlib"] and filters["shuffle"] and filters["complevel"] > 0, name
     # Radius grows upwards, and cell 1 is the outermost: the mid radii fall with the cell.
     assert raw["radius"].positive == "up"
     assert (np.diff(raw["radius"][:]) < 0).all() and raw["cell"][0] == 1

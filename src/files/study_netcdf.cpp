@@ -120,7 +120,7 @@ StudyNetcdfWriter::StudyNetcdfWriter(std::string path, StudyShape shape,
     std::vector<std::size_t> chunk_sizes = s.chunk;
     chunk_sizes.push_back(std::max<std::size_t>(1, c.rheologies.size()));
     chunk_sizes.push_back(std::max<std::size_t>(1, c.viscosities.size()));
-    for (SummaryVariable& v : summary_variables()) {
+    for (SummaryVariable& v : summary_variables(c.extrapolated)) {
         const int var = nc.variable(v.name, T::Double, dims, v.units, v.long_name, true);
         if (s.total > 0 && block > 0) nc.chunks(var, chunk_sizes);
         s.vars.emplace_back(var, std::move(v));
@@ -160,6 +160,9 @@ void StudyNetcdfWriter::add(StudyPointRows point) {
         rheology_at.push_back(static_cast<std::size_t>(at - c.rheologies.begin()));
     }
     for (const SummaryRow& row : point.rows) {
+        if (c.extrapolated && row.extrapolated.size() != point.rheologies.size())
+            throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
+                              std::to_string(number) + " has no extrapolated values");
         const auto at = std::lower_bound(c.viscosities.begin(), c.viscosities.end(), row.eta);
         if (at == c.viscosities.end() || !(*at == row.eta))
             throw OutputError("cannot write result file '" + s.nc.path() + "': point " +

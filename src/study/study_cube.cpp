@@ -82,6 +82,12 @@ StudyPointRows point_rows(const CsvFields& table, const std::string& path,
     // missing one is reported where a row first needs it.
     std::vector<std::size_t> columns;
     std::vector<std::string> names;
+    // A table of numerics.extrapolate has the extrapolated values after the grid errors.
+    const bool extrapolated =
+        !rheologies.empty() &&
+        std::find(header.begin(), header.end(),
+                  rheologies.front() + "_" + std::string(extrapolated_quantities().front().name)) !=
+            header.end();
     for (const std::string& rh : rheologies) {
         const auto add = [&](std::string_view q) {
             names.push_back(rh + "_" + std::string(q));
@@ -96,6 +102,9 @@ StudyPointRows point_rows(const CsvFields& table, const std::string& path,
             add(q.name);
         for (const GridErrorQuantity& q : grid_error_quantities())
             add(q.name);
+        if (extrapolated)
+            for (const ExtrapolatedQuantity& q : extrapolated_quantities())
+                add(q.name);
     }
     std::size_t next = 0; // the next quantity of the row, in the order above
     const auto column = [&] {
@@ -115,6 +124,7 @@ StudyPointRows point_rows(const CsvFields& table, const std::string& path,
             return field_value(f[c], path);
         };
         SummaryRow row = row_of(at(0).value_or(0.0), n);
+        if (extrapolated) row.extrapolated.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
             for (const SummaryQuantity& q : summary_quantities())
                 row.values[i].*q.value = at(column()).value_or(0.0);
@@ -124,6 +134,9 @@ StudyPointRows point_rows(const CsvFields& table, const std::string& path,
                 row.love[i].*q.value = at(column());
             for (const GridErrorQuantity& q : grid_error_quantities())
                 row.grid[i].*q.value = at(column());
+            if (extrapolated)
+                for (const ExtrapolatedQuantity& q : extrapolated_quantities())
+                    row.extrapolated[i].*q.value = at(column());
         }
         out.rows.push_back(std::move(row));
     }
@@ -157,6 +170,8 @@ StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
     const std::size_t n = rheologies.size();
     for (const SummaryRow& in : rows) {
         SummaryRow row = row_of(read_back(in.eta), n);
+        const bool extrapolated = !in.extrapolated.empty();
+        if (extrapolated) row.extrapolated.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
             for (const SummaryQuantity& q : summary_quantities())
                 row.values[i].*q.value = read_back(in.values[i].*q.value);
@@ -166,6 +181,9 @@ StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
                 row.love[i].*q.value = read_back(in.love[i].*q.value);
             for (const GridErrorQuantity& q : grid_error_quantities())
                 row.grid[i].*q.value = read_back(in.grid[i].*q.value);
+            if (extrapolated)
+                for (const ExtrapolatedQuantity& q : extrapolated_quantities())
+                    row.extrapolated[i].*q.value = read_back(in.extrapolated[i].*q.value);
         }
         out.rows.push_back(std::move(row));
     }
@@ -212,6 +230,8 @@ StudyShape study_shape(const Study& study) {
     std::sort(shape.viscosities.begin(), shape.viscosities.end());
     shape.viscosities.erase(std::unique(shape.viscosities.begin(), shape.viscosities.end()),
                             shape.viscosities.end());
+    // Every point's summary has the columns of the first one's (else the study stops).
+    shape.extrapolated = !study.points.empty() && study.points.front().body.extrapolate;
     shape.source = kVersion;
     shape.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});
     return shape;

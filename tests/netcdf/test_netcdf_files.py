@@ -243,11 +243,14 @@ def test_a_full_run_and_its_write_from_python_agree(run, program, tmp_path):
     assert (tmp_path / "results.nc").read_bytes() == (run / "results.nc").read_bytes()
 
 
-@pytest.fixture(scope="module")
-def study(program, data_dir, tmp_path_factory):
-    """The small 2 x 3 study (axes of different lengths), by the steady method."""
+@pytest.fixture(scope="module", params=["plain", "extrapolated"])
+def study(request, program, data_dir, tmp_path_factory):
+    """The small 2 x 3 study (axes of different lengths), by the steady method; and the same
+    with the extrapolated values, which its hypercube holds as results.nc does."""
     out = tmp_path_factory.mktemp("study")
     text = (data_dir / "study_small.toml").read_text().replace("base = 3", 'base = 3\nmethod = "steady"')
+    if request.param == "extrapolated":
+        text = text.replace("[numerics]", "[numerics]\nextrapolate = true")
     (out / "study.toml").write_text(text)
     program("--study", "study.toml", "--output", "result", "--jobs", "2", cwd=out)
     return out / "result"
@@ -291,7 +294,10 @@ def test_each_point_holds_the_results_nc_of_its_own_run(study):
     header, rows = read_csv(study / "point-00005" / "summary.csv")
     ds = xr.load_dataset(study / "point-00005" / "results.nc")
     cube = xr.load_dataset(study / "study.nc").sel(shell_thickness=20e3, orbit_eccentricity=0.009)
-    for q in ("power_W", "k2_imag", "grid_error"):
+    quantities = ["power_W", "k2_imag", "grid_error"]
+    if "extrapolate = true" in (study.parent / "study.toml").read_text():
+        quantities += ["extrapolated_power_W", "extrapolated_k2_imag"]
+    for q in quantities:
         same_bits(ds[q].values, cube[q].values, q)
 
 

@@ -126,8 +126,9 @@ TEST(StudyReadBack, RowsKeptInMemoryAreTheRowsTheSummaryReadsBackAs) {
                 {value(), value(), std::nullopt, r % 2 ? std::optional(value()) : std::nullopt});
             row.love.push_back({value(), value(), value(), value(), value(), std::nullopt});
             row.grid.push_back({value(), std::nullopt, value()});
+            // The extrapolated values (numerics.extrapolate), which the summary shows too.
+            row.extrapolated.push_back({value(), value(), value(), value(), value(), std::nullopt});
             // What summary.csv does not show, and study.nc must not hold either.
-            row.extrapolated.push_back({value(), value(), value(), value(), value(), value()});
             SurfaceLoveSummary surface;
             surface.h2_real = value();
             surface.l2_imag = value();

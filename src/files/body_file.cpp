@@ -214,6 +214,11 @@ std::string key_comment(std::string_view dotted_key) {
             k.section.empty() ? std::string(k.name) : std::string(k.section) + "." + std::string(k.name);
         if (dotted == dotted_key) return k.unit_comment;
     }
+    // A key of a [[layer]] table, "layer.NAME.KEY" or "layer.N.KEY".
+    if (dotted_key.starts_with("layer.")) {
+        const std::size_t last = dotted_key.rfind('.');
+        if (last > 5) return layer_key_comment(dotted_key.substr(last + 1));
+    }
     return "";
 }
 

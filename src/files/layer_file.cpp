@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "body/body_check.hpp"
 #include "body/interior_layers.hpp"
@@ -204,6 +205,24 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
         return f.message;
     }
     return std::nullopt;
+}
+
+std::string layer_key_comment(std::string_view key) {
+    static constexpr std::pair<std::string_view, std::string_view> comments[] = {
+        {"name", "free text naming the layer"},
+        {"thickness", "m; thickness of the layer"},
+        {"outer_radius", "m; radius of the layer's top"},
+        {"density", "kg/m^3; density of the layer"},
+        {"state", "\"solid\" or \"liquid\""},
+        {"rigidity", "Pa; shear modulus of a solid layer"},
+        {"viscosity", "\"swept\", or a fixed viscosity in Pa s"},
+        {"viscosity_factor", "times the swept viscosity"},
+        {"rheology", "the rheology of a layer of fixed viscosity"},
+        {"cells", "radial cells of the layer"},
+    };
+    for (const auto& [k, comment] : comments)
+        if (k == key) return std::string(comment);
+    return "";
 }
 
 bool is_layer_key(std::string_view key) {

@@ -31,6 +31,10 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
 // Whether `key` is a key of a [[layer]] table ("density", "cells", ...).
 bool is_layer_key(std::string_view key);
 
+// What a key of a [[layer]] table holds, its unit first where it has one ("m", "kg/m^3"), as
+// the body keys' comments say it; empty for a key that is none.
+std::string layer_key_comment(std::string_view key);
+
 // The top-level outer_radius and the [[layer]] tables of a layered body as body-file text.
 std::string write_interior_layers(const Body& body);
 

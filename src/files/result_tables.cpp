@@ -53,16 +53,6 @@ std::vector<ProfileRecord> profile_of(const std::vector<double>& layer_heating,
     return out;
 }
 
-// The numbers (1 the outermost) of the layers whose powers the summary gives: the solid
-// region's, and under an ocean the core's too (the ocean's own number left out).
-std::vector<int> solid_layer_numbers(const Body& body) {
-    std::vector<int> out;
-    const std::size_t layers = body.has_ocean() ? body.core_region_end() : body.solid_region_layers();
-    for (std::size_t i = 0; i < layers; ++i)
-        if (body.interior[i].solid) out.push_back(static_cast<int>(i + 1));
-    return out;
-}
-
 // Each solid layer's power (W): the sum of its cells' shares, in profile order; none for a
 // [shell] body.
 std::vector<double> layer_powers(const std::vector<ProfileRecord>& cells, const Body& body) {
@@ -132,6 +122,14 @@ SurfaceLoveSummary surface_love_of(const LoveNumbers& love, const SteadyPair* pa
 }
 
 } // namespace
+
+std::vector<int> solid_layer_numbers(const Body& body) {
+    std::vector<int> out;
+    const std::size_t layers = body.has_ocean() ? body.core_region_end() : body.solid_region_layers();
+    for (std::size_t i = 0; i < layers; ++i)
+        if (body.interior[i].solid) out.push_back(static_cast<int>(i + 1));
+    return out;
+}
 
 ViscosityPeriods periods_of(const ViscosityResults& r, const TableRheologies& models) {
     ViscosityPeriods v;

@@ -45,6 +45,11 @@ ViscosityPeriods periods_of(const SteadySweepRow& r, const TableRheologies& mode
 // those files (a study's journal).
 enum class RowParts { All, SummaryColumns };
 
+// The numbers (1 the outermost) of the body layers whose powers the summary gives, in
+// column order: the solid region's, and under an ocean the core's too (the ocean's own number
+// left out); none for a [shell] body.
+std::vector<int> solid_layer_numbers(const Body& body);
+
 // The summary row of one viscosity; `tn` are the phases written for its rheologies (column
 // order). The steady columns are filled where the periodic states are; the transient and the
 // step error only for a time run.

@@ -1,5 +1,7 @@
 #include "files/results_netcdf.hpp"
 
+#include "files/result_file.hpp"
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -107,6 +109,25 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
     for (const int v : {v_heating, v_power})
         nc.text(v, "coordinates", "radius");
 
+    // The body layers of a body given by its layers: each solid one's power, and the layer
+    // that holds each cell.
+    const std::size_t layers = c.layer_numbers.size();
+    int v_layer = -1, v_layer_name = -1, v_layer_power = -1, v_cell_layer = -1;
+    if (layers > 0) {
+        const int d_layer = nc.dimension("layer", layers);
+        v_layer = nc.variable("layer", T::Int, std::array{d_layer}, "1",
+                              "body layer, 1 the outermost");
+        v_layer_name = nc.variable("layer_name", T::String, std::array{d_layer}, "",
+                                   "name of the body layer");
+        v_layer_power = nc.variable("layer_power_W", T::Double,
+                                    std::array{d_rheology, d_viscosity, d_layer}, "W",
+                                    "power dissipated in the body layer");
+        nc.text(v_layer_power, "coordinates", "layer_name");
+    }
+    if (!c.cell_layers.empty())
+        v_cell_layer = nc.variable("body_layer", T::String, std::array{d_cell}, "",
+                                   "name of the body layer that holds the cell");
+
     std::array<int, 3> map_vars{-1, -1, -1};
     int v_map_eta = -1, v_lat = -1, v_lon = -1;
     if (!c.maps.empty()) {
@@ -169,6 +190,21 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
             }
     nc.put(v_heating, heating);
     nc.put(v_power, power);
+    if (layers > 0) {
+        nc.put(v_layer, c.layer_numbers);
+        nc.put(v_layer_name, std::span<const std::string>(c.layer_names));
+        std::vector<double> values;
+        for (std::size_t r = 0; r < c.rheologies.size(); ++r)
+            for (const SummaryRow& row : c.rows) {
+                if (row.layer_power.size() != c.rheologies.size() ||
+                    row.layer_power[r].size() != layers)
+                    throw OutputError("cannot write result file '" + nc.path() +
+                                      "': a row without the power of every body layer");
+                values.insert(values.end(), row.layer_power[r].begin(), row.layer_power[r].end());
+            }
+        nc.put(v_layer_power, values);
+    }
+    if (v_cell_layer >= 0) nc.put(v_cell_layer, std::span<const std::string>(c.cell_layers));
 
     if (!c.maps.empty()) {
         std::vector<double> map_eta;

@@ -8,6 +8,9 @@
 //   - the heating profile over (rheology, viscosity, cell): cell_heating_W_m3 and
 //     cell_power_W, with the cell's mid radius as coordinate "radius" and its outer and inner
 //     radius in "radius_bounds";
+//   - for a body given by its layers, each solid layer's power over (rheology, viscosity,
+//     layer), layer_power_W, with the layer's number (as in summary.csv's column names) and
+//     name as coordinates, and the name of the body layer of each cell, body_layer;
 //   - the surface maps over (rheology, map_viscosity, lat, lon): map_heat_flux_W_m2,
 //     map_top_heating_W_m3 and map_bottom_heating_W_m3 (none without maps);
 //   - the body's keys as global attributes, with Conventions, title and source.
@@ -40,6 +43,11 @@ struct RunContent {
     std::span<const SummaryRow> rows;    // ascending viscosity, every rheology
     std::vector<double> latitudes, longitudes; // of the maps' grid, degrees
     std::span<const ViscosityMaps> maps;
+    // A body given by its layers: the numbers (1 the outermost) and names of the layers whose
+    // powers the rows hold (SummaryRow::layer_power), and each cell's body layer; else empty.
+    std::vector<int> layer_numbers;
+    std::vector<std::string> layer_names;
+    std::vector<std::string> cell_layers;
     std::vector<FileAttribute> attributes; // after Conventions, title and source
     std::string source;                    // the program and its version
 };

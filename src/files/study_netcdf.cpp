@@ -56,6 +56,7 @@ struct StudyNetcdfWriter::State {
     StudyShape shape;
     NetcdfFile nc;
     std::vector<std::pair<int, SummaryVariable>> vars;
+    int layer_power = -1; // layer_power_W, of a body given by its layers
     std::vector<std::size_t> sizes; // of the axes
     std::vector<std::size_t> chunk; // points a chunk spans along each axis
     std::size_t total = 1;          // points
@@ -125,11 +126,35 @@ StudyNetcdfWriter::StudyNetcdfWriter(std::string path, StudyShape shape,
         if (s.total > 0 && block > 0) nc.chunks(var, chunk_sizes);
         s.vars.emplace_back(var, std::move(v));
     }
+    // A body given by its layers: each solid layer's power over (axes, rheology, viscosity,
+    // layer), chunked as the other variables with the layers whole.
+    const std::size_t layers = c.layer_numbers.size();
+    int v_layer = -1, v_layer_name = -1;
+    if (layers > 0) {
+        const int d_layer = nc.dimension("layer", layers);
+        v_layer = nc.variable("layer", T::Int, std::array{d_layer}, "1",
+                              "body layer, 1 the outermost");
+        v_layer_name = nc.variable("layer_name", T::String, std::array{d_layer}, "",
+                                   "name of the body layer");
+        std::vector<int> layer_dims = dims;
+        layer_dims.push_back(d_layer);
+        s.layer_power = nc.variable("layer_power_W", T::Double, layer_dims, "W",
+                                    "power dissipated in the body layer", true);
+        nc.text(s.layer_power, "coordinates", "layer_name");
+        std::vector<std::size_t> layer_chunks = chunk_sizes;
+        layer_chunks.push_back(layers);
+        if (s.total > 0 && block > 0) nc.chunks(s.layer_power, layer_chunks);
+    }
     nc.end_definitions();
     // Each chunk is put whole, once: compressed and stored within the put. (Set once the
     // variables exist: declaring a variable's chunks sizes its cache to hold them.)
     for (const auto& [var, v] : s.vars)
         nc.write_through(var);
+    if (s.layer_power >= 0) nc.write_through(s.layer_power);
+    if (layers > 0) {
+        nc.put(v_layer, c.layer_numbers);
+        nc.put(v_layer_name, std::span<const std::string>(c.layer_names));
+    }
 
     for (std::size_t a = 0; a < c.axes.size(); ++a)
         put_axis(nc, axis_vars[a], c.axes[a]);
@@ -163,6 +188,16 @@ void StudyNetcdfWriter::add(StudyPointRows point) {
         if (c.extrapolated && row.extrapolated.size() != point.rheologies.size())
             throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
                               std::to_string(number) + " has no extrapolated values");
+        const auto every_layer = [&] {
+            if (row.layer_power.size() != point.rheologies.size()) return false;
+            for (const std::vector<double>& powers : row.layer_power)
+                if (powers.size() != c.layer_numbers.size()) return false;
+            return true;
+        };
+        if (!c.layer_numbers.empty() && !every_layer())
+            throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
+                              std::to_string(number) + " has not the study's " +
+                              std::to_string(c.layer_numbers.size()) + " body layers");
         const auto at = std::lower_bound(c.viscosities.begin(), c.viscosities.end(), row.eta);
         if (at == c.viscosities.end() || !(*at == row.eta))
             throw OutputError("cannot write result file '" + s.nc.path() + "': point " +
@@ -210,6 +245,23 @@ void StudyNetcdfWriter::put_chunk() {
             }
         }
         s.nc.put(var, start, count, s.values);
+    }
+    if (s.layer_power >= 0) {
+        const std::size_t L = c.layer_numbers.size();
+        s.values.assign(s.pending.size() * block * L, std::numeric_limits<double>::quiet_NaN());
+        for (std::size_t i = 0; i < s.pending.size(); ++i) {
+            const StudyPointRows& point = s.pending[i];
+            for (std::size_t r = 0; r < point.rheologies.size(); ++r) {
+                const std::size_t at = (i * block + rheology_at[i][r] * V) * L;
+                for (std::size_t k = 0; k < point.rows.size(); ++k) {
+                    const std::vector<double>& powers = point.rows[k].layer_power[r];
+                    std::copy(powers.begin(), powers.end(), s.values.begin() + static_cast<std::ptrdiff_t>(at + eta_at[i][k] * L));
+                }
+            }
+        }
+        start.push_back(0);
+        count.push_back(L);
+        s.nc.put(s.layer_power, start, count, s.values);
     }
     s.first += s.pending.size();
     s.pending.clear();

@@ -3,7 +3,8 @@
 // quantity of the points' summary.csv (named as its column without the rheology, as in
 // results.nc) is a variable over (axis 1, ..., axis n, rheology, viscosity), the first axis
 // varying slowest as the points do, so that xarray's ds.sel(<axis>=value) picks a point.
-// (With numerics.extrapolate, the extrapolated values too, as in results.nc.)
+// (With numerics.extrapolate, the extrapolated values too, as in results.nc; for a body given
+// by its layers, layer_power_W over (axes, rheology, viscosity, layer), as in results.nc.)
 // The viscosities are every point's swept ones together and the rheologies every point's
 // models together: a value a point did not compute is NaN. A study whose points come from a
 // table has one axis, "point", and its keys as variables over it.
@@ -49,6 +50,10 @@ struct StudyShape {
     std::vector<std::string> rheologies; // every point's, first seen first
     std::vector<double> viscosities;     // every point's swept ones, ascending, each once
     bool extrapolated = false;           // the points' summaries hold extrapolated values
+    // A body given by its layers: the numbers (1 the outermost) and names of the layers whose
+    // powers the summaries hold (SummaryRow::layer_power); else empty.
+    std::vector<int> layer_numbers;
+    std::vector<std::string> layer_names;
     std::vector<FileAttribute> attributes;
     std::string source;
 };

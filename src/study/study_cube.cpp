@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "files/body_file.hpp"
@@ -42,8 +43,11 @@ StudyAxis axis_of(const std::string& key, const std::vector<std::string>& values
     StudyAxis a;
     a.key = key;
     a.name = key;
+    // A NetCDF (and CF) name is letters, digits and '_': "shell_thickness",
+    // "layer_ice_shell_thickness" (of "layer.ice shell.thickness").
     for (char& ch : a.name)
-        if (ch == '.') ch = '_';
+        if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')))
+            ch = '_';
     a.units = key_units(key);
     a.comment = key_comment(key);
     for (const std::string& v : values) {
@@ -70,6 +74,25 @@ SummaryRow row_of(double eta, std::size_t n) {
     row.love.resize(n);
     row.grid.resize(n);
     return row;
+}
+
+// The columns of a rheology's body-layer powers ("<rh>_layer<k>_power_W"), in table order;
+// none for a [shell] body.
+std::vector<std::size_t> layer_power_columns(std::span<const std::string_view> header,
+                                             const std::string& rh) {
+    std::vector<std::size_t> out;
+    const std::string head = rh + "_layer";
+    constexpr std::string_view tail = "_power_W";
+    for (std::size_t c = 0; c < header.size(); ++c) {
+        const std::string_view name = header[c];
+        if (name.size() <= head.size() + tail.size() || !name.starts_with(head) ||
+            !name.ends_with(tail))
+            continue;
+        const std::string_view k = name.substr(head.size(), name.size() - head.size() - tail.size());
+        if (std::all_of(k.begin(), k.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+            out.push_back(c);
+    }
+    return out;
 }
 
 } // namespace
@@ -113,6 +136,11 @@ StudyPointRows point_rows(const CsvFields& table, const std::string& path,
             throw OutputError("'" + path + "' has no column " + names[k]);
         return columns[k];
     };
+    // A body given by its layers: each rheology's layers' powers, after every rheology's block.
+    std::vector<std::vector<std::size_t>> layer_columns;
+    for (const std::string& rh : rheologies)
+        layer_columns.push_back(layer_power_columns(header, rh));
+    const bool layered = !layer_columns.empty() && !layer_columns.front().empty();
     StudyPointRows out;
     out.rheologies = rheologies;
     const std::size_t n = rheologies.size();
@@ -138,6 +166,12 @@ StudyPointRows point_rows(const CsvFields& table, const std::string& path,
                 for (const ExtrapolatedQuantity& q : extrapolated_quantities())
                     row.extrapolated[i].*q.value = at(column());
         }
+        if (layered)
+            for (const std::vector<std::size_t>& columns_of_rheology : layer_columns) {
+                std::vector<double>& powers = row.layer_power.emplace_back();
+                for (const std::size_t c : columns_of_rheology)
+                    powers.push_back(at(c).value_or(std::numeric_limits<double>::quiet_NaN()));
+            }
         out.rows.push_back(std::move(row));
     }
     return out;
@@ -184,6 +218,11 @@ StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
             if (extrapolated)
                 for (const ExtrapolatedQuantity& q : extrapolated_quantities())
                     row.extrapolated[i].*q.value = read_back(in.extrapolated[i].*q.value);
+        }
+        for (const std::vector<double>& powers : in.layer_power) {
+            std::vector<double>& back = row.layer_power.emplace_back();
+            for (const double p : powers)
+                back.push_back(read_back(p));
         }
         out.rows.push_back(std::move(row));
     }
@@ -232,6 +271,12 @@ StudyShape study_shape(const Study& study) {
                             shape.viscosities.end());
     // Every point's summary has the columns of the first one's (else the study stops).
     shape.extrapolated = !study.points.empty() && study.points.front().body.extrapolate;
+    if (!study.points.empty()) {
+        const Body& body = study.points.front().body;
+        shape.layer_numbers = solid_layer_numbers(body);
+        for (const int k : shape.layer_numbers)
+            shape.layer_names.push_back(body.interior[static_cast<std::size_t>(k - 1)].name);
+    }
     shape.source = kVersion;
     shape.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});
     return shape;

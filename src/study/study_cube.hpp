@@ -21,8 +21,8 @@ inline constexpr std::string_view kStudyNetcdfName = "study.nc";
 StudyPointRows point_rows(const CsvFields& summary, const std::string& label,
                           const std::vector<std::string>& rheologies);
 // The same from the summary rows the table was written from (files/result_tables.hpp), without
-// its text: every value the table holds, as it reads back (a NaN as its text parses), and
-// nothing it does not hold (the heating profile, the layers' powers).
+// its text: every value the table holds, as it reads back (a NaN as its text parses), the
+// body layers' powers included, and nothing it does not hold (the heating profile).
 StudyPointRows rows_as_read_back(std::span<const SummaryRow> rows,
                                  const std::vector<std::string>& rheologies);
 // The rheologies of point `point` of the study, as its tables name them (column order).

@@ -4,6 +4,7 @@ back), every variable carries its CF attributes, and a study's hypercube puts ea
 its axis values say."""
 import csv
 import math
+import re
 import shutil
 import tomllib
 
@@ -35,23 +36,37 @@ def same_bits(a, b, what):
     np.testing.assert_array_equal(bits(a), bits(b), err_msg=what)
 
 
-# The runs read back: each method, and the steady one with the extrapolated values (which add
-# variables of their own to results.nc).
+# The runs read back: each method, the steady one with the extrapolated values (which add
+# variables of their own to results.nc), and a body given by its layers (whose layers' powers
+# and names are variables of their own).
 RUNS = {"steady": ["--method", "steady"], "time": ["--method", "time"],
-        "extrapolated": ["--method", "steady", "--set", "numerics.extrapolate=true"]}
+        "extrapolated": ["--method", "steady", "--set", "numerics.extrapolate=true"],
+        "layered": ["--method", "steady"]}
+LAYERED = "examples/enceladus-shell-ocean-core.toml"  # ice, ocean and a solid core
+
+
+def run_body(name, data_dir):
+    """Body 8 (four rheologies), or the layered example (two)."""
+    if name == "layered":
+        return ["--body-file", data_dir.parent.parent / LAYERED]
+    return ["--body", 8]
 
 
 @pytest.fixture(scope="module", params=list(RUNS))
-def run(request, program, tmp_path_factory):
-    """A short sweep of body 8 (four rheologies) with the maps of two viscosities."""
+def run(request, program, data_dir, tmp_path_factory):
+    """A short sweep with the maps of two viscosities."""
     out = tmp_path_factory.mktemp(request.param)
-    program("--body", 8, *SHORT, *RUNS[request.param], "--map", "1e14", "--map", "1e15",
-            "--map-step", "10", "--output", out)
+    program(*run_body(request.param, data_dir), *SHORT, *RUNS[request.param], "--map", "1e14",
+            "--map", "1e15", "--map-step", "10", "--output", out)
     return out
 
 
+def run_name(run):
+    return run.name.rstrip("0123456789")
+
+
 def run_args(run):
-    return RUNS[run.name.rstrip("0123456789")]
+    return RUNS[run_name(run)]
 
 
 OPENED = []
@@ -93,9 +108,22 @@ def test_summary_every_column_equals_the_csv_bit_for_bit(run):
     same_bits(ds.viscosity.values, eta, "viscosity")
     same_bits(raw["viscosity"][:], eta, "viscosity")
     quantities = set()
+    layer_columns = []
     for i, (rheology, q) in enumerate(summary_columns(header, rheologies), start=1):
         column = [number(r[i]) for r in rows]
         k = rheologies.index(rheology)
+        layer = re.fullmatch(r"layer([0-9]+)_power_W", q)
+        if layer:
+            # A body layer's power: layer_power_W over (rheology, viscosity, layer), the layer
+            # by its number.
+            n = int(layer.group(1))
+            at = list(raw["layer"][:]).index(n)
+            assert raw["layer_power_W"].dimensions == ("rheology", "viscosity", "layer")
+            same_bits(raw["layer_power_W"][k, :, at], column, f"{rheology} layer {n} (netCDF4)")
+            same_bits(ds.layer_power_W.sel(rheology=rheology, layer=n).values, column,
+                      f"{rheology} layer {n} (xarray)")
+            layer_columns.append((rheology, n))
+            continue
         assert raw[q].dimensions == ("rheology", "viscosity")
         same_bits(raw[q][k, :], column, f"{rheology} {q} (netCDF4)")
         same_bits(ds[q].sel(rheology=rheology).values, column, f"{rheology} {q} (xarray)")
@@ -108,6 +136,14 @@ def test_summary_every_column_equals_the_csv_bit_for_bit(run):
         assert "extrapolated_power_W" in quantities
         l2 |= {"extrapolated_l2_real", "extrapolated_l2_imag"}
     assert over == quantities | l2
+    if run_name(run) == "layered":
+        # Every solid layer's power, of every rheology, and each layer named as in its file:
+        # the ice shell and the core (3), not the ocean (2).
+        assert list(raw["layer"][:]) == [1, 3]
+        assert list(ds.layer_name.values) == ["ice shell", "rocky core"]
+        assert sorted(layer_columns) == sorted((r, n) for r in rheologies for n in (1, 3))
+    else:
+        assert "layer_power_W" not in raw.variables and "layer" not in raw.dimensions
 
 
 # Every column of love_numbers.csv is the variable of its name in results.nc, bit for bit
@@ -132,8 +168,9 @@ def test_love_numbers_csv_equals_results_nc_bit_for_bit(run):
 
 def test_profile_equals_heating_profile_csv_bit_for_bit(run):
     header, rows = read_csv(run / "heating_profile.csv")
+    layered = run_name(run) == "layered"
     assert header == ["viscosity_Pa_s", "rheology", "layer", "outer_radius_m",
-                      "inner_radius_m", "heating_W_m3", "power_W"]
+                      "inner_radius_m", "heating_W_m3", "power_W"] + (["body_layer"] if layered else [])
     raw, ds = open_both(run / "results.nc")
     rheologies = list(ds.rheology.values)
     cells = ds.sizes["cell"]
@@ -146,12 +183,15 @@ def test_profile_equals_heating_profile_csv_bit_for_bit(run):
         same_bits(raw["radius_bounds"][c, :], [number(r[3]), number(r[4])], "bounds")
         same_bits(raw["cell_heating_W_m3"][k, v, c], number(r[5]), "heating")
         same_bits(raw["cell_power_W"][k, v, c], number(r[6]), "power")
+        if layered:
+            assert raw["body_layer"][c] == r[7], f"cell {c + 1}"
         point = ds.sel(rheology=r[1], viscosity=float(r[0]), cell=int(r[2]))
         same_bits([point.cell_heating_W_m3, point.cell_power_W], [number(r[5]), number(r[6])],
                   "profile (xarray)")
     assert len(seen) == len(rows)
     same_bits(ds.radius.values, ds.radius_bounds.mean("bounds").values, "mid radius")
     assert "radius" in ds.cell_heating_W_m3.coords
+    assert ("body_layer" in raw.variables) == layered
 
 
 def test_maps_equal_the_map_tables_bit_for_bit(run):
@@ -218,7 +258,14 @@ def test_the_body_keys_are_the_files_attributes(run):
     def walk(prefix, t):
         for k, v in t.items():
             key = f"{prefix}.{k}" if prefix else k
-            walk(key, v) if isinstance(v, dict) else flat.setdefault(key, v)
+            if isinstance(v, dict):
+                walk(key, v)
+            elif isinstance(v, list) and v and all(isinstance(x, dict) for x in v):
+                # The [[layer]] tables: layer.1.name, ..., the outermost first.
+                for i, x in enumerate(v, start=1):
+                    walk(f"{key}.{i}", x)
+            else:
+                flat.setdefault(key, v)
     walk("", body)
     raw, _ = open_both(run / "results.nc")
     attributes = {a: raw.getncattr(a) for a in raw.ncattrs()}
@@ -236,10 +283,10 @@ def test_the_body_keys_are_the_files_attributes(run):
     assert set(attributes) - set(flat) == {"Conventions", "title", "source", "method"}
 
 
-def test_a_full_run_and_its_write_from_python_agree(run, program, tmp_path):
+def test_a_full_run_and_its_write_from_python_agree(run, program, data_dir, tmp_path):
     # The same run again gives the same bytes: the file is deterministic.
-    program("--body", 8, *SHORT, *run_args(run), "--map", "1e14", "--map", "1e15",
-            "--map-step", "10", "--output", tmp_path)
+    program(*run_body(run_name(run), data_dir), *SHORT, *run_args(run), "--map", "1e14",
+            "--map", "1e15", "--map-step", "10", "--output", tmp_path)
     assert (tmp_path / "results.nc").read_bytes() == (run / "results.nc").read_bytes()
 
 
@@ -364,3 +411,57 @@ def test_study_of_a_text_axis_and_uneven_sweeps(program, tmp_path):
     assert raw["sweep_log10_viscosity_min"].units == "1"
     assert raw.getncattr("method") == "steady"
     assert raw.getncattr("source") == program("--version").stdout.strip()
+
+
+# A study of a body given by its layers, over a layer's thickness: each solid layer's power is
+# layer_power_W over (axes, rheology, viscosity, layer), every value that of study_sweep.csv's
+# column <rheology>_layer<k>_power_W at its point; the axis of "layer.ice shell.thickness" is
+# a NetCDF name, layer_ice_shell_thickness, in metres. The same file again from the points'
+# tables alone, when the study's files are built anew from published points. Caught: the
+# layers' powers left out of study.nc; a blank kept in the axis name; the thickness's unit "1".
+def test_study_of_a_layered_body_holds_each_layers_power(program, data_dir, tmp_path):
+    layered = data_dir.parent.parent / LAYERED
+    (tmp_path / "study.toml").write_text(
+        f'base_file = "{layered}"\nmethod = "steady"\n'
+        '[sweep]\nlog10_viscosity_min = 13.0\nlog10_viscosity_max = 15.0\nsteps_per_decade = 2\n'
+        '[axes]\n"layer.ice shell.thickness" = [20e3, 26e3]\n'
+        '"orbit.eccentricity" = [0.003, 0.0047, 0.006]\n')
+    program("--study", "study.toml", "--output", "result", "--jobs", "2", cwd=tmp_path)
+    result = tmp_path / "result"
+    header, rows = read_csv(result / "study_sweep.csv")
+    raw, ds = open_both(result / "study.nc")
+    name = "layer_ice_shell_thickness"
+    assert raw["layer_power_W"].dimensions == (name, "orbit_eccentricity", "rheology",
+                                               "viscosity", "layer")
+    assert raw[name].units == "m" and raw[name].body_key == "layer.ice shell.thickness"
+    same_bits(raw[name][:], [20e3, 26e3], "axis 1")
+    assert list(raw["layer"][:]) == [1, 3]
+    assert list(ds.layer_name.values) == ["ice shell", "rocky core"]
+    rheologies = list(ds.rheology.values)
+    eta = list(ds.viscosity.values)
+    layer_columns = [(c, m) for c, m in enumerate(header)
+                     if re.fullmatch(r"[a-z_]+_layer[0-9]+_power_W", m)]
+    assert len(layer_columns) == 2 * len(rheologies)
+    assert len(rows) == 6 * len(eta)
+    for r in rows:
+        i, j = divmod(int(r[0].split("-")[1]) - 1, 3)
+        v = eta.index(float(r[3]))
+        for c, column in layer_columns:
+            rheology, n = re.fullmatch(r"([a-z_]+)_layer([0-9]+)_power_W", column).groups()
+            k, at = rheologies.index(rheology), [1, 3].index(int(n))
+            same_bits(raw["layer_power_W"][i, j, k, v, at], number(r[c]), f"{r[0]} {column}")
+    # Each point's own results.nc holds the same powers.
+    point = xr.load_dataset(result / "point-00006" / "results.nc")
+    cube = ds.isel({name: 1, "orbit_eccentricity": 2})
+    same_bits(cube.layer_power_W.values, point.layer_power_W.values, "point 6")
+    # Built again from the published points' tables: the same values.
+    before = {v: raw[v][:].copy() for v in raw.variables if raw[v].dtype == np.float64}
+    while OPENED:
+        OPENED.pop().close()
+    for f in ("study.csv", "study_sweep.csv", "study.nc"):
+        (result / f).unlink()
+    program("--study", "study.toml", "--output", "result", cwd=tmp_path)
+    again, _ = open_both(result / "study.nc")
+    assert set(before) == {v for v in again.variables if again[v].dtype == np.float64}
+    for v, values in before.items():
+        same_bits(again[v][:], values, f"{v} read back from the points' tables")

@@ -2,6 +2,7 @@
 // whatever the chunks, and the file refuses points it has no place for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -41,9 +42,18 @@ StudyShape shape(const std::vector<std::size_t>& sizes = kSizes) {
     return s;
 }
 
-// Point p's rows: every quantity of every rheology a value of its own. Some points lack a
-// rheology (the second) or a viscosity (the first), which the cube holds as NaN.
-StudyPointRows point(std::size_t p) {
+// The same with the powers of two body layers (1 and 3: an ocean between them).
+StudyShape layered(const std::vector<std::size_t>& sizes = kSizes) {
+    StudyShape s = shape(sizes);
+    s.layer_numbers = {1, 3};
+    s.layer_names = {"ice shell", "rocky core"};
+    return s;
+}
+
+// Point p's rows: every quantity of every rheology a value of its own (and with `layers`, so
+// many body layers' powers). Some points lack a rheology (the second) or a viscosity (the
+// first), which the cube holds as NaN.
+StudyPointRows point(std::size_t p, std::size_t layers = 0) {
     StudyPointRows out;
     out.rheologies = p % 4 == 1 ? std::vector<std::string>{"andrade"} : kRheologies;
     double next = 1000.0 * static_cast<double>(p + 1);
@@ -64,6 +74,11 @@ StudyPointRows point(std::size_t p) {
                 row.love[i].*q.value = ++next;
             for (const GridErrorQuantity& q : grid_error_quantities())
                 row.grid[i].*q.value = ++next;
+            if (layers > 0) {
+                std::vector<double>& powers = row.layer_power.emplace_back();
+                for (std::size_t l = 0; l < layers; ++l)
+                    powers.push_back(++next);
+            }
         }
         out.rows.push_back(row);
     }
@@ -89,7 +104,7 @@ std::string written(const std::filesystem::path& dir, const std::string& name,
     const std::string path = (dir / name).string();
     StudyNetcdfWriter w(path, s, chunk_values);
     for (std::size_t p = 0; p < points(sizes_of(s)); ++p)
-        w.add(point(p));
+        w.add(point(p, s.layer_numbers.size()));
     w.close();
     return path;
 }
@@ -159,7 +174,7 @@ void expect_every_value_at_its_point(const std::filesystem::path& dir, const Stu
         std::vector<double> expected(points(sizes) * block,
                                      std::numeric_limits<double>::quiet_NaN());
         for (std::size_t p = 0; p < points(sizes); ++p) {
-            const StudyPointRows rows = point(p);
+            const StudyPointRows rows = point(p, cube.layer_numbers.size());
             for (std::size_t r = 0; r < rows.rheologies.size(); ++r) {
                 const std::size_t ri = rows.rheologies[r] == "maxwell" ? 0 : 1;
                 for (const SummaryRow& row : rows.rows) {
@@ -189,6 +204,37 @@ void expect_every_value_at_its_point(const std::filesystem::path& dir, const Stu
         want.push_back(kEtas.size());
         EXPECT_EQ(chunks, want) << label << " " << name;
     }
+    // The body layers' powers: over the same place and a last dimension, the layers.
+    const std::size_t L = cube.layer_numbers.size();
+    if (L > 0) {
+        std::vector<double> expected(points(sizes) * block * L,
+                                     std::numeric_limits<double>::quiet_NaN());
+        for (std::size_t p = 0; p < points(sizes); ++p) {
+            const StudyPointRows rows = point(p, L);
+            for (std::size_t r = 0; r < rows.rheologies.size(); ++r) {
+                const std::size_t ri = rows.rheologies[r] == "maxwell" ? 0 : 1;
+                for (const SummaryRow& row : rows.rows) {
+                    const std::size_t k = static_cast<std::size_t>(
+                        std::find(kEtas.begin(), kEtas.end(), row.eta) - kEtas.begin());
+                    for (std::size_t l = 0; l < L; ++l)
+                        expected[((p * kRheologies.size() + ri) * kEtas.size() + k) * L + l] =
+                            row.layer_power[r][l];
+                }
+            }
+        }
+        std::vector<std::size_t> chunks;
+        const std::vector<double> got = f.values("layer_power_W", &chunks);
+        ASSERT_EQ(got.size(), expected.size()) << label;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(got[i]), std::bit_cast<std::uint64_t>(expected[i]))
+                << label << " layer_power_W value " << i;
+        std::vector<std::size_t> want = study_chunk_points(sizes, block, chunk_points * block);
+        want.insert(want.end(), {kRheologies.size(), kEtas.size(), L});
+        EXPECT_EQ(chunks, want) << label << " layer_power_W";
+    } else {
+        int var = -1;
+        EXPECT_NE(nc_inq_varid(f.id, "layer_power_W", &var), NC_NOERR) << label;
+    }
     // Each axis's coordinate, in its own dimension of its own length.
     for (const StudyAxis& a : cube.axes)
         EXPECT_EQ(f.values(a.name), a.numbers) << label;
@@ -210,6 +256,10 @@ TEST(StudyNetcdf, EveryValueLandsAtItsPointWhateverTheChunks) {
     for (const auto& [sizes, chunk] : std::vector<std::pair<std::vector<std::size_t>, std::size_t>>{
              {{7}, 3}, {{7}, 1 << 20}, {{1, 4, 1}, 3}, {{3, 1, 2}, 1}, {{6, 2}, 5}, {{1}, 1}})
         expect_every_value_at_its_point(dir, shape(sizes), chunk);
+    // A body given by its layers: its layers' powers land likewise, in one chunk, chunks of
+    // four points and a chunk per point.
+    for (const std::size_t chunk : {std::size_t{1} << 20, std::size_t{4}, std::size_t{1}})
+        expect_every_value_at_its_point(dir, layered(), chunk);
 
     // A table of points: the one axis "point", numbered from 1, and each key of the table a
     // variable over it, numbers or texts, in the table's order.
@@ -277,6 +327,29 @@ TEST(StudyNetcdf, PointsItHasNoPlaceForAreRefusedAndNothingIsWritten) {
     StudyPointRows other_viscosity = point(1);
     other_viscosity.rows[1].eta = std::nextafter(kEtas[1], 2e14);
     refused_as_added(other_viscosity, "a viscosity outside its sweep");
+    // A body given by its layers: a point without the powers of both layers is refused as it
+    // is added; one with them is taken.
+    const auto refused_by_layered = [&](StudyPointRows candidate) {
+        const std::string path = (dir / "cube.nc").string();
+        bool threw = false;
+        {
+            StudyNetcdfWriter w(path, layered(), std::size_t{1} << 30);
+            w.add(point(0, 2));
+            try {
+                w.add(std::move(candidate));
+            } catch (const OutputError& e) {
+                threw = std::string(e.what()).find("point 2 has not the study's 2 body layers") !=
+                        std::string::npos;
+                EXPECT_TRUE(threw) << e.what();
+            }
+        }
+        EXPECT_FALSE(std::filesystem::exists(path));
+        return threw;
+    };
+    EXPECT_TRUE(refused_by_layered(point(1)));
+    EXPECT_TRUE(refused_by_layered(point(1, 1)));
+    EXPECT_TRUE(refused_by_layered(point(1, 3)));
+    EXPECT_FALSE(refused_by_layered(point(1, 2)));
     // Abandoned part way: nothing written either, and nothing refused.
     EXPECT_FALSE(refused([](StudyNetcdfWriter& w) { w.add(point(0)); }));
     EXPECT_FALSE(refused([](StudyNetcdfWriter&) {}));

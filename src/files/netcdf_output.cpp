@@ -35,8 +35,7 @@ void write_results_nc(ResultDirectory& dir, const ShellModel& model,
     }
     c.maps = by_viscosity;
     c.layer_numbers = solid_layer_numbers(model.body);
-    for (const int n : c.layer_numbers)
-        c.layer_names.push_back(model.body.interior[static_cast<std::size_t>(n - 1)].name);
+    c.layer_names = solid_layer_names(model.body);
     if (!model.body.interior.empty() && !rows.empty() && !rows.front().profile.empty())
         for (const ProfileRecord& cell : rows.front().profile.front())
             c.cell_layers.push_back(cell.body_layer);

@@ -131,6 +131,13 @@ std::vector<int> solid_layer_numbers(const Body& body) {
     return out;
 }
 
+std::vector<std::string> solid_layer_names(const Body& body) {
+    std::vector<std::string> out;
+    for (const int k : solid_layer_numbers(body))
+        out.push_back(body.interior[static_cast<std::size_t>(k - 1)].name);
+    return out;
+}
+
 ViscosityPeriods periods_of(const ViscosityResults& r, const TableRheologies& models) {
     ViscosityPeriods v;
     v.eta = r[models.front()].eta;

@@ -49,6 +49,8 @@ enum class RowParts { All, SummaryColumns };
 // column order: the solid region's, and under an ocean the core's too (the ocean's own number
 // left out); none for a [shell] body.
 std::vector<int> solid_layer_numbers(const Body& body);
+// The names of those layers, in the same order.
+std::vector<std::string> solid_layer_names(const Body& body);
 
 // The summary row of one viscosity; `tn` are the phases written for its rheologies (column
 // order). The steady columns are filled where the periodic states are; the transient and the

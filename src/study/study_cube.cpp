@@ -274,8 +274,7 @@ StudyShape study_shape(const Study& study) {
     if (!study.points.empty()) {
         const Body& body = study.points.front().body;
         shape.layer_numbers = solid_layer_numbers(body);
-        for (const int k : shape.layer_numbers)
-            shape.layer_names.push_back(body.interior[static_cast<std::size_t>(k - 1)].name);
+        shape.layer_names = solid_layer_names(body);
     }
     shape.source = kVersion;
     shape.attributes.push_back({"method", std::string(study.steady ? "steady" : "time")});

@@ -214,7 +214,9 @@ std::string key_comment(std::string_view dotted_key) {
             k.section.empty() ? std::string(k.name) : std::string(k.section) + "." + std::string(k.name);
         if (dotted == dotted_key) return k.unit_comment;
     }
-    // A key of a [[layer]] table, "layer.NAME.KEY" or "layer.N.KEY".
+    // A body given by its layers: its radius at the top level, and the keys of its [[layer]]
+    // tables, "layer.NAME.KEY" or "layer.N.KEY".
+    if (dotted_key == "outer_radius") return "m; the body's radius";
     if (dotted_key.starts_with("layer.")) {
         const std::size_t last = dotted_key.rfind('.');
         if (last > 5) return layer_key_comment(dotted_key.substr(last + 1));

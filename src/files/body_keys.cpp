@@ -47,10 +47,11 @@ void flatten(const std::string& prefix, const toml::node& node, std::vector<Body
 } // namespace
 
 std::string key_units(std::string_view dotted_key) {
+    // The comment's head, before ';' or ':', is the unit when it is one: short, no comma
+    // ("m", "kg/m^3", "Pa s", "degrees"); a phrase ("radial layers of the shell") is not.
     const std::string comment = key_comment(dotted_key);
-    const std::size_t end = comment.find_first_of(" ;:");
-    const std::string unit = comment.substr(0, end);
-    if (unit.empty() || (end != std::string::npos && comment[end] == ' ')) return "1";
+    const std::string unit = comment.substr(0, comment.find_first_of(";:"));
+    if (unit.empty() || unit.size() > 8 || unit.find(',') != std::string::npos) return "1";
     return unit;
 }
 

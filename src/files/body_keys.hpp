@@ -17,9 +17,9 @@ struct BodyKey {
     std::variant<double, long long, std::string> value;
 };
 
-// The unit of a body key as UDUNITS writes it ("m", "kg/m^3", "Pa"), "1" for a ratio, a count
-// or a key without a unit (the comment of its body file names the unit first, alone or before
-// ';' or ':').
+// The unit of a body key as UDUNITS writes it ("m", "kg/m^3", "Pa", "Pa s"), "1" for a ratio,
+// a count or a key without a unit (the comment of its body file names the unit first, alone or
+// before ';' or ':').
 std::string key_units(std::string_view dotted_key);
 
 // The keys of `body`, in the order of its body file.

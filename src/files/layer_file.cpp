@@ -215,7 +215,7 @@ std::string layer_key_comment(std::string_view key) {
         {"density", "kg/m^3; density of the layer"},
         {"state", "\"solid\" or \"liquid\""},
         {"rigidity", "Pa; shear modulus of a solid layer"},
-        {"viscosity", "\"swept\", or a fixed viscosity in Pa s"},
+        {"viscosity", "Pa s; a fixed viscosity, or \"swept\""},
         {"viscosity_factor", "times the swept viscosity"},
         {"rheology", "the rheology of a layer of fixed viscosity"},
         {"cells", "radial cells of the layer"},

@@ -214,5 +214,40 @@ TEST(KeyBounds, EveryDeclaredRheologyParameterAtBothEndsOfItsRange) {
     EXPECT_GE(ends, 2 * static_cast<int>(rheology_parameters().size()) - 2);
 }
 
+// The unit of every numeric key of a [shell] body and of a body given by its layers (one of
+// whose layers has a fixed viscosity), as study.nc's axes carry them: read from the key's
+// comment, "1" for a count, a ratio or a phrase. Caught: a two-word unit ("Pa s") cut to its
+// first word; a layer's key without its unit.
+TEST(KeyUnits, EveryNumericKeyOfBothKindsOfBodyHasItsUnit) {
+    const std::map<std::string, std::string> unit_of = {
+        {"outer_radius", "m"},     {"thickness", "m"},        {"rigidity", "Pa"},
+        {"density", "kg/m^3"},     {"density_contrast", "kg/m^3"},
+        {"surface_gravity", "m/s^2"}, {"bottom_gravity", "m/s^2"},
+        {"viscosity", "Pa s"},     {"viscosity_factor", "1"}, {"cells", "1"},
+        {"period", "s"},           {"eccentricity", "1"},     {"obliquity", "degrees"},
+        {"log10_viscosity_min", "1"}, {"log10_viscosity_max", "1"}, {"steps_per_decade", "1"},
+        {"layers", "1"},           {"periods", "1"},          {"steps_per_period", "1"},
+        {"doubt_limit", "1"},      {"andrade_elements", "1"}};
+    const std::string io = file_text(std::filesystem::path(TIDAL_TEST_DATA_DIR) / ".." / ".." /
+                                     "examples" / "io-asthenosphere-over-liquid-core.toml");
+    const auto layered = read_body(io, "io.toml", std::vector<std::string>{"orbit.obliquity=1.0"});
+    ASSERT_TRUE(std::holds_alternative<Body>(layered)) << std::get<BodyError>(layered).message;
+    std::size_t checked = 0;
+    for (const Body& body : {*preset_body(1), std::get<Body>(layered)})
+        for (const BodyKey& k : body_keys(body)) {
+            if (std::holds_alternative<std::string>(k.value)) continue;
+            const std::string last = k.name.substr(k.name.rfind('.') + 1);
+            const auto want = unit_of.find(last);
+            if (want == unit_of.end()) continue; // a rheology's parameter: a ratio or exponent
+            EXPECT_EQ(key_units(k.name), want->second) << k.name;
+            ++checked;
+        }
+    // Both bodies' keys, the layers' included: a fixed viscosity among them.
+    EXPECT_GT(checked, 25u);
+    EXPECT_EQ(key_units("layer.2.viscosity"), "Pa s");
+    EXPECT_EQ(key_units("layer.mantle.thickness"), "m");
+    EXPECT_EQ(key_units("no.such_key"), "1");
+}
+
 } // namespace
 } // namespace tidal

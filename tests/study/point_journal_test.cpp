@@ -14,6 +14,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include "files/result_file.hpp"
 #include "scratch_dir.hpp"
 #include "study/point_journal.hpp"
 
@@ -106,6 +107,96 @@ TEST(PointJournal, RecordsReadBackAsWrittenInThisRunAndTheNext) {
         EXPECT_FALSE(journal.has("point-00009"));
         expect_records(journal, more, "after a cut, opened again");
     }
+    std::filesystem::remove_all(dir);
+}
+
+// The bytes of `text` as the whole file at `path`.
+void write_file(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A complete record whose first line does not read as a point's name and its files' sizes is
+// refused where it starts, and the journal is left as it was (not cut back to the records
+// before it); first lines at the edges of what reads are accepted. Each bad record is made to
+// end where its sizes say, so that only the reading of its first line can refuse it (-3 then 3
+// lands back on the end line).
+// Caught: "point-" without digits taken for a name; a negative size accepted; a size followed
+// by other characters read as its digits; a file without a name accepted.
+TEST(PointJournal, RecordsWhoseFirstLineDoesNotReadAreRefusedNotCut) {
+    const std::filesystem::path dir = testing_scratch::scratch_dir("tidal-journal-refused");
+    const std::string path = (dir / "study.journal").string();
+    const std::string good = "point-00001 body.toml=3\nabcend point-00001\n";
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"no digits", "point- body.toml=2\nabend point-\n"},
+        {"a negative size", "point-00002 body.toml=-3 summary.csv=3\nend point-00002\n"},
+        {"characters after the size", "point-00002 body.toml=2x\nabend point-00002\n"},
+        {"a size without a file", "point-00002 =2\nabend point-00002\n"},
+        {"no size", "point-00002 body.toml\nend point-00002\n"},
+        {"another name first", "summary.csv=2 point-00002\nabend summary.csv=2\n"},
+    };
+    for (const auto& [what, record] : bad) {
+        write_file(path, good + record);
+        try {
+            const PointJournal journal(path);
+            ADD_FAILURE() << what << ": accepted";
+        } catch (const OutputError& e) {
+            EXPECT_NE(std::string(e.what()).find("is damaged at byte " + std::to_string(good.size())),
+                      std::string::npos)
+                << what << ": " << e.what();
+        }
+        EXPECT_EQ(file_text(path), good + record) << what << ": the journal changed";
+    }
+    // Accepted: a one-digit name, an empty file, a file name with '=' only as its separator.
+    const std::string edges = "point-0 body.toml=0\nend point-0\npoint-12345678 a.csv=4 b=1\n1234xend point-12345678\n";
+    write_file(path, good + edges);
+    {
+        const PointJournal journal(path);
+        EXPECT_EQ(journal.text("point-00001", "body.toml"), "abc");
+        EXPECT_EQ(journal.text("point-0", "body.toml"), "");
+        EXPECT_EQ(journal.text("point-12345678", "a.csv"), "1234");
+        EXPECT_EQ(journal.text("point-12345678", "b"), "x");
+    }
+    EXPECT_EQ(file_text(path), good + edges);
+    std::filesystem::remove_all(dir);
+}
+
+// A stopped append that left more bytes than the next record takes: they are cut off when the
+// journal is opened, so that none of them is left after that record to be read as one (here
+// lines of a table, which would make the next run find the journal damaged).
+// Caught: the incomplete last record dropped from the index but left in the file.
+TEST(PointJournal, AStoppedAppendLongerThanTheNextRecordLeavesNothingBehindIt) {
+    const std::filesystem::path dir = testing_scratch::scratch_dir("tidal-journal-cut");
+    const std::string path = (dir / "study.journal").string();
+    const Files first = {{"summary.csv", "eta,p\n1e13,2.5\n"}};
+    std::string table;
+    for (int i = 0; i < 500; ++i)
+        table += "1e" + std::to_string(13 + i % 5) + ",2." + std::to_string(i % 10) + "\n";
+    {
+        PointJournal journal(path);
+        journal.append("point-00000", first);
+    }
+    const auto whole = std::filesystem::file_size(path);
+    {
+        PointJournal journal(path);
+        journal.append("point-00001", {{"summary.csv", table}});
+    }
+    std::filesystem::resize_file(path, whole + table.size() / 2);
+    const Files next = {{"summary.csv", "short"}};
+    {
+        PointJournal journal(path);
+        EXPECT_EQ(std::filesystem::file_size(path), whole) << "the incomplete record not cut off";
+        EXPECT_FALSE(journal.has("point-00001"));
+        journal.append("point-00002", next);
+    }
+    const PointJournal journal(path);
+    expect_records(journal, {{"point-00000", first}, {"point-00002", next}}, "after the cut");
+    EXPECT_FALSE(journal.has("point-00001"));
+    EXPECT_EQ(file_text(path).substr(whole), "point-00002 summary.csv=5\nshortend point-00002\n");
     std::filesystem::remove_all(dir);
 }
 

@@ -233,8 +233,11 @@ long expect_group_states_are_models_alone(const std::vector<ShellModel>& models,
 // eccentricity does not enter, stay finite for all. Each model's reliability is its own: the
 // overflowing model's lanes are solved again with its own loads, the finite model keeps the
 // group's solutions, whichever comes first in the group.
+// Groups of two models as well as three (each model judged by its own right-hand sides in
+// either).
 // Caught: every model's lanes judged by the first model's right-hand sides; a lane of a later
-// model solved again with the first model's solver.
+// model solved again with the first model's solver; the models of a group of two all judged
+// by the right-hand sides of both.
 TEST(SharedRadialProblem, AModelWhoseLoadsOverflowIsSolvedAgainAloneTheOthersNot) {
     for (const bool gravity : {false, true}) {
         SCOPED_TRACE(gravity ? "self-gravitating" : "not self-gravitating");
@@ -246,9 +249,12 @@ TEST(SharedRadialProblem, AModelWhoseLoadsOverflowIsSolvedAgainAloneTheOthersNot
         for (int i = 0; i < kLanes - 1; ++i)
             etas.emplace_back(N, std::pow(10.0, 13.0 + 0.5 * i));
         for (const std::vector<double>& order :
-             {std::vector<double>{1e-200, 0.5, 1e-100}, std::vector<double>{0.5, 1e-200, 0.5}}) {
+             {std::vector<double>{1e-200, 0.5, 1e-100}, std::vector<double>{0.5, 1e-200, 0.5},
+              std::vector<double>{1e-200, 0.5}, std::vector<double>{0.5, 1e-200}}) {
             std::ostringstream trace;
-            trace << "eccentricities " << order[0] << ", " << order[1] << ", " << order[2];
+            trace << "eccentricities";
+            for (const double e : order)
+                trace << " " << e;
             SCOPED_TRACE(trace.str());
             std::vector<ShellModel> models;
             for (const double e : order) {

@@ -209,5 +209,22 @@ TEST(StudyJob, UnitsRunPointByPointInSweepOrder) {
     EXPECT_EQ(steady.batch_size(1, 0), 1);
 }
 
+// --series in a study: every point's sweep must hold the viscosities asked for, and the one
+// that does not is named by its number in the study (from 1). Caught: the point named from 0.
+TEST(StudyJob, ASeriesOutsideAPointsSweepNamesThatPoint) {
+    Body wide, narrow;
+    wide.log10_viscosity_min = narrow.log10_viscosity_min = 10.0;
+    wide.log10_viscosity_max = 12.0;
+    narrow.log10_viscosity_max = 10.0;
+    EXPECT_EQ(study_series_error({wide, narrow}, {}), std::nullopt);
+    EXPECT_EQ(study_series_error({wide, narrow}, {1e10}), std::nullopt);
+    const auto e = study_series_error({wide, narrow, wide}, {1e10, 1e12});
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->rfind("point 2: option --series 1e+12 lies outside the swept viscosities", 0), 0u) << *e;
+    const auto first = study_series_error({narrow, wide}, {1e12});
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->rfind("point 1: ", 0), 0u) << *first;
+}
+
 } // namespace
 } // namespace tidal

@@ -61,6 +61,26 @@ void put_attribute(NetcdfFile& nc, int var, const FileAttribute& a) {
     else nc.text(var, a.name, std::get<std::string>(a.value));
 }
 
+LayerVariables define_layer_power(NetcdfFile& nc, std::size_t layers, std::vector<int> dims,
+                                  bool compressed) {
+    using T = NetcdfFile::Type;
+    LayerVariables v;
+    const int d_layer = nc.dimension("layer", layers);
+    v.layer = nc.variable("layer", T::Int, std::array{d_layer}, "1", "body layer, 1 the outermost");
+    v.name = nc.variable("layer_name", T::String, std::array{d_layer}, "", "name of the body layer");
+    dims.push_back(d_layer);
+    v.power = nc.variable("layer_power_W", T::Double, dims, "W", "power dissipated in the body layer",
+                          compressed);
+    nc.text(v.power, "coordinates", "layer_name");
+    return v;
+}
+
+void put_layer_coordinates(NetcdfFile& nc, const LayerVariables& v, std::span<const int> numbers,
+                           std::span<const std::string> names) {
+    nc.put(v.layer, numbers);
+    nc.put(v.name, names);
+}
+
 void write_results_netcdf(const std::string& path, const RunContent& c) {
     using T = NetcdfFile::Type;
     NetcdfFile nc(path);
@@ -112,18 +132,9 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
     // The body layers of a body given by its layers: each solid one's power, and the layer
     // that holds each cell.
     const std::size_t layers = c.layer_numbers.size();
-    int v_layer = -1, v_layer_name = -1, v_layer_power = -1, v_cell_layer = -1;
-    if (layers > 0) {
-        const int d_layer = nc.dimension("layer", layers);
-        v_layer = nc.variable("layer", T::Int, std::array{d_layer}, "1",
-                              "body layer, 1 the outermost");
-        v_layer_name = nc.variable("layer_name", T::String, std::array{d_layer}, "",
-                                   "name of the body layer");
-        v_layer_power = nc.variable("layer_power_W", T::Double,
-                                    std::array{d_rheology, d_viscosity, d_layer}, "W",
-                                    "power dissipated in the body layer");
-        nc.text(v_layer_power, "coordinates", "layer_name");
-    }
+    LayerVariables layer_vars;
+    if (layers > 0) layer_vars = define_layer_power(nc, layers, {d_rheology, d_viscosity}, false);
+    int v_cell_layer = -1;
     if (!c.cell_layers.empty())
         v_cell_layer = nc.variable("body_layer", T::String, std::array{d_cell}, "",
                                    "name of the body layer that holds the cell");
@@ -191,8 +202,7 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
     nc.put(v_heating, heating);
     nc.put(v_power, power);
     if (layers > 0) {
-        nc.put(v_layer, c.layer_numbers);
-        nc.put(v_layer_name, std::span<const std::string>(c.layer_names));
+        put_layer_coordinates(nc, layer_vars, c.layer_numbers, c.layer_names);
         std::vector<double> values;
         for (std::size_t r = 0; r < c.rheologies.size(); ++r)
             for (const SummaryRow& row : c.rows) {
@@ -202,7 +212,7 @@ void write_results_netcdf(const std::string& path, const RunContent& c) {
                                       "': a row without the power of every body layer");
                 values.insert(values.end(), row.layer_power[r].begin(), row.layer_power[r].end());
             }
-        nc.put(v_layer_power, values);
+        nc.put(layer_vars.power, values);
     }
     if (v_cell_layer >= 0) nc.put(v_cell_layer, std::span<const std::string>(c.cell_layers));
 

@@ -70,6 +70,18 @@ std::vector<SummaryVariable> surface_love_variables(bool extrapolated = false);
 // whose writing failed.
 void write_results_netcdf(const std::string& path, const RunContent& content);
 
+// The body layers of a body given by its layers, as results.nc and study.nc hold them: the
+// dimension "layer" (`layers` long), its coordinates "layer" (numbers, 1 the outermost) and
+// "layer_name", and "layer_power_W" (W) over `dims` and the layer (compressed if asked).
+struct LayerVariables {
+    int layer = -1, name = -1, power = -1;
+};
+LayerVariables define_layer_power(NetcdfFile& nc, std::size_t layers, std::vector<int> dims,
+                                  bool compressed);
+// Writes the coordinates of the layers, after the definitions.
+void put_layer_coordinates(NetcdfFile& nc, const LayerVariables& v, std::span<const int> numbers,
+                           std::span<const std::string> names);
+
 // Declares one of the file's attributes.
 void put_attribute(NetcdfFile& nc, int var, const FileAttribute& a);
 

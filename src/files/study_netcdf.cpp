@@ -129,18 +129,10 @@ StudyNetcdfWriter::StudyNetcdfWriter(std::string path, StudyShape shape,
     // A body given by its layers: each solid layer's power over (axes, rheology, viscosity,
     // layer), chunked as the other variables with the layers whole.
     const std::size_t layers = c.layer_numbers.size();
-    int v_layer = -1, v_layer_name = -1;
+    LayerVariables layer_vars;
     if (layers > 0) {
-        const int d_layer = nc.dimension("layer", layers);
-        v_layer = nc.variable("layer", T::Int, std::array{d_layer}, "1",
-                              "body layer, 1 the outermost");
-        v_layer_name = nc.variable("layer_name", T::String, std::array{d_layer}, "",
-                                   "name of the body layer");
-        std::vector<int> layer_dims = dims;
-        layer_dims.push_back(d_layer);
-        s.layer_power = nc.variable("layer_power_W", T::Double, layer_dims, "W",
-                                    "power dissipated in the body layer", true);
-        nc.text(s.layer_power, "coordinates", "layer_name");
+        layer_vars = define_layer_power(nc, layers, dims, true);
+        s.layer_power = layer_vars.power;
         std::vector<std::size_t> layer_chunks = chunk_sizes;
         layer_chunks.push_back(layers);
         if (s.total > 0 && block > 0) nc.chunks(s.layer_power, layer_chunks);
@@ -151,10 +143,7 @@ StudyNetcdfWriter::StudyNetcdfWriter(std::string path, StudyShape shape,
     for (const auto& [var, v] : s.vars)
         nc.write_through(var);
     if (s.layer_power >= 0) nc.write_through(s.layer_power);
-    if (layers > 0) {
-        nc.put(v_layer, c.layer_numbers);
-        nc.put(v_layer_name, std::span<const std::string>(c.layer_names));
-    }
+    if (layers > 0) put_layer_coordinates(nc, layer_vars, c.layer_numbers, c.layer_names);
 
     for (std::size_t a = 0; a < c.axes.size(); ++a)
         put_axis(nc, axis_vars[a], c.axes[a]);

@@ -244,7 +244,8 @@ void StudyNetcdfWriter::put_chunk() {
                 const std::size_t at = (i * block + rheology_at[i][r] * V) * L;
                 for (std::size_t k = 0; k < point.rows.size(); ++k) {
                     const std::vector<double>& powers = point.rows[k].layer_power[r];
-                    std::copy(powers.begin(), powers.end(), s.values.begin() + static_cast<std::ptrdiff_t>(at + eta_at[i][k] * L));
+                    const auto into = static_cast<std::ptrdiff_t>(at + eta_at[i][k] * L);
+                    std::copy(powers.begin(), powers.end(), s.values.begin() + into);
                 }
             }
         }

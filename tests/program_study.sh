@@ -40,6 +40,20 @@ for m in time steady; do
     done
 done
 check "... and of the exact tide, tide.csv with them, in both methods" "[ $exact_points_single -eq 0 ]"
+# --series in a study whose points sweep different grids: each point keeps the series of its
+# own swept viscosity nearest to the one asked for (2e14: 10^14.5 on the grid of two steps a
+# decade, 10^(43/3) on that of three), as a single run of its body.toml with --series does.
+# (Caught: every point given the series viscosities of the first point's grid.)
+sed '/^\[axes\]/,$d' study.toml > grids.toml
+printf '[axes]\n"sweep.steps_per_decade" = [2, 3]\n' >> grids.toml
+"$tidal" --study grids.toml --series 2e14 --output grids 2> /dev/null; status=$?
+series_single=0
+for p in grids/point-0000[12]; do
+    "$tidal" --body-file "$p/body.toml" --series 2e14 --output "single-series-${p##*/}" > /dev/null 2>&1 || series_single=1
+    diff -r "$p" "single-series-${p##*/}" > /dev/null || { echo "differs: $p"; series_single=1; }
+done
+check "... and with --series, each point's series at its own grid's viscosity" \
+    "[ $status -eq 0 ] && [ $series_single -eq 0 ] && [ \"\$(ls grids/point-00001 | grep -c '^series-')\" -eq 1 ] && ! cmp -s <(ls grids/point-00001 | grep '^series-') <(ls grids/point-00002 | grep '^series-')"
 
 # study.csv carries each point's numbers as the point's own tables wrote them: every rheology's
 # peak power, Love numbers and grid errors are the texts of the summary.csv row at its peak.

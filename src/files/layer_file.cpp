@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <string_view>
-#include <utility>
 
 #include "body/body_check.hpp"
 #include "body/interior_layers.hpp"
@@ -15,10 +14,30 @@ namespace tidal {
 
 namespace {
 
-constexpr std::string_view kLayerKeys[] = {"name",      "thickness",        "outer_radius",
-                                           "density",   "state",            "rigidity",
-                                           "viscosity", "viscosity_factor", "rheology",
-                                           "cells"};
+// The keys of a [[layer]] table, each with what it holds (its unit first where it has one,
+// as the body keys' comments say it).
+struct LayerKey {
+    std::string_view name, comment;
+};
+constexpr LayerKey kLayerKeys[] = {
+    {"name", "free text naming the layer"},
+    {"thickness", "m; thickness of the layer"},
+    {"outer_radius", "m; radius of the layer's top"},
+    {"density", "kg/m^3; density of the layer"},
+    {"state", "\"solid\" or \"liquid\""},
+    {"rigidity", "Pa; shear modulus of a solid layer"},
+    {"viscosity", "Pa s; a fixed viscosity, or \"swept\""},
+    {"viscosity_factor", "times the swept viscosity"},
+    {"rheology", "the rheology of a layer of fixed viscosity"},
+    {"cells", "radial cells of the layer"},
+};
+
+// The key named `key`, or null.
+const LayerKey* layer_key(std::string_view key) {
+    for (const LayerKey& k : kLayerKeys)
+        if (k.name == key) return &k;
+    return nullptr;
+}
 
 // A radius or thickness for messages, in plain digits: 200000, 10000.5.
 std::string metres(double v) {
@@ -152,8 +171,10 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
             const LayerReader in(t, label, where);
             for (const auto& [key, node] : t) {
                 const std::string_view k = key.str();
-                if (std::find(std::begin(kLayerKeys), std::end(kLayerKeys), k) == std::end(kLayerKeys)) {
-                    std::vector<std::string> known(std::begin(kLayerKeys), std::end(kLayerKeys));
+                if (layer_key(k) == nullptr) {
+                    std::vector<std::string> known;
+                    for (const LayerKey& lk : kLayerKeys)
+                        known.emplace_back(lk.name);
                     const std::string best = nearest_key(k, known);
                     in.fail(k, "unknown key" + (best.empty() ? "" : " (did you mean " + best + "?)"));
                 }
@@ -208,25 +229,12 @@ std::optional<std::string> read_interior_layers(const toml::node& array, double 
 }
 
 std::string layer_key_comment(std::string_view key) {
-    static constexpr std::pair<std::string_view, std::string_view> comments[] = {
-        {"name", "free text naming the layer"},
-        {"thickness", "m; thickness of the layer"},
-        {"outer_radius", "m; radius of the layer's top"},
-        {"density", "kg/m^3; density of the layer"},
-        {"state", "\"solid\" or \"liquid\""},
-        {"rigidity", "Pa; shear modulus of a solid layer"},
-        {"viscosity", "Pa s; a fixed viscosity, or \"swept\""},
-        {"viscosity_factor", "times the swept viscosity"},
-        {"rheology", "the rheology of a layer of fixed viscosity"},
-        {"cells", "radial cells of the layer"},
-    };
-    for (const auto& [k, comment] : comments)
-        if (k == key) return std::string(comment);
-    return "";
+    const LayerKey* k = layer_key(key);
+    return k ? std::string(k->comment) : std::string();
 }
 
 bool is_layer_key(std::string_view key) {
-    return std::find(std::begin(kLayerKeys), std::end(kLayerKeys), key) != std::end(kLayerKeys);
+    return layer_key(key) != nullptr;
 }
 
 std::string write_interior_layers(const Body& b) {
